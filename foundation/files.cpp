@@ -1,0 +1,142 @@
+#include "foundation/files.hpp"
+
+#include <system_error>
+
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/strings.hpp"
+#include "foundation/text.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path THIRDPARTY_AIRPORTS_FOLDER = fs::path("airports") / "my_thirdparty";
+const fs::path TBLO_FOLDER = "tblo";
+
+// Generation g of a file: g zeros inserted before the last '.' of its text.
+fs::path lf_generationPath(const std::string& text, std::size_t dot, int generation)
+{
+    std::string name = text;
+    name.insert(dot, static_cast<std::size_t>(generation), '0');
+    return gf_pathFromUtf8(name);
+}
+
+bool lf_isXmlExtension(const fs::path& file)
+{
+    return gf_upperEquals(".XML", gf_pathToUtf8(file.extension()));
+}
+
+// Removes the entries of folder that pass keep; the first failure is logged and ends it.
+template <typename Filter>
+void lf_removeEntries(const fs::path& folder, const char* functionName, Filter wanted)
+{
+    try {
+        if (!fs::exists(folder) || !fs::is_directory(folder))
+            return;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+            if (wanted(entry.path()))
+                fs::remove(entry.path());
+        }
+    } catch (const fs::filesystem_error& e) {
+        gf_logWarn(vald::format("{} exception: {}", functionName, e.what()));
+    }
+}
+
+}  // namespace
+
+void gf_copyFile(const fs::path& from, const fs::path& to, bool& ok)
+{
+    std::error_code error;
+    const fs::file_status status = fs::status(from, error);
+    if (error && status.type() != fs::file_type::not_found) {
+        gf_logWarn(vald::format("exists({}): {}", gf_pathToUtf8(from), error.message()));
+        ok = false;
+        return;
+    }
+    if (!fs::exists(status))
+        return;
+    error.clear();
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+    if (error) {
+        gf_logWarn(
+            vald::format("copy {} -> {} failed: {}", gf_pathToUtf8(from), gf_pathToUtf8(to), error.message()));
+        ok = false;
+    }
+}
+
+void gf_save1GenerationOf(const fs::path& file)
+{
+    const std::string text = gf_pathToUtf8(file);
+    const std::size_t dot = text.rfind('.');
+    if (dot == std::string::npos) {
+        gf_logWarn(vald::format("gf_save1GenerationOf: no dot in filename: {}", text));
+        return;
+    }
+    bool ok = true;
+    gf_copyFile(file, lf_generationPath(text, dot, 1), ok);
+}
+
+bool gf_saveUpto3GenerationsOf(const fs::path& file)
+{
+    const std::string text = gf_pathToUtf8(file);
+    const std::size_t dot = text.rfind('.');
+    if (dot == std::string::npos) {
+        gf_logWarn(vald::format("gf_saveUpto3GenerationsOf: no dot in filename: {}", text));
+        return false;
+    }
+    bool ok = true;
+    // Oldest first, so each copy reads a generation before it is overwritten; every step is
+    // tried even after a failure.
+    gf_copyFile(lf_generationPath(text, dot, 2), lf_generationPath(text, dot, 3), ok);
+    gf_copyFile(lf_generationPath(text, dot, 1), lf_generationPath(text, dot, 2), ok);
+    gf_copyFile(file, lf_generationPath(text, dot, 1), ok);
+    return ok;
+}
+
+std::size_t gf_countFilesIn(const fs::path& folder)
+{
+    if (!fs::exists(folder))
+        return 0;
+    std::size_t count = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            ++count;
+    }
+    return count;
+}
+
+std::vector<std::string> gf_collectXmlFilesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    if (!fs::exists(folder))
+        return names;
+    names.reserve(512);
+    constexpr std::size_t airportCodeLength = 4;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        if (!entry.is_regular_file() || !lf_isXmlExtension(entry.path()))
+            continue;
+        std::string stem = gf_pathToUtf8(entry.path().stem());
+        if (stem.size() == airportCodeLength)
+            names.push_back(std::move(stem));
+    }
+    return names;
+}
+
+std::vector<std::string> gf_collectXmlFiles() { return gf_collectXmlFilesIn(THIRDPARTY_AIRPORTS_FOLDER); }
+
+void gf_removeFilesFromDirectory(const fs::path& folder)
+{
+    lf_removeEntries(folder, "gf_removeFilesFromDirectory", [](const fs::path&) { return true; });
+}
+
+void gf_removeXMLFilesFromDirectory()
+{
+    lf_removeEntries(TBLO_FOLDER, "gf_removeXMLFilesFromDirectory", lf_isXmlExtension);
+}
+
+std::string gf_addXmlExt(const std::string& name) { return name + ".xml"; }
+
+fs::path gf_xmlPathOf(const std::string& name) { return gf_pathFromUtf8(gf_addXmlExt(name)); }
+
+fs::path gf_txtPathOf(const std::string& name) { return gf_pathFromUtf8(name + ".txt"); }

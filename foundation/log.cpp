@@ -1,0 +1,84 @@
+#include "foundation/log.hpp"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "foundation/files.hpp"
+#include "foundation/format.hpp"
+#include "foundation/program_id.hpp"
+#include "foundation/run_state.hpp"
+#include "foundation/time_slots.hpp"
+
+namespace {
+
+const char* const LOG_FILE_NAME = "Log.txt";
+constexpr std::string_view WARN_PREFIX = "==> ";
+constexpr std::string_view INDENT = "          ";
+
+void lf_writeLine(std::string_view prefix, std::string_view text, bool flush)
+{
+    std::lock_guard<std::mutex> lock(gf_logMutex());
+    std::ofstream& stream = gf_logStream();
+    if (!stream.is_open())
+        return;
+    stream << prefix << text << '\n';
+    if (flush)
+        stream.flush();
+}
+
+}  // namespace
+
+std::mutex& gf_logMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::ofstream& gf_logStream()
+{
+    static std::ofstream stream;
+    return stream;
+}
+
+void gf_openLog()
+{
+    const std::filesystem::path path(LOG_FILE_NAME);
+    // A failed copy of an older generation must not keep the program from logging.
+    (void)gf_saveUpto3GenerationsOf(path);
+    {
+        std::lock_guard<std::mutex> lock(gf_logMutex());
+        std::ofstream& stream = gf_logStream();
+        if (stream.is_open())
+            stream.close();
+        stream.clear();
+        stream.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!stream.is_open()) {
+            stream.setstate(std::ios::failbit);
+            throw std::runtime_error(std::string("Failed to write file ") + path.string());
+        }
+    }
+    const VersionData& version = gf_programVersion();
+    gf_log(vald::format("{} (utc) {} version {}.{}.{} for {}", gf_timeText(gf_utcNow()), PROGRAM_ID,
+                        version.major, version.minor, version.patch, SIMULATOR_TEXT));
+}
+
+void gf_log(std::string_view text) { lf_writeLine({}, text, false); }
+void gf_logWarn(std::string_view text) { lf_writeLine(WARN_PREFIX, text, true); }
+void gf_logAndFlush(std::string_view text) { lf_writeLine({}, text, true); }
+void gf_logIndented(std::string_view text) { lf_writeLine(INDENT, text, false); }
+
+void gf_logUnlessStopping(std::string_view text)
+{
+    if (stopRequested.load() || userClosing.load())
+        return;
+    lf_writeLine({}, text, false);
+}
+
+void gf_closeLogForTest()
+{
+    std::lock_guard<std::mutex> lock(gf_logMutex());
+    std::ofstream& stream = gf_logStream();
+    if (stream.is_open())
+        stream.close();
+    stream.clear();
+}

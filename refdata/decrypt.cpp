@@ -1,0 +1,88 @@
+#include "refdata/decrypt.hpp"
+
+#include <sodium.h>
+
+#include <fstream>
+#include <stdexcept>
+#include <vector>
+
+#include "foundation/files.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "refdata/data_key.hpp"
+
+static_assert(crypto_secretstream_xchacha20poly1305_KEYBYTES == 32);
+static_assert(crypto_secretstream_xchacha20poly1305_ABYTES + DATA_CHUNK_PLAIN_BYTES == DATA_CHUNK_CIPHER_BYTES);
+
+namespace {
+
+std::size_t lf_readUpTo(std::ifstream& in, unsigned char* buffer, std::size_t count)
+{
+    in.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(count));
+    return static_cast<std::size_t>(in.gcount());
+}
+
+}  // namespace
+
+void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::string& encryptedPath,
+                          const std::string& plainPath)
+{
+    if (sodium_init() < 0)
+        throw std::runtime_error("libsodium could not be initialised");
+
+    std::ifstream in(encryptedPath, std::ios::binary);
+    if (!in.is_open())
+        throw std::runtime_error("Could not open input file: " + encryptedPath);
+    std::ofstream out(plainPath, std::ios::binary | std::ios::trunc);
+    if (!out.is_open())
+        throw std::runtime_error("Could not open output file: " + plainPath);
+
+    std::array<unsigned char, crypto_secretstream_xchacha20poly1305_HEADERBYTES> header{};
+    // A file shorter than its header cannot be a stream of ours.
+    if (lf_readUpTo(in, header.data(), header.size()) != header.size())
+        throw std::runtime_error("Invalid header or key");
+
+    crypto_secretstream_xchacha20poly1305_state state;
+    if (crypto_secretstream_xchacha20poly1305_init_pull(&state, header.data(), key.data()) != 0)
+        throw std::runtime_error("Invalid header or key");
+
+    std::vector<unsigned char> cipher(DATA_CHUNK_CIPHER_BYTES, 0);
+    std::vector<unsigned char> plain(DATA_CHUNK_PLAIN_BYTES, 0);
+    bool finalSeen = false;
+    std::size_t n = lf_readUpTo(in, cipher.data(), cipher.size());
+    while (n != 0) {
+        unsigned long long plainLength = 0;
+        unsigned char tag = 0;
+        if (crypto_secretstream_xchacha20poly1305_pull(&state, plain.data(), &plainLength, &tag, cipher.data(), n,
+                                                       nullptr, 0) != 0)
+            throw std::runtime_error("Decryption failed");
+        out.write(reinterpret_cast<const char*>(plain.data()), static_cast<std::streamsize>(plainLength));
+        if (tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL) {
+            finalSeen = true;
+            break;  // whatever follows the final chunk is not part of the stream
+        }
+        n = lf_readUpTo(in, cipher.data(), cipher.size());
+    }
+    sodium_memzero(&state, sizeof state);
+    sodium_memzero(plain.data(), plain.size());
+
+    // Every chunk authenticates on its own, so a file cut exactly between two chunks would pass
+    // unnoticed; only the final tag proves that the whole file arrived.
+    if (!finalSeen)
+        throw std::runtime_error("Stream ends without its final chunk");
+    out.close();
+    if (out.fail())
+        throw std::runtime_error("Could not write output file: " + plainPath);
+}
+
+bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesystem::path& plain)
+{
+    try {
+        lf_streamDecryptFile(DATA_FILE_KEY, encrypted.string(), plain.string());
+        return true;
+    } catch (const std::exception& e) {
+        gf_log(vald::format("{} exception: {}", "gf_streamDecrypt", e.what()));
+        gf_removeFileWarn(plain);
+        return false;
+    }
+}

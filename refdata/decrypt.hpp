@@ -1,0 +1,22 @@
+#pragma once
+// Decryption of the delivered data files (*.enc): a libsodium secret stream (XChaCha20-Poly1305)
+// of a 24-byte header followed by chunks of 4096 plain bytes plus 17 bytes of overhead each; the
+// last chunk carries the FINAL tag. The program only ever decrypts.
+#include <array>
+#include <filesystem>
+#include <string>
+
+// Plain bytes per chunk and the size of one full cipher chunk.
+inline constexpr std::size_t DATA_CHUNK_PLAIN_BYTES = 4096;
+inline constexpr std::size_t DATA_CHUNK_CIPHER_BYTES = 4096 + 17;
+
+// Decrypts encrypted into plain (created or truncated) with the program's key. True on success.
+// On failure it logs "gf_streamDecrypt exception: <reason>", removes the plain file and answers
+// false; the encrypted file is never changed.
+bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesystem::path& plain);
+
+// The worker of gf_streamDecrypt. Throws std::runtime_error with one of: "Could not open input
+// file: <path>", "Could not open output file: <path>", "Invalid header or key", "Decryption
+// failed", "Stream ends without its final chunk", "Could not write output file: <path>".
+void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::string& encryptedPath,
+                          const std::string& plainPath);
