@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/strings.hpp"
@@ -10,9 +11,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-const fs::path THIRDPARTY_AIRPORTS_FOLDER = fs::path("airports") / "my_thirdparty";
-const fs::path TBLO_FOLDER = "tblo";
 
 // Generation g of a file: g zeros inserted before the last '.' of its text.
 fs::path lf_generationPath(const std::string& text, std::size_t dot, int generation)
@@ -27,7 +25,7 @@ bool lf_isXmlExtension(const fs::path& file)
     return gf_upperEquals(".XML", gf_pathToUtf8(file.extension()));
 }
 
-// Removes the entries of folder that pass keep; the first failure is logged and ends it.
+// Removes the entries of folder that pass wanted; the first failure is logged and ends it.
 template <typename Filter>
 void lf_removeEntries(const fs::path& folder, const char* functionName, Filter wanted)
 {
@@ -106,14 +104,14 @@ std::size_t gf_countFilesIn(const fs::path& folder)
     return count;
 }
 
-std::vector<std::string> gf_collectXmlFilesIn(const fs::path& folder)
+std::vector<std::string> gf_collectXmlFiles()
 {
     std::vector<std::string> names;
-    if (!fs::exists(folder))
+    if (!fs::exists(MY_THIRDPARTY_FOLDER))
         return names;
     names.reserve(512);
     constexpr std::size_t airportCodeLength = 4;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(MY_THIRDPARTY_FOLDER)) {
         if (!entry.is_regular_file() || !lf_isXmlExtension(entry.path()))
             continue;
         std::string stem = gf_pathToUtf8(entry.path().stem());
@@ -123,8 +121,6 @@ std::vector<std::string> gf_collectXmlFilesIn(const fs::path& folder)
     return names;
 }
 
-std::vector<std::string> gf_collectXmlFiles() { return gf_collectXmlFilesIn(THIRDPARTY_AIRPORTS_FOLDER); }
-
 void gf_removeFilesFromDirectory(const fs::path& folder)
 {
     lf_removeEntries(folder, "gf_removeFilesFromDirectory", [](const fs::path&) { return true; });
@@ -132,7 +128,7 @@ void gf_removeFilesFromDirectory(const fs::path& folder)
 
 void gf_removeXMLFilesFromDirectory()
 {
-    lf_removeEntries(TBLO_FOLDER, "gf_removeXMLFilesFromDirectory", lf_isXmlExtension);
+    lf_removeEntries(TBLO_FOLDER_PATH, "gf_removeXMLFilesFromDirectory", lf_isXmlExtension);
 }
 
 std::string gf_addXmlExt(const std::string& name) { return name + ".xml"; }
@@ -140,3 +136,14 @@ std::string gf_addXmlExt(const std::string& name) { return name + ".xml"; }
 fs::path gf_xmlPathOf(const std::string& name) { return gf_pathFromUtf8(gf_addXmlExt(name)); }
 
 fs::path gf_txtPathOf(const std::string& name) { return gf_pathFromUtf8(name + ".txt"); }
+
+void gf_removeFileWarn(const fs::path& file)
+{
+    std::error_code ec;
+    if (fs::remove(file, ec) || !ec)
+        return;
+    if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory ||
+        ec == std::errc::filename_too_long || ec == std::errc::invalid_argument)
+        return;
+    gf_logWarn(vald::format("Warning: could not remove {}, errorcode: {}", gf_pathToUtf8(file), ec.value()));
+}

@@ -14,10 +14,13 @@ bool gf_saveUpto3GenerationsOf(const std::filesystem::path& file);
 // Copies from to to, overwriting; a missing from is skipped. A failure is logged and clears ok.
 void gf_copyFile(const std::filesystem::path& from, const std::filesystem::path& to, bool& ok);
 
+// Deletes file when it exists. A failed deletion is only a warning for the log ("Warning: could
+// not remove {}, errorcode: {}"); a file that is not there writes nothing.
+void gf_removeFileWarn(const std::filesystem::path& file);
+
 // Regular files directly in folder; 0 when folder does not exist. Lets iteration errors pass.
 std::size_t gf_countFilesIn(const std::filesystem::path& folder);
-// Four-character names of the *.xml files (any case) of folder / of airports/my_thirdparty.
-std::vector<std::string> gf_collectXmlFilesIn(const std::filesystem::path& folder);
+// Four-character names (airport codes) of the *.xml files (any case) of airports/my_thirdparty.
 std::vector<std::string> gf_collectXmlFiles();
 // Removes every entry directly in folder; the first failure is logged and ends the removal.
 void gf_removeFilesFromDirectory(const std::filesystem::path& folder);

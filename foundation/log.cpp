@@ -26,6 +26,15 @@ void lf_writeLine(std::string_view prefix, std::string_view text, bool flush)
         stream.flush();
 }
 
+void lf_closeStream()
+{
+    std::lock_guard<std::mutex> lock(gf_logMutex());
+    std::ofstream& stream = gf_logStream();
+    if (stream.is_open())
+        stream.close();
+    stream.clear();
+}
+
 }  // namespace
 
 std::mutex& gf_logMutex()
@@ -43,14 +52,13 @@ std::ofstream& gf_logStream()
 void gf_openLog()
 {
     const std::filesystem::path path(LOG_FILE_NAME);
+    // An open log is closed first, so its generation holds every line written to it.
+    lf_closeStream();
     // A failed copy of an older generation must not keep the program from logging.
     (void)gf_saveUpto3GenerationsOf(path);
     {
         std::lock_guard<std::mutex> lock(gf_logMutex());
         std::ofstream& stream = gf_logStream();
-        if (stream.is_open())
-            stream.close();
-        stream.clear();
         stream.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
         if (!stream.is_open()) {
             stream.setstate(std::ios::failbit);
@@ -74,11 +82,4 @@ void gf_logUnlessStopping(std::string_view text)
     lf_writeLine({}, text, false);
 }
 
-void gf_closeLogForTest()
-{
-    std::lock_guard<std::mutex> lock(gf_logMutex());
-    std::ofstream& stream = gf_logStream();
-    if (stream.is_open())
-        stream.close();
-    stream.clear();
-}
+void gf_closeLogForTest() { lf_closeStream(); }

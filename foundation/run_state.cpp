@@ -1,4 +1,58 @@
 #include "foundation/run_state.hpp"
 
+#include <array>
+#include <mutex>
+#include <stdexcept>
+
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> userClosing{false};
+std::atomic<std::int32_t> restartDelaySeconds{0};
+
+namespace {
+
+constexpr std::array<std::string_view, 9> closingReasonTexts{
+    "NOT YET SET",      "SIM WAS CLOSED", "NEW FLIGHT",   "NEW SETTINGS", "USER CLOSED SIM",
+    "SIMCONNECT ERROR", "READER ERROR",   "SYSTEM ERROR", "NEW VERSION",
+};
+
+std::atomic<std::uint32_t> ownClosingReason{closing_reason::NOT_YET_SET};
+std::atomic<std::atomic<std::uint32_t>*> closingReasonStore{&ownClosingReason};
+
+// Serialises stop requests, so that the reason, the delay and the stop flag of one request are
+// recorded together even when two threads ask at the same moment.
+std::mutex stopRequestMutex;
+
+}  // namespace
+
+std::string_view gf_closingReasonText(std::uint32_t reason)
+{
+    if (reason >= closingReasonTexts.size())
+        throw std::out_of_range("invalid closing reason");
+    return closingReasonTexts[reason];
+}
+
+void gf_setClosingReasonStore(std::atomic<std::uint32_t>* store)
+{
+    closingReasonStore.store(store != nullptr ? store : &ownClosingReason);
+}
+
+std::uint32_t gf_closingReason() { return closingReasonStore.load()->load(); }
+
+void gf_requestStop(std::uint32_t reason, std::int32_t delaySeconds)
+{
+    std::lock_guard<std::mutex> lock(stopRequestMutex);
+    std::atomic<std::uint32_t>& store = *closingReasonStore.load();
+    if (reason == closing_reason::USER_CLOSED_SIM) {
+        std::uint32_t expected = closing_reason::NOT_YET_SET;
+        store.compare_exchange_strong(expected, reason);
+        userClosing.store(true);
+        stopRequested.store(true);
+        return;
+    }
+    if (stopRequested.load())
+        return;
+    // Reason and delay first: whoever sees the stop flag also sees why.
+    store.store(reason);
+    restartDelaySeconds.store(delaySeconds);
+    stopRequested.store(true);
+}

@@ -2,6 +2,37 @@
 // Process-wide run state that every layer reads. Set by the window (close) and by the closing
 // logic (stop request); read by the log and by every loop that must end promptly.
 #include <atomic>
+#include <cstdint>
+#include <string_view>
 
 extern std::atomic<bool> stopRequested;
 extern std::atomic<bool> userClosing;
+
+// Codes of the closing reasons, the same numbers as the window's ClosingReason.
+namespace closing_reason {
+inline constexpr std::uint32_t NOT_YET_SET = 0;
+inline constexpr std::uint32_t SIM_WAS_CLOSED = 1;
+inline constexpr std::uint32_t NEW_FLIGHT = 2;
+inline constexpr std::uint32_t NEW_SETTINGS = 3;
+inline constexpr std::uint32_t USER_CLOSED_SIM = 4;
+inline constexpr std::uint32_t SIMCONNECT_ERROR = 5;
+inline constexpr std::uint32_t READER_ERROR = 6;
+inline constexpr std::uint32_t SYSTEM_ERROR = 7;
+inline constexpr std::uint32_t NEW_VERSION = 8;
+}  // namespace closing_reason
+
+// "NOT YET SET", "SIM WAS CLOSED", ... "NEW VERSION"; std::out_of_range for another code.
+std::string_view gf_closingReasonText(std::uint32_t reason);
+
+// Seconds to wait before the next run starts; kept across the reset of a run.
+extern std::atomic<std::int32_t> restartDelaySeconds;
+
+// Where the closing reason is kept. The application registers its closingReason at start; until
+// then (and after nullptr) a store of this module is used.
+void gf_setClosingReasonStore(std::atomic<std::uint32_t>* store);
+std::uint32_t gf_closingReason();
+
+// Asks the run to end. USER CLOSED SIM sets userClosing and stopRequested, and the reason when
+// none is set yet. Any other reason counts only while no stop is pending: then the reason and
+// the restart delay are recorded and stopRequested is set. So the first reason wins.
+void gf_requestStop(std::uint32_t reason, std::int32_t delaySeconds);

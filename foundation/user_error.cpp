@@ -1,9 +1,11 @@
 #include "foundation/user_error.hpp"
 
+#include <array>
 #include <charconv>
 #include <exception>
 #include <nlohmann/json.hpp>
-#include <regex>
+#include <optional>
+#include <string_view>
 
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -20,7 +22,36 @@ std::string lf_userErrorText(int errorNumber, const std::string& message)
     return vald::format("{}: {}", errorNumber, message);
 }
 
-void lf_parseVersionNumber(const std::string& digits, int& target)
+using ThreeNumbers = std::array<std::string_view, 3>;
+
+// The whole text as three runs of decimal digits, each pair separated by any single character
+// but a line break ("11.9.2", also "11-9-2"). Where the split is ambiguous ("11123") it is the
+// one that a greedy backtracking pattern (\d+).(\d+).(\d+) finds: longest runs first.
+std::optional<ThreeNumbers> lf_matchThreeNumbers(std::string_view text)
+{
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto isSeparator = [](char c) { return c != '\n' && c != '\r'; };
+    const auto digitRunEnd = [&](std::size_t from) {
+        while (from < text.size() && isDigit(text[from]))
+            ++from;
+        return from;
+    };
+    for (std::size_t end1 = digitRunEnd(0); end1 > 0; --end1) {
+        if (end1 >= text.size() || !isSeparator(text[end1]))
+            continue;
+        const std::size_t start2 = end1 + 1;
+        for (std::size_t end2 = digitRunEnd(start2); end2 > start2; --end2) {
+            if (end2 >= text.size() || !isSeparator(text[end2]))
+                continue;
+            const std::size_t start3 = end2 + 1;
+            if (start3 < text.size() && digitRunEnd(start3) == text.size())
+                return ThreeNumbers{text.substr(0, end1), text.substr(start2, end2 - start2), text.substr(start3)};
+        }
+    }
+    return std::nullopt;
+}
+
+void lf_parseVersionNumber(std::string_view digits, int& target)
 {
     int value = 0;
     const char* first = digits.data();
@@ -43,13 +74,10 @@ VersionData::VersionData(const std::string& text)
     if (text.empty())
         return;
     try {
-        // The dots are deliberately any character: "11-9-2" is read like "11.9.2".
-        static const std::regex threeNumbers(R"((\d+).(\d+).(\d+))", std::regex::ECMAScript);
-        std::smatch match;
-        if (std::regex_match(text, match, threeNumbers)) {
-            lf_parseVersionNumber(match[1].str(), major);
-            lf_parseVersionNumber(match[2].str(), minor);
-            lf_parseVersionNumber(match[3].str(), patch);
+        if (const std::optional<ThreeNumbers> numbers = lf_matchThreeNumbers(text)) {
+            lf_parseVersionNumber((*numbers)[0], major);
+            lf_parseVersionNumber((*numbers)[1], minor);
+            lf_parseVersionNumber((*numbers)[2], patch);
             return;
         }
         const nlohmann::json value = nlohmann::json::parse(text);

@@ -1,0 +1,36 @@
+#pragma once
+// The message line at the bottom of the main window: a status text (yellow on lime green) or an
+// error text (yellow on red), never both. An error stands until it is cleared; status texts that
+// arrive meanwhile are dropped. A status text ages out after 25 seconds of a run. Every thread
+// may call these; one mutex (the message mutex) guards the texts, and inside it only the log
+// mutex is ever taken.
+#include <cstdint>
+#include <string>
+
+struct MessageLines {
+    std::string statusText;         // empty when no status stands
+    std::string errorText;          // empty when no error stands
+    std::int64_t statusSecond = 0;  // second counter when the status was set (>= 1); 0 without one
+    std::int32_t secondCounter = 0; // seconds of the run
+};
+
+// Sets the status line (an empty text clears it); logged when log is true, the text is not
+// empty and no stop is pending. Dropped while an error stands.
+void gf_showStatus(const std::string& text, bool log);
+void gf_clearStatus();
+// Sets the error line and removes the status; logged as "Error {}" unless a stop is pending.
+void gf_showError(const std::string& text);
+// Empties the error text; the caller then clears the status with gf_clearStatus.
+void gf_clearErrorLine();
+
+// Once a second of a run: counts the second and clears a status that is 25 or more seconds old.
+void gf_ageStatusLine();
+// Before a new run: both texts and the second counter emptied.
+void gf_resetMessageLines();
+
+MessageLines gf_messageLines();
+// Shows the current line at once, outside the window's own paint (the airport scan's progress).
+void gf_paintStatusLine();
+
+// The status texts of the lower layers go to the status line from now on.
+void gf_registerMessageLineHooks();

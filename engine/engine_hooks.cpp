@@ -1,0 +1,51 @@
+#include "engine/engine_hooks.hpp"
+
+#include "engine/aircraft_records.hpp"
+#include "engine/engine_state.hpp"
+#include "engine/traffic_driver.hpp"
+#include "simlink/hook_store.hpp"
+#include "simlink/sim_queues.hpp"
+#include "traffic/traffic_hooks.hpp"
+
+namespace {
+
+EngineHooks lf_defaultEngineHooks()
+{
+    EngineHooks hooks;
+    hooks.forgetParkAirport = [] {};
+    return hooks;
+}
+
+HookStore<EngineHooks>& lf_store()
+{
+    static HookStore<EngineHooks> store(&lf_defaultEngineHooks);
+    return store;
+}
+
+}  // namespace
+
+void gf_setEngineHooks(EngineHooks hooks)
+{
+    lf_store().update([&hooks](EngineHooks& current) { gf_takeHook(current.forgetParkAirport, hooks.forgetParkAirport); });
+}
+
+void gf_resetEngineHooks() { lf_store().reset(); }
+
+std::shared_ptr<const EngineHooks> gf_engineHooks() { return lf_store().get(); }
+
+void gf_registerEngineHooks()
+{
+    TrafficHooks hooks;
+    hooks.blockedCallsignSeen = [](std::uint32_t hexId) {
+        SimResult blocked;
+        blocked.hexid = hexId;
+        blocked.kind = SIM_RESULT_BLOCKED;
+        gf_pushSimResult(blocked);
+    };
+    hooks.scheduleReceived = [](std::vector<LiveTrafficRecord>& records, std::uint32_t delaySeconds) {
+        lf_scheduleReceived(records, delaySeconds);
+    };
+    hooks.categoryEnabled = &gf_categoryEnabled;
+    hooks.publishEngineQnh = [](std::int32_t qnhHpa) { engineQnh.exchange(qnhHpa); };
+    gf_registerTrafficHooks(std::move(hooks));
+}

@@ -1,0 +1,20 @@
+#pragma once
+// What the engine needs of the stand logic above it, registered by that layer at start, and the
+// registration of the engine's own services into the traffic client's hooks.
+#include <functional>
+#include <memory>
+
+struct EngineHooks {
+    // The park airport is forgotten before a new run (its code, position and elevation).
+    // Default: nothing to forget.
+    std::function<void()> forgetParkAirport;
+};
+
+// Replaces the members of hooks that are not empty.
+void gf_setEngineHooks(EngineHooks hooks);
+void gf_resetEngineHooks();
+std::shared_ptr<const EngineHooks> gf_engineHooks();
+
+// Registers into the traffic client: the blocked-callsign result, the scheduling of received
+// batches, the category switches and the engine's QNH.
+void gf_registerEngineHooks();

@@ -1,0 +1,72 @@
+#include "engine/flight_plans.hpp"
+
+#include <mutex>
+#include <system_error>
+
+#include "foundation/constants.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view FLIGHT_PLAN_FOLDER_NAME = "orig_dest";
+constexpr int REMOVE_ATTEMPTS = 10;
+
+// Set on the worker thread before a run; read when an aircraft is created or removed.
+std::mutex folderMutex;
+fs::path flightPlanFolder;
+
+fs::path lf_folder()
+{
+    std::lock_guard<std::mutex> lock(folderMutex);
+    return flightPlanFolder;
+}
+
+bool lf_exists(const fs::path& path)
+{
+    std::error_code error;
+    const bool exists = fs::exists(path, error);
+    if (error && error != std::errc::no_such_file_or_directory)
+        throw fs::filesystem_error("exists", path, error);
+    return exists;
+}
+
+}  // namespace
+
+bool gf_createFlightPlanFolder()
+{
+    const fs::path dataFolder = gf_dataFolder();
+    const fs::path folder = dataFolder / FLIGHT_PLAN_FOLDER_NAME;
+    {
+        std::lock_guard<std::mutex> lock(folderMutex);
+        flightPlanFolder = folder;
+    }
+    std::error_code ignored;
+    if (!lf_exists(dataFolder))
+        fs::create_directories(dataFolder, ignored);
+    if (!lf_exists(folder))
+        fs::create_directory(folder, ignored);
+    return lf_exists(folder);
+}
+
+fs::path gf_flightPlanPath(std::uint32_t objectId) { return lf_folder() / vald::format("{}.pln", objectId); }
+
+bool gf_removeFlightPlanFolder()
+{
+    const fs::path folder = lf_folder();
+    if (folder.empty() || !lf_exists(folder))
+        return true;
+    std::error_code error;
+    for (int attempt = 0; attempt < REMOVE_ATTEMPTS; ++attempt) {
+        error.clear();
+        fs::remove_all(folder, error);
+        if (!error)
+            return true;
+        if (error != std::errc::directory_not_empty && error != std::errc::permission_denied)
+            break;
+    }
+    gf_log(vald::format("gf_removeFlightPlanFolder: {}", error.message()));
+    return false;
+}

@@ -1,0 +1,146 @@
+#include "engine/removal.hpp"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "engine/flight_plans.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/parameters.hpp"
+
+namespace {
+
+constexpr double FARTHER_MARGIN_NM = 0.1;
+
+void lf_withdrawCreation(StaticAircraft& aircraft)
+{
+    const std::string& callsign = aircraft.identity.callsign;
+    if (lf_unqueueCreation(liveCreationQueue, callsign) || lf_unqueueCreation(staticCreationQueue, callsign))
+        aircraft.dequeued = true;
+    else
+        aircraft.removeWhenCreated = true;
+}
+
+LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
+{
+    const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(),
+                                    [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
+    return found == liveAircraft.end() ? nullptr : &*found;
+}
+
+}  // namespace
+
+void removeAircraftFromSim(StaticAircraft& aircraft)
+{
+    if (aircraft.state == SimState::buffer) {
+        aircraft.skip = true;
+        return;
+    }
+    if (aircraft.removeWhenCreated)
+        return;
+    if (aircraft.state == SimState::adding2sim) {
+        lf_withdrawCreation(aircraft);
+        return;
+    }
+    // The stand of a live aircraft is freed by the stand logic, which owns the stands.
+    aircraft.state = SimState::removingfromsim;
+    if (aircraft.objectId != 0)
+        removalQueue.push_back(aircraft.objectId);
+    else
+        gf_logWarn(vald::format("{} removing act {}, with objectid=0 ?", "removeAircraftFromSim",
+                                gf_flightKeyText(aircraft.identity)));
+}
+
+bool lf_unqueueCreation(CreationQueue& queue, const std::string& callsign)
+{
+    if (callsign.empty())
+        return false;
+    const auto before = queue.size();
+    std::erase_if(queue, [&callsign](const CreationRequest& request) { return request.tailNumber == callsign; });
+    return queue.size() != before;
+}
+
+bool lf_removeFarthest(double distanceNm)
+{
+    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
+    double best = distanceNm;
+    std::optional<std::uint32_t> candidate;
+    for (const LiveAircraft& aircraft : liveAircraft) {
+        if (aircraft.state != SimState::active)
+            continue;
+        const double distance = gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
+        if (distance > best + FARTHER_MARGIN_NM) {
+            candidate = aircraft.hexid;
+            best = distance;
+        }
+    }
+    if (!candidate)
+        return true;
+    removeAircraftFromSim(*lf_liveByHexid(*candidate));
+    return false;
+}
+
+void lf_limitLiveCount()
+{
+    const auto active = std::count_if(liveAircraft.begin(), liveAircraft.end(),
+                                      [](const LiveAircraft& aircraft) { return aircraft.state == SimState::active; });
+    for (auto excess = active - MAX_LIVE_SEL.value(); excess > 0; --excess)
+        lf_removeFarthest(-1.0);
+}
+
+void lf_sweepStaticAircraft()
+{
+    for (StaticAircraft& aircraft : staticAircraft) {
+        if (aircraft.state == SimState::active) {
+            removeAircraftFromSim(aircraft);
+        } else if (aircraft.state == SimState::adding2sim && !aircraft.removeWhenCreated) {
+            if (lf_unqueueCreation(staticCreationQueue, aircraft.identity.callsign))
+                aircraft.dequeued = true;
+            else
+                aircraft.removeWhenCreated = true;
+        }
+    }
+    std::erase_if(staticAircraft, [](const StaticAircraft& aircraft) { return aircraft.dequeued; });
+}
+
+void lf_onObjectRemoved(std::uint32_t objectId)
+{
+    if (objectId == 0)
+        return;
+    const auto live = std::find_if(liveAircraft.begin(), liveAircraft.end(),
+                                   [objectId](const LiveAircraft& aircraft) { return aircraft.objectId == objectId; });
+    if (live != liveAircraft.end()) {
+        if (live->state == SimState::liveryrespawn) {
+            live->state = SimState::buffer;
+            live->throttleStep = THROTTLE_STEP_NONE;
+            live->flapsIndex = FLAPS_INDEX_NONE;
+            live->objectId = 0;
+            return;
+        }
+        if (live->flightPlanWritten)
+            std::filesystem::remove(gf_flightPlanPath(objectId));
+        liveAircraft.erase(live);
+        return;
+    }
+    const auto parked = std::find_if(staticAircraft.begin(), staticAircraft.end(),
+                                     [objectId](const StaticAircraft& aircraft) { return aircraft.objectId == objectId; });
+    if (parked == staticAircraft.end())
+        return;
+    if (parked != staticAircraft.end() - 1)
+        *parked = std::move(staticAircraft.back());
+    staticAircraft.pop_back();
+}
+
+void lf_removeBlocked(std::uint32_t hexid)
+{
+    LiveAircraft* aircraft = lf_liveByHexid(hexid);
+    if (aircraft == nullptr)
+        return;
+    if (aircraft->state == SimState::buffer) {
+        gf_log(vald::format("{} will be removed from buffer while blocked", gf_flightKeyText(aircraft->identity)));
+        aircraft->skip = true;
+    } else if (aircraft->state == SimState::active) {
+        gf_log(vald::format("{} removed from simulator immediately while blocked", gf_flightKeyText(aircraft->identity)));
+        removeAircraftFromSim(*aircraft);
+    }
+}

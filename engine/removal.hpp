@@ -1,0 +1,35 @@
+#pragma once
+// Every removal of an aircraft of the program goes through removeAircraftFromSim, whatever the
+// reason; what it does depends on how far the record has come in its life cycle. Records are
+// never erased here: a buffered or withdrawn one goes at the next update of the live aircraft,
+// one in the simulator when the simulator reports it removed.
+#include <cstdint>
+#include <string>
+
+#include "engine/aircraft_records.hpp"
+#include "engine/engine_state.hpp"
+
+// buffer: skip flag. adding2sim: its waiting creation is withdrawn (dequeued flag), or, when the
+// simulator has it already, it is removed once created. In the simulator: state removingfromsim
+// and its object id queued for removal. Nothing once removeWhenCreated is set.
+void removeAircraftFromSim(StaticAircraft& aircraft);
+
+// Takes every request with this tail number out of the queue, keeping the order of the others;
+// true when one was taken. An empty callsign finds nothing.
+bool lf_unqueueCreation(CreationQueue& queue, const std::string& callsign);
+
+// Removes the active live aircraft found farthest from the user beyond distanceNm (each step must
+// be more than 0.1 nm farther than the best so far); true when there was none.
+bool lf_removeFarthest(double distanceNm);
+// While more live aircraft are active than MAX_LIVE_SEL, removes the farthest.
+void lf_limitLiveCount();
+
+// Every static aircraft leaves: active ones are removed from the simulator, waiting ones taken
+// out of the static creation queue (erased), those already with the simulator removed once created.
+void lf_sweepStaticAircraft();
+
+// The simulator reports an object removed: a live aircraft removed for a livery change goes back
+// to buffer; any other record with that object id is erased (with its flight plan).
+void lf_onObjectRemoved(std::uint32_t objectId);
+// The user blocked the flight: from the buffer it is skipped, in the simulator it is removed.
+void lf_removeBlocked(std::uint32_t hexid);

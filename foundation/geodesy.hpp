@@ -1,0 +1,42 @@
+#pragma once
+// Positions on a spherical earth of radius 10800/pi nautical miles (one NM per minute of arc).
+// Distances in nautical miles, distances along a bearing in feet, bearings in radians.
+#include <cmath>
+
+struct LatLon {
+    double lat = 0.0;  // degrees, north positive
+    double lon = 0.0;  // degrees, east positive
+};
+
+// One curved piece of an aircraft's path: a quadratic Bezier curve from the origin (0, 0) over
+// the control point to the end point, in metres east/north of the origin, run through as the
+// parameter goes from t0 to t1. A NaN control point describes no curve.
+struct CurveSegment {
+    double originLat = 0.0;
+    double originLon = 0.0;
+    double t0 = 0.0;
+    double endNorthM = 0.0;
+    double endEastM = 0.0;
+    double t1 = 0.0;
+    double controlEastM = NAN;
+    double controlNorthM = NAN;
+};
+
+inline constexpr double DEG_TO_RAD = 0.017453292519943295;
+inline constexpr double RAD_TO_DEG = 57.29577951308232;
+inline constexpr double TWO_PI = 6.283185307179586;
+inline constexpr double EARTH_DIAMETER_NM = 6875.493541569878;
+inline constexpr double RECIPROCAL_EARTH_RADIUS_PER_FT = 4.787404208238998e-8;
+inline constexpr double METRES_PER_DEGREE_LAT = 111132.95;
+
+// Great-circle distance (haversine).
+double gf_distanceNm(LatLon a, LatLon b);
+// Initial true bearing in [0, 2*pi).
+double gf_bearingRad(LatLon from, LatLon to);
+// The point distanceFt along the great circle that leaves from at bearingRad; longitude in
+// [-180, 180].
+LatLon gf_destinationPoint(LatLon from, double bearingRad, double distanceFt);
+// Position and heading (radians from north, clockwise, in [0, 2*pi]) at parameter t. False, and
+// nothing written, when the segment is no curve, t lies outside [t0, t1], t1 <= t0, or a result
+// is not finite.
+bool gf_pointOnPathSegment(const CurveSegment& segment, LatLon& position, double& headingRad, double t);

@@ -1,0 +1,165 @@
+#include "refdata/airports.hpp"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <stdexcept>
+
+#include "foundation/constants.hpp"
+#include "foundation/files.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/user_error.hpp"
+#include "refdata/decrypt.hpp"
+
+std::vector<AirportRecord> airportRecords;
+
+namespace {
+
+constexpr std::size_t AIRPORTS_RESERVED = 15000;
+constexpr double IN_RANGE_NM = 5.0;
+constexpr double NO_STAND_NM = 100.0;
+constexpr double METRES_PER_NM = 1852.0;
+
+bool airportsRead = false;
+
+ClosestStandQuery& lf_closestStandQuery()
+{
+    static ClosestStandQuery query;
+    return query;
+}
+
+double lf_closestStandNm(const AirportRecord& airport, const LatLon& position, std::string& standId)
+{
+    const ClosestStandQuery& query = lf_closestStandQuery();
+    return query ? query(airport, position, standId) : NO_STAND_NM;
+}
+
+void lf_readAirport(const pugi::xml_node& element, const std::string& code)
+{
+    if (!element.attribute("lat") || !element.attribute("lon")) {
+        gf_logWarn(vald::format("Missing latLons for airport '{}'", code));
+        return;
+    }
+    if (!element.attribute("alt")) {
+        gf_logWarn(vald::format("Missing alt for airport '{}'", code));
+        return;
+    }
+    if (!element.attribute("stands"))
+        gf_logWarn(vald::format("Missing stands for airport '{}'", code));
+    if (!element.attribute("iata")) {
+        gf_logWarn(vald::format("Missing IATA for airport '{}'", code));
+        return;
+    }
+    try {
+        airportRecords.push_back({code, element.attribute("iata").as_string(), element.attribute("lat").as_double(0.0),
+                                  element.attribute("lon").as_double(0.0), element.attribute("alt").as_double(0.0),
+                                  element.attribute("stands").as_int(0)});
+    } catch (const std::exception& e) {
+        gf_log(vald::format("Error parsing coordinates for airport '{}': {}", code, e.what()));
+    }
+}
+
+void lf_readAirportsFile(const std::filesystem::path& plain)
+{
+    pugi::xml_document document;
+    const pugi::xml_parse_result loaded = document.load_file(plain.c_str());
+    if (!loaded)
+        throw std::runtime_error(plain.string() + " not loaded: " + loaded.description());
+    const pugi::xml_node root = document.child("airports");
+    if (!root)
+        throw std::runtime_error("Missing <airports> root in: " + plain.string());
+    for (const pugi::xml_node element : root.children("airport"))
+        lf_readAirport(element, element.attribute("code").as_string());
+    std::stable_sort(airportRecords.begin(), airportRecords.end(),
+                     [](const AirportRecord& a, const AirportRecord& b) { return a.code < b.code; });
+    gf_log(vald::format("{} airports read", airportRecords.size()));
+}
+
+}  // namespace
+
+bool gf_readAirports()
+{
+    if (airportsRead)
+        return !airportRecords.empty();
+    const std::filesystem::path encrypted = AIRPORTS_ENC_PATH;
+    const std::filesystem::path plain = AIRPORTS_XML_PATH;
+    try {
+        // A failed decryption leaves no plain file, and loading it then fails below.
+        (void)gf_streamDecrypt(encrypted, plain);
+    } catch (const std::exception& e) {
+        gf_logWarn(vald::format("{} exception : {}", "gf_readAirports", e.what()));
+        throw;
+    }
+
+    // A failed earlier read may have left records; they are read again from the start.
+    airportRecords.clear();
+    if (airportRecords.capacity() < AIRPORTS_RESERVED)
+        airportRecords.reserve(AIRPORTS_RESERVED);
+    try {
+        lf_readAirportsFile(plain);
+    } catch (const std::exception& e) {
+        gf_removeFileWarn(plain);
+        airportRecords.clear();
+        throw vald::UserErrorException(88, e.what());
+    }
+    gf_removeFileWarn(plain);
+    airportRecords.shrink_to_fit();
+    airportsRead = true;
+    return !airportRecords.empty();
+}
+
+const AirportRecord* gf_findAirport(const std::string& code)
+{
+    const auto found = std::lower_bound(airportRecords.begin(), airportRecords.end(), code,
+                                        [](const AirportRecord& a, const std::string& c) { return a.code < c; });
+    return found != airportRecords.end() && found->code == code ? &*found : nullptr;
+}
+
+bool gf_isKnownAirport(const std::string& code) { return gf_findAirport(code) != nullptr; }
+
+const AirportRecord* gf_closestAirport(const LatLon& position)
+{
+    const AirportRecord* best = nullptr;
+    const AirportRecord* neighbour = nullptr;
+    double bestDistance = NO_STAND_NM;
+    for (const AirportRecord& airport : airportRecords) {
+        const double d = gf_distanceNm(position, airport.position());
+        if (d <= IN_RANGE_NM && d < bestDistance) {
+            neighbour = best;
+            best = &airport;
+            bestDistance = d;
+        }
+    }
+    if (best == nullptr || neighbour == nullptr)
+        return best;
+
+    gf_log(vald::format("Airport {} is closest, neighbour is {}", best->code, neighbour->code));
+    std::string bestStand;
+    std::string neighbourStand;
+    const double bestStandNm = lf_closestStandNm(*best, position, bestStand);
+    const double neighbourStandNm = lf_closestStandNm(*neighbour, position, neighbourStand);
+    if (!(neighbourStandNm < bestStandNm))
+        return best;
+    gf_log(vald::format("Airport {} is closest, but stand {} at neighbouring airport {} is closer at {:.0F} meters ...",
+                        best->code, neighbourStand, neighbour->code, neighbourStandNm * METRES_PER_NM));
+    return neighbour;
+}
+
+std::string gf_airportLabel(const AirportRecord& airport)
+{
+    std::string label = airport.code.empty() ? std::string("?") : airport.code;
+    if (!airport.iata.empty())
+        label += " (" + airport.iata + ")";
+    return label;
+}
+
+void gf_setClosestStandQuery(ClosestStandQuery query) { lf_closestStandQuery() = std::move(query); }
+
+void gf_resetAirports()
+{
+    airportRecords.clear();
+    airportRecords.shrink_to_fit();
+    airportsRead = false;
+}

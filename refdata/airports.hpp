@@ -1,0 +1,45 @@
+#pragma once
+// airports.xml: the world airport table (code, IATA code, position, elevation, stands), read once
+// per process from input/airports.enc and kept sorted by code; and the queries on it.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "foundation/geodesy.hpp"
+
+struct AirportRecord {
+    std::string code;
+    std::string iata;  // may be empty
+    double lat = 0.0;  // degrees
+    double lon = 0.0;  // degrees
+    double alt = 0.0;  // elevation, feet
+    std::int32_t stands = 0;
+
+    LatLon position() const { return LatLon{lat, lon}; }
+};
+
+// Sorted ascending by code; filled by the first successful gf_readAirports, read-only afterwards.
+extern std::vector<AirportRecord> airportRecords;
+
+// Fills airportRecords on its first successful call; every later call answers at once whether
+// airports are present. Throws vald::UserErrorException 88 when the file cannot be read.
+bool gf_readAirports();
+
+// The first record with exactly this code; nullptr when there is none.
+const AirportRecord* gf_findAirport(const std::string& code);
+bool gf_isKnownAirport(const std::string& code);
+// The airport that position belongs to: the nearest within 5 nm, unless the airport that was
+// nearest before it in the scan has a stand closer to the position. nullptr when none is in range.
+const AirportRecord* gf_closestAirport(const LatLon& position);
+// "EHAM (AMS)"; "?" for an empty code; no brackets without IATA code.
+std::string gf_airportLabel(const AirportRecord& airport);
+
+// Distance in nm from position to the nearest stand of the airport's park file, with that stand's
+// id written to standId; 100.0 when the airport has no usable park file. The park-file code
+// registers it at start; until then every airport answers 100.0.
+using ClosestStandQuery = std::function<double(const AirportRecord& airport, const LatLon& position, std::string& standId)>;
+void gf_setClosestStandQuery(ClosestStandQuery query);
+
+// Forgets the airports and the read-done mark (tests, benchmarks).
+void gf_resetAirports();

@@ -1,0 +1,123 @@
+#include "refdata/downloads.hpp"
+
+#include <fstream>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/program_id.hpp"
+#include "foundation/text.hpp"
+#include "platform/service_endpoints.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::mutex& lf_limitsMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+vald::HttpLimits& lf_limits()
+{
+    static vald::HttpLimits limits;
+    return limits;
+}
+
+// Where the bytes of a download wait until the transfer is complete (the handle's naming).
+fs::path lf_partialOf(const fs::path& target)
+{
+    fs::path partial = target;
+    partial += ".part";
+    return partial;
+}
+
+// Whether the bytes can be written beside target: the temporary file is created (empty) the way
+// the transfer will create it. Nothing is asked of the site when this fails.
+bool lf_canWriteBeside(const fs::path& target)
+{
+    std::ofstream probe(lf_partialOf(target), std::ios::binary | std::ios::app);
+    return probe.is_open();
+}
+
+}  // namespace
+
+DownloadHandle::DownloadHandle()
+{
+    try {
+        http_ = std::make_unique<vald::HttpHandle>("downloader");
+    } catch (const std::exception&) {
+        http_.reset();  // libcurl could not make a handle: the holder stays empty
+        return;
+    }
+    http_->setUserAgent(DOWNLOAD_USER_AGENT);
+    std::lock_guard<std::mutex> lock(lf_limitsMutex());
+    http_->setLimits(lf_limits());
+}
+
+std::string gf_downloadBase()
+{
+    std::string base = vald::gf_downloadBaseUrl();
+    constexpr std::string_view folder = "/downloads";
+    if (base.size() < folder.size() || base.compare(base.size() - folder.size(), folder.size(), folder) != 0)
+        base += folder;
+    return base + "/";
+}
+
+bool gf_downloadToFile(DownloadHandle& holder, const std::string& url, const fs::path& target, bool binary)
+{
+    // Both kinds are stored byte for byte: this platform has no text-mode translation.
+    (void)binary;
+    vald::HttpHandle* http = holder.http();
+    if (http == nullptr)
+        return false;
+    std::string targetText;
+    try {
+        targetText = gf_pathToUtf8(target);
+        if (!lf_canWriteBeside(target)) {
+            gf_log(vald::format("Could not open output file: {}", targetText));
+            return false;
+        }
+        const vald::HttpOutcome outcome = http->download(url, target);
+        if (outcome.ok())
+            return true;
+        gf_log(vald::format("Download error: '{}' for {}", outcome.errorText, url));
+        return false;
+    } catch (const std::exception& e) {
+        std::error_code ignored;
+        fs::remove(lf_partialOf(target), ignored);
+        gf_log(vald::format("Downloader exception: '{}', {} => {}", e.what(), url, targetText));
+        return false;
+    }
+}
+
+bool gf_downloadFromSite(const fs::path& fileName, const fs::path& target)
+{
+    std::string url;
+    try {
+        url = vald::format("{}{}/{}", gf_downloadBase(), gf_programVersion().major, gf_pathToUtf8(fileName));
+    } catch (const std::exception& e) {
+        // No usable site address: reported like a failed download, never thrown.
+        gf_log(vald::format("Downloader exception: '{}', {} => {}", e.what(), fileName.string(), target.string()));
+        gf_logWarn(vald::format("Downloading '{}' failed !", fileName.string()));
+        return false;
+    }
+    DownloadHandle holder;
+    const bool downloaded = gf_downloadToFile(holder, url, target, true);
+    if (downloaded)
+        gf_log(vald::format("Downloaded '{}' to '{}'", url, gf_pathToUtf8(target)));
+    else
+        gf_logWarn(vald::format("Downloading '{}' failed !", url));
+    return downloaded;
+}
+
+void gf_setDownloadLimitsForTest(const vald::HttpLimits& limits)
+{
+    std::lock_guard<std::mutex> lock(lf_limitsMutex());
+    lf_limits() = limits;
+}
+
+void gf_resetDownloadLimitsForTest() { gf_setDownloadLimitsForTest(vald::HttpLimits{}); }

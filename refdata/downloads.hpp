@@ -1,0 +1,53 @@
+#pragma once
+// Fetching files from the maker's download site: versions.json, program releases, release notes,
+// the encrypted data files and airport park-position files. Every fetch writes the body of a URL
+// into a local file through gf_downloadToFile.
+//
+// A download never destroys the file it replaces: the bytes go to a temporary file beside the
+// target, which takes the target's place only after a complete transfer with an HTTP status
+// below 400. Every transfer has a connect time-out and a low-speed limit, so a stalled site
+// cannot hang the start-up. No failure throws out of here: it is logged and answered with false.
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/http.hpp"
+
+// The user agent of every download.
+inline constexpr const char* DOWNLOAD_USER_AGENT = "Corv";
+
+// One libcurl handle for downloads, used by one thread at a time; empty when libcurl could not
+// make one. Each download makes its own.
+class DownloadHandle {
+public:
+    DownloadHandle();
+    bool empty() const { return !http_; }
+    vald::HttpHandle* http() { return http_.get(); }
+
+private:
+    std::unique_ptr<vald::HttpHandle> http_;
+};
+
+// The site's folder /downloads/ with its final slash, e.g. "https://host/downloads/". The host is
+// the download base of the platform layer (CORV_DOWNLOAD_BASE moves it); a base that already
+// ends in /downloads is taken as it is. Throws std::invalid_argument for a base that may not be
+// used (plain http to a host that is not a loopback address).
+std::string gf_downloadBase();
+
+// True when the whole body of url is in target. Logs "Could not open output file: {}" when the
+// target cannot be written (the site is then not asked), "Download error: '{}' for {}" for a
+// failed transfer (network, time-out, HTTP status >= 400, write error) and "Downloader
+// exception: '{}', {} => {}" for an exception; an empty handle gives false without a line.
+// binary states the caller's intent; the bytes are stored as received either way.
+bool gf_downloadToFile(DownloadHandle& holder, const std::string& url, const std::filesystem::path& target,
+                       bool binary);
+
+// Downloads the data file fileName of the program's major version ("<base><major>/<fileName>")
+// to target with its own handle and logs "Downloaded '{}' to '{}'" or, as a warning,
+// "Downloading '{}' failed !".
+bool gf_downloadFromSite(const std::filesystem::path& fileName, const std::filesystem::path& target);
+
+// Test only: the time-outs of the handles made from now on (the defaults of vald::HttpLimits
+// until then), and back to those defaults.
+void gf_setDownloadLimitsForTest(const vald::HttpLimits& limits);
+void gf_resetDownloadLimitsForTest();

@@ -1,0 +1,136 @@
+#include "refdata/regcodes.hpp"
+
+#include <pugixml.hpp>
+
+#include <list>
+#include <stdexcept>
+
+#include "foundation/constants.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/strings.hpp"
+#include "foundation/text.hpp"
+
+namespace {
+
+constexpr std::size_t MIN_REGCODE_LENGTH = 3;
+constexpr std::size_t MAX_REGCODE_LENGTH = 12;
+
+// The comma list's registrations, trimmed, sorted and without duplicates.
+std::vector<std::string> lf_regcodeList(const std::string& text)
+{
+    const std::list<std::string> tokens = gf_commaListToTokens(text);
+    return {tokens.begin(), tokens.end()};
+}
+
+std::string_view lf_liveries(std::size_t count) { return count == 1 ? "livery" : "liveries"; }
+
+bool lf_validLength(const std::string& reg)
+{
+    return reg.size() >= MIN_REGCODE_LENGTH && reg.size() <= MAX_REGCODE_LENGTH;
+}
+
+// One line of a regcode text file; false when the line has a format or length error.
+bool lf_readRegcodeLine(const std::string& line, const std::string& file, std::vector<RegcodeEntry>& entries)
+{
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t semicolon = line.find(';'); semicolon != std::string::npos; semicolon = line.find(';', start)) {
+        fields.push_back(line.substr(start, semicolon - start));
+        start = semicolon + 1;
+    }
+    fields.push_back(line.substr(start));
+
+    if (fields.size() == 1) {
+        entries.push_back({line, {}, false});
+        return true;
+    }
+    if (fields.size() > 3) {
+        gf_logWarn(vald::format("{}: wrong format '{}'", file, line));
+        return false;
+    }
+    const std::vector<std::string> regs = lf_regcodeList(fields[1]);
+    if (regs.empty())
+        return true;
+    if (regs.size() == 1) {
+        if (!lf_validLength(regs.front())) {
+            gf_logWarn(vald::format("wrong regcode length '{}' in {}", regs.front(), file));
+            return false;
+        }
+        entries.push_back({fields[0], regs, true});
+        return true;
+    }
+
+    bool ok = true;
+    std::vector<std::string> kept;
+    for (const std::string& reg : regs) {
+        if (lf_validLength(reg)) {
+            kept.push_back(reg);
+        } else {
+            gf_logWarn(vald::format("wrong regcode length '{}' in {}", reg, file));
+            ok = false;
+        }
+    }
+    if (kept.empty()) {
+        gf_logWarn(vald::format("{} ; regs empty?", file));
+        return ok;
+    }
+    const bool special = fields.size() == 3 && fields[2] == "#";
+    entries.push_back({fields[0], std::move(kept), special});
+    return ok;
+}
+
+}  // namespace
+
+bool gf_readAigRegcodes(std::vector<RegcodeEntry>& entries)
+{
+    const std::filesystem::path path = AIG_REGCODES_XML_PATH;
+    pugi::xml_document document;
+    if (!document.load_file(path.c_str())) {
+        gf_logWarn(vald::format("Failed to load {}", path.string()));
+        if (std::filesystem::exists(path))
+            std::filesystem::remove(path);
+        return false;
+    }
+
+    bool result = true;
+    std::string previous;
+    for (const pugi::xml_node livery : document.child("AIG-regcodes").children("livery")) {
+        std::string title = livery.attribute("title").as_string();
+        if (title.empty())
+            continue;
+        if (title == previous) {
+            gf_logWarn(vald::format("SAME AS PREVIOUS title '{}'", title));
+            result = false;
+            continue;
+        }
+        previous = title;
+        entries.push_back({std::move(title), lf_regcodeList(livery.attribute("reg").as_string()),
+                           livery.attribute("special").as_bool(false)});
+    }
+    gf_log(vald::format("{} {} read from AIG-regcodes", entries.size(), lf_liveries(entries.size())));
+    return result;
+}
+
+bool gf_readRegcodeFiles(const std::filesystem::path& folder, std::vector<RegcodeEntry>& entries)
+{
+    bool result = true;
+    try {
+        for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder)) {
+            if (!entry.is_regular_file() || !gf_upperEquals(".TXT", entry.path().extension().string()))
+                continue;
+            const std::string file = entry.path().string();
+            gf_log(vald::format("Processing regcodes file '{}'", file));
+            TextFile text{entry.path(), {}};
+            for (const std::string& line : gf_readFileLines(text, 512)) {
+                if (!line.empty() && !lf_readRegcodeLine(line, file, entries))
+                    result = false;
+            }
+        }
+        gf_log(vald::format("{} {}", entries.size(), lf_liveries(entries.size())));
+        return result;
+    } catch (const std::exception& e) {
+        gf_logWarn(vald::format("Error reading regcode files in {}, what: {}", folder.string(), e.what()));
+        return false;
+    }
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Registrations arrive with or without the dash after the nationality prefix (DABCD for D-ABCD),
+// while the database holds them as written in dbase.xml. These look-ups try the written forms in
+// a fixed order.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "refdata/dbase.hpp"
+
+// For 5 or more characters, not starting with 'N' and without '-': first two characters + "-" +
+// rest, first character + "-" + rest; always last: the registration itself.
+std::vector<std::string> gf_registrationVariants(const std::string& registration);
+// The record of the first variant held by the database; none for the empty registration.
+std::optional<DbaseRecord> gf_findRegcode(const std::string& registration);
+std::string gf_regcodeAirline(const std::string& registration);
+std::string gf_regcodeOperator(const std::string& registration);
+// A registration of the database shorter than 6 characters that occurs inside text (for example
+// a livery title). Walks the whole database: meant for the one-time livery scan.
+std::optional<std::string> gf_findShortRegcodeIn(const std::string& text);

@@ -1,0 +1,93 @@
+#include "simlink/simconnect/transport.hpp"
+
+#include <sys/socket.h>
+
+#include <chrono>
+
+#include "foundation/format.hpp"
+#include "platform/socket.hpp"
+
+namespace vald::simconnect {
+
+namespace {
+
+constexpr std::chrono::milliseconds PIPE_BUSY_WAIT{5000};
+
+std::shared_ptr<SimConnection> lf_started(TransportKind kind, SocketConnectResult result,
+                                          const ConnectSettings& settings)
+{
+    if (!result.socket.valid())
+        return nullptr;
+    auto connection = std::make_shared<SimConnection>(kind, std::move(result.socket), settings.maxReceiveSize);
+    if (!connection->start())
+        return nullptr;
+    return connection;
+}
+
+std::shared_ptr<SimConnection> lf_connectPipe(const ConnectSettings& settings)
+{
+    const std::string name = gf_simPipeName(settings.address, settings.port);
+    return lf_started(TransportKind::pipe, gf_connectUnix(gf_pipeSocketPath(name), PIPE_BUSY_WAIT), settings);
+}
+
+std::shared_ptr<SimConnection> lf_connectTcp(int family, const ConnectSettings& settings)
+{
+    return lf_started(TransportKind::socket,
+                      gf_connectTcp(family, settings.address, settings.port, settings.disableNagle), settings);
+}
+
+}  // namespace
+
+std::string gf_simPipeName(const std::string& address, const std::string& port)
+{
+    const std::string server = address.empty() ? std::string(".") : address;
+    if (port.empty())
+        return vald::format("\\\\{}\\pipe\\Lockheed Martin Prepar3D v5\\SimConnect", server);
+    return vald::format("\\\\{}\\pipe\\{}", server, port);
+}
+
+OpenTransportResult gf_openTransport(std::uint32_t configIndex, std::shared_ptr<SimConnection>& connection)
+{
+    connection.reset();
+    ConnectSettings settings;
+    if (configIndex != 0 && configIndex != SIM_CONFIG_INDEX_NONE && !gf_configSectionExists(configIndex))
+        return OpenTransportResult::sectionMissing;
+    if (configIndex != SIM_CONFIG_INDEX_NONE)
+        gf_readConfigSection(configIndex, settings);
+
+    enum class Step { pipe, ipv6, ipv4, lastPipe };
+    Step step = settings.protocol == Protocol::ipv6   ? Step::ipv6
+                : settings.protocol == Protocol::ipv4 ? Step::ipv4
+                                                      : Step::pipe;
+    for (;;) {
+        switch (step) {
+        case Step::pipe:
+            connection = lf_connectPipe(settings);
+            if (connection)
+                return OpenTransportResult::connected;
+            if (!settings.address.empty() && settings.address != ".")
+                return OpenTransportResult::failed;
+            settings.address = "::1";
+            settings.port = gf_readPortFromRegistry(AF_INET6);
+            step = Step::ipv6;
+            break;
+        case Step::ipv6:
+        case Step::ipv4: {
+            const bool v6 = step == Step::ipv6;
+            if (!settings.port.empty() && (connection = lf_connectTcp(v6 ? AF_INET6 : AF_INET, settings)))
+                return OpenTransportResult::connected;
+            if (settings.address != (v6 ? "::1" : "127.0.0.1"))
+                return OpenTransportResult::failed;
+            settings.address = v6 ? "127.0.0.1" : ".";
+            settings.port = v6 ? gf_readPortFromRegistry(AF_INET) : std::string();
+            step = v6 ? Step::ipv4 : Step::lastPipe;
+            break;
+        }
+        case Step::lastPipe:
+            connection = lf_connectPipe(settings);
+            return connection ? OpenTransportResult::connected : OpenTransportResult::failed;
+        }
+    }
+}
+
+}  // namespace vald::simconnect

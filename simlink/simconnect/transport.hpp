@@ -1,0 +1,24 @@
+#pragma once
+// Finding and connecting the simulator.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "simlink/simconnect/config.hpp"
+#include "simlink/simconnect/connection.hpp"
+
+namespace vald::simconnect {
+
+enum class OpenTransportResult { connected = 0, failed = 1, sectionMissing = 3 };
+
+// The simulator's pipe name for an address (the pipe server, "." when empty) and a port (the
+// pipe's own name; empty for the simulator's default pipe).
+std::string gf_simPipeName(const std::string& address, const std::string& port);
+
+// Reads the SimConnect.cfg section of configIndex (none for SIM_CONFIG_INDEX_NONE), then tries,
+// starting at the step of the protocol: the pipe; "::1" with the registry's IPv6 port;
+// "127.0.0.1" with the registry's IPv4 port; the local default pipe once more. A pipe step with a
+// remote address, or a TCP step with an address other than the loopback one, ends the search.
+OpenTransportResult gf_openTransport(std::uint32_t configIndex, std::shared_ptr<SimConnection>& connection);
+
+}  // namespace vald::simconnect

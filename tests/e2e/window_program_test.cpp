@@ -1,0 +1,278 @@
+// The program Corv_P3D as a user starts it: headless without a display (status lines on standard
+// error, SIGTERM / SIGINT as the close box), one instance at a time, --production, a broken
+// parameters.xml, and, under the test display, its window with the red simulator lamp.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "tests/support/temp_dir.hpp"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Generous bounds for things that happen at once on a healthy machine; no test waits for them
+// to pass, only for the event.
+constexpr auto EVENT_LIMIT = 20s;
+constexpr auto POLL_STEP = 50ms;
+
+template <typename Condition>
+bool lf_waitFor(Condition condition)
+{
+    for (auto waited = 0ms; waited < EVENT_LIMIT; waited += POLL_STEP) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(POLL_STEP);
+    }
+    return condition();
+}
+
+// One run of the program in its own program folder, with its own user folders.
+class ProgramRun {
+public:
+    ProgramRun(const fs::path& folder, const fs::path& runtime, std::vector<std::string> arguments = {},
+               std::optional<std::string> display = std::nullopt)
+        : folder_(folder)
+    {
+        fs::create_directories(folder / "docs");
+        std::map<std::string, std::string> env;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string text(*entry);
+            const auto equals = text.find('=');
+            env[text.substr(0, equals)] = text.substr(equals + 1);
+        }
+        env.erase("DISPLAY");
+        if (display)
+            env["DISPLAY"] = *display;
+        env["XDG_CONFIG_HOME"] = (folder / "config").string();
+        env["XDG_RUNTIME_DIR"] = runtime.string();
+        std::vector<std::string> envText;
+        for (const auto& [name, value] : env)
+            envText.push_back(name + "=" + value);
+        std::vector<char*> envp;
+        for (std::string& text : envText)
+            envp.push_back(text.data());
+        envp.push_back(nullptr);
+
+        std::string program = (corv_test::binaryDir() / "Corv_P3D").string();
+        std::vector<char*> argv{program.data()};
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+        const std::string errPath = (folder / "stderr.txt").string();
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int failed = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (failed != 0)
+            pid_ = -1;
+    }
+
+    ~ProgramRun()
+    {
+        if (pid_ > 0 && !status_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool started() const { return pid_ > 0; }
+    void signal(int number) const { kill(pid_, number); }
+
+    // The exit code once the program has ended by itself; nullopt when it is still running at
+    // the limit or was ended by a signal.
+    std::optional<int> exitCode()
+    {
+        lf_waitFor([this] {
+            int status = 0;
+            if (!status_ && waitpid(pid_, &status, WNOHANG) == pid_)
+                status_ = status;
+            return status_.has_value();
+        });
+        if (!status_ || !WIFEXITED(*status_))
+            return std::nullopt;
+        return WEXITSTATUS(*status_);
+    }
+
+    std::string errorOutput() const { return corv_test::readFile(folder_ / "stderr.txt"); }
+    fs::path parameters() const { return folder_ / "config" / "Corv_P3D" / "parameters.xml"; }
+    // The run has prepared its parameters (the worker's start-up is done).
+    bool startedUp() const
+    {
+        std::error_code error;
+        return fs::exists(parameters(), error) && fs::exists(folder_ / "Log.txt", error);
+    }
+
+private:
+    fs::path folder_;
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+TEST(WindowProgramTest, HeadlessTheProgramRunsUntilSigtermAndThenEndsWithCodeZero)
+{
+    corv_test::TempDir folder;
+    ProgramRun run(folder.path(), folder.path());
+    ASSERT_TRUE(run.started());
+    ASSERT_TRUE(lf_waitFor([&] { return run.startedUp(); }));
+
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.exitCode(), 0);
+    EXPECT_NE(run.errorOutput().find("Close window button clicked, closing Corv_P3D ...\n"), std::string::npos)
+        << run.errorOutput();
+}
+
+TEST(WindowProgramTest, ASecondInstanceEndsWithMinusOneAtOnceAndTouchesNothing)
+{
+    corv_test::TempDir first;
+    corv_test::TempDir second;
+    corv_test::TempDir runtime;
+    ProgramRun running(first.path(), runtime.path());
+    ASSERT_TRUE(lf_waitFor([&] { return running.startedUp(); }));
+
+    ProgramRun again(second.path(), runtime.path());
+    EXPECT_EQ(again.exitCode(), 255) << "exit code -1";
+    EXPECT_FALSE(fs::exists(second / "Log.txt"));
+    EXPECT_FALSE(fs::exists(again.parameters()));
+    EXPECT_EQ(again.errorOutput(), "");
+
+    running.signal(SIGINT);
+    EXPECT_EQ(running.exitCode(), 0);
+    // Once the first one has gone, a new start runs.
+    ProgramRun later(second.path(), runtime.path(), {"--production"});
+    EXPECT_EQ(later.exitCode(), 0);
+    EXPECT_TRUE(fs::exists(second / "Log.txt"));
+}
+
+TEST(WindowProgramTest, ABrokenParametersFileIsKeptAndTheWindowOpensAtTheDefaultPlace)
+{
+    corv_test::TempDir folder;
+    const std::string broken = "<parameters>\n  <parameter name=\"MAIN_WINDOW_X\" value=\"123\"/>\n  <parameter";
+    corv_test::writeFile(folder / "config" / "Corv_P3D" / "parameters.xml", broken);
+
+    ProgramRun run(folder.path(), folder.path(), {"/PRODUCTION"});
+    EXPECT_EQ(run.exitCode(), 0) << "production mode ends the program after the start-up";
+    EXPECT_EQ(corv_test::readFile(folder / "config" / "Corv_P3D" / "parameters0.xml"), broken);
+    // The window stood at (400, 20): that is the position saved when the program ended.
+    const std::string saved = corv_test::readFile(run.parameters());
+    EXPECT_NE(saved.find("name=\"MAIN_WINDOW_X\" value=\"400\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("name=\"MAIN_WINDOW_Y\" value=\"20\""), std::string::npos) << saved;
+    EXPECT_NE(corv_test::readFile(folder / "Log.txt").find("failed to load, syntax error?"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Under the test display.
+
+int lf_ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+// The top-level window titled Corv_P3D, or 0.
+Window lf_findWindow(Display* display)
+{
+    Window root = DefaultRootWindow(display);
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    Window found = 0;
+    if (XQueryTree(display, root, &root, &parent, &children, &count) == 0)
+        return 0;
+    for (unsigned int i = 0; i < count && found == 0; ++i) {
+        char* name = nullptr;
+        XWindowAttributes attributes{};
+        if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
+            if (std::string(name) == "Corv_P3D" && XGetWindowAttributes(display, children[i], &attributes) != 0 &&
+                attributes.map_state == IsViewable)
+                found = children[i];
+            XFree(name);
+        }
+    }
+    if (children != nullptr)
+        XFree(children);
+    return found;
+}
+
+// The colour at a point of the window's client area as 0xRRGGBB.
+unsigned long lf_pixel(Display* display, Window window, int x, int y)
+{
+    XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return 0xFFFFFFFFUL;
+    const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFFUL;
+    XDestroyImage(image);
+    return pixel;
+}
+
+TEST(WindowProgramTest, UnderADisplayTheWindowShowsItsControlsAndARedSimLampWithoutASimulator)
+{
+    const char* testDisplay = std::getenv("CORV_TEST_DISPLAY");
+    if (testDisplay == nullptr || *testDisplay == '\0')
+        GTEST_SKIP() << "no test display (CORV_TEST_DISPLAY)";
+    XSetErrorHandler(lf_ignoreXErrors);
+    Display* display = XOpenDisplay(testDisplay);
+    ASSERT_NE(display, nullptr);
+
+    corv_test::TempDir folder;
+    ProgramRun run(folder.path(), folder.path(), {}, std::string(testDisplay));
+    constexpr unsigned long RED = 0xFF0000;
+    constexpr unsigned long LIGHT_BLUE = 0x99CCFF;
+    Window window = 0;
+    // The window is there once the lamp has been painted red where it belongs.
+    EXPECT_TRUE(lf_waitFor([&] {
+        window = lf_findWindow(display);
+        return window != 0 && run.startedUp() && lf_pixel(display, window, 411, 100) == RED;
+    }));
+    ASSERT_NE(window, 0UL);
+
+    XWindowAttributes attributes{};
+    ASSERT_NE(XGetWindowAttributes(display, window, &attributes), 0);
+    EXPECT_EQ(attributes.width, 880);
+    EXPECT_EQ(attributes.height, 516);
+    Window child = 0;
+    int x = 0;
+    int y = 0;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    EXPECT_EQ(x, 400);
+    EXPECT_EQ(y, 20);
+
+    EXPECT_EQ(lf_pixel(display, window, 411, 35), RED) << "the lamp's top";
+    EXPECT_NE(lf_pixel(display, window, 435, 100), RED) << "the service lamp beside it";
+    EXPECT_EQ(lf_pixel(display, window, 2, 146), LIGHT_BLUE) << "the controls band";
+    // Controls drawn on the band: the tblo button, a drop-down list, a check box.
+    EXPECT_NE(lf_pixel(display, window, 247, 185), LIGHT_BLUE);
+    EXPECT_NE(lf_pixel(display, window, 230, 231), LIGHT_BLUE);
+    EXPECT_NE(lf_pixel(display, window, 11, 155), LIGHT_BLUE);
+
+    // The close box: the window manager's delete request.
+    XEvent close{};
+    close.xclient.type = ClientMessage;
+    close.xclient.window = window;
+    close.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    close.xclient.format = 32;
+    close.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    close.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &close);
+    XFlush(display);
+    EXPECT_EQ(run.exitCode(), 0);
+    XCloseDisplay(display);
+}
+
+}  // namespace

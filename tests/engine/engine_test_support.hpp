@@ -1,0 +1,87 @@
+#pragma once
+// Shared set-up of the engine tests: every engine container, the simulator send and result
+// queues and the reference tables start empty and are emptied again after each test.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/aircraft_records.hpp"
+#include "engine/engine_hooks.hpp"
+#include "engine/engine_state.hpp"
+#include "engine/traffic_driver.hpp"
+#include "refdata/dbase.hpp"
+#include "simlink/sim_queues.hpp"
+
+namespace corv_test {
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetAll(); }
+    void TearDown() override { resetAll(); }
+
+    static void resetAll()
+    {
+        lf_resetTraffic();
+        lf_setBufferedIntake(false);
+        gf_resetSimSendQueues();
+        gf_clearSimResults();
+        gf_clearDbaseTables();
+        gf_resetEngineHooks();
+    }
+
+    static SimSendQueues sentToSimulator()
+    {
+        std::lock_guard<std::mutex> lock(simSendMutex);
+        return gf_simSendQueues();
+    }
+
+    static FlightIdentity flight(const std::string& callsign, const std::string& type = "A320")
+    {
+        FlightIdentity identity;
+        identity.airline = "KLM";
+        identity.type = type;
+        identity.callsign = callsign;
+        return identity;
+    }
+
+    // A live or static aircraft at the end of its vector, in the given life state.
+    static LiveAircraft& addLive(std::uint32_t hexid, const std::string& callsign, SimState state,
+                                 std::uint32_t objectId = 0)
+    {
+        return placed(liveAircraft.emplace_back(TrackPoint{}, instance(hexid, callsign), 0.0), state, objectId);
+    }
+
+    static StaticAircraft& addStatic(std::uint32_t hexid, const std::string& callsign, SimState state,
+                                     std::uint32_t objectId = 0)
+    {
+        return placed(staticAircraft.emplace_back(instance(hexid, callsign), 1, StandPlacement{}, false), state,
+                      objectId);
+    }
+
+    static AircraftInstance instance(std::uint32_t hexid, const std::string& callsign)
+    {
+        AircraftInstance made;
+        made.identity = flight(callsign);
+        made.hexid = hexid;
+        return made;
+    }
+
+    template <typename Aircraft>
+    static Aircraft& placed(Aircraft& aircraft, SimState state, std::uint32_t objectId)
+    {
+        aircraft.state = state;
+        aircraft.objectId = objectId;
+        return aircraft;
+    }
+
+    static CreationRequest request(const std::string& tailNumber)
+    {
+        CreationRequest creation;
+        creation.tailNumber = tailNumber;
+        return creation;
+    }
+};
+
+}  // namespace corv_test

@@ -1,0 +1,227 @@
+// Removal by life state, the simulator's removal reports, the blocked callsign, the static
+// sweep and the live-count limit, and how the per-tick step serves the queues.
+#include "engine/removal.hpp"
+#include "foundation/parameters.hpp"
+#include "tests/engine/engine_test_support.hpp"
+
+namespace {
+
+using corv_test::EngineTest;
+
+class RemovalTest : public EngineTest {};
+
+std::vector<std::string> tailNumbers(const CreationQueue& queue)
+{
+    std::vector<std::string> names;
+    for (const CreationRequest& request : queue)
+        names.push_back(request.tailNumber);
+    return names;
+}
+
+TEST_F(RemovalTest, BufferedAircraftIsOnlySkippedAndErasedAtTheNextTick)
+{
+    LiveAircraft& aircraft = addLive(0x400001, "KLM1", SimState::buffer);
+    removeAircraftFromSim(aircraft);
+    EXPECT_TRUE(aircraft.skip);
+    EXPECT_EQ(aircraft.state, SimState::buffer);
+    EXPECT_TRUE(removalQueue.empty());
+    addLive(0x400002, "KLM2", SimState::active, 50);
+
+    lf_handleAddingStack();
+    ASSERT_EQ(liveAircraft.size(), 1u);
+    EXPECT_EQ(liveAircraft[0].identity.callsign, "KLM2");
+}
+
+TEST_F(RemovalTest, WaitingCreationIsWithdrawnKeepingTheOtherRequestsInOrder)
+{
+    liveCreationQueue = {request("A1"), request("KLM7"), request("B2"), request("KLM7"), request("C3")};
+    LiveAircraft& aircraft = addLive(0x400003, "KLM7", SimState::adding2sim);
+    removeAircraftFromSim(aircraft);
+    EXPECT_TRUE(aircraft.dequeued);
+    EXPECT_FALSE(aircraft.removeWhenCreated);
+    EXPECT_EQ(tailNumbers(liveCreationQueue), (std::vector<std::string>{"A1", "B2", "C3"}));
+}
+
+TEST_F(RemovalTest, StaticCreationQueueIsSearchedWhenTheLiveOneHasNoRequest)
+{
+    staticCreationQueue = {request("ST9*")};
+    StaticAircraft& aircraft = addStatic(9, "ST9*", SimState::adding2sim);
+    removeAircraftFromSim(aircraft);
+    EXPECT_TRUE(aircraft.dequeued);
+    EXPECT_TRUE(staticCreationQueue.empty());
+}
+
+TEST_F(RemovalTest, CreationAlreadyWithTheSimulatorIsRemovedOnceCreated)
+{
+    LiveAircraft& aircraft = addLive(0x400004, "KLM8", SimState::adding2sim);
+    removeAircraftFromSim(aircraft);
+    EXPECT_TRUE(aircraft.removeWhenCreated);
+    EXPECT_FALSE(aircraft.dequeued);
+
+    // Created meanwhile: a second removal changes nothing while the mark stands.
+    aircraft.state = SimState::active;
+    aircraft.objectId = 61;
+    removeAircraftFromSim(aircraft);
+    EXPECT_EQ(aircraft.state, SimState::active);
+    EXPECT_TRUE(removalQueue.empty());
+}
+
+TEST_F(RemovalTest, AircraftInTheSimulatorIsQueuedForRemovalByObjectId)
+{
+    LiveAircraft& aircraft = addLive(0x400005, "KLM9", SimState::active, 62);
+    removeAircraftFromSim(aircraft);
+    EXPECT_EQ(aircraft.state, SimState::removingfromsim);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{62}));
+
+    LiveAircraft& withoutObject = addLive(0x400006, "KLM10", SimState::active);
+    removeAircraftFromSim(withoutObject);
+    EXPECT_EQ(withoutObject.state, SimState::removingfromsim);
+    EXPECT_EQ(removalQueue.size(), 1u);
+}
+
+TEST_F(RemovalTest, RemovalReportErasesTheRecordOrRespawnsALiveryChange)
+{
+    addLive(0x400007, "KLM11", SimState::removingfromsim, 70);
+    LiveAircraft& respawn = addLive(0x400008, "KLM12", SimState::liveryrespawn, 71);
+    respawn.throttleStep = 2;
+    respawn.flapsIndex = 1;
+    addStatic(1, "S1*", SimState::removingfromsim, 80);
+    addStatic(2, "S2*", SimState::active, 81);
+    addStatic(3, "S3*", SimState::active, 82);
+
+    for (std::uint32_t objectId : {70u, 71u, 80u, 99u}) {
+        SimResult removed;
+        removed.objectId = objectId;
+        removed.kind = SIM_RESULT_OBJECT_REMOVED;
+        gf_pushSimResult(removed);
+    }
+    lf_processSimResults();
+
+    ASSERT_EQ(liveAircraft.size(), 1u);
+    EXPECT_EQ(liveAircraft[0].state, SimState::buffer);
+    EXPECT_EQ(liveAircraft[0].objectId, 0u);
+    EXPECT_EQ(liveAircraft[0].throttleStep, THROTTLE_STEP_NONE);
+    EXPECT_EQ(liveAircraft[0].flapsIndex, FLAPS_INDEX_NONE);
+    // The last static takes the place of the erased one.
+    ASSERT_EQ(staticAircraft.size(), 2u);
+    EXPECT_EQ(staticAircraft[0].identity.callsign, "S3*");
+    EXPECT_EQ(staticAircraft[1].identity.callsign, "S2*");
+
+    lf_processSimResults();  // the queue was emptied
+    EXPECT_EQ(liveAircraft.size(), 1u);
+}
+
+TEST_F(RemovalTest, BlockedFlightLeavesTheBufferOrTheSimulator)
+{
+    addLive(0x400009, "KLM13", SimState::buffer);
+    addLive(0x40000A, "KLM14", SimState::active, 90);
+    addLive(0x40000B, "KLM15", SimState::adding2sim);
+    for (std::uint32_t hexid : {0x400009u, 0x40000Au, 0x40000Bu}) {
+        SimResult blocked;
+        blocked.hexid = hexid;
+        blocked.kind = SIM_RESULT_BLOCKED;
+        gf_pushSimResult(blocked);
+    }
+    lf_processSimResults();
+    EXPECT_TRUE(liveAircraft[0].skip);
+    EXPECT_EQ(liveAircraft[1].state, SimState::removingfromsim);
+    EXPECT_EQ(liveAircraft[2].state, SimState::adding2sim);
+    EXPECT_FALSE(liveAircraft[2].dequeued || liveAircraft[2].removeWhenCreated);
+}
+
+TEST_F(RemovalTest, SweepEmptiesTheStaticsByTheirLifeState)
+{
+    staticCreationQueue = {request("S2*")};
+    addStatic(1, "S1*", SimState::active, 11);
+    addStatic(2, "S2*", SimState::adding2sim);
+    addStatic(3, "S3*", SimState::adding2sim);
+    addStatic(4, "S4*", SimState::buffer);
+
+    lf_sweepStaticAircraft();
+    EXPECT_TRUE(staticCreationQueue.empty());
+    ASSERT_EQ(staticAircraft.size(), 3u);
+    EXPECT_EQ(staticAircraft[0].state, SimState::removingfromsim);
+    EXPECT_EQ(staticAircraft[1].identity.callsign, "S3*");
+    EXPECT_TRUE(staticAircraft[1].removeWhenCreated);
+    EXPECT_EQ(staticAircraft[2].state, SimState::buffer);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{11}));
+}
+
+TEST_F(RemovalTest, LiveCountLimitRemovesTheFarthestFirst)
+{
+    const std::int32_t chosen = MAX_LIVE_SEL.value();
+    MAX_LIVE_SEL.setValue(10);
+    engineUserSnapshot.latitude = 52.0;
+    engineUserSnapshot.longitude = 4.0;
+    // One minute of latitude is one nautical mile: aircraft i stands i nm north of the user.
+    for (std::uint32_t i = 1; i <= 13; ++i) {
+        LiveAircraft& aircraft = addLive(0x500000 + i, "X" + std::to_string(i), SimState::active, 100 + i);
+        aircraft.simPosition.lat = 52.0 + i / 60.0;
+        aircraft.simPosition.lon = 4.0;
+    }
+    addLive(0x500100, "FAR", SimState::buffer).simPosition.lat = 60.0;
+
+    lf_limitLiveCount();
+    MAX_LIVE_SEL.setValue(chosen);
+
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{113, 112, 111}));
+    EXPECT_EQ(liveAircraft.back().state, SimState::buffer);
+}
+
+TEST_F(RemovalTest, FarthestMustLieMoreThanATenthOfAMileBeyondTheBestSoFar)
+{
+    engineUserSnapshot.latitude = 52.0;
+    LiveAircraft& first = addLive(0x500001, "A", SimState::active, 201);
+    first.simPosition.lat = 52.0 + 5.0 / 60.0;
+    LiveAircraft& slightlyFarther = addLive(0x500002, "B", SimState::active, 202);
+    slightlyFarther.simPosition.lat = 52.0 + 5.05 / 60.0;
+
+    EXPECT_TRUE(lf_removeFarthest(4.99)) << "nobody lies beyond 5.09 nm";
+    EXPECT_FALSE(lf_removeFarthest(-1.0));
+    EXPECT_EQ(liveAircraft[0].state, SimState::removingfromsim);
+    EXPECT_EQ(liveAircraft[1].state, SimState::active);
+}
+
+TEST_F(RemovalTest, QueuesReachTheSimulatorAtTheirRates)
+{
+    removalQueue = {1, 2, 3};
+    liveCreationQueue = {request("L1")};
+    staticCreationQueue = {request("S1*"), request("S2*")};
+    for (int tick = 0; tick < 101; ++tick)
+        lf_handleAddingStack();
+
+    const SimSendQueues sent = sentToSimulator();
+    EXPECT_EQ(sent.removals, (std::vector<std::uint32_t>{1, 2, 3}));
+    std::vector<std::string> created;
+    for (const CreationRequest& creation : sent.creations)
+        created.push_back(creation.tailNumber);
+    // Ticks 0, 50 and 100: the live creation goes first, one creation per slot.
+    EXPECT_EQ(created, (std::vector<std::string>{"L1", "S1*", "S2*"}));
+    EXPECT_EQ(tickCounter.load(), 101);
+}
+
+TEST_F(RemovalTest, AddingStackTurnsTheLastHexidIntoACreationRequest)
+{
+    LiveAircraft& aircraft = addLive(0x600001, "TRA6", SimState::adding2sim);
+    aircraft.simPosition.lat = 52.3;
+    aircraft.simPosition.heading = 3.141592653589793;
+    aircraft.liveryTitle = "Boeing 737-800 Transavia";
+    addLive(0x600002, "", SimState::adding2sim);
+    addingStack = {0x600001, 0x600002, 0x7FFFFF};
+
+    tickCounter.store(1);  // no queue slot
+    for (int i = 0; i < 3; ++i)
+        lf_handleAddingStack();
+
+    EXPECT_TRUE(addingStack.empty());
+    ASSERT_EQ(liveCreationQueue.size(), 1u);
+    const CreationRequest& creation = liveCreationQueue.front();
+    EXPECT_EQ(creation.tailNumber, "TRA6");
+    EXPECT_EQ(creation.hexid, 0x600001u);
+    EXPECT_EQ(creation.position.latitude, 52.3);
+    EXPECT_DOUBLE_EQ(creation.position.heading, 180.0);
+    EXPECT_EQ(creation.position.onGround, 1u);
+    EXPECT_EQ(creation.liveryTitle, "Boeing 737-800 Transavia");
+}
+
+}  // namespace
