@@ -1,16 +1,38 @@
 #include "app/run_state.hpp"
 
+#include <mutex>
+
 std::atomic<std::uint32_t> closingReason{closing_reason::NOT_YET_SET};
 std::atomic<std::int32_t> exitCode{0};
 std::atomic<bool> productionMode{false};
 std::atomic<bool> controlsLocked{false};
+std::atomic<bool> restartPending{false};
+std::atomic<bool> dataFilesRead{false};
+std::atomic<bool> flightPaused{false};
+std::atomic<bool> parkingPhase{false};
+std::atomic<std::uint64_t> currentWeekdaySlot{0};
 
 namespace {
 
 // Stop requests from every layer record their reason here.
 const bool closingReasonRegistered = (gf_setClosingReasonStore(&closingReason), true);
 
+std::mutex stockSceneryMutex;
+std::filesystem::path stockSceneryPath;
+
 }  // namespace
+
+std::filesystem::path gf_stockSceneryPath()
+{
+    std::lock_guard<std::mutex> lock(stockSceneryMutex);
+    return stockSceneryPath;
+}
+
+void gf_setStockSceneryPath(const std::filesystem::path& path)
+{
+    std::lock_guard<std::mutex> lock(stockSceneryMutex);
+    stockSceneryPath = path;
+}
 
 void gf_requestUserClose() { gf_requestStop(closing_reason::USER_CLOSED_SIM, 0); }
 
@@ -24,4 +46,10 @@ void gf_resetRunStateForTest()
     exitCode = 0;
     productionMode = false;
     controlsLocked = false;
+    restartPending = false;
+    dataFilesRead = false;
+    flightPaused = false;
+    parkingPhase = false;
+    currentWeekdaySlot = 0;
+    gf_setStockSceneryPath({});
 }

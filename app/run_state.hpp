@@ -1,9 +1,11 @@
 #pragma once
 // Run state of the application shell, beside stopRequested, userClosing and the stop request
-// (foundation/run_state.hpp): why a run ends, the exit code of the process and the mode given
-// on the command line.
+// (foundation/run_state.hpp): why a run ends, the exit code of the process, the mode given on
+// the command line, and the values that one run of the worker keeps and that other threads may
+// read. Every value here is an atomic or sits behind its own lock.
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 
 #include "foundation/run_state.hpp"
 
@@ -16,6 +18,21 @@ extern std::atomic<std::int32_t> exitCode;
 extern std::atomic<bool> productionMode;
 // The parking controls are locked while a static-parking update runs.
 extern std::atomic<bool> controlsLocked;
+
+// The closing has started a new run in this process: that run skips the update check.
+extern std::atomic<bool> restartPending;
+// The reference data files have been read in this process (they are read once).
+extern std::atomic<bool> dataFilesRead;
+// The run is paused: the simulator is not connected or its flight is paused.
+extern std::atomic<bool> flightPaused;
+// The first phase of a static-parking update has run; the second follows 15 s later.
+extern std::atomic<bool> parkingPhase;
+// gf_weekSlotValue of gf_weekdayAndSlot(), refreshed every second of the run.
+extern std::atomic<std::uint64_t> currentWeekdaySlot;
+
+// SIM_INSTALL_PATH / "Scenery", set at each data start-up, emptied by the reset of a run.
+std::filesystem::path gf_stockSceneryPath();
+void gf_setStockSceneryPath(const std::filesystem::path& path);
 
 // The window was closed (close box, SIGINT, SIGTERM): the user is closing and a stop is asked
 // for; the reason becomes USER CLOSED SIM unless another one was set first.

@@ -108,6 +108,14 @@ function(corv_add_tests)
         target_link_libraries(test_${name} PRIVATE ${standin_target}_lib)
       endforeach()
     endif()
+    # Many tests start the stand-ins or the program as processes: build those with any test.
+    get_property(standin_targets GLOBAL PROPERTY CORV_STANDIN_TARGETS)
+    if(standin_targets)
+      add_dependencies(test_${name} ${standin_targets})
+    endif()
+    if(TARGET Corv_P3D AND NOT name STREQUAL "standins")
+      add_dependencies(test_${name} Corv_P3D)
+    endif()
     gtest_discover_tests(test_${name}
       DISCOVERY_MODE PRE_TEST
       PROPERTIES LABELS ${name} TIMEOUT 300)

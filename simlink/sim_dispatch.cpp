@@ -1,0 +1,369 @@
+#include "simlink/sim_dispatch.hpp"
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/parameters.hpp"
+#include "foundation/run_state.hpp"
+#include "foundation/user_error.hpp"
+#include "platform/control_model.hpp"
+#include "platform/window_display.hpp"
+#include "simlink/sim_flush.hpp"
+#include "simlink/sim_queues.hpp"
+#include "simlink/sim_state.hpp"
+#include "simlink/user_stand.hpp"
+#include "simlink/window_hooks.hpp"
+
+using vald::simconnect::RecvId;
+
+namespace {
+
+constexpr std::uint32_t OBJECT_TYPE_AIRCRAFT = 2;
+constexpr std::uint32_t FRAMES_PER_RATE_SAMPLE = 30;
+constexpr std::int32_t NEW_FLIGHT_RESTART_SECONDS = 30;
+constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
+constexpr double FOREIGN_NEAR_GROUND_FT = 2500.0;
+constexpr std::size_t CLIENT_QUEUE_CAPACITY = 256;
+// Message ids that need no handling (assigned object ids, reserved).
+constexpr std::uint32_t RECV_ASSIGNED_OBJECT_ID = 12;
+constexpr std::uint32_t RECV_RESERVED = 16;
+
+// Exception codes of the simulator.
+enum SimExceptionCode : std::uint32_t {
+    EXCEPTION_UNRECOGNIZED_ID = 3,
+    EXCEPTION_VERSION_MISMATCH = 5,
+    EXCEPTION_TOO_MANY_OBJECTS = 11,
+    EXCEPTION_INVALID_DATA_SIZE = 19,
+    EXCEPTION_CREATE_OBJECT_FAILED = 22,
+    EXCEPTION_LOAD_FLIGHTPLAN_FAILED = 23,
+    EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE = 24,
+};
+
+// The aircraft-in-range data block: height above ground, ground altitude, SIM ON GROUND, ATC ID.
+constexpr std::uint32_t IN_RANGE_ATC_ID_OFFSET = 24;
+constexpr std::uint32_t ATC_ID_BYTES = 32;
+
+// Objects the simulator announced as new and has not described yet (client thread only).
+std::vector<std::uint32_t> addedObjects;
+std::uint32_t frameCounter = 0;
+
+template <typename T>
+void lf_takeOutAt(std::vector<T>& items, std::size_t index)
+{
+    // Order does not matter here: the last entry moves into the gap.
+    items[index] = std::move(items.back());
+    items.pop_back();
+}
+
+void lf_pushResult(std::uint32_t objectId, std::uint32_t hexid, std::uint32_t kind, double value1 = 0.0,
+                   double value2 = 0.0)
+{
+    SimResult result;
+    result.objectId = objectId;
+    result.hexid = hexid;
+    result.kind = kind;
+    result.value1 = value1;
+    result.value2 = value2;
+    gf_pushSimResult(result);
+}
+
+bool lf_containsText(const std::string& text, const char* needle) { return text.find(needle) != std::string::npos; }
+
+void lf_onCreationRefused(std::uint32_t sendId)
+{
+    std::vector<PendingCreation>& pending = gf_pendingCreations();
+    const auto found = std::find_if(pending.begin(), pending.end(),
+                                    [sendId](const PendingCreation& entry) { return entry.sendId == sendId; });
+    if (found == pending.end())
+        return;
+    const std::uint32_t hexid = found->hexid;
+    lf_takeOutAt(pending, static_cast<std::size_t>(found - pending.begin()));
+    if (hexid != 0)
+        lf_pushResult(0, hexid, SIM_RESULT_CREATION_FAILED);
+}
+
+// The hexid of the first pending creation whose tail number is the callsign, taken out of the
+// pending list; 0 when none.
+std::uint32_t lf_takePendingByCallsign(const std::string& callsign)
+{
+    if (callsign.empty())
+        return 0;
+    std::vector<PendingCreation>& pending = gf_pendingCreations();
+    const auto found = std::find_if(pending.begin(), pending.end(),
+                                    [&callsign](const PendingCreation& entry) { return entry.callsign == callsign; });
+    if (found == pending.end())
+        return 0;
+    const std::uint32_t hexid = found->hexid;
+    lf_takeOutAt(pending, static_cast<std::size_t>(found - pending.begin()));
+    return hexid;
+}
+
+bool lf_takeAddedObject(std::uint32_t objectId)
+{
+    const auto found = std::find(addedObjects.begin(), addedObjects.end(), objectId);
+    if (found == addedObjects.end())
+        return false;
+    lf_takeOutAt(addedObjects, static_cast<std::size_t>(found - addedObjects.begin()));
+    return true;
+}
+
+bool lf_acceptedVersion(const std::string& versionText)
+{
+    const std::string installPath = SIM_INSTALL_PATH.value();
+    const std::uint32_t major = simMajorVersion.load();
+    if (lf_containsText(versionText, "v5") &&
+        (lf_containsText(installPath, "v5") || lf_containsText(installPath, "V5") || major == 5))
+        return true;
+    return lf_containsText(versionText, "v6") &&
+           (lf_containsText(installPath, "v6") || lf_containsText(installPath, "V6") || major == 6);
+}
+
+}  // namespace
+
+void lf_newFlightStop() { gf_requestStop(closing_reason::NEW_FLIGHT, NEW_FLIGHT_RESTART_SECONDS); }
+
+std::string gf_filteredSimName(const std::string& name)
+{
+    std::string filtered;
+    for (const char c : name) {
+        // The character classes are defined for unsigned char values only ("®" is two bytes
+        // above 127 in UTF-8).
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) != 0 || std::isspace(u) != 0)
+            filtered.push_back(c);
+    }
+    return filtered;
+}
+
+void lf_simDispatch(const std::uint8_t* data, std::uint32_t size, void* /*context*/)
+{
+    const SimMessage message(data, size);
+    const std::optional<std::uint32_t> id = message.id();
+    if (!id)
+        return;
+    switch (static_cast<RecvId>(*id)) {
+    case RecvId::exception:
+        lf_onSimException(message);
+        return;
+    case RecvId::open:
+        lf_onSimOpen(message);
+        return;
+    case RecvId::quit:
+        simConnected.store(false);
+        return;
+    case RecvId::event:
+        lf_onSimEvent(message);
+        return;
+    case RecvId::objectAddRemove:
+        lf_onSimObjectAddRemove(message);
+        return;
+    case RecvId::eventFileName:
+        gf_logWarn("SimConnect: New file event");
+        lf_postLearnUserStand();
+        lf_newFlightStop();
+        return;
+    case RecvId::frame:
+        lf_onSimFrame(message);
+        return;
+    case RecvId::objectData:
+        lf_onSimObjectData(message);
+        return;
+    case RecvId::objectDataByType:
+        lf_onSimObjectDataByType(message);
+        return;
+    }
+    if (*id == RECV_ASSIGNED_OBJECT_ID || *id == RECV_RESERVED)
+        return;
+    gf_log(vald::format("! Unknown Dispatch dwID {}", *id));
+}
+
+void lf_onSimException(const SimMessage& message)
+{
+    const auto exception = vald::simconnect::gf_readException(message);
+    if (!exception)
+        return;
+    switch (exception->exception) {
+    case EXCEPTION_UNRECOGNIZED_ID:
+        // Expected while a flight loads and at the end of a run; worth a warning otherwise.
+        if (gf_userPositionKnown(gf_userSnapshot()) && !stopRequested.load() && !userClosing.load())
+            gf_logWarn("SIMCONNECT_EXCEPTION_UNRECOGNIZED_ID");
+        return;
+    case EXCEPTION_VERSION_MISMATCH:
+        throw vald::UserErrorException(95, vald::format("SimConnect Version Mismatch, dwIndex: {}", exception->index));
+    case EXCEPTION_TOO_MANY_OBJECTS:
+        gf_statusLine("SimConnect: too many objects (max 1000)", true);
+        return;
+    case EXCEPTION_INVALID_DATA_SIZE:
+        gf_log("SIMCONNECT_EXCEPTION_INVALID_DATA_SIZE");
+        return;
+    case EXCEPTION_CREATE_OBJECT_FAILED:
+        lf_onCreationRefused(exception->sendId);
+        return;
+    case EXCEPTION_LOAD_FLIGHTPLAN_FAILED:
+        gf_logWarn("SimConnect exception: load flight plan failed");
+        return;
+    case EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE:
+        gf_log("SIMCONNECT_EXCEPTION_OPERATION_INVALID_FOR_OBJECT_TYPE");
+        return;
+    default:
+        gf_logWarn(vald::format("SIMCONNECT_EXCEPTION #{}", exception->exception));
+        return;
+    }
+}
+
+void lf_onSimOpen(const SimMessage& message)
+{
+    const auto open = vald::simconnect::gf_readOpen(message);
+    if (!open)
+        return;
+    if (open->applicationName.empty()) {
+        gf_log("! Simulator name empty?");
+        return;
+    }
+    vald::gf_updateDisplay([](vald::StatusDisplayValues& values) { values.simConnected = true; }, vald::COUNTS_BAND);
+    const std::string name = gf_filteredSimName(open->applicationName);
+    if (name == "KittyHawk" || name == "SunRise")
+        throw vald::UserErrorException(78, name + ", (MSFS) not being P3D connects ... ?");
+    const std::string versionText = vald::format("{} ({}.{}.{}.{})", name, open->versionMajor, open->versionMinor,
+                                                 open->buildMajor, open->buildMinor);
+    gf_log(vald::format("{} connected", versionText));
+    vald::gf_updateDisplay([&versionText](vald::StatusDisplayValues& values) { values.simText = versionText; },
+                           vald::COUNTS_BAND);
+    if (lf_acceptedVersion(versionText)) {
+        gf_clearStatusLine();
+        return;
+    }
+    vald::gf_controls().setEnabled(ALL_INSTALL_PATH.controlId(), true);
+    throw vald::UserErrorException(78, vald::format("wrong P3D version '{}' connects ... ?)", versionText));
+}
+
+void lf_onSimEvent(const SimMessage& message)
+{
+    const auto event = vald::simconnect::gf_readEvent(message);
+    if (!event)
+        return;
+    switch (event->eventId) {
+    case SIM_EVENT_SIM: {
+        const bool running = event->data == 1;
+        simConnected.store(running);
+        vald::gf_updateDisplay([running](vald::StatusDisplayValues& values) { values.flightRunning = running; },
+                               vald::COUNTS_BAND);
+        return;
+    }
+    case SIM_EVENT_POSITION_CHANGED:
+        gf_logWarn("User ac position changed");
+        lf_newFlightStop();
+        return;
+    case SIM_EVENT_FLIGHT_LOADED:
+        gf_log("SimConnect: flight loaded event");
+        lf_postLearnUserStand();
+        lf_newFlightStop();
+        return;
+    default:
+        return;
+    }
+}
+
+void lf_onSimObjectAddRemove(const SimMessage& message)
+{
+    const auto change = vald::simconnect::gf_readObjectAddRemove(message);
+    if (!change || change->objectType != OBJECT_TYPE_AIRCRAFT)
+        return;
+    if (change->eventId == SIM_EVENT_OBJECT_ADDED) {
+        if (change->objectId > userObjectId.load())
+            addedObjects.push_back(change->objectId);
+    } else if (change->eventId == SIM_EVENT_OBJECT_REMOVED) {
+        lf_pushResult(change->objectId, 0, SIM_RESULT_OBJECT_REMOVED);
+    }
+}
+
+void lf_onSimFrame(const SimMessage& message)
+{
+    lf_flushSendQueues();
+    if (++frameCounter < FRAMES_PER_RATE_SAMPLE)
+        return;
+    frameCounter = 0;
+    if (const auto rate = vald::simconnect::gf_readFrameRate(message))
+        simFrameRate.store(*rate);
+}
+
+void lf_onSimObjectData(const SimMessage& message)
+{
+    const auto reply = vald::simconnect::gf_readObjectData(message);
+    if (!reply)
+        return;
+    const SimMessage data(reply->data.data(), static_cast<std::uint32_t>(reply->data.size()));
+    switch (reply->requestId) {
+    case SIM_REQUEST_STATIC_CG: {
+        const auto cgHeight = data.f64(0);
+        const auto pitch = data.f64(8);
+        if (cgHeight && pitch)
+            lf_pushResult(reply->objectId, 0, SIM_RESULT_STATIC_CG, *cgHeight, *pitch);
+        return;
+    }
+    case SIM_REQUEST_USER_TITLE:
+        lf_onUserTitle(data);
+        return;
+    case SIM_REQUEST_USER_MODEL:
+        lf_onUserModel(data);
+        return;
+    case SIM_REQUEST_USER_ON_GROUND:
+        if (const auto onGround = data.i64(0); onGround && gf_userPositionKnown(gf_userSnapshot()))
+            gf_setUserOnGround(*onGround != 0);
+        newUserDatum.store(true);
+        return;
+    case SIM_REQUEST_USER_POSITION:
+        lf_onUserPosition(data, reply->objectId);
+        return;
+    default:
+        return;
+    }
+}
+
+void lf_onSimObjectDataByType(const SimMessage& message)
+{
+    const auto reply = vald::simconnect::gf_readObjectData(message);
+    if (!reply || reply->requestId != SIM_REQUEST_AIRCRAFT_IN_RANGE || reply->objectId <= userObjectId.load())
+        return;
+    const SimMessage data(reply->data.data(), static_cast<std::uint32_t>(reply->data.size()));
+    const auto heightAboveGround = data.f64(0);
+    const auto groundAltitude = data.f64(8);
+    const auto onGround = data.i64(16);
+    const auto atcId = data.text(IN_RANGE_ATC_ID_OFFSET, ATC_ID_BYTES);
+    if (!heightAboveGround || !groundAltitude || !onGround || !atcId) {
+        gf_logWarn(vald::format("SimConnect: aircraft data of {} bytes is too short, dropped", data.size()));
+        return;
+    }
+    const std::uint32_t objectId = reply->objectId;
+    const auto onGroundFlag = static_cast<std::uint32_t>(*onGround);
+    if (lf_takeAddedObject(objectId)) {
+        const std::uint32_t hexid = lf_takePendingByCallsign(*atcId);
+        if (hexid == 0) {
+            gf_log(vald::format("just spawned, but not by {}, oid: {}, callsign '{}', altaboveGnd:{:.0f} ft, "
+                                "onground:{}, gnd_alt:{:.0f} ft",
+                                "Corv_P3D", objectId, *atcId, *heightAboveGround, *onGround, *groundAltitude));
+            return;
+        }
+        lf_releaseAndFreeze(objectId);
+        if (hexid <= LAST_STATIC_HEXID)
+            lf_pushResult(objectId, hexid, SIM_RESULT_STATIC_CREATED);
+        else
+            lf_pushResult(objectId, hexid, SIM_RESULT_LIVE_CREATED, 0.0, *heightAboveGround);
+        return;
+    }
+    if (*heightAboveGround <= FOREIGN_NEAR_GROUND_FT && !atcId->empty() && atcId->back() != '*')
+        lf_pushResult(objectId, onGroundFlag, SIM_RESULT_FOREIGN_NEAR_GROUND, *groundAltitude, *heightAboveGround);
+}
+
+void gf_resetSimDispatchState()
+{
+    addedObjects.clear();
+    addedObjects.reserve(CLIENT_QUEUE_CAPACITY);
+    gf_pendingCreations().clear();
+    gf_pendingCreations().reserve(CLIENT_QUEUE_CAPACITY);
+    frameCounter = 0;
+    gf_resetUserDataState();
+}

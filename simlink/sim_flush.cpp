@@ -1,0 +1,130 @@
+#include "simlink/sim_flush.hpp"
+
+#include <mutex>
+#include <string>
+
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/time_slots.hpp"
+#include "simlink/sim_client.hpp"
+#include "simlink/sim_queues.hpp"
+#include "simlink/sim_state.hpp"
+#include "simlink/window_hooks.hpp"
+
+namespace {
+
+constexpr std::uint32_t FREEZE_ON = 1;
+
+static_assert(sizeof(SimPosition) == 64, "the position-set data block is eight doubles");
+
+std::vector<PendingCreation> pendingCreations;
+
+void lf_sendPositions(HANDLE connection, std::vector<PositionSetRecord>& positions)
+{
+    const std::uint32_t userObject = userObjectId.load();
+    for (const PositionSetRecord& record : positions) {
+        // The user aircraft and the objects before it are not ours to move.
+        if (record.objectId <= userObject)
+            continue;
+        SimConnect_SetDataOnSimObject(connection, SIM_DEFINE_POSITION_SET, record.objectId, 0, 1,
+                                      sizeof(SimPosition), &record.position);
+    }
+    positions.clear();
+}
+
+// FLAPS_SET only works on an aircraft that the simulator's AI does not fly at that moment: it is
+// framed by two releases of control.
+void lf_sendClientEvents(HANDLE connection, std::vector<QueuedClientEvent>& events)
+{
+    for (const QueuedClientEvent& event : events) {
+        const bool flaps = event.eventId == FLAPS_SET;
+        if (flaps)
+            SimConnect_AIReleaseControl(connection, event.objectId, SIM_REQUEST_AI_RELEASE);
+        if (SimConnect_TransmitClientEvent(connection, event.objectId, event.eventId, event.data,
+                                           SIM_NOTIFICATION_GROUP, 0) < 0) {
+            gf_statusLine(vald::format("SimConnect TransmitClientEvent: {} fails", event.eventId), true);
+            continue;
+        }
+        if (flaps)
+            SimConnect_AIReleaseControl(connection, event.objectId, SIM_REQUEST_AI_RELEASE);
+    }
+    events.clear();
+}
+
+}  // namespace
+
+std::vector<PendingCreation>& gf_pendingCreations() { return pendingCreations; }
+
+void lf_flushSendQueues()
+{
+    std::unique_lock<std::mutex> lock(simSendMutex, std::try_to_lock);
+    if (!lock.owns_lock())
+        return;
+    SimSendQueues& queues = gf_simSendQueues();
+    if (simRequestErrorFlag.load()) {
+        queues.flushBuffer().clear();
+        queues.clientEvents.clear();
+        queues.creations.clear();
+        queues.removals.clear();
+        return;
+    }
+    const HANDLE connection = simConnection.load();
+    lf_sendPositions(connection, queues.flushBuffer());
+    lf_sendClientEvents(connection, queues.clientEvents);
+    // A failure below sets the request-error flag but the rest of this frame's queues still go.
+    for (const CreationRequest& request : queues.creations)
+        lf_createAcInSim(request);
+    queues.creations.clear();
+    for (const std::uint32_t objectId : queues.removals)
+        lf_removeAcFromSim(objectId);
+    queues.removals.clear();
+}
+
+void lf_createAcInSim(const CreationRequest& request)
+{
+    const std::string title(request.liveryTitle);
+    std::uint32_t sendId = 0;
+    const HRESULT result = SimConnect_AICreateNonATCAircraft(simConnection.load(), title.c_str(),
+                                                             request.tailNumber.c_str(), request.position,
+                                                             SIM_REQUEST_AI_CREATE, &sendId);
+    if (result >= 0) {
+        pendingCreations.push_back(PendingCreation{sendId, request.hexid, request.tailNumber});
+        return;
+    }
+    if (gf_simRequestRefusedLocally(result)) {
+        // A title or callsign that does not fit the packet: this aircraft cannot be created, the
+        // link itself is fine. The engine handles it as a creation the simulator refused.
+        gf_logWarn(vald::format("! Simcon call to create ac refused, hexid:{}, liv: '{}', callsign: {} "
+                                "(title or callsign too long)",
+                                request.hexid, title, request.tailNumber));
+        SimResult failed;
+        failed.hexid = request.hexid;
+        failed.kind = SIM_RESULT_CREATION_FAILED;
+        gf_pushSimResult(failed);
+        return;
+    }
+    gf_logWarn(vald::format("! Simcon call to create ac in sim failed, hexid:{}, liv: '{}', callsign: {})",
+                            request.hexid, title, request.tailNumber));
+    gf_simRequestError();
+}
+
+void lf_removeAcFromSim(std::uint32_t objectId)
+{
+    if (objectId <= userObjectId.load()) {
+        gf_logWarn(vald::format("SimConnect call to remove ac with objectid {}", objectId));
+        return;
+    }
+    if (SimConnect_AIRemoveObject(simConnection.load(), objectId, SIM_REQUEST_AI_REMOVE) >= 0)
+        return;
+    gf_logWarn(vald::format("{} !SimConnect call to remove AI ac from sim failed, id {}?", gf_timeOfDayText(),
+                            objectId));
+    gf_simRequestError();
+}
+
+void lf_releaseAndFreeze(std::uint32_t objectId)
+{
+    std::lock_guard<std::mutex> lock(simSendMutex);
+    SimConnect_AIReleaseControl(simConnection.load(), objectId, SIM_REQUEST_AI_RELEASE);
+    for (const std::uint32_t freeze : {FREEZE_LATITUDE_LONGITUDE_SET, FREEZE_ALTITUDE_SET, FREEZE_ATTITUDE_SET})
+        lf_pushClientEvent(QueuedClientEvent{objectId, freeze, FREEZE_ON});
+}
