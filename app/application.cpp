@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include "app/commands.hpp"
 #include "app/control_table.hpp"
 #include "app/main_window.hpp"
 #include "app/message_lines.hpp"
@@ -133,6 +134,7 @@ int gf_runApplication(const std::vector<std::string>& arguments)
 
     vald::gf_setWindowPort(port.get());
     gf_registerMessageLineHooks();
+    gf_registerCommands();
     int result = START_FAILURE_EXIT_CODE;
     {
         MainWindow window(*port, &lf_workerThread);

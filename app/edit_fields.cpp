@@ -51,20 +51,15 @@ const EditStringParameter* lf_editFieldOf(vald::ControlId id)
 
 bool lf_editSubclassProc(const EditStringParameter& parameter, vald::ControlEvent event)
 {
-    if (event != vald::ControlEvent::EnterPressed)
+    if (event != vald::ControlEvent::EnterPressed || lf_editFieldOf(parameter.controlId()) != &parameter)
         return false;
-    if (&parameter == &BLOCK_CALLSIGN) {
-        gf_clearStatus();
+    gf_clearStatus();
+    if (&parameter == &BLOCK_CALLSIGN)
         lf_blockCallsign();
-    } else if (&parameter == &DESTINATION) {
-        gf_clearStatus();
+    else if (&parameter == &DESTINATION)
         lf_enterDestination();
-    } else if (&parameter == &ALL_INSTALL_PATH) {
-        gf_clearStatus();
+    else
         lf_setInstallPath(lf_getTextFromId(ALL_INSTALL_PATH.controlId()));
-    } else {
-        return false;
-    }
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
+#include "liveries/livery_index.hpp"
 #include "parking/park_airport.hpp"
 
 std::atomic<bool> flushStaticRequested{false};
@@ -26,6 +27,8 @@ std::atomic<bool> timeShiftRemovalRequested{false};
 std::atomic<bool> clearCallsignListRequested{false};
 std::atomic<bool> navLightsRequested{false};
 std::atomic<std::uint32_t> navLightsData{0};
+std::atomic<bool> autoRangeRequested{false};
+std::atomic<bool> liveryResetRequested{false};
 
 std::atomic<std::int32_t> secondCounter{0};
 std::atomic<std::int32_t> runStartRange{RANGE_DEFAULT_NM};
@@ -41,10 +44,10 @@ struct ParkAirportEntry {
 std::mutex parkAirportQueueMutex;
 std::deque<ParkAirportEntry> parkAirportQueue;
 
-// One request, its failure logged so that the others are still served.
+// One piece of work; its failure is logged so that the other requests are still served.
 template <typename Work>
-void lf_serveOne(std::atomic<bool>& flag, const char* name, Work&& work) {
-    if (!flag.exchange(false)) return;
+void lf_guarded(const char* name, Work&& work)
+{
     try {
         work();
     } catch (const std::exception& e) {
@@ -52,54 +55,72 @@ void lf_serveOne(std::atomic<bool>& flag, const char* name, Work&& work) {
     }
 }
 
+// The request is taken (cleared) before it is served: a click meanwhile stays for the next call.
+template <typename Work>
+void lf_serveOne(std::atomic<bool>& flag, const char* name, Work&& work)
+{
+    if (flag.exchange(false))
+        lf_guarded(name, std::forward<Work>(work));
+}
+
+void lf_dropAircraftRequests()
+{
+    for (std::atomic<bool>* flag : {&limitLiveCountRequested, &timeShiftRemovalRequested,
+                                    &clearCallsignListRequested, &navLightsRequested, &autoRangeRequested})
+        flag->store(false);
+}
+
 }  // namespace
 
-void gf_requestAddParkAirport(const std::string& icao, const LatLon& position) {
+void gf_requestAddParkAirport(const std::string& icao, const LatLon& position)
+{
     std::lock_guard lock(parkAirportQueueMutex);
     parkAirportQueue.push_back({icao, position});
 }
 
-std::size_t gf_pendingParkAirportCount() {
+std::size_t gf_pendingParkAirportCount()
+{
     std::lock_guard lock(parkAirportQueueMutex);
     return parkAirportQueue.size();
 }
 
-void lf_serveCommandRequests() {
+void lf_serveCommandRequests()
+{
     // The queue is taken whole under its lock; the park-airport list is then changed without it.
     std::deque<ParkAirportEntry> airports;
     {
         std::lock_guard lock(parkAirportQueueMutex);
         airports.swap(parkAirportQueue);
     }
-    for (const ParkAirportEntry& entry : airports) {
-        try {
-            lf_addMyParkAirport(entry.icao, entry.position);
-        } catch (const std::exception& e) {
-            gf_logWarn(vald::format("{} exception {}", "lf_addMyParkAirport", e.what()));
-        }
-    }
+    for (const ParkAirportEntry& entry : airports)
+        lf_guarded("lf_addMyParkAirport", [&entry] { lf_addMyParkAirport(entry.icao, entry.position); });
     lf_serveOne(timeShiftRemovalRequested, "lf_removeTimeShiftedTraffic", [] { lf_removeTimeShiftedTraffic(); });
     lf_serveOne(limitLiveCountRequested, "lf_limitLiveCount", [] { lf_limitLiveCount(); });
     lf_serveOne(clearCallsignListRequested, "lf_clearCallsignList", [] { lf_clearCallsignList(); });
     lf_serveOne(navLightsRequested, "lf_setParkedNavLights", [] { lf_setParkedNavLights(navLightsData.load()); });
+    lf_serveOne(autoRangeRequested, "gf_autoRange", [] {
+        // Cleared meanwhile: the range the user had is back and stays.
+        if (AUTO_RANGE.value())
+            gf_autoRange();
+    });
 }
 
-void lf_discardRunRequests() {
-    limitLiveCountRequested = false;
-    timeShiftRemovalRequested = false;
-    clearCallsignListRequested = false;
-    navLightsRequested = false;
+void lf_resetRunRequests()
+{
+    lf_dropAircraftRequests();
+    lf_serveOne(liveryResetRequested, "gf_resetLiveryIndexes", [] {
+        gf_resetLiveryIndexes();
+        liveriesProcessed.store(false);
+    });
 }
 
-void gf_resetRunRequestsForTest() {
-    flushStaticRequested = false;
-    callsignToObjectIdRequested = false;
-    blockRequested = false;
-    reReadRequested = false;
-    parkingUpdateRequested = false;
-    parkingForce = false;
-    lf_discardRunRequests();
-    navLightsData = 0;
+void gf_resetRunRequestsForTest()
+{
+    for (std::atomic<bool>* flag : {&flushStaticRequested, &callsignToObjectIdRequested, &blockRequested,
+                                    &reReadRequested, &parkingUpdateRequested, &parkingForce, &liveryResetRequested})
+        flag->store(false);
+    lf_dropAircraftRequests();
+    navLightsData.store(0);
     std::lock_guard lock(parkAirportQueueMutex);
     parkAirportQueue.clear();
 }

@@ -47,6 +47,15 @@ extern std::atomic<bool> clearCallsignListRequested;
 extern std::atomic<bool> navLightsRequested;
 // Data value of the pending nav-lights request: 1 on, 0 off (the last click wins).
 extern std::atomic<std::uint32_t> navLightsData;
+// AUTO_RANGE ticked: the automatic range rule (gf_autoRange) runs once, while AUTO_RANGE is
+// still on; it reads the user aircraft and the park-airport list of the worker.
+extern std::atomic<bool> autoRangeRequested;
+
+// --- Served by lf_resetRunRequests (below), called by the reset of a run ---
+
+// SCAN_LIVERIES ticked before the simulator connected: the livery indexes are emptied before
+// the next run builds them again (the worker may be building them while the box is ticked).
+extern std::atomic<bool> liveryResetRequested;
 
 // A new destination: the airport is put first in the park-airport list (lf_addMyParkAirport).
 // Queued with its data; served in the order of entry.
@@ -63,10 +72,11 @@ std::size_t gf_pendingParkAirportCount();
 // still served.
 void lf_serveCommandRequests();
 
-// Drops the pending requests that concern the aircraft of the ending run (limit, time-shift
-// removals, clear callsign list, nav lights); the queued park airports are kept for the next
-// run because they carry the user's entry. For the reset of a run (lf_resetSessionState).
-void lf_discardRunRequests();
+// For the reset of a run (lf_resetSessionState, worker): drops the pending requests that concern
+// the aircraft of the ending run (limit, time-shift removals, clear callsign list, nav lights,
+// auto range) and serves liveryResetRequested (gf_resetLiveryIndexes). The queued park
+// airports are kept for the next run because they carry the user's entry.
+void lf_resetRunRequests();
 
 // --- Run values shared by the commands and the run (one object each, defined here) ---
 

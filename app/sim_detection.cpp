@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "app/message_lines.hpp"
-#include "app/window_controls.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameter_controls.hpp"

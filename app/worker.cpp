@@ -1,47 +1,152 @@
 #include "app/worker.hpp"
 
+#include <algorithm>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include <fmt/format.h>
+
+#include "app/closing.hpp"
+#include "app/data_startup.hpp"
+#include "app/edit_fields.hpp"
 #include "app/message_lines.hpp"
+#include "app/run_log.hpp"
+#include "app/run_requests.hpp"
+#include "app/run_session.hpp"
 #include "app/run_state.hpp"
+#include "app/sim_detection.hpp"
 #include "app/window_controls.hpp"
-#include "foundation/log.hpp"
-#include "foundation/parameter_store.hpp"
-#include "foundation/run_state.hpp"
-#include "foundation/user_error.hpp"
+#include "engine/engine_hooks.hpp"
+#include "engine/flight_plans.hpp"
+#include "foundation/parameters.hpp"
+#include "liveries/liveries_hooks.hpp"
+#include "liveries/livery_index.hpp"
+#include "liveries/livery_scan.hpp"
+#include "liveries/scan_workers.hpp"
+#include "parking/park_airport.hpp"
+#include "parking/parking_hooks.hpp"
 #include "platform/window_display.hpp"
+#include "refdata/airports.hpp"
+#include "refdata/self_update.hpp"
+#include "scanner/airport_scan.hpp"
+#include "simlink/simlink_hooks.hpp"
+#include "traffic/traffic_hooks.hpp"
 
 namespace {
 
-void lf_startData()
+std::once_flag hooksRegistered;
+
+bool lf_stopPending() { return stopRequested.load() || userClosing.load(); }
+
+void lf_resetAirportCounts()
 {
-    gf_loadAllParameters();
-    vald::gf_invalidateWindow(vald::PixelRect{0, 0, 880, 476});
-    {
-        std::lock_guard<std::mutex> lock(gf_logMutex());
-        if (gf_logStream().is_open())
-            gf_logStream().flush();
+    vald::gf_updateDisplay(
+        [](vald::StatusDisplayValues& values) {
+            values.simaddonCount = 0;
+            values.thirdpCount = 0;
+        },
+        WHOLE_CLIENT_AREA);
+}
+
+void lf_prepareParkAirports()
+{
+    gf_createFlightPlanFolder();
+    lf_readMyParkAirports();
+    gf_enableControl(BUTTON_REREAD);
+    const std::string destination = DESTINATION.value();
+    if (!destination.empty()) {
+        if (const AirportRecord* airport = gf_findAirport(destination)) {
+            lf_setDestination(destination, LatLon{airport->lat, airport->lon});
+            // The destination goes first among the park airports before the run starts.
+            lf_serveCommandRequests();
+        }
     }
-    lf_fillCombos();
-    lf_stopIfProduction();
+    if (vald::UiPort* port = vald::gf_windowPort())
+        port->setAlwaysOnTop(ALWAYS_ON_TOP.value());
+}
+
+// Everything of a run before its closing.
+void lf_workerSteps()
+{
+    lf_checkProgramFolder();
+    lf_startData();
+    lf_flushRunLog();
+    const std::int64_t elapsed = lf_secondsSinceLastVisit();
+    lf_checkStockScenery();
+    scanWorkerLimit.store(static_cast<std::int32_t>(std::max(1U, std::thread::hardware_concurrency())));
+    scanWorkerCount.store(0);
+    if (SCAN_LIVERIES.value())
+        gf_scanLiveries();
+    gf_processScannedLiveries();
+    if (lf_stopPending())
+        return;
+    if (SCAN_AIRPORTS.value()) {
+        lf_resetAirportCounts();
+        gf_scanAirports();
+    }
+    lf_holdForServiceRevisit(elapsed);
+    lf_countAddonAirportFiles();
+    if (lf_stopPending()) {
+        gf_requestUserClose();
+        return;
+    }
+    lf_prepareParkAirports();
+    lf_runSession();
+}
+
+// The run ends with SYSTEM ERROR, unless a stop was asked for before.
+void lf_systemError()
+{
+    if (!stopRequested.load())
+        gf_requestStop(closing_reason::SYSTEM_ERROR, 0);
 }
 
 }  // namespace
 
-void lf_stopIfProduction()
+void lf_registerRunHooks()
 {
-    if (!productionMode.load())
-        return;
-    exitCode.store(0);
-    gf_requestUserClose();
+    std::call_once(hooksRegistered, [] {
+        gf_detectInstalledSimulators();
+        gf_registerSimlinkHooks();
+        gf_registerEngineHooks();
+        gf_registerParkingHooks();
+        gf_registerLiveriesHooks();
+        SimlinkHooks simlink;
+        simlink.simNoLongerConnected = [] { gf_simNoLongerConnected(); };
+        gf_setSimlinkHooks(std::move(simlink));
+        TrafficHooks traffic;
+        traffic.requestStop = [](std::uint32_t reason, std::int32_t delaySeconds) {
+            gf_requestStop(reason, delaySeconds);
+        };
+        gf_registerTrafficHooks(std::move(traffic));
+        UpdateHooks update;
+        update.showStatus = [](const std::string& text, bool log) { gf_showStatus(text, log); };
+        update.openContainingFolder = [](const std::filesystem::path& file) { return gf_openContainingFolder(file); };
+        update.messageBox = [](const std::string& text, const std::string& caption) { gf_messageBox(text, caption); };
+        gf_registerUpdateHooks(std::move(update));
+    });
 }
 
 void lf_workerThread()
 {
     try {
-        lf_startData();
-    } catch (const std::exception& e) {
-        // The window keeps the error line until the user closes it.
+        lf_registerRunHooks();
+        lf_workerSteps();
+    } catch (const vald::UserErrorException& e) {
         gf_showError(e.what());
-        std::uint32_t expected = closing_reason::NOT_YET_SET;
-        closingReason.compare_exchange_strong(expected, closing_reason::SYSTEM_ERROR);
+        closingReason.store(closing_reason::SYSTEM_ERROR);
+    } catch (const fmt::format_error& e) {
+        gf_showError(std::string("std::format error: ") + e.what());
+        gf_showError(e.what());
+        lf_systemError();
+    } catch (const std::exception& e) {
+        gf_showError(e.what());
+        lf_systemError();
+    } catch (...) {
+        gf_showError("Unknown exception");
+        closingReason.store(closing_reason::SYSTEM_ERROR);
     }
+    lf_flushRunLog();
+    lf_closingDown();
 }

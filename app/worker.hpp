@@ -1,7 +1,10 @@
 #pragma once
-// The work of one run on the worker thread. At this stage a run prepares the parameters and
-// the controls and ends; in production mode it then ends the program.
+// The worker thread of one run, started by the main window on WM_APP+1 (at start and for every
+// restart). In order: the program folder check, the data start-up, the scans the parameters
+// ask for, the service's revisit rule, the park airports, the run itself, and always the
+// closing, which posts WM_APP+1 (restart) or WM_APP+2 (quit). No exception leaves it.
 void lf_workerThread();
 
-// Production mode: the program ends once the data start-up is done (exit code 0).
-void lf_stopIfProduction();
+// Once per process, at the first run: the installed simulator versions and the answers of the
+// lower layers to each other (status line, stop requests, park airport, livery indexes, ...).
+void lf_registerRunHooks();

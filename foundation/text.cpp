@@ -115,7 +115,9 @@ bool lf_writeEachLine(const Container& lines, const fs::path& path)
         return false;
     for (const std::string& line : lines)
         out << line << '\n';
-    return true;
+    // A full disk shows only when the buffer goes out: that is no successful write.
+    out.close();
+    return !out.fail();
 }
 
 }  // namespace
@@ -338,8 +340,8 @@ bool gf_writeFile(const std::string& text, const fs::path& path, bool addNewline
     out << text;
     if (addNewline)
         out << '\n';
-    out.flush();
-    return true;
+    out.close();
+    return !out.fail();
 }
 
 bool gf_writeLines(const std::vector<std::string>& lines, const fs::path& path)

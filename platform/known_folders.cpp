@@ -57,4 +57,17 @@ std::optional<std::filesystem::path> gf_runtimeFolder()
     return temp;
 }
 
+std::string gf_runtimeFileName(std::string_view objectName, std::string_view extension)
+{
+    std::string name;
+    name.reserve(objectName.size() + extension.size());
+    for (const char c : objectName) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                           c == '-' || c == '_';
+        name += plain ? c : '_';
+    }
+    name.append(extension);
+    return name;
+}
+
 }  // namespace vald

@@ -13,6 +13,8 @@
 // or no temporary folder); they never throw.
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace vald {
 
@@ -20,5 +22,9 @@ std::optional<std::filesystem::path> gf_roamingAppDataFolder();
 std::optional<std::filesystem::path> gf_documentsFolder();
 std::optional<std::filesystem::path> gf_publicDocumentsFolder();
 std::optional<std::filesystem::path> gf_runtimeFolder();
+
+// A Windows object name made a file name of the runtime folder: characters other than letters,
+// digits, '.', '-' and '_' become '_', then extension (with its dot) is appended.
+std::string gf_runtimeFileName(std::string_view objectName, std::string_view extension);
 
 }  // namespace vald

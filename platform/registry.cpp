@@ -122,11 +122,27 @@ bool gf_regWriteString(std::string_view keyPath, std::string_view valueName, std
     std::error_code ec;
     if (file.has_parent_path())
         std::filesystem::create_directories(file.parent_path(), ec);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out)
+    // Written beside the file and renamed over it: a failed write keeps every earlier value, and
+    // a reader (the simulator stand-in publishes here too) never sees half a file.
+    std::filesystem::path temporary = file;
+    temporary += ".write.tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        for (const std::string& line : kept)
+            out << line << '\n';
+        out << keyPath << '\\' << valueName << '=' << value << '\n';
+        out.close();
+        if (out.fail()) {
+            std::filesystem::remove(temporary, ec);
+            return false;
+        }
+    }
+    std::filesystem::rename(temporary, file, ec);
+    if (ec) {
+        std::filesystem::remove(temporary, ec);
         return false;
-    for (const std::string& line : kept)
-        out << line << '\n';
-    out << keyPath << '\\' << valueName << '=' << value << '\n';
-    return static_cast<bool>(out.flush());
+    }
+    return true;
 }

@@ -9,16 +9,7 @@
 
 namespace vald {
 
-std::string SingleInstance::lockFileName(std::string_view mutexName)
-{
-    std::string name;
-    for (const char c : mutexName) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                           c == '-' || c == '_';
-        name += plain ? c : '_';
-    }
-    return name + ".lock";
-}
+std::string SingleInstance::lockFileName(std::string_view mutexName) { return gf_runtimeFileName(mutexName, ".lock"); }
 
 SingleInstance::SingleInstance(std::string_view mutexName)
 {

@@ -105,17 +105,7 @@ vald::SocketConnectResult gf_connectUnix(const std::filesystem::path& path, std:
     return result;
 }
 
-std::string gf_pipeSocketFileName(std::string_view pipeName)
-{
-    std::string name;
-    name.reserve(pipeName.size() + 5);
-    for (const char c : pipeName) {
-        const bool safe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                          c == '.' || c == '-' || c == '_';
-        name += safe ? c : '_';
-    }
-    return name + ".sock";
-}
+std::string gf_pipeSocketFileName(std::string_view pipeName) { return vald::gf_runtimeFileName(pipeName, ".sock"); }
 
 std::filesystem::path gf_pipeSocketPath(std::string_view pipeName)
 {

@@ -3,22 +3,31 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/program_id.hpp"
 #include "foundation/run_state.hpp"
 #include "foundation/user_error.hpp"
 #include "platform/window_display.hpp"
+#include "simlink/sim_declarations.hpp"
+#include "simlink/sim_dispatch.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"
 #include "simlink/simlink_hooks.hpp"
+#include "simlink/user_stand.hpp"
 #include "simlink/window_hooks.hpp"
 
 namespace {
 
+using SteadyClock = std::chrono::steady_clock;
+
 constexpr std::chrono::milliseconds CONNECT_RETRY_PERIOD{100};
+constexpr std::chrono::nanoseconds DISPATCH_PERIOD{1'000'000};
 constexpr std::int32_t SIMCONNECT_ERROR_RESTART_SECONDS = 9;
 constexpr std::uint32_t PERIOD_ONCE = 1;
+constexpr std::uint32_t CONFIG_INDEX_DEFAULT = 0;
 
 bool lf_stopWaiting(const std::stop_token& stopToken)
 {
@@ -32,30 +41,84 @@ void lf_flushLog()
         gf_logStream().flush();
 }
 
-// The connect loop. Opening the connection belongs to the simulator link proper; until it is
-// there the client announces that it waits and keeps waiting, so a run proceeds to its closing
-// as soon as a stop is asked for.
-void lf_waitForSimulator(const std::stop_token& stopToken)
+// Sleeps one retry period, or less when the thread is asked to stop meanwhile.
+void lf_waitBeforeRetry(const std::stop_token& stopToken)
 {
     std::mutex waitMutex;
     std::condition_variable_any wakeUp;
+    std::unique_lock<std::mutex> lock(waitMutex);
+    wakeUp.wait_for(lock, stopToken, CONNECT_RETRY_PERIOD, [] { return false; });
+}
+
+// The connect loop: the connection, or nullptr when the wait was ended first. The simulator not
+// running is no failure: the open is tried again every 100 ms without a message.
+HANDLE lf_connect(const std::stop_token& stopToken)
+{
     bool announced = false;
     while (!lf_stopWaiting(stopToken)) {
         if (!announced) {
-            gf_statusLine(vald::format("Waiting for Prepar3Dv{} ...", gf_simlinkHooks()->simVersionText()), true);
+            const std::string version = gf_simlinkHooks()->simVersionText();
+            gf_statusLine(vald::format("Waiting for Prepar3Dv{} ...", version), true);
             lf_flushLog();
-            vald::gf_invalidateWindow(vald::PixelRect{0, 0, 880, 476});
+            vald::gf_invalidateWindow(vald::MESSAGE_LINE_RECT);
             announced = true;
         }
-        std::unique_lock<std::mutex> lock(waitMutex);
-        wakeUp.wait_for(lock, stopToken, CONNECT_RETRY_PERIOD, [] { return false; });
+        HANDLE connection = nullptr;
+        if (SimConnect_Open(&connection, PROGRAM_ID, nullptr, 0, nullptr, CONFIG_INDEX_DEFAULT) == S_OK)
+            return connection;
+        lf_waitBeforeRetry(stopToken);
     }
+    return nullptr;
 }
 
 void lf_connectionLost()
 {
     simConnected.store(false);
     gf_simlinkHooks()->simNoLongerConnected();
+}
+
+SteadyClock::time_point lf_saturatingAdd(SteadyClock::time_point start, std::chrono::nanoseconds period)
+{
+    if (start > SteadyClock::time_point::max() - period)
+        return SteadyClock::time_point::max();
+    return start + period;
+}
+
+// Hands the received messages to the handlers about every millisecond until the thread is asked
+// to stop. A connection that has failed (the simulator went away without a quit message, or a
+// broken stream) ends the run: nothing more can reach the simulator.
+void lf_dispatchLoop(HANDLE connection, const std::stop_token& stopToken)
+{
+    while (!stopToken.stop_requested()) {
+        const HRESULT result = SimConnect_CallDispatch(connection, &lf_simDispatch, nullptr);
+        if (result < 0) {
+            gf_logWarn(vald::format("SimConnect connection lost ({:#010x})", static_cast<std::uint32_t>(result)));
+            lf_connectionLost();
+            return;
+        }
+        const SteadyClock::time_point next = lf_saturatingAdd(SteadyClock::now(), DISPATCH_PERIOD);
+        for (SteadyClock::time_point now = SteadyClock::now(); now < next; now = SteadyClock::now())
+            std::this_thread::sleep_for(next - now);
+    }
+}
+
+// The end of the thread, however it was reached.
+void lf_endClient(HANDLE connection)
+{
+    lf_postLearnUserStand();
+    vald::gf_updateDisplay([](vald::StatusDisplayValues& values) { values.simConnected = false; },
+                           vald::COUNTS_BAND);
+    if (connection == nullptr)
+        return;
+    {
+        // The worker's requests test the handle under this mutex: none is under way on it now.
+        std::lock_guard<std::mutex> lock(simSendMutex);
+        simConnection.store(nullptr);
+    }
+    if (SimConnect_Close(connection) == S_OK)
+        gf_log("SimConnect closed ok");
+    else
+        gf_logWarn("Closing SimConnect failed?!");
 }
 
 // Holds simSendMutex. Nothing is asked without a connection or after a failed request.
@@ -75,10 +138,21 @@ void lf_requestUserData(std::uint32_t requestId, std::uint32_t defineId, const c
 
 void SimClient(std::stop_token stopToken)
 {
+    // What the handlers remember belongs to this thread alone; a new thread starts afresh.
+    gf_resetSimDispatchState();
+    HANDLE connection = nullptr;
     try {
-        lf_waitForSimulator(stopToken);
+        connection = lf_connect(stopToken);
+        if (connection != nullptr) {
+            simConnection.store(connection);
+            simConnectionPending.store(false);
+            lf_defineSimData(connection);
+            lf_dispatchLoop(connection, stopToken);
+        }
     } catch (const vald::UserErrorException& e) {
         gf_errorLine(e.what());
+        // The run is left to the user, but with the link closed nothing may be queued for it.
+        simConnected.store(false);
     } catch (const std::exception& e) {
         gf_errorLine(e.what());
         lf_connectionLost();
@@ -86,8 +160,7 @@ void SimClient(std::stop_token stopToken)
         gf_errorLine(vald::format("Exception in {}", "SimClient"));
         lf_connectionLost();
     }
-    vald::gf_updateDisplay([](vald::StatusDisplayValues& values) { values.simConnected = false; },
-                           vald::COUNTS_BAND);
+    lf_endClient(connection);
 }
 
 void gf_simRequestError()
@@ -112,12 +185,4 @@ void gf_requestUserTitleModel()
     std::lock_guard<std::mutex> lock(simSendMutex);
     lf_requestUserData(SIM_REQUEST_USER_TITLE, SIM_DEFINE_USER_TITLE, "SimConnect request user ac title fails");
     lf_requestUserData(SIM_REQUEST_USER_MODEL, SIM_DEFINE_USER_MODEL, "SimConnect reques user ac model fails");
-}
-
-std::string gf_userStandName()
-{
-    if (!userOnGround.load())
-        return std::string();
-    const UserAircraftSnapshot user = gf_userSnapshot();
-    return gf_simlinkHooks()->standNameAt(LatLon{user.latitude, user.longitude});
 }

@@ -7,6 +7,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
+#include "foundation/program_id.hpp"
 #include "foundation/run_state.hpp"
 #include "foundation/user_error.hpp"
 #include "platform/control_model.hpp"
@@ -344,7 +345,7 @@ void lf_onSimObjectDataByType(const SimMessage& message)
         if (hexid == 0) {
             gf_log(vald::format("just spawned, but not by {}, oid: {}, callsign '{}', altaboveGnd:{:.0f} ft, "
                                 "onground:{}, gnd_alt:{:.0f} ft",
-                                "Corv_P3D", objectId, *atcId, *heightAboveGround, *onGround, *groundAltitude));
+                                PROGRAM_ID, objectId, *atcId, *heightAboveGround, *onGround, *groundAltitude));
             return;
         }
         lf_releaseAndFreeze(objectId);

@@ -45,3 +45,5 @@ std::string gf_filteredSimName(const std::string& name);
 void gf_resetSimDispatchState();
 // The last user aircraft title shown (at most 48 characters); client thread.
 std::string gf_lastUserTitle();
+// The user handlers' part of that memory.
+void gf_resetUserDataState();

@@ -1,7 +1,7 @@
 #pragma once
 // What the simulator client thread knows about the simulator and the user's aircraft, shared with
 // the worker thread, the window and the readers. Every value is an atomic, except the user
-// snapshot, which is copied under the send mutex.
+// snapshot, which is written and copied under a mutex of its own.
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -35,22 +35,28 @@ extern std::atomic<std::uint32_t> userObjectId;
 // The user aircraft's last SIM ON GROUND, and whether one came in this run.
 extern std::atomic<bool> userOnGround;
 extern std::atomic<bool> userOnGroundKnown;
+// The user aircraft's wing span was found (the window's wing-span lamp).
+extern std::atomic<bool> userWingSpanKnown;
 
 // Half the user aircraft's wing span in nautical miles; none until its model is known.
 std::optional<double> gf_userHalfSpanNm();
 void gf_setUserHalfSpanNm(std::optional<double> halfSpanNm);
 
-// A copy of the last reported user aircraft, taken under the send mutex (no request is made).
+// A copy of the last reported user aircraft (no request is made).
 UserAircraftSnapshot gf_userSnapshot();
 // Stores a new report (client thread); a negative altitude is stored as 0.0.
 void gf_setUserSnapshot(const UserAircraftSnapshot& snapshot);
+// Stores a SIM ON GROUND report (client thread): the value first, then that it is known.
+void gf_setUserOnGround(bool onGround);
 
 // Before the client thread starts a run: stores the simulator major version, reserves the send
 // queues and clears the request-error flag.
 void gf_initSimClient(std::uint32_t simMajor);
 
-// Before a new run: the state of a new connection. Queues emptied and the position buffers back
-// in their first order, not connected, not paused, no connection, no user aircraft known, the
-// frame rate and the simulator clock 0, simConnectionPending set. The request-error flag stays
-// until gf_initSimClient.
+// Before a new run (worker thread): the state of a new connection. Queues and results emptied
+// and the position buffers back in their first order, not connected, not paused, no connection,
+// no user aircraft and no user stand known, the frame rate and the simulator clock 0,
+// simConnectionPending set. The request-error flag stays until gf_initSimClient. What only the
+// client thread touches (its pending creations and its memory of the last replies) is reset by
+// the next client thread when it starts.
 void gf_resetSimClientState();

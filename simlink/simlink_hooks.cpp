@@ -3,8 +3,8 @@
 #include "foundation/parameters.hpp"
 #include "foundation/run_state.hpp"
 #include "simlink/hook_store.hpp"
-#include "simlink/sim_client.hpp"
 #include "simlink/sim_state.hpp"
+#include "simlink/user_stand.hpp"
 #include "traffic/traffic_hooks.hpp"
 
 namespace {
@@ -20,6 +20,7 @@ SimlinkHooks lf_defaultSimlinkHooks()
         return std::to_string(version >= OLDEST_SIM_VERSION ? version : OLDEST_SIM_VERSION);
     };
     hooks.standNameAt = [](const LatLon&) { return std::string(); };
+    hooks.rememberUserStand = [](const std::string&) {};
     return hooks;
 }
 
@@ -37,6 +38,7 @@ void gf_setSimlinkHooks(SimlinkHooks hooks)
         gf_takeHook(current.simNoLongerConnected, hooks.simNoLongerConnected);
         gf_takeHook(current.simVersionText, hooks.simVersionText);
         gf_takeHook(current.standNameAt, hooks.standNameAt);
+        gf_takeHook(current.rememberUserStand, hooks.rememberUserStand);
     });
 }
 

@@ -72,6 +72,9 @@ void gf_serveUserStand()
 
 std::string gf_userStandName()
 {
+    // An aircraft that left the ground stands nowhere, whatever the last lookup found.
+    if (!userOnGround.load())
+        return std::string();
     std::lock_guard<std::mutex> lock(userStandMutex);
     return publishedStand;
 }

@@ -20,7 +20,8 @@ void lf_postLearnUserStand();
 // once more after the client thread has ended.
 void gf_serveUserStand();
 
-// Any thread: the stand under the user aircraft as the worker last found it; empty when none.
+// Any thread: the stand under the user aircraft as the worker last found it; empty when none or
+// when the aircraft is not on the ground.
 std::string gf_userStandName();
 
 // Worker thread, before a run: nothing posted, no stand known.

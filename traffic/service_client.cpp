@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <thread>
 
 #include "foundation/format.hpp"
+#include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/program_id.hpp"
 #include "platform/service_endpoints.hpp"
@@ -166,9 +168,17 @@ void RtApiClient::sleepInterruptible(std::int32_t ms)
 {
     const std::int32_t half = ms / 2;
     for (int i = 0; i < 2; ++i) {
-        if (stop.load())
+        if (stop.load() || half <= 0)
             continue;
-        sleepPlain(half);
+        if (sleeperInjected_) {
+            sleeper_(std::chrono::milliseconds(half));
+            continue;
+        }
+        // In short steps, so that closing never waits long for a reader in its pause.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(half);
+        for (auto now = std::chrono::steady_clock::now(); now < deadline && !stop.load();
+             now = std::chrono::steady_clock::now())
+            std::this_thread::sleep_until(std::min(deadline, now + std::chrono::milliseconds(STOP_POLL_MS)));
     }
 }
 
@@ -208,6 +218,24 @@ vald::HttpOutcome RtApiClient::postRequest(vald::HttpHandle& handle, std::string
     return handle.post(url, body, reply);
 }
 
+bool RtApiClient::readerRequest(vald::HttpHandle& handle, std::string_view path, const std::string& body,
+                                std::string& reply,
+                                const std::function<std::string(const vald::HttpOutcome&)>& transportWarning,
+                                std::string_view emptyWarning)
+{
+    const vald::HttpOutcome outcome = postRequest(handle, path, body, reply);
+    if (!outcome.ok()) {
+        if (!stop.load())
+            gf_logWarn(transportWarning(outcome));
+        return false;
+    }
+    if (reply.empty()) {
+        gf_logWarn(emptyWarning);
+        return false;
+    }
+    return true;
+}
+
 // ---- TrafficReader ----
 
 TrafficReader::TrafficReader()
@@ -228,18 +256,6 @@ void TrafficReader::setLiveBox(const QueryBox& box)
 {
     std::lock_guard<std::mutex> lock(sharedMutex_);
     liveBox_ = box;
-}
-
-QueryBox TrafficReader::parkedBox() const
-{
-    std::lock_guard<std::mutex> lock(sharedMutex_);
-    return parkedBox_;
-}
-
-void TrafficReader::setParkedBox(const QueryBox& box)
-{
-    std::lock_guard<std::mutex> lock(sharedMutex_);
-    parkedBox_ = box;
 }
 
 LatLon TrafficReader::userPosition() const
@@ -351,12 +367,19 @@ void WeatherReader::resetForRun()
     readerReply.clear();
     qnh = STANDARD_QNH_HPA;
     stationKnown.store(false);
+    qnhPublished.store(false);
     hasData = true;
     station.clear();
 }
 
 void gf_resetReaders()
 {
+    // A reader that has just set its stopped flag may still be on its last steps.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!(trafficReader.ended.load() && weatherReader.ended.load()) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!trafficReader.ended.load() || !weatherReader.ended.load())
+        throw std::runtime_error("gf_resetReaders: a reader thread has not ended");
     trafficReader.resetForRun();
     weatherReader.resetForRun();
 }

@@ -10,8 +10,8 @@
 // have stopped. While they run, the traffic thread alone uses trcurl_, ptcurl_, readerReply,
 // workLine, parkedLine, liveRecords and parkedRecords; the weather thread alone the weather
 // reader's handles, readerReply, station and qnh. Everything else that crosses threads is an
-// atomic or sits behind the reader's lock (the boxes, the user position, the park elevation,
-// the seen sets).
+// atomic or sits behind the reader's lock (the live box, the user position, the park elevation,
+// the seen sets); the parked request travels through the parked exchange.
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -28,6 +28,7 @@
 
 #include "foundation/geodesy.hpp"
 #include "platform/http.hpp"
+#include "traffic/parked_exchange.hpp"
 #include "traffic/traffic_records.hpp"
 
 inline constexpr std::string_view API_AUTH_PATH = "/v4/auth";
@@ -43,6 +44,9 @@ inline constexpr std::int32_t MIN_REQUEST_INTERVAL_MS = 500;
 inline constexpr std::int32_t MAX_REQUEST_INTERVAL_MS = 10000;
 
 inline constexpr std::int32_t STANDARD_QNH_HPA = 1013;
+
+// How often a waiting reader looks at its stop flag.
+inline constexpr std::int32_t STOP_POLL_MS = 50;
 
 // ---- Reply envelope ----
 
@@ -78,6 +82,9 @@ public:
 
     std::string guid;                  // session GUID; empty when not logged in
     std::atomic<bool> stopped{false};  // a reader loop ended on stop
+    // The reader's thread has ended, whichever way it left (or none was started): set last, so
+    // closing may wait for it and then reuse the object.
+    std::atomic<bool> ended{true};
     vald::HttpHandle aucurl_{"aucurl_"};  // login and logout
     nlohmann::json workLine;           // the live-traffic array processLine reads
     std::string replyBuffer;           // login and logout replies
@@ -92,7 +99,8 @@ public:
     // The logout of guid. Never throws.
     void deauthenticate();
 
-    // Waits ms in two halves, each skipped when stop is set before it.
+    // Waits ms in two halves, each skipped when stop is set before it. Without an injected
+    // sleeper a half also ends within STOP_POLL_MS of a stop.
     void sleepInterruptible(std::int32_t ms);
     // Waits ms whatever happens meanwhile (nothing for ms <= 0).
     void sleepPlain(std::int32_t ms) const;
@@ -104,9 +112,19 @@ public:
     // endpoint may not be used.
     vald::HttpOutcome postRequest(vald::HttpHandle& handle, std::string_view path, const std::string& body,
                                   std::string& reply);
+    // A reader's request by postRequest. False on a transport failure, warned with the text of
+    // transportWarning (not once stop is set: the transfer was cut short on purpose), and on an
+    // empty reply, warned with emptyWarning.
+    bool readerRequest(vald::HttpHandle& handle, std::string_view path, const std::string& body, std::string& reply,
+                       const std::function<std::string(const vald::HttpOutcome&)>& transportWarning,
+                       std::string_view emptyWarning);
 
     // Test seams: the plain sleep, and the transfer limits of every handle of the object.
-    void setSleeper(Sleeper sleeper) { sleeper_ = std::move(sleeper); }
+    void setSleeper(Sleeper sleeper)
+    {
+        sleeper_ = std::move(sleeper);
+        sleeperInjected_ = true;
+    }
     void setHttpLimits(const vald::HttpLimits& limits);
 
 protected:
@@ -116,6 +134,7 @@ protected:
 
 private:
     Sleeper sleeper_;
+    bool sleeperInjected_ = false;
     std::vector<vald::HttpHandle*> handles_;
 };
 
@@ -152,6 +171,8 @@ class TrafficReader : public RtApiClient {
 public:
     TrafficReader();
 
+    // The records of the parked request under way (traffic thread); handed over through
+    // parkedExchange.
     std::vector<ParkedTrafficRecord> parkedRecords;
     bool hasData = false;  // last state shown by the Traffic lamp (worker thread)
     vald::HttpHandle trcurl_{"trcurl_"};  // history and live requests
@@ -164,16 +185,13 @@ public:
     std::atomic<double> dataTime{0.0};  // seconds; 0 when there is no traffic data
     std::atomic<std::int32_t> qnh{STANDARD_QNH_HPA};
     std::atomic<std::int64_t> recordCount{0};
-    std::atomic<std::int32_t> parkedStatus{-1};  // -1 pending, 0 done, 1 failed, else a status
-    std::atomic<bool> parkedRequest{false};
-    std::atomic<bool> running{false};
+    ParkedExchange parkedExchange;
+    std::atomic<bool> running{false};  // the live polling loop runs
     std::atomic<bool> announceBlocked{true};
     std::string lastBlockedCallsign;  // BLOCK_CALLSIGN last announced (traffic thread)
 
     QueryBox liveBox() const;
     void setLiveBox(const QueryBox& box);
-    QueryBox parkedBox() const;
-    void setParkedBox(const QueryBox& box);
     LatLon userPosition() const;
     void setUserPosition(LatLon position);
     std::optional<double> parkElevationFt() const;
@@ -197,13 +215,24 @@ public:
     // The traffic reader's part of gf_resetReaders.
     void resetForRun();
 
+    // The thread's work (traffic_reader_thread.cpp): the history step and the polling loop, false
+    // when it ends, with the service's status or 9999 after a stop.
+    bool receive(std::uint32_t& status);
+    // The history request and its replay; true when a history was replayed.
+    bool buffer(std::uint32_t& status);
+    // One parked-traffic request, answered through parkedExchange (parked_fetch.cpp).
+    void parkedtraffic(const ParkedRequest& request);
+
 private:
+    // Hands liveRecords to the engine with the play-out delay, leaving them empty.
+    void lf_handOver(std::uint32_t delaySeconds);
+    // Runs processLine on every 48-element array or object of data.
+    void lf_processData(nlohmann::json& data);
     void lf_recordSeen(const std::string& callsign, std::uint32_t hexId);
     bool lf_readCallsign(LiveTrafficRecord& record, const std::string& blockCallsign);
 
     mutable std::mutex sharedMutex_;
     QueryBox liveBox_;
-    QueryBox parkedBox_;
     LatLon userPosition_;
     std::optional<double> parkElevationFt_;
 
@@ -223,16 +252,35 @@ public:
     std::string station;  // ICAO code of the nearest METAR station
     std::int32_t qnh = STANDARD_QNH_HPA;
     std::atomic<bool> stationKnown{false};
+    // A QNH was published in this run (the run start waits for the first one).
+    std::atomic<bool> qnhPublished{false};
 
     // The weather reader's part of gf_resetReaders.
     void resetForRun();
+
+    // The thread's work (weather_reader_thread.cpp): cycles of nearest-station and weather
+    // requests, publishing each new QNH also to traffic; false when it ends, with the service's
+    // status or 9999 after a stop.
+    bool receive(std::uint32_t& status, TrafficReader& traffic);
+    // One nearest-station request; true when station holds a new code. Ends with a pause.
+    bool nearestmetar(std::uint32_t& status);
+
+private:
+    void lf_publishQnh(std::int32_t qnhHpa, TrafficReader& traffic);
 };
+
+// The QNH in hPa of the "data" value of a weather reply: 1013 when it holds none; an integer as
+// it is, a float rounded, a text by its leading digits; a value of 1101 or more is inches of
+// mercury times 100. Not clamped. Throws gsl::narrowing_error for a value outside 32 bits.
+std::int32_t extractQNH(const nlohmann::json& data);
 
 // The two readers of the process.
 extern TrafficReader trafficReader;
 extern WeatherReader weatherReader;
 
-// Both readers back to their start state before a new run.
+// Both readers back to their start state before a new run. Waits up to 2 s for the readers'
+// threads to end; throws std::runtime_error when one has not (it would find its session and
+// handles replaced under it).
 void gf_resetReaders();
 
 // Drops the parked records whose age (their slot field, in half hours) is above maxFitHalfHours,

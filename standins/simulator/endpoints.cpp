@@ -89,7 +89,11 @@ void publishRegistryValues(const std::filesystem::path& file, const std::vector<
         for (const auto& line : kept) out << line << '\n';
         for (const auto& value : values) out << value.key << '\\' << value.name << '=' << value.value << '\n';
         out.flush();
-        if (!out) throw std::runtime_error(fmt::format("cannot write the registry file {}", file.string()));
+        if (!out) {
+            out.close();
+            std::filesystem::remove(temporary, ec);
+            throw std::runtime_error(fmt::format("cannot write the registry file {}", file.string()));
+        }
     }
     std::filesystem::rename(temporary, file, ec);
     if (ec) {

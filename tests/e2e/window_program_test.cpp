@@ -19,6 +19,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "tests/refdata/sealed_files.hpp"
 #include "tests/support/temp_dir.hpp"
 
 extern char** environ;
@@ -52,6 +53,15 @@ public:
         : folder_(folder)
     {
         fs::create_directories(folder / "docs");
+        // What a run needs to get to the simulator: the data files, a simulator installation, and
+        // no web peer beyond the loopback address.
+        const fs::path data = corv_test::sourceDir() / "standins" / "data";
+        corv_test::writeSealed((folder / "input" / "dbase.enc").string(), corv_test::readFile(data / "dbase.xml"));
+        corv_test::writeSealed((folder / "input" / "airports.enc").string(), corv_test::readFile(data / "airports.xml"));
+        fs::create_directories(folder / "P3Dv5" / "Scenery");
+        corv_test::writeFile(folder / "registry.txt",
+                             "HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5\\SetupPath=" +
+                                 (folder / "P3Dv5").string() + "\n");
         std::map<std::string, std::string> env;
         for (char** entry = environ; *entry != nullptr; ++entry) {
             const std::string text(*entry);
@@ -63,6 +73,9 @@ public:
             env["DISPLAY"] = *display;
         env["XDG_CONFIG_HOME"] = (folder / "config").string();
         env["XDG_RUNTIME_DIR"] = runtime.string();
+        env["CORV_REGISTRY_FILE"] = (folder / "registry.txt").string();
+        env["CORV_DOWNLOAD_BASE"] = "http://127.0.0.1:1";
+        env["CORV_API_BASE"] = "http://127.0.0.1:1";
         std::vector<std::string> envText;
         for (const auto& [name, value] : env)
             envText.push_back(name + "=" + value);

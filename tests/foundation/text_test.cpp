@@ -113,6 +113,12 @@ TEST(TextFileTest, WriteAndReadBack)
     text.path = dir / "missing.txt";
     EXPECT_TRUE(gf_readFileLines(text, 10).empty());
     EXPECT_FALSE(gf_writeLineList({"x"}, dir.path()));  // a folder cannot be written
+    // A device without room opens fine; the failure shows only when the bytes go out.
+    if (std::filesystem::exists("/dev/full")) {
+        EXPECT_FALSE(gf_writeLines({"a"}, "/dev/full"));
+        EXPECT_FALSE(gf_writeLineList({"a"}, "/dev/full"));
+        EXPECT_FALSE(gf_writeFile("a", "/dev/full", true));
+    }
 }
 
 }  // namespace

@@ -46,3 +46,12 @@ TEST(KnownFolders, NoHomeAndNoVariableMeansUnknown)
     EXPECT_FALSE(vald::gf_roamingAppDataFolder().has_value());
     EXPECT_FALSE(vald::gf_documentsFolder().has_value());
 }
+
+TEST(KnownFolders, RuntimeFileNamesStayInsideTheRuntimeFolder)
+{
+    // Object names carry Windows separators and '$'; none may reach the file system as a path.
+    EXPECT_EQ(vald::gf_runtimeFileName("Local\\$Corv_P3D$", ".lock"), "Local__Corv_P3D_.lock");
+    const std::string name = vald::gf_runtimeFileName("../x/y", ".sock");
+    EXPECT_EQ(name, ".._x_y.sock");
+    EXPECT_EQ(fs::path(name).filename(), fs::path(name));
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The main loop of a run (worker thread): a 10 ms cycle, the time base of the aircraft logic
+// (100 ticks a second). Each tick runs the engine's per-tick work while the simulator runs;
+// each new report of the user aircraft (about once a second) runs the per-second step, and a
+// schedule of slower steps every 15, 16, 30, 60, 61, 1200 and 86400 seconds of the run.
+#include <chrono>
+#include <functional>
+
+#include "app/run_clock.hpp"
+
+inline constexpr std::chrono::milliseconds TICK_PERIOD{10};
+// Ticks of a paused run between its once-a-second actions.
+inline constexpr int PAUSE_TICKS = 100;
+
+// Runs lf_cycleStep every 10 ms from firstTick on until it answers false. The deadline advances
+// 10 ms a cycle and is re-based on the arrival of each user-aircraft report; with less than 1 ms
+// left nothing is slept.
+void lf_mainLoop(RunTimePoint firstTick);
+// One tick; false ends the main loop.
+bool lf_cycleStep();
+// The per-second step.
+void lf_updateStep();
+// The 15-second schedule (secondCounter a multiple of 15).
+void lf_scheduleStep(int second);
+// The tick while the simulator is not connected or paused.
+void lf_flightNotRunning();
+// Serves the Re-read button (unless the parking controls are locked).
+void lf_serveReRead();
+// The traffic reader's queries follow the user aircraft's last position.
+void lf_copyUserPositionToReader();
+// The painted aircraft counts follow the engine's lists.
+void lf_repaintOnCountChange();
+
+// The slower steps of the neighbours that the schedule calls (the park airport check and the
+// static-parking adjustment, the livery matching's reports). Tests replace them to see when
+// they run; an empty member keeps the real one.
+struct ScheduledCalls {
+    std::function<void(bool immediate)> checkParkAirport;
+    std::function<void(bool force)> adjustParking;
+    std::function<void()> logUnmatched;
+    std::function<void()> matchingSummary;
+};
+void gf_setScheduledCallsForTest(ScheduledCalls calls);
+
+// Test only: the paused-tick counter and the scheduled calls back to their start values.
+void gf_resetMainLoopForTest();

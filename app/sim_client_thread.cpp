@@ -1,0 +1,82 @@
+#include "app/sim_client_thread.hpp"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "app/run_clock.hpp"
+#include "foundation/log.hpp"
+#include "simlink/sim_client.hpp"
+
+namespace {
+
+constexpr std::chrono::milliseconds WAIT_STEP{100};
+
+std::mutex threadMutex;
+std::jthread clientThread;
+// Cleared by the thread itself as its last step; shared with the thread, which may outlive a
+// thread object that was detached.
+std::shared_ptr<std::atomic<bool>> clientRunning;
+std::function<void(std::stop_token)> procedureForTest;
+
+}  // namespace
+
+void gf_startSimClientThread()
+{
+    std::lock_guard<std::mutex> lock(threadMutex);
+    if (clientThread.joinable()) {
+        clientThread.request_stop();
+        clientThread.join();
+    }
+    std::function<void(std::stop_token)> procedure = procedureForTest ? procedureForTest : &SimClient;
+    auto running = std::make_shared<std::atomic<bool>>(true);
+    clientThread = std::jthread([procedure = std::move(procedure), running](std::stop_token token) {
+        try {
+            procedure(std::move(token));
+        } catch (...) {
+            // Nothing may leave a thread: that would end the process.
+            gf_logWarn("Exception in SimClient");
+        }
+        running->store(false);
+    });
+    clientRunning = std::move(running);
+}
+
+void gf_requestSimClientStop()
+{
+    std::lock_guard<std::mutex> lock(threadMutex);
+    if (clientThread.joinable())
+        clientThread.request_stop();
+}
+
+bool gf_finishSimClientThread(std::chrono::milliseconds limit)
+{
+    std::shared_ptr<std::atomic<bool>> running;
+    {
+        std::lock_guard<std::mutex> lock(threadMutex);
+        if (!clientThread.joinable())
+            return true;
+        clientThread.request_stop();
+        running = clientRunning;
+    }
+    const RunTimePoint deadline = gf_runNow() + limit;
+    while (running->load() && gf_runNow() < deadline)
+        gf_runSleep(WAIT_STEP);
+    std::lock_guard<std::mutex> lock(threadMutex);
+    if (!clientThread.joinable())
+        return true;
+    if (running->load()) {
+        gf_logWarn("SimClient did not end in time, left to end on its own");
+        clientThread.detach();
+        return false;
+    }
+    clientThread.join();
+    return true;
+}
+
+void gf_setSimClientProcedureForTest(std::function<void(std::stop_token)> procedure)
+{
+    std::lock_guard<std::mutex> lock(threadMutex);
+    procedureForTest = std::move(procedure);
+}

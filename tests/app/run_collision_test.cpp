@@ -1,0 +1,88 @@
+// The once-a-second collision rules between the user's aircraft and the program's aircraft: on
+// the ground by the summed half spans (0.02 nm each here), in the air by the heading lines; one
+// aircraft at most per call.
+#include <gtest/gtest.h>
+
+#include <numbers>
+
+#include "tests/app/run_test_support.hpp"
+
+namespace corv_test {
+namespace {
+
+constexpr LatLon USER{52.30, 4.76};
+constexpr double WEST = 1.5 * std::numbers::pi;
+
+LatLon lf_north(double nm) { return LatLon{USER.lat + nm / 60.0, USER.lon}; }
+LatLon lf_east(double nm) { return gf_destinationPoint(USER, std::numbers::pi / 2, nm * 6076.11549); }
+
+UserForCollision lf_user(bool onGround, double heightFt = 0.0, double latShift = 0.0)
+{
+    UserForCollision user;
+    user.snapshot.latitude = USER.lat + latShift;
+    user.snapshot.longitude = USER.lon;
+    user.snapshot.altitude = heightFt;
+    user.snapshot.altAboveGround = heightFt;
+    user.snapshot.heading = 0.0;  // north
+    user.onGround = onGround;
+    user.halfSpanNm = 0.02;
+    return user;
+}
+
+using RunCollisionTest = RunTest;
+
+TEST_F(RunCollisionTest, OnTheGroundLiveAircraftWithinTheSpansGoFirstThenStaticsOnceTheUserMoved)
+{
+    addLive(40001, "FAR", SimState::active, lf_north(0.05));    // beyond 0.046 nm
+    addLive(40002, "NEW", SimState::adding2sim, lf_north(0.01));
+    addLive(40003, "NEAR", SimState::active, lf_north(0.04));
+    addLive(40004, "AIR", SimState::active, lf_north(0.0), false);
+    addStatic(1, "STAND*", SimState::active, lf_north(0.04));  // within 0.044 nm
+
+    EXPECT_TRUE(lf_checkUserCollisions(lf_user(true)));
+    EXPECT_EQ(liveAircraft[0].state, SimState::active);
+    EXPECT_EQ(liveAircraft[1].state, SimState::adding2sim);
+    EXPECT_EQ(liveAircraft[2].state, SimState::removingfromsim);
+    EXPECT_EQ(liveAircraft[3].state, SimState::active) << "in the air: no ground collision";
+    EXPECT_EQ(staticAircraft[0].state, SimState::active) << "one per second";
+
+    EXPECT_TRUE(lf_checkUserCollisions(lf_user(true)));
+    EXPECT_EQ(staticAircraft[0].state, SimState::removingfromsim);
+    addStatic(2, "STAND2*", SimState::active, lf_north(0.03));
+    EXPECT_FALSE(lf_checkUserCollisions(lf_user(true))) << "the user stood still";
+    EXPECT_TRUE(lf_checkUserCollisions(lf_user(true, 0.0, 1e-6)));
+
+    COLLISION_USER_GND.setValue(false);
+    addLive(40005, "NEAR2", SimState::active, lf_north(0.02));
+    EXPECT_FALSE(lf_checkUserCollisions(lf_user(true, 0.0, 2e-6)));
+}
+
+TEST_F(RunCollisionTest, InTheAirAnAircraftAheadOnTheGroundOrOnACrossingCourseGoes)
+{
+    addLive(40001, "ASIDE", SimState::active, lf_east(0.5));
+    addLive(40002, "AHEAD", SimState::active, lf_north(0.5));
+    EXPECT_TRUE(lf_checkUserCollisions(lf_user(false, 300.0)));
+    EXPECT_EQ(liveAircraft[0].state, SimState::active) << "half a mile beside the heading line";
+    EXPECT_EQ(liveAircraft[1].state, SimState::removingfromsim);
+    liveAircraft.clear();
+
+    LiveAircraft& passing = addLive(40003, "PASSING", SimState::active, lf_east(3.0), false);
+    passing.simPosition.altitude = 5000.0;  // flies north, three miles beside the user
+    LiveAircraft& above = addLive(40004, "ABOVE", SimState::active, lf_east(3.0), false);
+    above.simPosition.heading = WEST;
+    above.simPosition.altitude = 6100.0;
+    LiveAircraft& crossing = addLive(40005, "CROSSING", SimState::active, lf_east(3.0), false);
+    crossing.simPosition.heading = WEST;
+    crossing.simPosition.altitude = 5500.0;
+    EXPECT_TRUE(lf_checkUserCollisions(lf_user(false, 5000.0)));
+    EXPECT_EQ(passing.state, SimState::active);
+    EXPECT_EQ(above.state, SimState::active) << "1100 ft apart";
+    EXPECT_EQ(crossing.state, SimState::removingfromsim);
+
+    COLLISION_USER_AIR.setValue(false);
+    passing.simPosition.heading = WEST;
+    EXPECT_FALSE(lf_checkUserCollisions(lf_user(false, 5000.0)));
+}
+
+}  // namespace
+}  // namespace corv_test
