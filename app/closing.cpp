@@ -3,6 +3,7 @@
 #include <exception>
 #include <mutex>
 
+#include "app/commands.hpp"
 #include "app/message_lines.hpp"
 #include "app/run_clock.hpp"
 #include "app/run_log.hpp"
@@ -203,6 +204,9 @@ bool lf_resetSessionState()
     blockRequested.store(false);
     secondCounter.store(0);
     lf_resetRunRequests();
+    // A run that ended during a static-parking update must not leave the next run's controls locked.
+    if (controlsLocked.load())
+        gf_unlockParkingControls();
     gf_setStockSceneryPath({});
     gf_setRangeNm(RANGE.value());
     return closedMeanwhile;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "app/closing.hpp"
+#include "app/commands.hpp"
+#include "app/run_state.hpp"
 #include "app/message_lines.hpp"
 #include "tests/app/run_test_support.hpp"
 #include "traffic/service_client.hpp"
@@ -65,7 +67,9 @@ TEST_F(ClosingRestartTest, AReaderErrorRestartsAfterFifteenSecondsWithTheScansOf
 TEST_F(ClosingRestartTest, NewSettingsRestartAfterTheirDelayKeepingTheScans)
 {
     gf_requestStop(closing_reason::NEW_SETTINGS, 2);
+    gf_lockParkingControls();  // the run ends in the middle of a static-parking update
     lf_closingDown();
+    EXPECT_FALSE(controlsLocked.load());
     EXPECT_EQ(port_.posted(), std::vector<UiMessage>{UiMessage::StartRun});
     EXPECT_EQ(countdown(), (std::vector<std::string>{"Restarting after 2 seconds", "Restarting after 1 second"}));
     EXPECT_TRUE(SCAN_LIVERIES.value());
