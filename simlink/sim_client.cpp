@@ -15,6 +15,7 @@
 #include "simlink/sim_dispatch.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"
+#include "simlink/simconnect/recv.hpp"
 #include "simlink/simlink_hooks.hpp"
 #include "simlink/user_stand.hpp"
 #include "simlink/window_hooks.hpp"
@@ -84,16 +85,31 @@ SteadyClock::time_point lf_saturatingAdd(SteadyClock::time_point start, std::chr
     return start + period;
 }
 
+// Notes a quit message of the simulator, then hands the message to the handlers.
+void lf_clientDispatch(const std::uint8_t* data, std::uint32_t size, void* context)
+{
+    if (vald::simconnect::MessageView(data, size).id() == static_cast<std::uint32_t>(vald::simconnect::RecvId::quit))
+        *static_cast<bool*>(context) = true;
+    lf_simDispatch(data, size, nullptr);
+}
+
 // Hands the received messages to the handlers about every millisecond until the thread is asked
-// to stop. A connection that has failed (the simulator went away without a quit message, or a
-// broken stream) ends the run: nothing more can reach the simulator.
+// to stop. A connection that has failed ends this client: after the simulator's quit message
+// the simulator was closed and the program ends with it; without one (a broken stream, a
+// simulator that went away unannounced) it is a SimConnect error, and the restart connects again.
 void lf_dispatchLoop(HANDLE connection, const std::stop_token& stopToken)
 {
+    bool quitReceived = false;
     while (!stopToken.stop_requested()) {
-        const HRESULT result = SimConnect_CallDispatch(connection, &lf_simDispatch, nullptr);
+        const HRESULT result = SimConnect_CallDispatch(connection, &lf_clientDispatch, &quitReceived);
         if (result < 0) {
-            gf_logWarn(vald::format("SimConnect connection lost ({:#010x})", static_cast<std::uint32_t>(result)));
-            lf_connectionLost();
+            if (quitReceived) {
+                lf_connectionLost();
+            } else {
+                gf_logWarn(vald::format("SimConnect connection lost ({:#010x})", static_cast<std::uint32_t>(result)));
+                simConnected.store(false);
+                gf_simRequestError();
+            }
             return;
         }
         const SteadyClock::time_point next = lf_saturatingAdd(SteadyClock::now(), DISPATCH_PERIOD);

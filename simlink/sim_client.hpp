@@ -10,8 +10,10 @@
 // until the stop flag, the user-closing flag or its own stop request ends the wait. Once
 // connected it declares everything (lf_defineSimData) and dispatches the received messages about
 // every millisecond until its stop request; the stop flags alone do not end it then. A user
-// error is shown on the error line and leaves the run to the user; a lost connection or any
-// other failure is shown and stops the run as SIM WAS CLOSED. At its end the user's stand is
+// error is shown on the error line and leaves the run to the user; a connection that fails
+// after the simulator's quit message, or any other failure, is shown and stops the run as SIM
+// WAS CLOSED; a connection that fails without a quit message stops it as SIMCONNECT ERROR (the
+// restart connects again). At its end the user's stand is
 // posted to be remembered, the simulator lamp goes off and the connection is closed.
 void SimClient(std::stop_token stopToken);
 

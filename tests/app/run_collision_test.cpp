@@ -66,12 +66,16 @@ TEST_F(RunCollisionTest, InTheAirAnAircraftAheadOnTheGroundOrOnACrossingCourseGo
     EXPECT_EQ(liveAircraft[1].state, SimState::removingfromsim);
     liveAircraft.clear();
 
-    LiveAircraft& passing = addLive(40003, "PASSING", SimState::active, lf_east(3.0), false);
+    // Indexes, not references: each addLive may move the vector's elements.
+    addLive(40003, "PASSING", SimState::active, lf_east(3.0), false);
+    addLive(40004, "ABOVE", SimState::active, lf_east(3.0), false);
+    addLive(40005, "CROSSING", SimState::active, lf_east(3.0), false);
+    LiveAircraft& passing = liveAircraft[0];
+    LiveAircraft& above = liveAircraft[1];
+    LiveAircraft& crossing = liveAircraft[2];
     passing.simPosition.altitude = 5000.0;  // flies north, three miles beside the user
-    LiveAircraft& above = addLive(40004, "ABOVE", SimState::active, lf_east(3.0), false);
     above.simPosition.heading = WEST;
     above.simPosition.altitude = 6100.0;
-    LiveAircraft& crossing = addLive(40005, "CROSSING", SimState::active, lf_east(3.0), false);
     crossing.simPosition.heading = WEST;
     crossing.simPosition.altitude = 5500.0;
     EXPECT_TRUE(lf_checkUserCollisions(lf_user(false, 5000.0)));

@@ -1,10 +1,10 @@
 #pragma once
 // A test's own working folder with Log.txt open in it, for tests that check what was logged.
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "foundation/log.hpp"
+#include "tests/support/log_lines.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace corv_test {
@@ -18,12 +18,7 @@ public:
     std::vector<std::string> lines() const
     {
         gf_closeLogForTest();
-        std::istringstream in(readFile(dir_ / "Log.txt"));
-        std::vector<std::string> result;
-        for (std::string line; std::getline(in, line);)
-            result.push_back(line);
-        result.erase(result.begin());
-        return result;
+        return logLinesAfterHeader(dir_ / "Log.txt");
     }
 
 private:

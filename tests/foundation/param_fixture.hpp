@@ -2,7 +2,6 @@
 // A fresh program folder (the current directory), a private data folder, Log.txt open, every
 // parameter and control at its start state. Helpers read parameters.xml back as entries.
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "foundation/run_state.hpp"
 #include "foundation/xml_meta.hpp"
 #include "platform/control_model.hpp"
+#include "tests/support/log_lines.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace corv_test {
@@ -76,12 +76,7 @@ protected:
     std::vector<std::string> logLines() const
     {
         gf_closeLogForTest();
-        std::istringstream in(readFile(dir_ / "Log.txt"));
-        std::vector<std::string> result;
-        std::string line;
-        while (std::getline(in, line))
-            result.push_back(line);
-        return result;
+        return fileLines(dir_ / "Log.txt");
     }
 
     std::size_t countLog(const std::string& text) const

@@ -1,6 +1,6 @@
 // The client thread against the simulator stand-in: what it declares after the open, the
 // conversation of a run (user aircraft, creations, refusals), and how it ends: by its stop
-// request with and without a simulator, by a user error, and by a simulator that goes away.
+// request with and without a simulator, by a user error, and by a simulator that quits or goes away.
 #include <map>
 #include <thread>
 
@@ -234,11 +234,23 @@ TEST_F(ClientWithUnnamedModelTest, UserErrorWhileRunningEndsTheClientAndLeavesIt
                      .is_null());
 }
 
-TEST_F(ClientWithSimulatorTest, SimulatorThatDisappearsStopsTheRun)
+TEST_F(ClientWithSimulatorTest, SimulatorThatQuitsStopsTheRunAsClosedAndOneThatVanishesAsAnError)
 {
+    // Gone without its quit message: a broken link, which a restart may mend.
     startClient();
     ASSERT_TRUE(eventually([] { return simConnected.load(); }));
     EXPECT_EQ(simulator->command("drop"), "OK drop");
+    ASSERT_TRUE(clientEnds());
+    EXPECT_FALSE(simConnected.load());
+    EXPECT_TRUE(stopRequested.load());
+    EXPECT_EQ(closingReason.load(), closing_reason::SIMCONNECT_ERROR);
+
+    // The simulator says goodbye before it closes the link: it was closed.
+    resetSimClient();
+    closingReason.store(closing_reason::NOT_YET_SET);
+    startClient();
+    ASSERT_TRUE(eventually([] { return simConnected.load(); }));
+    EXPECT_EQ(simulator->command("quit"), "OK quit");
     ASSERT_TRUE(clientEnds());
     EXPECT_FALSE(simConnected.load());
     EXPECT_TRUE(stopRequested.load());

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "foundation/user_error.hpp"
-#include "tests/traffic/service_standin.hpp"
+#include "tests/support/service_standin.hpp"
 #include "tests/traffic/traffic_test_support.hpp"
 #include "traffic/login.hpp"
 
@@ -189,7 +189,7 @@ TEST_F(Login, StalledServiceTimesOutOrIsAbandonedOnStop)
 TEST_F(Login, DownloadReplacesTheFileOnlyWhenComplete)
 {
     vald::HttpHandle handle("dlcurl_");
-    const std::string url = standin.baseUrl() + "/downloads/versions.json";
+    const std::string url = standin.downloadUrl("versions.json");
     const std::filesystem::path file = log.dir() / "versions.json";
     corv_test::writeFile(file, "old");
     fault({{"endpoint", "/downloads/versions.json"}, {"status", 404}, {"times", 1}});

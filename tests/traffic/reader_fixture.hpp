@@ -13,7 +13,7 @@
 
 #include "foundation/time_slots.hpp"
 #include "platform/window_display.hpp"
-#include "tests/traffic/service_standin.hpp"
+#include "tests/support/service_standin.hpp"
 #include "tests/traffic/traffic_test_support.hpp"
 #include "traffic/reader_thread.hpp"
 #include "traffic/traffic_reader_thread.hpp"

@@ -2,7 +2,7 @@
 // the stand-in's own codec checks ours.
 #include <gtest/gtest.h>
 
-#include "tests/traffic/service_standin.hpp"
+#include "tests/support/service_standin.hpp"
 #include "tests/traffic/traffic_test_support.hpp"
 #include "traffic/service_client.hpp"
 

@@ -3,7 +3,6 @@
 // record what the traffic client hands the layers above (called on the test's own thread).
 #include <cstdint>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "foundation/log.hpp"
+#include "tests/support/log_lines.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "traffic/traffic_hooks.hpp"
 
@@ -34,19 +34,14 @@ public:
     ~TrafficLog() { gf_closeLogForTest(); }
 
     const TempDir& dir() const { return dir_; }
-    // The lines written so far, after the header line.
+    // The lines written so far, after the header line; the log stays open.
     std::vector<std::string> lines() const
     {
         {
             std::lock_guard<std::mutex> lock(gf_logMutex());
             gf_logStream().flush();
         }
-        std::istringstream in(readFile(dir_ / "Log.txt"));
-        std::vector<std::string> result;
-        for (std::string line; std::getline(in, line);)
-            result.push_back(line);
-        result.erase(result.begin());
-        return result;
+        return logLinesAfterHeader(dir_ / "Log.txt");
     }
 
 private:
