@@ -26,6 +26,7 @@
 #include "parking/park_airport.hpp"
 #include "platform/window_display.hpp"
 #include "simlink/sim_state.hpp"
+#include "simlink/user_stand.hpp"
 #include "traffic/reader_thread.hpp"
 #include "traffic/service_client.hpp"
 
@@ -40,14 +41,18 @@ bool lf_restartReason(std::uint32_t reason)
            reason == closing_reason::READER_ERROR;
 }
 
-// Logs out once both readers have ended; a reader that does not end in time is only logged.
+// Logs out once both readers have ended. A reader that does not end in time is only logged (by
+// the wait) and the session is left to expire: the logout would clear the GUID that the running
+// reader still reads.
 void lf_stopReaders()
 {
     if (weatherReader.guid.empty())
         return;
     gf_stopReaders();
-    gf_waitReadersEnded(READER_END_LIMIT);
-    trafficReader.deauthenticate();
+    if (gf_waitReadersEnded(READER_END_LIMIT))
+        trafficReader.deauthenticate();
+    else
+        gf_logWarn("Not logged out of the RT server: a reader is still running");
 }
 
 void lf_waitForUserClosing()
@@ -110,8 +115,13 @@ void lf_closingSteps()
     lf_stopReaders();
     if (reason == closing_reason::SYSTEM_ERROR)
         lf_waitForUserClosing();
-    if (parkAirportOpen.load())
+    if (parkAirportOpen.load()) {
+        // The client thread's last act is to post the user's stand: let it end and serve that
+        // post while the park airport is still open.
+        gf_finishSimClientThread(SIM_CLIENT_END_LIMIT);
+        gf_serveUserStand();
         lf_resetParkAirport();
+    }
     // The remembered livery titles of the matching are forgotten here once the matching keeps any.
     gf_removeFlightPlanFolder();
     DESTINATION.setValue(std::string());

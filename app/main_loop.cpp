@@ -31,6 +31,7 @@
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"
 #include "traffic/service_client.hpp"
+#include "simlink/user_stand.hpp"
 #include "traffic/traffic_reader_thread.hpp"
 
 namespace {
@@ -284,6 +285,9 @@ void lf_flightNotRunning()
 
 bool lf_cycleStep()
 {
+    // Stand look-ups that the simulator client posted are served here, on the worker that owns
+    // the stands.
+    gf_serveUserStand();
     if (!simConnected.load() || simPaused.load()) {
         lf_flightNotRunning();
         return !lf_stopPending();

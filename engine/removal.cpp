@@ -117,8 +117,15 @@ void lf_onObjectRemoved(std::uint32_t objectId)
             live->objectId = 0;
             return;
         }
-        if (live->flightPlanWritten)
-            std::filesystem::remove(gf_flightPlanPath(objectId));
+        if (live->flightPlanWritten) {
+            // A flight plan that cannot go (held open, no rights) is left behind: the removal
+            // report, and those after it in the same batch, must still be handled.
+            const std::filesystem::path plan = gf_flightPlanPath(objectId);
+            std::error_code error;
+            std::filesystem::remove(plan, error);
+            if (error)
+                gf_logWarn(vald::format("Could not remove {}: {}", plan.string(), error.message()));
+        }
         liveAircraft.erase(live);
         return;
     }

@@ -5,6 +5,8 @@
 
 #include "app/commands.hpp"
 #include "app/message_lines.hpp"
+#include "simlink/simlink_hooks.hpp"
+#include "simlink/user_stand.hpp"
 #include "tests/app/run_test_support.hpp"
 
 namespace corv_test {
@@ -219,6 +221,31 @@ TEST_F(MainLoopPacingTest, AUserReportReAlignsTheDeadlineAndLessThanAMillisecond
     });
     EXPECT_EQ(sleeps, (std::vector<RunDuration>{10900us, 10ms})) << "no backlog after the report";
     EXPECT_EQ(secondCounter.load(), 2);
+}
+
+}  // namespace
+}  // namespace corv_test
+
+namespace corv_test {
+namespace {
+
+// The simulator client only posts stand look-ups; the worker's cycle serves them, paused or not.
+TEST_F(RunScheduleTest, TheCycleServesTheStandLookUpsThatTheSimulatorClientPosted)
+{
+    std::vector<std::string> remembered;
+    gf_setSimlinkHooks(SimlinkHooks{{}, {}, [](const LatLon&) { return std::string("D7"); },
+                                    [&remembered](const std::string& stand) { remembered.push_back(stand); }});
+    lf_setUser(true, 0.0);
+    userOnGroundKnown = true;
+    simPaused = true;
+    lf_postUserStandLookup();
+    lf_postLearnUserStand();
+    EXPECT_EQ(gf_userStandName(), "") << "nothing is looked up on the client thread";
+    lf_cycleStep();
+    EXPECT_EQ(gf_userStandName(), "D7");
+    EXPECT_EQ(remembered, std::vector<std::string>{"D7"});
+    gf_resetSimlinkHooks();
+    gf_resetUserStand();
 }
 
 }  // namespace

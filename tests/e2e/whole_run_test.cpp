@@ -11,14 +11,16 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
 #include "tests/support/child_process.hpp"
+#include "tests/support/simulator_standin.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace corv_test {
@@ -45,13 +47,9 @@ public:
         fs::create_directories(root_ / "P3D v5" / "Scenery");
         writeFile(root_ / "license.txt", SERVICE_KEY + "\n");
 
-        simulator_ = std::make_unique<ChildProcess>(
-            ChildOptions{binaryDir() / "standins" / "standin_simulator",
-                         {"--journal", journalFile().string(), "--setup-path", (root_ / "P3D v5").string()},
-                         commonEnvironment(),
-                         root_.path(),
-                         {},
-                         {}});
+        simulator_ = std::make_unique<SimulatorStandin>(
+            SimulatorSetup{root_ / "journal.jsonl", {"--setup-path", (root_ / "P3D v5").string()},
+                           runtimeFolder(), registryFile(), root_.path()});
         service_ = std::make_unique<ChildProcess>(
             ChildOptions{binaryDir() / "standins" / "standin_service",
                          {"--scenario", (sourceDir() / "standins/data/scenario-eham.json").string(), "--site",
@@ -60,18 +58,19 @@ public:
                          root_.path(),
                          {},
                          {}});
-        ready_ = simulator_->waitForLine("READY", EVENT_LIMIT).has_value();
         if (const auto port = service_->waitForLine("PORT ", EVENT_LIMIT))
             servicePort_ = std::stoi(port->substr(5));
     }
 
-    bool ready() const { return ready_ && servicePort_ > 0; }
+    // The simulator stand-in is ready once constructed (it throws otherwise); the service once it
+    // has told its port.
+    bool ready() const { return servicePort_ > 0; }
     fs::path programFolder() const { return root_ / "program"; }
-    fs::path journalFile() const { return root_ / "journal.jsonl"; }
 
     ChildProcess& startProgram()
     {
-        auto environment = commonEnvironment();
+        std::map<std::string, std::optional<std::string>> environment{
+            {"XDG_RUNTIME_DIR", runtimeFolder().string()}, {"CORV_REGISTRY_FILE", registryFile().string()}};
         environment["DISPLAY"] = std::nullopt;
         environment["XDG_CONFIG_HOME"] = (root_ / "config").string();
         environment["CORV_SERVICE_KEY_FILE"] = (root_ / "license.txt").string();
@@ -87,9 +86,8 @@ public:
     // A control command of the simulator, answered with "OK <command>".
     bool simulatorCommand(const std::string& command)
     {
-        return simulator_->writeLine(command) && simulator_->waitForLine("OK " + command, EVENT_LIMIT).has_value();
+        return simulator_->command(command, EVENT_LIMIT) == "OK " + command;
     }
-    ChildProcess& simulator() { return *simulator_; }
 
     std::string log() const
     {
@@ -109,19 +107,10 @@ public:
         return count;
     }
 
-    std::vector<json> journal() const
-    {
-        std::vector<json> lines;
-        std::ifstream in(journalFile());
-        for (std::string line; std::getline(in, line);)
-            if (!line.empty())
-                lines.push_back(json::parse(line, nullptr, false));
-        return lines;
-    }
     int journalCount(const std::function<bool(const json&)>& match) const
     {
         int count = 0;
-        for (const json& line : journal())
+        for (const json& line : simulator_->journal())
             count += match(line) ? 1 : 0;
         return count;
     }
@@ -176,17 +165,13 @@ public:
     bool runIsUp() const { return serviceShowsAfter("live", "auth", 1) && serviceShows("weather"); }
 
 private:
-    std::map<std::string, std::optional<std::string>> commonEnvironment() const
-    {
-        return {{"XDG_RUNTIME_DIR", (root_ / "runtime").string()},
-                {"CORV_REGISTRY_FILE", (root_ / "registry.txt").string()}};
-    }
+    fs::path runtimeFolder() const { return root_ / "runtime"; }
+    fs::path registryFile() const { return root_ / "registry.txt"; }
 
     TempDir root_;
-    std::unique_ptr<ChildProcess> simulator_;
+    std::unique_ptr<SimulatorStandin> simulator_;
     std::unique_ptr<ChildProcess> service_;
     std::unique_ptr<ChildProcess> program_;
-    bool ready_ = false;
     int servicePort_ = 0;
 };
 

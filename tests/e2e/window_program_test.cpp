@@ -9,148 +9,56 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <optional>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
-#include "tests/refdata/sealed_files.hpp"
+#include "tests/e2e/program_folder.hpp"
+#include "tests/support/child_process.hpp"
 #include "tests/support/temp_dir.hpp"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using corv_test::ChildProcess;
 
 namespace {
 
 // Generous bounds for things that happen at once on a healthy machine; no test waits for them
 // to pass, only for the event.
 constexpr auto EVENT_LIMIT = 20s;
-constexpr auto POLL_STEP = 50ms;
 
 template <typename Condition>
 bool lf_waitFor(Condition condition)
 {
-    for (auto waited = 0ms; waited < EVENT_LIMIT; waited += POLL_STEP) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(POLL_STEP);
-    }
-    return condition();
+    return corv_test::waitUntil(condition, EVENT_LIMIT);
 }
 
-// One run of the program in its own program folder, with its own user folders.
-class ProgramRun {
-public:
-    ProgramRun(const fs::path& folder, const fs::path& runtime, std::vector<std::string> arguments = {},
-               std::optional<std::string> display = std::nullopt)
-        : folder_(folder)
-    {
-        fs::create_directories(folder / "docs");
-        // What a run needs to get to the simulator: the data files, a simulator installation, and
-        // no web peer beyond the loopback address.
-        const fs::path data = corv_test::sourceDir() / "standins" / "data";
-        corv_test::writeSealed((folder / "input" / "dbase.enc").string(), corv_test::readFile(data / "dbase.xml"));
-        corv_test::writeSealed((folder / "input" / "airports.enc").string(), corv_test::readFile(data / "airports.xml"));
-        fs::create_directories(folder / "P3Dv5" / "Scenery");
-        corv_test::writeFile(folder / "registry.txt",
-                             "HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5\\SetupPath=" +
-                                 (folder / "P3Dv5").string() + "\n");
-        std::map<std::string, std::string> env;
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            const std::string text(*entry);
-            const auto equals = text.find('=');
-            env[text.substr(0, equals)] = text.substr(equals + 1);
-        }
-        env.erase("DISPLAY");
-        if (display)
-            env["DISPLAY"] = *display;
-        env["XDG_CONFIG_HOME"] = (folder / "config").string();
-        env["XDG_RUNTIME_DIR"] = runtime.string();
-        env["CORV_REGISTRY_FILE"] = (folder / "registry.txt").string();
-        env["CORV_DOWNLOAD_BASE"] = "http://127.0.0.1:1";
-        env["CORV_API_BASE"] = "http://127.0.0.1:1";
-        std::vector<std::string> envText;
-        for (const auto& [name, value] : env)
-            envText.push_back(name + "=" + value);
-        std::vector<char*> envp;
-        for (std::string& text : envText)
-            envp.push_back(text.data());
-        envp.push_back(nullptr);
+// One run of the program in its own prepared program folder, with its own user folders.
+corv_test::ChildOptions lf_runOptions(const fs::path& folder, const fs::path& runtime,
+                                      std::vector<std::string> arguments = {},
+                                      std::optional<std::string> display = std::nullopt)
+{
+    corv_test::prepareProgramFolder(folder);
+    return corv_test::programOptions(folder, runtime, std::move(arguments), std::move(display));
+}
 
-        std::string program = (corv_test::binaryDir() / "Corv_P3D").string();
-        std::vector<char*> argv{program.data()};
-        for (std::string& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
+fs::path lf_parameters(const fs::path& folder) { return folder / "config" / "Corv_P3D" / "parameters.xml"; }
 
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        const std::string errPath = (folder / "stderr.txt").string();
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int failed = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0)
-            pid_ = -1;
-    }
-
-    ~ProgramRun()
-    {
-        if (pid_ > 0 && !status_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    bool started() const { return pid_ > 0; }
-    void signal(int number) const { kill(pid_, number); }
-
-    // The exit code once the program has ended by itself; nullopt when it is still running at
-    // the limit or was ended by a signal.
-    std::optional<int> exitCode()
-    {
-        lf_waitFor([this] {
-            int status = 0;
-            if (!status_ && waitpid(pid_, &status, WNOHANG) == pid_)
-                status_ = status;
-            return status_.has_value();
-        });
-        if (!status_ || !WIFEXITED(*status_))
-            return std::nullopt;
-        return WEXITSTATUS(*status_);
-    }
-
-    std::string errorOutput() const { return corv_test::readFile(folder_ / "stderr.txt"); }
-    fs::path parameters() const { return folder_ / "config" / "Corv_P3D" / "parameters.xml"; }
-    // The run has prepared its parameters (the worker's start-up is done).
-    bool startedUp() const
-    {
-        std::error_code error;
-        return fs::exists(parameters(), error) && fs::exists(folder_ / "Log.txt", error);
-    }
-
-private:
-    fs::path folder_;
-    pid_t pid_ = -1;
-    std::optional<int> status_;
-};
+// The run has prepared its parameters (the worker's start-up is done).
+bool lf_startedUp(const fs::path& folder)
+{
+    std::error_code error;
+    return fs::exists(lf_parameters(folder), error) && fs::exists(folder / "Log.txt", error);
+}
 
 TEST(WindowProgramTest, HeadlessTheProgramRunsUntilSigtermAndThenEndsWithCodeZero)
 {
     corv_test::TempDir folder;
-    ProgramRun run(folder.path(), folder.path());
+    ChildProcess run(lf_runOptions(folder.path(), folder.path()));
     ASSERT_TRUE(run.started());
-    ASSERT_TRUE(lf_waitFor([&] { return run.startedUp(); }));
+    ASSERT_TRUE(lf_waitFor([&] { return lf_startedUp(folder.path()); }));
 
     run.signal(SIGTERM);
-    EXPECT_EQ(run.exitCode(), 0);
+    EXPECT_EQ(run.waitForExit(EVENT_LIMIT), 0);
     EXPECT_NE(run.errorOutput().find("Close window button clicked, closing Corv_P3D ...\n"), std::string::npos)
         << run.errorOutput();
 }
@@ -160,20 +68,20 @@ TEST(WindowProgramTest, ASecondInstanceEndsWithMinusOneAtOnceAndTouchesNothing)
     corv_test::TempDir first;
     corv_test::TempDir second;
     corv_test::TempDir runtime;
-    ProgramRun running(first.path(), runtime.path());
-    ASSERT_TRUE(lf_waitFor([&] { return running.startedUp(); }));
+    ChildProcess running(lf_runOptions(first.path(), runtime.path()));
+    ASSERT_TRUE(lf_waitFor([&] { return lf_startedUp(first.path()); }));
 
-    ProgramRun again(second.path(), runtime.path());
-    EXPECT_EQ(again.exitCode(), 255) << "exit code -1";
+    ChildProcess again(lf_runOptions(second.path(), runtime.path()));
+    EXPECT_EQ(again.waitForExit(EVENT_LIMIT), 255) << "exit code -1";
     EXPECT_FALSE(fs::exists(second / "Log.txt"));
-    EXPECT_FALSE(fs::exists(again.parameters()));
+    EXPECT_FALSE(fs::exists(lf_parameters(second.path())));
     EXPECT_EQ(again.errorOutput(), "");
 
     running.signal(SIGINT);
-    EXPECT_EQ(running.exitCode(), 0);
+    EXPECT_EQ(running.waitForExit(EVENT_LIMIT), 0);
     // Once the first one has gone, a new start runs.
-    ProgramRun later(second.path(), runtime.path(), {"--production"});
-    EXPECT_EQ(later.exitCode(), 0);
+    ChildProcess later(lf_runOptions(second.path(), runtime.path(), {"--production"}));
+    EXPECT_EQ(later.waitForExit(EVENT_LIMIT), 0);
     EXPECT_TRUE(fs::exists(second / "Log.txt"));
 }
 
@@ -183,11 +91,11 @@ TEST(WindowProgramTest, ABrokenParametersFileIsKeptAndTheWindowOpensAtTheDefault
     const std::string broken = "<parameters>\n  <parameter name=\"MAIN_WINDOW_X\" value=\"123\"/>\n  <parameter";
     corv_test::writeFile(folder / "config" / "Corv_P3D" / "parameters.xml", broken);
 
-    ProgramRun run(folder.path(), folder.path(), {"/PRODUCTION"});
-    EXPECT_EQ(run.exitCode(), 0) << "production mode ends the program after the start-up";
+    ChildProcess run(lf_runOptions(folder.path(), folder.path(), {"/PRODUCTION"}));
+    EXPECT_EQ(run.waitForExit(EVENT_LIMIT), 0) << "production mode ends the program after the start-up";
     EXPECT_EQ(corv_test::readFile(folder / "config" / "Corv_P3D" / "parameters0.xml"), broken);
     // The window stood at (400, 20): that is the position saved when the program ended.
-    const std::string saved = corv_test::readFile(run.parameters());
+    const std::string saved = corv_test::readFile(lf_parameters(folder.path()));
     EXPECT_NE(saved.find("name=\"MAIN_WINDOW_X\" value=\"400\""), std::string::npos) << saved;
     EXPECT_NE(saved.find("name=\"MAIN_WINDOW_Y\" value=\"20\""), std::string::npos) << saved;
     EXPECT_NE(corv_test::readFile(folder / "Log.txt").find("failed to load, syntax error?"), std::string::npos);
@@ -244,14 +152,14 @@ TEST(WindowProgramTest, UnderADisplayTheWindowShowsItsControlsAndARedSimLampWith
     ASSERT_NE(display, nullptr);
 
     corv_test::TempDir folder;
-    ProgramRun run(folder.path(), folder.path(), {}, std::string(testDisplay));
+    ChildProcess run(lf_runOptions(folder.path(), folder.path(), {}, std::string(testDisplay)));
     constexpr unsigned long RED = 0xFF0000;
     constexpr unsigned long LIGHT_BLUE = 0x99CCFF;
     Window window = 0;
     // The window is there once the lamp has been painted red where it belongs.
     EXPECT_TRUE(lf_waitFor([&] {
         window = lf_findWindow(display);
-        return window != 0 && run.startedUp() && lf_pixel(display, window, 411, 100) == RED;
+        return window != 0 && lf_startedUp(folder.path()) && lf_pixel(display, window, 411, 100) == RED;
     }));
     ASSERT_NE(window, 0UL);
 
@@ -284,7 +192,7 @@ TEST(WindowProgramTest, UnderADisplayTheWindowShowsItsControlsAndARedSimLampWith
     close.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, window, False, NoEventMask, &close);
     XFlush(display);
-    EXPECT_EQ(run.exitCode(), 0);
+    EXPECT_EQ(run.waitForExit(EVENT_LIMIT), 0);
     XCloseDisplay(display);
 }
 

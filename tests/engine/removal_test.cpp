@@ -1,8 +1,13 @@
 // Removal by life state, the simulator's removal reports, the blocked callsign, the static
 // sweep and the live-count limit, and how the per-tick step serves the queues.
 #include "engine/removal.hpp"
+
+#include <filesystem>
+
+#include "engine/flight_plans.hpp"
 #include "foundation/parameters.hpp"
 #include "tests/engine/engine_test_support.hpp"
+#include "tests/support/temp_dir.hpp"
 
 namespace {
 
@@ -109,6 +114,34 @@ TEST_F(RemovalTest, RemovalReportErasesTheRecordOrRespawnsALiveryChange)
 
     lf_processSimResults();  // the queue was emptied
     EXPECT_EQ(liveAircraft.size(), 1u);
+}
+
+TEST_F(RemovalTest, FlightPlanThatCannotBeRemovedDoesNotStopTheRemovalReports)
+{
+    corv_test::TempDir config;
+    corv_test::ScopedEnv env("XDG_CONFIG_HOME", config.path().string());
+    ASSERT_TRUE(gf_createFlightPlanFolder());
+    // A folder with content in place of the plan file: removing it fails.
+    const std::filesystem::path stuck = gf_flightPlanPath(72);
+    std::filesystem::create_directories(stuck / "held");
+    const std::filesystem::path removable = gf_flightPlanPath(73);
+    corv_test::writeFile(removable, "plan");
+    addLive(0x400009, "KLM13", SimState::removingfromsim, 72).flightPlanWritten = true;
+    addLive(0x40000A, "KLM14", SimState::removingfromsim, 73).flightPlanWritten = true;
+    addStatic(4, "S4*", SimState::removingfromsim, 83);
+
+    for (std::uint32_t objectId : {72u, 73u, 83u}) {
+        SimResult removed;
+        removed.objectId = objectId;
+        removed.kind = SIM_RESULT_OBJECT_REMOVED;
+        gf_pushSimResult(removed);
+    }
+    ASSERT_NO_THROW(lf_processSimResults());
+
+    EXPECT_TRUE(liveAircraft.empty());
+    EXPECT_TRUE(staticAircraft.empty());
+    EXPECT_FALSE(std::filesystem::exists(removable));
+    EXPECT_TRUE(std::filesystem::exists(stuck));
 }
 
 TEST_F(RemovalTest, BlockedFlightLeavesTheBufferOrTheSimulator)

@@ -1,7 +1,6 @@
 // One AI aircraft's whole life through the simulator client, with this test playing the worker
 // and the simulator stand-in running as a process: created, released and frozen, moved by the
 // positions of a few seconds of ticks, removed; each step checked in the simulator's journal.
-#include <fstream>
 #include <thread>
 
 #include "simlink/sim_client.hpp"
@@ -9,6 +8,7 @@
 #include "simlink/sim_state.hpp"
 #include "tests/simlink/simclient_test_support.hpp"
 #include "tests/support/child_process.hpp"
+#include "tests/support/simulator_standin.hpp"
 
 namespace corv_test {
 namespace {
@@ -23,10 +23,7 @@ constexpr double LAT_STEP = 1e-5;  // per tick: about 0.7 m/s north
 
 class SimClientWholeLifeTest : public SimClientTest {
 protected:
-    SimClientWholeLifeTest()
-        : simulator({binaryDir() / "standins" / "standin_simulator", {"--journal", journalFile().string()}, {}, {}, {}, {}})
-    {
-    }
+    SimClientWholeLifeTest() : simulator(folders.root() / "journal.jsonl") {}
     ~SimClientWholeLifeTest() override
     {
         if (client.joinable()) {
@@ -35,16 +32,12 @@ protected:
         }
     }
 
-    std::filesystem::path journalFile() const { return folders.root() / "journal.jsonl"; }
     std::vector<json> journal(const std::function<bool(const json&)>& match) const
     {
         std::vector<json> lines;
-        std::ifstream in(journalFile());
-        for (std::string line; std::getline(in, line);) {
-            const json parsed = json::parse(line, nullptr, false);
-            if (!parsed.is_discarded() && match(parsed))
-                lines.push_back(parsed);
-        }
+        for (json& line : simulator.journal())
+            if (match(line))
+                lines.push_back(std::move(line));
         return lines;
     }
     bool journalShows(const std::function<bool(const json&)>& match) const
@@ -52,13 +45,13 @@ protected:
         return waitUntil([&] { return !journal(match).empty(); }, LIMIT);
     }
 
-    ChildProcess simulator;
+    SimulatorStandin simulator;
     std::jthread client;
 };
 
 TEST_F(SimClientWholeLifeTest, AnAiAircraftIsCreatedReleasedFrozenMovedAndRemoved)
 {
-    ASSERT_TRUE(simulator.waitForLine("READY", LIMIT)) << simulator.errorOutput();
+    ASSERT_TRUE(simulator.process().waitForLine("READY", LIMIT)) << simulator.process().errorOutput();
     client = std::jthread([](std::stop_token token) { SimClient(std::move(token)); });
     ASSERT_TRUE(waitUntil([] { return simConnected.load(); }, LIMIT));
     ASSERT_TRUE(waitUntil([] { return gf_userPositionKnown(gf_getUserPosition()); }, LIMIT));

@@ -129,7 +129,7 @@ protected:
         return sent;
     }
 
-    SimulatorProcess simulator{folders.root()};
+    SimulatorStandin simulator{folders.root() / "journal.jsonl"};
     HANDLE handle = nullptr;
     std::uint32_t markers = 0;
 };

@@ -1,7 +1,7 @@
 #pragma once
-// Shared pieces of the simulator client's tests: the simulator stand-in as a child process with
-// its journal, messages built by hand, and a fixture that starts every test from a clean run
-// state with the window's lines captured.
+// Shared pieces of the simulator client's tests: predicates on the simulator stand-in's journal,
+// messages built by hand, and a fixture that starts every test from a clean run state with the
+// window's lines captured.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,43 +10,15 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "simlink/sim_records.hpp"
 #include "simlink/simconnect/simconnect.hpp"
 #include "tests/simlink/simconnect_test_peer.hpp"
+#include "tests/support/simulator_standin.hpp"
 
 namespace corv_test {
-
-// standin_simulator with its standard input and output on pipes; ready once it printed READY,
-// ended by closing its standard input. The journal goes to journal.jsonl in the folder given.
-class SimulatorProcess {
-public:
-    SimulatorProcess(const std::filesystem::path& folder, const std::vector<std::string>& arguments = {});
-    ~SimulatorProcess();
-    SimulatorProcess(const SimulatorProcess&) = delete;
-    SimulatorProcess& operator=(const SimulatorProcess&) = delete;
-
-    // Sends a control command and waits for its answer line ("OK ..." or "ERROR ...").
-    std::string command(const std::string& line);
-
-    // Every journal line so far.
-    std::vector<nlohmann::json> journal() const;
-    // Waits until some journal line satisfies match (at most 10 s); that line, or null.
-    nlohmann::json waitForJournal(const std::function<bool(const nlohmann::json&)>& match) const;
-    // The packet lines of the journal (kind "packet"), in order.
-    std::vector<nlohmann::json> packets() const;
-
-private:
-    std::string readLine();
-
-    std::filesystem::path journalFile_;
-    int pid_ = -1;
-    int control_ = -1;
-    int output_ = -1;
-};
 
 // A predicate for waitForJournal: a packet line of that call.
 std::function<bool(const nlohmann::json&)> isPacket(const std::string& name);

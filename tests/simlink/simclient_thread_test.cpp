@@ -86,13 +86,16 @@ protected:
         return done;
     }
 
-    std::unique_ptr<SimulatorProcess> simulator;
+    std::unique_ptr<SimulatorStandin> simulator;
     std::jthread client;
 };
 
 class ClientWithSimulatorTest : public ClientThreadTest {
 protected:
-    ClientWithSimulatorTest() { simulator = std::make_unique<SimulatorProcess>(folders.root()); }
+    ClientWithSimulatorTest()
+    {
+        simulator = std::make_unique<SimulatorStandin>(folders.root() / "journal.jsonl");
+    }
 };
 
 TEST_F(ClientWithSimulatorTest, DeclaresEverythingAfterTheOpenAndEndsByItsStopRequest)
@@ -216,7 +219,8 @@ protected:
     {
         const std::filesystem::path script = folders.root() / "user.json";
         writeFile(script, R"({"title": "Glider", "model": ""})");
-        simulator = std::make_unique<SimulatorProcess>(folders.root(), std::vector<std::string>{"--user", script.string()});
+        simulator = std::make_unique<SimulatorStandin>(folders.root() / "journal.jsonl",
+                                                       std::vector<std::string>{"--user", script.string()});
     }
 };
 

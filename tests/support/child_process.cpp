@@ -149,15 +149,23 @@ void ChildProcess::closeInput()
 std::string ChildProcess::output() const { return lf_readIfThere(options_.outputFile); }
 std::string ChildProcess::errorOutput() const { return lf_readIfThere(options_.errorFile); }
 
+std::vector<std::string> ChildProcess::outputLines() const
+{
+    std::vector<std::string> result;
+    std::istringstream lines(output());
+    std::string line;
+    // Only whole lines count: the last one may still be being written.
+    while (std::getline(lines, line) && !lines.eof())
+        result.push_back(line);
+    return result;
+}
+
 std::optional<std::string> ChildProcess::waitForLine(const std::string& prefix, std::chrono::milliseconds limit) const
 {
     std::optional<std::string> found;
     waitUntil(
         [&] {
-            std::istringstream lines(output());
-            std::string line;
-            // Only whole lines count: the last one may still be being written.
-            while (std::getline(lines, line) && !lines.eof()) {
+            for (const std::string& line : outputLines()) {
                 if (line.rfind(prefix, 0) == 0) {
                     found = line;
                     return true;
@@ -167,6 +175,20 @@ std::optional<std::string> ChildProcess::waitForLine(const std::string& prefix, 
         },
         limit);
     return found;
+}
+
+std::optional<std::string> ChildProcess::waitForLineWhileRunning(const std::string& prefix,
+                                                                  std::chrono::milliseconds limit)
+{
+    std::optional<std::string> found;
+    waitUntil(
+        [&] {
+            found = waitForLine(prefix, 0ms);
+            return found || !running();
+        },
+        limit);
+    // The line may have come just before the child ended.
+    return found ? found : waitForLine(prefix, 0ms);
 }
 
 void ChildProcess::signal(int number) const

@@ -49,9 +49,13 @@ public:
 
     std::string output() const;
     std::string errorOutput() const;
+    // The whole lines of the standard output so far (the last one may still be being written).
+    std::vector<std::string> outputLines() const;
     // The first whole line of the standard output that starts with prefix, once there (checked
     // every 10 ms up to limit); nullopt when none came in time.
     std::optional<std::string> waitForLine(const std::string& prefix, std::chrono::milliseconds limit) const;
+    // The same, but gives up as soon as the child has ended without that line.
+    std::optional<std::string> waitForLineWhileRunning(const std::string& prefix, std::chrono::milliseconds limit);
 
     void signal(int number) const;
     // The exit code once the child has ended by itself (checked every 10 ms up to limit); a child

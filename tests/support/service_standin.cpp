@@ -35,15 +35,7 @@ ServiceStandin::ServiceStandin(const nlohmann::json& scenario, const std::filesy
     : child_(lf_standinOptions(dir_, scenario, site))
 {
     // Its first line is "PORT <n>"; a stand-in that fails ends instead.
-    std::optional<std::string> line;
-    waitUntil(
-        [&] {
-            line = child_.waitForLine("PORT ", 0ms);
-            return line || !child_.running();
-        },
-        START_LIMIT);
-    if (!line)
-        line = child_.waitForLine("PORT ", 0ms);
+    const std::optional<std::string> line = child_.waitForLineWhileRunning("PORT ", START_LIMIT);
     if (!line)
         throw std::runtime_error("standin_service did not tell its port: " + child_.errorOutput());
     port_ = std::stoi(line->substr(5));
