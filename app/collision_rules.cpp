@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr double FEET_PER_NM = 6076.11549;
 constexpr double MOVED_DEGREES = 1e-8;
 constexpr double GROUND_LIVE_MARGIN = 1.15;
 constexpr double GROUND_STATIC_MARGIN = 1.1;

@@ -28,6 +28,8 @@ inline constexpr double TWO_PI = 6.283185307179586;
 inline constexpr double EARTH_DIAMETER_NM = 6875.493541569878;
 inline constexpr double RECIPROCAL_EARTH_RADIUS_PER_FT = 4.787404208238998e-8;
 inline constexpr double METRES_PER_DEGREE_LAT = 111132.95;
+inline constexpr double FEET_PER_NM = 6076.11549;
+inline constexpr double METRES_PER_NM = 1852.0;
 
 // Great-circle distance (haversine).
 double gf_distanceNm(LatLon a, LatLon b);

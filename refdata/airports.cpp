@@ -9,6 +9,7 @@
 #include "foundation/constants.hpp"
 #include "foundation/files.hpp"
 #include "foundation/format.hpp"
+#include "foundation/geodesy.hpp"
 #include "foundation/log.hpp"
 #include "foundation/user_error.hpp"
 #include "refdata/decrypt.hpp"
@@ -20,7 +21,6 @@ namespace {
 constexpr std::size_t AIRPORTS_RESERVED = 15000;
 constexpr double IN_RANGE_NM = 5.0;
 constexpr double NO_STAND_NM = 100.0;
-constexpr double METRES_PER_NM = 1852.0;
 
 bool airportsRead = false;
 

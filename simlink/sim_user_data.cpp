@@ -21,7 +21,6 @@ constexpr double TELEPORT_DISTANCE_NM = 10.0;
 constexpr std::size_t MAX_TITLE_LENGTH = 48;
 constexpr std::size_t SHORT_MODEL_LENGTH = 5;
 constexpr std::int64_t SECONDS_PER_DAY = 86400;
-constexpr double METRES_PER_NM = 1852.0;
 
 // Client thread only.
 LatLon previousUserPosition;

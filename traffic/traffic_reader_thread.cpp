@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "foundation/geodesy.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -30,7 +31,6 @@ constexpr double BOX_MOVE_DEGREES = 0.00015;
 constexpr double NO_POSITION_DEGREES = 0.0001;
 constexpr double KM_PER_NM = 1.852;
 constexpr double KM_PER_DEGREE_LATITUDE = 111.2;
-constexpr double FEET_PER_NM = 6076.11549;
 constexpr double HALF_PI = 1.5707963267948966;
 
 std::string lf_nowText() { return gf_timeText(gf_realUtcNow()); }
