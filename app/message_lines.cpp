@@ -38,9 +38,7 @@ void lf_lineChanged(const std::string& text, bool error)
 
 void lf_reportStatus(std::string_view text) { gf_showStatus(std::string(text), true); }
 
-}  // namespace
-
-void gf_showStatus(const std::string& text, bool log)
+void lf_showStatusLine(const std::string& text, bool log)
 {
     std::lock_guard<std::mutex> lock(lf_messageMutex());
     MessageLines& lines = lf_lines();
@@ -53,9 +51,7 @@ void gf_showStatus(const std::string& text, bool log)
     lf_lineChanged(text, false);
 }
 
-void gf_clearStatus() { gf_showStatus(std::string(), true); }
-
-void gf_showError(const std::string& text)
+void lf_showErrorLine(const std::string& text)
 {
     std::lock_guard<std::mutex> lock(lf_messageMutex());
     MessageLines& lines = lf_lines();
@@ -66,6 +62,8 @@ void gf_showError(const std::string& text)
         gf_log(vald::format("Error {}", text));
     lf_lineChanged(text, true);
 }
+
+}  // namespace
 
 void gf_clearErrorLine()
 {
@@ -109,6 +107,11 @@ void gf_paintStatusLine()
 
 void gf_registerMessageLineHooks()
 {
+    StatusSink sink;
+    sink.show = &lf_showStatusLine;
+    sink.clear = [] { lf_showStatusLine(std::string(), true); };
+    sink.error = &lf_showErrorLine;
+    gf_setStatusSink(std::move(sink));
     gf_setStatusLineReporter(&lf_reportStatus);
     WindowHooks windowHooks;
     windowHooks.showStatus = [](const std::string& text, bool log) { gf_showStatus(text, log); };

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/status_sink.hpp"
+
 struct MessageLines {
     std::string statusText;         // empty when no status stands
     std::string errorText;          // empty when no error stands
@@ -14,12 +16,10 @@ struct MessageLines {
     std::int32_t secondCounter = 0; // seconds of the run
 };
 
-// Sets the status line (an empty text clears it); logged when log is true, the text is not
-// empty and no stop is pending. Dropped while an error stands.
-void gf_showStatus(const std::string& text, bool log);
-void gf_clearStatus();
-// Sets the error line and removes the status; logged as "Error {}" unless a stop is pending.
-void gf_showError(const std::string& text);
+// gf_showStatus, gf_clearStatus and gf_showError (foundation/status_sink.hpp) reach these lines
+// once gf_registerMessageLineHooks has run: a status text is logged when log is true, the text is
+// not empty and no stop is pending, and dropped while an error stands; an error removes the
+// status and is logged as "Error {}" unless a stop is pending.
 // Empties the error text; the caller then clears the status with gf_clearStatus.
 void gf_clearErrorLine();
 
@@ -32,5 +32,5 @@ MessageLines gf_messageLines();
 // Shows the current line at once, outside the window's own paint (the airport scan's progress).
 void gf_paintStatusLine();
 
-// The status texts of the lower layers go to the status line from now on.
+// Every layer's status and error texts go to these lines from now on.
 void gf_registerMessageLineHooks();

@@ -3,7 +3,7 @@
 #include "engine/aircraft_records.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/traffic_driver.hpp"
-#include "simlink/hook_store.hpp"
+#include "foundation/hook_store.hpp"
 #include "simlink/sim_queues.hpp"
 #include "traffic/traffic_hooks.hpp"
 

@@ -2,7 +2,7 @@
 
 #include "foundation/parameters.hpp"
 #include "foundation/run_state.hpp"
-#include "simlink/hook_store.hpp"
+#include "foundation/hook_store.hpp"
 #include "simlink/sim_state.hpp"
 #include "simlink/user_stand.hpp"
 #include "traffic/traffic_hooks.hpp"

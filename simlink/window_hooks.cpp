@@ -2,7 +2,7 @@
 
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
-#include "simlink/hook_store.hpp"
+#include "foundation/hook_store.hpp"
 
 namespace {
 
