@@ -74,8 +74,7 @@ void lf_workerSteps()
     lf_flushRunLog();
     const std::int64_t elapsed = lf_secondsSinceLastVisit();
     lf_checkStockScenery();
-    scanWorkerLimit.store(static_cast<std::int32_t>(std::max(1U, std::thread::hardware_concurrency())));
-    scanWorkerCount.store(0);
+    gf_setScanWorkerLimit(static_cast<std::int32_t>(std::thread::hardware_concurrency()));
     if (SCAN_LIVERIES.value())
         gf_scanLiveries();
     gf_processScannedLiveries();

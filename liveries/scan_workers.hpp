@@ -1,15 +1,37 @@
 #pragma once
 // The limit on concurrently running scan tasks, shared by the liveries scan and the airport scan:
-// at most one task per hardware thread. The worker thread sets the limit and zeroes the count at
-// every start of a run, before any scan; the scan's folder walk waits for a free slot before it
-// starts a task and counts the task in; each task counts itself out when it ends.
+// at most one task per hardware thread, never fewer than one. The worker thread sets the limit at
+// every start of a run, before any scan; a scan's folder walk takes a slot before it starts a
+// task and the task gives it back when it ends (the slot's destructor), so a slot can be neither
+// lost nor taken twice.
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
+// Read by the window's scan display; written only through gf_setScanWorkerLimit and the slots.
 extern std::atomic<std::int32_t> scanWorkerLimit;
 extern std::atomic<std::int32_t> scanWorkerCount;
 
-// Returns once fewer tasks run than the limit allows, checking in rounds of 10 microseconds.
-void gf_waitForWorkerSlot();
-// A task has ended.
+// A counted-in task; gives its slot back when destroyed. Movable, not copyable.
+class ScanWorkerSlot {
+public:
+    ScanWorkerSlot() = default;
+    ScanWorkerSlot(ScanWorkerSlot&& other) noexcept : held_(other.held_) { other.held_ = false; }
+    ScanWorkerSlot& operator=(ScanWorkerSlot&& other) noexcept;
+    ScanWorkerSlot(const ScanWorkerSlot&) = delete;
+    ScanWorkerSlot& operator=(const ScanWorkerSlot&) = delete;
+    ~ScanWorkerSlot();
+
+private:
+    friend std::optional<ScanWorkerSlot> gf_waitForWorkerSlot();
+    explicit ScanWorkerSlot(bool held) : held_(held) {}
+    bool held_ = false;
+};
+
+// The limit (at least 1) and no task counted; before a scan, never while one runs.
+void gf_setScanWorkerLimit(std::int32_t limit);
+// Waits until fewer tasks run than the limit allows and counts one in; nothing when a stop of the
+// run is requested while waiting (checked at least every 50 ms).
+std::optional<ScanWorkerSlot> gf_waitForWorkerSlot();
+// A task has ended (what a slot's destructor calls).
 void gf_workerDone();
