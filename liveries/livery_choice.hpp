@@ -15,7 +15,7 @@
 
 // What the choice reads of an aircraft and what it writes back.
 struct LiveryPick {
-    const FlightIdentity& identity;  // airline ("PVT": private aircraft), type, registration
+    FlightIdentity identity;  // airline ("PVT": private aircraft), type, registration
     AircraftCategory category = AircraftCategory::Large;
     bool cargo = false;    // static choice: set from the stand
     std::string keyText;   // how the log names the aircraft (its flight key text)
