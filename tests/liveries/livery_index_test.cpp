@@ -151,7 +151,9 @@ TEST_F(LiveryIndexTest, AnEmptyListSwitchesTheThreeCategoriesOffAndPoolsListTwen
 TEST_F(LiveryIndexTest, TitlesKeptOutsideTheIndexesSurviveAResetAndRebuild)
 {
     process({livery("KLM", "B738", "KLM 737-800 in the colours of the first scan"),
-             livery("DLH", "A320", "Lufthansa A320 of the first scan, to be refused")});
+             livery("DLH", "A320", "Lufthansa A320 of the first scan, to be refused"),
+             livery("EZY", "A319", "easyJet of the first scan only")});
+    EXPECT_FALSE(gf_findSimilarModels({"EZY", "A320"}).empty());
     const FlightIdentity klm = corv_test::flight("KLM", "B738", "PH-BXA", "KLM123");
     LiveryPick pick = corv_test::pickFor(klm);
     gf_chooseLiveryForSpawn(pick);
@@ -171,6 +173,7 @@ TEST_F(LiveryIndexTest, TitlesKeptOutsideTheIndexesSurviveAResetAndRebuild)
     process({livery("DLH", "A320", "Lufthansa A320 of the first scan, to be refused"),
              livery("KLM", "B738", "KLM 737-800 of the second scan")});
     EXPECT_EQ(pick.title, "KLM 737-800 in the colours of the first scan");
+    EXPECT_TRUE(gf_findSimilarModels({"EZY", "A320"}).empty());  // the similar types follow the new scan
     gf_chooseLiveryForSpawn(pick);
     EXPECT_EQ(pick.title, "KLM 737-800 of the second scan");
     LiveryPick refused = corv_test::pickFor(dlh);
