@@ -101,6 +101,7 @@ void EngineHarness::run(Tick ticks)
             lastPollSeconds_ = seconds;
             feedLive();
         }
+        stepTick_ = tick();
         lf_handleAddingStack();
         if (tick() % TICKS_PER_SECOND == 0 && perSecondStep)
             perSecondStep();
@@ -138,7 +139,7 @@ void EngineHarness::feedLive()
 // that have come due.
 void EngineHarness::frame()
 {
-    const Tick now = tick();
+    const Tick now = stepTick_;
     std::vector<CreationRequest> creations;
     {
         std::lock_guard<std::mutex> lock(simSendMutex);
@@ -194,7 +195,7 @@ void EngineHarness::frame()
 
 void EngineHarness::createObject(const CreationRequest& request)
 {
-    const Tick now = tick();
+    const Tick now = stepTick_;
     sent_.push_back(SentRecord{now, SentRecord::creation, request.hexid, request.tailNumber, 0});
     const Tick reportTick = now + std::uniform_int_distribution<Tick>(1, 3)(random_);
     SimResult result;
@@ -242,7 +243,7 @@ void EngineHarness::answerInRange(std::uint32_t radiusMetres)
         near.hexid = height <= options_.staticCgHeightFt + ON_GROUND_MARGIN_FT ? 1 : 0;
         near.value1 = options_.terrainElevationFt;
         near.value2 = height;
-        pending_.push_back(Pending{tick() + 1, near});
+        pending_.push_back(Pending{stepTick_ + 1, near});
     }
 }
 
@@ -253,7 +254,7 @@ void EngineHarness::answerStaticCg(std::uint32_t objectId)
     cg.kind = SIM_RESULT_STATIC_CG;
     cg.value1 = options_.staticCgHeightFt;
     cg.value2 = STATIC_PITCH_RAD;
-    pending_.push_back(Pending{tick() + 1, cg});
+    pending_.push_back(Pending{stepTick_ + 1, cg});
 }
 
 }  // namespace corv_test

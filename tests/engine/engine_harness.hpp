@@ -37,7 +37,7 @@ struct SimObject {
     std::string title;
     std::string tailNumber;
     SimInitPosition created;
-    Tick createdTick = 0;
+    Tick createdTick = 0;   // the tick whose step queued the creation
     Tick removedTick = -1;  // -1 while it exists
     std::vector<std::pair<Tick, SimPosition>> positions;
     std::vector<std::pair<Tick, QueuedClientEvent>> events;
@@ -45,7 +45,7 @@ struct SimObject {
 
 // One thing the simulator client took from the send queues.
 struct SentRecord {
-    Tick tick = 0;
+    Tick tick = 0;  // the tick whose step queued it
     enum Kind { creation, removal } kind = creation;
     std::uint32_t hexid = 0;     // creations
     std::string tailNumber;      // creations
@@ -89,6 +89,7 @@ private:
     std::mt19937 random_;
     std::vector<LiveTrafficRecord> reports_;  // by data time
     std::size_t nextReport_ = 0;
+    Tick stepTick_ = 0;  // the tick being played
     bool historyFed_ = false;
     double lastPollSeconds_ = 0.0;
     std::uint32_t nextObjectId_ = 0;
