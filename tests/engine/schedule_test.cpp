@@ -80,6 +80,25 @@ TEST_F(ScheduleTest, PointDueBeforeTheRunBeganHasANegativeTick)
     EXPECT_EQ(liveAircraft[1].track.front().playTick, 0);
 }
 
+// The kind of a batch is said, not guessed from its delay: a history buffer replayed 30 s late
+// is still history, and a live poll is a live poll whatever its delay.
+TEST_F(ScheduleTest, BatchKindDecidesWhereTheBatchGoes)
+{
+    lf_setBufferedIntake(true);
+    std::vector<LiveTrafficRecord> history{record(60001, 10.0)};
+    lf_scheduleReceived(history, TrafficBatchKind::history, 30);
+    EXPECT_TRUE(intakeCopy().empty());
+    std::vector<LiveTrafficRecord> live{record(60002, 10.0)};
+    lf_scheduleReceived(live, TrafficBatchKind::live, 12);
+    ASSERT_EQ(intakeCopy().size(), 1u);
+    EXPECT_EQ(intakeCopy()[0].playTick, 1200);
+
+    lf_handleAddingStack();
+    ASSERT_EQ(liveAircraft.size(), 2u);
+    EXPECT_EQ(liveAircraft[0].hexid, 60001u) << "history first";
+    EXPECT_EQ(liveAircraft[0].track.front().playTick, 3000);
+}
+
 TEST_F(ScheduleTest, LiveBatchIsLostWhileThePreviousOneWaitsOrTheIntakeIsClosed)
 {
     std::vector<LiveTrafficRecord> closedBatch{record(1, 1.0)};
