@@ -174,6 +174,7 @@ void lf_takeFromIntake()
 
 void lf_handleReceivedFlight(const LiveTrafficRecord& record)
 {
+    gf_assertEngineOwner();
     if (LiveAircraft* known = lf_liveByHexid(record.hexId)) {
         if (!lf_acceptsKnown(*known, record))
             return;
