@@ -1,7 +1,16 @@
 #pragma once
 // The engine's step of every 10 ms tick on the worker, the drain of the simulator's results, and
-// the containers' reservation and reset. The intake of received flights is in
-// engine/traffic_intake.hpp.
+// the containers' reservation and reset.
+//
+// Road of one received flight to a position in the simulator:
+//   traffic reader -> lf_scheduleReceived (traffic_intake: play-out ticks, history or intake)
+//   -> lf_takeHistory / lf_takeFromIntake (this step) -> lf_handleReceivedFlight
+//   -> lf_newLiveFlight -> lf_addNewLiveAc: a LiveAircraft in buffer
+//   -> updateLiveAc (position_stream) -> lf_spawnStep (spawn_step): its hexid on the adding stack
+//   -> lf_serveAddingStack (here): a CreationRequest on the live creation queue
+//   -> lf_handleSimQueues: gf_queueCreateAc, one creation per 50 ticks -> simulator client;
+//   once created and active, updateLiveAc queues its position every tick and
+//   lf_updateAllLiveAc hands the tick's positions over (gf_swapPositionBuffers).
 #include <cstdint>
 
 // The intake of received flights, the first stretch of the road into the engine.
