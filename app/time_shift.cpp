@@ -87,7 +87,7 @@ void lf_removeTimeShiftedTraffic()
         if (aircraft.state == SimState::active) {
             removeAircraftFromSim(aircraft);
         } else if (aircraft.state == SimState::adding2sim && !aircraft.removeWhenCreated && !aircraft.dequeued) {
-            if (lf_unqueueCreation(liveCreationQueue, aircraft.identity.callsign))
+            if (lf_unqueueCreation(liveCreationQueue, aircraft.hexid))
                 aircraft.dequeued = true;
             else
                 aircraft.removeWhenCreated = true;

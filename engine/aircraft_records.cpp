@@ -84,7 +84,7 @@ TrackPoint gf_trackPointOf(const LiveTrafficRecord& record)
     point.speed = record.speedKt;
     point.playTick = record.playTick;
     point.airborne = record.airborne;
-    point.stationary = record.reached;
+    point.stationary = record.stationary;
     point.headingUsable = record.headingSet;
     point.bank = record.bankRad;
     point.trueHeading = record.trueHeadingRad;

@@ -64,6 +64,10 @@ inline constexpr double STATIC_PITCH_DEFAULT_DEG = 0.7;
 inline constexpr std::uint32_t THROTTLE_STEP_NONE = 5;
 inline constexpr std::uint32_t FLAPS_INDEX_NONE = 4;
 
+// Ticks of the main loop (10 ms). Signed 64-bit everywhere: play-out ticks are computed round
+// the tick counter and may lie before the run's first tick.
+using Tick = std::int64_t;
+
 // One received position of a live flight: the position part of a LiveTrafficRecord.
 struct TrackPoint {
     double lat = 0.0;           // degrees
@@ -73,7 +77,7 @@ struct TrackPoint {
     double track = 0.0;         // degrees
     double verticalRate = 0.0;  // feet per minute
     double speed = 0.0;         // knots
-    std::uint32_t playTick = 0; // tick at which the point is to be reached
+    Tick playTick = 0;          // tick at which the point is to be reached
     bool airborne = false;
     bool stationary = false;     // within 1e-8 degrees of the point before it
     bool headingUsable = false;  // trueHeading may be used
@@ -95,7 +99,7 @@ struct AircraftInstance {
     double pushSpeed = 0.0;       // knots (live aircraft)
     std::uint32_t hexid = 0;      // transponder address (live, > 10000) or static number (0..9999)
     AircraftCategory category = AircraftCategory::Large;
-    std::string_view liveryTitle;  // points into the livery database; empty until chosen
+    std::string liveryTitle;  // the chosen livery title, owned; empty until chosen
     std::uint32_t flareTicks = 0;
     std::uint32_t touchdownTicks = 0;
     std::uint32_t rotationTicks = 0;
@@ -148,9 +152,9 @@ struct LiveAircraft : StaticAircraft {
     std::deque<TrackPoint> track;
     double recordTime = 0.0;  // data time of the last accepted record, seconds
     LatLon lastCheckPosition;
-    std::uint64_t parkTime = 0;  // when it came to stand
+    UtcSeconds parkTime = 0;  // program clock (gf_utcNow) when it came to stand
     std::int32_t trackEndWait = 0;
-    std::uint32_t holdingStart = 0;
+    Tick holdingStart = 0;
     FlightPhase phase = FlightPhase::birth;
     FlightPhase previousPhase = FlightPhase::birth;
     bool standTest = false;

@@ -2,7 +2,7 @@
 
 #include "engine/aircraft_records.hpp"
 #include "engine/engine_state.hpp"
-#include "engine/traffic_driver.hpp"
+#include "engine/traffic_intake.hpp"
 #include "foundation/hook_store.hpp"
 #include "simlink/sim_queues.hpp"
 #include "traffic/traffic_hooks.hpp"
@@ -13,6 +13,7 @@ EngineHooks lf_defaultEngineHooks()
 {
     EngineHooks hooks;
     hooks.forgetParkAirport = [] {};
+    hooks.parkAirportElevationFt = [] { return std::optional<double>(); };
     return hooks;
 }
 
@@ -26,7 +27,10 @@ HookStore<EngineHooks>& lf_store()
 
 void gf_setEngineHooks(EngineHooks hooks)
 {
-    lf_store().update([&hooks](EngineHooks& current) { gf_takeHook(current.forgetParkAirport, hooks.forgetParkAirport); });
+    lf_store().update([&hooks](EngineHooks& current) {
+        gf_takeHook(current.forgetParkAirport, hooks.forgetParkAirport);
+        gf_takeHook(current.parkAirportElevationFt, hooks.parkAirportElevationFt);
+    });
 }
 
 void gf_resetEngineHooks() { lf_store().reset(); }
@@ -42,9 +46,7 @@ void gf_registerEngineHooks()
         blocked.kind = SIM_RESULT_BLOCKED;
         gf_pushSimResult(blocked);
     };
-    hooks.scheduleReceived = [](std::vector<LiveTrafficRecord>& records, std::uint32_t delaySeconds) {
-        lf_scheduleReceived(records, delaySeconds);
-    };
+    hooks.scheduleReceived = &lf_scheduleReceived;
     hooks.categoryEnabled = &gf_categoryEnabled;
     hooks.publishEngineQnh = [](std::int32_t qnhHpa) { engineQnh.exchange(qnhHpa); };
     gf_registerTrafficHooks(std::move(hooks));

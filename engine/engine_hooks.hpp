@@ -3,11 +3,14 @@
 // registration of the engine's own services into the traffic client's hooks.
 #include <functional>
 #include <memory>
+#include <optional>
 
 struct EngineHooks {
     // The park airport is forgotten before a new run (its code, position and elevation).
     // Default: nothing to forget.
     std::function<void()> forgetParkAirport;
+    // The park airport's elevation in feet; none while no park airport is set. Default: none.
+    std::function<std::optional<double>()> parkAirportElevationFt;
 };
 
 // Replaces the members of hooks that are not empty.
@@ -16,5 +19,5 @@ void gf_resetEngineHooks();
 std::shared_ptr<const EngineHooks> gf_engineHooks();
 
 // Registers into the traffic client: the blocked-callsign result, the scheduling of received
-// batches, the category switches and the engine's QNH.
+// batches (lf_scheduleReceived), the category switches and the engine's QNH.
 void gf_registerEngineHooks();

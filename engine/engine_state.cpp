@@ -1,16 +1,31 @@
 #include "engine/engine_state.hpp"
 
-std::atomic<std::int32_t> tickCounter{0};
+#include "foundation/thread_owner.hpp"
+
+std::atomic<Tick> tickCounter{0};
 std::vector<LiveAircraft> liveAircraft;
 std::vector<StaticAircraft> staticAircraft;
 std::vector<std::uint32_t> addingStack;
 CreationQueue liveCreationQueue;
 CreationQueue staticCreationQueue;
 std::deque<std::uint32_t> removalQueue;
+std::vector<SimResult> deferredResults;
+bool fastInRangeRequests = false;
 std::mutex intakeMutex;
 std::vector<LiveTrafficRecord> intake;
+std::vector<LiveTrafficRecord> historyIntake;
 bool intakeOpen = false;
 std::atomic<std::int32_t> engineQnh{STANDARD_QNH};
 std::vector<std::string> ghostList;
 std::list<std::uint32_t> coupledCallsignQueue;
 UserAircraftSnapshot engineUserSnapshot;
+
+namespace {
+
+ThreadOwner engineOwner("the engine's aircraft lists");
+
+}  // namespace
+
+void gf_assertEngineOwner() { engineOwner.assertOwner(); }
+
+void gf_releaseEngineOwner() { engineOwner.release(); }

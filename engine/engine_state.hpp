@@ -1,8 +1,9 @@
 #pragma once
 // The engine's containers: the live and static aircraft, the creation and removal queues towards
 // the simulator client, the adding stack, the intake of received flights and the per-run values
-// that other parts read. Touched by the worker thread only, except the intake (under its mutex,
-// also from the traffic reader) and the atomics.
+// that other parts read. The aircraft lists and queues belong to the worker thread (checked at
+// the engine's entry points with gf_assertEngineOwner); the intake is shared with the traffic
+// reader under intakeMutex; the rest are atomics.
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -18,8 +19,10 @@
 using CreationQueue = std::deque<CreationRequest>;
 
 // Ticks of the main loop since the run began (100 per second); the time base of play-out ticks.
-// Read by the traffic reader when it schedules a batch.
-extern std::atomic<std::int32_t> tickCounter;
+// Signed: a point due before the run began has a negative tick and is simply overdue. Read by the
+// traffic reader when it schedules a batch.
+extern std::atomic<Tick> tickCounter;
+inline constexpr Tick TICKS_PER_SECOND = 100;
 
 extern std::vector<LiveAircraft> liveAircraft;
 extern std::vector<StaticAircraft> staticAircraft;
@@ -29,11 +32,18 @@ extern CreationQueue liveCreationQueue;
 extern CreationQueue staticCreationQueue;
 // Object ids to remove; the front goes to the simulator client every 10 ticks.
 extern std::deque<std::uint32_t> removalQueue;
+// Created aircraft waiting to be released, their ticks counted in SimResult::counter.
+extern std::vector<SimResult> deferredResults;
+// A landing flare is under way: the aircraft around the user are asked for every 20 ticks.
+extern bool fastInRangeRequests;
 
-// Received flights waiting for the main loop, and whether the run takes any. Both under
-// intakeMutex.
+// Received flights waiting for the worker, under intakeMutex. The live intake holds one live
+// poll at a time and is taken two records a tick, from the back; historyIntake holds the replayed
+// history batches, in the order received, and is taken whole at the start of a tick. intakeOpen:
+// whether the run takes live polls.
 extern std::mutex intakeMutex;
 extern std::vector<LiveTrafficRecord> intake;
+extern std::vector<LiveTrafficRecord> historyIntake;
 extern bool intakeOpen;
 
 // The QNH (hPa) the engine uses for altitudes; written by the weather reader.
@@ -47,3 +57,9 @@ extern std::list<std::uint32_t> coupledCallsignQueue;
 
 // The engine's copy of the user aircraft, refreshed every 100 ticks.
 extern UserAircraftSnapshot engineUserSnapshot;
+
+// Fails at once in checked builds when a thread other than the lists' owner calls in. The first
+// thread to call after a reset becomes the owner.
+void gf_assertEngineOwner();
+// The next thread that calls in becomes the owner (a new run's worker).
+void gf_releaseEngineOwner();

@@ -1,5 +1,6 @@
 #include "engine/flight_plans.hpp"
 
+#include <fstream>
 #include <mutex>
 #include <system_error>
 
@@ -33,7 +34,50 @@ bool lf_exists(const fs::path& path)
     return exists;
 }
 
+std::string_view lf_planType(AircraftCategory category)
+{
+    switch (category) {
+    case AircraftCategory::Buzjets:
+    case AircraftCategory::Large:
+    case AircraftCategory::Heavy:
+        return "IFR";
+    default:
+        return "VFR";
+    }
+}
+
+// Airport codes come from the traffic service: markup characters in them must not break the file.
+std::string lf_xmlText(const std::string& text)
+{
+    std::string escaped;
+    for (const char c : text) {
+        switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
 }  // namespace
+
+bool gf_writeFlightPlan(const fs::path& path, const AircraftInstance& aircraft)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file)
+        return false;
+    // The quote after the opening element is a text character the simulator's reader passes over.
+    file << vald::format("{}\n{}\n{}\n{}{}{}\n{}{}{}\n{}{}{}\n{}\n{}", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+                         "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\"", "<FlightPlan.FlightPlan>",
+                         "<FPType>", lf_planType(aircraft.category), "</FPType>", "<DepartureID>",
+                         lf_xmlText(aircraft.identity.origin), "</DepartureID>", "<DestinationID>",
+                         lf_xmlText(aircraft.identity.destination), "</DestinationID>", "</FlightPlan.FlightPlan>",
+                         "</SimBase.Document>")
+         << '\n';
+    return true;
+}
 
 bool gf_createFlightPlanFolder()
 {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "engine/flight_plans.hpp"
+#include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -12,10 +13,12 @@ namespace {
 
 constexpr double FARTHER_MARGIN_NM = 0.1;
 
+constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
+
 void lf_withdrawCreation(StaticAircraft& aircraft)
 {
-    const std::string& callsign = aircraft.identity.callsign;
-    if (lf_unqueueCreation(liveCreationQueue, callsign) || lf_unqueueCreation(staticCreationQueue, callsign))
+    const std::uint32_t hexid = aircraft.hexid;
+    if (lf_unqueueCreation(liveCreationQueue, hexid) || lf_unqueueCreation(staticCreationQueue, hexid))
         aircraft.dequeued = true;
     else
         aircraft.removeWhenCreated = true;
@@ -32,6 +35,7 @@ LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
 
 void removeAircraftFromSim(StaticAircraft& aircraft)
 {
+    gf_assertEngineOwner();
     if (aircraft.state == SimState::buffer) {
         aircraft.skip = true;
         return;
@@ -42,7 +46,8 @@ void removeAircraftFromSim(StaticAircraft& aircraft)
         lf_withdrawCreation(aircraft);
         return;
     }
-    // The stand of a live aircraft is freed by the stand logic, which owns the stands.
+    if (aircraft.hexid > LAST_STATIC_HEXID && aircraft.standNumber != 0)
+        lf_freeStand(aircraft.standNumber);
     aircraft.state = SimState::removingfromsim;
     if (aircraft.objectId != 0)
         removalQueue.push_back(aircraft.objectId);
@@ -51,17 +56,16 @@ void removeAircraftFromSim(StaticAircraft& aircraft)
                                 gf_flightKeyText(aircraft.identity)));
 }
 
-bool lf_unqueueCreation(CreationQueue& queue, const std::string& callsign)
+bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid)
 {
-    if (callsign.empty())
-        return false;
     const auto before = queue.size();
-    std::erase_if(queue, [&callsign](const CreationRequest& request) { return request.tailNumber == callsign; });
+    std::erase_if(queue, [hexid](const CreationRequest& request) { return request.hexid == hexid; });
     return queue.size() != before;
 }
 
 bool lf_removeFarthest(double distanceNm)
 {
+    gf_assertEngineOwner();
     const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
     double best = distanceNm;
     std::optional<std::uint32_t> candidate;
@@ -82,6 +86,7 @@ bool lf_removeFarthest(double distanceNm)
 
 void lf_limitLiveCount()
 {
+    gf_assertEngineOwner();
     const auto active = std::count_if(liveAircraft.begin(), liveAircraft.end(),
                                       [](const LiveAircraft& aircraft) { return aircraft.state == SimState::active; });
     for (auto excess = active - MAX_LIVE_SEL.value(); excess > 0; --excess)
@@ -90,11 +95,12 @@ void lf_limitLiveCount()
 
 void lf_sweepStaticAircraft()
 {
+    gf_assertEngineOwner();
     for (StaticAircraft& aircraft : staticAircraft) {
         if (aircraft.state == SimState::active) {
             removeAircraftFromSim(aircraft);
         } else if (aircraft.state == SimState::adding2sim && !aircraft.removeWhenCreated) {
-            if (lf_unqueueCreation(staticCreationQueue, aircraft.identity.callsign))
+            if (lf_unqueueCreation(staticCreationQueue, aircraft.hexid))
                 aircraft.dequeued = true;
             else
                 aircraft.removeWhenCreated = true;

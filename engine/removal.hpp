@@ -14,9 +14,10 @@
 // and its object id queued for removal. Nothing once removeWhenCreated is set.
 void removeAircraftFromSim(StaticAircraft& aircraft);
 
-// Takes every request with this tail number out of the queue, keeping the order of the others;
-// true when one was taken. An empty callsign finds nothing.
-bool lf_unqueueCreation(CreationQueue& queue, const std::string& callsign);
+// Takes every request for the aircraft with this hexid out of the queue, keeping the order of the
+// others; true when one was taken. (Two flights may share a callsign; the hexid is the record's
+// key.)
+bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid);
 
 // Removes the active live aircraft found farthest from the user beyond distanceNm (each step must
 // be more than 0.1 nm farther than the best so far); true when there was none.

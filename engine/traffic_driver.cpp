@@ -1,61 +1,36 @@
 #include "engine/traffic_driver.hpp"
 
 #include <algorithm>
-#include <cmath>
 
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
+#include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
+#include "engine/sim_requests.hpp"
+#include "engine/static_parking_step.hpp"
+#include "engine/traffic_intake.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/parameters.hpp"
 #include "simlink/sim_client.hpp"
 #include "simlink/sim_queues.hpp"
+#include "simlink/sim_state.hpp"
 
 namespace {
 
-constexpr std::uint32_t LIVE_POLL_DELAY_SECONDS = 30;
-constexpr std::int32_t TICKS_PER_SECOND = 100;
-constexpr std::int32_t REMOVAL_PERIOD_TICKS = 10;
-constexpr std::int32_t CREATION_PERIOD_TICKS = 50;
-constexpr std::int32_t USER_SNAPSHOT_PERIOD_TICKS = 100;
-constexpr int RECORDS_PER_TICK = 2;
+constexpr Tick REMOVAL_PERIOD_TICKS = 10;
+constexpr Tick CREATION_PERIOD_TICKS = 50;
+constexpr Tick USER_SNAPSHOT_PERIOD_TICKS = 100;
+constexpr Tick IN_RANGE_PERIOD_TICKS = 100;
+constexpr Tick IN_RANGE_FAST_PERIOD_TICKS = 20;
+
+constexpr std::size_t LIVE_CAPACITY = 512;
+constexpr std::size_t STATIC_CAPACITY = 256;
+constexpr std::size_t RESULT_CAPACITY = 256;
+constexpr std::size_t DEFERRED_CAPACITY = 128;
+constexpr std::size_t ADDING_STACK_CAPACITY = 64;
 
 bool reserved = false;
-
-void lf_eraseWithdrawnLive()
-{
-    std::erase_if(liveAircraft, [](const LiveAircraft& aircraft) { return aircraft.skip || aircraft.dequeued; });
-}
-
-void lf_handleSimQueues(std::int32_t tick)
-{
-    if (tick % REMOVAL_PERIOD_TICKS != 0)
-        return;
-    if (!removalQueue.empty()) {
-        gf_queueRemoveAc(removalQueue.front());
-        removalQueue.pop_front();
-    }
-    if (tick % CREATION_PERIOD_TICKS != 0)
-        return;
-    if (!liveCreationQueue.empty()) {
-        gf_queueCreateAc(liveCreationQueue.front());
-        liveCreationQueue.pop_front();
-        return;
-    }
-    if (!staticCreationQueue.empty()) {
-        gf_queueCreateAc(staticCreationQueue.front());
-        staticCreationQueue.pop_front();
-    }
-}
-
-void lf_takeFromIntake()
-{
-    std::lock_guard<std::mutex> lock(intakeMutex);
-    for (int i = 0; i < RECORDS_PER_TICK && !intake.empty(); ++i) {
-        lf_handleReceivedFlight(intake.back());
-        intake.pop_back();
-    }
-}
 
 CreationRequest lf_creationRequestOf(const LiveAircraft& aircraft)
 {
@@ -92,6 +67,18 @@ void lf_serveAddingStack()
     liveCreationQueue.push_back(lf_creationRequestOf(*found));
 }
 
+void lf_requestAircraftInRange(Tick tick)
+{
+    const Tick period = fastInRangeRequests ? IN_RANGE_FAST_PERIOD_TICKS : IN_RANGE_PERIOD_TICKS;
+    if (tick % period != 0 || simPaused.load())
+        return;
+    const auto radius = static_cast<std::uint32_t>(std::max(0, objectQueryRadiusM.load()));
+    if (gf_engineSimRequests().aircraftInRange(radius))
+        return;
+    gf_logWarn("SimConnect request ac within range fails");
+    gf_simRequestError();
+}
+
 void lf_handleSimResult(const SimResult& result)
 {
     switch (result.kind) {
@@ -108,73 +95,84 @@ void lf_handleSimResult(const SimResult& result)
 
 }  // namespace
 
-void lf_scheduleReceived(std::vector<LiveTrafficRecord>& records, std::uint32_t delaySeconds)
-{
-    if (records.empty())
-        return;
-    std::vector<double> times;
-    times.reserve(records.size());
-    for (const LiveTrafficRecord& record : records)
-        times.push_back(record.dataTime);
-    std::sort(times.begin(), times.end());
-    const double median = times[times.size() / 2];
-    const std::int64_t base =
-        static_cast<std::int64_t>(delaySeconds) * TICKS_PER_SECOND + static_cast<std::int64_t>(tickCounter.load());
-    for (LiveTrafficRecord& record : records) {
-        const auto tenths = static_cast<std::int64_t>(std::trunc(10.0 * (record.dataTime - median)));
-        // A point due before the run's first tick is due at once, not in the far future.
-        record.playTick = static_cast<std::uint32_t>(std::max<std::int64_t>(0, base + 10 * tenths));
-    }
-    if (delaySeconds != LIVE_POLL_DELAY_SECONDS) {
-        for (const LiveTrafficRecord& record : records)
-            lf_handleReceivedFlight(record);
-    } else {
-        std::lock_guard<std::mutex> lock(intakeMutex);
-        if (intakeOpen && intake.empty())
-            intake.swap(records);
-    }
-    records.clear();
-}
-
-void lf_handleReceivedFlight(const LiveTrafficRecord&) {}
-
 void lf_handleAddingStack()
 {
-    const std::int32_t tick = tickCounter.load();
+    gf_assertEngineOwner();
+    const Tick tick = tickCounter.load();
+    lf_takeHistory();
     lf_processSimResults();
-    lf_eraseWithdrawnLive();
-    gf_swapPositionBuffers();
-    lf_handleSimQueues(tick);
+    lf_updateAllLiveAc();
+    lf_handleSimQueues();
     lf_takeFromIntake();
     lf_serveAddingStack();
+    lf_requestAircraftInRange(tick);
     if (tick % USER_SNAPSHOT_PERIOD_TICKS == 0)
         engineUserSnapshot = gf_getUserPosition();
     tickCounter.store(tick + 1);
 }
 
-void lf_processSimResults() { gf_drainSimResults(&lf_handleSimResult); }
-
-void lf_setBufferedIntake(bool open)
+void lf_updateAllLiveAc()
 {
-    std::lock_guard<std::mutex> lock(intakeMutex);
-    intakeOpen = open;
+    bool erase = false;
+    for (LiveAircraft& aircraft : liveAircraft)
+        erase = updateLiveAc(aircraft) || erase;
+    if (erase)
+        std::erase_if(liveAircraft, [](const LiveAircraft& aircraft) { return aircraft.skip || aircraft.dequeued; });
+    gf_swapPositionBuffers();
+}
+
+void lf_handleSimQueues()
+{
+    const Tick tick = tickCounter.load();
+    if (tick % REMOVAL_PERIOD_TICKS != 0)
+        return;
+    if (!removalQueue.empty()) {
+        gf_queueRemoveAc(removalQueue.front());
+        removalQueue.pop_front();
+    }
+    if (tick % CREATION_PERIOD_TICKS != 0)
+        return;
+    if (!liveCreationQueue.empty()) {
+        gf_queueCreateAc(liveCreationQueue.front());
+        liveCreationQueue.pop_front();
+        return;
+    }
+    if (!staticCreationQueue.empty()) {
+        gf_queueCreateAc(staticCreationQueue.front());
+        staticCreationQueue.pop_front();
+    }
+    if (lf_plannedParkPositionsRemain())
+        lf_parkStaticNext();
+}
+
+void lf_processSimResults()
+{
+    gf_assertEngineOwner();
+    gf_drainSimResults(&lf_handleSimResult);
 }
 
 void lf_reserveTraffic()
 {
+    gf_assertEngineOwner();
     if (reserved)
         return;
     reserved = true;
-    liveAircraft.reserve(512);
-    staticAircraft.reserve(256);
-    addingStack.reserve(64);
-    gf_reserveSimResults(256);
+    liveAircraft.reserve(LIVE_CAPACITY);
+    staticAircraft.reserve(STATIC_CAPACITY);
+    addingStack.reserve(ADDING_STACK_CAPACITY);
+    deferredResults.reserve(DEFERRED_CAPACITY);
+    gf_reserveSimResults(RESULT_CAPACITY);
 }
 
 void lf_resetTraffic()
 {
+    // The previous run's worker has ended: whoever resets takes the lists, and gives them up
+    // again for the next run's worker.
+    gf_releaseEngineOwner();
+    gf_assertEngineOwner();
     gf_engineHooks()->forgetParkAirport();
     gf_clearSimResults();
+    deferredResults.clear();
     addingStack.clear();
     staticAircraft.clear();
     liveCreationQueue = CreationQueue();
@@ -183,10 +181,14 @@ void lf_resetTraffic()
     {
         std::lock_guard<std::mutex> lock(intakeMutex);
         intake.clear();
+        historyIntake.clear();
     }
+    fastInRangeRequests = false;
+    wantedParkCount = 0;
     liveAircraft.clear();
     coupledCallsignQueue.clear();
     engineQnh.store(STANDARD_QNH);
     engineUserSnapshot = UserAircraftSnapshot{};
     tickCounter.store(0);
+    gf_releaseEngineOwner();
 }

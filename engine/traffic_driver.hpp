@@ -1,37 +1,42 @@
 #pragma once
-// The engine's spine: the intake of received flights with their play-out ticks, the step of one
-// 10 ms tick, the drain of the simulator's results, and the containers' reservation and reset.
+// The engine's step of every 10 ms tick on the worker, the drain of the simulator's results, and
+// the containers' reservation and reset.
+//
+// Road of one received flight to a position in the simulator:
+//   traffic reader -> lf_scheduleReceived (traffic_intake: play-out ticks, history or intake)
+//   -> lf_takeHistory / lf_takeFromIntake (this step) -> lf_handleReceivedFlight
+//   -> lf_newLiveFlight -> lf_addNewLiveAc: a LiveAircraft in buffer
+//   -> updateLiveAc (position_stream) -> lf_spawnStep (spawn_step): its hexid on the adding stack
+//   -> lf_serveAddingStack (here): a CreationRequest on the live creation queue
+//   -> lf_handleSimQueues: gf_queueCreateAc, one creation per 50 ticks -> simulator client;
+//   once created and active, updateLiveAc queues its position every tick and
+//   lf_updateAllLiveAc hands the tick's positions over (gf_swapPositionBuffers).
 #include <cstdint>
-#include <vector>
 
-#include "traffic/traffic_records.hpp"
+// The intake of received flights, the first stretch of the road into the engine.
+#include "engine/traffic_intake.hpp"
 
-// Traffic reader thread, after each reply: gives every record its play-out tick, spread round
-// delay × 100 + the current tick by its data time's distance from the batch's median, in whole
-// tenths of a second. History batches (delay other than 30) go into the engine at once; a live
-// batch (30) becomes the intake when the run takes flights and the intake is empty. records is
-// left empty either way: what was not taken is dropped.
-void lf_scheduleReceived(std::vector<LiveTrafficRecord>& records, std::uint32_t delaySeconds);
-
-// One received flight: a new point of a known aircraft or a new aircraft. Until the aircraft
-// logic is in place every flight is passed over.
-void lf_handleReceivedFlight(const LiveTrafficRecord& record);
-
-// The engine's step of one tick (main loop, while the simulator is connected and not paused):
-// results, live aircraft, one removal every 10 ticks and one creation every 50 ticks towards the
-// simulator, at most two received flights, one creation request from the adding stack, the
-// user snapshot every 100 ticks; then the tick counter advances.
+// The step of one tick (main loop, while the simulator is connected and not paused), in order:
+// history batches still queued; results; every live aircraft (lf_updateAllLiveAc); the queues
+// towards the simulator (lf_handleSimQueues); at most two received flights; one creation
+// request from the adding stack; the aircraft-in-range request every 100 ticks (20 during a
+// flare); the user snapshot every 100 ticks; then the tick counter advances.
 void lf_handleAddingStack();
+
+// updateLiveAc for every live aircraft; records flagged skip or dequeued are erased (keeping
+// the order of the others); the tick's positions go to the simulator thread.
+void lf_updateAllLiveAc();
+// On every 10th tick one removal; on every 50th one live creation, or else one static creation
+// and one static parking step.
+void lf_handleSimQueues();
 
 // Drains the simulator's results (also while paused): removed objects are erased, blocked
 // flights removed; the other kinds are handled by the aircraft logic once it is in place.
 void lf_processSimResults();
 
-// Sets whether the run takes received flights (under the intake mutex).
-void lf_setBufferedIntake(bool open);
-
 // Once per process: the containers' capacities.
 void lf_reserveTraffic();
-// Before a new run: park airport forgotten, queues, adding stack, intake, results and aircraft
-// emptied, QNH 1013, tick counter 0.
+// Before a new run, when the previous run's worker has ended: park airport forgotten, queues,
+// adding stack, intakes, results and aircraft emptied, QNH 1013, tick counter 0; the lists are
+// released for the next run's worker.
 void lf_resetTraffic();

@@ -313,7 +313,7 @@ void TrafficReader::processLine(const LiveFilterSettings& settings)
         else
             record.speedKt = lf_defaultAirspeed(record.altitudeFt);
 
-        record.reached = false;
+        record.stationary = false;
         liveRecords.push_back(std::move(record));
     } catch (const std::runtime_error&) {
         // A rejected position or heading: the array is dropped without a message.

@@ -225,7 +225,7 @@ public:
 
 private:
     // Hands liveRecords to the engine with the play-out delay, leaving them empty.
-    void lf_handOver(std::uint32_t delaySeconds);
+    void lf_handOver(TrafficBatchKind kind, std::uint32_t delaySeconds);
     // Runs processLine on every 48-element array or object of data.
     void lf_processData(nlohmann::json& data);
     void lf_recordSeen(const std::string& callsign, std::uint32_t hexId);

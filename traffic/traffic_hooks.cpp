@@ -13,7 +13,9 @@ TrafficHooks lf_defaultHooks()
     hooks.userPosition = [] { return UserPositionSnapshot{}; };
     hooks.userStandName = [] { return std::string(); };
     hooks.blockedCallsignSeen = [](std::uint32_t) {};
-    hooks.scheduleReceived = [](std::vector<LiveTrafficRecord>& records, std::uint32_t) { records.clear(); };
+    hooks.scheduleReceived = [](std::vector<LiveTrafficRecord>& records, TrafficBatchKind, std::uint32_t) {
+        records.clear();
+    };
     hooks.categoryEnabled = [](AircraftCategory) { return true; };
     hooks.publishEngineQnh = [](std::int32_t) {};
     hooks.parkAirport = [] { return ParkAirportSnapshot{}; };

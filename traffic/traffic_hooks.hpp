@@ -39,12 +39,13 @@ struct TrafficHooks {
     std::function<std::string()> userStandName;
 
     // Engine. blockedCallsignSeen pushes the engine's "blocked callsign" result for that hexid
-    // (default: nothing). scheduleReceived takes a batch of live records with its play-out delay
-    // in seconds and leaves the vector empty (default: the batch is dropped). categoryEnabled
+    // (default: nothing). scheduleReceived takes a batch of live records with its kind and its
+    // play-out delay in seconds and leaves the vector empty (default: the batch is dropped). categoryEnabled
     // answers whether a category is switched on (the engine's gf_categoryEnabled; default: every
     // category). publishEngineQnh hands the engine a new QNH in hPa (default: nothing).
     std::function<void(std::uint32_t hexId)> blockedCallsignSeen;
-    std::function<void(std::vector<LiveTrafficRecord>& records, std::uint32_t delaySeconds)> scheduleReceived;
+    std::function<void(std::vector<LiveTrafficRecord>& records, TrafficBatchKind kind, std::uint32_t delaySeconds)>
+        scheduleReceived;
     std::function<bool(AircraftCategory category)> categoryEnabled;
     std::function<void(std::int32_t qnhHpa)> publishEngineQnh;
 

@@ -64,12 +64,12 @@ void TrafficReader::lf_processData(json& data)
     }
 }
 
-void TrafficReader::lf_handOver(std::uint32_t delaySeconds)
+void TrafficReader::lf_handOver(TrafficBatchKind kind, std::uint32_t delaySeconds)
 {
     recordCount.store(static_cast<std::int64_t>(liveRecords.size()));
     if (liveRecords.empty())
         dataTime.store(0.0);
-    gf_trafficHooks()->scheduleReceived(liveRecords, delaySeconds);
+    gf_trafficHooks()->scheduleReceived(liveRecords, kind, delaySeconds);
     liveRecords.clear();
     // The engine may have swapped its own storage in.
     if (liveRecords.capacity() < LIVE_RECORDS_RESERVE)
@@ -106,7 +106,7 @@ bool TrafficReader::buffer(std::uint32_t& status)
                             if (buffer != data->end() && !buffer->is_null() && !buffer->empty())
                                 lf_processData(*buffer);
                         }
-                        lf_handOver(static_cast<std::uint32_t>(i) * HISTORY_BUFFER_SPACING_SECONDS);
+                        lf_handOver(TrafficBatchKind::history, static_cast<std::uint32_t>(i) * HISTORY_BUFFER_SPACING_SECONDS);
                     }
                 }
             }
@@ -165,7 +165,7 @@ bool TrafficReader::receive(std::uint32_t& status)
                     const auto data = reply.find("data");
                     if (reply.is_object() && data != reply.end() && !data->empty())
                         lf_processData(*data);
-                    lf_handOver(LIVE_POLL_DELAY_SECONDS);
+                    lf_handOver(TrafficBatchKind::live, LIVE_POLL_DELAY_SECONDS);
                 }
             }
         } catch (const std::exception& e) {

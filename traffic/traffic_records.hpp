@@ -36,9 +36,9 @@ struct LiveTrafficRecord {
     double trackDeg = 0.0;
     double verticalRate = 0.0;   // feet per minute
     double speedKt = 0.0;        // true airspeed
-    std::uint32_t playTick = 0;  // set by the engine's scheduling
+    std::int64_t playTick = 0;   // set by the engine's scheduling (ticks, may be negative)
     bool airborne = false;       // altitudeFt > 0
-    bool reached = false;
+    bool stationary = false;     // set by the engine's track handling
     bool headingSet = false;     // trueHeadingRad holds a value
     std::optional<double> bankRad;         // airborne targets only
     std::optional<double> trueHeadingRad;  // (0, 2 pi]
@@ -48,6 +48,10 @@ struct LiveTrafficRecord {
 
     LatLon position() const { return {lat, lon}; }
 };
+
+// Where a batch of live records comes from: one of the history buffers replayed at the start of
+// a run, or a live poll.
+enum class TrafficBatchKind : std::uint8_t { history, live };
 
 struct ParkedTrafficRecord {
     FlightIdentity flight;

@@ -133,6 +133,9 @@ protected:
     {
         LiveAircraft& aircraft = liveAircraft.emplace_back(TrackPoint{}, instance(hexid, callsign), 0.0);
         aircraft.state = state;
+        // An aircraft the simulator knows has its object id (the engine removes one without).
+        if (state != SimState::buffer && state != SimState::adding2sim)
+            aircraft.objectId = hexid;
         aircraft.onGround = onGround;
         aircraft.simPosition.lat = at.lat;
         aircraft.simPosition.lon = at.lon;

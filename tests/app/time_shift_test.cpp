@@ -48,7 +48,7 @@ TEST_F(TimeShiftTest, TheWorkerRemovesTheTrafficOfTheOldTimeKeepingTheOrderOfThe
 {
     addLive(20001, "ACT1", SimState::active, 31);
     addLive(20002, "QUEUED", SimState::adding2sim);
-    liveCreationQueue.push_back(request("QUEUED"));
+    liveCreationQueue.push_back(request("QUEUED", 20002));
     addLive(20003, "SENT", SimState::adding2sim);
     addLive(20004, "BUF", SimState::buffer);
     addStatic(1, "S1*", SimState::active, 41);

@@ -91,7 +91,7 @@ TEST_F(AircraftRecordsTest, NewRecordsStartInBufferWithNothingSent)
     EXPECT_EQ(live.phase, FlightPhase::birth);
     EXPECT_EQ(live.previousPhase, FlightPhase::birth);
     ASSERT_EQ(live.track.size(), 1u);
-    EXPECT_EQ(live.track.front().playTick, 700u);
+    EXPECT_EQ(live.track.front().playTick, 700);
     EXPECT_EQ(live.recordTime, 1700000000.5);
     EXPECT_EQ(live.heightAboveGround, 2500.0);
     EXPECT_EQ(live.earlyLimit, 1000);
@@ -232,7 +232,7 @@ TEST_F(AircraftRecordsTest, TrackPointCopiesThePositionPartOfAReceivedRecord)
     record.speedKt = 190.0;
     record.playTick = 1234;
     record.airborne = true;
-    record.reached = true;
+    record.stationary = true;
     record.headingSet = true;
     record.bankRad = -0.1;
     record.trueHeadingRad = 4.7;
@@ -244,7 +244,7 @@ TEST_F(AircraftRecordsTest, TrackPointCopiesThePositionPartOfAReceivedRecord)
     EXPECT_EQ(point.track, 270.0);
     EXPECT_EQ(point.verticalRate, -700.0);
     EXPECT_EQ(point.speed, 190.0);
-    EXPECT_EQ(point.playTick, 1234u);
+    EXPECT_EQ(point.playTick, 1234);
     EXPECT_TRUE(point.airborne && point.stationary && point.headingUsable);
     EXPECT_EQ(point.bank, -0.1);
     EXPECT_EQ(point.trueHeading, 4.7);

@@ -10,6 +10,8 @@
 #include "engine/aircraft_records.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
+#include "engine/sim_requests.hpp"
+#include "engine/static_parking_step.hpp"
 #include "engine/traffic_driver.hpp"
 #include "refdata/dbase.hpp"
 #include "simlink/sim_queues.hpp"
@@ -29,6 +31,16 @@ protected:
         gf_clearSimResults();
         gf_clearDbaseTables();
         gf_resetEngineHooks();
+        gf_resetEngineSimRequests();
+        wantedParkCount = 0;
+    }
+
+    // Types the reference data knows: A320 (Large), B744 (Heavy), C172 (Light).
+    static void knowTypes()
+    {
+        aircraftTypes = {"A320", "B744", "C172"};
+        largeTypes = {"A320"};
+        heavyTypes = {"B744"};
     }
 
     static SimSendQueues sentToSimulator()
@@ -76,10 +88,11 @@ protected:
         return aircraft;
     }
 
-    static CreationRequest request(const std::string& tailNumber)
+    static CreationRequest request(const std::string& tailNumber, std::uint32_t hexid = 0)
     {
         CreationRequest creation;
         creation.tailNumber = tailNumber;
+        creation.hexid = hexid;
         return creation;
     }
 };

@@ -39,7 +39,8 @@ TEST_F(RemovalTest, BufferedAircraftIsOnlySkippedAndErasedAtTheNextTick)
 
 TEST_F(RemovalTest, WaitingCreationIsWithdrawnKeepingTheOtherRequestsInOrder)
 {
-    liveCreationQueue = {request("A1"), request("KLM7"), request("B2"), request("KLM7"), request("C3")};
+    liveCreationQueue = {request("A1", 0x400001), request("KLM7", 0x400003), request("B2", 0x400002),
+                         request("KLM7", 0x400003), request("C3", 0x400004)};
     LiveAircraft& aircraft = addLive(0x400003, "KLM7", SimState::adding2sim);
     removeAircraftFromSim(aircraft);
     EXPECT_TRUE(aircraft.dequeued);
@@ -49,7 +50,7 @@ TEST_F(RemovalTest, WaitingCreationIsWithdrawnKeepingTheOtherRequestsInOrder)
 
 TEST_F(RemovalTest, StaticCreationQueueIsSearchedWhenTheLiveOneHasNoRequest)
 {
-    staticCreationQueue = {request("ST9*")};
+    staticCreationQueue = {request("ST9*", 9)};
     StaticAircraft& aircraft = addStatic(9, "ST9*", SimState::adding2sim);
     removeAircraftFromSim(aircraft);
     EXPECT_TRUE(aircraft.dequeued);
@@ -164,7 +165,7 @@ TEST_F(RemovalTest, BlockedFlightLeavesTheBufferOrTheSimulator)
 
 TEST_F(RemovalTest, SweepEmptiesTheStaticsByTheirLifeState)
 {
-    staticCreationQueue = {request("S2*")};
+    staticCreationQueue = {request("S2*", 2)};
     addStatic(1, "S1*", SimState::active, 11);
     addStatic(2, "S2*", SimState::adding2sim);
     addStatic(3, "S3*", SimState::adding2sim);

@@ -64,7 +64,7 @@ public:
         TrafficHooks hooks;
         hooks.userPosition = [this] { return locked([&] { return user; }); };
         hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", EHAM, -11.0}; };
-        hooks.scheduleReceived = [this](std::vector<LiveTrafficRecord>& records, std::uint32_t delay) {
+        hooks.scheduleReceived = [this](std::vector<LiveTrafficRecord>& records, TrafficBatchKind, std::uint32_t delay) {
             locked([&] { batches.push_back({delay, records.size(), records.empty() ? 0.0 : records[0].dataTime}); });
             records.clear();
         };

@@ -1,0 +1,109 @@
+#include "engine/park_limits.hpp"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "engine/engine_state.hpp"
+#include "engine/removal.hpp"
+#include "engine/stand_marks.hpp"
+#include "engine/static_parking_step.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/parameters.hpp"
+#include "foundation/time_slots.hpp"
+
+namespace {
+
+bool lf_isParkedLive(const LiveAircraft& aircraft)
+{
+    return aircraft.state == SimState::active && aircraft.phase == FlightPhase::parked;
+}
+
+LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
+{
+    const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(),
+                                    [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
+    return found == liveAircraft.end() ? nullptr : &*found;
+}
+
+void lf_removeLongestParkedLive()
+{
+    std::vector<ParkedLiveEntry> parked;
+    lf_parkedLiveSeconds(parked);
+    if (parked.empty())
+        return;
+    LiveAircraft* longest = lf_liveByHexid(parked.front().first);
+    if (longest == nullptr || longest->state != SimState::active)
+        return;
+    gf_log(vald::format("{:8}: {} live max park exceeded, removed", lf_standIdText(longest->standNumber),
+                        longest->identity.callsign));
+    removeAircraftFromSim(*longest);
+}
+
+void lf_removeEarliestStatic()
+{
+    const auto earliest = std::min_element(staticAircraft.begin(), staticAircraft.end(),
+                                           [](const StaticAircraft& a, const StaticAircraft& b) {
+                                               return gf_weekSlotIndex(a.parkedSlot) < gf_weekSlotIndex(b.parkedSlot);
+                                           });
+    if (earliest == staticAircraft.end() || earliest->state != SimState::active)
+        return;
+    gf_log(vald::format("{:8}: {} static max park exceeded, removed", lf_standIdText(earliest->standNumber),
+                        earliest->identity.callsign));
+    removeAircraftFromSim(*earliest);
+}
+
+}  // namespace
+
+UtcSeconds gf_parkClockNow() { return gf_utcNow(); }
+
+std::int64_t gf_secondsParked(const LiveAircraft& aircraft)
+{
+    return std::max<std::int64_t>(0, gf_parkClockNow() - aircraft.parkTime);
+}
+
+void lf_parkedLiveSeconds(std::vector<ParkedLiveEntry>& list)
+{
+    list.clear();
+    for (const LiveAircraft& aircraft : liveAircraft)
+        if (lf_isParkedLive(aircraft))
+            list.emplace_back(aircraft.hexid, gf_secondsParked(aircraft));
+    std::stable_sort(list.begin(), list.end(),
+                     [](const ParkedLiveEntry& a, const ParkedLiveEntry& b) { return a.second > b.second; });
+}
+
+void lf_checkMaxPark(std::uint8_t extra)
+{
+    gf_assertEngineOwner();
+    if (RT_PARKTRAFFIC_ONLY.value())
+        return;
+    const auto liveParked = std::count_if(liveAircraft.begin(), liveAircraft.end(), &lf_isParkedLive);
+    const std::int64_t wanted = wantedParkCount;
+    if (wanted < 1)
+        return;
+    if (!INITIAL_LOAD_ONLY.value() && liveParked + extra > wanted)
+        lf_removeLongestParkedLive();
+    const auto staticCount =
+        std::count_if(staticAircraft.begin(), staticAircraft.end(), [](const StaticAircraft& aircraft) {
+            return aircraft.state == SimState::active || aircraft.state == SimState::removingfromsim;
+        });
+    if (staticCount + liveParked + extra > wanted)
+        lf_removeEarliestStatic();
+}
+
+void lf_removeLiveParked(std::uint64_t count)
+{
+    gf_assertEngineOwner();
+    std::vector<ParkedLiveEntry> parked;
+    lf_parkedLiveSeconds(parked);
+    std::unordered_set<std::uint32_t> chosen;
+    for (std::size_t i = 0; i < parked.size() && i < count; ++i)
+        chosen.insert(parked[i].first);
+    for (LiveAircraft& aircraft : liveAircraft) {
+        if (!chosen.contains(aircraft.hexid))
+            continue;
+        gf_log(vald::format("live parked {} at {} removed", gf_flightKeyText(aircraft.identity),
+                            lf_standIdText(aircraft.standNumber)));
+        removeAircraftFromSim(aircraft);
+    }
+}

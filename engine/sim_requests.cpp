@@ -1,0 +1,53 @@
+#include "engine/sim_requests.hpp"
+
+#include <mutex>
+
+#include "simlink/sim_queues.hpp"
+#include "simlink/sim_records.hpp"
+#include "simlink/sim_state.hpp"
+
+namespace {
+
+constexpr std::uint32_t OBJECT_TYPE_AIRCRAFT = 1;
+constexpr std::uint32_t PERIOD_ONCE = 1;
+
+// The library side; nothing is asked without a connection or after a failed request.
+bool lf_libraryInRange(std::uint32_t radiusMetres)
+{
+    std::lock_guard<std::mutex> lock(simSendMutex);
+    const HANDLE connection = simConnection.load();
+    if (connection == nullptr || simRequestErrorFlag.load())
+        return true;
+    return SimConnect_RequestDataOnSimObjectType(connection, SIM_REQUEST_AIRCRAFT_IN_RANGE,
+                                                 SIM_DEFINE_AIRCRAFT_IN_RANGE, radiusMetres,
+                                                 OBJECT_TYPE_AIRCRAFT) >= 0;
+}
+
+bool lf_libraryStaticCg(std::uint32_t objectId)
+{
+    std::lock_guard<std::mutex> lock(simSendMutex);
+    const HANDLE connection = simConnection.load();
+    if (connection == nullptr || simRequestErrorFlag.load())
+        return true;
+    return SimConnect_RequestDataOnSimObject(connection, SIM_REQUEST_STATIC_CG, SIM_DEFINE_STATIC_CG, objectId,
+                                             PERIOD_ONCE, 0, 0, 0, 0) >= 0;
+}
+
+EngineSimRequests lf_libraryRequests() { return EngineSimRequests{&lf_libraryInRange, &lf_libraryStaticCg}; }
+
+// Worker thread only (set by tests before the engine runs).
+EngineSimRequests requests = lf_libraryRequests();
+
+}  // namespace
+
+void gf_setEngineSimRequests(EngineSimRequests replacement)
+{
+    if (replacement.aircraftInRange)
+        requests.aircraftInRange = std::move(replacement.aircraftInRange);
+    if (replacement.staticCg)
+        requests.staticCg = std::move(replacement.staticCg);
+}
+
+void gf_resetEngineSimRequests() { requests = lf_libraryRequests(); }
+
+const EngineSimRequests& gf_engineSimRequests() { return requests; }

@@ -1,0 +1,227 @@
+#include "engine/traffic_intake.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "engine/engine_hooks.hpp"
+#include "engine/engine_state.hpp"
+#include "engine/position_stream.hpp"
+#include "engine/spawn_step.hpp"
+#include "refdata/registration.hpp"
+#include "refdata/type_queries.hpp"
+
+namespace {
+
+constexpr int RECORDS_PER_TICK = 2;
+constexpr double NEWER_THAN_SECONDS = 1.0;
+// Speed jumps that no aircraft makes between two reports.
+constexpr double SLOW_KT = 5.0;
+constexpr double JUMP_FACTOR = 10.0;
+constexpr double JUMP_FROM_STANDSTILL_KT = 80.0;
+// Reports that add nothing to a straight track.
+constexpr double THIN_AIR_MIN_KT = 120.0;
+constexpr double THIN_AIR_TRACK_DEG = 1.0;
+constexpr double THIN_AIR_DISTANCE_NM = 0.2429805615550756;  // 450 m
+constexpr double THIN_GROUND_MAX_KT = 30.0;
+constexpr double THIN_GROUND_TRACK_DEG = 2.0;
+constexpr double THIN_GROUND_DISTANCE_NM = 0.010799136069114472;  // 20 m
+constexpr double THIN_GROUND_MAX_SECONDS = 15.0;
+constexpr double SECONDS_PER_HOUR = 3600.0;
+// A new flight this close above the park airport is a ground report with a bad altitude.
+constexpr double GATE_CEILING_FT = 10000.0;
+constexpr double GATE_BAND_FT = 108.0;
+constexpr double NO_PARK_AIRPORT_ELEVATION_FT = -1000.0;
+constexpr double TENTHS_LIMIT = static_cast<double>(std::numeric_limits<std::int32_t>::max());
+
+LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
+{
+    const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(),
+                                    [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
+    return found == liveAircraft.end() ? nullptr : &*found;
+}
+
+// Tenths of a second from the median, truncated toward zero and bounded to 32 bits.
+Tick lf_tenthsFromMedian(double dataTime, double median)
+{
+    const double tenths = std::trunc(10.0 * (dataTime - median));
+    if (std::isnan(tenths))
+        return 0;
+    return static_cast<Tick>(std::clamp(tenths, -TENTHS_LIMIT, TENTHS_LIMIT));
+}
+
+void lf_givePlayTicks(std::vector<LiveTrafficRecord>& records, std::uint32_t delaySeconds)
+{
+    std::vector<double> times;
+    times.reserve(records.size());
+    for (const LiveTrafficRecord& record : records)
+        times.push_back(record.dataTime);
+    std::nth_element(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(times.size() / 2), times.end());
+    const double median = times[times.size() / 2];
+    const Tick base = static_cast<Tick>(delaySeconds) * TICKS_PER_SECOND + tickCounter.load();
+    for (LiveTrafficRecord& record : records)
+        record.playTick = base + 10 * lf_tenthsFromMedian(record.dataTime, median);
+}
+
+double lf_trackDifferenceDeg(double a, double b)
+{
+    const double difference = std::fmod(std::fabs(a - b), 360.0);
+    return difference > 180.0 ? 360.0 - difference : difference;
+}
+
+bool lf_speedJump(double lastKt, double newKt)
+{
+    return (lastKt > SLOW_KT && newKt >= JUMP_FACTOR * lastKt) || (newKt > SLOW_KT && lastKt >= JUMP_FACTOR * newKt) ||
+           (lastKt <= SLOW_KT && newKt >= JUMP_FROM_STANDSTILL_KT) ||
+           (newKt <= SLOW_KT && lastKt >= JUMP_FROM_STANDSTILL_KT);
+}
+
+// A report on a straight line that comes sooner than the aircraft covers a few hundred metres
+// (in the air) or twenty metres (taxiing) adds nothing.
+bool lf_thinnedOut(const TrackPoint& last, const LiveTrafficRecord& record, double dt)
+{
+    const double gs = record.groundSpeedKt;
+    const double turn = lf_trackDifferenceDeg(record.trackDeg, last.track);
+    if (record.airborne)
+        return gs > THIN_AIR_MIN_KT && turn <= THIN_AIR_TRACK_DEG &&
+               dt <= THIN_AIR_DISTANCE_NM / gs * SECONDS_PER_HOUR;
+    if (gs > THIN_GROUND_MAX_KT || turn > THIN_GROUND_TRACK_DEG)
+        return false;
+    const double limit =
+        gs == 0.0 ? THIN_GROUND_MAX_SECONDS
+                  : std::min(THIN_GROUND_MAX_SECONDS, THIN_GROUND_DISTANCE_NM / gs * SECONDS_PER_HOUR);
+    return dt <= limit;
+}
+
+bool lf_justAboveParkAirport(double altitudeFt)
+{
+    if (!(altitudeFt > 0.0 && altitudeFt < GATE_CEILING_FT))
+        return false;
+    const std::optional<double> elevation = gf_engineHooks()->parkAirportElevationFt();
+    return std::fabs(altitudeFt - elevation.value_or(NO_PARK_AIRPORT_ELEVATION_FT)) <= GATE_BAND_FT;
+}
+
+bool lf_acceptsKnown(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+{
+    if (aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::removingfromsim)
+        return false;
+    if (!aircraft.track.empty()) {
+        const TrackPoint& last = aircraft.track.back();
+        const double dt = record.dataTime - aircraft.recordTime;
+        if (!(dt > NEWER_THAN_SECONDS))
+            return false;
+        if (lf_speedJump(last.groundSpeed, record.groundSpeedKt))
+            return false;
+        if (aircraft.trackEndWait < 1 && lf_thinnedOut(last, record, dt))
+            return false;
+    }
+    if (aircraft.state == SimState::buffer && lf_justAboveParkAirport(record.altitudeFt))
+        return false;
+    return lf_respawnCheck(aircraft, record);
+}
+
+bool lf_sameFlightUnderAnotherHexid(const FlightIdentity& flight)
+{
+    if (flight.callsign.empty())
+        return false;
+    return std::any_of(liveAircraft.begin(), liveAircraft.end(), [&flight](const LiveAircraft& aircraft) {
+        return aircraft.identity.callsign == flight.callsign && aircraft.identity.type == flight.type;
+    });
+}
+
+}  // namespace
+
+void lf_scheduleReceived(std::vector<LiveTrafficRecord>& records, TrafficBatchKind kind, std::uint32_t delaySeconds)
+{
+    if (records.empty())
+        return;
+    lf_givePlayTicks(records, delaySeconds);
+    {
+        std::lock_guard<std::mutex> lock(intakeMutex);
+        if (kind == TrafficBatchKind::history)
+            historyIntake.insert(historyIntake.end(), records.begin(), records.end());
+        else if (intakeOpen && intake.empty())
+            intake.swap(records);
+    }
+    records.clear();
+}
+
+void lf_takeHistory()
+{
+    std::vector<LiveTrafficRecord> taken;
+    {
+        std::lock_guard<std::mutex> lock(intakeMutex);
+        taken.swap(historyIntake);
+    }
+    for (const LiveTrafficRecord& record : taken)
+        lf_handleReceivedFlight(record);
+}
+
+void lf_takeFromIntake()
+{
+    std::vector<LiveTrafficRecord> taken;
+    {
+        std::lock_guard<std::mutex> lock(intakeMutex);
+        for (int i = 0; i < RECORDS_PER_TICK && !intake.empty(); ++i) {
+            taken.push_back(std::move(intake.back()));
+            intake.pop_back();
+        }
+    }
+    for (const LiveTrafficRecord& record : taken)
+        lf_handleReceivedFlight(record);
+}
+
+void lf_handleReceivedFlight(const LiveTrafficRecord& record)
+{
+    gf_assertEngineOwner();
+    if (LiveAircraft* known = lf_liveByHexid(record.hexId)) {
+        if (!lf_acceptsKnown(*known, record))
+            return;
+        known->recordTime = record.dataTime;
+        TrackPoint point = gf_trackPointOf(record);
+        decodeExisting(*known, point);
+        return;
+    }
+    if (lf_sameFlightUnderAnotherHexid(record.flight))
+        return;
+    LiveTrafficRecord flight = record;
+    lf_newLiveFlight(flight);
+}
+
+void lf_newLiveFlight(LiveTrafficRecord& record)
+{
+    if (!record.flight.registration.empty()) {
+        const std::optional<DbaseRecord> reference = gf_findRegcode(record.flight.registration);
+        if (reference && !reference->type.empty())
+            record.flight.type = reference->type;
+    }
+    if (gf_isKnownType(record.flight.type))
+        lf_addNewLiveAc(record);
+}
+
+void lf_addNewLiveAc(LiveTrafficRecord& record)
+{
+    const AircraftCategory category = gf_typeCategory(record.flight.type);
+    if (static_cast<std::int32_t>(category) > static_cast<std::int32_t>(AircraftCategory::Rotorcraft) ||
+        !gf_categoryEnabled(category))
+        return;
+    if (lf_justAboveParkAirport(record.altitudeFt))
+        return;
+    record.flight.callsign2 = record.flight.callsign;
+    record.flight.callsign3.clear();
+    record.flight.coupledSearched = false;
+    AircraftInstance instance = gf_makeAircraftInstance(record.flight);
+    instance.hexid = record.hexId;
+    instance.currentTurnRate = instance.turnRate;
+    const CategoryConstants& constants = gf_categoryConstants(instance.category);
+    instance.maxClimbStep = constants.maxClimbStepFt;
+    instance.pushSpeed = constants.pushSpeedKt;
+    liveAircraft.emplace_back(gf_trackPointOf(record), instance, record.dataTime);
+}
+
+void lf_setBufferedIntake(bool open)
+{
+    std::lock_guard<std::mutex> lock(intakeMutex);
+    intakeOpen = open;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The road of a received flight into the engine. The traffic reader hands each parsed reply to
+// lf_scheduleReceived, which gives every point its play-out tick and puts the batch where the
+// worker will take it: the replayed history batches whole, a live poll as the intake. On the
+// worker, lf_takeHistory and lf_takeFromIntake pass the records to lf_handleReceivedFlight, which
+// turns each into a new point of a known aircraft or, through lf_newLiveFlight and
+// lf_addNewLiveAc, into a new LiveAircraft in buffer.
+#include <cstdint>
+#include <vector>
+
+#include "traffic/traffic_records.hpp"
+
+// Traffic reader thread, after each reply. Each point plays at delay × 100 + the current tick,
+// moved by its data time's distance from the batch's median in whole tenths of a second
+// (truncated toward zero). A history batch is queued for the worker whole; a live poll becomes
+// the intake when the run takes flights and the intake is empty. records is left empty: what was
+// not taken is dropped.
+void lf_scheduleReceived(std::vector<LiveTrafficRecord>& records, TrafficBatchKind kind, std::uint32_t delaySeconds);
+
+// Worker: every queued history record, in the order received.
+void lf_takeHistory();
+// Worker: at most two records of the intake, each the last one.
+void lf_takeFromIntake();
+
+// One received flight: ignored, a new point of the aircraft with its hexid, or a new aircraft.
+void lf_handleReceivedFlight(const LiveTrafficRecord& record);
+// A flight without an aircraft: its type corrected from the registration; a known type goes on.
+void lf_newLiveFlight(LiveTrafficRecord& record);
+// Builds the new LiveAircraft at the end of the live vector, in buffer and phase birth, unless
+// its category is switched off or it flies just above the park airport.
+void lf_addNewLiveAc(LiveTrafficRecord& record);
+
+// Sets whether the run takes live polls (under the intake mutex).
+void lf_setBufferedIntake(bool open);
