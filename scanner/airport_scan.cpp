@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
+#include <condition_variable>
 #include <deque>
-#include <future>
+#include <mutex>
 #include <thread>
 
 #include "foundation/constants.hpp"
@@ -32,16 +32,87 @@ namespace {
 
 constexpr int USER_ERROR_STOCK_FOLDER = 42;
 constexpr int USER_ERROR_NO_FOLDER = 49;
-constexpr auto TASK_PATIENCE = std::chrono::seconds(10);
 
 StringParameter* const AFOLDERS[] = {&afolder0, &afolder1, &afolder2, &afolder3, &afolder4,
                                      &afolder5, &afolder6, &afolder7, &afolder8, &afolder9};
 
-// One BGL file's task: its thread and the future that carries its failure.
-struct ScanTask {
-    fs::path file;
-    std::future<void> result;
-    std::thread thread;
+// The tasks of one folder walk: each BGL file is one task, run by at most scanWorkerLimit
+// threads of this walk that take the files in walk order. A task holds its worker slot until it
+// ends; a failed task is recorded and reported in the scan log, and every thread is joined
+// before the folder's results are used.
+class FolderTasks {
+public:
+    FolderTasks() = default;
+    FolderTasks(const FolderTasks&) = delete;
+    FolderTasks& operator=(const FolderTasks&) = delete;
+    ~FolderTasks() { finish(); }
+
+    void add(fs::path file, ScanWorkerSlot slot)
+    {
+        bool idle = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.emplace_back(std::move(file), std::move(slot));
+            idle = waiting_ > 0;
+        }
+        if (idle)
+            work_.notify_one();
+        const auto limit = static_cast<std::size_t>(std::max(1, scanWorkerLimit.load()));
+        if (threads_.size() < limit)
+            threads_.emplace_back([this] { lf_run(); });
+    }
+
+    // Waits for every task, joins the threads and reports the failed files.
+    void finish()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        work_.notify_all();
+        for (std::thread& thread : threads_)
+            thread.join();
+        threads_.clear();
+        for (const auto& [file, message] : failures_)
+            gf_addToAirportsScanLog(vald::format("{} airports search skipped {}: {}", "===> ", file, message));
+        failures_.clear();
+    }
+
+private:
+    void lf_run()
+    {
+        while (true) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            ++waiting_;
+            work_.wait(lock, [this] { return closed_ || !queue_.empty(); });
+            --waiting_;
+            if (queue_.empty())
+                return;
+            auto [file, slot] = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            std::string failure;
+            try {
+                lf_processBGLfile(file);
+            } catch (const std::exception& e) {
+                failure = e.what();
+            } catch (...) {
+                failure = "unknown exception";
+            }
+            if (!failure.empty()) {
+                std::lock_guard<std::mutex> failed(mutex_);
+                failures_.emplace_back(gf_pathToUtf8(file), std::move(failure));
+            }
+        }  // the slot is given back here, whatever the task did
+    }
+
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::deque<std::pair<fs::path, ScanWorkerSlot>> queue_;  // guarded by mutex_
+    std::vector<std::pair<std::string, std::string>> failures_;  // guarded by mutex_
+    bool closed_ = false;  // guarded by mutex_
+    std::size_t waiting_ = 0;  // threads waiting for work; guarded by mutex_
+    std::vector<std::thread> threads_;  // the walking thread's own
 };
 
 void lf_repaint() { vald::gf_invalidateWindow(vald::COUNTS_BAND); }
@@ -64,46 +135,17 @@ std::vector<std::string> lf_components(const std::string& path)
     return parts;
 }
 
-void lf_startTask(std::deque<ScanTask>& tasks, const fs::path& file, ScanWorkerSlot slot)
-{
-    std::packaged_task<void()> work([file, held = std::move(slot)]() mutable {
-        const ScanWorkerSlot mine = std::move(held);  // given back when the task ends, however it ends
-        lf_processBGLfile(file);
-    });
-    ScanTask task{file, work.get_future(), {}};
-    task.thread = std::thread(std::move(work));
-    tasks.push_back(std::move(task));
-}
-
-// Joins the task and reports its failure; the scan goes on with the other files.
-void lf_finishTask(ScanTask& task)
-{
-    if (task.result.wait_for(TASK_PATIENCE) != std::future_status::ready)
-        gf_addToAirportsScanLog(vald::format("{}{} still busy after 10 seconds, waiting for it", "===> ",
-                                             gf_pathToUtf8(task.file)));
-    task.thread.join();
-    try {
-        task.result.get();
-    } catch (const std::exception& e) {
-        gf_addToAirportsScanLog(vald::format("{} airports search skipped {}: {}", "===> ", gf_pathToUtf8(task.file),
-                                             e.what()));
-    }
-}
-
 // Whether the walk should start a task for this entry.
 bool lf_wantsTask(const fs::directory_entry& entry, const std::string& text)
 {
     std::error_code error;
     if (!entry.is_regular_file(error) || !lf_isBglFile(gf_pathToUtf8(entry.path().extension())))
         return false;
-    if (text.find("statics") != std::string::npos || text.find("_heliports") != std::string::npos)
-        return false;
-    return lf_bglHasAirportSection(entry.path());
+    return text.find("statics") == std::string::npos && text.find("_heliports") == std::string::npos;
 }
 
-void lf_walkFolder(const fs::path& folder, std::deque<ScanTask>& tasks)
+void lf_walkFolder(const fs::path& folder, FolderTasks& tasks)
 {
-    const auto limit = static_cast<std::size_t>(std::max(1, scanWorkerLimit.load()));
     std::error_code error;
     fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
     if (error)
@@ -123,11 +165,7 @@ void lf_walkFolder(const fs::path& folder, std::deque<ScanTask>& tasks)
         std::optional<ScanWorkerSlot> slot = gf_waitForWorkerSlot();
         if (!slot)
             return;
-        lf_startTask(tasks, it->path(), std::move(*slot));
-        while (tasks.size() > limit) {
-            lf_finishTask(tasks.front());
-            tasks.pop_front();
-        }
+        tasks.add(it->path(), std::move(*slot));
     }
     if (error)
         throw fs::filesystem_error("recursive_directory_iterator::increment", folder, error);
@@ -149,7 +187,8 @@ bool lf_isInSimRoot(const std::string& path)
 void lf_processBGLfile(const fs::path& file)
 {
     try {
-        const std::optional<std::vector<std::uint8_t>> bytes = lf_readDwords(file);
+        // The cheap check of the section table runs here, on the task, not on the walk.
+        const std::optional<std::vector<std::uint8_t>> bytes = lf_readAirportBgl(file);
         if (!bytes)
             return;
         std::vector<ApfAirport> airports =
@@ -167,7 +206,7 @@ void lf_scanAirportFolder(const fs::path& folder)
 {
     const std::string folderText = gf_pathToUtf8(folder);
     gf_addToAirportsScanLog(vald::format("Scanning for {} airports in {}", "addon ", folderText));
-    std::deque<ScanTask> tasks;
+    FolderTasks tasks;
     try {
         lf_walkFolder(folder, tasks);
     } catch (const std::exception& e) {
@@ -175,8 +214,7 @@ void lf_scanAirportFolder(const fs::path& folder)
             vald::format("{} airports search in folder {} aborted, cause: {}", "===> ", folderText, e.what()));
     }
     // Every task ends before its results are used and before the next folder.
-    for (ScanTask& task : tasks)
-        lf_finishTask(task);
+    tasks.finish();
 }
 
 void lf_scanAfolders(const std::vector<fs::path>& folders)

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
+#include <cstdio>
 #include <set>
 #include <stdexcept>
 
@@ -81,6 +81,73 @@ double lf_standHeading(float degrees)
     if (!std::isfinite(degrees) || degrees == 0.0F)
         return TWO_PI;
     return static_cast<double>(degrees) * DEG_TO_RAD;
+}
+
+// A scenery file opened for reading as bytes: thousands of them are opened per scan, so this
+// stays with the C library's plain calls.
+class BglFile {
+public:
+    explicit BglFile(const fs::path& path) : file_(std::fopen(path.c_str(), "rb")) {}
+    ~BglFile()
+    {
+        if (file_ != nullptr)
+            std::fclose(file_);
+    }
+    BglFile(const BglFile&) = delete;
+    BglFile& operator=(const BglFile&) = delete;
+
+    std::optional<std::uint64_t> size() const
+    {
+        if (file_ == nullptr || std::fseek(file_, 0, SEEK_END) != 0)
+            return std::nullopt;
+        const long end = std::ftell(file_);
+        if (end < 0 || std::fseek(file_, 0, SEEK_SET) != 0)
+            return std::nullopt;
+        return static_cast<std::uint64_t>(end);
+    }
+    // Reads exactly count bytes from the current position.
+    bool read(std::uint8_t* target, std::size_t count) const
+    {
+        return file_ != nullptr && std::fread(target, 1, count, file_) == count;
+    }
+
+    bool rewind() const { return file_ != nullptr && std::fseek(file_, 0, SEEK_SET) == 0; }
+
+private:
+    std::FILE* file_;
+};
+
+// Reads the header and the section table from the start of the file.
+bool lf_hasAirportSection(const BglFile& file, std::optional<std::uint64_t> fileSize)
+{
+    if (!fileSize || *fileSize <= BGL_HEADER_BYTES)
+        return false;
+    std::uint8_t header[BGL_HEADER_BYTES];
+    if (!file.read(header, sizeof header))
+        return false;
+    const std::uint64_t sections = *ByteReader(header, sizeof header).u32(20);
+    if (sections == 0 || BGL_HEADER_BYTES + BGL_SECTION_ENTRY_BYTES * sections >= *fileSize)
+        return false;
+    std::vector<std::uint8_t> table(static_cast<std::size_t>(BGL_SECTION_ENTRY_BYTES * sections));
+    if (!file.read(table.data(), table.size()))
+        return false;
+    const ByteReader entries(table.data(), table.size());
+    for (std::uint64_t i = 0; i < sections; ++i)
+        if (entries.u32(i * BGL_SECTION_ENTRY_BYTES) == BGL_AIRPORT_SECTION)
+            return true;
+    return false;
+}
+
+// The whole file from the current position (its start), padded to whole words.
+std::optional<std::vector<std::uint8_t>> lf_readWhole(const BglFile& file, std::optional<std::uint64_t> size)
+{
+    if (!size || *size > BGL_MAX_FILE_BYTES)
+        return std::nullopt;
+    const auto byteCount = static_cast<std::size_t>(*size);
+    std::vector<std::uint8_t> bytes((byteCount + 3) / 4 * 4, 0);
+    if (!file.read(bytes.data(), byteCount))
+        return std::nullopt;
+    return bytes;
 }
 
 struct AirportWork {
@@ -355,44 +422,23 @@ std::string lf_parkingNameCode(std::uint32_t code)
 
 std::optional<std::vector<std::uint8_t>> lf_readDwords(const fs::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<std::uintmax_t>(size) > BGL_MAX_FILE_BYTES)
-        return std::nullopt;
-    in.seekg(0, std::ios::beg);
-    const auto byteCount = static_cast<std::size_t>(size);
-    std::vector<std::uint8_t> bytes((byteCount + 3) / 4 * 4, 0);
-    if (byteCount != 0 && !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(byteCount)))
-        return std::nullopt;
-    return bytes;
+    const BglFile file(path);
+    return lf_readWhole(file, file.size());
 }
 
 bool lf_bglHasAirportSection(const fs::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::error_code error;
-    const std::uintmax_t fileSize = fs::file_size(path, error);
-    if (error || fileSize <= BGL_HEADER_BYTES)
-        return false;
-    std::uint8_t header[BGL_HEADER_BYTES];
-    if (!in.read(reinterpret_cast<char*>(header), sizeof header))
-        return false;
-    const std::uint64_t sections = *ByteReader(header, sizeof header).u32(20);
-    if (sections == 0 || BGL_HEADER_BYTES + BGL_SECTION_ENTRY_BYTES * sections >= fileSize)
-        return false;
-    std::vector<std::uint8_t> table(static_cast<std::size_t>(BGL_SECTION_ENTRY_BYTES * sections));
-    if (!in.read(reinterpret_cast<char*>(table.data()), static_cast<std::streamsize>(table.size())))
-        return false;
-    const ByteReader entries(table.data(), table.size());
-    for (std::uint64_t i = 0; i < sections; ++i)
-        if (entries.u32(i * BGL_SECTION_ENTRY_BYTES) == BGL_AIRPORT_SECTION)
-            return true;
-    return false;
+    const BglFile file(path);
+    return lf_hasAirportSection(file, file.size());
+}
+
+std::optional<std::vector<std::uint8_t>> lf_readAirportBgl(const fs::path& path)
+{
+    const BglFile file(path);
+    const std::optional<std::uint64_t> size = file.size();
+    if (!lf_hasAirportSection(file, size) || !file.rewind())
+        return std::nullopt;
+    return lf_readWhole(file, size);
 }
 
 std::vector<ApfAirport> gf_decodeBglAirports(const ByteReader& file, const std::string& bglPath,

@@ -36,6 +36,8 @@ using AirportFilter = std::function<bool(const std::string& icao)>;
 std::optional<std::vector<std::uint8_t>> lf_readDwords(const std::filesystem::path& path);
 // True when the file's section table holds an airport section (reads only header and table).
 bool lf_bglHasAirportSection(const std::filesystem::path& path);
+// The whole file as lf_readDwords gives it, when it holds an airport section; one open for both.
+std::optional<std::vector<std::uint8_t>> lf_readAirportBgl(const std::filesystem::path& path);
 // Every supported airport of the file (a padded image of whole words), in file order. Scan-log
 // and log lines tell what was skipped.
 std::vector<ApfAirport> gf_decodeBglAirports(const vald::ByteReader& file, const std::string& bglPath,
