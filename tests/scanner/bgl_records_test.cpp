@@ -7,11 +7,17 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <cstdlib>
+
+#include <pugixml.hpp>
 
 #include "foundation/geodesy.hpp"
 #include "scanner/airports_scan_log.hpp"
 #include "tests/foundation/log_capture.hpp"
 #include "tests/scanner/bgl_writer.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -267,6 +273,49 @@ TEST(ByteReader, ReadsOnlyWhatLiesInside)
     EXPECT_FALSE(sub->u8(4).has_value());
     EXPECT_FALSE(reader.sub(10, 3).has_value());
     EXPECT_EQ(vald::ByteReader(nullptr, 10).size(), 0U);
+}
+
+}  // namespace
+
+namespace {
+
+// The demo scenery script writes its files on its own: what it writes must read back here.
+TEST(DemoScenery, TheScriptsFilesReadBackAsTheSampleAirports)
+{
+    if (std::system("python3 --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3 is not installed";
+    const corv_test::TempDir dir;
+    const std::string command = "python3 '" + (corv_test::sourceDir() / "scripts" / "make_demo_scenery").string() +
+                                "' '" + dir.path().string() + "' > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    pugi::xml_document sample;
+    ASSERT_TRUE(sample.load_file((corv_test::sourceDir() / "standins" / "data" / "airports.xml").c_str()));
+    std::size_t checked = 0;
+    const AirportFilter all = [](const std::string&) { return true; };
+    for (const pugi::xml_node node : sample.child("airports").children("airport")) {
+        const std::string code = node.attribute("code").as_string();
+        fs::path file;
+        for (const char* publisher : {"ORBX", "Aerosoft", "Freeware"})
+            if (fs::exists(dir.path() / publisher / code / "scenery" / (code + "_AP.bgl")))
+                file = dir.path() / publisher / code / "scenery" / (code + "_AP.bgl");
+        ASSERT_FALSE(file.empty()) << code;
+        ASSERT_TRUE(lf_bglHasAirportSection(file));
+        const auto bytes = lf_readAirportBgl(file);
+        ASSERT_TRUE(bytes.has_value());
+        const std::vector<ApfAirport> airports =
+            gf_decodeBglAirports(vald::ByteReader(bytes->data(), bytes->size()), file.string(), all);
+        ASSERT_EQ(airports.size(), 1U) << code;
+        EXPECT_EQ(airports[0].icao, code);
+        EXPECT_EQ(airports[0].name, code + " demo airport");
+        EXPECT_EQ(airports[0].altitude, std::lround(node.attribute("alt").as_double()));
+        const int parkings = std::min(std::max(node.attribute("stands").as_int(), 2), 30);
+        EXPECT_EQ(airports[0].stands.size(), static_cast<std::size_t>(parkings) + 1) << code;
+        EXPECT_EQ(gf_helipadCount(airports[0]), 1U);
+        for (const Stand& stand : airports[0].stands)
+            EXPECT_LT(gf_distanceNm({stand.lat, stand.lon}, {node.attribute("lat").as_double(), node.attribute("lon").as_double()}), 1.0);
+        ++checked;
+    }
+    EXPECT_GT(checked, 40U);
 }
 
 }  // namespace
