@@ -1,6 +1,7 @@
 #include "engine/stand_records.hpp"
 
 std::vector<Stand> parkStands;
+ThreadOwner parkStandsOwner("parkStands");
 ApfInfo parkApfInfo;
 bool handmadeAirport = false;
 std::int32_t learnedUpdateCount = 0;
@@ -22,4 +23,5 @@ void gf_resetStandRecords()
     handmadeAirport = false;
     learnedUpdateCount = 0;
     parkQuality = {-1, -1};
+    parkStandsOwner.release();
 }

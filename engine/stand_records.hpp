@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/thread_owner.hpp"
+
 // Metres to nautical miles, for the stand radii (back with METRES_PER_NM).
 inline constexpr double STAND_METRES_TO_NM = 0.0005399568034557236;
 
@@ -94,6 +96,8 @@ enum class ApfWriteMode : std::int32_t {
 };
 
 extern std::vector<Stand> parkStands;
+// The worker thread that owns parkStands (checked in debug and sanitizer builds).
+extern ThreadOwner parkStandsOwner;
 extern ApfInfo parkApfInfo;
 // The park airport's stands come from a handmade learned file.
 extern bool handmadeAirport;
@@ -102,5 +106,6 @@ extern std::int32_t learnedUpdateCount;
 // Qf_real, Qf_soft of the park airport's stand data; -1 when unknown.
 extern std::pair<std::int32_t, std::int32_t> parkQuality;
 
-// Everything above back to its start values (a park airport closed; tests).
+// Everything above back to its start values (a park airport closed; tests); the next thread that
+// touches the stands becomes their owner.
 void gf_resetStandRecords();

@@ -225,6 +225,7 @@ OptAircraft lf_readOptAircraft(const pugi::xml_node& opt)
 
 void lf_readParkpos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin)
 {
+    parkStandsOwner.assertOwner();
     const double lat = parkpos.attribute("latitude").as_double(0.0);
     const double lon = parkpos.attribute("longitude").as_double(0.0);
     if (lat == 0.0 && lon == 0.0)

@@ -349,12 +349,15 @@ std::optional<ApfAirport> lf_decodeAirport(const ByteReader& file, std::uint64_t
     return std::move(work.airport);
 }
 
-// The airport records of one section, from its first record on.
+// The airport records of one section, from its first record on. Records already walked for an
+// earlier section end the walk: sections that share their records are read once, and a file of
+// many sections cannot make the work grow with the square of its size.
 void lf_walkSection(const ByteReader& file, std::uint64_t p, const std::string& bglPath, const AirportFilter& isKnown,
-                    std::vector<ApfAirport>& airports)
+                    std::vector<bool>& walked, std::vector<ApfAirport>& airports)
 {
     const std::uint64_t wordCount = file.size() / 4;
-    while (p < wordCount) {
+    while (p < wordCount && !walked[p]) {
+        walked[p] = true;
         const std::optional<RecordHead> head = lf_head(file, p * 4);
         if (!head)
             return;
@@ -451,6 +454,7 @@ std::vector<ApfAirport> gf_decodeBglAirports(const ByteReader& file, const std::
     if (*file.u32(4) != BGL_HEADER_BYTES || wordCount < 15)
         return airports;
     const std::uint64_t sections = *file.u32(20);
+    std::vector<bool> walked(static_cast<std::size_t>(wordCount), false);
     for (std::uint64_t i = 0; i < sections; ++i) {
         const std::uint64_t e = 14 + 5 * i;
         if (!file.has(e * 4, BGL_SECTION_ENTRY_BYTES))
@@ -462,7 +466,7 @@ std::vector<ApfAirport> gf_decodeBglAirports(const ByteReader& file, const std::
         const std::optional<std::uint32_t> firstRecord = file.u32((t + 2) * 4);
         if (!firstRecord)
             continue;
-        lf_walkSection(file, *firstRecord / 4, bglPath, isKnown, airports);
+        lf_walkSection(file, *firstRecord / 4, bglPath, isKnown, walked, airports);
     }
     return airports;
 }

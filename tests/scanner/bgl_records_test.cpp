@@ -253,6 +253,25 @@ TEST(BglPreCheck, OnlyFilesWithAnAirportSectionGetATask)
     bgl_test::writeBytes(dir / "huge.bgl", huge);
     EXPECT_FALSE(lf_bglHasAirportSection(dir / "huge.bgl"));
     EXPECT_NO_THROW(gf_decodeBglAirports(vald::ByteReader(huge.data(), huge.size()), "huge", knownEH));
+
+    // Thousands of section entries that all lead to the same records: the records are read once.
+    constexpr std::uint32_t sections = 5000;
+    const std::uint32_t table = 56 + 20 * sections;
+    std::vector<std::uint8_t> repeated(table + 16, 0);
+    bgl_test::putU32(repeated, 4, 56);
+    bgl_test::putU32(repeated, 20, sections);
+    for (std::uint32_t i = 0; i < sections; ++i) {
+        bgl_test::putU32(repeated, 56 + 20 * i, 3);
+        bgl_test::putU32(repeated, 56 + 20 * i + 4, 0x40000);
+        bgl_test::putU32(repeated, 56 + 20 * i + 12, table);
+    }
+    bgl_test::putU32(repeated, table + 8, table + 16);
+    for (int copy = 0; copy < 3; ++copy) {
+        const std::vector<std::uint8_t> record = bgl_test::airportRecord(Airport{});
+        repeated.insert(repeated.end(), record.begin(), record.end());
+    }
+    const std::vector<ApfAirport> once = gf_decodeBglAirports(vald::ByteReader(repeated.data(), repeated.size()), "r", knownEH);
+    EXPECT_EQ(once.size(), 3U);
 }
 
 TEST(ByteReader, ReadsOnlyWhatLiesInside)
