@@ -136,7 +136,8 @@ inline std::vector<std::uint8_t> airportRecord(const Airport& a)
     auto r = record(a.abKind ? 0xAB : 0x3C, headBytes + body.size());
     putU32(r, 20, static_cast<std::uint32_t>(a.altitudeMm));
     putU32(r, 40, packIdent(a.icao));
-    std::memcpy(r.data() + headBytes, body.data(), body.size());
+    if (!body.empty())
+        std::memcpy(r.data() + headBytes, body.data(), body.size());
     return r;
 }
 
