@@ -1,14 +1,316 @@
 #include "scanner/airport_scan.hpp"
 
-#include "foundation/log.hpp"
-#include "foundation/parameters.hpp"
+#include <algorithm>
+#include <cctype>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
-std::atomic<std::uint64_t> tbloFileCount{0};
+#include "foundation/constants.hpp"
+#include "foundation/files.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/parameter_controls.hpp"
+#include "foundation/parameters.hpp"
+#include "foundation/run_state.hpp"
+#include "foundation/status_sink.hpp"
+#include "foundation/text.hpp"
+#include "foundation/user_error.hpp"
+#include "foundation/xml_meta.hpp"
+#include "liveries/scan_workers.hpp"
+#include "platform/window_display.hpp"
+#include "refdata/airports.hpp"
+#include "scanner/addon_park_files.hpp"
+#include "scanner/airports_scan_log.hpp"
+#include "scanner/bgl_records.hpp"
+#include "scanner/scanner_hooks.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int USER_ERROR_STOCK_FOLDER = 42;
+constexpr int USER_ERROR_NO_FOLDER = 49;
+
+StringParameter* const AFOLDERS[] = {&afolder0, &afolder1, &afolder2, &afolder3, &afolder4,
+                                     &afolder5, &afolder6, &afolder7, &afolder8, &afolder9};
+
+// The tasks of one folder walk: each BGL file is one task, run by at most scanWorkerLimit
+// threads of this walk that take the files in walk order. A task holds its worker slot until it
+// ends; a failed task is recorded and reported in the scan log, and every thread is joined
+// before the folder's results are used.
+class FolderTasks {
+public:
+    FolderTasks() = default;
+    FolderTasks(const FolderTasks&) = delete;
+    FolderTasks& operator=(const FolderTasks&) = delete;
+    ~FolderTasks() { finish(); }
+
+    void add(fs::path file, ScanWorkerSlot slot)
+    {
+        bool idle = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.emplace_back(std::move(file), std::move(slot));
+            idle = waiting_ > 0;
+        }
+        if (idle)
+            work_.notify_one();
+        const auto limit = static_cast<std::size_t>(std::max(1, scanWorkerLimit.load()));
+        if (threads_.size() < limit)
+            threads_.emplace_back([this] { lf_run(); });
+    }
+
+    // Waits for every task, joins the threads and reports the failed files.
+    void finish()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        work_.notify_all();
+        for (std::thread& thread : threads_)
+            thread.join();
+        threads_.clear();
+        for (const auto& [file, message] : failures_)
+            gf_addToAirportsScanLog(vald::format("{} airports search skipped {}: {}", "===> ", file, message));
+        failures_.clear();
+    }
+
+private:
+    void lf_run()
+    {
+        while (true) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            ++waiting_;
+            work_.wait(lock, [this] { return closed_ || !queue_.empty(); });
+            --waiting_;
+            if (queue_.empty())
+                return;
+            auto [file, slot] = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            std::string failure;
+            try {
+                lf_processBGLfile(file);
+            } catch (const std::exception& e) {
+                failure = e.what();
+            } catch (...) {
+                failure = "unknown exception";
+            }
+            if (!failure.empty()) {
+                std::lock_guard<std::mutex> failed(mutex_);
+                failures_.emplace_back(gf_pathToUtf8(file), std::move(failure));
+            }
+        }  // the slot is given back here, whatever the task did
+    }
+
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::deque<std::pair<fs::path, ScanWorkerSlot>> queue_;  // guarded by mutex_
+    std::vector<std::pair<std::string, std::string>> failures_;  // guarded by mutex_
+    bool closed_ = false;  // guarded by mutex_
+    std::size_t waiting_ = 0;  // threads waiting for work; guarded by mutex_
+    std::vector<std::thread> threads_;  // the walking thread's own
+};
+
+void lf_repaint() { vald::gf_invalidateWindow(vald::COUNTS_BAND); }
+
+bool lf_stopPending() { return stopRequested.load() || userClosing.load(); }
+
+std::vector<std::string> lf_components(const std::string& path)
+{
+    std::vector<std::string> parts;
+    std::string part;
+    for (const char c : path + '/') {
+        if (c == '/' || c == '\\') {
+            if (!part.empty() && part != ".")
+                parts.push_back(part);
+            part.clear();
+        } else {
+            part += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return parts;
+}
+
+// Whether the walk should start a task for this entry.
+bool lf_wantsTask(const fs::directory_entry& entry, const std::string& text)
+{
+    std::error_code error;
+    if (!entry.is_regular_file(error) || !lf_isBglFile(gf_pathToUtf8(entry.path().extension())))
+        return false;
+    return text.find("statics") == std::string::npos && text.find("_heliports") == std::string::npos;
+}
+
+void lf_walkFolder(const fs::path& folder, FolderTasks& tasks)
+{
+    std::error_code error;
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+    if (error)
+        throw fs::filesystem_error("directory_iterator::directory_iterator", folder, error);
+    for (; it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (error)
+            throw fs::filesystem_error("recursive_directory_iterator::increment", folder, error);
+        const std::string text = gf_pathToUtf8(it->path());
+        if (lf_isInSimRoot(text)) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        if (!lf_wantsTask(*it, text))
+            continue;
+        if (lf_stopPending())
+            return;
+        std::optional<ScanWorkerSlot> slot = gf_waitForWorkerSlot();
+        if (!slot)
+            return;
+        tasks.add(it->path(), std::move(*slot));
+    }
+    if (error)
+        throw fs::filesystem_error("recursive_directory_iterator::increment", folder, error);
+}
+
+}  // namespace
+
+bool lf_isBglFile(const std::string& extension) { return extension == ".BGL" || extension == ".bgl"; }
+
+bool lf_isInSimRoot(const std::string& path)
+{
+    const std::vector<std::string> root = lf_components(SIM_INSTALL_PATH.value());
+    if (root.empty())
+        return false;
+    const std::vector<std::string> parts = lf_components(path);
+    return parts.size() >= root.size() && std::equal(root.begin(), root.end(), parts.begin());
+}
+
+void lf_processBGLfile(const fs::path& file)
+{
+    try {
+        // The cheap check of the section table runs here, on the task, not on the walk.
+        const std::optional<std::vector<std::uint8_t>> bytes = lf_readAirportBgl(file);
+        if (!bytes)
+            return;
+        std::vector<ApfAirport> airports =
+            gf_decodeBglAirports(vald::ByteReader(bytes->data(), bytes->size()), gf_pathToUtf8(file),
+                                 [](const std::string& icao) { return gf_isKnownAirport(icao); });
+        for (ApfAirport& airport : airports)
+            gf_makeAddonParkFile(airport);
+    } catch (const std::exception& e) {
+        gf_logWarn(vald::format("Exception in lf_processBGLfile: {}", e.what()));
+        throw;
+    }
+}
+
+void lf_scanAirportFolder(const fs::path& folder)
+{
+    const std::string folderText = gf_pathToUtf8(folder);
+    gf_addToAirportsScanLog(vald::format("Scanning for {} airports in {}", "addon ", folderText));
+    FolderTasks tasks;
+    try {
+        lf_walkFolder(folder, tasks);
+    } catch (const std::exception& e) {
+        gf_addToAirportsScanLog(
+            vald::format("{} airports search in folder {} aborted, cause: {}", "===> ", folderText, e.what()));
+    }
+    // Every task ends before its results are used and before the next folder.
+    tasks.finish();
+}
+
+void lf_scanAfolders(const std::vector<fs::path>& folders)
+{
+    for (const fs::path& folder : folders) {
+        if (folder.empty())
+            continue;
+        std::error_code error;
+        const fs::file_status status = fs::status(folder, error);
+        if (error && error != std::errc::no_such_file_or_directory)
+            throw fs::filesystem_error("status", folder, error);
+        const std::string text = gf_pathToUtf8(folder);
+        if (status.type() == fs::file_type::not_found)
+            gf_showStatus(text + " does not exist, skipped!", true);
+        else if (fs::is_directory(status)) {
+            if (!lf_isInSimRoot(text))
+                lf_scanAirportFolder(folder);
+        } else
+            gf_showStatus(text + " is not a folder name, skipped!", true);
+    }
+}
+
+std::vector<fs::path> lf_getAfolders()
+{
+    std::vector<fs::path> folders;
+    for (StringParameter* parameter : AFOLDERS) {
+        const std::string value = parameter->value();
+        if (value.empty())
+            continue;
+        if (lf_isInSimRoot(value))
+            throw vald::UserErrorException(
+                USER_ERROR_STOCK_FOLDER,
+                vald::format("parameter {} points to stock airports instead of add-on airports!", parameter->name()));
+        gf_log(vald::format("From parameter {}: {}", parameter->name(), value));
+        folders.push_back(gf_pathFromUtf8(value));
+    }
+    return folders;
+}
+
+bool lf_runAirportsScan(const std::vector<fs::path>& folders)
+{
+    gf_log(vald::format("The scan will search {} folder{}", folders.size(), folders.size() == 1 ? "" : "s"));
+    std::error_code error;
+    fs::remove(AIRPORTS_SCAN_LOG_PATH, error);
+    if (error)
+        gf_log("problems with removing previous files (maybe still open?): " + error.message());
+    airportsFound.store(false);
+    tbloFileCount.store(0);
+    gf_startAirportsScanLog();
+    lf_scanAfolders(folders);
+    fs::create_directories(OUTPUT_INFO_FOLDER, error);
+    gf_writeLines(gf_takeAirportsScanLog(), AIRPORTS_SCAN_LOG_PATH);
+    gf_log(gf_pathToUtf8(AIRPORTS_SCAN_LOG_PATH) + " written");
+    gf_clearStatus();
+    lf_prepareTblo(gf_collectXmlFiles());
+    if (airportsFound.load())
+        gf_log("Airports scan successful");
+    return airportsFound.load();
+}
 
 void gf_scanAirports()
 {
     if (!SCAN_AIRPORTS.value())
         return;
-    // SCAN_AIRPORTS stays on, so the scan runs at the first start that has it.
-    gf_log("The airport scan is not available yet");
+    gf_showStatus("Scanning for addon airports ...", false);
+    gf_log(vald::format("\n++++++++++++++++++++++++ airports scan {} starts +++++++++++++++++++++++++++++", "manual "));
+    std::error_code error;
+    const bool tbloExists = fs::exists(TBLO_FOLDER_PATH, error);
+    if (error)
+        throw fs::filesystem_error("exists", TBLO_FOLDER_PATH, error);
+    if (tbloExists)
+        gf_removeFilesFromDirectory(TBLO_FOLDER_PATH);
+    else
+        fs::create_directory(TBLO_FOLDER_PATH);
+    const std::vector<fs::path> folders = lf_getAfolders();
+    if (folders.empty()) {
+        const std::shared_ptr<const ScannerHooks> hooks = gf_scannerHooks();
+        hooks->openManual();
+        hooks->openParametersFolder();
+        throw vald::UserErrorException(
+            USER_ERROR_NO_FOLDER,
+            vald::format("Exit {} first!   Then set one or more afolder parameters to your add-on airports, see Manual 6.2",
+                         PROGRAM_ID));
+    }
+    // Every generated file is written for this simulator; set once, before any task runs.
+    gf_setMetaSimulatorName("P3D");
+    for (const fs::path& output : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER}) {
+        fs::create_directories(output, error);
+        gf_removeFilesFromDirectory(output);
+    }
+    if (!lf_runAirportsScan(folders))
+        gf_showStatus("Warning: Scan has not found any add-on airports", true);
+    gf_setBoolParamChecked(SCAN_AIRPORTS, false);
+    lf_repaint();
+    if (tbloFileCount.load() == 0)
+        fs::remove_all(TBLO_FOLDER_PATH, error);
+    lf_repaint();
+    gf_logAndFlush("-------------------------- airports scan ends    ----------------------------\n");
 }

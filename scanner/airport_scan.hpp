@@ -1,10 +1,29 @@
 #pragma once
 // The scan of the add-on airport scenery (the folders afolder0 to afolder9) for airports and
-// their parking spots, run on the worker thread during start-up when SCAN_AIRPORTS is on.
-#include <atomic>
-#include <cstdint>
+// their parking spots, run on the worker thread during start-up when SCAN_AIRPORTS is on. One
+// task per BGL file with an airport section, at most the shared worker limit at a time; every
+// task is joined before the scan's results are used, and one file's failure is logged in the
+// scan log without ending the scan of its folder.
+#include <filesystem>
+#include <string>
+#include <vector>
 
-// Files the airport scan placed in the tblo folder; the window shows its hint while not 0.
-extern std::atomic<std::uint64_t> tbloFileCount;
+#include "scanner/tblo_archive.hpp"
 
+// The scan; throws vald::UserErrorException 49 when no afolder is set and 42 when one lies in
+// the simulator's own scenery.
 void gf_scanAirports();
+
+std::vector<std::filesystem::path> lf_getAfolders();
+bool lf_runAirportsScan(const std::vector<std::filesystem::path>& folders);
+void lf_scanAfolders(const std::vector<std::filesystem::path>& folders);
+void lf_scanAirportFolder(const std::filesystem::path& folder);
+// The task body for one BGL file: decodes its airports and makes their park files. Logs and
+// rethrows what goes wrong.
+void lf_processBGLfile(const std::filesystem::path& file);
+
+// Exactly ".BGL" or ".bgl".
+bool lf_isBglFile(const std::string& extension);
+// Whether the path lies inside the simulator's root folder (SIM_INSTALL_PATH), compared by whole
+// path components ("\" and "/" both separate them, letter case ignored); an empty root holds nothing.
+bool lf_isInSimRoot(const std::string& path);

@@ -1,7 +1,5 @@
 #include "simlink/simconnect/recv.hpp"
 
-#include <cstring>
-
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 
@@ -11,17 +9,6 @@ namespace {
 
 constexpr std::uint32_t OPEN_NAME_BYTES = 256;
 constexpr std::uint32_t OBJECT_DATA_OFFSET = 40;
-
-template <typename T>
-std::optional<T> lf_read(const std::uint8_t* data, const MessageView& view, std::uint32_t offset)
-{
-    if (!view.has(offset, sizeof(T)))
-        return std::nullopt;
-    // Little-endian on the wire, as on every machine this runs on.
-    T value;
-    std::memcpy(&value, data + offset, sizeof(T));
-    return value;
-}
 
 // Nothing when the message does not reach end; warns once for the dropped message.
 bool lf_long(const MessageView& message, std::uint32_t end, const char* what)
@@ -34,41 +21,6 @@ bool lf_long(const MessageView& message, std::uint32_t end, const char* what)
 }
 
 }  // namespace
-
-std::optional<std::uint32_t> MessageView::u32(std::uint32_t offset) const
-{
-    return lf_read<std::uint32_t>(data_, *this, offset);
-}
-
-std::optional<std::int64_t> MessageView::i64(std::uint32_t offset) const
-{
-    return lf_read<std::int64_t>(data_, *this, offset);
-}
-
-std::optional<float> MessageView::f32(std::uint32_t offset) const
-{
-    return lf_read<float>(data_, *this, offset);
-}
-
-std::optional<double> MessageView::f64(std::uint32_t offset) const
-{
-    return lf_read<double>(data_, *this, offset);
-}
-
-std::optional<std::string> MessageView::text(std::uint32_t offset, std::uint32_t fieldSize) const
-{
-    if (!has(offset, fieldSize))
-        return std::nullopt;
-    const char* start = reinterpret_cast<const char*>(data_ + offset);
-    return std::string(start, strnlen(start, fieldSize));
-}
-
-std::optional<std::span<const std::uint8_t>> MessageView::bytesFrom(std::uint32_t offset) const
-{
-    if (offset > size_)
-        return std::nullopt;
-    return std::span<const std::uint8_t>(data_ + offset, size_ - offset);
-}
 
 std::optional<RecvException> gf_readException(const MessageView& message)
 {

@@ -1,6 +1,6 @@
 #pragma once
-// Reading the simulator's messages. Every field is read through MessageView, which checks it
-// against the message's size: a message too short for what its id promises gives nothing (and a
+// Reading the simulator's messages. Every field is read through MessageView (the foundation's
+// byte reader), which checks it against the message's size: a message too short for what its id promises gives nothing (and a
 // warning in the log) instead of reading past its end.
 //
 // Every message starts with u32 size, u32 version, u32 message id.
@@ -8,6 +8,8 @@
 #include <optional>
 #include <span>
 #include <string>
+
+#include "foundation/byte_reader.hpp"
 
 namespace vald::simconnect {
 
@@ -23,31 +25,12 @@ enum class RecvId : std::uint32_t {
     objectDataByType = 9,
 };
 
-class MessageView {
+// A received message: the byte reader with the message id (at byte 8).
+class MessageView : public vald::ByteReader {
 public:
-    MessageView(const std::uint8_t* data, std::uint32_t size) : data_(data), size_(data == nullptr ? 0 : size) {}
-
-    std::uint32_t size() const { return size_; }
-    // Whether bytes [offset, offset + count) lie inside the message.
-    bool has(std::uint32_t offset, std::uint32_t count) const
-    {
-        return offset <= size_ && count <= size_ - offset;
-    }
+    using ByteReader::ByteReader;
 
     std::optional<std::uint32_t> id() const { return u32(8); }
-    std::optional<std::uint32_t> u32(std::uint32_t offset) const;
-    std::optional<std::int64_t> i64(std::uint32_t offset) const;
-    std::optional<float> f32(std::uint32_t offset) const;
-    std::optional<double> f64(std::uint32_t offset) const;
-    // The terminated text of a field of fieldSize bytes (the field must lie inside the message;
-    // a text without terminator ends with the field).
-    std::optional<std::string> text(std::uint32_t offset, std::uint32_t fieldSize) const;
-    // The bytes from offset to the end of the message.
-    std::optional<std::span<const std::uint8_t>> bytesFrom(std::uint32_t offset) const;
-
-private:
-    const std::uint8_t* data_;
-    std::uint32_t size_;
 };
 
 struct RecvException {

@@ -1,0 +1,33 @@
+// libFuzzer target over the BGL airport reader: any bytes, read as a scenery file image, must be
+// decoded or refused without reading outside them.
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "foundation/byte_reader.hpp"
+#include "scanner/airports_scan_log.hpp"
+#include "scanner/bgl_records.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // The reader takes the file padded to whole words, as it reads it from disk.
+    std::vector<std::uint8_t> image(data, data + size);
+    image.resize((size + 3) / 4 * 4, 0);
+    try {
+        const std::vector<ApfAirport> airports =
+            gf_decodeBglAirports(vald::ByteReader(image.data(), image.size()), "fuzz.bgl",
+                                 [](const std::string& icao) { return icao.size() == 4; });
+        for (const ApfAirport& airport : airports)
+            for (const Stand& stand : airport.stands)
+                if (stand.id.empty() && stand.heli == 0)
+                    __builtin_trap();  // every stand has an id
+    } catch (const std::exception&) {
+        // Only a file shorter than two words is refused with an exception.
+        if (image.size() >= 8)
+            __builtin_trap();
+    }
+    gf_takeAirportsScanLog();
+    return 0;
+}

@@ -1,0 +1,168 @@
+#include "scanner/addon_park_files.hpp"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "foundation/constants.hpp"
+#include "foundation/format.hpp"
+#include "foundation/strings.hpp"
+#include "foundation/text.hpp"
+#include "parking/apf_file.hpp"
+#include "refdata/dbase.hpp"
+#include "scanner/airports_scan_log.hpp"
+#include "scanner/bgl_records.hpp"
+
+namespace fs = std::filesystem;
+
+std::atomic<bool> airportsFound{false};
+
+namespace {
+
+constexpr const char* SIMADDON = "simaddon";
+
+// One task at a time consults the reference data and writes a link file.
+std::mutex existingFileMutex;
+
+// Tasks of different BGL files may describe one airport: its files are written by one task at a
+// time, each write whole (a temporary file renamed over the target), the later one winning.
+std::mutex& lf_icaoMutex(const std::string& icao)
+{
+    static std::mutex mapMutex;
+    static std::map<std::string, std::unique_ptr<std::mutex>, std::less<>> perIcao;
+    std::lock_guard<std::mutex> lock(mapMutex);
+    std::unique_ptr<std::mutex>& entry = perIcao[icao];
+    if (!entry)
+        entry = std::make_unique<std::mutex>();
+    return *entry;
+}
+
+fs::path lf_outputFolder(const std::string& publisher)
+{
+    return publisher == SIMADDON ? MY_ORBX_FOLDER : MY_THIRDPARTY_FOLDER;
+}
+
+bool lf_writeLinkFile(const fs::path& folder, const std::string& icao, const std::string& archivedName)
+{
+    std::error_code error;
+    fs::create_directories(folder, error);
+    const fs::path target = folder / gf_pathFromUtf8(icao + ".txt");
+    fs::path temporary = target;
+    temporary += ".tmp";
+    std::lock_guard<std::mutex> lock(lf_icaoMutex(icao));
+    if (!gf_writeFile(archivedName, temporary, true)) {
+        fs::remove(temporary, error);
+        return false;
+    }
+    fs::rename(temporary, target, error);
+    return !error;
+}
+
+std::string lf_blanksAsPercent20(const std::string& text)
+{
+    std::string result;
+    for (char c : text)
+        result += c == ' ' ? std::string("%20") : std::string(1, c);
+    return result;
+}
+
+std::optional<std::string> lf_findThirdpartyArchive(const std::string& publisher, const std::string& icao,
+                                                    std::int32_t& archivedCount)
+{
+    for (const ThirdpartyRecord& record : thirdpartyRecords) {
+        if (record.publisher != publisher)
+            continue;
+        const gf_parsePrefixedNumber parse(publisher, icao, archivedCount);
+        if (std::any_of(record.airports.begin(), record.airports.end(), parse))
+            return "archive/thirdparty/" + lf_blanksAsPercent20(publisher) + "/" + icao + ".xml";
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string gf_publisherFromFileName(const std::string& path)
+{
+    if (gf_containsNoCase(path, "ORBX")) {
+        gf_addToAirportsScanLog(vald::format("from filename => publisher {}", SIMADDON));
+        return SIMADDON;
+    }
+    for (const std::vector<std::string>& group : publisherGroups)
+        for (const std::string& name : group)
+            if (gf_containsNoCase(path, name))
+                return group.front();
+    return std::string();
+}
+
+bool lf_findExistingParkFile(ApfAirport& airport, std::int32_t& archivedCount)
+{
+    std::lock_guard<std::mutex> lock(existingFileMutex);
+    archivedCount = 0;
+    airport.publisher = gf_publisherFromFileName(airport.bglPath);
+    if (airport.publisher.empty())
+        return false;
+    if (airport.publisher == SIMADDON) {
+        if (simaddonAirports.find(airport.icao) == simaddonAirports.end()) {
+            gf_addToAirportsScanLog(vald::format("{} does not exist as simaddon", airport.icao));
+            return false;
+        }
+        const std::string name = vald::format("archive/{}/{}.xml", SIMADDON, airport.icao);
+        if (!lf_writeLinkFile(MY_ORBX_FOLDER, airport.icao, name))
+            return false;
+        gf_addToAirportsScanLog(vald::format("{} airport {} linked to {}", SIMADDON, airport.icao, name));
+        airportsFound.store(true);
+        return true;
+    }
+    const std::optional<std::string> name = lf_findThirdpartyArchive(airport.publisher, airport.icao, archivedCount);
+    if (!name) {
+        gf_addToAirportsScanLog(vald::format("thirdparty {} {} does not exist", airport.publisher, airport.icao));
+        return false;
+    }
+    if (!lf_writeLinkFile(MY_THIRDPARTY_FOLDER, airport.icao, *name))
+        return false;
+    gf_addToAirportsScanLog(vald::format("thirdparty airport {} linked to {}", airport.icao, *name));
+    airportsFound.store(true);
+    return true;
+}
+
+void lf_generateParkFile(ApfAirport& airport)
+{
+    if (airport.stands.empty())
+        return;
+    const fs::path folder = lf_outputFolder(airport.publisher);
+    const std::size_t n = airport.stands.size();
+    const std::size_t h = gf_helipadCount(airport);
+    const std::string suffix =
+        h >= 1 ? vald::format(", of which {} helipad{}", h, h == 1 ? "" : "s") : std::string();
+    gf_addToAirportsScanLog(
+        vald::format("Generated {}: {} position{}{}", airport.icao + ".xml", n, n == 1 ? "" : "s", suffix));
+    std::sort(airport.stands.begin(), airport.stands.end(),
+              [](const Stand& a, const Stand& b) { return a.id < b.id; });
+    fs::create_directories(folder);
+    const fs::path path = folder / gf_pathFromUtf8(airport.icao + ".xml");
+    bool written = false;
+    {
+        std::lock_guard<std::mutex> lock(lf_icaoMutex(airport.icao));
+        written = gf_writeApf(airport, path, ApfWriteMode::generated);
+    }
+    if (!written)
+        gf_addToAirportsScanLog(vald::format("{}Generating {} did not succeed", "===> ", gf_pathToUtf8(path)));
+    else
+        airportsFound.store(true);
+}
+
+void gf_makeAddonParkFile(ApfAirport& airport)
+{
+    std::int32_t archived = 0;
+    const bool linked = lf_findExistingParkFile(airport, archived);
+    const auto n = static_cast<std::int64_t>(airport.stands.size());
+    const bool simaddon = airport.publisher == SIMADDON;
+    if (n > archived && !simaddon)
+        gf_addToAirportsScanLog(
+            vald::format("{}{} has {} parkpos while archived one has {}", "===> ", airport.icao, n, archived));
+    if (linked && (n <= archived || simaddon))
+        return;
+    lf_generateParkFile(airport);
+}

@@ -1,0 +1,141 @@
+#include "scanner/tblo_archive.hpp"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "foundation/constants.hpp"
+#include "foundation/files.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/parameters.hpp"
+#include "foundation/text.hpp"
+#include "platform/control_model.hpp"
+#include "platform/window_display.hpp"
+#include "platform/zip_archive.hpp"
+#include "refdata/airports.hpp"
+
+namespace fs = std::filesystem;
+
+std::atomic<std::uint64_t> tbloFileCount{0};
+
+namespace {
+
+void lf_setTbloCount(std::uint64_t count)
+{
+    tbloFileCount.store(count);
+    vald::gf_updateDisplay([count](vald::StatusDisplayValues& values) { values.tbloFileCount = count; },
+                           vald::COUNTS_BAND);
+}
+
+// Copies one generated file; drops it from my_thirdparty when a link to the archive stands beside it.
+void lf_copyToTblo(const std::string& name)
+{
+    const fs::path source = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".xml");
+    const fs::path target = TBLO_FOLDER_PATH / gf_pathFromUtf8(name + ".xml");
+    std::error_code error;
+    fs::copy_file(source, target, fs::copy_options::overwrite_existing, error);
+    if (error) {
+        gf_logWarn(vald::format("'{}' failed to copy '{}': {}", gf_pathToUtf8(source), gf_pathToUtf8(target),
+                                error.message()));
+        return;
+    }
+    gf_log(vald::format("{} copied to {}", name, gf_pathToUtf8(target)));
+    const fs::path link = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".txt");
+    const fs::file_status status = fs::status(link, error);
+    if (error && error != std::errc::no_such_file_or_directory) {
+        gf_logWarn(vald::format("exists({}) failed: {}", gf_pathToUtf8(link), error.message()));
+        return;
+    }
+    if (fs::exists(status) && !fs::remove(source, error) && error)
+        gf_logWarn(vald::format("remove({}) failed: {}", gf_pathToUtf8(source), error.message()));
+}
+
+}  // namespace
+
+std::optional<std::string> lf_readFileBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        return std::nullopt;
+    return std::move(bytes).str();
+}
+
+bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t added)
+{
+    const bool closed = archive.close();
+    std::error_code error;
+    const fs::file_status status = fs::status(zipPath, error);
+    const bool exists = fs::exists(status);
+    const std::uintmax_t size = fs::file_size(zipPath, error);
+    const std::int64_t shownSize = error ? -1 : static_cast<std::int64_t>(size);
+    gf_log(vald::format("[zip] Added {} files, ok_close={}, exists={}, size={} bytes", added, closed, exists, shownSize));
+    return exists && shownSize > 0;
+}
+
+bool lf_zipFolder(const fs::path& zipPath)
+{
+    std::error_code error;
+    if (!fs::is_directory(TBLO_FOLDER_PATH, error)) {
+        gf_log(vald::format("[zip] Not a directory: {}", gf_pathToUtf8(TBLO_FOLDER_PATH)));
+        return false;
+    }
+    if (zipPath.has_parent_path())
+        fs::create_directories(zipPath.parent_path(), error);
+    gf_log(vald::format("[zip] Target file: {}", gf_pathToUtf8(fs::absolute(zipPath, error))));
+    gf_log(vald::format("[zip] Source dir : {}", gf_pathToUtf8(fs::absolute(TBLO_FOLDER_PATH, error))));
+    if (fs::exists(zipPath, error)) {
+        gf_log(vald::format("[zip] Removing old zip {}", gf_pathToUtf8(zipPath)));
+        fs::remove(zipPath, error);
+    }
+    vald::ZipArchive archive(zipPath);
+    if (!archive.open(vald::ZipArchive::OpenMode::New)) {
+        gf_log("[zip] Could not open archive for writing");
+        return false;
+    }
+    std::size_t added = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(TBLO_FOLDER_PATH)) {
+        if (!entry.is_regular_file())
+            continue;
+        const std::string path = gf_pathToUtf8(entry.path());
+        const std::optional<std::string> bytes = lf_readFileBytes(entry.path());
+        if (!bytes) {
+            gf_log(vald::format("[zip] READ FAIL: {}", path));
+            continue;
+        }
+        const std::string name = gf_pathToUtf8(entry.path().filename());
+        gf_log(vald::format("[zip] Adding (data) {} -> {} ({} bytes)", path, name, bytes->size()));
+        if (!archive.addData(name, *bytes)) {
+            gf_log(vald::format("[zip] ERROR addData({})", name));
+            return lf_zipClose(archive, zipPath, added);
+        }
+        ++added;
+    }
+    return lf_zipClose(archive, zipPath, added);
+}
+
+void lf_prepareTblo(const std::vector<std::string>& names)
+{
+    if (names.empty())
+        return;
+    for (const std::string& name : names)
+        if (gf_isKnownAirport(name))
+            lf_copyToTblo(name);
+    const std::size_t n = gf_countFilesIn(TBLO_FOLDER_PATH);
+    if (n == 0) {
+        lf_setTbloCount(0);
+        gf_log("All your third party airports are recognised, no off line learning needed.");
+        return;
+    }
+    const fs::path zip = TBLO_FOLDER_PATH / TBLO_ZIP;
+    if (!lf_zipFolder(zip))
+        gf_logWarn("Zippen TBLO folder failed");
+    gf_removeXMLFilesFromDirectory();
+    lf_setTbloCount(n);
+    vald::gf_controls().setEnabled(BUTTON_TBLO.controlId(), true);
+    gf_log(vald::format("\n! Mail {} to {}\n", gf_pathToUtf8(zip), TBLO_MAIL_ADDRESS));
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The offline-learning archive: after a scan, the park-position files generated for airports of
+// other publishers are copied into the folder tblo and packed into tblo/tblo.zip, which the user
+// mails in so that those airports can be learned offline.
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vald {
+class ZipArchive;
+}
+
+// Files the scan placed in the tblo folder; the window shows its hint while not 0.
+extern std::atomic<std::uint64_t> tbloFileCount;
+
+// Where the archives are sent.
+inline constexpr const char* TBLO_MAIL_ADDRESS = "tblo@corvalen.example";
+
+// The step, on the names (airport codes) of the *.xml files of airports/my_thirdparty.
+void lf_prepareTblo(const std::vector<std::string>& names);
+// Packs the regular files of tblo into zipPath; true when the zip exists afterwards, not empty.
+bool lf_zipFolder(const std::filesystem::path& zipPath);
+bool lf_zipClose(vald::ZipArchive& archive, const std::filesystem::path& zipPath, std::size_t added);
+std::optional<std::string> lf_readFileBytes(const std::filesystem::path& path);

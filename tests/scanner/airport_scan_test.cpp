@@ -1,0 +1,211 @@
+// Whole scans of generated scenery folders: park files linked and generated per publisher, the
+// scan log, the offline-learning archive, and the folder and file failures a scan survives.
+#include "scanner/airport_scan.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "foundation/text.hpp"
+#include "foundation/user_error.hpp"
+#include "liveries/scan_workers.hpp"
+#include "refdata/airports.hpp"
+#include "refdata/dbase.hpp"
+#include "scanner/addon_park_files.hpp"
+#include "scanner/scanner_hooks.hpp"
+#include "tests/foundation/param_fixture.hpp"
+#include "tests/scanner/bgl_writer.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bgl_test::Airport airport(const std::string& icao, int parkings, int helipads = 0)
+{
+    bgl_test::Airport a;
+    a.icao = icao;
+    a.names = {icao + " field"};
+    for (int i = 1; i <= parkings; ++i) {
+        bgl_test::Parking p;
+        p.number = static_cast<std::uint32_t>(i);
+        p.lat = 52.0 + i * 0.0005;
+        a.parkings.push_back(p);
+    }
+    for (int i = 0; i < helipads; ++i)
+        a.helipads.push_back(bgl_test::Helipad{52.5 + i * 0.001, 4.5, 20.0F, 30.0F});
+    return a;
+}
+
+bool has(const std::vector<std::string>& lines, const std::string& part)
+{
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+}
+
+class AirportScanTest : public corv_test::ParamTest {
+protected:
+    AirportScanTest()
+    {
+        gf_resetAirports();
+        for (const char* code : {"EHAM", "EHBK", "EHEH", "EHGG", "EHRD", "EHTW"})
+            airportRecords.push_back(AirportRecord{code, "", 52.0, 4.0, 0.0, 0});
+        gf_clearDbaseTables();
+        simaddonAirports.insert("EHAM");
+        publisherGroups = {{"Some Pub", "somepub"}, {"Other"}};
+        thirdpartyRecords = {{"Some Pub", {"EHTW12", "EHRD40"}}};
+        gf_setScanWorkerLimit(2);
+        SIM_INSTALL_PATH.setValue(gf_pathToUtf8(fs::current_path() / "Sim5"));
+        addons_ = fs::current_path() / "Sim5 Addons";
+        afolder0.setValue(gf_pathToUtf8(addons_));
+        SCAN_AIRPORTS.setValue(true);
+    }
+    ~AirportScanTest() override
+    {
+        gf_resetAirports();
+        gf_clearDbaseTables();
+        gf_resetScannerHooks();
+    }
+    std::vector<std::string> scanLog() const { return corv_test::fileLines(AIRPORTS_SCAN_LOG_PATH); }
+
+    fs::path addons_;
+};
+
+TEST_F(AirportScanTest, AddonAirportsGetLinksOrGeneratedFilesAndUnknownOnesGoIntoTheArchive)
+{
+    bgl_test::writeBytes(addons_ / "Orbx" / "EHAM.BGL", bgl_test::bglFile({airport("EHAM", 3)}));
+    bgl_test::writeBytes(addons_ / "ORBX" / "EHBK.bgl", bgl_test::bglFile({airport("EHBK", 1)}, true));
+    bgl_test::writeBytes(addons_ / "somepub" / "scenery" / "EHRD.bgl", bgl_test::bglFile({airport("EHRD", 43, 2)}));
+    bgl_test::writeBytes(addons_ / "somepub" / "EHTW.bgl", bgl_test::bglFile({airport("EHTW", 10)}));
+    bgl_test::writeBytes(addons_ / "mine" / "EHGG.bgl", bgl_test::bglFile({airport("EHGG", 2, 1)}));
+    bgl_test::writeBytes(addons_ / "mine" / "EHEH.Bgl", bgl_test::bglFile({airport("EHEH", 2)}));
+    bgl_test::writeBytes(addons_ / "mine" / "_heliports" / "EHEH.bgl", bgl_test::bglFile({airport("EHEH", 2)}));
+    bgl_test::writeBytes(fs::current_path() / "Sim5" / "Scenery" / "EHEH.bgl", bgl_test::bglFile({airport("EHEH", 2)}));
+    afolder3.setValue(gf_pathToUtf8(addons_ / "mine"));  // scanned twice: the later write wins, whole
+    fs::create_directories(MY_ORBX_FOLDER);
+    corv_test::writeFile(MY_ORBX_FOLDER / "OLD.txt", "stale");
+    vald::gf_controls().create(BUTTON_TBLO.controlId(), vald::ControlKind::Button);
+    vald::gf_controls().setEnabled(BUTTON_TBLO.controlId(), false);
+
+    gf_scanAirports();
+
+    EXPECT_EQ(corv_test::readFile(MY_ORBX_FOLDER / "EHAM.txt"), "archive/simaddon/EHAM.xml\n");
+    EXPECT_FALSE(fs::exists(MY_ORBX_FOLDER / "EHAM.xml"));
+    EXPECT_FALSE(fs::exists(MY_ORBX_FOLDER / "OLD.txt"));
+    EXPECT_TRUE(fs::exists(MY_ORBX_FOLDER / "EHBK.xml"));  // simaddon, but not in the archive
+    EXPECT_EQ(corv_test::readFile(MY_THIRDPARTY_FOLDER / "EHRD.txt"), "archive/thirdparty/Some%20Pub/EHRD.xml\n");
+    EXPECT_EQ(corv_test::readFile(MY_THIRDPARTY_FOLDER / "EHTW.txt"), "archive/thirdparty/Some%20Pub/EHTW.xml\n");
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));  // 10 stands, the archive has 12
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHRD.xml"));  // moved into the archive, the link stays
+    EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHEH.xml"));
+
+    pugi::xml_document eheh;
+    ASSERT_TRUE(eheh.load_file((MY_THIRDPARTY_FOLDER / "EHGG.xml").c_str()));
+    EXPECT_STREQ(eheh.child("parkpositions").first_child().attribute("id").as_string(), "g1");
+    EXPECT_STREQ(eheh.child("meta").find_child_by_attribute("info", "name", "P3D").attribute("name").as_string(), "P3D");
+
+    // The two generated third-party files went into the offline-learning archive; tblo holds only it.
+    EXPECT_EQ(tbloFileCount.load(), 2U);
+    std::vector<std::string> inTblo;
+    for (const auto& entry : fs::directory_iterator(TBLO_FOLDER_PATH))
+        inTblo.push_back(entry.path().filename().string());
+    EXPECT_EQ(inTblo, std::vector<std::string>{"tblo.zip"});
+    EXPECT_TRUE(vald::gf_controls().enabled(BUTTON_TBLO.controlId()));
+
+    const std::vector<std::string> log = scanLog();
+    EXPECT_TRUE(has(log, "simaddon airport EHAM linked to archive/simaddon/EHAM.xml"));
+    EXPECT_TRUE(has(log, "from filename => publisher simaddon"));
+    EXPECT_TRUE(has(log, "EHBK does not exist as simaddon"));
+    EXPECT_TRUE(has(log, "Generated EHBK.xml: 1 position"));
+    EXPECT_TRUE(has(log, "===> EHRD has 45 parkpos while archived one has 40"));
+    EXPECT_TRUE(has(log, "Generated EHRD.xml: 45 positions, of which 2 helipads"));
+    EXPECT_TRUE(has(log, "Generated EHGG.xml: 3 positions, of which 1 helipad"));
+    EXPECT_FALSE(has(log, "EHGG.xml: 3 positions, of which 1 helipads"));
+    EXPECT_FALSE(has(log, "EHTW has"));
+    EXPECT_TRUE(has(log, "Scanning for addon  airports in ")) << ::testing::PrintToString(log);
+    EXPECT_FALSE(SCAN_AIRPORTS.value());
+    EXPECT_EQ(scanWorkerCount.load(), 0);
+}
+
+TEST_F(AirportScanTest, AFailingFileOrFolderIsLoggedAndTheScanGoesOn)
+{
+    // Generating into airports/my_ORBX fails for every ORBX airport: that folder is a file.
+    bgl_test::writeBytes(addons_ / "orbx_EHBK.bgl", bgl_test::bglFile({airport("EHBK", 2)}));
+    for (const char* code : {"EHGG", "EHEH", "EHRD"})
+        bgl_test::writeBytes(addons_ / (std::string(code) + ".bgl"), bgl_test::bglFile({airport(code, 2)}));
+    std::vector<std::uint8_t> damaged = bgl_test::bglFile({airport("EHTW", 3)});
+    damaged.resize(damaged.size() - 40);  // the parking list is cut short
+    bgl_test::writeBytes(addons_ / "EHTW.bgl", damaged);
+    fs::create_directories(AIRPORTS_FOLDER);
+    corv_test::writeFile(MY_ORBX_FOLDER, "a file where a folder belongs");
+    afolder1.setValue(gf_pathToUtf8(fs::current_path() / "nowhere"));
+    afolder2.setValue(gf_pathToUtf8(fs::current_path() / "Log.txt"));
+    gf_scanAirports();
+
+    for (const char* code : {"EHGG", "EHEH", "EHRD"})
+        EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / (std::string(code) + ".xml"))) << code;
+    pugi::xml_document ehtw;
+    ASSERT_TRUE(ehtw.load_file((MY_THIRDPARTY_FOLDER / "EHTW.xml").c_str()));
+    const std::vector<std::string> log = scanLog();
+    EXPECT_TRUE(has(log, "===>  airports search skipped ")) << ::testing::PrintToString(log);
+    EXPECT_TRUE(has(log, "orbx_EHBK.bgl"));
+    EXPECT_EQ(scanWorkerCount.load(), 0);
+    EXPECT_FALSE(SCAN_AIRPORTS.value());
+}
+
+TEST_F(AirportScanTest, FoldersThatCannotBeScannedEndTheRunWithTheirError)
+{
+    int opened = 0;
+    ScannerHooks hooks;
+    hooks.openManual = [&opened] { ++opened; };
+    hooks.openParametersFolder = [&opened] { ++opened; };
+    gf_setScannerHooks(hooks);
+    afolder0.setValue("");
+    try {
+        gf_scanAirports();
+        FAIL() << "no error without a folder";
+    } catch (const vald::UserErrorException& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("49: Exit Corv_P3D first!", 0), 0U) << e.what();
+    }
+    EXPECT_EQ(opened, 2);
+    EXPECT_TRUE(SCAN_AIRPORTS.value());
+
+    afolder4.setValue(gf_pathToUtf8(fs::current_path() / "SIM5" / "Scenery"));
+    try {
+        gf_scanAirports();
+        FAIL() << "no error for a stock folder";
+    } catch (const vald::UserErrorException& e) {
+        EXPECT_STREQ(e.what(), "42: parameter afolder4 points to stock airports instead of add-on airports!");
+    }
+}
+
+TEST_F(AirportScanTest, TasksOfOneAirportWriteItsFileWholeForTheSimulatorOfTheScan)
+{
+    gf_setScanWorkerLimit(4);
+    for (int i = 0; i < 12; ++i)
+        bgl_test::writeBytes(addons_ / ("copy" + std::to_string(i) + ".bgl"), bgl_test::bglFile({airport("EHGG", 20 + i)}));
+    gf_setMetaSimulatorName("MSFS");  // what another writer left behind
+    gf_scanAirports();
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file((MY_THIRDPARTY_FOLDER / "EHGG.xml").c_str()));
+    const auto stands = doc.child("parkpositions").children("parkpos");
+    EXPECT_GE(std::distance(stands.begin(), stands.end()), 20);
+    EXPECT_TRUE(doc.child("meta").find_child_by_attribute("info", "name", "P3D"));
+    for (const auto& entry : fs::directory_iterator(MY_THIRDPARTY_FOLDER))
+        EXPECT_EQ(entry.path().extension(), ".xml") << entry.path();
+}
+
+TEST(AirportScanPaths, SimRootIsComparedByWholeComponentsAndBglByExactExtension)
+{
+    SIM_INSTALL_PATH.setValue("D:\\Sim5");
+    EXPECT_TRUE(lf_isInSimRoot("D:\\Sim5"));
+    EXPECT_TRUE(lf_isInSimRoot("d:/sim5/Scenery/x.bgl"));
+    EXPECT_FALSE(lf_isInSimRoot("D:\\Sim5 Addons\\x.bgl"));
+    EXPECT_FALSE(lf_isInSimRoot("D:\\"));
+    SIM_INSTALL_PATH.setValue("");
+    EXPECT_FALSE(lf_isInSimRoot("D:\\Sim5"));
+    EXPECT_TRUE(lf_isBglFile(".BGL"));
+    EXPECT_TRUE(lf_isBglFile(".bgl"));
+    EXPECT_FALSE(lf_isBglFile(".Bgl"));
+}
+
+}  // namespace

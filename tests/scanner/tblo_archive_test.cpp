@@ -1,0 +1,88 @@
+// The offline-learning step on its own: what is copied, packed, removed and reported.
+#include "scanner/tblo_archive.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "foundation/constants.hpp"
+#include "platform/zip_archive.hpp"
+#include "refdata/airports.hpp"
+#include "tests/foundation/log_capture.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool logHas(const std::vector<std::string>& lines, const std::string& part)
+{
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+}
+
+class TbloTest : public ::testing::Test {
+protected:
+    TbloTest()
+    {
+        gf_resetAirports();
+        for (const char* code : {"EGLL", "EHAM", "EHRD"})
+            airportRecords.push_back(AirportRecord{code, "", 0.0, 0.0, 0.0, 0});
+        fs::create_directories(MY_THIRDPARTY_FOLDER);
+        fs::create_directories(TBLO_FOLDER_PATH);
+        tbloFileCount.store(99);
+    }
+    ~TbloTest() override { gf_resetAirports(); }
+    corv_test::LogCapture log_;  // the current directory is its folder
+};
+
+TEST_F(TbloTest, GeneratedFilesOfKnownAirportsArePackedAndLinkedOnesLeaveTheirFolder)
+{
+    corv_test::writeFile(MY_THIRDPARTY_FOLDER / "EGLL.xml", "<egll/>");
+    corv_test::writeFile(MY_THIRDPARTY_FOLDER / "EGLL.txt", "archive/thirdparty/X/EGLL.xml\n");
+    corv_test::writeFile(MY_THIRDPARTY_FOLDER / "EHAM.xml", "<eham/>");
+    corv_test::writeFile(MY_THIRDPARTY_FOLDER / "EHRD.xml", "<ehrd/>");
+    corv_test::writeFile(MY_THIRDPARTY_FOLDER / "KXYZ.xml", "<unknown/>");
+    corv_test::writeFile(TBLO_FOLDER_PATH / TBLO_ZIP, "an old archive");
+    lf_prepareTblo({"EGLL", "EHAM", "EHRD", "KXYZ"});
+
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EGLL.xml"));
+    EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EGLL.txt"));
+    EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHAM.xml"));
+    EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "KXYZ.xml"));
+    // Three copies and the old archive were counted; the copies are packed and then removed.
+    EXPECT_EQ(tbloFileCount.load(), 4U);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(TBLO_FOLDER_PATH))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"tblo.zip"});
+    vald::ZipArchive zip(TBLO_FOLDER_PATH / TBLO_ZIP);
+    ASSERT_TRUE(zip.open(vald::ZipArchive::OpenMode::ReadOnly));
+    std::vector<std::string> names;
+    for (const vald::ZipEntry& entry : zip.getEntries()) {
+        names.push_back(entry.name);
+        std::ostringstream content;
+        EXPECT_EQ(zip.readContent(entry, content), 0);
+        EXPECT_EQ(content.str(), "<" + std::string(entry.name == "EGLL.xml" ? "egll" : entry.name == "EHAM.xml" ? "eham" : "ehrd") + "/>");
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"EGLL.xml", "EHAM.xml", "EHRD.xml"}));
+    const std::vector<std::string> lines = log_.lines();
+    EXPECT_TRUE(logHas(lines, "EGLL copied to tblo/EGLL.xml"));
+    EXPECT_TRUE(logHas(lines, "[zip] Removing old zip tblo/tblo.zip"));
+    EXPECT_TRUE(logHas(lines, "[zip] Added 3 files, ok_close=true, exists=true, size="));
+    EXPECT_TRUE(logHas(lines, "! Mail tblo/tblo.zip to tblo@corvalen.example"));
+    EXPECT_FALSE(logHas(lines, "KXYZ"));
+}
+
+TEST_F(TbloTest, NothingToLearnIsSaidOnceAndAnEmptyListSaysNothing)
+{
+    corv_test::writeFile(MY_THIRDPARTY_FOLDER / "KXYZ.xml", "<unknown/>");
+    lf_prepareTblo({});
+    EXPECT_EQ(tbloFileCount.load(), 99U);
+    lf_prepareTblo({"KXYZ"});
+    EXPECT_EQ(tbloFileCount.load(), 0U);
+    EXPECT_TRUE(fs::is_empty(TBLO_FOLDER_PATH));
+    const std::vector<std::string> lines = log_.lines();
+    EXPECT_EQ(lines, (std::vector<std::string>{"All your third party airports are recognised, no off line learning needed."}));
+}
+
+}  // namespace
