@@ -30,6 +30,7 @@
 #include "refdata/airports.hpp"
 #include "refdata/self_update.hpp"
 #include "scanner/airport_scan.hpp"
+#include "scanner/scanner_hooks.hpp"
 #include "simlink/simlink_hooks.hpp"
 #include "traffic/traffic_hooks.hpp"
 
@@ -111,6 +112,7 @@ void lf_registerRunHooks()
         gf_registerEngineHooks();
         gf_registerParkingHooks();
         gf_registerLiveriesHooks();
+        gf_setScannerHooks({[] { gf_openManual(); }, [] { gf_openParametersFolder(); }});
         SimlinkHooks simlink;
         simlink.simNoLongerConnected = [] { gf_simNoLongerConnected(); };
         gf_setSimlinkHooks(std::move(simlink));

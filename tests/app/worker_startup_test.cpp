@@ -17,6 +17,7 @@
 #include "app/worker.hpp"
 #include "refdata/dbase.hpp"
 #include "tests/app/run_test_support.hpp"
+#include "tests/support/program_parameters.hpp"
 #include "tests/refdata/sealed_files.hpp"
 
 namespace corv_test {
@@ -66,6 +67,7 @@ protected:
         writeSealed((INPUT_FOLDER / AIRPORTS_ENC_NAME).string(), readFile(sourceDir() / "standins/data/airports.xml"));
         writeFile(LIVERIES_SCANNED_PATH, readFile(sourceDir() / "standins/data/LiveriesScanned.xml"));
         std::filesystem::create_directories(simulator_.path() / "Scenery");
+        writeScanFolderParameters(config_.path() / "Corv_P3D" / "parameters.xml", registry_.path() / "Addons");
         writeFile(registry_.path() / "registry.txt",
                   "HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5\\SetupPath=" +
                       simulator_.path().string() + "\n");

@@ -1,6 +1,7 @@
 #include "tests/e2e/program_folder.hpp"
 
 #include "tests/refdata/sealed_files.hpp"
+#include "tests/support/program_parameters.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace corv_test {
@@ -26,6 +27,8 @@ void prepareProgramFolder(const fs::path& folder, bool withDocs)
     fs::copy_file(data / "LiveriesScanned.xml", folder / "output" / "LiveriesScanned.xml",
                   fs::copy_options::overwrite_existing);
     fs::create_directories(folder / "P3Dv5" / "Scenery");
+    // The airport scan needs a folder of add-on scenery: an empty one here.
+    writeScanFolderParameters(folder / "config" / "Corv_P3D" / "parameters.xml", folder / "Addons");
     writeFile(folder / "registry.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5\\SetupPath=" +
                                            (folder / "P3Dv5").string() + "\n");
 }

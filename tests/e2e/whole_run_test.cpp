@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "tests/support/program_parameters.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/simulator_standin.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -49,6 +50,7 @@ public:
         chmod((root_ / "runtime").c_str(), 0700);
         fs::create_directories(root_ / "P3D v5" / "Scenery");
         writeFile(root_ / "license.txt", SERVICE_KEY + "\n");
+        writeScanFolderParameters(root_ / "config" / "Corv_P3D" / "parameters.xml", root_ / "Addons");
 
         simulator_ = std::make_unique<SimulatorStandin>(
             SimulatorSetup{root_ / "journal.jsonl", {"--setup-path", (root_ / "P3D v5").string()},
