@@ -236,6 +236,10 @@ std::string lf_downloadApf(const std::string& name, const fs::path& target)
     bool done = false;
     try {
         url = gf_downloadBase() + "P3D/" + name;
+        if (target.has_parent_path()) {
+            std::error_code ignored;
+            fs::create_directories(target.parent_path(), ignored);
+        }
         DownloadHandle handle;
         done = gf_downloadToFile(handle, url, target, false);
     } catch (const std::invalid_argument& e) {
