@@ -31,11 +31,14 @@ inline std::string apfXml(const std::map<std::string, std::string>& parameters, 
     return text + "</parameters>\n<parkpositions>\n" + parkpos + "</parkpositions>\n";
 }
 
-inline std::string parkpos(const std::string& id, double lat, double lon, double radiusM, const std::string& more = "")
+// A full <parkpos>; more are further attributes, inner its <opt> elements.
+inline std::string parkpos(const std::string& id, double lat, double lon, double radiusM, const std::string& more = "",
+                           const std::string& inner = "")
 {
-    return "<parkpos id=\"" + id + "\" latitude=\"" + std::to_string(lat) + "\" longitude=\"" + std::to_string(lon) +
-           "\" heading=\"90.0\" radius=\"" + std::to_string(radiusM) + "\" cargo=\"false\" ramp=\"false\"" + more +
-           "/>\n";
+    const std::string open = "<parkpos id=\"" + id + "\" latitude=\"" + std::to_string(lat) + "\" longitude=\"" +
+                             std::to_string(lon) + "\" heading=\"90.0\" radius=\"" + std::to_string(radiusM) +
+                             "\" cargo=\"false\" ramp=\"false\"" + more;
+    return inner.empty() ? open + "/>\n" : open + ">" + inner + "</parkpos>\n";
 }
 
 // Resets what the park code keeps between calls; the status lines are collected.
