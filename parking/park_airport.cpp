@@ -102,6 +102,9 @@ void lf_rememberStandOfUser()
     lf_writeMyParkAirports();
 }
 
+// Planned static aircraft not yet created. The parking planner does not plan any yet.
+std::size_t lf_plannedPositionsLeft() { return 0; }
+
 }  // namespace
 
 ParkAirportSnapshot gf_parkAirport()
@@ -157,8 +160,7 @@ void lf_startStaticCalculation()
 void lf_checkParkAirport(bool immediate)
 {
     parkAirportsOwner.assertOwner();
-    // No aircraft is ever planned yet, so a lock outlives its calculation by one step at most.
-    if (gf_parkControlsLocked()) {
+    if (gf_parkControlsLocked() && lf_plannedPositionsLeft() == 0) {
         gf_parkUnlockControls();
         gf_clearStatus();
         gf_staticParkedStats(true);
@@ -348,6 +350,8 @@ void lf_closeParkAirport()
         }
     }
     parkAirportOpen.store(false);
+    if (!INITIAL_LOAD_ONLY.value())
+        gf_parkEnableControl(BUTTON_NOW, false);
     rtTrafficWeek = 0;
     gf_parkEnableControl(BUTTON_FLUSH_STATIC, false);
     gf_parkEnableControl(parking_percentage, false);
