@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "app/closing.hpp"
+#include "app/commands.hpp"
 #include "app/data_startup.hpp"
 #include "app/edit_fields.hpp"
 #include "app/message_lines.hpp"
@@ -19,6 +20,7 @@
 #include "app/window_controls.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/flight_plans.hpp"
+#include "foundation/parameter_update.hpp"
 #include "foundation/parameters.hpp"
 #include "liveries/liveries_hooks.hpp"
 #include "liveries/livery_index.hpp"
@@ -26,6 +28,7 @@
 #include "liveries/scan_workers.hpp"
 #include "parking/park_airport.hpp"
 #include "parking/parking_hooks.hpp"
+#include "parking/parking_window.hpp"
 #include "platform/window_display.hpp"
 #include "refdata/airports.hpp"
 #include "refdata/self_update.hpp"
@@ -104,6 +107,31 @@ void lf_systemError()
 
 }  // namespace
 
+namespace {
+
+// What the park logic needs of the window's controls.
+void lf_registerParkingWindowHooks()
+{
+    ParkingWindowHooks hooks;
+    hooks.lockParkingControls = [] { gf_lockParkingControls(); };
+    hooks.unlockParkingControls = [] { gf_unlockParkingControls(); };
+    hooks.controlsLocked = [] { return controlsLocked.load(); };
+    hooks.enableParkOptionControls = [] { gf_enableParkOptionControls(); };
+    hooks.applyAutoRange = [](bool on) {
+        if (on) {
+            runStartRange.store(RANGE.value());
+            gf_autoRange();
+            return;
+        }
+        RANGE.setValue(runStartRange.load());
+        gf_setRangeNm(RANGE.value());
+    };
+    hooks.followInitialLoadOnly = [](bool on) { gf_setControlEnabled(BUTTON_NOW, !on); };
+    gf_setParkingWindowHooks(std::move(hooks));
+}
+
+}  // namespace
+
 void lf_registerRunHooks()
 {
     std::call_once(hooksRegistered, [] {
@@ -111,6 +139,7 @@ void lf_registerRunHooks()
         gf_registerSimlinkHooks();
         gf_registerEngineHooks();
         gf_registerParkingHooks();
+        lf_registerParkingWindowHooks();
         gf_registerLiveriesHooks();
         gf_setScannerHooks({[] { gf_openManual(); }, [] { gf_openParametersFolder(); }});
         SimlinkHooks simlink;
@@ -150,4 +179,6 @@ void lf_workerThread()
     }
     lf_flushRunLog();
     lf_closingDown();
+    // The next run's worker is a new thread: it takes over the park-airport list.
+    parkAirportsOwner.release();
 }

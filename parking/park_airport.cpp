@@ -1,39 +1,109 @@
 #include "parking/park_airport.hpp"
 
-#include <algorithm>
+#include <cmath>
+#include <exception>
 #include <mutex>
 
 #include "engine/removal.hpp"
-#include "platform/window_display.hpp"
+#include "engine/stand_records.hpp"
+#include "engine/static_neighbours.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/parameter_controls.hpp"
+#include "foundation/parameters.hpp"
+#include "foundation/status_sink.hpp"
+#include "foundation/time_slots.hpp"
+#include "parking/learned_file.hpp"
+#include "parking/park_file.hpp"
+#include "parking/parking_window.hpp"
+#include "simlink/sim_state.hpp"
+#include "simlink/user_stand.hpp"
+#include "traffic/service_client.hpp"
 
-std::list<ParkAirport> parkAirports;
+std::string parkIcao;
+AirportRecord parkAirportRecord;
+bool softLearningAllowed = false;
 std::atomic<bool> parkAirportOpen{false};
+std::atomic<bool> parkingBusy{false};
 std::atomic<std::int32_t> parkingCountdownMinutes{20};
 std::atomic<std::int32_t> maxLiveSelection{0};
 
 namespace {
 
-constexpr double NO_STAND_DISTANCE_NM = 100.0;
+constexpr double MOVED_DEG = 1e-8;
+constexpr std::int32_t PARKING_PERIOD_MINUTES = 20;
+constexpr std::int32_t QF_SOFT_LEARNING = 45;
+constexpr std::size_t FEW_STANDS = 20;
 
 std::mutex parkAirportMutex;
 ParkAirportSnapshot parkAirport;  // guarded by parkAirportMutex
 std::string reservedStand;        // guarded by parkAirportMutex
 
-void lf_closeParkAirport()
+// Worker thread.
+bool rebuildRequested = false;
+LatLon lastUserPosition{0.0, 0.0};
+std::string lastAirportWithoutSource;
+
+void lf_setReservedStand(const std::string& stand)
 {
-    lf_forgetParkAirport();
-    parkAirportOpen.store(false);
-    vald::gf_updateDisplay(
-        [](vald::StatusDisplayValues& values) {
-            values.parkAirportSet = false;
-            values.parkAirportOpen = false;
-            values.parkFileRead = false;
-            values.parkName.clear();
-            values.parkPublisher.clear();
-            values.learnedUpdates = 0;
-        },
-        vald::LIVE_STATUS_BAND);
+    std::lock_guard<std::mutex> lock(parkAirportMutex);
+    reservedStand = stand;
 }
+
+Stand* lf_findParkStand(const std::string& id)
+{
+    for (Stand& stand : parkStands)
+        if (stand.id == id)
+            return &stand;
+    return nullptr;
+}
+
+bool lf_firstIsParkAirport() { return !parkAirports.empty() && !parkIcao.empty() && parkAirports.front().icao == parkIcao; }
+
+LatLon lf_firstPosition() { return LatLon{parkAirports.front().lat, parkAirports.front().lon}; }
+
+double lf_heightAboveGround() { return gf_userSnapshot().altAboveGround; }
+
+bool lf_inSight(double distanceNm)
+{
+    return distanceNm <= static_cast<double>(AIRP_RANGE.value()) &&
+           lf_heightAboveGround() <= static_cast<double>(AIRP_HEIGHT.value());
+}
+
+void lf_updateDistances(const LatLon& user)
+{
+    const bool moved = std::fabs(user.lat - lastUserPosition.lat) >= MOVED_DEG ||
+                       std::fabs(user.lon - lastUserPosition.lon) >= MOVED_DEG;
+    if (moved) {
+        lastUserPosition = user;
+        if (DESTINATION.value().empty()) {
+            for (ParkAirport& airport : parkAirports)
+                airport.distance = gf_distanceNm(user, LatLon{airport.lat, airport.lon});
+            parkAirports.sort([](const ParkAirport& a, const ParkAirport& b) { return a.distance < b.distance; });
+            return;
+        }
+    }
+    parkAirports.front().distance = gf_distanceNm(user, lf_firstPosition());
+}
+
+// The user's stand at the park airport goes first into the list and the file.
+void lf_rememberStandOfUser()
+{
+    if (!userOnGroundKnown.load())
+        return;
+    const std::string name = gf_userStandName();
+    if (lf_firstIsParkAirport()) {
+        if (name.empty() || name == parkAirports.front().stand)
+            return;
+        parkAirports.front().stand = name;
+    } else {
+        parkAirports.push_front({parkIcao, name, parkAirportRecord.lat, parkAirportRecord.lon, 0.0});
+    }
+    lf_writeMyParkAirports();
+}
+
+// Planned static aircraft not yet created. The parking planner does not plan any yet.
+std::size_t lf_plannedPositionsLeft() { return 0; }
 
 }  // namespace
 
@@ -57,50 +127,264 @@ std::string gf_reservedStandName()
 
 void lf_forgetParkAirport()
 {
+    parkIcao.clear();
+    parkAirportRecord = AirportRecord{};
     std::lock_guard<std::mutex> lock(parkAirportMutex);
     parkAirport = ParkAirportSnapshot{};
     reservedStand.clear();
 }
 
-// Reading airports/my_park_airports.txt and the park-position files comes with the stand logic;
-// until then the list stays empty, so no park airport is ever chosen and no static aircraft
-// parked, and the run goes on with live traffic alone.
-bool lf_readMyParkAirports()
+bool lf_setParkAirport(const std::string& icao)
 {
-    parkAirports.clear();
+    const AirportRecord* airport = gf_findAirport(icao);
+    if (airport == nullptr)
+        return false;
+    parkAirportRecord = *airport;
+    parkIcao = airport->code;
+    {
+        std::lock_guard<std::mutex> lock(parkAirportMutex);
+        parkAirport = ParkAirportSnapshot{airport->code, airport->position(), airport->alt};
+    }
+    gf_log(vald::format("\nThe park airport is {}", gf_airportLabel(*airport)));
+    lf_publishParkBand();
     return true;
 }
 
-void lf_checkParkAirport(bool) {}
+void lf_startStaticCalculation()
+{
+    gf_parkLockControls();
+    parkingBusy.store(true);
+    gf_showStatus("Calculating static parked aircraft ...", false);
+}
 
-void lf_adjustParking(bool) {}
+void lf_checkParkAirport(bool immediate)
+{
+    parkAirportsOwner.assertOwner();
+    if (gf_parkControlsLocked() && lf_plannedPositionsLeft() == 0) {
+        gf_parkUnlockControls();
+        gf_clearStatus();
+        gf_staticParkedStats(true);
+        lf_parkedStats(true);
+    }
+    if (rebuildRequested) {
+        gf_clearStatus();
+        rebuildRequested = false;
+        lf_rebuildParkedTraffic();
+        return;
+    }
+    const UserAircraftSnapshot snapshot = gf_userSnapshot();
+    if (!gf_userPositionKnown(snapshot))
+        return;
+    const LatLon user{snapshot.latitude, snapshot.longitude};
+    if (!parkAirports.empty())
+        lf_updateDistances(user);
+    if (!parkIcao.empty())
+        lf_checkInSight(user);
+    else
+        lf_checkUserOnGround(user, immediate);
+}
+
+void lf_checkUserOnGround(const LatLon& user, bool immediate)
+{
+    if (!userOnGround.load()) {
+        gf_parkEnableControl(DESTINATION, true);
+        if (parkAirports.empty())
+            return;
+        const double d = gf_distanceNm(user, lf_firstPosition());
+        if (!lf_inSight(d) || !lf_setParkAirport(parkAirports.front().icao))
+            return;
+        gf_showStatus(vald::format("{} in sight at {:.1F} nm", parkIcao, d), true);
+        rebuildRequested = true;
+        lf_startStaticCalculation();
+        return;
+    }
+    const AirportRecord* closest = gf_closestAirport(user);
+    if (closest == nullptr) {
+        gf_showStatus("User aircraft on the ground, no RT supported airport in sight", true);
+        return;
+    }
+    const std::string icao = closest->code;
+    if (!gf_hasParkSource(icao)) {
+        // Said once per airport: the user may wait here for a long time.
+        const bool first = icao != lastAirportWithoutSource;
+        lastAirportWithoutSource = icao;
+        gf_showStatus(vald::format("User aircraft on the ground at {}, no airport file found", icao), first);
+        return;
+    }
+    lastAirportWithoutSource.clear();
+    gf_log(vald::format("User aircraft on the ground at {}", icao));
+    if (!lf_setParkAirport(icao))
+        return;
+    if (immediate) {
+        rebuildRequested = false;
+        lf_rebuildParkedTraffic();
+    } else {
+        rebuildRequested = true;
+        lf_startStaticCalculation();
+    }
+}
+
+void lf_checkInSight(const LatLon& user)
+{
+    if (userOnGround.load())
+        return;
+    const double d0 = gf_distanceNm(user, parkAirportRecord.position());
+    const std::string label = gf_airportLabel(parkAirportRecord);
+    if (!lf_inSight(d0)) {
+        gf_log(vald::format("\n{} {} is out of sight ({:.1F} nm), parked aircraft will be removed", gf_clockText(),
+                            label, d0));
+        lf_resetParkAirport();
+        return;
+    }
+    if (parkAirports.empty() || lf_firstIsParkAirport())
+        return;
+    const double d1 = gf_distanceNm(user, lf_firstPosition());
+    if (lf_inSight(d1) && !(d0 < d1)) {
+        gf_log(vald::format("\n{} {} is in sight ({:.1F} nm), parked aircraft at {} will be removed first",
+                            gf_clockText(), parkAirports.front().icao, d1, label));
+        lf_resetParkAirport();
+    }
+}
+
+bool lf_checkReservedStand(bool apply, std::string& message)
+{
+    parkAirportsOwner.assertOwner();
+    if (!lf_readMyParkAirports())
+        return false;
+    const std::string old = gf_reservedStandName();
+    if (apply && userOnGroundKnown.load() && !gf_parkControlsLocked() && lf_firstIsParkAirport() &&
+        gf_userStandName().empty() && !parkAirports.front().stand.empty() && parkAirports.front().stand != old) {
+        const std::string stand = parkAirports.front().stand;
+        message = vald::format("reserved stand changed from '{}' to '{}'", old, stand);
+        if (Stand* previous = old.empty() ? nullptr : lf_findParkStand(old))
+            previous->reserved = 0;
+        lf_setReservedStand(stand);
+        lf_clearReservedStand();
+        if (Stand* now = lf_findParkStand(stand))
+            now->reserved = 1;
+        lf_publishParkBand();
+    }
+    if (message.empty())
+        message = "park airports and stands are okay";
+    return true;
+}
+
+void lf_rememberUserStand(const std::string& stand)
+{
+    parkAirportsOwner.assertOwner();
+    if (stand.empty() || !lf_firstIsParkAirport() || parkAirports.front().stand == stand)
+        return;
+    parkAirports.front().stand = stand;
+    lf_writeMyParkAirports();
+}
+
+std::string lf_readParkedFile()
+{
+    parkAirportsOwner.assertOwner();
+    parkStands.clear();
+    const std::string name = gf_locateApf(parkIcao);
+    if (name.empty())
+        return vald::format("{} {} not found", "lf_readParkedFile", parkIcao);
+    parkApfInfo = ApfInfo{};
+    const std::string error = gf_readApf(name, parkApfInfo, parkQuality);
+    if (error.empty()) {
+        softLearningAllowed = parkQuality.first < QF_SOFT_LEARNING || parkStands.size() < FEW_STANDS;
+        if (!softLearningAllowed && LEARN_SOFT.value())
+            gf_parkSetCheckBox(LEARN_SOFT, false);
+        gf_parkEnableControl(LEARN_SOFT, softLearningAllowed);
+        lf_rememberStandOfUser();
+        parkStands.shrink_to_fit();
+        const bool listed = lf_firstIsParkAirport() && !parkAirports.front().stand.empty();
+        Stand* reserved = listed ? lf_findParkStand(parkAirports.front().stand) : nullptr;
+        lf_setReservedStand(reserved != nullptr ? reserved->id : std::string());
+    }
+    learnedUpdateCount = 0;
+    lf_publishParkBand();
+    return error;
+}
+
+void lf_rebuildParkedTraffic()
+{
+    std::string error;
+    try {
+        error = lf_readParkedFile();
+    } catch (const std::exception& e) {
+        // A park file the user must mend (a repeated stand, no altitude) closes this airport only.
+        error = e.what();
+    }
+    if (!error.empty()) {
+        gf_parkUnlockControls();
+        gf_showStatus(error, true);
+        lf_closeParkAirport();
+    } else {
+        parkingCountdownMinutes.store(PARKING_PERIOD_MINUTES);
+        lf_buildParkPositions();
+    }
+    gf_parkEnableControl(DESTINATION, true);
+}
+
+// The stands are ready; the plan of parked aircraft from the service's parked traffic and the
+// learned week comes with the parking planner. Until then nothing is planned.
+void lf_buildParkPositions()
+{
+    parkingBusy.store(false);
+    for (Stand& stand : parkStands) {
+        stand.planned = 0;
+        stand.blocked = 0;
+        stand.reserved = 0;
+    }
+    const std::string reserved = gf_reservedStandName();
+    if (Stand* stand = reserved.empty() ? nullptr : lf_findParkStand(reserved))
+        stand->reserved = 1;
+    gf_log("no parking positions found");
+    gf_parkUnlockControls();
+}
+
+void lf_closeParkAirport()
+{
+    if (parkAirportOpen.load()) {
+        try {
+            lf_saveLearnedApf();
+        } catch (const std::exception& e) {
+            gf_showStatus(vald::format("Learned stands of {} not saved: {}", parkIcao, e.what()), true);
+        }
+    }
+    parkAirportOpen.store(false);
+    if (!INITIAL_LOAD_ONLY.value())
+        gf_parkEnableControl(BUTTON_NOW, false);
+    rtTrafficWeek = 0;
+    gf_parkEnableControl(BUTTON_FLUSH_STATIC, false);
+    gf_parkEnableControl(parking_percentage, false);
+    trafficReader.setParkElevationFt(std::nullopt);
+    lf_forgetParkAirport();
+    gf_resetStandRecords();
+    lf_publishParkBand();
+}
 
 void lf_resetParkAirport()
 {
     lf_sweepStaticAircraft();
     lf_closeParkAirport();
-}
-
-bool lf_checkReservedStand(bool, std::string&)
-{
-    lf_readMyParkAirports();
-    return false;
-}
-
-void lf_addMyParkAirport(const std::string& icao, const LatLon& position)
-{
-    const auto present =
-        std::find_if(parkAirports.begin(), parkAirports.end(), [&icao](const ParkAirport& p) { return p.icao == icao; });
-    ParkAirport entry{icao, std::string(), position.lat, position.lon, 0.0};
-    if (present != parkAirports.end()) {
-        entry = *present;
-        parkAirports.erase(present);
+    const std::int32_t chosen = maxLiveSelection.load();
+    if (MAX_LIVE_SEL.value() != chosen) {
+        MAX_LIVE_SEL.setValue(chosen);
+        gf_setIntParamText(MAX_LIVE_SEL);
+        lf_limitLiveCount();
     }
-    parkAirports.push_front(std::move(entry));
 }
 
-double gf_readDestApfForClosestStand(const AirportRecord&, const LatLon&, std::string& standId)
+void lf_adjustParking(bool) {}
+
+void gf_resetParkAirportForTest()
 {
-    standId.clear();
-    return NO_STAND_DISTANCE_NM;
+    lf_forgetParkAirport();
+    parkAirportOpen.store(false);
+    parkingBusy.store(false);
+    rebuildRequested = false;
+    lastUserPosition = LatLon{0.0, 0.0};
+    lastAirportWithoutSource.clear();
+    softLearningAllowed = false;
+    parkAirports.clear();
+    parkAirportsOwner.release();
+    gf_resetStandRecords();
 }

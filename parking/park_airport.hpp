@@ -1,30 +1,27 @@
 #pragma once
-// The park airport: the one airport near the user whose stands get static parked aircraft, the
-// list of candidate park airports, and the values of the park airport that other threads read.
-// The park airport is chosen and changed on the worker thread; the readers and the window read
+// The park airport: the one airport near the user whose stands get static parked aircraft. It is
+// chosen, replaced and dropped once a second on the worker thread as the user moves; choosing
+// one requests the rebuild of its stands and planned aircraft. The readers and the window read
 // it through copies taken under its lock.
 #include <atomic>
 #include <cstdint>
-#include <list>
 #include <string>
 
 #include "foundation/geodesy.hpp"
+#include "parking/park_airport_list.hpp"
 #include "refdata/airports.hpp"
 #include "traffic/traffic_hooks.hpp"
 
-// One candidate park airport (airports/my_park_airports.txt, airports/my_thirdparty).
-struct ParkAirport {
-    std::string icao;        // as written in the file
-    std::string stand;       // the user's reserved stand there; empty when none
-    double lat = 0.0;        // degrees, from the airports table
-    double lon = 0.0;
-    double distance = 0.0;   // nautical miles from the user; 0 until computed
-};
-// Worker thread only.
-extern std::list<ParkAirport> parkAirports;
+// Worker thread: the park airport's code (empty when none) and its record from the airports table.
+extern std::string parkIcao;
+extern AirportRecord parkAirportRecord;
+// Soft stand learning is offered at the park airport.
+extern bool softLearningAllowed;
 
-// A park airport's park-position file is loaded.
+// A park airport's park-position file is loaded (its parked traffic is active).
 extern std::atomic<bool> parkAirportOpen;
+// A parking calculation is under way: the traffic reader keeps the live flights it sees meanwhile.
+extern std::atomic<bool> parkingBusy;
 // Minutes to the next periodic static-parking update.
 extern std::atomic<std::int32_t> parkingCountdownMinutes;
 // MAX_LIVE_SEL as the user chose it, kept while a park airport may lower it.
@@ -36,22 +33,33 @@ std::string gf_parkAirportIcao();
 // The user's reserved stand at the park airport; empty when none.
 std::string gf_reservedStandName();
 
-// Rebuilds the park-airport list; true when the park airports and their stands are in order.
-bool lf_readMyParkAirports();
+// Makes the airport the park airport; false when it is not in the airports table.
+bool lf_setParkAirport(const std::string& icao);
 // The per-second choice of the park airport (immediate at the run start).
 void lf_checkParkAirport(bool immediate);
-// The periodic static-parking adjustment.
-void lf_adjustParking(bool force);
+void lf_checkUserOnGround(const LatLon& user, bool immediate);
+void lf_checkInSight(const LatLon& user);
+// Locks the parking controls and marks a parking calculation as under way.
+void lf_startStaticCalculation();
+// Re-reads the park airports and applies a changed reserved stand; false (message untouched)
+// when the file named an unknown airport.
+bool lf_checkReservedStand(bool apply, std::string& message);
+// The simulator link found the user standing still at this stand of the park airport.
+void lf_rememberUserStand(const std::string& stand);
+
+// Reads the park airport's stands; empty on success, else the error text.
+std::string lf_readParkedFile();
+// Reads the stands and plans the parked aircraft, or closes the park airport when that fails.
+void lf_rebuildParkedTraffic();
+void lf_buildParkPositions();
+// Saves what was learned and forgets the park airport and its stands.
+void lf_closeParkAirport();
 // Every static aircraft leaves and the park airport is closed.
 void lf_resetParkAirport();
-// Re-reads the park airports and applies a changed reserved stand; true when message is to be
-// shown.
-bool lf_checkReservedStand(bool apply, std::string& message);
-// Puts an airport (a new destination) first in the park-airport list, adding it when absent.
-void lf_addMyParkAirport(const std::string& icao, const LatLon& position);
-// Distance in nm from position to the nearest stand of the airport's park-position file, with
-// that stand's id; 100.0 when the airport has no usable park file.
-double gf_readDestApfForClosestStand(const AirportRecord& airport, const LatLon& position, std::string& standId);
+// The periodic static-parking adjustment.
+void lf_adjustParking(bool force);
 
 // Forgets the park airport (code, position, elevation, reserved stand) without touching aircraft.
 void lf_forgetParkAirport();
+// Test only: no park airport, no rebuild requested, no remembered user position.
+void gf_resetParkAirportForTest();

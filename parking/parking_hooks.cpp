@@ -2,7 +2,9 @@
 
 #include "engine/engine_hooks.hpp"
 #include "parking/park_airport.hpp"
+#include "parking/park_file.hpp"
 #include "refdata/airports.hpp"
+#include "simlink/simlink_hooks.hpp"
 #include "traffic/traffic_hooks.hpp"
 
 void gf_registerParkingHooks()
@@ -12,9 +14,15 @@ void gf_registerParkingHooks()
     traffic.reservedStandName = &gf_reservedStandName;
     gf_registerTrafficHooks(std::move(traffic));
 
-    gf_setClosestStandQuery(&gf_readDestApfForClosestStand);
+    gf_setClosestStandQuery([](const AirportRecord& airport, const LatLon& position, std::string& standId) {
+        return gf_readDestApfForClosestStand(airport.code, position, standId);
+    });
 
     EngineHooks engine;
     engine.forgetParkAirport = &lf_forgetParkAirport;
     gf_setEngineHooks(std::move(engine));
+
+    SimlinkHooks simlink;
+    simlink.rememberUserStand = &lf_rememberUserStand;
+    gf_setSimlinkHooks(std::move(simlink));
 }

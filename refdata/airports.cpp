@@ -12,6 +12,7 @@
 #include "foundation/geodesy.hpp"
 #include "foundation/log.hpp"
 #include "foundation/user_error.hpp"
+#include "refdata/airports_index.hpp"
 #include "refdata/decrypt.hpp"
 
 std::vector<AirportRecord> airportRecords;
@@ -106,6 +107,7 @@ bool gf_readAirports()
     }
     gf_removeFileWarn(plain);
     airportRecords.shrink_to_fit();
+    lf_indexAirports();
     airportsRead = true;
     return !airportRecords.empty();
 }
@@ -119,19 +121,25 @@ const AirportRecord* gf_findAirport(const std::string& code)
 
 bool gf_isKnownAirport(const std::string& code) { return gf_findAirport(code) != nullptr; }
 
-const AirportRecord* gf_closestAirport(const LatLon& position)
+namespace {
+
+// The nearest airport within range in table order, and the airport that was nearest before it;
+// visit hands every candidate's table position to the step, ascending.
+template <typename Visit>
+const AirportRecord* lf_closestOf(const LatLon& position, Visit visit)
 {
     const AirportRecord* best = nullptr;
     const AirportRecord* neighbour = nullptr;
     double bestDistance = NO_STAND_NM;
-    for (const AirportRecord& airport : airportRecords) {
+    visit([&](std::size_t i) {
+        const AirportRecord& airport = airportRecords[i];
         const double d = gf_distanceNm(position, airport.position());
         if (d <= IN_RANGE_NM && d < bestDistance) {
             neighbour = best;
             best = &airport;
             bestDistance = d;
         }
-    }
+    });
     if (best == nullptr || neighbour == nullptr)
         return best;
 
@@ -147,6 +155,31 @@ const AirportRecord* gf_closestAirport(const LatLon& position)
     return neighbour;
 }
 
+}  // namespace
+
+const AirportRecord* gf_closestAirportByScan(const LatLon& position)
+{
+    return lf_closestOf(position, [](const auto& step) {
+        for (std::size_t i = 0; i < airportRecords.size(); ++i)
+            step(i);
+    });
+}
+
+const AirportRecord* gf_closestAirport(const LatLon& position)
+{
+    // Only airports within range change the answer, and the index lists every one of them in
+    // table order, so the answer is the scan's.
+    thread_local std::vector<std::size_t> candidates;
+    if (!lf_airportsNear(position, IN_RANGE_NM, candidates))
+        return gf_closestAirportByScan(position);
+    return lf_closestOf(position, [](const auto& step) {
+        for (const std::size_t i : candidates)
+            step(i);
+    });
+}
+
+void gf_buildAirportIndex() { lf_indexAirports(); }
+
 std::string gf_airportLabel(const AirportRecord& airport)
 {
     std::string label = airport.code.empty() ? std::string("?") : airport.code;
@@ -161,5 +194,6 @@ void gf_resetAirports()
 {
     airportRecords.clear();
     airportRecords.shrink_to_fit();
+    lf_clearAirportIndex();
     airportsRead = false;
 }

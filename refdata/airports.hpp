@@ -32,6 +32,13 @@ bool gf_isKnownAirport(const std::string& code);
 // The airport that position belongs to: the nearest within 5 nm, unless the airport that was
 // nearest before it in the scan has a stand closer to the position. nullptr when none is in range.
 const AirportRecord* gf_closestAirport(const LatLon& position);
+// The closest-airport search answers from a grid index over the table, built once when the table
+// is read; a table filled or changed by hand afterwards is searched by a scan until
+// gf_buildAirportIndex runs again (same answers either way).
+void gf_buildAirportIndex();
+// The scan over the whole table, for comparison with the index.
+const AirportRecord* gf_closestAirportByScan(const LatLon& position);
+
 // "EHAM (AMS)"; "?" for an empty code; no brackets without IATA code.
 std::string gf_airportLabel(const AirportRecord& airport);
 

@@ -100,6 +100,7 @@ protected:
     {
         std::thread worker(lf_serveCommandRequests);
         worker.join();
+        parkAirportsOwner.release();  // the next test's worker is another thread
     }
 
     TempDir programFolder_{true};

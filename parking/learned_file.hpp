@@ -1,0 +1,32 @@
+#pragma once
+// The learned file of a park airport: what was learned about its stands (who stood where, on
+// which day and half-hours, larger or cargo stands, stands added by hand) and the user's parking
+// settings for that airport. Merged over the freshly read stands, rated by two quality factors,
+// and written back when the park airport is closed. Worker thread.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+
+#include <pugixml.hpp>
+
+#include "engine/stand_records.hpp"
+
+// The learned file that belongs to a park file name and its publisher.
+std::filesystem::path lf_learnedPathOf(const std::string& parkFileName, const std::string& publisher);
+// The learned file the save writes for an airport of this publisher.
+std::filesystem::path lf_learnedSavePath(const std::string& icao, const std::string& publisher);
+// Merges the learned file into parkStands and the per-airport settings.
+void lf_readLearned(const std::filesystem::path& path, const ApfInfo& info);
+// Applies one learned <parkpos> to the stand with the same id; false when the ids differ.
+bool lf_applyLearnedParkpos(const std::string& id, const pugi::xml_node& parkpos, Stand& stand);
+bool lf_sameLearnedOption(const StandOption& candidate, const StandOption& existing);
+// (Qf_real, Qf_soft) of parkStands; (-1, -1) without any option.
+std::pair<std::int32_t, std::int32_t> gf_qualityFactors();
+// Writes the learned file of the park airport; true when it was written.
+bool lf_saveLearnedApf();
+
+// MAX_LIVE of a learned file onto the MAX_LIVE_SEL options.
+std::int32_t lf_snapMaxLive(std::int32_t value);
+// A parking percentage of a learned file onto the options 0..100 in steps of 5.
+std::int32_t lf_snapParkingPercentage(std::int32_t value);

@@ -1,0 +1,312 @@
+#include "parking/park_file.hpp"
+
+#include <cctype>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "foundation/constants.hpp"
+#include "foundation/files.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/parameter_controls.hpp"
+#include "foundation/parameter_store.hpp"
+#include "foundation/parameter_update.hpp"
+#include "foundation/parameters.hpp"
+#include "foundation/text.hpp"
+#include "foundation/user_error.hpp"
+#include "foundation/xml_meta.hpp"
+#include "parking/apf_file.hpp"
+#include "parking/learned_file.hpp"
+#include "parking/park_airport.hpp"
+#include "parking/parking_window.hpp"
+#include "refdata/downloads.hpp"
+#include "traffic/service_client.hpp"
+
+namespace fs = std::filesystem;
+
+std::int32_t rtTrafficWeek = 0;
+double parkElevationFt = 0.0;
+
+namespace {
+
+constexpr double NO_STAND_NM = 100.0;
+constexpr int USER_ERROR_NO_ALTITUDE = 65;
+constexpr std::size_t MIN_REDIRECT_LENGTH = 4;
+constexpr std::int32_t QF_HIGH = 45;
+constexpr std::int32_t QF_LOW = 2;
+constexpr float FULL_DAY_HOURS = 24.0F;
+constexpr std::int32_t PERCENT_STANDS_ONE = 100;
+constexpr std::int32_t PERCENT_STANDS_TWO = 50;
+constexpr std::int32_t PERCENT_DEFAULT = 30;
+constexpr double OVERLAP_FACTOR = 1.1;
+// Airports whose stands are remembered for the closest-stand question; more are forgotten at once.
+constexpr std::size_t REMEMBERED_AIRPORTS = 64;
+
+bool lf_exists(const fs::path& path)
+{
+    std::error_code error;
+    const bool present = fs::exists(path, error);
+    if (error && error != std::errc::no_such_file_or_directory)
+        throw fs::filesystem_error("exists", path, error);
+    return present;
+}
+
+fs::path lf_userFile(const fs::path& folder, const std::string& icao, const char* extension)
+{
+    return folder / (icao + extension);
+}
+
+// The stands of one airport as the closest-stand question needs them.
+struct StandSpot {
+    std::string id;
+    LatLon position;
+};
+
+std::mutex closestStandsMutex;
+std::map<std::string, std::vector<StandSpot>> closestStands;  // by airport code
+
+std::vector<StandSpot> lf_fetchStandSpots(const std::string& icao)
+{
+    std::vector<StandSpot> spots;
+    const std::string name = gf_locateApf(icao);
+    if (name.empty())
+        return spots;
+    fs::path file = gf_pathFromUtf8(name);
+    if (!lf_isLocalApfName(name)) {
+        if (!lf_downloadApf(name, CLOSEST_STAND_FILE).empty())
+            return spots;
+        file = CLOSEST_STAND_FILE;
+    }
+    pugi::xml_document document;
+    if (!document.load_file(file.c_str()))
+        return spots;
+    for (const pugi::xml_node parkpos : document.child("parkpositions").children("parkpos"))
+        spots.push_back({parkpos.attribute("id").as_string(),
+                         LatLon{parkpos.attribute("latitude").as_double(0.0),
+                                parkpos.attribute("longitude").as_double(0.0)}});
+    if (file == CLOSEST_STAND_FILE)
+        gf_removeFileWarn(CLOSEST_STAND_FILE);
+    return spots;
+}
+
+// Without a learned file the park file's quality sets the parking defaults.
+void lf_qualityDefaults(const std::pair<std::int32_t, std::int32_t>& quality)
+{
+    if (quality.first > QF_HIGH) {
+        gf_parkSetCheckBox(PARK_SOFT, false);
+        gf_parkSetCheckBox(WEEK, false);
+    } else if (quality.first <= QF_LOW && quality.second >= 1) {
+        gf_parkSetCheckBox(PARK_SOFT, true);
+        gf_parkSetCheckBox(WEEK, true);
+        gf_setMaxFitHalfHours(static_cast<std::int32_t>(FULL_DAY_HOURS * 2.0F) - 1, true);
+    }
+    const AirportRecord* record = gf_findAirport(parkIcao);
+    std::int32_t percent = PERCENT_DEFAULT;
+    if (record != nullptr && record->stands == 1)
+        percent = PERCENT_STANDS_ONE;
+    else if (record != nullptr && record->stands == 2)
+        percent = PERCENT_STANDS_TWO;
+    parking_percentage.setValue(percent);
+    gf_logIndented(vald::format("{:24}: {}%", parking_percentage.name(), percent));
+    gf_setIntParamText(parking_percentage);
+    gf_parkEnableControl(parking_percentage, true);
+}
+
+void lf_numberAndOverlap()
+{
+    for (std::size_t i = 0; i < parkStands.size(); ++i)
+        parkStands[i].number = static_cast<std::uint32_t>(i + 1);
+    for (Stand& a : parkStands) {
+        a.adjacent.clear();
+        for (const Stand& b : parkStands)
+            if (&a != &b &&
+                a.radius + b.radius > OVERLAP_FACTOR * gf_distanceNm(LatLon{a.lat, a.lon}, LatLon{b.lat, b.lon}))
+                a.adjacent.push_back(b.number);
+        a.adjacent.shrink_to_fit();
+    }
+}
+
+std::string lf_readApfFile(const std::string& name, ApfInfo& info, std::pair<std::int32_t, std::int32_t>& quality)
+{
+    fs::path file = gf_pathFromUtf8(name);
+    if (!lf_isLocalApfName(name)) {
+        std::string error = lf_downloadApf(name, PARK_AIRPORT_FILE);
+        if (!error.empty())
+            return error;
+        file = PARK_AIRPORT_FILE;
+    }
+    handmadeAirport = false;
+    pugi::xml_document document;
+    if (!document.load_file(file.c_str()))
+        return vald::format("{}: could not load file: {}", name, gf_pathToUtf8(file));
+    if (!gf_readMetaInfo(document, META_AUTHOR) || !gf_readMetaInfo(document, META_DATE) ||
+        !gf_readMetaInfo(document, META_VERSION))
+        return vald::format("{}: refused to load (copyright)", name);
+
+    rtTrafficWeek = gf_paramAsInt(document, std::string(ATTR_RT_TRAFFIC_WEEK)).value_or(0);
+    info.publisher = gf_paramAsString(document, std::string(ATTR_PUBLISHER)).value_or("");
+    const std::optional<std::int32_t> altitude = gf_paramAsInt(document, std::string(ATTR_ALTITUDE));
+    if (!altitude)
+        throw vald::UserErrorException(USER_ERROR_NO_ALTITUDE, "Parameter " + std::string(ATTR_ALTITUDE) + " not found");
+    info.altitude = *altitude;
+    parkElevationFt = *altitude;
+    info.airportName = gf_paramAsString(document, std::string(ATTR_AIRPORT_NAME)).value_or("");
+    lf_readParkpositions(document);
+    quality = {gf_paramAsInt(document, std::string(ATTR_QF_REAL)).value_or(-1),
+               gf_paramAsInt(document, std::string(ATTR_QF_SOFT)).value_or(-1)};
+
+    const fs::path learned = lf_learnedPathOf(name, info.publisher);
+    if (!learned.empty() && lf_exists(learned)) {
+        lf_readLearned(learned, info);
+        quality = gf_qualityFactors();
+        if (handmadeAirport)
+            gf_log("A handmade airport file overruled the archived file!");
+    } else {
+        lf_qualityDefaults(quality);
+    }
+    lf_numberAndOverlap();
+
+    gf_log(vald::format("Airport file read from '{}' for {}", handmadeAirport ? gf_pathToUtf8(learned) : name,
+                        info.airportName));
+    gf_logIndented(vald::format("{:24}: {}", "publisher", info.publisher));
+    gf_logIndented(vald::format("{:24}: {} ft", "altitude", info.altitude));
+    gf_logIndented(vald::format("{:24}: {}", "num_parkpos", parkStands.size()));
+    gf_logIndented(vald::format("{:24}: {}", "quality factor", lf_formatCountPair(quality)));
+    gf_logIndented(vald::format("{:24}: {}", "RT traffic week", rtTrafficWeek));
+
+    parkAirportOpen.store(true);
+    gf_parkEnableControl(BUTTON_FLUSH_STATIC, true);
+    trafficReader.setParkElevationFt(parkElevationFt);
+    lf_publishParkBand();
+    return parkStands.empty() ? std::string("no stands found") : std::string();
+}
+
+}  // namespace
+
+bool lf_isLocalApfName(const std::string& name) { return name.rfind("airports", 0) == 0; }
+
+bool lf_readApfRedirect(const fs::path& path, std::string& name)
+{
+    if (!lf_exists(path))
+        return false;
+    TextFile file{path, {}};
+    gf_readFileLines(file, 1);
+    if (file.lines.empty())
+        return false;
+    std::string line = file.lines.front();
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())) != 0)
+        line.pop_back();
+    const std::size_t xml = line.find(".xml");
+    if (line.size() < MIN_REDIRECT_LENGTH || xml == std::string::npos)
+        return false;
+    name = line.substr(0, xml + 4);
+    return true;
+}
+
+std::string gf_locateApf(const std::string& icao)
+{
+    std::string name;
+    for (const fs::path& folder : {MY_THIRDPARTY_FOLDER, MY_ORBX_FOLDER}) {
+        if (lf_readApfRedirect(lf_userFile(folder, icao, ".txt"), name))
+            return name;
+        const fs::path xml = lf_userFile(folder, icao, ".xml");
+        if (lf_exists(xml))
+            return gf_pathToUtf8(xml);
+    }
+    const AirportRecord* record = gf_findAirport(icao);
+    if (record != nullptr && record->stands >= 1)
+        return "archive/stock/" + icao + ".xml";
+    return {};
+}
+
+bool gf_hasParkSource(const std::string& icao)
+{
+    for (const fs::path& folder : {MY_THIRDPARTY_FOLDER, MY_ORBX_FOLDER})
+        if (lf_exists(lf_userFile(folder, icao, ".xml")) || lf_exists(lf_userFile(folder, icao, ".txt")))
+            return true;
+    const AirportRecord* record = gf_findAirport(icao);
+    return record != nullptr && record->stands >= 1;
+}
+
+std::string lf_downloadApf(const std::string& name, const fs::path& target)
+{
+    std::string url;
+    bool done = false;
+    try {
+        url = gf_downloadBase() + "P3D/" + name;
+        if (target.has_parent_path()) {
+            std::error_code ignored;
+            fs::create_directories(target.parent_path(), ignored);
+        }
+        DownloadHandle handle;
+        done = gf_downloadToFile(handle, url, target, false);
+    } catch (const std::invalid_argument& e) {
+        gf_logWarn(vald::format("{}: {}", "lf_downloadApf", e.what()));
+    }
+    if (done)
+        return {};
+    std::error_code error;
+    if (fs::exists(target, error))
+        fs::remove(target);  // throws filesystem_error "remove" when it cannot
+    std::string text = vald::format("failed to download: '{}'", url.empty() ? name : url);
+    gf_log(text);
+    return text;
+}
+
+std::string gf_readApf(const std::string& name, ApfInfo& info, std::pair<std::int32_t, std::int32_t>& quality)
+{
+    if (name.empty())
+        return vald::format("{}: xml is empty", "gf_readApf");
+    if (parkIcao.empty())
+        return vald::format("{}: no park airport set", "gf_readApf");
+    try {
+        return lf_readApfFile(name, info, quality);
+    } catch (const vald::UserErrorException&) {
+        throw;
+    } catch (const std::exception& e) {
+        return vald::format("{}: {}", "gf_readApf", e.what());
+    }
+}
+
+double gf_readDestApfForClosestStand(const std::string& icao, const LatLon& position, std::string& standId)
+{
+    standId.clear();
+    try {
+        std::lock_guard<std::mutex> lock(closestStandsMutex);
+        auto known = closestStands.find(icao);
+        if (known == closestStands.end()) {
+            if (closestStands.size() >= REMEMBERED_AIRPORTS)
+                closestStands.clear();
+            known = closestStands.emplace(icao, lf_fetchStandSpots(icao)).first;
+        }
+        double best = NO_STAND_NM;
+        for (const StandSpot& spot : known->second) {
+            const double d = gf_distanceNm(position, spot.position);
+            if (d < best) {
+                best = d;
+                standId = spot.id;
+            }
+        }
+        return best;
+    } catch (const std::exception& e) {
+        gf_logWarn(vald::format("{}: {}", "gf_readDestApfForClosestStand", e.what()));
+        return NO_STAND_NM;
+    }
+}
+
+void gf_forgetClosestStands()
+{
+    std::lock_guard<std::mutex> lock(closestStandsMutex);
+    closestStands.clear();
+}
+
+std::string lf_formatCountPair(const std::pair<std::int32_t, std::int32_t>& quality)
+{
+    if (quality.first < 0 && quality.second < 0)
+        return "  ";
+    if (quality.first < QF_HIGH)
+        return vald::format("{:2}/{:2}", quality.first, quality.second);
+    return vald::format("{:2}", quality.first);
+}
