@@ -1,5 +1,7 @@
 #include "engine/stand_records.hpp"
 
+#include "engine/stand_search.hpp"
+
 std::vector<Stand> parkStands;
 ApfInfo parkApfInfo;
 bool handmadeAirport = false;
@@ -22,4 +24,5 @@ void gf_resetStandRecords()
     handmadeAirport = false;
     learnedUpdateCount = 0;
     parkQuality = {-1, -1};
+    gf_resetStandSearch();
 }
