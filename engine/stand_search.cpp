@@ -100,68 +100,78 @@ bool lf_freeInSlot(const Stand& stand, const WeekdayAndSlot& slot)
 }
 
 using StandFilter = std::function<bool(const Stand&)>;
-using ScoreRule = std::function<std::optional<double>(const Stand&)>;
 
-class CandidateSearch {
-public:
-    CandidateSearch(const WeekdayAndSlot& slot, const AircraftInstance& aircraft) : slot_(slot), aircraft_(aircraft)
+// What the candidate steps need: the half-hour, the aircraft, its score step, and the best score
+// of the running pass.
+struct CandidateSearch {
+    CandidateSearch(const WeekdayAndSlot& when, const AircraftInstance& forAircraft)
+        : slot(when), aircraft(forAircraft),
+          step(forAircraft.halfSpan <= SMALL_AIRCRAFT_HALF_SPAN_NM ? SMALL_AIRCRAFT_SCORE_STEP_NM
+                                                                   : LARGE_AIRCRAFT_SCORE_STEP_NM)
     {
-        candidates_.reserve(256);
-        step_ = aircraft.halfSpan <= SMALL_AIRCRAFT_HALF_SPAN_NM ? SMALL_AIRCRAFT_SCORE_STEP_NM
-                                                                 : LARGE_AIRCRAFT_SCORE_STEP_NM;
+        candidates.reserve(256);
     }
 
-    // Only stands the aircraft fits (1.8 m overhang allowed), scored in steps of spare radius.
-    bool fitting(const StandFilter& filter)
-    {
-        return pass(filter, [this](const Stand& stand) -> std::optional<double> {
-            if (aircraft_.halfSpan - stand.radius > STAND_SIZE_TOLERANCE_NM)
-                return std::nullopt;
-            return std::round((stand.radius - aircraft_.halfSpan) / step_);
-        });
-    }
-    // Any stand, whatever its size; the difference in nautical miles rounds to 0 on any airport.
-    bool anySize(const StandFilter& filter)
-    {
-        return pass(filter, [this](const Stand& stand) -> std::optional<double> {
-            return std::round(std::fabs(aircraft_.halfSpan - stand.radius));
-        });
-    }
-
-    std::vector<StandCandidate>& candidates() { return candidates_; }
-
-private:
-    // True when the pass added a candidate.
-    bool pass(const StandFilter& filter, const ScoreRule& score)
-    {
-        const std::size_t before = candidates_.size();
-        double best = WORST_SCORE;
-        for (const Stand& stand : parkStands) {
-            if (!filter(stand))
-                continue;
-            const std::optional<double> value = score(stand);
-            // Compared before it becomes an integer: a huge radius is simply no candidate.
-            if (!value || *value > best || !lf_freeInSlot(stand, slot_))
-                continue;
-            best = *value;
-            candidates_.push_back(StandCandidate{stand.id, static_cast<std::int32_t>(*value),
-                                                 lf_anyOptionMatches(stand, aircraft_) ? 1 : 0});
-        }
-        return candidates_.size() != before;
-    }
-
-    WeekdayAndSlot slot_;
-    const AircraftInstance& aircraft_;
-    double step_ = SMALL_AIRCRAFT_SCORE_STEP_NM;
-    std::vector<StandCandidate> candidates_;
+    WeekdayAndSlot slot;
+    const AircraftInstance& aircraft;
+    double step;
+    double bestScore = WORST_SCORE;
+    std::vector<StandCandidate> candidates;
 };
+using CandidateStep = void (*)(CandidateSearch&, const Stand&);
+
+// Appends the stand when its score is no worse than the pass's best and it is free in the slot.
+void lf_addCandidate(CandidateSearch& search, const Stand& stand, double score)
+{
+    // Compared before it becomes an integer: a huge radius is simply no candidate.
+    if (score > search.bestScore || !lf_freeInSlot(stand, search.slot))
+        return;
+    search.bestScore = score;
+    search.candidates.push_back(StandCandidate{stand.id, static_cast<std::int32_t>(score),
+                                               lf_anyOptionMatches(stand, search.aircraft) ? 1 : 0});
+}
+
+// Only stands the aircraft fits (1.8 m overhang allowed), scored in steps of spare radius.
+void lf_addFittingStandCandidate(CandidateSearch& search, const Stand& stand)
+{
+    if (search.aircraft.halfSpan - stand.radius > STAND_SIZE_TOLERANCE_NM)
+        return;
+    lf_addCandidate(search, stand, std::round((stand.radius - search.aircraft.halfSpan) / search.step));
+}
+
+// Any stand, whatever its size; the difference in nautical miles rounds to 0 on any airport.
+void lf_addAnyStandCandidate(CandidateSearch& search, const Stand& stand)
+{
+    lf_addCandidate(search, stand, std::round(std::fabs(search.aircraft.halfSpan - stand.radius)));
+}
+
+// One pass of a candidate step over the stands the filter lets through; true when it added one.
+bool lf_pass(CandidateSearch& search, CandidateStep candidateStep, const StandFilter& filter)
+{
+    const std::size_t before = search.candidates.size();
+    search.bestScore = WORST_SCORE;
+    for (const Stand& stand : parkStands)
+        if (filter(stand))
+            candidateStep(search, stand);
+    return search.candidates.size() != before;
+}
+
+bool lf_fitting(CandidateSearch& search, const StandFilter& filter)
+{
+    return lf_pass(search, &lf_addFittingStandCandidate, filter);
+}
+
+bool lf_anySize(CandidateSearch& search, const StandFilter& filter)
+{
+    return lf_pass(search, &lf_addAnyStandCandidate, filter);
+}
 
 bool lf_collectGateOrRampCandidates(CandidateSearch& search, bool gates)
 {
     const StandFilter filter = [gates](const Stand& stand) {
         return stand.cargo == 0 && stand.heli == 0 && (stand.ramp == 0) == gates;
     };
-    return search.fitting(filter) || search.anySize(filter);
+    return lf_fitting(search, filter) || lf_anySize(search, filter);
 }
 
 bool lf_gatesFirst()
@@ -179,13 +189,14 @@ void lf_collectCandidates(CandidateSearch& search, const AircraftInstance& aircr
     const auto cargoNotHeli = [](const Stand& stand) { return stand.cargo != 0 && stand.heli == 0; };
     const auto plainRamp = [](const Stand& stand) { return stand.ramp != 0 && stand.cargo == 0 && stand.heli == 0; };
     if (aircraft.category == AircraftCategory::Rotorcraft) {
-        (void)(search.fitting(heli) || search.fitting(ramp) || search.anySize(heli) || search.anySize(ramp));
+        (void)(lf_fitting(search, heli) || lf_fitting(search, ramp) || lf_anySize(search, heli) ||
+               lf_anySize(search, ramp));
     } else if (aircraft.cargo) {
-        (void)(search.fitting(cargoNotHeli) || search.anySize(cargoNotHeli) || search.fitting(notHeli) ||
-               search.anySize(notHeli));
+        (void)(lf_fitting(search, cargoNotHeli) || lf_anySize(search, cargoNotHeli) ||
+               lf_fitting(search, notHeli) || lf_anySize(search, notHeli));
     } else if (aircraft.category == AircraftCategory::Light || aircraft.category == AircraftCategory::Buzjets ||
                aircraft.identity.airline == "PVT") {
-        (void)(search.fitting(plainRamp) || search.anySize(plainRamp));
+        (void)(lf_fitting(search, plainRamp) || lf_anySize(search, plainRamp));
     } else {
         const bool gatesFirst = lf_gatesFirst();
         (void)(lf_collectGateOrRampCandidates(search, gatesFirst) ||
@@ -305,7 +316,7 @@ Stand* gf_findFreeStandForSlot(const WeekdayAndSlot& slot, const AircraftInstanc
 {
     CandidateSearch search(slot, aircraft);
     lf_collectCandidates(search, aircraft);
-    std::vector<StandCandidate>& candidates = search.candidates();
+    std::vector<StandCandidate>& candidates = search.candidates;
     if (candidates.empty()) {
         if (nextAllowed && parkStands.size() <= SMALL_AIRPORT_STANDS)
             return gf_findFreeStandForSlot(lf_nextHalfHour(slot), aircraft, false);

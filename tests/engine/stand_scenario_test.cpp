@@ -6,6 +6,8 @@
 #include "engine/flight_plans.hpp"
 #include "engine/ghosts.hpp"
 #include "engine/park_limits.hpp"
+#include "engine/removal.hpp"
+#include "simlink/sim_queues.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/stand_test_support.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -98,6 +100,34 @@ TEST_F(StandScenarioTest, AircraftThatMustLeaveTheirStandsGoThroughTheSimulator)
             removed.push_back(sent.hexid);
     EXPECT_EQ(removed, (std::vector<std::uint32_t>{0x500001, 0x500002}));
     EXPECT_TRUE(isLive(0x500003));
+}
+
+TEST_F(StandScenarioTest, StandIsFreedOnlyForAnAircraftTheSimulatorRemovedOnItsOwn)
+{
+    Stand& stand = addStand("S1", 0.0, 20.0);
+    LiveAircraft& gone = parkedOn(stand, 0x400001, "KLM12");
+    lf_occupyStand(stand.number);
+    const auto reportRemoved = [](std::uint32_t objectId) {
+        SimResult removed;
+        removed.objectId = objectId;
+        removed.kind = SIM_RESULT_OBJECT_REMOVED;
+        gf_pushSimResult(removed);
+        lf_processSimResults();
+    };
+    reportRemoved(gone.objectId);
+    EXPECT_TRUE(liveAircraft.empty());
+    EXPECT_EQ(stand.occupied, 0);
+
+    // Removed by the engine, it gave the stand up at once; a newcomer stands there by the time
+    // the report comes.
+    LiveAircraft& leaving = parkedOn(stand, 0x400002, "EZY3");
+    lf_occupyStand(stand.number);
+    removeAircraftFromSim(leaving);
+    parkedOn(stand, 0x400003, "DLH4");
+    lf_occupyStand(stand.number);
+    reportRemoved(2);
+    ASSERT_EQ(liveAircraft.size(), 1U);
+    EXPECT_EQ(stand.occupied, 1);
 }
 
 }  // namespace
