@@ -1,4 +1,5 @@
-// The stand searches over the stands of a real park-position file, written and read back.
+// The free-stand search over the stands of a real park-position file, written and read back: its
+// passes by kind of aircraft and the next half-hour of a small airport.
 #include <gtest/gtest.h>
 
 #include <pugixml.hpp>
@@ -11,10 +12,7 @@
 
 namespace {
 
-constexpr double LAT = 40.64;
-constexpr double LON = -73.78;
-
-LatLon northOf(double metres) { return LatLon{LAT + metres / METRES_PER_NM / 60.0, LON}; }
+LatLon northOf(double metres) { return LatLon{40.64 + metres / METRES_PER_NM / 60.0, -73.78}; }
 
 Stand standAt(const std::string& id, double metresNorth, double radiusM, bool cargo, bool ramp, bool heli)
 {
@@ -22,16 +20,22 @@ Stand standAt(const std::string& id, double metresNorth, double radiusM, bool ca
     return Stand({}, id, Stand::Place{at.lat, at.lon, 0.5}, radiusM, cargo, ramp, heli);
 }
 
+StandOption usedAt20(const std::string& callsign)
+{
+    StandOption option{"KLM", "A320", "", callsign, "", 1ULL << 20, 1, 3, 1, 1};
+    return option;
+}
+
 AircraftInstance aircraft(const std::string& callsign, double halfSpanM, AircraftCategory category)
 {
     AircraftInstance made;
-    made.identity.airline = "KLM";
-    made.identity.type = "A320";
-    made.identity.callsign = callsign;
+    made.identity = FlightIdentity{"KLM", "A320", "", "", callsign, "", "", "", false};
     made.halfSpan = halfSpanM / METRES_PER_NM;
     made.category = category;
     return made;
 }
+
+std::string idOf(const Stand* stand) { return stand == nullptr ? "none" : stand->id; }
 
 class StandSearchFileTest : public ::testing::Test {
 protected:
@@ -43,67 +47,53 @@ protected:
         gf_clearDbaseTables();
         gf_resetTrafficHooks();
     }
-
-    // Writes the airport as a handmade learned file (every stand in full, with its options),
-    // reads it back and numbers the stands in file order.
-    void writeAndRead(const ApfAirport& airport)
-    {
-        const std::filesystem::path file = dir_ / "KJFK.xml";
-        handmadeAirport = true;
-        ASSERT_TRUE(gf_writeApf(airport, file, ApfWriteMode::learned));
-        gf_resetStandRecords();
-        pugi::xml_document doc;
-        ASSERT_TRUE(doc.load_file(file.c_str()));
-        lf_readParkpositions(doc);
-        for (std::size_t i = 0; i < parkStands.size(); ++i)
-            parkStands[i].number = static_cast<std::uint32_t>(i + 1);
-    }
-
     corv_test::TempDir dir_;
 };
 
-TEST_F(StandSearchFileTest, StandsOfAParkFileServeEveryKindOfAircraft)
+TEST_F(StandSearchFileTest, FreeStandsOfAParkFileServeEveryKindOfAircraft)
 {
-    TrafficHooks hooks;
-    hooks.parkAirport = [] { return ParkAirportSnapshot{"KJFK", LatLon{LAT, LON}, 13.0}; };
+    TrafficHooks hooks;  // at a 'K' airport the gates come before the ramp
+    hooks.parkAirport = [] { return ParkAirportSnapshot{"KJFK", northOf(0.0), 13.0}; };
     gf_registerTrafficHooks(std::move(hooks));
     ApfAirport airport{"KJFK", "Kennedy", "", "stock", 0, 0, 13, {}};
-    airport.stands.push_back(standAt("G1", 0.0, 20.0, false, false, false));
-    airport.stands.push_back(standAt("G2", 80.0, 22.0, false, false, false));
-    airport.stands.push_back(standAt("R1", 160.0, 20.0, false, true, false));
-    airport.stands.push_back(standAt("C1", 240.0, 30.0, true, false, false));
-    airport.stands.push_back(standAt("H1", 320.0, 10.0, false, true, true));
-    airport.stands.push_back(standAt("nowhere", 0.0, 20.0, false, false, false));
-    airport.stands.back().lat = 0.0;
-    airport.stands.back().lon = 0.0;
-    StandOption used;
-    used.airline = "KLM";
-    used.type = "A320";
-    used.callsign = "KLM12";
-    used.halfHours = 1ULL << 20;
-    used.number = 1;
-    used.day = 3;
-    airport.stands[1].options.push_back(used);
-    writeAndRead(airport);
+    airport.stands = {standAt("G1", 0.0, 20.0, false, false, false), standAt("G2", 80.0, 22.0, false, false, false),
+                      standAt("R1", 160.0, 20.0, false, true, false), standAt("C1", 240.0, 30.0, true, false, false),
+                      standAt("H1", 320.0, 10.0, false, true, true),  standAt("none", 0.0, 20.0, false, false, false)};
+    airport.stands.back().lat = airport.stands.back().lon = 0.0;
+    airport.stands[1].options.push_back(usedAt20("KLM12"));
+    airport.stands[2].options.push_back(usedAt20("EZY1"));
+    airport.stands[4].options.push_back(usedAt20("N12H"));
+    handmadeAirport = true;  // every stand in full, with its options
+    const std::filesystem::path file = dir_ / "KJFK.xml";
+    ASSERT_TRUE(gf_writeApf(airport, file, ApfWriteMode::learned));
+    gf_resetStandRecords();
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file(file.c_str()));
+    lf_readParkpositions(doc);
     ASSERT_EQ(parkStands.size(), 5U) << "a stand without a position is not read";
+    for (std::size_t i = 0; i < parkStands.size(); ++i)
+        parkStands[i].number = static_cast<std::uint32_t>(i + 1);
 
     const AircraftInstance airliner = aircraft("KLM12", 17.9, AircraftCategory::Large);
-    EXPECT_EQ(gf_findNearestStand(northOf(5.0), airliner, STAND_NAME_RADIUS_NM, true)->id, "G1");
-    EXPECT_EQ(gf_findNearestStand(northOf(318.0), aircraft("N12H", 6.0, AircraftCategory::Rotorcraft),
-                                  STAND_NAME_RADIUS_NM, false)->id,
-              "H1");
-    // In the half-hour it uses G2 itself; in the next one its own stand is preferred.
-    EXPECT_EQ(gf_findFreeStandForSlot(WeekdayAndSlot{3, 20}, airliner, false)->id, "G1");
-    EXPECT_EQ(gf_findFreeStandForSlot(WeekdayAndSlot{3, 21}, airliner, false)->id, "G2");
+    const AircraftInstance helicopter = aircraft("N12H", 6.0, AircraftCategory::Rotorcraft);
     AircraftInstance freighter = airliner;
     freighter.cargo = true;
-    EXPECT_EQ(gf_findFreeStandForSlot(WeekdayAndSlot{3, 20}, freighter, false)->id, "C1");
-    EXPECT_EQ(gf_findFreeStandForSlot(WeekdayAndSlot{3, 20}, aircraft("N123", 5.0, AircraftCategory::Light), false)
-                  ->id,
+    const WeekdayAndSlot at20{3, 20};
+    EXPECT_EQ(idOf(gf_findFreeStandForSlot(at20, airliner, false)), "G1") << "G2 is used at 20";
+    EXPECT_EQ(idOf(gf_findFreeStandForSlot(WeekdayAndSlot{3, 21}, airliner, false)), "G2") << "the flight's own";
+    EXPECT_EQ(idOf(gf_findFreeStandForSlot(at20, freighter, false)), "C1");
+    EXPECT_EQ(idOf(gf_findFreeStandForSlot(WeekdayAndSlot{3, 22}, aircraft("N1", 5.0, AircraftCategory::Light), false)),
               "R1");
-    // 40 m from G2 and from R1, beyond the narrow reach: the flight's own stand is the fallback.
-    EXPECT_EQ(gf_findNearestStand(northOf(120.0), airliner, STAND_NARROW_RADIUS_NM, false), nullptr);
-    EXPECT_EQ(gf_findNearestStand(northOf(120.0), airliner, STAND_NARROW_RADIUS_NM, true)->id, "G2");
+    EXPECT_EQ(idOf(gf_findFreeStandForSlot(at20, aircraft("KLM1", 60.0, AircraftCategory::Heavy), false)), "G1")
+        << "too big for every stand: the any-size pass";
+    // The helipad and the ramp are used at 20: a small airport tries the next half-hour once.
+    EXPECT_EQ(idOf(gf_findFreeStandForSlot(at20, helicopter, false)), "none");
+    EXPECT_EQ(idOf(gf_findFreeStandForSlot(at20, helicopter, true)), "H1");
+    for (int i = 0; i < 6; ++i)
+        parkStands.push_back(parkStands[4]);  // 11 stands
+    EXPECT_EQ(idOf(gf_findFreeStandForSlot(at20, helicopter, true)), "none");
+    parkStands.erase(parkStands.begin() + 5, parkStands.end());
+
 }
 
 }  // namespace
