@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -177,8 +178,9 @@ bool lf_collectGateOrRampCandidates(CandidateSearch& search, bool gates)
 bool lf_gatesFirst()
 {
     const std::string icao = gf_trafficHooks()->parkAirport().icao;
-    const std::uint32_t draw = gf_threadRandomEngine()() % 100;
-    return (!icao.empty() && icao.front() == 'K') || draw >= RAMP_FIRST_DRAWS;
+    if (!icao.empty() && icao.front() == 'K')
+        return true;
+    return gf_threadRandomEngine()() % 100 >= RAMP_FIRST_DRAWS;
 }
 
 void lf_collectCandidates(CandidateSearch& search, const AircraftInstance& aircraft)
@@ -314,6 +316,8 @@ Stand* gf_findNearestStand(const LatLon& position, const AircraftInstance& aircr
 
 Stand* gf_findFreeStandForSlot(const WeekdayAndSlot& slot, const AircraftInstance& aircraft, bool nextAllowed)
 {
+    if (slot.slot < 0 || slot.slot >= HALF_HOUR_SLOTS_PER_DAY)
+        throw std::out_of_range("gf_findFreeStandForSlot: half-hour outside the day");
     CandidateSearch search(slot, aircraft);
     lf_collectCandidates(search, aircraft);
     std::vector<StandCandidate>& candidates = search.candidates;

@@ -49,7 +49,7 @@ Stand* gf_findNearestStand(const LatLon& position, const AircraftInstance& aircr
 // A stand that no option uses in the given half-hour of the week and that suits the aircraft
 // (heli, cargo, ramp or gate stands by its kind), the best fitting first and those this flight
 // used before preferred; at a small airport (10 stands or fewer) with nextAllowed also the next
-// half-hour. nullptr when none.
+// half-hour. nullptr when none. A half-hour outside 0..47 throws std::out_of_range.
 Stand* gf_findFreeStandForSlot(const WeekdayAndSlot& slot, const AircraftInstance& aircraft, bool nextAllowed);
 
 // The first adjacent stand of the stand whose active live aircraft (parked or pushing back,
