@@ -16,6 +16,7 @@
 #include "app/window_controls.hpp"
 #include "engine/callsign_list.hpp"
 #include "engine/engine_state.hpp"
+#include "engine/ghosts.hpp"
 #include "engine/removal.hpp"
 #include "engine/static_neighbours.hpp"
 #include "engine/traffic_driver.hpp"
@@ -73,24 +74,6 @@ void lf_followSimulatorTime()
         lf_setTimeShift(static_cast<std::int32_t>(std::min<std::int64_t>(minutes, MAX_TIME_SHIFT_MINUTES + 1)), false);
     }
     lastSimUtcSeconds.store(simUtc);
-}
-
-// One new live aircraft a second gets its coupled callsigns and drives out its static copies.
-void lf_serveCoupledCallsign()
-{
-    if (coupledCallsignQueue.empty())
-        return;
-    const std::uint32_t hexid = coupledCallsignQueue.front();
-    const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(),
-                                    [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
-    if (found == liveAircraft.end())
-        return;
-    if (!found->identity.coupledSearched) {
-        lf_searchForCoupledCsAroundThisTime(currentWeekdaySlot.load(), *found);
-        found->identity.coupledSearched = true;
-    }
-    lf_removeStaticDuplicates(*found, found->onGround);
-    coupledCallsignQueue.pop_front();
 }
 
 void lf_serveFlushStatic()
@@ -232,7 +215,7 @@ void lf_updateStep()
     lf_refreshWeekdaySlot();
     lf_followSimulatorTime();
     secondCounter.fetch_add(1);
-    lf_serveCoupledCallsign();
+    lf_checkNewLiveAircraft(currentWeekdaySlot.load());
     lf_serveFlushStatic();
     if (callsignToObjectIdRequested.exchange(false))
         lf_fillCallsignList();

@@ -2,9 +2,11 @@
 
 #include "engine/aircraft_records.hpp"
 #include "engine/engine_state.hpp"
+#include "engine/stand_search.hpp"
 #include "engine/traffic_intake.hpp"
 #include "foundation/hook_store.hpp"
 #include "simlink/sim_queues.hpp"
+#include "simlink/simlink_hooks.hpp"
 #include "traffic/traffic_hooks.hpp"
 
 namespace {
@@ -50,4 +52,9 @@ void gf_registerEngineHooks()
     hooks.categoryEnabled = &gf_categoryEnabled;
     hooks.publishEngineQnh = [](std::int32_t qnhHpa) { engineQnh.exchange(qnhHpa); };
     gf_registerTrafficHooks(std::move(hooks));
+
+    // The simulator link asks for the stand under the user aircraft on the worker thread.
+    SimlinkHooks simlink;
+    simlink.standNameAt = &gf_standNameAt;
+    gf_setSimlinkHooks(std::move(simlink));
 }

@@ -20,4 +20,5 @@ std::shared_ptr<const EngineHooks> gf_engineHooks();
 
 // Registers into the traffic client: the blocked-callsign result, the scheduling of received
 // batches (lf_scheduleReceived), the category switches and the engine's QNH.
+// Registers into the simulator link: the stand at a position (gf_standNameAt).
 void gf_registerEngineHooks();

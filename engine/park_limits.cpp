@@ -28,7 +28,7 @@ LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
 
 void lf_removeLongestParkedLive()
 {
-    std::vector<ParkedLiveEntry> parked;
+    std::vector<ParkedLiveSeconds> parked;
     lf_parkedLiveSeconds(parked);
     if (parked.empty())
         return;
@@ -62,14 +62,14 @@ std::int64_t gf_secondsParked(const LiveAircraft& aircraft)
     return std::max<std::int64_t>(0, gf_parkClockNow() - aircraft.parkTime);
 }
 
-void lf_parkedLiveSeconds(std::vector<ParkedLiveEntry>& list)
+void lf_parkedLiveSeconds(std::vector<ParkedLiveSeconds>& list)
 {
     list.clear();
     for (const LiveAircraft& aircraft : liveAircraft)
         if (lf_isParkedLive(aircraft))
             list.emplace_back(aircraft.hexid, gf_secondsParked(aircraft));
     std::stable_sort(list.begin(), list.end(),
-                     [](const ParkedLiveEntry& a, const ParkedLiveEntry& b) { return a.second > b.second; });
+                     [](const ParkedLiveSeconds& a, const ParkedLiveSeconds& b) { return a.second > b.second; });
 }
 
 void lf_checkMaxPark(std::uint8_t extra)
@@ -94,7 +94,7 @@ void lf_checkMaxPark(std::uint8_t extra)
 void lf_removeLiveParked(std::uint64_t count)
 {
     gf_assertEngineOwner();
-    std::vector<ParkedLiveEntry> parked;
+    std::vector<ParkedLiveSeconds> parked;
     lf_parkedLiveSeconds(parked);
     std::unordered_set<std::uint32_t> chosen;
     for (std::size_t i = 0; i < parked.size() && i < count; ++i)

@@ -9,7 +9,7 @@
 #include "engine/aircraft_records.hpp"
 
 // (hexid, seconds parked) of a live aircraft that is active and parked.
-using ParkedLiveEntry = std::pair<std::uint32_t, std::int64_t>;
+using ParkedLiveSeconds = std::pair<std::uint32_t, std::int64_t>;
 
 // Now on the clock of park times.
 UtcSeconds gf_parkClockNow();
@@ -17,7 +17,7 @@ UtcSeconds gf_parkClockNow();
 std::int64_t gf_secondsParked(const LiveAircraft& aircraft);
 
 // The live aircraft that are active and parked with their seconds parked, longest first.
-void lf_parkedLiveSeconds(std::vector<ParkedLiveEntry>& list);
+void lf_parkedLiveSeconds(std::vector<ParkedLiveSeconds>& list);
 // Before extra aircraft take stands: when the parked live aircraft (plus extra) exceed the wanted
 // park count, the one parked longest is removed (not with INITIAL_LOAD_ONLY); when the static
 // ones and the parked live ones (plus extra) exceed it, the static aircraft parked earliest in

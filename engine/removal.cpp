@@ -123,6 +123,10 @@ void lf_onObjectRemoved(std::uint32_t objectId)
             live->objectId = 0;
             return;
         }
+        // The simulator may remove an aircraft on its own: the stand it stood on is free again.
+        // One that we removed gave its stand up then, and the stand may have a new occupant.
+        if (live->state != SimState::removingfromsim && live->phase == FlightPhase::parked)
+            lf_freeStand(live->standNumber);
         if (live->flightPlanWritten) {
             // A flight plan that cannot go (held open, no rights) is left behind: the removal
             // report, and those after it in the same batch, must still be handled.

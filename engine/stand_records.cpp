@@ -1,5 +1,7 @@
 #include "engine/stand_records.hpp"
 
+#include "engine/stand_search.hpp"
+
 std::vector<Stand> parkStands;
 ThreadOwner parkStandsOwner("parkStands");
 ApfInfo parkApfInfo;
@@ -23,5 +25,6 @@ void gf_resetStandRecords()
     handmadeAirport = false;
     learnedUpdateCount = 0;
     parkQuality = {-1, -1};
+    gf_resetStandSearch();
     parkStandsOwner.release();
 }

@@ -5,13 +5,7 @@
 
 // The checks below work on the stands and stand options of the park airport; until stands are
 // loaded there is nothing for them to find, and they leave every aircraft as it is.
-void lf_removeStaticDuplicates(LiveAircraft&, bool) {}
-
 void lf_avoidStatics(LiveAircraft&) {}
-
-void lf_searchForCoupledCsAroundThisTime(std::uint64_t, LiveAircraft&) {}
-
-void lf_clearReservedStand() {}
 
 namespace {
 

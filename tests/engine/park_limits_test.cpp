@@ -68,12 +68,12 @@ TEST_F(ParkLimitsTest, SecondsParkedAreMeasuredOnTheClockThatSetTheParkTime)
     parkedLive(0x300012, "C", 120);
     addLive(0x300013, "D", SimState::active).setPhase(FlightPhase::taxi);
 
-    std::vector<ParkedLiveEntry> parked;
+    std::vector<ParkedLiveSeconds> parked;
     lf_parkedLiveSeconds(parked);
     ASSERT_EQ(parked.size(), 3u);
-    EXPECT_EQ(parked[0], (ParkedLiveEntry{0x300010, 600}));
-    EXPECT_EQ(parked[1], (ParkedLiveEntry{0x300011, 550}));
-    EXPECT_EQ(parked[2], (ParkedLiveEntry{0x300012, 120}));
+    EXPECT_EQ(parked[0], (ParkedLiveSeconds{0x300010, 600}));
+    EXPECT_EQ(parked[1], (ParkedLiveSeconds{0x300011, 550}));
+    EXPECT_EQ(parked[2], (ParkedLiveSeconds{0x300012, 120}));
 }
 
 TEST_F(ParkLimitsTest, FullParkAirportRemovesTheLiveAircraftParkedLongestAndTheEarliestStatic)
