@@ -86,9 +86,15 @@ void lf_switchOff(CheckBoxParameter& parameter)
     gf_saveBoolParameter(parameter);
 }
 
-// A restart, unless the user closes the window before the new run is prepared.
-void lf_prepareRestart(std::uint32_t reason)
+// A restart, unless the user closes the window before the new run is prepared, or the previous
+// run's client thread is still running (it shares what the reset would reset).
+void lf_prepareRestart(std::uint32_t reason, bool clientEnded)
 {
+    if (!clientEnded) {
+        gf_logWarn("SimClient still running: no restart, the program ends");
+        restartPending.store(false);
+        return;
+    }
     restartPending.store(true);
     gf_clearErrorLine();
     gf_clearStatus();
@@ -113,12 +119,12 @@ void lf_closingSteps()
     lf_setBufferedIntake(false);
     gf_requestSimClientStop();
     lf_stopReaders();
+    // Joined before anything it uses is reset. Its last act is to post the user's stand, served
+    // below while the park airport is still open.
+    const bool clientEnded = gf_finishSimClientThread(SIM_CLIENT_END_LIMIT);
     if (reason == closing_reason::SYSTEM_ERROR)
         lf_waitForUserClosing();
     if (parkAirportOpen.load()) {
-        // The client thread's last act is to post the user's stand: let it end and serve that
-        // post while the park airport is still open.
-        gf_finishSimClientThread(SIM_CLIENT_END_LIMIT);
         gf_serveUserStand();
         lf_resetParkAirport();
     }
@@ -134,7 +140,7 @@ void lf_closingSteps()
     gf_logUnmatched();
 
     if (lf_restartReason(reason)) {
-        lf_prepareRestart(reason);
+        lf_prepareRestart(reason, clientEnded);
         return;
     }
     restartPending.store(false);
@@ -204,8 +210,7 @@ bool lf_resetSessionState()
     lf_resetTraffic();
     gf_resetMessageLines();
     vald::gf_resetDisplayForRun();
-    stopRequested.store(false);
-    closingReason.store(closing_reason::NOT_YET_SET);
+    gf_clearStopRequest();
     // Last of the stop flags: a close that came while the run was being closed is seen here.
     const bool closedMeanwhile = userClosing.exchange(false);
     flightPaused.store(false);

@@ -6,8 +6,6 @@
 #include <chrono>
 #include <cstdint>
 
-// Restart delays of the reasons that restart.
-inline constexpr std::int32_t READER_ERROR_RESTART_SECONDS = 15;
 // How long the closing waits for each reader thread, and for the simulator client thread when
 // the program ends.
 inline constexpr std::chrono::milliseconds READER_END_LIMIT{10000};

@@ -174,7 +174,11 @@ void lf_runSession()
     gf_reserveLiveryIndexes();
     gf_initSimClient(static_cast<std::uint32_t>(P3D_VERSION.value()));
     lf_repaintWindow();
-    gf_startSimClientThread();
+    if (!gf_startSimClientThread()) {
+        // The restart tries again once the previous client has ended.
+        gf_requestStop(closing_reason::SIMCONNECT_ERROR, SIMCONNECT_ERROR_RESTART_SECONDS);
+        return;
+    }
     if (!lf_requestUserAcGndAir())
         return;
     if (AUTO_RANGE.value()) {

@@ -16,18 +16,23 @@ constexpr std::chrono::milliseconds WAIT_STEP{100};
 std::mutex threadMutex;
 std::jthread clientThread;
 // Cleared by the thread itself as its last step; shared with the thread, which may outlive a
-// thread object that was detached.
+// thread object that was detached. Stays set while a detached thread still runs.
 std::shared_ptr<std::atomic<bool>> clientRunning;
 std::function<void(std::stop_token)> procedureForTest;
 
 }  // namespace
 
-void gf_startSimClientThread()
+bool gf_startSimClientThread()
 {
     std::lock_guard<std::mutex> lock(threadMutex);
     if (clientThread.joinable()) {
         clientThread.request_stop();
         clientThread.join();
+    }
+    if (clientRunning && clientRunning->load()) {
+        // A client left to end on its own still uses the shared simulator state.
+        gf_logWarn("SimClient of the previous run is still running: no new one is started");
+        return false;
     }
     std::function<void(std::stop_token)> procedure = procedureForTest ? procedureForTest : &SimClient;
     auto running = std::make_shared<std::atomic<bool>>(true);
@@ -41,6 +46,7 @@ void gf_startSimClientThread()
         running->store(false);
     });
     clientRunning = std::move(running);
+    return true;
 }
 
 void gf_requestSimClientStop()
@@ -56,7 +62,7 @@ bool gf_finishSimClientThread(std::chrono::milliseconds limit)
     {
         std::lock_guard<std::mutex> lock(threadMutex);
         if (!clientThread.joinable())
-            return true;
+            return !(clientRunning && clientRunning->load());
         clientThread.request_stop();
         running = clientRunning;
     }
@@ -65,7 +71,7 @@ bool gf_finishSimClientThread(std::chrono::milliseconds limit)
         gf_runSleep(WAIT_STEP);
     std::lock_guard<std::mutex> lock(threadMutex);
     if (!clientThread.joinable())
-        return true;
+        return !running->load();
     if (running->load()) {
         gf_logWarn("SimClient did not end in time, left to end on its own");
         clientThread.detach();
@@ -73,6 +79,12 @@ bool gf_finishSimClientThread(std::chrono::milliseconds limit)
     }
     clientThread.join();
     return true;
+}
+
+bool gf_simClientRunning()
+{
+    std::lock_guard<std::mutex> lock(threadMutex);
+    return clientRunning && clientRunning->load();
 }
 
 void gf_setSimClientProcedureForTest(std::function<void(std::stop_token)> procedure)

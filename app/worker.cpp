@@ -120,7 +120,6 @@ void lf_registerRunHooks()
         };
         gf_registerTrafficHooks(std::move(traffic));
         UpdateHooks update;
-        update.showStatus = [](const std::string& text, bool log) { gf_showStatus(text, log); };
         update.openContainingFolder = [](const std::filesystem::path& file) { return gf_openContainingFolder(file); };
         update.messageBox = [](const std::string& text, const std::string& caption) { gf_messageBox(text, caption); };
         gf_registerUpdateHooks(std::move(update));

@@ -56,3 +56,10 @@ void gf_requestStop(std::uint32_t reason, std::int32_t delaySeconds)
     restartDelaySeconds.store(delaySeconds);
     stopRequested.store(true);
 }
+
+void gf_clearStopRequest()
+{
+    std::lock_guard<std::mutex> lock(stopRequestMutex);
+    closingReasonStore.load()->store(closing_reason::NOT_YET_SET);
+    stopRequested.store(false);
+}

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "foundation/status_sink.hpp"
 #include "foundation/run_state.hpp"
 #include "refdata/downloads.hpp"
 #include "refdata/self_update.hpp"
@@ -28,7 +29,6 @@ protected:
         gf_setClosingReasonStore(&closingReason_);
         restartDelaySeconds = -1;
         UpdateHooks hooks;
-        hooks.showStatus = [this](const std::string& text, bool) { statusTexts_.push_back(text); };
         hooks.openContainingFolder = [this](const std::filesystem::path& file) {
             openedFor_.push_back(file);
             return folderOpens_;
@@ -37,10 +37,14 @@ protected:
             messageBoxes_.push_back(caption + ": " + text);
         };
         gf_registerUpdateHooks(std::move(hooks));
+        StatusSink sink;
+        sink.show = [this](const std::string& text, bool) { statusTexts_.push_back(text); };
+        gf_setStatusSink(std::move(sink));
     }
     ~DownloadSiteTest() override
     {
         gf_resetUpdateHooks();
+        gf_resetStatusSink();
         gf_resetDownloadLimitsForTest();
         gf_setInstallerRightsContext(gf_defaultInstallerRightsContext());
         gf_setClosingReasonStore(nullptr);

@@ -1,3 +1,4 @@
+#include "foundation/status_sink.hpp"
 #include "tests/simlink/simclient_test_support.hpp"
 
 #include <algorithm>
@@ -11,7 +12,6 @@
 #include "simlink/sim_state.hpp"
 #include "simlink/simlink_hooks.hpp"
 #include "simlink/user_stand.hpp"
-#include "simlink/window_hooks.hpp"
 
 namespace corv_test {
 
@@ -73,16 +73,16 @@ SimClientTest::SimClientTest()
             }
         };
     };
-    WindowHooks hooks;
-    hooks.showStatus = into(&WindowLines::status);
-    hooks.showError = into(&WindowLines::errors);
-    hooks.clearStatus = [lines = std::weak_ptr<WindowLines>(window)] {
+    StatusSink sink;
+    sink.show = into(&WindowLines::status);
+    sink.error = into(&WindowLines::errors);
+    sink.clear = [lines = std::weak_ptr<WindowLines>(window)] {
         if (const auto target = lines.lock()) {
             std::lock_guard<std::mutex> lock(target->mutex);
             ++target->clears;
         }
     };
-    gf_setWindowHooks(std::move(hooks));
+    gf_setStatusSink(std::move(sink));
 }
 
 SimClientTest::~SimClientTest()
@@ -103,7 +103,7 @@ void SimClientTest::resetSimClient()
     simRequestErrorFlag.store(false);
     simMajorVersion.store(5);
     SIM_INSTALL_PATH.setValue("");
-    gf_resetWindowHooks();
+    gf_resetStatusSink();
     gf_resetSimlinkHooks();
     vald::gf_resetDisplayForTest();
     vald::gf_controls().reset();
