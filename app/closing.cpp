@@ -1,5 +1,6 @@
 #include "app/closing.hpp"
 
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 
@@ -233,6 +234,17 @@ void lf_resetTimeShiftParams()
         part->setValue(0);
         gf_saveIntParameter(*part);
     }
+}
+
+void gf_leaveIfThreadsRemain(int exitCode)
+{
+    const bool readersRunning = !(trafficReader.ended.load() && weatherReader.ended.load());
+    if (!readersRunning && !gf_simClientRunning())
+        return;
+    gf_logWarn(vald::format("A {} thread is still running: the program ends without its cleanup",
+                            readersRunning ? "reader" : "SimClient"));
+    lf_flushRunLog();
+    std::quick_exit(exitCode);
 }
 
 void gf_simNoLongerConnected()

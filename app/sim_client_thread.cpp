@@ -5,13 +5,12 @@
 #include <mutex>
 #include <thread>
 
-#include "app/run_clock.hpp"
 #include "foundation/log.hpp"
 #include "simlink/sim_client.hpp"
 
 namespace {
 
-constexpr std::chrono::milliseconds WAIT_STEP{100};
+constexpr std::chrono::milliseconds WAIT_STEP{10};
 
 std::mutex threadMutex;
 std::jthread clientThread;
@@ -66,9 +65,10 @@ bool gf_finishSimClientThread(std::chrono::milliseconds limit)
         clientThread.request_stop();
         running = clientRunning;
     }
-    const RunTimePoint deadline = gf_runNow() + limit;
-    while (running->load() && gf_runNow() < deadline)
-        gf_runSleep(WAIT_STEP);
+    // Real time, also under a simulated run clock: this waits for a real thread.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (running->load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(WAIT_STEP);
     std::lock_guard<std::mutex> lock(threadMutex);
     if (!clientThread.joinable())
         return !running->load();

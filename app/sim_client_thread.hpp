@@ -13,7 +13,7 @@
 [[nodiscard]] bool gf_startSimClientThread();
 // Asks the running client thread to stop (nothing without one).
 void gf_requestSimClientStop();
-// Asks the thread to stop and waits up to limit (run clock, 100 ms steps) for it to end; then
+// Asks the thread to stop and waits up to limit (real time) for it to end; then
 // it is joined, or, when it is still running, left to end on its own with a warning. True when
 // it ended (or there was none).
 bool gf_finishSimClientThread(std::chrono::milliseconds limit);

@@ -94,12 +94,8 @@ void lf_workerSteps()
     lf_runSession();
 }
 
-// The run ends with SYSTEM ERROR, unless a stop was asked for before.
-void lf_systemError()
-{
-    if (!stopRequested.load())
-        gf_requestStop(closing_reason::SYSTEM_ERROR, 0);
-}
+// The run ends with SYSTEM ERROR, unless a stop was asked for before (the first reason wins).
+void lf_systemError() { gf_requestStop(closing_reason::SYSTEM_ERROR, 0); }
 
 }  // namespace
 
@@ -133,7 +129,7 @@ void lf_workerThread()
         lf_workerSteps();
     } catch (const vald::UserErrorException& e) {
         gf_showError(e.what());
-        closingReason.store(closing_reason::SYSTEM_ERROR);
+        lf_systemError();
     } catch (const fmt::format_error& e) {
         gf_showError(std::string("std::format error: ") + e.what());
         gf_showError(e.what());
@@ -143,7 +139,7 @@ void lf_workerThread()
         lf_systemError();
     } catch (...) {
         gf_showError("Unknown exception");
-        closingReason.store(closing_reason::SYSTEM_ERROR);
+        lf_systemError();
     }
     lf_flushRunLog();
     lf_closingDown();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <thread>
 
 #include "foundation/run_state.hpp"
 
@@ -74,6 +75,23 @@ TEST_F(RunStateTest, ReasonTexts)
     EXPECT_EQ(gf_closingReasonText(closing_reason::SIMCONNECT_ERROR), "SIMCONNECT ERROR");
     EXPECT_EQ(gf_closingReasonText(closing_reason::NEW_VERSION), "NEW VERSION");
     EXPECT_THROW(gf_closingReasonText(9), std::out_of_range);
+}
+
+TEST_F(RunStateTest, AStopRequestRacingTheResetIsWhollyKeptOrWhollyForgotten)
+{
+    std::atomic<std::uint32_t> reason{closing_reason::NOT_YET_SET};
+    gf_setClosingReasonStore(&reason);
+    for (int round = 0; round < 2000; ++round) {
+        gf_requestStop(closing_reason::NEW_FLIGHT, 30);
+        std::thread requester([] { gf_requestStop(closing_reason::READER_ERROR, 15); });
+        gf_clearStopRequest();
+        requester.join();
+        // A stop flag without a reason would end the next run as NOT YET SET.
+        ASSERT_EQ(stopRequested.load(), reason.load() != closing_reason::NOT_YET_SET) << "round " << round;
+        gf_clearStopRequest();
+    }
+    EXPECT_FALSE(stopRequested.load());
+    EXPECT_EQ(reason.load(), closing_reason::NOT_YET_SET);
 }
 
 }  // namespace
