@@ -6,7 +6,7 @@
 
 #include "app/commands.hpp"
 #include "app/message_lines.hpp"
-#include "app/run_clock.hpp"
+#include "foundation/clock.hpp"
 #include "app/run_log.hpp"
 #include "app/run_requests.hpp"
 #include "app/run_state.hpp"
@@ -64,7 +64,7 @@ void lf_waitForUserClosing()
         exitCode.store(PRODUCTION_FAILURE_EXIT_CODE);
     } else {
         while (!userClosing.load())
-            gf_runSleep(USER_CLOSE_POLL);
+            gf_sleepFor(USER_CLOSE_POLL);
     }
     gf_showStatus(vald::format("User closed {}", PROGRAM_ID), true);
 }
@@ -146,10 +146,10 @@ void lf_closingSteps()
     }
     restartPending.store(false);
     if (reason == closing_reason::NEW_FLIGHT) {
-        const RunTimePoint announced = gf_runNow();
+        const SteadyTime announced = gf_steadyNow();
         gf_showStatus(vald::format("New flight detected, {} will close, please restart manually ...", PROGRAM_ID),
                       true);
-        gf_runSleepUntil(announced + NEW_FLIGHT_CLOSE_DELAY);
+        gf_sleepUntil(announced + NEW_FLIGHT_CLOSE_DELAY);
     }
 }
 
@@ -192,12 +192,12 @@ bool lf_restartCountdown()
     for (int line = 0; line < 5; ++line)
         gf_log("");
     for (std::int32_t n = delay; n >= 1; --n) {
-        const RunTimePoint stepEnd = gf_runNow() + std::chrono::seconds(1);
+        const SteadyTime stepEnd = gf_steadyNow() + std::chrono::seconds(1);
         gf_showStatus(vald::format("Restarting after {} second{}", n, gf_plural(n)), false);
-        while (gf_runNow() < stepEnd) {
+        while (gf_steadyNow() < stepEnd) {
             if (userClosing.load())
                 return false;
-            gf_runSleep(std::min<RunDuration>(COUNTDOWN_POLL, stepEnd - gf_runNow()));
+            gf_sleepFor(std::min<SteadyDuration>(COUNTDOWN_POLL, stepEnd - gf_steadyNow()));
         }
     }
     return !userClosing.load();

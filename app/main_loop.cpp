@@ -317,18 +317,18 @@ bool lf_cycleStep()
     return true;
 }
 
-void lf_mainLoop(RunTimePoint firstTick)
+void lf_mainLoop(SteadyTime firstTick)
 {
-    RunTimePoint nextTick = firstTick;
+    SteadyTime nextTick = firstTick;
     while (lf_cycleStep()) {
-        const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - gf_runNow());
+        const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - gf_steadyNow());
         if (remaining.count() > 0) {
-            for (RunTimePoint now = gf_runNow(); now < nextTick; now = gf_runNow())
-                gf_runSleep(nextTick - now);
+            for (SteadyTime now = gf_steadyNow(); now < nextTick; now = gf_steadyNow())
+                gf_sleepFor(nextTick - now);
         }
         // The cycle keeps to the simulator's own second.
         if (newUserDatum.load())
-            nextTick = gf_runNow();
+            nextTick = gf_steadyNow();
         nextTick += TICK_PERIOD;
     }
 }

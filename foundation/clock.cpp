@@ -11,7 +11,7 @@ Clock lf_realClock()
 {
     Clock clock;
     clock.steadyNow = [] { return std::chrono::steady_clock::now(); };
-    clock.utcSecondsNow = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
+    clock.utcNow = [] { return static_cast<UtcSeconds>(std::time(nullptr)); };
     clock.sleepFor = [](SteadyDuration duration) { std::this_thread::sleep_for(duration); };
     return clock;
 }
@@ -26,7 +26,7 @@ HookStore<Clock>& lf_store()
 
 SteadyTime gf_steadyNow() { return lf_store().get()->steadyNow(); }
 
-std::int64_t gf_realUtcSeconds() { return lf_store().get()->utcSecondsNow(); }
+UtcSeconds gf_realUtcNow() { return lf_store().get()->utcNow(); }
 
 void gf_sleepFor(SteadyDuration duration)
 {
@@ -39,12 +39,17 @@ void gf_sleepUntil(SteadyTime deadline) { gf_sleepFor(deadline - gf_steadyNow())
 void gf_setClockForTest(Clock clock)
 {
     lf_store().update([&clock](Clock& current) {
-        const Clock real = lf_realClock();
-        current = real;
         gf_takeHook(current.steadyNow, clock.steadyNow);
-        gf_takeHook(current.utcSecondsNow, clock.utcSecondsNow);
+        gf_takeHook(current.utcNow, clock.utcNow);
         gf_takeHook(current.sleepFor, clock.sleepFor);
     });
+}
+
+void gf_setUtcNowForTest(std::function<UtcSeconds()> utcNow)
+{
+    Clock clock;
+    clock.utcNow = std::move(utcNow);
+    gf_setClockForTest(std::move(clock));
 }
 
 void gf_resetClockForTest() { lf_store().reset(); }

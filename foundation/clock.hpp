@@ -7,24 +7,28 @@
 #include <cstdint>
 #include <functional>
 
+// Seconds since 1970-01-01 00:00 UTC.
+using UtcSeconds = std::int64_t;
 using SteadyTime = std::chrono::steady_clock::time_point;
 using SteadyDuration = std::chrono::steady_clock::duration;
 
 struct Clock {
     std::function<SteadyTime()> steadyNow;
-    std::function<std::int64_t()> utcSecondsNow;  // seconds since 1970-01-01 00:00 UTC
+    std::function<UtcSeconds()> utcNow;
     std::function<void(SteadyDuration)> sleepFor;
 };
 
 SteadyTime gf_steadyNow();
-// The real UTC time, seconds since 1970-01-01 00:00 UTC (no time shift).
-std::int64_t gf_realUtcSeconds();
+// The real UTC time (the program clock with its time shift is gf_utcNow in time_slots.hpp).
+UtcSeconds gf_realUtcNow();
 // Sleeps that long (nothing for a duration of zero or less).
 void gf_sleepFor(SteadyDuration duration);
 // Sleeps until that point of the steady clock (nothing when it has passed).
 void gf_sleepUntil(SteadyTime deadline);
 
-// The replacement of the members that are not empty; the others stay the real ones.
+// Replaces the members that are not empty; the others stay as they are.
 void gf_setClockForTest(Clock clock);
+// Replaces the UTC time only.
+void gf_setUtcNowForTest(std::function<UtcSeconds()> utcNow);
 // Back to the real clock.
 void gf_resetClockForTest();

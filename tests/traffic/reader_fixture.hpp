@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "foundation/clock.hpp"
 #include "foundation/status_sink.hpp"
 #include "foundation/time_slots.hpp"
 #include "platform/window_display.hpp"
@@ -60,7 +61,7 @@ public:
     explicit ReaderSession(const nlohmann::json& scenario, bool realPauses = false)
         : standin(scenario), api_("CORV_API_BASE", standin.baseUrl())
     {
-        gf_setRealClockForTest([] { return static_cast<UtcSeconds>(START_EPOCH); });
+        gf_setUtcNowForTest([] { return static_cast<UtcSeconds>(START_EPOCH); });
         vald::gf_resetDisplayForTest();
         TrafficHooks hooks;
         hooks.userPosition = [this] { return locked([&] { return user; }); };
@@ -96,7 +97,7 @@ public:
         EXPECT_TRUE(gf_waitReadersEnded(std::chrono::seconds(10), traffic, weather));
         gf_resetTrafficHooks();
         gf_resetStatusSink();
-        gf_setRealClockForTest(nullptr);
+        gf_resetClockForTest();
     }
 
     template <typename F>
