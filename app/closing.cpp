@@ -179,6 +179,8 @@ void lf_closingDown()
             // The quit matters more than a clean end of that thread.
         }
     }
+    // The next run's worker is another thread: it takes the worker's lists over.
+    gf_releaseParkAirports();
     vald::gf_postWindowMessage(restart ? vald::UiMessage::StartRun : vald::UiMessage::Quit);
     lf_flushRunLog();
 }

@@ -204,7 +204,7 @@ void gf_autoRange()
     } else if (user.altitude > AIRP_HEIGHT.value()) {
         range = 40;
     } else {
-        const double distance = parkAirports.empty() ? NO_PARK_AIRPORT_NM : parkAirports.front().distance;
+        const double distance = gf_parkAirports().empty() ? NO_PARK_AIRPORT_NM : gf_parkAirports().front().distance;
         if (distance <= 7.0)
             range = 10;
         else if (distance < 37.0)

@@ -4,9 +4,9 @@
 #include <mutex>
 
 #include "engine/removal.hpp"
+#include "foundation/thread_owner.hpp"
 #include "platform/window_display.hpp"
 
-std::list<ParkAirport> parkAirports;
 std::atomic<bool> parkAirportOpen{false};
 std::atomic<std::int32_t> parkingCountdownMinutes{20};
 std::atomic<std::int32_t> maxLiveSelection{0};
@@ -14,6 +14,9 @@ std::atomic<std::int32_t> maxLiveSelection{0};
 namespace {
 
 constexpr double NO_STAND_DISTANCE_NM = 100.0;
+
+ThreadOwner parkAirportsOwner("parkAirports");
+std::list<ParkAirport> parkAirports;  // the owner's only
 
 std::mutex parkAirportMutex;
 ParkAirportSnapshot parkAirport;  // guarded by parkAirportMutex
@@ -67,7 +70,7 @@ void lf_forgetParkAirport()
 // parked, and the run goes on with live traffic alone.
 bool lf_readMyParkAirports()
 {
-    parkAirports.clear();
+    gf_parkAirports().clear();
     return true;
 }
 
@@ -89,6 +92,7 @@ bool lf_checkReservedStand(bool, std::string&)
 
 void lf_addMyParkAirport(const std::string& icao, const LatLon& position)
 {
+    parkAirportsOwner.assertOwner();
     const auto present =
         std::find_if(parkAirports.begin(), parkAirports.end(), [&icao](const ParkAirport& p) { return p.icao == icao; });
     ParkAirport entry{icao, std::string(), position.lat, position.lon, 0.0};
@@ -104,3 +108,11 @@ double gf_readDestApfForClosestStand(const AirportRecord&, const LatLon&, std::s
     standId.clear();
     return NO_STAND_DISTANCE_NM;
 }
+
+std::list<ParkAirport>& gf_parkAirports()
+{
+    parkAirportsOwner.assertOwner();
+    return parkAirports;
+}
+
+void gf_releaseParkAirports() { parkAirportsOwner.release(); }

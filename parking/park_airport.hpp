@@ -20,8 +20,11 @@ struct ParkAirport {
     double lon = 0.0;
     double distance = 0.0;   // nautical miles from the user; 0 until computed
 };
-// Worker thread only.
-extern std::list<ParkAirport> parkAirports;
+// The candidate park airports, nearest first once computed. Owned by the run's worker thread: a
+// call from another thread fails in debug and sanitizer builds. The run's end releases them for
+// the next run's worker.
+std::list<ParkAirport>& gf_parkAirports();
+void gf_releaseParkAirports();
 
 // A park airport's park-position file is loaded.
 extern std::atomic<bool> parkAirportOpen;

@@ -55,7 +55,7 @@ protected:
         gf_resetParametersForTest();
         gf_resetRunRequestsForTest();
         gf_resetCommandsForTest();
-        parkAirports.clear();
+        gf_parkAirports().clear();
         parkAirportOpen = false;
         simConnectionPending = true;
         secondCounter = 0;

@@ -13,6 +13,10 @@
 #include "app/sim_client_thread.hpp"
 #include "app/worker.hpp"
 #include "foundation/run_state.hpp"
+#include "foundation/thread_owner.hpp"
+#include "parking/park_airport.hpp"
+#include "simlink/sim_dispatch.hpp"
+#include "simlink/sim_flush.hpp"
 #include "simlink/sim_state.hpp"
 #include "tests/app/run_test_support.hpp"
 
@@ -122,6 +126,24 @@ TEST_F(RunSafetyTest, AUserErrorOfTheWorkerStopsTheRunAndKeepsAnEarlierReason)
     lf_workerThread();
     EXPECT_EQ(closingReason.load(), closing_reason::NEW_FLIGHT) << "the first reason wins";
     EXPECT_EQ(port_.posted(), std::vector<UiMessage>{UiMessage::Quit});
+}
+
+TEST_F(RunSafetyTest, TheWorkersAndTheClientsListsRefuseAnotherThread)
+{
+#if CORV_OWNER_CHECKS
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    gf_parkAirports().clear();  // this thread runs the worker here
+    EXPECT_DEATH(std::thread([] { gf_parkAirports().clear(); }).join(), "parkAirports touched from a thread");
+    gf_resetSimDispatchState();
+    gf_pendingCreations().clear();
+    EXPECT_DEATH(std::thread([] { gf_pendingCreations().clear(); }).join(), "pendingCreations touched");
+    // Released at the end of a run, the list belongs to the next run's worker.
+    gf_releaseParkAirports();
+    std::thread([] { gf_parkAirports().clear(); }).join();
+    gf_releaseParkAirports();
+#else
+    GTEST_SKIP() << "owner checks are compiled out of this build";
+#endif
 }
 
 }  // namespace

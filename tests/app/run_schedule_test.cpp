@@ -172,11 +172,11 @@ TEST_F(RunScheduleTest, AutoRangeFollowsTheGroundTheHeightAndTheNearestParkAirpo
     EXPECT_EQ(RANGE.value(), 100);
     lf_setUser(false, 1000.0);
     for (const auto& [distance, range] : std::vector<std::pair<double, std::int32_t>>{{7.0, 10}, {20.4, 25}, {37.0, 40}}) {
-        parkAirports = {ParkAirport{"EHAM", "", 52.3, 4.76, distance}};
+        gf_parkAirports() = {ParkAirport{"EHAM", "", 52.3, 4.76, distance}};
         gf_autoRange();
         EXPECT_EQ(RANGE.value(), range) << distance;
     }
-    parkAirports.clear();
+    gf_parkAirports().clear();
     RANGE.setValue(10);
     gf_autoRange();
     EXPECT_EQ(RANGE.value(), 40) << "no park airport";

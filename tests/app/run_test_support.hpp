@@ -105,7 +105,7 @@ protected:
         gf_resetCollisionRulesForTest();
         lf_resetTraffic();
         gf_resetSimClientState();
-        parkAirports.clear();
+        gf_parkAirports().clear();
         parkAirportOpen = false;
         parkingCountdownMinutes = 20;
         secondCounter = 0;
