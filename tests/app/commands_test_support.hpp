@@ -96,10 +96,13 @@ protected:
         return gf_paramAsString(document, name);
     }
 
+    // A worker of its own that owns the worker's lists while it runs, as a run's worker does.
     static void serveOnWorker()
     {
+        gf_releaseParkAirports();
         std::thread worker(lf_serveCommandRequests);
         worker.join();
+        gf_releaseParkAirports();
     }
 
     TempDir programFolder_{true};
