@@ -31,9 +31,8 @@ std::string_view gf_closingReasonText(std::uint32_t reason);
 // Seconds to wait before the next run starts; kept across the reset of a run.
 extern std::atomic<std::int32_t> restartDelaySeconds;
 
-// Where the closing reason is kept. The application registers its closingReason at start; until
-// then (and after nullptr) a store of this module is used.
-void gf_setClosingReasonStore(std::atomic<std::uint32_t>* store);
+// Why the run ends (a closing_reason code); set with the stop request.
+extern std::atomic<std::uint32_t> closingReason;
 std::uint32_t gf_closingReason();
 
 // Asks the run to end. USER CLOSED SIM sets userClosing and stopRequested, and the reason when

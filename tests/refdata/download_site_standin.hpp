@@ -26,7 +26,7 @@ protected:
     {
         std::filesystem::create_directories("input");
         std::filesystem::create_directories("output");
-        gf_setClosingReasonStore(&closingReason_);
+        closingReason = closing_reason::NOT_YET_SET;
         restartDelaySeconds = -1;
         UpdateHooks hooks;
         hooks.openContainingFolder = [this](const std::filesystem::path& file) {
@@ -47,7 +47,7 @@ protected:
         gf_resetStatusSink();
         gf_resetDownloadLimitsForTest();
         gf_setInstallerRightsContext(gf_defaultInstallerRightsContext());
-        gf_setClosingReasonStore(nullptr);
+        closingReason = closing_reason::NOT_YET_SET;
         restartDelaySeconds = 0;
     }
 
@@ -69,7 +69,7 @@ protected:
     TempDir site_;
     ServiceStandin standin_;
     ScopedEnv base_;
-    std::atomic<std::uint32_t> closingReason_{closing_reason::NOT_YET_SET};
+    std::atomic<std::uint32_t>& closingReason_ = closingReason;
     std::vector<std::string> statusTexts_;
     std::vector<std::filesystem::path> openedFor_;
     std::vector<std::string> messageBoxes_;

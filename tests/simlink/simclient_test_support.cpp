@@ -63,7 +63,6 @@ bool WindowLines::hasError(const std::string& text)
 SimClientTest::SimClientTest()
 {
     resetSimClient();
-    gf_setClosingReasonStore(&closingReason);
     // The hooks may outlive the test on a thread that ends late: they hold the lines weakly.
     const auto into = [lines = std::weak_ptr<WindowLines>(window)](std::vector<std::string> WindowLines::*list) {
         return [lines, list](const std::string& text, auto...) {
@@ -88,7 +87,6 @@ SimClientTest::SimClientTest()
 SimClientTest::~SimClientTest()
 {
     resetSimClient();
-    gf_setClosingReasonStore(nullptr);
 }
 
 void SimClientTest::resetSimClient()
@@ -96,6 +94,7 @@ void SimClientTest::resetSimClient()
     stopRequested.store(false);
     userClosing.store(false);
     restartDelaySeconds.store(0);
+    closingReason.store(closing_reason::NOT_YET_SET);
     gf_resetSimClientState();
     gf_resetSimDispatchState();
     gf_clearSimResults();
