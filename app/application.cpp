@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include "app/closing.hpp"
 #include "app/commands.hpp"
 #include "app/control_table.hpp"
 #include "app/main_window.hpp"
@@ -169,5 +170,7 @@ int gf_main(int argc, char** argv)
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i)
         arguments.emplace_back(argv[i]);
-    return gf_runApplication(arguments);
+    const int result = gf_runApplication(arguments);
+    gf_leaveIfThreadsRemain(result);
+    return result;
 }

@@ -1,11 +1,12 @@
 #include "app/closing.hpp"
 
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 
 #include "app/commands.hpp"
 #include "app/message_lines.hpp"
-#include "app/run_clock.hpp"
+#include "foundation/clock.hpp"
 #include "app/run_log.hpp"
 #include "app/run_requests.hpp"
 #include "app/run_state.hpp"
@@ -63,7 +64,7 @@ void lf_waitForUserClosing()
         exitCode.store(PRODUCTION_FAILURE_EXIT_CODE);
     } else {
         while (!userClosing.load())
-            gf_runSleep(USER_CLOSE_POLL);
+            gf_sleepFor(USER_CLOSE_POLL);
     }
     gf_showStatus(vald::format("User closed {}", PROGRAM_ID), true);
 }
@@ -86,9 +87,15 @@ void lf_switchOff(CheckBoxParameter& parameter)
     gf_saveBoolParameter(parameter);
 }
 
-// A restart, unless the user closes the window before the new run is prepared.
-void lf_prepareRestart(std::uint32_t reason)
+// A restart, unless the user closes the window before the new run is prepared, or the previous
+// run's client thread is still running (it shares what the reset would reset).
+void lf_prepareRestart(std::uint32_t reason, bool clientEnded)
 {
+    if (!clientEnded) {
+        gf_logWarn("SimClient still running: no restart, the program ends");
+        restartPending.store(false);
+        return;
+    }
     restartPending.store(true);
     gf_clearErrorLine();
     gf_clearStatus();
@@ -113,12 +120,12 @@ void lf_closingSteps()
     lf_setBufferedIntake(false);
     gf_requestSimClientStop();
     lf_stopReaders();
+    // Joined before anything it uses is reset. Its last act is to post the user's stand, served
+    // below while the park airport is still open.
+    const bool clientEnded = gf_finishSimClientThread(SIM_CLIENT_END_LIMIT);
     if (reason == closing_reason::SYSTEM_ERROR)
         lf_waitForUserClosing();
     if (parkAirportOpen.load()) {
-        // The client thread's last act is to post the user's stand: let it end and serve that
-        // post while the park airport is still open.
-        gf_finishSimClientThread(SIM_CLIENT_END_LIMIT);
         gf_serveUserStand();
         lf_resetParkAirport();
     }
@@ -134,15 +141,15 @@ void lf_closingSteps()
     gf_logUnmatched();
 
     if (lf_restartReason(reason)) {
-        lf_prepareRestart(reason);
+        lf_prepareRestart(reason, clientEnded);
         return;
     }
     restartPending.store(false);
     if (reason == closing_reason::NEW_FLIGHT) {
-        const RunTimePoint announced = gf_runNow();
+        const SteadyTime announced = gf_steadyNow();
         gf_showStatus(vald::format("New flight detected, {} will close, please restart manually ...", PROGRAM_ID),
                       true);
-        gf_runSleepUntil(announced + NEW_FLIGHT_CLOSE_DELAY);
+        gf_sleepUntil(announced + NEW_FLIGHT_CLOSE_DELAY);
     }
 }
 
@@ -172,6 +179,8 @@ void lf_closingDown()
             // The quit matters more than a clean end of that thread.
         }
     }
+    // The next run's worker is another thread: it takes the worker's lists over.
+    gf_releaseParkAirports();
     vald::gf_postWindowMessage(restart ? vald::UiMessage::StartRun : vald::UiMessage::Quit);
     lf_flushRunLog();
 }
@@ -185,12 +194,12 @@ bool lf_restartCountdown()
     for (int line = 0; line < 5; ++line)
         gf_log("");
     for (std::int32_t n = delay; n >= 1; --n) {
-        const RunTimePoint stepEnd = gf_runNow() + std::chrono::seconds(1);
+        const SteadyTime stepEnd = gf_steadyNow() + std::chrono::seconds(1);
         gf_showStatus(vald::format("Restarting after {} second{}", n, gf_plural(n)), false);
-        while (gf_runNow() < stepEnd) {
+        while (gf_steadyNow() < stepEnd) {
             if (userClosing.load())
                 return false;
-            gf_runSleep(std::min<RunDuration>(COUNTDOWN_POLL, stepEnd - gf_runNow()));
+            gf_sleepFor(std::min<SteadyDuration>(COUNTDOWN_POLL, stepEnd - gf_steadyNow()));
         }
     }
     return !userClosing.load();
@@ -204,8 +213,7 @@ bool lf_resetSessionState()
     lf_resetTraffic();
     gf_resetMessageLines();
     vald::gf_resetDisplayForRun();
-    stopRequested.store(false);
-    closingReason.store(closing_reason::NOT_YET_SET);
+    gf_clearStopRequest();
     // Last of the stop flags: a close that came while the run was being closed is seen here.
     const bool closedMeanwhile = userClosing.exchange(false);
     flightPaused.store(false);
@@ -228,6 +236,17 @@ void lf_resetTimeShiftParams()
         part->setValue(0);
         gf_saveIntParameter(*part);
     }
+}
+
+void gf_leaveIfThreadsRemain(int exitCode)
+{
+    const bool readersRunning = !(trafficReader.ended.load() && weatherReader.ended.load());
+    if (!readersRunning && !gf_simClientRunning())
+        return;
+    gf_logWarn(vald::format("A {} thread is still running: the program ends without its cleanup",
+                            readersRunning ? "reader" : "SimClient"));
+    lf_flushRunLog();
+    std::quick_exit(exitCode);
 }
 
 void gf_simNoLongerConnected()

@@ -6,8 +6,6 @@
 #include <chrono>
 #include <cstdint>
 
-// Restart delays of the reasons that restart.
-inline constexpr std::int32_t READER_ERROR_RESTART_SECONDS = 15;
 // How long the closing waits for each reader thread, and for the simulator client thread when
 // the program ends.
 inline constexpr std::chrono::milliseconds READER_END_LIMIT{10000};
@@ -30,6 +28,11 @@ bool lf_restartCountdown();
 bool lf_resetSessionState();
 // TIME_SHIFT_DAYS, TIME_SHIFT_HOURS and TIME_SHIFT_MINS := 0, each saved.
 void lf_resetTimeShiftParams();
+
+// At the program's end: when a reader or the simulator client thread outlived its bounded wait,
+// the log is flushed and the process leaves at once with exitCode (std::quick_exit), so that no
+// static object is destroyed under a thread that still uses it. Returns when every thread ended.
+void gf_leaveIfThreadsRemain(int exitCode);
 
 // The simulator client lost its connection: the run ends with SIM WAS CLOSED (first reason wins).
 void gf_simNoLongerConnected();

@@ -376,8 +376,7 @@ void gf_unlockParkingControls()
 void lf_setParkedNavLights(std::uint32_t data)
 {
     const auto queue = [data](std::uint32_t objectId) {
-        std::lock_guard lock(simSendMutex);
-        lf_pushClientEvent(QueuedClientEvent{objectId, NAV_LIGHTS_SET, data});
+        gf_queueClientEvent(QueuedClientEvent{objectId, NAV_LIGHTS_SET, data});
     };
     for (const StaticAircraft& aircraft : staticAircraft)
         if (aircraft.state == SimState::active)

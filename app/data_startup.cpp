@@ -8,7 +8,7 @@
 #include "app/message_lines.hpp"
 #include "app/run_log.hpp"
 #include "app/run_requests.hpp"
-#include "app/run_clock.hpp"
+#include "foundation/clock.hpp"
 #include "app/run_state.hpp"
 #include "app/sim_detection.hpp"
 #include "app/time_shift.hpp"
@@ -158,7 +158,7 @@ std::int64_t lf_holdForServiceRevisit(std::int64_t elapsedSeconds)
     gf_showStatus(vald::format("Holding for {} seconds... (RT API cannot be revisited within {} seconds)", wait,
                                SERVICE_REVISIT_SECONDS),
                   true);
-    gf_runSleep(std::chrono::seconds(wait));
+    gf_sleepFor(std::chrono::seconds(wait));
     return wait;
 }
 

@@ -188,7 +188,7 @@ void gf_autoRange()
     } else if (user.altitude > AIRP_HEIGHT.value()) {
         range = 40;
     } else {
-        const double distance = parkAirports.empty() ? NO_PARK_AIRPORT_NM : parkAirports.front().distance;
+        const double distance = gf_parkAirports().empty() ? NO_PARK_AIRPORT_NM : gf_parkAirports().front().distance;
         if (distance <= 7.0)
             range = 10;
         else if (distance < 37.0)
@@ -301,18 +301,18 @@ bool lf_cycleStep()
     return true;
 }
 
-void lf_mainLoop(RunTimePoint firstTick)
+void lf_mainLoop(SteadyTime firstTick)
 {
-    RunTimePoint nextTick = firstTick;
+    SteadyTime nextTick = firstTick;
     while (lf_cycleStep()) {
-        const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - gf_runNow());
+        const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - gf_steadyNow());
         if (remaining.count() > 0) {
-            for (RunTimePoint now = gf_runNow(); now < nextTick; now = gf_runNow())
-                gf_runSleep(nextTick - now);
+            for (SteadyTime now = gf_steadyNow(); now < nextTick; now = gf_steadyNow())
+                gf_sleepFor(nextTick - now);
         }
         // The cycle keeps to the simulator's own second.
         if (newUserDatum.load())
-            nextTick = gf_runNow();
+            nextTick = gf_steadyNow();
         nextTick += TICK_PERIOD;
     }
 }

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <functional>
 
-#include "app/run_clock.hpp"
+#include "foundation/clock.hpp"
 
 inline constexpr std::chrono::milliseconds TICK_PERIOD{10};
 // Ticks of a paused run between its once-a-second actions.
@@ -15,7 +15,7 @@ inline constexpr int PAUSE_TICKS = 100;
 // Runs lf_cycleStep every 10 ms from firstTick on until it answers false. The deadline advances
 // 10 ms a cycle and is re-based on the arrival of each user-aircraft report; with less than 1 ms
 // left nothing is slept.
-void lf_mainLoop(RunTimePoint firstTick);
+void lf_mainLoop(SteadyTime firstTick);
 // One tick; false ends the main loop.
 bool lf_cycleStep();
 // The per-second step.

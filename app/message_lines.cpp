@@ -7,7 +7,6 @@
 #include "foundation/run_state.hpp"
 #include "foundation/text.hpp"
 #include "platform/window_display.hpp"
-#include "simlink/window_hooks.hpp"
 #include "traffic/traffic_hooks.hpp"
 
 namespace {
@@ -36,7 +35,6 @@ void lf_lineChanged(const std::string& text, bool error)
     vald::gf_invalidateWindow(vald::MESSAGE_LINE_RECT);
 }
 
-void lf_reportStatus(std::string_view text) { gf_showStatus(std::string(text), true); }
 
 void lf_showStatusLine(const std::string& text, bool log)
 {
@@ -112,15 +110,7 @@ void gf_registerMessageLineHooks()
     sink.clear = [] { lf_showStatusLine(std::string(), true); };
     sink.error = &lf_showErrorLine;
     gf_setStatusSink(std::move(sink));
-    gf_setStatusLineReporter(&lf_reportStatus);
-    WindowHooks windowHooks;
-    windowHooks.showStatus = [](const std::string& text, bool log) { gf_showStatus(text, log); };
-    windowHooks.clearStatus = [] { gf_clearStatus(); };
-    windowHooks.showError = [](const std::string& text) { gf_showError(text); };
-    gf_setWindowHooks(std::move(windowHooks));
     TrafficHooks hooks;
-    hooks.showStatus = [](const std::string& text, bool log) { gf_showStatus(text, log); };
-    hooks.clearStatus = [] { gf_clearStatus(); };
     hooks.setAuthenticated = [](bool authenticated) {
         vald::gf_updateDisplay([authenticated](vald::StatusDisplayValues& v) { v.authenticated = authenticated; },
                                vald::COUNTS_BAND);

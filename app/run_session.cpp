@@ -6,7 +6,7 @@
 
 #include "app/closing.hpp"
 #include "app/main_loop.hpp"
-#include "app/run_clock.hpp"
+#include "foundation/clock.hpp"
 #include "app/run_log.hpp"
 #include "app/run_requests.hpp"
 #include "app/run_state.hpp"
@@ -75,7 +75,7 @@ template <typename Ready, typename Between>
 void lf_waitBriefly(Ready ready, Between between)
 {
     for (int attempt = 0; attempt < READER_START_TRIES && !ready() && !lf_stopPending(); ++attempt) {
-        gf_runSleep(READER_START_STEP);
+        gf_sleepFor(READER_START_STEP);
         between();
     }
 }
@@ -96,7 +96,7 @@ bool lf_startReaders()
     gf_startWeatherReader();
     lf_waitBriefly([] { return weatherReader.qnhPublished.load(); }, [] { lf_serveReRead(); });
     gf_startTrafficReader();
-    gf_runSleep(READER_START_STEP);
+    gf_sleepFor(READER_START_STEP);
     lf_copyUserPositionToReader();
     lf_checkNoTraffic();
     currentWeekdaySlot.store(gf_weekSlotValue(gf_weekdayAndSlot()));
@@ -110,21 +110,21 @@ bool lf_requestUserAcGndAir()
     while (!simConnected.load() || simPaused.load()) {
         if (lf_stopPending())
             return false;
-        gf_runSleep(SIM_WAIT_STEP);
+        gf_sleepFor(SIM_WAIT_STEP);
     }
     lf_requestUserOnGround();
     UserAircraftSnapshot user = gf_userSnapshot();
     while (!userOnGroundKnown.load() || !gf_userPositionKnown(user)) {
-        const RunTimePoint passEnd = gf_runNow() + ON_GROUND_PASS;
+        const SteadyTime passEnd = gf_steadyNow() + ON_GROUND_PASS;
         user = gf_getUserPosition();
-        gf_runSleepUntil(passEnd);
+        gf_sleepUntil(passEnd);
         if (lf_stopPending())
             return false;
     }
     gf_requestUserTitleModel();
     while (!gf_userPositionKnown(user)) {
         user = gf_getUserPosition();
-        gf_runSleep(POSITION_PASS);
+        gf_sleepFor(POSITION_PASS);
         if (lf_stopPending())
             return false;
     }
@@ -140,19 +140,19 @@ void lf_checkNoTraffic()
         return gsl::narrow<std::int64_t>(rounded);
     };
     for (int poll = 0; poll < NO_TRAFFIC_POLLS && dataTimeSecond() == 0 && !lf_stopPending(); ++poll)
-        gf_runSleep(TRAFFIC_POLL);
+        gf_sleepFor(TRAFFIC_POLL);
     if (dataTimeSecond() == 0)
         gf_log("No traffic in this region?");
 }
 
 bool lf_waitForFirstTraffic()
 {
-    const RunTimePoint start = gf_runNow();
+    const SteadyTime start = gf_steadyNow();
     while (!trafficReader.running.load()) {
         if (lf_stopPending())
             return false;
-        gf_runSleep(TRAFFIC_POLL);
-        if (gf_runNow() - start > FIRST_TRAFFIC_LIMIT) {
+        gf_sleepFor(TRAFFIC_POLL);
+        if (gf_steadyNow() - start > FIRST_TRAFFIC_LIMIT) {
             gf_log("TrafficReader receiving timed out after 10 seconds?");
             gf_requestStop(closing_reason::READER_ERROR, READER_ERROR_RESTART_SECONDS);
             return false;
@@ -174,7 +174,11 @@ void lf_runSession()
     gf_reserveLiveryIndexes();
     gf_initSimClient(static_cast<std::uint32_t>(P3D_VERSION.value()));
     lf_repaintWindow();
-    gf_startSimClientThread();
+    if (!gf_startSimClientThread()) {
+        // The restart tries again once the previous client has ended.
+        gf_requestStop(closing_reason::SIMCONNECT_ERROR, SIMCONNECT_ERROR_RESTART_SECONDS);
+        return;
+    }
     if (!lf_requestUserAcGndAir())
         return;
     if (AUTO_RANGE.value()) {
@@ -193,7 +197,7 @@ void lf_runSession()
     lf_checkParkAirport(true);
     gf_updateDataIndicators();
     secondCounter.store(0);
-    const RunTimePoint firstTick = gf_runNow() + TICK_PERIOD;
+    const SteadyTime firstTick = gf_steadyNow() + TICK_PERIOD;
     currentWeekdaySlot.store(gf_weekSlotValue(gf_weekdayAndSlot()));
     lf_setBufferedIntake(true);
     gf_fillCallsignCombo();

@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-std::atomic<std::uint32_t> closingReason{closing_reason::NOT_YET_SET};
 std::atomic<std::int32_t> exitCode{0};
 std::atomic<bool> productionMode{false};
 std::atomic<bool> controlsLocked{false};
@@ -13,9 +12,6 @@ std::atomic<bool> parkingPhase{false};
 std::atomic<std::uint64_t> currentWeekdaySlot{0};
 
 namespace {
-
-// Stop requests from every layer record their reason here.
-const bool closingReasonRegistered = (gf_setClosingReasonStore(&closingReason), true);
 
 std::mutex stockSceneryMutex;
 std::filesystem::path stockSceneryPath;
@@ -38,7 +34,6 @@ void gf_requestUserClose() { gf_requestStop(closing_reason::USER_CLOSED_SIM, 0);
 
 void gf_resetRunStateForTest()
 {
-    (void)closingReasonRegistered;
     stopRequested = false;
     userClosing = false;
     closingReason = closing_reason::NOT_YET_SET;

@@ -11,7 +11,6 @@
 
 // Why the run ends (a closing_reason code); the first reason that is set wins. This is the
 // store that gf_requestStop writes.
-extern std::atomic<std::uint32_t> closingReason;
 // Returned by the message loop when the program quits.
 extern std::atomic<std::int32_t> exitCode;
 // --production: the run prepares the data files and the program then ends.

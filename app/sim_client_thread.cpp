@@ -5,29 +5,33 @@
 #include <mutex>
 #include <thread>
 
-#include "app/run_clock.hpp"
 #include "foundation/log.hpp"
 #include "simlink/sim_client.hpp"
 
 namespace {
 
-constexpr std::chrono::milliseconds WAIT_STEP{100};
+constexpr std::chrono::milliseconds WAIT_STEP{10};
 
 std::mutex threadMutex;
 std::jthread clientThread;
 // Cleared by the thread itself as its last step; shared with the thread, which may outlive a
-// thread object that was detached.
+// thread object that was detached. Stays set while a detached thread still runs.
 std::shared_ptr<std::atomic<bool>> clientRunning;
 std::function<void(std::stop_token)> procedureForTest;
 
 }  // namespace
 
-void gf_startSimClientThread()
+bool gf_startSimClientThread()
 {
     std::lock_guard<std::mutex> lock(threadMutex);
     if (clientThread.joinable()) {
         clientThread.request_stop();
         clientThread.join();
+    }
+    if (clientRunning && clientRunning->load()) {
+        // A client left to end on its own still uses the shared simulator state.
+        gf_logWarn("SimClient of the previous run is still running: no new one is started");
+        return false;
     }
     std::function<void(std::stop_token)> procedure = procedureForTest ? procedureForTest : &SimClient;
     auto running = std::make_shared<std::atomic<bool>>(true);
@@ -41,6 +45,7 @@ void gf_startSimClientThread()
         running->store(false);
     });
     clientRunning = std::move(running);
+    return true;
 }
 
 void gf_requestSimClientStop()
@@ -56,16 +61,17 @@ bool gf_finishSimClientThread(std::chrono::milliseconds limit)
     {
         std::lock_guard<std::mutex> lock(threadMutex);
         if (!clientThread.joinable())
-            return true;
+            return !(clientRunning && clientRunning->load());
         clientThread.request_stop();
         running = clientRunning;
     }
-    const RunTimePoint deadline = gf_runNow() + limit;
-    while (running->load() && gf_runNow() < deadline)
-        gf_runSleep(WAIT_STEP);
+    // Real time, also under a simulated run clock: this waits for a real thread.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (running->load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(WAIT_STEP);
     std::lock_guard<std::mutex> lock(threadMutex);
     if (!clientThread.joinable())
-        return true;
+        return !running->load();
     if (running->load()) {
         gf_logWarn("SimClient did not end in time, left to end on its own");
         clientThread.detach();
@@ -73,6 +79,12 @@ bool gf_finishSimClientThread(std::chrono::milliseconds limit)
     }
     clientThread.join();
     return true;
+}
+
+bool gf_simClientRunning()
+{
+    std::lock_guard<std::mutex> lock(threadMutex);
+    return clientRunning && clientRunning->load();
 }
 
 void gf_setSimClientProcedureForTest(std::function<void(std::stop_token)> procedure)

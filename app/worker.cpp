@@ -98,12 +98,8 @@ void lf_workerSteps()
     lf_runSession();
 }
 
-// The run ends with SYSTEM ERROR, unless a stop was asked for before.
-void lf_systemError()
-{
-    if (!stopRequested.load())
-        gf_requestStop(closing_reason::SYSTEM_ERROR, 0);
-}
+// The run ends with SYSTEM ERROR, unless a stop was asked for before (the first reason wins).
+void lf_systemError() { gf_requestStop(closing_reason::SYSTEM_ERROR, 0); }
 
 }  // namespace
 
@@ -151,7 +147,6 @@ void lf_registerRunHooks()
         };
         gf_registerTrafficHooks(std::move(traffic));
         UpdateHooks update;
-        update.showStatus = [](const std::string& text, bool log) { gf_showStatus(text, log); };
         update.openContainingFolder = [](const std::filesystem::path& file) { return gf_openContainingFolder(file); };
         update.messageBox = [](const std::string& text, const std::string& caption) { gf_messageBox(text, caption); };
         gf_registerUpdateHooks(std::move(update));
@@ -165,7 +160,7 @@ void lf_workerThread()
         lf_workerSteps();
     } catch (const vald::UserErrorException& e) {
         gf_showError(e.what());
-        closingReason.store(closing_reason::SYSTEM_ERROR);
+        lf_systemError();
     } catch (const fmt::format_error& e) {
         gf_showError(std::string("std::format error: ") + e.what());
         gf_showError(e.what());
@@ -175,7 +170,7 @@ void lf_workerThread()
         lf_systemError();
     } catch (...) {
         gf_showError("Unknown exception");
-        closingReason.store(closing_reason::SYSTEM_ERROR);
+        lf_systemError();
     }
     lf_flushRunLog();
     lf_closingDown();

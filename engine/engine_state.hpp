@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/aircraft_records.hpp"
+#include "foundation/geodesy.hpp"
 #include "simlink/sim_records.hpp"
 #include "traffic/traffic_records.hpp"
 
@@ -48,7 +49,7 @@ extern bool intakeOpen;
 
 // The QNH (hPa) the engine uses for altitudes; written by the weather reader.
 extern std::atomic<std::int32_t> engineQnh;
-inline constexpr std::int32_t STANDARD_QNH = 1013;
+inline constexpr std::int32_t STANDARD_QNH = STANDARD_QNH_HPA;
 
 // Callsigns (ending in '_') of ghost targets that were removed and are not spawned again.
 extern std::vector<std::string> ghostList;

@@ -45,7 +45,7 @@ CreationRequest lf_creationRequestOf(const LiveAircraft& aircraft)
                                        aircraft.track.empty() || !aircraft.track.front().airborne ? 1u : 0u,
                                        0};
     request.tailNumber = aircraft.identity.callsign;
-    request.liveryTitle = aircraft.liveryTitle;
+    request.liveryTitle = std::string(aircraft.liveryTitle);
     request.hexid = aircraft.hexid;
     return request;
 }

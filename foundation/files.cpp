@@ -131,12 +131,6 @@ void gf_removeXMLFilesFromDirectory()
     lf_removeEntries(TBLO_FOLDER_PATH, "gf_removeXMLFilesFromDirectory", lf_isXmlExtension);
 }
 
-std::string gf_addXmlExt(const std::string& name) { return name + ".xml"; }
-
-fs::path gf_xmlPathOf(const std::string& name) { return gf_pathFromUtf8(gf_addXmlExt(name)); }
-
-fs::path gf_txtPathOf(const std::string& name) { return gf_pathFromUtf8(name + ".txt"); }
-
 void gf_removeFileWarn(const fs::path& file)
 {
     std::error_code ec;

@@ -26,7 +26,3 @@ std::vector<std::string> gf_collectXmlFiles();
 void gf_removeFilesFromDirectory(const std::filesystem::path& folder);
 // Removes the *.xml files (any case) of the folder tblo, likewise.
 void gf_removeXMLFilesFromDirectory();
-
-std::string gf_addXmlExt(const std::string& name);
-std::filesystem::path gf_xmlPathOf(const std::string& name);
-std::filesystem::path gf_txtPathOf(const std::string& name);

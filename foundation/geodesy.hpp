@@ -2,6 +2,7 @@
 // Positions on a spherical earth of radius 10800/pi nautical miles (one NM per minute of arc).
 // Distances in nautical miles, distances along a bearing in feet, bearings in radians.
 #include <cmath>
+#include <cstdint>
 
 struct LatLon {
     double lat = 0.0;  // degrees, north positive
@@ -30,6 +31,9 @@ inline constexpr double RECIPROCAL_EARTH_RADIUS_PER_FT = 4.787404208238998e-8;
 inline constexpr double METRES_PER_DEGREE_LAT = 111132.95;
 inline constexpr double FEET_PER_NM = 6076.11549;
 inline constexpr double METRES_PER_NM = 1852.0;
+inline constexpr std::int32_t WHOLE_METRES_PER_NM = 1852;
+// The standard sea-level pressure in whole hectopascals, the QNH until the weather tells one.
+inline constexpr std::int32_t STANDARD_QNH_HPA = 1013;
 
 // Great-circle distance (haversine).
 double gf_distanceNm(LatLon a, LatLon b);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "foundation/geodesy.hpp"
 #include "foundation/parameters.hpp"
 
 namespace {
@@ -138,7 +139,7 @@ const std::string LEARN_SOFT_NAME = LEARN_SOFT.name();
 const std::string MAX_LIVE_NAME = MAX_LIVE.name();
 
 std::atomic<double> rangeNm{static_cast<double>(RANGE_DEFAULT_NM)};
-std::atomic<std::int32_t> objectQueryRadiusM{RANGE_DEFAULT_NM * 1852};
+std::atomic<std::int32_t> objectQueryRadiusM{RANGE_DEFAULT_NM * WHOLE_METRES_PER_NM};
 
 const std::shared_ptr<CallsignList>& gf_callsignList() { return CALLSIGN_LIST; }
 
@@ -207,5 +208,5 @@ void gf_resetParametersForTest()
         parameter->setValue(parameter->defaultValue());
     CALLSIGN_LIST->assign({std::string()});
     rangeNm.store(static_cast<double>(RANGE_DEFAULT_NM));
-    objectQueryRadiusM.store(RANGE_DEFAULT_NM * 1852);
+    objectQueryRadiusM.store(RANGE_DEFAULT_NM * WHOLE_METRES_PER_NM);
 }

@@ -8,6 +8,7 @@
 
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
+#include "foundation/geodesy.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameter_store.hpp"
 #include "foundation/parameters.hpp"
@@ -157,7 +158,7 @@ std::int32_t gf_setRangeNm(std::int32_t nm)
     const std::int32_t range = RANGE.setValue(nm);
     if (auto index = RANGE.optionIndex(range))
         vald::gf_controls().setSelection(RANGE.controlId(), static_cast<int>(*index));
-    const std::int32_t radius = range * 1852 + 10000;
+    const std::int32_t radius = range * WHOLE_METRES_PER_NM + 10000;
     rangeNm.store(static_cast<double>(range));
     objectQueryRadiusM.store(radius);
     return radius;

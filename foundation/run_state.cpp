@@ -7,6 +7,7 @@
 std::atomic<bool> stopRequested{false};
 std::atomic<bool> userClosing{false};
 std::atomic<std::int32_t> restartDelaySeconds{0};
+std::atomic<std::uint32_t> closingReason{closing_reason::NOT_YET_SET};
 
 namespace {
 
@@ -14,9 +15,6 @@ constexpr std::array<std::string_view, 9> closingReasonTexts{
     "NOT YET SET",      "SIM WAS CLOSED", "NEW FLIGHT",   "NEW SETTINGS", "USER CLOSED SIM",
     "SIMCONNECT ERROR", "READER ERROR",   "SYSTEM ERROR", "NEW VERSION",
 };
-
-std::atomic<std::uint32_t> ownClosingReason{closing_reason::NOT_YET_SET};
-std::atomic<std::atomic<std::uint32_t>*> closingReasonStore{&ownClosingReason};
 
 // Serialises stop requests, so that the reason, the delay and the stop flag of one request are
 // recorded together even when two threads ask at the same moment.
@@ -31,17 +29,12 @@ std::string_view gf_closingReasonText(std::uint32_t reason)
     return closingReasonTexts[reason];
 }
 
-void gf_setClosingReasonStore(std::atomic<std::uint32_t>* store)
-{
-    closingReasonStore.store(store != nullptr ? store : &ownClosingReason);
-}
-
-std::uint32_t gf_closingReason() { return closingReasonStore.load()->load(); }
+std::uint32_t gf_closingReason() { return closingReason.load(); }
 
 void gf_requestStop(std::uint32_t reason, std::int32_t delaySeconds)
 {
     std::lock_guard<std::mutex> lock(stopRequestMutex);
-    std::atomic<std::uint32_t>& store = *closingReasonStore.load();
+    std::atomic<std::uint32_t>& store = closingReason;
     if (reason == closing_reason::USER_CLOSED_SIM) {
         std::uint32_t expected = closing_reason::NOT_YET_SET;
         store.compare_exchange_strong(expected, reason);
@@ -55,4 +48,11 @@ void gf_requestStop(std::uint32_t reason, std::int32_t delaySeconds)
     store.store(reason);
     restartDelaySeconds.store(delaySeconds);
     stopRequested.store(true);
+}
+
+void gf_clearStopRequest()
+{
+    std::lock_guard<std::mutex> lock(stopRequestMutex);
+    closingReason.store(closing_reason::NOT_YET_SET);
+    stopRequested.store(false);
 }

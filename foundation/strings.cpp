@@ -49,9 +49,6 @@ std::vector<std::string> gf_split(const std::string& text, char delimiter)
     }
 }
 
-std::vector<std::string> gf_splitByComma(const std::string& text) { return gf_split(text, ','); }
-std::vector<std::string> gf_splitComma(const std::string& text) { return gf_split(text, ','); }
-
 std::list<std::string> gf_commaListToTokens(const std::string& text)
 {
     std::vector<std::string> pieces = gf_split(text, ',');
@@ -75,10 +72,6 @@ void gf_normaliseCommaList(std::string& text)
     text = std::move(joined);
 }
 
-bool gf_contains(const std::string& text, const char* needle) { return text.find(needle) != std::string::npos; }
-
-bool gf_containsChar(const std::string& text, char c) { return text.find(c) != std::string::npos; }
-
 bool gf_upperEquals(const std::string& reference, const std::string& text)
 {
     if (reference.size() != text.size())
@@ -95,8 +88,6 @@ bool gf_equalsBeforeStar(const std::string& a, const std::string& b)
 {
     return b.size() == a.size() + 1 && b.back() == '*' && b.compare(0, a.size(), a) == 0;
 }
-
-std::string gf_intToString(std::int32_t value) { return vald::format("{}", value); }
 
 std::string gf_formatNumber(float value)
 {

@@ -15,21 +15,16 @@
 std::string gf_trim(std::string_view text);
 // The trimmed pieces between delimiters, empty pieces included; an empty text gives none.
 std::vector<std::string> gf_split(const std::string& text, char delimiter);
-std::vector<std::string> gf_splitByComma(const std::string& text);
-std::vector<std::string> gf_splitComma(const std::string& text);
 // The trimmed comma pieces, sorted byte-wise, duplicates removed.
 std::list<std::string> gf_commaListToTokens(const std::string& text);
 // "a, b" becomes "a,b"; a list without white space is left as it is.
 void gf_normaliseCommaList(std::string& text);
 
-bool gf_contains(const std::string& text, const char* needle);
-bool gf_containsChar(const std::string& text, char c);
 // text upper-cased byte by byte equals reference, which is given in upper case (".XML").
 bool gf_upperEquals(const std::string& reference, const std::string& text);
 // b is a followed by one '*'.
 bool gf_equalsBeforeStar(const std::string& a, const std::string& b);
 
-std::string gf_intToString(std::int32_t value);
 // "2" for 2.0, "2.5" for 2.5.
 std::string gf_formatNumber(float value);
 // "s" or "": nothing for 1 (and for negative signed counts).

@@ -1,3 +1,4 @@
+#include "foundation/status_sink.hpp"
 #include "foundation/text.hpp"
 
 #include <array>
@@ -11,16 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::atomic<StatusLineReporter> statusLineReporter{nullptr};
-
-void lf_reportOnStatusLine(std::string_view text)
-{
-    if (const StatusLineReporter reporter = statusLineReporter.load())
-        reporter(text);
-    else
-        gf_log(text);
-}
 
 [[noreturn]] void lf_invalidUtf8() { throw std::runtime_error("utf8_to_wide: invalid UTF-8"); }
 [[noreturn]] void lf_invalidUtf16() { throw std::runtime_error("wide_to_utf8: invalid UTF-16"); }
@@ -252,7 +243,7 @@ bool gf_readTextByCharset(Charset charset, const fs::path& path, std::vector<std
             gf_readUtf16File(in, lines,
                              charset == Charset::Unicode ? Utf16Order::littleEndian : Utf16Order::bigEndian);
         } catch (const std::exception& e) {
-            lf_reportOnStatusLine(vald::format("UTF16 read failed for '{}': {}", gf_pathToUtf8(path), e.what()));
+            gf_showStatus(vald::format("UTF16 read failed for '{}': {}", gf_pathToUtf8(path), e.what()));
             return false;
         }
         return true;
@@ -354,4 +345,3 @@ bool gf_writeLineList(const std::list<std::string>& lines, const fs::path& path)
     return lf_writeEachLine(lines, path);
 }
 
-void gf_setStatusLineReporter(StatusLineReporter reporter) { statusLineReporter.store(reporter); }

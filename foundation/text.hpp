@@ -57,7 +57,3 @@ bool gf_writeFile(const std::string& text, const std::filesystem::path& path, bo
 bool gf_writeLines(const std::vector<std::string>& lines, const std::filesystem::path& path);
 bool gf_writeLineList(const std::list<std::string>& lines, const std::filesystem::path& path);
 
-// The window registers the function that shows a text on its status line and logs it. Until
-// then such texts are only logged.
-using StatusLineReporter = void (*)(std::string_view text);
-void gf_setStatusLineReporter(StatusLineReporter reporter);

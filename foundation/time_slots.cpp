@@ -8,11 +8,21 @@
 #include <optional>
 
 #include "foundation/format.hpp"
+#include "foundation/hook_store.hpp"
 
 namespace {
 
-std::atomic<ShiftedTimeSource> shiftedTimeSource{nullptr};
-std::atomic<RealClock> realClock{nullptr};
+struct TimeShiftHooks {
+    ShiftedTimeSource shiftedDataTime;
+};
+
+TimeShiftHooks lf_noShift() { return TimeShiftHooks{[] { return 0.0; }}; }
+
+HookStore<TimeShiftHooks>& lf_timeShift()
+{
+    static HookStore<TimeShiftHooks> store(&lf_noShift);
+    return store;
+}
 
 constexpr std::array<const char*, 13> MONTH_NAMES = {"???", "Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                      "Jul", "Aug", "Sep", "Okt", "Nov", "Dec"};
@@ -47,10 +57,7 @@ int lf_slotOf(const std::tm& parts)
 // The rounded data time while the time shift is active and data has come, else nothing.
 std::optional<UtcSeconds> lf_shiftedTime()
 {
-    const ShiftedTimeSource source = shiftedTimeSource.load();
-    if (source == nullptr)
-        return std::nullopt;
-    const double rounded = std::round(source());
+    const double rounded = std::round(lf_timeShift().get()->shiftedDataTime());
     // Checked before the conversion: converting NaN or an out-of-range double is undefined.
     constexpr double limit = 9223372036854775808.0;  // 2^63
     if (!std::isfinite(rounded) || rounded >= limit || rounded < -limit)
@@ -73,16 +80,13 @@ std::string lf_timeOfDayPart(const std::string& timeText)
 
 }  // namespace
 
-void gf_setShiftedTimeSource(ShiftedTimeSource source) { shiftedTimeSource.store(source); }
-
-void gf_setRealClockForTest(RealClock clock) { realClock.store(clock); }
-
-UtcSeconds gf_realUtcNow()
+void gf_setShiftedTimeSource(ShiftedTimeSource source)
 {
-    const RealClock clock = realClock.load();
-    if (clock != nullptr)
-        return clock();
-    return static_cast<UtcSeconds>(std::time(nullptr));
+    if (!source) {
+        lf_timeShift().reset();
+        return;
+    }
+    lf_timeShift().update([&source](TimeShiftHooks& current) { gf_takeHook(current.shiftedDataTime, source); });
 }
 
 UtcSeconds gf_utcNow()

@@ -3,10 +3,10 @@
 // While the traffic is shown shifted in time the program clock is the time stamp of the last
 // traffic data, so everything tied to the hour and weekday follows the shifted traffic.
 #include <cstdint>
+#include <functional>
 #include <string>
 
-// Seconds since 1970-01-01 00:00 UTC.
-using UtcSeconds = std::int64_t;
+#include "foundation/clock.hpp"
 
 // Monday 1 .. Sunday 7 (-1 when the time cannot be broken down), slot 0..47 (-1 likewise).
 struct WeekdayAndSlot {
@@ -19,13 +19,8 @@ inline constexpr int HALF_HOUR_SLOTS_PER_WEEK = 7 * HALF_HOUR_SLOTS_PER_DAY;
 
 // The time-shift owner registers a source that answers the data time in seconds while the time
 // shift is active, and 0 otherwise (0 also while no data has come yet). nullptr: no shift.
-using ShiftedTimeSource = double (*)();
+using ShiftedTimeSource = std::function<double()>;
 void gf_setShiftedTimeSource(ShiftedTimeSource source);
-
-// The real UTC clock; tests replace it with a fixed clock (nullptr restores the system clock).
-using RealClock = UtcSeconds (*)();
-void gf_setRealClockForTest(RealClock clock);
-UtcSeconds gf_realUtcNow();
 
 // The program clock. Throws gsl::narrowing_error when the data time is not a representable
 // whole number of seconds (NaN, infinite, out of range).

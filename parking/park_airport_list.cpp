@@ -19,6 +19,14 @@ namespace fs = std::filesystem;
 std::list<ParkAirport> parkAirports;
 ThreadOwner parkAirportsOwner("parkAirports");
 
+std::list<ParkAirport>& gf_parkAirports()
+{
+    parkAirportsOwner.assertOwner();
+    return parkAirports;
+}
+
+void gf_releaseParkAirports() { parkAirportsOwner.release(); }
+
 namespace {
 
 const char* const LIST_NAME = "my_park_airports.txt";

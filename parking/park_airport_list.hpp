@@ -20,6 +20,10 @@ struct ParkAirport {
 };
 extern std::list<ParkAirport> parkAirports;
 extern ThreadOwner parkAirportsOwner;
+// The list, for callers outside the stand logic: asserts that the calling thread owns it.
+std::list<ParkAirport>& gf_parkAirports();
+// The run's end: the next run's worker (a new thread) takes the list over.
+void gf_releaseParkAirports();
 
 // A list this long costs noticeable time every second.
 inline constexpr std::size_t MANY_PARK_AIRPORTS = 3000;

@@ -9,9 +9,12 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <sys/un.h>
+#include <poll.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <thread>
 
 namespace vald {
 
@@ -45,8 +48,43 @@ void Socket::close()
 
 }  // namespace vald
 
+namespace {
+
+constexpr std::chrono::milliseconds CONNECT_SLICE{50};
+
+bool lf_abandoned(const ConnectAbandonTest& abandon) { return abandon && abandon(); }
+
+// Waits in slices for a non-blocking connect under way; 0 once connected, else the errno.
+int lf_finishConnect(int fd, std::chrono::milliseconds limit, const ConnectAbandonTest& abandon)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (lf_abandoned(abandon))
+            return ECANCELED;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            return ETIMEDOUT;
+        const auto slice = std::min<std::chrono::steady_clock::duration>(CONNECT_SLICE, deadline - now);
+        pollfd wanted{fd, POLLOUT, 0};
+        const int ready =
+            ::poll(&wanted, 1, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(slice).count()));
+        if (ready < 0 && errno != EINTR)
+            return errno;
+        if (ready <= 0)
+            continue;
+        int error = 0;
+        socklen_t length = sizeof(error);
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+            return errno;
+        return error;
+    }
+}
+
+}  // namespace
+
 vald::SocketConnectResult gf_connectTcp(int family, const std::string& address, const std::string& port,
-                                        bool noDelay)
+                                        bool noDelay, std::chrono::milliseconds limit,
+                                        const ConnectAbandonTest& abandon)
 {
     vald::SocketConnectResult result;
     addrinfo hints{};
@@ -59,12 +97,15 @@ vald::SocketConnectResult gf_connectTcp(int family, const std::string& address, 
         result.error = EHOSTUNREACH;
         return result;
     }
-    vald::Socket socket(::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol));
+    vald::Socket socket(::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                                 found->ai_protocol));
     if (!socket.valid()) {
         result.error = errno;
-    } else if (::connect(socket.fd(), found->ai_addr, found->ai_addrlen) != 0) {
+    } else if (::connect(socket.fd(), found->ai_addr, found->ai_addrlen) != 0 && errno != EINPROGRESS) {
         result.error = errno;
-    } else if (noDelay && !gf_setNoDelay(socket.fd())) {
+    } else if (const int error = lf_finishConnect(socket.fd(), limit, abandon); error != 0) {
+        result.error = error;
+    } else if (!gf_setNonBlocking(socket.fd(), false) || (noDelay && !gf_setNoDelay(socket.fd()))) {
         result.error = errno;
     } else {
         result.socket = std::move(socket);
@@ -73,7 +114,8 @@ vald::SocketConnectResult gf_connectTcp(int family, const std::string& address, 
     return result;
 }
 
-vald::SocketConnectResult gf_connectUnix(const std::filesystem::path& path, std::chrono::milliseconds busyWait)
+vald::SocketConnectResult gf_connectUnix(const std::filesystem::path& path, std::chrono::milliseconds busyWait,
+                                         const ConnectAbandonTest& abandon)
 {
     vald::SocketConnectResult result;
     sockaddr_un address{};
@@ -84,23 +126,38 @@ vald::SocketConnectResult gf_connectUnix(const std::filesystem::path& path, std:
         return result;
     }
     std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
-    vald::Socket socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    vald::Socket socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!socket.valid()) {
         result.error = errno;
         return result;
     }
-    // A blocking connect to a server with a full backlog waits for room, bounded by the send
-    // timeout: the busy pipe's wait.
-    timeval timeout{};
-    timeout.tv_sec = static_cast<time_t>(busyWait.count() / 1000);
-    timeout.tv_usec = static_cast<suseconds_t>((busyWait.count() % 1000) * 1000);
-    setsockopt(socket.fd(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
-    if (::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+    // A server with a full backlog refuses at once with EAGAIN: it is tried again in slices, as
+    // long as the busy pipe's wait lasts.
+    const auto deadline = std::chrono::steady_clock::now() + busyWait;
+    while (::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        if (errno == EINPROGRESS) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (const int error = lf_finishConnect(socket.fd(), std::max(left, CONNECT_SLICE), abandon); error != 0) {
+                result.error = error;
+                return result;
+            }
+            break;
+        }
+        if (errno != EAGAIN && errno != EINTR) {
+            result.error = errno;
+            return result;
+        }
+        if (lf_abandoned(abandon) || std::chrono::steady_clock::now() >= deadline) {
+            result.error = lf_abandoned(abandon) ? ECANCELED : EAGAIN;
+            return result;
+        }
+        std::this_thread::sleep_for(CONNECT_SLICE);
+    }
+    if (!gf_setNonBlocking(socket.fd(), false)) {
         result.error = errno;
         return result;
     }
-    timeout = {};
-    setsockopt(socket.fd(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
     result.socket = std::move(socket);
     return result;
 }

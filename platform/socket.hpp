@@ -14,6 +14,7 @@
 // plays the simulator listens at that same path.
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -48,15 +49,22 @@ struct SocketConnectResult {
 
 }  // namespace vald
 
+// Answers true when a connect under way should be given up (the caller is asked to stop).
+using ConnectAbandonTest = std::function<bool()>;
+
 // Connects a TCP stream socket over the family (AF_INET6 or AF_INET) to address and port
 // (an empty address is the loopback address of the family). Takes the first address that the
-// look-up gives; with noDelay, Nagle's algorithm is switched off.
+// look-up gives; with noDelay, Nagle's algorithm is switched off. The connect does not block:
+// it is polled in slices of 50 ms, given up after limit (ETIMEDOUT) or as soon as abandon
+// answers true (ECANCELED). The socket is left blocking once connected.
 vald::SocketConnectResult gf_connectTcp(int family, const std::string& address, const std::string& port,
-                                        bool noDelay);
+                                        bool noDelay, std::chrono::milliseconds limit,
+                                        const ConnectAbandonTest& abandon = {});
 
-// Connects a Unix-domain stream socket at path. A server whose backlog is full is waited for
-// at most busyWait (the busy pipe's wait).
-vald::SocketConnectResult gf_connectUnix(const std::filesystem::path& path, std::chrono::milliseconds busyWait);
+// Connects a Unix-domain stream socket at path. A server whose backlog is full is tried again
+// for at most busyWait (the busy pipe's wait), or until abandon answers true.
+vald::SocketConnectResult gf_connectUnix(const std::filesystem::path& path, std::chrono::milliseconds busyWait,
+                                         const ConnectAbandonTest& abandon = {});
 
 // The file name of a pipe's socket (see the top of this file); pure.
 std::string gf_pipeSocketFileName(std::string_view pipeName);

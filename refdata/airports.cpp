@@ -10,6 +10,7 @@
 #include "foundation/files.hpp"
 #include "foundation/format.hpp"
 #include "foundation/geodesy.hpp"
+#include "foundation/hook_store.hpp"
 #include "foundation/log.hpp"
 #include "foundation/user_error.hpp"
 #include "refdata/airports_index.hpp"
@@ -25,16 +26,26 @@ constexpr double NO_STAND_NM = 100.0;
 
 bool airportsRead = false;
 
-ClosestStandQuery& lf_closestStandQuery()
+struct AirportHooks {
+    ClosestStandQuery closestStand;
+};
+
+AirportHooks lf_defaultHooks()
 {
-    static ClosestStandQuery query;
-    return query;
+    AirportHooks hooks;
+    hooks.closestStand = [](const AirportRecord&, const LatLon&, std::string&) { return NO_STAND_NM; };
+    return hooks;
+}
+
+HookStore<AirportHooks>& lf_hooks()
+{
+    static HookStore<AirportHooks> store(&lf_defaultHooks);
+    return store;
 }
 
 double lf_closestStandNm(const AirportRecord& airport, const LatLon& position, std::string& standId)
 {
-    const ClosestStandQuery& query = lf_closestStandQuery();
-    return query ? query(airport, position, standId) : NO_STAND_NM;
+    return lf_hooks().get()->closestStand(airport, position, standId);
 }
 
 void lf_readAirport(const pugi::xml_node& element, const std::string& code)
@@ -188,7 +199,10 @@ std::string gf_airportLabel(const AirportRecord& airport)
     return label;
 }
 
-void gf_setClosestStandQuery(ClosestStandQuery query) { lf_closestStandQuery() = std::move(query); }
+void gf_setClosestStandQuery(ClosestStandQuery query)
+{
+    lf_hooks().update([&query](AirportHooks& current) { gf_takeHook(current.closestStand, query); });
+}
 
 void gf_resetAirports()
 {

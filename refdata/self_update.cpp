@@ -13,12 +13,14 @@
 
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
+#include "foundation/hook_store.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameter_controls.hpp"
 #include "foundation/parameter_store.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/program_id.hpp"
 #include "foundation/run_state.hpp"
+#include "foundation/status_sink.hpp"
 #include "foundation/text.hpp"
 #include "platform/shell.hpp"
 #include "platform/window_display.hpp"
@@ -33,10 +35,6 @@ namespace {
 UpdateHooks lf_defaultHooks()
 {
     UpdateHooks hooks;
-    hooks.showStatus = [](const std::string& text, bool log) {
-        if (log && !text.empty())
-            gf_logUnlessStopping(text);
-    };
     hooks.openContainingFolder = [](const fs::path& file) {
         std::error_code error;
         return fs::exists(file, error) && vald::gf_shellOpen(file.parent_path());
@@ -47,23 +45,10 @@ UpdateHooks lf_defaultHooks()
     return hooks;
 }
 
-std::mutex& lf_hooksMutex()
+HookStore<UpdateHooks>& lf_hookStore()
 {
-    static std::mutex mutex;
-    return mutex;
-}
-
-UpdateHooks& lf_currentHooks()
-{
-    static UpdateHooks hooks = lf_defaultHooks();
-    return hooks;
-}
-
-template <typename Hook>
-void lf_take(Hook& target, Hook& offered)
-{
-    if (offered)
-        target = std::move(offered);
+    static HookStore<UpdateHooks> store(&lf_defaultHooks);
+    return store;
 }
 
 void lf_flushLog()
@@ -143,7 +128,7 @@ void lf_applyDataRow(const json& root, const DataRow& row)
 }
 
 // The installer is in new_version: release notes, README.txt, the file browser, and the stop.
-void lf_offerNewVersion(const UpdateHooks& hooks)
+void lf_offerNewVersion()
 {
     const fs::path programFolder = fs::current_path();
     const fs::path folder = programFolder / NEW_VERSION_FOLDER;
@@ -153,7 +138,7 @@ void lf_offerNewVersion(const UpdateHooks& hooks)
     gf_logAndFlush(message);
     (void)gf_writeFile(message, NEW_VERSION_FOLDER / "README.txt", true);
     if (!lf_openExplorerAtNewVersion())
-        hooks.showStatus("Opening file explorer at the new version failed? Try manually via the Quorvex website.", true);
+        gf_showStatus("Opening file explorer at the new version failed? Try manually via the Quorvex website.", true);
     else
         lf_flushLog();
     gf_requestStop(closing_reason::NEW_VERSION, 0);
@@ -179,24 +164,15 @@ std::optional<json> lf_readVersionsFile()
 
 void gf_registerUpdateHooks(UpdateHooks hooks)
 {
-    std::lock_guard<std::mutex> lock(lf_hooksMutex());
-    UpdateHooks& current = lf_currentHooks();
-    lf_take(current.showStatus, hooks.showStatus);
-    lf_take(current.openContainingFolder, hooks.openContainingFolder);
-    lf_take(current.messageBox, hooks.messageBox);
+    lf_hookStore().update([&hooks](UpdateHooks& current) {
+        gf_takeHook(current.openContainingFolder, hooks.openContainingFolder);
+        gf_takeHook(current.messageBox, hooks.messageBox);
+    });
 }
 
-UpdateHooks gf_updateHooks()
-{
-    std::lock_guard<std::mutex> lock(lf_hooksMutex());
-    return lf_currentHooks();
-}
+UpdateHooks gf_updateHooks() { return *lf_hookStore().get(); }
 
-void gf_resetUpdateHooks()
-{
-    std::lock_guard<std::mutex> lock(lf_hooksMutex());
-    lf_currentHooks() = lf_defaultHooks();
-}
+void gf_resetUpdateHooks() { lf_hookStore().reset(); }
 
 std::string gf_versionText(const VersionData& version)
 {
@@ -239,10 +215,10 @@ bool gf_checkVersions()
         if (!gf_versionGreater(published, gf_programVersion())) {
             lf_logUpToDate(programKey);
         } else if (!lf_downloadInstaller(published)) {
-            hooks.showStatus("The downloading/unzipping of the new version failed? Try manually via the Quorvex website.",
+            gf_showStatus("The downloading/unzipping of the new version failed? Try manually via the Quorvex website.",
                              true);
         } else {
-            lf_offerNewVersion(hooks);
+            lf_offerNewVersion();
             return false;
         }
     } else {

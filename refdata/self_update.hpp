@@ -13,11 +13,9 @@
 #include "foundation/user_error.hpp"
 
 // What the update needs of the window, registered by the application at start. A member left
-// empty keeps its current value. Defaults: showStatus logs the text when log is true;
-// openContainingFolder opens the file's folder in the desktop's file browser; messageBox logs
+// empty keeps its current value. Defaults: openContainingFolder opens the file's folder in the desktop's file browser; messageBox logs
 // "caption: text" as a warning.
 struct UpdateHooks {
-    std::function<void(const std::string& text, bool log)> showStatus;
     std::function<bool(const std::filesystem::path& file)> openContainingFolder;
     std::function<void(const std::string& text, const std::string& caption)> messageBox;
 };

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "foundation/status_sink.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/files.hpp"
 #include "foundation/format.hpp"
@@ -190,7 +191,7 @@ bool lf_downloadInstaller(const VersionData& published)
     {
         DownloadHandle holder;
         if (!gf_downloadToFile(holder, gf_downloadBase() + "release/" + lf_text(zip), zip, true)) {
-            gf_updateHooks().showStatus(
+            gf_showStatus(
                 vald::format("Downloading program installer file version {} failed", versionText), true);
         } else {
             gf_log(vald::format("Downloaded {}", lf_text(zip)));

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "foundation/format.hpp"
+#include "foundation/hook_store.hpp"
 #include "foundation/log.hpp"
 #include "foundation/strings.hpp"
 #include "refdata/dbase.hpp"
@@ -14,22 +15,26 @@ TypeList oneTypeList;
 
 namespace {
 
-LiveryIndexQueries& lf_liveryQueries()
+LiveryIndexQueries lf_noLiveries()
 {
-    static LiveryIndexQueries queries;
+    LiveryIndexQueries queries;
+    queries.hasInstalledType = [](const std::string&) { return false; };
+    queries.liveryAirlines = [] { return std::vector<std::string>{}; };
+    queries.hasAirlineModel = [](const std::string&, const std::string&) { return false; };
     return queries;
 }
 
-bool lf_hasInstalledType(const std::string& type)
+HookStore<LiveryIndexQueries>& lf_liveryQueries()
 {
-    const LiveryIndexQueries& queries = lf_liveryQueries();
-    return queries.hasInstalledType && queries.hasInstalledType(type);
+    static HookStore<LiveryIndexQueries> store(&lf_noLiveries);
+    return store;
 }
+
+bool lf_hasInstalledType(const std::string& type) { return lf_liveryQueries().get()->hasInstalledType(type); }
 
 bool lf_hasAirlineModel(const std::string& airline, const std::string& type)
 {
-    const LiveryIndexQueries& queries = lf_liveryQueries();
-    return queries.hasAirlineModel && queries.hasAirlineModel(airline, type);
+    return lf_liveryQueries().get()->hasAirlineModel(airline, type);
 }
 
 // "T,X,Y" for every member T of a group that has other members with installed liveries.
@@ -96,7 +101,14 @@ double gf_typeWingspan(const std::string& type)
     return meanHalfWingspan[static_cast<std::size_t>(gf_typeCategory(type))];
 }
 
-void gf_setLiveryIndexQueries(LiveryIndexQueries queries) { lf_liveryQueries() = std::move(queries); }
+void gf_setLiveryIndexQueries(LiveryIndexQueries queries)
+{
+    lf_liveryQueries().update([&queries](LiveryIndexQueries& current) {
+        gf_takeHook(current.hasInstalledType, queries.hasInstalledType);
+        gf_takeHook(current.liveryAirlines, queries.liveryAirlines);
+        gf_takeHook(current.hasAirlineModel, queries.hasAirlineModel);
+    });
+}
 
 void gf_buildSimilarModels()
 {
@@ -107,8 +119,7 @@ void gf_buildSimilarModels()
         substituteTypes.try_emplace(std::move(key), std::move(pieces));
     }
 
-    const LiveryIndexQueries& queries = lf_liveryQueries();
-    const std::vector<std::string> airlines = queries.liveryAirlines ? queries.liveryAirlines() : std::vector<std::string>{};
+    const std::vector<std::string> airlines = lf_liveryQueries().get()->liveryAirlines();
     for (const std::string& airline : airlines) {
         std::unordered_map<std::string, TypeList> similar;
         for (const auto& [type, list] : substituteTypes) {
@@ -153,5 +164,5 @@ void gf_resetSimilarModels()
 {
     substituteTypes.clear();
     airlineSimilarTypes.clear();
-    lf_liveryQueries() = LiveryIndexQueries{};
+    lf_liveryQueries().reset();
 }

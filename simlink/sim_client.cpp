@@ -9,6 +9,7 @@
 #include "foundation/log.hpp"
 #include "foundation/program_id.hpp"
 #include "foundation/run_state.hpp"
+#include "foundation/status_sink.hpp"
 #include "foundation/user_error.hpp"
 #include "platform/window_display.hpp"
 #include "simlink/sim_declarations.hpp"
@@ -16,9 +17,9 @@
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"
 #include "simlink/simconnect/recv.hpp"
+#include "simlink/simconnect/transport.hpp"
 #include "simlink/simlink_hooks.hpp"
 #include "simlink/user_stand.hpp"
-#include "simlink/window_hooks.hpp"
 
 namespace {
 
@@ -26,7 +27,6 @@ using SteadyClock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds CONNECT_RETRY_PERIOD{100};
 constexpr std::chrono::nanoseconds DISPATCH_PERIOD{1'000'000};
-constexpr std::int32_t SIMCONNECT_ERROR_RESTART_SECONDS = 9;
 constexpr std::uint32_t PERIOD_ONCE = 1;
 constexpr std::uint32_t CONFIG_INDEX_DEFAULT = 0;
 
@@ -55,11 +55,13 @@ void lf_waitBeforeRetry(const std::stop_token& stopToken)
 // running is no failure: the open is tried again every 100 ms without a message.
 HANDLE lf_connect(const std::stop_token& stopToken)
 {
+    // A connect under way gives up within a slice of the stop, too.
+    const vald::simconnect::ConnectAbandon abandon([&stopToken] { return lf_stopWaiting(stopToken); });
     bool announced = false;
     while (!lf_stopWaiting(stopToken)) {
         if (!announced) {
             const std::string version = gf_simlinkHooks()->simVersionText();
-            gf_statusLine(vald::format("Waiting for Prepar3Dv{} ...", version), true);
+            gf_showStatus(vald::format("Waiting for Prepar3Dv{} ...", version), true);
             lf_flushLog();
             vald::gf_invalidateWindow(vald::MESSAGE_LINE_RECT);
             announced = true;
@@ -137,17 +139,19 @@ void lf_endClient(HANDLE connection)
         gf_logWarn("Closing SimConnect failed?!");
 }
 
-// Holds simSendMutex. Nothing is asked without a connection or after a failed request.
-void lf_requestUserData(std::uint32_t requestId, std::uint32_t defineId, const char* failureText)
+// Holds simSendMutex. Nothing is asked without a connection or after a failed request. False
+// when the request failed: the caller reports it once the mutex is free.
+bool lf_requestUserData(std::uint32_t requestId, std::uint32_t defineId, const char* failureText)
 {
     const HANDLE connection = simConnection.load();
     if (connection == nullptr || simRequestErrorFlag.load())
-        return;
+        return true;
     if (SimConnect_RequestDataOnSimObject(connection, requestId, defineId, SIM_OBJECT_ID_USER, PERIOD_ONCE, 0, 0, 0,
                                           0) >= 0)
-        return;
+        return true;
     gf_logWarn(failureText);
-    gf_simRequestError();
+    simRequestErrorFlag.store(true);
+    return false;
 }
 
 }  // namespace
@@ -166,14 +170,14 @@ void SimClient(std::stop_token stopToken)
             lf_dispatchLoop(connection, stopToken);
         }
     } catch (const vald::UserErrorException& e) {
-        gf_errorLine(e.what());
+        gf_showError(e.what());
         // The run is left to the user, but with the link closed nothing may be queued for it.
         simConnected.store(false);
     } catch (const std::exception& e) {
-        gf_errorLine(e.what());
+        gf_showError(e.what());
         lf_connectionLost();
     } catch (...) {
-        gf_errorLine(vald::format("Exception in {}", "SimClient"));
+        gf_showError(vald::format("Exception in {}", "SimClient"));
         lf_connectionLost();
     }
     lf_endClient(connection);
@@ -181,24 +185,32 @@ void SimClient(std::stop_token stopToken)
 
 void gf_simRequestError()
 {
-    gf_statusLine("SimConnect request error", true);
+    gf_showStatus("SimConnect request error", true);
     simRequestErrorFlag.store(true);
     gf_requestStop(closing_reason::SIMCONNECT_ERROR, SIMCONNECT_ERROR_RESTART_SECONDS);
 }
 
 UserAircraftSnapshot gf_getUserPosition()
 {
+    bool asked = true;
     {
         std::lock_guard<std::mutex> lock(simSendMutex);
-        lf_requestUserData(SIM_REQUEST_USER_POSITION, SIM_DEFINE_USER_POSITION,
-                           "SimConnect request user ac position fails");
+        asked = lf_requestUserData(SIM_REQUEST_USER_POSITION, SIM_DEFINE_USER_POSITION,
+                                   "SimConnect request user ac position fails");
     }
+    if (!asked)
+        gf_simRequestError();
     return gf_userSnapshot();
 }
 
 void gf_requestUserTitleModel()
 {
-    std::lock_guard<std::mutex> lock(simSendMutex);
-    lf_requestUserData(SIM_REQUEST_USER_TITLE, SIM_DEFINE_USER_TITLE, "SimConnect request user ac title fails");
-    lf_requestUserData(SIM_REQUEST_USER_MODEL, SIM_DEFINE_USER_MODEL, "SimConnect reques user ac model fails");
+    bool asked = true;
+    {
+        std::lock_guard<std::mutex> lock(simSendMutex);
+        asked = lf_requestUserData(SIM_REQUEST_USER_TITLE, SIM_DEFINE_USER_TITLE, "SimConnect request user ac title fails") &&
+                lf_requestUserData(SIM_REQUEST_USER_MODEL, SIM_DEFINE_USER_MODEL, "SimConnect reques user ac model fails");
+    }
+    if (!asked)
+        gf_simRequestError();
 }

@@ -9,6 +9,8 @@
 #include "foundation/parameters.hpp"
 #include "foundation/program_id.hpp"
 #include "foundation/run_state.hpp"
+#include "foundation/status_sink.hpp"
+#include "foundation/thread_owner.hpp"
 #include "foundation/user_error.hpp"
 #include "platform/control_model.hpp"
 #include "platform/window_display.hpp"
@@ -16,7 +18,6 @@
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"
 #include "simlink/user_stand.hpp"
-#include "simlink/window_hooks.hpp"
 
 using vald::simconnect::RecvId;
 
@@ -47,7 +48,11 @@ enum SimExceptionCode : std::uint32_t {
 constexpr std::uint32_t IN_RANGE_ATC_ID_OFFSET = 24;
 constexpr std::uint32_t ATC_ID_BYTES = 32;
 
+// More new objects than the simulator can hold at once means descriptions are being lost.
+constexpr std::size_t ADDED_OBJECT_CAPACITY = 1000;
+
 // Objects the simulator announced as new and has not described yet (client thread only).
+ThreadOwner addedOwner("addedObjects");
 std::vector<std::uint32_t> addedObjects;
 std::uint32_t frameCounter = 0;
 
@@ -104,6 +109,7 @@ std::uint32_t lf_takePendingByCallsign(const std::string& callsign)
 
 bool lf_takeAddedObject(std::uint32_t objectId)
 {
+    addedOwner.assertOwner();
     const auto found = std::find(addedObjects.begin(), addedObjects.end(), objectId);
     if (found == addedObjects.end())
         return false;
@@ -195,7 +201,7 @@ void lf_onSimException(const SimMessage& message)
     case EXCEPTION_VERSION_MISMATCH:
         throw vald::UserErrorException(95, vald::format("SimConnect Version Mismatch, dwIndex: {}", exception->index));
     case EXCEPTION_TOO_MANY_OBJECTS:
-        gf_statusLine("SimConnect: too many objects (max 1000)", true);
+        gf_showStatus("SimConnect: too many objects (max 1000)", true);
         return;
     case EXCEPTION_INVALID_DATA_SIZE:
         gf_log("SIMCONNECT_EXCEPTION_INVALID_DATA_SIZE");
@@ -234,7 +240,7 @@ void lf_onSimOpen(const SimMessage& message)
     vald::gf_updateDisplay([&versionText](vald::StatusDisplayValues& values) { values.simText = versionText; },
                            vald::COUNTS_BAND);
     if (lf_acceptedVersion(versionText)) {
-        gf_clearStatusLine();
+        gf_clearStatus();
         return;
     }
     vald::gf_controls().setEnabled(ALL_INSTALL_PATH.controlId(), true);
@@ -274,9 +280,15 @@ void lf_onSimObjectAddRemove(const SimMessage& message)
     if (!change || change->objectType != OBJECT_TYPE_AIRCRAFT)
         return;
     if (change->eventId == SIM_EVENT_OBJECT_ADDED) {
-        if (change->objectId > userObjectId.load())
-            addedObjects.push_back(change->objectId);
+        if (change->objectId <= userObjectId.load())
+            return;
+        addedOwner.assertOwner();
+        if (addedObjects.size() >= ADDED_OBJECT_CAPACITY)
+            addedObjects.erase(addedObjects.begin());
+        addedObjects.push_back(change->objectId);
     } else if (change->eventId == SIM_EVENT_OBJECT_REMOVED) {
+        // An object gone before it was described is never described.
+        lf_takeAddedObject(change->objectId);
         lf_pushResult(change->objectId, 0, SIM_RESULT_OBJECT_REMOVED);
     }
 }
@@ -284,6 +296,7 @@ void lf_onSimObjectAddRemove(const SimMessage& message)
 void lf_onSimFrame(const SimMessage& message)
 {
     lf_flushSendQueues();
+    gf_ageOutPendingCreations(gf_steadyNow());
     if (++frameCounter < FRAMES_PER_RATE_SAMPLE)
         return;
     frameCounter = 0;
@@ -361,10 +374,10 @@ void lf_onSimObjectDataByType(const SimMessage& message)
 
 void gf_resetSimDispatchState()
 {
+    addedOwner.release();
     addedObjects.clear();
     addedObjects.reserve(CLIENT_QUEUE_CAPACITY);
-    gf_pendingCreations().clear();
-    gf_pendingCreations().reserve(CLIENT_QUEUE_CAPACITY);
+    gf_releasePendingCreations();
     frameCounter = 0;
     gf_resetUserDataState();
 }

@@ -9,14 +9,20 @@
 #include "simlink/sim_client.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"
-#include "simlink/window_hooks.hpp"
+#include "foundation/status_sink.hpp"
+#include "foundation/thread_owner.hpp"
 
 namespace {
 
 constexpr std::uint32_t FREEZE_ON = 1;
+// A creation the simulator has neither made nor refused by then never will be answered.
+constexpr std::chrono::seconds PENDING_CREATION_LIMIT{120};
+// More unanswered creations than the simulator's object limit means answers are being lost.
+constexpr std::size_t PENDING_CREATION_CAPACITY = 1000;
 
 static_assert(sizeof(SimPosition) == 64, "the position-set data block is eight doubles");
 
+ThreadOwner pendingOwner("pendingCreations");
 std::vector<PendingCreation> pendingCreations;
 
 void lf_sendPositions(HANDLE connection, std::vector<PositionSetRecord>& positions)
@@ -34,7 +40,7 @@ void lf_sendPositions(HANDLE connection, std::vector<PositionSetRecord>& positio
 
 // FLAPS_SET only works on an aircraft that the simulator's AI does not fly at that moment: it is
 // framed by two releases of control.
-void lf_sendClientEvents(HANDLE connection, std::vector<QueuedClientEvent>& events)
+void lf_sendClientEvents(HANDLE connection, std::vector<QueuedClientEvent>& events, FlushOutcome& outcome)
 {
     for (const QueuedClientEvent& event : events) {
         const bool flaps = event.eventId == FLAPS_SET;
@@ -42,7 +48,7 @@ void lf_sendClientEvents(HANDLE connection, std::vector<QueuedClientEvent>& even
             SimConnect_AIReleaseControl(connection, event.objectId, SIM_REQUEST_AI_RELEASE);
         if (SimConnect_TransmitClientEvent(connection, event.objectId, event.eventId, event.data,
                                            SIM_NOTIFICATION_GROUP, 0) < 0) {
-            gf_statusLine(vald::format("SimConnect TransmitClientEvent: {} fails", event.eventId), true);
+            outcome.statusTexts.push_back(vald::format("SimConnect TransmitClientEvent: {} fails", event.eventId));
             continue;
         }
         if (flaps)
@@ -51,44 +57,92 @@ void lf_sendClientEvents(HANDLE connection, std::vector<QueuedClientEvent>& even
     events.clear();
 }
 
+void lf_rememberPending(PendingCreation entry)
+{
+    pendingOwner.assertOwner();
+    if (pendingCreations.size() >= PENDING_CREATION_CAPACITY) {
+        gf_logWarn(vald::format("Creation of hexid {} never answered, forgotten", pendingCreations.front().hexid));
+        pendingCreations.erase(pendingCreations.begin());
+    }
+    pendingCreations.push_back(std::move(entry));
+}
+
 }  // namespace
 
-std::vector<PendingCreation>& gf_pendingCreations() { return pendingCreations; }
+std::vector<PendingCreation>& gf_pendingCreations()
+{
+    pendingOwner.assertOwner();
+    return pendingCreations;
+}
+
+void gf_releasePendingCreations()
+{
+    pendingOwner.release();
+    pendingCreations.clear();
+    pendingCreations.reserve(PENDING_CREATION_CAPACITY / 4);
+}
+
+void gf_ageOutPendingCreations(SteadyTime now)
+{
+    std::vector<PendingCreation>& pending = gf_pendingCreations();
+    std::erase_if(pending, [now](const PendingCreation& entry) {
+        if (now - entry.sentAt < PENDING_CREATION_LIMIT)
+            return false;
+        gf_logWarn(vald::format("Creation of hexid {} ({}) not answered by the simulator, forgotten", entry.hexid,
+                                entry.callsign));
+        return true;
+    });
+}
+
+void gf_finishFlush(const FlushOutcome& outcome)
+{
+    for (const SimResult& result : outcome.results)
+        gf_pushSimResult(result);
+    for (const std::string& text : outcome.statusTexts)
+        gf_showStatus(text, true);
+    if (outcome.requestFailed)
+        gf_simRequestError();
+}
 
 void lf_flushSendQueues()
 {
-    std::unique_lock<std::mutex> lock(simSendMutex, std::try_to_lock);
-    if (!lock.owns_lock())
-        return;
-    SimSendQueues& queues = gf_simSendQueues();
-    if (simRequestErrorFlag.load()) {
-        queues.flushBuffer().clear();
-        queues.clientEvents.clear();
+    FlushOutcome outcome;
+    {
+        std::unique_lock<std::mutex> lock(simSendMutex, std::try_to_lock);
+        if (!lock.owns_lock())
+            return;
+        SimSendQueues& queues = gf_simSendQueues();
+        if (simRequestErrorFlag.load()) {
+            queues.flushBuffer().clear();
+            queues.clientEvents.clear();
+            queues.creations.clear();
+            queues.removals.clear();
+            return;
+        }
+        const HANDLE connection = simConnection.load();
+        lf_sendPositions(connection, queues.flushBuffer());
+        lf_sendClientEvents(connection, queues.clientEvents, outcome);
+        // A failure below fails the link, but the rest of this frame's queues still go.
+        for (const CreationRequest& request : queues.creations)
+            lf_createAcInSim(request, outcome);
         queues.creations.clear();
+        for (const std::uint32_t objectId : queues.removals)
+            lf_removeAcFromSim(objectId, outcome);
         queues.removals.clear();
-        return;
     }
-    const HANDLE connection = simConnection.load();
-    lf_sendPositions(connection, queues.flushBuffer());
-    lf_sendClientEvents(connection, queues.clientEvents);
-    // A failure below sets the request-error flag but the rest of this frame's queues still go.
-    for (const CreationRequest& request : queues.creations)
-        lf_createAcInSim(request);
-    queues.creations.clear();
-    for (const std::uint32_t objectId : queues.removals)
-        lf_removeAcFromSim(objectId);
-    queues.removals.clear();
+    // Results, status lines and the stop request only once the send mutex is free.
+    gf_finishFlush(outcome);
 }
 
-void lf_createAcInSim(const CreationRequest& request)
+void lf_createAcInSim(const CreationRequest& request, FlushOutcome& outcome)
 {
-    const std::string title(request.liveryTitle);
+    const std::string& title = request.liveryTitle;
     std::uint32_t sendId = 0;
     const HRESULT result = SimConnect_AICreateNonATCAircraft(simConnection.load(), title.c_str(),
                                                              request.tailNumber.c_str(), request.position,
                                                              SIM_REQUEST_AI_CREATE, &sendId);
     if (result >= 0) {
-        pendingCreations.push_back(PendingCreation{sendId, request.hexid, request.tailNumber});
+        lf_rememberPending(PendingCreation{sendId, request.hexid, request.tailNumber, gf_steadyNow()});
         return;
     }
     if (gf_simRequestRefusedLocally(result)) {
@@ -100,15 +154,16 @@ void lf_createAcInSim(const CreationRequest& request)
         SimResult failed;
         failed.hexid = request.hexid;
         failed.kind = SIM_RESULT_CREATION_FAILED;
-        gf_pushSimResult(failed);
+        outcome.results.push_back(failed);
         return;
     }
     gf_logWarn(vald::format("! Simcon call to create ac in sim failed, hexid:{}, liv: '{}', callsign: {})",
                             request.hexid, title, request.tailNumber));
-    gf_simRequestError();
+    simRequestErrorFlag.store(true);
+    outcome.requestFailed = true;
 }
 
-void lf_removeAcFromSim(std::uint32_t objectId)
+void lf_removeAcFromSim(std::uint32_t objectId, FlushOutcome& outcome)
 {
     if (objectId <= userObjectId.load()) {
         gf_logWarn(vald::format("SimConnect call to remove ac with objectid {}", objectId));
@@ -118,7 +173,8 @@ void lf_removeAcFromSim(std::uint32_t objectId)
         return;
     gf_logWarn(vald::format("{} !SimConnect call to remove AI ac from sim failed, id {}?", gf_timeOfDayText(),
                             objectId));
-    gf_simRequestError();
+    simRequestErrorFlag.store(true);
+    outcome.requestFailed = true;
 }
 
 void lf_releaseAndFreeze(std::uint32_t objectId)

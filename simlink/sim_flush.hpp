@@ -3,8 +3,10 @@
 // of the next simulator frame, and creations stay pending until the simulator reports the new
 // object or refuses it.
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "foundation/clock.hpp"
 #include "simlink/sim_records.hpp"
 
 // The frame flush, on every frame event. It never waits: when the worker holds simSendMutex the
@@ -12,14 +14,29 @@
 // the queues are emptied without sending anything.
 void lf_flushSendQueues();
 
-// One creation and one removal (simSendMutex held, client thread).
-void lf_createAcInSim(const CreationRequest& request);
-void lf_removeAcFromSim(std::uint32_t objectId);
+// What a flush leaves to do once simSendMutex is free: results to hand the engine, status lines
+// to show, and a failed request (the link is given up: gf_simRequestError).
+struct FlushOutcome {
+    std::vector<SimResult> results;
+    std::vector<std::string> statusTexts;
+    bool requestFailed = false;
+};
+// Hands the outcome on; the send mutex must not be held.
+void gf_finishFlush(const FlushOutcome& outcome);
+
+// One creation and one removal (simSendMutex held, client thread). A failed request sets the
+// request-error flag at once, so that nothing more is sent.
+void lf_createAcInSim(const CreationRequest& request, FlushOutcome& outcome);
+void lf_removeAcFromSim(std::uint32_t objectId, FlushOutcome& outcome);
 
 // A created aircraft was recognised: AI release control is sent at once and the three freeze
 // events are queued, all under simSendMutex (client thread).
 void lf_releaseAndFreeze(std::uint32_t objectId);
 
-// Creations sent and not yet answered, in the order sent (client thread only; emptied by the
-// reset before a run, when no client thread runs).
+// Creations sent and not yet answered, in the order sent. Owned by the client thread: the first
+// thread to touch the list after gf_releasePendingCreations owns it.
 std::vector<PendingCreation>& gf_pendingCreations();
+// Emptied and free for the next owner (the start of a client thread).
+void gf_releasePendingCreations();
+// Forgets the creations sent more than two minutes before now and never answered.
+void gf_ageOutPendingCreations(SteadyTime now);

@@ -112,12 +112,18 @@ void gf_pushSimResult(const SimResult& result)
 
 void gf_drainSimResults(const std::function<void(const SimResult&)>& handle)
 {
-    std::lock_guard<std::mutex> lock(simResultMutex);
-    struct ClearOnExit {
-        ~ClearOnExit() { simResults.clear(); }
-    } clearOnExit;
-    for (const SimResult& result : simResults)
+    // Taken out under the lock and handled without it: a handler may queue a creation or a
+    // removal, and the client thread may push a result meanwhile. Two vectors change roles at
+    // each drain, so neither gives up its room.
+    thread_local std::vector<SimResult> taken;
+    taken.clear();
+    {
+        std::lock_guard<std::mutex> lock(simResultMutex);
+        taken.swap(simResults);
+    }
+    for (const SimResult& result : taken)
         handle(result);
+    taken.clear();
 }
 
 void gf_reserveSimResults(std::size_t capacity)

@@ -2,8 +2,8 @@
 // The queues between the worker thread (engine, schedule, window commands) and the simulator
 // client thread. Producers append under simSendMutex; the client thread sends everything queued
 // at the start of the next simulator frame. Results come back through the result queue, which
-// has its own mutex and is drained by the engine once per tick. When both are needed, the result
-// mutex is taken first.
+// has its own mutex and is drained by the engine once per tick. The two mutexes are never held
+// together (docs/locks.md).
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -58,8 +58,8 @@ void gf_resetSimSendQueues();
 
 // Appends a copy to the result queue under the result mutex (any thread).
 void gf_pushSimResult(const SimResult& result);
-// Under the result mutex: hands every queued record to handle, in order, then empties the queue
-// (also when handle throws, so that a bad record is not handled again at every tick).
+// Takes every queued record out under the result mutex, then hands each to handle, in order,
+// with no lock held (a record is handled once, also when handle throws).
 void gf_drainSimResults(const std::function<void(const SimResult&)>& handle);
 void gf_reserveSimResults(std::size_t capacity);
 void gf_clearSimResults();

@@ -6,7 +6,8 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
-#include <string_view>
+
+#include "foundation/clock.hpp"
 
 #include "simlink/simconnect/simconnect.hpp"
 
@@ -98,7 +99,7 @@ inline bool gf_userPositionKnown(const UserAircraftSnapshot& snapshot)
 struct CreationRequest {
     SimInitPosition position;
     std::string tailNumber;        // the callsign; comes back as the object's "ATC ID"
-    std::string_view liveryTitle;  // owned by the livery database, outlives the request
+    std::string liveryTitle;       // owned: the request crosses to the client thread
     std::uint32_t hexid = 0;       // at most 10000 for a static aircraft, above for a live one
 };
 
@@ -131,6 +132,7 @@ struct PendingCreation {
     std::uint32_t sendId = 0;  // packet send id of the creation request
     std::uint32_t hexid = 0;
     std::string callsign;      // the tail number sent
+    SteadyTime sentAt{};       // when it was sent; one left unanswered too long is dropped
 };
 
 enum SimResultKind : std::uint32_t {

@@ -13,7 +13,7 @@
 #include "simlink/sim_dispatch.hpp"
 #include "simlink/sim_state.hpp"
 #include "simlink/user_stand.hpp"
-#include "simlink/window_hooks.hpp"
+#include "foundation/status_sink.hpp"
 
 namespace {
 
@@ -104,7 +104,7 @@ void lf_takeUserModel(const SimMessage& data)
     if (found)
         line += vald::format(", half wing span: {:.1F} meter", halfSpan * METRES_PER_NM);
     else
-        gf_statusLine("User aircraft wing span unknown, max is taken instead, please report in my Forum!", true);
+        gf_showStatus("User aircraft wing span unknown, max is taken instead, please report in my Forum!", true);
     line += vald::format(", category: {}", gf_categoryName(gf_typeCategory(model)));
     gf_logIndented(line);
 }

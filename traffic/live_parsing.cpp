@@ -8,6 +8,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "foundation/status_sink.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "traffic/record_parsing.hpp"
@@ -239,7 +240,7 @@ bool TrafficReader::lf_readCallsign(LiveTrafficRecord& record, const std::string
         lastBlockedCallsign = blockCallsign;
         const std::shared_ptr<const TrafficHooks> hooks = gf_trafficHooks();
         hooks->blockedCallsignSeen(record.hexId);
-        hooks->showStatus(vald::format("Live aircraft '{}' blocked", lastBlockedCallsign), true);
+        gf_showStatus(vald::format("Live aircraft '{}' blocked", lastBlockedCallsign), true);
     } else if (blockCallsign != lastBlockedCallsign) {
         announceBlocked.store(true);
         lastBlockedCallsign.clear();

@@ -2,7 +2,9 @@
 
 #include <stdexcept>
 
+#include "foundation/status_sink.hpp"
 #include "foundation/format.hpp"
+#include "foundation/run_state.hpp"
 #include "foundation/log.hpp"
 #include "foundation/program_id.hpp"
 #include "foundation/time_slots.hpp"
@@ -17,7 +19,6 @@ namespace {
 constexpr const char* SECOND_SESSION_TEXT =
     "More than one RealTraffic session is not possible, do not run the RealTraffic app";
 constexpr std::int32_t SECOND_SESSION_WAIT_MS = 10000;
-constexpr std::int32_t READER_ERROR_RESTART_SECONDS = 15;
 
 // The key must never reach the log, not even inside a parser's message about the reply.
 std::string lf_withoutKey(std::string text, std::string_view key)
@@ -118,24 +119,24 @@ void gf_runAuthenticater(WeatherReader& weather, TrafficReader& traffic)
                          gf_serviceKeyPath().string(), PROGRAM_ID));
 
     const std::shared_ptr<const TrafficHooks> hooks = gf_trafficHooks();
-    hooks->showStatus("Waiting for authentication at RT server ...", true);
+    gf_showStatus("Waiting for authentication at RT server ...", true);
     gf_log("\n");
 
     std::uint32_t status = 0;
     if (weather.authenticate(status, *serviceKey)) {
-        hooks->clearStatus();
+        gf_clearStatus();
         traffic.guid = weather.guid;
         return;
     }
     if (status == 405) {
-        hooks->showStatus(SECOND_SESSION_TEXT, true);
+        gf_showStatus(SECOND_SESSION_TEXT, true);
         weather.sleepPlain(SECOND_SESSION_WAIT_MS);
         throw vald::UserErrorException(405, SECOND_SESSION_TEXT);
     }
     if (status == 500)
         throw std::runtime_error("No RT database connection");
-    hooks->showStatus(vald::format("The {} has stopped with an error", "Authenticater"), true);
-    hooks->requestStop(CLOSING_REASON_READER_ERROR, READER_ERROR_RESTART_SECONDS);
-    hooks->clearStatus();
+    gf_showStatus(vald::format("The {} has stopped with an error", "Authenticater"), true);
+    hooks->requestStop(closing_reason::READER_ERROR, READER_ERROR_RESTART_SECONDS);
+    gf_clearStatus();
     traffic.guid = weather.guid;
 }

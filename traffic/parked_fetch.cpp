@@ -6,6 +6,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "foundation/clock.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -23,14 +24,6 @@ constexpr double PARKED_HALF_HEIGHT_DEG = 0.04996402877697842;
 constexpr double PARKED_HALF_WIDTH_FT = 18228.34647;
 constexpr double HALF_PI = 1.5707963267948966;
 constexpr std::chrono::milliseconds POLL_STEP{100};
-
-void lf_pause(const ParkedFetchWait& wait, std::chrono::milliseconds duration)
-{
-    if (wait.sleep)
-        wait.sleep(duration);
-    else
-        std::this_thread::sleep_for(duration);
-}
 
 // Nobody will answer any more: the reader is stopping or its thread is gone.
 bool lf_readerGone(const TrafficReader& reader)
@@ -79,24 +72,23 @@ void lf_selectParked(std::vector<ParkedTrafficRecord>& records, std::int32_t cur
     records = std::move(kept);
 }
 
-bool gf_fetchParkedTraffic(std::vector<ParkedTrafficRecord>& records, TrafficReader& reader,
-                           const ParkedFetchWait& wait)
+bool gf_fetchParkedTraffic(std::vector<ParkedTrafficRecord>& records, TrafficReader& reader)
 {
     records.clear();
     const ParkAirportSnapshot park = gf_trafficHooks()->parkAirport();
     const std::uint64_t id = reader.parkedExchange.post(gf_parkedBox(park.position));
 
-    lf_pause(wait, POLL_STEP);
-    const auto start = wait.now();
+    gf_sleepFor(POLL_STEP);
+    const auto start = gf_steadyNow();
     std::optional<ParkedAnswer> answer = reader.parkedExchange.collect(id);
     while (!answer) {
         if (lf_readerGone(reader)) {
             reader.parkedExchange.withdraw(id);
             return false;
         }
-        lf_pause(wait, POLL_STEP);
+        gf_sleepFor(POLL_STEP);
         answer = reader.parkedExchange.collect(id);
-        if (!answer && wait.now() - start > PARKED_FETCH_TIMEOUT) {
+        if (!answer && gf_steadyNow() - start > PARKED_FETCH_TIMEOUT) {
             // Withdrawn, so that a late answer cannot pass for the answer of the next fetch.
             reader.parkedExchange.withdraw(id);
             gf_log("ParkedTraffic receiving timed out after 10 seconds");

@@ -10,12 +10,6 @@
 
 #include "traffic/service_client.hpp"
 
-// The waiting of a fetch; tests replace the clock and the sleep.
-struct ParkedFetchWait {
-    std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
-    std::function<void(std::chrono::milliseconds)> sleep;  // empty: a real sleep
-};
-
 // How long a fetch waits for the traffic thread's answer.
 inline constexpr std::chrono::seconds PARKED_FETCH_TIMEOUT{10};
 
@@ -23,12 +17,11 @@ inline constexpr std::chrono::seconds PARKED_FETCH_TIMEOUT{10};
 QueryBox gf_parkedBox(LatLon airport);
 
 // Asks the traffic thread for the aircraft parked round the park airport (from the hooks) and
-// waits up to PARKED_FETCH_TIMEOUT. True with the selected records moved into records; false
+// waits up to PARKED_FETCH_TIMEOUT on the program clock (foundation/clock.hpp). True with the selected records moved into records; false
 // (records emptied) on a time-out, a failure, a refused request, or when the traffic reader is
 // stopping or gone. Throws std::runtime_error "RT API parameter fault" when the service answers
 // 400.
-bool gf_fetchParkedTraffic(std::vector<ParkedTrafficRecord>& records, TrafficReader& reader = trafficReader,
-                           const ParkedFetchWait& wait = {});
+bool gf_fetchParkedTraffic(std::vector<ParkedTrafficRecord>& records, TrafficReader& reader = trafficReader);
 
 // The selection of a parked answer: each record's slot becomes its age in half hours at
 // currentSlot; unless parkTrafficOnly, records older than maxFitHalfHours go; then, youngest

@@ -3,6 +3,7 @@
 #include <exception>
 #include <thread>
 
+#include "foundation/status_sink.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/program_id.hpp"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr std::int32_t READER_ERROR_RESTART_SECONDS = 15;
 constexpr std::chrono::milliseconds WAIT_STEP{100};
 
 // Sets the reader's ended flag when the thread leaves, whichever way.
@@ -34,7 +34,7 @@ void lf_logConnected(std::string_view threadName) { gf_logIndented(vald::format(
 void lf_reportThreadError(std::string_view threadName, bool restartable)
 {
     const std::shared_ptr<const TrafficHooks> hooks = gf_trafficHooks();
-    hooks->showStatus(vald::format("The {} has stopped with an error", threadName), true);
+    gf_showStatus(vald::format("The {} has stopped with an error", threadName), true);
     if (restartable)
         hooks->requestStop(closing_reason::READER_ERROR, READER_ERROR_RESTART_SECONDS);
     else

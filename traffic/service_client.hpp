@@ -43,8 +43,6 @@ inline constexpr std::int32_t DEFAULT_REQUEST_INTERVAL_MS = 2000;
 inline constexpr std::int32_t MIN_REQUEST_INTERVAL_MS = 500;
 inline constexpr std::int32_t MAX_REQUEST_INTERVAL_MS = 10000;
 
-inline constexpr std::int32_t STANDARD_QNH_HPA = 1013;
-
 // How often a waiting reader looks at its stop flag.
 inline constexpr std::int32_t STOP_POLL_MS = 50;
 

@@ -1,8 +1,6 @@
 #include "traffic/traffic_hooks.hpp"
 
-#include <mutex>
-
-#include "foundation/log.hpp"
+#include "foundation/hook_store.hpp"
 #include "foundation/run_state.hpp"
 
 namespace {
@@ -20,67 +18,38 @@ TrafficHooks lf_defaultHooks()
     hooks.publishEngineQnh = [](std::int32_t) {};
     hooks.parkAirport = [] { return ParkAirportSnapshot{}; };
     hooks.reservedStandName = [] { return std::string(); };
-    hooks.showStatus = [](const std::string& text, bool log) {
-        if (log && !text.empty())
-            gf_logUnlessStopping(text);
-    };
-    hooks.clearStatus = [] {};
     hooks.requestStop = [](std::uint32_t, std::int32_t) { stopRequested.store(true); };
     hooks.setAuthenticated = [](bool) {};
     return hooks;
 }
 
-std::mutex& lf_hooksMutex()
+HookStore<TrafficHooks>& lf_store()
 {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::shared_ptr<const TrafficHooks>& lf_current()
-{
-    static std::shared_ptr<const TrafficHooks> current = std::make_shared<const TrafficHooks>(lf_defaultHooks());
-    return current;
-}
-
-template <typename Hook>
-void lf_take(Hook& target, Hook& offered)
-{
-    if (offered)
-        target = std::move(offered);
+    static HookStore<TrafficHooks> store(&lf_defaultHooks);
+    return store;
 }
 
 }  // namespace
 
 void gf_registerTrafficHooks(TrafficHooks hooks)
 {
-    std::lock_guard<std::mutex> lock(lf_hooksMutex());
-    auto next = std::make_shared<TrafficHooks>(*lf_current());
-    lf_take(next->userPosition, hooks.userPosition);
-    lf_take(next->userStandName, hooks.userStandName);
-    lf_take(next->blockedCallsignSeen, hooks.blockedCallsignSeen);
-    lf_take(next->scheduleReceived, hooks.scheduleReceived);
-    lf_take(next->categoryEnabled, hooks.categoryEnabled);
-    lf_take(next->publishEngineQnh, hooks.publishEngineQnh);
-    lf_take(next->parkAirport, hooks.parkAirport);
-    lf_take(next->reservedStandName, hooks.reservedStandName);
-    lf_take(next->showStatus, hooks.showStatus);
-    lf_take(next->clearStatus, hooks.clearStatus);
-    lf_take(next->requestStop, hooks.requestStop);
-    lf_take(next->setAuthenticated, hooks.setAuthenticated);
-    lf_current() = std::move(next);
+    lf_store().update([&hooks](TrafficHooks& current) {
+        gf_takeHook(current.userPosition, hooks.userPosition);
+        gf_takeHook(current.userStandName, hooks.userStandName);
+        gf_takeHook(current.blockedCallsignSeen, hooks.blockedCallsignSeen);
+        gf_takeHook(current.scheduleReceived, hooks.scheduleReceived);
+        gf_takeHook(current.categoryEnabled, hooks.categoryEnabled);
+        gf_takeHook(current.publishEngineQnh, hooks.publishEngineQnh);
+        gf_takeHook(current.parkAirport, hooks.parkAirport);
+        gf_takeHook(current.reservedStandName, hooks.reservedStandName);
+        gf_takeHook(current.requestStop, hooks.requestStop);
+        gf_takeHook(current.setAuthenticated, hooks.setAuthenticated);
+    });
 }
 
-std::shared_ptr<const TrafficHooks> gf_trafficHooks()
-{
-    std::lock_guard<std::mutex> lock(lf_hooksMutex());
-    return lf_current();
-}
+std::shared_ptr<const TrafficHooks> gf_trafficHooks() { return lf_store().get(); }
 
-void gf_resetTrafficHooks()
-{
-    std::lock_guard<std::mutex> lock(lf_hooksMutex());
-    lf_current() = std::make_shared<const TrafficHooks>(lf_defaultHooks());
-}
+void gf_resetTrafficHooks() { lf_store().reset(); }
 
 std::array<bool, 6> gf_enabledCategories(const TrafficHooks& hooks)
 {

@@ -53,18 +53,12 @@ struct TrafficHooks {
     std::function<ParkAirportSnapshot()> parkAirport;
     std::function<std::string()> reservedStandName;
 
-    // Window and run. showStatus sets the status line (default: the text is logged when log is
-    // true). clearStatus empties it (default: nothing). requestStop records a stop with a closing
-    // reason and a restart delay, the first reason winning (default: stopRequested is set).
-    // setAuthenticated sets the window's logged-in flag and repaints (default: nothing).
-    std::function<void(const std::string& text, bool log)> showStatus;
-    std::function<void()> clearStatus;
+    // Window and run (the status line is foundation/status_sink.hpp). requestStop records a stop
+    // with a closing reason and a restart delay, the first reason winning (default: stopRequested
+    // is set). setAuthenticated sets the window's logged-in flag and repaints (default: nothing).
     std::function<void(std::uint32_t closingReason, std::int32_t delaySeconds)> requestStop;
     std::function<void(bool authenticated)> setAuthenticated;
 };
-
-// The closing reason the traffic client asks for when the service refuses it.
-inline constexpr std::uint32_t CLOSING_REASON_READER_ERROR = 6;
 
 // Replaces the members of hooks that are not empty.
 void gf_registerTrafficHooks(TrafficHooks hooks);

@@ -29,7 +29,7 @@ constexpr std::array<const char*, 5> HISTORY_KEYS{"buffer_4", "buffer_3", "buffe
 // The live box follows the aircraft only once it has moved this far (degrees).
 constexpr double BOX_MOVE_DEGREES = 0.00015;
 constexpr double NO_POSITION_DEGREES = 0.0001;
-constexpr double KM_PER_NM = 1.852;
+constexpr double KM_PER_NM = METRES_PER_NM / 1000.0;
 constexpr double KM_PER_DEGREE_LATITUDE = 111.2;
 constexpr double HALF_PI = 1.5707963267948966;
 

@@ -96,8 +96,14 @@ FailureRecord gf_failureOfErrno(int error, TransportKind kind)
     return record;
 }
 
-SimConnection::SimConnection(TransportKind kind, Socket socket, std::uint32_t maxReceiveSize)
-    : kind_(kind), socket_(std::move(socket)), framer_(maxReceiveSize)
+SimConnection::SimConnection(TransportKind kind, Socket socket, std::uint32_t maxReceiveSize,
+                             const ConnectionNotification& notification)
+    : kind_(kind),
+      socket_(std::move(socket)),
+      framer_(maxReceiveSize),
+      window_(notification.window),
+      userMessage_(notification.userMessage),
+      event_(static_cast<SimNotifyEvent*>(notification.event))
 {
 }
 
@@ -116,7 +122,7 @@ bool SimConnection::start()
         return false;
     ready_ = true;
     try {
-        ioThread_ = std::thread([this] { ioLoop(); });
+        ioThread_ = std::thread([this] { ioThread(); });
     } catch (const std::system_error&) {
         ready_ = false;
         return false;
@@ -205,13 +211,6 @@ void SimConnection::dropMessages()
     received_.clear();
 }
 
-void SimConnection::setNotification(HWND window, std::uint32_t userMessage, HANDLE event)
-{
-    window_ = window;
-    userMessage_ = userMessage;
-    event_ = static_cast<SimNotifyEvent*>(event);
-}
-
 void SimConnection::deliver(std::vector<std::uint8_t> message)
 {
     {
@@ -225,6 +224,21 @@ void SimConnection::notify()
 {
     if (event_ != nullptr)
         event_->set();
+}
+
+// Nothing may leave the thread (that would end the process): a failure inside it ends the
+// connection as failed instead.
+void SimConnection::ioThread()
+{
+    try {
+        ioLoop();
+        return;
+    } catch (const std::bad_alloc&) {
+        shutdown(FailureKind::noMemory, E_OUTOFMEMORY, ENOMEM);
+    } catch (...) {
+        shutdown(FailureKind::endOfStream, SIM_STATUS_LINK_FAILED, 0);
+    }
+    ::shutdown(socket_.fd(), SHUT_RDWR);
 }
 
 // Waits on the socket and the wake-up descriptor: reads whatever arrives, and writes the queued

@@ -30,9 +30,18 @@ struct FailureRecord {
 // The failure kind and code of an errno from a read or write.
 FailureRecord gf_failureOfErrno(int error, TransportKind kind);
 
+// Where a connection signals a received message or its failure; fixed before its I/O thread
+// starts.
+struct ConnectionNotification {
+    HWND window = nullptr;
+    std::uint32_t userMessage = 0;
+    HANDLE event = nullptr;
+};
+
 class SimConnection {
 public:
-    SimConnection(TransportKind kind, Socket socket, std::uint32_t maxReceiveSize);
+    SimConnection(TransportKind kind, Socket socket, std::uint32_t maxReceiveSize,
+                  const ConnectionNotification& notification = {});
     ~SimConnection();
     SimConnection(const SimConnection&) = delete;
     SimConnection& operator=(const SimConnection&) = delete;
@@ -59,8 +68,6 @@ public:
     std::size_t queuedMessages() const;
     void dropMessages();
 
-    void setNotification(HWND window, std::uint32_t userMessage, HANDLE event);
-
     std::uint32_t number() const { return number_; }
     TransportKind kind() const { return kind_; }
 
@@ -72,6 +79,7 @@ public:
     std::mutex& receiveLock() { return receiveMutex_; }
 
 private:
+    void ioThread();
     void ioLoop();
     bool readOnce();
     bool writeQueued();
@@ -97,9 +105,9 @@ private:
     mutable std::mutex receiveMutex_;
     std::deque<std::vector<std::uint8_t>> received_;
 
-    HWND window_ = nullptr;
-    std::uint32_t userMessage_ = 0;
-    SimNotifyEvent* event_ = nullptr;
+    const HWND window_ = nullptr;
+    const std::uint32_t userMessage_ = 0;
+    SimNotifyEvent* const event_ = nullptr;
 };
 
 // The library's one lock over packet building, sending and the list of connections.

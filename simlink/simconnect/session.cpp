@@ -66,7 +66,8 @@ HRESULT SimConnect_Open(HANDLE* handle, const char* name, HWND window, std::uint
         return E_INVALIDARG;
     *handle = nullptr;
     std::shared_ptr<SimConnection> connection;
-    switch (gf_openTransport(configIndex, connection)) {
+    const ConnectionNotification notification{window, userMessage, event};
+    switch (gf_openTransport(configIndex, connection, notification)) {
     case OpenTransportResult::connected:
         break;
     case OpenTransportResult::sectionMissing:
@@ -74,7 +75,6 @@ HRESULT SimConnect_Open(HANDLE* handle, const char* name, HWND window, std::uint
     case OpenTransportResult::failed:
         return E_FAIL;
     }
-    connection->setNotification(window, userMessage, event);
     HRESULT result = S_OK;
     {
         std::lock_guard<std::mutex> lock(gf_packetLock());

@@ -12,31 +12,56 @@ namespace vald::simconnect {
 namespace {
 
 constexpr std::chrono::milliseconds PIPE_BUSY_WAIT{5000};
+// A simulator that has not answered a TCP connect by then is not there.
+constexpr std::chrono::milliseconds TCP_CONNECT_LIMIT{10000};
+
+thread_local const ConnectAbandon* innermostAbandon = nullptr;
+
+const std::function<bool()> abandonTest = [] { return ConnectAbandon::abandoned(); };
 
 std::shared_ptr<SimConnection> lf_started(TransportKind kind, SocketConnectResult result,
-                                          const ConnectSettings& settings)
+                                          const ConnectSettings& settings, const ConnectionNotification& notification)
 {
     if (!result.socket.valid())
         return nullptr;
-    auto connection = std::make_shared<SimConnection>(kind, std::move(result.socket), settings.maxReceiveSize);
+    auto connection =
+        std::make_shared<SimConnection>(kind, std::move(result.socket), settings.maxReceiveSize, notification);
     if (!connection->start())
         return nullptr;
     return connection;
 }
 
-std::shared_ptr<SimConnection> lf_connectPipe(const ConnectSettings& settings)
+std::shared_ptr<SimConnection> lf_connectPipe(const ConnectSettings& settings,
+                                              const ConnectionNotification& notification)
 {
     const std::string name = gf_simPipeName(settings.address, settings.port);
-    return lf_started(TransportKind::pipe, gf_connectUnix(gf_pipeSocketPath(name), PIPE_BUSY_WAIT), settings);
+    return lf_started(TransportKind::pipe, gf_connectUnix(gf_pipeSocketPath(name), PIPE_BUSY_WAIT, abandonTest),
+                      settings, notification);
 }
 
-std::shared_ptr<SimConnection> lf_connectTcp(int family, const ConnectSettings& settings)
+std::shared_ptr<SimConnection> lf_connectTcp(int family, const ConnectSettings& settings,
+                                             const ConnectionNotification& notification)
 {
-    return lf_started(TransportKind::socket,
-                      gf_connectTcp(family, settings.address, settings.port, settings.disableNagle), settings);
+    return lf_started(
+        TransportKind::socket,
+        gf_connectTcp(family, settings.address, settings.port, settings.disableNagle, TCP_CONNECT_LIMIT, abandonTest),
+        settings, notification);
 }
 
 }  // namespace
+
+ConnectAbandon::ConnectAbandon(std::function<bool()> abandon) : abandon_(std::move(abandon)), outer_(innermostAbandon)
+{
+    innermostAbandon = this;
+}
+
+ConnectAbandon::~ConnectAbandon() { innermostAbandon = outer_; }
+
+bool ConnectAbandon::abandoned()
+{
+    const ConnectAbandon* scope = innermostAbandon;
+    return scope != nullptr && scope->abandon_ && scope->abandon_();
+}
 
 std::string gf_simPipeName(const std::string& address, const std::string& port)
 {
@@ -46,7 +71,8 @@ std::string gf_simPipeName(const std::string& address, const std::string& port)
     return vald::format("\\\\{}\\pipe\\{}", server, port);
 }
 
-OpenTransportResult gf_openTransport(std::uint32_t configIndex, std::shared_ptr<SimConnection>& connection)
+OpenTransportResult gf_openTransport(std::uint32_t configIndex, std::shared_ptr<SimConnection>& connection,
+                                     const ConnectionNotification& notification)
 {
     connection.reset();
     ConnectSettings settings;
@@ -62,7 +88,9 @@ OpenTransportResult gf_openTransport(std::uint32_t configIndex, std::shared_ptr<
     for (;;) {
         switch (step) {
         case Step::pipe:
-            connection = lf_connectPipe(settings);
+            if (ConnectAbandon::abandoned())
+                return OpenTransportResult::failed;
+            connection = lf_connectPipe(settings, notification);
             if (connection)
                 return OpenTransportResult::connected;
             if (!settings.address.empty() && settings.address != ".")
@@ -74,7 +102,9 @@ OpenTransportResult gf_openTransport(std::uint32_t configIndex, std::shared_ptr<
         case Step::ipv6:
         case Step::ipv4: {
             const bool v6 = step == Step::ipv6;
-            if (!settings.port.empty() && (connection = lf_connectTcp(v6 ? AF_INET6 : AF_INET, settings)))
+            if (ConnectAbandon::abandoned())
+                return OpenTransportResult::failed;
+            if (!settings.port.empty() && (connection = lf_connectTcp(v6 ? AF_INET6 : AF_INET, settings, notification)))
                 return OpenTransportResult::connected;
             if (settings.address != (v6 ? "::1" : "127.0.0.1"))
                 return OpenTransportResult::failed;
@@ -84,7 +114,7 @@ OpenTransportResult gf_openTransport(std::uint32_t configIndex, std::shared_ptr<
             break;
         }
         case Step::lastPipe:
-            connection = lf_connectPipe(settings);
+            connection = lf_connectPipe(settings, notification);
             return connection ? OpenTransportResult::connected : OpenTransportResult::failed;
         }
     }

@@ -55,7 +55,7 @@ protected:
         gf_resetParametersForTest();
         gf_resetRunRequestsForTest();
         gf_resetCommandsForTest();
-        parkAirports.clear();
+        gf_parkAirports().clear();
         parkAirportOpen = false;
         simConnectionPending = true;
         secondCounter = 0;
@@ -96,11 +96,13 @@ protected:
         return gf_paramAsString(document, name);
     }
 
+    // A worker of its own that owns the worker's lists while it runs, as a run's worker does.
     static void serveOnWorker()
     {
+        gf_releaseParkAirports();
         std::thread worker(lf_serveCommandRequests);
         worker.join();
-        parkAirportsOwner.release();  // the next test's worker is another thread
+        gf_releaseParkAirports();
     }
 
     TempDir programFolder_{true};

@@ -66,11 +66,11 @@ TEST_F(EditFieldsTest, ADestinationMustBeAKnownFourLetterCode)
     EXPECT_EQ(saved("DESTINATION"), "EHAM");
     EXPECT_EQ(status(), "New destination: EHAM");
     EXPECT_FALSE(enabled(BUTTON_REREAD));
-    EXPECT_TRUE(parkAirports.empty()) << "the park-airport list is the worker's";
+    EXPECT_TRUE(gf_parkAirports().empty()) << "the park-airport list is the worker's";
     serveOnWorker();
-    ASSERT_EQ(parkAirports.size(), 1U);
-    EXPECT_EQ(parkAirports.front().icao, "EHAM");
-    EXPECT_DOUBLE_EQ(parkAirports.front().lat, 52.31);
+    ASSERT_EQ(gf_parkAirports().size(), 1U);
+    EXPECT_EQ(gf_parkAirports().front().icao, "EHAM");
+    EXPECT_DOUBLE_EQ(gf_parkAirports().front().lat, 52.31);
 
     EXPECT_TRUE(enter(DESTINATION, "EHAM"));
     EXPECT_EQ(status(), "destination 'EHAM' was already set ...");

@@ -172,11 +172,11 @@ TEST_F(RunScheduleTest, AutoRangeFollowsTheGroundTheHeightAndTheNearestParkAirpo
     EXPECT_EQ(RANGE.value(), 100);
     lf_setUser(false, 1000.0);
     for (const auto& [distance, range] : std::vector<std::pair<double, std::int32_t>>{{7.0, 10}, {20.4, 25}, {37.0, 40}}) {
-        parkAirports = {ParkAirport{"EHAM", "", 52.3, 4.76, distance}};
+        gf_parkAirports() = {ParkAirport{"EHAM", "", 52.3, 4.76, distance}};
         gf_autoRange();
         EXPECT_EQ(RANGE.value(), range) << distance;
     }
-    parkAirports.clear();
+    gf_parkAirports().clear();
     RANGE.setValue(10);
     gf_autoRange();
     EXPECT_EQ(RANGE.value(), 40) << "no park airport";
@@ -185,7 +185,7 @@ TEST_F(RunScheduleTest, AutoRangeFollowsTheGroundTheHeightAndTheNearestParkAirpo
 // The loop runs without reports, one engine tick a cycle, until endAfter sleeps were made.
 class MainLoopPacingTest : public RunScheduleTest {
 protected:
-    std::vector<RunDuration> runLoop(RunDuration firstTickIn, int endAfter, std::function<void(int)> atSleep)
+    std::vector<SteadyDuration> runLoop(SteadyDuration firstTickIn, int endAfter, std::function<void(int)> atSleep)
     {
         int count = 0;
         clock_.onSleep = [&] {
@@ -207,7 +207,7 @@ TEST_F(MainLoopPacingTest, CyclesKeepATenMillisecondGridAndCatchUpAnOverrunWitho
         if (sleep == 3)
             clock_.advance(25ms);  // the next cycle's work takes 25 ms
     });
-    EXPECT_EQ(sleeps, (std::vector<RunDuration>{10ms, 10ms, 10ms, 5ms, 10ms, 10ms, 10ms, 10ms}));
+    EXPECT_EQ(sleeps, (std::vector<SteadyDuration>{10ms, 10ms, 10ms, 5ms, 10ms, 10ms, 10ms, 10ms}));
     EXPECT_EQ(tickCounter.load(), 11) << "two cycles without sleep, none skipped";
 }
 
@@ -219,7 +219,7 @@ TEST_F(MainLoopPacingTest, AUserReportReAlignsTheDeadlineAndLessThanAMillisecond
             newUserDatum = true;
         }
     });
-    EXPECT_EQ(sleeps, (std::vector<RunDuration>{10900us, 10ms})) << "no backlog after the report";
+    EXPECT_EQ(sleeps, (std::vector<SteadyDuration>{10900us, 10ms})) << "no backlog after the report";
     EXPECT_EQ(secondCounter.load(), 2);
 }
 

@@ -12,7 +12,7 @@
 
 #include "app/collision_rules.hpp"
 #include "app/main_loop.hpp"
-#include "app/run_clock.hpp"
+#include "foundation/clock.hpp"
 #include "app/run_requests.hpp"
 #include "app/time_shift.hpp"
 #include "engine/engine_state.hpp"
@@ -31,23 +31,25 @@ class SimulatedRunClock {
 public:
     SimulatedRunClock()
     {
-        gf_setRunClockForTest(RunClock{[this] { return now_; },
-                                       [this](RunDuration duration) {
-                                           sleeps_.push_back(duration);
-                                           now_ += duration;
-                                           if (onSleep)
-                                               onSleep();
-                                       }});
+        Clock clock;
+        clock.steadyNow = [this] { return now_; };
+        clock.sleepFor = [this](SteadyDuration duration) {
+            sleeps_.push_back(duration);
+            now_ += duration;
+            if (onSleep)
+                onSleep();
+        };
+        gf_setClockForTest(std::move(clock));
     }
-    ~SimulatedRunClock() { gf_resetRunClockForTest(); }
+    ~SimulatedRunClock() { gf_resetClockForTest(); }
 
-    RunTimePoint now() const { return now_; }
-    void advance(RunDuration duration) { now_ += duration; }
-    const std::vector<RunDuration>& sleeps() const { return sleeps_; }
-    RunDuration slept() const
+    SteadyTime now() const { return now_; }
+    void advance(SteadyDuration duration) { now_ += duration; }
+    const std::vector<SteadyDuration>& sleeps() const { return sleeps_; }
+    SteadyDuration slept() const
     {
-        RunDuration total{};
-        for (const RunDuration d : sleeps_)
+        SteadyDuration total{};
+        for (const SteadyDuration d : sleeps_)
             total += d;
         return total;
     }
@@ -56,8 +58,8 @@ public:
     std::function<void()> onSleep;
 
 private:
-    RunTimePoint now_{std::chrono::hours(1000)};
-    std::vector<RunDuration> sleeps_;
+    SteadyTime now_{std::chrono::hours(1000)};
+    std::vector<SteadyDuration> sleeps_;
 };
 
 class PostRecordingPort : public RecordingPort {
@@ -103,7 +105,7 @@ protected:
         gf_resetCollisionRulesForTest();
         lf_resetTraffic();
         gf_resetSimClientState();
-        parkAirports.clear();
+        gf_parkAirports().clear();
         parkAirportOpen = false;
         parkingCountdownMinutes = 20;
         secondCounter = 0;

@@ -1,5 +1,6 @@
 // The time shift: its limits, its parts in the three combos, the traffic of the old time that
 // the worker removes, and the program clock while it is active.
+#include "foundation/clock.hpp"
 #include "tests/app/commands_test_support.hpp"
 
 #include "foundation/time_slots.hpp"
@@ -11,7 +12,7 @@ protected:
     void TearDown() override
     {
         gf_setShiftedTimeSource(nullptr);
-        gf_setRealClockForTest(nullptr);
+        gf_resetClockForTest();
         trafficReader.dataTime = 0.0;
         CommandsTest::TearDown();
     }
@@ -75,7 +76,7 @@ TEST_F(TimeShiftTest, TheWorkerRemovesTheTrafficOfTheOldTimeKeepingTheOrderOfThe
 TEST_F(TimeShiftTest, TheProgramClockIsTheDataTimeOnlyWhileTheShiftIsActive)
 {
     gf_registerCommands();
-    gf_setRealClockForTest([]() -> UtcSeconds { return 1'700'000'000; });
+    gf_setUtcNowForTest([]() -> UtcSeconds { return 1'700'000'000; });
     trafficReader.dataTime = 1'600'000'000.0;
     EXPECT_EQ(gf_utcNow(), 1'700'000'000);
     lf_setTimeShift(120, true);

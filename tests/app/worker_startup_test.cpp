@@ -10,6 +10,7 @@
 #include <atomic>
 #include <thread>
 
+#include "foundation/clock.hpp"
 #include "app/data_startup.hpp"
 #include "app/message_lines.hpp"
 #include "app/sim_detection.hpp"
@@ -88,7 +89,7 @@ protected:
     }
 
     // The user closes the window once the run has waited this long.
-    void closeAfter(RunDuration waited)
+    void closeAfter(SteadyDuration waited)
     {
         clock_.onSleep = [this, waited] {
             std::this_thread::sleep_for(1ms);  // lets the client thread see its stop in time
@@ -162,7 +163,7 @@ TEST_F(WorkerStartupTest, TheServiceIsNotVisitedAgainWithinTwoSeconds)
     EXPECT_EQ(lf_holdForServiceRevisit(-86400), 2);
     EXPECT_EQ(clock_.slept(), 3s);
 
-    gf_setRealClockForTest([] { return UtcSeconds{1'700'000'000}; });
+    gf_setUtcNowForTest([] { return UtcSeconds{1'700'000'000}; });
     LAST_EPOCH_TIME.setValue(1'700'000'000 - 1);
     EXPECT_EQ(lf_secondsSinceLastVisit(), 1);
 }

@@ -48,7 +48,7 @@ EngineHarness::EngineHarness(HarnessOptions options) : options_(std::move(option
     user.altitude = options_.userAltitudeFt;
     gf_setUserSnapshot(user);
     harnessClockSeconds.store(options_.startDataTime);
-    gf_setRealClockForTest(&lf_harnessClock);
+    gf_setUtcNowForTest(&lf_harnessClock);
     gf_seedThreadRandomEngineForTest(options_.seed);
     gf_setEngineSimRequests(EngineSimRequests{
         [this](std::uint32_t radiusMetres) {
@@ -68,7 +68,7 @@ EngineHarness::~EngineHarness()
     lf_resetTraffic();
     gf_resetEngineSimRequests();
     gf_resetEngineHooks();
-    gf_setRealClockForTest(nullptr);
+    gf_resetClockForTest();
     gf_resetSimClientState();
 }
 

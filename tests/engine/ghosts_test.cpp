@@ -18,13 +18,13 @@ protected:
     void SetUp() override
     {
         StandTest::SetUp();
-        gf_setRealClockForTest(&lf_testClock);
+        gf_setUtcNowForTest(&lf_testClock);
         INITIAL_LOAD_ONLY.setValue(false);
     }
     void TearDown() override
     {
         INITIAL_LOAD_ONLY.setValue(INITIAL_LOAD_ONLY.defaultValue());
-        gf_setRealClockForTest(nullptr);
+        gf_resetClockForTest();
         StandTest::TearDown();
     }
     static StaticAircraft& activeStatic(std::uint32_t hexid, const std::string& callsign)

@@ -159,8 +159,7 @@ TEST_F(HarnessTest, AircraftAroundTheUserAreAskedForEverySecondAndFiveTimesASeco
 
 TEST_F(HarnessTest, FailedRangeRequestStopsTheRun)
 {
-    std::atomic<std::uint32_t> reason{closing_reason::NOT_YET_SET};
-    gf_setClosingReasonStore(&reason);
+    gf_clearStopRequest();
     {
         EngineHarness harness;
         gf_setEngineSimRequests(EngineSimRequests{[](std::uint32_t) { return false; }, {}});
@@ -168,10 +167,9 @@ TEST_F(HarnessTest, FailedRangeRequestStopsTheRun)
     }
     EXPECT_TRUE(simRequestErrorFlag.load());
     EXPECT_TRUE(stopRequested.load());
-    EXPECT_EQ(reason.load(), closing_reason::SIMCONNECT_ERROR);
+    EXPECT_EQ(closingReason.load(), closing_reason::SIMCONNECT_ERROR);
     simRequestErrorFlag.store(false);
-    stopRequested.store(false);
-    gf_setClosingReasonStore(nullptr);
+    gf_clearStopRequest();
 }
 
 using HarnessDeathTest = HarnessTest;

@@ -30,7 +30,7 @@ protected:
     {
         EngineTest::SetUp();
         clockNow = 1'700'000'000;
-        gf_setRealClockForTest(&lf_testClock);
+        gf_setUtcNowForTest(&lf_testClock);
         initialLoadOnly_ = INITIAL_LOAD_ONLY.value();
         parkTrafficOnly_ = RT_PARKTRAFFIC_ONLY.value();
         INITIAL_LOAD_ONLY.setValue(false);
@@ -40,7 +40,7 @@ protected:
     {
         INITIAL_LOAD_ONLY.setValue(initialLoadOnly_);
         RT_PARKTRAFFIC_ONLY.setValue(parkTrafficOnly_);
-        gf_setRealClockForTest(nullptr);
+        gf_resetClockForTest();
         EngineTest::TearDown();
     }
 

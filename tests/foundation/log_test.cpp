@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "foundation/clock.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/run_state.hpp"
@@ -18,12 +19,12 @@ class LogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gf_setRealClockForTest([] { return UtcSeconds{1796569853}; });  // Sun 2026-12-06 15:10:53
+        gf_setUtcNowForTest([] { return UtcSeconds{1796569853}; });  // Sun 2026-12-06 15:10:53
     }
     void TearDown() override
     {
         gf_closeLogForTest();
-        gf_setRealClockForTest(nullptr);
+        gf_resetClockForTest();
         stopRequested = false;
         userClosing = false;
     }

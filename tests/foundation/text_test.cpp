@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "foundation/status_sink.hpp"
 #include "foundation/text.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -66,9 +67,11 @@ bool readDetected(const std::string& bytes, Lines& lines)
     corv_test::TempDir dir;
     corv_test::writeFile(dir / "file.cfg", bytes);
     statusText.clear();
-    gf_setStatusLineReporter([](std::string_view text) { statusText = text; });
+    StatusSink sink;
+    sink.show = [](const std::string& text, bool) { statusText = text; };
+    gf_setStatusSink(std::move(sink));
     const bool ok = gf_readTextByCharset(gf_detectCharset(dir / "file.cfg"), dir / "file.cfg", lines);
-    gf_setStatusLineReporter(nullptr);
+    gf_resetStatusSink();
     return ok;
 }
 

@@ -4,6 +4,7 @@
 #include <gsl/narrow>
 #include <limits>
 
+#include "foundation/clock.hpp"
 #include "foundation/time_slots.hpp"
 
 namespace {
@@ -23,7 +24,7 @@ class TimeSlotsTest : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        gf_setRealClockForTest(nullptr);
+        gf_resetClockForTest();
         gf_setShiftedTimeSource(nullptr);
     }
 };
@@ -49,7 +50,7 @@ TEST_F(TimeSlotsTest, SlotBoundariesAndTimeText)
 TEST_F(TimeSlotsTest, WeekdayAndSlotComeFromOneReadingAtMidnight)
 {
     clockReads = 0;
-    gf_setRealClockForTest([] { return clockReads++ == 0 ? MONDAY_2025_10_06 - 1 : MONDAY_2025_10_06; });
+    gf_setUtcNowForTest([] { return clockReads++ == 0 ? MONDAY_2025_10_06 - 1 : MONDAY_2025_10_06; });
     const WeekdayAndSlot result = gf_weekdayAndSlot();
     // Sunday's last slot, never Sunday with Monday's first slot.
     EXPECT_EQ(result.weekday, 7);
@@ -59,7 +60,7 @@ TEST_F(TimeSlotsTest, WeekdayAndSlotComeFromOneReadingAtMidnight)
 TEST_F(TimeSlotsTest, ShiftedClockFollowsTheDataTime)
 {
     fixedNow = at(SUNDAY_2025_10_05, 12, 0, 0);
-    gf_setRealClockForTest([] { return fixedNow; });
+    gf_setUtcNowForTest([] { return fixedNow; });
     gf_setShiftedTimeSource([] { return shiftedData; });
 
     shiftedData = 0;  // shift active but no data yet: the real clock, no marker

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "foundation/status_sink.hpp"
 #include "foundation/run_state.hpp"
 #include "refdata/downloads.hpp"
 #include "refdata/self_update.hpp"
@@ -25,10 +26,9 @@ protected:
     {
         std::filesystem::create_directories("input");
         std::filesystem::create_directories("output");
-        gf_setClosingReasonStore(&closingReason_);
+        closingReason = closing_reason::NOT_YET_SET;
         restartDelaySeconds = -1;
         UpdateHooks hooks;
-        hooks.showStatus = [this](const std::string& text, bool) { statusTexts_.push_back(text); };
         hooks.openContainingFolder = [this](const std::filesystem::path& file) {
             openedFor_.push_back(file);
             return folderOpens_;
@@ -37,13 +37,17 @@ protected:
             messageBoxes_.push_back(caption + ": " + text);
         };
         gf_registerUpdateHooks(std::move(hooks));
+        StatusSink sink;
+        sink.show = [this](const std::string& text, bool) { statusTexts_.push_back(text); };
+        gf_setStatusSink(std::move(sink));
     }
     ~DownloadSiteTest() override
     {
         gf_resetUpdateHooks();
+        gf_resetStatusSink();
         gf_resetDownloadLimitsForTest();
         gf_setInstallerRightsContext(gf_defaultInstallerRightsContext());
-        gf_setClosingReasonStore(nullptr);
+        closingReason = closing_reason::NOT_YET_SET;
         restartDelaySeconds = 0;
     }
 
@@ -65,7 +69,7 @@ protected:
     TempDir site_;
     ServiceStandin standin_;
     ScopedEnv base_;
-    std::atomic<std::uint32_t> closingReason_{closing_reason::NOT_YET_SET};
+    std::atomic<std::uint32_t>& closingReason_ = closingReason;
     std::vector<std::string> statusTexts_;
     std::vector<std::filesystem::path> openedFor_;
     std::vector<std::string> messageBoxes_;

@@ -51,16 +51,15 @@ PositionSetRecord position(std::uint32_t objectId, double lat)
     return record;
 }
 
+// The title is built here and gone when the request is sent: the request owns its copy.
 CreationRequest creation(const std::string& title, const std::string& tailNumber, std::uint32_t hexid)
 {
-    static std::vector<std::string> titles;  // the requests keep views of their titles
-    titles.push_back(title);
     CreationRequest request;
     request.position.latitude = 52.3;
     request.position.longitude = 4.76;
     request.position.onGround = 1;
     request.tailNumber = tailNumber;
-    request.liveryTitle = titles.back();
+    request.liveryTitle = std::string(title.begin(), title.end());
     request.hexid = hexid;
     return request;
 }

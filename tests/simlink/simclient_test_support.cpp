@@ -1,3 +1,4 @@
+#include "foundation/status_sink.hpp"
 #include "tests/simlink/simclient_test_support.hpp"
 
 #include <algorithm>
@@ -11,7 +12,6 @@
 #include "simlink/sim_state.hpp"
 #include "simlink/simlink_hooks.hpp"
 #include "simlink/user_stand.hpp"
-#include "simlink/window_hooks.hpp"
 
 namespace corv_test {
 
@@ -63,7 +63,6 @@ bool WindowLines::hasError(const std::string& text)
 SimClientTest::SimClientTest()
 {
     resetSimClient();
-    gf_setClosingReasonStore(&closingReason);
     // The hooks may outlive the test on a thread that ends late: they hold the lines weakly.
     const auto into = [lines = std::weak_ptr<WindowLines>(window)](std::vector<std::string> WindowLines::*list) {
         return [lines, list](const std::string& text, auto...) {
@@ -73,22 +72,21 @@ SimClientTest::SimClientTest()
             }
         };
     };
-    WindowHooks hooks;
-    hooks.showStatus = into(&WindowLines::status);
-    hooks.showError = into(&WindowLines::errors);
-    hooks.clearStatus = [lines = std::weak_ptr<WindowLines>(window)] {
+    StatusSink sink;
+    sink.show = into(&WindowLines::status);
+    sink.error = into(&WindowLines::errors);
+    sink.clear = [lines = std::weak_ptr<WindowLines>(window)] {
         if (const auto target = lines.lock()) {
             std::lock_guard<std::mutex> lock(target->mutex);
             ++target->clears;
         }
     };
-    gf_setWindowHooks(std::move(hooks));
+    gf_setStatusSink(std::move(sink));
 }
 
 SimClientTest::~SimClientTest()
 {
     resetSimClient();
-    gf_setClosingReasonStore(nullptr);
 }
 
 void SimClientTest::resetSimClient()
@@ -96,6 +94,7 @@ void SimClientTest::resetSimClient()
     stopRequested.store(false);
     userClosing.store(false);
     restartDelaySeconds.store(0);
+    closingReason.store(closing_reason::NOT_YET_SET);
     gf_resetSimClientState();
     gf_resetSimDispatchState();
     gf_clearSimResults();
@@ -103,7 +102,7 @@ void SimClientTest::resetSimClient()
     simRequestErrorFlag.store(false);
     simMajorVersion.store(5);
     SIM_INSTALL_PATH.setValue("");
-    gf_resetWindowHooks();
+    gf_resetStatusSink();
     gf_resetSimlinkHooks();
     vald::gf_resetDisplayForTest();
     vald::gf_controls().reset();

@@ -57,7 +57,6 @@ protected:
     static void resetSimClient();
 
     SimFolders folders;
-    std::atomic<std::uint32_t> closingReason{0};
     std::shared_ptr<WindowLines> window = std::make_shared<WindowLines>();
 };
 

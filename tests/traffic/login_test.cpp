@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "foundation/run_state.hpp"
 #include "foundation/user_error.hpp"
 #include "tests/support/service_standin.hpp"
 #include "tests/traffic/traffic_test_support.hpp"
@@ -120,7 +121,7 @@ TEST_F(Login, RefusalsEndTheRunByStatus)
         corv_test::ScopedEnv unreachable("CORV_API_BASE", refusedHost);
         gf_runAuthenticater(weather, traffic);
     }
-    EXPECT_EQ(hooks.stops, (std::vector<std::pair<std::uint32_t, std::int32_t>>(2, {CLOSING_REASON_READER_ERROR, 15})));
+    EXPECT_EQ(hooks.stops, (std::vector<std::pair<std::uint32_t, std::int32_t>>(2, {closing_reason::READER_ERROR, 15})));
     EXPECT_EQ(hooks.statuses.back(), "<clear>");
     EXPECT_EQ(hooks.statuses[hooks.statuses.size() - 2], "The Authenticater has stopped with an error");
     EXPECT_TRUE(traffic.guid.empty());

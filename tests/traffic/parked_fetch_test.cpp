@@ -5,6 +5,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "foundation/clock.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameters.hpp"
 #include "refdata/dbase.hpp"
@@ -56,6 +57,7 @@ protected:
     }
     ~ParkedFetch() override
     {
+        realSteadyClock();
         session.reset();
         gf_clearDbaseTables();
         MAX_FIT.setValue(MAX_FIT.defaultValue());
@@ -64,25 +66,34 @@ protected:
     Kept fetched(bool expected = true)
     {
         std::vector<ParkedTrafficRecord> records;
-        EXPECT_EQ(gf_fetchParkedTraffic(records, session->traffic, wait), expected);
+        EXPECT_EQ(gf_fetchParkedTraffic(records, session->traffic), expected);
         Kept result;
         for (const ParkedTrafficRecord& r : records)
             result.emplace(vald::format("{:x}", r.hexId), r.slot);
         return result;
     }
-    // A clock of the fetch's own that runs 100 ms per pause, each pause lasting realMs.
-    void fastClock(int realMs)
+    // A steady clock that runs 100 ms per pause of the fetch, each pause lasting realMs.
+    static void fastClock(int realMs)
     {
-        auto now = std::make_shared<std::chrono::steady_clock::time_point>();
-        wait.now = [now] { return *now; };
-        wait.sleep = [now, realMs](std::chrono::milliseconds ms) {
-            *now += ms;
+        auto now = std::make_shared<SteadyTime>();
+        Clock clock;
+        clock.steadyNow = [now] { return *now; };
+        clock.sleepFor = [now, realMs](SteadyDuration duration) {
+            *now += duration;
             std::this_thread::sleep_for(std::chrono::milliseconds(realMs));
         };
+        gf_setClockForTest(std::move(clock));
+    }
+    // The real steady clock again (the session's fixed UTC time stays).
+    static void realSteadyClock()
+    {
+        Clock clock;
+        clock.steadyNow = [] { return std::chrono::steady_clock::now(); };
+        clock.sleepFor = [](SteadyDuration duration) { std::this_thread::sleep_for(duration); };
+        gf_setClockForTest(std::move(clock));
     }
 
     std::optional<corv_test::ReaderSession> session;
-    ParkedFetchWait wait;
 };
 
 TEST_F(ParkedFetch, AnswersTheYoungestPerStandInsideThreeMiles)
@@ -113,7 +124,7 @@ TEST_F(ParkedFetch, StatusesOfTheService)
     }
     session->faults("parked", {{{"status", 400}}});
     std::vector<ParkedTrafficRecord> records;
-    EXPECT_THROW(gf_fetchParkedTraffic(records, session->traffic, wait), std::runtime_error);
+    EXPECT_THROW(gf_fetchParkedTraffic(records, session->traffic), std::runtime_error);
 }
 
 TEST_F(ParkedFetch, ALateAnswerNeverPassesForTheNextFetch)
@@ -123,7 +134,7 @@ TEST_F(ParkedFetch, ALateAnswerNeverPassesForTheNextFetch)
     fastClock(5);
     EXPECT_TRUE(fetched(false).empty());
     EXPECT_TRUE(logged(session->log.lines(), "ParkedTraffic receiving timed out after 10 seconds"));
-    wait = ParkedFetchWait{};
+    realSteadyClock();
     EXPECT_EQ(fetched().size(), 2u);
     EXPECT_FALSE(logged(session->log.lines(), "error status: 500"));
     EXPECT_EQ(session->sent("parked").size(), 2u);
@@ -139,7 +150,7 @@ TEST_F(ParkedFetch, ALateAnswerNeverPassesForTheNextFetch)
     EXPECT_EQ(session->sent("parked").size(), 2u);
 
     session->traffic.stop.store(true);  // a stopping reader answers no more: no wait
-    wait = ParkedFetchWait{};
+    realSteadyClock();
     EXPECT_TRUE(fetched(false).empty());
 }
 

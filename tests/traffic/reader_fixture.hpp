@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "foundation/clock.hpp"
+#include "foundation/status_sink.hpp"
 #include "foundation/time_slots.hpp"
 #include "platform/window_display.hpp"
 #include "tests/support/service_standin.hpp"
@@ -59,7 +61,7 @@ public:
     explicit ReaderSession(const nlohmann::json& scenario, bool realPauses = false)
         : standin(scenario), api_("CORV_API_BASE", standin.baseUrl())
     {
-        gf_setRealClockForTest([] { return static_cast<UtcSeconds>(START_EPOCH); });
+        gf_setUtcNowForTest([] { return static_cast<UtcSeconds>(START_EPOCH); });
         vald::gf_resetDisplayForTest();
         TrafficHooks hooks;
         hooks.userPosition = [this] { return locked([&] { return user; }); };
@@ -69,9 +71,11 @@ public:
             records.clear();
         };
         hooks.publishEngineQnh = [this](std::int32_t qnh) { locked([&] { engineQnh.push_back(qnh); }); };
-        hooks.showStatus = [this](const std::string& text, bool) { locked([&] { statuses.push_back(text); }); };
         hooks.requestStop = [this](std::uint32_t reason, std::int32_t delay) { locked([&] { stops.emplace_back(reason, delay); }); };
         gf_registerTrafficHooks(std::move(hooks));
+        StatusSink sink;
+        sink.show = [this](const std::string& text, bool) { locked([&] { statuses.push_back(text); }); };
+        gf_setStatusSink(std::move(sink));
         for (RtApiClient* client : {static_cast<RtApiClient*>(&traffic), static_cast<RtApiClient*>(&weather)})
             if (!realPauses)
                 client->setSleeper([this](std::chrono::milliseconds ms) {
@@ -92,7 +96,8 @@ public:
         gf_stopReaders(traffic, weather);
         EXPECT_TRUE(gf_waitReadersEnded(std::chrono::seconds(10), traffic, weather));
         gf_resetTrafficHooks();
-        gf_setRealClockForTest(nullptr);
+        gf_resetStatusSink();
+        gf_resetClockForTest();
     }
 
     template <typename F>

@@ -1,6 +1,7 @@
 // The traffic reader thread against the traffic-service stand-in, the live box and the lamps.
 #include <gtest/gtest.h>
 
+#include "foundation/status_sink.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameters.hpp"
 #include "tests/traffic/reader_fixture.hpp"
@@ -117,9 +118,9 @@ TEST(TrafficReaderThread, EveryWayOutMarksTheThreadEnded)
     EXPECT_EQ(hooks.stops, (corv_test::Stops{{7, 0}}));
     EXPECT_TRUE(logged(log.lines(), "Traffic RT API error: 0"));
 
-    TrafficHooks throwing;
-    throwing.showStatus = [](const std::string&, bool) { throw std::runtime_error("no window"); };
-    gf_registerTrafficHooks(std::move(throwing));
+    StatusSink throwing;
+    throwing.show = [](const std::string&, bool) { throw std::runtime_error("no window"); };
+    gf_setStatusSink(std::move(throwing));
     weather.stop.store(false);
     ASSERT_TRUE(gf_startTrafficReader(traffic, weather));
     ASSERT_TRUE(ReaderSession::waitFor([&] { return traffic.ended.load(); }));

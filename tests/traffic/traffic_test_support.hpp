@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "foundation/status_sink.hpp"
 #include "foundation/log.hpp"
 #include "tests/support/log_lines.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -53,13 +54,19 @@ struct RecordingHooks {
     {
         TrafficHooks hooks;
         hooks.blockedCallsignSeen = [this](std::uint32_t hexId) { blocked.push_back(hexId); };
-        hooks.showStatus = [this](const std::string& text, bool) { statuses.push_back(text); };
-        hooks.clearStatus = [this] { statuses.push_back("<clear>"); };
         hooks.requestStop = [this](std::uint32_t reason, std::int32_t delay) { stops.push_back({reason, delay}); };
         hooks.setAuthenticated = [this](bool on) { authenticated.push_back(on); };
         gf_registerTrafficHooks(std::move(hooks));
+        StatusSink sink;
+        sink.show = [this](const std::string& text, bool) { statuses.push_back(text); };
+        sink.clear = [this] { statuses.push_back("<clear>"); };
+        gf_setStatusSink(std::move(sink));
     }
-    ~RecordingHooks() { gf_resetTrafficHooks(); }
+    ~RecordingHooks()
+    {
+        gf_resetTrafficHooks();
+        gf_resetStatusSink();
+    }
     RecordingHooks(const RecordingHooks&) = delete;
     RecordingHooks& operator=(const RecordingHooks&) = delete;
 
