@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "foundation/format.hpp"
+#include "foundation/json_input.hpp"
 #include "foundation/log.hpp"
 #include "foundation/program_id.hpp"
 #include "foundation/time_slots.hpp"
@@ -47,6 +48,8 @@ bool RtApiClient::authenticate(std::uint32_t& status, std::string_view serviceKe
             gf_log("Authentication: empty response");
             return false;
         }
+        if (vald::gf_jsonNestsDeeperThan(replyBuffer, vald::MAX_JSON_DEPTH))
+            throw std::runtime_error("the reply nests too deeply");
         const json reply = json::parse(replyBuffer);
         if (!reply.is_object())
             throw std::runtime_error("the reply is no JSON object");
@@ -63,14 +66,14 @@ bool RtApiClient::authenticate(std::uint32_t& status, std::string_view serviceKe
         wrrl.store(gf_replyInterval(reply, "wrrl"));
         const auto server = reply.find("server");
         gf_log(vald::format("\nAuthenticated at RT server '{}'",
-                            server != reply.end() && server->is_string() ? server->get<std::string>() : "?"));
+                            server != reply.end() && server->is_string() ? vald::gf_quoted(server->get<std::string>()) : "?"));
         const auto session = reply.find("GUID");
         guid = session != reply.end() && session->is_string() ? session->get<std::string>() : "empty GUID?";
         gf_trafficHooks()->setAuthenticated(true);
         sleepPlain(wrrl.load());
         return true;
     } catch (const std::exception& e) {
-        gf_logWarn(vald::format("{}: {}", "authenticate", lf_withoutKey(e.what(), serviceKey)));
+        gf_logWarn(vald::format("{}: {}", "authenticate", vald::gf_quoted(lf_withoutKey(e.what(), serviceKey))));
         sleepPlain(wrrl.load());
         return false;
     }
@@ -90,7 +93,7 @@ void RtApiClient::deauthenticate()
             gf_log("Deauthentication: empty response");
             return;
         }
-        const json reply = json::parse(replyBuffer, nullptr, false);
+        const json reply = vald::gf_parseJsonOrDiscarded(replyBuffer);
         if (reply.is_discarded()) {
             gf_log("Deauthentication: invalid JSON");
             return;

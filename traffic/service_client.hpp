@@ -52,7 +52,8 @@ inline constexpr std::int32_t STOP_POLL_MS = 50;
 
 // The integer "status" of a reply; 100 when the reply is no object or has no integer status.
 std::int32_t gf_replyStatus(const nlohmann::json& reply);
-// The text of a member; empty when the reply is no object or the member is absent or no text.
+// The text of a member, cut to a length fit for a log line; empty when the reply is no object or
+// the member is absent or no text.
 std::string gf_replyText(const nlohmann::json& reply, std::string_view key);
 // The interval "rrl" or "wrrl" in ms: DEFAULT_REQUEST_INTERVAL_MS when absent or no integer,
 // else clamped to [MIN_REQUEST_INTERVAL_MS, MAX_REQUEST_INTERVAL_MS].
@@ -226,7 +227,7 @@ public:
 private:
     // Hands liveRecords to the engine with the play-out delay, leaving them empty.
     void lf_handOver(std::uint32_t delaySeconds);
-    // Runs processLine on every 48-element array or object of data.
+    // Runs processLine on every 48-element array of data (an object member or an array element).
     void lf_processData(nlohmann::json& data);
     void lf_recordSeen(const std::string& callsign, std::uint32_t hexId);
     bool lf_readCallsign(LiveTrafficRecord& record, const std::string& blockCallsign);
