@@ -99,6 +99,9 @@ public:
     bool authenticate(std::uint32_t& status, std::string_view serviceKey);
     // The logout of guid. Never throws.
     void deauthenticate();
+    // The login's reply in replyBuffer: false with status written when it refuses the login,
+    // true when it opens the session. Throws std::runtime_error when it is no JSON object.
+    bool takeLoginReply(std::uint32_t& status);
 
     // Waits ms in two halves, each skipped when stop is set before it. Without an injected
     // sleeper a half also ends within STOP_POLL_MS of a stop.
