@@ -8,6 +8,7 @@
 #include "foundation/program_id.hpp"
 #include "foundation/run_state.hpp"
 #include "foundation/time_slots.hpp"
+#include "platform/process_setup.hpp"
 
 namespace {
 
@@ -64,6 +65,8 @@ void gf_openLog()
             stream.setstate(std::ios::failbit);
             throw std::runtime_error(std::string("Failed to write file ") + path.string());
         }
+        // Programs we start (the file browser, the installer) must not hold the log open.
+        (void)vald::gf_keepFromChildren(*stream.rdbuf());
     }
     const VersionData& version = gf_programVersion();
     gf_log(vald::format("{} (utc) {} version {}.{}.{} for {}", gf_timeText(gf_utcNow()), PROGRAM_ID,

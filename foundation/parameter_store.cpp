@@ -33,20 +33,43 @@ pugi::xml_node lf_findEntry(const pugi::xml_node& from, const std::string& name)
     return gf_selectByName(from, ENTRY_PATH, name);
 }
 
-// Loads the file; when it exists but cannot be loaded, keeps it as an older generation first,
-// because whatever the caller writes next replaces it.
-pugi::xml_parse_result lf_loadKeepingBroken(pugi::xml_document& document, const fs::path& path)
-{
-    pugi::xml_parse_result result = document.load_file(gf_pathToUtf8(path).c_str());
-    if (!result) {
-        std::error_code error;
-        if (fs::exists(path, error)) {
-            gf_logWarn(vald::format("{} failed to load ({}), kept as an older generation", gf_pathToUtf8(path),
-                                    result.description()));
-            (void)gf_saveUpto3GenerationsOf(path);
-        }
+// Finds an element below the entries: the program never writes one there, and a file that
+// nests deeply would grow by its indentation at every save.
+class NestingCheck : public pugi::xml_tree_walker {
+public:
+    bool nested = false;
+    bool for_each(pugi::xml_node& node) override
+    {
+        // depth 0: the root element, 1: an entry.
+        nested = node.type() == pugi::node_element && depth() >= 2;
+        return !nested;
     }
-    return result;
+};
+
+// Loads the file; when it exists but cannot be loaded, or nests elements where the program never
+// does, keeps it as an older generation first, because whatever the caller writes next replaces
+// it. False then, with the document empty.
+bool lf_loadKeepingBroken(pugi::xml_document& document, const fs::path& path)
+{
+    const pugi::xml_parse_result result = document.load_file(gf_pathToUtf8(path).c_str());
+    std::string fault;
+    if (!result) {
+        fault = result.description();
+    } else {
+        NestingCheck check;
+        document.traverse(check);
+        if (check.nested)
+            fault = "elements nested inside an entry";
+    }
+    if (fault.empty())
+        return true;
+    document.reset();
+    std::error_code error;
+    if (fs::exists(path, error)) {
+        gf_logWarn(vald::format("{} failed to load ({}), kept as an older generation", gf_pathToUtf8(path), fault));
+        (void)gf_saveUpto3GenerationsOf(path);
+    }
+    return false;
 }
 
 bool lf_saveParametersFile(pugi::xml_document& document, const fs::path& path)

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -24,29 +25,37 @@ std::string lf_userErrorText(int errorNumber, const std::string& message)
 
 using ThreeNumbers = std::array<std::string_view, 3>;
 
+// Version texts come from parameters.xml and the program itself; none is near this long.
+constexpr std::size_t MAX_VERSION_TEXT_LENGTH = 64;
+
 // The whole text as three runs of decimal digits, each pair separated by any single character
 // but a line break ("11.9.2", also "11-9-2"). Where the split is ambiguous ("11123") it is the
-// one that a greedy backtracking pattern (\d+).(\d+).(\d+) finds: longest runs first.
+// one that a greedy backtracking pattern (\d+).(\d+).(\d+) finds: longest runs first. Linear:
+// for each end of the first number only one end of the second can leave a third that reaches the
+// end of the text.
 std::optional<ThreeNumbers> lf_matchThreeNumbers(std::string_view text)
 {
     const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
     const auto isSeparator = [](char c) { return c != '\n' && c != '\r'; };
-    const auto digitRunEnd = [&](std::size_t from) {
-        while (from < text.size() && isDigit(text[from]))
-            ++from;
-        return from;
-    };
-    for (std::size_t end1 = digitRunEnd(0); end1 > 0; --end1) {
-        if (end1 >= text.size() || !isSeparator(text[end1]))
+    const std::size_t n = text.size();
+    // runEnd[i]: where the run of digits from i ends (i itself when text[i] is no digit).
+    std::vector<std::size_t> runEnd(n + 1, n);
+    for (std::size_t i = n; i-- > 0;)
+        runEnd[i] = isDigit(text[i]) ? runEnd[i + 1] : i;
+    for (std::size_t end1 = runEnd[0]; end1 > 0; --end1) {
+        if (end1 + 1 >= n || !isSeparator(text[end1]))
             continue;
         const std::size_t start2 = end1 + 1;
-        for (std::size_t end2 = digitRunEnd(start2); end2 > start2; --end2) {
-            if (end2 >= text.size() || !isSeparator(text[end2]))
-                continue;
-            const std::size_t start3 = end2 + 1;
-            if (start3 < text.size() && digitRunEnd(start3) == text.size())
-                return ThreeNumbers{text.substr(0, end1), text.substr(start2, end2 - start2), text.substr(start3)};
-        }
+        const std::size_t run2 = runEnd[start2];
+        // A second number running to the end leaves room for the third only by giving up its
+        // last two characters; one ending before that must be followed by the third directly.
+        std::size_t end2 = 0;
+        if (run2 == n)
+            end2 = n - 2;
+        else if (run2 + 1 < n && isSeparator(text[run2]) && runEnd[run2 + 1] == n)
+            end2 = run2;
+        if (end2 > start2)
+            return ThreeNumbers{text.substr(0, end1), text.substr(start2, end2 - start2), text.substr(end2 + 1)};
     }
     return std::nullopt;
 }
@@ -74,6 +83,8 @@ VersionData::VersionData(const std::string& text)
     if (text.empty())
         return;
     try {
+        if (text.size() > MAX_VERSION_TEXT_LENGTH)
+            throw std::runtime_error(vald::format("version text of {} characters", text.size()));
         if (const std::optional<ThreeNumbers> numbers = lf_matchThreeNumbers(text)) {
             lf_parseVersionNumber((*numbers)[0], major);
             lf_parseVersionNumber((*numbers)[1], minor);

@@ -241,7 +241,7 @@ std::string lf_downloadApf(const std::string& name, const fs::path& target)
             fs::create_directories(target.parent_path(), ignored);
         }
         DownloadHandle handle;
-        done = gf_downloadToFile(handle, url, target, false);
+        done = gf_downloadToFile(handle, url, target, DownloadKind::dataFile);
     } catch (const std::invalid_argument& e) {
         gf_logWarn(vald::format("{}: {}", "lf_downloadApf", e.what()));
     }

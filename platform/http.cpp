@@ -17,6 +17,7 @@ struct HttpSink {
     std::string* text = nullptr;
     std::ofstream* file = nullptr;
     std::size_t maxBytes = 0;
+    std::uint64_t writtenBytes = 0;  // to file, after decoding
     std::string failure;  // why the write callback refused the data
 };
 
@@ -38,6 +39,12 @@ std::size_t lf_writeToSink(char* data, std::size_t size, std::size_t count, void
             }
             sink->text->append(data, bytes);
         } else if (sink->file != nullptr) {
+            // Counted after decoding: a small gzip body may unpack to any size.
+            if (bytes > sink->maxBytes - std::min<std::uint64_t>(sink->writtenBytes, sink->maxBytes)) {
+                sink->failure = "download larger than " + std::to_string(sink->maxBytes) + " bytes";
+                return 0;
+            }
+            sink->writtenBytes += bytes;
             sink->file->write(data, static_cast<std::streamsize>(bytes));
             if (!*sink->file) {
                 sink->failure = "cannot write the downloaded file";
@@ -209,7 +216,7 @@ HttpOutcome HttpHandle::get(const std::string& url, std::string& reply)
     return lf_perform(url, sink);
 }
 
-HttpOutcome HttpHandle::download(const std::string& url, const std::filesystem::path& file)
+HttpOutcome HttpHandle::download(const std::string& url, const std::filesystem::path& file, std::uint64_t maxBytes)
 {
     std::filesystem::path partial = file;
     partial += ".part";
@@ -223,6 +230,7 @@ HttpOutcome HttpHandle::download(const std::string& url, const std::filesystem::
         }
         HttpSink sink;
         sink.file = &out;
+        sink.maxBytes = static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, SIZE_MAX));
         try {
             lf_prepare(url, sink);
             lf_set(curl_, name_, CURLOPT_HTTPGET, 1L);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <initializer_list>
 #include <optional>
@@ -68,7 +69,9 @@ public:
     HttpOutcome get(const std::string& url, std::string& reply);
     // GET into file. The bytes go to "<file>.part", which replaces file only after a complete
     // transfer with an HTTP status below 400, so a failed download never destroys an older copy.
-    HttpOutcome download(const std::string& url, const std::filesystem::path& file);
+    // A body that grows beyond maxBytes (counted after decoding) is abandoned the same way.
+    HttpOutcome download(const std::string& url, const std::filesystem::path& file,
+                         std::uint64_t maxBytes = UINT64_MAX);
 
 private:
     void lf_prepare(const std::string& url, HttpSink& sink);

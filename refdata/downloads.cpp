@@ -67,10 +67,23 @@ std::string gf_downloadBase()
     return base + "/";
 }
 
-bool gf_downloadToFile(DownloadHandle& holder, const std::string& url, const fs::path& target, bool binary)
+std::uint64_t gf_downloadLimit(DownloadKind kind)
 {
-    // Both kinds are stored byte for byte: this platform has no text-mode translation.
-    (void)binary;
+    constexpr std::uint64_t MB = 1024u * 1024u;
+    switch (kind) {
+    case DownloadKind::versions:
+        return 1 * MB;
+    case DownloadKind::dataFile:
+    case DownloadKind::releaseNotes:
+        return 32 * MB;
+    case DownloadKind::release:
+        return 1024 * MB;
+    }
+    return 1 * MB;
+}
+
+bool gf_downloadToFile(DownloadHandle& holder, const std::string& url, const fs::path& target, DownloadKind kind)
+{
     vald::HttpHandle* http = holder.http();
     if (http == nullptr)
         return false;
@@ -81,7 +94,7 @@ bool gf_downloadToFile(DownloadHandle& holder, const std::string& url, const fs:
             gf_log(vald::format("Could not open output file: {}", targetText));
             return false;
         }
-        const vald::HttpOutcome outcome = http->download(url, target);
+        const vald::HttpOutcome outcome = http->download(url, target, gf_downloadLimit(kind));
         if (outcome.ok())
             return true;
         gf_log(vald::format("Download error: '{}' for {}", outcome.errorText, url));
@@ -106,7 +119,7 @@ bool gf_downloadFromSite(const fs::path& fileName, const fs::path& target)
         return false;
     }
     DownloadHandle holder;
-    const bool downloaded = gf_downloadToFile(holder, url, target, true);
+    const bool downloaded = gf_downloadToFile(holder, url, target, DownloadKind::dataFile);
     if (downloaded)
         gf_log(vald::format("Downloaded '{}' to '{}'", url, gf_pathToUtf8(target)));
     else

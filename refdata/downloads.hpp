@@ -7,6 +7,7 @@
 // target, which takes the target's place only after a complete transfer with an HTTP status
 // below 400. Every transfer has a connect time-out and a low-speed limit, so a stalled site
 // cannot hang the start-up. No failure throws out of here: it is logged and answered with false.
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -34,13 +35,20 @@ private:
 // used (plain http to a host that is not a loopback address).
 std::string gf_downloadBase();
 
+// What a download brings; each kind has its own size limit (gf_downloadLimit).
+enum class DownloadKind { versions, dataFile, releaseNotes, release };
+
+// The most bytes a download of the kind may bring, counted after decoding: beyond it the transfer
+// is abandoned and the old file kept.
+std::uint64_t gf_downloadLimit(DownloadKind kind);
+
 // True when the whole body of url is in target. Logs "Could not open output file: {}" when the
 // target cannot be written (the site is then not asked), "Download error: '{}' for {}" for a
-// failed transfer (network, time-out, HTTP status >= 400, write error) and "Downloader
-// exception: '{}', {} => {}" for an exception; an empty handle gives false without a line.
-// binary states the caller's intent; the bytes are stored as received either way.
+// failed transfer (network, time-out, HTTP status >= 400, write error, a body beyond the kind's
+// limit) and "Downloader exception: '{}', {} => {}" for an exception; an empty handle gives false
+// without a line. The bytes are stored as received.
 bool gf_downloadToFile(DownloadHandle& holder, const std::string& url, const std::filesystem::path& target,
-                       bool binary);
+                       DownloadKind kind);
 
 // Downloads the data file fileName of the program's major version ("<base><major>/<fileName>")
 // to target with its own handle and logs "Downloaded '{}' to '{}'" or, as a warning,

@@ -3,6 +3,7 @@
 #include <array>
 #include <climits>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -14,6 +15,7 @@
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/hook_store.hpp"
+#include "foundation/json_input.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameter_controls.hpp"
 #include "foundation/parameter_store.hpp"
@@ -71,7 +73,8 @@ std::int32_t lf_versionNumber(const json& member, std::string_view key, const ch
         fits = value.get<std::int64_t>() >= INT32_MIN && value.get<std::int64_t>() <= INT32_MAX;
     if (!fits)
         throw std::runtime_error(
-            vald::format("versions.json: \"{}\" \"{}\" is not a 32-bit integer: {}", key, name, value.dump()));
+            vald::format("versions.json: \"{}\" \"{}\" is not a 32-bit integer: {}", key, name,
+                         vald::gf_quoted(value.dump())));
     return static_cast<std::int32_t>(value.get<std::int64_t>());
 }
 
@@ -144,20 +147,21 @@ void lf_offerNewVersion()
     gf_requestStop(closing_reason::NEW_VERSION, 0);
 }
 
-// Reads versions.json and removes it. Empty when it cannot be opened (logged).
+// Reads versions.json and removes it. Empty when it cannot be opened (logged); throws
+// std::runtime_error when it is no JSON or nests deeper than any real one (removed all the same).
 std::optional<json> lf_readVersionsFile()
 {
-    json root;
+    std::string text;
     {
         std::ifstream in(VERSIONS_JSON_FILE, std::ios::binary);
         if (!in.is_open()) {
             gf_logWarn("Cannot open versions.json");
             return std::nullopt;
         }
-        root = json::parse(in);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     fs::remove(VERSIONS_JSON_FILE);
-    return root;
+    return vald::gf_parseJson(text);
 }
 
 }  // namespace
@@ -198,7 +202,7 @@ bool gf_checkVersions()
     const UpdateHooks hooks = gf_updateHooks();
     {
         DownloadHandle holder;
-        if (!gf_downloadToFile(holder, gf_downloadBase() + "versions.json", VERSIONS_JSON_FILE, false)) {
+        if (!gf_downloadToFile(holder, gf_downloadBase() + "versions.json", VERSIONS_JSON_FILE, DownloadKind::versions)) {
             gf_logWarn("Downloading version info from my web site failed!");
             return true;
         }

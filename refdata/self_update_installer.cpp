@@ -190,7 +190,7 @@ bool lf_downloadInstaller(const VersionData& published)
     const fs::path zip = gf_pathFromUtf8(vald::format("setup_{}_d_v{}.zip", PROGRAM_ID, versionText));
     {
         DownloadHandle holder;
-        if (!gf_downloadToFile(holder, gf_downloadBase() + "release/" + lf_text(zip), zip, true)) {
+        if (!gf_downloadToFile(holder, gf_downloadBase() + "release/" + lf_text(zip), zip, DownloadKind::release)) {
             gf_showStatus(
                 vald::format("Downloading program installer file version {} failed", versionText), true);
         } else {
@@ -213,7 +213,7 @@ bool lf_downloadInstaller(const VersionData& published)
 bool lf_downloadReleaseNotes(const fs::path& target)
 {
     DownloadHandle holder;
-    return gf_downloadToFile(holder, gf_downloadBase() + "docs/" + lf_text(RELEASE_NOTES_PDF), target, true);
+    return gf_downloadToFile(holder, gf_downloadBase() + "docs/" + lf_text(RELEASE_NOTES_PDF), target, DownloadKind::releaseNotes);
 }
 
 bool lf_openExplorerAtNewVersion()

@@ -7,6 +7,7 @@
 // A handler may throw vald::UserErrorException (wrong simulator, version mismatch, no user
 // aircraft model); it leaves SimConnect_CallDispatch and ends the client thread.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "simlink/simconnect/recv.hpp"
@@ -34,8 +35,9 @@ void lf_onUserModel(const SimMessage& data);
 void lf_newFlightStop();
 
 // Seconds since 1970-01-01 of a UTC time given as year, 1-based day of the year and seconds of
-// the day (proleptic Gregorian calendar).
-std::int64_t gf_simUtcSeconds(std::int64_t year, std::int64_t dayOfYear, std::int64_t secondsOfDay);
+// the day (proleptic Gregorian calendar). Nothing when a field lies outside its range (years 1 to
+// 9999, days 1 to 366, seconds 0 to 86400): the values come from a peer we do not control.
+std::optional<std::int64_t> gf_simUtcSeconds(std::int64_t year, std::int64_t dayOfYear, std::int64_t secondsOfDay);
 
 // The characters of the simulator's application name that are letters, digits or white space.
 std::string gf_filteredSimName(const std::string& name);

@@ -21,6 +21,9 @@ constexpr double TELEPORT_DISTANCE_NM = 10.0;
 constexpr std::size_t MAX_TITLE_LENGTH = 48;
 constexpr std::size_t SHORT_MODEL_LENGTH = 5;
 constexpr std::int64_t SECONDS_PER_DAY = 86400;
+constexpr std::int64_t MIN_SIM_YEAR = 1;
+constexpr std::int64_t MAX_SIM_YEAR = 9999;
+constexpr std::int64_t MAX_DAY_OF_YEAR = 366;
 
 // Client thread only.
 LatLon previousUserPosition;
@@ -111,8 +114,11 @@ void lf_takeUserModel(const SimMessage& data)
 
 }  // namespace
 
-std::int64_t gf_simUtcSeconds(std::int64_t year, std::int64_t dayOfYear, std::int64_t secondsOfDay)
+std::optional<std::int64_t> gf_simUtcSeconds(std::int64_t year, std::int64_t dayOfYear, std::int64_t secondsOfDay)
 {
+    if (year < MIN_SIM_YEAR || year > MAX_SIM_YEAR || dayOfYear < 1 || dayOfYear > MAX_DAY_OF_YEAR ||
+        secondsOfDay < 0 || secondsOfDay > SECONDS_PER_DAY)
+        return std::nullopt;
     return (lf_daysFromCivil(year, 1, 1) + dayOfYear - 1) * SECONDS_PER_DAY + secondsOfDay;
 }
 
@@ -151,7 +157,12 @@ void lf_onUserPosition(const SimMessage& data, std::uint32_t objectId)
     }
     previousUserPosition = position;
     lf_postUserStandLookup();
-    simUtcSeconds.store(gf_simUtcSeconds(user.zuluYear, user.zuluDayOfYear, user.zuluTime));
+    // A date out of range keeps the last good one.
+    if (const auto utc = gf_simUtcSeconds(user.zuluYear, user.zuluDayOfYear, user.zuluTime))
+        simUtcSeconds.store(*utc);
+    else
+        gf_logWarn(vald::format("SimConnect: zulu date out of range ({}, day {}, {} s), ignored", user.zuluYear,
+                                user.zuluDayOfYear, user.zuluTime));
     userObjectId.store(objectId);
 }
 

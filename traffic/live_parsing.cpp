@@ -11,6 +11,7 @@
 #include "foundation/status_sink.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/time_slots.hpp"
 #include "traffic/record_parsing.hpp"
 #include "traffic/service_client.hpp"
 #include "traffic/traffic_hooks.hpp"
@@ -171,6 +172,14 @@ double lf_jsonNumber(const json& element)
     return 0.0;
 }
 
+bool lf_isPlausibleDataTime(double seconds)
+{
+    constexpr double YEAR_2000 = 946684800.0;
+    constexpr double ONE_DAY = 86400.0;
+    // Written so that NaN is rejected too.
+    return seconds >= YEAR_2000 && seconds <= static_cast<double>(gf_realUtcNow()) + ONE_DAY;
+}
+
 std::string lf_formatLatLon(LatLon position) { return vald::format("{:.6f},{:.6f}", position.lat, position.lon); }
 
 std::optional<std::uint32_t> lf_parseHexId(std::string_view text)
@@ -254,8 +263,11 @@ void TrafficReader::processLine(const LiveFilterSettings& settings)
         const json& line = workLine;
         LiveTrafficRecord record;
 
-        // The reader's data time follows every array, also the ones dropped below.
+        // The reader's data time follows every array, also the ones dropped below, but never a
+        // time that cannot be true: the run's clock follows it while the time is shifted.
         record.dataTime = lf_jsonNumber(line.at(TIME_STAMP));
+        if (!lf_isPlausibleDataTime(record.dataTime))
+            return;
         dataTime.store(record.dataTime);
 
         if (!lf_readRegistration(line, record))

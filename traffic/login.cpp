@@ -5,6 +5,7 @@
 #include "foundation/status_sink.hpp"
 #include "foundation/format.hpp"
 #include "foundation/run_state.hpp"
+#include "foundation/json_input.hpp"
 #include "foundation/log.hpp"
 #include "foundation/program_id.hpp"
 #include "foundation/time_slots.hpp"
@@ -34,6 +35,35 @@ std::string lf_withoutKey(std::string text, std::string_view key)
 
 }  // namespace
 
+bool RtApiClient::takeLoginReply(std::uint32_t& status)
+{
+    if (vald::gf_jsonNestsDeeperThan(replyBuffer, vald::MAX_JSON_DEPTH))
+        throw std::runtime_error("the reply nests too deeply");
+    const json reply = json::parse(replyBuffer);
+    if (!reply.is_object())
+        throw std::runtime_error("the reply is no JSON object");
+    // Only an integer status can refuse the login; any other status, or none, is accepted.
+    const auto statusMember = reply.find("status");
+    if (statusMember != reply.end() && statusMember->is_number_integer()) {
+        const std::int64_t value = statusMember->get<std::int64_t>();
+        if (value == 400 || value == 405 || value == 500) {
+            status = static_cast<std::uint32_t>(value);
+            return false;
+        }
+    }
+    rrl.store(gf_replyInterval(reply, "rrl"));
+    wrrl.store(gf_replyInterval(reply, "wrrl"));
+    const auto server = reply.find("server");
+    const bool serverNamed = server != reply.end() && server->is_string();
+    gf_log(vald::format("\nAuthenticated at RT server '{}'",
+                        serverNamed ? vald::gf_quoted(server->get_ref<const std::string&>()) : "?"));
+    const auto session = reply.find("GUID");
+    guid = session != reply.end() && session->is_string() ? session->get<std::string>() : "empty GUID?";
+    gf_trafficHooks()->setAuthenticated(true);
+    sleepPlain(wrrl.load());
+    return true;
+}
+
 bool RtApiClient::authenticate(std::uint32_t& status, std::string_view serviceKey)
 {
     try {
@@ -48,30 +78,9 @@ bool RtApiClient::authenticate(std::uint32_t& status, std::string_view serviceKe
             gf_log("Authentication: empty response");
             return false;
         }
-        const json reply = json::parse(replyBuffer);
-        if (!reply.is_object())
-            throw std::runtime_error("the reply is no JSON object");
-        // Only an integer status can refuse the login; any other status, or none, is accepted.
-        const auto statusMember = reply.find("status");
-        if (statusMember != reply.end() && statusMember->is_number_integer()) {
-            const std::int64_t value = statusMember->get<std::int64_t>();
-            if (value == 400 || value == 405 || value == 500) {
-                status = static_cast<std::uint32_t>(value);
-                return false;
-            }
-        }
-        rrl.store(gf_replyInterval(reply, "rrl"));
-        wrrl.store(gf_replyInterval(reply, "wrrl"));
-        const auto server = reply.find("server");
-        gf_log(vald::format("\nAuthenticated at RT server '{}'",
-                            server != reply.end() && server->is_string() ? server->get<std::string>() : "?"));
-        const auto session = reply.find("GUID");
-        guid = session != reply.end() && session->is_string() ? session->get<std::string>() : "empty GUID?";
-        gf_trafficHooks()->setAuthenticated(true);
-        sleepPlain(wrrl.load());
-        return true;
+        return takeLoginReply(status);
     } catch (const std::exception& e) {
-        gf_logWarn(vald::format("{}: {}", "authenticate", lf_withoutKey(e.what(), serviceKey)));
+        gf_logWarn(vald::format("{}: {}", "authenticate", vald::gf_quoted(lf_withoutKey(e.what(), serviceKey))));
         sleepPlain(wrrl.load());
         return false;
     }
@@ -91,7 +100,7 @@ void RtApiClient::deauthenticate()
             gf_log("Deauthentication: empty response");
             return;
         }
-        const json reply = json::parse(replyBuffer, nullptr, false);
+        const json reply = vald::gf_parseJsonOrDiscarded(replyBuffer);
         if (reply.is_discarded()) {
             gf_log("Deauthentication: invalid JSON");
             return;

@@ -8,6 +8,7 @@
 
 #include "foundation/clock.hpp"
 #include "foundation/format.hpp"
+#include "foundation/json_input.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/program_id.hpp"
@@ -132,7 +133,7 @@ void TrafficReader::parkedtraffic(const ParkedRequest& request)
         };
         if (readerRequest(ptcurl_, API_TRAFFIC_PATH, body, readerReply, transportWarning,
                           "parkedtraffic: empty content")) {
-            json reply = json::parse(readerReply, nullptr, false);
+            json reply = vald::gf_parseJsonOrDiscarded(readerReply);
             const std::int32_t replyStatus = reply.is_discarded() ? PARKED_FAILED : gf_replyStatus(reply);
             if (reply.is_discarded()) {
                 gf_logWarn("parkedtraffic: invalid JSON");

@@ -7,8 +7,6 @@
 #include <cmath>
 #include <stdexcept>
 
-#include <gsl/narrow>
-
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/time_slots.hpp"
@@ -41,25 +39,15 @@ struct TypeAlias {
 };
 constexpr std::array<TypeAlias, 4> TYPE_ALIASES{{{"A380", "A388"}, {"B767", "B763"}, {"B747", "B744"}, {"B757", "B752"}}};
 
-// The report time in whole seconds. A float is rounded (halves away from zero) and must then be
-// a 64-bit integer; a JSON type error for anything that is no number.
-std::int64_t lf_reportTime(const json& element)
+// The report time in whole seconds (a float rounded, halves away from zero); nothing for a time
+// that cannot be true. A JSON type error for anything that is no number.
+std::optional<std::int64_t> lf_reportTime(const json& element)
 {
-    if (element.is_number_float()) {
-        const double rounded = std::round(element.get<double>());
-        // 2^63 as a double: the first value that no longer fits.
-        constexpr double LIMIT = 9223372036854775808.0;
-        if (!(rounded >= -LIMIT && rounded < LIMIT))
-            throw gsl::narrowing_error{};
-        return static_cast<std::int64_t>(rounded);
-    }
-    if (element.is_number_unsigned())
-        return gsl::narrow<std::int64_t>(element.get<std::uint64_t>());
-    return element.get<std::int64_t>();
+    const double seconds = std::round(element.get<double>());
+    if (!lf_isPlausibleDataTime(seconds))
+        return std::nullopt;
+    return static_cast<std::int64_t>(seconds);
 }
-
-// The UTC half-hour slot of t; -1 before 1970 or when t cannot be broken down.
-std::int32_t lf_reportSlot(std::int64_t t) { return t < 0 ? -1 : gf_halfHourSlotAt(t); }
 
 void lf_readParkedRegistration(const json& line, ParkedTrafficRecord& record)
 {
@@ -142,7 +130,10 @@ void TrafficReader::processParkedTrafficLine(const std::string& key, const Parke
         record.hexId = lf_parseHexId(key).value_or(0);
         if (record.hexId <= MAX_STATIC_HEX_ID)
             return;
-        record.slot = lf_reportSlot(lf_reportTime(line.at(REPORT_TIME)));
+        const std::optional<std::int64_t> reportTime = lf_reportTime(line.at(REPORT_TIME));
+        if (!reportTime)
+            return;
+        record.slot = gf_halfHourSlotAt(*reportTime);
         lf_readParkedRegistration(line, record);
         record.flight.type = lf_parkedType(line);
 

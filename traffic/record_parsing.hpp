@@ -27,3 +27,6 @@ bool lf_unusablePosition(LatLon position);
 bool lf_isNonAircraftType(const std::string& type);
 // Whether a target with this identity and emitter category is an aircraft.
 bool gf_isAircraftTarget(const FlightIdentity& flight, const std::string& category);
+// Whether a data or report time (seconds since 1970) can be true: finite, from the year 2000 on
+// and at most a day ahead of the real clock. A record with any other time is dropped.
+bool lf_isPlausibleDataTime(double seconds);

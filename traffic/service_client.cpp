@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "foundation/format.hpp"
+#include "foundation/json_input.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/program_id.hpp"
@@ -76,7 +77,7 @@ std::string gf_replyText(const json& reply, std::string_view key)
     const auto it = reply.find(key);
     if (it == reply.end() || !it->is_string())
         return {};
-    return it->get<std::string>();
+    return vald::gf_quoted(it->get_ref<const std::string&>());
 }
 
 std::int32_t gf_replyInterval(const json& reply, std::string_view key)

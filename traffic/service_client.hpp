@@ -50,7 +50,8 @@ inline constexpr std::int32_t STOP_POLL_MS = 50;
 
 // The integer "status" of a reply; 100 when the reply is no object or has no integer status.
 std::int32_t gf_replyStatus(const nlohmann::json& reply);
-// The text of a member; empty when the reply is no object or the member is absent or no text.
+// The text of a member, cut to a length fit for a log line; empty when the reply is no object or
+// the member is absent or no text.
 std::string gf_replyText(const nlohmann::json& reply, std::string_view key);
 // The interval "rrl" or "wrrl" in ms: DEFAULT_REQUEST_INTERVAL_MS when absent or no integer,
 // else clamped to [MIN_REQUEST_INTERVAL_MS, MAX_REQUEST_INTERVAL_MS].
@@ -96,6 +97,9 @@ public:
     bool authenticate(std::uint32_t& status, std::string_view serviceKey);
     // The logout of guid. Never throws.
     void deauthenticate();
+    // The login's reply in replyBuffer: false with status written when it refuses the login,
+    // true when it opens the session. Throws std::runtime_error when it is no JSON object.
+    bool takeLoginReply(std::uint32_t& status);
 
     // Waits ms in two halves, each skipped when stop is set before it. Without an injected
     // sleeper a half also ends within STOP_POLL_MS of a stop.
@@ -224,7 +228,7 @@ public:
 private:
     // Hands liveRecords to the engine with the play-out delay, leaving them empty.
     void lf_handOver(TrafficBatchKind kind, std::uint32_t delaySeconds);
-    // Runs processLine on every 48-element array or object of data.
+    // Runs processLine on every 48-element array of data (an object member or an array element).
     void lf_processData(nlohmann::json& data);
     void lf_recordSeen(const std::string& callsign, std::uint32_t hexId);
     bool lf_readCallsign(LiveTrafficRecord& record, const std::string& blockCallsign);

@@ -8,6 +8,7 @@
 
 #include "foundation/geodesy.hpp"
 #include "foundation/format.hpp"
+#include "foundation/json_input.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/time_slots.hpp"
@@ -46,7 +47,7 @@ void lf_followData(bool& hasData, bool arrives, bool trafficLamp)
 
 bool lf_isLiveArray(const json& element)
 {
-    return (element.is_array() || element.is_object()) && element.size() == LIVE_ARRAY_SIZE;
+    return element.is_array() && element.size() == LIVE_ARRAY_SIZE;
 }
 
 }  // namespace
@@ -88,7 +89,7 @@ bool TrafficReader::buffer(std::uint32_t& status)
         };
         if (readerRequest(trcurl_, API_TRAFFIC_PATH, body, readerReply, transportWarning,
                           "buffer traffic: empty content")) {
-            json reply = json::parse(readerReply);
+            json reply = vald::gf_parseJson(readerReply);
             const std::int32_t replyStatus = gf_replyStatus(reply);
             if (replyStatus != 200) {
                 status = static_cast<std::uint32_t>(replyStatus);
@@ -152,7 +153,7 @@ bool TrafficReader::receive(std::uint32_t& status)
             };
             if (readerRequest(trcurl_, API_TRAFFIC_PATH, body, readerReply, transportWarning,
                               "traffic receive: empty content")) {
-                json reply = json::parse(readerReply);
+                json reply = vald::gf_parseJson(readerReply);
                 const std::int32_t replyStatus = gf_replyStatus(reply);
                 if (replyStatus == 406) {
                     gf_logWarn(vald::format("{} curl traffic msg: {}", lf_nowText(), gf_replyText(reply, "message")));

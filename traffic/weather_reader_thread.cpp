@@ -10,6 +10,7 @@
 #include <gsl/narrow>
 
 #include "foundation/format.hpp"
+#include "foundation/json_input.hpp"
 #include "foundation/log.hpp"
 #include "foundation/time_slots.hpp"
 #include "platform/window_display.hpp"
@@ -40,7 +41,7 @@ std::int32_t lf_qnhFromText(const std::string& text)
     std::int32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc()) {
-        gf_logWarn(vald::format("{}: {}", "extractQNH", text));
+        gf_logWarn(vald::format("{}: {}", "extractQNH", vald::gf_quoted(text)));
         return STANDARD_QNH_HPA;
     }
     return value;
@@ -115,7 +116,7 @@ bool WeatherReader::nearestmetar(std::uint32_t& status)
             };
             if (readerRequest(nmcurl_, API_NEAREST_METAR_PATH, body, readerReply, transportWarning,
                               "nearest metar: empty content")) {
-                const json reply = json::parse(readerReply, nullptr, false);
+                const json reply = vald::gf_parseJsonOrDiscarded(readerReply);
                 const std::int32_t replyStatus = reply.is_discarded() ? 0 : gf_replyStatus(reply);
                 if (reply.is_discarded()) {
                     gf_logWarn("nearest metar: invalid JSON");
@@ -180,16 +181,17 @@ bool WeatherReader::receive(std::uint32_t& status, TrafficReader& traffic)
             };
             if (readerRequest(wrcurl_, API_WEATHER_PATH, body, readerReply, transportWarning,
                               "Empty content?, no QNH to be found")) {
-                const json reply = json::parse(readerReply, nullptr, false);
+                const json reply = vald::gf_parseJsonOrDiscarded(readerReply);
                 if (reply.is_discarded()) {
-                    gf_logWarn(vald::format("Invalid JSON: {}", readerReply));
+                    gf_logWarn(vald::format("Invalid JSON: {}", vald::gf_quoted(readerReply)));
                 } else {
                     const std::int32_t replyStatus = gf_replyStatus(reply);
                     if (replyStatus == 200) {
                         wrrl.store(gf_replyInterval(reply, "wrrl"));
                         const auto data = reply.find("data");
+                        const json none;
                         const std::int32_t q =
-                            std::clamp(extractQNH(data != reply.end() ? *data : json()), MIN_QNH_HPA, MAX_QNH_HPA);
+                            std::clamp(extractQNH(data != reply.end() ? *data : none), MIN_QNH_HPA, MAX_QNH_HPA);
                         // The standard value is published on every reply.
                         if (q != qnh || q == STANDARD_QNH_HPA)
                             lf_publishQnh(q, traffic);

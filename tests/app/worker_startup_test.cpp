@@ -8,6 +8,8 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "foundation/clock.hpp"
@@ -76,8 +78,10 @@ protected:
         gf_detectInstalledSimulators();
         gf_setSimClientProcedureForTest([this](std::stop_token token) {
             ++simClientStarts_;
-            while (!token.stop_requested())
-                std::this_thread::sleep_for(1ms);
+            std::mutex mutex;
+            std::condition_variable_any stopRequested;
+            std::unique_lock<std::mutex> lock(mutex);
+            stopRequested.wait(lock, token, [] { return false; });
         });
         dataFilesRead = false;
     }
@@ -88,13 +92,16 @@ protected:
         RunTest::TearDown();
     }
 
-    // The user closes the window once the run has waited this long.
-    void closeAfter(SteadyDuration waited)
+    // The user closes the window once the run has waited this long and its simulator client
+    // (the starts-th of the process) has begun, which the run starts on a thread of its own.
+    void closeAfter(SteadyDuration waited, int starts)
     {
-        clock_.onSleep = [this, waited] {
-            std::this_thread::sleep_for(1ms);  // lets the client thread see its stop in time
-            if (clock_.slept() >= waited && !userClosing.load())
-                gf_requestUserClose();
+        clock_.onSleep = [this, waited, starts] {
+            if (clock_.slept() < waited || userClosing.load())
+                return;
+            for (int i = 0; i < 1000 && simClientStarts_.load() < starts; ++i)
+                std::this_thread::sleep_for(10ms);
+            gf_requestUserClose();
         };
     }
 
@@ -129,7 +136,7 @@ TEST_F(WorkerStartupTest, InProductionModeTheProgramEndsOnceTheDataIsPrepared)
 TEST_F(WorkerStartupTest, ARunWaitsForTheSimulatorAndARestartSkipsTheUpdateCheckAndTheDataFiles)
 {
     writeFile(INPUT_FOLDER / "AIG-regcodes0.xml", "old");
-    closeAfter(2s);
+    closeAfter(2s, 1);
     lf_workerThread();
     EXPECT_EQ(gf_messageLines().errorText, "");
     EXPECT_EQ(simClientStarts_.load(), 1);
@@ -144,7 +151,7 @@ TEST_F(WorkerStartupTest, ARunWaitsForTheSimulatorAndARestartSkipsTheUpdateCheck
     dataFilesRead = true;
     restartPending = true;
     port_.clear();
-    closeAfter(clock_.slept() + 2s);
+    closeAfter(clock_.slept() + 2s, 2);
     lf_workerThread();
     EXPECT_EQ(gf_messageLines().errorText, "");
     EXPECT_EQ(simClientStarts_.load(), 2);

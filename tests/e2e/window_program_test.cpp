@@ -146,8 +146,12 @@ unsigned long lf_pixel(Display* display, Window window, int x, int y)
 TEST(WindowProgramTest, UnderADisplayTheWindowShowsItsControlsAndARedSimLampWithoutASimulator)
 {
     const char* testDisplay = std::getenv("CORV_TEST_DISPLAY");
-    if (testDisplay == nullptr || *testDisplay == '\0')
+    if (testDisplay == nullptr || *testDisplay == '\0') {
+        // scripts/test always provides a display: there a missing one is a failure.
+        if (std::getenv("CORV_REQUIRE_TEST_DISPLAY") != nullptr)
+            FAIL() << "no test display (CORV_TEST_DISPLAY) although CORV_REQUIRE_TEST_DISPLAY is set";
         GTEST_SKIP() << "no test display (CORV_TEST_DISPLAY)";
+    }
     XSetErrorHandler(lf_ignoreXErrors);
     Display* display = XOpenDisplay(testDisplay);
     ASSERT_NE(display, nullptr);

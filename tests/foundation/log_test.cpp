@@ -11,6 +11,7 @@
 #include "foundation/log.hpp"
 #include "foundation/run_state.hpp"
 #include "foundation/time_slots.hpp"
+#include "tests/support/open_files.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {
@@ -51,6 +52,10 @@ TEST_F(LogTest, HeaderLineAndLineForms)
     }
     gf_logUnlessStopping("running");
     gf_logWarn("careful");
+    // Programs the user starts from us do not inherit the open log.
+    const std::vector<int> descriptors = corv_test::openDescriptorsOf("Log.txt");
+    ASSERT_EQ(descriptors.size(), 1u);
+    EXPECT_TRUE(corv_test::closedOnExec(descriptors[0]));
     // The warning is flushed: everything so far is on disk while the log is still open.
     EXPECT_EQ(corv_test::readFile("Log.txt"),
               "Sun Dec 06 15:10:53 2026 (utc) Corv_P3D version 11.9.2 for Prepar3D v5/v6\n"

@@ -106,6 +106,28 @@ TEST_F(ParamStoreTest, MalformedFileSurvivesAsOlderGenerationBeforeDefaultsRepla
     EXPECT_EQ(entries().size(), 55u);
 }
 
+TEST_F(ParamStoreTest, ElementsNestedInsideAnEntryMakeTheFileMalformed)
+{
+    // Saved back as it was, every start would add the indentation of each level to each line.
+    std::string nested = "<parameters><parameter name=\"RANGE\" value=\"25\">";
+    for (int i = 0; i < 2000; ++i)
+        nested += "<a>";
+    for (int i = 0; i < 2000; ++i)
+        nested += "</a>";
+    nested += "</parameter></parameters>";
+    writeFile(paramsPath(), nested);
+    gf_loadAllParameters();
+    EXPECT_EQ(readFile(paramsPath().parent_path() / "parameters0.xml"), nested);
+    EXPECT_EQ(RANGE.value(), 40);
+    EXPECT_EQ(entries().size(), 55u);
+    EXPECT_LT(fs::file_size(paramsPath()), 8000u);
+
+    // A single save treats it the same way.
+    writeFile(paramsPath(), "<parameters><parameter name=\"RANGE\" value=\"25\"><x/></parameter></parameters>");
+    gf_saveIntParameter(RANGE);
+    EXPECT_EQ(entries(), std::vector<Entry>{Entry("RANGE", "40")});
+}
+
 TEST_F(ParamStoreTest, SingleSaveOverAMalformedFileKeepsItFirst)
 {
     writeFile(paramsPath(), "<parameters><oops></parameters>");

@@ -28,6 +28,14 @@ TEST(VersionDataTest, ReadsDottedTextAndJsonAndLogsWhatItCannotRead)
         {R"({"major": 10, "minor": 3})", 10, 3, 0, ""},
         {R"({"major": "10"})", 0, 0, 0, "VersionData exception: "},
         {"[1, 2, 3]", 0, 0, 0, ""},
+        {"12345", 1, 3, 5, ""},
+        {"1.2345", 1, 23, 5, ""},
+        {"7.8x9", 7, 8, 9, ""},
+        {"1.2\n3", 0, 0, 0, "VersionData exception: "},
+        {"1.2.3x", 0, 0, 0, "VersionData exception: "},
+        // Far longer than any version: refused before any matching, which once took seconds.
+        {std::string(6400, '7'), 0, 0, 0, "VersionData exception: version text of 6400 characters"},
+        {"1." + std::string(100, '0') + "2.3", 0, 0, 0, "VersionData exception: version text of 105 characters"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

@@ -63,7 +63,7 @@ TEST_F(DownloadTest, UnusableTargetOrSiteAddressFailsWithoutATransfer)
 {
     DownloadHandle holder;
     ASSERT_FALSE(holder.empty());
-    EXPECT_FALSE(gf_downloadToFile(holder, url("versions.json"), fs::path("no") / "folder" / "versions.json", false));
+    EXPECT_FALSE(gf_downloadToFile(holder, url("versions.json"), fs::path("no") / "folder" / "versions.json", DownloadKind::versions));
     EXPECT_FALSE(fs::exists("no"));
 
     // Plain http to a host that is not this machine is refused, and never thrown.

@@ -124,4 +124,35 @@ TEST_F(VersionCheckTest, MalformedVersionInfoIsAnError)
     EXPECT_EQ(AIG_VERSION.value(), "");
 }
 
+TEST_F(VersionCheckTest, HostileVersionInfoIsRefusedBoundedAndQuotedShort)
+{
+    const auto errorOf = [this](const std::string& body) {
+        writeFile(site() / "versions.json", body);
+        try {
+            gf_checkVersions();
+        } catch (const std::exception& e) {
+            return std::string(e.what());
+        }
+        return std::string("no error");
+    };
+    // Nested far deeper than any real file: refused before anything copies or prints it.
+    const std::size_t deep = 100000;
+    EXPECT_THAT(errorOf(R"({"p3d": )" + std::string(deep, '[') + std::string(deep, ']') + "}"),
+                HasSubstr("nested deeper than"));
+    // An outside value in the error is cut.
+    const std::string longValue = R"({"p3d": {"major": ")" + std::string(100000, '9') + R"(", "minor": 0, "patch": 0}})";
+    const std::string error = errorOf(longValue);
+    EXPECT_THAT(error, HasSubstr("is not a 32-bit integer: \"999"));
+    EXPECT_LT(error.size(), 400u);
+
+    // A versions.json beyond its size limit is abandoned; the check carries on without it.
+    writeFile(site() / "versions.json",
+              R"({"p3d": ")" + std::string(gf_downloadLimit(DownloadKind::versions), ' ') + R"("})");
+    EXPECT_TRUE(gf_checkVersions());
+    EXPECT_THAT(logLines(), Contains(HasSubstr("download larger than 1048576 bytes")));
+    EXPECT_THAT(logLines(), Contains("==> Downloading version info from my web site failed!"));
+    EXPECT_FALSE(fs::exists(VERSIONS_JSON_FILE));
+    EXPECT_FALSE(fs::exists(fs::path(VERSIONS_JSON_FILE) += ".part"));
+}
+
 }  // namespace

@@ -1,7 +1,9 @@
 // The simulator's messages, built by hand and handed to the dispatch as the client thread would:
 // the open reply and its checks, objects added and removed, the matching of created aircraft,
 // refused creations, foreign aircraft, and the replies about the user aircraft.
+#include <array>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <stdexcept>
 
@@ -241,6 +243,24 @@ TEST_F(SimDispatchTest, UserPositionBecomesTheSnapshotWithTheSimulatorClock)
     EXPECT_EQ(gf_simUtcSeconds(1969, 365, 86399), -1);
     EXPECT_EQ(gf_simUtcSeconds(2100, 60, 43200), 4107585600);  // 2100 is no leap year
     EXPECT_FALSE(stopRequested.load());
+}
+
+TEST_F(SimDispatchTest, ZuluDateOutOfRangeKeepsTheLastGoodClock)
+{
+    dispatch(userPosition(52.3086, 4.7639));
+    const std::int64_t good = simUtcSeconds.load();
+    const std::int64_t huge = std::numeric_limits<std::int64_t>::max();
+    // (seconds of day, day of year, year): each out of its range once.
+    for (const auto& [seconds, day, year] : std::vector<std::array<std::int64_t, 3>>{
+             {3600, 60, huge}, {3600, huge, 2024}, {huge, 60, 2024}, {-1, 60, 2024}, {3600, 0, 2024}, {3600, 60, 0}}) {
+        ByteWriter data;
+        data.f64(52.3086).f64(4.7639).f64(0.0).f64(0.0).f64(0.0).f64(100.0).f64(0.0).f64(0.0);
+        data.i64(seconds).i64(day).i64(year).i64(0);
+        dispatch(objectData(8, 109, USER_OBJECT, data.bytes()));
+        EXPECT_EQ(simUtcSeconds.load(), good) << year << " day " << day << " " << seconds << " s";
+    }
+    EXPECT_FALSE(gf_simUtcSeconds(10000, 1, 0).has_value());
+    EXPECT_EQ(gf_simUtcSeconds(2024, 366, 86400), 1735689600);  // the end of the last day still counts
 }
 
 TEST_F(SimDispatchTest, JumpOfMoreThanTenMilesIsANewFlight)

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "foundation/format.hpp"
+#include "foundation/time_slots.hpp"
 #include "tests/traffic/traffic_test_support.hpp"
 #include "traffic/service_client.hpp"
 
@@ -95,6 +96,18 @@ TEST_F(LiveParsing, TargetAndIdentityFilters)
     // The reader's data time follows dropped arrays too.
     EXPECT_FALSE(kept(with({{8, "ZZZZ"}, {10, 1700000123}})));
     EXPECT_DOUBLE_EQ(reader.dataTime.load(), 1700000123.0);
+}
+
+TEST_F(LiveParsing, TimesThatCannotBeTrueDropTheArrayAndLeaveTheReaderTime)
+{
+    gf_setUtcNowForTest([] { return UtcSeconds{1700000000}; });
+    ASSERT_TRUE(kept(with({{10, 1700000000.0 + 86400.0}})));  // a day ahead at most
+    for (const json& time : {json(1e31), json(-1e31), json(1700000000.0 + 86401.0), json(946684799), json(0),
+                             json(18446744073709551615u), json("1700000000")}) {
+        EXPECT_FALSE(kept(with({{10, time}}))) << time;
+        EXPECT_DOUBLE_EQ(reader.dataTime.load(), 1700000000.0 + 86400.0) << time;
+    }
+    gf_resetClockForTest();
 }
 
 TEST_F(LiveParsing, PositionNearZeroAndTheRangeBoundary)
