@@ -229,13 +229,13 @@ void decodeExisting(LiveAircraft& aircraft, TrackPoint& point)
             removeAircraftFromSim(aircraft);
             return;
         }
-        if (aircraft.holding != 0 && !track.empty()) {
-            const double metres = gf_distanceNm(gf_latLonOf(track.front()), gf_latLonOf(point)) * METRES_PER_NM;
-            if (metres > static_cast<double>(HOLDING_THRESHOLD_METERS.value())) {
-                aircraft.holding = 0;
-                aircraft.holdingStart = 0;
-                removeAircraftFromSim(aircraft);
-            }
+        // A holding aircraft whose flight turns up far away is not the one holding here.
+        if (aircraft.holding != 0 && !track.empty() &&
+            gf_distanceNm(gf_latLonOf(track.front()), gf_latLonOf(point)) * METRES_PER_NM >
+                static_cast<double>(HOLDING_THRESHOLD_METERS.value())) {
+            aircraft.holding = 0;
+            aircraft.holdingStart = 0;
+            removeAircraftFromSim(aircraft);
             return;
         }
         if (aircraft.phase == FlightPhase::birth) {

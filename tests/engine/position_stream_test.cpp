@@ -195,9 +195,9 @@ TEST_F(PositionStreamTest, OverlongTracksAndHoldersThatMoveAwayAreRemoved)
     holder.holdingStart = 500;
     TrackPoint near = point(50.0 + 200.0 / 1852.0 / 60.0, 8.0, 2000, 0.0, 5.0);  // 200 m
     decodeExisting(holder, near);
-    EXPECT_EQ(holder.state, SimState::active) << "within " << HOLDING_THRESHOLD_METERS.value() << " m it holds";
-    EXPECT_EQ(holder.track.size(), 1u);
-    TrackPoint away = point(50.0 + 300.0 / 1852.0 / 60.0, 8.0, 2100, 0.0, 5.0);  // 300 m
+    EXPECT_EQ(holder.state, SimState::active) << "within " << HOLDING_THRESHOLD_METERS.value() << " m it stays";
+    EXPECT_EQ(holder.track.size(), 2u) << "and takes the point as usual";
+    TrackPoint away = point(50.0 + 500.0 / 1852.0 / 60.0, 8.0, 2100, 0.0, 5.0);  // 500 m
     decodeExisting(holder, away);
     EXPECT_EQ(holder.state, SimState::removingfromsim);
     EXPECT_EQ(holder.holding, 0u);
