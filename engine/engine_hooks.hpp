@@ -5,12 +5,16 @@
 #include <memory>
 #include <optional>
 
+#include "foundation/geodesy.hpp"
+
 struct EngineHooks {
     // The park airport is forgotten before a new run (its code, position and elevation).
     // Default: nothing to forget.
     std::function<void()> forgetParkAirport;
     // The park airport's elevation in feet; none while no park airport is set. Default: none.
     std::function<std::optional<double>()> parkAirportElevationFt;
+    // The park airport's position; none while no park airport is set. Default: none.
+    std::function<std::optional<LatLon>()> parkAirportPosition;
 };
 
 // Replaces the members of hooks that are not empty.

@@ -90,6 +90,16 @@ const SimObject* EngineHarness::objectOf(std::uint32_t hexid) const
     return found;
 }
 
+void EngineHarness::adoptObject(std::uint32_t objectId, std::uint32_t hexid)
+{
+    SimObject object;
+    object.objectId = objectId;
+    object.hexid = hexid;
+    object.createdTick = tick();
+    objects_.emplace(objectId, std::move(object));
+    nextObjectId_ = std::max(nextObjectId_, objectId + 1);
+}
+
 void EngineHarness::run(Tick ticks)
 {
     for (Tick i = 0; i < ticks; ++i) {

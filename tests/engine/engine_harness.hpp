@@ -68,6 +68,10 @@ public:
     // The run's per-second step (every 100 ticks, after the tick's step). Nothing by default.
     std::function<void()> perSecondStep;
 
+    // An object the simulator already has (an aircraft a test placed as active): from now on its
+    // positions and events are recorded like those of created ones.
+    void adoptObject(std::uint32_t objectId, std::uint32_t hexid);
+
     const std::map<std::uint32_t, SimObject>& objects() const { return objects_; }
     const SimObject* objectOf(std::uint32_t hexid) const;
     const std::vector<SentRecord>& sent() const { return sent_; }

@@ -129,6 +129,7 @@ TEST_F(HarnessTest, SimulatorGetsOneCreationPer50TicksLiveFirstAndOneRemovalPer1
     LiveAircraft& active = liveAircraft[2];
     active.state = SimState::active;
     active.objectId = l3->objectId;
+    active.onGround = true;  // created on the ground
     for (const auto& [objectId, object] : harness.objects())
         removalQueue.push_back(objectId);
     harness.run(50);

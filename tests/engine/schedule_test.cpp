@@ -24,6 +24,7 @@ LiveTrafficRecord record(std::uint32_t hexId, double dataTime, const std::string
     r.dataTime = dataTime;
     r.flight.type = "A320";
     r.flight.callsign = callsign.empty() ? "X" + std::to_string(hexId) : callsign;
+    r.lat = 52.0 + (dataTime - 1000.0) * 0.01;  // a moving flight: each report at another place
     r.altitudeFt = 5000.0;
     r.airborne = true;
     r.groundSpeedKt = 250.0;
