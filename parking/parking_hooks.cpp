@@ -1,5 +1,7 @@
 #include "parking/parking_hooks.hpp"
 
+#include <optional>
+
 #include "engine/engine_hooks.hpp"
 #include "parking/park_airport.hpp"
 #include "parking/park_file.hpp"
@@ -20,6 +22,18 @@ void gf_registerParkingHooks()
 
     EngineHooks engine;
     engine.forgetParkAirport = &lf_forgetParkAirport;
+    engine.parkAirportElevationFt = []() -> std::optional<double> {
+        const ParkAirportSnapshot airport = gf_parkAirport();
+        if (airport.icao.empty())
+            return std::nullopt;
+        return airport.elevationFt;
+    };
+    engine.parkAirportPosition = []() -> std::optional<LatLon> {
+        const ParkAirportSnapshot airport = gf_parkAirport();
+        if (airport.icao.empty())
+            return std::nullopt;
+        return airport.position;
+    };
     gf_setEngineHooks(std::move(engine));
 
     SimlinkHooks simlink;
