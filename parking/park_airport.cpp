@@ -16,6 +16,7 @@
 #include "parking/learned_file.hpp"
 #include "parking/park_file.hpp"
 #include "parking/parking_window.hpp"
+#include "parking/static_planning.hpp"
 #include "simlink/sim_state.hpp"
 #include "simlink/user_stand.hpp"
 #include "traffic/service_client.hpp"
@@ -102,8 +103,8 @@ void lf_rememberStandOfUser()
     lf_writeMyParkAirports();
 }
 
-// Planned static aircraft not yet created. The parking planner does not plan any yet.
-std::size_t lf_plannedPositionsLeft() { return 0; }
+// Planned static aircraft not yet created.
+std::size_t lf_plannedPositionsLeft() { return parkPositions.size(); }
 
 }  // namespace
 
@@ -154,6 +155,8 @@ void lf_startStaticCalculation()
 {
     gf_parkLockControls();
     parkingBusy.store(true);
+    // The live flights seen meanwhile keep their stands free of statics.
+    trafficReader.startCollectingSeen();
     gf_showStatus("Calculating static parked aircraft ...", false);
 }
 
@@ -323,23 +326,6 @@ void lf_rebuildParkedTraffic()
     gf_parkEnableControl(DESTINATION, true);
 }
 
-// The stands are ready; the plan of parked aircraft from the service's parked traffic and the
-// learned week comes with the parking planner. Until then nothing is planned.
-void lf_buildParkPositions()
-{
-    parkingBusy.store(false);
-    for (Stand& stand : parkStands) {
-        stand.planned = 0;
-        stand.blocked = 0;
-        stand.reserved = 0;
-    }
-    const std::string reserved = gf_reservedStandName();
-    if (Stand* stand = reserved.empty() ? nullptr : lf_findParkStand(reserved))
-        stand->reserved = 1;
-    gf_log("no parking positions found");
-    gf_parkUnlockControls();
-}
-
 void lf_closeParkAirport()
 {
     if (parkAirportOpen.load()) {
@@ -357,12 +343,15 @@ void lf_closeParkAirport()
     gf_parkEnableControl(parking_percentage, false);
     trafficReader.setParkElevationFt(std::nullopt);
     lf_forgetParkAirport();
+    parkRemovals.clear();
+    parkPositions.clear();
     gf_resetStandRecords();
     lf_publishParkBand();
 }
 
 void lf_resetParkAirport()
 {
+    parkPositions.clear();
     lf_sweepStaticAircraft();
     lf_closeParkAirport();
     const std::int32_t chosen = maxLiveSelection.load();
@@ -372,8 +361,6 @@ void lf_resetParkAirport()
         lf_limitLiveCount();
     }
 }
-
-void lf_adjustParking(bool) {}
 
 void gf_resetParkAirportForTest()
 {
@@ -386,5 +373,7 @@ void gf_resetParkAirportForTest()
     softLearningAllowed = false;
     parkAirports.clear();
     parkAirportsOwner.release();
+    gf_resetStaticPlanningForTest();
+    gf_resetStaticParkingForTest();
     gf_resetStandRecords();
 }
