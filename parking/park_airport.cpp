@@ -4,6 +4,7 @@
 #include <exception>
 #include <mutex>
 
+#include "engine/engine_state.hpp"
 #include "engine/removal.hpp"
 #include "engine/stand_records.hpp"
 #include "engine/static_neighbours.hpp"
@@ -105,6 +106,25 @@ void lf_rememberStandOfUser()
 
 // Planned static aircraft not yet created.
 std::size_t lf_plannedPositionsLeft() { return parkPositions.size(); }
+
+// The stands go with the airport: live aircraft at or near them leave with their stand.
+void lf_releaseLiveStands()
+{
+    for (LiveAircraft& live : liveAircraft) {
+        const FlightPhase phase = live.phase;
+        if (phase != FlightPhase::parked && phase != FlightPhase::pushing_back && phase != FlightPhase::pushed_back &&
+            phase != FlightPhase::taxi && phase != FlightPhase::take_off)
+            continue;
+        live.standLat = 0.0;
+        live.standLon = 0.0;
+        live.standHeading = 0.0;
+        live.standNumber = 0;
+        live.cargoStand = false;
+        if (live.state == SimState::active || live.state == SimState::adding2sim)
+            removeAircraftFromSim(live);
+    }
+    std::erase_if(liveAircraft, [](const LiveAircraft& live) { return live.dequeued; });
+}
 
 }  // namespace
 
@@ -353,6 +373,7 @@ void lf_resetParkAirport()
 {
     parkPositions.clear();
     lf_sweepStaticAircraft();
+    lf_releaseLiveStands();
     lf_closeParkAirport();
     const std::int32_t chosen = maxLiveSelection.load();
     if (MAX_LIVE_SEL.value() != chosen) {

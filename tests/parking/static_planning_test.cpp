@@ -94,6 +94,35 @@ TEST_F(StaticPlanningTest, TheWantedCountLimitsParkedTrafficAndWeekDataFillsUp)
     EXPECT_EQ(parkPositions.size(), 1u);
 }
 
+// Leaving the park airport: the plan goes, every static leaves, and live aircraft at its stands
+// leave with them; a live aircraft still in the air keeps flying.
+TEST_F(StaticPlanningTest, ResettingTheParkAirportClearsPlanStaticsAndLiveStands)
+{
+    addStand("S1", 0);
+    addStand("S2", 2);
+    parkPositions.resize(2);
+    activeStatic("KLM1*", 1, 0, 61);
+    LiveAircraft& parkedLive = liveAircraft.emplace_back(TrackPoint{}, AircraftInstance{}, 0.0);
+    parkedLive.phase = FlightPhase::parked;
+    parkedLive.state = SimState::active;
+    parkedLive.objectId = 62;
+    parkedLive.standNumber = 2;
+    parkedLive.hexid = 0x400002;
+    LiveAircraft& flying = liveAircraft.emplace_back(TrackPoint{}, AircraftInstance{}, 0.0);
+    flying.phase = FlightPhase::flying;
+    flying.state = SimState::active;
+    flying.objectId = 63;
+    flying.hexid = 0x400003;
+    maxLiveSelection.store(MAX_LIVE_SEL.value());
+    lf_resetParkAirport();
+    EXPECT_TRUE(parkPositions.empty());
+    EXPECT_TRUE(parkStands.empty());
+    EXPECT_EQ(std::vector<std::uint32_t>(removalQueue.begin(), removalQueue.end()),
+              (std::vector<std::uint32_t>{61, 62}));
+    EXPECT_EQ(liveAircraft[0].standNumber, 0u);
+    EXPECT_EQ(liveAircraft[1].state, SimState::active);
+}
+
 // The traffic reader adds the live flights it sees while the worker takes them over: no set is
 // torn and no flight is handed over twice.
 TEST_F(StaticPlanningTest, LiveFlightsSeenDuringCalculationsAreHandedOverWhole)
