@@ -19,6 +19,7 @@
 #include "platform/window_display.hpp"
 #include "simlink/sim_queues.hpp"
 #include "tests/liveries/livery_test_support.hpp"
+#include "tests/traffic/traffic_test_support.hpp"
 #include "traffic/service_client.hpp"
 
 namespace corv_test {
@@ -152,11 +153,7 @@ protected:
     // The traffic reader accepts a live report of this flight while collecting.
     static void seenLive(const std::string& hexText, const std::string& callsign)
     {
-        nlohmann::json a = nlohmann::json::parse(R"(["484506", 52.31, 4.76, 90.0, 10000, 250.0, null, null, "A320",
-            "PH-BXA", 1700000000.5, "EHAM", "LFPG", "KLM1234", null, -500, null, "adsb_icao", null, null, 280, null,
-            null, 0, null, 91.5, null, null, "A3"])");
-        while (a.size() < 48)
-            a.push_back(nullptr);
+        nlohmann::json a = liveArray();
         a[0] = hexText;
         a[13] = callsign;
         LiveFilterSettings settings;
