@@ -151,6 +151,15 @@ TEST_F(StaticPlanningTest, LiveFlightsSeenDuringCalculationsAreHandedOverWhole)
     EXPECT_FALSE(parkingBusy.load());
     EXPECT_LE(handed.size(), COUNT);
     EXPECT_GE(handed.size(), 1u);
+
+    // A new run forgets what the last one saw while collecting.
+    trafficReader.startCollectingSeen();
+    corv_test::StaticParkingTest::seenLive("484506", "KLM1234");
+    trafficReader.resetForRun();
+    trafficReader.startCollectingSeen();
+    lf_endParkingBusy();
+    EXPECT_TRUE(parkingLiveHexids.empty());
+    EXPECT_TRUE(parkingLiveCallsigns.empty());
 }
 
 }  // namespace
