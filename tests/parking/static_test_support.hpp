@@ -27,7 +27,8 @@ namespace corv_test {
 inline constexpr double ROW_LAT = 52.30;
 inline constexpr double ROW_LON = 4.76;
 inline constexpr double STAND_STEP_LON = 0.00147;  // about 100 m
-inline constexpr UtcSeconds MONDAY_1005 = 4 * 86400 + 10 * 3600 + 5 * 60;
+// Monday 20 November 2023, 10:05 UTC: after the sample flights' data times, so that the reader takes them.
+inline constexpr UtcSeconds MONDAY_1005 = 19681LL * 86400 + 10 * 3600 + 5 * 60;
 inline UtcSeconds testClock = MONDAY_1005;
 
 inline std::uint64_t weekSlot(int weekday, int halfHour) { return gf_weekSlotValue(WeekdayAndSlot{weekday, halfHour}); }
@@ -67,7 +68,7 @@ protected:
         parkStands.reserve(64);  // the tests keep references to the stands they add
         staticAircraft.reserve(64);
         testClock = MONDAY_1005;
-        gf_setRealClockForTest([] { return testClock; });
+        gf_setUtcNowForTest([] { return testClock; });
         MAX_PARK_SEL.setValue(500);
         parking_percentage.setValue(50);
         CUSTOM_PARKING_PERCENTAGE.setValue(-1);
@@ -85,7 +86,7 @@ protected:
     void TearDown() override
     {
         resetPlanning();
-        gf_setRealClockForTest(nullptr);
+        gf_resetClockForTest();
         LiveryDatabaseTest::TearDown();
     }
 
