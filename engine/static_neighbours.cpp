@@ -1,7 +1,7 @@
 #include "engine/static_neighbours.hpp"
 
 #include "engine/engine_state.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 // The checks below work on the stands and stand options of the park airport; until stands are
 // loaded there is nothing for them to find, and they leave every aircraft as it is.

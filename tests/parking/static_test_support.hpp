@@ -16,7 +16,7 @@
 #include "parking/park_airport.hpp"
 #include "parking/static_planning.hpp"
 #include "parking/week_search.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_queues.hpp"
 #include "tests/liveries/livery_test_support.hpp"
 #include "tests/traffic/traffic_test_support.hpp"
