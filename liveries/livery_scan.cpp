@@ -33,7 +33,8 @@ namespace {
 
 constexpr std::int32_t MAX_PRIORITY = 10;
 constexpr std::size_t MAX_DESCENT_PATH_BYTES = 250;
-constexpr auto TASK_WAIT = std::chrono::seconds(10);
+std::chrono::milliseconds taskWait = std::chrono::seconds(10);
+LiveryFileTask testFileTask;
 
 HookStore<LiveryScanHooks> hookStore([] { return LiveryScanHooks{}; });
 
@@ -78,10 +79,11 @@ public:
             return false;
         const std::string text = gf_pathToUtf8(file);
         const bool ivao = text.find("ivao_x-csl") != std::string::npos || text.find("IVAO_MTL") != std::string::npos;
-        std::packaged_task<FoundLiveries()> task(
-            [priority = priority_, file, ivao] {
-                return ivao ? lf_searchIvaoLiveriesinFile(priority, file) : lf_searchLiveriesinFile(priority, file);
-            });
+        std::packaged_task<FoundLiveries()> task([priority = priority_, file, ivao, body = testFileTask] {
+            if (body)
+                return body(priority, file);
+            return ivao ? lf_searchIvaoLiveriesinFile(priority, file) : lf_searchLiveriesinFile(priority, file);
+        });
         FileTask started;
         started.result = task.get_future();
         started.thread = std::thread([task = std::move(task), held = std::move(*slot)]() mutable {
@@ -99,7 +101,7 @@ public:
     {
         FileTask task = std::move(pending_.front());
         pending_.pop_front();
-        if (task.result.wait_for(TASK_WAIT) != std::future_status::ready) {
+        if (task.result.wait_for(taskWait) != std::future_status::ready) {
             late_.push_back(std::move(task.thread));
             throw std::runtime_error("Future wait timed out after 10 seconds");
         }
@@ -228,6 +230,9 @@ void gf_setLiveryScanHooks(LiveryScanHooks hooks)
         gf_takeHook(current.openParametersFolder, hooks.openParametersFolder);
     });
 }
+
+void lf_setFileTaskForTest(LiveryFileTask task) { testFileTask = std::move(task); }
+void lf_setTaskWaitForTest(std::chrono::milliseconds wait) { taskWait = wait; }
 
 void lf_getLfolders(std::vector<fs::path>& folders)
 {

@@ -4,10 +4,13 @@
 // Each folder tree is walked on the worker thread; every aircraft.cfg or sim.cfg is read by a
 // task of its own, at most as many at once as the scan worker limit allows, and every task is
 // joined before the results are used.
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <vector>
+
+#include "liveries/fltsim_eval.hpp"
 
 // Clears SCAN_LIVERIES when the scan ended. Throws vald::UserErrorException 48 (no livery
 // folder set), 243 (a set folder is missing) and 53 (no livery found). A scan ended early by a
@@ -31,3 +34,9 @@ struct LiveryScanHooks {
     std::function<void()> openParametersFolder;
 };
 void gf_setLiveryScanHooks(LiveryScanHooks hooks);
+
+// Tests: the body of the file tasks (empty: the real readers) and how long the walk waits for
+// the oldest task (default 10 seconds).
+using LiveryFileTask = std::function<FoundLiveries(std::int32_t priority, const std::filesystem::path& file)>;
+void lf_setFileTaskForTest(LiveryFileTask task);
+void lf_setTaskWaitForTest(std::chrono::milliseconds wait);
