@@ -25,6 +25,7 @@
 #include "foundation/parameter_update.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/time_slots.hpp"
+#include "liveries/livery_choice.hpp"
 #include "liveries/matching_summary.hpp"
 #include "parking/park_airport.hpp"
 #include "platform/window_display.hpp"
@@ -257,7 +258,7 @@ void lf_scheduleStep(int second)
             if (second % DAY_SECONDS == 0) {
                 secondCounter.store(0);
                 scheduled.matchingSummary();
-                // The remembered livery titles of the matching are forgotten here once it keeps any.
+                gf_forgetRememberedLiveries();
             }
         }
     }

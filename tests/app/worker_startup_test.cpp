@@ -64,6 +64,7 @@ protected:
         std::filesystem::create_directories("docs");
         writeSealed((INPUT_FOLDER / DBASE_ENC_NAME).string(), readFile(sourceDir() / "standins/data/dbase.xml"));
         writeSealed((INPUT_FOLDER / AIRPORTS_ENC_NAME).string(), readFile(sourceDir() / "standins/data/airports.xml"));
+        writeFile(LIVERIES_SCANNED_PATH, readFile(sourceDir() / "standins/data/LiveriesScanned.xml"));
         std::filesystem::create_directories(simulator_.path() / "Scenery");
         writeFile(registry_.path() / "registry.txt",
                   "HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5\\SetupPath=" +

@@ -21,6 +21,10 @@ void prepareProgramFolder(const fs::path& folder, bool withDocs)
     const fs::path data = sourceDir() / "standins" / "data";
     writeSealed((folder / "input" / "dbase.enc").string(), readFile(data / "dbase.xml"));
     writeSealed((folder / "input" / "airports.enc").string(), readFile(data / "airports.xml"));
+    // The liveries a scan would have found: the program reads them at every start.
+    fs::create_directories(folder / "output");
+    fs::copy_file(data / "LiveriesScanned.xml", folder / "output" / "LiveriesScanned.xml",
+                  fs::copy_options::overwrite_existing);
     fs::create_directories(folder / "P3Dv5" / "Scenery");
     writeFile(folder / "registry.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5\\SetupPath=" +
                                            (folder / "P3Dv5").string() + "\n");

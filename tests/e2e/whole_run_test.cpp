@@ -42,6 +42,9 @@ public:
     WholeRun()
     {
         fs::create_directories(programFolder() / "docs");
+        // The liveries a scan would have found: the program reads them at every start.
+        fs::create_directories(programFolder() / "output");
+        fs::copy_file(sourceDir() / "standins/data/LiveriesScanned.xml", programFolder() / "output/LiveriesScanned.xml");
         fs::create_directories(root_ / "runtime");
         chmod((root_ / "runtime").c_str(), 0700);
         fs::create_directories(root_ / "P3D v5" / "Scenery");
