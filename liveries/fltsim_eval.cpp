@@ -11,9 +11,9 @@
 #include "foundation/strings.hpp"
 #include "foundation/text.hpp"
 #include "liveries/cfg_keys.hpp"
+#include "liveries/regcode_index.hpp"
 #include "liveries/scan_reports.hpp"
 #include "refdata/decrypt.hpp"
-#include "refdata/regcodes.hpp"
 #include "refdata/registration.hpp"
 #include "refdata/type_queries.hpp"
 
@@ -25,8 +25,9 @@ constexpr std::size_t MAX_ATC_ID_ITEM = 12;
 
 std::mutex titleSetMutex;
 std::unordered_set<std::string> titleSet;
-// Filled before the tasks start and emptied after they ended; only read while they run.
-std::unordered_set<std::string> dontUseTitles;
+// The don't-use titles for quick look-up; filled before the tasks start and emptied after they
+// ended, only read while they run.
+std::unordered_set<std::string> dontUseSet;
 
 // What the lines of one section gave.
 struct SectionKeys {
@@ -239,13 +240,6 @@ std::string lf_airlineOfTitle(const std::string& title)
     return title.substr(at, 3);
 }
 
-void lf_addTitles(const std::vector<RegcodeEntry>& entries)
-{
-    for (const RegcodeEntry& entry : entries)
-        if (entry.regcodes.empty())
-            dontUseTitles.insert(entry.title);
-}
-
 }  // namespace
 
 fs::path lf_resolveNoCase(const fs::path& base, const std::string& relative)
@@ -426,24 +420,21 @@ bool lf_checkAtcId(const std::string& value, std::string& registration)
 void lf_readDontUseTitles()
 {
     dontUseTitles.clear();
-    std::vector<RegcodeEntry> entries;
     if (fs::exists(AIG_REGCODES_ENC_PATH) && gf_streamDecrypt(AIG_REGCODES_ENC_PATH, AIG_REGCODES_XML_PATH)) {
-        gf_readAigRegcodes(entries);
+        lf_readDontUseFile();
         gf_removeFileWarn(AIG_REGCODES_XML_PATH);
-        lf_addTitles(entries);
     }
-    if (gf_countFilesIn(MY_REGCODES_FOLDER) > 0) {
-        entries.clear();
-        gf_readRegcodeFiles(MY_REGCODES_FOLDER, entries);
-        lf_addTitles(entries);
-    }
+    if (gf_countFilesIn(MY_REGCODES_FOLDER) > 0)
+        lf_readDontUseFolder();
+    dontUseSet = std::unordered_set<std::string>(dontUseTitles.begin(), dontUseTitles.end());
 }
 
-bool lf_isDontUseTitle(const std::string& title) { return dontUseTitles.contains(title); }
+bool lf_isDontUseTitle(const std::string& title) { return dontUseSet.contains(title); }
 
 void lf_setDontUseTitles(const std::vector<std::string>& titles)
 {
-    dontUseTitles = std::unordered_set<std::string>(titles.begin(), titles.end());
+    dontUseTitles = titles;
+    dontUseSet = std::unordered_set<std::string>(titles.begin(), titles.end());
 }
 
 void lf_clearScanTitles()
@@ -453,4 +444,5 @@ void lf_clearScanTitles()
         titleSet.clear();
     }
     dontUseTitles.clear();
+    dontUseSet.clear();
 }

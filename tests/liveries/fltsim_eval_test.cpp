@@ -53,7 +53,8 @@ TEST_F(FltsimEvalTest, AirlineRegistrationAndCargoComeFromTheKeys)
     EXPECT_TRUE(gf_scanReportsSnapshot().invalidAirlines.empty());
     // A missing airline is reported even when the section still yields a livery.
     const std::string missing = file() + " [fltsim.0] icao_airline is missing, or it has invalid info ";
-    EXPECT_EQ(std::count(incomplete().begin(), incomplete().end(), missing), 4);
+    const std::list<std::string> lines = incomplete();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), missing), 3);
 }
 
 TEST_F(FltsimEvalTest, BadValuesAreReportedAndRejectSectionsAsTheyMust)
@@ -70,7 +71,10 @@ TEST_F(FltsimEvalTest, BadValuesAreReportedAndRejectSectionsAsTheyMust)
     EXPECT_TRUE(eval({"title=heavy"}, "B744").empty());
     EXPECT_TRUE(eval({"title=heavy reg", "atc_id=N999"}, "B744").empty());
     EXPECT_TRUE(eval({"atc_parking_codes=KLM"}).empty());
-    EXPECT_TRUE(eval({"title=wrong texture", "atc_parking_codes=KLM", "texture=9"}).empty());
+    EXPECT_TRUE(lf_procesFltSimSection(1, {"[fltsim.0]", "title=wrong texture", "atc_parking_codes=KLM", "sim=plane",
+                                           "texture=9", "texture=1"},
+                                       "B738", file(), folder())
+                    .empty());
     lf_setDontUseTitles({"never"});
     EXPECT_TRUE(eval({"title=never", "atc_parking_codes=KLM"}).empty());
 
@@ -107,7 +111,10 @@ TEST_F(FltsimEvalTest, IvaoSectionsTakeTheAirlineFromTheTitle)
         section.insert(section.end(), lines.begin(), lines.end());
         return lf_procesIvaoFltSimSection(1, section, "A320", file(), folder()).livery;
     };
-    EXPECT_EQ(ivao({"title=KLM Airbus", "atc_id=PH-BXA;x"}).airl, "");  // ';' is not cut here: invalid
+    EXPECT_EQ(ivao({"title=KLM Airbus", "atc_id=PH-BXA;x"}).atcid, "PH-BXA;x");  // no cut at ';' here
+    const LiveryData invalidId = ivao({"title=KLM Boeing", "atc_id=PH-*"});
+    EXPECT_EQ(invalidId.airl, "KLM");
+    EXPECT_EQ(invalidId.atcid, "");
     EXPECT_EQ(ivao({"title=  DLH Airbus", "atc_id=D-AIPA"}).airl, "DLH");
     EXPECT_EQ(ivao({"title=ZZZ Airbus", "atc_id=PH-ABC"}).atcid, "");
     EXPECT_EQ(ivao({"title=-- Private", "atc_id=G-ABC"}).airl, "BAW");
@@ -117,7 +124,7 @@ TEST_F(FltsimEvalTest, IvaoSectionsTakeTheAirlineFromTheTitle)
     EXPECT_TRUE(ivao({"title=KLM Cargo", "atc_parking_types=CARGO"}).cargo == false);
     const std::string& f = folder();
     const std::list<std::string> lines = incomplete();
-    for (const std::string& line : std::vector<std::string>{"invalid atc_id=PH-BXA;x in KLM Airbus",
+    for (const std::string& line : std::vector<std::string>{"invalid atc_id=PH-* in KLM Boeing",
                                     f + " [fltsim.0] misses airlinecode in title: -- Private, and regcode unknown N1",
                                     f + " [fltsim.0] misses airlinecode in title: -- Nobody, and no regcode"})
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;

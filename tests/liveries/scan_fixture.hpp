@@ -93,7 +93,7 @@ protected:
     static void addParts(const std::filesystem::path& folder, const std::vector<std::string>& names)
     {
         for (const std::string& name : names) {
-            if (name.ends_with(".air"))
+            if (name.ends_with(".air") || name.ends_with(".AIR") || name.ends_with(".Air"))
                 writeFile(folder / name, "air");
             else
                 std::filesystem::create_directories(folder / name);
