@@ -215,8 +215,19 @@ std::string lf_dottedFolder(const char* base, const std::string& suffix)
     return suffix.empty() ? std::string(base) : std::string(base) + "." + suffix;
 }
 
-bool lf_isDirectory(const fs::path& path) { return fs::is_directory(fs::status(path)); }
-bool lf_isRegularFile(const fs::path& path) { return fs::is_regular_file(fs::status(path)); }
+// The status of a file named by a cfg value: a name too long for the file system names nothing;
+// other failures than absence end the file's task.
+fs::file_status lf_statusOf(const fs::path& path, bool followLinks)
+{
+    std::error_code error;
+    const fs::file_status status = followLinks ? fs::status(path, error) : fs::symlink_status(path, error);
+    if (error && error != std::errc::filename_too_long && status.type() != fs::file_type::not_found)
+        throw fs::filesystem_error("status", path, error);
+    return status;
+}
+
+bool lf_isDirectory(const fs::path& path) { return fs::is_directory(lf_statusOf(path, true)); }
+bool lf_isRegularFile(const fs::path& path) { return fs::is_regular_file(lf_statusOf(path, true)); }
 
 std::string lf_pathText(const std::string& folder, const std::string& name)
 {
@@ -250,7 +261,7 @@ fs::path lf_resolveNoCase(const fs::path& base, const std::string& relative)
             if (name.empty() || name == ".")
                 continue;
             fs::path next = resolved / gf_pathFromUtf8(name);
-            if (name != ".." && !fs::exists(fs::symlink_status(next))) {
+            if (name != ".." && !fs::exists(lf_statusOf(next, false))) {
                 const std::string upperName = lf_upper(name);
                 std::error_code error;
                 for (fs::directory_iterator it(resolved, error), end; !error && it != end; it.increment(error)) {

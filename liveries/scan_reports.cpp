@@ -12,6 +12,7 @@
 #include "foundation/text.hpp"
 #include "liveries/fltsim_eval.hpp"
 #include "refdata/registration.hpp"
+#include "refdata/type_queries.hpp"
 
 namespace fs = std::filesystem;
 
@@ -127,7 +128,8 @@ void lf_logDbaseConversions(LiveryList& liveries)
                                                lf_boolText(livery.cargo), lf_boolText(record->cargo)));
             livery.cargo = record->cargo;
         }
-        const std::string& airline = record->opr.empty() ? record->airl : record->opr;
+        // The operator flies the aircraft; only a code of the airline list can stand for it.
+        const std::string& airline = gf_isIcaoAirline(record->opr) ? record->opr : record->airl;
         if (livery.airl != airline) {
             conversions.push_back(
                 vald::format("{:80} {} airl {} => {}", livery.title, livery.atcid, livery.airl, airline));
@@ -143,7 +145,9 @@ void lf_logDbaseConversions(LiveryList& liveries)
 
 void lf_writeFixes()
 {
-    const std::vector<std::string> lines = fixes.copy();
+    // Sorted: the tasks add their fixes in the order they happen to run.
+    std::vector<std::string> lines = fixes.copy();
+    std::sort(lines.begin(), lines.end());
     fs::create_directories(FIXES_PATH.parent_path());
     gf_writeLines(lines, FIXES_PATH);
 }

@@ -75,6 +75,11 @@ TEST_F(FltsimEvalTest, BadValuesAreReportedAndRejectSectionsAsTheyMust)
                                            "texture=9", "texture=1"},
                                        "B738", file(), folder())
                     .empty());
+    // A name too long for the file system names no file: the section is rejected, the file goes on.
+    EXPECT_TRUE(lf_procesFltSimSection(1, {"[fltsim.0]", "title=long sim", "atc_parking_codes=KLM",
+                                           "sim=" + std::string(300, 'x'), "texture=1"},
+                                       "B738", file(), folder())
+                    .empty());
     lf_setDontUseTitles({"never"});
     EXPECT_TRUE(eval({"title=never", "atc_parking_codes=KLM"}).empty());
 
@@ -88,7 +93,7 @@ TEST_F(FltsimEvalTest, BadValuesAreReportedAndRejectSectionsAsTheyMust)
           "'" + f + "' '" + header + "' has no airline and regcode not in dbase", f + " " + header + " misses title",
           gf_pathToUtf8(dir() / "B738" / "model") + " or related path does not exist: " + header})
         EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
-    EXPECT_EQ(lines.size(), 9U + 4U);  // and the missing airline of lower, twice, heavy, heavy reg
+    EXPECT_EQ(lines.size(), 10U + 4U);  // and the missing airline of lower, twice, heavy, heavy reg
     EXPECT_EQ(gf_scanReportsSnapshot().invalidAirlines, std::list<std::string>{"klm          in " + file() + " [fltsim.0]"});
 }
 
