@@ -9,7 +9,9 @@
 #include "foundation/user_error.hpp"
 #include "liveries/liveries_scanned_xml.hpp"
 #include "liveries/livery_scan.hpp"
+#include "refdata/type_queries.hpp"
 #include "tests/liveries/scan_fixture.hpp"
+#include "tests/refdata/sealed_files.hpp"
 
 namespace {
 
@@ -196,6 +198,28 @@ TEST_F(FolderScanTest, MissingFoldersAndEmptyTreesStopTheStartWithTheirErrors)
     EXPECT_EQ(errorOf(), "53: no liveries found");
     EXPECT_TRUE(SCAN_LIVERIES.value());
     gf_setLiveryScanHooks({[] {}, [] {}});
+}
+
+// The demo's livery tree, scanned with the sample reference data as delivered (encrypted), gives
+// a livery for every section and nothing to report.
+TEST_F(LiveryScanTest, TheDemoLiveryTreeScansCleanAgainstTheSampleData)
+{
+    const fs::path samples = corv_test::sourceDir() / "standins" / "data";
+    fs::create_directories(INPUT_FOLDER);
+    corv_test::writeSealed(DBASE_ENC_PATH.string(), readFile(samples / "dbase.xml"));
+    corv_test::writeSealed(AIG_REGCODES_ENC_PATH.string(), readFile(samples / "AIG-regcodes.xml"));
+    ASSERT_TRUE(gf_readDbase());
+    lfolder0.setValue(gf_pathToUtf8(samples / "liveries"));
+    gf_scanLiveries();
+    LiveryList liveries;
+    lf_readLiveriesScanned(liveries);
+    EXPECT_EQ(liveries.size(), 16U);
+    for (const LiveryData& livery : liveries) {
+        EXPECT_TRUE(gf_isIcaoAirline(livery.airl)) << livery.title;
+        EXPECT_TRUE(gf_isKnownType(livery.type)) << livery.title;
+    }
+    EXPECT_FALSE(fs::exists(OUTPUT_ERRORS_FOLDER));
+    EXPECT_FALSE(fs::exists(AIG_REGCODES_XML_PATH));
 }
 
 }  // namespace
