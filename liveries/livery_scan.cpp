@@ -315,6 +315,11 @@ LiveryScanOutcome lf_scanLiveryFolders(const std::vector<fs::path>& folders)
 
 void gf_scanLiveries()
 {
+    // A scan begun while the program stops would only remove the liveries of the last one.
+    if (lf_stopping()) {
+        gf_log("Liveries scan skipped: the program is stopping");
+        return;
+    }
     gf_setMetaSimulatorName("P3D");
     gf_showStatus(vald::format("Scanning {} for liveries ...", LIG_PRIORITIZE.value() ? "prioritized " : ""), false);
     gf_log(vald::format("\n++++++++++++++++++++++++ liveries scan {} starts ++++++++++++++++++++++++++++++++",

@@ -65,6 +65,9 @@ protected:
         writeSealed((INPUT_FOLDER / DBASE_ENC_NAME).string(), readFile(sourceDir() / "standins/data/dbase.xml"));
         writeSealed((INPUT_FOLDER / AIRPORTS_ENC_NAME).string(), readFile(sourceDir() / "standins/data/airports.xml"));
         writeFile(LIVERIES_SCANNED_PATH, readFile(sourceDir() / "standins/data/LiveriesScanned.xml"));
+        // The demo's livery tree is the user's livery folder, scanned at the first start.
+        writeFile(gf_parametersPath(), "<?xml version=\"1.0\"?>\n<parameters>\n  <parameter name=\"lfolder0\" value=\"" +
+                                           (sourceDir() / "standins/data/liveries").string() + "\"/>\n</parameters>\n");
         std::filesystem::create_directories(simulator_.path() / "Scenery");
         writeFile(registry_.path() / "registry.txt",
                   "HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5\\SetupPath=" +

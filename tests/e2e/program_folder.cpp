@@ -25,6 +25,12 @@ void prepareProgramFolder(const fs::path& folder, bool withDocs)
     fs::create_directories(folder / "output");
     fs::copy_file(data / "LiveriesScanned.xml", folder / "output" / "LiveriesScanned.xml",
                   fs::copy_options::overwrite_existing);
+    // The demo's livery tree is the user's livery folder, scanned at the first start (unless the
+    // test brings a parameters.xml of its own).
+    const fs::path parameters = folder / "config" / "Corv_P3D" / "parameters.xml";
+    if (!fs::exists(parameters))
+        writeFile(parameters, "<?xml version=\"1.0\"?>\n<parameters>\n  <parameter name=\"lfolder0\" value=\"" +
+                                  (data / "liveries").string() + "\"/>\n</parameters>\n");
     fs::create_directories(folder / "P3Dv5" / "Scenery");
     writeFile(folder / "registry.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5\\SetupPath=" +
                                            (folder / "P3Dv5").string() + "\n");

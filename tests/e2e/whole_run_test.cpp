@@ -45,6 +45,10 @@ public:
         // The liveries a scan would have found: the program reads them at every start.
         fs::create_directories(programFolder() / "output");
         fs::copy_file(sourceDir() / "standins/data/LiveriesScanned.xml", programFolder() / "output/LiveriesScanned.xml");
+        // The demo's livery tree is the user's livery folder, scanned at the first start.
+        writeFile(root_ / "config" / "Corv_P3D" / "parameters.xml",
+                  "<?xml version=\"1.0\"?>\n<parameters>\n  <parameter name=\"lfolder0\" value=\"" +
+                      (sourceDir() / "standins/data/liveries").string() + "\"/>\n</parameters>\n");
         fs::create_directories(root_ / "runtime");
         chmod((root_ / "runtime").c_str(), 0700);
         fs::create_directories(root_ / "P3D v5" / "Scenery");

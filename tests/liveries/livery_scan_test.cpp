@@ -126,10 +126,20 @@ TEST_F(FolderScanTest, WithoutPriorityEveryFolderKeepsItsLiveriesAndOneLiveryRea
 // A stop during the scan leaves no LiveriesScanned.xml behind: the scan must run again.
 TEST_F(FolderScanTest, AStoppedScanIsReportedAsInterruptedAndScansAgainNextTime)
 {
+    // A stop before the scan leaves everything as it was.
     corv_test::writeFile(LIVERIES_SCANNED_PATH, "<liveries/>");
     SCAN_LIVERIES.setValue(true);
     stopRequested = true;
     gf_scanLiveries();
+    EXPECT_TRUE(fs::exists(LIVERIES_SCANNED_PATH));
+    stopRequested = false;
+    // A stop while the first files are read.
+    lf_setFileTaskForTest([](std::int32_t, const fs::path&) {
+        stopRequested.store(true);
+        return FoundLiveries{};
+    });
+    gf_scanLiveries();
+    lf_setFileTaskForTest({});
     EXPECT_TRUE(SCAN_LIVERIES.value());
     EXPECT_FALSE(fs::exists(LIVERIES_SCANNED_PATH));
     const std::vector<std::string> log = logLines();
