@@ -81,6 +81,9 @@ void lf_workerSteps()
     gf_setScanWorkerLimit(static_cast<std::int32_t>(std::thread::hardware_concurrency()));
     if (SCAN_LIVERIES.value())
         gf_scanLiveries();
+    // An interrupted scan left no LiveriesScanned.xml to read.
+    if (lf_stopPending())
+        return;
     gf_processScannedLiveries();
     if (lf_stopPending())
         return;
@@ -138,6 +141,10 @@ void lf_registerRunHooks()
         lf_registerParkingWindowHooks();
         gf_registerLiveriesHooks();
         gf_setScannerHooks({[] { gf_openManual(); }, [] { gf_openParametersFolder(); }});
+        LiveryScanHooks scan;
+        scan.openManual = [] { gf_openManual(); };
+        scan.openParametersFolder = [] { gf_openParametersFolder(); };
+        gf_setLiveryScanHooks(std::move(scan));
         SimlinkHooks simlink;
         simlink.simNoLongerConnected = [] { gf_simNoLongerConnected(); };
         gf_setSimlinkHooks(std::move(simlink));

@@ -1,12 +1,355 @@
 #include "liveries/livery_scan.hpp"
 
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <future>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+#include "foundation/format.hpp"
+#include "foundation/hook_store.hpp"
 #include "foundation/log.hpp"
+#include "foundation/parameter_controls.hpp"
 #include "foundation/parameters.hpp"
+#include "foundation/program_id.hpp"
+#include "foundation/run_state.hpp"
+#include "foundation/status_sink.hpp"
+#include "foundation/strings.hpp"
+#include "foundation/text.hpp"
+#include "foundation/user_error.hpp"
+#include "foundation/xml_meta.hpp"
+#include "liveries/aircraft_cfg.hpp"
+#include "liveries/liveries_scanned_xml.hpp"
+#include "liveries/livery_index.hpp"
+#include "liveries/scan_reports.hpp"
+#include "liveries/scan_workers.hpp"
+#include "foundation/status_display.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int32_t MAX_PRIORITY = 10;
+constexpr std::size_t MAX_DESCENT_PATH_BYTES = 250;
+std::chrono::milliseconds taskWait = std::chrono::seconds(10);
+LiveryFileTask testFileTask;
+
+HookStore<LiveryScanHooks> hookStore([] { return LiveryScanHooks{}; });
+
+bool lf_stopping() { return stopRequested.load() || userClosing.load(); }
+
+std::string lf_upperAscii(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+bool lf_isCfgFile(const fs::path& file)
+{
+    if (lf_upperAscii(gf_pathToUtf8(file.extension())) != ".CFG")
+        return false;
+    const std::string stem = lf_upperAscii(gf_pathToUtf8(file.stem()));
+    return stem == "AIRCRAFT" || stem == "SIM";
+}
+
+// One started file task and the thread it runs on.
+struct FileTask {
+    std::future<FoundLiveries> result;
+    std::thread thread;
+};
+
+// The tasks of one folder walk, oldest first. Every thread is joined before the walk returns,
+// also one whose result came too late to be used, so no task outlives the scan.
+class WalkTasks {
+public:
+    explicit WalkTasks(std::int32_t priority) : priority_(priority) {}
+    WalkTasks(const WalkTasks&) = delete;
+    WalkTasks& operator=(const WalkTasks&) = delete;
+    ~WalkTasks() { joinAll(); }
+
+    // Starts the task of one cfg file; false when a stop was requested while waiting for a slot.
+    bool start(const fs::path& file)
+    {
+        std::optional<ScanWorkerSlot> slot = gf_waitForWorkerSlot();
+        if (!slot)
+            return false;
+        const std::string text = gf_pathToUtf8(file);
+        const bool ivao = text.find("ivao_x-csl") != std::string::npos || text.find("IVAO_MTL") != std::string::npos;
+        std::packaged_task<FoundLiveries()> task([priority = priority_, file, ivao, body = testFileTask] {
+            if (body)
+                return body(priority, file);
+            return ivao ? lf_searchIvaoLiveriesinFile(priority, file) : lf_searchLiveriesinFile(priority, file);
+        });
+        FileTask started;
+        started.result = task.get_future();
+        started.thread = std::thread([task = std::move(task), held = std::move(*slot)]() mutable {
+            ScanWorkerSlot mine = std::move(held);
+            task();
+        });
+        pending_.push_back(std::move(started));
+        return true;
+    }
+
+    std::size_t pendingCount() const { return pending_.size(); }
+
+    // Takes the oldest task's liveries onto the livery list, titles claimed in walk order.
+    void collectOldest()
+    {
+        FileTask task = std::move(pending_.front());
+        pending_.pop_front();
+        if (task.result.wait_for(taskWait) != std::future_status::ready) {
+            late_.push_back(std::move(task.thread));
+            throw std::runtime_error("Future wait timed out after 10 seconds");
+        }
+        task.thread.join();
+        scannedLiveries.splice(scannedLiveries.end(), lf_claimTitles(task.result.get()));
+    }
+
+    void joinAll()
+    {
+        for (FileTask& task : pending_)
+            if (task.thread.joinable())
+                task.thread.join();
+        pending_.clear();
+        for (std::thread& thread : late_)
+            if (thread.joinable())
+                thread.join();
+        late_.clear();
+    }
+
+private:
+    std::int32_t priority_;
+    std::deque<FileTask> pending_;
+    std::vector<std::thread> late_;
+};
+
+// Below the folder's root: scenery trees ("airport" in the part of the path below the root) and
+// paths too long for the simulator are not entered.
+bool lf_mayDescend(const fs::path& entry, std::size_t rootBytes)
+{
+    const std::string text = gf_pathToUtf8(entry);
+    if (text.size() >= MAX_DESCENT_PATH_BYTES)
+        return false;
+    return text.find("airport", std::min(rootBytes, text.size())) == std::string::npos;
+}
+
+// The entries of one folder in name order (so every scan walks alike); unreadable ones skipped.
+std::vector<fs::directory_entry> lf_folderEntries(const fs::path& folder)
+{
+    std::vector<fs::directory_entry> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
+         !error && it != end; it.increment(error))
+        entries.push_back(*it);
+    std::sort(entries.begin(), entries.end(),
+              [](const fs::directory_entry& a, const fs::directory_entry& b) { return a.path() < b.path(); });
+    return entries;
+}
+
+// Depth first through the tree; false once a stop ends the walk.
+bool lf_walk(const fs::path& folder, std::size_t rootBytes, WalkTasks& tasks)
+{
+    for (const fs::directory_entry& entry : lf_folderEntries(folder)) {
+        if (lf_stopping())
+            return false;
+        try {
+            std::error_code error;
+            if (entry.is_directory(error) && !entry.is_symlink(error)) {
+                if (lf_mayDescend(entry.path(), rootBytes) && !lf_walk(entry.path(), rootBytes, tasks))
+                    return false;
+                continue;
+            }
+            if (!entry.is_regular_file(error) || !lf_isCfgFile(entry.path()))
+                continue;
+            if (!tasks.start(entry.path()))
+                return false;
+        } catch (const std::exception& e) {
+            gf_logWarn(vald::format("liveries search in {} aborted, cause: {}", gf_pathToUtf8(entry.path()), e.what()));
+            continue;
+        }
+        if (tasks.pendingCount() > static_cast<std::size_t>(std::max(1, scanWorkerLimit.load()))) {
+            try {
+                tasks.collectOldest();
+            } catch (const std::exception& e) {
+                gf_logWarn(vald::format("liveries inner search aborted: {}", e.what()));
+            }
+        }
+    }
+    return true;
+}
+
+// For each airline and model only the liveries of the best folder that has them.
+void lf_keepBestPriority(LiveryList& liveries)
+{
+    std::unordered_map<std::string, std::int32_t> best;
+    for (const LiveryData& livery : liveries) {
+        auto [it, added] = best.try_emplace(livery.airl + '\n' + livery.type, livery.priority);
+        if (!added)
+            it->second = std::min(it->second, livery.priority);
+    }
+    liveries.remove_if([&best](const LiveryData& livery) {
+        return livery.priority > best.at(livery.airl + '\n' + livery.type);
+    });
+}
+
+void lf_repaint(const vald::PixelRect& band)
+{
+    vald::gf_updateDisplay([](vald::StatusDisplayValues&) {}, band);
+}
+
+// Nothing of an unfinished scan is kept for the next one.
+void lf_abandonScan()
+{
+    scannedLiveries.clear();
+    lf_clearScanReports();
+}
+
+void lf_finishScan()
+{
+    if (LIG_PRIORITIZE.value())
+        lf_keepBestPriority(scannedLiveries);
+    gf_sortLiveries(scannedLiveries);
+    scannedLiveries.unique();
+    lf_writeLiveriesScanned(scannedLiveries);
+    scannedLiveries.clear();
+    lf_liveriesScanSummary();
+    lf_clearScanReports();
+    gf_clearStatus();
+}
+
+}  // namespace
+
+void gf_setLiveryScanHooks(LiveryScanHooks hooks)
+{
+    hookStore.update([&hooks](LiveryScanHooks& current) {
+        gf_takeHook(current.openManual, hooks.openManual);
+        gf_takeHook(current.openParametersFolder, hooks.openParametersFolder);
+    });
+}
+
+void lf_setFileTaskForTest(LiveryFileTask task) { testFileTask = std::move(task); }
+void lf_setTaskWaitForTest(std::chrono::milliseconds wait) { taskWait = wait; }
+
+void lf_getLfolders(std::vector<fs::path>& folders)
+{
+    for (StringParameter* parameter : LIVERY_FOLDERS) {
+        const std::string value = parameter->value();
+        if (value.empty())
+            continue;
+        const fs::path folder = gf_pathFromUtf8(value);
+        std::error_code error;
+        if (!fs::exists(folder, error) || error) {
+            gf_logWarn(vald::format("{}: '{}' does not exist", parameter->name(), value));
+            throw vald::UserErrorException(
+                243, vald::format("the path pointed to by parameter '{}' does not exist, see Log.txt!",
+                                  parameter->name()));
+        }
+        folders.push_back(folder);
+    }
+}
+
+void lf_scanLiveryFolder(std::int32_t priority, const fs::path& folder)
+{
+    WalkTasks tasks(priority);
+    lf_walk(folder, gf_pathToUtf8(folder).size(), tasks);
+    while (tasks.pendingCount() > 0) {
+        try {
+            tasks.collectOldest();
+        } catch (const std::exception& e) {
+            gf_logWarn(vald::format("liveries search aborted, futs outer, {}", e.what()));
+        }
+    }
+    tasks.joinAll();
+}
+
+LiveryScanOutcome lf_scanLiveryFolders(const std::vector<fs::path>& folders)
+{
+    scannedLiveries.clear();
+    lf_removeScanOutputFiles();
+    lf_readDontUseTitles();
+    std::int32_t priority = 0;
+    std::int64_t total = 0;
+    for (const fs::path& folder : folders) {
+        const std::string text = gf_pathToUtf8(folder);
+        if (!fs::exists(folder)) {
+            gf_log(text + " does not exist, skipped!");
+            continue;
+        }
+        if (!fs::is_directory(folder)) {
+            gf_log(text + " is not a folder name, skipped!");
+            continue;
+        }
+        priority = std::min(priority + 1, MAX_PRIORITY);
+        if (lf_stopping())
+            continue;
+        const std::size_t before = scannedLiveries.size();
+        lf_scanLiveryFolder(priority, folder);
+        const auto count = static_cast<std::int64_t>(scannedLiveries.size() - before);
+        const std::string where = vald::format("found in {}", text);
+        if (count < 1)
+            gf_log(vald::format("No liveries {}", where));
+        else
+            gf_log(vald::format("{} liverie{} {}", count, gf_pluralLong(count), where));
+        total += count;
+    }
+    if (lf_stopping()) {
+        lf_abandonScan();
+        return LiveryScanOutcome::interrupted;
+    }
+    if (scannedLiveries.empty()) {
+        lf_abandonScan();
+        liveryCount.store(0);
+        vald::gf_updateDisplay([](vald::StatusDisplayValues& values) { values.liveryCount = 0; }, vald::COUNTS_BAND);
+        return LiveryScanOutcome::nothingFound;
+    }
+    if (folders.size() > 1)
+        gf_log(vald::format("{} in total", total));
+    lf_logDbaseConversions(scannedLiveries);
+    lf_finishScan();
+    return LiveryScanOutcome::done;
+}
 
 void gf_scanLiveries()
 {
-    if (!SCAN_LIVERIES.value())
+    // A scan begun while the program stops would only remove the liveries of the last one.
+    if (lf_stopping()) {
+        gf_log("Liveries scan skipped: the program is stopping");
         return;
-    // SCAN_LIVERIES stays on, so the scan runs at the first start that has it.
-    gf_log("The liveries scan is not available yet");
+    }
+    gf_setMetaSimulatorName("P3D");
+    gf_showStatus(vald::format("Scanning {} for liveries ...", LIG_PRIORITIZE.value() ? "prioritized " : ""), false);
+    gf_log(vald::format("\n++++++++++++++++++++++++ liveries scan {} starts ++++++++++++++++++++++++++++++++",
+                        "manual"));
+    std::vector<fs::path> folders;
+    folders.reserve(std::size(LIVERY_FOLDERS));
+    lf_getLfolders(folders);
+    if (folders.empty()) {
+        const std::shared_ptr<const LiveryScanHooks> hooks = hookStore.get();
+        if (hooks->openManual)
+            hooks->openManual();
+        if (hooks->openParametersFolder)
+            hooks->openParametersFolder();
+        throw vald::UserErrorException(
+            48, vald::format("Exit {} first!   Then set one or more lfolder parameters to your liveries, see Manual 5.3",
+                             PROGRAM_ID));
+    }
+    switch (lf_scanLiveryFolders(folders)) {
+    case LiveryScanOutcome::nothingFound:
+        throw vald::UserErrorException(53, "no liveries found");
+    case LiveryScanOutcome::interrupted:
+        // LiveriesScanned.xml is gone already: the next start must scan again.
+        gf_clearStatus();
+        gf_logWarn("liveries scan interrupted; it runs again at the next start");
+        return;
+    case LiveryScanOutcome::done:
+        break;
+    }
+    gf_setBoolParamChecked(SCAN_LIVERIES, false);
+    lf_repaint(vald::CONTROLS_BAND);
+    lf_repaint(vald::COUNTS_BAND);
+    gf_logAndFlush("\n++++++++++++++++++++++++ liveries scan ends ++++++++++++++++++++++++++++++++\n");
 }

@@ -1,4 +1,42 @@
 #pragma once
 // The scan of the installed aircraft (the livery folders lfolder0 to lfolder9) into
 // output/LiveriesScanned.xml, run on the worker thread during start-up when SCAN_LIVERIES is on.
+// Each folder tree is walked on the worker thread; every aircraft.cfg or sim.cfg is read by a
+// task of its own, at most as many at once as the scan worker limit allows, and every task is
+// joined before the results are used.
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include "liveries/fltsim_eval.hpp"
+
+// Clears SCAN_LIVERIES when the scan ended. Throws vald::UserErrorException 48 (no livery
+// folder set), 243 (a set folder is missing) and 53 (no livery found). A scan ended early by a
+// stop request is reported as interrupted and leaves SCAN_LIVERIES set, so the next start scans
+// again.
 void gf_scanLiveries();
+
+enum class LiveryScanOutcome { done, nothingFound, interrupted };
+
+// The set livery folders in parameter order; throws 243 for one that does not exist.
+void lf_getLfolders(std::vector<std::filesystem::path>& folders);
+// Scans the folders in order, writes LiveriesScanned.xml and the reports.
+LiveryScanOutcome lf_scanLiveryFolders(const std::vector<std::filesystem::path>& folders);
+// Walks one folder tree and appends its liveries to the livery list, in walk order.
+void lf_scanLiveryFolder(std::int32_t priority, const std::filesystem::path& folder);
+
+// What the scan asks of the window when no livery folder is set: to show the folder of the
+// manual and the folder of parameters.xml. Registered by the window.
+struct LiveryScanHooks {
+    std::function<void()> openManual;
+    std::function<void()> openParametersFolder;
+};
+void gf_setLiveryScanHooks(LiveryScanHooks hooks);
+
+// Tests: the body of the file tasks (empty: the real readers) and how long the walk waits for
+// the oldest task (default 10 seconds).
+using LiveryFileTask = std::function<FoundLiveries(std::int32_t priority, const std::filesystem::path& file)>;
+void lf_setFileTaskForTest(LiveryFileTask task);
+void lf_setTaskWaitForTest(std::chrono::milliseconds wait);

@@ -70,7 +70,9 @@ protected:
         writeSealed((INPUT_FOLDER / AIRPORTS_ENC_NAME).string(), readFile(sourceDir() / "standins/data/airports.xml"));
         writeFile(LIVERIES_SCANNED_PATH, readFile(sourceDir() / "standins/data/LiveriesScanned.xml"));
         std::filesystem::create_directories(simulator_.path() / "Scenery");
-        writeScanFolderParameters(config_.path() / "Corv_P3D" / "parameters.xml", registry_.path() / "Addons");
+        // The demo's livery tree is the user's livery folder, scanned at the first start.
+        writeScanFolderParameters(config_.path() / "Corv_P3D" / "parameters.xml", registry_.path() / "Addons",
+                                  sourceDir() / "standins/data/liveries");
         writeFile(registry_.path() / "registry.txt",
                   "HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5\\SetupPath=" +
                       simulator_.path().string() + "\n");

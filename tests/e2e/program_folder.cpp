@@ -27,8 +27,9 @@ void prepareProgramFolder(const fs::path& folder, bool withDocs)
     fs::copy_file(data / "LiveriesScanned.xml", folder / "output" / "LiveriesScanned.xml",
                   fs::copy_options::overwrite_existing);
     fs::create_directories(folder / "P3Dv5" / "Scenery");
-    // The airport scan needs a folder of add-on scenery: an empty one here.
-    writeScanFolderParameters(folder / "config" / "Corv_P3D" / "parameters.xml", folder / "Addons");
+    // The scans look at an empty add-on scenery folder and at the demo's livery tree (unless the
+    // test brings a parameters.xml of its own).
+    writeScanFolderParameters(folder / "config" / "Corv_P3D" / "parameters.xml", folder / "Addons", data / "liveries");
     writeFile(folder / "registry.txt", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Lockheed Martin\\Prepar3D v5\\SetupPath=" +
                                            (folder / "P3Dv5").string() + "\n");
 }

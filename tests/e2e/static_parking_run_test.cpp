@@ -62,7 +62,8 @@ public:
         chmod((root_ / "runtime").c_str(), 0700);
         fs::create_directories(root_ / "P3D v5" / "Scenery");
         writeFile(root_ / "license.txt", "DEMO-KEY-0001\n");
-        writeScanFolderParameters(root_ / "config" / "Corv_P3D" / "parameters.xml", root_ / "Addons");
+        writeScanFolderParameters(root_ / "config" / "Corv_P3D" / "parameters.xml", root_ / "Addons",
+                                  sourceDir() / "standins/data/liveries");
         // The simulator's default user aircraft stands parked at Amsterdam Schiphol.
         simulator_ = std::make_unique<SimulatorStandin>(
             SimulatorSetup{root_ / "journal.jsonl", {"--setup-path", (root_ / "P3D v5").string()},

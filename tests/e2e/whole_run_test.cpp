@@ -50,7 +50,9 @@ public:
         chmod((root_ / "runtime").c_str(), 0700);
         fs::create_directories(root_ / "P3D v5" / "Scenery");
         writeFile(root_ / "license.txt", SERVICE_KEY + "\n");
-        writeScanFolderParameters(root_ / "config" / "Corv_P3D" / "parameters.xml", root_ / "Addons");
+        // The scans look at an empty add-on folder and the demo's livery tree at the first start.
+        writeScanFolderParameters(root_ / "config" / "Corv_P3D" / "parameters.xml", root_ / "Addons",
+                                  sourceDir() / "standins/data/liveries");
 
         simulator_ = std::make_unique<SimulatorStandin>(
             SimulatorSetup{root_ / "journal.jsonl", {"--setup-path", (root_ / "P3D v5").string()},

@@ -1,0 +1,248 @@
+#include "liveries/aircraft_cfg.hpp"
+
+#include <array>
+#include <charconv>
+#include <regex>
+
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/text.hpp"
+#include "liveries/cfg_keys.hpp"
+#include "liveries/scan_reports.hpp"
+#include "refdata/dbase.hpp"
+#include "refdata/type_queries.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t LINES_RESERVE = 4048;
+constexpr std::size_t SECTION_RESERVE = 48;
+constexpr std::int64_t MAX_FLTSIM_NUMBER = 10000;
+// A '[' this far into a line begins another section.
+constexpr std::size_t MAX_HEADER_INDENT = 5;
+
+// Windows-1252 0x80..0x9F; 0 where the code page defines no character.
+constexpr std::array<char16_t, 32> CP1252_HIGH = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void lf_appendUtf8(std::string& out, char32_t code)
+{
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Another section's header: a '[' among the first characters of the line.
+bool lf_isOtherHeader(const std::string& line)
+{
+    const std::size_t bracket = line.find('[');
+    return !line.empty() && bracket != std::string::npos && bracket <= MAX_HEADER_INDENT;
+}
+
+// The model code after the dbase check: itself when known, its correction when it is a known
+// wrong code, else empty with a report line.
+std::string lf_checkedModel(const std::string& model, const std::string& file)
+{
+    if (gf_isKnownType(model))
+        return model;
+    const auto fix = modelFixes.find(model);
+    if (fix != modelFixes.end()) {
+        lf_addFix(vald::format("Model fix: {} found in {} changed into {}", model, file, fix->second));
+        return fix->second;
+    }
+    lf_addInvalidModel(model, file);
+    return {};
+}
+
+template <typename Evaluate>
+void lf_splitSections(const CfgLines& lines, Evaluate evaluate)
+{
+    bool inSection = false;
+    CfgLines section;
+    section.reserve(SECTION_RESERVE);
+    for (const std::string& line : lines) {
+        if (!lf_fltsimNumberText(line).empty()) {
+            if (!section.empty()) {
+                evaluate(std::move(section));
+                section.clear();
+            }
+            inSection = true;
+            section.push_back(line);
+        } else if (lf_isOtherHeader(line)) {
+            if (inSection && !section.empty()) {
+                evaluate(std::move(section));
+                section.clear();
+                inSection = false;
+            }
+        } else if (inSection) {
+            section.push_back(line);
+        }
+    }
+    if (inSection && !section.empty())
+        evaluate(std::move(section));
+}
+
+}  // namespace
+
+std::string lf_ansiToUtf8(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80)
+            out += c;
+        else if (byte < 0xA0)
+            lf_appendUtf8(out, CP1252_HIGH[byte - 0x80] != 0 ? CP1252_HIGH[byte - 0x80] : char16_t{0xFFFD});
+        else
+            lf_appendUtf8(out, byte);
+    }
+    return out;
+}
+
+bool lf_readCfgLines(const fs::path& file, CfgLines& lines, bool warnWithoutCharset)
+{
+    const Charset charset = gf_detectCharset(file);
+    if (charset == Charset::none_found) {
+        if (warnWithoutCharset)
+            gf_logWarn(vald::format("No character set found for {}", gf_pathToUtf8(file)));
+        return false;
+    }
+    lines.reserve(LINES_RESERVE);
+    if (!gf_readTextByCharset(charset, file, lines))
+        return false;
+    if (charset == Charset::ANSI)
+        for (std::string& line : lines)
+            line = lf_ansiToUtf8(line);
+    return true;
+}
+
+bool lf_checkFltsimNumbers(const CfgLines& lines, const std::string& file)
+{
+    bool any = false;
+    bool inRange = true;
+    for (const std::string& line : lines) {
+        const std::string text = lf_fltsimNumberText(line);
+        if (text.empty())
+            continue;
+        std::int32_t number = 0;
+        const char* end = text.data() + text.size();
+        const auto [stop, error] = std::from_chars(text.data(), end, number);
+        if (error != std::errc() || stop == text.data()) {
+            gf_logWarn(vald::format("fltsim num {} incorrect", line));
+            return false;
+        }
+        any = true;
+        if (number < 0 || number > MAX_FLTSIM_NUMBER)
+            inRange = false;
+    }
+    if (!any) {
+        lf_addFileWithoutSections(file);
+        return true;
+    }
+    if (inRange)
+        return true;
+    lf_addInvalidCfgFile(file + " contains a [fltsim.x] section with a number < 0 or > " +
+                         std::to_string(MAX_FLTSIM_NUMBER));
+    return false;
+}
+
+std::string lf_checkAtcModel(const std::string& file, const CfgLines& lines)
+{
+    for (const std::string& line : lines) {
+        const std::string model = lf_cfgKeyValue(line, "atc_model");
+        if (!model.empty())
+            return lf_checkedModel(model, file);
+    }
+    lf_addInvalidCfgFile("Line atc_model= is missing in [General] section of " + file);
+    return {};
+}
+
+std::string lf_ivaoModelFromPath(const std::string& file)
+{
+    static const std::regex ivaoPath(R"(.+[\\/]IVAO_MTL[\\/]IVAO_(\w+)[\\/]aircraft.cfg$)",
+                                     std::regex::ECMAScript | std::regex::icase);
+    std::smatch match;
+    if (!std::regex_match(file, match, ivaoPath)) {
+        lf_addInvalidModel("  ", file);
+        return {};
+    }
+    std::string model = match[1].str();
+    if (!model.empty() && model.back() == 'w')
+        model.pop_back();
+    else if (model == "B744F")
+        model = "B744";
+    else if (model == "T154M" || model == "T154B2")
+        model = "T154";
+    else if (model == "GLID_SH" || model == "GLID_A13" || model == "GLID_A25" || model == "GLID_KA6" ||
+             model == "GLID_KA8" || model == "GLID_L13")
+        model = "GLID";
+    if (model.empty())
+        return {};
+    return lf_checkedModel(model, file);
+}
+
+FoundLiveries lf_processFltsimSections(std::int32_t priority, const CfgLines& lines, const std::string& model,
+                                               const std::string& file, const std::string& folder)
+{
+    FoundLiveries result;
+    lf_splitSections(lines, [&](CfgLines section) {
+        result.splice(result.end(), lf_procesFltSimSection(priority, std::move(section), model, file, folder));
+    });
+    return result;
+}
+
+FoundLiveries lf_processIvaoFltsimSections(std::int32_t priority, const CfgLines& lines,
+                                                   const std::string& model, const std::string& file,
+                                                   const std::string& folder)
+{
+    FoundLiveries result;
+    lf_splitSections(lines, [&](CfgLines section) {
+        FoundLivery found = lf_procesIvaoFltSimSection(priority, std::move(section), model, file, folder);
+        if (!found.livery.airl.empty())
+            result.push_back(std::move(found));
+    });
+    return result;
+}
+
+FoundLiveries lf_searchLiveriesinFile(std::int32_t priority, const fs::path& file)
+{
+    const std::string fileText = gf_pathToUtf8(file);
+    try {
+        if (!fs::exists(file))
+            return {};
+        const std::string folder = lf_folderOfCfgPath(fileText);
+        CfgLines lines;
+        if (!lf_readCfgLines(file, lines, false) || !lf_checkFltsimNumbers(lines, fileText))
+            return {};
+        const std::string model = lf_checkAtcModel(fileText, lines);
+        if (model.empty())
+            return {};
+        return lf_processFltsimSections(priority, lines, model, fileText, folder);
+    } catch (const std::exception& e) {
+        gf_log(vald::format("Exception in lf_searchLiveriesinFile {}: {}", fileText, e.what()));
+        throw;
+    }
+}
+
+FoundLiveries lf_searchIvaoLiveriesinFile(std::int32_t priority, const fs::path& file)
+{
+    const std::string fileText = gf_pathToUtf8(file);
+    const std::string model = lf_ivaoModelFromPath(fileText);
+    if (model.empty())
+        return {};
+    CfgLines lines;
+    if (!lf_readCfgLines(file, lines, true) || !lf_checkFltsimNumbers(lines, fileText))
+        return {};
+    return lf_processIvaoFltsimSections(priority, lines, model, fileText, lf_folderOfCfgPath(fileText));
+}
