@@ -5,6 +5,7 @@
 #include "platform/http.hpp"
 #include "platform/service_endpoints.hpp"
 #include "tests/support/temp_dir.hpp"
+#include "tests/traffic/traffic_test_support.hpp"
 #include "traffic/service_client.hpp"
 #include "traffic/service_key.hpp"
 
@@ -26,15 +27,12 @@ TEST(ReplyEnvelope, MissingStatusIsNoSuccessAndIntervalsStayInLimits)
 TEST(ClientState, InterruptibleSleepWaitsTwoHalvesUnlessStopped)
 {
     TrafficReader reader;
-    std::vector<long> slept;
-    reader.setSleeper([&](std::chrono::milliseconds ms) {
-        slept.push_back(static_cast<long>(ms.count()));
-        reader.stop.store(slept.size() == 3);  // a stop arrives during the third half
-    });
+    int halves = 0;
+    corv_test::SleepRecorder sleeps([&] { reader.stop.store(++halves == 3); });  // a stop arrives during the third half
     reader.sleepInterruptible(2001);
     reader.sleepInterruptible(1);
     reader.sleepInterruptible(4000);
-    EXPECT_EQ(slept, (std::vector<long>{1000, 1000, 2000}));
+    EXPECT_EQ(sleeps.slept(), (std::vector<long>{1000, 1000, 2000}));
 }
 
 TEST(ClientState, ResetReadersKeepsParkedRecordsAndIntervals)
