@@ -64,6 +64,7 @@ public:
     {
         if (!realPauses)
             pauses_.emplace([] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); });
+        gf_setUtcNowForTest([] { return static_cast<UtcSeconds>(START_EPOCH); });
         vald::gf_resetDisplayForTest();
         TrafficHooks hooks;
         hooks.userPosition = [this] { return locked([&] { return user; }); };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/http.hpp"
 #include "platform/service_endpoints.hpp"
@@ -33,6 +35,22 @@ TEST(ClientState, InterruptibleSleepWaitsTwoHalvesUnlessStopped)
     reader.sleepInterruptible(1);
     reader.sleepInterruptible(4000);
     EXPECT_EQ(sleeps.slept(), (std::vector<long>{1000, 1000, 2000}));
+}
+
+TEST(ClientState, InterruptibleSleepOnTheRealClockEndsSoonAfterAStop)
+{
+    TrafficReader reader;
+    std::atomic<bool> woke{false};
+    std::thread sleeper([&] {
+        reader.sleepInterruptible(600000);  // halves of five minutes
+        woke.store(true);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // well into the first half
+    reader.stop.store(true);
+    for (int i = 0; i < 1000 && !woke.load(); ++i)  // up to 10 s
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(woke.load());
+    sleeper.join();
 }
 
 TEST(ClientState, ResetReadersKeepsParkedRecordsAndIntervals)
