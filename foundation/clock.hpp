@@ -3,6 +3,7 @@
 // UTC time, and the sleep. Every thread reads it through these calls; a test replaces it once
 // (a simulated clock on which minutes of waiting pass at once, or a fixed UTC time) and puts the
 // real one back at its end.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -25,6 +26,10 @@ UtcSeconds gf_realUtcNow();
 void gf_sleepFor(SteadyDuration duration);
 // Sleeps until that point of the steady clock (nothing when it has passed).
 void gf_sleepUntil(SteadyTime deadline);
+// Sleeps that long or until stop is set, whichever comes first (nothing when stop is set
+// already). The real clock looks at stop every pollStep, so the sleep ends within pollStep of a
+// stop; a clock replaced by a test receives the whole duration in one sleep.
+void gf_sleepForUnlessStopped(SteadyDuration duration, const std::atomic<bool>& stop, SteadyDuration pollStep);
 
 // Replaces the members that are not empty; the others stay as they are.
 void gf_setClockForTest(Clock clock);

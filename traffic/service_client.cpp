@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "foundation/clock.hpp"
 #include "foundation/format.hpp"
 #include "foundation/json_input.hpp"
 #include "foundation/log.hpp"
@@ -24,13 +25,6 @@ namespace {
 constexpr std::size_t REPLY_BUFFER_RESERVE = 4096;
 constexpr std::size_t READER_REPLY_RESERVE = 16384;
 constexpr std::size_t LIVE_RECORDS_RESERVE = 384;
-
-void lf_sleepOnSteadyClock(std::chrono::milliseconds duration)
-{
-    const auto deadline = std::chrono::steady_clock::now() + duration;
-    while (std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_until(deadline);
-}
 
 std::string lf_fixed2(double value) { return vald::format("{:.2F}", value); }
 std::string lf_fixed4(double value) { return vald::format("{:.4F}", value); }
@@ -138,7 +132,7 @@ std::string gf_weatherBody(std::string_view guid, std::int32_t toffset, LatLon u
 
 // ---- RtApiClient ----
 
-RtApiClient::RtApiClient() : sleeper_(&lf_sleepOnSteadyClock)
+RtApiClient::RtApiClient()
 {
     lf_configure(aucurl_, false);
     replyBuffer.reserve(REPLY_BUFFER_RESERVE);
@@ -159,28 +153,14 @@ void RtApiClient::setHttpLimits(const vald::HttpLimits& limits)
         handle->setLimits(limits);
 }
 
-void RtApiClient::sleepPlain(std::int32_t ms) const
-{
-    if (ms > 0)
-        sleeper_(std::chrono::milliseconds(ms));
-}
+void RtApiClient::sleepPlain(std::int32_t ms) const { gf_sleepFor(std::chrono::milliseconds(ms)); }
 
 void RtApiClient::sleepInterruptible(std::int32_t ms)
 {
-    const std::int32_t half = ms / 2;
-    for (int i = 0; i < 2; ++i) {
-        if (stop.load() || half <= 0)
-            continue;
-        if (sleeperInjected_) {
-            sleeper_(std::chrono::milliseconds(half));
-            continue;
-        }
-        // In short steps, so that closing never waits long for a reader in its pause.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(half);
-        for (auto now = std::chrono::steady_clock::now(); now < deadline && !stop.load();
-             now = std::chrono::steady_clock::now())
-            std::this_thread::sleep_until(std::min(deadline, now + std::chrono::milliseconds(STOP_POLL_MS)));
-    }
+    // Each half checks stop in short steps, so that closing never waits long for a reader in its pause.
+    const std::chrono::milliseconds half(ms / 2);
+    for (int i = 0; i < 2; ++i)
+        gf_sleepForUnlessStopped(half, stop, std::chrono::milliseconds(STOP_POLL_MS));
 }
 
 void RtApiClient::reset()

@@ -70,8 +70,6 @@ std::string gf_weatherBody(std::string_view guid, std::int32_t toffset, LatLon u
 
 // ---- Client objects ----
 
-using Sleeper = std::function<void(std::chrono::milliseconds)>;
-
 class RtApiClient {
 public:
     RtApiClient();
@@ -101,8 +99,8 @@ public:
     // true when it opens the session. Throws std::runtime_error when it is no JSON object.
     bool takeLoginReply(std::uint32_t& status);
 
-    // Waits ms in two halves, each skipped when stop is set before it. Without an injected
-    // sleeper a half also ends within STOP_POLL_MS of a stop.
+    // Waits ms in two halves, each skipped when stop is set before it. On the real clock a half
+    // also ends within STOP_POLL_MS of a stop.
     void sleepInterruptible(std::int32_t ms);
     // Waits ms whatever happens meanwhile (nothing for ms <= 0).
     void sleepPlain(std::int32_t ms) const;
@@ -121,12 +119,7 @@ public:
                        const std::function<std::string(const vald::HttpOutcome&)>& transportWarning,
                        std::string_view emptyWarning);
 
-    // Test seams: the plain sleep, and the transfer limits of every handle of the object.
-    void setSleeper(Sleeper sleeper)
-    {
-        sleeper_ = std::move(sleeper);
-        sleeperInjected_ = true;
-    }
+    // Test seam: the transfer limits of every handle of the object.
     void setHttpLimits(const vald::HttpLimits& limits);
 
 protected:
@@ -135,8 +128,6 @@ protected:
     void lf_configure(vald::HttpHandle& handle, bool abortOnStop);
 
 private:
-    Sleeper sleeper_;
-    bool sleeperInjected_ = false;
     std::vector<vald::HttpHandle*> handles_;
 };
 

@@ -26,8 +26,6 @@ protected:
     Login() : api_("CORV_API_BASE", standin.baseUrl()), key_("CORV_SERVICE_KEY_FILE", (log.dir() / "key.txt").string())
     {
         corv_test::writeFile(log.dir() / "key.txt", std::string(KEY) + "\n");
-        for (RtApiClient* client : {static_cast<RtApiClient*>(&weather), static_cast<RtApiClient*>(&traffic)})
-            client->setSleeper([this](std::chrono::milliseconds ms) { slept.push_back(static_cast<long>(ms.count())); });
     }
     json sent(const std::string& endpoint) const
     {
@@ -45,7 +43,7 @@ protected:
     corv_test::RecordingHooks hooks;
     WeatherReader weather;
     TrafficReader traffic;
-    std::vector<long> slept;
+    corv_test::SleepRecorder sleeps;
 
 private:
     corv_test::ScopedEnv api_;
@@ -66,7 +64,7 @@ TEST_F(Login, OpensTheSessionForBothReaders)
     // The service's intervals of 0 and 123456789 ms are held within limits.
     EXPECT_EQ(weather.rrl.load(), MIN_REQUEST_INTERVAL_MS);
     EXPECT_EQ(weather.wrrl.load(), MAX_REQUEST_INTERVAL_MS);
-    EXPECT_EQ(slept, std::vector<long>{MAX_REQUEST_INTERVAL_MS});
+    EXPECT_EQ(sleeps.slept(), std::vector<long>{MAX_REQUEST_INTERVAL_MS});
     EXPECT_EQ(hooks.authenticated, std::vector<bool>{true});
     EXPECT_EQ(hooks.statuses, (std::vector<std::string>{"Waiting for authentication at RT server ...", "<clear>"}));
     EXPECT_TRUE(hooks.stops.empty());
@@ -79,7 +77,7 @@ TEST_F(Login, RepliesWithoutGuidOrWithOtherStatusesAreAccepted)
     fault({{"endpoint", "auth"}, {"body", R"({"status":200})"}, {"times", 1}});
     EXPECT_TRUE(weather.authenticate(status, KEY));
     EXPECT_EQ(weather.guid, "empty GUID?");
-    EXPECT_EQ(slept, std::vector<long>{DEFAULT_REQUEST_INTERVAL_MS});
+    EXPECT_EQ(sleeps.slept(), std::vector<long>{DEFAULT_REQUEST_INTERVAL_MS});
     EXPECT_TRUE(logged(log.lines(), "Authenticated at RT server '?'"));
     for (const char* body : {R"({"status":401,"GUID":"a"})", R"({"status":"400","GUID":"b"})", R"({"GUID":"c"})"}) {
         fault({{"endpoint", "auth"}, {"body", body}, {"times", 1}});
@@ -100,7 +98,7 @@ TEST_F(Login, RefusalsEndTheRunByStatus)
 {
     fault({{"endpoint", "auth"}, {"status", 405}, {"times", 1}});
     EXPECT_THROW(gf_runAuthenticater(weather, traffic), vald::UserErrorException);
-    EXPECT_EQ(slept, std::vector<long>{10000});
+    EXPECT_EQ(sleeps.slept(), std::vector<long>{10000});
     EXPECT_EQ(hooks.statuses.back(), "More than one RealTraffic session is not possible, do not run the RealTraffic app");
 
     fault({{"endpoint", "auth"}, {"status", 500}, {"times", 1}});

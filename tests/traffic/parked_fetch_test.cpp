@@ -57,7 +57,7 @@ protected:
     }
     ~ParkedFetch() override
     {
-        realSteadyClock();
+        session->restoreClock();
         session.reset();
         gf_clearDbaseTables();
         MAX_FIT.setValue(MAX_FIT.defaultValue());
@@ -72,24 +72,20 @@ protected:
             result.emplace(vald::format("{:x}", r.hexId), r.slot);
         return result;
     }
-    // A steady clock that runs 100 ms per pause of the fetch, each pause lasting realMs.
-    static void fastClock(int realMs)
+    // A steady clock that runs 100 ms per pause of the fetch, each pause lasting realMs; the
+    // readers pause as before.
+    void fastClock(int realMs)
     {
         auto now = std::make_shared<SteadyTime>();
+        const std::thread::id fetcher = std::this_thread::get_id();
         Clock clock;
         clock.steadyNow = [now] { return *now; };
-        clock.sleepFor = [now, realMs](SteadyDuration duration) {
+        clock.sleepFor = [this, now, realMs, fetcher](SteadyDuration duration) {
+            if (std::this_thread::get_id() != fetcher)
+                return session->pause(duration);
             *now += duration;
             std::this_thread::sleep_for(std::chrono::milliseconds(realMs));
         };
-        gf_setClockForTest(std::move(clock));
-    }
-    // The real steady clock again (the session's fixed UTC time stays).
-    static void realSteadyClock()
-    {
-        Clock clock;
-        clock.steadyNow = [] { return std::chrono::steady_clock::now(); };
-        clock.sleepFor = [](SteadyDuration duration) { std::this_thread::sleep_for(duration); };
         gf_setClockForTest(std::move(clock));
     }
 
@@ -134,7 +130,7 @@ TEST_F(ParkedFetch, ALateAnswerNeverPassesForTheNextFetch)
     fastClock(5);
     EXPECT_TRUE(fetched(false).empty());
     EXPECT_TRUE(logged(session->log.lines(), "ParkedTraffic receiving timed out after 10 seconds"));
-    realSteadyClock();
+    session->restoreClock();
     EXPECT_EQ(fetched().size(), 2u);
     EXPECT_FALSE(logged(session->log.lines(), "error status: 500"));
     EXPECT_EQ(session->sent("parked").size(), 2u);
@@ -150,7 +146,7 @@ TEST_F(ParkedFetch, ALateAnswerNeverPassesForTheNextFetch)
     EXPECT_EQ(session->sent("parked").size(), 2u);
 
     session->traffic.stop.store(true);  // a stopping reader answers no more: no wait
-    realSteadyClock();
+    session->restoreClock();
     EXPECT_TRUE(fetched(false).empty());
 }
 

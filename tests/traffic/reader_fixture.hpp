@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -61,6 +62,8 @@ public:
     explicit ReaderSession(const nlohmann::json& scenario, bool realPauses = false)
         : standin(scenario), api_("CORV_API_BASE", standin.baseUrl())
     {
+        if (!realPauses)
+            pauses_.emplace([] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); });
         gf_setUtcNowForTest([] { return static_cast<UtcSeconds>(START_EPOCH); });
         vald::gf_resetDisplayForTest();
         TrafficHooks hooks;
@@ -76,17 +79,15 @@ public:
         StatusSink sink;
         sink.show = [this](const std::string& text, bool) { locked([&] { statuses.push_back(text); }); };
         gf_setStatusSink(std::move(sink));
-        for (RtApiClient* client : {static_cast<RtApiClient*>(&traffic), static_cast<RtApiClient*>(&weather)})
-            if (!realPauses)
-                client->setSleeper([this](std::chrono::milliseconds ms) {
-                    locked([&] { pauses.push_back(static_cast<long>(ms.count())); });
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                });
-        // The session is opened on a third client, so that the readers keep their intervals.
+        // The session is opened on a third client, so that the readers keep their intervals; the
+        // login's wait passes at once.
+        Clock quiet;
+        quiet.sleepFor = [](SteadyDuration) {};
+        gf_setClockForTest(std::move(quiet));
         WeatherReader login;
-        login.setSleeper([](std::chrono::milliseconds) {});
         std::uint32_t status = 0;
         EXPECT_TRUE(login.authenticate(status, "KEY"));
+        restoreClock();
         traffic.guid = weather.guid = login.guid;
         traffic.setUserPosition(EHAM);
         gf_updateTrafficBox(traffic);
@@ -106,6 +107,24 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return f();
     }
+    // The session's clock: the fixed UTC time, the real steady time, and the pauses.
+    void restoreClock()
+    {
+        gf_resetClockForTest();
+        gf_setUtcNowForTest([] { return static_cast<UtcSeconds>(START_EPOCH); });
+        if (pauses_)
+            pauses_->install();
+    }
+    // One pause of the session's clock.
+    void pause(SteadyDuration duration)
+    {
+        if (pauses_)
+            pauses_->sleep(duration);
+        else
+            std::this_thread::sleep_for(duration);
+    }
+    // The pauses counted so far, in ms.
+    std::vector<long> paused() const { return pauses_ ? pauses_->slept() : std::vector<long>{}; }
     std::vector<Batch> received() { return locked([&] { return batches; }); }
     std::vector<std::int32_t> publishedQnh() { return locked([&] { return engineQnh; }); }
     static bool waitFor(const std::function<bool()>& done)  // up to 10 s
@@ -142,6 +161,7 @@ public:
 private:
     ScopedEnv api_;
     std::mutex mutex_;
+    std::optional<SleepRecorder> pauses_;  // empty: the pauses are real
 
 public:
     UserPositionSnapshot user{EHAM.lat, EHAM.lon, 1234.9};
@@ -149,7 +169,6 @@ public:
     std::vector<std::int32_t> engineQnh;
     std::vector<std::string> statuses;
     Stops stops;  // read directly only once the threads have ended
-    std::vector<long> pauses;
     TrafficReader traffic;
     WeatherReader weather;
 };

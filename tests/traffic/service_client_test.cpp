@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/http.hpp"
 #include "platform/service_endpoints.hpp"
 #include "tests/support/temp_dir.hpp"
+#include "tests/traffic/traffic_test_support.hpp"
 #include "traffic/service_client.hpp"
 #include "traffic/service_key.hpp"
 
@@ -26,15 +29,28 @@ TEST(ReplyEnvelope, MissingStatusIsNoSuccessAndIntervalsStayInLimits)
 TEST(ClientState, InterruptibleSleepWaitsTwoHalvesUnlessStopped)
 {
     TrafficReader reader;
-    std::vector<long> slept;
-    reader.setSleeper([&](std::chrono::milliseconds ms) {
-        slept.push_back(static_cast<long>(ms.count()));
-        reader.stop.store(slept.size() == 3);  // a stop arrives during the third half
-    });
+    int halves = 0;
+    corv_test::SleepRecorder sleeps([&] { reader.stop.store(++halves == 3); });  // a stop arrives during the third half
     reader.sleepInterruptible(2001);
     reader.sleepInterruptible(1);
     reader.sleepInterruptible(4000);
-    EXPECT_EQ(slept, (std::vector<long>{1000, 1000, 2000}));
+    EXPECT_EQ(sleeps.slept(), (std::vector<long>{1000, 1000, 2000}));
+}
+
+TEST(ClientState, InterruptibleSleepOnTheRealClockEndsSoonAfterAStop)
+{
+    TrafficReader reader;
+    std::atomic<bool> woke{false};
+    std::thread sleeper([&] {
+        reader.sleepInterruptible(600000);  // halves of five minutes
+        woke.store(true);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // well into the first half
+    reader.stop.store(true);
+    for (int i = 0; i < 1000 && !woke.load(); ++i)  // up to 10 s
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(woke.load());
+    sleeper.join();
 }
 
 TEST(ClientState, ResetReadersKeepsParkedRecordsAndIntervals)

@@ -33,7 +33,6 @@ class ServiceReplies : public ::testing::Test {
 protected:
     ServiceReplies() : api_("CORV_API_BASE", standin.baseUrl())
     {
-        reader.setSleeper([](std::chrono::milliseconds) {});
         std::uint32_t status = 0;
         if (!reader.authenticate(status, "K"))
             throw std::runtime_error("login at the stand-in failed");
@@ -46,6 +45,7 @@ protected:
         return json::parse(reader.readerReply);
     }
 
+    corv_test::SleepRecorder sleeps;  // the login's wait passes at once
     corv_test::TrafficLog log;
     corv_test::ServiceStandin standin{scenario()};
     TrafficReader reader;

@@ -1,7 +1,10 @@
 #pragma once
-// Shared pieces of the traffic tests: a live-traffic array, the log of the test, and hooks that
-// record what the traffic client hands the layers above (called on the test's own thread).
+// Shared pieces of the traffic tests: a live-traffic array, the log of the test, hooks that
+// record what the traffic client hands the layers above (called on the test's own thread), and a
+// recorder of the program's sleeps.
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -9,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "foundation/clock.hpp"
 #include "foundation/status_sink.hpp"
 #include "foundation/log.hpp"
 #include "tests/support/log_lines.hpp"
@@ -74,6 +78,44 @@ struct RecordingHooks {
     std::vector<std::string> statuses;
     std::vector<std::pair<std::uint32_t, std::int32_t>> stops;
     std::vector<bool> authenticated;
+};
+
+// Takes the place of the program's sleep while it lives: every sleep is recorded in ms, under a
+// lock, as the reader threads and the test thread may sleep at once, and then does only what
+// `also` does (nothing when empty). The real clock is back at its end.
+class SleepRecorder {
+public:
+    explicit SleepRecorder(std::function<void()> also = {}) : also_(std::move(also)) { install(); }
+    ~SleepRecorder() { gf_resetClockForTest(); }
+    SleepRecorder(const SleepRecorder&) = delete;
+    SleepRecorder& operator=(const SleepRecorder&) = delete;
+
+    // Puts the recorder (back) in as the program's sleep.
+    void install()
+    {
+        Clock clock;
+        clock.sleepFor = [this](SteadyDuration duration) { sleep(duration); };
+        gf_setClockForTest(std::move(clock));
+    }
+    void sleep(SteadyDuration duration)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            slept_.push_back(static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count()));
+        }
+        if (also_)
+            also_();
+    }
+    std::vector<long> slept() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return slept_;
+    }
+
+private:
+    std::function<void()> also_;
+    mutable std::mutex mutex_;
+    std::vector<long> slept_;
 };
 
 }  // namespace corv_test
