@@ -1,0 +1,40 @@
+#pragma once
+// Airport park-position files: one XML file per airport with the program's meta block, a
+// parameters block and one <parkpos> per stand; a learned file adds <opt> elements (the learned
+// uses of a stand) and writes unchanged stands by id only. The same element reader serves the
+// archived, the user's and the learned files; the writer has a learned and a generated mode.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include <pugixml.hpp>
+
+#include "engine/stand_records.hpp"
+
+// The aircraft of an <opt> element.
+struct OptAircraft {
+    std::string callsign;
+    std::string callsignSuffix;
+    std::string airline;
+    std::string type;
+};
+
+// Builds the document and saves it (atomically: a temporary file renamed over the target). True
+// only when the file was written.
+bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, ApfWriteMode mode);
+// Appends <parameters> and its entries; false when an element cannot be appended. Throws
+// gsl::narrowing_error for a MAX_FIT_FL whose doubled value does not fit an i32.
+bool lf_writeApfParameters(pugi::xml_node document, const ApfAirport& airport, ApfWriteMode mode);
+
+// Reads every <parkpos> of the top-level <parkpositions> into parkStands with origin 1. A repeated
+// id throws vald::UserErrorException 94; the stands read before it stay.
+void lf_readParkpositions(const pugi::xml_node& document);
+// Reads one stand and appends it to parkStands; one at latitude and longitude 0/0 is skipped.
+void lf_readParkpos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin);
+OptAircraft lf_readOptAircraft(const pugi::xml_node& opt);
+
+// The half-hour set of an "hh" text ("14,15,16"); pieces that are no hour 0..47 are skipped with
+// a warning.
+std::uint64_t gf_hours2bitset(const std::string& text);
+// The "hh" text of a half-hour set: the set bits ascending, separated by ",".
+std::string lf_bitset2hours(std::uint64_t halfHours);
