@@ -14,6 +14,7 @@ EngineHooks lf_defaultEngineHooks()
     EngineHooks hooks;
     hooks.forgetParkAirport = [] {};
     hooks.parkAirportElevationFt = [] { return std::optional<double>(); };
+    hooks.erasePlannedStand = [](std::uint32_t) {};
     return hooks;
 }
 
@@ -30,6 +31,7 @@ void gf_setEngineHooks(EngineHooks hooks)
     lf_store().update([&hooks](EngineHooks& current) {
         gf_takeHook(current.forgetParkAirport, hooks.forgetParkAirport);
         gf_takeHook(current.parkAirportElevationFt, hooks.parkAirportElevationFt);
+        gf_takeHook(current.erasePlannedStand, hooks.erasePlannedStand);
     });
 }
 

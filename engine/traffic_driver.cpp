@@ -7,6 +7,8 @@
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_requests.hpp"
+#include "engine/sim_results.hpp"
+#include "engine/spawn_step.hpp"
 #include "engine/static_parking_step.hpp"
 #include "engine/traffic_intake.hpp"
 #include "foundation/format.hpp"
@@ -79,20 +81,6 @@ void lf_requestAircraftInRange(Tick tick)
     gf_simRequestError();
 }
 
-void lf_handleSimResult(const SimResult& result)
-{
-    switch (result.kind) {
-    case SIM_RESULT_OBJECT_REMOVED:
-        lf_onObjectRemoved(result.objectId);
-        break;
-    case SIM_RESULT_BLOCKED:
-        lf_removeBlocked(result.hexid);
-        break;
-    default:
-        break;
-    }
-}
-
 }  // namespace
 
 void lf_handleAddingStack()
@@ -145,12 +133,6 @@ void lf_handleSimQueues()
         lf_parkStaticNext();
 }
 
-void lf_processSimResults()
-{
-    gf_assertEngineOwner();
-    gf_drainSimResults(&lf_handleSimResult);
-}
-
 void lf_reserveTraffic()
 {
     gf_assertEngineOwner();
@@ -186,6 +168,8 @@ void lf_resetTraffic()
     fastInRangeRequests = false;
     wantedParkCount = 0;
     liveAircraft.clear();
+    newLiveHexids.clear();
+    unmatchedLiveryKeys.clear();
     coupledCallsignQueue.clear();
     engineQnh.store(STANDARD_QNH);
     engineUserSnapshot = UserAircraftSnapshot{};

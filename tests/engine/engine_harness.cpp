@@ -58,6 +58,18 @@ EngineHarness::EngineHarness(HarnessOptions options) : options_(std::move(option
         [this](std::uint32_t objectId) {
             answerStaticCg(objectId);
             return true;
+        },
+        [this](std::uint32_t objectId) {
+            const auto object = objects_.find(objectId);
+            if (object != objects_.end())
+                object->second.events.emplace_back(stepTick_, QueuedClientEvent{objectId, ALL_LIGHTS_TOGGLE, 0});
+            return true;
+        },
+        [this](std::uint32_t objectId, const std::string& path) {
+            const auto object = objects_.find(objectId);
+            if (object != objects_.end())
+                object->second.flightPlan = path;
+            return options_.flightPlansTaken;
         }});
     lf_setBufferedIntake(true);
 }

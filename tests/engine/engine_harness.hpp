@@ -28,6 +28,7 @@ struct HarnessOptions {
     double pollSeconds = 2.0;         // live polls
     std::uint32_t seed = 7;           // creation delays and the engine's random draws
     std::set<std::string> refusedTitles;
+    bool flightPlansTaken = true;  // the simulator's answer to a flight plan
 };
 
 // One object of the simulated simulator.
@@ -40,7 +41,8 @@ struct SimObject {
     Tick createdTick = 0;   // the tick whose step queued the creation
     Tick removedTick = -1;  // -1 while it exists
     std::vector<std::pair<Tick, SimPosition>> positions;
-    std::vector<std::pair<Tick, QueuedClientEvent>> events;
+    std::vector<std::pair<Tick, QueuedClientEvent>> events;  // queued, and the light toggles sent at once
+    std::string flightPlan;  // the path of the plan handed over; empty without one
 };
 
 // One thing the simulator client took from the send queues.

@@ -163,7 +163,7 @@ TEST_F(HarnessTest, FailedRangeRequestStopsTheRun)
     gf_setClosingReasonStore(&reason);
     {
         EngineHarness harness;
-        gf_setEngineSimRequests(EngineSimRequests{[](std::uint32_t) { return false; }, {}});
+        gf_setEngineSimRequests(EngineSimRequests{[](std::uint32_t) { return false; }, {}, {}, {}});
         harness.run(1);
     }
     EXPECT_TRUE(simRequestErrorFlag.load());
