@@ -22,6 +22,7 @@ struct HarnessOptions {
     double startDataTime = 1'700'000'000.0;  // data time at the first tick; also the program clock
     LatLon user{52.3, 4.76};
     double userAltitudeFt = 0.0;
+    bool userOnGround = true;
     std::uint32_t userObjectId = 1;
     double terrainElevationFt = 0.0;  // flat terrain everywhere
     double staticCgHeightFt = 8.0;    // the answer to every centre-of-gravity request
