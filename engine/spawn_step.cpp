@@ -17,8 +17,6 @@
 #include "simlink/sim_state.hpp"
 #include "traffic/traffic_hooks.hpp"
 
-std::list<std::uint32_t> newLiveHexids;
-
 namespace {
 
 constexpr Tick MOVING_LEAD_TICKS = 300;
@@ -322,7 +320,7 @@ void spawnLiveAc(LiveAircraft& aircraft)
     }
     if (aircraft.skip)
         return;
-    newLiveHexids.push_back(aircraft.hexid);
+    coupledCallsignQueue.push_back(aircraft.hexid);
     const TrackPoint& front = aircraft.track.front();
     SimPosition& at = aircraft.simPosition;
     at.lat = front.lat;

@@ -3,7 +3,6 @@
 // simulator, where it appears (in the air, on the ground, on a stand of the park airport) and
 // with which livery. The check of new identity data of a known flight is in respawn_check.hpp.
 #include <cstdint>
-#include <list>
 #include <optional>
 #include <string>
 
@@ -11,9 +10,6 @@
 #include "engine/respawn_check.hpp"
 #include "engine/stand_records.hpp"
 #include "liveries/matching_summary.hpp"
-
-// Hexids of placed live aircraft, for the removal of static aircraft that stand for them.
-extern std::list<std::uint32_t> newLiveHexids;
 
 // "{airline:3} {type:4}|{registration}": the key of unmatchedLiveryKeys (no livery could be found
 // for the flight; it is not spawned until the set is emptied).

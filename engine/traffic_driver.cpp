@@ -168,7 +168,6 @@ void lf_resetTraffic()
     fastInRangeRequests = false;
     wantedParkCount = 0;
     liveAircraft.clear();
-    newLiveHexids.clear();
     unmatchedLiveryKeys.clear();
     coupledCallsignQueue.clear();
     engineQnh.store(STANDARD_QNH);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/live_creation.hpp"
+#include "engine/static_neighbours.hpp"
 #include "tests/engine/spawn_support.hpp"
 
 namespace {
@@ -41,7 +42,7 @@ TEST_F(SpawnTest, MovingGroundStartLeads300TicksAirborneAndStandingOnes100)
     EXPECT_NEAR(flying.simPosition.heading, 0.0, 1e-9) << "toward its second point, due north";
     EXPECT_DOUBLE_EQ(flying.simPosition.altitude, 3000.0);
     EXPECT_DOUBLE_EQ(flying.headingRate, 0.0);
-    EXPECT_EQ(std::count(newLiveHexids.begin(), newLiveHexids.end(), 0x500002u), 1);
+    EXPECT_EQ(std::count(coupledCallsignQueue.begin(), coupledCallsignQueue.end(), 0x500002u), 1);
 }
 
 TEST_F(SpawnTest, ClimbingPitchAndKeptHeadingAtPlacing)
@@ -263,6 +264,38 @@ TEST_F(StandBirthTest, ReservedStandAndFarAirportGiveNoStand)
     distant.track[1].lon = 4.7001;
     stepAt(0, distant);
     EXPECT_EQ(distant.phase, FlightPhase::taxi) << "more than 5 nm from the park airport";
+}
+
+}  // namespace
+
+namespace {
+
+using corv_test::EngineTest;
+
+class AvoidStaticsTest : public EngineTest {};
+
+TEST_F(AvoidStaticsTest, TaxiingAircraftRemovesTheFirstStaticItWouldTouchUnlessInItsLandingRoll)
+{
+    StaticAircraft& near = addStatic(1, "S1*", SimState::active, 30);
+    near.standLat = 52.0;
+    near.standLon = 4.7;
+    near.halfSpan = 0.01;
+    StaticAircraft& far = addStatic(2, "S2*", SimState::active, 31);
+    far.standLat = 52.01;
+    far.standLon = 4.7;
+    far.halfSpan = 0.01;
+    LiveAircraft& taxiing = addLive(0x500001, "KLM1", SimState::active, 40);
+    taxiing.halfSpan = 0.01;
+    taxiing.simPosition.lat = 52.0 + 0.02 / 60.0;  // 0.02 nm from the first static: 1.1 x 0.02 reaches it
+    taxiing.simPosition.lon = 4.7;
+    taxiing.landingRoll = true;
+    lf_avoidStatics(taxiing);
+    EXPECT_TRUE(removalQueue.empty());
+    taxiing.landingRoll = false;
+    lf_avoidStatics(taxiing);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{30}));
+    EXPECT_DOUBLE_EQ(taxiing.lastCheckPosition.lat, taxiing.simPosition.lat);
+    EXPECT_EQ(far.state, SimState::active);
 }
 
 }  // namespace
