@@ -14,6 +14,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
+#include "liveries/livery_index.hpp"
 #include "simlink/sim_client.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"
@@ -47,7 +48,10 @@ CreationRequest lf_creationRequestOf(const LiveAircraft& aircraft)
                                        aircraft.track.empty() || !aircraft.track.front().airborne ? 1u : 0u,
                                        0};
     request.tailNumber = aircraft.identity.callsign;
-    request.liveryTitle = aircraft.liveryTitle;
+    // The request waits in the queue while records move in the live vector: it keeps a view of
+    // the livery index's own title where there is one.
+    const std::string_view indexed = lf_findIndexedTitle(aircraft.liveryTitle);
+    request.liveryTitle = indexed.empty() ? std::string_view(aircraft.liveryTitle) : indexed;
     request.hexid = aircraft.hexid;
     return request;
 }
