@@ -45,18 +45,6 @@ TEST_F(SpawnTest, MovingGroundStartLeads300TicksAirborneAndStandingOnes100)
     EXPECT_EQ(std::count(coupledCallsignQueue.begin(), coupledCallsignQueue.end(), 0x500002u), 1);
 }
 
-TEST_F(SpawnTest, ClimbingPitchAndKeptHeadingAtPlacing)
-{
-    std::vector<TrackPoint> track{point(0, 0.0, 2000.0, 180.0), point(500, 1.0, 3000.0, 180.0)};
-    track[0].verticalRate = 3000.0;
-    LiveAircraft& climbing = buffered(0x500001, "KLM1", track);
-    climbing.keptHeading = 1.0;
-    stepAt(0, climbing);
-    EXPECT_NEAR(climbing.simPosition.pitch, (-3.0 - 2400.0 / 600.0 * 2.2) * DEG_TO_RAD, 1e-12) << "capped climb";
-    EXPECT_DOUBLE_EQ(climbing.simPosition.heading, 1.0);
-    EXPECT_DOUBLE_EQ(climbing.simPosition.verticalSpeed, 50.0) << "feet per second";
-}
-
 TEST_F(SpawnTest, TrackWithALandingLosesFrontPointsUntilOneIsLeftAndIsDropped)
 {
     LiveAircraft& landing = buffered(
@@ -97,24 +85,6 @@ TEST_F(SpawnTest, NewcomerOnACollisionCourseWithTheAirborneUserIsHeldUntilDroppe
 
     COLLISION_USER_AIR.setValue(false);
     LiveAircraft& unchecked = buffered(0x500004, "KLM4", {point(0, 2.0, 3500.0, 200.0), point(100, 1.0, 3500.0, 200.0)});
-    stepAt(0, unchecked);
-    EXPECT_EQ(unchecked.state, SimState::adding2sim);
-}
-
-TEST_F(SpawnTest, GroundNewcomerWithin150MetresOfTheUserOnTheGroundWaits)
-{
-    engineUserSnapshot.latitude = 52.0;
-    engineUserSnapshot.longitude = 4.7;
-    userOnGround.store(true);
-    const double metres = 1.0 / 1852.0;
-    LiveAircraft& close =
-        buffered(0x500001, "KLM1", {point(0, 100.0 * metres, 0.0, 10.0), point(300, 400.0 * metres, 0.0, 10.0)});
-    stepAt(0, close);
-    EXPECT_EQ(close.state, SimState::buffer);
-    EXPECT_EQ(close.track.size(), 1u);
-    COLLISION_USER_GND.setValue(false);
-    LiveAircraft& unchecked =
-        buffered(0x500002, "KLM2", {point(0, 100.0 * metres, 0.0, 10.0), point(300, 400.0 * metres, 0.0, 10.0)});
     stepAt(0, unchecked);
     EXPECT_EQ(unchecked.state, SimState::adding2sim);
 }
@@ -186,17 +156,6 @@ TEST_F(SpawnTest, BlockedCallsignsPrivateFlightsRegistrationsAndMissingLiveries)
     again.identity.registration = "PH-BFA";
     stepAt(0, again);
     EXPECT_TRUE(again.skip);
-}
-
-TEST_F(SpawnTest, CrowdedCreationQueueKeepsNewbornsWaiting)
-{
-    for (std::uint32_t i = 0; i < 11; ++i)
-        liveCreationQueue.push_back(request("Q" + std::to_string(i), 0x600000 + i));
-    LiveAircraft& waiting = buffered(
-        0x500001, "KLM1", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0), point(200, 3.0, 3000.0, 200.0)});
-    stepAt(0, waiting);
-    EXPECT_EQ(waiting.state, SimState::buffer);
-    EXPECT_EQ(waiting.track.size(), 2u);
 }
 
 class StandBirthTest : public SpawnTest {
