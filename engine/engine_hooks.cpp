@@ -17,6 +17,7 @@ EngineHooks lf_defaultEngineHooks()
     hooks.forgetParkAirport = [] {};
     hooks.parkAirportElevationFt = [] { return std::optional<double>(); };
     hooks.parkAirportPosition = [] { return std::optional<LatLon>(); };
+    hooks.erasePlannedStand = [](std::uint32_t) {};
     return hooks;
 }
 
@@ -34,6 +35,7 @@ void gf_setEngineHooks(EngineHooks hooks)
         gf_takeHook(current.forgetParkAirport, hooks.forgetParkAirport);
         gf_takeHook(current.parkAirportElevationFt, hooks.parkAirportElevationFt);
         gf_takeHook(current.parkAirportPosition, hooks.parkAirportPosition);
+        gf_takeHook(current.erasePlannedStand, hooks.erasePlannedStand);
     });
 }
 
