@@ -4,6 +4,7 @@
 #include <exception>
 #include <mutex>
 
+#include "engine/engine_state.hpp"
 #include "engine/removal.hpp"
 #include "engine/stand_records.hpp"
 #include "engine/static_neighbours.hpp"
@@ -16,6 +17,7 @@
 #include "parking/learned_file.hpp"
 #include "parking/park_file.hpp"
 #include "parking/parking_window.hpp"
+#include "parking/static_planning.hpp"
 #include "simlink/sim_state.hpp"
 #include "simlink/user_stand.hpp"
 #include "traffic/service_client.hpp"
@@ -102,8 +104,27 @@ void lf_rememberStandOfUser()
     lf_writeMyParkAirports();
 }
 
-// Planned static aircraft not yet created. The parking planner does not plan any yet.
-std::size_t lf_plannedPositionsLeft() { return 0; }
+// Planned static aircraft not yet created.
+std::size_t lf_plannedPositionsLeft() { return parkPositions.size(); }
+
+// The stands go with the airport: live aircraft at or near them leave with their stand.
+void lf_releaseLiveStands()
+{
+    for (LiveAircraft& live : liveAircraft) {
+        const FlightPhase phase = live.phase;
+        if (phase != FlightPhase::parked && phase != FlightPhase::pushing_back && phase != FlightPhase::pushed_back &&
+            phase != FlightPhase::taxi && phase != FlightPhase::take_off)
+            continue;
+        live.standLat = 0.0;
+        live.standLon = 0.0;
+        live.standHeading = 0.0;
+        live.standNumber = 0;
+        live.cargoStand = false;
+        if (live.state == SimState::active || live.state == SimState::adding2sim)
+            removeAircraftFromSim(live);
+    }
+    std::erase_if(liveAircraft, [](const LiveAircraft& live) { return live.dequeued; });
+}
 
 }  // namespace
 
@@ -154,6 +175,8 @@ void lf_startStaticCalculation()
 {
     gf_parkLockControls();
     parkingBusy.store(true);
+    // The live flights seen meanwhile keep their stands free of statics.
+    trafficReader.startCollectingSeen();
     gf_showStatus("Calculating static parked aircraft ...", false);
 }
 
@@ -323,23 +346,6 @@ void lf_rebuildParkedTraffic()
     gf_parkEnableControl(DESTINATION, true);
 }
 
-// The stands are ready; the plan of parked aircraft from the service's parked traffic and the
-// learned week comes with the parking planner. Until then nothing is planned.
-void lf_buildParkPositions()
-{
-    parkingBusy.store(false);
-    for (Stand& stand : parkStands) {
-        stand.planned = 0;
-        stand.blocked = 0;
-        stand.reserved = 0;
-    }
-    const std::string reserved = gf_reservedStandName();
-    if (Stand* stand = reserved.empty() ? nullptr : lf_findParkStand(reserved))
-        stand->reserved = 1;
-    gf_log("no parking positions found");
-    gf_parkUnlockControls();
-}
-
 void lf_closeParkAirport()
 {
     if (parkAirportOpen.load()) {
@@ -357,13 +363,17 @@ void lf_closeParkAirport()
     gf_parkEnableControl(parking_percentage, false);
     trafficReader.setParkElevationFt(std::nullopt);
     lf_forgetParkAirport();
+    parkRemovals.clear();
+    parkPositions.clear();
     gf_resetStandRecords();
     lf_publishParkBand();
 }
 
 void lf_resetParkAirport()
 {
+    parkPositions.clear();
     lf_sweepStaticAircraft();
+    lf_releaseLiveStands();
     lf_closeParkAirport();
     const std::int32_t chosen = maxLiveSelection.load();
     if (MAX_LIVE_SEL.value() != chosen) {
@@ -372,8 +382,6 @@ void lf_resetParkAirport()
         lf_limitLiveCount();
     }
 }
-
-void lf_adjustParking(bool) {}
 
 void gf_resetParkAirportForTest()
 {
@@ -386,5 +394,7 @@ void gf_resetParkAirportForTest()
     softLearningAllowed = false;
     parkAirports.clear();
     parkAirportsOwner.release();
+    gf_resetStaticPlanningForTest();
+    gf_resetStaticParkingForTest();
     gf_resetStandRecords();
 }

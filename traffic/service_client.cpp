@@ -336,7 +336,7 @@ void TrafficReader::resetForRun()
     dataTime.store(0.0);
     {
         std::lock_guard<std::mutex> lock(seenMutex_);
-        seen_.callsigns.clear();
+        seen_ = SeenTargets();
         collectSeen_.store(false);
     }
     liveRecords.clear();

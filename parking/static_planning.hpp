@@ -1,0 +1,84 @@
+#pragma once
+// The plan of static parked aircraft at the park airport: the service's parked traffic matched
+// to stands, filled up from the learned week data, and the state that the planning, the week
+// search and the periodic adjustment share. Everything here belongs to the worker thread; the
+// live flights seen by the traffic reader during a calculation arrive through the reader's
+// guarded seen sets and are handed over in lf_endParkingBusy.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/aircraft_records.hpp"
+#include "engine/static_parking_step.hpp"
+#include "engine/stand_records.hpp"
+#include "traffic/traffic_records.hpp"
+
+// A static aircraft to be removed by the adjustment.
+struct ParkRemoval {
+    std::string callsign;
+    std::uint32_t standNumber = 0;
+};
+
+// A static aircraft that the adjustment keeps.
+struct KeptStatic {
+    std::string callsign;
+    std::string secondCallsign;
+    std::string thirdCallsign;
+    std::string registration;
+    std::string airline;
+    std::string type;
+    std::uint64_t parkedSlot = 0;
+    std::uint32_t standNumber = 0;
+    std::uint8_t departing = 0;  // the coupled flight leaves after the current half-hour
+};
+
+// A live aircraft parked at the park airport, as the adjustment counts it.
+struct ParkedLiveStand {
+    std::string callsign;
+    std::uint32_t standNumber = 0;
+    std::int64_t minutes = 0;
+};
+
+extern std::vector<ParkRemoval> parkRemovals;
+extern std::vector<KeptStatic> keptStatics;
+// Ascending by parked minutes.
+extern std::vector<ParkedLiveStand> parkedLiveStands;
+// The live flights seen during the last calculation.
+extern std::unordered_set<std::string> parkingLiveCallsigns;
+extern std::unordered_set<std::uint32_t> parkingLiveHexids;
+// The parked traffic of the last fetch, youngest first.
+extern std::vector<ParkedTrafficRecord> parkedTraffic;
+
+// Where the parked traffic comes from; the traffic reader unless a test replaces it. Answers
+// whether the fetch succeeded and fills the list.
+using ParkedTrafficSource = std::function<bool(std::vector<ParkedTrafficRecord>&)>;
+void gf_setParkedTrafficSource(ParkedTrafficSource source);
+// Fetches into parkedTraffic; false (list empty) on any failure, which is logged.
+bool lf_fetchParkedForPlanning();
+
+// Logs the time of the week and returns the current week slot.
+std::uint64_t lf_weekNowText();
+// Takes over the live flights the traffic reader saw during the calculation and ends it.
+void lf_endParkingBusy();
+// The user's reserved stand and the stand under the user aircraft get the reserved flag.
+void lf_markUserStands();
+// Plans positions for the parked traffic on the free stands near each record.
+void lf_matchParkedTraffic();
+
+// Stand lookups and marks shared by the planning steps.
+Stand* lf_planStand(std::uint32_t number);
+// The stand gets the planned flag, the stands it overlaps the blocked flag.
+void lf_markPlanned(Stand& stand);
+// Planned stands of dropped positions are freed and every blocked flag is derived again from the
+// stands still planned.
+void lf_unplanStands(const std::vector<ParkPosition>& dropped);
+// Planned flags, reserved and blocked flags off (the occupied flag stays).
+void lf_clearStandMarks();
+std::size_t lf_plannedStandCount();
+// The callsign or the callsign with '_' was seen live during the calculation.
+bool lf_inLiveCallsigns(const std::string& callsign);
+
+// Test only: everything above emptied, the parked-traffic source back to the traffic reader.
+void gf_resetStaticPlanningForTest();
