@@ -67,7 +67,7 @@ protected:
         parkStands.reserve(64);  // the tests keep references to the stands they add
         staticAircraft.reserve(64);
         testClock = MONDAY_1005;
-        gf_setRealClockForTest([] { return testClock; });
+        gf_setUtcNowForTest([] { return testClock; });
         MAX_PARK_SEL.setValue(500);
         parking_percentage.setValue(50);
         CUSTOM_PARKING_PERCENTAGE.setValue(-1);
@@ -85,7 +85,7 @@ protected:
     void TearDown() override
     {
         resetPlanning();
-        gf_setRealClockForTest(nullptr);
+        gf_resetClockForTest();
         LiveryDatabaseTest::TearDown();
     }
 
