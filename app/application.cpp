@@ -24,7 +24,7 @@
 #include "foundation/text.hpp"
 #include "platform/known_folders.hpp"
 #include "platform/single_instance.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 namespace fs = std::filesystem;
 

@@ -25,7 +25,7 @@
 #include "foundation/time_slots.hpp"
 #include "liveries/matching_summary.hpp"
 #include "parking/park_airport.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_state.hpp"
 #include "simlink/user_stand.hpp"
 #include "traffic/reader_thread.hpp"

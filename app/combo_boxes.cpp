@@ -13,7 +13,7 @@
 #include "foundation/parameter_update.hpp"
 #include "foundation/parameters.hpp"
 #include "parking/park_airport.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 namespace {
 

@@ -26,7 +26,7 @@
 #include "foundation/strings.hpp"
 #include "foundation/time_slots.hpp"
 #include "parking/park_airport.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"
 

@@ -1,6 +1,6 @@
 #include "app/control_table.hpp"
 
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 using vald::ControlKind;
 

@@ -29,7 +29,7 @@
 #include "liveries/livery_choice.hpp"
 #include "liveries/matching_summary.hpp"
 #include "parking/park_airport.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"
 #include "traffic/service_client.hpp"

@@ -12,7 +12,7 @@
 #include "foundation/program_id.hpp"
 #include "foundation/run_state.hpp"
 #include "foundation/time_slots.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "foundation/log.hpp"
 #include "foundation/run_state.hpp"
 #include "foundation/text.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "traffic/traffic_hooks.hpp"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "foundation/log.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 // Flushes Log.txt (after each step of the worker that a crash must not lose).
 inline void lf_flushRunLog()

@@ -20,7 +20,7 @@
 #include "foundation/time_slots.hpp"
 #include "liveries/livery_index.hpp"
 #include "parking/park_airport.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_client.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"

@@ -9,7 +9,7 @@
 
 #include "app/message_lines.hpp"
 #include "platform/window_canvas.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 namespace colours {
 inline constexpr vald::Colour LIME_GREEN = 0x32CD32;

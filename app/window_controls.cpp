@@ -8,7 +8,7 @@
 #include "foundation/parameter_controls.hpp"
 #include "foundation/parameter_update.hpp"
 #include "platform/shell.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 using vald::ControlKind;
 

@@ -29,7 +29,7 @@
 #include "parking/park_airport.hpp"
 #include "parking/parking_hooks.hpp"
 #include "parking/parking_window.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "refdata/airports.hpp"
 #include "refdata/self_update.hpp"
 #include "scanner/airport_scan.hpp"

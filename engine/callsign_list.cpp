@@ -7,7 +7,7 @@
 #include "engine/engine_state.hpp"
 #include "foundation/parameter_controls.hpp"
 #include "foundation/parameters.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 Stand* gf_standByNumber(std::uint32_t standNumber)
 {

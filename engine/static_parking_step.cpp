@@ -14,7 +14,7 @@
 #include "foundation/time_slots.hpp"
 #include "liveries/livery_choice.hpp"
 #include "liveries/livery_index.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 std::vector<ParkPosition> parkPositions;
 std::uint32_t staticCounter = 0;

@@ -13,7 +13,7 @@
 #include "liveries/livery_index.hpp"
 #include "liveries/regcode_index.hpp"
 #include "platform/control_model.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "refdata/type_queries.hpp"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "parking/park_airport.hpp"
 #include "parking/static_planning.hpp"
 #include "parking/week_search.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "refdata/type_queries.hpp"
 
 namespace {

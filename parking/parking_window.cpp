@@ -7,7 +7,7 @@
 #include "parking/park_airport.hpp"
 #include "parking/park_file.hpp"
 #include "platform/control_model.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "parking/park_airport.hpp"
 #include "parking/parking_window.hpp"
 #include "parking/week_search.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "refdata/registration.hpp"
 #include "simlink/user_stand.hpp"
 #include "traffic/parked_fetch.hpp"

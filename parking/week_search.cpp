@@ -12,7 +12,7 @@
 #include "foundation/parameters.hpp"
 #include "foundation/strings.hpp"
 #include "parking/static_planning.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "refdata/type_queries.hpp"
 
 std::int32_t weekFitReal = 0;

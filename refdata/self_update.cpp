@@ -25,7 +25,7 @@
 #include "foundation/status_sink.hpp"
 #include "foundation/text.hpp"
 #include "platform/shell.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "refdata/downloads.hpp"
 #include "refdata/self_update_installer.hpp"
 

@@ -19,7 +19,7 @@
 #include "foundation/user_error.hpp"
 #include "foundation/xml_meta.hpp"
 #include "liveries/scan_workers.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "refdata/airports.hpp"
 #include "scanner/addon_park_files.hpp"
 #include "scanner/airports_scan_log.hpp"

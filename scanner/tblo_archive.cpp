@@ -11,7 +11,7 @@
 #include "foundation/parameters.hpp"
 #include "foundation/text.hpp"
 #include "platform/control_model.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "platform/zip_archive.hpp"
 #include "refdata/airports.hpp"
 

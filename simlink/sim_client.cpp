@@ -11,7 +11,7 @@
 #include "foundation/run_state.hpp"
 #include "foundation/status_sink.hpp"
 #include "foundation/user_error.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_declarations.hpp"
 #include "simlink/sim_dispatch.hpp"
 #include "simlink/sim_queues.hpp"

@@ -13,7 +13,7 @@
 #include "foundation/thread_owner.hpp"
 #include "foundation/user_error.hpp"
 #include "platform/control_model.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_flush.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"

@@ -7,7 +7,7 @@
 #include "foundation/geodesy.hpp"
 #include "foundation/log.hpp"
 #include "foundation/user_error.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "refdata/dbase.hpp"
 #include "refdata/type_queries.hpp"
 #include "simlink/sim_dispatch.hpp"

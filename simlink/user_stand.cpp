@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "foundation/geodesy.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_state.hpp"
 #include "simlink/simlink_hooks.hpp"
 

@@ -8,7 +8,7 @@
 #include "foundation/log.hpp"
 #include "foundation/program_id.hpp"
 #include "foundation/run_state.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "traffic/traffic_hooks.hpp"
 
 namespace {

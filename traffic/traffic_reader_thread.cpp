@@ -12,7 +12,7 @@
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/time_slots.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "traffic/reader_thread.hpp"
 #include "traffic/traffic_hooks.hpp"
 #include "traffic/traffic_reader_thread.hpp"

@@ -13,7 +13,7 @@
 #include "foundation/json_input.hpp"
 #include "foundation/log.hpp"
 #include "foundation/time_slots.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "traffic/reader_thread.hpp"
 #include "traffic/traffic_hooks.hpp"
 

@@ -8,7 +8,7 @@
 
 #include "app/message_lines.hpp"
 #include "app/run_state.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 
 namespace corv_test {
 

@@ -23,7 +23,13 @@ namespace corv_test {
 
 class EngineTest : public ::testing::Test {
 protected:
-    void SetUp() override { resetAll(); }
+    void SetUp() override
+    {
+        resetAll();
+        // Tests keep references to the records they add, as the engine does within one step.
+        liveAircraft.reserve(64);
+        staticAircraft.reserve(64);
+    }
     void TearDown() override { resetAll(); }
 
     static void resetAll()

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/parameters.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_state.hpp"
 #include "tests/foundation/param_fixture.hpp"
 #include "tests/parking/park_test_support.hpp"

@@ -9,7 +9,7 @@
 #include "foundation/parameter_update.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/user_error.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "tests/parking/park_test_support.hpp"
 #include "tests/refdata/download_site_standin.hpp"
 

@@ -16,7 +16,7 @@
 #include "parking/park_airport.hpp"
 #include "parking/static_planning.hpp"
 #include "parking/week_search.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_queues.hpp"
 #include "tests/liveries/livery_test_support.hpp"
 #include "tests/traffic/traffic_test_support.hpp"
@@ -27,7 +27,8 @@ namespace corv_test {
 inline constexpr double ROW_LAT = 52.30;
 inline constexpr double ROW_LON = 4.76;
 inline constexpr double STAND_STEP_LON = 0.00147;  // about 100 m
-inline constexpr UtcSeconds MONDAY_1005 = 4 * 86400 + 10 * 3600 + 5 * 60;
+// Monday 20 November 2023, 10:05 UTC: after the sample flights' data times, so that the reader takes them.
+inline constexpr UtcSeconds MONDAY_1005 = 19681LL * 86400 + 10 * 3600 + 5 * 60;
 inline UtcSeconds testClock = MONDAY_1005;
 
 inline std::uint64_t weekSlot(int weekday, int halfHour) { return gf_weekSlotValue(WeekdayAndSlot{weekday, halfHour}); }

@@ -12,7 +12,7 @@
 #include "foundation/run_state.hpp"
 #include "foundation/user_error.hpp"
 #include "platform/control_model.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "refdata/dbase.hpp"
 #include "simlink/sim_dispatch.hpp"
 #include "simlink/sim_flush.hpp"

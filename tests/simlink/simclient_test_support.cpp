@@ -6,7 +6,7 @@
 #include "foundation/parameters.hpp"
 #include "foundation/run_state.hpp"
 #include "platform/control_model.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_dispatch.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"

@@ -6,7 +6,7 @@
 
 #include "foundation/format.hpp"
 #include "foundation/run_state.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "simlink/sim_client.hpp"
 #include "simlink/sim_flush.hpp"
 #include "simlink/sim_queues.hpp"

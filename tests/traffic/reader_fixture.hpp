@@ -14,7 +14,7 @@
 #include "foundation/clock.hpp"
 #include "foundation/status_sink.hpp"
 #include "foundation/time_slots.hpp"
-#include "platform/window_display.hpp"
+#include "foundation/status_display.hpp"
 #include "tests/support/service_standin.hpp"
 #include "tests/traffic/traffic_test_support.hpp"
 #include "traffic/reader_thread.hpp"
