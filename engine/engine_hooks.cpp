@@ -16,6 +16,7 @@ EngineHooks lf_defaultEngineHooks()
     EngineHooks hooks;
     hooks.forgetParkAirport = [] {};
     hooks.parkAirportElevationFt = [] { return std::optional<double>(); };
+    hooks.softLearningAllowed = [] { return false; };
     return hooks;
 }
 
@@ -32,6 +33,7 @@ void gf_setEngineHooks(EngineHooks hooks)
     lf_store().update([&hooks](EngineHooks& current) {
         gf_takeHook(current.forgetParkAirport, hooks.forgetParkAirport);
         gf_takeHook(current.parkAirportElevationFt, hooks.parkAirportElevationFt);
+        gf_takeHook(current.softLearningAllowed, hooks.softLearningAllowed);
     });
 }
 

@@ -11,6 +11,9 @@ struct EngineHooks {
     std::function<void()> forgetParkAirport;
     // The park airport's elevation in feet; none while no park airport is set. Default: none.
     std::function<std::optional<double>()> parkAirportElevationFt;
+    // Soft stand learning is offered at the park airport (poor stand data or few stands).
+    // Default: not offered.
+    std::function<bool()> softLearningAllowed;
 };
 
 // Replaces the members of hooks that are not empty.

@@ -7,6 +7,7 @@
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_requests.hpp"
+#include "engine/stand_learning.hpp"
 #include "engine/static_parking_step.hpp"
 #include "engine/traffic_intake.hpp"
 #include "foundation/format.hpp"
@@ -187,6 +188,7 @@ void lf_resetTraffic()
     wantedParkCount = 0;
     liveAircraft.clear();
     coupledCallsignQueue.clear();
+    standUseList.clear();
     engineQnh.store(STANDARD_QNH);
     engineUserSnapshot = UserAircraftSnapshot{};
     tickCounter.store(0);
