@@ -227,10 +227,14 @@ double lf_groundHeadingChange(const LiveAircraft& aircraft)
 
 double lf_groundSegmentSpeed(const LiveAircraft& aircraft)
 {
-    if (aircraft.track.size() < 2)
+    const auto& track = aircraft.track;
+    if (track.size() < 2)
         return 1.0;
-    const double mean = (aircraft.track[0].groundSpeed + aircraft.track[1].groundSpeed) / 2.0;
-    return std::max(std::fabs(mean), 1.0);
+    if (track[0].groundSpeed == 0.0 && track[1].groundSpeed == 0.0) {
+        const double ticks = static_cast<double>(std::max<Tick>(MIN_SEGMENT_TICKS, track[1].playTick - track[0].playTick));
+        return std::max(1.0, gf_distanceNm(lf_at(track[0]), lf_at(track[1])) * TICKS_PER_HOUR / ticks);
+    }
+    return (track[0].groundSpeed + track[1].groundSpeed) / 2.0;
 }
 
 void lf_groundRetimeNextBy(LiveAircraft& aircraft, Tick n)

@@ -38,7 +38,8 @@ void lf_pushBack(LiveAircraft& aircraft);
 // Per-segment helpers the ground step shares with the position stream.
 // The heading change at the next point (radians, in (-pi, pi]); 0 with fewer than three points.
 double lf_groundHeadingChange(const LiveAircraft& aircraft);
-// The speed (kt, at least 1) at which the leg to the next point is driven.
+// The speed (kt) at which the leg to the next point is driven: the mean of the two points', or
+// for two standing points the speed that covers the leg in its time (at least 1).
 double lf_groundSegmentSpeed(const LiveAircraft& aircraft);
 // The next point is due n ticks from now; later points keep their order behind it.
 void lf_groundRetimeNextBy(LiveAircraft& aircraft, Tick n);
