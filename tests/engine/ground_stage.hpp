@@ -26,6 +26,14 @@ protected:
         StandTest::TearDown();
     }
 
+    // Engine lists emptied between the cases of one test; the stands and the types stay.
+    static void freshEngine()
+    {
+        resetAll();
+        knowTypes();
+        halfWingspans = {{"A320", 17.9 / METRES_PER_NM}, {"B744", 32.2 / METRES_PER_NM}};
+    }
+
     static TrackPoint pointAt(LatLon at, double groundSpeed, Tick tick, double trackDeg = 0.0)
     {
         TrackPoint point;
