@@ -52,8 +52,7 @@ bool lf_holdAtTrackEnd(LiveAircraft& aircraft)
     }
     const Tick now = lf_now();
     if (aircraft.holding != 0) {
-        const Tick heldMinutes = (now - aircraft.holdingStart) / TICKS_PER_MINUTE;
-        if (AIRBORNE_ONLY.value() || heldMinutes > MAX_HOLDING_MINUTES.value()) {
+        if (AIRBORNE_ONLY.value() || now - aircraft.holdingStart > MAX_HOLDING_MINUTES.value() * TICKS_PER_MINUTE) {
             aircraft.holding = 0;
             return false;
         }
@@ -251,7 +250,10 @@ void lf_arriveAtStand(LiveAircraft& aircraft)
 {
     const Stand* stand = gf_standByNumber(aircraft.standNumber);
     if (stand != nullptr && stand->occupied != 0) {
+        // Another aircraft stands there: this one never had the stand, and its removal must not
+        // free it.
         aircraft.trackEndWait = 1;
+        aircraft.standNumber = 0;
         removeAircraftFromSim(aircraft);
         return;
     }
