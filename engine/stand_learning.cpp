@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "engine/engine_state.hpp"
 #include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -287,4 +288,13 @@ bool lf_noteStandUse(std::uint64_t weekSlot, std::uint32_t hexid, bool force)
         return false;
     found->second = slot;
     return true;
+}
+
+bool lf_staticHasOption(const StandOption& option, const std::string& registration)
+{
+    return std::any_of(staticAircraft.begin(), staticAircraft.end(), [&](const StaticAircraft& aircraft) {
+        const std::string& second = aircraft.identity.callsign2;
+        return (!second.empty() && (second == option.callsign || second == option.callsignSuffix)) ||
+               (!registration.empty() && aircraft.identity.registration == registration);
+    });
 }

@@ -74,3 +74,7 @@ bool gf_optionMatchesNow(std::uint32_t day, std::int32_t slot, const std::string
 // The aircraft may learn again in this week slot: it has no entry, or force, or its entry is at
 // least 3 half-hours old; the entry then takes the slot.
 bool lf_noteStandUse(std::uint64_t weekSlot, std::uint32_t hexid, bool force);
+
+// Some static aircraft stands for the option's flight: its second callsign is the option's
+// callsign or suffix, or its registration is the given one.
+bool lf_staticHasOption(const StandOption& option, const std::string& registration);

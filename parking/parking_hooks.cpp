@@ -20,6 +20,8 @@ void gf_registerParkingHooks()
 
     EngineHooks engine;
     engine.forgetParkAirport = &lf_forgetParkAirport;
+    // Read by the worker, which also owns the flag.
+    engine.softLearningAllowed = [] { return softLearningAllowed; };
     gf_setEngineHooks(std::move(engine));
 
     SimlinkHooks simlink;

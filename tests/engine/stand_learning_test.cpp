@@ -97,6 +97,11 @@ TEST_F(StandLearningTest, SlotsGoBackAcrossMidnightAndNeighboursMatch)
     EXPECT_FALSE(gf_optionMatchesNow(2, 45, "PH-30", option));
     EXPECT_FALSE(gf_optionMatchesNow(3, 47, "PH-30", option));
 
+    StaticAircraft& parked = addStatic(7, "KLM31", SimState::active);
+    EXPECT_FALSE(lf_staticHasOption(option, "PH-30"));
+    parked.identity.callsign2 = "KLM30";
+    EXPECT_TRUE(lf_staticHasOption(option, "PH-99"));
+
     std::vector<StandOption> options{option};
     EXPECT_FALSE(updateOptions(options, {5, 48}, 1)) << "a half-hour outside the day";
     EXPECT_FALSE(updateOptions(options, {5}, 7)) << "no such option";
