@@ -18,6 +18,7 @@ EngineHooks lf_defaultEngineHooks()
     hooks.parkAirportElevationFt = [] { return std::optional<double>(); };
     hooks.parkAirportPosition = [] { return std::optional<LatLon>(); };
     hooks.erasePlannedStand = [](std::uint32_t) {};
+    hooks.softLearningAllowed = [] { return false; };
     return hooks;
 }
 
@@ -36,6 +37,7 @@ void gf_setEngineHooks(EngineHooks hooks)
         gf_takeHook(current.parkAirportElevationFt, hooks.parkAirportElevationFt);
         gf_takeHook(current.parkAirportPosition, hooks.parkAirportPosition);
         gf_takeHook(current.erasePlannedStand, hooks.erasePlannedStand);
+        gf_takeHook(current.softLearningAllowed, hooks.softLearningAllowed);
     });
 }
 

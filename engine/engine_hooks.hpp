@@ -19,6 +19,9 @@ struct EngineHooks {
     // A live aircraft took the stand with this number: the static parking planned for it is
     // dropped. Default: nothing is planned.
     std::function<void(std::uint32_t standNumber)> erasePlannedStand;
+    // Soft stand learning is offered at the park airport (poor stand data or few stands).
+    // Default: not offered.
+    std::function<bool()> softLearningAllowed;
 };
 
 // Replaces the members of hooks that are not empty.

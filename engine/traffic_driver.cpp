@@ -9,6 +9,7 @@
 #include "engine/sim_requests.hpp"
 #include "engine/sim_results.hpp"
 #include "engine/spawn_step.hpp"
+#include "engine/stand_learning.hpp"
 #include "engine/static_parking_step.hpp"
 #include "engine/traffic_intake.hpp"
 #include "foundation/format.hpp"
@@ -171,6 +172,7 @@ void lf_resetTraffic()
     liveAircraft.clear();
     unmatchedLiveryKeys.clear();
     coupledCallsignQueue.clear();
+    standUseList.clear();
     engineQnh.store(STANDARD_QNH);
     engineUserSnapshot = UserAircraftSnapshot{};
     tickCounter.store(0);

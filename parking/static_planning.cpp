@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <iterator>
 
 #include "engine/engine_state.hpp"
 #include "foundation/format.hpp"
@@ -233,6 +234,16 @@ void lf_unplanStands(const std::vector<ParkPosition>& dropped)
     for (Stand& stand : parkStands)
         if (stand.planned != 0)
             lf_markPlanned(stand);
+}
+
+void lf_erasePlannedStand(std::uint32_t standNumber)
+{
+    std::vector<ParkPosition> dropped;
+    const auto kept = std::stable_partition(parkPositions.begin(), parkPositions.end(),
+                                            [standNumber](const ParkPosition& p) { return p.standNumber != standNumber; });
+    dropped.assign(std::make_move_iterator(kept), std::make_move_iterator(parkPositions.end()));
+    parkPositions.erase(kept, parkPositions.end());
+    lf_unplanStands(dropped);
 }
 
 void lf_clearStandMarks()

@@ -74,6 +74,9 @@ void lf_markPlanned(Stand& stand);
 // Planned stands of dropped positions are freed and every blocked flag is derived again from the
 // stands still planned.
 void lf_unplanStands(const std::vector<ParkPosition>& dropped);
+// A live aircraft took that stand: the positions planned there are dropped and the stand with
+// its neighbours unplanned.
+void lf_erasePlannedStand(std::uint32_t standNumber);
 // Planned flags, reserved and blocked flags off (the occupied flag stays).
 void lf_clearStandMarks();
 std::size_t lf_plannedStandCount();
