@@ -70,13 +70,6 @@ void lf_startEngines(LiveAircraft& aircraft)
     gf_setFlaps(aircraft, 1);
 }
 
-// Where the take-off roll hands over to the air segments.
-void lf_groundTakeoffStart(LiveAircraft& aircraft)
-{
-    if (aircraft.phase != FlightPhase::take_off)
-        aircraft.setPhase(FlightPhase::take_off);
-}
-
 void lf_throttleForTaxi(LiveAircraft& aircraft)
 {
     const TrackPoint& p0 = aircraft.track[0];
@@ -116,7 +109,7 @@ void lf_detectTakeOff(LiveAircraft& aircraft, Tick n)
         aircraft.altitudeRate =
             std::max(track[1].altitude - aircraft.simPosition.altitude, 0.1) / static_cast<double>(n);
     }
-    lf_groundTakeoffStart(aircraft);
+    lf_takeoffStart(aircraft);
 }
 
 // Smoothing of the taxi track at the next point.
@@ -237,10 +230,10 @@ void lf_planGroundSegment(LiveAircraft& aircraft)
         aircraft.setPhase(FlightPhase::taxi);
     else
         lf_throttleForTaxi(aircraft);
-    if (!aircraft.landingRoll && !aircraft.departing) {
-        aircraft.earlyLimit = std::max(1000, aircraft.earlyLimit - 100);
-        aircraft.lateLimit = std::max(1000, aircraft.lateLimit - 100);
-    }
+    if (aircraft.landingRoll)
+        lf_landingRoll(aircraft);
+    else if (!aircraft.departing)
+        lf_relaxLimits(aircraft);
     if (aircraft.flareStage == 0 && aircraft.phase != FlightPhase::take_off) {
         aircraft.simPosition.pitch = aircraft.staticPitch;
         aircraft.simPosition.bank = 0.0;

@@ -129,7 +129,8 @@ void lf_detectTakeoff(LiveAircraft& aircraft, const TrackPoint& point)
         lf_touchAndGo(aircraft);
         return;
     }
-    const bool fast = !point.airborne && point.groundSpeed >= TAKEOFF_RUN_SPEED_KT &&
+    // Fast points on the ground during the landing roll are the roll-out, not a take-off run.
+    const bool fast = !aircraft.landingRoll && !point.airborne && point.groundSpeed >= TAKEOFF_RUN_SPEED_KT &&
                       last.groundSpeed >= TAKEOFF_RUN_SPEED_KT;
     if ((fast || point.airborne) && aircraft.phase == FlightPhase::taxi)
         lf_startTakeoffRun(aircraft);

@@ -333,6 +333,8 @@ TEST_F(FlightScenarioTest, AnApproachConfiguresFlaresTouchesDownRollsOutAndLeave
     EXPECT_EQ(written.back().throttle2Percent, 0.0);
     EXPECT_EQ(eventsOf(*object, LANDING_LIGHTS_SET).back(), 0u) << "landing lights off on the taxiway";
     EXPECT_EQ(eventsOf(*object, THROTTLE_SET).back(), 0u);
+    ASSERT_NE(aircraft(), nullptr);
+    EXPECT_FALSE(aircraft()->departing) << "the fast roll-out is no take-off run";
 }
 
 TEST_F(FlightScenarioTest, ATakeOffRotatesRaisesTheGearAndFliesFrom800Feet)
