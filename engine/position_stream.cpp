@@ -176,9 +176,7 @@ void nextPosMain(LiveAircraft& aircraft)
             }
             if (lf_trackEndStep(aircraft))
                 continue;
-            if (aircraft.phase != FlightPhase::parked)
-                lf_learnStandAtTrackEnd(aircraft, aircraft.phase != FlightPhase::flying);
-            removeAircraftFromSim(aircraft);
+            lf_endTrack(aircraft);
             return;
         }
     } catch (const std::exception& e) {

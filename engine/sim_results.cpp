@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/approach_landing.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
@@ -75,6 +76,9 @@ void lf_nearGround(const SimResult& result)
         return;
     if (result.hexid == 1 && !aircraft->onGround && aircraft->stageCounter < 2 &&
         aircraft->state != SimState::removingfromsim && aircraft->phase != FlightPhase::take_off) {
+        // First contact while flaring or on approach is the touchdown.
+        if (aircraft->flareStage != 0 || aircraft->approachConfigured)
+            lf_touchdown(*aircraft);
         aircraft->onGround = true;
         aircraft->altitudeRate = 0.0;
         aircraft->stageCounter = 1;

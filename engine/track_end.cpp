@@ -8,6 +8,7 @@
 #include "engine/ground_movement.hpp"
 #include "engine/park_limits.hpp"
 #include "engine/removal.hpp"
+#include "engine/sim_results.hpp"
 #include "engine/stand_learning.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
@@ -124,15 +125,6 @@ double lf_rollOutSpeed(TrackPoint& point)
 }
 
 // The engines and lights of an aircraft that came to stand.
-void lf_parkShutdown(LiveAircraft& aircraft)
-{
-    gf_setThrottle(aircraft, 0);
-    gf_setFlaps(aircraft, 0);
-    gf_queueClientEvent(QueuedClientEvent{aircraft.objectId, ENGINE_AUTO_SHUTDOWN, 0});
-    const std::uint32_t cabin = aircraft.cargoStand ? 0 : (gf_threadRandomEngine()() % 10 <= 8 ? 1 : 0);
-    gf_setLights(aircraft.objectId, {NAV_LIGHTS_WHILE_PARKED.value() ? 1u : 0u, 0, 0, 0, 0, 1, cabin});
-}
-
 // Learning of the stand use when the stand and the flight agree on cargo.
 void lf_learnStandUse(LiveAircraft& aircraft, std::uint64_t weekSlot)
 {
@@ -271,7 +263,7 @@ void lf_arriveAtStand(LiveAircraft& aircraft)
     aircraft.largestStandDistance = 0.0;
     aircraft.growingDistanceCount = 0;
     lf_clearStandCargo(aircraft);
-    lf_parkShutdown(aircraft);
+    lf_shutdownStatic(aircraft);
     gf_log(vald::format("{:8}: {:8} arrived at stand", lf_standIdText(aircraft.standNumber),
                         aircraft.identity.callsign));
     coupledCallsignQueue.push_back(aircraft.hexid);
