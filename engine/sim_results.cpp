@@ -135,8 +135,12 @@ void lf_handleSimResult(const SimResult& result)
         lf_removeBlocked(result.hexid);
         break;
     case SIM_RESULT_CREATION_FAILED:
-        if (result.hexid > LAST_STATIC_HEXID)
+        if (result.hexid > LAST_STATIC_HEXID) {
+            // One born on a stand leaves it free.
+            if (const LiveAircraft* refused = lf_liveByHexid(result.hexid); refused != nullptr && refused->standNumber != 0)
+                lf_freeStand(refused->standNumber);
             lf_eraseRefused(liveAircraft, result.hexid);
+        }
         else
             lf_eraseRefused(staticAircraft, result.hexid);
         break;

@@ -8,6 +8,7 @@
 #include "engine/live_creation.hpp"
 #include "engine/park_limits.hpp"
 #include "engine/removal.hpp"
+#include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -143,6 +144,7 @@ void lf_bornOnStand(LiveAircraft& aircraft, const Stand& stand)
     aircraft.standHeading = stand.heading;
     aircraft.standNumber = stand.number;
     aircraft.cargoStand = stand.cargo != 0;
+    lf_occupyStand(stand.number);
     aircraft.setPhase(FlightPhase::parked);
     aircraft.parkTime = gf_parkClockNow();
     aircraft.lastStandDistance = 0.0;

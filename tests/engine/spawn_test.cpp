@@ -5,7 +5,9 @@
 #include <cmath>
 
 #include "engine/live_creation.hpp"
+#include "engine/sim_results.hpp"
 #include "engine/static_neighbours.hpp"
+#include "simlink/sim_queues.hpp"
 #include "tests/engine/spawn_support.hpp"
 
 namespace {
@@ -198,6 +200,7 @@ TEST_F(StandBirthTest, StandingAircraftIsBornParkedOnTheStandAndStaticsMakeWay)
     ASSERT_EQ(parked.state, SimState::adding2sim);
     EXPECT_EQ(parked.phase, FlightPhase::parked);
     EXPECT_EQ(parked.standNumber, 1u);
+    EXPECT_EQ(parkStands[0].occupied, 1) << "the stand is taken from birth on";
     EXPECT_DOUBLE_EQ(parked.simPosition.lat, 52.0);
     EXPECT_DOUBLE_EQ(parked.simPosition.heading, 1.5);
     EXPECT_EQ(parked.track.size(), 1u);
@@ -207,6 +210,14 @@ TEST_F(StandBirthTest, StandingAircraftIsBornParkedOnTheStandAndStaticsMakeWay)
     EXPECT_TRUE(staticCreationQueue.empty());
     ASSERT_EQ(staticAircraft.size(), 2u) << "the queued static is withdrawn and erased";
     EXPECT_EQ(staticAircraft[1].state, SimState::active);
+
+    // The simulator refuses to create it: its stand is free again.
+    SimResult refused;
+    refused.kind = SIM_RESULT_CREATION_FAILED;
+    refused.hexid = 0x500001;
+    gf_pushSimResult(refused);
+    lf_processSimResults();
+    EXPECT_EQ(parkStands[0].occupied, 0);
 }
 
 TEST_F(StandBirthTest, ReservedStandAndFarAirportGiveNoStand)
