@@ -34,17 +34,8 @@ struct KeptStatic {
     std::uint8_t departing = 0;  // the coupled flight leaves after the current half-hour
 };
 
-// A live aircraft parked at the park airport, as the adjustment counts it.
-struct ParkedLiveStand {
-    std::string callsign;
-    std::uint32_t standNumber = 0;
-    std::int64_t minutes = 0;
-};
-
 extern std::vector<ParkRemoval> parkRemovals;
 extern std::vector<KeptStatic> keptStatics;
-// Ascending by parked minutes.
-extern std::vector<ParkedLiveStand> parkedLiveStands;
 // The live flights seen during the last calculation.
 extern std::unordered_set<std::string> parkingLiveCallsigns;
 extern std::unordered_set<std::uint32_t> parkingLiveHexids;
