@@ -53,11 +53,19 @@ public:
         simulator_ = std::make_unique<SimulatorStandin>(
             SimulatorSetup{root_ / "journal.jsonl", {"--setup-path", (root_ / "P3D v5").string()},
                            runtimeFolder(), registryFile(), root_.path()});
-        if (!setup.parameters.empty())
+        if (!setup.parameters.empty()) {
+            // A data update turns the airport scan on again: it too looks at an empty add-on folder
+            // unless the test names its own.
+            std::string parameters = setup.parameters;
+            if (parameters.find("\"afolder0\"") == std::string::npos) {
+                std::filesystem::create_directories(root_ / "Addons");
+                parameters += "  <parameter name=\"afolder0\" value=\"" + (root_ / "Addons").string() + "\"/>\n";
+            }
             writeFile(root_ / "config" / "Corv_P3D" / "parameters.xml",
-                      "<?xml version=\"1.0\"?>\n<parameters>\n" + setup.parameters + "</parameters>\n");
-        else  // the airport scan looks at an empty add-on folder
+                      "<?xml version=\"1.0\"?>\n<parameters>\n" + parameters + "</parameters>\n");
+        } else {  // the airport scan looks at an empty add-on folder
             writeScanFolderParameters(root_ / "config" / "Corv_P3D" / "parameters.xml", root_ / "Addons");
+        }
         std::vector<std::string> serviceArguments{"--scenario",
                                                   (sourceDir() / "standins/data/scenario-eham.json").string(),
                                                   "--site", (root_ / "site").string(), "--quit-on-eof"};
