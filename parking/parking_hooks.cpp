@@ -35,8 +35,8 @@ void gf_registerParkingHooks()
             return std::nullopt;
         return airport.position;
     };
-    // Read by the worker, which also owns the flag.
     engine.erasePlannedStand = &lf_erasePlannedStand;
+    // Read by the worker, which also owns the flag.
     engine.softLearningAllowed = [] { return softLearningAllowed; };
     gf_setEngineHooks(std::move(engine));
 
