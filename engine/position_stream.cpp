@@ -108,15 +108,7 @@ void lf_collapseStops(LiveAircraft& aircraft, const TrackPoint& point)
 void lf_touchAndGo(LiveAircraft& aircraft)
 {
     aircraft.phase = FlightPhase::taxi;  // the phase before the landing is kept
-    aircraft.departing = true;
-    gf_setThrottle(aircraft, 3);
-    lf_setSpoilers(aircraft, EVENT_FULL);
-    gf_setFlaps(aircraft, 1);
-    aircraft.approachConfigured = false;
-    aircraft.touchedDown = false;
-    aircraft.climbOutConfigured = false;
-    lf_setLightsOf(aircraft, LIGHTS_RUNWAY);
-    lf_widenLimits(aircraft);
+    lf_configureTakeoffRun(aircraft, 3, EVENT_FULL);
 }
 
 // A touch and go in the landing roll, or a fast or airborne point of a taxiing aircraft.

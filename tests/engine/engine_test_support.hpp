@@ -21,6 +21,20 @@
 
 namespace corv_test {
 
+// A track point due at playTick; airborne above 0 ft.
+inline TrackPoint trackPointAt(double lat, double lon, Tick playTick, double altitudeFt, double groundSpeedKt)
+{
+    TrackPoint made;
+    made.lat = lat;
+    made.lon = lon;
+    made.altitude = altitudeFt;
+    made.airborne = altitudeFt > 0.0;
+    made.groundSpeed = groundSpeedKt;
+    made.speed = groundSpeedKt;
+    made.playTick = playTick;
+    return made;
+}
+
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override

@@ -17,15 +17,7 @@ namespace corv_test {
 // A point due at playTick, north of 52.0/4.7 by northNm; airborne above 0 ft.
 inline TrackPoint point(Tick playTick, double northNm, double altitudeFt, double groundSpeedKt)
 {
-    TrackPoint made;
-    made.lat = 52.0 + northNm / 60.0;
-    made.lon = 4.7;
-    made.altitude = altitudeFt;
-    made.airborne = altitudeFt > 0.0;
-    made.groundSpeed = groundSpeedKt;
-    made.speed = groundSpeedKt;
-    made.playTick = playTick;
-    return made;
+    return trackPointAt(52.0 + northNm / 60.0, 4.7, playTick, altitudeFt, groundSpeedKt);
 }
 
 class SpawnTest : public EngineTest {
