@@ -2,6 +2,7 @@
 // parks there; a parked aircraft pushes back and taxis out.
 #include <gtest/gtest.h>
 
+#include "engine/position_stream.hpp"
 #include "engine/stand_learning.hpp"
 #include "tests/engine/ground_stage.hpp"
 
@@ -52,6 +53,33 @@ TEST_F(GroundScenario, ArrivalTaxisRoundTheCornerParksOnItsStandAndIsLearned)
     EXPECT_EQ(aircraft.phase, FlightPhase::parked);
     EXPECT_EQ(aircraft.state, SimState::active);
     EXPECT_EQ(stand.occupied, 1) << "the waiting point of a parked aircraft does not free its stand";
+}
+
+// The same arrival on the engine's own position stream, tick by tick.
+TEST_F(GroundScenario, OnThePositionStreamAnArrivalParksOnItsStand)
+{
+    Stand& stand = addStand("E7", 200.0, 30.0);
+    stand.heading = 30.0 * DEG_TO_RAD;
+    const LatLon start = eastOf(northOf(50.0), 150.0);
+    LiveAircraft& aircraft = onGround(0x484001, "KLM1234", start, 270.0);
+    aircraft.touchedDown = true;
+    auto& track = aircraft.track;
+    track.front() = pointAt(start, 12.0, 0, 270.0);
+    track.push_back(pointAt(northOf(50.0), 12.0, 2500, 270.0));
+    track.push_back(pointAt(northOf(188.0), 4.0, 8000, 0.0));
+    TrackPoint stop = pointAt(northOf(188.0), 0.0, 8300, 0.0);
+    stop.stationary = true;
+    track.push_back(stop);
+    for (Tick i = 0; i < 20000 && aircraft.phase != FlightPhase::parked; ++i) {
+        tickCounter.fetch_add(1);
+        ASSERT_FALSE(updateLiveAc(aircraft)) << "not given up at tick " << tickCounter.load();
+    }
+    ASSERT_EQ(aircraft.phase, FlightPhase::parked);
+    EXPECT_EQ(aircraft.standNumber, stand.number);
+    EXPECT_LT(metresBetween(LatLon{stand.lat, stand.lon}, aircraft), 2.0);
+    EXPECT_NEAR(aircraft.simPosition.heading * RAD_TO_DEG, 30.0, 1.0);
+    EXPECT_EQ(stand.occupied, 1);
+    EXPECT_EQ(eventsSent(ENGINE_AUTO_SHUTDOWN), 1U);
 }
 
 TEST_F(GroundScenario, DeparturePushesBackStartsEnginesAndTaxisToTheEndOfItsTrack)
