@@ -9,24 +9,32 @@
 namespace corv_test {
 namespace {
 
-class GroundScenario : public GroundTest {};
+class GroundScenario : public GroundTest {
+protected:
+    // Rolled out east of the taxiway, then west to the corner, north towards stand E7, stop short.
+    static LiveAircraft& arrivalAtTheCorner()
+    {
+        const LatLon start = eastOf(northOf(50.0), 150.0);
+        LiveAircraft& aircraft = onGround(0x484001, "KLM1234", start, 270.0);
+        aircraft.touchedDown = true;
+        auto& track = aircraft.track;
+        track.front() = pointAt(start, 12.0, 0, 270.0);
+        track.push_back(pointAt(northOf(50.0), 12.0, 2500, 270.0));
+        track.push_back(pointAt(northOf(188.0), 4.0, 8000, 0.0));
+        TrackPoint stop = pointAt(northOf(188.0), 0.0, 8300, 0.0);
+        stop.stationary = true;
+        track.push_back(stop);
+        return aircraft;
+    }
+};
 
 TEST_F(GroundScenario, ArrivalTaxisRoundTheCornerParksOnItsStandAndIsLearned)
 {
     Stand& stand = addStand("E7", 200.0, 30.0);
     stand.heading = 30.0 * DEG_TO_RAD;
     addStand("E8", 600.0, 30.0);
-    // Rolled out east of the taxiway, then west to the corner, north towards the stand, stop short.
-    const LatLon start = eastOf(northOf(50.0), 150.0);
-    LiveAircraft& aircraft = onGround(0x484001, "KLM1234", start, 270.0);
-    aircraft.touchedDown = true;
+    LiveAircraft& aircraft = arrivalAtTheCorner();
     auto& track = aircraft.track;
-    track.front() = pointAt(start, 12.0, 0, 270.0);
-    track.push_back(pointAt(northOf(50.0), 12.0, 2500, 270.0));
-    track.push_back(pointAt(northOf(188.0), 4.0, 8000, 0.0));
-    TrackPoint stop = pointAt(northOf(188.0), 0.0, 8300, 0.0);
-    stop.stationary = true;
-    track.push_back(stop);
     startSegment(aircraft);
     EXPECT_EQ(track.size(), 5U) << "the long leg into the corner is split first";
 
@@ -60,16 +68,7 @@ TEST_F(GroundScenario, OnThePositionStreamAnArrivalParksOnItsStand)
 {
     Stand& stand = addStand("E7", 200.0, 30.0);
     stand.heading = 30.0 * DEG_TO_RAD;
-    const LatLon start = eastOf(northOf(50.0), 150.0);
-    LiveAircraft& aircraft = onGround(0x484001, "KLM1234", start, 270.0);
-    aircraft.touchedDown = true;
-    auto& track = aircraft.track;
-    track.front() = pointAt(start, 12.0, 0, 270.0);
-    track.push_back(pointAt(northOf(50.0), 12.0, 2500, 270.0));
-    track.push_back(pointAt(northOf(188.0), 4.0, 8000, 0.0));
-    TrackPoint stop = pointAt(northOf(188.0), 0.0, 8300, 0.0);
-    stop.stationary = true;
-    track.push_back(stop);
+    LiveAircraft& aircraft = arrivalAtTheCorner();
     for (Tick i = 0; i < 20000 && aircraft.phase != FlightPhase::parked; ++i) {
         tickCounter.fetch_add(1);
         ASSERT_FALSE(updateLiveAc(aircraft)) << "not given up at tick " << tickCounter.load();
