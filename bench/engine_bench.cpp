@@ -31,6 +31,7 @@ LiveTrafficRecord lf_report(std::uint32_t index, double dataTime)
     record.airborne = true;
     record.groundSpeedKt = 250.0;
     record.trackDeg = static_cast<double>(static_cast<int>(dataTime) % 90);  // turning: never thinned
+    record.playTick = 1'000'000;  // due long after the run: every aircraft waits in buffer
     return record;
 }
 

@@ -114,19 +114,24 @@ void lf_landingRoll(LiveAircraft& aircraft)
     gf_setFlaps(aircraft, 1);
 }
 
-void lf_startTakeoffRun(LiveAircraft& aircraft)
+void lf_configureTakeoffRun(LiveAircraft& aircraft, std::uint32_t throttleStep, std::uint32_t spoilers)
 {
-    if (aircraft.towed)
-        gf_logWarn(vald::format("towed aircraft takes-off? {}", gf_flightKeyText(aircraft.identity)));
     aircraft.departing = true;
-    gf_setThrottle(aircraft, 0);
-    lf_setSpoilers(aircraft, 0);
+    gf_setThrottle(aircraft, throttleStep);
+    lf_setSpoilers(aircraft, spoilers);
     gf_setFlaps(aircraft, 1);
     aircraft.approachConfigured = false;
     aircraft.touchedDown = false;
     aircraft.climbOutConfigured = false;
     lf_setLightsOf(aircraft, LIGHTS_RUNWAY);
     lf_widenLimits(aircraft);
+}
+
+void lf_startTakeoffRun(LiveAircraft& aircraft)
+{
+    if (aircraft.towed)
+        gf_logWarn(vald::format("towed aircraft takes-off? {}", gf_flightKeyText(aircraft.identity)));
+    lf_configureTakeoffRun(aircraft, 0, 0);
     if (!aircraft.identity.airline.empty())
         lf_learnStandAtTrackEnd(aircraft, true);
 }

@@ -16,6 +16,9 @@ void lf_landingRoll(LiveAircraft& aircraft);
 void lf_takeoffStart(LiveAircraft& aircraft);
 // The take-off run begins: departing, lights for the runway, throttle, spoilers and flaps.
 void lf_startTakeoffRun(LiveAircraft& aircraft);
+// Departing with that throttle step and spoiler setting, flaps 1, the landing configuration
+// cleared, runway lights and wide timing limits.
+void lf_configureTakeoffRun(LiveAircraft& aircraft, std::uint32_t throttleStep, std::uint32_t spoilers);
 // Each tick in take_off instead of the normal attitude step: rotation, climb pitch, gear up and,
 // at 800 ft over the ground, phase flying.
 void lf_rotationStep(LiveAircraft& aircraft);

@@ -17,6 +17,8 @@ EngineHooks lf_defaultEngineHooks()
     hooks.forgetParkAirport = [] {};
     hooks.parkAirportElevationFt = [] { return std::optional<double>(); };
     hooks.parkAirportPosition = [] { return std::optional<LatLon>(); };
+    hooks.erasePlannedStand = [](std::uint32_t) {};
+    hooks.softLearningAllowed = [] { return false; };
     return hooks;
 }
 
@@ -34,6 +36,8 @@ void gf_setEngineHooks(EngineHooks hooks)
         gf_takeHook(current.forgetParkAirport, hooks.forgetParkAirport);
         gf_takeHook(current.parkAirportElevationFt, hooks.parkAirportElevationFt);
         gf_takeHook(current.parkAirportPosition, hooks.parkAirportPosition);
+        gf_takeHook(current.erasePlannedStand, hooks.erasePlannedStand);
+        gf_takeHook(current.softLearningAllowed, hooks.softLearningAllowed);
     });
 }
 

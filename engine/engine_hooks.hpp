@@ -1,6 +1,7 @@
 #pragma once
 // What the engine needs of the stand logic above it, registered by that layer at start, and the
 // registration of the engine's own services into the traffic client's hooks.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,6 +16,12 @@ struct EngineHooks {
     std::function<std::optional<double>()> parkAirportElevationFt;
     // The park airport's position; none while no park airport is set. Default: none.
     std::function<std::optional<LatLon>()> parkAirportPosition;
+    // A live aircraft took the stand with this number: the static parking planned for it is
+    // dropped. Default: nothing is planned.
+    std::function<void(std::uint32_t standNumber)> erasePlannedStand;
+    // Soft stand learning is offered at the park airport (poor stand data or few stands).
+    // Default: not offered.
+    std::function<bool()> softLearningAllowed;
 };
 
 // Replaces the members of hooks that are not empty.

@@ -108,15 +108,7 @@ void lf_collapseStops(LiveAircraft& aircraft, const TrackPoint& point)
 void lf_touchAndGo(LiveAircraft& aircraft)
 {
     aircraft.phase = FlightPhase::taxi;  // the phase before the landing is kept
-    aircraft.departing = true;
-    gf_setThrottle(aircraft, 3);
-    lf_setSpoilers(aircraft, EVENT_FULL);
-    gf_setFlaps(aircraft, 1);
-    aircraft.approachConfigured = false;
-    aircraft.touchedDown = false;
-    aircraft.climbOutConfigured = false;
-    lf_setLightsOf(aircraft, LIGHTS_RUNWAY);
-    lf_widenLimits(aircraft);
+    lf_configureTakeoffRun(aircraft, 3, EVENT_FULL);
 }
 
 // A touch and go in the landing roll, or a fast or airborne point of a taxiing aircraft.
@@ -129,7 +121,8 @@ void lf_detectTakeoff(LiveAircraft& aircraft, const TrackPoint& point)
         lf_touchAndGo(aircraft);
         return;
     }
-    const bool fast = !point.airborne && point.groundSpeed >= TAKEOFF_RUN_SPEED_KT &&
+    // Fast points on the ground during the landing roll are the roll-out, not a take-off run.
+    const bool fast = !aircraft.landingRoll && !point.airborne && point.groundSpeed >= TAKEOFF_RUN_SPEED_KT &&
                       last.groundSpeed >= TAKEOFF_RUN_SPEED_KT;
     if ((fast || point.airborne) && aircraft.phase == FlightPhase::taxi)
         lf_startTakeoffRun(aircraft);
@@ -175,9 +168,7 @@ void nextPosMain(LiveAircraft& aircraft)
             }
             if (lf_trackEndStep(aircraft))
                 continue;
-            if (aircraft.phase != FlightPhase::parked)
-                lf_learnStandAtTrackEnd(aircraft, aircraft.phase != FlightPhase::flying);
-            removeAircraftFromSim(aircraft);
+            lf_endTrack(aircraft);
             return;
         }
     } catch (const std::exception& e) {

@@ -42,12 +42,13 @@ void removeAircraftFromSim(StaticAircraft& aircraft)
     }
     if (aircraft.removeWhenCreated)
         return;
+    // A live aircraft gives its stand up at once, also one that was never created.
+    if (aircraft.hexid > LAST_STATIC_HEXID && aircraft.standNumber != 0)
+        lf_freeStand(aircraft.standNumber);
     if (aircraft.state == SimState::adding2sim) {
         lf_withdrawCreation(aircraft);
         return;
     }
-    if (aircraft.hexid > LAST_STATIC_HEXID && aircraft.standNumber != 0)
-        lf_freeStand(aircraft.standNumber);
     aircraft.state = SimState::removingfromsim;
     if (aircraft.objectId != 0)
         removalQueue.push_back(aircraft.objectId);

@@ -33,7 +33,30 @@ bool lf_libraryStaticCg(std::uint32_t objectId)
                                              PERIOD_ONCE, 0, 0, 0, 0) >= 0;
 }
 
-EngineSimRequests lf_libraryRequests() { return EngineSimRequests{&lf_libraryInRange, &lf_libraryStaticCg}; }
+bool lf_libraryAllLightsToggle(std::uint32_t objectId)
+{
+    std::lock_guard<std::mutex> lock(simSendMutex);
+    const HANDLE connection = simConnection.load();
+    if (connection == nullptr || simRequestErrorFlag.load())
+        return true;
+    return SimConnect_TransmitClientEvent(connection, objectId, ALL_LIGHTS_TOGGLE, 0, SIM_NOTIFICATION_GROUP, 0) >= 0;
+}
+
+// Without a connection there is no simulator to take the plan.
+bool lf_libraryFlightPlan(std::uint32_t objectId, const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(simSendMutex);
+    const HANDLE connection = simConnection.load();
+    if (connection == nullptr)
+        return false;
+    return SimConnect_AISetAircraftFlightPlan(connection, objectId, path.c_str(), SIM_REQUEST_AI_FLIGHT_PLAN) == 0;
+}
+
+EngineSimRequests lf_libraryRequests()
+{
+    return EngineSimRequests{&lf_libraryInRange, &lf_libraryStaticCg, &lf_libraryAllLightsToggle,
+                             &lf_libraryFlightPlan};
+}
 
 // Worker thread only (set by tests before the engine runs).
 EngineSimRequests requests = lf_libraryRequests();
@@ -46,6 +69,10 @@ void gf_setEngineSimRequests(EngineSimRequests replacement)
         requests.aircraftInRange = std::move(replacement.aircraftInRange);
     if (replacement.staticCg)
         requests.staticCg = std::move(replacement.staticCg);
+    if (replacement.allLightsToggle)
+        requests.allLightsToggle = std::move(replacement.allLightsToggle);
+    if (replacement.flightPlan)
+        requests.flightPlan = std::move(replacement.flightPlan);
 }
 
 void gf_resetEngineSimRequests() { requests = lf_libraryRequests(); }

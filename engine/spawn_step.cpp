@@ -1,5 +1,381 @@
 #include "engine/spawn_step.hpp"
 
-void lf_spawnStep(LiveAircraft&) {}
+#include <algorithm>
+#include <cmath>
 
-bool lf_respawnCheck(LiveAircraft&, const LiveTrafficRecord&) { return true; }
+#include "engine/engine_state.hpp"
+#include "engine/ghosts.hpp"
+#include "engine/live_creation.hpp"
+#include "engine/park_limits.hpp"
+#include "engine/removal.hpp"
+#include "engine/stand_marks.hpp"
+#include "engine/stand_search.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/parameters.hpp"
+#include "liveries/livery_choice.hpp"
+#include "refdata/registration.hpp"
+#include "simlink/sim_state.hpp"
+#include "traffic/traffic_hooks.hpp"
+
+namespace {
+
+constexpr Tick MOVING_LEAD_TICKS = 300;
+constexpr Tick STANDING_LEAD_TICKS = 100;
+constexpr std::size_t CROWDED_CREATION_QUEUE = 10;
+
+constexpr double USER_MOVING_KT = 8.0;
+constexpr double HELD_GROUND_KT = 8.0;
+constexpr double HELD_DISTANCE_NM = 500.0 / METRES_PER_NM;
+constexpr double GROUND_CLEARANCE_NM = 0.08099352051835854;  // 150 m
+constexpr double AIR_RANGE_NM = 6.0;
+constexpr double AIR_LEVEL_BAND_FT = 3000.0;
+constexpr double AIR_LATERAL_FT = 4000.0;
+constexpr double APPROACH_RANGE_NM = 1.5;
+constexpr double APPROACH_HEIGHT_FT = 1000.0;
+constexpr double APPROACH_LATERAL_FT = 500.0;
+
+constexpr double BIRTH_AIRPORT_RANGE_NM = 5.0;
+constexpr double AT_REST_KT = 5.0;
+constexpr double AT_REST_DRIFT_NM = 0.018898488120950324;  // 35 m
+constexpr double BIRTH_STAND_REACH_NM = 0.029697624190064796;  // 55 m
+
+constexpr double BASE_PITCH_DEG = -3.0;
+constexpr double CLIMB_RATE_CAP_FPM = 2400.0;
+constexpr double DESCENT_RATE_CAP_FPM = -3000.0;
+constexpr double GROUND_PITCH_RAD = 0.010471975511965976;  // 0.6 degrees
+constexpr double SECONDS_PER_MINUTE = 60.0;
+
+void lf_drop(LiveAircraft& aircraft) { aircraft.skip = true; }
+
+void lf_popFront(LiveAircraft& aircraft) { aircraft.track.pop_front(); }
+
+bool lf_endsWithGhostMark(const std::string& callsign) { return !callsign.empty() && callsign.back() == '_'; }
+
+LatLon lf_pointPosition(const TrackPoint& point) { return LatLon{point.lat, point.lon}; }
+
+// An angle in radians wrapped into (-pi, pi].
+double lf_wrapAngle(double angle)
+{
+    double wrapped = std::fmod(angle, TWO_PI);
+    if (wrapped > TWO_PI / 2.0)
+        wrapped -= TWO_PI;
+    else if (wrapped <= -TWO_PI / 2.0)
+        wrapped += TWO_PI;
+    return wrapped;
+}
+
+double lf_lateralFeet(double distanceNm, double angle)
+{
+    return distanceNm * FEET_PER_NM * std::sin(std::fabs(lf_wrapAngle(angle)));
+}
+
+bool lf_hold(LiveAircraft& aircraft)
+{
+    lf_popFront(aircraft);
+    return true;
+}
+
+bool lf_mixedTrack(const LiveAircraft& aircraft)
+{
+    const bool anyAirborne = std::any_of(aircraft.track.begin(), aircraft.track.end(),
+                                         [](const TrackPoint& point) { return point.airborne; });
+    const bool anyOnGround = std::any_of(aircraft.track.begin(), aircraft.track.end(),
+                                         [](const TrackPoint& point) { return !point.airborne; });
+    return anyAirborne && anyOnGround;
+}
+
+std::size_t lf_liveCount()
+{
+    const auto active = std::count_if(liveAircraft.begin(), liveAircraft.end(),
+                                      [](const LiveAircraft& aircraft) { return aircraft.state == SimState::active; });
+    return static_cast<std::size_t>(active) + addingStack.size() + liveCreationQueue.size();
+}
+
+// The reference data may know the airframe better than the service: its airline or operator,
+// its type and whether it is a freighter.
+void lf_takeRegistrationData(LiveAircraft& aircraft)
+{
+    FlightIdentity& flight = aircraft.identity;
+    if (flight.registration.empty())
+        return;
+    const std::optional<DbaseRecord> known = gf_findRegcode(flight.registration);
+    if (!known)
+        return;
+    flight.airline = known->airl;
+    flight.type = known->type;
+    if (!known->opr.empty())
+        flight.airline = known->opr;
+    aircraft.cargo = known->cargo;
+    if (!gf_isValidCallsign(flight))
+        flight.callsign = flight.registration;
+}
+
+// False when no livery could be found (the aircraft is then dropped).
+bool lf_takeLivery(LiveAircraft& aircraft)
+{
+    if (!aircraft.liveryTitle.empty())
+        return true;
+    std::string title = gf_rememberedLivery(aircraft.hexid);
+    if (title.empty()) {
+        LiveryPick pick;
+        pick.identity = aircraft.identity;
+        pick.category = aircraft.category;
+        pick.cargo = aircraft.cargo;
+        pick.keyText = gf_flightKeyText(aircraft.identity);
+        gf_chooseLiveryForSpawn(pick);
+        if (pick.title.empty()) {
+            if (!aircraft.identity.registration.empty())
+                unmatchedLiveryKeys.insert(gf_unmatchedLiveryKey(aircraft.identity));
+            return false;
+        }
+        gf_rememberLivery(aircraft.hexid, pick.title);
+        title = std::move(pick.title);
+    }
+    aircraft.fsltlLivery = title.find("FSLTL_") != std::string::npos;
+    aircraft.liveryTitle = std::move(title);
+    return true;
+}
+
+void lf_bornOnStand(LiveAircraft& aircraft, const Stand& stand)
+{
+    aircraft.standLat = stand.lat;
+    aircraft.standLon = stand.lon;
+    aircraft.standHeading = stand.heading;
+    aircraft.standNumber = stand.number;
+    aircraft.cargoStand = stand.cargo != 0;
+    lf_occupyStand(stand.number);
+    aircraft.setPhase(FlightPhase::parked);
+    aircraft.parkTime = gf_parkClockNow();
+    aircraft.lastStandDistance = 0.0;
+    aircraft.growingDistanceCount = 0;
+    aircraft.track.resize(1);
+    TrackPoint& front = aircraft.track.front();
+    front.lat = stand.lat;
+    front.lon = stand.lon;
+    front.track = stand.heading * RAD_TO_DEG;
+    lf_checkMaxPark(1);
+}
+
+// The first phase of a new aircraft; false when it must wait a tick (front point dropped).
+bool lf_firstPhase(LiveAircraft& aircraft)
+{
+    if (aircraft.track.front().airborne) {
+        aircraft.setPhase(FlightPhase::flying);
+        return true;
+    }
+    if (const std::optional<Stand> stand = lf_chooseSpawnStand(aircraft)) {
+        lf_bornOnStand(aircraft, *stand);
+        return true;
+    }
+    if (aircraft.skip)
+        return true;
+    if (aircraft.track.size() > 1 && aircraft.track[1].stationary) {
+        lf_popFront(aircraft);
+        return false;
+    }
+    aircraft.setPhase(FlightPhase::taxi);
+    return true;
+}
+
+double lf_firstPitch(const TrackPoint& point)
+{
+    if (!point.airborne)
+        return GROUND_PITCH_RAD;
+    const double rate = point.verticalRate;
+    const double effective = rate > 0.0 ? std::min(rate, CLIMB_RATE_CAP_FPM) : std::max(DESCENT_RATE_CAP_FPM, rate) * 0.5;
+    return (BASE_PITCH_DEG - effective / 600.0 * 2.2) * DEG_TO_RAD;
+}
+
+double lf_firstHeading(const LiveAircraft& aircraft)
+{
+    const TrackPoint& front = aircraft.track.front();
+    double heading = 0.0;
+    if (aircraft.keptHeading)
+        heading = *aircraft.keptHeading;
+    else if (aircraft.phase == FlightPhase::parked)
+        heading = aircraft.standHeading;
+    else if (aircraft.track.size() < 2 || aircraft.track[1].stationary)
+        heading = front.track * DEG_TO_RAD;
+    else
+        heading = gf_bearingRad(lf_pointPosition(front), lf_pointPosition(aircraft.track[1]));
+    heading = std::fmod(heading, TWO_PI);
+    return heading < 0.0 ? heading + TWO_PI : heading;
+}
+
+void lf_markStationary(LiveAircraft& aircraft)
+{
+    std::deque<TrackPoint>& track = aircraft.track;
+    if (!track[1].stationary) {
+        track[0].stationary = false;
+        return;
+    }
+    track[0].stationary = true;
+    track[0].groundSpeed = 0.0;
+    track[1].groundSpeed = 0.0;
+    if (track.size() > 2 && track[2].stationary)
+        track[2].groundSpeed = 0.0;
+}
+
+}  // namespace
+
+std::string gf_unmatchedLiveryKey(const FlightIdentity& flight)
+{
+    return gf_typeKeyText(flight) + "|" + flight.registration;
+}
+
+void lf_spawnStep(LiveAircraft& aircraft)
+{
+    if (aircraft.track.empty())
+        return lf_drop(aircraft);
+    const TrackPoint& front = aircraft.track.front();
+    const bool moving = !(front.groundSpeed == 0.0);
+    const Tick lead = !front.airborne && moving ? MOVING_LEAD_TICKS : STANDING_LEAD_TICKS;
+    if (tickCounter.load() < front.playTick - lead)
+        return;
+    if (aircraft.track.size() == 1)
+        return lf_drop(aircraft);
+    FlightIdentity& flight = aircraft.identity;
+    if (lf_endsWithGhostMark(flight.callsign) &&
+        std::find(ghostList.begin(), ghostList.end(), flight.callsign) != ghostList.end())
+        return lf_drop(aircraft);
+    if (lf_mixedTrack(aircraft))
+        return lf_popFront(aircraft);
+    if (lf_proximityHold(aircraft))
+        return;
+    if (liveCreationQueue.size() > CROWDED_CREATION_QUEUE && aircraft.phase == FlightPhase::birth)
+        return lf_popFront(aircraft);
+    const std::int32_t maxLive = MAX_LIVE_SEL.value();
+    if (maxLive <= 0)
+        return lf_drop(aircraft);
+    if (lf_liveCount() >= static_cast<std::size_t>(maxLive)) {
+        const UserAircraftSnapshot& user = engineUserSnapshot;
+        const double distance =
+            gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_pointPosition(aircraft.track.front()));
+        if (lf_removeFarthest(distance))
+            return lf_drop(aircraft);
+    }
+    const std::string blocked = BLOCK_CALLSIGN.value();
+    if (!blocked.empty() && blocked == flight.callsign)
+        return lf_drop(aircraft);
+    lf_takeRegistrationData(aircraft);
+    if (flight.airline.empty() && !gf_airlineFromCallsign(flight))
+        flight.airline = "PVT";
+    if (!gf_isValidCallsign(flight))
+        return lf_drop(aircraft);
+    if (unmatchedLiveryKeys.contains(gf_unmatchedLiveryKey(flight)))
+        return lf_drop(aircraft);
+    if (lf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
+        return lf_drop(aircraft);
+    spawnLiveAc(aircraft);
+}
+
+bool lf_proximityHold(LiveAircraft& aircraft)
+{
+    const UserAircraftSnapshot& user = engineUserSnapshot;
+    const LatLon userAt{user.latitude, user.longitude};
+    const TrackPoint& front = aircraft.track.front();
+    const double distance = gf_distanceNm(userAt, lf_pointPosition(front));
+    if (userOnGround.load()) {
+        if (aircraft.proximityHold) {
+            if (user.groundSpeed > USER_MOVING_KT)
+                return lf_hold(aircraft);
+            if (!front.airborne && (front.groundSpeed > HELD_GROUND_KT || distance < HELD_DISTANCE_NM))
+                return lf_hold(aircraft);
+        }
+        if (front.airborne || !COLLISION_USER_GND.value())
+            return false;
+        return distance < GROUND_CLEARANCE_NM ? lf_hold(aircraft) : false;
+    }
+    if (!COLLISION_USER_AIR.value())
+        return false;
+    const double bearing = gf_bearingRad(userAt, lf_pointPosition(front));
+    if (front.airborne && distance <= AIR_RANGE_NM && std::fabs(front.altitude - user.altitude) < AIR_LEVEL_BAND_FT) {
+        const double course = aircraft.track.size() > 1
+                                  ? gf_bearingRad(lf_pointPosition(front), lf_pointPosition(aircraft.track[1]))
+                                  : front.track * DEG_TO_RAD;
+        if (lf_lateralFeet(distance, course - bearing) <= AIR_LATERAL_FT) {
+            aircraft.proximityHold = true;
+            return lf_hold(aircraft);
+        }
+    } else if (!front.airborne && distance <= APPROACH_RANGE_NM && user.altAboveGround < APPROACH_HEIGHT_FT) {
+        if (lf_lateralFeet(distance, bearing - user.heading) <= APPROACH_LATERAL_FT) {
+            aircraft.proximityHold = true;
+            return lf_hold(aircraft);
+        }
+    }
+    return aircraft.proximityHold ? lf_hold(aircraft) : false;
+}
+
+void spawnLiveAc(LiveAircraft& aircraft)
+{
+    if (aircraft.track.size() < 2) {
+        gf_logWarn(vald::format("{} sz:{}", "spawnLiveAc", aircraft.track.size()));
+        return;
+    }
+    lf_markStationary(aircraft);
+    if (aircraft.phase == FlightPhase::birth) {
+        if (!lf_takeLivery(aircraft))
+            return lf_drop(aircraft);
+        if (!lf_firstPhase(aircraft))
+            return;
+    }
+    if (aircraft.skip)
+        return;
+    coupledCallsignQueue.push_back(aircraft.hexid);
+    const TrackPoint& front = aircraft.track.front();
+    SimPosition& at = aircraft.simPosition;
+    at.lat = front.lat;
+    at.lon = front.lon;
+    at.pitch = lf_firstPitch(front);
+    at.bank = front.bank.value_or(0.0);
+    at.altitude = front.altitude;
+    at.verticalSpeed = front.verticalRate / SECONDS_PER_MINUTE;
+    at.speed = front.speed;
+    at.heading = lf_firstHeading(aircraft);
+    aircraft.headingRate = front.airborne ? 0.0 : at.heading;
+    aircraft.proximityHold = false;
+    aircraft.state = SimState::adding2sim;
+    addingStack.push_back(aircraft.hexid);
+    if (!lf_endsWithGhostMark(aircraft.identity.callsign))
+        lf_removeGhost(aircraft.identity.callsign);
+}
+
+std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft)
+{
+    if (parkStands.empty())
+        return std::nullopt;
+    const std::shared_ptr<const TrafficHooks> hooks = gf_trafficHooks();
+    const ParkAirportSnapshot airport = hooks->parkAirport();
+    if (airport.icao.empty())
+        return std::nullopt;
+    TrackPoint& front = aircraft.track.front();
+    if (gf_distanceNm(lf_pointPosition(front), airport.position) > BIRTH_AIRPORT_RANGE_NM)
+        return std::nullopt;
+    LatLon searchFrom = lf_pointPosition(front);
+    if (!front.stationary) {
+        const TrackPoint& last = aircraft.track.back();
+        if (aircraft.track[1].groundSpeed > AT_REST_KT ||
+            gf_distanceNm(lf_pointPosition(last), lf_pointPosition(front)) > AT_REST_DRIFT_NM)
+            return std::nullopt;
+        searchFrom = lf_pointPosition(last);
+    }
+    const Stand* found = gf_findNearestStand(searchFrom, aircraft, BIRTH_STAND_REACH_NM, false);
+    const std::optional<Stand> stand = found != nullptr ? std::optional<Stand>(*found) : std::nullopt;
+    if (!stand)
+        return std::nullopt;
+    const std::string reserved = hooks->reservedStandName();
+    const UserAircraftSnapshot& user = engineUserSnapshot;
+    const std::string userStand = gf_standNameAt(LatLon{user.latitude, user.longitude});
+    if ((!reserved.empty() && stand->id == reserved) || (!userStand.empty() && stand->id == userStand))
+        return std::nullopt;
+    if (!lf_claimStand(stand->number, aircraft.identity.callsign) ||
+        gf_findCollidingAdjacentLive(*stand, aircraft)) {
+        lf_drop(aircraft);
+        return std::nullopt;
+    }
+    lf_makeWay(aircraft, *stand);
+    front.stationary = true;
+    front.groundSpeed = 0.0;
+    return stand;
+}

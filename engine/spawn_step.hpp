@@ -1,12 +1,29 @@
 #pragma once
 // The spawn of live aircraft: the step that decides when an aircraft in buffer is placed in the
-// simulator, and the check of new identity data of a known flight.
+// simulator, where it appears (in the air, on the ground, on a stand of the park airport) and
+// with which livery. The check of new identity data of a known flight is in respawn_check.hpp.
+#include <cstdint>
+#include <optional>
+#include <string>
+
 #include "engine/aircraft_records.hpp"
-#include "traffic/traffic_records.hpp"
+#include "engine/respawn_check.hpp"
+#include "engine/stand_records.hpp"
+#include "liveries/matching_summary.hpp"
 
-// Once per tick for an aircraft in buffer. Until spawning is built the aircraft waits in buffer.
+// "{airline:3} {type:4}|{registration}": the key of unmatchedLiveryKeys (no livery could be found
+// for the flight; it is not spawned until the set is emptied).
+std::string gf_unmatchedLiveryKey(const FlightIdentity& flight);
+
+// Once per tick for an aircraft in buffer: waits for the lead time before its first point, drops
+// it (skip flag) when it cannot or must not appear, or places it.
 void lf_spawnStep(LiveAircraft& aircraft);
-
-// A known flight reports new data: true to take its point as usual, false when the data led to a
-// respawn or a rejection. Until the identity checks are built every record is taken.
-bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+// True when the aircraft must wait because it would appear too close to the user aircraft; its
+// front point is then dropped.
+bool lf_proximityHold(LiveAircraft& aircraft);
+// Places the aircraft: first phase, position, heading, livery; its hexid goes onto the adding
+// stack. Without a livery the aircraft is dropped.
+void spawnLiveAc(LiveAircraft& aircraft);
+// The stand of the park airport on which an aircraft at rest on the ground is born; none when it
+// is born elsewhere. A refused claim drops the aircraft.
+std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft);

@@ -1,7 +1,56 @@
 #include "engine/stand_approach.hpp"
 
+#include <algorithm>
+#include <cmath>
+
+#include "engine/ground_movement.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+
 // The static neighbours and the ground movement fill these in; until they do, an aircraft sent
 // to a stand keeps its stand fields and its cut track and the statics stay where they are.
 void lf_makeWay(LiveAircraft&, Stand&) {}
 
-void drive2Stand(LiveAircraft&, const Stand::Place&) {}
+void drive2Stand(LiveAircraft& aircraft, const Stand::Place& stand)
+{
+    auto& track = aircraft.track;
+    if (track.empty()) {
+        gf_logWarn(vald::format("{} empty sz?", "drive2Stand"));
+        return;
+    }
+    const double push = gf_pushSpeedOf(aircraft);
+    TrackPoint& last = track.back();
+    const LatLon at{stand.lat, stand.lon};
+    const Tick n = std::max<Tick>(100, std::llround(gf_distanceNm(LatLon{last.lat, last.lon}, at) * TICKS_PER_HOUR / push));
+
+    TrackPoint onStand;
+    onStand.lat = stand.lat;
+    onStand.lon = stand.lon;
+    onStand.altitude = aircraft.simPosition.altitude;
+    onStand.groundSpeed = push;
+    onStand.speed = push;
+    onStand.track = stand.heading * RAD_TO_DEG;
+    onStand.verticalRate = 0.0;
+    onStand.playTick = track.front().playTick + n;
+    onStand.airborne = false;
+    onStand.stationary = std::fabs(last.lat - stand.lat) < 1e-8 && std::fabs(last.lon - stand.lon) < 1e-8;
+    onStand.headingUsable = track.front().headingUsable;
+    onStand.bank = aircraft.simPosition.bank;
+    last.groundSpeed = push;
+    track.push_back(onStand);
+
+    TrackPoint standing = onStand;
+    standing.groundSpeed = 0.0;
+    standing.speed = 0.0;
+    standing.stationary = true;
+    standing.playTick = track.front().playTick + 50 + n;
+    track.push_back(standing);
+
+    aircraft.courseToNext = stand.heading;
+    if (aircraft.trackEndWait > 0 || aircraft.holding != 0) {
+        aircraft.trackEndWait = 0;
+        aircraft.holding = 0;
+        aircraft.lateLimit = aircraft.departing ? 5000 : 3000;
+        aircraft.earlyLimit = 3000;
+    }
+}

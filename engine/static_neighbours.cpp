@@ -1,11 +1,38 @@
 #include "engine/static_neighbours.hpp"
 
 #include "engine/engine_state.hpp"
+#include "engine/removal.hpp"
+#include "engine/stand_marks.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
 #include "foundation/status_display.hpp"
+
+namespace {
+
+constexpr double CLEARANCE_FACTOR = 1.1;
+
+}  // namespace
 
 // The checks below work on the stands and stand options of the park airport; until stands are
 // loaded there is nothing for them to find, and they leave every aircraft as it is.
-void lf_avoidStatics(LiveAircraft&) {}
+void lf_avoidStatics(LiveAircraft& aircraft)
+{
+    if (aircraft.landingRoll || aircraft.departing)
+        return;
+    const LatLon at{aircraft.simPosition.lat, aircraft.simPosition.lon};
+    aircraft.lastCheckPosition = at;
+    for (StaticAircraft& parked : staticAircraft) {
+        if (parked.state != SimState::active || parked.identity.callsign == aircraft.identity.callsign)
+            continue;
+        const double apart = gf_distanceNm(LatLon{parked.standLat, parked.standLon}, at);
+        if (apart > CLEARANCE_FACTOR * (parked.halfSpan + aircraft.halfSpan))
+            continue;
+        gf_log(vald::format("{:8}: {:8} removed for collision avoidance with static {}",
+                            lf_standIdText(parked.standNumber), parked.identity.callsign, aircraft.identity.callsign));
+        removeAircraftFromSim(parked);
+        return;
+    }
+}
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "engine/approach_landing.hpp"
+#include "engine/ground_movement.hpp"
 #include "engine/motion_math.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -14,11 +15,6 @@ constexpr double TURN_DEAD_BAND_RAD = 0.5 * DEG_TO_RAD;
 constexpr double FLARE_LOWEST_PITCH_RAD = -0.06981317007977318;  // 4 degrees nose up
 constexpr double FLARE_HEIGHT_FT = 400.0;
 constexpr double CURVE_INDEX_END = 0.999999;
-
-bool lf_curveRunning(const LiveAircraft& aircraft)
-{
-    return !std::isnan(aircraft.curve.controlEastM) && !std::isnan(aircraft.curve.controlNorthM);
-}
 
 // Along the curve; false when the curve gives no point (logged).
 bool lf_moveOnCurve(LiveAircraft& aircraft)
@@ -113,7 +109,7 @@ void lf_moveOneTick(LiveAircraft& aircraft)
 {
     SimPosition& at = aircraft.simPosition;
     bool moveByIncrements = true;
-    if (lf_curveRunning(aircraft)) {
+    if (gf_curveRunning(aircraft)) {
         lf_moveOnCurve(aircraft);
         moveByIncrements = false;
     } else if (lf_headingByRate(aircraft.phase)) {

@@ -1,13 +1,35 @@
 #pragma once
-// Hand-over points to the end of a live aircraft's track and its life at a stand. Until they are
-// built: at its track end an aircraft on the ground holds its place and an airborne one is
-// removed, no stand use is learned, and a parked aircraft keeps its place (received points are
-// refused).
+// A live aircraft that has used up its received track: it arrives at its stand, holds at the end
+// of its taxi track, or is carried on by dead reckoning for a few points; failing that it is
+// removed, after its stand use has been learned. While parked, every received point is checked
+// against the stand to notice when the aircraft starts to leave it. Worker thread only.
+#include <cstdint>
+
 #include "engine/aircraft_records.hpp"
 
-// True when something was done and the track is to be read again.
+inline constexpr double ARRIVED_AT_STAND_NM = 0.0010799136069114472;  // 2 m
+inline constexpr double AT_STAND_LIMIT_NM = 0.0458963282937365;       // 85 m
+inline constexpr double STAND_LEFT_NM = 0.10799136069114472;          // 200 m
+inline constexpr double STAND_DRIFT_NM = 0.0016198704103671706;       // 3 m
+inline constexpr double SOFT_LEARNING_RADIUS_NM = 5.0;
+inline constexpr Tick HOLD_STEP_TICKS = 300;
+
+// True when something was done and the track is to be read again; false: the aircraft is to be
+// removed (lf_endTrack).
 bool lf_trackEndStep(LiveAircraft& aircraft);
-// Stand learning for an aircraft that ends its track away from a stand.
+// Removes an aircraft whose track end step gave up, learning its stand use first unless parked.
+void lf_endTrack(LiveAircraft& aircraft);
+// Appends one dead-reckoned point; count more are allowed after it.
+void lf_extrapolateTrack(LiveAircraft& aircraft, std::int32_t count);
+// The aircraft driving onto its stand arrives (within 2 m) or goes back to taxiing.
+void lf_arriveAtStand(LiveAircraft& aircraft);
+// A passenger stand that a freighter parked on loses its cargo attribute.
+void lf_clearStandCargo(LiveAircraft& aircraft);
+// Soft learning of the stand an aircraft ended its track at, away from any claimed stand.
 void lf_learnStandAtTrackEnd(LiveAircraft& aircraft, bool notFlying);
-// Whether a point received while parked or parking is taken.
+bool lf_learnKnownStand(LiveAircraft& aircraft, std::uint64_t weekSlot, bool notFlying);
+// A received point of a parking or parked aircraft: true when it is to be accepted into the
+// track (the aircraft moves off), false when the aircraft stays (or was removed).
 bool lf_atStandTest(LiveAircraft& aircraft, TrackPoint& point);
+// The aircraft leaves its stand: towing, learning and the stand freed.
+void lf_leaveStandBookkeeping(LiveAircraft& aircraft);

@@ -7,11 +7,15 @@
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_requests.hpp"
+#include "engine/sim_results.hpp"
+#include "engine/spawn_step.hpp"
+#include "engine/stand_learning.hpp"
 #include "engine/static_parking_step.hpp"
 #include "engine/traffic_intake.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
+#include "liveries/livery_index.hpp"
 #include "simlink/sim_client.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"
@@ -79,20 +83,6 @@ void lf_requestAircraftInRange(Tick tick)
     gf_simRequestError();
 }
 
-void lf_handleSimResult(const SimResult& result)
-{
-    switch (result.kind) {
-    case SIM_RESULT_OBJECT_REMOVED:
-        lf_onObjectRemoved(result.objectId);
-        break;
-    case SIM_RESULT_BLOCKED:
-        lf_removeBlocked(result.hexid);
-        break;
-    default:
-        break;
-    }
-}
-
 }  // namespace
 
 void lf_handleAddingStack()
@@ -145,12 +135,6 @@ void lf_handleSimQueues()
         lf_parkStaticNext();
 }
 
-void lf_processSimResults()
-{
-    gf_assertEngineOwner();
-    gf_drainSimResults(&lf_handleSimResult);
-}
-
 void lf_reserveTraffic()
 {
     gf_assertEngineOwner();
@@ -186,7 +170,9 @@ void lf_resetTraffic()
     fastInRangeRequests = false;
     wantedParkCount = 0;
     liveAircraft.clear();
+    unmatchedLiveryKeys.clear();
     coupledCallsignQueue.clear();
+    standUseList.clear();
     engineQnh.store(STANDARD_QNH);
     engineUserSnapshot = UserAircraftSnapshot{};
     tickCounter.store(0);

@@ -30,9 +30,8 @@ void lf_updateAllLiveAc();
 // and one static parking step.
 void lf_handleSimQueues();
 
-// Drains the simulator's results (also while paused): removed objects are erased, blocked
-// flights removed; the other kinds are handled by the aircraft logic once it is in place.
-void lf_processSimResults();
+// The drain of the simulator's results, called first in each tick.
+#include "engine/sim_results.hpp"
 
 // Once per process: the containers' capacities.
 void lf_reserveTraffic();

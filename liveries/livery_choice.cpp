@@ -304,6 +304,8 @@ std::string gf_rememberedLivery(std::uint32_t hexid)
 
 void gf_rememberLivery(std::uint32_t hexid, const std::string& title) { rememberedTitles.try_emplace(hexid, title); }
 
+void gf_forgetRememberedLivery(std::uint32_t hexid) { rememberedTitles.erase(hexid); }
+
 void gf_forgetRememberedLiveries() { rememberedTitles.clear(); }
 
 std::size_t gf_rememberedLiveryCount() { return rememberedTitles.size(); }

@@ -49,6 +49,8 @@ bool gf_chooseLiveryForStatic(LiveryPick& pick, bool standCargo, const std::stri
 std::string gf_rememberedLivery(std::uint32_t hexid);
 // Remembers the title unless the address has one already.
 void gf_rememberLivery(std::uint32_t hexid, const std::string& title);
+// Forgets the title of one address (its airframe or airline changed).
+void gf_forgetRememberedLivery(std::uint32_t hexid);
 // Forgets every remembered title (once a day of a run).
 void gf_forgetRememberedLiveries();
 std::size_t gf_rememberedLiveryCount();

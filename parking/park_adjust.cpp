@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/engine_state.hpp"
+#include "engine/ghosts.hpp"
 #include "engine/park_limits.hpp"
 #include "engine/removal.hpp"
 #include "foundation/format.hpp"
@@ -18,8 +19,6 @@
 
 namespace {
 
-constexpr std::int64_t HEAVY_PARK_LIMIT_MINUTES = 180;
-constexpr std::int64_t PARK_LIMIT_MINUTES = 90;
 constexpr std::int32_t LAST_HALF_HOUR = HALF_HOUR_SLOTS_PER_DAY - 1;
 
 std::uint32_t lf_dayOf(std::uint64_t slot) { return static_cast<std::uint32_t>(slot & 0xFFFFFFFFu); }
@@ -200,25 +199,6 @@ void lf_showRemovalsAndAdditions(const char* what)
 
 }  // namespace
 
-void lf_collectParkedLiveStands()
-{
-    parkedLiveStands.clear();
-    for (LiveAircraft& live : liveAircraft) {
-        if (live.phase != FlightPhase::parked || live.state != SimState::active)
-            continue;
-        const std::int64_t minutes = live.leaveStand ? 0 : gf_secondsParked(live) / 60;
-        const std::int64_t limit =
-            live.category == AircraftCategory::Heavy ? HEAVY_PARK_LIMIT_MINUTES : PARK_LIMIT_MINUTES;
-        if (!INITIAL_LOAD_ONLY.value() && minutes > limit) {
-            removeAircraftFromSim(live);
-            continue;
-        }
-        parkedLiveStands.push_back({live.identity.callsign, live.standNumber, minutes});
-    }
-    std::stable_sort(parkedLiveStands.begin(), parkedLiveStands.end(),
-                     [](const ParkedLiveStand& a, const ParkedLiveStand& b) { return a.minutes < b.minutes; });
-}
-
 void lf_refreshFromParkedTraffic()
 {
     lf_matchParkedTraffic();
@@ -307,7 +287,7 @@ void lf_recheckWeekStatics(std::uint64_t weekSlot)
 void lf_trimParkingToWanted(std::int64_t wanted)
 {
     std::int64_t excess =
-        static_cast<std::int64_t>(parkPositions.size() + keptStatics.size() + parkedLiveStands.size()) - wanted;
+        static_cast<std::int64_t>(parkPositions.size() + keptStatics.size() + parkedLiveList.size()) - wanted;
     for (; excess >= 1; --excess) {
         if (!parkPositions.empty()) {
             lf_unplanStands({parkPositions.back()});
@@ -315,14 +295,14 @@ void lf_trimParkingToWanted(std::int64_t wanted)
         } else if (!keptStatics.empty()) {
             parkRemovals.push_back({keptStatics.back().callsign, keptStatics.back().standNumber});
             keptStatics.pop_back();
-        } else if (!parkedLiveStands.empty()) {
-            const std::uint32_t standNumber = parkedLiveStands.back().standNumber;
+        } else if (!parkedLiveList.empty()) {
+            const std::uint32_t standNumber = parkedLiveList.back().standNumber;
             const auto live = std::find_if(liveAircraft.begin(), liveAircraft.end(), [standNumber](const LiveAircraft& a) {
                 return a.standNumber == standNumber;
             });
             if (live != liveAircraft.end())
                 removeAircraftFromSim(*live);
-            parkedLiveStands.pop_back();
+            parkedLiveList.pop_back();
         } else {
             break;
         }
@@ -359,7 +339,7 @@ void lf_adjustParking(bool fullReset)
         vald::LIVE_STATUS_BAND);
     parkRemovals.clear();
     keptStatics.clear();
-    parkedLiveStands.clear();
+    parkedLiveList.clear();
     parkPositions.clear();
     lf_clearStandMarks();
     for (Stand& stand : parkStands) {
@@ -375,14 +355,14 @@ void lf_adjustParking(bool fullReset)
                 lf_toRemovals(s);
     const bool ptOnly = RT_PARKTRAFFIC_ONLY.value();
     const std::int64_t wanted = lf_wantedParkCount();
-    lf_collectParkedLiveStands();
-    const auto liveCount = static_cast<std::int64_t>(parkedLiveStands.size());
+    lf_collectParkedLive();
+    const auto liveCount = static_cast<std::int64_t>(parkedLiveList.size());
     if (!ptOnly && wanted >= 1 && wanted < liveCount) {
         gf_showStatus(vald::format("Parking adjustments: {} more live ac than wanted", liveCount - wanted), true);
         lf_removeLiveParked(static_cast<std::uint64_t>(liveCount - wanted));
-        lf_collectParkedLiveStands();
+        lf_collectParkedLive();
     }
-    for (const ParkedLiveStand& live : parkedLiveStands)
+    for (const ParkedLiveEntry& live : parkedLiveList)
         lf_markStandOf(live.standNumber);
     if (lf_fetchParkedForPlanning())
         lf_refreshFromParkedTraffic();
@@ -393,7 +373,7 @@ void lf_adjustParking(bool fullReset)
         return;
     }
     lf_reconcileWeekStatics(fullReset);
-    const auto base = static_cast<std::int64_t>(keptStatics.size() + parkedLiveStands.size());
+    const auto base = static_cast<std::int64_t>(keptStatics.size() + parkedLiveList.size());
     for (const KeptStatic& k : keptStatics)
         lf_markStandOf(k.standNumber);
     if (wanted - static_cast<std::int64_t>(parkPositions.size()) != base)

@@ -11,9 +11,6 @@
 
 // lf_adjustParking (full reset) is declared with the park airport.
 
-// Parked live aircraft of the park airport into parkedLiveStands (ascending by minutes); those
-// parked beyond their limit are removed instead (not with INITIAL_LOAD_ONLY).
-void lf_collectParkedLiveStands();
 // The parked traffic matched anew; statics from parked traffic kept or removed against it.
 void lf_refreshFromParkedTraffic();
 // Week statics against the new positions (nothing on a full reset).

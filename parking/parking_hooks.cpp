@@ -5,6 +5,7 @@
 #include "engine/engine_hooks.hpp"
 #include "parking/park_airport.hpp"
 #include "parking/park_file.hpp"
+#include "parking/static_planning.hpp"
 #include "refdata/airports.hpp"
 #include "simlink/simlink_hooks.hpp"
 #include "traffic/traffic_hooks.hpp"
@@ -34,6 +35,9 @@ void gf_registerParkingHooks()
             return std::nullopt;
         return airport.position;
     };
+    engine.erasePlannedStand = &lf_erasePlannedStand;
+    // Read by the worker, which also owns the flag.
+    engine.softLearningAllowed = [] { return softLearningAllowed; };
     gf_setEngineHooks(std::move(engine));
 
     SimlinkHooks simlink;

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <iterator>
 
 #include "engine/engine_state.hpp"
+#include "engine/ghosts.hpp"
+#include "engine/stand_search.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameter_update.hpp"
@@ -21,7 +24,6 @@
 
 std::vector<ParkRemoval> parkRemovals;
 std::vector<KeptStatic> keptStatics;
-std::vector<ParkedLiveStand> parkedLiveStands;
 std::unordered_set<std::string> parkingLiveCallsigns;
 std::unordered_set<std::uint32_t> parkingLiveHexids;
 std::vector<ParkedTrafficRecord> parkedTraffic;
@@ -30,35 +32,10 @@ namespace {
 
 // 110 m: a parked record farther from every stand is not at a stand.
 constexpr double PARKED_STAND_MAX_NM = 0.05939524838012959;
-constexpr double STAND_NONE_NM = 900.0;
-constexpr double SPAN_TOLERANCE_NM = 1.8 * STAND_METRES_TO_NM;
-constexpr double CLOSE_STAND_NM = 20.0 * STAND_METRES_TO_NM;
 
 ParkedTrafficSource parkedSource;
 
 const char* const WEEKDAY_NAMES[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-
-// The nearest free stand within maxNm that fits the aircraft: a stand too small for its span
-// only when the record stands right on it; heli stands for rotorcraft alone.
-Stand* lf_nearestStandWithin(const LatLon& position, const AircraftInstance& aircraft, double maxNm)
-{
-    Stand* best = nullptr;
-    double bestNm = STAND_NONE_NM;
-    for (Stand& stand : parkStands) {
-        if (stand.occupied != 0)
-            continue;
-        const double d = gf_distanceNm(position, LatLon{stand.lat, stand.lon});
-        if (d > maxNm || d >= bestNm)
-            continue;
-        if (aircraft.halfSpan - stand.radius > SPAN_TOLERANCE_NM && d > CLOSE_STAND_NM)
-            continue;
-        best = &stand;
-        bestNm = d;
-    }
-    if (best != nullptr && ((best->heli != 0) != (aircraft.category == AircraftCategory::Rotorcraft)))
-        return nullptr;
-    return best;
-}
 
 // A live aircraft of the program already stands for the parked record.
 bool lf_ptMatchesLive(const ParkedTrafficRecord& record)
@@ -139,7 +116,7 @@ void lf_matchOneRecord(const ParkedTrafficRecord& r)
         lf_ptMatchesLive(r))
         return;
     const AircraftInstance aircraft = lf_instanceOfParked(r);
-    Stand* s = lf_nearestStandWithin(r.position(), aircraft, PARKED_STAND_MAX_NM);
+    Stand* s = gf_findNearestStand(r.position(), aircraft, PARKED_STAND_MAX_NM, false);
     if (s == nullptr) {
         gf_logIndented(vald::format("[{:10}: {:8x} {:8} {:12}, hh:{} ===> no stand for PT {}", r.stand, r.hexId,
                                     callsign, r.flight.registration, r.slot,
@@ -235,6 +212,16 @@ void lf_unplanStands(const std::vector<ParkPosition>& dropped)
             lf_markPlanned(stand);
 }
 
+void lf_erasePlannedStand(std::uint32_t standNumber)
+{
+    std::vector<ParkPosition> dropped;
+    const auto kept = std::stable_partition(parkPositions.begin(), parkPositions.end(),
+                                            [standNumber](const ParkPosition& p) { return p.standNumber != standNumber; });
+    dropped.assign(std::make_move_iterator(kept), std::make_move_iterator(parkPositions.end()));
+    parkPositions.erase(kept, parkPositions.end());
+    lf_unplanStands(dropped);
+}
+
 void lf_clearStandMarks()
 {
     for (Stand& stand : parkStands) {
@@ -301,7 +288,7 @@ void lf_buildParkPositions()
     gf_parkLockControls();
     parkPositions.clear();
     keptStatics.clear();
-    parkedLiveStands.clear();
+    parkedLiveList.clear();
     lf_clearPlanMarks();
     lf_endParkingBusy();
     lf_clearStandMarks();
@@ -346,7 +333,7 @@ void gf_resetStaticPlanningForTest()
 {
     parkRemovals.clear();
     keptStatics.clear();
-    parkedLiveStands.clear();
+    parkedLiveList.clear();
     parkingLiveCallsigns.clear();
     parkingLiveHexids.clear();
     parkedTraffic.clear();

@@ -34,17 +34,8 @@ struct KeptStatic {
     std::uint8_t departing = 0;  // the coupled flight leaves after the current half-hour
 };
 
-// A live aircraft parked at the park airport, as the adjustment counts it.
-struct ParkedLiveStand {
-    std::string callsign;
-    std::uint32_t standNumber = 0;
-    std::int64_t minutes = 0;
-};
-
 extern std::vector<ParkRemoval> parkRemovals;
 extern std::vector<KeptStatic> keptStatics;
-// Ascending by parked minutes.
-extern std::vector<ParkedLiveStand> parkedLiveStands;
 // The live flights seen during the last calculation.
 extern std::unordered_set<std::string> parkingLiveCallsigns;
 extern std::unordered_set<std::uint32_t> parkingLiveHexids;
@@ -74,6 +65,9 @@ void lf_markPlanned(Stand& stand);
 // Planned stands of dropped positions are freed and every blocked flag is derived again from the
 // stands still planned.
 void lf_unplanStands(const std::vector<ParkPosition>& dropped);
+// A live aircraft took that stand: the positions planned there are dropped and the stand with
+// its neighbours unplanned.
+void lf_erasePlannedStand(std::uint32_t standNumber);
 // Planned flags, reserved and blocked flags off (the occupied flag stays).
 void lf_clearStandMarks();
 std::size_t lf_plannedStandCount();

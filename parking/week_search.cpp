@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/engine_state.hpp"
+#include "engine/ghosts.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameter_update.hpp"
@@ -106,7 +107,7 @@ bool lf_flightAlreadyPresent(const StandOption& o, const std::vector<ParkPositio
     for (const ParkPosition& p : parkPositions)
         if (lf_namesOption(p.callsign, o))
             return true;
-    for (const ParkedLiveStand& live : parkedLiveStands)
+    for (const ParkedLiveEntry& live : parkedLiveList)
         if (lf_namesOption(live.callsign, o))
             return true;
     return std::any_of(staticAircraft.begin(), staticAircraft.end(),

@@ -105,8 +105,8 @@ private:
     mutable std::mutex receiveMutex_;
     std::deque<std::vector<std::uint8_t>> received_;
 
-    const HWND window_ = nullptr;
-    const std::uint32_t userMessage_ = 0;
+    [[maybe_unused]] const HWND window_ = nullptr;
+    [[maybe_unused]] const std::uint32_t userMessage_ = 0;
     SimNotifyEvent* const event_ = nullptr;
 };
 

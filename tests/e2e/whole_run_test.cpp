@@ -5,24 +5,14 @@
 // the service refusing the session.
 #include <gtest/gtest.h>
 
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <csignal>
-#include <filesystem>
-#include <functional>
-#include <map>
-#include <memory>
-#include <optional>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
-#include "tests/support/program_parameters.hpp"
-#include "tests/support/child_process.hpp"
-#include "tests/support/simulator_standin.hpp"
-#include "tests/support/temp_dir.hpp"
+#include "tests/e2e/whole_run.hpp"
 
 namespace corv_test {
 namespace {
@@ -30,168 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using nlohmann::json;
-
-// Generous bounds (a sanitizer build is slow); on a healthy machine each event comes in seconds,
-// and the restart waits of 9 and 15 seconds fit well inside.
-constexpr std::chrono::milliseconds EVENT_LIMIT = 60s;
-const std::string SERVICE_KEY = "DEMO-KEY-0001";
-
-// The simulator, the service and one program folder with its own user folders, registry file and
-// runtime folder; the program is started by the test.
-class WholeRun {
-public:
-    WholeRun()
-    {
-        fs::create_directories(programFolder() / "docs");
-        // The liveries a scan would have found: the program reads them at every start.
-        fs::create_directories(programFolder() / "output");
-        fs::copy_file(sourceDir() / "standins/data/LiveriesScanned.xml", programFolder() / "output/LiveriesScanned.xml");
-        fs::create_directories(root_ / "runtime");
-        chmod((root_ / "runtime").c_str(), 0700);
-        fs::create_directories(root_ / "P3D v5" / "Scenery");
-        writeFile(root_ / "license.txt", SERVICE_KEY + "\n");
-        // The scans look at an empty add-on folder and the demo's livery tree at the first start.
-        writeScanFolderParameters(root_ / "config" / "Corv_P3D" / "parameters.xml", root_ / "Addons",
-                                  sourceDir() / "standins/data/liveries");
-
-        simulator_ = std::make_unique<SimulatorStandin>(
-            SimulatorSetup{root_ / "journal.jsonl", {"--setup-path", (root_ / "P3D v5").string()},
-                           runtimeFolder(), registryFile(), root_.path()});
-        service_ = std::make_unique<ChildProcess>(
-            ChildOptions{binaryDir() / "standins" / "standin_service",
-                         {"--scenario", (sourceDir() / "standins/data/scenario-eham.json").string(), "--site",
-                          (root_ / "site").string(), "--quit-on-eof"},
-                         {},
-                         root_.path(),
-                         {},
-                         {}});
-        if (const auto port = service_->waitForLine("PORT ", EVENT_LIMIT))
-            servicePort_ = std::stoi(port->substr(5));
-    }
-
-    // The simulator stand-in is ready once constructed (it throws otherwise); the service once it
-    // has told its port.
-    bool ready() const { return servicePort_ > 0; }
-    fs::path programFolder() const { return root_ / "program"; }
-
-    ChildProcess& startProgram()
-    {
-        std::map<std::string, std::optional<std::string>> environment{
-            {"XDG_RUNTIME_DIR", runtimeFolder().string()}, {"CORV_REGISTRY_FILE", registryFile().string()}};
-        environment["DISPLAY"] = std::nullopt;
-        environment["XDG_CONFIG_HOME"] = (root_ / "config").string();
-        environment["CORV_SERVICE_KEY_FILE"] = (root_ / "license.txt").string();
-        const std::string base = "http://127.0.0.1:" + std::to_string(servicePort_);
-        environment["CORV_API_BASE"] = base;
-        environment["CORV_DOWNLOAD_BASE"] = base;
-        program_ = std::make_unique<ChildProcess>(
-            ChildOptions{binaryDir() / "Corv_P3D", {}, environment, programFolder(), root_ / "program.out",
-                         root_ / "program.err"});
-        return *program_;
-    }
-
-    // A control command of the simulator, answered with "OK <command>".
-    bool simulatorCommand(const std::string& command)
-    {
-        return simulator_->command(command, EVENT_LIMIT) == "OK " + command;
-    }
-
-    std::string log() const
-    {
-        std::error_code error;
-        return fs::exists(programFolder() / "Log.txt", error) ? readFile(programFolder() / "Log.txt") : std::string();
-    }
-    // The log holds text count times within the bound.
-    bool logShows(const std::string& text, int count = 1) const
-    {
-        return waitUntil([&] { return occurrences(log(), text) >= count; }, EVENT_LIMIT);
-    }
-    static int occurrences(const std::string& text, const std::string& part)
-    {
-        int count = 0;
-        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
-            ++count;
-        return count;
-    }
-
-    int journalCount(const std::function<bool(const json&)>& match) const
-    {
-        int count = 0;
-        for (const json& line : simulator_->journal())
-            count += match(line) ? 1 : 0;
-        return count;
-    }
-    bool journalShows(const std::function<bool(const json&)>& match, int count = 1) const
-    {
-        return waitUntil([&] { return journalCount(match) >= count; }, EVENT_LIMIT);
-    }
-
-    // The requests the service received for endpoint (auth, live, weather, deauth, ...).
-    std::vector<json> serviceRequests(const std::string& endpoint) const
-    {
-        httplib::Client client("127.0.0.1", servicePort_);
-        const auto reply = client.Get("/control/requests");
-        std::vector<json> found;
-        if (!reply || reply->status != 200)
-            return found;
-        for (const json& request : json::parse(reply->body))
-            if (request.value("endpoint", "") == endpoint)
-                found.push_back(request);
-        return found;
-    }
-    bool serviceShows(const std::string& endpoint, std::size_t count = 1) const
-    {
-        return waitUntil([&] { return serviceRequests(endpoint).size() >= count; }, EVENT_LIMIT);
-    }
-    bool addServiceFault(const json& rule) const
-    {
-        httplib::Client client("127.0.0.1", servicePort_);
-        const auto reply = client.Post("/control/fault", rule.dump(), "application/json");
-        return reply && reply->status == 200;
-    }
-
-    // A request to endpoint came after the nth request (1-based) to earlier, within the bound.
-    bool serviceShowsAfter(const std::string& endpoint, const std::string& earlier, std::size_t nth) const
-    {
-        return waitUntil(
-            [&] {
-                const std::vector<json> before = serviceRequests(earlier);
-                if (before.size() < nth)
-                    return false;
-                const auto seq = before[nth - 1].value("seq", 0);
-                for (const json& request : serviceRequests(endpoint))
-                    if (request.value("seq", 0) > seq)
-                        return true;
-                return false;
-            },
-            EVENT_LIMIT);
-    }
-
-    // The run is up: logged in, both readers started, traffic polled. (The log itself is written
-    // out only every 30 seconds of the run and at its end.)
-    bool runIsUp() const { return serviceShowsAfter("live", "auth", 1) && serviceShows("weather"); }
-
-private:
-    fs::path runtimeFolder() const { return root_ / "runtime"; }
-    fs::path registryFile() const { return root_ / "registry.txt"; }
-
-    TempDir root_;
-    std::unique_ptr<SimulatorStandin> simulator_;
-    std::unique_ptr<ChildProcess> service_;
-    std::unique_ptr<ChildProcess> program_;
-    int servicePort_ = 0;
-};
-
-bool isPacket(const json& line, const std::string& name)
-{
-    return line.value("kind", "") == "packet" && line.value("packet", "") == name;
-}
-bool isRequest(const json& line, std::uint32_t requestId, std::uint32_t period)
-{
-    return isPacket(line, "RequestDataOnSimObject") && line.value("requestId", 0u) == requestId &&
-           line.value("period", 0u) == period;
-}
-bool isKind(const json& line, const std::string& kind) { return line.value("kind", "") == kind; }
 
 TEST(WholeRunTest, ARunConnectsFollowsTheUserLogsInReadsTrafficAndEndsCleanlyWhenClosed)
 {

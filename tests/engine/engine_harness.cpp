@@ -26,6 +26,7 @@ constexpr std::uint32_t LIVE_DELAY_SECONDS = 30;
 constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
 constexpr double STATIC_PITCH_RAD = 0.0122;
 constexpr double ON_GROUND_MARGIN_FT = 1.0;
+constexpr std::uint32_t FIRST_AI_OBJECT_ID = 3;
 
 // The program clock follows the harness's ticks (whole seconds).
 std::atomic<double> harnessClockSeconds{0.0};
@@ -41,12 +42,14 @@ EngineHarness::EngineHarness(HarnessOptions options) : options_(std::move(option
     gf_resetEngineHooks();
     lf_reserveTraffic();
     userObjectId.store(options_.userObjectId);
-    nextObjectId_ = options_.userObjectId + 1;
+    // The simulator numbers its AI objects from 3 on, above the user aircraft.
+    nextObjectId_ = std::max(options_.userObjectId + 1, FIRST_AI_OBJECT_ID);
     UserAircraftSnapshot user;
     user.latitude = options_.user.lat;
     user.longitude = options_.user.lon;
     user.altitude = options_.userAltitudeFt;
     gf_setUserSnapshot(user);
+    gf_setUserOnGround(options_.userOnGround);
     harnessClockSeconds.store(options_.startDataTime);
     gf_setUtcNowForTest(&lf_harnessClock);
     gf_seedThreadRandomEngineForTest(options_.seed);
@@ -58,6 +61,18 @@ EngineHarness::EngineHarness(HarnessOptions options) : options_(std::move(option
         [this](std::uint32_t objectId) {
             answerStaticCg(objectId);
             return true;
+        },
+        [this](std::uint32_t objectId) {
+            const auto object = objects_.find(objectId);
+            if (object != objects_.end())
+                object->second.events.emplace_back(stepTick_, QueuedClientEvent{objectId, ALL_LIGHTS_TOGGLE, 0});
+            return true;
+        },
+        [this](std::uint32_t objectId, const std::string& path) {
+            const auto object = objects_.find(objectId);
+            if (object != objects_.end())
+                object->second.flightPlan = path;
+            return options_.flightPlansTaken;
         }});
     lf_setBufferedIntake(true);
 }

@@ -22,12 +22,14 @@ struct HarnessOptions {
     double startDataTime = 1'700'000'000.0;  // data time at the first tick; also the program clock
     LatLon user{52.3, 4.76};
     double userAltitudeFt = 0.0;
+    bool userOnGround = true;
     std::uint32_t userObjectId = 1;
     double terrainElevationFt = 0.0;  // flat terrain everywhere
     double staticCgHeightFt = 8.0;    // the answer to every centre-of-gravity request
     double pollSeconds = 2.0;         // live polls
     std::uint32_t seed = 7;           // creation delays and the engine's random draws
     std::set<std::string> refusedTitles;
+    bool flightPlansTaken = true;  // the simulator's answer to a flight plan
 };
 
 // One object of the simulated simulator.
@@ -40,7 +42,8 @@ struct SimObject {
     Tick createdTick = 0;   // the tick whose step queued the creation
     Tick removedTick = -1;  // -1 while it exists
     std::vector<std::pair<Tick, SimPosition>> positions;
-    std::vector<std::pair<Tick, QueuedClientEvent>> events;
+    std::vector<std::pair<Tick, QueuedClientEvent>> events;  // queued, and the light toggles sent at once
+    std::string flightPlan;  // the path of the plan handed over; empty without one
 };
 
 // One thing the simulator client took from the send queues.

@@ -13,10 +13,27 @@
 #include "engine/sim_requests.hpp"
 #include "engine/static_parking_step.hpp"
 #include "engine/traffic_driver.hpp"
+#include "liveries/livery_choice.hpp"
+#include "liveries/livery_index.hpp"
+#include "liveries/matching_summary.hpp"
 #include "refdata/dbase.hpp"
 #include "simlink/sim_queues.hpp"
 
 namespace corv_test {
+
+// A track point due at playTick; airborne above 0 ft.
+inline TrackPoint trackPointAt(double lat, double lon, Tick playTick, double altitudeFt, double groundSpeedKt)
+{
+    TrackPoint made;
+    made.lat = lat;
+    made.lon = lon;
+    made.altitude = altitudeFt;
+    made.airborne = altitudeFt > 0.0;
+    made.groundSpeed = groundSpeedKt;
+    made.speed = groundSpeedKt;
+    made.playTick = playTick;
+    return made;
+}
 
 class EngineTest : public ::testing::Test {
 protected:
@@ -39,6 +56,17 @@ protected:
         gf_resetEngineHooks();
         gf_resetEngineSimRequests();
         wantedParkCount = 0;
+        gf_resetLiveryIndexes();
+        gf_resetLiveryChoiceForTest();
+        gf_resetMatchingSummaryForTest();
+    }
+
+    // An installed livery of the airline and type that the livery choice can give.
+    static void giveLivery(const std::string& airline, const std::string& type, const std::string& title)
+    {
+        liveryIndex[airline][type].push_back(LiveryEntry{title, false});
+        lf_buildAirlineModelIndexes();
+        lf_buildModelIndexes();
     }
 
     // Types the reference data knows: A320 (Large), B744 (Heavy), C172 (Light).

@@ -10,6 +10,8 @@
 #include "engine/approach_landing.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/motion_math.hpp"
+#include "engine/sim_results.hpp"
+#include "simlink/sim_queues.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/engine_test_support.hpp"
 #include "tests/engine/traffic_script.hpp"
@@ -98,21 +100,18 @@ protected:
         return nullptr;
     }
 
-    // The simulator's report of the aircraft over flat ground at elevation 0, every tick: its
-    // height, and its first contact with the ground (touchdown while flaring or on approach).
+    // The simulator's report of the aircraft over flat ground at elevation 0, every tick, through
+    // the engine's result drain: its height, and whether it has contact with the ground.
     static void groundReport(LiveAircraft& live)
     {
-        live.heightAboveGround = std::max(0.0, live.simPosition.altitude);
-        const bool contact = live.heightAboveGround <= CG_HEIGHT_FT + 1.0;
-        if (contact && !live.onGround && live.stageCounter < 2 && live.phase != FlightPhase::take_off) {
-            if (live.flareStage != 0 || live.approachConfigured)
-                lf_touchdown(live);
-            live.onGround = true;
-            live.altitudeRate = 0.0;
-            live.stageCounter = 1;
-        }
-        if (live.onGround)
-            live.simPosition.altitude = CG_HEIGHT_FT;
+        SimResult near;
+        near.objectId = live.objectId;
+        near.kind = SIM_RESULT_FOREIGN_NEAR_GROUND;
+        near.value1 = 0.0;
+        near.value2 = std::max(0.0, live.simPosition.altitude);
+        near.hexid = near.value2 <= CG_HEIGHT_FT + 1.0 ? 1 : 0;
+        gf_pushSimResult(near);
+        lf_processSimResults();
     }
 
     // Runs the harness tick by tick, sampling the aircraft after each tick.
@@ -333,6 +332,8 @@ TEST_F(FlightScenarioTest, AnApproachConfiguresFlaresTouchesDownRollsOutAndLeave
     EXPECT_EQ(written.back().throttle2Percent, 0.0);
     EXPECT_EQ(eventsOf(*object, LANDING_LIGHTS_SET).back(), 0u) << "landing lights off on the taxiway";
     EXPECT_EQ(eventsOf(*object, THROTTLE_SET).back(), 0u);
+    ASSERT_NE(aircraft(), nullptr);
+    EXPECT_FALSE(aircraft()->departing) << "the fast roll-out is no take-off run";
 }
 
 TEST_F(FlightScenarioTest, ATakeOffRotatesRaisesTheGearAndFliesFrom800Feet)

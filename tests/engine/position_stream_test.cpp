@@ -19,15 +19,7 @@ constexpr std::uint32_t OBJECT_ID = 77;
 
 TrackPoint point(double lat, double lon, Tick playTick, double altitude = 5000.0, double speed = 250.0)
 {
-    TrackPoint p;
-    p.lat = lat;
-    p.lon = lon;
-    p.altitude = altitude;
-    p.airborne = altitude > 0.0;
-    p.groundSpeed = speed;
-    p.speed = speed;
-    p.playTick = playTick;
-    return p;
+    return corv_test::trackPointAt(lat, lon, playTick, altitude, speed);
 }
 
 class PositionStreamTest : public EngineTest {

@@ -73,7 +73,7 @@ TEST_F(ScheduleTest, PointDueBeforeTheRunBeganHasANegativeTick)
 {
     std::vector<LiveTrafficRecord> batch{record(30001, 990.0), record(30002, 1000.0), record(30003, 1000.0)};
     lf_scheduleReceived(batch, TrafficBatchKind::history, 0);
-    lf_handleAddingStack();
+    lf_takeHistory();
 
     ASSERT_EQ(liveAircraft.size(), 3u);
     EXPECT_EQ(liveAircraft[0].track.front().playTick, -1000);
@@ -150,7 +150,7 @@ TEST_F(ScheduleTest, HistoryIsHandedToTheWorkerAndTakenWholeAtTheFirstTick)
     EXPECT_TRUE(liveAircraft.empty()) << "no aircraft is made on the reader thread";
     EXPECT_TRUE(intakeCopy().empty());
 
-    lf_handleAddingStack();
+    lf_takeHistory();
     ASSERT_EQ(liveAircraft.size(), 2u);
     for (const LiveAircraft& aircraft : liveAircraft) {
         ASSERT_EQ(aircraft.track.size(), 5u);

@@ -56,7 +56,8 @@ TEST_F(StandScenarioTest, AircraftThatMustLeaveTheirStandsGoThroughTheSimulator)
 
     // The real flight is born: its ghost leaves, and its static copy within the next seconds
     // (a new aircraft erased meanwhile holds nobody up).
-    addLive(0x500003, "BAW12", SimState::buffer);
+    // Its reports play minutes from now: until then it waits in the buffer.
+    addLive(0x500003, "BAW12", SimState::buffer).track.front().playTick = tickCounter.load() + 600 * TICKS_PER_SECOND;
     lf_removeGhost("BAW12");
     coupledCallsignQueue = {0x5000FF, 0x500003};
     EXPECT_EQ(ghostStand.occupied, 0);

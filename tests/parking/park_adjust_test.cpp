@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/ghosts.hpp"
 #include "parking/park_adjust.hpp"
 #include "tests/parking/static_test_support.hpp"
 
@@ -70,7 +71,7 @@ TEST_F(ParkAdjustTest, TheTrimKeepsTheWantedCountWithTheFewestRemovals)
     for (std::uint32_t i = 0; i < 5; ++i)
         keptStatics.push_back(KeptStatic{"K" + std::to_string(i) + "*", "", "", "", "KLM", "A320", weekSlot(1, 20 - i),
                                          i + 1, 0});
-    parkedLiveStands = {{"L1", 6, 10}, {"L2", 7, 20}};
+    parkedLiveList = {{"L1", 0, 6, 10}, {"L2", 0, 7, 20}};
     for (std::uint32_t stand : {7u, 8u}) {
         ParkPosition p;
         p.standNumber = stand;
@@ -84,7 +85,7 @@ TEST_F(ParkAdjustTest, TheTrimKeepsTheWantedCountWithTheFewestRemovals)
     ASSERT_EQ(parkRemovals.size(), 2u);
     EXPECT_EQ(parkRemovals[0].callsign, "K4*") << "the earliest parked goes first";
     EXPECT_EQ(parkRemovals[1].callsign, "K3*");
-    EXPECT_EQ(parkedLiveStands.size(), 2u);
+    EXPECT_EQ(parkedLiveList.size(), 2u);
 }
 
 // A kept week static whose coupled flight leaves after this half-hour is replaced by that

@@ -1,0 +1,225 @@
+#include "engine/respawn_check.hpp"
+
+#include <cmath>
+#include <exception>
+#include <optional>
+
+#include "engine/engine_state.hpp"
+#include "engine/ghosts.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/parameters.hpp"
+#include "liveries/livery_choice.hpp"
+#include "liveries/regcode_index.hpp"
+#include "refdata/airports.hpp"
+#include "refdata/registration.hpp"
+#include "traffic/traffic_hooks.hpp"
+
+namespace {
+
+constexpr double SAME_PLACE_DEG = 1e-8;
+
+void lf_takeIfNew(std::string& held, const std::string& received)
+{
+    if (!received.empty() && received != held)
+        held = received;
+}
+
+bool lf_endsWithGhostMark(const std::string& callsign) { return !callsign.empty() && callsign.back() == '_'; }
+
+std::string lf_parkAirportIata()
+{
+    const std::string icao = gf_trafficHooks()->parkAirport().icao;
+    if (icao.empty())
+        return {};
+    const AirportRecord* airport = gf_findAirport(icao);
+    return airport == nullptr ? std::string() : airport->iata;
+}
+
+FlightIdentity lf_keyOf(const DbaseRecord& known)
+{
+    FlightIdentity key;
+    key.airline = known.airl;
+    key.type = known.type;
+    return key;
+}
+
+}  // namespace
+
+void lf_takeRouteStrings(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+{
+    lf_takeIfNew(aircraft.identity.origin, record.flight.origin);
+    lf_takeIfNew(aircraft.identity.destination, record.flight.destination);
+}
+
+void lf_takeFlightStrings(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+{
+    lf_takeRouteStrings(aircraft, record);
+    lf_takeIfNew(aircraft.identity.callsign, record.flight.callsign);
+    lf_takeIfNew(aircraft.identity.registration, record.flight.registration);
+}
+
+bool lf_checkRouteChange(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+{
+    FlightIdentity& flight = aircraft.identity;
+    const FlightIdentity& received = record.flight;
+    bool filled = false;
+    if (flight.origin.empty() && !received.origin.empty()) {
+        flight.origin = received.origin;
+        filled = true;
+    }
+    if (flight.destination.empty() && !received.destination.empty()) {
+        flight.destination = received.destination;
+        filled = true;
+    }
+    if (!received.origin.empty() && !received.destination.empty() && received.origin != flight.origin &&
+        received.destination != flight.destination) {
+        // A flight that returns to the park airport keeps its old route: its stand logic needs it.
+        const std::string iata = lf_parkAirportIata();
+        const bool returning = !iata.empty() && flight.origin == iata && received.destination == flight.origin;
+        if (!returning) {
+            flight.origin = received.origin;
+            flight.destination = received.destination;
+            if (aircraft.onGround && aircraft.phase != FlightPhase::parked && aircraft.phase != FlightPhase::parking) {
+                aircraft.setPhase(FlightPhase::taxi);
+                aircraft.courseToNext = aircraft.simPosition.heading;
+            }
+            return false;
+        }
+    }
+    return !filled;
+}
+
+bool lf_checkRegLivery(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+{
+    const std::string& registration = record.flight.registration;
+    const auto special = regcodeIndex.find(registration);
+    if (special != regcodeIndex.end()) {
+        if (special->second == aircraft.liveryTitle)
+            return false;
+        if (const std::optional<DbaseRecord> known = gf_findRegcode(registration)) {
+            aircraft.identity.airline = known->airl;
+            aircraft.identity.type = known->type;
+        }
+        lf_forgetLivery(aircraft);
+        return true;
+    }
+    if (registration == aircraft.identity.registration)
+        return false;
+    const std::optional<DbaseRecord> known = gf_findRegcode(registration);
+    if (!known || gf_sameTypeKey(lf_keyOf(*known), aircraft.identity) || known->opr == aircraft.identity.airline)
+        return false;
+    aircraft.identity.airline = known->opr.empty() ? known->airl : known->opr;
+    aircraft.identity.type = known->type;
+    lf_forgetLivery(aircraft);
+    return true;
+}
+
+bool lf_checkRegAirline(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+{
+    const std::optional<DbaseRecord> known = gf_findRegcode(record.flight.registration);
+    if (!known || gf_sameTypeKey(lf_keyOf(*known), aircraft.identity) || known->opr == aircraft.identity.airline)
+        return false;
+    const std::optional<std::string> callsignAirline = gf_airlineCodeOfCallsign(record.flight.callsign);
+    if (!callsignAirline || (known->airl != *callsignAirline && known->opr != *callsignAirline))
+        return false;
+    aircraft.identity.airline = *callsignAirline;
+    aircraft.identity.type = known->type;
+    lf_forgetLivery(aircraft);
+    return true;
+}
+
+int lf_checkRegistrationChange(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+{
+    const std::string& registration = record.flight.registration;
+    if (registration.empty())
+        return 1;
+    FlightIdentity& flight = aircraft.identity;
+    int result = 1;
+    if ((flight.registration == flight.callsign && registration != flight.registration) ||
+        flight.registration.empty())
+        result = lf_checkRegLivery(aircraft, record) ? 0 : 1;
+    else if (registration != flight.registration)
+        result = lf_checkRegAirline(aircraft, record) ? 0 : 1;
+    flight.registration = registration;
+    return result;
+}
+
+void lf_forgetLivery(LiveAircraft& aircraft)
+{
+    gf_forgetRememberedLivery(aircraft.hexid);
+    aircraft.liveryTitle.clear();
+    aircraft.fsltlLivery = false;
+    aircraft.setPhase(FlightPhase::birth);
+}
+
+bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+{
+    if (aircraft.departing || aircraft.approachConfigured || aircraft.touchedDown || aircraft.towed ||
+        aircraft.climbOutConfigured)
+        return true;
+    if (aircraft.state == SimState::buffer) {
+        lf_takeFlightStrings(aircraft, record);
+        return true;
+    }
+    if (aircraft.state != SimState::active || aircraft.phase == FlightPhase::pushing_back || aircraft.trackEndWait >= 1)
+        return true;
+    bool unchanged = lf_checkRouteChange(aircraft, record);
+    // A new route leaves a new registration to a later record.
+    if (unchanged)
+        unchanged = lf_checkRegistrationChange(aircraft, record) != 0;
+    FlightIdentity& flight = aircraft.identity;
+    const std::string& callsign = record.flight.callsign;
+    if (!callsign.empty() && callsign != flight.callsign && callsign != flight.registration) {
+        if (!lf_endsWithGhostMark(callsign))
+            lf_removeGhost(callsign);
+        else if (lf_hasLiveCallsign(callsign))
+            return false;
+        flight.callsign = callsign;
+        flight.callsign2 = callsign;
+        flight.callsign3.clear();
+    } else if (unchanged) {
+        return true;
+    }
+    if (!GUID_CHANGES.value())
+        return true;
+    gf_log(vald::format("          {} respawns", gf_flightKeyText(flight)));
+    liveryRespawn(aircraft);
+    return false;
+}
+
+void liveryRespawn(LiveAircraft& aircraft)
+{
+    try {
+        const SimPosition& at = aircraft.simPosition;
+        TrackPoint point = aircraft.track.empty() ? TrackPoint{} : aircraft.track.front();
+        if (aircraft.phase != FlightPhase::parked) {
+            point.lat = at.lat;
+            point.lon = at.lon;
+            point.altitude = at.altitude;
+            point.bank = at.bank;
+            if (!aircraft.track.empty()) {
+                TrackPoint& front = aircraft.track.front();
+                front.stationary = std::fabs(front.lat - at.lat) < SAME_PLACE_DEG &&
+                                   std::fabs(front.lon - at.lon) < SAME_PLACE_DEG;
+            }
+        } else {
+            aircraft.track.resize(1, point);
+            TrackPoint& front = aircraft.track.front();
+            front.stationary = true;
+            front.track = at.heading * RAD_TO_DEG;
+            point.stationary = true;
+        }
+        point.playTick = tickCounter.load() + 1;
+        aircraft.track.push_front(point);
+        aircraft.state = SimState::liveryrespawn;
+        aircraft.keptHeading = at.heading;
+        if (aircraft.objectId != 0)
+            removalQueue.push_back(aircraft.objectId);
+        else
+            gf_logWarn(vald::format("{} removing act {} with objectid=0 ?", "liveryRespawn",
+                                    gf_flightKeyText(aircraft.identity)));
+    } catch (const std::exception& e) {
+        gf_logWarn(vald::format("{}: {}", "liveryRespawn", e.what()));
+    }
+}

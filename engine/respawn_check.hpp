@@ -1,0 +1,33 @@
+#pragma once
+// New identity data of a known flight (route, callsign, registration): taken while the aircraft
+// waits in buffer; for an aircraft in the simulator a change of livery or tail number removes it
+// and creates it again from where it is (the livery respawn).
+#include <string>
+
+#include "engine/aircraft_records.hpp"
+#include "traffic/traffic_records.hpp"
+
+// True to take the record's point as usual; false when the record led to a respawn or was
+// rejected, and nothing more is taken from it.
+bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+// Removes the aircraft from the simulator to be created again at its current position, heading
+// and phase.
+void liveryRespawn(LiveAircraft& aircraft);
+
+// Origin and destination, each when the record has one that differs.
+void lf_takeRouteStrings(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+// The route, the callsign and the registration, each when the record has one that differs.
+void lf_takeFlightStrings(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+// Fills an empty route; takes a new route (both ends changed). False when the route changed or
+// was filled.
+bool lf_checkRouteChange(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+// True when the new registration brings another livery (its special title or another airline
+// and type); the livery is then forgotten.
+bool lf_checkRegLivery(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+// True when the new registration belongs to the airline the callsign names, with another type
+// or operator; the livery is then forgotten.
+bool lf_checkRegAirline(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+// 1 when the livery stays, 0 when the new registration changes it. The registration is taken.
+int lf_checkRegistrationChange(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+// The livery is chosen again at the next spawn.
+void lf_forgetLivery(LiveAircraft& aircraft);

@@ -1,0 +1,140 @@
+// Whole ground runs: an aircraft after its landing roll taxis round a corner to its stand and
+// parks there; a parked aircraft pushes back and taxis out.
+#include <gtest/gtest.h>
+
+#include "engine/position_stream.hpp"
+#include "engine/stand_learning.hpp"
+#include "tests/engine/ground_stage.hpp"
+
+namespace corv_test {
+namespace {
+
+class GroundScenario : public GroundTest {
+protected:
+    // Rolled out east of the taxiway, then west to the corner, north towards stand E7, stop short.
+    static LiveAircraft& arrivalAtTheCorner()
+    {
+        const LatLon start = eastOf(northOf(50.0), 150.0);
+        LiveAircraft& aircraft = onGround(0x484001, "KLM1234", start, 270.0);
+        aircraft.touchedDown = true;
+        auto& track = aircraft.track;
+        track.front() = pointAt(start, 12.0, 0, 270.0);
+        track.push_back(pointAt(northOf(50.0), 12.0, 2500, 270.0));
+        track.push_back(pointAt(northOf(188.0), 4.0, 8000, 0.0));
+        TrackPoint stop = pointAt(northOf(188.0), 0.0, 8300, 0.0);
+        stop.stationary = true;
+        track.push_back(stop);
+        return aircraft;
+    }
+};
+
+TEST_F(GroundScenario, ArrivalTaxisRoundTheCornerParksOnItsStandAndIsLearned)
+{
+    Stand& stand = addStand("E7", 200.0, 30.0);
+    stand.heading = 30.0 * DEG_TO_RAD;
+    addStand("E8", 600.0, 30.0);
+    LiveAircraft& aircraft = arrivalAtTheCorner();
+    auto& track = aircraft.track;
+    startSegment(aircraft);
+    EXPECT_EQ(track.size(), 5U) << "the long leg into the corner is split first";
+
+    bool curved = false;
+    runTicks(20000, [&] {
+        curved = curved || gf_curveRunning(aircraft);
+        return aircraft.phase == FlightPhase::parked;
+    });
+
+    ASSERT_EQ(aircraft.phase, FlightPhase::parked);
+    EXPECT_TRUE(curved) << "the corner is driven as a curve";
+    EXPECT_EQ(aircraft.standNumber, stand.number);
+    EXPECT_LT(metresBetween(LatLon{stand.lat, stand.lon}, aircraft), 2.0);
+    EXPECT_NEAR(aircraft.simPosition.heading * RAD_TO_DEG, 30.0, 1.0);
+    EXPECT_EQ(stand.occupied, 1);
+    EXPECT_EQ(eventsSent(ENGINE_AUTO_SHUTDOWN), 1U);
+    ASSERT_EQ(stand.options.size(), 1U) << "the stand use is learned";
+    EXPECT_EQ(stand.options[0].registration, "PH-1234");
+    EXPECT_EQ(stand.options[0].halfHours, 1ULL << 44);
+    EXPECT_EQ(stand.options[0].day, 2U);
+
+    // It stays on its stand while no new data comes.
+    runTicks(30000);
+    EXPECT_EQ(aircraft.phase, FlightPhase::parked);
+    EXPECT_EQ(aircraft.state, SimState::active);
+    EXPECT_EQ(stand.occupied, 1) << "the waiting point of a parked aircraft does not free its stand";
+}
+
+// The same arrival on the engine's own position stream, tick by tick.
+TEST_F(GroundScenario, OnThePositionStreamAnArrivalParksOnItsStand)
+{
+    Stand& stand = addStand("E7", 200.0, 30.0);
+    stand.heading = 30.0 * DEG_TO_RAD;
+    LiveAircraft& aircraft = arrivalAtTheCorner();
+    for (Tick i = 0; i < 20000 && aircraft.phase != FlightPhase::parked; ++i) {
+        tickCounter.fetch_add(1);
+        ASSERT_FALSE(updateLiveAc(aircraft)) << "not given up at tick " << tickCounter.load();
+    }
+    ASSERT_EQ(aircraft.phase, FlightPhase::parked);
+    EXPECT_EQ(aircraft.standNumber, stand.number);
+    EXPECT_LT(metresBetween(LatLon{stand.lat, stand.lon}, aircraft), 2.0);
+    EXPECT_NEAR(aircraft.simPosition.heading * RAD_TO_DEG, 30.0, 1.0);
+    EXPECT_EQ(stand.occupied, 1);
+    EXPECT_EQ(eventsSent(ENGINE_AUTO_SHUTDOWN), 1U);
+}
+
+TEST_F(GroundScenario, DeparturePushesBackStartsEnginesAndTaxisToTheEndOfItsTrack)
+{
+    Stand& stand = addStand("F2", 100.0, 30.0);
+    LiveAircraft& aircraft = onGround(0x484002, "KLM2345", northOf(100.0), 0.0);
+    aircraft.standNumber = stand.number;
+    aircraft.standLat = stand.lat;
+    aircraft.standLon = stand.lon;
+    aircraft.standHeading = 0.0;
+    aircraft.setPhase(FlightPhase::parking);
+    aircraft.track.front().stationary = true;
+    ASSERT_TRUE(lf_trackEndStep(aircraft));
+    ASSERT_EQ(aircraft.phase, FlightPhase::parked);
+    aircraft.track.resize(1);
+
+    // Received positions creep backwards off the stand until it is plain that it leaves.
+    bool accepted = false;
+    for (double back : {0.0, 4.0, 8.0, 12.0}) {
+        TrackPoint seen = pointAt(northOf(100.0 - back), 1.0, tickCounter.load() + 200);
+        accepted = lf_atStandTest(aircraft, seen);
+        if (accepted)
+            aircraft.track.push_back(seen);
+    }
+    ASSERT_TRUE(accepted);
+    EXPECT_EQ(stand.occupied, 0) << "the stand is freed as the aircraft leaves";
+    startSegment(aircraft);
+    ASSERT_EQ(aircraft.phase, FlightPhase::pushing_back);
+
+    double southmostM = 0.0;
+    runTicks(20000, [&] {
+        southmostM = std::max(southmostM, (stand.lat - aircraft.simPosition.lat) * 60.0 * METRES_PER_NM);
+        return aircraft.phase == FlightPhase::pushed_back;
+    });
+    ASSERT_EQ(aircraft.phase, FlightPhase::pushed_back);
+    EXPECT_NEAR(southmostM, 2.5 * 30.0, 1.0) << "pushed back two and a half stand radii";
+    EXPECT_EQ(eventsSent(ENGINE_AUTO_START), 1U);
+
+    // Out on the taxiway it heads for the runway.
+    aircraft.setPhase(FlightPhase::taxi);
+    aircraft.departing = true;
+    aircraft.trackEndWait = 0;
+    aircraft.track.resize(1);
+    const Tick now = tickCounter.load();
+    const LatLon runway = eastOf(northOf(25.0), 300.0);
+    aircraft.track.push_back(pointAt(eastOf(northOf(25.0), 20.0), 10.0, now + 800, 90.0));
+    aircraft.track.push_back(pointAt(runway, 15.0, now + 4500, 90.0));
+    startSegment(aircraft);
+    double closestM = 1e9;
+    runTicks(10000, [&] {
+        closestM = std::min(closestM, metresBetween(runway, aircraft));
+        return aircraft.trackEndWait > 0;
+    });
+    EXPECT_LT(closestM, 1.0);
+    EXPECT_EQ(aircraft.state, SimState::active) << "a departing aircraft is carried on past its last point";
+}
+
+}  // namespace
+}  // namespace corv_test

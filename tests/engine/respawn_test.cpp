@@ -1,0 +1,157 @@
+// New identity data of a known flight: taken in buffer; for an aircraft in the simulator a new
+// callsign, route or airframe removes it and creates it again where it is, when GUID_CHANGES
+// allows it.
+#include <algorithm>
+
+#include "engine/respawn_check.hpp"
+#include "tests/engine/engine_harness.hpp"
+#include "tests/engine/spawn_support.hpp"
+#include "tests/engine/traffic_script.hpp"
+
+namespace {
+
+using corv_test::EngineHarness;
+using corv_test::SpawnTest;
+
+class RespawnTest : public SpawnTest {
+protected:
+    static LiveTrafficRecord report(const std::string& callsign, const std::string& origin = "",
+                                    const std::string& destination = "", const std::string& registration = "")
+    {
+        LiveTrafficRecord record;
+        record.flight.callsign = callsign;
+        record.flight.origin = origin;
+        record.flight.destination = destination;
+        record.flight.registration = registration;
+        return record;
+    }
+
+    static LiveAircraft& flying(std::uint32_t hexid, const std::string& callsign)
+    {
+        LiveAircraft& aircraft = addLive(hexid, callsign, SimState::active, hexid % 100);
+        aircraft.phase = FlightPhase::flying;
+        aircraft.identity.origin = "AMS";
+        aircraft.identity.destination = "LHR";
+        aircraft.liveryTitle = "KLM A320 livery";
+        aircraft.simPosition.lat = 52.5;
+        aircraft.simPosition.lon = 4.5;
+        aircraft.simPosition.heading = 2.0;
+        return aircraft;
+    }
+
+    // The flight in the simulator, its callsign changing at changeAfter seconds of data time.
+    static std::vector<const corv_test::SimObject*> runCallsignChange(EngineHarness& harness, double start)
+    {
+        corv_test::FlightScript script = corv_test::gf_straightFlight(0x4840A1, "KLM601", "A320", LatLon{52.2, 4.7},
+                                                                      250.0, 3000.0, start - 40.0, start + 30.0);
+        std::vector<LiveTrafficRecord> reports = corv_test::gf_scriptReports(script);
+        for (LiveTrafficRecord& record : reports)
+            if (record.dataTime > start + 5.0)
+                record.flight.callsign = "KLM9";
+        harness.addReports(reports);
+        harness.run(2000);
+        std::vector<const corv_test::SimObject*> objects;
+        for (const auto& [objectId, object] : harness.objects())
+            objects.push_back(&object);
+        return objects;
+    }
+};
+
+TEST_F(RespawnTest, NewCallsignRecreatesTheAircraftWhereItIsWithGuidChangesOn)
+{
+    corv_test::HarnessOptions options;
+    EngineHarness harness(options);
+    GUID_CHANGES.setValue(true);
+    const std::vector<const corv_test::SimObject*> objects = runCallsignChange(harness, options.startDataTime);
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(objects[0]->tailNumber, "KLM601");
+    EXPECT_GE(objects[0]->removedTick, 0);
+    EXPECT_EQ(objects[1]->tailNumber, "KLM9");
+    EXPECT_EQ(objects[1]->title, objects[0]->title) << "the livery stays";
+    EXPECT_LT(objects[1]->removedTick, 0);
+    EXPECT_DOUBLE_EQ(objects[1]->created.heading, objects[0]->created.heading) << "it keeps its heading";
+    EXPECT_NEAR(objects[1]->created.latitude, objects[0]->positions.back().second.lat, 1e-9);
+    ASSERT_EQ(liveAircraft.size(), 1u);
+    EXPECT_EQ(liveAircraft[0].state, SimState::active);
+    EXPECT_EQ(liveAircraft[0].objectId, objects[1]->objectId);
+}
+
+TEST_F(RespawnTest, NewCallsignIsTakenInPlaceWithGuidChangesOff)
+{
+    corv_test::HarnessOptions options;
+    EngineHarness harness(options);
+    GUID_CHANGES.setValue(false);
+    const std::vector<const corv_test::SimObject*> objects = runCallsignChange(harness, options.startDataTime);
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_LT(objects[0]->removedTick, 0);
+    ASSERT_EQ(liveAircraft.size(), 1u);
+    EXPECT_EQ(liveAircraft[0].identity.callsign, "KLM9");
+}
+
+TEST_F(RespawnTest, RouteChangeRespawnsAndAnUnchangedRecordIsTaken)
+{
+    LiveAircraft& aircraft = flying(0x500011, "KLM1");
+    EXPECT_TRUE(lf_respawnCheck(aircraft, report("KLM1", "AMS", "LHR")));
+    EXPECT_TRUE(lf_respawnCheck(aircraft, report("KLM1", "", "")));
+    EXPECT_TRUE(removalQueue.empty());
+
+    EXPECT_FALSE(lf_respawnCheck(aircraft, report("KLM1", "CDG", "FRA")));
+    EXPECT_EQ(aircraft.identity.origin, "CDG");
+    EXPECT_EQ(aircraft.identity.destination, "FRA");
+    EXPECT_EQ(aircraft.state, SimState::liveryrespawn);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{aircraft.objectId}));
+    ASSERT_TRUE(aircraft.keptHeading);
+    EXPECT_DOUBLE_EQ(*aircraft.keptHeading, 2.0);
+    EXPECT_DOUBLE_EQ(aircraft.track.front().lat, 52.5) << "reborn where it is";
+    EXPECT_EQ(aircraft.track.front().playTick, tickCounter.load() + 1);
+
+    // One end of the route only fills what is missing, and that is a change too.
+    LiveAircraft& noRoute = flying(0x500012, "KLM2");
+    noRoute.identity.destination.clear();
+    GUID_CHANGES.setValue(false);
+    EXPECT_TRUE(lf_respawnCheck(noRoute, report("KLM2", "AMS", "BCN")));
+    EXPECT_EQ(noRoute.identity.destination, "BCN");
+    EXPECT_EQ(noRoute.state, SimState::active) << "GUID_CHANGES off";
+}
+
+TEST_F(RespawnTest, NewAirframeOfAnotherAirlineChangesTheLiveryAndASameAirlineOneDoesNot)
+{
+    dbaseRecords["D-AIAB"] = DbaseRecord{"DLH", "A320", "", false};
+    LiveAircraft& aircraft = flying(0x500011, "KLM1");
+    gf_rememberLivery(0x500011, "KLM A320 livery");
+    EXPECT_FALSE(lf_respawnCheck(aircraft, report("KLM1", "AMS", "LHR", "D-AIAB")));
+    EXPECT_EQ(aircraft.identity.airline, "DLH");
+    EXPECT_EQ(aircraft.identity.registration, "D-AIAB");
+    EXPECT_TRUE(aircraft.liveryTitle.empty());
+    EXPECT_TRUE(gf_rememberedLivery(0x500011).empty());
+    EXPECT_EQ(aircraft.phase, FlightPhase::birth) << "the next spawn chooses a livery again";
+    EXPECT_EQ(aircraft.state, SimState::liveryrespawn);
+
+    LiveAircraft& same = flying(0x500012, "KLM2");
+    same.identity.registration = "PH-BXA";
+    EXPECT_TRUE(lf_respawnCheck(same, report("KLM2", "AMS", "LHR", "PH-BXB")));
+    EXPECT_EQ(same.identity.registration, "PH-BXB");
+    EXPECT_EQ(same.liveryTitle, "KLM A320 livery");
+    // A callsign equal to the registration is no new callsign.
+    EXPECT_TRUE(lf_respawnCheck(same, report("PH-BXB", "AMS", "LHR", "PH-BXB")));
+    EXPECT_EQ(same.identity.callsign, "KLM2");
+    EXPECT_EQ(same.state, SimState::active);
+}
+
+TEST_F(RespawnTest, GhostCallsignIsRefusedWhileItsFlightIsLiveAndBufferTakesNewStrings)
+{
+    flying(0x500011, "KLM1");
+    LiveAircraft& other = flying(0x500012, "KLM2");
+    EXPECT_FALSE(lf_respawnCheck(other, report("KLM1_", "AMS", "LHR")));
+    EXPECT_EQ(other.identity.callsign, "KLM2");
+    EXPECT_EQ(other.state, SimState::active);
+
+    LiveAircraft& waiting = addLive(0x500013, "KLM3", SimState::buffer);
+    EXPECT_TRUE(lf_respawnCheck(waiting, report("KLM33", "AMS", "", "PH-AAA")));
+    EXPECT_EQ(waiting.identity.callsign, "KLM33");
+    EXPECT_EQ(waiting.identity.origin, "AMS");
+    EXPECT_EQ(waiting.identity.registration, "PH-AAA");
+    EXPECT_TRUE(removalQueue.empty());
+}
+
+}  // namespace

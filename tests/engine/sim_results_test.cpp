@@ -1,0 +1,238 @@
+// The simulator's reports of the program's aircraft: a created live aircraft through its light
+// toggles to its activation, its flight plan, the ground and centre-of-gravity reports, refused
+// creations, removal asked while creating, and deferred reports of aircraft that have gone.
+#include <algorithm>
+#include <map>
+
+#include "engine/flight_plans.hpp"
+#include "engine/live_creation.hpp"
+#include "engine/sim_results.hpp"
+#include "tests/engine/engine_harness.hpp"
+#include "tests/engine/spawn_support.hpp"
+#include "tests/engine/traffic_script.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace {
+
+using corv_test::EngineHarness;
+using corv_test::SpawnTest;
+
+class SimResultsTest : public SpawnTest {
+protected:
+    corv_test::TempDir config_;
+    corv_test::ScopedEnv env_{"XDG_CONFIG_HOME", config_.path().string()};
+
+    static void push(std::uint32_t kind, std::uint32_t objectId, std::uint32_t hexid, double value1 = 0.0,
+                     double value2 = 0.0)
+    {
+        gf_pushSimResult(SimResult{objectId, hexid, 0, kind, value1, value2});
+    }
+
+    // Event id -> data of what was queued for the object, the last one of each id.
+    static std::map<std::uint32_t, std::uint32_t> eventsOf(std::uint32_t objectId)
+    {
+        std::map<std::uint32_t, std::uint32_t> events;
+        for (const QueuedClientEvent& event : sentToSimulator().clientEvents)
+            if (event.objectId == objectId)
+                events[event.eventId] = event.data;
+        return events;
+    }
+};
+
+TEST_F(SimResultsTest, CreatedFlightTogglesLightsTwiceIsActiveAfter200TicksAndGetsItsFlightPlan)
+{
+    ASSERT_TRUE(gf_createFlightPlanFolder());
+    corv_test::HarnessOptions options;
+    EngineHarness harness(options);
+    corv_test::FlightScript script = corv_test::gf_straightFlight(
+        0x4840A1, "KLM601", "A320", LatLon{52.2, 4.7}, 250.0, 3000.0, options.startDataTime - 40.0,
+        options.startDataTime + 60.0);
+    script.flight.origin = "AMS";
+    script.flight.destination = "LHR";
+    corv_test::FlightScript noRoute = corv_test::gf_straightFlight(
+        0x4840A2, "KLM602", "A320", LatLon{52.1, 4.9}, 250.0, 4000.0, options.startDataTime - 40.0,
+        options.startDataTime + 60.0);
+    noRoute.flight.origin = "AMS";
+    harness.addReports(corv_test::gf_mergeReports({corv_test::gf_scriptReports(script),
+                                                   corv_test::gf_scriptReports(noRoute)}));
+    harness.run(600);
+
+    const corv_test::SimObject* object = harness.objectOf(0x4840A1);
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(object->tailNumber, "KLM601");
+    EXPECT_EQ(object->title, "KLM A320 livery");
+    EXPECT_EQ(object->created.onGround, 0u);
+    ASSERT_FALSE(object->events.empty());
+    const Tick reported = object->events.front().first;  // released and frozen as it is reported
+    std::vector<Tick> toggles;
+    Tick started = -1;
+    for (const auto& [tick, event] : object->events) {
+        if (event.eventId == ALL_LIGHTS_TOGGLE)
+            toggles.push_back(tick - reported);
+        if (event.eventId == ENGINE_AUTO_START)
+            started = tick - reported;
+    }
+    EXPECT_EQ(toggles, (std::vector<Tick>{49, 99})) << "after half a second and after one";
+    EXPECT_EQ(started, 200) << "active two seconds after the report";
+    EXPECT_FALSE(object->flightPlan.empty());
+    EXPECT_TRUE(std::filesystem::exists(object->flightPlan));
+    EXPECT_EQ(std::filesystem::path(object->flightPlan).filename().string(), std::to_string(object->objectId) + ".pln");
+    const corv_test::SimObject* without = harness.objectOf(0x4840A2);
+    ASSERT_NE(without, nullptr);
+    EXPECT_TRUE(without->flightPlan.empty()) << "a flight plan needs both ends of the route";
+    for (const LiveAircraft& aircraft : liveAircraft)
+        EXPECT_EQ(aircraft.state, SimState::active);
+    EXPECT_TRUE(deferredResults.empty());
+    gf_removeFlightPlanFolder();
+}
+
+TEST_F(SimResultsTest, ActivationSetsLightsEnginesFlapsAndThrottleByPhase)
+{
+    LiveAircraft& flying = addLive(0x500001, "KLM1", SimState::adding2sim, 11);
+    flying.track.front().airborne = true;
+    flying.simPosition.altitude = 12000.0;
+    flying.heightAboveGround = 11000.0;
+    LiveAircraft& taxiing = addLive(0x500002, "KLM2", SimState::adding2sim, 12);
+    taxiing.phase = FlightPhase::taxi;
+    LiveAircraft& parked = addLive(0x500003, "KLM3", SimState::adding2sim, 13);
+    parked.phase = FlightPhase::parked;
+    NAV_LIGHTS_WHILE_PARKED.setValue(false);
+    for (LiveAircraft* aircraft : {&flying, &taxiing, &parked})
+        lf_activateLiveAc(*aircraft);
+    NAV_LIGHTS_WHILE_PARKED.setValue(true);
+
+    using Events = std::map<std::uint32_t, std::uint32_t>;
+    EXPECT_EQ(eventsOf(11), (Events{{NAV_LIGHTS_SET, 1}, {BEACON_LIGHTS_SET, 1}, {LANDING_LIGHTS_SET, 0},
+                                    {TAXI_LIGHTS_SET, 0}, {STROBES_SET, 1}, {LOGO_LIGHTS_SET, 0},
+                                    {CABIN_LIGHTS_SET, 1}, {ENGINE_AUTO_START, 0}, {SPOILERS_SET, 0}}));
+    Events taxi = eventsOf(12);
+    EXPECT_EQ(taxi[TAXI_LIGHTS_SET], 1u);
+    EXPECT_EQ(taxi[BEACON_LIGHTS_SET], 1u);
+    EXPECT_EQ(taxi[LANDING_LIGHTS_SET], 0u);
+    EXPECT_TRUE(taxi.contains(ENGINE_AUTO_START));
+    EXPECT_TRUE(taxi.contains(FLAPS_SET));
+    EXPECT_EQ(taxiing.flapsIndex, 1u);
+    EXPECT_EQ(taxiing.throttleStep, 0u);
+    Events atStand = eventsOf(13);
+    EXPECT_TRUE(atStand.contains(ENGINE_AUTO_SHUTDOWN));
+    EXPECT_FALSE(atStand.contains(ENGINE_AUTO_START));
+    EXPECT_EQ(atStand[NAV_LIGHTS_SET], 0u) << "as NAV_LIGHTS_WHILE_PARKED says";
+    EXPECT_EQ(atStand[BEACON_LIGHTS_SET], 0u);
+    EXPECT_EQ(parked.flapsIndex, 0u);
+    for (LiveAircraft* aircraft : {&flying, &taxiing, &parked})
+        EXPECT_EQ(aircraft->state, SimState::active);
+}
+
+TEST_F(SimResultsTest, GroundReportsTouchDownOnlyAirborneAircraftAndCgAndPitchAreClamped)
+{
+    LiveAircraft& flying = addLive(0x500001, "KLM1", SimState::active, 11);
+    flying.staticCgHeight = 8.0;
+    LiveAircraft& departing = addLive(0x500002, "KLM2", SimState::active, 12);
+    departing.phase = FlightPhase::take_off;
+    departing.simPosition.altitude = 300.0;
+    push(SIM_RESULT_FOREIGN_NEAR_GROUND, 11, 1, 50.0, 0.5);
+    push(SIM_RESULT_FOREIGN_NEAR_GROUND, 12, 1, 50.0, 0.5);
+    push(SIM_RESULT_FOREIGN_NEAR_GROUND, 99, 1, 50.0, 0.5);  // not one of ours
+    lf_processSimResults();
+    EXPECT_TRUE(flying.onGround);
+    EXPECT_DOUBLE_EQ(flying.simPosition.altitude, 58.0) << "ground plus the centre of gravity";
+    EXPECT_FALSE(departing.onGround) << "a take-off is not a touchdown";
+    EXPECT_DOUBLE_EQ(departing.simPosition.altitude, 300.0);
+    EXPECT_DOUBLE_EQ(departing.heightAboveGround, 0.5);
+
+    push(SIM_RESULT_STATIC_CG, 11, 0, 12.0, 1.0 * DEG_TO_RAD);
+    push(SIM_RESULT_STATIC_CG, 12, 0, 12.0, 1.0 * DEG_TO_RAD);
+    push(SIM_RESULT_STATIC_CG, 12, 0, 0.5, 3.0 * DEG_TO_RAD);
+    push(SIM_RESULT_STATIC_CG, 11, 0, 40.0, -1.0 * DEG_TO_RAD);
+    lf_processSimResults();
+    EXPECT_DOUBLE_EQ(flying.staticCgHeight, 12.0) << "40 ft is no centre of gravity";
+    EXPECT_DOUBLE_EQ(departing.staticCgHeight, 12.0) << "nor is 0.5 ft";
+    EXPECT_DOUBLE_EQ(flying.staticPitch, 0.7 * DEG_TO_RAD);
+    EXPECT_DOUBLE_EQ(departing.staticPitch, 0.7 * DEG_TO_RAD);
+}
+
+TEST_F(SimResultsTest, RefusedCreationErasesItsAircraftByHexidAndLowObjectIdsAreIgnored)
+{
+    addLive(0x500001, "KLM1", SimState::adding2sim).liveryTitle = "One";
+    addLive(0x500002, "KLM2", SimState::adding2sim).liveryTitle = "Refused";
+    addLive(0x500003, "KLM3", SimState::adding2sim).liveryTitle = "Three";
+    addStatic(5, "S5*", SimState::adding2sim).liveryTitle = "Static refused";
+    push(SIM_RESULT_CREATION_FAILED, 0, 0x500002);
+    push(SIM_RESULT_CREATION_FAILED, 0, 5);
+    push(SIM_RESULT_LIVE_CREATED, 2, 0x500001);  // the user's own number range
+    lf_processSimResults();
+    ASSERT_EQ(liveAircraft.size(), 2u);
+    EXPECT_EQ(liveAircraft[1].identity.callsign, "KLM3") << "the last record takes the refused one's place";
+    EXPECT_TRUE(staticAircraft.empty());
+    EXPECT_TRUE(gf_isRefusedLivery("Refused"));
+    EXPECT_EQ(liveAircraft[0].objectId, 0u);
+    EXPECT_TRUE(deferredResults.empty());
+}
+
+TEST_F(SimResultsTest, RemovalAskedWhileCreatingFollowsTheActivationAtOnce)
+{
+    LiveAircraft& aircraft = addLive(0x500001, "KLM1", SimState::adding2sim);
+    aircraft.removeWhenCreated = true;
+    push(SIM_RESULT_LIVE_CREATED, 20, 0x500001, 0.0, 3000.0);
+    for (int i = 0; i < CREATION_DELAY_TICKS; ++i)
+        lf_processSimResults();
+    EXPECT_EQ(aircraft.state, SimState::adding2sim);
+    lf_processSimResults();
+    EXPECT_EQ(aircraft.state, SimState::removingfromsim);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{20}));
+    EXPECT_TRUE(eventsOf(20).contains(NAV_LIGHTS_SET)) << "activated first";
+}
+
+// A creation report waits 200 ticks; when its aircraft has gone meanwhile the report is dropped
+// instead of being looked at again at every tick for the rest of the run.
+TEST_F(SimResultsTest, DeferredReportOfAnAircraftThatHasGoneIsDropped)
+{
+    addLive(0x500001, "KLM1", SimState::adding2sim);
+    push(SIM_RESULT_LIVE_CREATED, 20, 0x500001);
+    addStatic(4, "S4*", SimState::adding2sim);
+    push(SIM_RESULT_STATIC_CREATED, 21, 4);
+    lf_processSimResults();
+    ASSERT_EQ(deferredResults.size(), 2u);
+    liveAircraft.clear();
+    staticAircraft.clear();
+    for (int i = 0; i < CREATION_DELAY_TICKS; ++i)
+        lf_processSimResults();
+    EXPECT_TRUE(deferredResults.empty());
+}
+
+TEST_F(SimResultsTest, StaticAircraftIsShutDownAndParkedWhenReleased)
+{
+    StaticAircraft& parked = addStatic(4, "S4*", SimState::adding2sim);
+    parked.cargoStand = true;
+    push(SIM_RESULT_STATIC_CREATED, 21, 4);
+    for (int i = 0; i <= CREATION_DELAY_TICKS; ++i)
+        lf_processSimResults();
+    EXPECT_EQ(parked.state, SimState::active);
+    EXPECT_EQ(parked.objectId, 21u);
+    std::map<std::uint32_t, std::uint32_t> events = eventsOf(21);
+    EXPECT_TRUE(events.contains(ENGINE_AUTO_SHUTDOWN));
+    EXPECT_EQ(events[THROTTLE_SET], 0u);
+    EXPECT_EQ(events[CABIN_LIGHTS_SET], 0u) << "dark at a cargo stand";
+    EXPECT_EQ(events[LOGO_LIGHTS_SET], 1u);
+    EXPECT_EQ(events[BEACON_LIGHTS_SET], 0u);
+}
+
+TEST_F(SimResultsTest, LiveAircraftCreatedParkedTakesTheStandFromTheStatic)
+{
+    std::vector<std::uint32_t> erasedPlans;
+    EngineHooks hooks;
+    hooks.erasePlannedStand = [&erasedPlans](std::uint32_t stand) { erasedPlans.push_back(stand); };
+    gf_setEngineHooks(hooks);
+    addStatic(1, "S1*", SimState::active, 30).standNumber = 3;
+    LiveAircraft& aircraft = addLive(0x500001, "KLM1", SimState::adding2sim);
+    aircraft.phase = FlightPhase::parked;
+    aircraft.standNumber = 3;
+    push(SIM_RESULT_LIVE_CREATED, 31, 0x500001);
+    lf_processSimResults();
+    EXPECT_TRUE(aircraft.onGround);
+    EXPECT_EQ(erasedPlans, (std::vector<std::uint32_t>{3}));
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{30}));
+    EXPECT_NE(aircraft.parkedSlot, 0u);
+}
+
+}  // namespace

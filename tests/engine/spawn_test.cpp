@@ -1,0 +1,271 @@
+// When and where an aircraft in buffer is placed: lead times, tracks with a landing in them, the
+// hold near the user, the live limit, blocked and private flights, missing liveries, and birth on
+// a stand of the park airport.
+#include <algorithm>
+#include <cmath>
+
+#include "engine/live_creation.hpp"
+#include "engine/sim_results.hpp"
+#include "engine/static_neighbours.hpp"
+#include "simlink/sim_queues.hpp"
+#include "tests/engine/spawn_support.hpp"
+
+namespace {
+
+using corv_test::point;
+using corv_test::SpawnTest;
+
+TEST_F(SpawnTest, MovingGroundStartLeads300TicksAirborneAndStandingOnes100)
+{
+    LiveAircraft& taxiing = buffered(0x500001, "KLM1", {point(1000, 0.0, 0.0, 12.0), point(1500, 0.02, 0.0, 12.0)});
+    LiveAircraft& flying =
+        buffered(0x500002, "KLM2", {point(1000, 10.0, 3000.0, 200.0), point(1500, 11.0, 3000.0, 200.0)});
+    LiveAircraft& standing = buffered(0x500003, "KLM3", {point(1000, 20.0, 0.0, 0.0), point(1500, 20.001, 0.0, 0.0)});
+    for (LiveAircraft* aircraft : {&taxiing, &flying, &standing})
+        stepAt(699, *aircraft);
+    EXPECT_TRUE(addingStack.empty());
+    for (LiveAircraft* aircraft : {&taxiing, &flying, &standing})
+        stepAt(700, *aircraft);
+    EXPECT_EQ(addingStack, (std::vector<std::uint32_t>{0x500001}));
+    for (LiveAircraft* aircraft : {&flying, &standing})
+        stepAt(899, *aircraft);
+    EXPECT_EQ(addingStack.size(), 1u);
+    for (LiveAircraft* aircraft : {&flying, &standing})
+        stepAt(900, *aircraft);
+    EXPECT_EQ(addingStack, (std::vector<std::uint32_t>{0x500001, 0x500002, 0x500003}));
+
+    EXPECT_EQ(taxiing.state, SimState::adding2sim);
+    EXPECT_EQ(taxiing.phase, FlightPhase::taxi);
+    EXPECT_EQ(flying.phase, FlightPhase::flying);
+    EXPECT_EQ(flying.liveryTitle, "KLM A320 livery");
+    EXPECT_EQ(flying.identity.airline, "KLM") << "taken from the callsign";
+    EXPECT_NEAR(taxiing.simPosition.pitch, 0.6 * DEG_TO_RAD, 1e-12);
+    EXPECT_NEAR(flying.simPosition.pitch, -3.0 * DEG_TO_RAD, 1e-12) << "level flight";
+    EXPECT_NEAR(flying.simPosition.heading, 0.0, 1e-9) << "toward its second point, due north";
+    EXPECT_DOUBLE_EQ(flying.simPosition.altitude, 3000.0);
+    EXPECT_DOUBLE_EQ(flying.headingRate, 0.0);
+    EXPECT_EQ(std::count(coupledCallsignQueue.begin(), coupledCallsignQueue.end(), 0x500002u), 1);
+}
+
+TEST_F(SpawnTest, TrackWithALandingLosesFrontPointsUntilOneIsLeftAndIsDropped)
+{
+    LiveAircraft& landing = buffered(
+        0x500001, "KLM1", {point(0, 0.0, 500.0, 140.0), point(300, 0.5, 100.0, 130.0), point(600, 1.0, 0.0, 60.0)});
+    stepAt(0, landing);
+    EXPECT_EQ(landing.track.size(), 2u);
+    stepAt(300, landing);
+    EXPECT_EQ(landing.track.size(), 1u);
+    EXPECT_FALSE(landing.skip);
+    stepAt(600, landing);
+    EXPECT_TRUE(landing.skip);
+    EXPECT_TRUE(addingStack.empty());
+}
+
+TEST_F(SpawnTest, NewcomerOnACollisionCourseWithTheAirborneUserIsHeldUntilDropped)
+{
+    engineUserSnapshot.latitude = 52.0;
+    engineUserSnapshot.longitude = 4.7;
+    engineUserSnapshot.altitude = 3000.0;
+    // Two miles north, flying south toward the user.
+    LiveAircraft& head = buffered(0x500001, "KLM1",
+                                  {point(0, 2.0, 3500.0, 200.0), point(100, 1.0, 3500.0, 200.0),
+                                   point(200, 8.0, 3500.0, 200.0)});
+    // Passing well to the side: placed.
+    std::vector<TrackPoint> aside{point(0, 2.0, 3500.0, 200.0), point(100, 2.0, 3500.0, 200.0)};
+    aside[1].lon = 4.8;
+    LiveAircraft& passing = buffered(0x500002, "KLM2", aside);
+    stepAt(0, head);
+    EXPECT_TRUE(head.proximityHold);
+    EXPECT_EQ(head.track.size(), 2u);
+    stepAt(1, head);
+    EXPECT_EQ(head.track.size(), 1u) << "held while the user flies, even when its next point is far";
+    stepAt(200, head);
+    EXPECT_TRUE(head.skip);
+    stepAt(0, passing);
+    EXPECT_EQ(passing.state, SimState::adding2sim) << "its course passes two miles from the user";
+    EXPECT_FALSE(passing.proximityHold);
+
+    COLLISION_USER_AIR.setValue(false);
+    LiveAircraft& unchecked = buffered(0x500004, "KLM4", {point(0, 2.0, 3500.0, 200.0), point(100, 1.0, 3500.0, 200.0)});
+    stepAt(0, unchecked);
+    EXPECT_EQ(unchecked.state, SimState::adding2sim);
+}
+
+TEST_F(SpawnTest, LiveLimitMakesTheFarthestActiveAircraftGoOrDropsTheNewcomer)
+{
+    MAX_LIVE_SEL.setValue(0);
+    LiveAircraft& none = buffered(0x500001, "KLM1", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    stepAt(0, none);
+    EXPECT_TRUE(none.skip);
+
+    MAX_LIVE_SEL.setValue(1);
+    LiveAircraft& active = addLive(0x500002, "KLM2", SimState::active, 7);
+    active.simPosition.lat = 41.0;  // nearer the user than the newcomer
+    active.simPosition.lon = -30.0;
+    LiveAircraft& dropped = buffered(0x500003, "KLM3", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    stepAt(0, dropped);
+    EXPECT_TRUE(dropped.skip);
+    EXPECT_TRUE(removalQueue.empty());
+
+    active.simPosition.lat = -40.0;  // now far beyond it
+    LiveAircraft& placed = buffered(0x500004, "KLM4", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    stepAt(0, placed);
+    EXPECT_EQ(placed.state, SimState::adding2sim);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{7}));
+}
+
+TEST_F(SpawnTest, BlockedCallsignsPrivateFlightsRegistrationsAndMissingLiveries)
+{
+    BLOCK_CALLSIGN.setValue("KLM1");
+    LiveAircraft& blocked = buffered(0x500001, "KLM1", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    stepAt(0, blocked);
+    EXPECT_TRUE(blocked.skip);
+
+    giveLivery("PVT", "C172", "Cessna 172 white");
+    LiveAircraft& privateFlight = buffered(0x500002, "PHABC", {point(0, 1.0, 3000.0, 90.0), point(100, 2.0, 3000.0, 90.0)});
+    privateFlight.identity.type = "C172";
+    privateFlight.category = AircraftCategory::Light;
+    stepAt(0, privateFlight);
+    EXPECT_EQ(privateFlight.identity.airline, "PVT");
+    EXPECT_EQ(privateFlight.liveryTitle, "Cessna 172 white");
+
+    // The registration names the airline and type; with no usable callsign it becomes the callsign.
+    dbaseRecords["D-AIAB"] = DbaseRecord{"DLH", "A320", "", false};
+    giveLivery("DLH", "A320", "Lufthansa A320");
+    LiveAircraft& known = buffered(0x500003, "", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    known.identity.registration = "D-AIAB";
+    known.identity.type = "B744";
+    stepAt(0, known);
+    EXPECT_EQ(known.identity.callsign, "D-AIAB");
+    EXPECT_EQ(known.identity.type, "A320");
+    EXPECT_EQ(known.liveryTitle, "Lufthansa A320");
+
+    LiveAircraft& invalid = buffered(0x500004, "@@@@@@@@", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    stepAt(0, invalid);
+    EXPECT_TRUE(invalid.skip);
+
+    // No livery of the type at all: the flight's key is noted, and the next flight of the key
+    // is dropped before any choice.
+    LiveAircraft& unmatched = buffered(0x500005, "KLM5", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    unmatched.identity.type = "B744";
+    unmatched.identity.registration = "PH-BFA";
+    stepAt(0, unmatched);
+    EXPECT_TRUE(unmatched.skip);
+    EXPECT_TRUE(unmatchedLiveryKeys.contains(gf_unmatchedLiveryKey(unmatched.identity)));
+    giveLivery("KLM", "B744", "KLM 747");
+    LiveAircraft& again = buffered(0x500006, "KLM6", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    again.identity.type = "B744";
+    again.identity.registration = "PH-BFA";
+    stepAt(0, again);
+    EXPECT_TRUE(again.skip);
+}
+
+class StandBirthTest : public SpawnTest {
+protected:
+    void SetUp() override
+    {
+        SpawnTest::SetUp();
+        for (const auto& [id, north] : {std::pair<std::string, double>{"A1", 0.0}, {"A2", 0.1}}) {
+            Stand& stand = parkStands.emplace_back(std::vector<StandOption>{}, id,
+                                                   Stand::Place{52.0 + north / 60.0, 4.7, 1.5}, 30.0, false, false,
+                                                   false);
+            stand.number = static_cast<std::uint32_t>(parkStands.size());
+        }
+        parkStands[0].adjacent = {2};
+        TrafficHooks hooks;
+        hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", LatLon{52.01, 4.72}, 0.0}; };
+        hooks.reservedStandName = [] { return std::string("A2"); };
+        gf_registerTrafficHooks(hooks);
+    }
+
+    // Standing still a few metres from the stand at northNm.
+    static LiveAircraft& standingAt(std::uint32_t hexid, double northNm)
+    {
+        std::vector<TrackPoint> track{point(0, northNm + 0.005, 0.0, 0.0), point(1500, northNm + 0.005, 0.0, 0.0)};
+        track[1].stationary = true;
+        return buffered(hexid, "KLM" + std::to_string(hexid % 100), track);
+    }
+};
+
+TEST_F(StandBirthTest, StandingAircraftIsBornParkedOnTheStandAndStaticsMakeWay)
+{
+    addStatic(1, "S1*", SimState::active, 40).standNumber = 1;
+    StaticAircraft& queued = addStatic(2, "S2*", SimState::adding2sim);
+    queued.standNumber = 1;
+    staticCreationQueue.push_back(request("S2*", 2));
+    addStatic(3, "S3*", SimState::active, 41).standNumber = 2;  // beside it, 185 m away
+
+    LiveAircraft& parked = standingAt(0x500001, 0.0);
+    stepAt(0, parked);
+    ASSERT_EQ(parked.state, SimState::adding2sim);
+    EXPECT_EQ(parked.phase, FlightPhase::parked);
+    EXPECT_EQ(parked.standNumber, 1u);
+    EXPECT_EQ(parkStands[0].occupied, 1) << "the stand is taken from birth on";
+    EXPECT_DOUBLE_EQ(parked.simPosition.lat, 52.0);
+    EXPECT_DOUBLE_EQ(parked.simPosition.heading, 1.5);
+    EXPECT_EQ(parked.track.size(), 1u);
+    EXPECT_TRUE(parked.track.front().stationary);
+
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{40})) << "the static on the stand goes, not the one beside";
+    EXPECT_TRUE(staticCreationQueue.empty());
+    ASSERT_EQ(staticAircraft.size(), 2u) << "the queued static is withdrawn and erased";
+    EXPECT_EQ(staticAircraft[1].state, SimState::active);
+
+    // The simulator refuses to create it: its stand is free again.
+    SimResult refused;
+    refused.kind = SIM_RESULT_CREATION_FAILED;
+    refused.hexid = 0x500001;
+    gf_pushSimResult(refused);
+    lf_processSimResults();
+    EXPECT_EQ(parkStands[0].occupied, 0);
+}
+
+TEST_F(StandBirthTest, ReservedStandAndFarAirportGiveNoStand)
+{
+    LiveAircraft& reserved = standingAt(0x500001, 0.1);
+    stepAt(0, reserved);
+    EXPECT_NE(reserved.phase, FlightPhase::parked);
+    EXPECT_EQ(reserved.state, SimState::buffer) << "standing away from a stand it waits";
+    EXPECT_EQ(reserved.track.size(), 1u);
+
+    std::vector<TrackPoint> far{point(0, 30.0, 0.0, 0.0), point(100, 30.0, 0.0, 0.0)};
+    parkStands[0].lat = far[0].lat;
+    LiveAircraft& distant = buffered(0x500002, "KLM2", far);
+    distant.track[1].lon = 4.7001;
+    stepAt(0, distant);
+    EXPECT_EQ(distant.phase, FlightPhase::taxi) << "more than 5 nm from the park airport";
+}
+
+}  // namespace
+
+namespace {
+
+using corv_test::EngineTest;
+
+class AvoidStaticsTest : public EngineTest {};
+
+TEST_F(AvoidStaticsTest, TaxiingAircraftRemovesTheFirstStaticItWouldTouchUnlessInItsLandingRoll)
+{
+    StaticAircraft& near = addStatic(1, "S1*", SimState::active, 30);
+    near.standLat = 52.0;
+    near.standLon = 4.7;
+    near.halfSpan = 0.01;
+    StaticAircraft& far = addStatic(2, "S2*", SimState::active, 31);
+    far.standLat = 52.01;
+    far.standLon = 4.7;
+    far.halfSpan = 0.01;
+    LiveAircraft& taxiing = addLive(0x500001, "KLM1", SimState::active, 40);
+    taxiing.halfSpan = 0.01;
+    taxiing.simPosition.lat = 52.0 + 0.02 / 60.0;  // 0.02 nm from the first static: 1.1 x 0.02 reaches it
+    taxiing.simPosition.lon = 4.7;
+    taxiing.landingRoll = true;
+    lf_avoidStatics(taxiing);
+    EXPECT_TRUE(removalQueue.empty());
+    taxiing.landingRoll = false;
+    lf_avoidStatics(taxiing);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{30}));
+    EXPECT_DOUBLE_EQ(taxiing.lastCheckPosition.lat, taxiing.simPosition.lat);
+    EXPECT_EQ(far.state, SimState::active);
+}
+
+}  // namespace
