@@ -223,6 +223,23 @@ OptAircraft lf_readOptAircraft(const pugi::xml_node& opt)
     return aircraft;
 }
 
+StandOption gf_readStandOption(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t origin)
+{
+    OptAircraft aircraft = lf_readOptAircraft(opt);
+    StandOption option;
+    option.airline = std::move(aircraft.airline);
+    option.type = std::move(aircraft.type);
+    option.registration = opt.attribute("reg").as_string();
+    option.callsign = std::move(aircraft.callsign);
+    option.callsignSuffix = std::move(aircraft.callsignSuffix);
+    option.halfHours = gf_hours2bitset(opt.attribute("hh").as_string());
+    option.number = number;
+    option.day = opt.attribute("day").as_uint(0);
+    option.origin = origin;
+    option.real = opt.attribute("soft").as_bool(false) ? 0 : 1;
+    return option;
+}
+
 void lf_readParkpos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin)
 {
     parkStandsOwner.assertOwner();
@@ -235,19 +252,7 @@ void lf_readParkpos(const pugi::xml_node& parkpos, const std::string& id, std::u
     options.reserve(STAND_OPTIONS_RESERVE);
     std::uint32_t number = 0;
     for (const pugi::xml_node opt : parkpos.children("opt")) {
-        OptAircraft aircraft = lf_readOptAircraft(opt);
-        StandOption option;
-        option.airline = std::move(aircraft.airline);
-        option.type = std::move(aircraft.type);
-        option.registration = opt.attribute("reg").as_string();
-        option.callsign = std::move(aircraft.callsign);
-        option.callsignSuffix = std::move(aircraft.callsignSuffix);
-        option.halfHours = gf_hours2bitset(opt.attribute("hh").as_string());
-        option.number = ++number;
-        option.day = opt.attribute("day").as_uint(0);
-        option.origin = origin;
-        option.real = opt.attribute("soft").as_bool(false) ? 0 : 1;
-        options.push_back(std::move(option));
+        options.push_back(gf_readStandOption(opt, ++number, origin));
     }
     const bool heli = parkpos.attribute("heli").as_bool(false);
     const bool ramp = parkpos.attribute("ramp").as_bool(false);

@@ -32,6 +32,8 @@ void lf_readParkpositions(const pugi::xml_node& document);
 // Reads one stand and appends it to parkStands; one at latitude and longitude 0/0 is skipped.
 void lf_readParkpos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin);
 OptAircraft lf_readOptAircraft(const pugi::xml_node& opt);
+// One <opt> element as a stand option with the given number and origin (1 park file, 0 learned).
+StandOption gf_readStandOption(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t origin);
 
 // The half-hour set of an "hh" text ("14,15,16"); pieces that are no hour 0..47 are skipped with
 // a warning.

@@ -314,18 +314,7 @@ bool lf_applyLearnedParkpos(const std::string& id, const pugi::xml_node& parkpos
     }
     std::uint32_t next = stand.options.empty() ? 1 : stand.options.back().number + 1;
     for (const pugi::xml_node opt : parkpos.children("opt")) {
-        OptAircraft aircraft = lf_readOptAircraft(opt);
-        StandOption option;
-        option.airline = std::move(aircraft.airline);
-        option.type = std::move(aircraft.type);
-        option.registration = opt.attribute("reg").as_string();
-        option.callsign = std::move(aircraft.callsign);
-        option.callsignSuffix = std::move(aircraft.callsignSuffix);
-        option.halfHours = gf_hours2bitset(opt.attribute("hh").as_string());
-        option.number = next;
-        option.day = opt.attribute("day").as_uint(0);
-        option.origin = 0;
-        option.real = opt.attribute("soft").as_bool(false) ? 0 : 1;
+        StandOption option = gf_readStandOption(opt, next, 0);
         const bool known = std::any_of(stand.options.begin(), stand.options.end(),
                                        [&option](const StandOption& o) { return lf_sameLearnedOption(option, o); });
         if (known)
