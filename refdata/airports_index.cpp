@@ -43,16 +43,19 @@ double lf_normalLon(double lon)
     return l - 180.0;
 }
 
-std::int64_t lf_row(double lat)
+// The cell of a value, clamped before the conversion: a position that is no number (a damaged
+// airports file) falls into the first cell instead of an undefined conversion.
+std::int64_t lf_cell(double value, std::int64_t count)
 {
-    return std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor((lat + 90.0) / CELL_DEG)), 0, ROWS - 1);
+    const double cell = std::floor(value / CELL_DEG);
+    if (!(cell >= 0.0))
+        return 0;
+    return cell >= static_cast<double>(count - 1) ? count - 1 : static_cast<std::int64_t>(cell);
 }
 
-std::int64_t lf_col(double lon)
-{
-    return std::clamp<std::int64_t>(static_cast<std::int64_t>(std::floor((lf_normalLon(lon) + 180.0) / CELL_DEG)), 0,
-                                    COLS - 1);
-}
+std::int64_t lf_row(double lat) { return lf_cell(lat + 90.0, ROWS); }
+
+std::int64_t lf_col(double lon) { return lf_cell(lf_normalLon(lon) + 180.0, COLS); }
 
 bool lf_indexDescribesTable()
 {
