@@ -51,12 +51,22 @@ json parkedEntry(const ParkedAircraft& p, std::int64_t reportTime) {
 
 json liveData(const Scenario& scenario, double t, double epochAtZero, const QueryBox& box) {
     json data = json::object();
+    double trackTime = t;
+    std::int64_t repetition = 0;
+    // Before the clock's start the scenario has not begun: nothing flies, looping or not.
+    if (scenario.loopSeconds && t >= 0) {
+        repetition = static_cast<std::int64_t>(std::floor(t / *scenario.loopSeconds));
+        trackTime = t - static_cast<double>(repetition) * *scenario.loopSeconds;
+    }
     for (const Flight& f : scenario.flights) {
-        const auto state = stateAt(f, t);
+        const auto state = stateAt(f, trackTime);
         if (!state || !box.contains(state->lat, state->lon)) continue;
         const Station* station = nearestStation(scenario, state->lat, state->lon);
         const double qnh = station ? qnhHpa(station->qnh) : 1013.25;
-        data[f.hex] = liveArray(f, *state, epochAtZero + t, qnh);
+        const std::string hex = loopedHex(f.hex, repetition);
+        json array = liveArray(f, *state, epochAtZero + t, qnh);
+        array[0] = hex;
+        data[hex] = std::move(array);
     }
     return data;
 }

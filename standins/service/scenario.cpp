@@ -234,6 +234,22 @@ void parseSite(const json& j, Scenario& s) {
 
 }  // namespace
 
+std::optional<std::uint32_t> addressValue(const std::string& hex) {
+    std::uint32_t value = 0;
+    const char* end = hex.data() + hex.size();
+    const auto [ptr, error] = std::from_chars(hex.data(), end, value, 16);
+    if (hex.empty() || hex.size() > 6 || error != std::errc() || ptr != end) return std::nullopt;
+    return value;
+}
+
+std::string loopedHex(const std::string& hex, std::int64_t repetition) {
+    const auto value = addressValue(hex);
+    if (repetition == 0 || !value) return hex;
+    constexpr std::int64_t kAddresses = std::int64_t{1} << 24;
+    const std::int64_t shifted = ((*value + repetition) % kAddresses + kAddresses) % kAddresses;
+    return fmt::format("{:06x}", shifted);
+}
+
 Scenario parseScenario(const json& root) {
     requireObject(root, "scenario");
     Scenario s;
@@ -256,6 +272,13 @@ Scenario parseScenario(const json& root) {
     const json& flights = array(root, "flights", where);
     for (std::size_t i = 0; i < flights.size(); ++i)
         s.flights.push_back(parseFlight(flights[i], fmt::format("flights[{}]", i)));
+    s.loopSeconds = optNumber(root, "loopSeconds", where);
+    if (s.loopSeconds) {
+        if (*s.loopSeconds <= 0) fail(where, "'loopSeconds' must be positive");
+        for (std::size_t i = 0; i < s.flights.size(); ++i)
+            if (!addressValue(s.flights[i].hex))
+                fail(fmt::format("flights[{}]", i), "a looping flight's 'hex' must be a 24-bit hexadecimal address");
+    }
     if (const json* site = member(root, "site")) parseSite(*site, s);
     if (const json* f = member(root, "faults")) {
         if (!f->is_array()) fail(where, "'faults' must be an array");

@@ -106,6 +106,9 @@ struct Scenario {
     std::optional<Airport> airport;
     std::vector<ParkedAircraft> parked;
     std::vector<Flight> flights;
+    // The flights repeat every loopSeconds of scenario time: at t >= 0 they fly as at
+    // t mod loopSeconds, each repetition under addresses of its own (see loopedHex).
+    std::optional<double> loopSeconds;
     SiteVersions versions;
     int dataMajor = 11;                      // data files go to /downloads/<dataMajor>/
     nlohmann::json faults = nlohmann::json::array();  // fault rules active from the start
@@ -114,6 +117,12 @@ struct Scenario {
 // Throws ScenarioError naming the offending member.
 Scenario parseScenario(const nlohmann::json& root);
 Scenario loadScenario(const std::filesystem::path& file);
+
+// A transponder address of up to six hexadecimal digits as a number; nullopt for anything else.
+std::optional<std::uint32_t> addressValue(const std::string& hex);
+// The address a flight goes by in repetition n of a looping scenario: the address plus n, wrapped
+// to 24 bits, so that each repetition shows new aircraft; repetition 0 keeps the text as written.
+std::string loopedHex(const std::string& hex, std::int64_t repetition);
 
 // The station nearest to a position; nullptr when the scenario has none.
 const Station* nearestStation(const Scenario& scenario, double lat, double lon);

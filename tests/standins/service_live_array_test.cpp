@@ -120,5 +120,36 @@ TEST_F(ServiceTrafficData, ParkedDataHoldsTheAircraftInTheBoxWithTheirReportTime
     EXPECT_EQ(data["cccccc"][5].get<std::int64_t>(), static_cast<std::int64_t>(kEpoch) + 100 - 30 * 60);
 }
 
+TEST(ServiceLoopingScenario, EachRepetitionFliesTheSameTrackUnderNewAddresses) {
+    const json flights = {{{"hex", "fffffe"}, {"callsign", "KLM1776"}, {"registration", "PH-BXC"},
+                           {"track", {{{"t", 0}, {"lat", 52.0}, {"lon", 4.5}}, {{"t", 100}, {"lat", 52.5}, {"lon", 4.5}}}}}};
+    const Scenario scenario = parseScenario({{"flights", flights}, {"loopSeconds", 200}});
+    const QueryBox box{53, 51, 4, 5};
+    auto at = [&](double t) { return wire(liveData(scenario, t, kEpoch, box)); };
+
+    json data = at(20);
+    ASSERT_TRUE(data.contains("fffffe")) << data.dump();
+    EXPECT_TRUE(at(150).empty());  // between the track's end and the loop's
+    EXPECT_TRUE(at(-180).empty()); // before the clock's start nothing flies yet
+    // The second repetition at the same point of its track, the third wrapped past 24 bits; each
+    // keeps callsign and registration and reports its own data time.
+    for (const auto& [t, hex] : {std::pair{220.0, "ffffff"}, std::pair{420.0, "000000"}}) {
+        data = at(t);
+        ASSERT_EQ(data.size(), 1u) << t;
+        const json& a = data[hex];
+        EXPECT_EQ(a[0], hex);
+        EXPECT_DOUBLE_EQ(a[1].get<double>(), 52.1);
+        EXPECT_EQ(a[13], "KLM1776");
+        EXPECT_EQ(a[9], "PH-BXC");
+        EXPECT_DOUBLE_EQ(a[10].get<double>(), kEpoch + t);
+    }
+
+    EXPECT_THROW(parseScenario({{"flights", flights}, {"loopSeconds", 0}}), ScenarioError);
+    json named = flights;
+    named[0]["hex"] = "KLM1776";
+    EXPECT_THROW(parseScenario({{"flights", named}, {"loopSeconds", 900}}), ScenarioError);
+    EXPECT_NO_THROW(parseScenario({{"flights", named}}));
+}
+
 }  // namespace
 }  // namespace service_standin

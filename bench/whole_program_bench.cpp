@@ -1,0 +1,279 @@
+// The whole program for 60 seconds in the demo scenario around EHAM, against the simulator and
+// traffic-service stand-ins, in a fresh program folder (so the liveries and airports scans of a
+// first start run too), the user parked at EHAM, no display. Measured on the program process
+// alone: CPU time (user + system) per simulated second as percent of one core, the same after the
+// start-up scans (seconds 20 to 60), and the peak resident memory.
+// Goal: under 5% of one core and under 150 MB.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/http.hpp"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto RUN_TIME = 60s;
+constexpr auto STEADY_FROM = 20s;
+constexpr auto START_LIMIT = 10s;
+// Scenario seconds at which the run meets the scenario: arrivals are on final, departures about
+// to push back, so the minute holds live flights as well as the start-up and the statics.
+constexpr int SCENARIO_START = 160;
+
+std::string lf_read(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void lf_write(const fs::path& file, const std::string& text)
+{
+    std::ofstream out(file, std::ios::binary);
+    out << text;
+    if (!out)
+        throw std::runtime_error("cannot write " + file.string());
+}
+
+// A child with its standard output and error in files and, when asked, a pipe on its standard
+// input that this process holds open: a stand-in started with --quit-on-eof or control on its
+// input ends with this process, whatever way it ends.
+struct Child {
+    pid_t pid = -1;
+    int input = -1;
+};
+
+Child lf_start(const std::vector<std::string>& command, const std::map<std::string, std::optional<std::string>>& env,
+               const fs::path& folder, const fs::path& output, bool withInput)
+{
+    std::map<std::string, std::string> merged;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text(*entry);
+        if (const auto equals = text.find('='); equals != std::string::npos)
+            merged[text.substr(0, equals)] = text.substr(equals + 1);
+    }
+    for (const auto& [name, value] : env) {
+        if (value)
+            merged[name] = *value;
+        else
+            merged.erase(name);
+    }
+    std::vector<std::string> envText;
+    for (const auto& [name, value] : merged)
+        envText.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (std::string& text : envText)
+        envp.push_back(text.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args = command;
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    Child child;
+    int pipeEnds[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (withInput) {
+        if (pipe2(pipeEnds, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe failed");
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 0);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    }
+    const std::string outFile = output.string();
+    const std::string errFile = output.string() + ".err";
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    const int failed = posix_spawn(&child.pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (withInput) {
+        close(pipeEnds[0]);
+        child.input = pipeEnds[1];
+    }
+    if (failed != 0)
+        throw std::runtime_error("cannot start " + command.front());
+    return child;
+}
+
+// The rest of the first line of the file that starts with "prefix ", once there.
+std::optional<std::string> lf_waitForLine(const fs::path& file, const std::string& prefix)
+{
+    const auto deadline = std::chrono::steady_clock::now() + START_LIMIT;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::istringstream lines(lf_read(file));
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind(prefix, 0) == 0)
+                return line.substr(std::min(line.size(), prefix.size() + 1));
+        std::this_thread::sleep_for(50ms);
+    }
+    return std::nullopt;
+}
+
+// User plus system CPU seconds of a running process, from /proc/<pid>/stat.
+double lf_cpuSeconds(pid_t pid)
+{
+    const std::string stat = lf_read("/proc/" + std::to_string(pid) + "/stat");
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string field;
+    double ticks = 0;
+    // After the name: state is field 3; utime and stime are fields 14 and 15.
+    for (int number = 3; number <= 15 && fields >> field; ++number)
+        if (number >= 14)
+            ticks += std::stod(field);
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+void lf_stop(Child& child, int signal)
+{
+    if (child.input >= 0)
+        close(child.input);
+    child.input = -1;
+    if (child.pid > 0) {
+        kill(child.pid, signal);
+        waitpid(child.pid, nullptr, 0);
+    }
+    child.pid = -1;
+}
+
+void BM_WholeProgram(benchmark::State& state)
+{
+    const fs::path source = CORV_SOURCE_DIR;
+    const fs::path build = fs::read_symlink("/proc/self/exe").parent_path();
+    const fs::path program = build / "Corv_P3D";
+    const fs::path simulator = build / "standins" / "standin_simulator";
+    const fs::path service = build / "standins" / "standin_service";
+    for (const fs::path& binary : {program, simulator, service}) {
+        if (!fs::exists(binary)) {
+            state.SkipWithError(("build " + binary.string() + " first").c_str());
+            return;
+        }
+    }
+    std::string pattern = (fs::temp_directory_path() / "corv-whole-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        state.SkipWithError("mkdtemp failed");
+        return;
+    }
+    const fs::path demo = pattern;
+    for (const char* folder : {"program/docs", "config/Corv_P3D", "runtime", "P3D v5/Scenery"})
+        fs::create_directories(demo / folder);
+    fs::permissions(demo / "runtime", fs::perms::owner_all);
+    lf_write(demo / "license.txt", "DEMO-KEY-0001\n");
+
+    // The add-on scenery from the sample airports but the scenario's own, which stays a stock
+    // airport whose park file the download site serves.
+    std::istringstream airports(lf_read(source / "standins/data/airports.xml"));
+    std::string addon;
+    for (std::string line; std::getline(airports, line);)
+        if (line.find("code=\"EHAM\"") == std::string::npos)
+            addon += line + "\n";
+    lf_write(demo / "addon-airports.xml", addon);
+    lf_write(demo / "config/Corv_P3D/parameters.xml",
+             "<?xml version=\"1.0\"?>\n<parameters>\n  <parameter name=\"afolder0\" value=\"" +
+                 (demo / "scenery").string() + "\"/>\n  <parameter name=\"lfolder0\" value=\"" +
+                 (source / "standins/data/liveries").string() + "\"/>\n</parameters>\n");
+
+    std::map<std::string, std::optional<std::string>> env{
+        {"XDG_CONFIG_HOME", (demo / "config").string()},
+        {"XDG_RUNTIME_DIR", (demo / "runtime").string()},
+        {"CORV_REGISTRY_FILE", (demo / "registry.txt").string()},
+        {"CORV_SERVICE_KEY_FILE", (demo / "license.txt").string()},
+        {"DISPLAY", std::nullopt},
+        {"WAYLAND_DISPLAY", std::nullopt}};
+    Child scenery = lf_start({"/usr/bin/env", "python3", (source / "scripts/make_demo_scenery").string(),
+                              (demo / "scenery").string(), (demo / "addon-airports.xml").string()},
+                             env, demo, demo / "scenery.out", false);
+    int sceneryStatus = 0;
+    waitpid(scenery.pid, &sceneryStatus, 0);
+
+    Child sim = lf_start({simulator.string(), "--journal", (demo / "simulator-journal.jsonl").string(),
+                          "--setup-path", (demo / "P3D v5").string()},
+                         env, demo, demo / "simulator.out", true);
+    Child svc = lf_start({service.string(), "--scenario", (source / "standins/data/scenario-eham.json").string(),
+                          "--site", (demo / "site").string(), "--quit-on-eof", "--epoch",
+                          std::to_string(std::time(nullptr) - SCENARIO_START)},
+                         env, demo, demo / "service.out", true);
+    const auto ready = lf_waitForLine(demo / "simulator.out", "READY");
+    const auto port = lf_waitForLine(demo / "service.out", "PORT");
+    std::string reply;
+    const bool clockSet =
+        port && vald::HttpHandle("bench")
+                    .post("http://127.0.0.1:" + *port + "/control/clock",
+                          "{\"seconds\": " + std::to_string(SCENARIO_START) + ", \"running\": true}", reply)
+                    .responseCode == 200;
+    if (!WIFEXITED(sceneryStatus) || WEXITSTATUS(sceneryStatus) != 0 || !ready || !clockSet) {
+        lf_stop(svc, SIGTERM);
+        lf_stop(sim, SIGTERM);
+        state.SkipWithError(("the scenery or a stand-in did not start; see " + demo.string()).c_str());
+        return;
+    }
+    env["CORV_API_BASE"] = "http://127.0.0.1:" + *port;
+    env["CORV_DOWNLOAD_BASE"] = "http://127.0.0.1:" + *port;
+
+    double cpuTotal = 0, cpuSteady = 0, peakRssMb = 0;
+    int exitStatus = 0;
+    for (auto _ : state) {
+        Child corv = lf_start({program.string()}, env, demo / "program", demo / "program.out", false);
+        const auto start = std::chrono::steady_clock::now();
+        std::this_thread::sleep_until(start + STEADY_FROM);
+        const double cpuAtSteady = lf_cpuSeconds(corv.pid);
+        std::this_thread::sleep_until(start + RUN_TIME);
+        const double cpuAtEnd = lf_cpuSeconds(corv.pid);
+        kill(corv.pid, SIGTERM);
+        rusage usage{};
+        wait4(corv.pid, &exitStatus, 0, &usage);
+        auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+        cpuTotal = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+        cpuSteady = cpuAtEnd - cpuAtSteady;
+        peakRssMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    }
+    lf_stop(svc, SIGTERM);
+    lf_stop(sim, SIGTERM);
+
+    const double runSeconds = std::chrono::duration<double>(RUN_TIME).count();
+    const double steadySeconds = std::chrono::duration<double>(RUN_TIME - STEADY_FROM).count();
+    state.counters["cpu_percent_of_core"] = 100.0 * cpuTotal / runSeconds;
+    state.counters["steady_cpu_percent_of_core"] = 100.0 * cpuSteady / steadySeconds;
+    state.counters["peak_rss_mb"] = peakRssMb;
+    // What the run did, so that a quiet program cannot pass for a thrifty one.
+    std::istringstream journal(lf_read(demo / "simulator-journal.jsonl"));
+    int created = 0;
+    for (std::string line; std::getline(journal, line);)
+        created += line.find("\"kind\":\"created\"") != std::string::npos ? 1 : 0;
+    state.counters["aircraft_created"] = created;
+    if (!WIFEXITED(exitStatus) || WEXITSTATUS(exitStatus) != 0)
+        state.SkipWithError(("Corv_P3D did not end cleanly on SIGTERM; see " + demo.string()).c_str());
+    else if (std::getenv("CORV_BENCH_KEEP") == nullptr)
+        fs::remove_all(demo);
+}
+
+}  // namespace
+
+BENCHMARK(BM_WholeProgram)->Name("WholeProgram")->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
