@@ -373,8 +373,10 @@ void lf_leaveStandBookkeeping(LiveAircraft& aircraft)
             if (since < towLimit)
                 aircraft.towed = true;
             aircraft.touchedDown = false;
-            aircraft.track.front().playTick = lf_now() + 1;
         }
+        // The waiting point of a parked aircraft lies far ahead: it moves off at once.
+        if (!aircraft.track.empty())
+            aircraft.track.front().playTick = lf_now() + 1;
         aircraft.trackEndWait = 0;
         aircraft.earlyLimit = 3000;
         aircraft.lateLimit = aircraft.departing ? 5000 : 3000;
