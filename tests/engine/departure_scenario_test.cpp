@@ -147,6 +147,22 @@ TEST_F(DepartureScenario, OnThePositionStreamADeparturePushesBackTaxisTakesOffAn
         highestFt = std::max(highestFt, at.altitude);
         fastestKt = std::max(fastestKt, at.speed);
     }
+    // Taxiing, it heads where it goes, apart from the turns.
+    std::size_t taxiing = 0;
+    std::size_t crabbing = 0;
+    const auto& positions = object->positions;
+    for (std::size_t i = 0; i + 100 < positions.size(); i += 100) {
+        const SimPosition& at = positions[i].second;
+        const SimPosition& later = positions[i + 100].second;
+        if (at.speed < 15.0 || at.speed > 25.0 || later.speed < 15.0)
+            continue;
+        ++taxiing;
+        const double moving = gf_bearingRad(gf_latLonOf(at), gf_latLonOf(later));
+        if (std::fabs(gf_wrapPi(moving - at.heading)) > 10.0 * DEG_TO_RAD)
+            ++crabbing;
+    }
+    EXPECT_GT(taxiing, 100u);
+    EXPECT_LT(crabbing, taxiing / 10) << "of " << taxiing << " seconds taxiing";
     EXPECT_GT(pushedM, 40.0) << "pushed back off its stand";
     EXPECT_GT(pushedTick, lf_receiveTick(40.0)) << "not before the reports move off";
     EXPECT_LT(pushedTick, lf_playTick(93.0) + 1000) << "while the reports push back";
