@@ -6,9 +6,10 @@
 #include <cmath>
 
 #include "engine/motion_math.hpp"
+#include "engine/position_stream.hpp"
 #include "engine/stand_marks.hpp"
 #include "tests/engine/engine_harness.hpp"
-#include "tests/engine/stand_test_support.hpp"
+#include "tests/engine/ground_stage.hpp"
 
 namespace {
 
@@ -171,6 +172,42 @@ TEST_F(DepartureScenario, OnThePositionStreamADeparturePushesBackTaxisTakesOffAn
     EXPECT_GT(highestFt, 500.0) << "lifted off and climbed";
     EXPECT_EQ(object->removedTick, -1);
     EXPECT_EQ(object->positions.back().first, harness.tick() - 1) << "positions every frame to the end";
+}
+
+// A Heavy that landed and parked on the position stream, and is reported moving off its stand
+// after a while: within the hour it is being towed, later it leaves under its own power.
+class LandedHeavyLeaves : public corv_test::GroundTest {};
+
+TEST_F(LandedHeavyLeaves, TowedOnlyWhenItMovesWithinTheHourOfParking)
+{
+    for (const Tick parkedFor : {Tick{60000}, Tick{720000}}) {
+        freshEngine();
+        gf_resetStandRecords();
+        Stand& stand = addStand("E8", 100.0, 40.0);
+        const LatLon standAt{stand.lat, stand.lon};
+        LiveAircraft& aircraft = onGround(0x484030, "KLM30", standAt, 0.0, "B744");
+        aircraft.standNumber = stand.number;
+        aircraft.standLat = stand.lat;
+        aircraft.standLon = stand.lon;
+        aircraft.touchedDown = true;
+        aircraft.setPhase(FlightPhase::parking);
+        aircraft.track.front().stationary = true;
+        for (int i = 0; i < 10; ++i) {
+            tickCounter.fetch_add(1);
+            ASSERT_FALSE(updateLiveAc(aircraft));
+        }
+        ASSERT_EQ(aircraft.phase, FlightPhase::parked);
+        const Tick parkedAt = tickCounter.load();
+
+        // Reports come again, creeping backwards off the stand until it is plain that it leaves.
+        tickCounter.store(parkedAt + parkedFor);
+        for (double back = 0.0; back <= 40.0 && !aircraft.leaveStand; back += 4.0) {
+            TrackPoint seen = pointAt(corv_test::northOf(100.0 - back), 2.0, tickCounter.load() + 3000);
+            decodeExisting(aircraft, seen);
+        }
+        ASSERT_TRUE(aircraft.leaveStand);
+        EXPECT_EQ(aircraft.towed, parkedFor < 360000) << "moving " << parkedFor << " ticks after parking";
+    }
 }
 
 }  // namespace
