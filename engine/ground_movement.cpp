@@ -338,6 +338,9 @@ void lf_retimeGroundPoint(LiveAircraft& aircraft)
                     }
                 }
             } else {
+                // A gentle turn on a long leg is spread out, but done within the first 30 m or so:
+                // the leg's length and the turn's are both counted in ticks here.
+                r /= static_cast<double>(TICKS_PER_SECOND);
                 if (r >= 1.2)
                     r = std::min({r, r * 10.0 / angle, r * 30.0 * STAND_METRES_TO_NM / distance});
                 if (r > 0.0)

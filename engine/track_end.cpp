@@ -23,7 +23,7 @@ namespace {
 
 constexpr double HOLD_SPAN_FACTOR = 1.2;
 constexpr Tick TICKS_PER_MINUTE = 6000;
-constexpr double PARKED_EXTRAPOLATION_SECONDS = 604800.0;  // a week: a parked aircraft stays
+constexpr Tick PARKED_WAIT_TICKS = 604800 * TICKS_PER_SECOND;  // a week: a parked aircraft stays
 
 Tick lf_now() { return tickCounter.load(); }
 LatLon lf_aircraftAt(const LiveAircraft& aircraft) { return LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon}; }
@@ -231,7 +231,7 @@ void lf_extrapolateTrack(LiveAircraft& aircraft, std::int32_t count)
         point.stationary = true;
         point.groundSpeed = 0.0;
     }
-    point.playTick += std::llround(100.0 * (parked ? PARKED_EXTRAPOLATION_SECONDS : seconds));
+    point.playTick += parked ? PARKED_WAIT_TICKS : std::llround(100.0 * seconds);
     if (parked)
         aircraft.standTest = false;
     aircraft.track.push_back(point);
@@ -365,7 +365,11 @@ void lf_leaveStandBookkeeping(LiveAircraft& aircraft)
 {
     if (aircraft.trackEndWait > 0) {
         if (aircraft.phase == FlightPhase::parked && aircraft.touchedDown && !aircraft.track.empty()) {
-            const Tick since = lf_now() - aircraft.track.front().playTick;
+            // The front point is the last one reached, or the waiting point a week after it.
+            Tick reached = aircraft.track.front().playTick;
+            if (reached > lf_now())
+                reached -= PARKED_WAIT_TICKS;
+            const Tick since = lf_now() - reached;
             const Tick towLimit = aircraft.category == AircraftCategory::Heavy   ? 360000
                                   : aircraft.category == AircraftCategory::Large ? 150000
                                   : aircraft.category == AircraftCategory::Buzjets ? 90000
@@ -373,8 +377,10 @@ void lf_leaveStandBookkeeping(LiveAircraft& aircraft)
             if (since < towLimit)
                 aircraft.towed = true;
             aircraft.touchedDown = false;
-            aircraft.track.front().playTick = lf_now() + 1;
         }
+        // The waiting point of a parked aircraft lies far ahead: it moves off at once.
+        if (!aircraft.track.empty())
+            aircraft.track.front().playTick = lf_now() + 1;
         aircraft.trackEndWait = 0;
         aircraft.earlyLimit = 3000;
         aircraft.lateLimit = aircraft.departing ? 5000 : 3000;
