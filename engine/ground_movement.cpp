@@ -139,13 +139,7 @@ void lf_smoothTurn(LiveAircraft& aircraft)
     } else if (aircraft.trackEndWait < 1) {
         lf_splitIfSpeedChange(aircraft);
     }
-    if (!gf_curveRunning(aircraft)) {
-        aircraft.turnToCourseAngle =
-            std::fabs(lf_wrapDeg((aircraft.courseToNext - aircraft.simPosition.heading) * RAD_TO_DEG));
-        aircraft.turnToCourse = aircraft.turnToCourseAngle > 3.0;
-    } else {
-        aircraft.turnToCourse = false;
-    }
+    gf_measureTurnToCourse(aircraft);
 }
 
 void lf_leaveStand(LiveAircraft& aircraft)
@@ -196,6 +190,17 @@ double gf_pushSpeedOf(const LiveAircraft& aircraft)
 }
 
 bool gf_curveRunning(const LiveAircraft& aircraft) { return !std::isnan(aircraft.curve.controlEastM); }
+
+void gf_measureTurnToCourse(LiveAircraft& aircraft)
+{
+    if (gf_curveRunning(aircraft)) {
+        aircraft.turnToCourse = false;
+        return;
+    }
+    aircraft.turnToCourseAngle =
+        std::fabs(lf_wrapDeg((aircraft.courseToNext - aircraft.simPosition.heading) * RAD_TO_DEG));
+    aircraft.turnToCourse = aircraft.turnToCourseAngle > 3.0;
+}
 
 void gf_taxiLights(const LiveAircraft& aircraft)
 {
