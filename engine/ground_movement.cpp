@@ -345,8 +345,8 @@ void lf_retimeGroundPoint(LiveAircraft& aircraft)
             } else {
                 // A turn of up to 45 degrees is spread over the leg and done within its first
                 // 30 m: r is the leg's duration over the turn's at the base rate, both in ticks
-                // (k counts seconds).
-                r /= 100.0;
+                // (k counts whole seconds, too coarse for a short leg onto a stand).
+                r = static_cast<double>(n) * rateDeg / angle;
                 if (r >= 1.2)
                     r = std::min({r, r * 10.0 / angle, r * 30.0 * STAND_METRES_TO_NM / distance});
                 if (r > 0.0)

@@ -85,25 +85,32 @@ TEST_F(GroundScenario, OnThePositionStreamAnArrivalParksOnItsStand)
 }
 
 // As KLM1776 on D5: coming off a taxiway it taxis a last leg on 76 degrees, holds at its end and is
-// sent to the stand 50 m ahead, whose heading (40 degrees) it must turn onto. It comes onto that
-// leg at 95 degrees as KLM1776 did, or almost along it (80 degrees).
+// sent to the stand ahead, whose heading it must turn onto. It comes onto that leg at 95 degrees
+// as KLM1776 did, or almost along it; or, as DLH996 on F3, it has a short and slight last turn.
 TEST_F(GroundScenario, AnArrivalTurningSharplyOntoItsStandParksAlongTheStandHeading)
 {
+    struct Approach {
+        double comingDeg;
+        double standHeadingDeg;
+        double lastLegM;
+    };
     const auto from = [](LatLon at, double bearingDeg, double metres) {
         return gf_destinationPoint(at, bearingDeg * DEG_TO_RAD, metres / METRES_PER_NM * FEET_PER_NM);
     };
     std::uint32_t hexid = 0x484003;
-    for (const double comingDeg : {95.0, 80.0}) {
-        SCOPED_TRACE(vald::format("coming onto the last leg at {} degrees", comingDeg));
+    const Approach approaches[] = {{95.0, 40.0, 50.0}, {80.0, 40.0, 50.0}, {76.0, 65.6, 15.0}};
+    for (const Approach& approach : approaches) {
+        SCOPED_TRACE(vald::format("coming at {} degrees onto a stand at {} degrees", approach.comingDeg,
+                                  approach.standHeadingDeg));
         const double standNorthM = 200.0 + 1000.0 * static_cast<double>(parkStands.size());
         Stand& stand = addStand(vald::format("D{}", parkStands.size() + 1), standNorthM, 30.0);
-        stand.heading = 40.0 * DEG_TO_RAD;
+        stand.heading = approach.standHeadingDeg * DEG_TO_RAD;
         const LatLon standAt{stand.lat, stand.lon};
-        const LatLon stop = from(standAt, 220.0, 50.0);
+        const LatLon stop = from(standAt, approach.standHeadingDeg + 180.0, approach.lastLegM);
         const LatLon start = from(stop, 256.0, 150.0);
-        LiveAircraft& aircraft = onGround(hexid++, "KLM1776", start, comingDeg);
+        LiveAircraft& aircraft = onGround(hexid++, "KLM1776", start, approach.comingDeg);
         aircraft.touchedDown = true;
-        aircraft.track.front() = pointAt(start, 7.0, tickCounter.load(), comingDeg);
+        aircraft.track.front() = pointAt(start, 7.0, tickCounter.load(), approach.comingDeg);
         aircraft.track.push_back(pointAt(stop, 7.0, tickCounter.load() + 4165, 76.0));
 
         double headingAtStopDeg = NAN;
@@ -117,7 +124,8 @@ TEST_F(GroundScenario, AnArrivalTurningSharplyOntoItsStandParksAlongTheStandHead
         ASSERT_EQ(aircraft.phase, FlightPhase::parked);
         EXPECT_EQ(aircraft.standNumber, stand.number);
         EXPECT_LT(metresBetween(standAt, aircraft), 2.0);
-        EXPECT_NEAR(aircraft.simPosition.heading * RAD_TO_DEG, 40.0, 5.0) << "parked nose along the stand";
+        EXPECT_NEAR(aircraft.simPosition.heading * RAD_TO_DEG, approach.standHeadingDeg, 1.0)
+            << "parked nose along the stand";
     }
 }
 
