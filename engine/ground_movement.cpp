@@ -139,13 +139,7 @@ void lf_smoothTurn(LiveAircraft& aircraft)
     } else if (aircraft.trackEndWait < 1) {
         lf_splitIfSpeedChange(aircraft);
     }
-    if (!gf_curveRunning(aircraft)) {
-        aircraft.turnToCourseAngle =
-            std::fabs(lf_wrapDeg((aircraft.courseToNext - aircraft.simPosition.heading) * RAD_TO_DEG));
-        aircraft.turnToCourse = aircraft.turnToCourseAngle > 3.0;
-    } else {
-        aircraft.turnToCourse = false;
-    }
+    gf_measureTurnToCourse(aircraft);
 }
 
 void lf_leaveStand(LiveAircraft& aircraft)
@@ -196,6 +190,17 @@ double gf_pushSpeedOf(const LiveAircraft& aircraft)
 }
 
 bool gf_curveRunning(const LiveAircraft& aircraft) { return !std::isnan(aircraft.curve.controlEastM); }
+
+void gf_measureTurnToCourse(LiveAircraft& aircraft)
+{
+    if (gf_curveRunning(aircraft)) {
+        aircraft.turnToCourse = false;
+        return;
+    }
+    aircraft.turnToCourseAngle =
+        std::fabs(lf_wrapDeg((aircraft.courseToNext - aircraft.simPosition.heading) * RAD_TO_DEG));
+    aircraft.turnToCourse = aircraft.turnToCourseAngle > 3.0;
+}
 
 void gf_taxiLights(const LiveAircraft& aircraft)
 {
@@ -338,9 +343,10 @@ void lf_retimeGroundPoint(LiveAircraft& aircraft)
                     }
                 }
             } else {
-                // A gentle turn on a long leg is spread out, but done within the first 30 m or so:
-                // the leg's length and the turn's are both counted in ticks here.
-                r /= static_cast<double>(TICKS_PER_SECOND);
+                // A turn of up to 45 degrees is spread over the leg and done within its first
+                // 30 m: r is the leg's duration over the turn's at the base rate, both in ticks
+                // (k counts whole seconds, too coarse for a short leg onto a stand).
+                r = static_cast<double>(n) * rateDeg / angle;
                 if (r >= 1.2)
                     r = std::min({r, r * 10.0 / angle, r * 30.0 * STAND_METRES_TO_NM / distance});
                 if (r > 0.0)

@@ -38,5 +38,8 @@ void lf_pushBack(LiveAircraft& aircraft);
 double gf_pushSpeedOf(const LiveAircraft& aircraft);
 // A curve is under way.
 bool gf_curveRunning(const LiveAircraft& aircraft);
+// The turn-to-course angle (degrees) and flag between the heading and the course to the next
+// point; a running curve steers by itself and clears the flag.
+void gf_measureTurnToCourse(LiveAircraft& aircraft);
 // Lights of an aircraft moving on the ground: nav, beacon, taxi and logo on, the rest off.
 void gf_taxiLights(const LiveAircraft& aircraft);

@@ -46,7 +46,11 @@ void drive2Stand(LiveAircraft& aircraft, const Stand::Place& stand)
     standing.playTick = track.front().playTick + 50 + n;
     track.push_back(standing);
 
+    // The last leg is driven straight, turning onto the stand's heading: a curve planned towards
+    // the old track end is dropped, and the turn rate of the leg is taken for this turn.
+    aircraft.curve = CurveSegment{};
     aircraft.courseToNext = stand.heading;
+    gf_measureTurnToCourse(aircraft);
     if (aircraft.trackEndWait > 0 || aircraft.holding != 0) {
         aircraft.trackEndWait = 0;
         aircraft.holding = 0;

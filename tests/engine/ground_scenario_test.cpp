@@ -2,8 +2,11 @@
 // parks there; a parked aircraft pushes back and taxis out.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "engine/position_stream.hpp"
 #include "engine/stand_learning.hpp"
+#include "foundation/format.hpp"
 #include "tests/engine/ground_stage.hpp"
 
 namespace corv_test {
@@ -79,6 +82,51 @@ TEST_F(GroundScenario, OnThePositionStreamAnArrivalParksOnItsStand)
     EXPECT_NEAR(aircraft.simPosition.heading * RAD_TO_DEG, 30.0, 1.0);
     EXPECT_EQ(stand.occupied, 1);
     EXPECT_EQ(eventsSent(ENGINE_AUTO_SHUTDOWN), 1U);
+}
+
+// As KLM1776 on D5: coming off a taxiway it taxis a last leg on 76 degrees, holds at its end and is
+// sent to the stand ahead, whose heading it must turn onto. It comes onto that leg at 95 degrees
+// as KLM1776 did, or almost along it; or, as DLH996 on F3, it has a short and slight last turn.
+TEST_F(GroundScenario, AnArrivalTurningSharplyOntoItsStandParksAlongTheStandHeading)
+{
+    struct Approach {
+        double comingDeg;
+        double standHeadingDeg;
+        double lastLegM;
+    };
+    const auto from = [](LatLon at, double bearingDeg, double metres) {
+        return gf_destinationPoint(at, bearingDeg * DEG_TO_RAD, metres / METRES_PER_NM * FEET_PER_NM);
+    };
+    std::uint32_t hexid = 0x484003;
+    const Approach approaches[] = {{95.0, 40.0, 50.0}, {80.0, 40.0, 50.0}, {76.0, 65.6, 15.0}};
+    for (const Approach& approach : approaches) {
+        SCOPED_TRACE(vald::format("coming at {} degrees onto a stand at {} degrees", approach.comingDeg,
+                                  approach.standHeadingDeg));
+        const double standNorthM = 200.0 + 1000.0 * static_cast<double>(parkStands.size());
+        Stand& stand = addStand(vald::format("D{}", parkStands.size() + 1), standNorthM, 30.0);
+        stand.heading = approach.standHeadingDeg * DEG_TO_RAD;
+        const LatLon standAt{stand.lat, stand.lon};
+        const LatLon stop = from(standAt, approach.standHeadingDeg + 180.0, approach.lastLegM);
+        const LatLon start = from(stop, 256.0, 150.0);
+        LiveAircraft& aircraft = onGround(hexid++, "KLM1776", start, approach.comingDeg);
+        aircraft.touchedDown = true;
+        aircraft.track.front() = pointAt(start, 7.0, tickCounter.load(), approach.comingDeg);
+        aircraft.track.push_back(pointAt(stop, 7.0, tickCounter.load() + 4165, 76.0));
+
+        double headingAtStopDeg = NAN;
+        for (Tick i = 0; i < 20000 && aircraft.phase != FlightPhase::parked; ++i) {
+            tickCounter.fetch_add(1);
+            ASSERT_FALSE(updateLiveAc(aircraft)) << "not given up at tick " << tickCounter.load();
+            if (std::isnan(headingAtStopDeg) && aircraft.phase == FlightPhase::parking)
+                headingAtStopDeg = aircraft.simPosition.heading * RAD_TO_DEG;
+        }
+        EXPECT_NEAR(headingAtStopDeg, 76.0, 5.0) << "the taxi leg is driven nose along it";
+        ASSERT_EQ(aircraft.phase, FlightPhase::parked);
+        EXPECT_EQ(aircraft.standNumber, stand.number);
+        EXPECT_LT(metresBetween(standAt, aircraft), 2.0);
+        EXPECT_NEAR(aircraft.simPosition.heading * RAD_TO_DEG, approach.standHeadingDeg, 1.0)
+            << "parked nose along the stand";
+    }
 }
 
 TEST_F(GroundScenario, DeparturePushesBackStartsEnginesAndTaxisToTheEndOfItsTrack)
