@@ -23,6 +23,7 @@
 #include "foundation/program_id.hpp"
 #include "foundation/strings.hpp"
 #include "foundation/time_slots.hpp"
+#include "liveries/livery_choice.hpp"
 #include "liveries/matching_summary.hpp"
 #include "parking/park_airport.hpp"
 #include "foundation/status_display.hpp"
@@ -129,7 +130,8 @@ void lf_closingSteps()
         gf_serveUserStand();
         lf_resetParkAirport();
     }
-    // The remembered livery titles of the matching are forgotten here once the matching keeps any.
+    // A new run chooses its liveries afresh.
+    gf_forgetRememberedLiveries();
     gf_removeFlightPlanFolder();
     DESTINATION.setValue(std::string());
     gf_writeParameter(DESTINATION);

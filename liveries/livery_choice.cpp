@@ -1,5 +1,6 @@
 #include "liveries/livery_choice.hpp"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 
@@ -43,10 +44,29 @@ std::uint32_t lf_draw() { return gf_threadRandomEngine()(); }
 
 bool lf_isSpecial(std::string_view title) { return !specialTitleSet.empty() && specialTitleSet.contains(title); }
 
-// A random candidate, avoiding special titles: five draws, then one among the others.
-void lf_pickRandomTitle(Choice& c, const TitleViews& candidates)
+// The candidates without the titles the simulator refused: a refused title leaves the others of
+// its step to stand in for it, instead of ending the step with no title at all.
+const TitleViews& lf_creatableTitles(const TitleViews& candidates, TitleViews& kept)
 {
+    if (std::none_of(candidates.begin(), candidates.end(), gf_isRefusedLivery))
+        return candidates;
+    for (const std::string_view candidate : candidates)
+        if (!gf_isRefusedLivery(candidate))
+            kept.push_back(candidate);
+    return kept;
+}
+
+// A random candidate, avoiding refused titles and special ones: five draws, then one among the
+// others. None left: no title.
+void lf_pickRandomTitle(Choice& c, const TitleViews& all)
+{
+    TitleViews kept;
+    const TitleViews& candidates = lf_creatableTitles(all, kept);
     const std::size_t n = candidates.size();
+    if (n == 0) {
+        c.title = {};
+        return;
+    }
     if (n == 1) {
         c.title = candidates.front();
         return;

@@ -8,6 +8,7 @@
 #include "app/commands.hpp"
 #include "app/run_state.hpp"
 #include "app/message_lines.hpp"
+#include "liveries/livery_choice.hpp"
 #include "tests/app/run_test_support.hpp"
 #include "traffic/service_client.hpp"
 
@@ -44,6 +45,7 @@ TEST_F(ClosingRestartTest, AReaderErrorRestartsAfterFifteenSecondsWithTheScansOf
     addLive(40001, "KLM1", SimState::active);
     gf_showError("The Traffic Reader has stopped with an error");
     DESTINATION.setValue("EHAM");
+    gf_rememberLivery(40001, "Demo Boeing 737-800 KLM");
 
     lf_closingDown();
 
@@ -61,6 +63,7 @@ TEST_F(ClosingRestartTest, AReaderErrorRestartsAfterFifteenSecondsWithTheScansOf
     EXPECT_EQ(closingReason.load(), closing_reason::NOT_YET_SET);
     EXPECT_EQ(secondCounter.load(), 0);
     EXPECT_TRUE(liveAircraft.empty());
+    EXPECT_EQ(gf_rememberedLiveryCount(), 0U) << "the new run chooses its liveries afresh";
     EXPECT_EQ(gf_messageLines().errorText, "");
 }
 

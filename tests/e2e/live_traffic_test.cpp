@@ -1,12 +1,14 @@
 // A whole run with traffic: the flights of the service's scenario become AI aircraft in the
 // simulator stand-in, each with its callsign as tail number and an installed livery, released
-// from the simulator's AI, frozen and then moved by the program.
+// from the simulator's AI, frozen and then moved by the program, a position on every frame. A
+// livery the simulator refuses to create is not asked for again: the flight comes with another.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -15,6 +17,7 @@
 namespace corv_test {
 namespace {
 
+namespace fs = std::filesystem;
 using nlohmann::json;
 
 // The scenario's live flights.
@@ -23,6 +26,22 @@ const std::set<std::string> SCENARIO_CALLSIGNS{"KLM1776", "DLH996", "EZY8871", "
 
 // Scenario seconds at which the run meets the scenario: KLM1776 is on final by then.
 constexpr std::int64_t SCENARIO_START = 160;
+
+// A second livery of the Transavia Boeing 737-800, bound to the registration of the scenario's
+// Transavia departure: the simulator cannot create it.
+const std::string REFUSED_TITLE = "Demo Boeing 737-800 Transavia Sunset";
+const std::string REFUSED_TAIL = "TRA5621";
+
+// The sample livery tree with the refused livery added to the Boeing 737-800.
+fs::path writeLiveryTree(const fs::path& folder)
+{
+    fs::copy(sourceDir() / "standins/data/liveries", folder, fs::copy_options::recursive);
+    const fs::path config = folder / "Demo Boeing 737-800" / "aircraft.cfg";
+    writeFile(config, readFile(config) + "\n[fltsim.3]\ntitle=" + REFUSED_TITLE +
+                          "\nsim=demo\nmodel=\ntexture=tra\natc_parking_codes=TRA\natc_id=PH-HSB\n"
+                          "atc_parking_types=GATE\nui_manufacturer=Demo\n");
+    return folder;
+}
 
 bool isCreated(const json& line) { return isKind(line, "created"); }
 
@@ -41,17 +60,19 @@ bool isEventTo(const json& line, std::uint32_t objectId, const std::string& even
            line.value("eventName", "") == eventName;
 }
 
-TEST(LiveTrafficRunTest, ScenarioFlightsAppearWithCallsignAndLiveryAndAreReleasedFrozenAndMoved)
+TEST(LiveTrafficRunTest, ScenarioFlightsAppearWithCallsignAndLiveryAreMovedEveryFrameAndARefusedLiveryIsReplaced)
 {
     // The scenario began a while ago (its clock and its data times), so an approach into the box
-    // around the user is under way from the first poll on. No scan at start: the sample liveries
-    // are the installed ones.
+    // around the user is under way from the first poll on. The liveries are scanned at the start
+    // (a data update asks for it): the sample tree with one the simulator refuses.
     const auto now = std::chrono::duration_cast<std::chrono::seconds>(
                          std::chrono::system_clock::now().time_since_epoch())
                          .count();
+    TempDir liveries;
     WholeRun run(WholeRunSetup{{"--epoch", std::to_string(now - SCENARIO_START)},
-                               "  <parameter name=\"SCAN_LIVERIES\" value=\"false\"/>\n"
-                               "  <parameter name=\"SCAN_AIRPORTS\" value=\"false\"/>\n"});
+                               "  <parameter name=\"lfolder0\" value=\"" +
+                                   writeLiveryTree(liveries / "liveries").string() + "\"/>\n",
+                               {"--refuse", REFUSED_TITLE}});
     ASSERT_TRUE(run.ready());
     ASSERT_TRUE(run.setServiceClock(static_cast<double>(SCENARIO_START)));
     ChildProcess& program = run.startProgram();
@@ -59,43 +80,86 @@ TEST(LiveTrafficRunTest, ScenarioFlightsAppearWithCallsignAndLiveryAndAreRelease
     ASSERT_TRUE(run.runIsUp()) << run.log() << program.errorOutput();
     ASSERT_TRUE(run.journalShows(&isLiveCreated)) << run.log() << program.errorOutput();
 
-    // The liveries installed for this run (a data update may have asked for a new scan at start).
-    const std::string samples = readFile(run.programFolder() / "output" / "LiveriesScanned.xml");
+    // The refused livery: the flight comes again with another installed livery, and the refused
+    // one is never asked for again.
+    ASSERT_TRUE(run.journalShows([](const json& l) {
+        return isKind(l, "refused") && l.value("tailNumber", "") == REFUSED_TAIL;
+    })) << run.log();
+    ASSERT_TRUE(run.journalShows([](const json& l) { return isCreated(l) && l.value("atcId", "") == REFUSED_TAIL; }))
+        << run.log();
+
+    // The liveries installed for this run.
+    const std::string installed = readFile(run.programFolder() / "output" / "LiveriesScanned.xml");
+    ASSERT_NE(installed.find("title=\"" + REFUSED_TITLE + "\""), std::string::npos);
     std::vector<json> created;
+    int refusals = 0;
+    bool refusedBefore = false;
     for (const json& line : run.journal()) {
+        if (isKind(line, "refused")) {
+            EXPECT_EQ(line.value("title", ""), REFUSED_TITLE) << line.dump();
+            EXPECT_EQ(line.value("tailNumber", ""), REFUSED_TAIL) << "only the flight bound to it";
+            refusedBefore = true;
+            ++refusals;
+        }
         if (!isCreated(line))
             continue;
         // Live and static aircraft alike wear installed liveries; the live ones are the scenario's.
         const std::string title = line.value("title", "");
-        EXPECT_NE(samples.find("title=\"" + title + "\""), std::string::npos) << line.dump();
+        EXPECT_NE(installed.find("title=\"" + title + "\""), std::string::npos) << line.dump();
+        if (line.value("atcId", "") == REFUSED_TAIL) {
+            EXPECT_TRUE(refusedBefore) << line.dump();
+        }
         if (isStatic(line))
             continue;
         EXPECT_TRUE(SCENARIO_CALLSIGNS.contains(line.value("atcId", ""))) << line.dump();
         created.push_back(line);
     }
     ASSERT_FALSE(created.empty());
-    EXPECT_EQ(run.journalCount([](const json& l) { return isKind(l, "refused"); }), 0);
+    EXPECT_EQ(refusals, 1);
+    EXPECT_EQ(run.journalCount([](const json& l) { return isKind(l, "exception") && l.value("code", 0) != 22; }), 0);
 
     // The first aircraft is released and frozen, and then set in place by the program.
     const auto objectId = created.front().value("objectId", 0u);
-    EXPECT_TRUE(run.journalShows([objectId](const json& l) {
+    const auto isReleased = [objectId](const json& l) {
         return isKind(l, "released") && l.value("objectId", 0u) == objectId;
-    }));
+    };
+    EXPECT_TRUE(run.journalShows(isReleased));
     for (const char* freeze : {"FREEZE_LATITUDE_LONGITUDE_SET", "FREEZE_ALTITUDE_SET", "FREEZE_ATTITUDE_SET"})
         EXPECT_TRUE(run.journalShows([objectId, freeze](const json& l) { return isEventTo(l, objectId, freeze); }))
             << freeze;
-    EXPECT_TRUE(run.journalShows(
-        [objectId](const json& l) {
-            return isPacket(l, "SetDataOnSimObject") && l.value("objectId", 0u) == objectId &&
-                   l.value("defineId", 0u) == 402u;
-        },
-        10))
-        << "positions every tick once active";
     EXPECT_TRUE(run.journalShows([objectId](const json& l) { return isEventTo(l, objectId, "ALL_LIGHTS_TOGGLE"); }, 2));
     EXPECT_TRUE(run.journalShows([objectId](const json& l) {
         return isKind(l, "flightPlan") && l.value("objectId", 0u) == objectId;
     })) << "the flight has both ends of its route";
-    EXPECT_EQ(run.journalCount([](const json& l) { return isKind(l, "exception"); }), 0);
+
+    // Once it is active, its position goes out on every frame of the simulator (40 a second), one
+    // a frame: counted over the simulator's own clock from a second after the first one on.
+    const auto isPosition = [objectId](const json& l) {
+        return isPacket(l, "SetDataOnSimObject") && l.value("objectId", 0u) == objectId && l.value("defineId", 0u) == 402u;
+    };
+    ASSERT_TRUE(run.journalShows(isPosition)) << "positions once active";
+    double first = 0.0;
+    for (const json& line : run.journal())
+        if (isPosition(line)) {
+            first = line.value("t", 0.0);
+            break;
+        }
+    constexpr double FRAMES_PER_SECOND = 40.0;
+    constexpr double WINDOW_SECONDS = 5.0;
+    const double from = first + 1.0;
+    const double to = from + WINDOW_SECONDS;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto lines = run.journal();
+            return !lines.empty() && lines.back().value("t", 0.0) > to;
+        },
+        EVENT_LIMIT));
+    const int positions = run.journalCount([&](const json& l) {
+        const double t = l.value("t", 0.0);
+        return isPosition(l) && t >= from && t < to;
+    });
+    EXPECT_GE(positions, static_cast<int>(0.9 * FRAMES_PER_SECOND * WINDOW_SECONDS));
+    EXPECT_LE(positions, static_cast<int>(1.05 * FRAMES_PER_SECOND * WINDOW_SECONDS) + 1);
 
     program.signal(SIGTERM);
     EXPECT_EQ(program.waitForExit(EVENT_LIMIT), 0) << program.errorOutput();

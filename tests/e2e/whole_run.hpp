@@ -33,7 +33,32 @@ struct WholeRunSetup {
     std::vector<std::string> serviceArguments;
     // The parameter elements of the program's parameters.xml; empty: no file (all defaults).
     std::string parameters;
+    // Extra options of the simulator stand-in (e.g. "--refuse <title>").
+    std::vector<std::string> simulatorArguments;
 };
+
+// The AI objects in the simulator stand-in by its journal, created for connection conn (0: any)
+// and not removed since: their "created" lines by object id.
+inline std::map<std::uint32_t, nlohmann::json> aliveObjects(const std::vector<nlohmann::json>& journal,
+                                                            std::uint32_t conn = 0)
+{
+    std::map<std::uint32_t, nlohmann::json> alive;
+    for (const nlohmann::json& line : journal) {
+        const std::string kind = line.value("kind", "");
+        if (kind == "created" && (conn == 0 || line.value("conn", 0u) == conn))
+            alive[line.value("objectId", 0u)] = line;
+        else if (kind == "removed")
+            alive.erase(line.value("objectId", 0u));
+    }
+    return alive;
+}
+inline std::string describeObjects(const std::map<std::uint32_t, nlohmann::json>& objects)
+{
+    std::string text;
+    for (const auto& [objectId, created] : objects)
+        text += created.dump() + "\n";
+    return text;
+}
 
 // The simulator, the service and one program folder with its own user folders, registry file and
 // runtime folder; the program is started by the test.
@@ -50,9 +75,11 @@ public:
         std::filesystem::create_directories(root_ / "P3D v5" / "Scenery");
         writeFile(root_ / "license.txt", SERVICE_KEY + "\n");
 
+        std::vector<std::string> simulatorArguments{"--setup-path", (root_ / "P3D v5").string()};
+        simulatorArguments.insert(simulatorArguments.end(), setup.simulatorArguments.begin(),
+                                  setup.simulatorArguments.end());
         simulator_ = std::make_unique<SimulatorStandin>(
-            SimulatorSetup{root_ / "journal.jsonl", {"--setup-path", (root_ / "P3D v5").string()},
-                           runtimeFolder(), registryFile(), root_.path()});
+            SimulatorSetup{root_ / "journal.jsonl", simulatorArguments, runtimeFolder(), registryFile(), root_.path()});
         if (!setup.parameters.empty()) {
             // A data update turns the scans on again: they too look at an empty add-on folder and
             // the demo's livery tree unless the test names its own.
@@ -141,6 +168,21 @@ public:
     bool journalShows(const std::function<bool(const nlohmann::json&)>& match, int count = 1) const
     {
         return waitUntil([&] { return journalCount(match) >= count; }, EVENT_LIMIT);
+    }
+
+    // The simulator stand-in has created an AI object for the connection conn (1 the first, 2 the
+    // next, ...; 0 any), within the bound.
+    bool objectCreated(std::uint32_t conn = 0) const
+    {
+        return journalShows([conn](const nlohmann::json& line) {
+            return line.value("kind", "") == "created" && (conn == 0 || line.value("conn", 0u) == conn);
+        });
+    }
+    // Every AI object the connection conn (0: any) created has left the simulator stand-in, within
+    // the bound.
+    bool objectsGone(std::uint32_t conn = 0) const
+    {
+        return waitUntil([&] { return aliveObjects(journal(), conn).empty(); }, EVENT_LIMIT);
     }
 
     // The requests the service received for endpoint (auth, live, weather, deauth, ...).

@@ -1,14 +1,17 @@
 // Whole runs of the program Corv_P3D, headless, against the simulator stand-in and the traffic
 // service stand-in, each a process of its own: the run connects, declares its data, follows the
 // user aircraft, logs in, starts both readers and keeps its main loop going; and each way a run
-// ends on the peers' account: the simulator quitting, the link dropping, a new flight loaded and
-// the service refusing the session.
+// ends, by the user or on the peers' account: the close box, the simulator quitting, the link
+// dropping, a new flight loaded and the service refusing the session. Each comes while the run has
+// aircraft parked at the user's airport, and none of them stays behind in the simulator; a run that
+// restarts creates its aircraft anew.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <csignal>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,19 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using nlohmann::json;
+
+// After a restart: the first run's aircraft have all left the simulator, the new run (the second
+// connection) parks its own anew, each callsign once, and no request of it names an object of the
+// first run.
+void expectFreshAircraft(const WholeRun& run)
+{
+    EXPECT_TRUE(run.objectsGone(1)) << describeObjects(aliveObjects(run.journal(), 1));
+    ASSERT_TRUE(run.objectCreated(2)) << run.log();
+    std::set<std::string> callsigns;
+    for (const auto& [objectId, created] : aliveObjects(run.journal()))
+        EXPECT_TRUE(callsigns.insert(created.value("atcId", "")).second) << "twice: " << created.dump();
+    EXPECT_EQ(run.journalCount([](const json& l) { return isKind(l, "exception"); }), 0);
+}
 
 TEST(WholeRunTest, ARunConnectsFollowsTheUserLogsInReadsTrafficAndEndsCleanlyWhenClosed)
 {
@@ -53,11 +69,14 @@ TEST(WholeRunTest, ARunConnectsFollowsTheUserLogsInReadsTrafficAndEndsCleanlyWhe
     EXPECT_TRUE(run.journalShows([](const json& l) { return isRequest(l, 109, 1); }, positions + 2));
     EXPECT_TRUE(program.running());
 
-    // The close box: the run ends, logs out and disconnects; the program ends with code 0.
+    // The close box, with the user's airport filled: the run ends, logs out and disconnects,
+    // taking its aircraft along; the program ends with code 0.
+    ASSERT_TRUE(run.objectCreated()) << run.log() << program.errorOutput();
     program.signal(SIGTERM);
     EXPECT_EQ(program.waitForExit(EVENT_LIMIT), 0) << program.errorOutput();
     EXPECT_EQ(run.serviceRequests("deauth").size(), 1u);
     EXPECT_TRUE(run.journalShows([](const json& l) { return isKind(l, "disconnect"); }));
+    EXPECT_TRUE(run.objectsGone()) << describeObjects(aliveObjects(run.journal()));
     const std::string log = run.log();
     for (const char* line : {"Lockheed Martin Prepar3D v5 (5.3.17.28160) connected",
                              "SimConnect: User aircraft title: Stand-in Boeing 737-800",
@@ -74,9 +93,11 @@ TEST(WholeRunTest, TheSimulatorQuittingEndsTheProgram)
     ASSERT_TRUE(run.ready());
     ChildProcess& program = run.startProgram();
     ASSERT_TRUE(run.runIsUp()) << run.log();
+    ASSERT_TRUE(run.objectCreated()) << run.log();
 
     ASSERT_TRUE(run.simulatorCommand("quit"));
     EXPECT_EQ(program.waitForExit(EVENT_LIMIT), 0) << run.log() << program.errorOutput();
+    EXPECT_TRUE(aliveObjects(run.journal()).empty()) << describeObjects(aliveObjects(run.journal()));
     const std::string log = run.log();
     EXPECT_NE(log.find("Exiting: SIM WAS CLOSED"), std::string::npos) << log;
     EXPECT_NE(log.find("Flight Simulator no longer connected, Corv_P3D will stop ..."), std::string::npos) << log;
@@ -90,6 +111,7 @@ TEST(WholeRunTest, ADroppedConnectionRestartsTheRunWhichConnectsAgain)
     ASSERT_TRUE(run.ready());
     ChildProcess& program = run.startProgram();
     ASSERT_TRUE(run.runIsUp()) << run.log();
+    ASSERT_TRUE(run.objectCreated(1)) << run.log();
 
     ASSERT_TRUE(run.simulatorCommand("drop"));
     ASSERT_TRUE(run.logShows("Exiting: SIMCONNECT ERROR")) << run.log();
@@ -98,10 +120,12 @@ TEST(WholeRunTest, ADroppedConnectionRestartsTheRunWhichConnectsAgain)
     EXPECT_TRUE(run.journalShows([](const json& l) { return isPacket(l, "Open"); }, 2)) << run.log();
     EXPECT_TRUE(run.journalShows([](const json& l) { return isPacket(l, "SetNotificationGroupPriority"); }, 2));
     EXPECT_TRUE(run.serviceShowsAfter("live", "auth", 2)) << run.log();
+    expectFreshAircraft(run);
     EXPECT_TRUE(program.running());
 
     program.signal(SIGTERM);
     EXPECT_EQ(program.waitForExit(EVENT_LIMIT), 0) << program.errorOutput();
+    EXPECT_TRUE(run.objectsGone()) << describeObjects(aliveObjects(run.journal()));
     EXPECT_EQ(run.serviceRequests("auth").size(), 2u);
     EXPECT_EQ(WholeRun::occurrences(run.log(), "Exiting: "), 2) << run.log();
     EXPECT_EQ(WholeRun::occurrences(run.log(), "Traffic Reader connected"), 2) << run.log();
@@ -113,11 +137,11 @@ TEST(WholeRunTest, ANewFlightEndsTheProgramAfterItsMessage)
     ASSERT_TRUE(run.ready());
     ChildProcess& program = run.startProgram();
     ASSERT_TRUE(run.runIsUp()) << run.log();
+    ASSERT_TRUE(run.objectCreated()) << run.log();
 
     ASSERT_TRUE(run.simulatorCommand("loadflight other.fxml"));
-    ASSERT_TRUE(run.logShows("Exiting: NEW FLIGHT")) << run.log();
     // The message stands on the status line (standard error without a display) for a while
-    // before the program ends by itself.
+    // before the program ends by itself; the aircraft have left with the run by then.
     EXPECT_TRUE(waitUntil(
         [&] {
             return program.errorOutput().find("New flight detected, Corv_P3D will close, please restart manually ...") !=
@@ -125,7 +149,10 @@ TEST(WholeRunTest, ANewFlightEndsTheProgramAfterItsMessage)
         },
         EVENT_LIMIT))
         << program.errorOutput();
+    EXPECT_TRUE(run.objectsGone()) << describeObjects(aliveObjects(run.journal()));
+    EXPECT_TRUE(program.running()) << "still showing its message";
     EXPECT_EQ(program.waitForExit(EVENT_LIMIT), 0) << program.errorOutput();
+    EXPECT_NE(run.log().find("Exiting: NEW FLIGHT"), std::string::npos) << run.log();
     EXPECT_EQ(run.log().find("Restarting after"), std::string::npos) << run.log();
     EXPECT_EQ(run.journalCount([](const json& l) { return isPacket(l, "Open"); }), 1);
 }
@@ -136,6 +163,7 @@ TEST(WholeRunTest, TheServiceRefusingTheSessionRestartsTheRun)
     ASSERT_TRUE(run.ready());
     ChildProcess& program = run.startProgram();
     ASSERT_TRUE(run.runIsUp()) << run.log();
+    ASSERT_TRUE(run.objectCreated(1)) << run.log();
 
     // The service's refusal of a session it no longer knows: 401 in the reply and on the status line.
     ASSERT_TRUE(
@@ -146,11 +174,13 @@ TEST(WholeRunTest, TheServiceRefusingTheSessionRestartsTheRun)
     // The new run connects to the simulator again, logs in again and reads traffic again.
     EXPECT_TRUE(run.serviceShowsAfter("live", "auth", 2)) << run.log();
     EXPECT_TRUE(run.journalShows([](const json& l) { return isPacket(l, "Open"); }, 2));
+    expectFreshAircraft(run);
     EXPECT_TRUE(program.running());
 
     program.signal(SIGTERM);
     EXPECT_EQ(program.waitForExit(EVENT_LIMIT), 0) << program.errorOutput();
     EXPECT_EQ(WholeRun::occurrences(run.log(), "Traffic Reader connected"), 2) << run.log();
+    EXPECT_TRUE(run.objectsGone()) << describeObjects(aliveObjects(run.journal()));
 }
 
 }  // namespace

@@ -112,6 +112,24 @@ TEST_F(LiveryChoiceTest, RefusedTitlesAreNeverChosenAgain)
     EXPECT_EQ(parked.title, "");
 }
 
+TEST_F(LiveryChoiceTest, ARefusedTitleLeavesTheOtherTitlesOfItsStep)
+{
+    process({livery("TRA", "B738", "TRA 738"), livery("TRA", "B738", "TRA 738 Sunset", "PH-HSB")});
+    const FlightIdentity sunset = flight("TRA", "B738", "PH-HSB", "TRA5621");
+    EXPECT_EQ(chooseLive(sunset), "TRA 738 Sunset");
+    gf_liveryNotCreated(sunset, "TRA 738 Sunset");
+    const auto before = matchStepCounters;
+    // Whatever the draws, the airline's other Boeing 737-800 is taken, by the live and the static
+    // choice alike.
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_EQ(chooseLive(sunset), "TRA 738");
+        LiveryPick parked = pickFor(sunset);
+        EXPECT_TRUE(gf_chooseLiveryForStatic(parked, false, "A12", "long"));
+        EXPECT_EQ(parked.title, "TRA 738");
+    }
+    EXPECT_EQ(matchStepCounters[2], before[2] + 40);
+}
+
 TEST_F(LiveryChoiceTest, SpecialTitlesAreAvoidedWhileANormalOneExists)
 {
     process({livery("DLH", "A320", "DLH special 1"), livery("DLH", "A320", "DLH special 2"),
