@@ -36,12 +36,7 @@ bool isPositionNorthOfStand(const json& line, std::uint32_t objectId, double met
 
 TEST(DepartureRunTest, ADepartureCreatedOnItsStandPushesBackOffItAsOneAircraft)
 {
-    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
-    WholeRun run(WholeRunSetup{{"--epoch", std::to_string(now - SCENARIO_START)},
-                               "  <parameter name=\"SCAN_LIVERIES\" value=\"false\"/>\n"
-                               "  <parameter name=\"SCAN_AIRPORTS\" value=\"false\"/>\n"});
+    WholeRun run(meetingTheScenarioAt(SCENARIO_START, NO_SCANS));
     ASSERT_TRUE(run.ready());
     ASSERT_TRUE(run.setServiceClock(static_cast<double>(SCENARIO_START)));
     ChildProcess& program = run.startProgram();

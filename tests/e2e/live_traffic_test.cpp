@@ -65,14 +65,11 @@ TEST(LiveTrafficRunTest, ScenarioFlightsAppearWithCallsignAndLiveryAreMovedEvery
     // The scenario began a while ago (its clock and its data times), so an approach into the box
     // around the user is under way from the first poll on. The liveries are scanned at the start
     // (a data update asks for it): the sample tree with one the simulator refuses.
-    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
     TempDir liveries;
-    WholeRun run(WholeRunSetup{{"--epoch", std::to_string(now - SCENARIO_START)},
-                               "  <parameter name=\"lfolder0\" value=\"" +
-                                   writeLiveryTree(liveries / "liveries").string() + "\"/>\n",
-                               {"--refuse", REFUSED_TITLE}});
+    WholeRun run(meetingTheScenarioAt(SCENARIO_START,
+                                      "  <parameter name=\"lfolder0\" value=\"" +
+                                          writeLiveryTree(liveries / "liveries").string() + "\"/>\n",
+                                      {"--refuse", REFUSED_TITLE}));
     ASSERT_TRUE(run.ready());
     ASSERT_TRUE(run.setServiceClock(static_cast<double>(SCENARIO_START)));
     ChildProcess& program = run.startProgram();

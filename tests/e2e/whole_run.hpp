@@ -37,6 +37,21 @@ struct WholeRunSetup {
     std::vector<std::string> simulatorArguments;
 };
 
+// A run that meets the scenario at its second scenarioSecond: the service's data times are those
+// of now (the test then sets the service clock to that second).
+inline WholeRunSetup meetingTheScenarioAt(std::int64_t scenarioSecond, std::string parameters,
+                                          std::vector<std::string> simulatorArguments = {})
+{
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    return WholeRunSetup{{"--epoch", std::to_string(now - scenarioSecond)}, std::move(parameters),
+                         std::move(simulatorArguments)};
+}
+// The parameters of a run whose installed liveries are the sample ones: no scan at start.
+inline const std::string NO_SCANS = "  <parameter name=\"SCAN_LIVERIES\" value=\"false\"/>\n"
+                                    "  <parameter name=\"SCAN_AIRPORTS\" value=\"false\"/>\n";
+
 // The AI objects in the simulator stand-in by its journal, created for connection conn (0: any)
 // and not removed since: their "created" lines by object id.
 inline std::map<std::uint32_t, nlohmann::json> aliveObjects(const std::vector<nlohmann::json>& journal,
