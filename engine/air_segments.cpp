@@ -9,6 +9,7 @@
 #include "engine/engine_state.hpp"
 #include "engine/motion_math.hpp"
 #include "engine/track_timing.hpp"
+#include "foundation/geodesy.hpp"
 
 namespace {
 
@@ -19,7 +20,6 @@ constexpr double FT_PER_MIN_TO_PER_TICK = 1.0 / 6000.0;
 constexpr double GROUND_DESCENT_FPM = -601.0;
 constexpr double FINAL_DESCENT_FPM = -600.0;
 constexpr double DESCENT_HEIGHT_FT = 100.0;
-constexpr double QNH_STANDARD_HPA = 1013.25;
 constexpr double QNH_FT_PER_HPA = 6.0;
 constexpr double CLIMB_IN_TRACK_FPM = 100.0;
 constexpr double LEAST_LIFTOFF_FPM = 601.0;
@@ -177,7 +177,7 @@ double lf_descentRate(const LiveAircraft& aircraft)
         return FINAL_DESCENT_FPM;
     const double qnh = static_cast<double>(engineQnh.load());
     const double mean = (aircraft.track[0].verticalRate + aircraft.track[1].verticalRate) / 2.0;
-    return std::min(GROUND_DESCENT_FPM, mean - (qnh - QNH_STANDARD_HPA) * QNH_FT_PER_HPA);
+    return std::min(GROUND_DESCENT_FPM, mean - (qnh - STANDARD_PRESSURE_HPA) * QNH_FT_PER_HPA);
 }
 
 void lf_planClimbOrDescent(LiveAircraft& aircraft)

@@ -34,6 +34,8 @@ inline constexpr double METRES_PER_NM = 1852.0;
 inline constexpr std::int32_t WHOLE_METRES_PER_NM = 1852;
 // The standard sea-level pressure in whole hectopascals, the QNH until the weather tells one.
 inline constexpr std::int32_t STANDARD_QNH_HPA = 1013;
+// The standard sea-level pressure exactly, for altitude corrections.
+inline constexpr double STANDARD_PRESSURE_HPA = 1013.25;
 
 // Great-circle distance (haversine).
 double gf_distanceNm(LatLon a, LatLon b);

@@ -10,6 +10,7 @@
 
 #include "foundation/status_sink.hpp"
 #include "foundation/format.hpp"
+#include "foundation/geodesy.hpp"
 #include "foundation/log.hpp"
 #include "foundation/time_slots.hpp"
 #include "traffic/record_parsing.hpp"
@@ -44,7 +45,6 @@ enum LiveElement : std::size_t {
 
 constexpr std::size_t MAX_REGISTRATION_LENGTH = 12;
 constexpr double MAX_GROUND_DISTANCE_FROM_PARK_NM = 5.0;
-constexpr double STANDARD_PRESSURE_HPA = 1013.25;
 constexpr double FEET_PER_HPA = 27.0;
 constexpr double HEIGHT_CHECK_CEILING_FT = 14000.0;
 constexpr double ELEVATION_WITHOUT_PARK_FT = -1000.0;
