@@ -93,7 +93,6 @@ TEST(ArrivalRunTest, AnArrivalTaxisOntoAStandParksWithinTwoMetresAndItsStandIsLe
 {
     WholeRun run(meetingTheScenarioAt(SCENARIO_START, NO_SCANS));
     ASSERT_TRUE(run.ready());
-    ASSERT_TRUE(run.setServiceClock(static_cast<double>(SCENARIO_START)));
     ChildProcess& program = run.startProgram();
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(run.runIsUp()) << run.log() << program.errorOutput();

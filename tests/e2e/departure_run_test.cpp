@@ -38,7 +38,6 @@ TEST(DepartureRunTest, ADepartureCreatedOnItsStandPushesBackOffItAsOneAircraft)
 {
     WholeRun run(meetingTheScenarioAt(SCENARIO_START, NO_SCANS));
     ASSERT_TRUE(run.ready());
-    ASSERT_TRUE(run.setServiceClock(static_cast<double>(SCENARIO_START)));
     ChildProcess& program = run.startProgram();
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(run.runIsUp()) << run.log() << program.errorOutput();

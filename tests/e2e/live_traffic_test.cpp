@@ -71,7 +71,6 @@ TEST(LiveTrafficRunTest, ScenarioFlightsAppearWithCallsignAndLiveryAreMovedEvery
                                           writeLiveryTree(liveries / "liveries").string() + "\"/>\n",
                                       {"--refuse", REFUSED_TITLE}));
     ASSERT_TRUE(run.ready());
-    ASSERT_TRUE(run.setServiceClock(static_cast<double>(SCENARIO_START)));
     ChildProcess& program = run.startProgram();
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(run.runIsUp()) << run.log() << program.errorOutput();

@@ -35,10 +35,11 @@ struct WholeRunSetup {
     std::string parameters;
     // Extra options of the simulator stand-in (e.g. "--refuse <title>").
     std::vector<std::string> simulatorArguments;
+    // The scenario second the run meets the scenario at: the service clock is set to it at start.
+    std::optional<std::int64_t> meetAt;
 };
 
-// A run that meets the scenario at its second scenarioSecond: the service's data times are those
-// of now (the test then sets the service clock to that second).
+// A run that meets the scenario at its second scenarioSecond, whose data times are those of now.
 inline WholeRunSetup meetingTheScenarioAt(std::int64_t scenarioSecond, std::string parameters,
                                           std::vector<std::string> simulatorArguments = {})
 {
@@ -46,7 +47,7 @@ inline WholeRunSetup meetingTheScenarioAt(std::int64_t scenarioSecond, std::stri
                          std::chrono::system_clock::now().time_since_epoch())
                          .count();
     return WholeRunSetup{{"--epoch", std::to_string(now - scenarioSecond)}, std::move(parameters),
-                         std::move(simulatorArguments)};
+                         std::move(simulatorArguments), scenarioSecond};
 }
 // The parameters of a run whose installed liveries are the sample ones: no scan at start.
 inline const std::string NO_SCANS = "  <parameter name=\"SCAN_LIVERIES\" value=\"false\"/>\n"
@@ -125,10 +126,12 @@ public:
                          {}});
         if (const auto port = service_->waitForLine("PORT ", EVENT_LIMIT))
             servicePort_ = std::stoi(port->substr(5));
+        if (servicePort_ > 0 && setup.meetAt && !setServiceClock(static_cast<double>(*setup.meetAt)))
+            servicePort_ = 0;
     }
 
     // The simulator stand-in is ready once constructed (it throws otherwise); the service once it
-    // has told its port.
+    // has told its port (and taken the clock of a run that meets the scenario late).
     bool ready() const { return servicePort_ > 0; }
     std::filesystem::path programFolder() const { return root_ / "program"; }
 
