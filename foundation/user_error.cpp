@@ -2,7 +2,10 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <exception>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
@@ -71,6 +74,21 @@ void lf_parseVersionNumber(std::string_view digits, int& target)
     target = value;
 }
 
+// A member of a version object: a number that fits an int (a fraction is cut off, as before),
+// else the text is no version. A number from outside is never converted blindly: 1e93 has no int.
+void lf_readVersionMember(const nlohmann::json& version, const char* name, int& target)
+{
+    const auto member = version.find(name);
+    if (member == version.end())
+        return;
+    constexpr double least = std::numeric_limits<int>::min();
+    constexpr double most = std::numeric_limits<int>::max();
+    const double number = member->is_number() ? member->get<double>() : std::nan("");
+    if (!(number >= least && number <= most))
+        throw std::runtime_error(vald::format("version number {} is no number of a version", name));
+    target = member->is_number_float() ? static_cast<int>(number) : static_cast<int>(member->get<std::int64_t>());
+}
+
 }  // namespace
 
 vald::UserErrorException::UserErrorException(int errorNumber, const std::string& message)
@@ -94,12 +112,9 @@ VersionData::VersionData(const std::string& text)
         const nlohmann::json value = nlohmann::json::parse(text);
         if (!value.is_object())
             return;
-        if (value.contains("major"))
-            major = value.at("major").get<int>();
-        if (value.contains("minor"))
-            minor = value.at("minor").get<int>();
-        if (value.contains("patch"))
-            patch = value.at("patch").get<int>();
+        lf_readVersionMember(value, "major", major);
+        lf_readVersionMember(value, "minor", minor);
+        lf_readVersionMember(value, "patch", patch);
     } catch (const std::exception& e) {
         gf_log(vald::format("{} exception: {}", "VersionData", e.what()));
     }

@@ -28,6 +28,10 @@ TEST(VersionDataTest, ReadsDottedTextAndJsonAndLogsWhatItCannotRead)
         {R"({"major": 10, "minor": 3})", 10, 3, 0, ""},
         {R"({"major": "10"})", 0, 0, 0, "VersionData exception: "},
         {"[1, 2, 3]", 0, 0, 0, ""},
+        // A number no int holds (the sanitizers saw the blind conversion of 5e93) is refused.
+        {R"({"major": 1, "patch": 5.5e93})", 1, 0, 0, "VersionData exception: version number patch"},
+        {R"({"major": 4294967296})", 0, 0, 0, "VersionData exception: version number major"},
+        {R"({"major": 2.0, "minor": -1})", 2, -1, 0, ""},
         {"12345", 1, 3, 5, ""},
         {"1.2345", 1, 23, 5, ""},
         {"7.8x9", 7, 8, 9, ""},
