@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 #include "app/message_lines.hpp"
 #include "app/run_log.hpp"
@@ -17,10 +18,12 @@
 #include "foundation/constants.hpp"
 #include "foundation/files.hpp"
 #include "foundation/format.hpp"
+#include "foundation/log.hpp"
 #include "foundation/parameter_controls.hpp"
 #include "foundation/parameter_store.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/program_id.hpp"
+#include "foundation/safe_write.hpp"
 #include "foundation/text.hpp"
 #include "foundation/time_slots.hpp"
 #include "foundation/user_error.hpp"
@@ -110,6 +113,27 @@ void lf_createDataFolders()
             fs::remove(file);
 }
 
+// Temporary files of a write that an earlier run did not finish (it ended or the machine went
+// down in between) are removed from every folder the program writes to; the learned files sit
+// in folders of any depth below their root.
+void lf_removeLeftoverTemporaries()
+{
+    std::vector<fs::path> folders{fs::path("."), INPUT_FOLDER, TBLO_FOLDER_PATH, gf_dataFolder()};
+    for (const fs::path* folder : DATA_FOLDERS)
+        folders.push_back(*folder);
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(LEARNED_FOLDER, error), end; !error && it != end; it.increment(error))
+        if (it->is_directory(error))
+            folders.push_back(it->path());
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    std::size_t removed = 0;
+    for (const fs::path& folder : folders)
+        removed += gf_removeLeftoverTempFiles(folder);
+    if (removed > 0)
+        gf_log(vald::format("Removed {} temporary files of an unfinished earlier write", removed));
+}
+
 void lf_checkStockScenery()
 {
     const fs::path path = gf_pathFromUtf8(SIM_INSTALL_PATH.value()) / "Scenery";
@@ -133,6 +157,7 @@ void lf_startData()
     lf_flushRunLog();
     lf_fillCombos();
     lf_createDataFolders();
+    lf_removeLeftoverTemporaries();
     maxLiveSelection.store(MAX_LIVE_SEL.value());
     if (!restartPending.load() && !gf_checkVersions())
         return;

@@ -20,6 +20,10 @@ void lf_checkProgramFolder();
 void lf_startData();
 // Creates the data folders (with their parents) and removes two old files of the regcode data.
 void lf_createDataFolders();
+// Removes the temporary files that an unfinished write of an earlier run left in the folders the
+// program writes to (the program folder, input, tblo, the data folder, the data folders and every
+// folder below the learned files).
+void lf_removeLeftoverTemporaries();
 // stockSceneryPath := SIM_INSTALL_PATH / "Scenery"; the status line tells when it is missing.
 void lf_checkStockScenery();
 // Production mode: the program ends now (exit code 0, USER CLOSED SIM unless a reason is set).

@@ -9,6 +9,8 @@
 #include "foundation/files.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/safe_write.hpp"
+#include "foundation/text.hpp"
 #include "refdata/data_key.hpp"
 
 static_assert(crypto_secretstream_xchacha20poly1305_KEYBYTES == 32);
@@ -33,9 +35,9 @@ void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::s
     std::ifstream in(encryptedPath, std::ios::binary);
     if (!in.is_open())
         throw std::runtime_error("Could not open input file: " + encryptedPath);
-    std::ofstream out(plainPath, std::ios::binary | std::ios::trunc);
-    if (!out.is_open())
-        throw std::runtime_error("Could not open output file: " + plainPath);
+    // The plain text is gathered whole and written once: a cut or damaged stream never leaves a
+    // part of it where the old file was.
+    std::string out;
 
     std::array<unsigned char, crypto_secretstream_xchacha20poly1305_HEADERBYTES> header{};
     // A file shorter than its header cannot be a stream of ours.
@@ -56,7 +58,7 @@ void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::s
         if (crypto_secretstream_xchacha20poly1305_pull(&state, plain.data(), &plainLength, &tag, cipher.data(), n,
                                                        nullptr, 0) != 0)
             throw std::runtime_error("Decryption failed");
-        out.write(reinterpret_cast<const char*>(plain.data()), static_cast<std::streamsize>(plainLength));
+        out.append(reinterpret_cast<const char*>(plain.data()), static_cast<std::size_t>(plainLength));
         if (tag == crypto_secretstream_xchacha20poly1305_TAG_FINAL) {
             finalSeen = true;
             break;  // whatever follows the final chunk is not part of the stream
@@ -70,9 +72,9 @@ void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::s
     // unnoticed; only the final tag proves that the whole file arrived.
     if (!finalSeen)
         throw std::runtime_error("Stream ends without its final chunk");
-    out.close();
-    if (out.fail())
-        throw std::runtime_error("Could not write output file: " + plainPath);
+    std::string error;
+    if (!gf_writeFileSafely(gf_pathFromUtf8(plainPath), out, error))
+        throw std::runtime_error(error);
 }
 
 bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesystem::path& plain)

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <sstream>
 #include <system_error>
 
 #include "foundation/status_sink.hpp"
@@ -13,6 +14,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/program_id.hpp"
+#include "foundation/safe_write.hpp"
 #include "foundation/text.hpp"
 #include "platform/zip_archive.hpp"
 #include "refdata/downloads.hpp"
@@ -67,23 +69,20 @@ void lf_unzipInstaller(const fs::path& zip)
         }
     const fs::path installer = INSTALL_NEW_VERSION_EXE;
     for (const vald::ZipEntry& entry : entries) {
-        std::error_code error;
-        fs::remove(installer, error);
-        if (error)
-            gf_logWarn(vald::format("Warning: could not remove old installer: {}", error.message()));
-        std::ofstream out(installer, std::ios::binary | std::ios::trunc);
-        if (!out.is_open()) {
-            gf_logWarn(vald::format("Could not create output file {}", lf_text(installer)));
-            continue;
-        }
+        // Unpacked whole, then written once: a damaged entry never leaves half an installer.
+        std::ostringstream out;
         const int code = archive.readContent(entry, out, vald::ZipArchive::DEFAULT_CHUNK_BYTES);
-        out.close();
         if (code != 0) {
             gf_logWarn(vald::format("Unzipping error code: {}", code));
+            std::error_code error;
             fs::remove(installer, error);
-        } else {
-            gf_log(vald::format("{} unzipped to {}", lf_text(zip), lf_text(installer)));
+            continue;
         }
+        std::string error;
+        if (gf_writeFileSafely(installer, out.str(), error))
+            gf_log(vald::format("{} unzipped to {}", lf_text(zip), lf_text(installer)));
+        else
+            gf_logWarn(error);
     }
     archive.close();
 }

@@ -59,13 +59,14 @@ TEST(StreamDecrypt, FailuresLeaveNoPlainFileAndKeepTheInput)
         EXPECT_EQ(readFile("data.enc"), bytes);
     }
     EXPECT_FALSE(gf_streamDecrypt("missing.enc", "data.xml"));
+    writeFile("data.enc", sealed);  // a whole stream: only the output can fail
     EXPECT_FALSE(gf_streamDecrypt("data.enc", "no/folder/data.xml"));
 
     const auto lines = log.lines();
     for (const auto& [bytes, message] : cases)
         EXPECT_THAT(lines, Contains("gf_streamDecrypt exception: " + message));
     EXPECT_THAT(lines, Contains("gf_streamDecrypt exception: Could not open input file: missing.enc"));
-    EXPECT_THAT(lines, Contains("gf_streamDecrypt exception: Could not open output file: no/folder/data.xml"));
+    EXPECT_THAT(lines, Contains("gf_streamDecrypt exception: could not write no/folder/data.xml: No such file or directory"));
 }
 
 TEST(DataKey, MatchesTheKeyFileOfTheSampleData)
