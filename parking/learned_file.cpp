@@ -278,11 +278,10 @@ std::int32_t lf_snapParkingPercentage(std::int32_t value)
 void lf_readLearned(const fs::path& path, const ApfInfo& info)
 {
     pugi::xml_document document;
-    const pugi::xml_parse_result loaded = document.load_file(path.c_str());
-    if (!loaded) {
+    std::string fault;
+    if (gf_loadXmlLimited(document, path, MAX_LEARNED_FILE_BYTES, fault) != FileRead::ok) {
         gf_save1GenerationOf(path);
-        gf_log(vald::format("{} found, but could not be loaded, saved as *.0.xml: {}", gf_pathToUtf8(path),
-                            loaded.description()));
+        gf_log(vald::format("{} found, but could not be loaded, saved as *.0.xml: {}", gf_pathToUtf8(path), fault));
         return;
     }
     gf_log(vald::format("Read from learned airport file: '{}'", gf_pathToUtf8(path)));

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "foundation/constants.hpp"
+#include "foundation/files.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/status_sink.hpp"
@@ -32,7 +32,21 @@ namespace {
 const char* const LIST_NAME = "my_park_airports.txt";
 constexpr std::size_t MAX_FIELDS = 2;
 
-std::string lf_firstField(const std::string& line) { return line.substr(0, line.find(',')); }
+// The airport code of a line: its first comma field, trimmed as the reader trims it.
+std::string lf_codeOf(const std::string& line) { return gf_trim(std::string_view(line).substr(0, line.find(','))); }
+
+// One airport, one line: of the lines naming one airport (the one-field and two-field lines the
+// reader takes), the first stays, as the reader keeps the first; lines it skips stay as written.
+void lf_oneLinePerAirport(std::vector<std::string>& lines)
+{
+    std::set<std::string> seen;
+    std::erase_if(lines, [&seen](const std::string& line) {
+        if (gf_split(line, ',').size() > MAX_FIELDS)
+            return false;
+        const std::string code = lf_codeOf(line);
+        return !code.empty() && !seen.insert(code).second;
+    });
+}
 
 bool lf_listed(const std::string& icao)
 {
@@ -41,13 +55,18 @@ bool lf_listed(const std::string& icao)
 
 bool lf_readListFile()
 {
-    std::ifstream stream(MY_PARK_AIRPORTS_PATH, std::ios::binary);
-    if (!stream) {
+    std::vector<std::string> lines;
+    std::string error;
+    const FileRead read = gf_readTextFileLimited(MY_PARK_AIRPORTS_PATH, MAX_PARK_AIRPORT_LIST_BYTES, lines, error);
+    if (read == FileRead::missing) {
         gf_log(gf_pathToUtf8(MY_PARK_AIRPORTS_PATH) + " not found");
         return true;
     }
-    std::vector<std::string> lines;
-    gf_readStreamLines(stream, lines);
+    if (read != FileRead::ok) {
+        gf_showStatus(error, true);
+        gf_logWarn(error);
+        return false;
+    }
     bool result = true;
     std::set<std::string> taken;
     for (const std::string& line : lines) {
@@ -130,12 +149,19 @@ void lf_addThirdPartyParkAirports()
 std::optional<std::size_t> lf_updateMyParkAirportStand(std::vector<std::string>& lines, const std::string& icao,
                                                        const std::string& entry)
 {
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (lf_firstField(lines[i]) == icao) {
+    const std::string code = gf_trim(icao);
+    std::optional<std::size_t> first;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lf_codeOf(lines[i]) != code || gf_split(lines[i], ',').size() > MAX_FIELDS)
+            continue;
+        if (!first) {
             lines[i] = entry;
-            return i;
+            first = i;
+        } else {
+            lines[i].clear();  // a second line of the airport would be read back instead of the first
         }
-    return std::nullopt;
+    }
+    return first;
 }
 
 bool lf_writeMyParkAirports()
@@ -146,25 +172,27 @@ bool lf_writeMyParkAirports()
     const ParkAirport& first = parkAirports.front();
     const std::string entry = vald::format("{}{}", first.icao, first.stand.empty() ? "" : "," + first.stand);
     std::vector<std::string> lines;
-    std::ifstream stream(MY_PARK_AIRPORTS_PATH, std::ios::binary);
-    if (!stream) {
+    std::string error;
+    const FileRead read = gf_readTextFileLimited(MY_PARK_AIRPORTS_PATH, MAX_PARK_AIRPORT_LIST_BYTES, lines, error);
+    if (read == FileRead::missing) {
         lines.push_back(entry);
         gf_log(vald::format("{} created with {}", LIST_NAME, entry));
+    } else if (read != FileRead::ok) {
+        // What could not be read whole is never written back.
+        gf_logWarn(vald::format("{}, not rewritten", error));
+        return false;
+    } else if (lf_updateMyParkAirportStand(lines, first.icao, entry)) {
+        gf_log(vald::format("{}:{} updated stand", LIST_NAME, entry));
     } else {
-        gf_readStreamLines(stream, lines);
-        stream.close();
-        if (lf_updateMyParkAirportStand(lines, first.icao, entry)) {
-            gf_log(vald::format("{}:{} updated stand", LIST_NAME, entry));
-        } else {
-            lines.insert(lines.begin(), entry);
-            gf_log(vald::format("{}:{} new entry", LIST_NAME, entry));
-        }
+        lines.insert(lines.begin(), entry);
+        gf_log(vald::format("{}:{} new entry", LIST_NAME, entry));
     }
+    lf_oneLinePerAirport(lines);
+    std::erase_if(lines, [](const std::string& line) { return gf_trim(line).empty(); });
     std::sort(lines.begin(), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
-    std::erase_if(lines, [](const std::string& line) { return line.empty(); });
-    std::error_code error;
-    fs::create_directories(AIRPORTS_FOLDER, error);
+    std::error_code ignored;
+    fs::create_directories(AIRPORTS_FOLDER, ignored);
     const bool written = gf_writeLines(lines, MY_PARK_AIRPORTS_PATH);
     if (!written)
         gf_logWarn(vald::format("{} could not be written", gf_pathToUtf8(MY_PARK_AIRPORTS_PATH)));

@@ -35,7 +35,8 @@ void lf_addThirdPartyParkAirports();
 // Writes the first list entry into the file (a new line or its updated stand); false when the file
 // could not be written.
 bool lf_writeMyParkAirports();
-// Replaces the first line whose first comma field is icao by entry; its position, or none.
+// Replaces the first line whose first comma field, trimmed, is icao by entry and empties the later
+// lines of that airport; the position of the first, or none.
 std::optional<std::size_t> lf_updateMyParkAirportStand(std::vector<std::string>& lines, const std::string& icao,
                                                        const std::string& entry);
 // Puts a destination airport first in the list, adding (and writing) it when it is not listed.

@@ -80,8 +80,13 @@ std::vector<StandSpot> lf_fetchStandSpots(const std::string& icao)
         file = CLOSEST_STAND_FILE;
     }
     pugi::xml_document document;
-    if (!document.load_file(file.c_str()))
+    std::string fault;
+    if (gf_loadXmlLimited(document, file, MAX_PARK_FILE_BYTES, fault) != FileRead::ok) {
+        gf_log(fault);
+        if (file == CLOSEST_STAND_FILE)
+            gf_removeFileWarn(CLOSEST_STAND_FILE);
         return spots;
+    }
     for (const pugi::xml_node parkpos : document.child("parkpositions").children("parkpos"))
         spots.push_back({parkpos.attribute("id").as_string(),
                          LatLon{parkpos.attribute("latitude").as_double(0.0),
@@ -139,8 +144,12 @@ std::string lf_readApfFile(const std::string& name, ApfInfo& info, std::pair<std
     }
     handmadeAirport = false;
     pugi::xml_document document;
-    if (!document.load_file(file.c_str()))
-        return vald::format("{}: could not load file: {}", name, gf_pathToUtf8(file));
+    std::string fault;
+    switch (gf_loadXmlLimited(document, file, MAX_PARK_FILE_BYTES, fault)) {
+    case FileRead::ok: break;
+    case FileRead::tooLarge: return vald::format("{}: {}", name, fault);
+    default: return vald::format("{}: could not load file: {}", name, gf_pathToUtf8(file));
+    }
     if (!gf_readMetaInfo(document, META_AUTHOR) || !gf_readMetaInfo(document, META_DATE) ||
         !gf_readMetaInfo(document, META_VERSION))
         return vald::format("{}: refused to load (copyright)", name);
@@ -191,11 +200,15 @@ bool lf_readApfRedirect(const fs::path& path, std::string& name)
 {
     if (!lf_exists(path))
         return false;
-    TextFile file{path, {}};
-    gf_readFileLines(file, 1);
-    if (file.lines.empty())
+    std::vector<std::string> lines;
+    std::string fault;
+    if (gf_readTextFileLimited(path, MAX_REDIRECT_FILE_BYTES, lines, fault) != FileRead::ok) {
+        gf_logWarn(fault);
         return false;
-    std::string line = file.lines.front();
+    }
+    if (lines.empty())
+        return false;
+    std::string line = lines.front();
     while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())) != 0)
         line.pop_back();
     const std::size_t xml = line.find(".xml");
