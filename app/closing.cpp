@@ -130,6 +130,7 @@ void lf_closingSteps()
         gf_serveUserStand();
         lf_resetParkAirport();
     }
+    lf_stopParkFileDownload();  // a park file still on its way is joined before a new run
     // A new run chooses its liveries afresh.
     gf_forgetRememberedLiveries();
     gf_removeFlightPlanFolder();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <exception>
+#include <filesystem>
 #include <mutex>
 
 #include "engine/engine_state.hpp"
@@ -15,6 +16,7 @@
 #include "foundation/status_sink.hpp"
 #include "foundation/time_slots.hpp"
 #include "parking/learned_file.hpp"
+#include "parking/park_download.hpp"
 #include "parking/park_file.hpp"
 #include "parking/parking_window.hpp"
 #include "parking/static_planning.hpp"
@@ -43,6 +45,10 @@ std::string reservedStand;        // guarded by parkAirportMutex
 
 // Worker thread.
 bool rebuildRequested = false;
+// The park file of the park airport on its way from the download site, and the file it went to
+// once it arrived (empty until then).
+ParkDownload parkDownload;
+std::filesystem::path fetchedParkFile;
 LatLon lastUserPosition{0.0, 0.0};
 std::string lastAirportWithoutSource;
 
@@ -126,6 +132,39 @@ void lf_releaseLiveStands()
     std::erase_if(liveAircraft, [](const LiveAircraft& live) { return live.dequeued; });
 }
 
+enum class ParkFileState { ready, waiting, failed };
+
+// A park file on the download site is fetched beside the worker before it is read: waiting while
+// that runs; failed (with the reason) when it failed now or a short while ago.
+ParkFileState lf_fetchParkFile(std::string& error)
+{
+    const std::string name = gf_locateApf(parkIcao);
+    if (name.empty() || lf_isLocalApfName(name))
+        return ParkFileState::ready;
+    if (parkDownload.busy() && parkDownload.icao() != parkIcao)
+        parkDownload.cancel();
+    if (parkDownload.busy()) {
+        const std::optional<std::string> outcome = parkDownload.take();
+        if (!outcome)
+            return ParkFileState::waiting;
+        if (outcome->empty()) {
+            fetchedParkFile = PARK_AIRPORT_FILE;
+            return ParkFileState::ready;
+        }
+        gf_rememberFailedParkDownload(parkIcao);
+        error = *outcome;
+        return ParkFileState::failed;
+    }
+    if (gf_parkDownloadFailedRecently(parkIcao)) {
+        error = vald::format("{}: the park file could not be downloaded, next try within {} minutes", parkIcao,
+                             FAILED_PARK_DOWNLOAD_MEMORY.count());
+        return ParkFileState::failed;
+    }
+    fetchedParkFile.clear();
+    parkDownload.start(parkIcao, name, PARK_AIRPORT_FILE);
+    return ParkFileState::waiting;
+}
+
 }  // namespace
 
 ParkAirportSnapshot gf_parkAirport()
@@ -190,6 +229,8 @@ void lf_checkParkAirport(bool immediate)
         lf_parkedStats(true);
     }
     if (rebuildRequested) {
+        if (parkDownload.busy() && !parkDownload.ended())
+            return;  // the park file is still on its way
         gf_clearStatus();
         rebuildRequested = false;
         lf_rebuildParkedTraffic();
@@ -214,7 +255,8 @@ void lf_checkUserOnGround(const LatLon& user, bool immediate)
         if (parkAirports.empty())
             return;
         const double d = gf_distanceNm(user, lf_firstPosition());
-        if (!lf_inSight(d) || !lf_setParkAirport(parkAirports.front().icao))
+        if (!lf_inSight(d) || gf_parkSourceFailedRecently(parkAirports.front().icao) ||
+            !lf_setParkAirport(parkAirports.front().icao))
             return;
         gf_showStatus(vald::format("{} in sight at {:.1F} nm", parkIcao, d), true);
         rebuildRequested = true;
@@ -227,11 +269,16 @@ void lf_checkUserOnGround(const LatLon& user, bool immediate)
         return;
     }
     const std::string icao = closest->code;
-    if (!gf_hasParkSource(icao)) {
+    const bool noSource = !gf_hasParkSource(icao);
+    if (noSource || gf_parkSourceFailedRecently(icao)) {
         // Said once per airport: the user may wait here for a long time.
         const bool first = icao != lastAirportWithoutSource;
         lastAirportWithoutSource = icao;
-        gf_showStatus(vald::format("User aircraft on the ground at {}, no airport file found", icao), first);
+        gf_showStatus(noSource ? vald::format("User aircraft on the ground at {}, no airport file found", icao)
+                               : vald::format("User aircraft on the ground at {}, its airport file could not be "
+                                              "downloaded, next try within {} minutes",
+                                              icao, FAILED_PARK_DOWNLOAD_MEMORY.count()),
+                      first);
         return;
     }
     lastAirportWithoutSource.clear();
@@ -309,7 +356,8 @@ std::string lf_readParkedFile()
     if (name.empty())
         return vald::format("{} {} not found", "lf_readParkedFile", parkIcao);
     parkApfInfo = ApfInfo{};
-    const std::string error = gf_readApf(name, parkApfInfo, parkQuality);
+    const std::string error = gf_readApf(name, parkApfInfo, parkQuality, fetchedParkFile);
+    fetchedParkFile.clear();
     if (error.empty()) {
         softLearningAllowed = parkQuality.first < QF_SOFT_LEARNING || parkStands.size() < FEW_STANDS;
         if (!softLearningAllowed && LEARN_SOFT.value())
@@ -329,11 +377,18 @@ std::string lf_readParkedFile()
 void lf_rebuildParkedTraffic()
 {
     std::string error;
-    try {
-        error = lf_readParkedFile();
-    } catch (const std::exception& e) {
-        // A park file the user must mend (a repeated stand, no altitude) closes this airport only.
-        error = e.what();
+    const ParkFileState state = lf_fetchParkFile(error);
+    if (state == ParkFileState::waiting) {
+        rebuildRequested = true;  // looked at again once a second until the file is here
+        return;
+    }
+    if (state == ParkFileState::ready) {
+        try {
+            error = lf_readParkedFile();
+        } catch (const std::exception& e) {
+            // A park file the user must mend (a repeated stand, no altitude) closes this airport only.
+            error = e.what();
+        }
     }
     if (!error.empty()) {
         gf_parkUnlockControls();
@@ -346,8 +401,15 @@ void lf_rebuildParkedTraffic()
     gf_parkEnableControl(DESTINATION, true);
 }
 
+void lf_stopParkFileDownload()
+{
+    parkDownload.cancel();
+    fetchedParkFile.clear();
+}
+
 void lf_closeParkAirport()
 {
+    lf_stopParkFileDownload();
     if (parkAirportOpen.load()) {
         try {
             lf_saveLearnedApf();
@@ -385,6 +447,8 @@ void lf_resetParkAirport()
 
 void gf_resetParkAirportForTest()
 {
+    lf_stopParkFileDownload();
+    gf_forgetFailedParkDownloads();
     lf_forgetParkAirport();
     parkAirportOpen.store(false);
     parkingBusy.store(false);

@@ -52,6 +52,8 @@ std::string lf_readParkedFile();
 // Reads the stands and plans the parked aircraft, or closes the park airport when that fails.
 void lf_rebuildParkedTraffic();
 void lf_buildParkPositions();
+// Abandons a park file on its way from the download site and waits for its thread.
+void lf_stopParkFileDownload();
 // Saves what was learned and forgets the park airport and its stands.
 void lf_closeParkAirport();
 // Every static aircraft leaves and the park airport is closed.

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <vector>
 
+#include "foundation/clock.hpp"
 #include "foundation/constants.hpp"
 #include "foundation/files.hpp"
 #include "foundation/format.hpp"
@@ -19,6 +20,7 @@
 #include "foundation/xml_meta.hpp"
 #include "parking/apf_file.hpp"
 #include "parking/learned_file.hpp"
+#include "parking/park_download.hpp"
 #include "parking/park_airport.hpp"
 #include "parking/parking_window.hpp"
 #include "refdata/downloads.hpp"
@@ -64,36 +66,51 @@ struct StandSpot {
     LatLon position;
 };
 
-std::mutex closestStandsMutex;
-std::map<std::string, std::vector<StandSpot>> closestStands;  // by airport code
-
-std::vector<StandSpot> lf_fetchStandSpots(const std::string& icao)
-{
+// What the closest-stand question learnt of an airport: its stands, or that its file could not
+// be had (remembered only for a while: the site may be back).
+struct KnownStands {
     std::vector<StandSpot> spots;
+    bool failed = false;
+    SteadyTime when{};
+};
+
+std::mutex closestStandsMutex;
+std::map<std::string, KnownStands> closestStands;  // by airport code
+
+KnownStands lf_fetchStandSpots(const std::string& icao)
+{
+    KnownStands known;
+    known.when = gf_steadyNow();
     const std::string name = gf_locateApf(icao);
     if (name.empty())
-        return spots;
+        return known;
     fs::path file = gf_pathFromUtf8(name);
     if (!lf_isLocalApfName(name)) {
-        if (!lf_downloadApf(name, CLOSEST_STAND_FILE).empty())
-            return spots;
+        known.failed = true;
+        if (gf_parkDownloadFailedRecently(icao))
+            return known;
+        if (!lf_downloadApf(name, CLOSEST_STAND_FILE).empty()) {
+            gf_rememberFailedParkDownload(icao);
+            return known;
+        }
         file = CLOSEST_STAND_FILE;
     }
     pugi::xml_document document;
     std::string fault;
-    if (gf_loadXmlLimited(document, file, MAX_PARK_FILE_BYTES, fault) != FileRead::ok) {
-        gf_log(fault);
-        if (file == CLOSEST_STAND_FILE)
-            gf_removeFileWarn(CLOSEST_STAND_FILE);
-        return spots;
-    }
-    for (const pugi::xml_node parkpos : document.child("parkpositions").children("parkpos"))
-        spots.push_back({parkpos.attribute("id").as_string(),
-                         LatLon{parkpos.attribute("latitude").as_double(0.0),
-                                parkpos.attribute("longitude").as_double(0.0)}});
+    const FileRead read = gf_loadXmlLimited(document, file, MAX_PARK_FILE_BYTES, fault);
     if (file == CLOSEST_STAND_FILE)
         gf_removeFileWarn(CLOSEST_STAND_FILE);
-    return spots;
+    if (read != FileRead::ok) {
+        gf_log(fault);
+        known.failed = true;
+        return known;
+    }
+    known.failed = false;
+    for (const pugi::xml_node parkpos : document.child("parkpositions").children("parkpos"))
+        known.spots.push_back({parkpos.attribute("id").as_string(),
+                               LatLon{parkpos.attribute("latitude").as_double(0.0),
+                                      parkpos.attribute("longitude").as_double(0.0)}});
+    return known;
 }
 
 // Without a learned file the park file's quality sets the parking defaults.
@@ -133,10 +150,13 @@ void lf_numberAndOverlap()
     }
 }
 
-std::string lf_readApfFile(const std::string& name, ApfInfo& info, std::pair<std::int32_t, std::int32_t>& quality)
+std::string lf_readApfFile(const std::string& name, ApfInfo& info, std::pair<std::int32_t, std::int32_t>& quality,
+                           const fs::path& downloaded)
 {
     fs::path file = gf_pathFromUtf8(name);
-    if (!lf_isLocalApfName(name)) {
+    if (!downloaded.empty() && !lf_isLocalApfName(name)) {
+        file = downloaded;
+    } else if (!lf_isLocalApfName(name)) {
         std::string error = lf_downloadApf(name, PARK_AIRPORT_FILE);
         if (!error.empty())
             return error;
@@ -243,7 +263,7 @@ bool gf_hasParkSource(const std::string& icao)
     return record != nullptr && record->stands >= 1;
 }
 
-std::string lf_downloadApf(const std::string& name, const fs::path& target)
+std::string lf_downloadApf(const std::string& name, const fs::path& target, const std::atomic<bool>* abort)
 {
     std::string url;
     bool done = false;
@@ -254,6 +274,8 @@ std::string lf_downloadApf(const std::string& name, const fs::path& target)
             fs::create_directories(target.parent_path(), ignored);
         }
         DownloadHandle handle;
+        if (abort != nullptr && handle.http() != nullptr)
+            handle.http()->setAbortFlag(abort);
         done = gf_downloadToFile(handle, url, target, DownloadKind::dataFile);
     } catch (const std::invalid_argument& e) {
         gf_logWarn(vald::format("{}: {}", "lf_downloadApf", e.what()));
@@ -268,14 +290,23 @@ std::string lf_downloadApf(const std::string& name, const fs::path& target)
     return text;
 }
 
-std::string gf_readApf(const std::string& name, ApfInfo& info, std::pair<std::int32_t, std::int32_t>& quality)
+bool gf_parkSourceFailedRecently(const std::string& icao)
+{
+    if (!gf_parkDownloadFailedRecently(icao))
+        return false;
+    const std::string name = gf_locateApf(icao);
+    return !name.empty() && !lf_isLocalApfName(name);
+}
+
+std::string gf_readApf(const std::string& name, ApfInfo& info, std::pair<std::int32_t, std::int32_t>& quality,
+                       const fs::path& downloaded)
 {
     if (name.empty())
         return vald::format("{}: xml is empty", "gf_readApf");
     if (parkIcao.empty())
         return vald::format("{}: no park airport set", "gf_readApf");
     try {
-        return lf_readApfFile(name, info, quality);
+        return lf_readApfFile(name, info, quality, downloaded);
     } catch (const vald::UserErrorException&) {
         throw;
     } catch (const std::exception& e) {
@@ -289,13 +320,18 @@ double gf_readDestApfForClosestStand(const std::string& icao, const LatLon& posi
     try {
         std::lock_guard<std::mutex> lock(closestStandsMutex);
         auto known = closestStands.find(icao);
+        if (known != closestStands.end() && known->second.failed &&
+            gf_steadyNow() - known->second.when >= FAILED_PARK_DOWNLOAD_MEMORY) {
+            closestStands.erase(known);
+            known = closestStands.end();
+        }
         if (known == closestStands.end()) {
             if (closestStands.size() >= REMEMBERED_AIRPORTS)
                 closestStands.clear();
             known = closestStands.emplace(icao, lf_fetchStandSpots(icao)).first;
         }
         double best = NO_STAND_NM;
-        for (const StandSpot& spot : known->second) {
+        for (const StandSpot& spot : known->second.spots) {
             const double d = gf_distanceNm(position, spot.position);
             if (d < best) {
                 best = d;

@@ -4,6 +4,7 @@
 // learned file merged over it. Also the two questions other code asks without touching the park
 // airport: whether an airport has a park source, and how far a position is from its nearest
 // stand. Worker thread.
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -28,10 +29,17 @@ std::string gf_locateApf(const std::string& icao);
 // A redirect text file: its first line names the park file to use.
 bool lf_readApfRedirect(const std::filesystem::path& path, std::string& name);
 // Downloads a park file into target; empty on success, else the error text (no file is left).
-std::string lf_downloadApf(const std::string& name, const std::filesystem::path& target);
-// Reads the park file into parkStands; empty on success, else the error text.
+// While *abort is true the transfer is abandoned (nullptr: never).
+std::string lf_downloadApf(const std::string& name, const std::filesystem::path& target,
+                           const std::atomic<bool>* abort = nullptr);
+// Reads the park file into parkStands; empty on success, else the error text. A name on the
+// download site is downloaded first, unless downloaded names the file it was fetched into.
 // vald::UserErrorException (missing altitude, repeated stand id) passes to the caller.
-std::string gf_readApf(const std::string& name, ApfInfo& info, std::pair<std::int32_t, std::int32_t>& quality);
+std::string gf_readApf(const std::string& name, ApfInfo& info, std::pair<std::int32_t, std::int32_t>& quality,
+                       const std::filesystem::path& downloaded = {});
+// The airport's park file is on the download site, whose download of it failed a short while
+// ago (see FAILED_PARK_DOWNLOAD_MEMORY).
+bool gf_parkSourceFailedRecently(const std::string& icao);
 bool gf_hasParkSource(const std::string& icao);
 // Distance in nm from position to the airport's nearest stand, and that stand's id; 100.0 when
 // there is none. The stands of each airport asked about are remembered, so a file is fetched

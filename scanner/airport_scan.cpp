@@ -19,6 +19,7 @@
 #include "foundation/user_error.hpp"
 #include "foundation/xml_meta.hpp"
 #include "liveries/scan_workers.hpp"
+#include "parking/park_file.hpp"
 #include "foundation/status_display.hpp"
 #include "refdata/airports.hpp"
 #include "scanner/addon_park_files.hpp"
@@ -265,6 +266,7 @@ bool lf_runAirportsScan(const std::vector<fs::path>& folders)
     tbloFileCount.store(0);
     gf_startAirportsScanLog();
     lf_scanAfolders(folders);
+    gf_forgetClosestStands();  // the park files of the airports may have changed
     fs::create_directories(OUTPUT_INFO_FOLDER, error);
     gf_writeLines(gf_takeAirportsScanLog(), AIRPORTS_SCAN_LOG_PATH);
     gf_log(gf_pathToUtf8(AIRPORTS_SCAN_LOG_PATH) + " written");
