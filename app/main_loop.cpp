@@ -29,6 +29,7 @@
 #include "liveries/livery_choice.hpp"
 #include "liveries/matching_summary.hpp"
 #include "parking/park_airport.hpp"
+#include "parking/static_planning.hpp"
 #include "foundation/status_display.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_state.hpp"
@@ -143,7 +144,8 @@ void lf_countDownParking()
     }
     parkingCountdownMinutes.store(PARKING_PERIOD_MINUTES);
     lf_paintCountdown(PARKING_PERIOD_MINUTES);
-    if (parkAirportOpen.load() && !INITIAL_LOAD_ONLY.value() && !controlsLocked.load() &&
+    const bool retry = gf_parkedRetryPending();
+    if (parkAirportOpen.load() && (!INITIAL_LOAD_ONLY.value() || retry) && !controlsLocked.load() &&
         !parkingUpdateRequested.load())
         lf_announceStaticParkingUpdate();
 }

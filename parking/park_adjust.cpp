@@ -364,7 +364,7 @@ void lf_adjustParking(bool fullReset)
     }
     for (const ParkedLiveEntry& live : parkedLiveList)
         lf_markStandOf(live.standNumber);
-    if (lf_fetchParkedForPlanning())
+    if (lf_fetchParkedOrRetry())
         lf_refreshFromParkedTraffic();
     if (ptOnly) {
         // Parked traffic only: the week data plays no part.

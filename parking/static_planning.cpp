@@ -34,6 +34,10 @@ namespace {
 constexpr double PARKED_STAND_MAX_NM = 0.05939524838012959;
 
 ParkedTrafficSource parkedSource;
+// Tries left for a parked-traffic fetch that failed (a single refused request must not leave the
+// airport without statics until the next periodic adjustment).
+std::int32_t parkedRetriesLeft = PARKED_FETCH_RETRIES;
+bool parkedRetryDue = false;
 
 const char* const WEEKDAY_NAMES[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
 
@@ -182,6 +186,25 @@ bool lf_fetchParkedForPlanning()
     }
 }
 
+bool lf_fetchParkedOrRetry()
+{
+    parkedRetryDue = false;
+    if (lf_fetchParkedForPlanning()) {
+        parkedRetriesLeft = PARKED_FETCH_RETRIES;
+        return true;
+    }
+    if (parkedRetriesLeft > 0) {
+        --parkedRetriesLeft;
+        parkedRetryDue = true;
+        // The adjustment comes at the next minute of the countdown and fetches again.
+        parkingCountdownMinutes.store(1);
+        gf_log(vald::format("parked traffic not received, next try within a minute ({} left)", parkedRetriesLeft));
+    }
+    return false;
+}
+
+bool gf_parkedRetryPending() { return parkedRetryDue; }
+
 Stand* lf_planStand(std::uint32_t number)
 {
     for (Stand& stand : parkStands)
@@ -296,7 +319,8 @@ void lf_buildParkPositions()
     lf_markUserStands();
     const bool ptOnly = RT_PARKTRAFFIC_ONLY.value();
     if (MAX_PARK_SEL.value() > 0) {
-        if (lf_fetchParkedForPlanning())
+        parkedRetriesLeft = PARKED_FETCH_RETRIES;  // a new airport's first load
+        if (lf_fetchParkedOrRetry())
             lf_matchParkedTraffic();
         if (!ptOnly)
             gf_log(vald::format("{} parking position{} from PT", parkPositions.size(), lf_plural(parkPositions.size())));
@@ -338,4 +362,6 @@ void gf_resetStaticPlanningForTest()
     parkingLiveHexids.clear();
     parkedTraffic.clear();
     parkedSource = nullptr;
+    parkedRetriesLeft = PARKED_FETCH_RETRIES;
+    parkedRetryDue = false;
 }

@@ -187,3 +187,42 @@ TEST_F(StaticPlanningTest, LiveFlightsSeenDuringCalculationsAreHandedOverWhole)
 }
 
 }  // namespace
+
+namespace {
+
+// A parked-traffic fetch refused once at the start (the service's single 500) is tried again at
+// the next minute of the countdown, not twenty minutes later, and only a few times in a row.
+TEST_F(StaticPlanningTest, AFailedParkedFetchIsTriedAgainWithinAMinuteAFewTimes)
+{
+    RT_PARKTRAFFIC_ONLY.setValue(true);
+    addStand("S1", 0);
+    addStand("S2", 2);
+    parked = {parkedAt(0x400001, "KLM1", 0, 1)};
+    fetchSucceeds = false;
+    parkingCountdownMinutes.store(20);
+    lf_buildParkPositions();
+    EXPECT_TRUE(parkPositions.empty());
+    EXPECT_EQ(parkingCountdownMinutes.load(), 1);
+    EXPECT_TRUE(gf_parkedRetryPending()) << "due even when only the initial load was asked for";
+
+    // The minute has passed: the adjustment fetches again and plans the parked aircraft.
+    fetchSucceeds = true;
+    parkingCountdownMinutes.store(20);
+    lf_adjustParking(false);
+    EXPECT_EQ(parkPositions.size(), 1u);
+    EXPECT_FALSE(gf_parkedRetryPending());
+    EXPECT_EQ(parkingCountdownMinutes.load(), 20);
+
+    // A service that keeps refusing is asked a few times a minute apart, then at the usual period.
+    fetchSucceeds = false;
+    std::vector<std::int32_t> countdowns;
+    for (int attempt = 0; attempt < PARKED_FETCH_RETRIES + 2; ++attempt) {
+        parkingCountdownMinutes.store(20);
+        lf_adjustParking(false);
+        countdowns.push_back(parkingCountdownMinutes.load());
+    }
+    EXPECT_EQ(countdowns, (std::vector<std::int32_t>{1, 1, 1, 20, 20}));
+    EXPECT_FALSE(gf_parkedRetryPending());
+}
+
+}  // namespace
