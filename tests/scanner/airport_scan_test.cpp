@@ -9,6 +9,7 @@
 #include "foundation/text.hpp"
 #include "foundation/user_error.hpp"
 #include "liveries/scan_workers.hpp"
+#include "parking/park_file.hpp"
 #include "refdata/airports.hpp"
 #include "refdata/dbase.hpp"
 #include "scanner/addon_park_files.hpp"
@@ -192,6 +193,23 @@ TEST_F(AirportScanTest, TasksOfOneAirportWriteItsFileWholeForTheSimulatorOfTheSc
     EXPECT_TRUE(doc.child("meta").find_child_by_attribute("info", "name", "P3D"));
     for (const auto& entry : fs::directory_iterator(MY_THIRDPARTY_FOLDER))
         EXPECT_EQ(entry.path().extension(), ".xml") << entry.path();
+}
+
+// The stands the closest-stand question remembered are forgotten by a scan that rewrote the park
+// files: a handmade file replaced by the scan's own is read again.
+TEST_F(AirportScanTest, AScanMakesTheClosestStandQuestionReadTheNewParkFiles)
+{
+    corv_test::writeFile(MY_THIRDPARTY_FOLDER / "EHGG.xml",
+                         "<parkpositions><parkpos id=\"OLD1\" latitude=\"52.0\" longitude=\"4.0\"/></parkpositions>");
+    std::string stand;
+    gf_readDestApfForClosestStand("EHGG", LatLon{52.0, 4.0}, stand);
+    ASSERT_EQ(stand, "OLD1");
+    bgl_test::writeBytes(addons_ / "EHGG.bgl", bgl_test::bglFile({airport("EHGG", 2)}));
+    gf_scanAirports();
+    gf_readDestApfForClosestStand("EHGG", LatLon{52.0, 4.0}, stand);
+    EXPECT_NE(stand, "OLD1");
+    EXPECT_FALSE(stand.empty());
+    gf_forgetClosestStands();
 }
 
 TEST(AirportScanPaths, SimRootIsComparedByWholeComponentsAndBglByExactExtension)
