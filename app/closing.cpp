@@ -26,6 +26,7 @@
 #include "liveries/livery_choice.hpp"
 #include "liveries/matching_summary.hpp"
 #include "parking/park_airport.hpp"
+#include "parking/park_file.hpp"
 #include "foundation/status_display.hpp"
 #include "simlink/sim_state.hpp"
 #include "simlink/user_stand.hpp"
@@ -130,7 +131,9 @@ void lf_closingSteps()
         gf_serveUserStand();
         lf_resetParkAirport();
     }
-    lf_stopParkFileDownload();  // a park file still on its way is joined before a new run
+    // Park files still on their way are joined before a new run.
+    lf_stopParkFileDownload();
+    gf_stopClosestStandDownload();
     // A new run chooses its liveries afresh.
     gf_forgetRememberedLiveries();
     gf_removeFlightPlanFolder();

@@ -264,6 +264,8 @@ void lf_checkUserOnGround(const LatLon& user, bool immediate)
         return;
     }
     const AirportRecord* closest = gf_closestAirport(user);
+    if (gf_closestStandsPending())
+        return;  // the stands that decide between two airports are on their way: a second later
     if (closest == nullptr) {
         gf_showStatus("User aircraft on the ground, no RT supported airport in sight", true);
         return;
@@ -448,6 +450,7 @@ void lf_resetParkAirport()
 void gf_resetParkAirportForTest()
 {
     lf_stopParkFileDownload();
+    gf_stopClosestStandDownload();
     gf_forgetFailedParkDownloads();
     lf_forgetParkAirport();
     parkAirportOpen.store(false);

@@ -4,6 +4,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "foundation/clock.hpp"
@@ -77,7 +78,12 @@ struct KnownStands {
 std::mutex closestStandsMutex;
 std::map<std::string, KnownStands> closestStands;  // by airport code
 
-KnownStands lf_fetchStandSpots(const std::string& icao)
+// The file of an airport on the download site comes beside the worker: one at a time.
+ParkDownload closestDownload;  // guarded by closestStandsMutex
+
+// What can be known of the airport's stands now; nothing while its file (or another airport's)
+// is on its way from the download site: the question is asked again a second later.
+std::optional<KnownStands> lf_fetchStandSpots(const std::string& icao)
 {
     KnownStands known;
     known.when = gf_steadyNow();
@@ -87,9 +93,18 @@ KnownStands lf_fetchStandSpots(const std::string& icao)
     fs::path file = gf_pathFromUtf8(name);
     if (!lf_isLocalApfName(name)) {
         known.failed = true;
-        if (gf_parkDownloadFailedRecently(icao))
-            return known;
-        if (!lf_downloadApf(name, CLOSEST_STAND_FILE).empty()) {
+        if (closestDownload.busy() && closestDownload.icao() != icao)
+            return std::nullopt;
+        if (!closestDownload.busy()) {
+            if (gf_parkDownloadFailedRecently(icao))
+                return known;
+            closestDownload.start(icao, name, CLOSEST_STAND_FILE);
+            return std::nullopt;
+        }
+        const std::optional<std::string> outcome = closestDownload.take();
+        if (!outcome)
+            return std::nullopt;
+        if (!outcome->empty()) {
             gf_rememberFailedParkDownload(icao);
             return known;
         }
@@ -326,9 +341,12 @@ double gf_readDestApfForClosestStand(const std::string& icao, const LatLon& posi
             known = closestStands.end();
         }
         if (known == closestStands.end()) {
+            std::optional<KnownStands> fetched = lf_fetchStandSpots(icao);
+            if (!fetched)
+                return NO_STAND_NM;
             if (closestStands.size() >= REMEMBERED_AIRPORTS)
                 closestStands.clear();
-            known = closestStands.emplace(icao, lf_fetchStandSpots(icao)).first;
+            known = closestStands.emplace(icao, std::move(*fetched)).first;
         }
         double best = NO_STAND_NM;
         for (const StandSpot& spot : known->second.spots) {
@@ -348,7 +366,20 @@ double gf_readDestApfForClosestStand(const std::string& icao, const LatLon& posi
 void gf_forgetClosestStands()
 {
     std::lock_guard<std::mutex> lock(closestStandsMutex);
+    closestDownload.cancel();
     closestStands.clear();
+}
+
+bool gf_closestStandsPending()
+{
+    std::lock_guard<std::mutex> lock(closestStandsMutex);
+    return closestDownload.busy();
+}
+
+void gf_stopClosestStandDownload()
+{
+    std::lock_guard<std::mutex> lock(closestStandsMutex);
+    closestDownload.cancel();
 }
 
 std::string lf_formatCountPair(const std::pair<std::int32_t, std::int32_t>& quality)

@@ -42,11 +42,17 @@ std::string gf_readApf(const std::string& name, ApfInfo& info, std::pair<std::in
 bool gf_parkSourceFailedRecently(const std::string& icao);
 bool gf_hasParkSource(const std::string& icao);
 // Distance in nm from position to the airport's nearest stand, and that stand's id; 100.0 when
-// there is none. The stands of each airport asked about are remembered, so a file is fetched
-// once per airport however often the question comes.
+// there is none or it is not known yet. The stands of each airport asked about are remembered,
+// so a file is fetched once per airport however often the question comes; a file that could not
+// be had is asked for again after FAILED_PARK_DOWNLOAD_MEMORY. A file on the download site is
+// fetched beside the caller (see gf_closestStandsPending).
 double gf_readDestApfForClosestStand(const std::string& icao, const LatLon& position, std::string& standId);
+// A file of the closest-stand question is on its way: answers given meanwhile may change.
+bool gf_closestStandsPending();
 // Forgets the remembered stands (tests; a scan that wrote new park files).
 void gf_forgetClosestStands();
+// Abandons a file of the closest-stand question on its way and waits for its thread.
+void gf_stopClosestStandDownload();
 // "30/ 5", "60", or two blanks when both are unknown.
 std::string lf_formatCountPair(const std::pair<std::int32_t, std::int32_t>& quality);
 

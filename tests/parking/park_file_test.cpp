@@ -12,6 +12,7 @@
 #include "foundation/status_display.hpp"
 #include "tests/parking/park_test_support.hpp"
 #include "tests/refdata/download_site_standin.hpp"
+#include "tests/support/child_process.hpp"
 
 namespace fs = std::filesystem;
 using namespace corv_test;
@@ -177,6 +178,8 @@ TEST_F(ParkFileTest, TheClosestStandQuestionFetchesEachAirportOnceAndPicksTheNei
         return gf_readDestApfForClosestStand(airport.code, position, standId);
     });
     const LatLon user{52.02, 4.0};  // nearer to EHBB's centre, but on EHAA's stand
+    // The files come beside the caller: the question is asked once a second until they are here.
+    ASSERT_TRUE(waitUntil([&] { return gf_closestAirport(user), !gf_closestStandsPending(); }, std::chrono::seconds(30)));
     for (int second = 0; second < 5; ++second) {
         const AirportRecord* closest = gf_closestAirport(user);
         ASSERT_NE(closest, nullptr);
@@ -187,6 +190,7 @@ TEST_F(ParkFileTest, TheClosestStandQuestionFetchesEachAirportOnceAndPicksTheNei
 
     std::string stand;
     EXPECT_EQ(gf_readDestApfForClosestStand("EHLE", user, stand), 100.0) << "no park file";
+    EXPECT_FALSE(gf_closestStandsPending());
     EXPECT_EQ(stand, "");
 }
 
