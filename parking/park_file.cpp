@@ -1,6 +1,8 @@
 #include "parking/park_file.hpp"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -114,17 +116,73 @@ void lf_qualityDefaults(const std::pair<std::int32_t, std::int32_t>& quality)
     gf_parkEnableControl(parking_percentage, true);
 }
 
+// Whether two stands overlap: their radii reach across their distance with a margin.
+bool lf_overlap(const Stand& a, const Stand& b)
+{
+    return a.radius + b.radius > OVERLAP_FACTOR * gf_distanceNm(LatLon{a.lat, a.lon}, LatLon{b.lat, b.lon});
+}
+
+// Numbers the stands and finds the overlapping ones. Each pair is looked at from its larger
+// stand only, within the band of latitudes its radius can reach: the distance between two points
+// is never less than their latitude difference, so no overlapping pair lies outside the band.
+// Large airports stay near n log n instead of comparing every pair.
 void lf_numberAndOverlap()
 {
-    for (std::size_t i = 0; i < parkStands.size(); ++i)
+    const std::size_t count = parkStands.size();
+    for (std::size_t i = 0; i < count; ++i) {
         parkStands[i].number = static_cast<std::uint32_t>(i + 1);
-    for (Stand& a : parkStands) {
-        a.adjacent.clear();
-        for (const Stand& b : parkStands)
-            if (&a != &b &&
-                a.radius + b.radius > OVERLAP_FACTOR * gf_distanceNm(LatLon{a.lat, a.lon}, LatLon{b.lat, b.lon}))
-                a.adjacent.push_back(b.number);
-        a.adjacent.shrink_to_fit();
+        parkStands[i].adjacent.clear();
+    }
+    // A latitude beyond the poles wraps around the earth and escapes the band: such a stand is
+    // compared with every stand, as before. A NaN position or radius overlaps nothing.
+    enum class Role : std::uint8_t { none, band, everyone };
+    std::vector<Role> roles(count, Role::none);
+    std::vector<std::size_t> sorted;
+    std::vector<std::size_t> odd;
+    sorted.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Stand& stand = parkStands[i];
+        if (std::isnan(stand.lat) || std::isnan(stand.lon) || std::isnan(stand.radius))
+            continue;
+        const bool inBand = std::fabs(stand.lat) <= 90.0;
+        roles[i] = inBand ? Role::band : Role::everyone;
+        (inBand ? sorted : odd).push_back(i);
+    }
+    std::sort(sorted.begin(), sorted.end(),
+              [](std::size_t x, std::size_t y) { return parkStands[x].lat < parkStands[y].lat; });
+    const auto larger = [](std::size_t x, std::size_t y) {
+        const double rx = parkStands[x].radius;
+        const double ry = parkStands[y].radius;
+        return rx > ry || (rx == ry && x < y);
+    };
+    const auto link = [](std::size_t x, std::size_t y) {
+        if (lf_overlap(parkStands[x], parkStands[y])) {
+            parkStands[x].adjacent.push_back(parkStands[y].number);
+            parkStands[y].adjacent.push_back(parkStands[x].number);
+        }
+    };
+    // Latitude degrees per nm of distance, with room for rounding.
+    const double degreesPerNm = 2.0 / (EARTH_DIAMETER_NM * DEG_TO_RAD) * (1.0 + 1e-9);
+    for (std::size_t k = 0; k < sorted.size(); ++k) {
+        const std::size_t a = sorted[k];
+        const double lat = parkStands[a].lat;
+        const double reachDeg = 2.0 * parkStands[a].radius / OVERLAP_FACTOR * degreesPerNm + 1e-12;
+        if (!(reachDeg > 0.0))
+            continue;  // a stand without reach overlaps only larger ones, which find it
+        for (std::size_t j = k + 1; j < sorted.size() && parkStands[sorted[j]].lat - lat <= reachDeg; ++j)
+            if (larger(a, sorted[j]))
+                link(a, sorted[j]);
+        for (std::size_t j = k; j-- > 0 && lat - parkStands[sorted[j]].lat <= reachDeg;)
+            if (larger(a, sorted[j]))
+                link(a, sorted[j]);
+    }
+    for (const std::size_t a : odd)
+        for (std::size_t b = 0; b < count; ++b)
+            if (b != a && roles[b] != Role::none && (roles[b] == Role::band || a < b))
+                link(a, b);
+    for (Stand& stand : parkStands) {
+        std::sort(stand.adjacent.begin(), stand.adjacent.end());
+        stand.adjacent.shrink_to_fit();
     }
 }
 
@@ -153,11 +211,12 @@ std::string lf_readApfFile(const std::string& name, ApfInfo& info, std::pair<std
     info.altitude = *altitude;
     parkElevationFt = *altitude;
     info.airportName = gf_paramAsString(document, std::string(ATTR_AIRPORT_NAME)).value_or("");
-    lf_readParkpositions(document);
+    lf_readParkpositions(document, file);
     quality = {gf_paramAsInt(document, std::string(ATTR_QF_REAL)).value_or(-1),
                gf_paramAsInt(document, std::string(ATTR_QF_SOFT)).value_or(-1)};
 
-    const fs::path learned = lf_learnedPathOf(name, info.publisher);
+    const fs::path learned = lf_learnedPathOf(name, parkIcao, info.publisher);
+    lf_useLearnedFile(learned);
     if (!learned.empty() && lf_exists(learned)) {
         lf_readLearned(learned, info);
         quality = gf_qualityFactors();
@@ -176,11 +235,15 @@ std::string lf_readApfFile(const std::string& name, ApfInfo& info, std::pair<std
     gf_logIndented(vald::format("{:24}: {}", "quality factor", lf_formatCountPair(quality)));
     gf_logIndented(vald::format("{:24}: {}", "RT traffic week", rtTrafficWeek));
 
+    // Only an airport read with its stands is open: closing an open airport saves its learned
+    // file, and a save after a failed read would write nothing over what was learned.
+    if (parkStands.empty())
+        return "no stands found";
     parkAirportOpen.store(true);
     gf_parkEnableControl(BUTTON_FLUSH_STATIC, true);
     trafficReader.setParkElevationFt(parkElevationFt);
     lf_publishParkBand();
-    return parkStands.empty() ? std::string("no stands found") : std::string();
+    return std::string();
 }
 
 }  // namespace
