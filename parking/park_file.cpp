@@ -122,64 +122,99 @@ bool lf_overlap(const Stand& a, const Stand& b)
     return a.radius + b.radius > OVERLAP_FACTOR * gf_distanceNm(LatLon{a.lat, a.lon}, LatLon{b.lat, b.lon});
 }
 
-// Numbers the stands and finds the overlapping ones. Each pair is looked at from its larger
-// stand only, within the band of latitudes its radius can reach: the distance between two points
-// is never less than their latitude difference, so no overlapping pair lies outside the band.
-// Large airports stay near n log n instead of comparing every pair.
+// The overlapping stands of a large airport without comparing every pair: each pair is looked at
+// from its larger stand only, and only within the band of latitudes that stand's radius can
+// reach, since two points are never nearer than their latitude difference. Inside the band a
+// lower bound of the distance from the longitude difference (d >= D sqrt(cos a cos b) sin(dlon/2),
+// and sin x >= x - x^3/6) passes over the stands that are plainly too far before the exact test,
+// which alone decides. The answers are those of comparing every pair.
+class StandOverlaps {
+public:
+    StandOverlaps()
+    {
+        for (std::size_t i = 0; i < parkStands.size(); ++i) {
+            const Stand& stand = parkStands[i];
+            // A NaN position or radius overlaps nothing. A latitude beyond the poles wraps around
+            // the earth and escapes the band: such a stand is compared with every stand.
+            if (std::isnan(stand.lat) || std::isnan(stand.lon) || std::isnan(stand.radius))
+                continue;
+            if (std::fabs(stand.lat) > MAX_LAT_DEG) {
+                odd_.push_back(i);
+                continue;
+            }
+            band_.push_back(Spot{stand.lat, stand.lon, stand.radius, std::max(0.0, std::cos(stand.lat * DEG_TO_RAD)), i});
+        }
+        std::sort(band_.begin(), band_.end(), [](const Spot& x, const Spot& y) { return x.lat < y.lat; });
+    }
+
+    void link() const
+    {
+        for (std::size_t k = 0; k < band_.size(); ++k) {
+            const Spot& a = band_[k];
+            const double reachDeg = 2.0 * a.radius / OVERLAP_FACTOR * DEG_PER_NM * (1.0 + ROUNDING) + 1e-12;
+            if (!(reachDeg > 0.0))
+                continue;  // a stand without reach overlaps only larger ones, which find it
+            for (std::size_t j = k + 1; j < band_.size() && band_[j].lat - a.lat <= reachDeg; ++j)
+                lf_tryBand(a, band_[j]);
+            for (std::size_t j = k; j-- > 0 && a.lat - band_[j].lat <= reachDeg;)
+                lf_tryBand(a, band_[j]);
+        }
+        for (const std::size_t a : odd_) {
+            for (const Spot& b : band_)
+                lf_tryPair(a, b.index);
+            for (const std::size_t b : odd_)
+                if (a < b)
+                    lf_tryPair(a, b);
+        }
+    }
+
+private:
+    struct Spot {
+        double lat;
+        double lon;
+        double radius;
+        double cosLat;
+        std::size_t index;  // in parkStands
+    };
+    static constexpr double MAX_LAT_DEG = 90.0;
+    static constexpr double DEG_PER_NM = 2.0 / (EARTH_DIAMETER_NM * DEG_TO_RAD);
+    static constexpr double ROUNDING = 1e-6;
+    static constexpr double BOUND_FACTOR = OVERLAP_FACTOR * EARTH_DIAMETER_NM * (1.0 - ROUNDING);
+
+    static void lf_tryBand(const Spot& a, const Spot& b)
+    {
+        if (b.radius > a.radius || (b.radius == a.radius && b.index < a.index))
+            return;  // the larger stand of the pair looks at it
+        const double reach = a.radius + b.radius;
+        const double half = std::fabs(a.lon - b.lon) * DEG_TO_RAD / 2.0;
+        const double sinLower = half * (1.0 - half * half / 6.0);
+        if (sinLower > 0.0) {
+            const double lower = BOUND_FACTOR * sinLower;
+            if (lower * lower * (a.cosLat * b.cosLat) >= reach * reach)
+                return;
+        }
+        lf_tryPair(a.index, b.index);
+    }
+
+    static void lf_tryPair(std::size_t a, std::size_t b)
+    {
+        if (lf_overlap(parkStands[a], parkStands[b])) {
+            parkStands[a].adjacent.push_back(parkStands[b].number);
+            parkStands[b].adjacent.push_back(parkStands[a].number);
+        }
+    }
+
+    std::vector<Spot> band_;
+    std::vector<std::size_t> odd_;
+};
+
 void lf_numberAndOverlap()
 {
-    const std::size_t count = parkStands.size();
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < parkStands.size(); ++i) {
         parkStands[i].number = static_cast<std::uint32_t>(i + 1);
         parkStands[i].adjacent.clear();
     }
-    // A latitude beyond the poles wraps around the earth and escapes the band: such a stand is
-    // compared with every stand, as before. A NaN position or radius overlaps nothing.
-    enum class Role : std::uint8_t { none, band, everyone };
-    std::vector<Role> roles(count, Role::none);
-    std::vector<std::size_t> sorted;
-    std::vector<std::size_t> odd;
-    sorted.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const Stand& stand = parkStands[i];
-        if (std::isnan(stand.lat) || std::isnan(stand.lon) || std::isnan(stand.radius))
-            continue;
-        const bool inBand = std::fabs(stand.lat) <= 90.0;
-        roles[i] = inBand ? Role::band : Role::everyone;
-        (inBand ? sorted : odd).push_back(i);
-    }
-    std::sort(sorted.begin(), sorted.end(),
-              [](std::size_t x, std::size_t y) { return parkStands[x].lat < parkStands[y].lat; });
-    const auto larger = [](std::size_t x, std::size_t y) {
-        const double rx = parkStands[x].radius;
-        const double ry = parkStands[y].radius;
-        return rx > ry || (rx == ry && x < y);
-    };
-    const auto link = [](std::size_t x, std::size_t y) {
-        if (lf_overlap(parkStands[x], parkStands[y])) {
-            parkStands[x].adjacent.push_back(parkStands[y].number);
-            parkStands[y].adjacent.push_back(parkStands[x].number);
-        }
-    };
-    // Latitude degrees per nm of distance, with room for rounding.
-    const double degreesPerNm = 2.0 / (EARTH_DIAMETER_NM * DEG_TO_RAD) * (1.0 + 1e-9);
-    for (std::size_t k = 0; k < sorted.size(); ++k) {
-        const std::size_t a = sorted[k];
-        const double lat = parkStands[a].lat;
-        const double reachDeg = 2.0 * parkStands[a].radius / OVERLAP_FACTOR * degreesPerNm + 1e-12;
-        if (!(reachDeg > 0.0))
-            continue;  // a stand without reach overlaps only larger ones, which find it
-        for (std::size_t j = k + 1; j < sorted.size() && parkStands[sorted[j]].lat - lat <= reachDeg; ++j)
-            if (larger(a, sorted[j]))
-                link(a, sorted[j]);
-        for (std::size_t j = k; j-- > 0 && lat - parkStands[sorted[j]].lat <= reachDeg;)
-            if (larger(a, sorted[j]))
-                link(a, sorted[j]);
-    }
-    for (const std::size_t a : odd)
-        for (std::size_t b = 0; b < count; ++b)
-            if (b != a && roles[b] != Role::none && (roles[b] == Role::band || a < b))
-                link(a, b);
+    StandOverlaps().link();
     for (Stand& stand : parkStands) {
         std::sort(stand.adjacent.begin(), stand.adjacent.end());
         stand.adjacent.shrink_to_fit();
