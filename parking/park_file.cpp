@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <exception>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -122,46 +123,42 @@ bool lf_overlap(const Stand& a, const Stand& b)
     return a.radius + b.radius > OVERLAP_FACTOR * gf_distanceNm(LatLon{a.lat, a.lon}, LatLon{b.lat, b.lon});
 }
 
-// The overlapping stands of a large airport without comparing every pair: each pair is looked at
-// from its larger stand only, and only within the band of latitudes that stand's radius can
-// reach, since two points are never nearer than their latitude difference. Inside the band a
-// lower bound of the distance from the longitude difference (d >= D sqrt(cos a cos b) sin(dlon/2),
-// and sin x >= x - x^3/6) passes over the stands that are plainly too far before the exact test,
-// which alone decides. The answers are those of comparing every pair.
+// The overlapping stands of a large airport without comparing every pair. Each pair is looked at
+// from its larger stand only, and only where that stand's radius can reach: two points are never
+// nearer than their latitude difference, nor nearer than D sqrt(cos a cos b) sin(dlon/2). The
+// stands lie in strips of latitude, each sorted by longitude, so a stand visits only the few
+// strips and the longitude window its reach allows; the exact test alone decides. The answers
+// are those of comparing every pair.
 class StandOverlaps {
 public:
     StandOverlaps()
     {
+        std::vector<Spot> band;
         for (std::size_t i = 0; i < parkStands.size(); ++i) {
             const Stand& stand = parkStands[i];
             // A NaN position or radius overlaps nothing. A latitude beyond the poles wraps around
-            // the earth and escapes the band: such a stand is compared with every stand.
+            // the earth and escapes the bounds: such a stand is compared with every stand.
             if (std::isnan(stand.lat) || std::isnan(stand.lon) || std::isnan(stand.radius))
                 continue;
             if (std::fabs(stand.lat) > MAX_LAT_DEG) {
                 odd_.push_back(i);
                 continue;
             }
-            band_.push_back(Spot{stand.lat, stand.lon, stand.radius, std::max(0.0, std::cos(stand.lat * DEG_TO_RAD)), i});
+            band.push_back(Spot{stand.lat, stand.lon, stand.radius, std::max(0.0, std::cos(stand.lat * DEG_TO_RAD)),
+                                lf_reachDeg(stand.radius), i});
         }
-        std::sort(band_.begin(), band_.end(), [](const Spot& x, const Spot& y) { return x.lat < y.lat; });
+        lf_buildStrips(std::move(band));
     }
 
     void link() const
     {
-        for (std::size_t k = 0; k < band_.size(); ++k) {
-            const Spot& a = band_[k];
-            const double reachDeg = 2.0 * a.radius / OVERLAP_FACTOR * DEG_PER_NM * (1.0 + ROUNDING) + 1e-12;
-            if (!(reachDeg > 0.0))
-                continue;  // a stand without reach overlaps only larger ones, which find it
-            for (std::size_t j = k + 1; j < band_.size() && band_[j].lat - a.lat <= reachDeg; ++j)
-                lf_tryBand(a, band_[j]);
-            for (std::size_t j = k; j-- > 0 && a.lat - band_[j].lat <= reachDeg;)
-                lf_tryBand(a, band_[j]);
-        }
+        for (const Strip& strip : strips_)
+            for (const Spot& a : strip.spots)
+                lf_linkFrom(a);
         for (const std::size_t a : odd_) {
-            for (const Spot& b : band_)
-                lf_tryPair(a, b.index);
+            for (const Strip& strip : strips_)
+                for (const Spot& b : strip.spots)
+                    lf_tryPair(a, b.index);
             for (const std::size_t b : odd_)
                 if (a < b)
                     lf_tryPair(a, b);
@@ -174,26 +171,91 @@ private:
         double lon;
         double radius;
         double cosLat;
+        double reachDeg;    // latitude degrees within which a smaller stand can overlap this one
         std::size_t index;  // in parkStands
     };
+    struct Strip {
+        std::int64_t row = 0;
+        double minCosLat = 1.0;
+        std::vector<Spot> spots;  // by longitude
+    };
     static constexpr double MAX_LAT_DEG = 90.0;
+    static constexpr double MAX_SPAN_DEG = 180.0;
     static constexpr double DEG_PER_NM = 2.0 / (EARTH_DIAMETER_NM * DEG_TO_RAD);
     static constexpr double ROUNDING = 1e-6;
-    static constexpr double BOUND_FACTOR = OVERLAP_FACTOR * EARTH_DIAMETER_NM * (1.0 - ROUNDING);
+    static constexpr double TINY_DEG = 1e-12;
 
-    static void lf_tryBand(const Spot& a, const Spot& b)
+    static double lf_reachDeg(double radius)
     {
-        if (b.radius > a.radius || (b.radius == a.radius && b.index < a.index))
-            return;  // the larger stand of the pair looks at it
-        const double reach = a.radius + b.radius;
-        const double half = std::fabs(a.lon - b.lon) * DEG_TO_RAD / 2.0;
-        const double sinLower = half * (1.0 - half * half / 6.0);
-        if (sinLower > 0.0) {
-            const double lower = BOUND_FACTOR * sinLower;
-            if (lower * lower * (a.cosLat * b.cosLat) >= reach * reach)
-                return;
+        return 2.0 * radius / OVERLAP_FACTOR * DEG_PER_NM * (1.0 + ROUNDING) + TINY_DEG;
+    }
+
+    void lf_buildStrips(std::vector<Spot> band)
+    {
+        if (band.empty())
+            return;
+        // Longitude windows hold only while no two stands are half the earth apart in longitude
+        // (the distance formula takes the raw difference); otherwise every strip is searched whole.
+        const auto [west, east] = std::minmax_element(band.begin(), band.end(),
+                                                      [](const Spot& x, const Spot& y) { return x.lon < y.lon; });
+        lonWindows_ = std::fabs(west->lon) <= MAX_SPAN_DEG && std::fabs(east->lon) <= MAX_SPAN_DEG &&
+                      east->lon - west->lon <= MAX_SPAN_DEG;
+        // A strip as high as the reach of most stands: a rare large stand visits more strips.
+        std::vector<double> reaches;
+        reaches.reserve(band.size());
+        for (const Spot& spot : band)
+            reaches.push_back(spot.reachDeg);
+        const auto at = reaches.begin() + static_cast<std::ptrdiff_t>(reaches.size() * 9 / 10);
+        std::nth_element(reaches.begin(), at, reaches.end());
+        stripDeg_ = std::clamp(*at, TINY_DEG, 2.0 * MAX_LAT_DEG);
+        std::sort(band.begin(), band.end(), [this](const Spot& x, const Spot& y) {
+            const std::int64_t rx = lf_row(x.lat);
+            const std::int64_t ry = lf_row(y.lat);
+            return rx < ry || (rx == ry && x.lon < y.lon);
+        });
+        for (const Spot& spot : band) {
+            const std::int64_t row = lf_row(spot.lat);
+            if (strips_.empty() || strips_.back().row != row)
+                strips_.push_back(Strip{row, 1.0, {}});
+            strips_.back().minCosLat = std::min(strips_.back().minCosLat, spot.cosLat);
+            strips_.back().spots.push_back(spot);
         }
-        lf_tryPair(a.index, b.index);
+    }
+
+    std::int64_t lf_row(double lat) const { return static_cast<std::int64_t>(std::floor((lat + MAX_LAT_DEG) / stripDeg_)); }
+
+    // Longitude degrees beyond which no smaller stand of the strip can overlap a; infinite when
+    // no bound holds.
+    double lf_lonWindowDeg(const Spot& a, const Strip& strip) const
+    {
+        if (!lonWindows_)
+            return std::numeric_limits<double>::infinity();
+        const double scale = EARTH_DIAMETER_NM * std::sqrt(a.cosLat * strip.minCosLat);
+        const double limit = 2.0 * a.radius / OVERLAP_FACTOR / scale * (1.0 + ROUNDING);
+        if (!(limit < 1.0))
+            return std::numeric_limits<double>::infinity();
+        return 2.0 * std::asin(limit) / DEG_TO_RAD * (1.0 + ROUNDING) + TINY_DEG;
+    }
+
+    void lf_linkFrom(const Spot& a) const
+    {
+        if (!(a.radius > 0.0))
+            return;  // a stand without reach overlaps only larger ones, which find it
+        const std::int64_t firstRow = lf_row(std::max(a.lat - a.reachDeg, -MAX_LAT_DEG));
+        const std::int64_t lastRow = lf_row(std::min(a.lat + a.reachDeg, MAX_LAT_DEG));
+        auto strip = std::lower_bound(strips_.begin(), strips_.end(), firstRow,
+                                      [](const Strip& x, std::int64_t row) { return x.row < row; });
+        for (; strip != strips_.end() && strip->row <= lastRow; ++strip) {
+            const double window = lf_lonWindowDeg(a, *strip);
+            auto b = window == std::numeric_limits<double>::infinity()
+                         ? strip->spots.begin()
+                         : std::lower_bound(strip->spots.begin(), strip->spots.end(), a.lon - window,
+                                            [](const Spot& x, double lon) { return x.lon < lon; });
+            for (; b != strip->spots.end() && b->lon <= a.lon + window; ++b)
+                if (std::fabs(b->lat - a.lat) <= a.reachDeg &&
+                    (b->radius < a.radius || (b->radius == a.radius && b->index > a.index)))
+                    lf_tryPair(a.index, b->index);
+        }
     }
 
     static void lf_tryPair(std::size_t a, std::size_t b)
@@ -204,8 +266,10 @@ private:
         }
     }
 
-    std::vector<Spot> band_;
+    std::vector<Strip> strips_;
     std::vector<std::size_t> odd_;
+    double stripDeg_ = 1.0;
+    bool lonWindows_ = false;
 };
 
 void lf_numberAndOverlap()
