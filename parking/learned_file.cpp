@@ -162,12 +162,11 @@ private:
     // Attribute texts hold no NUL, so NUL separates the fields unambiguously.
     static std::string lf_kind(const StandOption& o)
     {
-        std::string kind = std::to_string(o.day);
+        std::string kind = std::to_string(o.day) + ' ' + std::to_string(o.real);
         for (const std::string* field : {&o.registration, &o.airline, &o.type}) {
             kind += '\0';
             kind += *field;
         }
-        kind += o.real != 0 ? "\0r" : "\0s";
         return kind;
     }
     std::unordered_map<std::string, std::uint64_t> halfHoursByKind_;
@@ -433,7 +432,9 @@ bool lf_saveLearnedApf()
         airport.stands.push_back(stand);
     }
     if (!handmadeAirport)
-        airport.stands.insert(airport.stands.end(), learnedFile.unmatched.begin(), learnedFile.unmatched.end());
+        for (const Stand& stand : learnedFile.unmatched)
+            if (!stand.options.empty() || stand.radiusChanged != 0 || stand.cargoChanged != 0)
+                airport.stands.push_back(stand);
     if (handmadeAirport) {
         const auto quality = gf_qualityFactors();
         airport.qfReal = quality.first;

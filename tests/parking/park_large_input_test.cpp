@@ -118,22 +118,29 @@ TEST_F(ParkLargeInputTest, ThousandsOfLearnedUsesOfOneStandMergeWithoutRepeats)
     writeFile(PARK_FILE, apfXml(PARK_PARAMS, lf_stand(1, 52.30, 4.76, 30.0) + lf_stand(2, 52.31, 4.76, 30.0)));
     std::string first;
     std::string second;
+    std::string soft;
     for (int i = 0; i < 3000; ++i) {
         const std::string reg = vald::format("PH-{:04}", i);
         first += vald::format("<opt reg=\"{}\" airl=\"KLM\" type=\"B738\" day=\"{}\" hh=\"10,11\"/>", reg, i % 7 + 1);
         // Again in the stand's second element: overlapping half-hours are the same use, others new.
         second += vald::format("<opt reg=\"{}\" airl=\"KLM\" type=\"B738\" day=\"{}\" hh=\"{}\"/>", reg, i % 7 + 1,
                                i % 2 == 0 ? "11,12" : "30");
+        if (i < 100)  // a soft use is another use than the real one
+            soft += vald::format("<opt reg=\"{}\" airl=\"KLM\" type=\"B738\" day=\"{}\" hh=\"10\" soft=\"true\"/>", reg,
+                                 i % 7 + 1);
     }
     writeFile(LEARNED, apfXml({{"airport_name", "Schiphol"}}, "<parkpos id=\"S1\">" + first + "</parkpos>\n" +
-                                                                  "<parkpos id=\"S1\">" + second + "</parkpos>\n"));
+                                                                  "<parkpos id=\"S1\">" + second + "</parkpos>\n" +
+                                                                  "<parkpos id=\"S1\">" + soft + "</parkpos>\n"));
     ASSERT_EQ(read(), "");
     const Stand& stand = parkStands[0];
-    ASSERT_EQ(stand.options.size(), 4500u) << "3000 uses, and 1500 seen again at other half-hours";
+    ASSERT_EQ(stand.options.size(), 4600u) << "3000 uses, 1500 seen again at other half-hours, 100 soft";
     for (std::size_t i = 0; i < stand.options.size(); ++i)
         ASSERT_EQ(stand.options[i].number, i + 1);
     EXPECT_EQ(stand.options[3000].registration, "PH-0001");
     EXPECT_EQ(stand.options[3000].halfHours, std::uint64_t{1} << 30);
+    EXPECT_EQ(stand.options[4500].registration, "PH-0000");
+    EXPECT_EQ(stand.options[4500].real, 0u);
     EXPECT_TRUE(parkStands[1].options.empty());
 }
 
