@@ -17,9 +17,6 @@ using testing::HasSubstr;
 
 namespace {
 
-const std::string PARK_FILE = "airports/my_thirdparty/EHAM.xml";
-const std::map<std::string, std::string> PARK_PARAMS{{"airport_name", "Schiphol"}, {"publisher", "Acme"}, {"altitude", "-11"}};
-const fs::path LEARNED = "airports/learned/thirdparty/Acme/EHAM.xml";
 
 std::string lf_opt(const std::string& reg, int day, const std::string& hh)
 {
@@ -30,9 +27,9 @@ class LearnedFileSafetyTest : public ParamTest {
 protected:
     LearnedFileSafetyTest() { EXPECT_TRUE(lf_setParkAirport("EHAM")); }
 
-    void writePark(const std::string& stands, const std::map<std::string, std::string>& params = PARK_PARAMS)
+    void writePark(const std::string& stands, const std::map<std::string, std::string>& params = ACME_PARK_PARAMS)
     {
-        writeFile(PARK_FILE, apfXml(params, stands));
+        writeFile(ACME_PARK_FILE, apfXml(params, stands));
     }
     static std::string threeStands()
     {
@@ -64,11 +61,11 @@ TEST_F(LearnedFileSafetyTest, AHandmadeFileWithARepeatedStandIsKeptWholeAndAside
         apfXml({{"handmade", "true"}, {"altitude", "5"}, {"airport_name", "Schiphol"}, {"publisher", "Acme"}},
                parkpos("H1", 52.0, 4.0, 20.0, "", lf_opt("PH-AAA", 3, "14")) + parkpos("H2", 52.1, 4.0, 20.0) +
                    parkpos("H1", 52.2, 4.0, 20.0) + parkpos("H3", 52.3, 4.0, 20.0) + parkpos("H4", 52.4, 4.0, 20.0));
-    writeFile(LEARNED, handmade);
+    writeFile(ACME_LEARNED_FILE, handmade);
 
     visit();
 
-    EXPECT_EQ(readFile(LEARNED), handmade) << "the stands after the repeat are not lost";
+    EXPECT_EQ(readFile(ACME_LEARNED_FILE), handmade) << "the stands after the repeat are not lost";
     EXPECT_EQ(readFile("airports/learned/thirdparty/Acme/EHAM0.xml"), handmade) << "a copy is kept aside";
     EXPECT_TRUE(std::any_of(park_.statuses.begin(), park_.statuses.end(), [](const std::string& s) {
         return s.find("Learned stands of EHAM not saved") != std::string::npos;
@@ -81,19 +78,19 @@ TEST_F(LearnedFileSafetyTest, AParkFileWithoutAUsableStandNeverEmptiesTheLearned
     writePark(parkpos("A1", 0.0, 0.0, 20.0) + parkpos("A2", 0.0, 0.0, 20.0));
     const std::string learned =
         apfXml({{"airport_name", "Schiphol"}}, "<parkpos id=\"A1\">" + lf_opt("PH-AAA", 3, "14,15") + "</parkpos>\n");
-    writeFile(LEARNED, learned);
+    writeFile(ACME_LEARNED_FILE, learned);
 
     visit();
 
     EXPECT_TRUE(park_.shown("no stands found"));
     EXPECT_FALSE(parkAirportOpen.load()) << "an airport without stands is not open";
-    EXPECT_EQ(readFile(LEARNED), learned);
+    EXPECT_EQ(readFile(ACME_LEARNED_FILE), learned);
 }
 
 TEST_F(LearnedFileSafetyTest, LearnedUsesOfAStandTheParkFileLostComeBackWithTheStand)
 {
     writePark(parkpos("A1", 52.30, 4.76, 20.0) + parkpos("A2", 52.31, 4.76, 20.0));
-    writeFile(LEARNED, apfXml({{"airport_name", "Schiphol"}},
+    writeFile(ACME_LEARNED_FILE, apfXml({{"airport_name", "Schiphol"}},
                               "<parkpos id=\"A1\">" + lf_opt("PH-AAA", 3, "14") + "</parkpos>\n" +
                                   "<parkpos id=\"A2\" radius_change=\"true\" radius=\"35.0\">" +
                                   lf_opt("PH-BBB", 4, "20,21") + lf_opt("PH-CCC", 5, "30") + "</parkpos>\n"));
@@ -101,7 +98,7 @@ TEST_F(LearnedFileSafetyTest, LearnedUsesOfAStandTheParkFileLostComeBackWithTheS
     // An update of the park file drops A2 for a while.
     writePark(parkpos("A1", 52.30, 4.76, 20.0));
     visit();
-    const std::string saved = readFile(LEARNED);
+    const std::string saved = readFile(ACME_LEARNED_FILE);
     EXPECT_THAT(saved, HasSubstr("PH-AAA"));
     EXPECT_THAT(saved, HasSubstr("PH-BBB")) << "what was learned at A2 stays in the file";
     EXPECT_THAT(saved, HasSubstr("PH-CCC"));
@@ -128,14 +125,8 @@ TEST_F(LearnedFileSafetyTest, AHandPlacedParkFileOfPublisherStockLearnsWhereItRe
     writePark(threeStands(), {{"airport_name", "Schiphol"}, {"publisher", "stock"}, {"altitude", "-11"}});
 
     ASSERT_EQ(lf_readParkedFile(), "");
-    StandOption learned;
-    learned.registration = "PH-NEW";
-    learned.airline = "KLM";
-    learned.type = "B738";
-    learned.day = 2;
-    learned.halfHours = 0b1100;
-    learned.number = 1;
-    stand("A3")->options.push_back(learned);
+    // Learned on this visit: KLM B738 PH-NEW on Tuesday at half-hours 2 and 3.
+    stand("A3")->options.push_back(StandOption{"KLM", "B738", "PH-NEW", "", "", 0b1100, 1, 2, 0, 1});
     lf_closeParkAirport();
 
     EXPECT_EQ(readFile(stockLearned), stockFile) << "the stock airport's own learned file is untouched";
@@ -152,7 +143,7 @@ TEST_F(LearnedFileSafetyTest, APercentageAtTheEndsOfIntIsClampedNotOverflowed)
     EXPECT_EQ(lf_snapParkingPercentage(INT_MAX - 1), 100);
     EXPECT_EQ(lf_snapParkingPercentage(INT_MIN), 0);
     writePark(threeStands());
-    writeFile(LEARNED, apfXml({{"airport_name", "Schiphol"}, {"parking_percentage", "2147483647"}}, ""));
+    writeFile(ACME_LEARNED_FILE, apfXml({{"airport_name", "Schiphol"}, {"parking_percentage", "2147483647"}}, ""));
     ASSERT_EQ(lf_readParkedFile(), "");
     EXPECT_EQ(parking_percentage.value(), 100);
 }

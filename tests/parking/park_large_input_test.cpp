@@ -19,9 +19,6 @@ using testing::HasSubstr;
 
 namespace {
 
-const std::string PARK_FILE = "airports/my_thirdparty/EHAM.xml";
-const std::map<std::string, std::string> PARK_PARAMS{{"airport_name", "Schiphol"}, {"publisher", "Acme"}, {"altitude", "-11"}};
-const fs::path LEARNED = "airports/learned/thirdparty/Acme/EHAM.xml";
 
 std::string lf_stand(int i, double lat, double lon, double radiusM)
 {
@@ -37,7 +34,7 @@ protected:
     std::string read()
     {
         parkStands.clear();
-        return gf_readApf(PARK_FILE, parkApfInfo, parkQuality);
+        return gf_readApf(ACME_PARK_FILE, parkApfInfo, parkQuality);
     }
 
     // What comparing every pair of stands gives.
@@ -89,7 +86,7 @@ TEST_F(ParkLargeInputTest, ALargeAirportFindsTheSameOverlappingStandsAsComparing
     stands += lf_stand(id++, 269.9999, 4.75, 20.0);
     stands += lf_stand(id++, -89.9999, 4.75, 20.0);
     stands += lf_stand(id++, 52.30, 4.75, 0.0);    // no radius
-    writeFile(PARK_FILE, apfXml(PARK_PARAMS, stands));
+    writeFile(ACME_PARK_FILE, apfXml(ACME_PARK_PARAMS, stands));
 
     ASSERT_EQ(read(), "");
     ASSERT_EQ(parkStands.size(), static_cast<std::size_t>(id));
@@ -108,14 +105,14 @@ TEST_F(ParkLargeInputTest, StandsAcrossTheDateLineOverlapAsComparingEveryPairSay
     for (int i = 0; i < 300; ++i)
         stands += lf_stand(id++, -17.75 + (i / 20) * 0.0004, 179.996 + (i % 20) * 0.0004 - (i % 20 >= 10 ? 360.0 : 0.0),
                            30.0);
-    writeFile(PARK_FILE, apfXml(PARK_PARAMS, stands));
+    writeFile(ACME_PARK_FILE, apfXml(ACME_PARK_PARAMS, stands));
     ASSERT_EQ(read(), "");
     expectEveryPairFound();
 }
 
 TEST_F(ParkLargeInputTest, ThousandsOfLearnedUsesOfOneStandMergeWithoutRepeats)
 {
-    writeFile(PARK_FILE, apfXml(PARK_PARAMS, lf_stand(1, 52.30, 4.76, 30.0) + lf_stand(2, 52.31, 4.76, 30.0)));
+    writeFile(ACME_PARK_FILE, apfXml(ACME_PARK_PARAMS, lf_stand(1, 52.30, 4.76, 30.0) + lf_stand(2, 52.31, 4.76, 30.0)));
     std::string first;
     std::string second;
     std::string soft;
@@ -129,7 +126,7 @@ TEST_F(ParkLargeInputTest, ThousandsOfLearnedUsesOfOneStandMergeWithoutRepeats)
             soft += vald::format("<opt reg=\"{}\" airl=\"KLM\" type=\"B738\" day=\"{}\" hh=\"10\" soft=\"true\"/>", reg,
                                  i % 7 + 1);
     }
-    writeFile(LEARNED, apfXml({{"airport_name", "Schiphol"}}, "<parkpos id=\"S1\">" + first + "</parkpos>\n" +
+    writeFile(ACME_LEARNED_FILE, apfXml({{"airport_name", "Schiphol"}}, "<parkpos id=\"S1\">" + first + "</parkpos>\n" +
                                                                   "<parkpos id=\"S1\">" + second + "</parkpos>\n" +
                                                                   "<parkpos id=\"S1\">" + soft + "</parkpos>\n"));
     ASSERT_EQ(read(), "");
@@ -146,11 +143,11 @@ TEST_F(ParkLargeInputTest, ThousandsOfLearnedUsesOfOneStandMergeWithoutRepeats)
 
 TEST_F(ParkLargeInputTest, ALearnedFileFullOfBadHalfHoursIsWarnedOnce)
 {
-    writeFile(PARK_FILE, apfXml(PARK_PARAMS, lf_stand(1, 52.30, 4.76, 30.0)));
+    writeFile(ACME_PARK_FILE, apfXml(ACME_PARK_PARAMS, lf_stand(1, 52.30, 4.76, 30.0)));
     std::string opts;
     for (int i = 0; i < 500; ++i)
         opts += vald::format("<opt reg=\"PH-{:04}\" airl=\"KLM\" type=\"B738\" day=\"1\" hh=\"x{},99,3\"/>", i, i);
-    writeFile(LEARNED, apfXml({{"airport_name", "Schiphol"}}, "<parkpos id=\"S1\">" + opts + "</parkpos>\n"));
+    writeFile(ACME_LEARNED_FILE, apfXml({{"airport_name", "Schiphol"}}, "<parkpos id=\"S1\">" + opts + "</parkpos>\n"));
     ASSERT_EQ(read(), "");
     ASSERT_EQ(parkStands[0].options.size(), 500u);
     EXPECT_EQ(parkStands[0].options[0].halfHours, std::uint64_t{1} << 3) << "the good pieces count";
@@ -158,7 +155,7 @@ TEST_F(ParkLargeInputTest, ALearnedFileFullOfBadHalfHoursIsWarnedOnce)
     for (const std::string& line : logLines())
         if (line.find("invalid hour") != std::string::npos) {
             ++warnings;
-            EXPECT_THAT(line, HasSubstr("1000 invalid hours in " + LEARNED.string() + ", the first 'x0' in x0,99,3"));
+            EXPECT_THAT(line, HasSubstr("1000 invalid hours in " + ACME_LEARNED_FILE.string() + ", the first 'x0' in x0,99,3"));
         }
     EXPECT_EQ(warnings, 1u);
 }
