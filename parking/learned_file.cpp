@@ -193,41 +193,74 @@ void lf_applyLearnedStand(const pugi::xml_node& parkpos, Stand& stand, KnownOpti
     }
 }
 
-// A learned stand whose id the park file no longer has keeps what was learned about it: the
-// park file may get the stand back, and months of learning are not thrown away by one update.
-void lf_keepUnmatched(const std::string& id, const pugi::xml_node& parkpos,
-                      std::unordered_map<std::string, std::size_t>& unmatchedById, BadHours& badHours)
-{
-    const auto [at, fresh] = unmatchedById.try_emplace(id, learnedFile.unmatched.size());
-    if (fresh)
-        learnedFile.unmatched.emplace_back(std::vector<StandOption>{}, id, Stand::Place{}, 0.0, false, false, false);
-    Stand& stand = learnedFile.unmatched[at->second];
-    KnownOptions known(stand.options);
-    lf_applyLearnedStand(parkpos, stand, known, badHours);
-}
+// The learned stands of a file merged over the park file's stands. Stands and options are found
+// through indexes: a large airport or a stand with many learned uses must not take quadratic
+// time on the worker.
+class LearnedMerge {
+public:
+    explicit LearnedMerge(const fs::path& path) : path_(path), where_(gf_pathToUtf8(path))
+    {
+        for (std::size_t i = 0; i < parkStands.size(); ++i)
+            byId_.emplace(parkStands[i].id, i);
+    }
+    // One warning for the file's bad half-hours, once every stand is merged.
+    void finish() const { gf_warnBadHours(badHours_, path_); }
 
-void lf_readManualStand(const std::string& id, const pugi::xml_node& parkpos, const fs::path& path,
-                        std::unordered_map<std::string, std::size_t>& byId, BadHours& badHours)
-{
-    const std::string where = gf_pathToUtf8(path);
-    if (byId.count(id) != 0) {
-        gf_logWarn(vald::format("manually created standid {} already exists in {}", id, where));
-        return;
+    void merge(const pugi::xml_node& parkpos)
+    {
+        const std::string id = parkpos.attribute("id").as_string();
+        if (parkpos.attribute("manual").as_bool(false)) {
+            lf_readManualStand(id, parkpos);
+            return;
+        }
+        const auto found = byId_.find(id);
+        if (found != byId_.end()) {
+            Stand& stand = parkStands[found->second];
+            lf_applyLearnedStand(parkpos, stand, known_.try_emplace(found->second, stand.options).first->second,
+                                 badHours_);
+            return;
+        }
+        gf_log(vald::format("learned stand {} in {} not found?", id, where_));
+        // What was learned at a stand the park file no longer has stays: the park file may get the
+        // stand back, and months of learning are not thrown away by one update.
+        const auto [at, fresh] = unmatchedById_.try_emplace(id, learnedFile.unmatched.size());
+        if (fresh)
+            learnedFile.unmatched.emplace_back(std::vector<StandOption>{}, id, Stand::Place{}, 0.0, false, false, false);
+        Stand& stand = learnedFile.unmatched[at->second];
+        lf_applyLearnedStand(parkpos, stand, unmatchedKnown_.try_emplace(at->second, stand.options).first->second,
+                             badHours_);
     }
-    const double lat = parkpos.attribute("latitude").as_double(0.0);
-    const double lon = parkpos.attribute("longitude").as_double(0.0);
-    if ((std::fabs(lat) <= MANUAL_POSITION_EPSILON && std::fabs(lon) <= MANUAL_POSITION_EPSILON) ||
-        parkpos.attribute("radius").as_double(0.0) == 0.0) {
-        gf_logWarn(vald::format("manually created standid {} misses correct attributes in {}", id, where));
-        return;
+
+private:
+    void lf_readManualStand(const std::string& id, const pugi::xml_node& parkpos)
+    {
+        if (byId_.count(id) != 0) {
+            gf_logWarn(vald::format("manually created standid {} already exists in {}", id, where_));
+            return;
+        }
+        const double lat = parkpos.attribute("latitude").as_double(0.0);
+        const double lon = parkpos.attribute("longitude").as_double(0.0);
+        if ((std::fabs(lat) <= MANUAL_POSITION_EPSILON && std::fabs(lon) <= MANUAL_POSITION_EPSILON) ||
+            parkpos.attribute("radius").as_double(0.0) == 0.0) {
+            gf_logWarn(vald::format("manually created standid {} misses correct attributes in {}", id, where_));
+            return;
+        }
+        const std::size_t before = parkStands.size();
+        lf_readParkpos(parkpos, id, 0, badHours_);
+        if (parkStands.size() > before) {
+            parkStands.back().manual = 1;
+            byId_.emplace(id, before);
+        }
     }
-    const std::size_t before = parkStands.size();
-    lf_readParkpos(parkpos, id, 0, badHours);
-    if (parkStands.size() > before) {
-        parkStands.back().manual = 1;
-        byId.emplace(id, before);
-    }
-}
+
+    fs::path path_;
+    std::string where_;
+    std::unordered_map<std::string, std::size_t> byId_;  // index in parkStands
+    std::unordered_map<std::size_t, KnownOptions> known_;
+    std::unordered_map<std::string, std::size_t> unmatchedById_;  // index in learnedFile.unmatched
+    std::unordered_map<std::size_t, KnownOptions> unmatchedKnown_;
+    BadHours badHours_;
+};
 
 void lf_mergeLearned(const pugi::xml_document& document, const fs::path& path, const ApfInfo& info)
 {
@@ -245,31 +278,10 @@ void lf_mergeLearned(const pugi::xml_document& document, const fs::path& path, c
         return;
     }
     handmadeAirport = false;
-    // Stand and options are found through indexes: a large airport or a stand with many learned
-    // uses must not take quadratic time on the worker.
-    std::unordered_map<std::string, std::size_t> byId;
-    for (std::size_t i = 0; i < parkStands.size(); ++i)
-        byId.emplace(parkStands[i].id, i);
-    std::unordered_map<std::size_t, KnownOptions> knownOptions;
-    std::unordered_map<std::string, std::size_t> unmatchedById;
-    BadHours badHours;
-    for (const pugi::xml_node parkpos : document.child("parkpositions").children("parkpos")) {
-        const std::string id = parkpos.attribute("id").as_string();
-        if (parkpos.attribute("manual").as_bool(false)) {
-            lf_readManualStand(id, parkpos, path, byId, badHours);
-            continue;
-        }
-        const auto found = byId.find(id);
-        if (found == byId.end()) {
-            gf_log(vald::format("learned stand {} in {} not found?", id, gf_pathToUtf8(path)));
-            lf_keepUnmatched(id, parkpos, unmatchedById, badHours);
-            continue;
-        }
-        Stand& stand = parkStands[found->second];
-        const auto known = knownOptions.try_emplace(found->second, stand.options).first;
-        lf_applyLearnedStand(parkpos, stand, known->second, badHours);
-    }
-    gf_warnBadHours(badHours, path);
+    LearnedMerge merge(path);
+    for (const pugi::xml_node parkpos : document.child("parkpositions").children("parkpos"))
+        merge.merge(parkpos);
+    merge.finish();
 }
 
 std::int32_t lf_classQuality(std::uint32_t real)
