@@ -4,7 +4,7 @@
 #include <cmath>
 #include <iterator>
 #include <optional>
-#include <set>
+#include <unordered_set>
 
 #include <gsl/narrow>
 
@@ -280,9 +280,13 @@ void lf_readParkpositions(const pugi::xml_node& document, const std::filesystem:
     const pugi::xml_node parkpositions = document.child("parkpositions");
     if (!parkpositions)
         return;
-    std::set<std::string, std::less<>> seen;
+    const auto all = parkpositions.children("parkpos");
+    const auto count = static_cast<std::size_t>(std::distance(all.begin(), all.end()));
+    std::unordered_set<std::string> seen;
+    seen.reserve(count);
+    parkStands.reserve(parkStands.size() + count);
     BadHours badHours;
-    for (const pugi::xml_node parkpos : parkpositions.children("parkpos")) {
+    for (const pugi::xml_node parkpos : all) {
         std::string id = parkpos.attribute("id").as_string();
         if (!seen.insert(id).second) {
             gf_warnBadHours(badHours, file);
