@@ -295,6 +295,6 @@ bool lf_staticHasOption(const StandOption& option, const std::string& registrati
     return std::any_of(staticAircraft.begin(), staticAircraft.end(), [&](const StaticAircraft& aircraft) {
         const std::string& second = aircraft.identity.callsign2;
         return (!second.empty() && (second == option.callsign || second == option.callsignSuffix)) ||
-               (!registration.empty() && aircraft.identity.registration == registration);
+               gf_sameRegistration(aircraft.identity.registration, registration);
     });
 }

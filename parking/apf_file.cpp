@@ -2,8 +2,9 @@
 
 #include <climits>
 #include <cmath>
+#include <iterator>
 #include <optional>
-#include <set>
+#include <unordered_set>
 
 #include <gsl/narrow>
 
@@ -22,7 +23,6 @@ namespace {
 
 constexpr int USER_ERROR_DUPLICATE_STAND = 94;
 constexpr int LAST_HALF_HOUR = 47;
-constexpr std::size_t STAND_OPTIONS_RESERVE = 256;
 
 const char* lf_flag(bool value) { return value ? "true" : "false"; }
 
@@ -170,7 +170,7 @@ bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, A
     return gf_saveXml(document, path);
 }
 
-std::uint64_t gf_hours2bitset(const std::string& text)
+std::uint64_t gf_hours2bitset(const std::string& text, BadHours& bad)
 {
     std::uint64_t set = 0;
     if (text.empty())
@@ -180,15 +180,26 @@ std::uint64_t gf_hours2bitset(const std::string& text)
         const std::size_t comma = text.find(',', start);
         const std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         const std::optional<long long> hour = lf_leadingInt(piece);
-        if (!hour || *hour < 0 || *hour > LAST_HALF_HOUR)
-            gf_logWarn(vald::format("{} invalid hour '{}' in {}", "gf_hours2bitset", piece, text));
-        else
+        if (!hour || *hour < 0 || *hour > LAST_HALF_HOUR) {
+            if (bad.count++ == 0) {
+                bad.firstPiece = piece;
+                bad.firstText = text;
+            }
+        } else
             set |= std::uint64_t{1} << *hour;
         if (comma == std::string::npos)
             break;
         start = comma + 1;
     }
     return set;
+}
+
+void gf_warnBadHours(const BadHours& bad, const std::filesystem::path& file)
+{
+    if (bad.count == 0)
+        return;
+    gf_logWarn(vald::format("{} invalid hour{} in {}, the first '{}' in {}", bad.count, bad.count == 1 ? "" : "s",
+                            gf_pathToUtf8(file), bad.firstPiece, bad.firstText));
 }
 
 std::string lf_bitset2hours(std::uint64_t halfHours)
@@ -223,7 +234,8 @@ OptAircraft lf_readOptAircraft(const pugi::xml_node& opt)
     return aircraft;
 }
 
-StandOption gf_readStandOption(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t origin)
+StandOption gf_readStandOption(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t origin,
+                               BadHours& badHours)
 {
     OptAircraft aircraft = lf_readOptAircraft(opt);
     StandOption option;
@@ -232,7 +244,7 @@ StandOption gf_readStandOption(const pugi::xml_node& opt, std::uint32_t number, 
     option.registration = opt.attribute("reg").as_string();
     option.callsign = std::move(aircraft.callsign);
     option.callsignSuffix = std::move(aircraft.callsignSuffix);
-    option.halfHours = gf_hours2bitset(opt.attribute("hh").as_string());
+    option.halfHours = gf_hours2bitset(opt.attribute("hh").as_string(), badHours);
     option.number = number;
     option.day = opt.attribute("day").as_uint(0);
     option.origin = origin;
@@ -240,7 +252,7 @@ StandOption gf_readStandOption(const pugi::xml_node& opt, std::uint32_t number, 
     return option;
 }
 
-void lf_readParkpos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin)
+void lf_readParkpos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin, BadHours& badHours)
 {
     parkStandsOwner.assertOwner();
     const double lat = parkpos.attribute("latitude").as_double(0.0);
@@ -248,12 +260,14 @@ void lf_readParkpos(const pugi::xml_node& parkpos, const std::string& id, std::u
     if (lat == 0.0 && lon == 0.0)
         return;
     const double radiusMetres = parkpos.attribute("radius").as_double(0.0);
+    // Room only for the options the stand has: most stands have none, and a large airport must
+    // not reserve memory for thousands of empty lists.
+    const auto opts = parkpos.children("opt");
     std::vector<StandOption> options;
-    options.reserve(STAND_OPTIONS_RESERVE);
+    options.reserve(static_cast<std::size_t>(std::distance(opts.begin(), opts.end())));
     std::uint32_t number = 0;
-    for (const pugi::xml_node opt : parkpos.children("opt")) {
-        options.push_back(gf_readStandOption(opt, ++number, origin));
-    }
+    for (const pugi::xml_node opt : opts)
+        options.push_back(gf_readStandOption(opt, ++number, origin, badHours));
     const bool heli = parkpos.attribute("heli").as_bool(false);
     const bool ramp = parkpos.attribute("ramp").as_bool(false);
     const bool cargo = parkpos.attribute("cargo").as_bool(false);
@@ -261,17 +275,25 @@ void lf_readParkpos(const pugi::xml_node& parkpos, const std::string& id, std::u
     parkStands.emplace_back(std::move(options), id, Stand::Place{lat, lon, heading}, radiusMetres, cargo, ramp, heli);
 }
 
-void lf_readParkpositions(const pugi::xml_node& document)
+void lf_readParkpositions(const pugi::xml_node& document, const std::filesystem::path& file)
 {
     const pugi::xml_node parkpositions = document.child("parkpositions");
     if (!parkpositions)
         return;
-    std::set<std::string, std::less<>> seen;
-    for (const pugi::xml_node parkpos : parkpositions.children("parkpos")) {
+    const auto all = parkpositions.children("parkpos");
+    const auto count = static_cast<std::size_t>(std::distance(all.begin(), all.end()));
+    std::unordered_set<std::string> seen;
+    seen.reserve(count);
+    parkStands.reserve(parkStands.size() + count);
+    BadHours badHours;
+    for (const pugi::xml_node parkpos : all) {
         std::string id = parkpos.attribute("id").as_string();
-        if (!seen.insert(id).second)
+        if (!seen.insert(id).second) {
+            gf_warnBadHours(badHours, file);
             throw vald::UserErrorException(USER_ERROR_DUPLICATE_STAND,
                                            vald::format("Parking position {} appears more than once?", id));
-        lf_readParkpos(parkpos, id, 1);
+        }
+        lf_readParkpos(parkpos, id, 1, badHours);
     }
+    gf_warnBadHours(badHours, file);
 }

@@ -26,17 +26,28 @@ bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, A
 // gsl::narrowing_error for a MAX_FIT_FL whose doubled value does not fit an i32.
 bool lf_writeApfParameters(pugi::xml_node document, const ApfAirport& airport, ApfWriteMode mode);
 
-// Reads every <parkpos> of the top-level <parkpositions> into parkStands with origin 1. A repeated
-// id throws vald::UserErrorException 94; the stands read before it stay.
-void lf_readParkpositions(const pugi::xml_node& document);
+// The pieces of "hh" texts of one file that were no half-hour: a damaged file is warned about
+// once, not once per piece.
+struct BadHours {
+    std::size_t count = 0;
+    std::string firstPiece;
+    std::string firstText;
+};
+// One warning for the file when it had bad pieces.
+void gf_warnBadHours(const BadHours& bad, const std::filesystem::path& file);
+
+// Reads every <parkpos> of the top-level <parkpositions> of file into parkStands with origin 1. A
+// repeated id throws vald::UserErrorException 94; the stands read before it stay.
+void lf_readParkpositions(const pugi::xml_node& document, const std::filesystem::path& file);
 // Reads one stand and appends it to parkStands; one at latitude and longitude 0/0 is skipped.
-void lf_readParkpos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin);
+void lf_readParkpos(const pugi::xml_node& parkpos, const std::string& id, std::uint32_t origin, BadHours& badHours);
 OptAircraft lf_readOptAircraft(const pugi::xml_node& opt);
 // One <opt> element as a stand option with the given number and origin (1 park file, 0 learned).
-StandOption gf_readStandOption(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t origin);
+StandOption gf_readStandOption(const pugi::xml_node& opt, std::uint32_t number, std::uint32_t origin,
+                               BadHours& badHours);
 
-// The half-hour set of an "hh" text ("14,15,16"); pieces that are no hour 0..47 are skipped with
-// a warning.
-std::uint64_t gf_hours2bitset(const std::string& text);
+// The half-hour set of an "hh" text ("14,15,16"); pieces that are no hour 0..47 are skipped and
+// counted in bad.
+std::uint64_t gf_hours2bitset(const std::string& text, BadHours& bad);
 // The "hh" text of a half-hour set: the set bits ascending, separated by ",".
 std::string lf_bitset2hours(std::uint64_t halfHours);

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <exception>
 #include <set>
+#include <unordered_map>
+#include <vector>
 
 #include "foundation/constants.hpp"
 #include "foundation/files.hpp"
@@ -131,31 +133,134 @@ void lf_readLearnedSettings(const pugi::xml_document& document)
     }
 }
 
-Stand* lf_standWithId(const std::string& id)
+// The read of the park airport's learned file, for its save.
+struct LearnedFileState {
+    fs::path path;                // read at opening, written at closing
+    bool readWhole = true;        // false: the file is only partly merged and must not be saved over
+    std::vector<Stand> unmatched; // learned stands the park file no longer has, written back as read
+};
+LearnedFileState learnedFile;
+
+// Whether a learned option is already known, in time linear in the options: options alike in all
+// but their half-hours are the same when their half-hour sets meet, so the union of the sets of
+// each kind answers for all of them.
+class KnownOptions {
+public:
+    explicit KnownOptions(const std::vector<StandOption>& options)
+    {
+        for (const StandOption& option : options)
+            add(option);
+    }
+    bool known(const StandOption& option) const
+    {
+        const auto found = halfHoursByKind_.find(lf_kind(option));
+        return found != halfHoursByKind_.end() && (found->second & option.halfHours) != 0;
+    }
+    void add(const StandOption& option) { halfHoursByKind_[lf_kind(option)] |= option.halfHours; }
+
+private:
+    // Attribute texts hold no NUL, so NUL separates the fields unambiguously.
+    static std::string lf_kind(const StandOption& o)
+    {
+        std::string kind = std::to_string(o.day) + ' ' + std::to_string(o.real);
+        for (const std::string* field : {&o.registration, &o.airline, &o.type}) {
+            kind += '\0';
+            kind += *field;
+        }
+        return kind;
+    }
+    std::unordered_map<std::string, std::uint64_t> halfHoursByKind_;
+};
+
+void lf_applyLearnedStand(const pugi::xml_node& parkpos, Stand& stand, KnownOptions& known, BadHours& badHours)
 {
-    const auto found = std::find_if(parkStands.begin(), parkStands.end(), [&id](const Stand& s) { return s.id == id; });
-    return found == parkStands.end() ? nullptr : &*found;
+    if (parkpos.attribute("radius_change").as_bool(false)) {
+        stand.radius = parkpos.attribute("radius").as_double(0.0) * STAND_METRES_TO_NM;
+        stand.radiusChanged = 1;
+    }
+    if (parkpos.attribute("cargo_change").as_bool(false)) {
+        stand.cargo = parkpos.attribute("cargo").as_bool(false) ? 1 : 0;
+        stand.cargoChanged = 1;
+    }
+    std::uint32_t next = stand.options.empty() ? 1 : stand.options.back().number + 1;
+    for (const pugi::xml_node opt : parkpos.children("opt")) {
+        StandOption option = gf_readStandOption(opt, next, 0, badHours);
+        if (known.known(option))
+            continue;
+        known.add(option);
+        stand.options.push_back(std::move(option));
+        ++next;
+    }
 }
 
-void lf_readManualStand(const std::string& id, const pugi::xml_node& parkpos, const fs::path& path)
-{
-    const std::string where = gf_pathToUtf8(path);
-    if (lf_standWithId(id) != nullptr) {
-        gf_logWarn(vald::format("manually created standid {} already exists in {}", id, where));
-        return;
+// The learned stands of a file merged over the park file's stands. Stands and options are found
+// through indexes: a large airport or a stand with many learned uses must not take quadratic
+// time on the worker.
+class LearnedMerge {
+public:
+    explicit LearnedMerge(const fs::path& path) : path_(path), where_(gf_pathToUtf8(path))
+    {
+        for (std::size_t i = 0; i < parkStands.size(); ++i)
+            byId_.emplace(parkStands[i].id, i);
     }
-    const double lat = parkpos.attribute("latitude").as_double(0.0);
-    const double lon = parkpos.attribute("longitude").as_double(0.0);
-    if ((std::fabs(lat) <= MANUAL_POSITION_EPSILON && std::fabs(lon) <= MANUAL_POSITION_EPSILON) ||
-        parkpos.attribute("radius").as_double(0.0) == 0.0) {
-        gf_logWarn(vald::format("manually created standid {} misses correct attributes in {}", id, where));
-        return;
+    // One warning for the file's bad half-hours, once every stand is merged.
+    void finish() const { gf_warnBadHours(badHours_, path_); }
+
+    void merge(const pugi::xml_node& parkpos)
+    {
+        const std::string id = parkpos.attribute("id").as_string();
+        if (parkpos.attribute("manual").as_bool(false)) {
+            lf_readManualStand(id, parkpos);
+            return;
+        }
+        const auto found = byId_.find(id);
+        if (found != byId_.end()) {
+            Stand& stand = parkStands[found->second];
+            lf_applyLearnedStand(parkpos, stand, known_.try_emplace(found->second, stand.options).first->second,
+                                 badHours_);
+            return;
+        }
+        gf_log(vald::format("learned stand {} in {} not found?", id, where_));
+        // What was learned at a stand the park file no longer has stays: the park file may get the
+        // stand back, and months of learning are not thrown away by one update.
+        const auto [at, fresh] = unmatchedById_.try_emplace(id, learnedFile.unmatched.size());
+        if (fresh)
+            learnedFile.unmatched.emplace_back(std::vector<StandOption>{}, id, Stand::Place{}, 0.0, false, false, false);
+        Stand& stand = learnedFile.unmatched[at->second];
+        lf_applyLearnedStand(parkpos, stand, unmatchedKnown_.try_emplace(at->second, stand.options).first->second,
+                             badHours_);
     }
-    const std::size_t before = parkStands.size();
-    lf_readParkpos(parkpos, id, 0);
-    if (parkStands.size() > before)
-        parkStands.back().manual = 1;
-}
+
+private:
+    void lf_readManualStand(const std::string& id, const pugi::xml_node& parkpos)
+    {
+        if (byId_.count(id) != 0) {
+            gf_logWarn(vald::format("manually created standid {} already exists in {}", id, where_));
+            return;
+        }
+        const double lat = parkpos.attribute("latitude").as_double(0.0);
+        const double lon = parkpos.attribute("longitude").as_double(0.0);
+        if ((std::fabs(lat) <= MANUAL_POSITION_EPSILON && std::fabs(lon) <= MANUAL_POSITION_EPSILON) ||
+            parkpos.attribute("radius").as_double(0.0) == 0.0) {
+            gf_logWarn(vald::format("manually created standid {} misses correct attributes in {}", id, where_));
+            return;
+        }
+        const std::size_t before = parkStands.size();
+        lf_readParkpos(parkpos, id, 0, badHours_);
+        if (parkStands.size() > before) {
+            parkStands.back().manual = 1;
+            byId_.emplace(id, before);
+        }
+    }
+
+    fs::path path_;
+    std::string where_;
+    std::unordered_map<std::string, std::size_t> byId_;  // index in parkStands
+    std::unordered_map<std::size_t, KnownOptions> known_;
+    std::unordered_map<std::string, std::size_t> unmatchedById_;  // index in learnedFile.unmatched
+    std::unordered_map<std::size_t, KnownOptions> unmatchedKnown_;
+    BadHours badHours_;
+};
 
 void lf_mergeLearned(const pugi::xml_document& document, const fs::path& path, const ApfInfo& info)
 {
@@ -169,21 +274,14 @@ void lf_mergeLearned(const pugi::xml_document& document, const fs::path& path, c
         handmadeAirport = true;
         parkStands.clear();
         gf_logIndented(vald::format("{:24}: {}", ATTR_HANDMADE, *handmade));
-        lf_readParkpositions(document);
+        lf_readParkpositions(document, path);
         return;
     }
     handmadeAirport = false;
-    for (const pugi::xml_node parkpos : document.child("parkpositions").children("parkpos")) {
-        const std::string id = parkpos.attribute("id").as_string();
-        if (parkpos.attribute("manual").as_bool(false)) {
-            lf_readManualStand(id, parkpos, path);
-            continue;
-        }
-        const bool applied = std::any_of(parkStands.begin(), parkStands.end(),
-                                         [&](Stand& stand) { return lf_applyLearnedParkpos(id, parkpos, stand); });
-        if (!applied)
-            gf_log(vald::format("learned stand {} in {} not found?", id, gf_pathToUtf8(path)));
-    }
+    LearnedMerge merge(path);
+    for (const pugi::xml_node parkpos : document.child("parkpositions").children("parkpos"))
+        merge.merge(parkpos);
+    merge.finish();
 }
 
 std::int32_t lf_classQuality(std::uint32_t real)
@@ -212,7 +310,7 @@ std::int32_t lf_classQuality(std::uint32_t real)
 
 }  // namespace
 
-fs::path lf_learnedPathOf(const std::string& parkFileName, const std::string& publisher)
+fs::path lf_learnedPathOf(const std::string& parkFileName, const std::string& icao, const std::string& publisher)
 {
     if (parkFileName.empty())
         return {};
@@ -221,22 +319,22 @@ fs::path lf_learnedPathOf(const std::string& parkFileName, const std::string& pu
     if (text.find("archive") != std::string::npos) {
         lf_replaceFirst(text, "archive", lf_learnedText());
         lf_replaceAll(text, "%20", " ");
-    } else if (text.rfind("airports", 0) == 0) {
+        return gf_pathFromUtf8(text);
+    }
+    if (text.rfind("airports", 0) == 0) {
         lf_replaceFirst(text, "airports", lf_learnedText());
         const std::string folder = "thirdparty/" + lf_publisherFolder(publisher);
         if (text.find("my_thirdparty2024") != std::string::npos)
             lf_replaceFirst(text, "my_thirdparty2024", folder);
         else if (text.find("my_thirdparty") != std::string::npos)
             lf_replaceFirst(text, "my_thirdparty", folder);
-        // The scanner's add-on airports are saved under simaddon: read them back from there.
+        // The scanner's add-on airports learn under simaddon.
         else if (text.find("my_ORBX") != std::string::npos)
             lf_replaceFirst(text, "my_ORBX", "simaddon");
+        return gf_pathFromUtf8(text);
     }
-    return gf_pathFromUtf8(text);
-}
-
-fs::path lf_learnedSavePath(const std::string& icao, const std::string& publisher)
-{
+    // Any other name is a file of the download site: its learned file goes by publisher, never
+    // to the name itself, which could be a park file of the user's.
     fs::path folder;
     if (publisher == "stock")
         folder = LEARNED_STOCK_FOLDER;
@@ -246,6 +344,8 @@ fs::path lf_learnedSavePath(const std::string& icao, const std::string& publishe
         folder = LEARNED_THIRDPARTY_FOLDER / gf_pathFromUtf8(lf_publisherFolder(publisher));
     return folder / gf_pathFromUtf8(icao + ".xml");
 }
+
+void lf_useLearnedFile(const fs::path& path) { learnedFile = LearnedFileState{path, true, {}}; }
 
 std::int32_t lf_snapMaxLive(std::int32_t value)
 {
@@ -269,7 +369,9 @@ std::int32_t lf_snapMaxLive(std::int32_t value)
 
 std::int32_t lf_snapParkingPercentage(std::int32_t value)
 {
-    // Every value is clamped, a multiple of 5 too: 150 is no percentage.
+    // Every value is clamped, a multiple of 5 too: 150 is no percentage. Clamped before the
+    // rounding, which would overflow near the ends of int.
+    value = std::clamp(value, 0, 100);
     if (value % PERCENT_STEP != 0)
         value = (value + 2) / PERCENT_STEP * PERCENT_STEP;
     return std::clamp(value, 0, 100);
@@ -295,7 +397,11 @@ void lf_readLearned(const fs::path& path, const ApfInfo& info)
     try {
         lf_mergeLearned(document, path, info);
     } catch (const std::exception& e) {
+        // Only part of the file is merged: a save would write that part over the whole file.
+        learnedFile.readWhole = false;
+        gf_save1GenerationOf(path);
         gf_log(vald::format("{}: {}", "lf_readLearned", e.what()));
+        gf_log(vald::format("{} read only in part, saved as *.0.xml; it is not saved over", gf_pathToUtf8(path)));
     }
 }
 
@@ -303,24 +409,9 @@ bool lf_applyLearnedParkpos(const std::string& id, const pugi::xml_node& parkpos
 {
     if (stand.id != id)
         return false;
-    if (parkpos.attribute("radius_change").as_bool(false)) {
-        stand.radius = parkpos.attribute("radius").as_double(0.0) * STAND_METRES_TO_NM;
-        stand.radiusChanged = 1;
-    }
-    if (parkpos.attribute("cargo_change").as_bool(false)) {
-        stand.cargo = parkpos.attribute("cargo").as_bool(false) ? 1 : 0;
-        stand.cargoChanged = 1;
-    }
-    std::uint32_t next = stand.options.empty() ? 1 : stand.options.back().number + 1;
-    for (const pugi::xml_node opt : parkpos.children("opt")) {
-        StandOption option = gf_readStandOption(opt, next, 0);
-        const bool known = std::any_of(stand.options.begin(), stand.options.end(),
-                                       [&option](const StandOption& o) { return lf_sameLearnedOption(option, o); });
-        if (known)
-            continue;
-        stand.options.push_back(std::move(option));
-        ++next;
-    }
+    KnownOptions known(stand.options);
+    BadHours badHours;
+    lf_applyLearnedStand(parkpos, stand, known, badHours);
     return true;
 }
 
@@ -351,12 +442,23 @@ bool lf_saveLearnedApf()
         }
         airport.stands.push_back(stand);
     }
+    if (!handmadeAirport)
+        for (const Stand& stand : learnedFile.unmatched)
+            if (!stand.options.empty() || stand.radiusChanged != 0 || stand.cargoChanged != 0)
+                airport.stands.push_back(stand);
     if (handmadeAirport) {
         const auto quality = gf_qualityFactors();
         airport.qfReal = quality.first;
         airport.qfSoft = quality.second;
     }
-    const fs::path file = lf_learnedSavePath(parkIcao, parkApfInfo.publisher);
+    const fs::path file = learnedFile.path;
+    if (file.empty() || !learnedFile.readWhole) {
+        gf_showStatus(vald::format("Learned stands of {} not saved: '{}' could be read only in part and stays as it is",
+                                   parkIcao, gf_pathToUtf8(file)),
+                      true);
+        learnedUpdateCount = 0;
+        return false;
+    }
     std::error_code error;
     const bool present = fs::exists(file.parent_path(), error);
     if (error && error != std::errc::no_such_file_or_directory)

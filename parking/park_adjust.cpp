@@ -6,6 +6,7 @@
 #include "engine/ghosts.hpp"
 #include "engine/park_limits.hpp"
 #include "engine/removal.hpp"
+#include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -15,18 +16,13 @@
 #include "parking/static_planning.hpp"
 #include "parking/week_search.hpp"
 #include "foundation/status_display.hpp"
+#include "refdata/registration.hpp"
 #include "refdata/type_queries.hpp"
 
 namespace {
 
 constexpr std::int32_t LAST_HALF_HOUR = HALF_HOUR_SLOTS_PER_DAY - 1;
 
-std::uint32_t lf_dayOf(std::uint64_t slot) { return static_cast<std::uint32_t>(slot & 0xFFFFFFFFu); }
-std::int32_t lf_halfHourOf(std::uint64_t slot) { return static_cast<std::int32_t>(slot >> 32); }
-bool lf_hasHalfHour(const StandOption& o, std::int32_t halfHour)
-{
-    return halfHour >= 0 && halfHour <= LAST_HALF_HOUR && (o.halfHours >> halfHour & 1u) != 0;
-}
 
 bool lf_isRemoval(const StaticAircraft& s)
 {
@@ -82,7 +78,7 @@ std::vector<ParkPosition>::iterator lf_collidingNeighbour(const Stand& stand, co
                                     [n](const ParkPosition& q) { return q.standNumber == n; });
         if (p == parkPositions.end())
             continue;
-        const Stand* other = lf_planStand(n);
+        const Stand* other = gf_standByNumber(n);
         const double apart = gf_distanceNm(LatLon{s.standLat, s.standLon},
                                            other != nullptr ? LatLon{other->lat, other->lon} : LatLon{0.0, 0.0});
         if (gf_typeWingspan(p->type) + gf_typeWingspan(s.identity.type) > apart)
@@ -112,7 +108,7 @@ void lf_recheckOne(StaticAircraft& s, std::uint64_t weekSlot)
         }
         return;
     }
-    const Stand* stand = lf_planStand(s.standNumber);
+    const Stand* stand = gf_standByNumber(s.standNumber);
     if (stand == nullptr) {
         lf_toRemovals(s);
         return;
@@ -134,28 +130,28 @@ void lf_recheckOne(StaticAircraft& s, std::uint64_t weekSlot)
 // The coupled flight of a kept week static leaves after the current half-hour.
 void lf_markDeparting(KeptStatic& k, std::uint64_t weekSlot)
 {
-    const Stand* stand = lf_planStand(k.standNumber);
+    const Stand* stand = gf_standByNumber(k.standNumber);
     if (stand == nullptr)
         return;
     std::string cs = k.callsign;
     if (!cs.empty() && cs.back() == '*')
         cs.pop_back();
-    const std::uint32_t day = lf_dayOf(weekSlot);
+    const std::uint32_t day = gf_weekSlotDay(weekSlot);
     const auto o = std::find_if(stand->options.begin(), stand->options.end(), [&](const StandOption& opt) {
         return opt.number >= 1 && opt.day == day && opt.callsign == cs && opt.airline == k.airline &&
                opt.type == k.type;
     });
     if (o == stand->options.end())
         return;
-    const std::int32_t halfHour = lf_halfHourOf(weekSlot);
+    const std::int32_t halfHour = gf_weekSlotHalfHour(weekSlot);
     if (halfHour < LAST_HALF_HOUR) {
-        k.departing = lf_hasHalfHour(*o, halfHour + 1) ? 0 : 1;
+        k.departing = gf_optionHasHalfHour(*o, halfHour + 1) ? 0 : 1;
         return;
     }
     const std::uint32_t nextDay = day % 7 + 1;
     const bool goesOn = std::any_of(stand->options.begin(), stand->options.end(), [&](const StandOption& opt) {
         return opt.number >= 1 && opt.day == nextDay && opt.airline == o->airline && opt.type == o->type &&
-               lf_hasHalfHour(opt, 0);
+               gf_optionHasHalfHour(opt, 0);
     });
     k.departing = goesOn ? 0 : 1;
 }
@@ -187,7 +183,7 @@ void lf_replaceDeparting()
 
 void lf_markStandOf(std::uint32_t standNumber)
 {
-    if (Stand* stand = lf_planStand(standNumber))
+    if (Stand* stand = gf_standByNumber(standNumber))
         lf_markPlanned(*stand);
 }
 
@@ -211,7 +207,7 @@ void lf_refreshFromParkedTraffic()
         }
         const auto p = std::find_if(parkPositions.begin(), parkPositions.end(), [&s](const ParkPosition& q) {
             return q.callsign + "*" == s.identity.callsign || q.secondCallsign + "*" == s.identity.callsign ||
-                   q.registration == s.identity.registration;
+                   gf_sameRegistration(q.registration, s.identity.registration);
         });
         if (p != parkPositions.end() && p->standNumber == s.standNumber) {
             lf_keep(s);
@@ -246,11 +242,11 @@ void lf_reconcileWeekStatics(bool fullReset)
 bool gf_optionSeenToday(const StandOption& o, const StaticAircraft& s, std::uint64_t weekSlot,
                         std::int32_t windowHalfHours)
 {
-    if (!lf_optionOfStatic(o, s, lf_dayOf(weekSlot)))
+    if (!lf_optionOfStatic(o, s, gf_weekSlotDay(weekSlot)))
         return false;
-    const std::int32_t halfHour = lf_halfHourOf(weekSlot);
+    const std::int32_t halfHour = gf_weekSlotHalfHour(weekSlot);
     for (std::int32_t h = halfHour; h >= std::max(halfHour - windowHalfHours, 0); --h)
-        if (lf_hasHalfHour(o, h))
+        if (gf_optionHasHalfHour(o, h))
             return true;
     return false;
 }
@@ -258,15 +254,15 @@ bool gf_optionSeenToday(const StandOption& o, const StaticAircraft& s, std::uint
 bool gf_optionSeenWrapped(const StandOption& o, const StaticAircraft& s, std::uint64_t weekSlot,
                           std::int32_t windowHalfHours)
 {
-    const std::int32_t halfHour = lf_halfHourOf(weekSlot);
+    const std::int32_t halfHour = gf_weekSlotHalfHour(weekSlot);
     if (windowHalfHours <= halfHour)
         return false;
-    const std::uint32_t day = lf_dayOf(weekSlot);
+    const std::uint32_t day = gf_weekSlotDay(weekSlot);
     if (!lf_optionOfStatic(o, s, day <= 1 ? 7 : day - 1))
         return false;
     const std::int32_t lowest = LAST_HALF_HOUR - std::min(windowHalfHours - halfHour, LAST_HALF_HOUR - 1);
     for (std::int32_t h = LAST_HALF_HOUR; h >= lowest; --h)
-        if (lf_hasHalfHour(o, h))
+        if (gf_optionHasHalfHour(o, h))
             return true;
     return false;
 }

@@ -8,6 +8,7 @@
 #include "engine/engine_state.hpp"
 #include "engine/removal.hpp"
 #include "engine/stand_records.hpp"
+#include "engine/stand_search.hpp"
 #include "engine/static_neighbours.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -56,14 +57,6 @@ void lf_setReservedStand(const std::string& stand)
 {
     std::lock_guard<std::mutex> lock(parkAirportMutex);
     reservedStand = stand;
-}
-
-Stand* lf_findParkStand(const std::string& id)
-{
-    for (Stand& stand : parkStands)
-        if (stand.id == id)
-            return &stand;
-    return nullptr;
 }
 
 bool lf_firstIsParkAirport() { return !parkAirports.empty() && !parkIcao.empty() && parkAirports.front().icao == parkIcao; }
@@ -328,11 +321,11 @@ bool lf_checkReservedStand(bool apply, std::string& message)
         gf_userStandName().empty() && !parkAirports.front().stand.empty() && parkAirports.front().stand != old) {
         const std::string stand = parkAirports.front().stand;
         message = vald::format("reserved stand changed from '{}' to '{}'", old, stand);
-        if (Stand* previous = old.empty() ? nullptr : lf_findParkStand(old))
+        if (Stand* previous = old.empty() ? nullptr : gf_findStandByName(old))
             previous->reserved = 0;
         lf_setReservedStand(stand);
         lf_clearReservedStand();
-        if (Stand* now = lf_findParkStand(stand))
+        if (Stand* now = gf_findStandByName(stand))
             now->reserved = 1;
         lf_publishParkBand();
     }
@@ -368,7 +361,7 @@ std::string lf_readParkedFile()
         lf_rememberStandOfUser();
         parkStands.shrink_to_fit();
         const bool listed = lf_firstIsParkAirport() && !parkAirports.front().stand.empty();
-        Stand* reserved = listed ? lf_findParkStand(parkAirports.front().stand) : nullptr;
+        Stand* reserved = listed ? gf_findStandByName(parkAirports.front().stand) : nullptr;
         lf_setReservedStand(reserved != nullptr ? reserved->id : std::string());
     }
     learnedUpdateCount = 0;

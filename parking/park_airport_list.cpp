@@ -48,11 +48,6 @@ void lf_oneLinePerAirport(std::vector<std::string>& lines)
     });
 }
 
-bool lf_listed(const std::string& icao)
-{
-    return std::any_of(parkAirports.begin(), parkAirports.end(), [&icao](const ParkAirport& p) { return p.icao == icao; });
-}
-
 bool lf_readListFile()
 {
     std::vector<std::string> lines;
@@ -125,6 +120,10 @@ void lf_addThirdPartyParkAirports()
     fs::directory_iterator it(MY_THIRDPARTY_FOLDER, error);
     if (error)
         return;
+    // The listed codes once, not the list walked again for every file of a large folder.
+    std::set<std::string> listed;
+    for (const ParkAirport& p : parkAirports)
+        listed.insert(p.icao);
     std::size_t added = 0;
     for (; it != fs::directory_iterator(); it.increment(error)) {
         if (error)
@@ -137,7 +136,7 @@ void lf_addThirdPartyParkAirports()
             continue;
         const std::string icao = gf_pathToUtf8(it->path().stem());
         const AirportRecord* airport = gf_findAirport(icao);
-        if (airport == nullptr || lf_listed(icao))
+        if (airport == nullptr || !listed.insert(icao).second)
             continue;
         parkAirports.push_back({icao, std::string(), airport->lat, airport->lon, 0.0});
         ++added;

@@ -1,7 +1,10 @@
 #include "parking/park_file.hpp"
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <exception>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -151,17 +154,171 @@ void lf_qualityDefaults(const std::pair<std::int32_t, std::int32_t>& quality)
     gf_parkEnableControl(parking_percentage, true);
 }
 
+// Whether two stands overlap: their radii reach across their distance with a margin.
+bool lf_overlap(const Stand& a, const Stand& b)
+{
+    return a.radius + b.radius > OVERLAP_FACTOR * gf_distanceNm(LatLon{a.lat, a.lon}, LatLon{b.lat, b.lon});
+}
+
+// The overlapping stands of a large airport without comparing every pair. Each pair is looked at
+// from its larger stand only, and only where that stand's radius can reach: two points are never
+// nearer than their latitude difference, nor nearer than D sqrt(cos a cos b) sin(dlon/2). The
+// stands lie in strips of latitude, each sorted by longitude, so a stand visits only the few
+// strips and the longitude window its reach allows; the exact test alone decides. The answers
+// are those of comparing every pair.
+class StandOverlaps {
+public:
+    StandOverlaps()
+    {
+        std::vector<Spot> band;
+        for (std::size_t i = 0; i < parkStands.size(); ++i) {
+            const Stand& stand = parkStands[i];
+            // A NaN position or radius overlaps nothing. A latitude beyond the poles wraps around
+            // the earth and escapes the bounds: such a stand is compared with every stand.
+            if (std::isnan(stand.lat) || std::isnan(stand.lon) || std::isnan(stand.radius))
+                continue;
+            if (std::fabs(stand.lat) > MAX_LAT_DEG) {
+                odd_.push_back(i);
+                continue;
+            }
+            band.push_back(Spot{stand.lat, stand.lon, stand.radius, std::max(0.0, std::cos(stand.lat * DEG_TO_RAD)),
+                                lf_reachDeg(stand.radius), i});
+        }
+        lf_buildStrips(std::move(band));
+    }
+
+    void link() const
+    {
+        for (const Strip& strip : strips_)
+            for (const Spot& a : strip.spots)
+                lf_linkFrom(a);
+        for (const std::size_t a : odd_) {
+            for (const Strip& strip : strips_)
+                for (const Spot& b : strip.spots)
+                    lf_tryPair(a, b.index);
+            for (const std::size_t b : odd_)
+                if (a < b)
+                    lf_tryPair(a, b);
+        }
+    }
+
+private:
+    struct Spot {
+        double lat;
+        double lon;
+        double radius;
+        double cosLat;
+        double reachDeg;    // latitude degrees within which a smaller stand can overlap this one
+        std::size_t index;  // in parkStands
+    };
+    struct Strip {
+        std::int64_t row = 0;
+        double minCosLat = 1.0;
+        std::vector<Spot> spots;  // by longitude
+    };
+    static constexpr double MAX_LAT_DEG = 90.0;
+    static constexpr double MAX_SPAN_DEG = 180.0;
+    static constexpr double DEG_PER_NM = 2.0 / (EARTH_DIAMETER_NM * DEG_TO_RAD);
+    static constexpr double ROUNDING = 1e-6;
+    static constexpr double TINY_DEG = 1e-12;
+
+    static double lf_reachDeg(double radius)
+    {
+        return 2.0 * radius / OVERLAP_FACTOR * DEG_PER_NM * (1.0 + ROUNDING) + TINY_DEG;
+    }
+
+    void lf_buildStrips(std::vector<Spot> band)
+    {
+        if (band.empty())
+            return;
+        // Longitude windows hold only while no two stands are half the earth apart in longitude
+        // (the distance formula takes the raw difference); otherwise every strip is searched whole.
+        const auto [west, east] = std::minmax_element(band.begin(), band.end(),
+                                                      [](const Spot& x, const Spot& y) { return x.lon < y.lon; });
+        lonWindows_ = std::fabs(west->lon) <= MAX_SPAN_DEG && std::fabs(east->lon) <= MAX_SPAN_DEG &&
+                      east->lon - west->lon <= MAX_SPAN_DEG;
+        // A strip as high as the reach of most stands: a rare large stand visits more strips.
+        std::vector<double> reaches;
+        reaches.reserve(band.size());
+        for (const Spot& spot : band)
+            reaches.push_back(spot.reachDeg);
+        const auto at = reaches.begin() + static_cast<std::ptrdiff_t>(reaches.size() * 9 / 10);
+        std::nth_element(reaches.begin(), at, reaches.end());
+        stripDeg_ = std::clamp(*at, TINY_DEG, 2.0 * MAX_LAT_DEG);
+        std::sort(band.begin(), band.end(), [this](const Spot& x, const Spot& y) {
+            const std::int64_t rx = lf_row(x.lat);
+            const std::int64_t ry = lf_row(y.lat);
+            return rx < ry || (rx == ry && x.lon < y.lon);
+        });
+        for (const Spot& spot : band) {
+            const std::int64_t row = lf_row(spot.lat);
+            if (strips_.empty() || strips_.back().row != row)
+                strips_.push_back(Strip{row, 1.0, {}});
+            strips_.back().minCosLat = std::min(strips_.back().minCosLat, spot.cosLat);
+            strips_.back().spots.push_back(spot);
+        }
+    }
+
+    std::int64_t lf_row(double lat) const { return static_cast<std::int64_t>(std::floor((lat + MAX_LAT_DEG) / stripDeg_)); }
+
+    // Longitude degrees beyond which no smaller stand of the strip can overlap a; infinite when
+    // no bound holds.
+    double lf_lonWindowDeg(const Spot& a, const Strip& strip) const
+    {
+        if (!lonWindows_)
+            return std::numeric_limits<double>::infinity();
+        const double scale = EARTH_DIAMETER_NM * std::sqrt(a.cosLat * strip.minCosLat);
+        const double limit = 2.0 * a.radius / OVERLAP_FACTOR / scale * (1.0 + ROUNDING);
+        if (!(limit < 1.0))
+            return std::numeric_limits<double>::infinity();
+        return 2.0 * std::asin(limit) / DEG_TO_RAD * (1.0 + ROUNDING) + TINY_DEG;
+    }
+
+    void lf_linkFrom(const Spot& a) const
+    {
+        if (!(a.radius > 0.0))
+            return;  // a stand without reach overlaps only larger ones, which find it
+        const std::int64_t firstRow = lf_row(std::max(a.lat - a.reachDeg, -MAX_LAT_DEG));
+        const std::int64_t lastRow = lf_row(std::min(a.lat + a.reachDeg, MAX_LAT_DEG));
+        auto strip = std::lower_bound(strips_.begin(), strips_.end(), firstRow,
+                                      [](const Strip& x, std::int64_t row) { return x.row < row; });
+        for (; strip != strips_.end() && strip->row <= lastRow; ++strip) {
+            const double window = lf_lonWindowDeg(a, *strip);
+            auto b = window == std::numeric_limits<double>::infinity()
+                         ? strip->spots.begin()
+                         : std::lower_bound(strip->spots.begin(), strip->spots.end(), a.lon - window,
+                                            [](const Spot& x, double lon) { return x.lon < lon; });
+            for (; b != strip->spots.end() && b->lon <= a.lon + window; ++b)
+                if (std::fabs(b->lat - a.lat) <= a.reachDeg &&
+                    (b->radius < a.radius || (b->radius == a.radius && b->index > a.index)))
+                    lf_tryPair(a.index, b->index);
+        }
+    }
+
+    static void lf_tryPair(std::size_t a, std::size_t b)
+    {
+        if (lf_overlap(parkStands[a], parkStands[b])) {
+            parkStands[a].adjacent.push_back(parkStands[b].number);
+            parkStands[b].adjacent.push_back(parkStands[a].number);
+        }
+    }
+
+    std::vector<Strip> strips_;
+    std::vector<std::size_t> odd_;
+    double stripDeg_ = 1.0;
+    bool lonWindows_ = false;
+};
+
 void lf_numberAndOverlap()
 {
-    for (std::size_t i = 0; i < parkStands.size(); ++i)
+    for (std::size_t i = 0; i < parkStands.size(); ++i) {
         parkStands[i].number = static_cast<std::uint32_t>(i + 1);
-    for (Stand& a : parkStands) {
-        a.adjacent.clear();
-        for (const Stand& b : parkStands)
-            if (&a != &b &&
-                a.radius + b.radius > OVERLAP_FACTOR * gf_distanceNm(LatLon{a.lat, a.lon}, LatLon{b.lat, b.lon}))
-                a.adjacent.push_back(b.number);
-        a.adjacent.shrink_to_fit();
+        parkStands[i].adjacent.clear();
+    }
+    StandOverlaps().link();
+    for (Stand& stand : parkStands) {
+        std::sort(stand.adjacent.begin(), stand.adjacent.end());
+        stand.adjacent.shrink_to_fit();
     }
 }
 
@@ -197,11 +354,12 @@ std::string lf_readApfFile(const std::string& name, ApfInfo& info, std::pair<std
     info.altitude = *altitude;
     parkElevationFt = *altitude;
     info.airportName = gf_paramAsString(document, std::string(ATTR_AIRPORT_NAME)).value_or("");
-    lf_readParkpositions(document);
+    lf_readParkpositions(document, file);
     quality = {gf_paramAsInt(document, std::string(ATTR_QF_REAL)).value_or(-1),
                gf_paramAsInt(document, std::string(ATTR_QF_SOFT)).value_or(-1)};
 
-    const fs::path learned = lf_learnedPathOf(name, info.publisher);
+    const fs::path learned = lf_learnedPathOf(name, parkIcao, info.publisher);
+    lf_useLearnedFile(learned);
     if (!learned.empty() && lf_exists(learned)) {
         lf_readLearned(learned, info);
         quality = gf_qualityFactors();
@@ -220,11 +378,15 @@ std::string lf_readApfFile(const std::string& name, ApfInfo& info, std::pair<std
     gf_logIndented(vald::format("{:24}: {}", "quality factor", lf_formatCountPair(quality)));
     gf_logIndented(vald::format("{:24}: {}", "RT traffic week", rtTrafficWeek));
 
+    // Only an airport read with its stands is open: closing an open airport saves its learned
+    // file, and a save after a failed read would write nothing over what was learned.
+    if (parkStands.empty())
+        return "no stands found";
     parkAirportOpen.store(true);
     gf_parkEnableControl(BUTTON_FLUSH_STATIC, true);
     trafficReader.setParkElevationFt(parkElevationFt);
     lf_publishParkBand();
-    return parkStands.empty() ? std::string("no stands found") : std::string();
+    return std::string();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
+#include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -49,7 +50,7 @@ bool lf_ptMatchesLive(const ParkedTrafficRecord& record)
     for (const LiveAircraft& live : liveAircraft) {
         if (live.hexid == record.hexId || live.identity.callsign == callsign ||
             live.identity.callsign == callsign + "_" ||
-            (!registration.empty() && live.identity.registration == registration))
+            gf_sameRegistration(live.identity.registration, registration))
             return true;
     }
     return false;
@@ -72,7 +73,7 @@ AircraftInstance lf_instanceOfParked(const ParkedTrafficRecord& record)
 bool lf_neighbourCollides(const Stand& stand, const std::string& type)
 {
     for (const std::uint32_t n : stand.adjacent) {
-        const Stand* other = lf_planStand(n);
+        const Stand* other = gf_standByNumber(n);
         const double apart = gf_distanceNm(LatLon{stand.lat, stand.lon},
                                            other != nullptr ? LatLon{other->lat, other->lon} : LatLon{0.0, 0.0});
         for (const ParkPosition& p : parkPositions)
@@ -205,19 +206,11 @@ bool lf_fetchParkedOrRetry()
 
 bool gf_parkedRetryPending() { return parkedRetryDue; }
 
-Stand* lf_planStand(std::uint32_t number)
-{
-    for (Stand& stand : parkStands)
-        if (stand.number == number)
-            return &stand;
-    return nullptr;
-}
-
 void lf_markPlanned(Stand& stand)
 {
     stand.planned = 1;
     for (const std::uint32_t n : stand.adjacent)
-        if (Stand* other = lf_planStand(n))
+        if (Stand* other = gf_standByNumber(n))
             other->blocked = 1;
 }
 
@@ -226,7 +219,7 @@ void lf_unplanStands(const std::vector<ParkPosition>& dropped)
     if (dropped.empty())
         return;
     for (const ParkPosition& p : dropped)
-        if (Stand* stand = lf_planStand(p.standNumber))
+        if (Stand* stand = gf_standByNumber(p.standNumber))
             stand->planned = 0;
     for (Stand& stand : parkStands)
         stand.blocked = 0;

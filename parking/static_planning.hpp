@@ -67,8 +67,7 @@ void lf_markUserStands();
 // Plans positions for the parked traffic on the free stands near each record.
 void lf_matchParkedTraffic();
 
-// Stand lookups and marks shared by the planning steps.
-Stand* lf_planStand(std::uint32_t number);
+// Stand marks shared by the planning steps.
 // The stand gets the planned flag, the stands it overlaps the blocked flag.
 void lf_markPlanned(Stand& stand);
 // Planned stands of dropped positions are freed and every blocked flag is derived again from the

@@ -7,6 +7,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
+#include "engine/stand_learning.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameter_update.hpp"
@@ -14,6 +15,7 @@
 #include "foundation/strings.hpp"
 #include "parking/static_planning.hpp"
 #include "foundation/status_display.hpp"
+#include "refdata/registration.hpp"
 #include "refdata/type_queries.hpp"
 
 std::int32_t weekFitReal = 0;
@@ -23,19 +25,13 @@ namespace {
 
 constexpr std::size_t CANDIDATE_ROOM = 256;
 constexpr std::size_t BATCH_ROOM = 512;
-constexpr std::uint32_t LAST_HALF_HOUR = HALF_HOUR_SLOTS_PER_DAY - 1;
+constexpr std::int32_t LAST_HALF_HOUR = HALF_HOUR_SLOTS_PER_DAY - 1;
 
 // Options set aside by this planning, by (stand number, option number). Kept apart from the
 // option numbers, which are written with the learned file: a closing before the next
 // renumbering must not lose them.
 std::set<std::pair<std::uint32_t, std::uint32_t>> excludedOptions;
 
-std::uint32_t lf_dayOf(std::uint64_t slot) { return static_cast<std::uint32_t>(slot & 0xFFFFFFFFu); }
-std::uint32_t lf_halfHourOf(std::uint64_t slot) { return static_cast<std::uint32_t>(slot >> 32); }
-bool lf_hasHalfHour(const StandOption& o, std::uint32_t halfHour)
-{
-    return halfHour <= LAST_HALF_HOUR && (o.halfHours >> halfHour & 1u) != 0;
-}
 
 FlightIdentity lf_identityOf(const StandOption& o)
 {
@@ -88,22 +84,20 @@ bool lf_matchesActiveParkedStatic(const StandOption& o, const StaticAircraft& s)
     if (s.state != SimState::active || s.sourceFlag != 0)
         return false;
     return s.identity.callsign == o.callsign + "*" || s.identity.callsign == o.callsignSuffix + "*" ||
-           s.identity.registration == o.registration;
+           gf_sameRegistration(s.identity.registration, o.registration);
 }
 
 bool lf_flightAlreadyPresent(const StandOption& o, const std::vector<ParkPosition>& batch)
 {
-    const auto sameRegistration = [&o](const ParkPosition& p) { return p.registration == o.registration; };
-    if (!o.registration.empty() && (std::any_of(parkPositions.begin(), parkPositions.end(), sameRegistration) ||
-                                    std::any_of(batch.begin(), batch.end(), sameRegistration)))
+    const auto sameRegistration = [&o](const ParkPosition& p) { return gf_sameRegistration(p.registration, o.registration); };
+    if (std::any_of(parkPositions.begin(), parkPositions.end(), sameRegistration) ||
+        std::any_of(batch.begin(), batch.end(), sameRegistration))
         return true;
     if ((!o.callsign.empty() && lf_inLiveCallsigns(o.callsign)) ||
         (!o.callsignSuffix.empty() && lf_inLiveCallsigns(o.callsignSuffix)))
         return true;
-    for (const StaticAircraft& s : staticAircraft)
-        if (lf_namesOption(s.identity.callsign2, o) ||
-            (!o.registration.empty() && s.identity.registration == o.registration))
-            return true;
+    if (lf_staticHasOption(o, o.registration))
+        return true;
     for (const ParkPosition& p : parkPositions)
         if (lf_namesOption(p.callsign, o))
             return true;
@@ -120,13 +114,13 @@ std::uint8_t lf_preferCallsign(const Stand& stand, const StandOption& o, std::ui
 {
     if (o.callsignSuffix.empty())
         return 1;
-    const std::uint32_t halfHour = lf_halfHourOf(slot);
+    const std::int32_t halfHour = gf_weekSlotHalfHour(slot);
     if (halfHour < LAST_HALF_HOUR)
-        return lf_hasHalfHour(o, halfHour + 1) ? 1 : 0;
-    const std::uint32_t nextDay = lf_dayOf(slot) % 7 + 1;
+        return gf_optionHasHalfHour(o, halfHour + 1) ? 1 : 0;
+    const std::uint32_t nextDay = gf_weekSlotDay(slot) % 7 + 1;
     for (const StandOption& other : stand.options)
         if (&other != &o && other.number >= 1 && other.day == nextDay && other.airline == o.airline &&
-            other.type == o.type && lf_hasHalfHour(other, 0))
+            other.type == o.type && gf_optionHasHalfHour(other, 0))
             return 0;
     return 1;
 }
@@ -140,7 +134,7 @@ void lf_collectCandidates(const Stand& stand, bool real, bool sameDay, std::uint
     for (const StandOption& o : stand.options) {
         if (o.number == 0 || lf_optionExcluded(stand.number, o.number) || (o.real != 0) != real)
             continue;
-        if ((sameDay && o.day != lf_dayOf(s)) || !lf_hasHalfHour(o, lf_halfHourOf(s)))
+        if ((sameDay && o.day != gf_weekSlotDay(s)) || !gf_optionHasHalfHour(o, gf_weekSlotHalfHour(s)))
             continue;
         if (lf_neighbourStaticsFit(stand, o))
             candidates.push_back(o.number);
@@ -163,6 +157,15 @@ void lf_dropLast(std::vector<ParkPosition>& list, std::size_t count)
 }
 
 }  // namespace
+
+std::uint32_t gf_weekSlotDay(std::uint64_t weekSlot) { return static_cast<std::uint32_t>(weekSlot & 0xFFFFFFFFu); }
+
+std::int32_t gf_weekSlotHalfHour(std::uint64_t weekSlot) { return static_cast<std::int32_t>(weekSlot >> 32); }
+
+bool gf_optionHasHalfHour(const StandOption& o, std::int32_t halfHour)
+{
+    return halfHour >= 0 && halfHour <= LAST_HALF_HOUR && (o.halfHours >> halfHour & 1u) != 0;
+}
 
 void lf_startWeekPlanning() { excludedOptions.clear(); }
 
@@ -211,7 +214,7 @@ void lf_searchStands(std::uint64_t weekSlot, bool real, bool sameDay, std::uint3
         }
     } catch (const std::exception& e) {
         gf_log(vald::format("{}: day: {}, offset {}: {}", "lf_searchStands",
-                            vald::format("[{},{}]", lf_dayOf(weekSlot), lf_halfHourOf(weekSlot)), offset, e.what()));
+                            vald::format("[{},{}]", gf_weekSlotDay(weekSlot), gf_weekSlotHalfHour(weekSlot)), offset, e.what()));
     }
 }
 
@@ -245,9 +248,9 @@ bool lf_searchWeekPositions(std::uint64_t weekSlot, bool real, bool sameDay, std
     const std::size_t found = lf_plannedStandCount() - std::min(before, lf_plannedStandCount());
     if (found >= 1) {
         gf_log(vald::format("{} {} position{} found, Max fit={:.1F} hours{}{}", found, lf_kindText(real, sameDay),
-                            found == 1 ? "" : "s", MAX_FIT_FL.value(), vald::format(", day {}", lf_dayOf(weekSlot)),
-                            vald::format(", hh:{} or {:.1F} hrs, fit: {:.1F} hour", lf_halfHourOf(weekSlot),
-                                         gf_halfHoursToHours(static_cast<std::int32_t>(lf_halfHourOf(weekSlot))),
+                            found == 1 ? "" : "s", MAX_FIT_FL.value(), vald::format(", day {}", gf_weekSlotDay(weekSlot)),
+                            vald::format(", hh:{} or {:.1F} hrs, fit: {:.1F} hour", gf_weekSlotHalfHour(weekSlot),
+                                         gf_halfHoursToHours(gf_weekSlotHalfHour(weekSlot)),
                                          gf_halfHoursToHours(static_cast<std::int32_t>(offset)))));
         vald::gf_updateDisplay(
             [real, sameDay](vald::StatusDisplayValues& values) {

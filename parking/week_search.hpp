@@ -10,6 +10,12 @@
 #include "engine/stand_records.hpp"
 #include "engine/static_parking_step.hpp"
 
+// The weekday (1..7) and the half-hour (0..47) of a week slot.
+std::uint32_t gf_weekSlotDay(std::uint64_t weekSlot);
+std::int32_t gf_weekSlotHalfHour(std::uint64_t weekSlot);
+// Whether the option was seen in this half-hour of its day; false for a half-hour outside 0..47.
+bool gf_optionHasHalfHour(const StandOption& o, std::int32_t halfHour);
+
 // The offset reached by the last real and soft search; the soft one is -1 after a real search.
 extern std::int32_t weekFitReal;
 extern std::int32_t weekFitSoft;

@@ -12,6 +12,8 @@ std::vector<std::string> gf_registrationVariants(const std::string& registration
     return variants;
 }
 
+bool gf_sameRegistration(const std::string& a, const std::string& b) { return !a.empty() && a == b; }
+
 std::optional<DbaseRecord> gf_findRegcode(const std::string& registration)
 {
     if (registration.empty())

@@ -11,6 +11,9 @@
 // For 5 or more characters, not starting with 'N' and without '-': first two characters + "-" +
 // rest, first character + "-" + rest; always last: the registration itself.
 std::vector<std::string> gf_registrationVariants(const std::string& registration);
+// Two registrations name the same aircraft: equal and not empty. Aircraft without a registration
+// are not thereby the same aircraft.
+bool gf_sameRegistration(const std::string& a, const std::string& b);
 // The record of the first variant held by the database; none for the empty registration.
 std::optional<DbaseRecord> gf_findRegcode(const std::string& registration);
 std::string gf_regcodeAirline(const std::string& registration);

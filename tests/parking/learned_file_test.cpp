@@ -46,24 +46,24 @@ protected:
     {
         writeFile(learnedPath(), apfXml(params, stands, missingMeta));
     }
-    static fs::path learnedPath() { return lf_learnedPathOf(ORBX_FILE, "simaddon"); }
+    static fs::path learnedPath() { return lf_learnedPathOf(ORBX_FILE, "EHAM", "simaddon"); }
 
     ParkState park_{{AirportRecord{"EHAM", "AMS", 52.31, 4.76, -11.0, 0}}};
 };
 
 TEST_F(LearnedFileTest, LearnedPathsFollowTheParkFileAndStayInsideTheLearnedFolder)
 {
-    EXPECT_EQ(lf_learnedPathOf("archive/stock/EHAM.xml", "stock"), fs::path("airports/learned/stock/EHAM.xml"));
-    EXPECT_EQ(lf_learnedSavePath("EHAM", "stock"), fs::path("airports/learned/stock/EHAM.xml"));
-    EXPECT_EQ(lf_learnedPathOf("archive/thirdparty/Some%20Publisher/EHAM.xml", "Some Publisher"),
+    EXPECT_EQ(lf_learnedPathOf("archive/stock/EHAM.xml", "EHAM", "stock"), fs::path("airports/learned/stock/EHAM.xml"));
+    EXPECT_EQ(lf_learnedPathOf("archive/thirdparty/Some%20Publisher/EHAM.xml", "EHAM", "Some Publisher"),
               fs::path("airports/learned/thirdparty/Some Publisher/EHAM.xml"));
-    EXPECT_EQ(lf_learnedPathOf("airports\\my_thirdparty\\EHAM.xml", "Acme"),
+    EXPECT_EQ(lf_learnedPathOf("airports\\my_thirdparty\\EHAM.xml", "EHAM", "Acme"),
               fs::path("airports/learned/thirdparty/Acme/EHAM.xml"));
-    EXPECT_EQ(lf_learnedSavePath("EHAM", "Acme"), fs::path("airports/learned/thirdparty/Acme/EHAM.xml"));
-    EXPECT_EQ(lf_learnedPathOf(ORBX_FILE, "simaddon"), lf_learnedSavePath("EHAM", "simaddon"))
-        << "the scanner's add-on airports are read back from where they are saved";
-    EXPECT_EQ(lf_learnedSavePath("EHAM", "../../x"), fs::path("airports/learned/thirdparty/.._.._x/EHAM.xml"));
-    EXPECT_EQ(lf_learnedPathOf("", "stock"), fs::path());
+    EXPECT_EQ(lf_learnedPathOf(ORBX_FILE, "EHAM", "simaddon"), fs::path("airports/learned/simaddon/EHAM.xml"));
+    EXPECT_EQ(lf_learnedPathOf("airports/my_thirdparty/EHAM.xml", "EHAM", "../../x"),
+              fs::path("airports/learned/thirdparty/.._.._x/EHAM.xml"));
+    EXPECT_EQ(lf_learnedPathOf("elsewhere/EHAM.xml", "EHAM", "Acme"), fs::path("airports/learned/thirdparty/Acme/EHAM.xml"))
+        << "a download name that is neither archive nor local learns by publisher, never into the name itself";
+    EXPECT_EQ(lf_learnedPathOf("", "EHAM", "stock"), fs::path());
 }
 
 TEST_F(LearnedFileTest, WhatWasLearnedIsSavedAndReadBackAtTheNextVisit)

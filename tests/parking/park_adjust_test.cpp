@@ -44,6 +44,26 @@ TEST_F(ParkAdjustTest, StaticsFromParkedTrafficFollowTheService)
     EXPECT_EQ(keptStatics[0].callsign, "KLM2*");
 }
 
+// Parked aircraft without a registration are not one aircraft: a static from parked traffic
+// keeps its stand while its own record is parked there, whatever other record without a
+// registration comes first.
+TEST_F(ParkAdjustTest, AStaticWithoutRegistrationIsNotTakenForAnotherAircraftWithout)
+{
+    RT_PARKTRAFFIC_ONLY.setValue(true);
+    addStand("S1", 0);
+    addStand("S2", 2);
+    StaticAircraft& staying = activeStatic("KLM2*", 2, 0, 72);
+    staying.sourceKey = 0x400002;
+    parked = {parkedAt(0x400009, "DLH9", 0, 1), parkedAt(0x400002, "KLM2", 2, 1)};
+    lf_startStaticCalculation();
+    lf_adjustParking(false);
+
+    EXPECT_EQ(staying.state, SimState::active) << "not removed to be planned again on the same stand";
+    EXPECT_FALSE(removalQueued(72));
+    ASSERT_EQ(parkPositions.size(), 1u);
+    EXPECT_EQ(parkPositions[0].callsign, "DLH9");
+}
+
 // At 00:30 a week static whose flight was seen at 23:00 the evening before is still in the
 // window of four half-hours; one seen at 20:00 is not.
 TEST_F(ParkAdjustTest, TheWindowReachesAcrossMidnight)

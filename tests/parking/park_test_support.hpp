@@ -31,6 +31,12 @@ inline std::string apfXml(const std::map<std::string, std::string>& parameters, 
     return text + "</parameters>\n<parkpositions>\n" + parkpos + "</parkpositions>\n";
 }
 
+// A hand-placed park file of EHAM from the publisher Acme, and where it learns.
+inline const std::string ACME_PARK_FILE = "airports/my_thirdparty/EHAM.xml";
+inline const std::map<std::string, std::string> ACME_PARK_PARAMS{
+    {"airport_name", "Schiphol"}, {"publisher", "Acme"}, {"altitude", "-11"}};
+inline const std::filesystem::path ACME_LEARNED_FILE = "airports/learned/thirdparty/Acme/EHAM.xml";
+
 // A full <parkpos>; more are further attributes, inner its <opt> elements.
 inline std::string parkpos(const std::string& id, double lat, double lon, double radiusM, const std::string& more = "",
                            const std::string& inner = "")

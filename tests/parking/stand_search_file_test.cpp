@@ -69,7 +69,7 @@ TEST_F(StandSearchFileTest, FreeStandsOfAParkFileServeEveryKindOfAircraft)
     gf_resetStandRecords();
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file(file.c_str()));
-    lf_readParkpositions(doc);
+    lf_readParkpositions(doc, "test.xml");
     ASSERT_EQ(parkStands.size(), 5U) << "a stand without a position is not read";
     for (std::size_t i = 0; i < parkStands.size(); ++i)
         parkStands[i].number = static_cast<std::uint32_t>(i + 1);

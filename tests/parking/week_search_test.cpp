@@ -24,6 +24,17 @@ protected:
     }
 };
 
+// A parked static without a registration is not the flight of every week option without one.
+TEST_F(WeekSearchTest, AStaticWithoutRegistrationBlocksNoOptionWithout)
+{
+    addStand("NOW", 0, {weekOption("KLM1", 1, {20})});
+    addStand("TAKEN", 2);
+    activeStatic("DLH9*", 2, 0, 50);  // from parked traffic, no registration
+    MAX_FIT.setValue(0);
+    fill(1);
+    EXPECT_EQ(plannedStands(), (std::vector<std::uint32_t>{1}));
+}
+
 // MAX_FIT bounds the widening; the same-day pass alone unless WEEK and PARK_SOFT allow more.
 TEST_F(WeekSearchTest, PassesWidenOnlyAsFarAsAllowed)
 {
