@@ -128,8 +128,7 @@ void lf_logDbaseConversions(LiveryList& liveries)
                                                lf_boolText(livery.cargo), lf_boolText(record->cargo)));
             livery.cargo = record->cargo;
         }
-        // The operator flies the aircraft; only a code of the airline list can stand for it.
-        const std::string& airline = gf_isIcaoAirline(record->opr) ? record->opr : record->airl;
+        const std::string& airline = gf_flyingAirline(*record);
         if (livery.airl != airline) {
             conversions.push_back(
                 vald::format("{:80} {} airl {} => {}", livery.title, livery.atcid, livery.airl, airline));

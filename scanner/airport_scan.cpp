@@ -135,17 +135,21 @@ std::vector<std::string> lf_components(const std::string& path)
     return parts;
 }
 
-// Whether the walk should start a task for this entry.
-bool lf_wantsTask(const fs::directory_entry& entry, const std::string& text)
+// Whether the walk should start a task for this entry. Static objects and heliport libraries are
+// recognised by the words of the path below the scenery folder's root: a root whose own name
+// holds one of them is still scanned.
+bool lf_wantsTask(const fs::directory_entry& entry, const std::string& text, std::size_t rootBytes)
 {
     std::error_code error;
     if (!entry.is_regular_file(error) || !lf_isBglFile(gf_pathToUtf8(entry.path().extension())))
         return false;
-    return text.find("statics") == std::string::npos && text.find("_heliports") == std::string::npos;
+    const std::size_t below = std::min(rootBytes, text.size());
+    return text.find("statics", below) == std::string::npos && text.find("_heliports", below) == std::string::npos;
 }
 
 void lf_walkFolder(const fs::path& folder, FolderTasks& tasks)
 {
+    const std::size_t rootBytes = gf_pathToUtf8(folder).size();
     std::error_code error;
     fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
     if (error)
@@ -158,7 +162,7 @@ void lf_walkFolder(const fs::path& folder, FolderTasks& tasks)
             it.disable_recursion_pending();
             continue;
         }
-        if (!lf_wantsTask(*it, text))
+        if (!lf_wantsTask(*it, text, rootBytes))
             continue;
         if (lf_stopPending())
             return;

@@ -143,9 +143,10 @@ TEST_F(AirportScanTest, AFailingFileOrFolderIsLoggedAndTheScanGoesOn)
 
     for (const char* code : {"EHGG", "EHEH", "EHRD"})
         EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / (std::string(code) + ".xml"))) << code;
-    pugi::xml_document ehtw;
-    ASSERT_TRUE(ehtw.load_file((MY_THIRDPARTY_FOLDER / "EHTW.xml").c_str()));
+    // The cut file yields no park file: EHTW keeps its stock one.
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));
     const std::vector<std::string> log = scanLog();
+    EXPECT_TRUE(has(log, "EHTW.bgl: airport record at o2 = "));
     EXPECT_TRUE(has(log, "===>  airports search skipped ")) << ::testing::PrintToString(log);
     EXPECT_TRUE(has(log, "orbx_EHBK.bgl"));
     EXPECT_EQ(scanWorkerCount.load(), 0);
@@ -192,6 +193,18 @@ TEST_F(AirportScanTest, TasksOfOneAirportWriteItsFileWholeForTheSimulatorOfTheSc
     EXPECT_TRUE(doc.child("meta").find_child_by_attribute("info", "name", "P3D"));
     for (const auto& entry : fs::directory_iterator(MY_THIRDPARTY_FOLDER))
         EXPECT_EQ(entry.path().extension(), ".xml") << entry.path();
+}
+
+// The words that mark static objects and heliport libraries count only below the folder's root.
+TEST_F(AirportScanTest, AFolderWhoseOwnNameHoldsStaticsIsStillScanned)
+{
+    const fs::path root = fs::current_path() / "addons with statics_heliports";
+    afolder0.setValue(gf_pathToUtf8(root));
+    bgl_test::writeBytes(root / "EHGG.bgl", bgl_test::bglFile({airport("EHGG", 2)}));
+    bgl_test::writeBytes(root / "statics" / "EHEH.bgl", bgl_test::bglFile({airport("EHEH", 2)}));
+    gf_scanAirports();
+    EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHEH.xml"));
 }
 
 TEST(AirportScanPaths, SimRootIsComparedByWholeComponentsAndBglByExactExtension)
