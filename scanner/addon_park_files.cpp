@@ -39,6 +39,37 @@ std::mutex& lf_icaoMutex(const std::string& icao)
     return *entry;
 }
 
+// The BGL file whose generated park file stands for each airport in this scan. Several files may
+// describe one airport and their tasks end in any order: the file with the most stands wins, and
+// of equal ones the first path in byte order, so every scan of the same scenery writes the same
+// file. Guarded by the airport's own mutex (lf_icaoMutex) and by winnersMutex for the map itself.
+struct GeneratedBy {
+    std::size_t stands = 0;
+    std::string bglPath;
+};
+std::mutex winnersMutex;
+std::map<std::string, GeneratedBy, std::less<>> winners;
+
+bool lf_beats(const ApfAirport& airport, const GeneratedBy& held)
+{
+    if (airport.stands.size() != held.stands)
+        return airport.stands.size() > held.stands;
+    return airport.bglPath < held.bglPath;
+}
+
+// True when this airport's file is to be written; records it as the one standing.
+bool lf_claimGeneratedFile(const ApfAirport& airport)
+{
+    std::lock_guard<std::mutex> lock(winnersMutex);
+    const auto [it, added] = winners.try_emplace(airport.icao, GeneratedBy{airport.stands.size(), airport.bglPath});
+    if (added)
+        return true;
+    if (!lf_beats(airport, it->second))
+        return false;
+    it->second = GeneratedBy{airport.stands.size(), airport.bglPath};
+    return true;
+}
+
 fs::path lf_outputFolder(const std::string& publisher)
 {
     return publisher == SIMADDON ? MY_ORBX_FOLDER : MY_THIRDPARTY_FOLDER;
@@ -82,6 +113,12 @@ std::optional<std::string> lf_findThirdpartyArchive(const std::string& publisher
 }
 
 }  // namespace
+
+void gf_startAddonParkFiles()
+{
+    std::lock_guard<std::mutex> lock(winnersMutex);
+    winners.clear();
+}
 
 std::string gf_publisherFromFileName(const std::string& path)
 {
@@ -131,6 +168,13 @@ void lf_generateParkFile(ApfAirport& airport)
 {
     if (airport.stands.empty())
         return;
+    // The choice of the standing file and its write are one step for the airport.
+    std::lock_guard<std::mutex> lock(lf_icaoMutex(airport.icao));
+    if (!lf_claimGeneratedFile(airport)) {
+        gf_addToAirportsScanLog(vald::format("{} from {} not written: another scenery file of the airport wins",
+                                             airport.icao + ".xml", airport.bglPath));
+        return;
+    }
     const fs::path folder = lf_outputFolder(airport.publisher);
     const std::size_t n = airport.stands.size();
     const std::size_t h = gf_helipadCount(airport);
@@ -142,11 +186,7 @@ void lf_generateParkFile(ApfAirport& airport)
               [](const Stand& a, const Stand& b) { return a.id < b.id; });
     fs::create_directories(folder);
     const fs::path path = folder / gf_pathFromUtf8(airport.icao + ".xml");
-    bool written = false;
-    {
-        std::lock_guard<std::mutex> lock(lf_icaoMutex(airport.icao));
-        written = gf_writeApf(airport, path, ApfWriteMode::generated);
-    }
+    const bool written = gf_writeApf(airport, path, ApfWriteMode::generated);
     if (!written)
         gf_addToAirportsScanLog(vald::format("{}Generating {} did not succeed", "===> ", gf_pathToUtf8(path)));
     else

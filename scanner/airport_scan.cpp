@@ -268,6 +268,7 @@ bool lf_runAirportsScan(const std::vector<fs::path>& folders)
     airportsFound.store(false);
     tbloFileCount.store(0);
     gf_startAirportsScanLog();
+    gf_startAddonParkFiles();
     lf_scanAfolders(folders);
     fs::create_directories(OUTPUT_INFO_FOLDER, error);
     gf_writeLines(gf_takeAirportsScanLog(), AIRPORTS_SCAN_LOG_PATH);
