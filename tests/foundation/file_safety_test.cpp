@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "foundation/format.hpp"
+#include "foundation/safe_write.hpp"
+#include "tests/support/file_size_limit.hpp"
+#include "tests/support/temp_dir.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using corv_test::readFile;
+using corv_test::writeFile;
+using Names = std::vector<std::string>;
+
+Names entriesOf(const fs::path& folder)
+{
+    Names names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(FileSafetyTest, WriterReplacesTheWholeFileKeepsItsModeAndLeavesNoTemporary)
+{
+    corv_test::TempDir dir;
+    const fs::path file = dir / "list.txt";
+    std::string error = "stale";
+    ASSERT_TRUE(gf_writeFileSafely(file, "first version, rather long\n", error)) << error;
+    EXPECT_TRUE(error.empty());
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    ASSERT_TRUE(gf_writeFileSafely(file, "second\n", error)) << error;
+    EXPECT_EQ(readFile(file), "second\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    ASSERT_TRUE(gf_writeFileSafely(file, "", error)) << error;
+    EXPECT_EQ(readFile(file), "");
+    EXPECT_EQ(entriesOf(dir.path()), Names{"list.txt"});
+}
+
+TEST(FileSafetyTest, AFailedWriteLeavesTheOldFileWholeAndSaysWhy)
+{
+    corv_test::TempDir dir;
+    const fs::path file = dir / "learned.xml";
+    const std::string old(4000, 'o');
+    writeFile(file, old);
+
+    // A full disk: the new content does not fit below the limit.
+    const int answer = corv_test::runWithFileSizeLimit(1000, [&] {
+        std::string error;
+        const bool written = gf_writeFileSafely(file, std::string(8000, 'n'), error);
+        if (written)
+            return 1;
+        return error.find("learned.xml") != std::string::npos && error.find("large") != std::string::npos ? 0 : 2;
+    });
+    EXPECT_EQ(answer, 0);
+    EXPECT_EQ(readFile(file), old);
+    EXPECT_EQ(entriesOf(dir.path()), Names{"learned.xml"});
+
+    // A target that cannot be replaced (a folder of that name) and a folder that is not there.
+    fs::create_directory(dir / "taken.txt");
+    writeFile(dir / "taken.txt" / "inside", "x");
+    std::string error;
+    EXPECT_FALSE(gf_writeFileSafely(dir / "taken.txt", "new", error));
+    EXPECT_NE(error.find("taken.txt"), std::string::npos) << error;
+    EXPECT_EQ(readFile(dir / "taken.txt" / "inside"), "x");
+    EXPECT_FALSE(gf_writeFileSafely(dir / "missing" / "a.txt", "new", error));
+    EXPECT_NE(error.find("a.txt"), std::string::npos) << error;
+    EXPECT_EQ(entriesOf(dir.path()), (Names{"learned.xml", "taken.txt"}));
+}
+
+TEST(FileSafetyTest, LeftoverTemporariesOfAnEarlierRunAreRemovedAndNothingElse)
+{
+    corv_test::TempDir dir;
+    const std::string own = vald::format("c.xml.corvtmp-{}-0", static_cast<long>(::getpid()));
+    for (const char* name : {"a.xml.corvtmp-1-0", "b.txt.corvtmp-4194303-17", "a.xml", "notes.corvtmp.txt",
+                             "d.xml.corvtmp-12-x", ".corvtmp-5-1", "e.xml.corvtmp--3"})
+        writeFile(dir / name, "x");
+    writeFile(dir / own, "in progress");
+    writeFile(dir / "sub" / "f.xml.corvtmp-7-0", "x");  // only the folder itself is cleaned
+    fs::create_directory(dir / "g.corvtmp-8-0");
+
+    EXPECT_EQ(gf_removeLeftoverTempFiles(dir.path()), 2u);
+    EXPECT_EQ(entriesOf(dir.path()), (Names{".corvtmp-5-1", "a.xml", own, "d.xml.corvtmp-12-x",
+                                            "e.xml.corvtmp--3", "g.corvtmp-8-0", "notes.corvtmp.txt", "sub"}));
+    EXPECT_TRUE(fs::exists(dir / "sub" / "f.xml.corvtmp-7-0"));
+    EXPECT_EQ(gf_removeLeftoverTempFiles(dir / "absent"), 0u);
+    EXPECT_TRUE(gf_isSafeWriteTempName("x.corvtmp-3-4"));
+    EXPECT_FALSE(gf_isSafeWriteTempName("x.corvtmp-3-"));
+}
+
+}  // namespace
