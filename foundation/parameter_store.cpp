@@ -1,6 +1,6 @@
 #include "foundation/parameter_store.hpp"
 
-#include <atomic>
+#include <sstream>
 #include <system_error>
 
 #include "foundation/constants.hpp"
@@ -10,6 +10,7 @@
 #include "foundation/parameter_controls.hpp"
 #include "foundation/parameter_update.hpp"
 #include "foundation/run_state.hpp"
+#include "foundation/safe_write.hpp"
 #include "foundation/strings.hpp"
 #include "foundation/text.hpp"
 
@@ -443,20 +444,11 @@ bool gf_saveXml(pugi::xml_document& document, const fs::path& path)
     declaration.attribute("version").set_value("1.0");
     declaration.attribute("encoding").set_value("UTF-8");
 
-    // Written beside the target and renamed over it: a reader sees the old or the new file,
-    // never a part of one, and a failed write leaves the old file as it was.
-    static std::atomic<std::uint64_t> counter{0};
-    fs::path temporary = path;
-    temporary += vald::format(".{}.tmp", counter.fetch_add(1));
-    std::error_code error;
-    if (!document.save_file(gf_pathToUtf8(temporary).c_str(), "  ", pugi::format_indent, pugi::encoding_utf8)) {
-        fs::remove(temporary, error);
-        return false;
-    }
-    fs::rename(temporary, path, error);
-    if (error) {
-        fs::remove(temporary, error);
-        return false;
-    }
-    return true;
+    std::ostringstream bytes;
+    document.save(bytes, "  ", pugi::format_indent, pugi::encoding_utf8);
+    std::string error;
+    if (gf_writeFileSafely(path, bytes.str(), error))
+        return true;
+    gf_logWarn(error);
+    return false;
 }

@@ -90,5 +90,6 @@ void gf_saveMainWindowPos(std::int32_t x, std::int32_t y);
 
 // Saves any of the program's XML documents as UTF-8, indented by two spaces, with the
 // declaration version "1.0" and encoding "UTF-8" (added or completed when missing). The file is
-// replaced atomically; on failure the old file stays and the answer is false.
+// written through gf_writeFileSafely; on failure the old file stays, the reason is logged and the
+// answer is false.
 bool gf_saveXml(pugi::xml_document& document, const std::filesystem::path& path);

@@ -101,15 +101,29 @@ bool gf_writeFileSafely(const fs::path& path, std::string_view bytes, std::strin
         error = vald::format("could not write {}: no file name", gf_pathToUtf8(path));
         return false;
     }
-    fs::path temporary = path;
-    temporary += vald::format("{}{}-{}", kTempMarker, static_cast<long>(::getpid()), lf_nextTempNumber());
-
+    // A link is followed: the file it names is replaced, the link stays a link.
+    fs::path target = path;
+    std::error_code linkError;
+    if (fs::is_symlink(path, linkError)) {
+        target = fs::weakly_canonical(path, linkError);
+        if (linkError) {
+            error = vald::format("could not write {}: {}", gf_pathToUtf8(path), linkError.message());
+            return false;
+        }
+    }
     // The new file keeps the old one's permission bits; a new one gets the usual 0666 & ~umask.
+    // Only a regular file is replaced: a device or a folder of that name is never renamed over.
     mode_t mode = 0666;
     struct stat old {};
-    const bool hadOld = ::stat(path.c_str(), &old) == 0;
+    const bool hadOld = ::stat(target.c_str(), &old) == 0;
+    if (hadOld && !S_ISREG(old.st_mode)) {
+        error = vald::format("could not write {}: not a regular file", gf_pathToUtf8(path));
+        return false;
+    }
     if (hadOld)
         mode = old.st_mode & 07777;
+    fs::path temporary = target;
+    temporary += vald::format("{}{}-{}", kTempMarker, static_cast<long>(::getpid()), lf_nextTempNumber());
 
     const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (descriptor < 0) {
@@ -123,14 +137,14 @@ bool gf_writeFileSafely(const fs::path& path, std::string_view bytes, std::strin
         failure = errno;
     if (::close(descriptor) != 0 && failure == 0)
         failure = errno;
-    if (failure == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
+    if (failure == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
         failure = errno;
     if (failure != 0) {
         ::unlink(temporary.c_str());
         error = vald::format("could not write {}: {}", gf_pathToUtf8(path), lf_systemReason(failure));
         return false;
     }
-    lf_syncFolder(path.parent_path());
+    lf_syncFolder(target.parent_path());
     return true;
 }
 

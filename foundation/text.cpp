@@ -8,6 +8,7 @@
 
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/safe_write.hpp"
 
 namespace fs = std::filesystem;
 
@@ -98,17 +99,25 @@ std::string lf_readWholeStream(std::istream& stream)
     return content;
 }
 
+// Through the one writer; a failure is logged with its reason and answered false.
+bool lf_writeWhole(const fs::path& path, std::string_view bytes)
+{
+    std::string error;
+    if (gf_writeFileSafely(path, bytes, error))
+        return true;
+    gf_logWarn(error);
+    return false;
+}
+
 template <typename Container>
 bool lf_writeEachLine(const Container& lines, const fs::path& path)
 {
-    std::ofstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out.is_open())
-        return false;
-    for (const std::string& line : lines)
-        out << line << '\n';
-    // A full disk shows only when the buffer goes out: that is no successful write.
-    out.close();
-    return !out.fail();
+    std::string bytes;
+    for (const std::string& line : lines) {
+        bytes += line;
+        bytes += '\n';
+    }
+    return lf_writeWhole(path, bytes);
 }
 
 }  // namespace
@@ -325,14 +334,9 @@ void gf_readUtf16File(std::istream& stream, std::vector<std::string>& lines, Utf
 
 bool gf_writeFile(const std::string& text, const fs::path& path, bool addNewline)
 {
-    std::ofstream out(path, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out.is_open())
-        return false;
-    out << text;
-    if (addNewline)
-        out << '\n';
-    out.close();
-    return !out.fail();
+    if (!addNewline)
+        return lf_writeWhole(path, text);
+    return lf_writeWhole(path, text + '\n');
 }
 
 bool gf_writeLines(const std::vector<std::string>& lines, const fs::path& path)

@@ -52,7 +52,8 @@ enum class Utf16Order { littleEndian, bigEndian };
 // std::runtime_error for an odd number of bytes or invalid UTF-16.
 void gf_readUtf16File(std::istream& stream, std::vector<std::string>& lines, Utf16Order orderWithoutMark);
 
-// The writers answer false when the file cannot be opened or not every byte reached it.
+// The writers go through gf_writeFileSafely: the old file stays whole unless the new one is
+// written entirely. They answer false on failure and log the reason.
 bool gf_writeFile(const std::string& text, const std::filesystem::path& path, bool addNewline);
 bool gf_writeLines(const std::vector<std::string>& lines, const std::filesystem::path& path);
 bool gf_writeLineList(const std::list<std::string>& lines, const std::filesystem::path& path);

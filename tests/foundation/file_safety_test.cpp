@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "foundation/format.hpp"
+#include "foundation/parameter_store.hpp"
 #include "foundation/safe_write.hpp"
+#include "foundation/text.hpp"
+#include "tests/foundation/param_fixture.hpp"
 #include "tests/support/file_size_limit.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -94,6 +97,43 @@ TEST(FileSafetyTest, LeftoverTemporariesOfAnEarlierRunAreRemovedAndNothingElse)
     EXPECT_EQ(gf_removeLeftoverTempFiles(dir / "absent"), 0u);
     EXPECT_TRUE(gf_isSafeWriteTempName("x.corvtmp-3-4"));
     EXPECT_FALSE(gf_isSafeWriteTempName("x.corvtmp-3-"));
+}
+
+class FileSafetyParamTest : public corv_test::ParamTest {};
+
+// Each kind of file foundation writes (line lists, plain text, XML documents, parameters.xml)
+// keeps its old content when the disk is full, and no temporary file is left beside it.
+TEST_F(FileSafetyParamTest, AFullDiskLeavesEveryKindOfFileWhole)
+{
+    const fs::path folder = dir_ / "out";
+    fs::create_directories(folder);
+    const std::string oldText(3000, 't');
+    for (const char* name : {"lines.txt", "list.txt", "plain.txt", "doc.xml"})
+        writeFile(folder / name, oldText);
+    ASSERT_TRUE(gf_editParametersFile([](pugi::xml_node parameters) { gf_setParameterEntry(parameters, "A", "1"); }));
+    const std::string oldParameters = readFile(paramsPath());
+
+    const std::string big(20000, 'n');
+    const int answer = corv_test::runWithFileSizeLimit(8000, [&] {
+        int wrote = 0;
+        wrote |= gf_writeLines({big}, folder / "lines.txt") ? 1 : 0;
+        wrote |= gf_writeLineList({big}, folder / "list.txt") ? 2 : 0;
+        wrote |= gf_writeFile(big, folder / "plain.txt", true) ? 4 : 0;
+        pugi::xml_document document;
+        document.append_child("root").append_attribute("v") = big.c_str();
+        wrote |= gf_saveXml(document, folder / "doc.xml") ? 8 : 0;
+        wrote |= gf_editParametersFile([&](pugi::xml_node parameters) { gf_setParameterEntry(parameters, "B", big); })
+                     ? 16
+                     : 0;
+        return wrote;
+    });
+    EXPECT_EQ(answer, 0);  // every write was refused
+    for (const char* name : {"lines.txt", "list.txt", "plain.txt", "doc.xml"})
+        EXPECT_TRUE(readFile(folder / name) == oldText) << name;
+    EXPECT_TRUE(readFile(paramsPath()) == oldParameters);
+    EXPECT_EQ(entriesOf(folder), (Names{"doc.xml", "lines.txt", "list.txt", "plain.txt"}));
+    EXPECT_EQ(entriesOf(paramsPath().parent_path()), Names{"parameters.xml"});
+    EXPECT_EQ(countLog("File too large"), 5u);
 }
 
 }  // namespace
