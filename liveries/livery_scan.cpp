@@ -208,17 +208,19 @@ void lf_abandonScan()
     lf_clearScanReports();
 }
 
-void lf_finishScan()
+// False when LiveriesScanned.xml could not be saved (the old one, if any, stays).
+bool lf_finishScan()
 {
     if (LIG_PRIORITIZE.value())
         lf_keepBestPriority(scannedLiveries);
     gf_sortLiveries(scannedLiveries);
     scannedLiveries.unique();
-    lf_writeLiveriesScanned(scannedLiveries);
+    const bool saved = lf_writeLiveriesScanned(scannedLiveries);
     scannedLiveries.clear();
     lf_liveriesScanSummary();
     lf_clearScanReports();
     gf_clearStatus();
+    return saved;
 }
 
 }  // namespace
@@ -309,8 +311,7 @@ LiveryScanOutcome lf_scanLiveryFolders(const std::vector<fs::path>& folders)
     if (folders.size() > 1)
         gf_log(vald::format("{} in total", total));
     lf_logDbaseConversions(scannedLiveries);
-    lf_finishScan();
-    return LiveryScanOutcome::done;
+    return lf_finishScan() ? LiveryScanOutcome::done : LiveryScanOutcome::notSaved;
 }
 
 void gf_scanLiveries()
@@ -341,9 +342,14 @@ void gf_scanLiveries()
     case LiveryScanOutcome::nothingFound:
         throw vald::UserErrorException(53, "no liveries found");
     case LiveryScanOutcome::interrupted:
-        // LiveriesScanned.xml is gone already: the next start must scan again.
+        // The previous LiveriesScanned.xml, if any, serves this run; the next start scans again.
         gf_clearStatus();
         gf_logWarn("liveries scan interrupted; it runs again at the next start");
+        return;
+    case LiveryScanOutcome::notSaved:
+        gf_showStatus(vald::format("{} could not be saved (see Log.txt); the liveries are scanned again at the next start",
+                                   gf_pathToUtf8(LIVERIES_SCANNED_PATH)),
+                      true);
         return;
     case LiveryScanOutcome::done:
         break;

@@ -15,10 +15,11 @@
 // Clears SCAN_LIVERIES when the scan ended. Throws vald::UserErrorException 48 (no livery
 // folder set), 243 (a set folder is missing) and 53 (no livery found). A scan ended early by a
 // stop request is reported as interrupted and leaves SCAN_LIVERIES set, so the next start scans
-// again.
+// again; so does a LiveriesScanned.xml that cannot be saved, with a status line. The previous
+// LiveriesScanned.xml stays until a whole new one replaces it.
 void gf_scanLiveries();
 
-enum class LiveryScanOutcome { done, nothingFound, interrupted };
+enum class LiveryScanOutcome { done, nothingFound, interrupted, notSaved };
 
 // The set livery folders in parameter order; throws 243 for one that does not exist.
 void lf_getLfolders(std::vector<std::filesystem::path>& folders);
