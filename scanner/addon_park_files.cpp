@@ -80,15 +80,8 @@ bool lf_writeLinkFile(const fs::path& folder, const std::string& icao, const std
     std::error_code error;
     fs::create_directories(folder, error);
     const fs::path target = folder / gf_pathFromUtf8(icao + ".txt");
-    fs::path temporary = target;
-    temporary += ".tmp";
     std::lock_guard<std::mutex> lock(lf_icaoMutex(icao));
-    if (!gf_writeFile(archivedName, temporary, true)) {
-        fs::remove(temporary, error);
-        return false;
-    }
-    fs::rename(temporary, target, error);
-    return !error;
+    return gf_writeFile(archivedName, target, true);
 }
 
 std::string lf_blanksAsPercent20(const std::string& text)
