@@ -14,6 +14,7 @@
 #include "refdata/dbase.hpp"
 #include "scanner/airports_scan_log.hpp"
 #include "scanner/bgl_records.hpp"
+#include "scanner/scan_outputs.hpp"
 
 namespace fs = std::filesystem;
 
@@ -81,7 +82,10 @@ bool lf_writeLinkFile(const fs::path& folder, const std::string& icao, const std
     fs::create_directories(folder, error);
     const fs::path target = folder / gf_pathFromUtf8(icao + ".txt");
     std::lock_guard<std::mutex> lock(lf_icaoMutex(icao));
-    return gf_writeFile(archivedName, target, true);
+    if (!gf_mayWriteScanOutput(target) || !gf_writeFile(archivedName, target, true))
+        return false;
+    gf_noteScanOutput(target);
+    return true;
 }
 
 std::string lf_blanksAsPercent20(const std::string& text)
@@ -163,12 +167,15 @@ void lf_generateParkFile(ApfAirport& airport)
         return;
     // The choice of the standing file and its write are one step for the airport.
     std::lock_guard<std::mutex> lock(lf_icaoMutex(airport.icao));
+    const fs::path folder = lf_outputFolder(airport.publisher);
+    const fs::path path = folder / gf_pathFromUtf8(airport.icao + ".xml");
+    if (!gf_mayWriteScanOutput(path))
+        return;
     if (!lf_claimGeneratedFile(airport)) {
         gf_addToAirportsScanLog(vald::format("{} from {} not written: another scenery file of the airport wins",
                                              airport.icao + ".xml", airport.bglPath));
         return;
     }
-    const fs::path folder = lf_outputFolder(airport.publisher);
     const std::size_t n = airport.stands.size();
     const std::size_t h = gf_helipadCount(airport);
     const std::string suffix =
@@ -178,8 +185,9 @@ void lf_generateParkFile(ApfAirport& airport)
     std::sort(airport.stands.begin(), airport.stands.end(),
               [](const Stand& a, const Stand& b) { return a.id < b.id; });
     fs::create_directories(folder);
-    const fs::path path = folder / gf_pathFromUtf8(airport.icao + ".xml");
     const bool written = gf_writeApf(airport, path, ApfWriteMode::generated);
+    if (written)
+        gf_noteScanOutput(path);
     if (!written)
         gf_addToAirportsScanLog(vald::format("{}Generating {} did not succeed", "===> ", gf_pathToUtf8(path)));
     else

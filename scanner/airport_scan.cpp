@@ -24,6 +24,7 @@
 #include "scanner/addon_park_files.hpp"
 #include "scanner/airports_scan_log.hpp"
 #include "scanner/bgl_records.hpp"
+#include "scanner/scan_outputs.hpp"
 #include "scanner/scanner_hooks.hpp"
 
 namespace fs = std::filesystem;
@@ -274,7 +275,8 @@ bool lf_runAirportsScan(const std::vector<fs::path>& folders)
     gf_writeLines(gf_takeAirportsScanLog(), AIRPORTS_SCAN_LOG_PATH);
     gf_log(gf_pathToUtf8(AIRPORTS_SCAN_LOG_PATH) + " written");
     gf_clearStatus();
-    lf_prepareTblo(gf_collectXmlFiles());
+    // Only files this scan generated go into the archive: a user's own park file stays put.
+    lf_prepareTblo(gf_generatedThirdpartyNames());
     if (airportsFound.load())
         gf_log("Airports scan successful");
     return airportsFound.load();
@@ -284,6 +286,11 @@ void gf_scanAirports()
 {
     if (!SCAN_AIRPORTS.value())
         return;
+    // A scan begun while the program stops would only remove the files of the last one.
+    if (lf_stopPending()) {
+        gf_log("Airports scan skipped: the program is stopping");
+        return;
+    }
     gf_showStatus("Scanning for addon airports ...", false);
     gf_log(vald::format("\n++++++++++++++++++++++++ airports scan {} starts +++++++++++++++++++++++++++++", "manual "));
     std::error_code error;
@@ -306,11 +313,25 @@ void gf_scanAirports()
     }
     // Every generated file is written for this simulator; set once, before any task runs.
     gf_setMetaSimulatorName("P3D");
-    for (const fs::path& output : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER}) {
+    for (const fs::path& output : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER})
         fs::create_directories(output, error);
-        gf_removeFilesFromDirectory(output);
+    gf_removeEarlierScanOutputs();
+    const bool found = lf_runAirportsScan(folders);
+    const bool listed = gf_saveScanOutputList();
+    if (lf_stopPending()) {
+        // What was generated so far is listed; the next start scans again.
+        gf_clearStatus();
+        gf_logWarn("airports scan interrupted; it runs again at the next start");
+        return;
     }
-    if (!lf_runAirportsScan(folders))
+    if (!listed) {
+        // Without its list the next scan would take these files for the user's own.
+        gf_showStatus(vald::format("{} could not be saved (see Log.txt); the airports are scanned again at the next start",
+                                   gf_pathToUtf8(SCAN_GENERATED_LIST_PATH)),
+                      true);
+        return;
+    }
+    if (!found)
         gf_showStatus("Warning: Scan has not found any add-on airports", true);
     gf_setBoolParamChecked(SCAN_AIRPORTS, false);
     lf_repaint();

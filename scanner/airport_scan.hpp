@@ -11,7 +11,9 @@
 #include "scanner/tblo_archive.hpp"
 
 // The scan; throws vald::UserErrorException 49 when no afolder is set and 42 when one lies in
-// the simulator's own scenery.
+// the simulator's own scenery. Clears SCAN_AIRPORTS when it ended; a scan ended by a stop, or
+// whose list of generated files could not be saved, leaves it set so that the next start scans
+// again. Only files an earlier scan generated are removed (scanner/scan_outputs.hpp).
 void gf_scanAirports();
 
 std::vector<std::filesystem::path> lf_getAfolders();

@@ -89,7 +89,7 @@ TEST_F(AirportScanTest, AddonAirportsGetLinksOrGeneratedFilesAndUnknownOnesGoInt
 
     EXPECT_EQ(corv_test::readFile(MY_ORBX_FOLDER / "EHAM.txt"), "archive/simaddon/EHAM.xml\n");
     EXPECT_FALSE(fs::exists(MY_ORBX_FOLDER / "EHAM.xml"));
-    EXPECT_FALSE(fs::exists(MY_ORBX_FOLDER / "OLD.txt"));
+    EXPECT_EQ(corv_test::readFile(MY_ORBX_FOLDER / "OLD.txt"), "stale");  // no scan made it
     EXPECT_TRUE(fs::exists(MY_ORBX_FOLDER / "EHBK.xml"));  // simaddon, but not in the archive
     EXPECT_EQ(corv_test::readFile(MY_THIRDPARTY_FOLDER / "EHRD.txt"), "archive/thirdparty/Some%20Pub/EHRD.xml\n");
     EXPECT_EQ(corv_test::readFile(MY_THIRDPARTY_FOLDER / "EHTW.txt"), "archive/thirdparty/Some%20Pub/EHTW.xml\n");
