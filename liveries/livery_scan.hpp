@@ -36,8 +36,7 @@ struct LiveryScanHooks {
 };
 void gf_setLiveryScanHooks(LiveryScanHooks hooks);
 
-// Tests: the body of the file tasks (empty: the real readers) and how long the walk waits for
-// the oldest task (default 10 seconds).
+// Tests: the body of the file tasks (empty: the real readers); how long the walk waits for the
+// oldest task is the scan pool's task wait (gf_setScanTaskWaitForTest).
 using LiveryFileTask = std::function<FoundLiveries(std::int32_t priority, const std::filesystem::path& file)>;
 void lf_setFileTaskForTest(LiveryFileTask task);
-void lf_setTaskWaitForTest(std::chrono::milliseconds wait);

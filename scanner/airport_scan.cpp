@@ -2,10 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
-#include <thread>
 
 #include "foundation/constants.hpp"
 #include "foundation/files.hpp"
@@ -18,6 +15,7 @@
 #include "foundation/text.hpp"
 #include "foundation/user_error.hpp"
 #include "foundation/xml_meta.hpp"
+#include "liveries/scan_pool.hpp"
 #include "liveries/scan_workers.hpp"
 #include "foundation/status_display.hpp"
 #include "refdata/airports.hpp"
@@ -37,83 +35,61 @@ constexpr int USER_ERROR_NO_FOLDER = 49;
 StringParameter* const AFOLDERS[] = {&afolder0, &afolder1, &afolder2, &afolder3, &afolder4,
                                      &afolder5, &afolder6, &afolder7, &afolder8, &afolder9};
 
-// The tasks of one folder walk: each BGL file is one task, run by at most scanWorkerLimit
-// threads of this walk that take the files in walk order. A task holds its worker slot until it
-// ends; a failed task is recorded and reported in the scan log, and every thread is joined
-// before the folder's results are used.
+BglFileTask testBglTask;
+
+// The tasks of one folder walk on the scan pool. A file whose task fails or does not end within
+// the task wait is reported in the scan log and skipped; the walk goes on with the next file.
 class FolderTasks {
 public:
     FolderTasks() = default;
-    FolderTasks(const FolderTasks&) = delete;
-    FolderTasks& operator=(const FolderTasks&) = delete;
-    ~FolderTasks() { finish(); }
 
-    void add(fs::path file, ScanWorkerSlot slot)
+    // False when a stop was requested while waiting for room.
+    bool add(const fs::path& file)
     {
-        bool idle = false;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            queue_.emplace_back(std::move(file), std::move(slot));
-            idle = waiting_ > 0;
-        }
-        if (idle)
-            work_.notify_one();
-        const auto limit = static_cast<std::size_t>(std::max(1, scanWorkerLimit.load()));
-        if (threads_.size() < limit)
-            threads_.emplace_back([this] { lf_run(); });
+        ScanPool::Ticket ticket = pool_.submit([file, body = testBglTask] {
+            if (body)
+                body(file);
+            else
+                lf_processBGLfile(file);
+        });
+        if (!ticket)
+            return false;
+        pending_.emplace_back(std::move(ticket), gf_pathToUtf8(file));
+        // Only the few oldest are held: each is waited for in turn, so a stuck one is found.
+        if (pending_.size() > static_cast<std::size_t>(std::max(1, scanWorkerLimit.load())))
+            lf_collectOldest();
+        return true;
     }
 
-    // Waits for every task, joins the threads and reports the failed files.
+    // Waits for every task and reports the failed files.
     void finish()
     {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            closed_ = true;
-        }
-        work_.notify_all();
-        for (std::thread& thread : threads_)
-            thread.join();
-        threads_.clear();
-        for (const auto& [file, message] : failures_)
-            gf_addToAirportsScanLog(vald::format("{} airports search skipped {}: {}", "===> ", file, message));
-        failures_.clear();
+        while (!pending_.empty())
+            lf_collectOldest();
+        pool_.finish();
     }
 
 private:
-    void lf_run()
+    void lf_collectOldest()
     {
-        while (true) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            ++waiting_;
-            work_.wait(lock, [this] { return closed_ || !queue_.empty(); });
-            --waiting_;
-            if (queue_.empty())
-                return;
-            auto [file, slot] = std::move(queue_.front());
-            queue_.pop_front();
-            lock.unlock();
-            std::string failure;
-            try {
-                lf_processBGLfile(file);
-            } catch (const std::exception& e) {
-                failure = e.what();
-            } catch (...) {
-                failure = "unknown exception";
-            }
-            if (!failure.empty()) {
-                std::lock_guard<std::mutex> failed(mutex_);
-                failures_.emplace_back(gf_pathToUtf8(file), std::move(failure));
-            }
-        }  // the slot is given back here, whatever the task did
+        auto [ticket, file] = std::move(pending_.front());
+        pending_.pop_front();
+        std::string failure;
+        switch (pool_.wait(ticket, failure)) {
+        case ScanPool::Outcome::done:
+        case ScanPool::Outcome::stopped:
+            return;
+        case ScanPool::Outcome::failed:
+            break;
+        case ScanPool::Outcome::timedOut:
+            failure = vald::format("not read within {} ms, given up", gf_scanTaskWait().count());
+            break;
+        }
+        gf_addToAirportsScanLog(vald::format("{} airports search skipped {}: {}", "===> ", file, failure));
     }
 
-    std::mutex mutex_;
-    std::condition_variable work_;
-    std::deque<std::pair<fs::path, ScanWorkerSlot>> queue_;  // guarded by mutex_
-    std::vector<std::pair<std::string, std::string>> failures_;  // guarded by mutex_
-    bool closed_ = false;  // guarded by mutex_
-    std::size_t waiting_ = 0;  // threads waiting for work; guarded by mutex_
-    std::vector<std::thread> threads_;  // the walking thread's own
+    ScanPool pool_;
+    std::deque<std::pair<ScanPool::Ticket, std::string>> pending_;
 };
 
 void lf_repaint() { vald::gf_invalidateWindow(vald::COUNTS_BAND); }
@@ -165,12 +141,8 @@ void lf_walkFolder(const fs::path& folder, FolderTasks& tasks)
         }
         if (!lf_wantsTask(*it, text, rootBytes))
             continue;
-        if (lf_stopPending())
+        if (lf_stopPending() || !tasks.add(it->path()))
             return;
-        std::optional<ScanWorkerSlot> slot = gf_waitForWorkerSlot();
-        if (!slot)
-            return;
-        tasks.add(it->path(), std::move(*slot));
     }
     if (error)
         throw fs::filesystem_error("recursive_directory_iterator::increment", folder, error);
@@ -218,9 +190,11 @@ void lf_scanAirportFolder(const fs::path& folder)
         gf_addToAirportsScanLog(
             vald::format("{} airports search in folder {} aborted, cause: {}", "===> ", folderText, e.what()));
     }
-    // Every task ends before its results are used and before the next folder.
+    // Every task ends (or is given up after the task wait) before the next folder.
     tasks.finish();
 }
+
+void lf_setBglTaskForTest(BglFileTask task) { testBglTask = std::move(task); }
 
 void lf_scanAfolders(const std::vector<fs::path>& folders)
 {

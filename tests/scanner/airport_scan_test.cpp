@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
 
 #include "foundation/text.hpp"
 #include "foundation/user_error.hpp"
+#include "liveries/scan_pool.hpp"
 #include "liveries/scan_workers.hpp"
 #include "refdata/airports.hpp"
 #include "refdata/dbase.hpp"
@@ -225,6 +229,33 @@ TEST_F(AirportScanTest, AFolderWhoseOwnNameHoldsStaticsIsStillScanned)
     gf_scanAirports();
     EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));
     EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHEH.xml"));
+}
+
+// A scenery file whose read hangs (a stalled network share) is given up after the task wait and
+// reported; the other files are scanned and the scan ends.
+TEST_F(AirportScanTest, AHungSceneryFileIsGivenUpAndReported)
+{
+    for (const char* code : {"EHGG", "EHEH", "EHRD"})
+        bgl_test::writeBytes(addons_ / (std::string(code) + ".bgl"), bgl_test::bglFile({airport(code, 2)}));
+    bgl_test::writeBytes(addons_ / "hung.bgl", bgl_test::bglFile({airport("EHBK", 2)}));
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    gf_setScanTaskWaitForTest(std::chrono::milliseconds(50));
+    lf_setBglTaskForTest([release](const fs::path& file) {
+        if (file.filename() == "hung.bgl")
+            while (!release->load())
+                std::this_thread::yield();
+        lf_processBGLfile(file);
+    });
+    gf_scanAirports();
+    lf_setBglTaskForTest({});
+    gf_setScanTaskWaitForTest(std::chrono::seconds(10));
+    for (const char* code : {"EHGG", "EHEH", "EHRD"})
+        EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / (std::string(code) + ".xml"))) << code;
+    EXPECT_FALSE(SCAN_AIRPORTS.value());
+    EXPECT_TRUE(has(scanLog(), "hung.bgl: not read within 50 ms, given up")) << ::testing::PrintToString(scanLog());
+    release->store(true);
+    while (scanWorkerCount.load() != 0)
+        std::this_thread::yield();
 }
 
 TEST(AirportScanPaths, SimRootIsComparedByWholeComponentsAndBglByExactExtension)
