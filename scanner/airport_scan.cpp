@@ -166,8 +166,14 @@ void lf_processBGLfile(const fs::path& file)
     try {
         // The cheap check of the section table runs here, on the task, not on the walk.
         const std::optional<std::vector<std::uint8_t>> bytes = lf_readAirportBgl(file);
-        if (!bytes)
+        if (!bytes) {
+            std::error_code error;
+            const std::uintmax_t size = fs::file_size(file, error);
+            if (!error && size > BGL_MAX_FILE_BYTES && lf_bglHasAirportSection(file))
+                gf_addToAirportsScanLog(vald::format("{}{} is larger than {} bytes, skipped", "===> ",
+                                                     gf_pathToUtf8(file), BGL_MAX_FILE_BYTES));
             return;
+        }
         std::vector<ApfAirport> airports =
             gf_decodeBglAirports(vald::ByteReader(bytes->data(), bytes->size()), gf_pathToUtf8(file),
                                  [](const std::string& icao) { return gf_isKnownAirport(icao); });

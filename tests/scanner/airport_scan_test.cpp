@@ -16,6 +16,7 @@
 #include "refdata/airports.hpp"
 #include "refdata/dbase.hpp"
 #include "scanner/addon_park_files.hpp"
+#include "scanner/bgl_records.hpp"
 #include "scanner/scanner_hooks.hpp"
 #include "tests/foundation/param_fixture.hpp"
 #include "tests/scanner/bgl_writer.hpp"
@@ -256,6 +257,17 @@ TEST_F(AirportScanTest, AHungSceneryFileIsGivenUpAndReported)
     release->store(true);
     while (scanWorkerCount.load() != 0)
         std::this_thread::yield();
+}
+
+// A scenery file with airports but far too large to be one is reported and not read.
+TEST_F(AirportScanTest, AnOversizedSceneryFileIsReportedAndSkipped)
+{
+    const fs::path huge = addons_ / "EHGG.bgl";
+    bgl_test::writeBytes(huge, bgl_test::bglFile({airport("EHGG", 2)}));
+    fs::resize_file(huge, BGL_MAX_FILE_BYTES + 1);  // sparse: no disk is filled
+    gf_scanAirports();
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));
+    EXPECT_TRUE(has(scanLog(), "EHGG.bgl is larger than 268435456 bytes, skipped")) << ::testing::PrintToString(scanLog());
 }
 
 TEST(AirportScanPaths, SimRootIsComparedByWholeComponentsAndBglByExactExtension)
