@@ -71,6 +71,15 @@ bool lf_claimGeneratedFile(const ApfAirport& airport)
     return true;
 }
 
+// A write that failed stands for nothing: another file of the airport may still be written.
+void lf_dropClaim(const ApfAirport& airport)
+{
+    std::lock_guard<std::mutex> lock(winnersMutex);
+    const auto it = winners.find(airport.icao);
+    if (it != winners.end() && it->second.bglPath == airport.bglPath)
+        winners.erase(it);
+}
+
 fs::path lf_outputFolder(const std::string& publisher)
 {
     return publisher == SIMADDON ? MY_ORBX_FOLDER : MY_THIRDPARTY_FOLDER;
@@ -188,6 +197,8 @@ void lf_generateParkFile(ApfAirport& airport)
     const bool written = gf_writeApf(airport, path, ApfWriteMode::generated);
     if (written)
         gf_noteScanOutput(path);
+    else
+        lf_dropClaim(airport);
     if (!written)
         gf_addToAirportsScanLog(vald::format("{}Generating {} did not succeed", "===> ", gf_pathToUtf8(path)));
     else
