@@ -1,5 +1,6 @@
 #include "foundation/files.hpp"
 
+#include <fstream>
 #include <system_error>
 
 #include "foundation/constants.hpp"
@@ -42,6 +43,52 @@ void lf_removeEntries(const fs::path& folder, const char* functionName, Filter w
 }
 
 }  // namespace
+
+FileRead gf_readFileLimited(const fs::path& path, std::size_t maxBytes, std::string& bytes, std::string& error)
+{
+    bytes.clear();
+    error.clear();
+    std::error_code code;
+    const fs::file_status status = fs::status(path, code);
+    if (status.type() == fs::file_type::not_found) {
+        error = vald::format("{} not found", gf_pathToUtf8(path));
+        return FileRead::missing;
+    }
+    if (code || !fs::is_regular_file(status)) {
+        error = vald::format("{} cannot be read: {}", gf_pathToUtf8(path),
+                             code ? code.message() : std::string("not a regular file"));
+        return FileRead::unreadable;
+    }
+    const auto tooLarge = [&] {
+        bytes.clear();
+        error = vald::format("{} is larger than {} bytes, skipped", gf_pathToUtf8(path), maxBytes);
+        return FileRead::tooLarge;
+    };
+    const std::uintmax_t size = fs::file_size(path, code);
+    if (!code && size > maxBytes)
+        return tooLarge();
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        error = vald::format("{} cannot be opened", gf_pathToUtf8(path));
+        return FileRead::unreadable;
+    }
+    // Read in pieces up to one byte past the limit: the size seen before may have changed.
+    constexpr std::size_t pieceBytes = 64 * KIB;
+    std::string piece(pieceBytes, '\0');
+    while (in) {
+        in.read(piece.data(), static_cast<std::streamsize>(pieceBytes));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (bytes.size() + got > maxBytes)
+            return tooLarge();
+        bytes.append(piece.data(), got);
+    }
+    if (in.bad()) {
+        bytes.clear();
+        error = vald::format("{} could not be read whole", gf_pathToUtf8(path));
+        return FileRead::unreadable;
+    }
+    return FileRead::ok;
+}
 
 void gf_copyFile(const fs::path& from, const fs::path& to, bool& ok)
 {

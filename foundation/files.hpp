@@ -2,9 +2,34 @@
 // Older generations of rewritten files ("X.ext" keeps "X0.ext", "X00.ext", "X000.ext"), and
 // counting, listing and removing files of a folder. Failures go to the log, not to the caller,
 // except where a result is named.
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+// Sane sizes of the files the program reads from outside: a file past its limit is no file the
+// program or a user made for it, so it is reported and skipped, never half-read.
+inline constexpr std::size_t KIB = 1024;
+inline constexpr std::size_t MIB = 1024 * KIB;
+inline constexpr std::size_t MAX_PARAMETERS_FILE_BYTES = 4 * MIB;
+inline constexpr std::size_t MAX_PARK_FILE_BYTES = 64 * MIB;     // 65,535 stands with their options
+inline constexpr std::size_t MAX_LEARNED_FILE_BYTES = 64 * MIB;
+inline constexpr std::size_t MAX_PARK_AIRPORT_LIST_BYTES = 4 * MIB;
+inline constexpr std::size_t MAX_REDIRECT_FILE_BYTES = 64 * KIB;  // one line naming a park file
+
+enum class FileRead {
+    ok,
+    missing,     // no such file
+    tooLarge,    // past the limit: nothing of it was taken
+    unreadable,  // it exists but could not be read whole
+    malformed,   // read, but its content could not be parsed (the XML loader's answer)
+};
+
+// Reads the whole file into bytes when it holds at most maxBytes (a file that grows past the limit
+// while it is read counts as too large). Anything but ok leaves bytes empty and sets error to a
+// line naming the file and the reason ("... is larger than ... bytes, skipped").
+FileRead gf_readFileLimited(const std::filesystem::path& path, std::size_t maxBytes, std::string& bytes,
+                            std::string& error);
 
 // Before file is rewritten: copies it to its first generation.
 void gf_save1GenerationOf(const std::filesystem::path& file);

@@ -52,22 +52,21 @@ public:
 // it. False then, with the document empty.
 bool lf_loadKeepingBroken(pugi::xml_document& document, const fs::path& path)
 {
-    const pugi::xml_parse_result result = document.load_file(gf_pathToUtf8(path).c_str());
     std::string fault;
-    if (!result) {
-        fault = result.description();
-    } else {
+    const FileRead read = gf_loadXmlLimited(document, path, MAX_PARAMETERS_FILE_BYTES, fault);
+    if (read == FileRead::ok) {
+        fault.clear();
         NestingCheck check;
         document.traverse(check);
         if (check.nested)
-            fault = "elements nested inside an entry";
+            fault = vald::format("{} nests elements inside an entry", gf_pathToUtf8(path));
     }
     if (fault.empty())
         return true;
     document.reset();
     std::error_code error;
     if (fs::exists(path, error)) {
-        gf_logWarn(vald::format("{} failed to load ({}), kept as an older generation", gf_pathToUtf8(path), fault));
+        gf_logWarn(vald::format("{}, kept as an older generation", fault));
         (void)gf_saveUpto3GenerationsOf(path);
     }
     return false;
@@ -250,7 +249,16 @@ std::mutex& gf_parametersFileMutex()
 pugi::xml_parse_result gf_loadParametersDocument(pugi::xml_document& document)
 {
     std::lock_guard<std::mutex> lock(gf_parametersFileMutex());
-    return document.load_file(gf_parametersPathUtf8().c_str());
+    std::string error;
+    pugi::xml_parse_result result;
+    switch (gf_loadXmlLimited(document, gf_parametersPath(), MAX_PARAMETERS_FILE_BYTES, error)) {
+    case FileRead::ok: result.status = pugi::status_ok; break;
+    case FileRead::missing: result.status = pugi::status_file_not_found; break;
+    case FileRead::malformed: result.status = pugi::status_bad_pcdata; break;
+    case FileRead::tooLarge:
+    case FileRead::unreadable: result.status = pugi::status_io_error; break;
+    }
+    return result;
 }
 
 bool gf_editParametersFile(const std::function<void(pugi::xml_node parameters)>& edit)
@@ -376,7 +384,9 @@ bool gf_removeParameter(const Parameter& parameter)
     const fs::path path = gf_parametersPath();
     std::lock_guard<std::mutex> lock(gf_parametersFileMutex());
     pugi::xml_document document;
-    if (!document.load_file(gf_pathToUtf8(path).c_str()) || !document.child("parameters"))
+    std::string error;
+    if (gf_loadXmlLimited(document, path, MAX_PARAMETERS_FILE_BYTES, error) != FileRead::ok ||
+        !document.child("parameters"))
         return false;
     if (!gf_removeParameterEntry(document, parameter.name()))
         return false;
@@ -426,6 +436,23 @@ void gf_saveMainWindowPos(std::int32_t x, std::int32_t y)
 {
     lf_fallBackAtLimit(MAIN_WINDOW_X, x);
     lf_fallBackAtLimit(MAIN_WINDOW_Y, y);
+}
+
+FileRead gf_loadXmlLimited(pugi::xml_document& document, const fs::path& path, std::size_t maxBytes,
+                           std::string& error)
+{
+    document.reset();
+    std::string bytes;
+    const FileRead read = gf_readFileLimited(path, maxBytes, bytes, error);
+    if (read != FileRead::ok)
+        return read;
+    const pugi::xml_parse_result parsed = document.load_buffer(bytes.data(), bytes.size());
+    if (parsed)
+        return FileRead::ok;
+    document.reset();
+    error = vald::format("{} cannot be loaded: {} at offset {}", gf_pathToUtf8(path), parsed.description(),
+                         static_cast<long long>(parsed.offset));
+    return FileRead::malformed;
 }
 
 bool gf_saveXml(pugi::xml_document& document, const fs::path& path)

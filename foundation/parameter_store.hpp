@@ -18,6 +18,7 @@
 
 #include <pugixml.hpp>
 
+#include "foundation/files.hpp"
 #include "foundation/parameters.hpp"
 
 // The lock over parameters.xml. Held only for file work; it may take the log mutex inside.
@@ -93,3 +94,7 @@ void gf_saveMainWindowPos(std::int32_t x, std::int32_t y);
 // written through gf_writeFileSafely; on failure the old file stays, the reason is logged and the
 // answer is false.
 bool gf_saveXml(pugi::xml_document& document, const std::filesystem::path& path);
+// Loads an XML file read from outside, at most maxBytes (see gf_readFileLimited). Anything but ok
+// leaves the document empty and sets error to a line naming the file and the reason.
+FileRead gf_loadXmlLimited(pugi::xml_document& document, const std::filesystem::path& path, std::size_t maxBytes,
+                           std::string& error);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "foundation/files.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/safe_write.hpp"
@@ -13,6 +14,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr std::size_t CHARSET_SAMPLE_BYTES = 4096;
 
 [[noreturn]] void lf_invalidUtf8() { throw std::runtime_error("utf8_to_wide: invalid UTF-8"); }
 [[noreturn]] void lf_invalidUtf16() { throw std::runtime_error("wide_to_utf8: invalid UTF-16"); }
@@ -120,6 +123,62 @@ bool lf_writeEachLine(const Container& lines, const fs::path& path)
     return lf_writeWhole(path, bytes);
 }
 
+// The character set of a text by its first bytes (at most CHARSET_SAMPLE_BYTES are looked at).
+Charset lf_charsetOfSample(std::string_view whole)
+{
+    const std::string_view sample = whole.substr(0, CHARSET_SAMPLE_BYTES);
+    const std::size_t n = sample.size();
+    std::array<unsigned char, 4> b{};
+    for (std::size_t k = 0; k < b.size() && k < n; ++k)
+        b[k] = static_cast<unsigned char>(sample[k]);
+
+    if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF)
+        return Charset::UTF8_with_BOM;
+    if (n >= 2) {
+        if (b[0] == 0xFF && b[1] == 0xFE)
+            return Charset::Unicode;
+        if (b[0] == 0xFE && b[1] == 0xFF)
+            return Charset::Unicode_big_endian;
+        // Text of mostly ASCII in UTF-16 shows its zero high bytes.
+        if (b[1] == 0 && (n < 4 || b[3] == 0))
+            return Charset::Unicode;
+        if (b[0] == 0 && (n < 4 || b[2] == 0))
+            return Charset::Unicode_big_endian;
+    }
+    if (sample.empty())
+        return Charset::UTF8_without_BOM;
+    return lf_looksLikeUtf8(sample) ? Charset::UTF8_without_BOM : Charset::ANSI;
+}
+
+// Appends the lines of a whole UTF-16 text; nothing is appended when it cannot be decoded.
+void lf_decodeUtf16(std::string_view content, std::vector<std::string>& lines, Utf16Order orderWithoutMark)
+{
+    if (content.empty())
+        return;
+    // A lost byte would shift every following character: refuse rather than show garbage.
+    if (content.size() % 2 != 0)
+        throw std::runtime_error(vald::format("odd number of bytes ({}) in UTF-16 text", content.size()));
+    const auto byteAt = [&content](std::size_t i) { return static_cast<unsigned char>(content[i]); };
+    Utf16Order order = orderWithoutMark;
+    std::size_t start = 0;
+    if (byteAt(0) == 0xFF && byteAt(1) == 0xFE) {
+        order = Utf16Order::littleEndian;
+        start = 2;
+    } else if (byteAt(0) == 0xFE && byteAt(1) == 0xFF) {
+        order = Utf16Order::bigEndian;
+        start = 2;
+    }
+    std::u16string units;
+    units.reserve((content.size() - start) / 2);
+    for (std::size_t i = start; i + 1 < content.size(); i += 2) {
+        const unsigned first = byteAt(i);
+        const unsigned second = byteAt(i + 1);
+        units.push_back(static_cast<char16_t>(order == Utf16Order::littleEndian ? (second << 8) | first
+                                                                                 : (first << 8) | second));
+    }
+    gf_splitLines(wide_to_utf8(units), lines);
+}
+
 }  // namespace
 
 std::u16string utf8_to_wide(std::string_view text)
@@ -203,31 +262,10 @@ Charset gf_detectCharset(const fs::path& path)
     std::ifstream in(path, std::ios::in | std::ios::binary);
     if (!in.is_open())
         return Charset::none_found;
-    constexpr std::size_t sampleSize = 4096;
-    std::string sample(sampleSize, '\0');
-    in.read(sample.data(), static_cast<std::streamsize>(sampleSize));
+    std::string sample(CHARSET_SAMPLE_BYTES, '\0');
+    in.read(sample.data(), static_cast<std::streamsize>(CHARSET_SAMPLE_BYTES));
     sample.resize(static_cast<std::size_t>(in.gcount()));
-    const std::size_t n = sample.size();
-    std::array<unsigned char, 4> b{};
-    for (std::size_t k = 0; k < b.size() && k < n; ++k)
-        b[k] = static_cast<unsigned char>(sample[k]);
-
-    if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF)
-        return Charset::UTF8_with_BOM;
-    if (n >= 2) {
-        if (b[0] == 0xFF && b[1] == 0xFE)
-            return Charset::Unicode;
-        if (b[0] == 0xFE && b[1] == 0xFF)
-            return Charset::Unicode_big_endian;
-        // Text of mostly ASCII in UTF-16 shows its zero high bytes.
-        if (b[1] == 0 && (n < 4 || b[3] == 0))
-            return Charset::Unicode;
-        if (b[0] == 0 && (n < 4 || b[2] == 0))
-            return Charset::Unicode_big_endian;
-    }
-    if (sample.empty())
-        return Charset::UTF8_without_BOM;
-    return lf_looksLikeUtf8(sample) ? Charset::UTF8_without_BOM : Charset::ANSI;
+    return lf_charsetOfSample(sample);
 }
 
 std::string_view gf_charsetName(Charset charset)
@@ -305,31 +343,28 @@ void gf_splitLines(std::string_view text, std::vector<std::string>& lines)
 
 void gf_readUtf16File(std::istream& stream, std::vector<std::string>& lines, Utf16Order orderWithoutMark)
 {
-    const std::string content = lf_readWholeStream(stream);
-    if (content.empty())
-        return;
-    // A lost byte would shift every following character: refuse rather than show garbage.
-    if (content.size() % 2 != 0)
-        throw std::runtime_error(vald::format("odd number of bytes ({}) in UTF-16 text", content.size()));
-    const auto byteAt = [&content](std::size_t i) { return static_cast<unsigned char>(content[i]); };
-    Utf16Order order = orderWithoutMark;
-    std::size_t start = 0;
-    if (byteAt(0) == 0xFF && byteAt(1) == 0xFE) {
-        order = Utf16Order::littleEndian;
-        start = 2;
-    } else if (byteAt(0) == 0xFE && byteAt(1) == 0xFF) {
-        order = Utf16Order::bigEndian;
-        start = 2;
+    lf_decodeUtf16(lf_readWholeStream(stream), lines, orderWithoutMark);
+}
+
+FileRead gf_readTextFileLimited(const fs::path& path, std::size_t maxBytes, std::vector<std::string>& lines,
+                                std::string& error)
+{
+    std::string bytes;
+    const FileRead read = gf_readFileLimited(path, maxBytes, bytes, error);
+    if (read != FileRead::ok)
+        return read;
+    const Charset charset = lf_charsetOfSample(bytes);
+    if (charset != Charset::Unicode && charset != Charset::Unicode_big_endian) {
+        gf_splitLines(bytes, lines);
+        return FileRead::ok;
     }
-    std::u16string units;
-    units.reserve((content.size() - start) / 2);
-    for (std::size_t i = start; i + 1 < content.size(); i += 2) {
-        const unsigned first = byteAt(i);
-        const unsigned second = byteAt(i + 1);
-        units.push_back(static_cast<char16_t>(order == Utf16Order::littleEndian ? (second << 8) | first
-                                                                                 : (first << 8) | second));
+    try {
+        lf_decodeUtf16(bytes, lines, charset == Charset::Unicode ? Utf16Order::littleEndian : Utf16Order::bigEndian);
+    } catch (const std::exception& e) {
+        error = vald::format("{} cannot be read as UTF-16: {}", gf_pathToUtf8(path), e.what());
+        return FileRead::malformed;
     }
-    gf_splitLines(wide_to_utf8(units), lines);
+    return FileRead::ok;
 }
 
 bool gf_writeFile(const std::string& text, const fs::path& path, bool addNewline)

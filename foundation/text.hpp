@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/files.hpp"
+
 enum class Charset : std::int32_t {
     ANSI = 0,                // bytes that are not valid UTF-8, taken as they are
     Unicode = 1,             // UTF-16 little-endian
@@ -51,6 +53,12 @@ enum class Utf16Order { littleEndian, bigEndian };
 // order and is dropped; without one the stream is read in orderWithoutMark. Throws
 // std::runtime_error for an odd number of bytes or invalid UTF-16.
 void gf_readUtf16File(std::istream& stream, std::vector<std::string>& lines, Utf16Order orderWithoutMark);
+
+// A text file read from outside, at most maxBytes (see gf_readFileLimited), its lines appended as
+// UTF-8: UTF-16 with or without a byte-order mark (as Notepad saves) is decoded, any other text
+// is split as it is. UTF-16 that cannot be decoded answers malformed; error tells why.
+FileRead gf_readTextFileLimited(const std::filesystem::path& path, std::size_t maxBytes,
+                                std::vector<std::string>& lines, std::string& error);
 
 // The writers go through gf_writeFileSafely: the old file stays whole unless the new one is
 // written entirely. They answer false on failure and log the reason.

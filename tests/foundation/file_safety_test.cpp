@@ -99,6 +99,52 @@ TEST(FileSafetyTest, LeftoverTemporariesOfAnEarlierRunAreRemovedAndNothingElse)
     EXPECT_FALSE(gf_isSafeWriteTempName("x.corvtmp-3-"));
 }
 
+TEST(FileSafetyTest, FilesFromOutsideAreReadWholeWithinTheirLimitOrNotAtAll)
+{
+    corv_test::TempDir dir;
+    writeFile(dir / "ten.txt", "0123456789");
+    std::string bytes = "stale";
+    std::string error;
+    EXPECT_EQ(gf_readFileLimited(dir / "ten.txt", 10, bytes, error), FileRead::ok);
+    EXPECT_EQ(bytes, "0123456789");
+    EXPECT_EQ(gf_readFileLimited(dir / "ten.txt", 9, bytes, error), FileRead::tooLarge);
+    EXPECT_EQ(bytes, "");
+    EXPECT_EQ(error, (dir / "ten.txt").string() + " is larger than 9 bytes, skipped");
+    EXPECT_EQ(gf_readFileLimited(dir / "none.txt", 9, bytes, error), FileRead::missing);
+    EXPECT_EQ(gf_readFileLimited(dir.path(), 9, bytes, error), FileRead::unreadable);
+    // Larger than one piece of the read, to the byte.
+    writeFile(dir / "big.txt", std::string(200000, 'b'));
+    EXPECT_EQ(gf_readFileLimited(dir / "big.txt", 200000, bytes, error), FileRead::ok);
+    EXPECT_EQ(bytes.size(), 200000u);
+    EXPECT_EQ(gf_readFileLimited(dir / "big.txt", 199999, bytes, error), FileRead::tooLarge);
+
+    // Text as Notepad saves it: UTF-16 with a byte-order mark, or without one.
+    std::vector<std::string> lines;
+    writeFile(dir / "le.txt", std::string("\xFF\xFE" "E\0H\0A\0M\0,\0D\0" "7\0\r\0\n\0E\0G\0L\0L\0", 28));
+    EXPECT_EQ(gf_readTextFileLimited(dir / "le.txt", 100, lines, error), FileRead::ok);
+    EXPECT_EQ(lines, (std::vector<std::string>{"EHAM,D7", "EGLL"}));
+    lines.clear();
+    writeFile(dir / "be.txt", std::string("\0K\0J\0F\0K", 8));
+    EXPECT_EQ(gf_readTextFileLimited(dir / "be.txt", 100, lines, error), FileRead::ok);
+    EXPECT_EQ(lines, std::vector<std::string>{"KJFK"});
+    lines.clear();
+    writeFile(dir / "odd.txt", std::string("\xFF\xFE" "E\0H", 5));
+    EXPECT_EQ(gf_readTextFileLimited(dir / "odd.txt", 100, lines, error), FileRead::malformed);
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(gf_readTextFileLimited(dir / "le.txt", 27, lines, error), FileRead::tooLarge);
+    EXPECT_TRUE(lines.empty());
+
+    pugi::xml_document document;
+    writeFile(dir / "a.xml", "<a><b/></a>");
+    EXPECT_EQ(gf_loadXmlLimited(document, dir / "a.xml", 11, error), FileRead::ok);
+    EXPECT_TRUE(document.child("a").child("b"));
+    EXPECT_EQ(gf_loadXmlLimited(document, dir / "a.xml", 10, error), FileRead::tooLarge);
+    EXPECT_FALSE(document.first_child());
+    writeFile(dir / "cut.xml", "<a><b/>");
+    EXPECT_EQ(gf_loadXmlLimited(document, dir / "cut.xml", 100, error), FileRead::malformed);
+    EXPECT_NE(error.find("cut.xml"), std::string::npos) << error;
+}
+
 class FileSafetyParamTest : public corv_test::ParamTest {};
 
 // Each kind of file foundation writes (line lists, plain text, XML documents, parameters.xml)
@@ -134,6 +180,21 @@ TEST_F(FileSafetyParamTest, AFullDiskLeavesEveryKindOfFileWhole)
     EXPECT_EQ(entriesOf(folder), (Names{"doc.xml", "lines.txt", "list.txt", "plain.txt"}));
     EXPECT_EQ(entriesOf(paramsPath().parent_path()), Names{"parameters.xml"});
     EXPECT_EQ(countLog("File too large"), 5u);
+}
+
+// parameters.xml past its limit is not taken in part: it is kept aside as a generation and the
+// defaults replace it.
+TEST_F(FileSafetyParamTest, AnOversizedParametersFileIsKeptAsideNotHalfRead)
+{
+    std::string body = entry("MAX_LIVE", "123");
+    while (body.size() <= MAX_PARAMETERS_FILE_BYTES)
+        body += "<!-- " + std::string(1000, 'x') + " -->\n";
+    writeParams(body);
+    const std::string old = readFile(paramsPath());
+    EXPECT_TRUE(gf_editParametersFile([](pugi::xml_node parameters) { gf_setParameterEntry(parameters, "A", "1"); }));
+    EXPECT_TRUE(readFile(paramsPath().parent_path() / "parameters0.xml") == old);
+    EXPECT_EQ(entries(), (std::vector<corv_test::Entry>{{"A", "1"}}));
+    EXPECT_EQ(countLog("bytes, skipped, kept as an older generation"), 1u);
 }
 
 }  // namespace
