@@ -5,6 +5,7 @@
 
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/status_sink.hpp"
 #include "foundation/text.hpp"
 #include "liveries/cfg_keys.hpp"
 #include "liveries/scan_reports.hpp"
@@ -75,23 +76,27 @@ void lf_splitSections(const CfgLines& lines, Evaluate evaluate)
 
 bool lf_readCfgLines(const fs::path& file, CfgLines& lines, bool warnWithoutCharset)
 {
-    std::error_code error;
-    const std::uintmax_t bytes = fs::file_size(file, error);
-    if (!error && bytes > CFG_MAX_FILE_BYTES) {
-        // No aircraft.cfg comes near this: it is no cfg file, or a damaged one.
-        lf_addInvalidCfgFile(vald::format("{} is larger than {} bytes, skipped", gf_pathToUtf8(file), CFG_MAX_FILE_BYTES));
+    lines.reserve(LINES_RESERVE);
+    std::string error;
+    // Text in a Windows code page keeps its bytes: the simulator knows a livery by the title's
+    // bytes as its file holds them, and refuses any other spelling.
+    switch (gf_readTextFileLimited(file, CFG_MAX_FILE_BYTES, lines, error)) {
+    case FileRead::ok:
+        return true;
+    case FileRead::tooLarge:
+        // No aircraft.cfg comes near the limit: it is no cfg file, or a damaged one.
+        lf_addInvalidCfgFile(error);
         return false;
-    }
-    const Charset charset = gf_detectCharset(file);
-    if (charset == Charset::none_found) {
+    case FileRead::missing:
+    case FileRead::unreadable:
         if (warnWithoutCharset)
             gf_logWarn(vald::format("No character set found for {}", gf_pathToUtf8(file)));
         return false;
+    case FileRead::malformed:
+        gf_showStatus(error);
+        return false;
     }
-    lines.reserve(LINES_RESERVE);
-    // Text in a Windows code page keeps its bytes: the simulator knows a livery by the title's
-    // bytes as its file holds them, and refuses any other spelling.
-    return gf_readTextByCharset(charset, file, lines);
+    return false;
 }
 
 bool lf_checkFltsimNumbers(const CfgLines& lines, const std::string& file)

@@ -152,15 +152,20 @@ void lf_readLiveriesScanned(LiveryList& liveries, const std::filesystem::path& p
     liveries.clear();  // a failed read leaves no half-read list behind
     LiveryList read;
     const std::string pathText = gf_pathToUtf8(path);
-    std::error_code sizeError;
-    const std::uintmax_t bytes = std::filesystem::file_size(path, sizeError);
-    if (!sizeError && bytes > LIVERIES_SCANNED_MAX_BYTES)
-        throw vald::UserErrorException(
-            ERROR_NOT_FOUND, vald::format("File {} is larger than {} bytes, not read; scan the liveries again",
-                                          pathText, LIVERIES_SCANNED_MAX_BYTES));
     pugi::xml_document document;
-    if (!document.load_file(path.c_str()))
+    std::string error;
+    switch (gf_loadXmlLimited(document, path, LIVERIES_SCANNED_MAX_BYTES, error)) {
+    case FileRead::ok:
+        break;
+    case FileRead::tooLarge:
+        gf_logWarn(error);
+        throw vald::UserErrorException(ERROR_NOT_FOUND,
+                                       vald::format("File {} is too large to be read; scan the liveries again", pathText));
+    case FileRead::missing:
+    case FileRead::unreadable:
+    case FileRead::malformed:
         throw vald::UserErrorException(ERROR_NOT_FOUND, vald::format("File {} not found", pathText));
+    }
     if (gf_readMetaInfo(document, META_AUTHOR) && gf_readMetaInfo(document, META_DATE))
         gf_readMetaInfo(document, META_VERSION);
 
