@@ -81,7 +81,7 @@ void lf_workerSteps()
     gf_setScanWorkerLimit(static_cast<std::int32_t>(std::thread::hardware_concurrency()));
     if (SCAN_LIVERIES.value())
         gf_scanLiveries();
-    // An interrupted scan left no LiveriesScanned.xml to read.
+    // A stop during the scan ends the start-up here.
     if (lf_stopPending())
         return;
     gf_processScannedLiveries();

@@ -102,10 +102,8 @@ void lf_takeRegistrationData(LiveAircraft& aircraft)
     const std::optional<DbaseRecord> known = gf_findRegcode(flight.registration);
     if (!known)
         return;
-    flight.airline = known->airl;
+    flight.airline = gf_flyingAirline(*known);
     flight.type = known->type;
-    if (!known->opr.empty())
-        flight.airline = known->opr;
     aircraft.cargo = known->cargo;
     if (!gf_isValidCallsign(flight))
         flight.callsign = flight.registration;

@@ -140,7 +140,7 @@ AddedOption gf_addStandOptionEntry(Stand& stand, const LiveAircraft& aircraft, s
     option.real = real;
     option.registration = key;
     if (const std::optional<DbaseRecord> record = gf_findRegcode(key)) {
-        option.airline = record->opr.empty() ? record->airl : record->opr;
+        option.airline = gf_flyingAirline(*record);
         option.type = record->type;
     } else {
         option.airline = aircraft.identity.airline;

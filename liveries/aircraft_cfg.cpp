@@ -1,11 +1,11 @@
 #include "liveries/aircraft_cfg.hpp"
 
-#include <array>
 #include <charconv>
 #include <regex>
 
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/status_sink.hpp"
 #include "foundation/text.hpp"
 #include "liveries/cfg_keys.hpp"
 #include "liveries/scan_reports.hpp"
@@ -21,26 +21,6 @@ constexpr std::size_t SECTION_RESERVE = 48;
 constexpr std::int64_t MAX_FLTSIM_NUMBER = 10000;
 // A '[' this far into a line begins another section.
 constexpr std::size_t MAX_HEADER_INDENT = 5;
-
-// Windows-1252 0x80..0x9F; 0 where the code page defines no character.
-constexpr std::array<char16_t, 32> CP1252_HIGH = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-void lf_appendUtf8(std::string& out, char32_t code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 // Another section's header: a '[' among the first characters of the line.
 bool lf_isOtherHeader(const std::string& line)
@@ -94,37 +74,29 @@ void lf_splitSections(const CfgLines& lines, Evaluate evaluate)
 
 }  // namespace
 
-std::string lf_ansiToUtf8(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80)
-            out += c;
-        else if (byte < 0xA0)
-            lf_appendUtf8(out, CP1252_HIGH[byte - 0x80] != 0 ? CP1252_HIGH[byte - 0x80] : char16_t{0xFFFD});
-        else
-            lf_appendUtf8(out, byte);
-    }
-    return out;
-}
-
 bool lf_readCfgLines(const fs::path& file, CfgLines& lines, bool warnWithoutCharset)
 {
-    const Charset charset = gf_detectCharset(file);
-    if (charset == Charset::none_found) {
+    lines.reserve(LINES_RESERVE);
+    std::string error;
+    // Text in a Windows code page keeps its bytes: the simulator knows a livery by the title's
+    // bytes as its file holds them, and refuses any other spelling.
+    switch (gf_readTextFileLimited(file, CFG_MAX_FILE_BYTES, lines, error)) {
+    case FileRead::ok:
+        return true;
+    case FileRead::tooLarge:
+        // No aircraft.cfg comes near the limit: it is no cfg file, or a damaged one.
+        lf_addInvalidCfgFile(error);
+        return false;
+    case FileRead::missing:
+    case FileRead::unreadable:
         if (warnWithoutCharset)
             gf_logWarn(vald::format("No character set found for {}", gf_pathToUtf8(file)));
         return false;
-    }
-    lines.reserve(LINES_RESERVE);
-    if (!gf_readTextByCharset(charset, file, lines))
+    case FileRead::malformed:
+        gf_showStatus(error);
         return false;
-    if (charset == Charset::ANSI)
-        for (std::string& line : lines)
-            line = lf_ansiToUtf8(line);
-    return true;
+    }
+    return false;
 }
 
 bool lf_checkFltsimNumbers(const CfgLines& lines, const std::string& file)

@@ -16,11 +16,13 @@ FoundLiveries lf_searchLiveriesinFile(std::int32_t priority, const std::filesyst
 // Task body for IVAO_MTL and ivao_x-csl trees: the model code comes from the folder name.
 FoundLiveries lf_searchIvaoLiveriesinFile(std::int32_t priority, const std::filesystem::path& file);
 
-// The file's lines as UTF-8 (text in a Windows code page taken as Windows-1252); false when the
-// character set cannot be found or the file cannot be read.
+// Larger cfg files are listed in the invalid cfg files and not read.
+inline constexpr std::uintmax_t CFG_MAX_FILE_BYTES = 4U * 1024U * 1024U;
+
+// The file's lines: UTF-16 and UTF-8 files as UTF-8, a file in a Windows code page with its bytes
+// as they are; false when the character set cannot be found, the file cannot be read or is larger
+// than CFG_MAX_FILE_BYTES (then listed in the invalid cfg files).
 bool lf_readCfgLines(const std::filesystem::path& file, CfgLines& lines, bool warnWithoutCharset);
-// Windows-1252 text as UTF-8; bytes the code page leaves undefined become U+FFFD.
-std::string lf_ansiToUtf8(const std::string& text);
 
 // True when every header number is in 0..10000 (files without headers are listed, and pass).
 bool lf_checkFltsimNumbers(const CfgLines& lines, const std::string& file);

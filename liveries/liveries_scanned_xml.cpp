@@ -1,5 +1,9 @@
 #include "liveries/liveries_scanned_xml.hpp"
 
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
 #include <pugixml.hpp>
 
 #include "foundation/format.hpp"
@@ -19,6 +23,10 @@ constexpr const char* ATTR_TYPE = "type";
 constexpr const char* ATTR_CARGO = "cargo";
 constexpr const char* ATTR_TITLE = "title";
 constexpr const char* ATTR_ATCID = "atcid";
+// A title that is no UTF-8 text (a Windows code page) cannot stand in an XML file as it is: its
+// bytes go here as hexadecimal digits, and the title attribute holds them with every byte past
+// ASCII as '?', for the reader's eye only.
+constexpr const char* ATTR_TITLE_BYTES = "titlebytes";
 
 constexpr int ERROR_NOT_FOUND = 51;
 constexpr int ERROR_NO_LIVERIES_SECTION = 52;
@@ -34,12 +42,89 @@ std::string lf_requiredAttribute(const pugi::xml_node& node, const char* name)
     return attribute.value();
 }
 
+bool lf_isUtf8(const std::string& text)
+{
+    try {
+        static_cast<void>(utf8_to_wide(text));
+        return true;
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+}
+
+std::string lf_hexBytes(const std::string& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        hex += digits[byte >> 4];
+        hex += digits[byte & 0x0F];
+    }
+    return hex;
+}
+
+int lf_hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// The bytes of a titlebytes value; nothing when it is no even run of hexadecimal digits.
+std::optional<std::string> lf_bytesOfHex(std::string_view hex)
+{
+    if (hex.size() % 2 != 0)
+        return std::nullopt;
+    std::string bytes;
+    bytes.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = lf_hexDigit(hex[i]);
+        const int low = lf_hexDigit(hex[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes += static_cast<char>(high * 16 + low);
+    }
+    return bytes;
+}
+
+void lf_writeTitle(pugi::xml_node liv, const std::string& title)
+{
+    if (lf_isUtf8(title)) {
+        liv.append_attribute(ATTR_TITLE) = title.c_str();
+        return;
+    }
+    std::string shown = title;
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            c = '?';
+    liv.append_attribute(ATTR_TITLE) = shown.c_str();
+    liv.append_attribute(ATTR_TITLE_BYTES) = lf_hexBytes(title).c_str();
+}
+
+std::string lf_readTitle(const pugi::xml_node& liv)
+{
+    std::string title = lf_requiredAttribute(liv, ATTR_TITLE);
+    const pugi::xml_attribute bytes = liv.attribute(ATTR_TITLE_BYTES);
+    if (!bytes)
+        return title;
+    if (std::optional<std::string> exact = lf_bytesOfHex(bytes.value()))
+        return std::move(*exact);
+    gf_logWarn(vald::format("titlebytes of '{}' are no hexadecimal digits; the title is taken as written", title));
+    return title;
+}
+
 }  // namespace
 
-void lf_writeLiveriesScanned(const LiveryList& liveries, const std::filesystem::path& path)
+bool lf_writeLiveriesScanned(const LiveryList& liveries, const std::filesystem::path& path)
 {
     if (liveries.empty())
-        return;
+        return false;
     pugi::xml_document document;
     gf_writeMetaInfo(document);
     pugi::xml_node list = document.append_child(LIVERIES_ELEMENT);
@@ -49,15 +134,17 @@ void lf_writeLiveriesScanned(const LiveryList& liveries, const std::filesystem::
         liv.append_attribute(ATTR_TYPE) = livery.type.c_str();
         if (livery.cargo)
             liv.append_attribute(ATTR_CARGO) = "true";
-        liv.append_attribute(ATTR_TITLE) = livery.title.c_str();
+        lf_writeTitle(liv, livery.title);
         if (!livery.atcid.empty())
             liv.append_attribute(ATTR_ATCID) = livery.atcid.c_str();
     }
     std::error_code ignored;
     if (path.has_parent_path())
         std::filesystem::create_directories(path.parent_path(), ignored);
-    gf_saveXml(document, path);
+    if (!gf_saveXml(document, path))
+        return false;
     gf_log(vald::format("{} liveries in {}", liveries.size(), gf_pathToUtf8(path)));
+    return true;
 }
 
 void lf_readLiveriesScanned(LiveryList& liveries, const std::filesystem::path& path)
@@ -66,8 +153,19 @@ void lf_readLiveriesScanned(LiveryList& liveries, const std::filesystem::path& p
     LiveryList read;
     const std::string pathText = gf_pathToUtf8(path);
     pugi::xml_document document;
-    if (!document.load_file(path.c_str()))
+    std::string error;
+    switch (gf_loadXmlLimited(document, path, LIVERIES_SCANNED_MAX_BYTES, error)) {
+    case FileRead::ok:
+        break;
+    case FileRead::tooLarge:
+        gf_logWarn(error);
+        throw vald::UserErrorException(ERROR_NOT_FOUND,
+                                       vald::format("File {} is too large to be read; scan the liveries again", pathText));
+    case FileRead::missing:
+    case FileRead::unreadable:
+    case FileRead::malformed:
         throw vald::UserErrorException(ERROR_NOT_FOUND, vald::format("File {} not found", pathText));
+    }
     if (gf_readMetaInfo(document, META_AUTHOR) && gf_readMetaInfo(document, META_DATE))
         gf_readMetaInfo(document, META_VERSION);
 
@@ -79,7 +177,7 @@ void lf_readLiveriesScanned(LiveryList& liveries, const std::filesystem::path& p
         LiveryData livery;
         livery.airl = lf_requiredAttribute(liv, ATTR_AIRLINE);
         livery.type = lf_requiredAttribute(liv, ATTR_TYPE);
-        livery.title = lf_requiredAttribute(liv, ATTR_TITLE);
+        livery.title = lf_readTitle(liv);
         livery.atcid = liv.attribute(ATTR_ATCID).as_string("");
         livery.cargo = liv.attribute(ATTR_CARGO).as_bool(false);
         read.push_back(std::move(livery));

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
-#include <future>
+#include <memory>
+#include <stdexcept>
 #include <string>
-#include <thread>
 #include <unordered_map>
 
 #include "foundation/format.hpp"
@@ -24,6 +24,7 @@
 #include "liveries/liveries_scanned_xml.hpp"
 #include "liveries/livery_index.hpp"
 #include "liveries/scan_reports.hpp"
+#include "liveries/scan_pool.hpp"
 #include "liveries/scan_workers.hpp"
 #include "foundation/status_display.hpp"
 
@@ -33,7 +34,6 @@ namespace {
 
 constexpr std::int32_t MAX_PRIORITY = 10;
 constexpr std::size_t MAX_DESCENT_PATH_BYTES = 250;
-std::chrono::milliseconds taskWait = std::chrono::seconds(10);
 LiveryFileTask testFileTask;
 
 HookStore<LiveryScanHooks> hookStore([] { return LiveryScanHooks{}; });
@@ -56,75 +56,64 @@ bool lf_isCfgFile(const fs::path& file)
     return stem == "AIRCRAFT" || stem == "SIM";
 }
 
-// One started file task and the thread it runs on.
-struct FileTask {
-    std::future<FoundLiveries> result;
-    std::thread thread;
-};
-
-// The tasks of one folder walk, oldest first. Every thread is joined before the walk returns,
-// also one whose result came too late to be used, so no task outlives the scan.
+// The tasks of one folder walk on the scan pool, oldest first. Their liveries are taken in the
+// order the files were found, whatever order the tasks end in.
 class WalkTasks {
 public:
     explicit WalkTasks(std::int32_t priority) : priority_(priority) {}
-    WalkTasks(const WalkTasks&) = delete;
-    WalkTasks& operator=(const WalkTasks&) = delete;
-    ~WalkTasks() { joinAll(); }
 
-    // Starts the task of one cfg file; false when a stop was requested while waiting for a slot.
+    // Starts the task of one cfg file; false when a stop was requested while waiting for room.
     bool start(const fs::path& file)
     {
-        std::optional<ScanWorkerSlot> slot = gf_waitForWorkerSlot();
-        if (!slot)
-            return false;
         const std::string text = gf_pathToUtf8(file);
         const bool ivao = text.find("ivao_x-csl") != std::string::npos || text.find("IVAO_MTL") != std::string::npos;
-        std::packaged_task<FoundLiveries()> task([priority = priority_, file, ivao, body = testFileTask] {
+        auto found = std::make_shared<FoundLiveries>();
+        ScanPool::Ticket ticket = pool_.submit([priority = priority_, file, ivao, body = testFileTask, found] {
             if (body)
-                return body(priority, file);
-            return ivao ? lf_searchIvaoLiveriesinFile(priority, file) : lf_searchLiveriesinFile(priority, file);
+                *found = body(priority, file);
+            else
+                *found = ivao ? lf_searchIvaoLiveriesinFile(priority, file) : lf_searchLiveriesinFile(priority, file);
         });
-        FileTask started;
-        started.result = task.get_future();
-        started.thread = std::thread([task = std::move(task), held = std::move(*slot)]() mutable {
-            ScanWorkerSlot mine = std::move(held);
-            task();
-        });
-        pending_.push_back(std::move(started));
+        if (!ticket)
+            return false;
+        pending_.push_back({std::move(ticket), std::move(found), text});
         return true;
     }
 
     std::size_t pendingCount() const { return pending_.size(); }
 
-    // Takes the oldest task's liveries onto the livery list, titles claimed in walk order.
+    // Takes the oldest task's liveries onto the livery list, titles claimed in walk order. A task
+    // that failed or did not end within the task wait loses its file's liveries (thrown as text).
     void collectOldest()
     {
-        FileTask task = std::move(pending_.front());
+        Pending oldest = std::move(pending_.front());
         pending_.pop_front();
-        if (task.result.wait_for(taskWait) != std::future_status::ready) {
-            late_.push_back(std::move(task.thread));
-            throw std::runtime_error("Future wait timed out after 10 seconds");
+        std::string failure;
+        switch (pool_.wait(oldest.ticket, failure)) {
+        case ScanPool::Outcome::done:
+            scannedLiveries.splice(scannedLiveries.end(), lf_claimTitles(std::move(*oldest.found)));
+            return;
+        case ScanPool::Outcome::failed:
+            throw std::runtime_error(failure);
+        case ScanPool::Outcome::timedOut:
+            throw std::runtime_error(vald::format("task wait timed out after {} ms: {} given up",
+                                                  gf_scanTaskWait().count(), oldest.file));
+        case ScanPool::Outcome::stopped:
+            return;  // the scan is abandoned; nothing of it is kept
         }
-        task.thread.join();
-        scannedLiveries.splice(scannedLiveries.end(), lf_claimTitles(task.result.get()));
     }
 
-    void joinAll()
-    {
-        for (FileTask& task : pending_)
-            if (task.thread.joinable())
-                task.thread.join();
-        pending_.clear();
-        for (std::thread& thread : late_)
-            if (thread.joinable())
-                thread.join();
-        late_.clear();
-    }
+    void finish() { pool_.finish(); }
 
 private:
+    struct Pending {
+        ScanPool::Ticket ticket;
+        std::shared_ptr<FoundLiveries> found;  // filled by the task before it is marked finished
+        std::string file;
+    };
     std::int32_t priority_;
-    std::deque<FileTask> pending_;
-    std::vector<std::thread> late_;
+    ScanPool pool_;
+    std::deque<Pending> pending_;
 };
 
 // Below the folder's root: scenery trees ("airport" in the part of the path below the root) and
@@ -150,7 +139,8 @@ std::vector<fs::directory_entry> lf_folderEntries(const fs::path& folder)
     return entries;
 }
 
-// Depth first through the tree; false once a stop ends the walk.
+// Depth first through the tree; false once a stop, or a pool whose workers are all stuck, ends
+// the walk.
 bool lf_walk(const fs::path& folder, std::size_t rootBytes, WalkTasks& tasks)
 {
     for (const fs::directory_entry& entry : lf_folderEntries(folder)) {
@@ -167,6 +157,10 @@ bool lf_walk(const fs::path& folder, std::size_t rootBytes, WalkTasks& tasks)
                 continue;
             if (!tasks.start(entry.path()))
                 return false;
+        } catch (const ScanPoolStalled& e) {
+            // Every worker is stuck in a read: the rest of this tree would only wait as long again.
+            gf_logWarn(vald::format("liveries search in {} aborted, cause: {}", gf_pathToUtf8(folder), e.what()));
+            return false;
         } catch (const std::exception& e) {
             gf_logWarn(vald::format("liveries search in {} aborted, cause: {}", gf_pathToUtf8(entry.path()), e.what()));
             continue;
@@ -208,17 +202,19 @@ void lf_abandonScan()
     lf_clearScanReports();
 }
 
-void lf_finishScan()
+// False when LiveriesScanned.xml could not be saved (the old one, if any, stays).
+bool lf_finishScan()
 {
     if (LIG_PRIORITIZE.value())
         lf_keepBestPriority(scannedLiveries);
     gf_sortLiveries(scannedLiveries);
     scannedLiveries.unique();
-    lf_writeLiveriesScanned(scannedLiveries);
+    const bool saved = lf_writeLiveriesScanned(scannedLiveries);
     scannedLiveries.clear();
     lf_liveriesScanSummary();
     lf_clearScanReports();
     gf_clearStatus();
+    return saved;
 }
 
 }  // namespace
@@ -232,7 +228,6 @@ void gf_setLiveryScanHooks(LiveryScanHooks hooks)
 }
 
 void lf_setFileTaskForTest(LiveryFileTask task) { testFileTask = std::move(task); }
-void lf_setTaskWaitForTest(std::chrono::milliseconds wait) { taskWait = wait; }
 
 void lf_getLfolders(std::vector<fs::path>& folders)
 {
@@ -263,7 +258,7 @@ void lf_scanLiveryFolder(std::int32_t priority, const fs::path& folder)
             gf_logWarn(vald::format("liveries search aborted, futs outer, {}", e.what()));
         }
     }
-    tasks.joinAll();
+    tasks.finish();
 }
 
 LiveryScanOutcome lf_scanLiveryFolders(const std::vector<fs::path>& folders)
@@ -309,8 +304,7 @@ LiveryScanOutcome lf_scanLiveryFolders(const std::vector<fs::path>& folders)
     if (folders.size() > 1)
         gf_log(vald::format("{} in total", total));
     lf_logDbaseConversions(scannedLiveries);
-    lf_finishScan();
-    return LiveryScanOutcome::done;
+    return lf_finishScan() ? LiveryScanOutcome::done : LiveryScanOutcome::notSaved;
 }
 
 void gf_scanLiveries()
@@ -341,9 +335,14 @@ void gf_scanLiveries()
     case LiveryScanOutcome::nothingFound:
         throw vald::UserErrorException(53, "no liveries found");
     case LiveryScanOutcome::interrupted:
-        // LiveriesScanned.xml is gone already: the next start must scan again.
+        // The previous LiveriesScanned.xml, if any, serves this run; the next start scans again.
         gf_clearStatus();
         gf_logWarn("liveries scan interrupted; it runs again at the next start");
+        return;
+    case LiveryScanOutcome::notSaved:
+        gf_showStatus(vald::format("{} could not be saved (see Log.txt); the liveries are scanned again at the next start",
+                                   gf_pathToUtf8(LIVERIES_SCANNED_PATH)),
+                      true);
         return;
     case LiveryScanOutcome::done:
         break;

@@ -101,10 +101,11 @@ void lf_addInvalidModel(const std::string& model, const std::string& file)
 
 void lf_removeScanOutputFiles()
 {
-    const fs::path* files[] = {&AIRCRAFT_CFG_NO_FLTSIM_PATH,     &LIVERIES_SCANNED_PATH,
-                               &INLINE_REGCODES_PATH,            &INVALID_AIRLINE_CODES_PATH,
-                               &INVALID_AIRCRAFT_CODES_PATH,     &FIXES_PATH,
-                               &INVALID_AIRCRAFT_CFG_FILES_PATH, &INCOMPLETE_FLTSIM_SECTIONS_PATH};
+    // LiveriesScanned.xml is not among them: only a whole new one replaces it.
+    const fs::path* files[] = {&AIRCRAFT_CFG_NO_FLTSIM_PATH,    &INLINE_REGCODES_PATH,
+                               &INVALID_AIRLINE_CODES_PATH,     &INVALID_AIRCRAFT_CODES_PATH,
+                               &FIXES_PATH,                     &INVALID_AIRCRAFT_CFG_FILES_PATH,
+                               &INCOMPLETE_FLTSIM_SECTIONS_PATH};
     for (const fs::path* file : files)
         fs::remove(*file);
     // A file of the user's own in output/errors keeps the folder; that is no reason to refuse
@@ -128,8 +129,7 @@ void lf_logDbaseConversions(LiveryList& liveries)
                                                lf_boolText(livery.cargo), lf_boolText(record->cargo)));
             livery.cargo = record->cargo;
         }
-        // The operator flies the aircraft; only a code of the airline list can stand for it.
-        const std::string& airline = gf_isIcaoAirline(record->opr) ? record->opr : record->airl;
+        const std::string& airline = gf_flyingAirline(*record);
         if (livery.airl != airline) {
             conversions.push_back(
                 vald::format("{:80} {} airl {} => {}", livery.title, livery.atcid, livery.airl, airline));

@@ -17,7 +17,7 @@ void lf_addInvalidModel(const std::string& model, const std::string& file);
 void lf_addFix(std::string line);
 void lf_addFileWithoutSections(std::string file);
 
-// Removes the report files and LiveriesScanned.xml of the previous scan, then output/errors
+// Removes the report files of the previous scan (not LiveriesScanned.xml), then output/errors
 // unless a file of the user's own is left in it. Other file-system failures throw.
 void lf_removeScanOutputFiles();
 // Takes the airline, type and cargo flag of each livery's registration record (the operator

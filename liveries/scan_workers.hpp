@@ -1,8 +1,8 @@
 #pragma once
 // The limit on concurrently running scan tasks, shared by the liveries scan and the airport scan:
 // at most one task per hardware thread, never fewer than one. The worker thread sets the limit at
-// every start of a run, before any scan; a scan's folder walk takes a slot before it starts a
-// task and the task gives it back when it ends (the slot's destructor), so a slot can be neither
+// every start of a run, before any scan; a thread of the scan pool takes a slot before it runs a
+// task and gives it back when the task ends (the slot's destructor), so a slot can be neither
 // lost nor taken twice.
 #include <atomic>
 #include <cstdint>

@@ -225,7 +225,7 @@ OptAircraft lf_readOptAircraft(const pugi::xml_node& opt)
     const std::string registration = opt.attribute("reg").as_string();
     if (!registration.empty())
         if (const std::optional<DbaseRecord> record = gf_findRegcode(registration)) {
-            aircraft.airline = record->opr.empty() ? record->airl : record->opr;
+            aircraft.airline = gf_flyingAirline(*record);
             aircraft.type = record->type;
             return aircraft;
         }

@@ -38,6 +38,11 @@ std::string gf_regcodeOperator(const std::string& registration)
     return record ? record->opr : std::string();
 }
 
+const std::string& gf_flyingAirline(const DbaseRecord& record)
+{
+    return record.opr.empty() ? record.airl : record.opr;
+}
+
 std::optional<std::string> gf_findShortRegcodeIn(const std::string& text)
 {
     for (const auto& entry : dbaseRecords) {

@@ -18,6 +18,9 @@ bool gf_sameRegistration(const std::string& a, const std::string& b);
 std::optional<DbaseRecord> gf_findRegcode(const std::string& registration);
 std::string gf_regcodeAirline(const std::string& registration);
 std::string gf_regcodeOperator(const std::string& registration);
+// The airline that flies the airframe: the record's operator when it names one, else its airline.
+// Every user of a registration record takes its airline through this one rule.
+const std::string& gf_flyingAirline(const DbaseRecord& record);
 // A registration of the database shorter than 6 characters that occurs inside text (for example
 // a livery title). Walks the whole database: meant for the one-time livery scan.
 std::optional<std::string> gf_findShortRegcodeIn(const std::string& text);

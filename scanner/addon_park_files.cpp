@@ -14,6 +14,7 @@
 #include "refdata/dbase.hpp"
 #include "scanner/airports_scan_log.hpp"
 #include "scanner/bgl_records.hpp"
+#include "scanner/scan_outputs.hpp"
 
 namespace fs = std::filesystem;
 
@@ -39,6 +40,46 @@ std::mutex& lf_icaoMutex(const std::string& icao)
     return *entry;
 }
 
+// The BGL file whose generated park file stands for each airport in this scan. Several files may
+// describe one airport and their tasks end in any order: the file with the most stands wins, and
+// of equal ones the first path in byte order, so every scan of the same scenery writes the same
+// file. Guarded by the airport's own mutex (lf_icaoMutex) and by winnersMutex for the map itself.
+struct GeneratedBy {
+    std::size_t stands = 0;
+    std::string bglPath;
+};
+std::mutex winnersMutex;
+std::map<std::string, GeneratedBy, std::less<>> winners;
+
+bool lf_beats(const ApfAirport& airport, const GeneratedBy& held)
+{
+    if (airport.stands.size() != held.stands)
+        return airport.stands.size() > held.stands;
+    return airport.bglPath < held.bglPath;
+}
+
+// True when this airport's file is to be written; records it as the one standing.
+bool lf_claimGeneratedFile(const ApfAirport& airport)
+{
+    std::lock_guard<std::mutex> lock(winnersMutex);
+    const auto [it, added] = winners.try_emplace(airport.icao, GeneratedBy{airport.stands.size(), airport.bglPath});
+    if (added)
+        return true;
+    if (!lf_beats(airport, it->second))
+        return false;
+    it->second = GeneratedBy{airport.stands.size(), airport.bglPath};
+    return true;
+}
+
+// A write that failed stands for nothing: another file of the airport may still be written.
+void lf_dropClaim(const ApfAirport& airport)
+{
+    std::lock_guard<std::mutex> lock(winnersMutex);
+    const auto it = winners.find(airport.icao);
+    if (it != winners.end() && it->second.bglPath == airport.bglPath)
+        winners.erase(it);
+}
+
 fs::path lf_outputFolder(const std::string& publisher)
 {
     return publisher == SIMADDON ? MY_ORBX_FOLDER : MY_THIRDPARTY_FOLDER;
@@ -49,15 +90,11 @@ bool lf_writeLinkFile(const fs::path& folder, const std::string& icao, const std
     std::error_code error;
     fs::create_directories(folder, error);
     const fs::path target = folder / gf_pathFromUtf8(icao + ".txt");
-    fs::path temporary = target;
-    temporary += ".tmp";
     std::lock_guard<std::mutex> lock(lf_icaoMutex(icao));
-    if (!gf_writeFile(archivedName, temporary, true)) {
-        fs::remove(temporary, error);
+    if (!gf_mayWriteScanOutput(target) || !gf_writeFile(archivedName, target, true))
         return false;
-    }
-    fs::rename(temporary, target, error);
-    return !error;
+    gf_noteScanOutput(target);
+    return true;
 }
 
 std::string lf_blanksAsPercent20(const std::string& text)
@@ -82,6 +119,12 @@ std::optional<std::string> lf_findThirdpartyArchive(const std::string& publisher
 }
 
 }  // namespace
+
+void gf_startAddonParkFiles()
+{
+    std::lock_guard<std::mutex> lock(winnersMutex);
+    winners.clear();
+}
 
 std::string gf_publisherFromFileName(const std::string& path)
 {
@@ -131,7 +174,17 @@ void lf_generateParkFile(ApfAirport& airport)
 {
     if (airport.stands.empty())
         return;
+    // The choice of the standing file and its write are one step for the airport.
+    std::lock_guard<std::mutex> lock(lf_icaoMutex(airport.icao));
     const fs::path folder = lf_outputFolder(airport.publisher);
+    const fs::path path = folder / gf_pathFromUtf8(airport.icao + ".xml");
+    if (!gf_mayWriteScanOutput(path))
+        return;
+    if (!lf_claimGeneratedFile(airport)) {
+        gf_addToAirportsScanLog(vald::format("{} from {} not written: another scenery file of the airport wins",
+                                             airport.icao + ".xml", airport.bglPath));
+        return;
+    }
     const std::size_t n = airport.stands.size();
     const std::size_t h = gf_helipadCount(airport);
     const std::string suffix =
@@ -141,12 +194,11 @@ void lf_generateParkFile(ApfAirport& airport)
     std::sort(airport.stands.begin(), airport.stands.end(),
               [](const Stand& a, const Stand& b) { return a.id < b.id; });
     fs::create_directories(folder);
-    const fs::path path = folder / gf_pathFromUtf8(airport.icao + ".xml");
-    bool written = false;
-    {
-        std::lock_guard<std::mutex> lock(lf_icaoMutex(airport.icao));
-        written = gf_writeApf(airport, path, ApfWriteMode::generated);
-    }
+    const bool written = gf_writeApf(airport, path, ApfWriteMode::generated);
+    if (written)
+        gf_noteScanOutput(path);
+    else
+        lf_dropClaim(airport);
     if (!written)
         gf_addToAirportsScanLog(vald::format("{}Generating {} did not succeed", "===> ", gf_pathToUtf8(path)));
     else

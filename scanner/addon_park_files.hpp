@@ -12,6 +12,8 @@
 // Set whenever an airport got a park-position file (linked or generated): the scan's result.
 extern std::atomic<bool> airportsFound;
 
+// Before the tasks of a scan: no airport has a generated file of this scan yet.
+void gf_startAddonParkFiles();
 // The publisher named by the BGL file's path; empty when none.
 std::string gf_publisherFromFileName(const std::string& path);
 // Fills the publisher, looks for an archived file and writes its link; true when linked.

@@ -2,10 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
-#include <thread>
 
 #include "foundation/constants.hpp"
 #include "foundation/files.hpp"
@@ -18,6 +15,7 @@
 #include "foundation/text.hpp"
 #include "foundation/user_error.hpp"
 #include "foundation/xml_meta.hpp"
+#include "liveries/scan_pool.hpp"
 #include "liveries/scan_workers.hpp"
 #include "parking/park_file.hpp"
 #include "foundation/status_display.hpp"
@@ -25,6 +23,7 @@
 #include "scanner/addon_park_files.hpp"
 #include "scanner/airports_scan_log.hpp"
 #include "scanner/bgl_records.hpp"
+#include "scanner/scan_outputs.hpp"
 #include "scanner/scanner_hooks.hpp"
 
 namespace fs = std::filesystem;
@@ -37,83 +36,61 @@ constexpr int USER_ERROR_NO_FOLDER = 49;
 StringParameter* const AFOLDERS[] = {&afolder0, &afolder1, &afolder2, &afolder3, &afolder4,
                                      &afolder5, &afolder6, &afolder7, &afolder8, &afolder9};
 
-// The tasks of one folder walk: each BGL file is one task, run by at most scanWorkerLimit
-// threads of this walk that take the files in walk order. A task holds its worker slot until it
-// ends; a failed task is recorded and reported in the scan log, and every thread is joined
-// before the folder's results are used.
+BglFileTask testBglTask;
+
+// The tasks of one folder walk on the scan pool. A file whose task fails or does not end within
+// the task wait is reported in the scan log and skipped; the walk goes on with the next file.
 class FolderTasks {
 public:
     FolderTasks() = default;
-    FolderTasks(const FolderTasks&) = delete;
-    FolderTasks& operator=(const FolderTasks&) = delete;
-    ~FolderTasks() { finish(); }
 
-    void add(fs::path file, ScanWorkerSlot slot)
+    // False when a stop was requested while waiting for room.
+    bool add(const fs::path& file)
     {
-        bool idle = false;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            queue_.emplace_back(std::move(file), std::move(slot));
-            idle = waiting_ > 0;
-        }
-        if (idle)
-            work_.notify_one();
-        const auto limit = static_cast<std::size_t>(std::max(1, scanWorkerLimit.load()));
-        if (threads_.size() < limit)
-            threads_.emplace_back([this] { lf_run(); });
+        ScanPool::Ticket ticket = pool_.submit([file, body = testBglTask] {
+            if (body)
+                body(file);
+            else
+                lf_processBGLfile(file);
+        });
+        if (!ticket)
+            return false;
+        pending_.emplace_back(std::move(ticket), gf_pathToUtf8(file));
+        // Only the few oldest are held: each is waited for in turn, so a stuck one is found.
+        if (pending_.size() > static_cast<std::size_t>(std::max(1, scanWorkerLimit.load())))
+            lf_collectOldest();
+        return true;
     }
 
-    // Waits for every task, joins the threads and reports the failed files.
+    // Waits for every task and reports the failed files.
     void finish()
     {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            closed_ = true;
-        }
-        work_.notify_all();
-        for (std::thread& thread : threads_)
-            thread.join();
-        threads_.clear();
-        for (const auto& [file, message] : failures_)
-            gf_addToAirportsScanLog(vald::format("{} airports search skipped {}: {}", "===> ", file, message));
-        failures_.clear();
+        while (!pending_.empty())
+            lf_collectOldest();
+        pool_.finish();
     }
 
 private:
-    void lf_run()
+    void lf_collectOldest()
     {
-        while (true) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            ++waiting_;
-            work_.wait(lock, [this] { return closed_ || !queue_.empty(); });
-            --waiting_;
-            if (queue_.empty())
-                return;
-            auto [file, slot] = std::move(queue_.front());
-            queue_.pop_front();
-            lock.unlock();
-            std::string failure;
-            try {
-                lf_processBGLfile(file);
-            } catch (const std::exception& e) {
-                failure = e.what();
-            } catch (...) {
-                failure = "unknown exception";
-            }
-            if (!failure.empty()) {
-                std::lock_guard<std::mutex> failed(mutex_);
-                failures_.emplace_back(gf_pathToUtf8(file), std::move(failure));
-            }
-        }  // the slot is given back here, whatever the task did
+        auto [ticket, file] = std::move(pending_.front());
+        pending_.pop_front();
+        std::string failure;
+        switch (pool_.wait(ticket, failure)) {
+        case ScanPool::Outcome::done:
+        case ScanPool::Outcome::stopped:
+            return;
+        case ScanPool::Outcome::failed:
+            break;
+        case ScanPool::Outcome::timedOut:
+            failure = vald::format("not read within {} ms, given up", gf_scanTaskWait().count());
+            break;
+        }
+        gf_addToAirportsScanLog(vald::format("{} airports search skipped {}: {}", "===> ", file, failure));
     }
 
-    std::mutex mutex_;
-    std::condition_variable work_;
-    std::deque<std::pair<fs::path, ScanWorkerSlot>> queue_;  // guarded by mutex_
-    std::vector<std::pair<std::string, std::string>> failures_;  // guarded by mutex_
-    bool closed_ = false;  // guarded by mutex_
-    std::size_t waiting_ = 0;  // threads waiting for work; guarded by mutex_
-    std::vector<std::thread> threads_;  // the walking thread's own
+    ScanPool pool_;
+    std::deque<std::pair<ScanPool::Ticket, std::string>> pending_;
 };
 
 void lf_repaint() { vald::gf_invalidateWindow(vald::COUNTS_BAND); }
@@ -136,17 +113,21 @@ std::vector<std::string> lf_components(const std::string& path)
     return parts;
 }
 
-// Whether the walk should start a task for this entry.
-bool lf_wantsTask(const fs::directory_entry& entry, const std::string& text)
+// Whether the walk should start a task for this entry. Static objects and heliport libraries are
+// recognised by the words of the path below the scenery folder's root: a root whose own name
+// holds one of them is still scanned.
+bool lf_wantsTask(const fs::directory_entry& entry, const std::string& text, std::size_t rootBytes)
 {
     std::error_code error;
     if (!entry.is_regular_file(error) || !lf_isBglFile(gf_pathToUtf8(entry.path().extension())))
         return false;
-    return text.find("statics") == std::string::npos && text.find("_heliports") == std::string::npos;
+    const std::size_t below = std::min(rootBytes, text.size());
+    return text.find("statics", below) == std::string::npos && text.find("_heliports", below) == std::string::npos;
 }
 
 void lf_walkFolder(const fs::path& folder, FolderTasks& tasks)
 {
+    const std::size_t rootBytes = gf_pathToUtf8(folder).size();
     std::error_code error;
     fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
     if (error)
@@ -159,14 +140,10 @@ void lf_walkFolder(const fs::path& folder, FolderTasks& tasks)
             it.disable_recursion_pending();
             continue;
         }
-        if (!lf_wantsTask(*it, text))
+        if (!lf_wantsTask(*it, text, rootBytes))
             continue;
-        if (lf_stopPending())
+        if (lf_stopPending() || !tasks.add(it->path()))
             return;
-        std::optional<ScanWorkerSlot> slot = gf_waitForWorkerSlot();
-        if (!slot)
-            return;
-        tasks.add(it->path(), std::move(*slot));
     }
     if (error)
         throw fs::filesystem_error("recursive_directory_iterator::increment", folder, error);
@@ -190,8 +167,14 @@ void lf_processBGLfile(const fs::path& file)
     try {
         // The cheap check of the section table runs here, on the task, not on the walk.
         const std::optional<std::vector<std::uint8_t>> bytes = lf_readAirportBgl(file);
-        if (!bytes)
+        if (!bytes) {
+            std::error_code error;
+            const std::uintmax_t size = fs::file_size(file, error);
+            if (!error && size > BGL_MAX_FILE_BYTES && lf_bglHasAirportSection(file))
+                gf_addToAirportsScanLog(vald::format("{}{} is larger than {} bytes, skipped", "===> ",
+                                                     gf_pathToUtf8(file), BGL_MAX_FILE_BYTES));
             return;
+        }
         std::vector<ApfAirport> airports =
             gf_decodeBglAirports(vald::ByteReader(bytes->data(), bytes->size()), gf_pathToUtf8(file),
                                  [](const std::string& icao) { return gf_isKnownAirport(icao); });
@@ -214,9 +197,11 @@ void lf_scanAirportFolder(const fs::path& folder)
         gf_addToAirportsScanLog(
             vald::format("{} airports search in folder {} aborted, cause: {}", "===> ", folderText, e.what()));
     }
-    // Every task ends before its results are used and before the next folder.
+    // Every task ends (or is given up after the task wait) before the next folder.
     tasks.finish();
 }
+
+void lf_setBglTaskForTest(BglFileTask task) { testBglTask = std::move(task); }
 
 void lf_scanAfolders(const std::vector<fs::path>& folders)
 {
@@ -265,13 +250,15 @@ bool lf_runAirportsScan(const std::vector<fs::path>& folders)
     airportsFound.store(false);
     tbloFileCount.store(0);
     gf_startAirportsScanLog();
+    gf_startAddonParkFiles();
     lf_scanAfolders(folders);
     gf_forgetClosestStands();  // the park files of the airports may have changed
     fs::create_directories(OUTPUT_INFO_FOLDER, error);
     gf_writeLines(gf_takeAirportsScanLog(), AIRPORTS_SCAN_LOG_PATH);
     gf_log(gf_pathToUtf8(AIRPORTS_SCAN_LOG_PATH) + " written");
     gf_clearStatus();
-    lf_prepareTblo(gf_collectXmlFiles());
+    // Only files this scan generated go into the archive: a user's own park file stays put.
+    lf_prepareTblo(gf_generatedThirdpartyNames());
     if (airportsFound.load())
         gf_log("Airports scan successful");
     return airportsFound.load();
@@ -281,6 +268,11 @@ void gf_scanAirports()
 {
     if (!SCAN_AIRPORTS.value())
         return;
+    // A scan begun while the program stops would only remove the files of the last one.
+    if (lf_stopPending()) {
+        gf_log("Airports scan skipped: the program is stopping");
+        return;
+    }
     gf_showStatus("Scanning for addon airports ...", false);
     gf_log(vald::format("\n++++++++++++++++++++++++ airports scan {} starts +++++++++++++++++++++++++++++", "manual "));
     std::error_code error;
@@ -303,11 +295,25 @@ void gf_scanAirports()
     }
     // Every generated file is written for this simulator; set once, before any task runs.
     gf_setMetaSimulatorName("P3D");
-    for (const fs::path& output : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER}) {
+    for (const fs::path& output : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER})
         fs::create_directories(output, error);
-        gf_removeFilesFromDirectory(output);
+    gf_removeEarlierScanOutputs();
+    const bool found = lf_runAirportsScan(folders);
+    const bool listed = gf_saveScanOutputList();
+    if (lf_stopPending()) {
+        // What was generated so far is listed; the next start scans again.
+        gf_clearStatus();
+        gf_logWarn("airports scan interrupted; it runs again at the next start");
+        return;
     }
-    if (!lf_runAirportsScan(folders))
+    if (!listed) {
+        // Without its list the next scan would take these files for the user's own.
+        gf_showStatus(vald::format("{} could not be saved (see Log.txt); the airports are scanned again at the next start",
+                                   gf_pathToUtf8(SCAN_GENERATED_LIST_PATH)),
+                      true);
+        return;
+    }
+    if (!found)
         gf_showStatus("Warning: Scan has not found any add-on airports", true);
     gf_setBoolParamChecked(SCAN_AIRPORTS, false);
     lf_repaint();

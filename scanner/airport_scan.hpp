@@ -1,17 +1,21 @@
 #pragma once
 // The scan of the add-on airport scenery (the folders afolder0 to afolder9) for airports and
 // their parking spots, run on the worker thread during start-up when SCAN_AIRPORTS is on. One
-// task per BGL file with an airport section, at most the shared worker limit at a time; every
-// task is joined before the scan's results are used, and one file's failure is logged in the
-// scan log without ending the scan of its folder.
+// task per BGL file with an airport section, run on the scan pool (liveries/scan_pool.hpp) at
+// most the shared worker limit at a time; every task ends, or is given up after the task wait,
+// before the next folder, and one file's failure or time-out is logged in the scan log without
+// ending the scan of its folder.
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "scanner/tblo_archive.hpp"
 
 // The scan; throws vald::UserErrorException 49 when no afolder is set and 42 when one lies in
-// the simulator's own scenery.
+// the simulator's own scenery. Clears SCAN_AIRPORTS when it ended; a scan ended by a stop, or
+// whose list of generated files could not be saved, leaves it set so that the next start scans
+// again. Only files an earlier scan generated are removed (scanner/scan_outputs.hpp).
 void gf_scanAirports();
 
 std::vector<std::filesystem::path> lf_getAfolders();
@@ -21,6 +25,10 @@ void lf_scanAirportFolder(const std::filesystem::path& folder);
 // The task body for one BGL file: decodes its airports and makes their park files. Logs and
 // rethrows what goes wrong.
 void lf_processBGLfile(const std::filesystem::path& file);
+
+// Tests: the body of the BGL file tasks (empty: lf_processBGLfile).
+using BglFileTask = std::function<void(const std::filesystem::path& file)>;
+void lf_setBglTaskForTest(BglFileTask task);
 
 // Exactly ".BGL" or ".bgl".
 bool lf_isBglFile(const std::string& extension);

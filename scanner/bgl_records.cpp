@@ -222,14 +222,20 @@ std::string lf_decodeAirportName(const ByteReader& record, std::uint64_t firstWo
     return name;
 }
 
-void lf_decodeParkings(const ByteReader& sub, AirportWork& work, bool listAD)
+// bytesToFileEnd: how far the file reaches from the list's start. Entries that would run past the
+// end of the file make the whole file damaged; entries that only overrun their list are skipped.
+void lf_decodeParkings(const ByteReader& sub, AirportWork& work, bool listAD, std::uint64_t bytesToFileEnd)
 {
     const std::uint32_t count = lf_need(sub.u16(6), "parking count");
     const std::uint64_t entryWords = PARKING_ENTRY_WORDS + (listAD ? 1 : 0);
     std::uint64_t e = 2;
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (!sub.has(e * 4, entryWords * 4))
+        if (!sub.has(e * 4, entryWords * 4)) {
+            if ((e + entryWords) * 4 > bytesToFileEnd)
+                throw std::out_of_range(vald::format("parking list of {} runs past the end of {}", work.airport.icao,
+                                                     work.airport.bglPath));
             throw BglDamage("parking entry beyond its list");
+        }
         const std::uint32_t head = *sub.u32(e * 4);
         const float radius = *sub.f32(e * 4 + 4);
         const std::uint64_t next = e + entryWords + (head >> 24);
@@ -306,7 +312,7 @@ void lf_walkAirportSubrecords(const ByteReader& record, std::uint64_t recordWord
         const ByteReader sub = lf_clipped(record, q * 4, head->size);
         try {
             if (head->id == parkingList) {
-                lf_decodeParkings(sub, work, isAB);
+                lf_decodeParkings(sub, work, isAB, (wordCount - recordWord - q) * 4);
                 return;
             }
             if (head->id == BGL_HELIPAD)
@@ -332,6 +338,11 @@ std::optional<ApfAirport> lf_decodeAirport(const ByteReader& file, std::uint64_t
                                            const std::string& bglPath, const AirportFilter& isKnown)
 {
     const std::uint64_t lengthWords = head.size / 4;
+    // A record cut by the end of its file is no airport to half-read: the whole file is refused,
+    // so that the airport keeps its stock park file instead of one with the stands before the cut.
+    if (lengthWords * 4 > file.size() - p * 4)
+        throw std::out_of_range(vald::format("airport record at o2 = {} runs past the end of {} ({} words)", p,
+                                             bglPath, file.size() / 4));
     const ByteReader record = lf_clipped(file, p * 4, lengthWords * 4);
     const auto [icao, supported] = lf_decodeIdentifierOrRegionCode(lf_need(record.u32(40), "identifier"), isKnown);
     if (!supported) {

@@ -25,8 +25,9 @@ inline constexpr std::uint16_t BGL_PARKING_LIST_AD = 0xAD;
 inline constexpr std::uint32_t BGL_HEADER_BYTES = 56;
 inline constexpr std::uint32_t BGL_SECTION_ENTRY_BYTES = 20;
 inline constexpr std::uint32_t BGL_AIRPORT_SECTION = 3;
-// A file larger than this is not read (no scenery file comes near it).
-inline constexpr std::uintmax_t BGL_MAX_FILE_BYTES = 1ULL << 30;
+// A file with an airport section larger than this is not read, and is reported (airport files
+// of real scenery hold a few megabytes; only photo scenery grows large, and it has no airports).
+inline constexpr std::uintmax_t BGL_MAX_FILE_BYTES = 256ULL << 20;
 
 // Whether an identifier of four characters is an airport the program knows.
 using AirportFilter = std::function<bool(const std::string& icao)>;

@@ -9,6 +9,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
+#include "foundation/safe_write.hpp"
 #include "foundation/text.hpp"
 #include "platform/control_model.hpp"
 #include "foundation/status_display.hpp"
@@ -34,10 +35,10 @@ void lf_copyToTblo(const std::string& name)
     const fs::path source = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".xml");
     const fs::path target = TBLO_FOLDER_PATH / gf_pathFromUtf8(name + ".xml");
     std::error_code error;
-    fs::copy_file(source, target, fs::copy_options::overwrite_existing, error);
-    if (error) {
-        gf_logWarn(vald::format("'{}' failed to copy '{}': {}", gf_pathToUtf8(source), gf_pathToUtf8(target),
-                                error.message()));
+    const std::optional<std::string> bytes = lf_readFileBytes(source);
+    std::string failure = "cannot be read";
+    if (!bytes || !gf_writeFileSafely(target, *bytes, failure)) {
+        gf_logWarn(vald::format("'{}' failed to copy '{}': {}", gf_pathToUtf8(source), gf_pathToUtf8(target), failure));
         return;
     }
     gf_log(vald::format("{} copied to {}", name, gf_pathToUtf8(target)));
@@ -67,8 +68,17 @@ std::optional<std::string> lf_readFileBytes(const fs::path& path)
 
 bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t added)
 {
+    // The archive is built beside the zip and reaches it through the one writer.
+    const fs::path building = archive.path();
     const bool closed = archive.close();
     std::error_code error;
+    if (building != zipPath) {
+        const std::optional<std::string> zipped = closed ? lf_readFileBytes(building) : std::nullopt;
+        std::string failure;
+        if (zipped && !gf_writeFileSafely(zipPath, *zipped, failure))
+            gf_logWarn(failure);
+        fs::remove(building, error);
+    }
     const fs::file_status status = fs::status(zipPath, error);
     const bool exists = fs::exists(status);
     const std::uintmax_t size = fs::file_size(zipPath, error);
@@ -92,7 +102,10 @@ bool lf_zipFolder(const fs::path& zipPath)
         gf_log(vald::format("[zip] Removing old zip {}", gf_pathToUtf8(zipPath)));
         fs::remove(zipPath, error);
     }
-    vald::ZipArchive archive(zipPath);
+    fs::path building = zipPath;
+    building += ".building";
+    fs::remove(building, error);
+    vald::ZipArchive archive(building);
     if (!archive.open(vald::ZipArchive::OpenMode::New)) {
         gf_log("[zip] Could not open archive for writing");
         return false;
@@ -111,7 +124,7 @@ bool lf_zipFolder(const fs::path& zipPath)
         gf_log(vald::format("[zip] Adding (data) {} -> {} ({} bytes)", path, name, bytes->size()));
         if (!archive.addData(name, *bytes)) {
             gf_log(vald::format("[zip] ERROR addData({})", name));
-            return lf_zipClose(archive, zipPath, added);
+            break;
         }
         ++added;
     }

@@ -81,10 +81,8 @@ std::string lf_parkedCallsign(const json& line)
 
 void lf_takeRegistrationRecord(FlightIdentity& flight, const DbaseRecord& found)
 {
-    flight.airline = found.airl;
+    flight.airline = gf_flyingAirline(found);
     flight.type = found.type;
-    if (!found.opr.empty())
-        flight.airline = found.opr;
 }
 
 // Airline and type from the registration record; the registration also serves as the callsign,

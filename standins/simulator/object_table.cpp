@@ -63,7 +63,10 @@ void ObjectTable::refuseTitle(const std::string& title) {
     refusedTitles_.insert(lowered(title));
 }
 
+void ObjectTable::setInstalledTitles(std::set<std::string> titles) { installedTitles_ = std::move(titles); }
+
 bool ObjectTable::isRefused(const std::string& title) const {
+    if (installedTitles_ && installedTitles_->count(title) == 0) return true;
     return refusedTitles_.count(lowered(title)) > 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -67,6 +68,9 @@ public:
 
     // Titles the simulator does not have: their creation is refused. Compared without case.
     void refuseTitle(const std::string& title);
+    // From now on only these titles are installed; any other is refused, as an aircraft the
+    // simulator does not have (compared byte for byte, as the simulator does).
+    void setInstalledTitles(std::set<std::string> titles);
     bool isRefused(const std::string& title) const;
 
     CreationOutcome createAircraft(const CreateAircraftRequest& request, std::uint32_t ownerSession,
@@ -89,6 +93,7 @@ private:
     SimObject user_;
     std::map<std::uint32_t, SimObject> ai_;
     std::set<std::string> refusedTitles_;  // lower case
+    std::optional<std::set<std::string>> installedTitles_;  // byte for byte; none: every title
     std::uint32_t nextAiId_ = kFirstAiObjectId;
     double groundElevationFt_ = 0;
 };

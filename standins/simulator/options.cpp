@@ -45,6 +45,8 @@ const char* usageText() {
            "  --app-name <text>      the application name of the open reply\n"
            "  --fps <30..60>         frame events per second (default 40)\n"
            "  --refuse <title>       refuse to create aircraft with this title (repeatable)\n"
+           "  --liveries <folder>    installed aircraft: only the titles of their cfg files can be created\n"
+           "                         (byte for byte; repeatable)\n"
            "  --utc <seconds>        the simulator's UTC at start, seconds since 1970 (default: now)\n"
            "  --port <n>             IPv4 port (default 0: any free port)\n"
            "  --transports <list>    comma list of pipe, ipv4, ipv6 (default all three)\n"
@@ -58,6 +60,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     std::optional<std::string> appName;
     std::optional<std::filesystem::path> userScript;
     std::vector<std::string> refused;
+    std::vector<std::filesystem::path> liveryFolders;
     std::optional<double> fps;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
@@ -80,6 +83,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             if (*fps < 30 || *fps > 60) throw std::runtime_error("--fps must lie between 30 and 60");
         } else if (option == "--refuse") {
             refused.push_back(value());
+        } else if (option == "--liveries") {
+            liveryFolders.emplace_back(value());
         } else if (option == "--utc") {
             options.startUtcSeconds = parseNumber(option, value());
         } else if (option == "--port") {
@@ -105,6 +110,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if (appName) options.simulator.applicationName = *appName;
     if (userScript) options.simulator.user = loadUserScript(*userScript);
     options.simulator.refusedTitles = refused;
+    options.simulator.liveryFolders = liveryFolders;
     if (fps) {
         options.simulator.frameRate = static_cast<float>(*fps);
         options.server.frameRate = *fps;

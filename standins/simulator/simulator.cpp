@@ -1,6 +1,7 @@
 #include "standins/simulator/simulator.hpp"
 
 #include "standins/simulator/client_events.hpp"
+#include "standins/simulator/installed_titles.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -65,6 +66,7 @@ Simulator::Simulator(SimulatorConfig config, Journal& journal)
     user.atcId = config_.user.atcId;
     user.lightMask = config_.user.lightMask;
     for (const auto& title : config_.refusedTitles) table_.refuseTitle(title);
+    if (!config_.liveryFolders.empty()) table_.setInstalledTitles(readInstalledTitles(config_.liveryFolders));
     updateUser();
 }
 

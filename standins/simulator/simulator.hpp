@@ -11,6 +11,7 @@
 #include "standins/simulator/wire.hpp"
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ struct SimulatorConfig {
     double startUtcSeconds = 0;  // the simulator's UTC at simulator time 0
     UserScript user = defaultUserScript();
     std::vector<std::string> refusedTitles;
+    // Folders of installed aircraft: when any is given, only their titles can be created.
+    std::vector<std::filesystem::path> liveryFolders;
 };
 
 // The configuration of a v5 or a v6 simulator.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "foundation/format.hpp"
@@ -9,6 +10,7 @@
 #include "foundation/user_error.hpp"
 #include "liveries/liveries_scanned_xml.hpp"
 #include "liveries/livery_scan.hpp"
+#include "liveries/scan_pool.hpp"
 #include "refdata/type_queries.hpp"
 #include "tests/liveries/scan_fixture.hpp"
 #include "tests/refdata/sealed_files.hpp"
@@ -123,7 +125,7 @@ TEST_F(FolderScanTest, WithoutPriorityEveryFolderKeepsItsLiveriesAndOneLiveryRea
         EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
 }
 
-// A stop during the scan leaves no LiveriesScanned.xml behind: the scan must run again.
+// A stop during the scan leaves the previous LiveriesScanned.xml as it was; the scan runs again.
 TEST_F(FolderScanTest, AStoppedScanIsReportedAsInterruptedAndScansAgainNextTime)
 {
     // A stop before the scan leaves everything as it was.
@@ -141,7 +143,7 @@ TEST_F(FolderScanTest, AStoppedScanIsReportedAsInterruptedAndScansAgainNextTime)
     gf_scanLiveries();
     lf_setFileTaskForTest({});
     EXPECT_TRUE(SCAN_LIVERIES.value());
-    EXPECT_FALSE(fs::exists(LIVERIES_SCANNED_PATH));
+    EXPECT_EQ(readFile(LIVERIES_SCANNED_PATH), "<liveries/>");
     const std::vector<std::string> log = logLines();
     EXPECT_NE(std::find(log.begin(), log.end(), "==> liveries scan interrupted; it runs again at the next start"),
               log.end());
@@ -161,26 +163,61 @@ TEST_F(FolderScanTest, AStrayFileInTheErrorsFolderIsLeftAlone)
     EXPECT_FALSE(fs::exists(INVALID_AIRLINE_CODES_PATH));
 }
 
-TEST_F(FolderScanTest, EveryTaskHasEndedWhenTheWalkReturns)
+// A read that hangs (a stalled network share) is given up after the task wait: the walk returns,
+// the other files are read, and the hung task gives its worker slot back once it ends.
+TEST_F(FolderScanTest, AHungReadIsGivenUpAndTheWalkGoesOn)
 {
-    std::atomic<int> ended{0};
-    lf_setTaskWaitForTest(std::chrono::milliseconds(10));
-    lf_setFileTaskForTest([&ended](std::int32_t, const fs::path& file) {
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    auto ended = std::make_shared<std::atomic<int>>(0);
+    gf_setScanTaskWaitForTest(std::chrono::milliseconds(50));
+    lf_setFileTaskForTest([release, ended](std::int32_t, const fs::path& file) {
         if (gf_pathToUtf8(file).find("B744 MPH") != std::string::npos)
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        ended.fetch_add(1);
+            while (!release->load())
+                std::this_thread::yield();
+        ended->fetch_add(1);
         return FoundLiveries{};
     });
     gf_setScanWorkerLimit(2);
     lf_scanLiveryFolder(1, first_);
     lf_setFileTaskForTest({});
-    lf_setTaskWaitForTest(std::chrono::seconds(10));
-    EXPECT_EQ(ended.load(), 6);
-    EXPECT_EQ(scanWorkerCount.load(), 0);
+    gf_setScanTaskWaitForTest(std::chrono::seconds(10));
+    EXPECT_EQ(ended->load(), 5);  // every file but the hung one
+    release->store(true);
+    while (scanWorkerCount.load() != 0)
+        std::this_thread::yield();
+    EXPECT_EQ(ended->load(), 6);
     const std::vector<std::string> log = logLines();
     EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                            [](const std::string& line) { return line.find("Future wait timed out") != std::string::npos; }),
+                            [](const std::string& line) {
+                                return line.find("task wait timed out") != std::string::npos &&
+                                       line.find("B744 MPH") != std::string::npos;
+                            }),
               1);
+}
+
+// A stop while every worker hangs in a read ends the scan: no wait outlasts it.
+TEST_F(FolderScanTest, AStopEndsAScanStuckInReads)
+{
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    gf_setScanTaskWaitForTest(std::chrono::hours(1));
+    lf_setFileTaskForTest([release](std::int32_t, const fs::path& file) {
+        if (gf_pathToUtf8(file).find("B744 MPH") != std::string::npos) {
+            userClosing.store(true);  // the user closes the program while this read hangs
+            while (!release->load())
+                std::this_thread::yield();
+        }
+        return FoundLiveries{};
+    });
+    gf_setScanWorkerLimit(1);
+    SCAN_LIVERIES.setValue(true);
+    gf_scanLiveries();
+    lf_setFileTaskForTest({});
+    gf_setScanTaskWaitForTest(std::chrono::seconds(10));
+    EXPECT_TRUE(SCAN_LIVERIES.value());
+    release->store(true);
+    while (scanWorkerCount.load() != 0)
+        std::this_thread::yield();
+    userClosing.store(false);
 }
 
 TEST_F(FolderScanTest, MissingFoldersAndEmptyTreesStopTheStartWithTheirErrors)

@@ -13,7 +13,8 @@ using corv_test::readFile;
 
 TEST_F(LiveryScanTest, RegistrationRecordsCorrectScannedLiveries)
 {
-    dbaseRecords.emplace("PH-NAM", DbaseRecord{"TRA", "B738", "Transavia Airlines", false});
+    // The operator's code counts even when the airline list does not hold it.
+    dbaseRecords.emplace("PH-NAM", DbaseRecord{"TRA", "B738", "XTR", false});
     LiveryList liveries{{"KLM", "B744", "cargo by operator", "PH-BFA", 1, false},
                         {"KLM", "A320", "named operator", "PH-NAM", 1, false},
                         {"KLM", "B738", "unchanged", "PH-BXA", 1, false},
@@ -21,12 +22,12 @@ TEST_F(LiveryScanTest, RegistrationRecordsCorrectScannedLiveries)
     lf_logDbaseConversions(liveries);
     const std::vector<std::string> expected{
         vald::format("{:80} PH-BFA cargo false => true", "cargo by operator"),
-        vald::format("{:80} PH-NAM airl KLM => TRA", "named operator"),
+        vald::format("{:80} PH-NAM airl KLM => XTR", "named operator"),
         vald::format("{:80} PH-NAM model A320 => B738", "named operator")};
     EXPECT_EQ(gf_scanReportsSnapshot().conversions, expected);
     EXPECT_EQ(liveries.front().airl, "KLM");  // the operator's code, though the record's airline is MPH
     EXPECT_TRUE(liveries.front().cargo);
-    EXPECT_EQ((++liveries.begin())->airl, "TRA");
+    EXPECT_EQ((++liveries.begin())->airl, "XTR");
 }
 
 TEST_F(LiveryScanTest, TheSummaryWritesEachReportOnceAndCountsWhatWasCollected)

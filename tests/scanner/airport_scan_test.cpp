@@ -5,14 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
 
 #include "foundation/text.hpp"
 #include "foundation/user_error.hpp"
+#include "liveries/scan_pool.hpp"
 #include "liveries/scan_workers.hpp"
 #include "parking/park_file.hpp"
 #include "refdata/airports.hpp"
 #include "refdata/dbase.hpp"
 #include "scanner/addon_park_files.hpp"
+#include "scanner/bgl_records.hpp"
 #include "scanner/scanner_hooks.hpp"
 #include "tests/foundation/param_fixture.hpp"
 #include "tests/scanner/bgl_writer.hpp"
@@ -90,7 +95,7 @@ TEST_F(AirportScanTest, AddonAirportsGetLinksOrGeneratedFilesAndUnknownOnesGoInt
 
     EXPECT_EQ(corv_test::readFile(MY_ORBX_FOLDER / "EHAM.txt"), "archive/simaddon/EHAM.xml\n");
     EXPECT_FALSE(fs::exists(MY_ORBX_FOLDER / "EHAM.xml"));
-    EXPECT_FALSE(fs::exists(MY_ORBX_FOLDER / "OLD.txt"));
+    EXPECT_EQ(corv_test::readFile(MY_ORBX_FOLDER / "OLD.txt"), "stale");  // no scan made it
     EXPECT_TRUE(fs::exists(MY_ORBX_FOLDER / "EHBK.xml"));  // simaddon, but not in the archive
     EXPECT_EQ(corv_test::readFile(MY_THIRDPARTY_FOLDER / "EHRD.txt"), "archive/thirdparty/Some%20Pub/EHRD.xml\n");
     EXPECT_EQ(corv_test::readFile(MY_THIRDPARTY_FOLDER / "EHTW.txt"), "archive/thirdparty/Some%20Pub/EHTW.xml\n");
@@ -144,9 +149,10 @@ TEST_F(AirportScanTest, AFailingFileOrFolderIsLoggedAndTheScanGoesOn)
 
     for (const char* code : {"EHGG", "EHEH", "EHRD"})
         EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / (std::string(code) + ".xml"))) << code;
-    pugi::xml_document ehtw;
-    ASSERT_TRUE(ehtw.load_file((MY_THIRDPARTY_FOLDER / "EHTW.xml").c_str()));
+    // The cut file yields no park file: EHTW keeps its stock one.
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));
     const std::vector<std::string> log = scanLog();
+    EXPECT_TRUE(has(log, "EHTW.bgl: airport record at o2 = "));
     EXPECT_TRUE(has(log, "===>  airports search skipped ")) << ::testing::PrintToString(log);
     EXPECT_TRUE(has(log, "orbx_EHBK.bgl"));
     EXPECT_EQ(scanWorkerCount.load(), 0);
@@ -189,27 +195,102 @@ TEST_F(AirportScanTest, TasksOfOneAirportWriteItsFileWholeForTheSimulatorOfTheSc
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file((MY_THIRDPARTY_FOLDER / "EHGG.xml").c_str()));
     const auto stands = doc.child("parkpositions").children("parkpos");
-    EXPECT_GE(std::distance(stands.begin(), stands.end()), 20);
+    EXPECT_EQ(std::distance(stands.begin(), stands.end()), 31);  // the file with the most stands, every time
     EXPECT_TRUE(doc.child("meta").find_child_by_attribute("info", "name", "P3D"));
     for (const auto& entry : fs::directory_iterator(MY_THIRDPARTY_FOLDER))
         EXPECT_EQ(entry.path().extension(), ".xml") << entry.path();
 }
 
 // The stands the closest-stand question remembered are forgotten by a scan that rewrote the park
-// files: a handmade file replaced by the scan's own is read again.
+// files: the stands of the new scenery are read, not those of the park file the last scan wrote.
 TEST_F(AirportScanTest, AScanMakesTheClosestStandQuestionReadTheNewParkFiles)
 {
-    corv_test::writeFile(MY_THIRDPARTY_FOLDER / "EHGG.xml",
-                         "<parkpositions><parkpos id=\"OLD1\" latitude=\"52.0\" longitude=\"4.0\"/></parkpositions>");
-    std::string stand;
-    gf_readDestApfForClosestStand("EHGG", LatLon{52.0, 4.0}, stand);
-    ASSERT_EQ(stand, "OLD1");
     bgl_test::writeBytes(addons_ / "EHGG.bgl", bgl_test::bglFile({airport("EHGG", 2)}));
     gf_scanAirports();
-    gf_readDestApfForClosestStand("EHGG", LatLon{52.0, 4.0}, stand);
-    EXPECT_NE(stand, "OLD1");
-    EXPECT_FALSE(stand.empty());
+    std::string before;
+    gf_readDestApfForClosestStand("EHGG", LatLon{52.0, 4.76}, before);
+    ASSERT_FALSE(before.empty());
+    bgl_test::Airport moved = airport("EHGG", 2);
+    for (bgl_test::Parking& p : moved.parkings)
+        p.number += 40;
+    bgl_test::writeBytes(addons_ / "EHGG.bgl", bgl_test::bglFile({moved}));
+    SCAN_AIRPORTS.setValue(true);
+    gf_scanAirports();
+    std::string after;
+    gf_readDestApfForClosestStand("EHGG", LatLon{52.0, 4.76}, after);
+    EXPECT_NE(after, before);
+    EXPECT_FALSE(after.empty());
     gf_forgetClosestStands();
+}
+
+// Of two scenery files with as many stands for one airport, the first path in byte order gives
+// the park file, whatever order their tasks end in.
+TEST_F(AirportScanTest, OfEqualSceneryFilesTheFirstPathWinsOnEveryScan)
+{
+    gf_setScanWorkerLimit(4);
+    for (int i = 0; i < 6; ++i) {
+        bgl_test::Airport north = airport("EHGG", 5);
+        for (bgl_test::Parking& p : north.parkings)
+            p.lat += 0.01 * (6 - i);  // the first file lies furthest north
+        bgl_test::writeBytes(addons_ / ("v" + std::to_string(i) + ".bgl"), bgl_test::bglFile({north}));
+    }
+    for (int round = 0; round < 4; ++round) {
+        SCAN_AIRPORTS.setValue(true);
+        gf_scanAirports();
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_file((MY_THIRDPARTY_FOLDER / "EHGG.xml").c_str()));
+        EXPECT_NEAR(doc.child("parkpositions").child("parkpos").attribute("latitude").as_double(), 52.0605, 1e-4);
+    }
+}
+
+// The words that mark static objects and heliport libraries count only below the folder's root.
+TEST_F(AirportScanTest, AFolderWhoseOwnNameHoldsStaticsIsStillScanned)
+{
+    const fs::path root = fs::current_path() / "addons with statics_heliports";
+    afolder0.setValue(gf_pathToUtf8(root));
+    bgl_test::writeBytes(root / "EHGG.bgl", bgl_test::bglFile({airport("EHGG", 2)}));
+    bgl_test::writeBytes(root / "statics" / "EHEH.bgl", bgl_test::bglFile({airport("EHEH", 2)}));
+    gf_scanAirports();
+    EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHEH.xml"));
+}
+
+// A scenery file whose read hangs (a stalled network share) is given up after the task wait and
+// reported; the other files are scanned and the scan ends.
+TEST_F(AirportScanTest, AHungSceneryFileIsGivenUpAndReported)
+{
+    for (const char* code : {"EHGG", "EHEH", "EHRD"})
+        bgl_test::writeBytes(addons_ / (std::string(code) + ".bgl"), bgl_test::bglFile({airport(code, 2)}));
+    bgl_test::writeBytes(addons_ / "hung.bgl", bgl_test::bglFile({airport("EHBK", 2)}));
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    gf_setScanTaskWaitForTest(std::chrono::milliseconds(50));
+    lf_setBglTaskForTest([release](const fs::path& file) {
+        if (file.filename() == "hung.bgl")
+            while (!release->load())
+                std::this_thread::yield();
+        lf_processBGLfile(file);
+    });
+    gf_scanAirports();
+    lf_setBglTaskForTest({});
+    gf_setScanTaskWaitForTest(std::chrono::seconds(10));
+    for (const char* code : {"EHGG", "EHEH", "EHRD"})
+        EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / (std::string(code) + ".xml"))) << code;
+    EXPECT_FALSE(SCAN_AIRPORTS.value());
+    EXPECT_TRUE(has(scanLog(), "hung.bgl: not read within 50 ms, given up")) << ::testing::PrintToString(scanLog());
+    release->store(true);
+    while (scanWorkerCount.load() != 0)
+        std::this_thread::yield();
+}
+
+// A scenery file with airports but far too large to be one is reported and not read.
+TEST_F(AirportScanTest, AnOversizedSceneryFileIsReportedAndSkipped)
+{
+    const fs::path huge = addons_ / "EHGG.bgl";
+    bgl_test::writeBytes(huge, bgl_test::bglFile({airport("EHGG", 2)}));
+    fs::resize_file(huge, BGL_MAX_FILE_BYTES + 1);  // sparse: no disk is filled
+    gf_scanAirports();
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));
+    EXPECT_TRUE(has(scanLog(), "EHGG.bgl is larger than 268435456 bytes, skipped")) << ::testing::PrintToString(scanLog());
 }
 
 TEST(AirportScanPaths, SimRootIsComparedByWholeComponentsAndBglByExactExtension)

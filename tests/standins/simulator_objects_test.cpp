@@ -1,9 +1,11 @@
 // The simulator stand-in's object table and the user aircraft's script.
+#include "standins/simulator/installed_titles.hpp"
 #include "standins/simulator/object_table.hpp"
 #include "standins/simulator/user_track.hpp"
 #include "tests/support/temp_dir.hpp"
 
 #include <gtest/gtest.h>
+#include <set>
 #include <stdexcept>
 
 namespace {
@@ -48,6 +50,32 @@ TEST(SimulatorObjects, RefusedAndEmptyTitlesCreateNothing) {
     EXPECT_FALSE(refused.refusal.empty());
     EXPECT_EQ(table.createAircraft(creation("", 52.3, 4.7, 0, true), 1, 8).objectId, 0u);
     EXPECT_TRUE(table.aiObjects().empty());
+}
+
+// The installed aircraft, as the simulator reads them: a title in a Windows code page is known by
+// its bytes only; the same title in UTF-8 is another title, and refused.
+TEST(SimulatorObjects, OnlyTitlesInstalledByteForByteCanBeCreated) {
+    corv_test::TempDir dir;
+    corv_test::writeFile(dir / "A320 DLH" / "aircraft.cfg",
+                         "[General]\r\natc_model=A320\r\ntitle=General title\r\n[fltsim.0]\r\n"
+                         "title = Lufthansa D\xC4LA \x80 \r\nsim=plane\r\n[FLTSIM.1]\r\nTitle=Lufthansa plain\r\n");
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : std::string("[fltsim.0]\ntitle=KLM 737\n")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    corv_test::writeFile(dir / "B738" / "Sim.CFG", utf16);
+    corv_test::writeFile(dir / "B738" / "aircraft.cfg.bak", "[fltsim.0]\ntitle=Backup\n");
+    const std::set<std::string> titles = readInstalledTitles({dir.path()});
+    EXPECT_EQ(titles, (std::set<std::string>{"KLM 737", "Lufthansa D\xC4LA \x80", "Lufthansa plain"}));
+
+    ObjectTable table;
+    table.setInstalledTitles(titles);
+    EXPECT_NE(table.createAircraft(creation("Lufthansa D\xC4LA \x80", 52.3, 4.7, 0, true), 1, 7).objectId, 0u);
+    EXPECT_EQ(table.createAircraft(creation("Lufthansa D\xC3\x84LA \xE2\x82\xAC", 52.3, 4.7, 0, true), 1, 8).objectId, 0u);
+    EXPECT_EQ(table.createAircraft(creation("lufthansa plain", 52.3, 4.7, 0, true), 1, 9).objectId, 0u);
+    EXPECT_EQ(table.createAircraft(creation("General title", 52.3, 4.7, 0, true), 1, 10).objectId, 0u);
+    EXPECT_NE(table.createAircraft(creation("KLM 737", 52.3, 4.7, 0, true), 1, 11).objectId, 0u);
 }
 
 TEST(SimulatorObjects, CreatedAircraftSitOnTheGroundOrKeepTheirAltitude) {

@@ -1,0 +1,201 @@
+#include "liveries/scan_pool.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <stdexcept>
+
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/run_state.hpp"
+#include "liveries/scan_workers.hpp"
+
+namespace {
+
+constexpr std::chrono::milliseconds STOP_CHECK_INTERVAL{50};
+// After a stop the tasks still running get this long to end before they are left on their own.
+constexpr std::chrono::milliseconds STOP_GRACE{2000};
+std::atomic<std::int64_t> taskWaitMs{10000};
+
+bool lf_stopping() { return stopRequested.load() || userClosing.load(); }
+
+}  // namespace
+
+std::chrono::milliseconds gf_scanTaskWait() { return std::chrono::milliseconds(taskWaitMs.load()); }
+
+void gf_setScanTaskWaitForTest(std::chrono::milliseconds wait) { taskWaitMs.store(wait.count()); }
+
+struct ScanPool::Task {
+    std::function<void()> body;
+    bool finished = false;   // guarded by Core::mutex
+    bool ran = false;        // guarded by Core::mutex
+    std::string failure;     // guarded by Core::mutex
+};
+
+// What the threads share with the pool; kept alive by every thread, so that a thread the pool
+// left behind ends safely after the pool is gone.
+struct ScanPool::Core {
+    std::mutex mutex;
+    std::condition_variable work;    // a task was queued, or the pool closed
+    std::condition_variable change;  // a task finished, or room came free in the queue
+    std::deque<Ticket> queue;        // guarded by mutex
+    std::size_t idle = 0;            // threads waiting for work; guarded by mutex
+    std::size_t running = 0;         // tasks being run; guarded by mutex
+    bool closed = false;             // guarded by mutex
+    std::uint64_t finishedCount = 0; // tasks finished so far: progress; guarded by mutex
+};
+
+namespace {
+
+// One pool thread: takes the queued tasks in order, each under a worker slot of the shared limit.
+void lf_runPoolThread(const std::shared_ptr<ScanPool::Core>& core, const std::shared_ptr<bool>& ended)
+{
+    std::unique_lock<std::mutex> lock(core->mutex);
+    while (true) {
+        ++core->idle;
+        core->work.wait(lock, [&core] { return core->closed || !core->queue.empty(); });
+        --core->idle;
+        if (core->queue.empty())
+            break;
+        ScanPool::Ticket task = std::move(core->queue.front());
+        core->queue.pop_front();
+        ++core->running;
+        lock.unlock();
+        core->change.notify_all();  // room in the queue
+        std::string failure;
+        bool ran = false;
+        if (!lf_stopping()) {
+            if (std::optional<ScanWorkerSlot> slot = gf_waitForWorkerSlot()) {
+                ran = true;
+                try {
+                    task->body();
+                } catch (const std::exception& e) {
+                    failure = e.what();
+                } catch (...) {
+                    failure = "unknown exception";
+                }
+            }  // the slot is given back here, whatever the task did
+        }
+        task->body = nullptr;  // what the task holds goes with it, not with the ticket
+        lock.lock();
+        --core->running;
+        task->finished = true;
+        task->ran = ran;
+        task->failure = std::move(failure);
+        ++core->finishedCount;
+        core->change.notify_all();
+    }
+    *ended = true;
+    lock.unlock();
+    core->change.notify_all();
+}
+
+}  // namespace
+
+ScanPool::ScanPool()
+    : core_(std::make_shared<Core>()),
+      limit_(static_cast<std::size_t>(std::max(1, scanWorkerLimit.load()))),
+      taskWait_(gf_scanTaskWait())
+{
+}
+
+ScanPool::~ScanPool() { finish(); }
+
+ScanPool::Ticket ScanPool::submit(std::function<void()> body)
+{
+    auto task = std::make_shared<Task>();
+    task->body = std::move(body);
+    bool startThread = false;
+    {
+        std::unique_lock<std::mutex> lock(core_->mutex);
+        const auto deadline = std::chrono::steady_clock::now() + taskWait_;
+        // Room: fewer tasks waiting in the queue than there are threads to take them.
+        while (core_->queue.size() >= limit_) {
+            if (lf_stopping())
+                return nullptr;
+            if (std::chrono::steady_clock::now() >= deadline)
+                throw ScanPoolStalled(vald::format("no scan worker came free within {} ms", taskWait_.count()));
+            core_->change.wait_for(lock, STOP_CHECK_INTERVAL);
+        }
+        if (lf_stopping())
+            return nullptr;
+        core_->queue.push_back(task);
+        startThread = core_->idle == 0 && threads_.size() < limit_;
+        if (startThread)
+            ended_.push_back(std::make_shared<bool>(false));
+    }
+    core_->work.notify_one();
+    if (startThread)
+        threads_.emplace_back(lf_runPoolThread, core_, ended_.back());
+    return task;
+}
+
+ScanPool::Outcome ScanPool::wait(const Ticket& ticket, std::string& failure)
+{
+    failure.clear();
+    std::unique_lock<std::mutex> lock(core_->mutex);
+    const auto deadline = std::chrono::steady_clock::now() + taskWait_;
+    while (!ticket->finished) {
+        if (lf_stopping())
+            return Outcome::stopped;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return Outcome::timedOut;
+        core_->change.wait_for(lock, STOP_CHECK_INTERVAL);
+    }
+    if (!ticket->ran)
+        return Outcome::stopped;
+    if (ticket->failure.empty())
+        return Outcome::done;
+    failure = ticket->failure;
+    return Outcome::failed;
+}
+
+void ScanPool::finish()
+{
+    std::vector<bool> done;
+    {
+        std::unique_lock<std::mutex> lock(core_->mutex);
+        core_->closed = true;
+        core_->work.notify_all();
+        // The tasks left may be many; the wait ends when none of them has finished for a task wait.
+        auto deadline = std::chrono::steady_clock::now() + taskWait_;
+        std::uint64_t seen = core_->finishedCount;
+        const auto allEnded = [this] {
+            return std::all_of(ended_.begin(), ended_.end(), [](const std::shared_ptr<bool>& e) { return *e; });
+        };
+        bool stopSeen = false;
+        while (!allEnded() && std::chrono::steady_clock::now() < deadline) {
+            // After a stop the queued tasks are not run: the threads only drop them.
+            if (!stopSeen && lf_stopping()) {
+                stopSeen = true;
+                deadline = std::min(deadline, std::chrono::steady_clock::now() + STOP_GRACE);
+            }
+            core_->change.wait_for(lock, STOP_CHECK_INTERVAL);
+            if (core_->finishedCount != seen && !stopSeen) {
+                seen = core_->finishedCount;
+                deadline = std::chrono::steady_clock::now() + taskWait_;
+            }
+        }
+        for (const std::shared_ptr<bool>& e : ended_)
+            done.push_back(*e);
+    }
+    std::size_t left = 0;
+    for (std::size_t i = 0; i < threads_.size(); ++i) {
+        if (done[i]) {
+            threads_[i].join();
+        } else {
+            threads_[i].detach();
+            ++left;
+        }
+    }
+    threads_.clear();
+    ended_.clear();
+    if (left > 0)
+        gf_logWarn(vald::format("{} scan task{} still reading after {} ms, left to end on {} own", left,
+                                left == 1 ? "" : "s", taskWait_.count(), left == 1 ? "its" : "their"));
+}
