@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/engine_state.hpp"
+#include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
 #include "engine/stand_approach.hpp"
 #include "engine/stand_marks.hpp"

@@ -2,6 +2,7 @@
 // parks there; a parked aircraft pushes back and taxis out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/position_stream.hpp"
@@ -66,16 +67,24 @@ TEST_F(GroundScenario, ArrivalTaxisRoundTheCornerParksOnItsStandAndIsLearned)
     EXPECT_EQ(stand.occupied, 1) << "the waiting point of a parked aircraft does not free its stand";
 }
 
-// The same arrival on the engine's own position stream, tick by tick.
+// The same arrival on the engine's own position stream, tick by tick. A static aircraft parked on
+// the stand it is sent to leaves before the arrival stands there.
 TEST_F(GroundScenario, OnThePositionStreamAnArrivalParksOnItsStand)
 {
     Stand& stand = addStand("E7", 200.0, 30.0);
     stand.heading = 30.0 * DEG_TO_RAD;
+    StaticAircraft& holder = addStatic(12, "TRA5*", SimState::active, 40);
+    holder.standNumber = stand.number;
     LiveAircraft& aircraft = arrivalAtTheCorner();
+    bool holderLeftFirst = false;
     for (Tick i = 0; i < 20000 && aircraft.phase != FlightPhase::parked; ++i) {
         tickCounter.fetch_add(1);
         ASSERT_FALSE(updateLiveAc(aircraft)) << "not given up at tick " << tickCounter.load();
+        if (aircraft.phase == FlightPhase::parking && !holderLeftFirst)
+            holderLeftFirst = holder.state == SimState::removingfromsim &&
+                              std::find(removalQueue.begin(), removalQueue.end(), 40U) != removalQueue.end();
     }
+    EXPECT_TRUE(holderLeftFirst) << "the static on the stand is removed as the arrival is sent there";
     ASSERT_EQ(aircraft.phase, FlightPhase::parked);
     EXPECT_EQ(aircraft.standNumber, stand.number);
     EXPECT_LT(metresBetween(LatLon{stand.lat, stand.lon}, aircraft), 2.0);
