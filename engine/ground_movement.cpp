@@ -456,4 +456,6 @@ void lf_pullOut(LiveAircraft& aircraft)
     gf_taxiLights(aircraft);
     lf_startEngines(aircraft);
     gf_log(vald::format("{:8}: {:8} pulling out", lf_standIdText(aircraft.standNumber), aircraft.identity.callsign));
+    // The stand was given up as the aircraft began to leave it; it no longer names it.
+    aircraft.standNumber = 0;
 }

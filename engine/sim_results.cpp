@@ -137,7 +137,7 @@ void lf_handleSimResult(const SimResult& result)
     case SIM_RESULT_CREATION_FAILED:
         if (result.hexid > LAST_STATIC_HEXID) {
             // One born on a stand leaves it free.
-            if (const LiveAircraft* refused = lf_liveByHexid(result.hexid); refused != nullptr && refused->standNumber != 0)
+            if (const LiveAircraft* refused = lf_liveByHexid(result.hexid); refused != nullptr && gf_holdsStand(*refused))
                 lf_freeStand(refused->standNumber);
             lf_eraseRefused(liveAircraft, result.hexid);
         }

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "engine/position_stream.hpp"
+#include "engine/removal.hpp"
 #include "engine/stand_learning.hpp"
 #include "foundation/format.hpp"
 #include "tests/engine/ground_stage.hpp"
@@ -191,6 +192,47 @@ TEST_F(GroundScenario, DeparturePushesBackStartsEnginesAndTaxisToTheEndOfItsTrac
     });
     EXPECT_LT(closestM, 1.0);
     EXPECT_EQ(aircraft.state, SimState::active) << "a departing aircraft is carried on past its last point";
+
+    // An arrival parks on the stand it left; the departure's removal leaves that stand marked.
+    parkedOn(stand, 0x484009, "EZY9");
+    lf_occupyStand(stand.number);
+    removeAircraftFromSim(aircraft);
+    EXPECT_EQ(stand.occupied, 1);
+}
+
+// A departure that pulls forward out of its stand gives the stand up once: the arrival that
+// parks there after it is the stand's one holder, and keeps its mark when the departure goes.
+TEST_F(GroundScenario, APulledOutDepartureLeavesTheNextOccupantItsStand)
+{
+    Stand& stand = addStand("F2", 100.0, 30.0);
+    LiveAircraft& departure = onGround(0x484002, "KLM2345", northOf(100.0), 0.0);
+    departure.standNumber = stand.number;
+    departure.standLat = stand.lat;
+    departure.standLon = stand.lon;
+    departure.setPhase(FlightPhase::parking);
+    departure.track.front().stationary = true;
+    ASSERT_TRUE(lf_trackEndStep(departure));
+    departure.track.resize(1);
+    bool accepted = false;
+    for (double ahead : {0.0, 4.0, 8.0, 12.0}) {
+        TrackPoint seen = pointAt(northOf(100.0 + ahead), 1.0, tickCounter.load() + 200);
+        accepted = lf_atStandTest(departure, seen);
+        if (accepted)
+            departure.track.push_back(seen);
+    }
+    ASSERT_TRUE(accepted);
+    startSegment(departure);
+    ASSERT_EQ(departure.phase, FlightPhase::taxi) << "pulled out";
+    runTicks(3000);
+
+    LiveAircraft& arrival = parkedOn(stand, 0x484009, "EZY9");
+    lf_occupyStand(stand.number);
+    EXPECT_TRUE(lf_claimStand(stand.number, "EZY9"));
+    EXPECT_EQ(arrival.state, SimState::removingfromsim) << "a newcomer of the same callsign replaces the holder";
+    arrival.state = SimState::active;
+    lf_occupyStand(stand.number);
+    removeAircraftFromSim(departure);
+    EXPECT_EQ(stand.occupied, 1) << "the departure's removal does not free the arrival's stand";
 }
 
 }  // namespace
