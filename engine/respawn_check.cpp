@@ -101,7 +101,6 @@ bool lf_checkRegLivery(LiveAircraft& aircraft, const LiveTrafficRecord& record)
             aircraft.identity.airline = known->airl;
             aircraft.identity.type = known->type;
         }
-        lf_forgetLivery(aircraft);
         return true;
     }
     if (registration == aircraft.identity.registration)
@@ -111,7 +110,6 @@ bool lf_checkRegLivery(LiveAircraft& aircraft, const LiveTrafficRecord& record)
         return false;
     aircraft.identity.airline = known->opr.empty() ? known->airl : known->opr;
     aircraft.identity.type = known->type;
-    lf_forgetLivery(aircraft);
     return true;
 }
 
@@ -125,7 +123,6 @@ bool lf_checkRegAirline(LiveAircraft& aircraft, const LiveTrafficRecord& record)
         return false;
     aircraft.identity.airline = *callsignAirline;
     aircraft.identity.type = known->type;
-    lf_forgetLivery(aircraft);
     return true;
 }
 
@@ -166,8 +163,11 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
         return true;
     bool unchanged = lf_checkRouteChange(aircraft, record);
     // A new route leaves a new registration to a later record.
-    if (unchanged)
-        unchanged = lf_checkRegistrationChange(aircraft, record) != 0;
+    bool newLivery = false;
+    if (unchanged) {
+        newLivery = lf_checkRegistrationChange(aircraft, record) == 0;
+        unchanged = !newLivery;
+    }
     FlightIdentity& flight = aircraft.identity;
     const std::string& callsign = record.flight.callsign;
     if (!callsign.empty() && callsign != flight.callsign && callsign != flight.registration) {
@@ -181,8 +181,11 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
     } else if (unchanged) {
         return true;
     }
+    // Without a respawn the aircraft flies on as it is shown: its livery and its phase stay.
     if (!GUID_CHANGES.value())
         return true;
+    if (newLivery)
+        lf_forgetLivery(aircraft);
     gf_log(vald::format("          {} respawns", gf_flightKeyText(flight)));
     liveryRespawn(aircraft);
     return false;

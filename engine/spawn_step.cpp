@@ -333,7 +333,7 @@ void spawnLiveAc(LiveAircraft& aircraft)
     at.verticalSpeed = front.verticalRate / SECONDS_PER_MINUTE;
     at.speed = front.speed;
     at.heading = lf_firstHeading(aircraft);
-    aircraft.headingRate = front.airborne ? 0.0 : at.heading;
+    aircraft.headingRate = 0.0;
     aircraft.proximityHold = false;
     aircraft.state = SimState::adding2sim;
     addingStack.push_back(aircraft.hexid);
