@@ -10,6 +10,7 @@
 #include "engine/removal.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
+#include "engine/track_end.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -154,6 +155,9 @@ void lf_bornOnStand(LiveAircraft& aircraft, const Stand& stand)
     front.lat = stand.lat;
     front.lon = stand.lon;
     front.track = stand.heading * RAD_TO_DEG;
+    // Found parked, it stands for this stand's use now, as an arrival does.
+    lf_clearStandCargo(aircraft);
+    gf_learnStandUse(aircraft, gf_weekSlotValue(gf_weekdayAndSlot()));
     lf_checkMaxPark(1);
 }
 

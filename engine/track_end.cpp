@@ -126,14 +126,6 @@ double lf_rollOutSpeed(TrackPoint& point)
 
 // The engines and lights of an aircraft that came to stand.
 // Learning of the stand use when the stand and the flight agree on cargo.
-void lf_learnStandUse(LiveAircraft& aircraft, std::uint64_t weekSlot)
-{
-    if (aircraft.identity.airline.empty() || aircraft.cargoStand != aircraft.cargo)
-        return;
-    if (lt_addStandOption(StandLearning::real, aircraft.standNumber, aircraft, weekSlot))
-        lf_noteStandUse(weekSlot, aircraft.hexid, true);
-}
-
 bool lf_slotTakenByKey(const std::string& key, std::uint64_t weekSlot)
 {
     const auto day = static_cast<std::uint32_t>(weekSlot & 0xFFFFFFFFu);
@@ -267,8 +259,16 @@ void lf_arriveAtStand(LiveAircraft& aircraft)
     gf_log(vald::format("{:8}: {:8} arrived at stand", lf_standIdText(aircraft.standNumber),
                         aircraft.identity.callsign));
     coupledCallsignQueue.push_back(aircraft.hexid);
-    lf_learnStandUse(aircraft, aircraft.parkedSlot);
+    gf_learnStandUse(aircraft, aircraft.parkedSlot);
     lf_checkMaxPark(0);
+}
+
+void gf_learnStandUse(const LiveAircraft& aircraft, std::uint64_t weekSlot)
+{
+    if (aircraft.identity.airline.empty() || aircraft.cargoStand != aircraft.cargo)
+        return;
+    if (lt_addStandOption(StandLearning::real, aircraft.standNumber, aircraft, weekSlot))
+        lf_noteStandUse(weekSlot, aircraft.hexid, true);
 }
 
 void lf_clearStandCargo(LiveAircraft& aircraft)
@@ -385,6 +385,6 @@ void lf_leaveStandBookkeeping(LiveAircraft& aircraft)
         aircraft.earlyLimit = 3000;
         aircraft.lateLimit = aircraft.departing ? 5000 : 3000;
     }
-    lf_learnStandUse(aircraft, lf_weekSlotNow());
+    gf_learnStandUse(aircraft, lf_weekSlotNow());
     lf_freeStand(aircraft.standNumber);
 }
