@@ -23,7 +23,6 @@ using vald::simconnect::RecvId;
 
 namespace {
 
-constexpr std::uint32_t OBJECT_TYPE_AIRCRAFT = 2;
 constexpr std::uint32_t FRAMES_PER_RATE_SAMPLE = 30;
 constexpr std::int32_t NEW_FLIGHT_RESTART_SECONDS = 30;
 constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
@@ -277,7 +276,7 @@ void lf_onSimEvent(const SimMessage& message)
 void lf_onSimObjectAddRemove(const SimMessage& message)
 {
     const auto change = vald::simconnect::gf_readObjectAddRemove(message);
-    if (!change || change->objectType != OBJECT_TYPE_AIRCRAFT)
+    if (!change || change->objectType != SIM_OBJECT_TYPE_AIRCRAFT)
         return;
     if (change->eventId == SIM_EVENT_OBJECT_ADDED) {
         if (change->objectId <= userObjectId.load())
