@@ -99,15 +99,20 @@ void lf_staticCg(const SimResult& result)
     aircraft->staticPitch = plausible ? result.value2 : STATIC_PITCH_DEFAULT_DEG * DEG_TO_RAD;
 }
 
-// The simulator refused the livery: it is not offered again, and the aircraft goes.
+// The creation failed and the aircraft goes. A refused livery is not offered again; one that
+// failed only because the simulator was full or never answered is tried again when the flight
+// comes back.
 template <typename Aircraft>
-void lf_eraseRefused(std::vector<Aircraft>& list, std::uint32_t hexid)
+void lf_eraseRefused(std::vector<Aircraft>& list, std::uint32_t hexid, bool titleRefused)
 {
     const auto found =
         std::find_if(list.begin(), list.end(), [hexid](const Aircraft& aircraft) { return aircraft.hexid == hexid; });
     if (found == list.end())
         return;
-    gf_liveryNotCreated(found->identity, found->liveryTitle);
+    if (titleRefused)
+        gf_liveryNotCreated(found->identity, found->liveryTitle);
+    else
+        gf_log(vald::format("{} not created for now, tried again later", gf_flightKeyText(found->identity)));
     if (found != list.end() - 1)
         *found = std::move(list.back());
     list.pop_back();
@@ -134,16 +139,18 @@ void lf_handleSimResult(const SimResult& result)
     case SIM_RESULT_BLOCKED:
         lf_removeBlocked(result.hexid);
         break;
-    case SIM_RESULT_CREATION_FAILED:
+    case SIM_RESULT_CREATION_FAILED: {
+        const bool titleRefused = result.value1 == CREATION_TITLE_REFUSED;
         if (result.hexid > LAST_STATIC_HEXID) {
             // One born on a stand leaves it free.
             if (const LiveAircraft* refused = lf_liveByHexid(result.hexid); refused != nullptr && gf_holdsStand(*refused))
                 lf_freeStand(refused->standNumber);
-            lf_eraseRefused(liveAircraft, result.hexid);
+            lf_eraseRefused(liveAircraft, result.hexid, titleRefused);
         }
         else
-            lf_eraseRefused(staticAircraft, result.hexid);
+            lf_eraseRefused(staticAircraft, result.hexid, titleRefused);
         break;
+    }
     default:
         break;
     }
