@@ -127,6 +127,9 @@ LiveAircraft::LiveAircraft(const TrackPoint& firstPoint, const AircraftInstance&
 
 void LiveAircraft::setPhase(FlightPhase next)
 {
+    // The phase before the last change: setting the same phase again keeps it.
+    if (next == phase)
+        return;
     previousPhase = phase;
     phase = next;
 }

@@ -351,10 +351,12 @@ bool lf_atStandTest(LiveAircraft& aircraft, TrackPoint& point)
         removeAircraftFromSim(aircraft);
         return false;
     }
-    // Leaving the stand (also a parked aircraft found well off it: towed or taxiing away).
+    // Leaving the stand (also a parked aircraft found well off it: towed or taxiing away). An
+    // earlier point began it already, and the stand was given up then.
     point.stationary = false;
+    const bool leftBefore = aircraft.leaveStand;
     aircraft.leaveStand = true;
-    if (aircraft.previousPhase == FlightPhase::parked)
+    if (leftBefore)
         return true;
     lf_leaveStandBookkeeping(aircraft);
     aircraft.setPhase(FlightPhase::parked);

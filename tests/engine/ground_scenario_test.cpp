@@ -7,6 +7,7 @@
 
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
+#include "engine/respawn_check.hpp"
 #include "engine/stand_learning.hpp"
 #include "foundation/format.hpp"
 #include "tests/engine/ground_stage.hpp"
@@ -224,6 +225,29 @@ TEST_F(GroundScenario, APulledOutDepartureLeavesTheNextOccupantItsStand)
     startSegment(departure);
     ASSERT_EQ(departure.phase, FlightPhase::taxi) << "pulled out";
     runTicks(3000);
+
+    // A new route on its way out leaves it taxiing, and it still knows that it came from a stand:
+    // stopping beside another stand, it does not park there.
+    departure.identity.origin = "AMS";
+    departure.identity.destination = "LHR";
+    LiveTrafficRecord rerouted;
+    rerouted.flight.origin = "RTM";
+    rerouted.flight.destination = "CDG";
+    EXPECT_FALSE(lf_checkRouteChange(departure, rerouted));
+    const LatLon at{departure.simPosition.lat, departure.simPosition.lon};
+    Stand& beside = addStand("F9", (at.lat - 52.3) * 60.0 * METRES_PER_NM + 40.0, 30.0);
+    departure.track.resize(1);
+    departure.track.push_back(pointAt(northOf((at.lat - 52.3) * 60.0 * METRES_PER_NM + 40.0), 3.0,
+                                      tickCounter.load() + 2000));
+    TrackPoint stop = departure.track.back();
+    stop.groundSpeed = 0.0;
+    stop.stationary = true;
+    stop.playTick += 300;
+    departure.track.push_back(stop);
+    startSegment(departure);
+    runTicks(3000);
+    EXPECT_NE(departure.standNumber, beside.number);
+    EXPECT_NE(departure.phase, FlightPhase::parking);
 
     LiveAircraft& arrival = parkedOn(stand, 0x484009, "EZY9");
     lf_occupyStand(stand.number);
