@@ -166,7 +166,7 @@ TEST_F(PositionStreamTest, FlightsCrossTheDatelineTheShortWayAndThePoleOntoTheFa
     EXPECT_NEAR(south.lon, 170.0, 1e-9);
 }
 
-TEST_F(PositionStreamTest, OverlongTracksAndHoldersThatMoveAwayAreRemoved)
+TEST_F(PositionStreamTest, OverlongTracksHoldersThatMoveAwayAndAircraftWhoseStepFailsAreRemoved)
 {
     LiveAircraft& aircraft = flying(point(50.0, 8.0, 0));
     for (int i = 1; i < 200; ++i)
@@ -194,6 +194,17 @@ TEST_F(PositionStreamTest, OverlongTracksAndHoldersThatMoveAwayAreRemoved)
     EXPECT_EQ(holder.state, SimState::removingfromsim);
     EXPECT_EQ(holder.holding, 0u);
     EXPECT_EQ(holder.holdingStart, 0);
+
+    // A leg half round the world at a crawl cannot be timed: the aircraft goes at once instead of
+    // failing again at every tick.
+    liveAircraft.clear();
+    removalQueue.clear();
+    LiveAircraft& lost = flying(point(50.0, 8.0, 0, 5000.0, 0.5));
+    lost.track.push_back(point(-50.0, -172.0, 100, 5000.0, 0.5));
+    tickCounter.store(1);
+    updateLiveAc(lost);
+    EXPECT_EQ(lost.state, SimState::removingfromsim);
+    EXPECT_EQ(removalQueue, std::deque<std::uint32_t>{OBJECT_ID});
 }
 
 TEST_F(PositionStreamTest, FastOrAirbornePointsStartTheTakeOffRunAndATouchAndGoDepartsAgain)
