@@ -227,6 +227,8 @@ bool gf_isValidCallsign(const FlightIdentity& flight)
     return !flight.callsign.empty() && flight.callsign != NO_CALLSIGN && flight.callsign.size() <= MAX_CALLSIGN_LENGTH;
 }
 
+bool gf_endsWithGhostMark(const std::string& callsign) { return !callsign.empty() && callsign.back() == '_'; }
+
 std::optional<std::string> gf_airlineCodeOfCallsign(const std::string& callsign)
 {
     if (callsign.size() < 4 || !lf_isAsciiLetter(callsign[0]) || !lf_isAsciiLetter(callsign[1]) ||

@@ -55,7 +55,7 @@ std::string lf_duplicateReason(const StaticAircraft& parked, const LiveAircraft&
         return !callsign.empty() && (callsign == s.callsign2 || callsign == s.callsign3);
     };
     const std::string base = a.callsign.substr(0, a.callsign.size() - 1);
-    if (coupledWith(a.callsign) || coupledWith(a.callsign3) || (a.callsign.back() == '_' && coupledWith(base)))
+    if (coupledWith(a.callsign) || coupledWith(a.callsign3) || (gf_endsWithGhostMark(a.callsign) && coupledWith(base)))
         return vald::format("{:8}: {:8} '{}' '{}' removed, new {} {} '{}' '{}' has {} callsign", label, s.callsign,
                             s.callsign2, s.callsign3, where, a.callsign, a.callsign2, a.callsign3,
                             s.callsign2 == a.callsign ? "same" : "coupled");
@@ -117,7 +117,7 @@ void lf_searchForCoupledCsAroundThisTime(std::uint64_t weekSlot, LiveAircraft& a
                                                          std::min(slot.slot + window, HALF_HOUR_SLOTS_PER_DAY - 1));
         FlightIdentity& flight = aircraft.identity;
         std::string callsign = flight.callsign;
-        if (!callsign.empty() && callsign.back() == '_')
+        if (gf_endsWithGhostMark(callsign))
             callsign.pop_back();
         for (const Stand& stand : parkStands) {
             for (const StandOption& option : stand.options) {

@@ -19,20 +19,13 @@ bool lf_isParkedLive(const LiveAircraft& aircraft)
     return aircraft.state == SimState::active && aircraft.phase == FlightPhase::parked;
 }
 
-LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
-{
-    const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(),
-                                    [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
-    return found == liveAircraft.end() ? nullptr : &*found;
-}
-
 void lf_removeLongestParkedLive()
 {
     std::vector<ParkedLiveSeconds> parked;
     lf_parkedLiveSeconds(parked);
     if (parked.empty())
         return;
-    LiveAircraft* longest = lf_liveByHexid(parked.front().first);
+    LiveAircraft* longest = gf_liveByHexid(parked.front().first);
     if (longest == nullptr || longest->state != SimState::active)
         return;
     gf_log(vald::format("{:8}: {} live max park exceeded, removed", lf_standIdText(longest->standNumber),

@@ -23,13 +23,6 @@ void lf_withdrawCreation(StaticAircraft& aircraft)
         aircraft.removeWhenCreated = true;
 }
 
-LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
-{
-    const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(),
-                                    [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
-    return found == liveAircraft.end() ? nullptr : &*found;
-}
-
 void lf_removeFromSim(StaticAircraft& aircraft, const LiveAircraft* live)
 {
     gf_assertEngineOwner();
@@ -89,7 +82,7 @@ bool lf_removeFarthest(double distanceNm)
     }
     if (!candidate)
         return true;
-    removeAircraftFromSim(*lf_liveByHexid(*candidate));
+    removeAircraftFromSim(*gf_liveByHexid(*candidate));
     return false;
 }
 
@@ -159,7 +152,7 @@ void lf_onObjectRemoved(std::uint32_t objectId)
 
 void lf_removeBlocked(std::uint32_t hexid)
 {
-    LiveAircraft* aircraft = lf_liveByHexid(hexid);
+    LiveAircraft* aircraft = gf_liveByHexid(hexid);
     if (aircraft == nullptr)
         return;
     if (aircraft->state == SimState::buffer) {

@@ -6,6 +6,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
+#include "engine/motion_math.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -17,15 +18,11 @@
 
 namespace {
 
-constexpr double SAME_PLACE_DEG = 1e-8;
-
 void lf_takeIfNew(std::string& held, const std::string& received)
 {
     if (!received.empty() && received != held)
         held = received;
 }
-
-bool lf_endsWithGhostMark(const std::string& callsign) { return !callsign.empty() && callsign.back() == '_'; }
 
 std::string lf_parkAirportIata()
 {
@@ -171,7 +168,7 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
     FlightIdentity& flight = aircraft.identity;
     const std::string& callsign = record.flight.callsign;
     if (!callsign.empty() && callsign != flight.callsign && callsign != flight.registration) {
-        if (!lf_endsWithGhostMark(callsign))
+        if (!gf_endsWithGhostMark(callsign))
             lf_removeGhost(callsign);
         else if (lf_hasLiveCallsign(callsign))
             return false;
@@ -203,8 +200,7 @@ void liveryRespawn(LiveAircraft& aircraft)
             point.bank = at.bank;
             if (!aircraft.track.empty()) {
                 TrackPoint& front = aircraft.track.front();
-                front.stationary = std::fabs(front.lat - at.lat) < SAME_PLACE_DEG &&
-                                   std::fabs(front.lon - at.lon) < SAME_PLACE_DEG;
+                front.stationary = gf_samePlace(gf_latLonOf(front), gf_latLonOf(at));
             }
         } else {
             aircraft.track.resize(1, point);

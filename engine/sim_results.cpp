@@ -37,11 +37,6 @@ Aircraft* lf_findIn(std::vector<Aircraft>& list, Match match)
     return found == list.end() ? nullptr : &*found;
 }
 
-LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
-{
-    return lf_findIn(liveAircraft, [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
-}
-
 LiveAircraft* lf_liveByObjectId(std::uint32_t objectId)
 {
     return lf_findIn(liveAircraft, [objectId](const LiveAircraft& aircraft) { return aircraft.objectId == objectId; });
@@ -54,7 +49,7 @@ StaticAircraft* lf_staticByHexid(std::uint32_t hexid)
 
 void lf_liveCreated(const SimResult& result)
 {
-    LiveAircraft* aircraft = lf_liveByHexid(result.hexid);
+    LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
     if (aircraft == nullptr || result.objectId < FIRST_AI_OBJECT_ID)
         return;
     aircraft->objectId = result.objectId;
@@ -143,7 +138,7 @@ void lf_handleSimResult(const SimResult& result)
         const bool titleRefused = result.value1 == CREATION_TITLE_REFUSED;
         if (result.hexid > LAST_STATIC_HEXID) {
             // One born on a stand leaves it free.
-            if (const LiveAircraft* refused = lf_liveByHexid(result.hexid); refused != nullptr && gf_holdsStand(*refused))
+            if (const LiveAircraft* refused = gf_liveByHexid(result.hexid); refused != nullptr && gf_holdsStand(*refused))
                 lf_freeStand(refused->standNumber);
             lf_eraseRefused(liveAircraft, result.hexid, titleRefused);
         }
@@ -178,7 +173,7 @@ void lf_finishLive(SimResult& record)
     }
     record.counter = FINISHED;
     // An aircraft that went while it waited has nothing left to release.
-    LiveAircraft* aircraft = lf_liveByHexid(record.hexid);
+    LiveAircraft* aircraft = gf_liveByHexid(record.hexid);
     if (aircraft == nullptr || aircraft->objectId != record.objectId)
         return;
     lf_activateLiveAc(*aircraft);

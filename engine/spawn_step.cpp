@@ -51,8 +51,6 @@ void lf_drop(LiveAircraft& aircraft) { aircraft.skip = true; }
 
 void lf_popFront(LiveAircraft& aircraft) { aircraft.track.pop_front(); }
 
-bool lf_endsWithGhostMark(const std::string& callsign) { return !callsign.empty() && callsign.back() == '_'; }
-
 LatLon lf_pointPosition(const TrackPoint& point) { return LatLon{point.lat, point.lon}; }
 
 // An angle in radians wrapped into (-pi, pi].
@@ -240,7 +238,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
     if (aircraft.track.size() == 1)
         return lf_drop(aircraft);
     FlightIdentity& flight = aircraft.identity;
-    if (lf_endsWithGhostMark(flight.callsign) &&
+    if (gf_endsWithGhostMark(flight.callsign) &&
         std::find(ghostList.begin(), ghostList.end(), flight.callsign) != ghostList.end())
         return lf_drop(aircraft);
     if (lf_mixedTrack(aircraft))
@@ -269,7 +267,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_drop(aircraft);
     if (unmatchedLiveryKeys.contains(gf_unmatchedLiveryKey(flight)))
         return lf_drop(aircraft);
-    if (lf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
+    if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
         return lf_drop(aircraft);
     spawnLiveAc(aircraft);
 }
@@ -341,7 +339,7 @@ void spawnLiveAc(LiveAircraft& aircraft)
     aircraft.proximityHold = false;
     aircraft.state = SimState::adding2sim;
     addingStack.push_back(aircraft.hexid);
-    if (!lf_endsWithGhostMark(aircraft.identity.callsign))
+    if (!gf_endsWithGhostMark(aircraft.identity.callsign))
         lf_removeGhost(aircraft.identity.callsign);
 }
 

@@ -25,7 +25,7 @@ std::uint64_t lf_slotBit(std::int32_t slot)
 
 std::string lf_optionName(const std::string& callsign)
 {
-    if (!callsign.empty() && callsign.back() == '_')
+    if (gf_endsWithGhostMark(callsign))
         return callsign.substr(0, callsign.size() - 1);
     return callsign;
 }

@@ -12,6 +12,7 @@
 #include "engine/stand_learning.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
+#include "engine/track_timing.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -207,7 +208,7 @@ void lf_extrapolateTrack(LiveAircraft& aircraft, std::int32_t count)
             point.lat = to.lat;
             point.lon = to.lon;
         }
-        point.stationary = std::fabs(point.lat - from.lat) < SAME_PLACE_DEG && std::fabs(point.lon - from.lon) < SAME_PLACE_DEG;
+        point.stationary = gf_samePlace(gf_latLonOf(point), from);
         // The altitude changes by the climb or descent over the point's seconds.
         if (aircraft.approachConfigured && aircraft.flareStage == 0) {
             point.verticalRate = -667.0;
@@ -384,8 +385,7 @@ void lf_leaveStandBookkeeping(LiveAircraft& aircraft)
         if (!aircraft.track.empty())
             aircraft.track.front().playTick = lf_now() + 1;
         aircraft.trackEndWait = 0;
-        aircraft.earlyLimit = 3000;
-        aircraft.lateLimit = aircraft.departing ? 5000 : 3000;
+        lf_widenLimits(aircraft);
     }
     gf_learnStandUse(aircraft, lf_weekSlotNow());
     lf_freeStand(aircraft.standNumber);
