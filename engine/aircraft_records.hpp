@@ -152,7 +152,7 @@ struct LiveAircraft : StaticAircraft {
     std::deque<TrackPoint> track;
     double recordTime = 0.0;  // data time of the last accepted record, seconds
     LatLon lastCheckPosition;
-    UtcSeconds parkTime = 0;  // program clock (gf_utcNow) when it came to stand
+    UtcSeconds parkTime = 0;  // park clock (gf_parkClockNow, steady seconds) when it came to stand
     std::int32_t trackEndWait = 0;
     Tick holdingStart = 0;
     FlightPhase phase = FlightPhase::birth;

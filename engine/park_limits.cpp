@@ -1,5 +1,7 @@
 #include "engine/park_limits.hpp"
 
+#include <chrono>
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -7,6 +9,7 @@
 #include "engine/removal.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/static_parking_step.hpp"
+#include "foundation/clock.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -48,7 +51,12 @@ void lf_removeEarliestStatic()
 
 }  // namespace
 
-UtcSeconds gf_parkClockNow() { return gf_utcNow(); }
+// Park times are durations on the steady clock: the time shift moves the program clock by its size,
+// and back to real time after an empty poll, which would make parked minutes jump.
+UtcSeconds gf_parkClockNow()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(gf_steadyNow().time_since_epoch()).count();
+}
 
 std::int64_t gf_secondsParked(const LiveAircraft& aircraft)
 {

@@ -1,8 +1,10 @@
 // Ghosts, static duplicates of live flights, coupled callsigns, the reserved stand and the
 // parked-live list with its time limits.
-#include "engine/ghosts.hpp"
+#include <chrono>
 
+#include "engine/ghosts.hpp"
 #include "engine/park_limits.hpp"
+#include "foundation/clock.hpp"
 #include "foundation/parameters.hpp"
 #include "tests/engine/stand_test_support.hpp"
 
@@ -18,7 +20,10 @@ protected:
     void SetUp() override
     {
         StandTest::SetUp();
-        gf_setUtcNowForTest(&lf_testClock);
+        Clock clock;
+        clock.utcNow = &lf_testClock;
+        clock.steadyNow = [] { return SteadyTime{} + std::chrono::seconds(clockNow); };
+        gf_setClockForTest(clock);
         INITIAL_LOAD_ONLY.setValue(false);
     }
     void TearDown() override
