@@ -52,6 +52,7 @@ protected:
         gf_setTouchdownWriter([this](std::uint32_t objectId, const TouchdownSettings& settings) {
             if (objectId == OBJECT_ID)
                 written.push_back(settings);
+            return true;
         });
     }
     void TearDown() override

@@ -9,6 +9,8 @@
 #include "engine/position_stream.hpp"
 #include "engine/tick_motion.hpp"
 #include "foundation/parameters.hpp"
+#include "foundation/run_state.hpp"
+#include "simlink/sim_state.hpp"
 #include "tests/engine/engine_test_support.hpp"
 
 namespace {
@@ -251,11 +253,12 @@ TEST_F(PositionStreamTest, FastOrAirbornePointsStartTheTakeOffRunAndATouchAndGoD
     EXPECT_EQ(rolling.stageCounter, static_cast<std::int32_t>(rolling.rotationTicks));
 }
 
-TEST_F(PositionStreamTest, TouchdownReversesThrustOfTypesWithReversersAndLeavesLightAircraftAlone)
+TEST_F(PositionStreamTest, TouchdownReversesThrustOfTypesWithReversersLeavesLightAircraftAloneAndReportsAFailedWrite)
 {
     std::vector<std::pair<std::uint32_t, TouchdownSettings>> written;
     gf_setTouchdownWriter([&written](std::uint32_t objectId, const TouchdownSettings& settings) {
         written.emplace_back(objectId, settings);
+        return objectId != 0;  // the simulator link fails the request without an object
     });
     LiveAircraft& heavy = flying(point(50.0, 8.0, 0, 20.0, 140.0), "B744");
     heavy.approachConfigured = true;
@@ -279,6 +282,14 @@ TEST_F(PositionStreamTest, TouchdownReversesThrustOfTypesWithReversersAndLeavesL
     lf_touchdown(light);
     EXPECT_TRUE(written.empty());
     EXPECT_TRUE(light.touchedDown);
+
+    // A failed write is a failed request like any other: the link is given up.
+    EXPECT_FALSE(simRequestErrorFlag.load());
+    heavy.objectId = 0;
+    lf_touchdown(heavy);
+    EXPECT_TRUE(simRequestErrorFlag.load());
+    simRequestErrorFlag.store(false);
+    gf_clearStopRequest();
 }
 
 }  // namespace
