@@ -20,6 +20,7 @@ namespace {
 
 // Half-hours either side of the slot in which coupled callsigns are looked for.
 constexpr int COUPLED_WINDOW_HALF_HOURS = 10;
+constexpr std::size_t GHOST_LIST_CAPACITY = 500;
 constexpr int COUPLED_WINDOW_HALF_HOURS_HEAVY = 14;
 constexpr std::int64_t SECONDS_PER_MINUTE = 60;
 
@@ -77,7 +78,12 @@ void lf_removeGhost(const std::string& callsign)
                             lf_standIdText(found->standNumber), ghost, callsign));
     else
         gf_log(vald::format("          {:8} is a ghost and will be removed, continue with {}", ghost, callsign));
-    ghostList.push_back(ghost);
+    if (std::find(ghostList.begin(), ghostList.end(), ghost) == ghostList.end()) {
+        // A long session meets many ghosts: the oldest are forgotten first.
+        if (ghostList.size() >= GHOST_LIST_CAPACITY)
+            ghostList.erase(ghostList.begin());
+        ghostList.push_back(ghost);
+    }
     removeAircraftFromSim(*found);
 }
 

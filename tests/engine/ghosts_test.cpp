@@ -51,6 +51,12 @@ TEST_F(GhostsTest, GhostOfALiveFlightIsRemovedAndRemembered)
     EXPECT_EQ(ghostList, (std::vector<std::string>{"KLM12_"}));
     EXPECT_EQ(removalQueue.size(), 1U);
     EXPECT_FALSE(lf_hasLiveCallsign("KLM12__")) << "its base flight is leaving";
+
+    // The same ghost again, in another aircraft: remembered once.
+    parkedOn(addStand("S2", 100.0, 20.0), 0x400003, "KLM12_");
+    lf_removeGhost("KLM12");
+    EXPECT_EQ(liveAircraft.back().state, SimState::removingfromsim);
+    EXPECT_EQ(ghostList, (std::vector<std::string>{"KLM12_"}));
 }
 
 TEST_F(GhostsTest, FirstStaticOfTheSameFlightIsRemovedOnePerCall)
