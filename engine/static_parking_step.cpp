@@ -95,7 +95,7 @@ bool lf_plannedParkPositionsRemain() { return !parkPositions.empty(); }
 
 std::string lf_staticCallsign(std::string callsign)
 {
-    while (!callsign.empty() && callsign.back() == '_')
+    while (gf_endsWithGhostMark(callsign))
         callsign.pop_back();
     if (!callsign.empty() && callsign.back() == '*')
         return callsign;
