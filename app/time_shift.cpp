@@ -83,16 +83,10 @@ void lf_enableTimeControls()
 
 void lf_removeTimeShiftedTraffic()
 {
-    for (LiveAircraft& aircraft : liveAircraft) {
-        if (aircraft.state == SimState::active) {
+    // Withdrawn or removed the one way, which also frees the stand of one born on it.
+    for (LiveAircraft& aircraft : liveAircraft)
+        if (aircraft.state == SimState::active || (aircraft.state == SimState::adding2sim && !aircraft.dequeued))
             removeAircraftFromSim(aircraft);
-        } else if (aircraft.state == SimState::adding2sim && !aircraft.removeWhenCreated && !aircraft.dequeued) {
-            if (lf_unqueueCreation(liveCreationQueue, aircraft.hexid))
-                aircraft.dequeued = true;
-            else
-                aircraft.removeWhenCreated = true;
-        }
-    }
     std::erase_if(liveAircraft, [](const LiveAircraft& aircraft) { return aircraft.dequeued; });
     lf_sweepStaticAircraft();
     lf_announceStaticParkingUpdate();

@@ -15,7 +15,7 @@ namespace {
 
 constexpr double LOW_HEIGHT_FT = 1000.0;
 constexpr double APPROACH_HEADING_HEIGHT_FT = 2000.0;
-constexpr double LOW_HEIGHT_LEAST_RATE = 0.2;  // feet per tick
+constexpr double LOW_HEIGHT_LEAST_CLIMB = 0.2;  // feet per tick
 constexpr double FT_PER_MIN_TO_PER_TICK = 1.0 / 6000.0;
 constexpr double GROUND_DESCENT_FPM = -601.0;
 constexpr double FINAL_DESCENT_FPM = -600.0;
@@ -89,7 +89,8 @@ void lf_planAltitude(LiveAircraft& aircraft, TrackPoint& next, double n)
         lf_setGear(aircraft, true);
     } else if (!aircraft.approachConfigured) {
         const double r = (next.altitude - altitude) / n;
-        const double wanted = height > LOW_HEIGHT_FT ? r : std::max(r, LOW_HEIGHT_LEAST_RATE);
+        // Low down a slow climb is made at least a little faster; a descent keeps its own rate.
+        const double wanted = height > LOW_HEIGHT_FT || r <= 0.0 ? r : std::max(r, LOW_HEIGHT_LEAST_CLIMB);
         aircraft.altitudeRate = std::min(wanted, aircraft.maxClimbStep);
     } else if (front.altitude != next.altitude || height > LOW_HEIGHT_FT ||
                front.verticalRate + next.verticalRate > LEVEL_FPM) {

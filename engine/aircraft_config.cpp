@@ -1,7 +1,10 @@
 #include "engine/aircraft_config.hpp"
 
+#include <mutex>
 #include <utility>
 
+#include "foundation/log.hpp"
+#include "simlink/sim_client.hpp"
 #include "simlink/sim_queues.hpp"
 #include "simlink/sim_records.hpp"
 #include "simlink/sim_state.hpp"
@@ -11,19 +14,29 @@ namespace {
 constexpr std::uint32_t ROTOR_THROTTLE_STEP = 4;
 constexpr double FULL_PERCENT = 100.0;
 
-// The library side: written at once, outside the send queues; nothing without a connection or
-// after a failed request.
-void lf_libraryTouchdownWriter(std::uint32_t objectId, const TouchdownSettings& settings)
+// The library side: written at once under the send mutex, like the worker's other direct requests;
+// nothing without a connection or after a failed request.
+bool lf_libraryTouchdownWriter(std::uint32_t objectId, const TouchdownSettings& settings)
 {
+    std::lock_guard<std::mutex> lock(simSendMutex);
     const HANDLE connection = simConnection.load();
     if (connection == nullptr || simRequestErrorFlag.load() || objectId <= userObjectId.load())
-        return;
+        return true;
     const double data[3] = {settings.spoilersPercent, settings.throttle1Percent, settings.throttle2Percent};
-    SimConnect_SetDataOnSimObject(connection, SIM_DEFINE_TOUCHDOWN, objectId, 0, 1, sizeof(data), data);
+    return SimConnect_SetDataOnSimObject(connection, SIM_DEFINE_TOUCHDOWN, objectId, 0, 1, sizeof(data), data) >= 0;
 }
 
 // Worker thread only (tests set it before the engine runs).
 TouchdownWriter touchdownWriter = &lf_libraryTouchdownWriter;
+
+void lf_writeTouchdown(std::uint32_t objectId, const TouchdownSettings& settings)
+{
+    if (!touchdownWriter(objectId, settings)) {
+        gf_logWarn("SimConnect request touchdown data fails");
+        gf_simRequestError();
+    }
+}
+
 
 void lf_event(const LiveAircraft& aircraft, std::uint32_t eventId, std::uint32_t data)
 {
@@ -71,11 +84,11 @@ void lf_writeTouchdownDeployed(const LiveAircraft& aircraft)
     double throttle = lf_hasReverseThrust(aircraft) ? -FULL_PERCENT : FULL_PERCENT;
     if (aircraft.fsltlLivery)
         throttle = -throttle;
-    touchdownWriter(aircraft.objectId, TouchdownSettings{FULL_PERCENT, throttle, throttle});
+    lf_writeTouchdown(aircraft.objectId, TouchdownSettings{FULL_PERCENT, throttle, throttle});
 }
 
 void lf_writeTouchdownCleared(const LiveAircraft& aircraft)
 {
     if (aircraft.category != AircraftCategory::Light)
-        touchdownWriter(aircraft.objectId, TouchdownSettings{});
+        lf_writeTouchdown(aircraft.objectId, TouchdownSettings{});
 }

@@ -30,7 +30,8 @@ struct TouchdownSettings {
     double throttle1Percent = 0.0;
     double throttle2Percent = 0.0;
 };
-using TouchdownWriter = std::function<void(std::uint32_t objectId, const TouchdownSettings& settings)>;
+// False when the simulator link failed the request (the run then stops as for every request).
+using TouchdownWriter = std::function<bool(std::uint32_t objectId, const TouchdownSettings& settings)>;
 void gf_setTouchdownWriter(TouchdownWriter writer);
 void gf_resetTouchdownWriter();
 

@@ -127,6 +127,9 @@ LiveAircraft::LiveAircraft(const TrackPoint& firstPoint, const AircraftInstance&
 
 void LiveAircraft::setPhase(FlightPhase next)
 {
+    // The phase before the last change: setting the same phase again keeps it.
+    if (next == phase)
+        return;
     previousPhase = phase;
     phase = next;
 }
@@ -223,6 +226,8 @@ bool gf_isValidCallsign(const FlightIdentity& flight)
 {
     return !flight.callsign.empty() && flight.callsign != NO_CALLSIGN && flight.callsign.size() <= MAX_CALLSIGN_LENGTH;
 }
+
+bool gf_endsWithGhostMark(const std::string& callsign) { return !callsign.empty() && callsign.back() == '_'; }
 
 std::optional<std::string> gf_airlineCodeOfCallsign(const std::string& callsign)
 {

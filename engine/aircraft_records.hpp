@@ -152,7 +152,7 @@ struct LiveAircraft : StaticAircraft {
     std::deque<TrackPoint> track;
     double recordTime = 0.0;  // data time of the last accepted record, seconds
     LatLon lastCheckPosition;
-    UtcSeconds parkTime = 0;  // program clock (gf_utcNow) when it came to stand
+    UtcSeconds parkTime = 0;  // park clock (gf_parkClockNow, steady seconds) when it came to stand
     std::int32_t trackEndWait = 0;
     Tick holdingStart = 0;
     FlightPhase phase = FlightPhase::birth;
@@ -234,6 +234,8 @@ std::string gf_flightLongText(const FlightIdentity& flight);
 
 // Not empty, not "@@@@@@@@" and at most 8 characters.
 bool gf_isValidCallsign(const FlightIdentity& flight);
+// A callsign ending in '_' is the service's ghost of the flight without it.
+bool gf_endsWithGhostMark(const std::string& callsign);
 // The first three letters in upper case of a callsign of three letters and a digit (and more);
 // none otherwise.
 std::optional<std::string> gf_airlineCodeOfCallsign(const std::string& callsign);

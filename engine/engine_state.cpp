@@ -1,5 +1,7 @@
 #include "engine/engine_state.hpp"
 
+#include <algorithm>
+
 #include "foundation/thread_owner.hpp"
 
 std::atomic<Tick> tickCounter{0};
@@ -29,3 +31,10 @@ ThreadOwner engineOwner("the engine's aircraft lists");
 void gf_assertEngineOwner() { engineOwner.assertOwner(); }
 
 void gf_releaseEngineOwner() { engineOwner.release(); }
+
+LiveAircraft* gf_liveByHexid(std::uint32_t hexid)
+{
+    const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(),
+                                    [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
+    return found == liveAircraft.end() ? nullptr : &*found;
+}

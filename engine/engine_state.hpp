@@ -26,6 +26,8 @@ extern std::atomic<Tick> tickCounter;
 inline constexpr Tick TICKS_PER_SECOND = 100;
 
 extern std::vector<LiveAircraft> liveAircraft;
+// The live aircraft with that hexid; nullptr when there is none.
+LiveAircraft* gf_liveByHexid(std::uint32_t hexid);
 extern std::vector<StaticAircraft> staticAircraft;
 // Hexids of aircraft in adding2sim whose creation request is not made yet; the last is served first.
 extern std::vector<std::uint32_t> addingStack;

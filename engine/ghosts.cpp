@@ -20,6 +20,7 @@ namespace {
 
 // Half-hours either side of the slot in which coupled callsigns are looked for.
 constexpr int COUPLED_WINDOW_HALF_HOURS = 10;
+constexpr std::size_t GHOST_LIST_CAPACITY = 500;
 constexpr int COUPLED_WINDOW_HALF_HOURS_HEAVY = 14;
 constexpr std::int64_t SECONDS_PER_MINUTE = 60;
 
@@ -55,7 +56,7 @@ std::string lf_duplicateReason(const StaticAircraft& parked, const LiveAircraft&
         return !callsign.empty() && (callsign == s.callsign2 || callsign == s.callsign3);
     };
     const std::string base = a.callsign.substr(0, a.callsign.size() - 1);
-    if (coupledWith(a.callsign) || coupledWith(a.callsign3) || (a.callsign.back() == '_' && coupledWith(base)))
+    if (coupledWith(a.callsign) || coupledWith(a.callsign3) || (gf_endsWithGhostMark(a.callsign) && coupledWith(base)))
         return vald::format("{:8}: {:8} '{}' '{}' removed, new {} {} '{}' '{}' has {} callsign", label, s.callsign,
                             s.callsign2, s.callsign3, where, a.callsign, a.callsign2, a.callsign3,
                             s.callsign2 == a.callsign ? "same" : "coupled");
@@ -77,7 +78,12 @@ void lf_removeGhost(const std::string& callsign)
                             lf_standIdText(found->standNumber), ghost, callsign));
     else
         gf_log(vald::format("          {:8} is a ghost and will be removed, continue with {}", ghost, callsign));
-    ghostList.push_back(ghost);
+    if (std::find(ghostList.begin(), ghostList.end(), ghost) == ghostList.end()) {
+        // A long session meets many ghosts: the oldest are forgotten first.
+        if (ghostList.size() >= GHOST_LIST_CAPACITY)
+            ghostList.erase(ghostList.begin());
+        ghostList.push_back(ghost);
+    }
     removeAircraftFromSim(*found);
 }
 
@@ -117,7 +123,7 @@ void lf_searchForCoupledCsAroundThisTime(std::uint64_t weekSlot, LiveAircraft& a
                                                          std::min(slot.slot + window, HALF_HOUR_SLOTS_PER_DAY - 1));
         FlightIdentity& flight = aircraft.identity;
         std::string callsign = flight.callsign;
-        if (!callsign.empty() && callsign.back() == '_')
+        if (gf_endsWithGhostMark(callsign))
             callsign.pop_back();
         for (const Stand& stand : parkStands) {
             for (const StandOption& option : stand.options) {

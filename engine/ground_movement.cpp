@@ -30,11 +30,6 @@ Tick lf_now() { return tickCounter.load(); }
 LatLon lf_at(const TrackPoint& point) { return LatLon{point.lat, point.lon}; }
 LatLon lf_aircraftAt(const LiveAircraft& aircraft) { return LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon}; }
 
-bool lf_samePlace(LatLon a, LatLon b)
-{
-    return std::fabs(a.lat - b.lat) < SAME_PLACE_DEG && std::fabs(a.lon - b.lon) < SAME_PLACE_DEG;
-}
-
 double lf_wrapDeg(double degrees)
 {
     double wrapped = std::fmod(degrees, 360.0);
@@ -125,7 +120,7 @@ void lf_smoothTurn(LiveAircraft& aircraft)
             p0.groundSpeed <= MIDPOINT_MAX_SPEED_KT && legTicks >= MIDPOINT_MIN_TICKS) {
             lf_insertMidPoint(aircraft);
         } else if (turn > 3.0 && turn <= 160.0) {
-            if (lf_samePlace(lf_at(track[0]), lf_at(track[2]))) {
+            if (gf_samePlace(lf_at(track[0]), lf_at(track[2]))) {
                 lf_splitIfSpeedChange(aircraft);
             } else {
                 lf_startCurve(aircraft);
@@ -144,8 +139,7 @@ void lf_smoothTurn(LiveAircraft& aircraft)
 
 void lf_leaveStand(LiveAircraft& aircraft)
 {
-    aircraft.lateLimit = aircraft.departing ? 5000 : 3000;
-    aircraft.earlyLimit = 3000;
+    lf_widenLimits(aircraft);
     if (!aircraft.leaveStand || aircraft.track.empty())
         return;
     const LatLon stand{aircraft.standLat, aircraft.standLon};
@@ -456,4 +450,6 @@ void lf_pullOut(LiveAircraft& aircraft)
     gf_taxiLights(aircraft);
     lf_startEngines(aircraft);
     gf_log(vald::format("{:8}: {:8} pulling out", lf_standIdText(aircraft.standNumber), aircraft.identity.callsign));
+    // The stand was given up as the aircraft began to leave it; it no longer names it.
+    aircraft.standNumber = 0;
 }

@@ -28,13 +28,6 @@ void lf_event(const LiveAircraft& aircraft, std::uint32_t eventId, std::uint32_t
     gf_queueClientEvent(QueuedClientEvent{aircraft.objectId, eventId, data});
 }
 
-const Stand* lf_standByNumber(std::uint32_t number)
-{
-    const auto found =
-        std::find_if(parkStands.begin(), parkStands.end(), [number](const Stand& stand) { return stand.number == number; });
-    return found == parkStands.end() ? nullptr : &*found;
-}
-
 std::string lf_makeWayText(const StaticAircraft& parked, const LiveAircraft& aircraft)
 {
     const bool sameFlight = parked.identity.callsign2 == aircraft.identity.callsign ||
@@ -129,7 +122,7 @@ void lf_makeWay(LiveAircraft& aircraft, const Stand& stand)
 
 void lf_makeWayAdjacent(LiveAircraft& aircraft, std::uint32_t adjacentNumber, const Stand& stand)
 {
-    const Stand* adjacent = lf_standByNumber(adjacentNumber);
+    const Stand* adjacent = gf_standByNumber(adjacentNumber);
     if (adjacent == nullptr)
         return;
     const double apart = gf_distanceNm(LatLon{adjacent->lat, adjacent->lon}, LatLon{stand.lat, stand.lon});

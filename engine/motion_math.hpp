@@ -40,9 +40,14 @@ inline double gf_lonDelta(double toLon, double fromLon)
     return delta - 180.0;
 }
 
+// Two positions closer than epsDeg in latitude and in longitude are the same place.
+inline bool gf_samePlace(LatLon a, LatLon b, double epsDeg = SAME_PLACE_DEG)
+{
+    return std::fabs(a.lat - b.lat) < epsDeg && std::fabs(gf_lonDelta(a.lon, b.lon)) < epsDeg;
+}
 inline bool gf_samePlace(const TrackPoint& a, const TrackPoint& b, double epsDeg = SAME_PLACE_DEG)
 {
-    return std::fabs(a.lat - b.lat) <= epsDeg && std::fabs(gf_lonDelta(a.lon, b.lon)) <= epsDeg;
+    return gf_samePlace(LatLon{a.lat, a.lon}, LatLon{b.lat, b.lon}, epsDeg);
 }
 
 inline LatLon gf_latLonOf(const TrackPoint& point) { return LatLon{point.lat, point.lon}; }

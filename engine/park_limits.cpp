@@ -1,5 +1,7 @@
 #include "engine/park_limits.hpp"
 
+#include <chrono>
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -7,6 +9,7 @@
 #include "engine/removal.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/static_parking_step.hpp"
+#include "foundation/clock.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -19,20 +22,13 @@ bool lf_isParkedLive(const LiveAircraft& aircraft)
     return aircraft.state == SimState::active && aircraft.phase == FlightPhase::parked;
 }
 
-LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
-{
-    const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(),
-                                    [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
-    return found == liveAircraft.end() ? nullptr : &*found;
-}
-
 void lf_removeLongestParkedLive()
 {
     std::vector<ParkedLiveSeconds> parked;
     lf_parkedLiveSeconds(parked);
     if (parked.empty())
         return;
-    LiveAircraft* longest = lf_liveByHexid(parked.front().first);
+    LiveAircraft* longest = gf_liveByHexid(parked.front().first);
     if (longest == nullptr || longest->state != SimState::active)
         return;
     gf_log(vald::format("{:8}: {} live max park exceeded, removed", lf_standIdText(longest->standNumber),
@@ -55,7 +51,12 @@ void lf_removeEarliestStatic()
 
 }  // namespace
 
-UtcSeconds gf_parkClockNow() { return gf_utcNow(); }
+// Park times are durations on the steady clock: the time shift moves the program clock by its size,
+// and back to real time after an empty poll, which would make parked minutes jump.
+UtcSeconds gf_parkClockNow()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(gf_steadyNow().time_since_epoch()).count();
+}
 
 std::int64_t gf_secondsParked(const LiveAircraft& aircraft)
 {

@@ -11,7 +11,7 @@
 // (hexid, seconds parked) of a live aircraft that is active and parked.
 using ParkedLiveSeconds = std::pair<std::uint32_t, std::int64_t>;
 
-// Now on the clock of park times.
+// Now on the clock of park times: seconds of the steady clock, which the time shift leaves alone.
 UtcSeconds gf_parkClockNow();
 // Whole seconds since the aircraft came to stand; 0 when the clock stands before its park time.
 std::int64_t gf_secondsParked(const LiveAircraft& aircraft);

@@ -147,33 +147,35 @@ bool updateLiveAc(LiveAircraft& aircraft)
             lf_activeStep(aircraft);
         return lf_toBeErased(aircraft);
     } catch (const std::exception& e) {
+        // A step that failed once fails again at every tick: the aircraft goes, with one line.
         gf_logWarn(lf_failureText("updateLiveAc", e, aircraft));
-        return aircraft.skip;
     }
+    try {
+        removeAircraftFromSim(aircraft);
+    } catch (const std::exception& e) {
+        gf_logWarn(lf_failureText("updateLiveAc", e, aircraft));
+        aircraft.skip = true;
+    }
+    return lf_toBeErased(aircraft);
 }
 
+// A failure here is logged once by updateLiveAc, which removes the aircraft.
 void nextPosMain(LiveAircraft& aircraft)
 {
-    try {
-        for (;;) {
-            auto& track = aircraft.track;
-            if (track.size() >= 2) {
-                if (aircraft.onGround || !track[1].stationary ||
-                    aircraft.category == AircraftCategory::Rotorcraft) {
-                    lf_trackStep(aircraft);
-                    return;
-                }
-                track.erase(track.begin() + 1);
-                continue;
+    for (;;) {
+        auto& track = aircraft.track;
+        if (track.size() >= 2) {
+            if (aircraft.onGround || !track[1].stationary || aircraft.category == AircraftCategory::Rotorcraft) {
+                lf_trackStep(aircraft);
+                return;
             }
-            if (lf_trackEndStep(aircraft))
-                continue;
-            lf_endTrack(aircraft);
-            return;
+            track.erase(track.begin() + 1);
+            continue;
         }
-    } catch (const std::exception& e) {
-        gf_logWarn(lf_failureText("nextPosMain", e, aircraft));
-        throw;
+        if (lf_trackEndStep(aircraft))
+            continue;
+        lf_endTrack(aircraft);
+        return;
     }
 }
 

@@ -13,7 +13,6 @@ namespace {
 
 constexpr double FARTHER_MARGIN_NM = 0.1;
 
-constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
 
 void lf_withdrawCreation(StaticAircraft& aircraft)
 {
@@ -24,16 +23,7 @@ void lf_withdrawCreation(StaticAircraft& aircraft)
         aircraft.removeWhenCreated = true;
 }
 
-LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
-{
-    const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(),
-                                    [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
-    return found == liveAircraft.end() ? nullptr : &*found;
-}
-
-}  // namespace
-
-void removeAircraftFromSim(StaticAircraft& aircraft)
+void lf_removeFromSim(StaticAircraft& aircraft, const LiveAircraft* live)
 {
     gf_assertEngineOwner();
     if (aircraft.state == SimState::buffer) {
@@ -42,9 +32,9 @@ void removeAircraftFromSim(StaticAircraft& aircraft)
     }
     if (aircraft.removeWhenCreated)
         return;
-    // A live aircraft gives its stand up at once, also one that was never created.
-    if (aircraft.hexid > LAST_STATIC_HEXID && aircraft.standNumber != 0)
-        lf_freeStand(aircraft.standNumber);
+    // A live aircraft gives the stand it stands on up at once, also one that was never created.
+    if (live != nullptr && gf_holdsStand(*live))
+        lf_freeStand(live->standNumber);
     if (aircraft.state == SimState::adding2sim) {
         lf_withdrawCreation(aircraft);
         return;
@@ -56,6 +46,17 @@ void removeAircraftFromSim(StaticAircraft& aircraft)
         gf_logWarn(vald::format("{} removing act {}, with objectid=0 ?", "removeAircraftFromSim",
                                 gf_flightKeyText(aircraft.identity)));
 }
+
+}  // namespace
+
+bool gf_holdsStand(const LiveAircraft& aircraft)
+{
+    return aircraft.standNumber != 0 && aircraft.phase == FlightPhase::parked && !aircraft.leaveStand;
+}
+
+void removeAircraftFromSim(StaticAircraft& aircraft) { lf_removeFromSim(aircraft, nullptr); }
+
+void removeAircraftFromSim(LiveAircraft& aircraft) { lf_removeFromSim(aircraft, &aircraft); }
 
 bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid)
 {
@@ -81,7 +82,7 @@ bool lf_removeFarthest(double distanceNm)
     }
     if (!candidate)
         return true;
-    removeAircraftFromSim(*lf_liveByHexid(*candidate));
+    removeAircraftFromSim(*gf_liveByHexid(*candidate));
     return false;
 }
 
@@ -126,7 +127,7 @@ void lf_onObjectRemoved(std::uint32_t objectId)
         }
         // The simulator may remove an aircraft on its own: the stand it stood on is free again.
         // One that we removed gave its stand up then, and the stand may have a new occupant.
-        if (live->state != SimState::removingfromsim && live->phase == FlightPhase::parked)
+        if (live->state != SimState::removingfromsim && gf_holdsStand(*live))
             lf_freeStand(live->standNumber);
         if (live->flightPlanWritten) {
             // A flight plan that cannot go (held open, no rights) is left behind: the removal
@@ -151,7 +152,7 @@ void lf_onObjectRemoved(std::uint32_t objectId)
 
 void lf_removeBlocked(std::uint32_t hexid)
 {
-    LiveAircraft* aircraft = lf_liveByHexid(hexid);
+    LiveAircraft* aircraft = gf_liveByHexid(hexid);
     if (aircraft == nullptr)
         return;
     if (aircraft->state == SimState::buffer) {

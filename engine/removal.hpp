@@ -13,6 +13,11 @@
 // simulator has it already, it is removed once created. In the simulator: state removingfromsim
 // and its object id queued for removal. Nothing once removeWhenCreated is set.
 void removeAircraftFromSim(StaticAircraft& aircraft);
+// A live aircraft also gives up the stand it holds.
+void removeAircraftFromSim(LiveAircraft& aircraft);
+// The aircraft stands on its stand and has not begun to leave it: the stand's occupied mark is
+// its own. One that left gave the stand up then, and another aircraft may stand there now.
+bool gf_holdsStand(const LiveAircraft& aircraft);
 
 // Takes every request for the aircraft with this hexid out of the queue, keeping the order of the
 // others; true when one was taken. (Two flights may share a callsign; the hexid is the record's

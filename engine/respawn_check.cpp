@@ -6,6 +6,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
+#include "engine/motion_math.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -17,15 +18,11 @@
 
 namespace {
 
-constexpr double SAME_PLACE_DEG = 1e-8;
-
 void lf_takeIfNew(std::string& held, const std::string& received)
 {
     if (!received.empty() && received != held)
         held = received;
 }
-
-bool lf_endsWithGhostMark(const std::string& callsign) { return !callsign.empty() && callsign.back() == '_'; }
 
 std::string lf_parkAirportIata()
 {
@@ -101,7 +98,6 @@ bool lf_checkRegLivery(LiveAircraft& aircraft, const LiveTrafficRecord& record)
             aircraft.identity.airline = known->airl;
             aircraft.identity.type = known->type;
         }
-        lf_forgetLivery(aircraft);
         return true;
     }
     if (registration == aircraft.identity.registration)
@@ -111,7 +107,6 @@ bool lf_checkRegLivery(LiveAircraft& aircraft, const LiveTrafficRecord& record)
         return false;
     aircraft.identity.airline = known->opr.empty() ? known->airl : known->opr;
     aircraft.identity.type = known->type;
-    lf_forgetLivery(aircraft);
     return true;
 }
 
@@ -125,7 +120,6 @@ bool lf_checkRegAirline(LiveAircraft& aircraft, const LiveTrafficRecord& record)
         return false;
     aircraft.identity.airline = *callsignAirline;
     aircraft.identity.type = known->type;
-    lf_forgetLivery(aircraft);
     return true;
 }
 
@@ -166,12 +160,15 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
         return true;
     bool unchanged = lf_checkRouteChange(aircraft, record);
     // A new route leaves a new registration to a later record.
-    if (unchanged)
-        unchanged = lf_checkRegistrationChange(aircraft, record) != 0;
+    bool newLivery = false;
+    if (unchanged) {
+        newLivery = lf_checkRegistrationChange(aircraft, record) == 0;
+        unchanged = !newLivery;
+    }
     FlightIdentity& flight = aircraft.identity;
     const std::string& callsign = record.flight.callsign;
     if (!callsign.empty() && callsign != flight.callsign && callsign != flight.registration) {
-        if (!lf_endsWithGhostMark(callsign))
+        if (!gf_endsWithGhostMark(callsign))
             lf_removeGhost(callsign);
         else if (lf_hasLiveCallsign(callsign))
             return false;
@@ -181,8 +178,11 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
     } else if (unchanged) {
         return true;
     }
+    // Without a respawn the aircraft flies on as it is shown: its livery and its phase stay.
     if (!GUID_CHANGES.value())
         return true;
+    if (newLivery)
+        lf_forgetLivery(aircraft);
     gf_log(vald::format("          {} respawns", gf_flightKeyText(flight)));
     liveryRespawn(aircraft);
     return false;
@@ -200,8 +200,7 @@ void liveryRespawn(LiveAircraft& aircraft)
             point.bank = at.bank;
             if (!aircraft.track.empty()) {
                 TrackPoint& front = aircraft.track.front();
-                front.stationary = std::fabs(front.lat - at.lat) < SAME_PLACE_DEG &&
-                                   std::fabs(front.lon - at.lon) < SAME_PLACE_DEG;
+                front.stationary = gf_samePlace(gf_latLonOf(front), gf_latLonOf(at));
             }
         } else {
             aircraft.track.resize(1, point);

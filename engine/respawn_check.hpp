@@ -22,10 +22,10 @@ void lf_takeFlightStrings(LiveAircraft& aircraft, const LiveTrafficRecord& recor
 // was filled.
 bool lf_checkRouteChange(LiveAircraft& aircraft, const LiveTrafficRecord& record);
 // True when the new registration brings another livery (its special title or another airline
-// and type); the livery is then forgotten.
+// and type); the livery is forgotten only when the aircraft respawns.
 bool lf_checkRegLivery(LiveAircraft& aircraft, const LiveTrafficRecord& record);
 // True when the new registration belongs to the airline the callsign names, with another type
-// or operator; the livery is then forgotten.
+// or operator; the livery is forgotten only when the aircraft respawns.
 bool lf_checkRegAirline(LiveAircraft& aircraft, const LiveTrafficRecord& record);
 // 1 when the livery stays, 0 when the new registration changes it. The registration is taken.
 int lf_checkRegistrationChange(LiveAircraft& aircraft, const LiveTrafficRecord& record);

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr std::uint32_t OBJECT_TYPE_AIRCRAFT = 1;
 constexpr std::uint32_t PERIOD_ONCE = 1;
 
 // The library side; nothing is asked without a connection or after a failed request.
@@ -20,7 +19,7 @@ bool lf_libraryInRange(std::uint32_t radiusMetres)
         return true;
     return SimConnect_RequestDataOnSimObjectType(connection, SIM_REQUEST_AIRCRAFT_IN_RANGE,
                                                  SIM_DEFINE_AIRCRAFT_IN_RANGE, radiusMetres,
-                                                 OBJECT_TYPE_AIRCRAFT) >= 0;
+                                                 SIM_OBJECT_TYPE_AIRCRAFT) >= 0;
 }
 
 bool lf_libraryStaticCg(std::uint32_t objectId)

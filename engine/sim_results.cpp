@@ -37,11 +37,6 @@ Aircraft* lf_findIn(std::vector<Aircraft>& list, Match match)
     return found == list.end() ? nullptr : &*found;
 }
 
-LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
-{
-    return lf_findIn(liveAircraft, [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
-}
-
 LiveAircraft* lf_liveByObjectId(std::uint32_t objectId)
 {
     return lf_findIn(liveAircraft, [objectId](const LiveAircraft& aircraft) { return aircraft.objectId == objectId; });
@@ -54,7 +49,7 @@ StaticAircraft* lf_staticByHexid(std::uint32_t hexid)
 
 void lf_liveCreated(const SimResult& result)
 {
-    LiveAircraft* aircraft = lf_liveByHexid(result.hexid);
+    LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
     if (aircraft == nullptr || result.objectId < FIRST_AI_OBJECT_ID)
         return;
     aircraft->objectId = result.objectId;
@@ -99,15 +94,20 @@ void lf_staticCg(const SimResult& result)
     aircraft->staticPitch = plausible ? result.value2 : STATIC_PITCH_DEFAULT_DEG * DEG_TO_RAD;
 }
 
-// The simulator refused the livery: it is not offered again, and the aircraft goes.
+// The creation failed and the aircraft goes. A refused livery is not offered again; one that
+// failed only because the simulator was full or never answered is tried again when the flight
+// comes back.
 template <typename Aircraft>
-void lf_eraseRefused(std::vector<Aircraft>& list, std::uint32_t hexid)
+void lf_eraseRefused(std::vector<Aircraft>& list, std::uint32_t hexid, bool titleRefused)
 {
     const auto found =
         std::find_if(list.begin(), list.end(), [hexid](const Aircraft& aircraft) { return aircraft.hexid == hexid; });
     if (found == list.end())
         return;
-    gf_liveryNotCreated(found->identity, found->liveryTitle);
+    if (titleRefused)
+        gf_liveryNotCreated(found->identity, found->liveryTitle);
+    else
+        gf_log(vald::format("{} not created for now, tried again later", gf_flightKeyText(found->identity)));
     if (found != list.end() - 1)
         *found = std::move(list.back());
     list.pop_back();
@@ -134,16 +134,18 @@ void lf_handleSimResult(const SimResult& result)
     case SIM_RESULT_BLOCKED:
         lf_removeBlocked(result.hexid);
         break;
-    case SIM_RESULT_CREATION_FAILED:
+    case SIM_RESULT_CREATION_FAILED: {
+        const bool titleRefused = result.value1 == CREATION_TITLE_REFUSED;
         if (result.hexid > LAST_STATIC_HEXID) {
             // One born on a stand leaves it free.
-            if (const LiveAircraft* refused = lf_liveByHexid(result.hexid); refused != nullptr && refused->standNumber != 0)
+            if (const LiveAircraft* refused = gf_liveByHexid(result.hexid); refused != nullptr && gf_holdsStand(*refused))
                 lf_freeStand(refused->standNumber);
-            lf_eraseRefused(liveAircraft, result.hexid);
+            lf_eraseRefused(liveAircraft, result.hexid, titleRefused);
         }
         else
-            lf_eraseRefused(staticAircraft, result.hexid);
+            lf_eraseRefused(staticAircraft, result.hexid, titleRefused);
         break;
+    }
     default:
         break;
     }
@@ -171,7 +173,7 @@ void lf_finishLive(SimResult& record)
     }
     record.counter = FINISHED;
     // An aircraft that went while it waited has nothing left to release.
-    LiveAircraft* aircraft = lf_liveByHexid(record.hexid);
+    LiveAircraft* aircraft = gf_liveByHexid(record.hexid);
     if (aircraft == nullptr || aircraft->objectId != record.objectId)
         return;
     lf_activateLiveAc(*aircraft);

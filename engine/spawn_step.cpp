@@ -10,6 +10,7 @@
 #include "engine/removal.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
+#include "engine/track_end.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -49,8 +50,6 @@ constexpr double SECONDS_PER_MINUTE = 60.0;
 void lf_drop(LiveAircraft& aircraft) { aircraft.skip = true; }
 
 void lf_popFront(LiveAircraft& aircraft) { aircraft.track.pop_front(); }
-
-bool lf_endsWithGhostMark(const std::string& callsign) { return !callsign.empty() && callsign.back() == '_'; }
 
 LatLon lf_pointPosition(const TrackPoint& point) { return LatLon{point.lat, point.lon}; }
 
@@ -152,6 +151,9 @@ void lf_bornOnStand(LiveAircraft& aircraft, const Stand& stand)
     front.lat = stand.lat;
     front.lon = stand.lon;
     front.track = stand.heading * RAD_TO_DEG;
+    // Found parked, it stands for this stand's use now, as an arrival does.
+    lf_clearStandCargo(aircraft);
+    gf_learnStandUse(aircraft, gf_weekSlotValue(gf_weekdayAndSlot()));
     lf_checkMaxPark(1);
 }
 
@@ -234,7 +236,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
     if (aircraft.track.size() == 1)
         return lf_drop(aircraft);
     FlightIdentity& flight = aircraft.identity;
-    if (lf_endsWithGhostMark(flight.callsign) &&
+    if (gf_endsWithGhostMark(flight.callsign) &&
         std::find(ghostList.begin(), ghostList.end(), flight.callsign) != ghostList.end())
         return lf_drop(aircraft);
     if (lf_mixedTrack(aircraft))
@@ -263,7 +265,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_drop(aircraft);
     if (unmatchedLiveryKeys.contains(gf_unmatchedLiveryKey(flight)))
         return lf_drop(aircraft);
-    if (lf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
+    if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
         return lf_drop(aircraft);
     spawnLiveAc(aircraft);
 }
@@ -331,11 +333,11 @@ void spawnLiveAc(LiveAircraft& aircraft)
     at.verticalSpeed = front.verticalRate / SECONDS_PER_MINUTE;
     at.speed = front.speed;
     at.heading = lf_firstHeading(aircraft);
-    aircraft.headingRate = front.airborne ? 0.0 : at.heading;
+    aircraft.headingRate = 0.0;
     aircraft.proximityHold = false;
     aircraft.state = SimState::adding2sim;
     addingStack.push_back(aircraft.hexid);
-    if (!lf_endsWithGhostMark(aircraft.identity.callsign))
+    if (!gf_endsWithGhostMark(aircraft.identity.callsign))
         lf_removeGhost(aircraft.identity.callsign);
 }
 

@@ -4,12 +4,10 @@
 #include <cmath>
 
 #include "engine/ground_movement.hpp"
+#include "engine/motion_math.hpp"
+#include "engine/track_timing.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
-
-// The static neighbours and the ground movement fill these in; until they do, an aircraft sent
-// to a stand keeps its stand fields and its cut track and the statics stay where they are.
-void lf_makeWay(LiveAircraft&, Stand&) {}
 
 void drive2Stand(LiveAircraft& aircraft, const Stand::Place& stand)
 {
@@ -33,7 +31,7 @@ void drive2Stand(LiveAircraft& aircraft, const Stand::Place& stand)
     onStand.verticalRate = 0.0;
     onStand.playTick = track.front().playTick + n;
     onStand.airborne = false;
-    onStand.stationary = std::fabs(last.lat - stand.lat) < 1e-8 && std::fabs(last.lon - stand.lon) < 1e-8;
+    onStand.stationary = gf_samePlace(gf_latLonOf(last), at);
     onStand.headingUsable = track.front().headingUsable;
     onStand.bank = aircraft.simPosition.bank;
     last.groundSpeed = push;
@@ -54,7 +52,6 @@ void drive2Stand(LiveAircraft& aircraft, const Stand::Place& stand)
     if (aircraft.trackEndWait > 0 || aircraft.holding != 0) {
         aircraft.trackEndWait = 0;
         aircraft.holding = 0;
-        aircraft.lateLimit = aircraft.departing ? 5000 : 3000;
-        aircraft.earlyLimit = 3000;
+        lf_widenLimits(aircraft);
     }
 }

@@ -13,6 +13,9 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> standUseList;
 
 namespace {
 
+// A stand use learned this many half-hours ago or earlier no longer holds off another.
+constexpr std::uint32_t STAND_USE_REFUSING_HALF_HOURS = 3;
+
 std::uint32_t lf_dayOf(std::uint64_t weekSlot) { return static_cast<std::uint32_t>(weekSlot & 0xFFFFFFFFu); }
 std::int32_t lf_slotOf(std::uint64_t weekSlot) { return static_cast<std::int32_t>(weekSlot >> 32); }
 
@@ -25,7 +28,7 @@ std::uint64_t lf_slotBit(std::int32_t slot)
 
 std::string lf_optionName(const std::string& callsign)
 {
-    if (!callsign.empty() && callsign.back() == '_')
+    if (gf_endsWithGhostMark(callsign))
         return callsign.substr(0, callsign.size() - 1);
     return callsign;
 }
@@ -276,15 +279,20 @@ bool gf_optionMatchesNow(std::uint32_t day, std::int32_t slot, const std::string
 bool lf_noteStandUse(std::uint64_t weekSlot, std::uint32_t hexid, bool force)
 {
     const auto slot = static_cast<std::uint32_t>(lf_slotOf(weekSlot));
+    const auto recent = [slot](const std::pair<std::uint32_t, std::uint32_t>& use) {
+        const std::uint32_t since =
+            (slot + HALF_HOUR_SLOTS_PER_DAY - use.second % HALF_HOUR_SLOTS_PER_DAY) % HALF_HOUR_SLOTS_PER_DAY;
+        return since < STAND_USE_REFUSING_HALF_HOURS;
+    };
     const auto found = std::find_if(standUseList.begin(), standUseList.end(),
                                     [hexid](const auto& use) { return use.first == hexid; });
     if (found == standUseList.end()) {
+        // Entries too old to refuse anything more go, so that the list does not grow all session.
+        std::erase_if(standUseList, [&recent](const auto& use) { return !recent(use); });
         standUseList.emplace_back(hexid, slot);
         return true;
     }
-    const std::uint32_t since = (slot + HALF_HOUR_SLOTS_PER_DAY - found->second % HALF_HOUR_SLOTS_PER_DAY) %
-                                HALF_HOUR_SLOTS_PER_DAY;
-    if (!force && since < 3)
+    if (!force && recent(*found))
         return false;
     found->second = slot;
     return true;

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "engine/engine_state.hpp"
+#include "engine/live_creation.hpp"
+#include "engine/motion_math.hpp"
 #include "engine/removal.hpp"
 #include "engine/stand_approach.hpp"
 #include "engine/stand_marks.hpp"
@@ -19,8 +21,6 @@
 
 namespace {
 
-// Two positions this close (degrees) are the same place.
-constexpr double SAME_PLACE_DEG = 1e-8;
 // Distances start beyond anything on an airport.
 constexpr double FAR_NM = 900.0;
 // The best score a candidate pass starts from; a worse score is never a candidate.
@@ -40,16 +40,9 @@ struct NameCache {
 NameCache standNameCache;
 std::optional<LatLon> lastParkAttempt;
 
-bool lf_samePlace(const LatLon& a, const LatLon& b)
-{
-    return std::fabs(a.lat - b.lat) < SAME_PLACE_DEG && std::fabs(a.lon - b.lon) < SAME_PLACE_DEG;
-}
-
 LatLon lf_placeOf(const Stand& stand) { return LatLon{stand.lat, stand.lon}; }
 
 bool lf_hasPosition(const Stand& stand) { return stand.lat != 0.0 || stand.lon != 0.0; }
-
-bool lf_endsWithGhostMark(const std::string& callsign) { return !callsign.empty() && callsign.back() == '_'; }
 
 // The callsign without its last character; none for an empty one.
 std::optional<std::string> lf_withoutLast(const std::string& callsign)
@@ -260,7 +253,7 @@ std::string gf_standNameAt(const LatLon& position)
 {
     if (parkStands.empty() || !userOnGround.load())
         return std::string();
-    if (standNameCache.valid && lf_samePlace(standNameCache.position, position))
+    if (standNameCache.valid && gf_samePlace(standNameCache.position, position))
         return standNameCache.answer;
     double best = FAR_NM;
     std::string answer;
@@ -369,11 +362,11 @@ bool lf_claimStand(std::uint32_t standNumber, const std::string& callsign)
         return remove(vald::format("{:8}: {:8} ac with same callsign {} wants it, remove existing ... ", label, held,
                                    callsign));
     // A ghost is the flight's callsign with '_' appended, nothing else: BAW12 is no ghost of BAW123.
-    if (lf_endsWithGhostMark(callsign) && lf_withoutLast(callsign) == held)
+    if (gf_endsWithGhostMark(callsign) && lf_withoutLast(callsign) == held)
         return false;
-    if (lf_endsWithGhostMark(held) && (lf_withoutLast(held) == callsign || !lf_endsWithGhostMark(callsign)))
+    if (gf_endsWithGhostMark(held) && (lf_withoutLast(held) == callsign || !gf_endsWithGhostMark(callsign)))
         return remove(vald::format("{:8}: {:8} ghost, replace by {}", label, held, callsign));
-    if (lf_endsWithGhostMark(callsign))
+    if (gf_endsWithGhostMark(callsign))
         return false;
     if (!holder->leaveStand)
         return remove(
@@ -389,7 +382,7 @@ void try2Park(LiveAircraft& aircraft, bool wide)
     }
     const TrackPoint& last = aircraft.track.back();
     const LatLon at{last.lat, last.lon};
-    if (lastParkAttempt && lf_samePlace(*lastParkAttempt, at))
+    if (lastParkAttempt && gf_samePlace(*lastParkAttempt, at))
         return;
     lastParkAttempt = at;
     Stand* stand =

@@ -22,14 +22,6 @@ std::int64_t wantedParkCount = 0;
 
 namespace {
 
-const Stand* lf_standByNumber(std::uint32_t number)
-{
-    for (const Stand& stand : parkStands)
-        if (stand.number == number)
-            return &stand;
-    return nullptr;
-}
-
 bool lf_isAdjacent(const Stand* stand, std::uint32_t number)
 {
     return stand != nullptr && std::find(stand->adjacent.begin(), stand->adjacent.end(), number) != stand->adjacent.end();
@@ -103,7 +95,7 @@ bool lf_plannedParkPositionsRemain() { return !parkPositions.empty(); }
 
 std::string lf_staticCallsign(std::string callsign)
 {
-    while (!callsign.empty() && callsign.back() == '_')
+    while (gf_endsWithGhostMark(callsign))
         callsign.pop_back();
     if (!callsign.empty() && callsign.back() == '*')
         return callsign;
@@ -129,7 +121,7 @@ void lf_parkStaticNext()
         return;
     const ParkPosition position = std::move(parkPositions.back());
     parkPositions.pop_back();
-    const Stand* stand = lf_standByNumber(position.standNumber);
+    const Stand* stand = gf_standByNumber(position.standNumber);
     if (lf_standTaken(position, stand))
         return;
     if (stand == nullptr) {
@@ -171,9 +163,7 @@ void lf_parkStaticNext()
     CreationRequest request;
     request.position = SimInitPosition{stand->lat, stand->lon, 0.0, 0.0, 0.0, stand->heading * RAD_TO_DEG, 1, 0};
     request.tailNumber = made.identity.callsign;
-    // The queue outlives a reallocation of the static list: point at the index's own title.
-    const std::string_view indexed = lf_findIndexedTitle(made.liveryTitle);
-    request.liveryTitle = indexed.empty() ? std::string_view(made.liveryTitle) : indexed;
+    request.liveryTitle = made.liveryTitle;
     request.hexid = n;
     staticCreationQueue.push_back(request);
 }

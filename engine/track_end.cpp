@@ -12,6 +12,7 @@
 #include "engine/stand_learning.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
+#include "engine/track_timing.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -126,14 +127,6 @@ double lf_rollOutSpeed(TrackPoint& point)
 
 // The engines and lights of an aircraft that came to stand.
 // Learning of the stand use when the stand and the flight agree on cargo.
-void lf_learnStandUse(LiveAircraft& aircraft, std::uint64_t weekSlot)
-{
-    if (aircraft.identity.airline.empty() || aircraft.cargoStand != aircraft.cargo)
-        return;
-    if (lt_addStandOption(StandLearning::real, aircraft.standNumber, aircraft, weekSlot))
-        lf_noteStandUse(weekSlot, aircraft.hexid, true);
-}
-
 bool lf_slotTakenByKey(const std::string& key, std::uint64_t weekSlot)
 {
     const auto day = static_cast<std::uint32_t>(weekSlot & 0xFFFFFFFFu);
@@ -215,7 +208,7 @@ void lf_extrapolateTrack(LiveAircraft& aircraft, std::int32_t count)
             point.lat = to.lat;
             point.lon = to.lon;
         }
-        point.stationary = std::fabs(point.lat - from.lat) < SAME_PLACE_DEG && std::fabs(point.lon - from.lon) < SAME_PLACE_DEG;
+        point.stationary = gf_samePlace(gf_latLonOf(point), from);
         // The altitude changes by the climb or descent over the point's seconds.
         if (aircraft.approachConfigured && aircraft.flareStage == 0) {
             point.verticalRate = -667.0;
@@ -267,8 +260,16 @@ void lf_arriveAtStand(LiveAircraft& aircraft)
     gf_log(vald::format("{:8}: {:8} arrived at stand", lf_standIdText(aircraft.standNumber),
                         aircraft.identity.callsign));
     coupledCallsignQueue.push_back(aircraft.hexid);
-    lf_learnStandUse(aircraft, aircraft.parkedSlot);
+    gf_learnStandUse(aircraft, aircraft.parkedSlot);
     lf_checkMaxPark(0);
+}
+
+void gf_learnStandUse(const LiveAircraft& aircraft, std::uint64_t weekSlot)
+{
+    if (aircraft.identity.airline.empty() || aircraft.cargoStand != aircraft.cargo)
+        return;
+    if (lt_addStandOption(StandLearning::real, aircraft.standNumber, aircraft, weekSlot))
+        lf_noteStandUse(weekSlot, aircraft.hexid, true);
 }
 
 void lf_clearStandCargo(LiveAircraft& aircraft)
@@ -351,10 +352,12 @@ bool lf_atStandTest(LiveAircraft& aircraft, TrackPoint& point)
         removeAircraftFromSim(aircraft);
         return false;
     }
-    // Leaving the stand (also a parked aircraft found well off it: towed or taxiing away).
+    // Leaving the stand (also a parked aircraft found well off it: towed or taxiing away). An
+    // earlier point began it already, and the stand was given up then.
     point.stationary = false;
+    const bool leftBefore = aircraft.leaveStand;
     aircraft.leaveStand = true;
-    if (aircraft.previousPhase == FlightPhase::parked)
+    if (leftBefore)
         return true;
     lf_leaveStandBookkeeping(aircraft);
     aircraft.setPhase(FlightPhase::parked);
@@ -382,9 +385,8 @@ void lf_leaveStandBookkeeping(LiveAircraft& aircraft)
         if (!aircraft.track.empty())
             aircraft.track.front().playTick = lf_now() + 1;
         aircraft.trackEndWait = 0;
-        aircraft.earlyLimit = 3000;
-        aircraft.lateLimit = aircraft.departing ? 5000 : 3000;
+        lf_widenLimits(aircraft);
     }
-    lf_learnStandUse(aircraft, lf_weekSlotNow());
+    gf_learnStandUse(aircraft, lf_weekSlotNow());
     lf_freeStand(aircraft.standNumber);
 }

@@ -23,6 +23,9 @@ void lf_endTrack(LiveAircraft& aircraft);
 void lf_extrapolateTrack(LiveAircraft& aircraft, std::int32_t count);
 // The aircraft driving onto its stand arrives (within 2 m) or goes back to taxiing.
 void lf_arriveAtStand(LiveAircraft& aircraft);
+// The stand use of an aircraft standing on its stand in the week slot is learned (known airline,
+// stand and flight both cargo or both not), and the slot noted for the aircraft.
+void gf_learnStandUse(const LiveAircraft& aircraft, std::uint64_t weekSlot);
 // A passenger stand that a freighter parked on loses its cargo attribute.
 void lf_clearStandCargo(LiveAircraft& aircraft);
 // Soft learning of the stand an aircraft ended its track at, away from any claimed stand.

@@ -1,10 +1,11 @@
 #include "engine/track_timing.hpp"
 
 #include <cmath>
-
-#include <gsl/gsl>
+#include <limits>
+#include <stdexcept>
 
 #include "engine/motion_math.hpp"
+#include "foundation/format.hpp"
 
 namespace {
 
@@ -56,7 +57,11 @@ void lf_retimeNextPoint(LiveAircraft& aircraft)
         speed = front.groundSpeed > 0.0 ? front.groundSpeed : APPROACH_DEFAULT_SPEED_KT;
     else
         speed = lf_segmentSpeed(aircraft);
-    const int ticks = gsl::narrow<int>(std::round(lf_legNm(aircraft) * TICKS_PER_HOUR / speed));
+    // Checked before the conversion: a double out of an int's range does not convert.
+    const double legTicks = std::round(lf_legNm(aircraft) * TICKS_PER_HOUR / speed);
+    if (!(std::fabs(legTicks) <= static_cast<double>(std::numeric_limits<int>::max())))
+        throw std::out_of_range(vald::format("a leg of {} ticks", legTicks));
+    const int ticks = static_cast<int>(legTicks);
     lf_setLimitedTick(aircraft, tickCounter.load() + std::max<Tick>(ticks, MIN_SEGMENT_TICKS));
 }
 

@@ -35,13 +35,6 @@ constexpr double GATE_BAND_FT = 108.0;
 constexpr double NO_PARK_AIRPORT_ELEVATION_FT = -1000.0;
 constexpr double TENTHS_LIMIT = static_cast<double>(std::numeric_limits<std::int32_t>::max());
 
-LiveAircraft* lf_liveByHexid(std::uint32_t hexid)
-{
-    const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(),
-                                    [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
-    return found == liveAircraft.end() ? nullptr : &*found;
-}
-
 // Tenths of a second from the median, truncated toward zero and bounded to 32 bits.
 Tick lf_tenthsFromMedian(double dataTime, double median)
 {
@@ -175,7 +168,7 @@ void lf_takeFromIntake()
 void lf_handleReceivedFlight(const LiveTrafficRecord& record)
 {
     gf_assertEngineOwner();
-    if (LiveAircraft* known = lf_liveByHexid(record.hexId)) {
+    if (LiveAircraft* known = gf_liveByHexid(record.hexId)) {
         if (!lf_acceptsKnown(*known, record))
             return;
         known->recordTime = record.dataTime;

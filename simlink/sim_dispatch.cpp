@@ -23,7 +23,6 @@ using vald::simconnect::RecvId;
 
 namespace {
 
-constexpr std::uint32_t OBJECT_TYPE_AIRCRAFT = 2;
 constexpr std::uint32_t FRAMES_PER_RATE_SAMPLE = 30;
 constexpr std::int32_t NEW_FLIGHT_RESTART_SECONDS = 30;
 constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
@@ -78,7 +77,8 @@ void lf_pushResult(std::uint32_t objectId, std::uint32_t hexid, std::uint32_t ki
 
 bool lf_containsText(const std::string& text, const char* needle) { return text.find(needle) != std::string::npos; }
 
-void lf_onCreationRefused(std::uint32_t sendId)
+// The simulator refused a creation: its title, or for now (no room for another object).
+void lf_onCreationRefused(std::uint32_t sendId, bool titleRefused)
 {
     std::vector<PendingCreation>& pending = gf_pendingCreations();
     const auto found = std::find_if(pending.begin(), pending.end(),
@@ -88,7 +88,7 @@ void lf_onCreationRefused(std::uint32_t sendId)
     const std::uint32_t hexid = found->hexid;
     lf_takeOutAt(pending, static_cast<std::size_t>(found - pending.begin()));
     if (hexid != 0)
-        lf_pushResult(0, hexid, SIM_RESULT_CREATION_FAILED);
+        gf_pushSimResult(gf_creationFailedResult(hexid, titleRefused));
 }
 
 // The hexid of the first pending creation whose tail number is the callsign, taken out of the
@@ -202,12 +202,13 @@ void lf_onSimException(const SimMessage& message)
         throw vald::UserErrorException(95, vald::format("SimConnect Version Mismatch, dwIndex: {}", exception->index));
     case EXCEPTION_TOO_MANY_OBJECTS:
         gf_showStatus("SimConnect: too many objects (max 1000)", true);
+        lf_onCreationRefused(exception->sendId, false);
         return;
     case EXCEPTION_INVALID_DATA_SIZE:
         gf_log("SIMCONNECT_EXCEPTION_INVALID_DATA_SIZE");
         return;
     case EXCEPTION_CREATE_OBJECT_FAILED:
-        lf_onCreationRefused(exception->sendId);
+        lf_onCreationRefused(exception->sendId, true);
         return;
     case EXCEPTION_LOAD_FLIGHTPLAN_FAILED:
         gf_logWarn("SimConnect exception: load flight plan failed");
@@ -277,7 +278,7 @@ void lf_onSimEvent(const SimMessage& message)
 void lf_onSimObjectAddRemove(const SimMessage& message)
 {
     const auto change = vald::simconnect::gf_readObjectAddRemove(message);
-    if (!change || change->objectType != OBJECT_TYPE_AIRCRAFT)
+    if (!change || change->objectType != SIM_OBJECT_TYPE_AIRCRAFT)
         return;
     if (change->eventId == SIM_EVENT_OBJECT_ADDED) {
         if (change->objectId <= userObjectId.load())

@@ -57,11 +57,12 @@ void lf_sendClientEvents(HANDLE connection, std::vector<QueuedClientEvent>& even
     events.clear();
 }
 
-void lf_rememberPending(PendingCreation entry)
+void lf_rememberPending(PendingCreation entry, FlushOutcome& outcome)
 {
     pendingOwner.assertOwner();
     if (pendingCreations.size() >= PENDING_CREATION_CAPACITY) {
         gf_logWarn(vald::format("Creation of hexid {} never answered, forgotten", pendingCreations.front().hexid));
+        outcome.results.push_back(gf_creationFailedResult(pendingCreations.front().hexid, false));
         pendingCreations.erase(pendingCreations.begin());
     }
     pendingCreations.push_back(std::move(entry));
@@ -82,16 +83,32 @@ void gf_releasePendingCreations()
     pendingCreations.reserve(PENDING_CREATION_CAPACITY / 4);
 }
 
+SimResult gf_creationFailedResult(std::uint32_t hexid, bool titleRefused)
+{
+    SimResult failed;
+    failed.hexid = hexid;
+    failed.kind = SIM_RESULT_CREATION_FAILED;
+    failed.value1 = titleRefused ? CREATION_TITLE_REFUSED : 0.0;
+    return failed;
+}
+
 void gf_ageOutPendingCreations(SteadyTime now)
 {
     std::vector<PendingCreation>& pending = gf_pendingCreations();
-    std::erase_if(pending, [now](const PendingCreation& entry) {
+    std::vector<std::uint32_t> forgotten;
+    std::erase_if(pending, [now, &forgotten](const PendingCreation& entry) {
         if (now - entry.sentAt < PENDING_CREATION_LIMIT)
             return false;
         gf_logWarn(vald::format("Creation of hexid {} ({}) not answered by the simulator, forgotten", entry.hexid,
                                 entry.callsign));
+        forgotten.push_back(entry.hexid);
         return true;
     });
+    // The engine's record waits for an answer that will not come: it is told, and the flight may
+    // come back.
+    for (const std::uint32_t hexid : forgotten)
+        if (hexid != 0)
+            gf_pushSimResult(gf_creationFailedResult(hexid, false));
 }
 
 void gf_finishFlush(const FlushOutcome& outcome)
@@ -142,7 +159,7 @@ void lf_createAcInSim(const CreationRequest& request, FlushOutcome& outcome)
                                                              request.tailNumber.c_str(), request.position,
                                                              SIM_REQUEST_AI_CREATE, &sendId);
     if (result >= 0) {
-        lf_rememberPending(PendingCreation{sendId, request.hexid, request.tailNumber, gf_steadyNow()});
+        lf_rememberPending(PendingCreation{sendId, request.hexid, request.tailNumber, gf_steadyNow()}, outcome);
         return;
     }
     if (gf_simRequestRefusedLocally(result)) {
@@ -151,10 +168,7 @@ void lf_createAcInSim(const CreationRequest& request, FlushOutcome& outcome)
         gf_logWarn(vald::format("! Simcon call to create ac refused, hexid:{}, liv: '{}', callsign: {} "
                                 "(title or callsign too long)",
                                 request.hexid, title, request.tailNumber));
-        SimResult failed;
-        failed.hexid = request.hexid;
-        failed.kind = SIM_RESULT_CREATION_FAILED;
-        outcome.results.push_back(failed);
+        outcome.results.push_back(gf_creationFailedResult(request.hexid, true));
         return;
     }
     gf_logWarn(vald::format("! Simcon call to create ac in sim failed, hexid:{}, liv: '{}', callsign: {})",

@@ -38,5 +38,8 @@ void lf_releaseAndFreeze(std::uint32_t objectId);
 std::vector<PendingCreation>& gf_pendingCreations();
 // Emptied and free for the next owner (the start of a client thread).
 void gf_releasePendingCreations();
-// Forgets the creations sent more than two minutes before now and never answered.
+// Forgets the creations sent more than two minutes before now and never answered; the engine
+// hears of each as a failed creation, not the title's fault. No lock may be held.
 void gf_ageOutPendingCreations(SteadyTime now);
+// The result that tells the engine a creation failed.
+SimResult gf_creationFailedResult(std::uint32_t hexid, bool titleRefused);

@@ -45,6 +45,16 @@ constexpr std::uint32_t SIM_CONFIG_INDEX_NONE = 0xFFFFFFFFu;
 constexpr std::uint32_t SIM_OBJECT_ID_USER = 0;
 constexpr std::uint32_t SIM_UNUSED_DATUM_ID = 0xFFFFFFFFu;
 
+// The simulator's kinds of object, as a request by type names them and the reports of added and
+// removed objects carry them. Aircraft are their own kind; "all" also takes boats, ground
+// vehicles and every other object the simulator holds.
+constexpr std::uint32_t SIM_OBJECT_TYPE_USER = 0;
+constexpr std::uint32_t SIM_OBJECT_TYPE_ALL = 1;
+constexpr std::uint32_t SIM_OBJECT_TYPE_AIRCRAFT = 2;
+constexpr std::uint32_t SIM_OBJECT_TYPE_HELICOPTER = 3;
+constexpr std::uint32_t SIM_OBJECT_TYPE_BOAT = 4;
+constexpr std::uint32_t SIM_OBJECT_TYPE_GROUND = 5;
+
 // The initial position of a created aircraft, as it goes into the creation packet (56 bytes).
 struct SimInitPosition {
     double latitude = 0.0;   // degrees

@@ -66,6 +66,7 @@ json liveData(const Scenario& scenario, double t, double epochAtZero, const Quer
         const std::string hex = loopedHex(f.hex, repetition);
         json array = liveArray(f, *state, epochAtZero + t, qnh);
         array[0] = hex;
+        if (!f.callsign.empty()) array[13] = loopedCallsign(f.callsign, repetition);
         data[hex] = std::move(array);
     }
     return data;

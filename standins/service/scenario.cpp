@@ -250,6 +250,21 @@ std::string loopedHex(const std::string& hex, std::int64_t repetition) {
     return fmt::format("{:06x}", shifted);
 }
 
+std::string loopedCallsign(const std::string& callsign, std::int64_t repetition) {
+    if (repetition <= 0 || callsign.empty()) return callsign;
+    // The service's ghost of a flight ends in '_': the mark stays last.
+    const bool ghost = callsign.back() == '_';
+    std::string base = ghost ? callsign.substr(0, callsign.size() - 1) : callsign;
+    if (base.empty()) return callsign;
+    constexpr std::size_t kLongest = 7;
+    const char letter = static_cast<char>('A' + (repetition - 1) % 26);
+    if (base.size() < kLongest)
+        base.push_back(letter);
+    else
+        base.back() = letter;
+    return ghost ? base + "_" : base;
+}
+
 Scenario parseScenario(const json& root) {
     requireObject(root, "scenario");
     Scenario s;

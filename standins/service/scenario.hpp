@@ -107,7 +107,8 @@ struct Scenario {
     std::vector<ParkedAircraft> parked;
     std::vector<Flight> flights;
     // The flights repeat every loopSeconds of scenario time: at t >= 0 they fly as at
-    // t mod loopSeconds, each repetition under addresses of its own (see loopedHex).
+    // t mod loopSeconds, each repetition under addresses and callsigns of its own (see loopedHex,
+    // loopedCallsign).
     std::optional<double> loopSeconds;
     SiteVersions versions;
     int dataMajor = 11;                      // data files go to /downloads/<dataMajor>/
@@ -123,6 +124,10 @@ std::optional<std::uint32_t> addressValue(const std::string& hex);
 // The address a flight goes by in repetition n of a looping scenario: the address plus n, wrapped
 // to 24 bits, so that each repetition shows new aircraft; repetition 0 keeps the text as written.
 std::string loopedHex(const std::string& hex, std::int64_t repetition);
+// The callsign a flight goes by in repetition n: a letter for the repetition ('A' for the first
+// after the original) added, or in place of the last character of a callsign of seven, so that
+// it is not taken for the same flight as an aircraft of an earlier repetition still parked.
+std::string loopedCallsign(const std::string& callsign, std::int64_t repetition);
 
 // The station nearest to a position; nullptr when the scenario has none.
 const Station* nearestStation(const Scenario& scenario, double lat, double lon);

@@ -15,9 +15,8 @@ namespace {
 
 using nlohmann::json;
 
-// Object types of by-type requests: the user aircraft alone, or every aircraft.
+// Object type of by-type requests for the user aircraft alone (aircraft: kObjectTypeAircraft).
 constexpr std::uint32_t kObjectTypeUser = 0;
-constexpr std::uint32_t kObjectTypeAll = 1;
 
 namespace period {
 constexpr std::uint32_t Never = 0;
@@ -245,9 +244,12 @@ void Simulator::handle(Session& s, const PacketHeader& h, const RequestDataByTyp
         return;
     }
     std::vector<const SimObject*> found;
+    // Every object here is an aircraft. The simulator would answer "all objects" with its boats,
+    // vehicles and buildings mixed in, which this one does not hold; so only a request for aircraft
+    // gets them, and a client that asks for another type sees no aircraft.
     if (r.objectType == kObjectTypeUser) {
         found.push_back(&table_.user());
-    } else if (r.objectType == kObjectTypeAll || r.objectType == kObjectTypeAircraft) {
+    } else if (r.objectType == kObjectTypeAircraft) {
         found = table_.withinRadius(r.radiusMetres);
     }
     const StandingRequest request{r.requestId, r.defineId, 0, 0};

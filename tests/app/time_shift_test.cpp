@@ -3,6 +3,7 @@
 #include "foundation/clock.hpp"
 #include "tests/app/commands_test_support.hpp"
 
+#include "engine/stand_records.hpp"
 #include "foundation/time_slots.hpp"
 
 namespace {
@@ -14,6 +15,7 @@ protected:
         gf_setShiftedTimeSource(nullptr);
         gf_resetClockForTest();
         trafficReader.dataTime = 0.0;
+        gf_resetStandRecords();
         CommandsTest::TearDown();
     }
     static std::optional<std::string> shown(const ComboParameter& part)
@@ -48,7 +50,14 @@ TEST_F(TimeShiftTest, AShiftIsCutToTwoWeeksAndShownInItsThreeParts)
 TEST_F(TimeShiftTest, TheWorkerRemovesTheTrafficOfTheOldTimeKeepingTheOrderOfTheRest)
 {
     addLive(20001, "ACT1", SimState::active, 31);
-    addLive(20002, "QUEUED", SimState::adding2sim);
+    // Found parked on a stand, its creation still waiting: withdrawn, it leaves the stand free.
+    Stand& stand = parkStands.emplace_back(std::vector<StandOption>{}, "A1", Stand::Place{52.3, 4.76, 0.0}, 20.0,
+                                           false, false, false);
+    stand.number = 1;
+    stand.occupied = 1;
+    LiveAircraft& queued = addLive(20002, "QUEUED", SimState::adding2sim);
+    queued.standNumber = 1;
+    queued.setPhase(FlightPhase::parked);
     liveCreationQueue.push_back(request("QUEUED", 20002));
     addLive(20003, "SENT", SimState::adding2sim);
     addLive(20004, "BUF", SimState::buffer);
@@ -66,6 +75,7 @@ TEST_F(TimeShiftTest, TheWorkerRemovesTheTrafficOfTheOldTimeKeepingTheOrderOfThe
     EXPECT_TRUE(liveAircraft[1].removeWhenCreated) << "its creation is already with the simulator";
     EXPECT_EQ(liveAircraft[2].identity.callsign, "BUF");
     EXPECT_TRUE(liveCreationQueue.empty());
+    EXPECT_EQ(parkStands[0].occupied, 0);
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{31, 41}));
     // The static parking is rebuilt for the new time.
     EXPECT_TRUE(parkingUpdateRequested.load());

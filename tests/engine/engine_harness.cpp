@@ -228,6 +228,7 @@ void EngineHarness::createObject(const CreationRequest& request)
     const std::string title(request.liveryTitle);
     if (options_.refusedTitles.contains(title)) {
         result.kind = SIM_RESULT_CREATION_FAILED;
+        result.value1 = CREATION_TITLE_REFUSED;
         pending_.push_back(Pending{reportTick, result});
         return;
     }

@@ -52,6 +52,7 @@ protected:
         gf_setTouchdownWriter([this](std::uint32_t objectId, const TouchdownSettings& settings) {
             if (objectId == OBJECT_ID)
                 written.push_back(settings);
+            return true;
         });
     }
     void TearDown() override
@@ -334,6 +335,33 @@ TEST_F(FlightScenarioTest, AnApproachConfiguresFlaresTouchesDownRollsOutAndLeave
     EXPECT_EQ(eventsOf(*object, THROTTLE_SET).back(), 0u);
     ASSERT_NE(aircraft(), nullptr);
     EXPECT_FALSE(aircraft()->departing) << "the fast roll-out is no take-off run";
+}
+
+// Away from the park airport a straight-in descent is flown on the reports alone: low down it
+// keeps descending as they do and never climbs back.
+TEST_F(FlightScenarioTest, ADescentAwayFromTheParkAirportNeverClimbs)
+{
+    EngineHarness harness;
+    const LatLon start = gf_destinationPoint(THRESHOLD, std::numbers::pi, 7.9 * FEET_PER_NM);
+    const LatLon runwayEnd = gf_destinationPoint(THRESHOLD, 0.0, 1.2 * FEET_PER_NM);
+    const auto reports = corv_test::gf_scriptReports(script(
+        {start, THRESHOLD, runwayEnd}, {{0.0, 170.0, 2500.0}, {7.85, 140.0, 15.0}, {7.9, 135.0, 0.0}, {9.0, 25.0, 0.0}},
+        260.0));
+    place(harness, reports, FlightPhase::flying);
+
+    const std::vector<Sample> samples = fly(harness, 25000);
+    ASSERT_FALSE(samples.empty());
+    double lowest = samples.front().at.altitude;
+    std::size_t airborne = 0;
+    for (const Sample& sample : samples) {
+        if (sample.onGround || sample.touchedDown)
+            break;
+        ++airborne;
+        ASSERT_LE(sample.at.altitude, lowest + 1.0) << "climbs at tick " << sample.tick;
+        lowest = std::min(lowest, sample.at.altitude);
+    }
+    EXPECT_GT(airborne, 10000u);
+    EXPECT_LT(lowest, 300.0) << "it comes down low";
 }
 
 TEST_F(FlightScenarioTest, ATakeOffRotatesRaisesTheGearAndFliesFrom800Feet)

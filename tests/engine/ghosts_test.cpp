@@ -1,8 +1,10 @@
 // Ghosts, static duplicates of live flights, coupled callsigns, the reserved stand and the
 // parked-live list with its time limits.
-#include "engine/ghosts.hpp"
+#include <chrono>
 
+#include "engine/ghosts.hpp"
 #include "engine/park_limits.hpp"
+#include "foundation/clock.hpp"
 #include "foundation/parameters.hpp"
 #include "tests/engine/stand_test_support.hpp"
 
@@ -18,7 +20,10 @@ protected:
     void SetUp() override
     {
         StandTest::SetUp();
-        gf_setUtcNowForTest(&lf_testClock);
+        Clock clock;
+        clock.utcNow = &lf_testClock;
+        clock.steadyNow = [] { return SteadyTime{} + std::chrono::seconds(clockNow); };
+        gf_setClockForTest(clock);
         INITIAL_LOAD_ONLY.setValue(false);
     }
     void TearDown() override
@@ -46,6 +51,12 @@ TEST_F(GhostsTest, GhostOfALiveFlightIsRemovedAndRemembered)
     EXPECT_EQ(ghostList, (std::vector<std::string>{"KLM12_"}));
     EXPECT_EQ(removalQueue.size(), 1U);
     EXPECT_FALSE(lf_hasLiveCallsign("KLM12__")) << "its base flight is leaving";
+
+    // The same ghost again, in another aircraft: remembered once.
+    parkedOn(addStand("S2", 100.0, 20.0), 0x400003, "KLM12_");
+    lf_removeGhost("KLM12");
+    EXPECT_EQ(liveAircraft.back().state, SimState::removingfromsim);
+    EXPECT_EQ(ghostList, (std::vector<std::string>{"KLM12_"}));
 }
 
 TEST_F(GhostsTest, FirstStaticOfTheSameFlightIsRemovedOnePerCall)

@@ -2,9 +2,12 @@
 // parks there; a parked aircraft pushes back and taxis out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/position_stream.hpp"
+#include "engine/removal.hpp"
+#include "engine/respawn_check.hpp"
 #include "engine/stand_learning.hpp"
 #include "foundation/format.hpp"
 #include "tests/engine/ground_stage.hpp"
@@ -66,16 +69,24 @@ TEST_F(GroundScenario, ArrivalTaxisRoundTheCornerParksOnItsStandAndIsLearned)
     EXPECT_EQ(stand.occupied, 1) << "the waiting point of a parked aircraft does not free its stand";
 }
 
-// The same arrival on the engine's own position stream, tick by tick.
+// The same arrival on the engine's own position stream, tick by tick. A static aircraft parked on
+// the stand it is sent to leaves before the arrival stands there.
 TEST_F(GroundScenario, OnThePositionStreamAnArrivalParksOnItsStand)
 {
     Stand& stand = addStand("E7", 200.0, 30.0);
     stand.heading = 30.0 * DEG_TO_RAD;
+    StaticAircraft& holder = addStatic(12, "TRA5*", SimState::active, 40);
+    holder.standNumber = stand.number;
     LiveAircraft& aircraft = arrivalAtTheCorner();
+    bool holderLeftFirst = false;
     for (Tick i = 0; i < 20000 && aircraft.phase != FlightPhase::parked; ++i) {
         tickCounter.fetch_add(1);
         ASSERT_FALSE(updateLiveAc(aircraft)) << "not given up at tick " << tickCounter.load();
+        if (aircraft.phase == FlightPhase::parking && !holderLeftFirst)
+            holderLeftFirst = holder.state == SimState::removingfromsim &&
+                              std::find(removalQueue.begin(), removalQueue.end(), 40U) != removalQueue.end();
     }
+    EXPECT_TRUE(holderLeftFirst) << "the static on the stand is removed as the arrival is sent there";
     ASSERT_EQ(aircraft.phase, FlightPhase::parked);
     EXPECT_EQ(aircraft.standNumber, stand.number);
     EXPECT_LT(metresBetween(LatLon{stand.lat, stand.lon}, aircraft), 2.0);
@@ -182,6 +193,70 @@ TEST_F(GroundScenario, DeparturePushesBackStartsEnginesAndTaxisToTheEndOfItsTrac
     });
     EXPECT_LT(closestM, 1.0);
     EXPECT_EQ(aircraft.state, SimState::active) << "a departing aircraft is carried on past its last point";
+
+    // An arrival parks on the stand it left; the departure's removal leaves that stand marked.
+    parkedOn(stand, 0x484009, "EZY9");
+    lf_occupyStand(stand.number);
+    removeAircraftFromSim(aircraft);
+    EXPECT_EQ(stand.occupied, 1);
+}
+
+// A departure that pulls forward out of its stand gives the stand up once: the arrival that
+// parks there after it is the stand's one holder, and keeps its mark when the departure goes.
+TEST_F(GroundScenario, APulledOutDepartureLeavesTheNextOccupantItsStand)
+{
+    Stand& stand = addStand("F2", 100.0, 30.0);
+    LiveAircraft& departure = onGround(0x484002, "KLM2345", northOf(100.0), 0.0);
+    departure.standNumber = stand.number;
+    departure.standLat = stand.lat;
+    departure.standLon = stand.lon;
+    departure.setPhase(FlightPhase::parking);
+    departure.track.front().stationary = true;
+    ASSERT_TRUE(lf_trackEndStep(departure));
+    departure.track.resize(1);
+    bool accepted = false;
+    for (double ahead : {0.0, 4.0, 8.0, 12.0}) {
+        TrackPoint seen = pointAt(northOf(100.0 + ahead), 1.0, tickCounter.load() + 200);
+        accepted = lf_atStandTest(departure, seen);
+        if (accepted)
+            departure.track.push_back(seen);
+    }
+    ASSERT_TRUE(accepted);
+    startSegment(departure);
+    ASSERT_EQ(departure.phase, FlightPhase::taxi) << "pulled out";
+    runTicks(3000);
+
+    // A new route on its way out leaves it taxiing, and it still knows that it came from a stand:
+    // stopping beside another stand, it does not park there.
+    departure.identity.origin = "AMS";
+    departure.identity.destination = "LHR";
+    LiveTrafficRecord rerouted;
+    rerouted.flight.origin = "RTM";
+    rerouted.flight.destination = "CDG";
+    EXPECT_FALSE(lf_checkRouteChange(departure, rerouted));
+    const LatLon at{departure.simPosition.lat, departure.simPosition.lon};
+    Stand& beside = addStand("F9", (at.lat - 52.3) * 60.0 * METRES_PER_NM + 40.0, 30.0);
+    departure.track.resize(1);
+    departure.track.push_back(pointAt(northOf((at.lat - 52.3) * 60.0 * METRES_PER_NM + 40.0), 3.0,
+                                      tickCounter.load() + 2000));
+    TrackPoint stop = departure.track.back();
+    stop.groundSpeed = 0.0;
+    stop.stationary = true;
+    stop.playTick += 300;
+    departure.track.push_back(stop);
+    startSegment(departure);
+    runTicks(3000);
+    EXPECT_NE(departure.standNumber, beside.number);
+    EXPECT_NE(departure.phase, FlightPhase::parking);
+
+    LiveAircraft& arrival = parkedOn(stand, 0x484009, "EZY9");
+    lf_occupyStand(stand.number);
+    EXPECT_TRUE(lf_claimStand(stand.number, "EZY9"));
+    EXPECT_EQ(arrival.state, SimState::removingfromsim) << "a newcomer of the same callsign replaces the holder";
+    arrival.state = SimState::active;
+    lf_occupyStand(stand.number);
+    removeAircraftFromSim(departure);
+    EXPECT_EQ(stand.occupied, 1) << "the departure's removal does not free the arrival's stand";
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include "engine/park_limits.hpp"
 
 #include <algorithm>
+#include <chrono>
 
 #include "engine/removal.hpp"
+#include "foundation/clock.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/time_slots.hpp"
 #include "tests/engine/engine_test_support.hpp"
@@ -30,7 +32,10 @@ protected:
     {
         EngineTest::SetUp();
         clockNow = 1'700'000'000;
-        gf_setUtcNowForTest(&lf_testClock);
+        Clock clock;
+        clock.utcNow = &lf_testClock;
+        clock.steadyNow = [] { return SteadyTime{} + std::chrono::seconds(clockNow); };
+        gf_setClockForTest(clock);
         initialLoadOnly_ = INITIAL_LOAD_ONLY.value();
         parkTrafficOnly_ = RT_PARKTRAFFIC_ONLY.value();
         INITIAL_LOAD_ONLY.setValue(false);
@@ -40,6 +45,7 @@ protected:
     {
         INITIAL_LOAD_ONLY.setValue(initialLoadOnly_);
         RT_PARKTRAFFIC_ONLY.setValue(parkTrafficOnly_);
+        gf_setShiftedTimeSource(nullptr);
         gf_resetClockForTest();
         EngineTest::TearDown();
     }
@@ -58,10 +64,11 @@ private:
     bool parkTrafficOnly_ = false;
 };
 
-// Park times and "now" come from the same program clock, so the seconds parked are what passed
-// on it (a steady-clock park time read against system time would give nonsense).
+// Park times and "now" come from the same steady park clock, so the seconds parked are what
+// passed on it, whatever the time shift does to the program clock.
 TEST_F(ParkLimitsTest, SecondsParkedAreMeasuredOnTheClockThatSetTheParkTime)
 {
+    gf_setShiftedTimeSource([] { return static_cast<double>(clockNow - 7200); });
     parkedLive(0x300010, "A", 0);
     parkedLive(0x300011, "B", 0).parkTime = gf_parkClockNow() + 50;  // the clock stepped back
     clockNow += 600;
@@ -74,6 +81,11 @@ TEST_F(ParkLimitsTest, SecondsParkedAreMeasuredOnTheClockThatSetTheParkTime)
     EXPECT_EQ(parked[0], (ParkedLiveSeconds{0x300010, 600}));
     EXPECT_EQ(parked[1], (ParkedLiveSeconds{0x300011, 550}));
     EXPECT_EQ(parked[2], (ParkedLiveSeconds{0x300012, 120}));
+
+    // The shift ends (an empty poll): the program clock jumps two hours, the parked time does not.
+    gf_setShiftedTimeSource(nullptr);
+    lf_parkedLiveSeconds(parked);
+    EXPECT_EQ(parked[0], (ParkedLiveSeconds{0x300010, 600}));
 }
 
 TEST_F(ParkLimitsTest, FullParkAirportRemovesTheLiveAircraftParkedLongestAndTheEarliestStatic)

@@ -9,6 +9,8 @@
 #include "engine/position_stream.hpp"
 #include "engine/tick_motion.hpp"
 #include "foundation/parameters.hpp"
+#include "foundation/run_state.hpp"
+#include "simlink/sim_state.hpp"
 #include "tests/engine/engine_test_support.hpp"
 
 namespace {
@@ -166,7 +168,7 @@ TEST_F(PositionStreamTest, FlightsCrossTheDatelineTheShortWayAndThePoleOntoTheFa
     EXPECT_NEAR(south.lon, 170.0, 1e-9);
 }
 
-TEST_F(PositionStreamTest, OverlongTracksAndHoldersThatMoveAwayAreRemoved)
+TEST_F(PositionStreamTest, OverlongTracksHoldersThatMoveAwayAndAircraftWhoseStepFailsAreRemoved)
 {
     LiveAircraft& aircraft = flying(point(50.0, 8.0, 0));
     for (int i = 1; i < 200; ++i)
@@ -194,6 +196,17 @@ TEST_F(PositionStreamTest, OverlongTracksAndHoldersThatMoveAwayAreRemoved)
     EXPECT_EQ(holder.state, SimState::removingfromsim);
     EXPECT_EQ(holder.holding, 0u);
     EXPECT_EQ(holder.holdingStart, 0);
+
+    // A leg half round the world at a crawl cannot be timed: the aircraft goes at once instead of
+    // failing again at every tick.
+    liveAircraft.clear();
+    removalQueue.clear();
+    LiveAircraft& lost = flying(point(50.0, 8.0, 0, 5000.0, 0.5));
+    lost.track.push_back(point(-50.0, -172.0, 100, 5000.0, 0.5));
+    tickCounter.store(1);
+    updateLiveAc(lost);
+    EXPECT_EQ(lost.state, SimState::removingfromsim);
+    EXPECT_EQ(removalQueue, std::deque<std::uint32_t>{OBJECT_ID});
 }
 
 TEST_F(PositionStreamTest, FastOrAirbornePointsStartTheTakeOffRunAndATouchAndGoDepartsAgain)
@@ -240,11 +253,12 @@ TEST_F(PositionStreamTest, FastOrAirbornePointsStartTheTakeOffRunAndATouchAndGoD
     EXPECT_EQ(rolling.stageCounter, static_cast<std::int32_t>(rolling.rotationTicks));
 }
 
-TEST_F(PositionStreamTest, TouchdownReversesThrustOfTypesWithReversersAndLeavesLightAircraftAlone)
+TEST_F(PositionStreamTest, TouchdownReversesThrustOfTypesWithReversersLeavesLightAircraftAloneAndReportsAFailedWrite)
 {
     std::vector<std::pair<std::uint32_t, TouchdownSettings>> written;
     gf_setTouchdownWriter([&written](std::uint32_t objectId, const TouchdownSettings& settings) {
         written.emplace_back(objectId, settings);
+        return objectId != 0;  // the simulator link fails the request without an object
     });
     LiveAircraft& heavy = flying(point(50.0, 8.0, 0, 20.0, 140.0), "B744");
     heavy.approachConfigured = true;
@@ -268,6 +282,14 @@ TEST_F(PositionStreamTest, TouchdownReversesThrustOfTypesWithReversersAndLeavesL
     lf_touchdown(light);
     EXPECT_TRUE(written.empty());
     EXPECT_TRUE(light.touchedDown);
+
+    // A failed write is a failed request like any other: the link is given up.
+    EXPECT_FALSE(simRequestErrorFlag.load());
+    heavy.objectId = 0;
+    lf_touchdown(heavy);
+    EXPECT_TRUE(simRequestErrorFlag.load());
+    simRequestErrorFlag.store(false);
+    gf_clearStopRequest();
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // callsign, route or airframe removes it and creates it again where it is, when GUID_CHANGES
 // allows it.
 #include <algorithm>
+#include <cmath>
 
+#include "engine/motion_math.hpp"
 #include "engine/respawn_check.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/spawn_support.hpp"
@@ -136,6 +138,41 @@ TEST_F(RespawnTest, NewAirframeOfAnotherAirlineChangesTheLiveryAndASameAirlineOn
     EXPECT_TRUE(lf_respawnCheck(same, report("PH-BXB", "AMS", "LHR", "PH-BXB")));
     EXPECT_EQ(same.identity.callsign, "KLM2");
     EXPECT_EQ(same.state, SimState::active);
+}
+
+// With GUID_CHANGES off a southbound taxiing flight that turns out to be another airline's
+// airframe is not recreated: it keeps its livery and its phase and taxis on without a turn.
+TEST_F(RespawnTest, ANewAirframeWithGuidChangesOffTaxisOnAsItIsShown)
+{
+    corv_test::HarnessOptions options;
+    EngineHarness harness(options);
+    GUID_CHANGES.setValue(false);
+    dbaseRecords["D-AIAB"] = DbaseRecord{"DLH", "A320", "", false};
+    const double start = options.startDataTime;
+    std::vector<LiveTrafficRecord> reports = corv_test::gf_scriptReports(
+        corv_test::gf_straightFlight(0x4840A2, "KLM602", "A320", LatLon{52.2, 4.7}, 15.0, 0.0, start - 40.0, start + 40.0));
+    for (LiveTrafficRecord& record : reports) {
+        record.lat = 2.0 * 52.2 - record.lat;  // southbound
+        record.trackDeg = 180.0;
+        if (record.dataTime > start + 5.0)
+            record.flight.registration = "D-AIAB";
+    }
+    harness.addReports(reports);
+    harness.run(7000);
+
+    ASSERT_EQ(harness.objects().size(), 1u);
+    const corv_test::SimObject& object = harness.objects().begin()->second;
+    EXPECT_LT(object.removedTick, 0);
+    ASSERT_GT(object.positions.size(), 5000u);
+    double largestTurn = 0.0;
+    for (std::size_t i = 1; i < object.positions.size(); ++i)
+        largestTurn = std::max(largestTurn, std::fabs(gf_wrapPi(object.positions[i].second.heading -
+                                                                 object.positions[i - 1].second.heading)));
+    EXPECT_LT(largestTurn * RAD_TO_DEG, 1.0);
+    ASSERT_EQ(liveAircraft.size(), 1u);
+    EXPECT_EQ(liveAircraft[0].identity.registration, "D-AIAB");
+    EXPECT_EQ(liveAircraft[0].phase, FlightPhase::taxi);
+    EXPECT_EQ(liveAircraft[0].liveryTitle, object.title);
 }
 
 TEST_F(RespawnTest, GhostCallsignIsRefusedWhileItsFlightIsLiveAndBufferTakesNewStrings)

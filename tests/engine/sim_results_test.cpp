@@ -157,8 +157,8 @@ TEST_F(SimResultsTest, RefusedCreationErasesItsAircraftByHexidAndLowObjectIdsAre
     addLive(0x500002, "KLM2", SimState::adding2sim).liveryTitle = "Refused";
     addLive(0x500003, "KLM3", SimState::adding2sim).liveryTitle = "Three";
     addStatic(5, "S5*", SimState::adding2sim).liveryTitle = "Static refused";
-    push(SIM_RESULT_CREATION_FAILED, 0, 0x500002);
-    push(SIM_RESULT_CREATION_FAILED, 0, 5);
+    push(SIM_RESULT_CREATION_FAILED, 0, 0x500002, CREATION_TITLE_REFUSED);
+    push(SIM_RESULT_CREATION_FAILED, 0, 5, CREATION_TITLE_REFUSED);
     push(SIM_RESULT_LIVE_CREATED, 2, 0x500001);  // the user's own number range
     lf_processSimResults();
     ASSERT_EQ(liveAircraft.size(), 2u);
@@ -167,6 +167,13 @@ TEST_F(SimResultsTest, RefusedCreationErasesItsAircraftByHexidAndLowObjectIdsAre
     EXPECT_TRUE(gf_isRefusedLivery("Refused"));
     EXPECT_EQ(liveAircraft[0].objectId, 0u);
     EXPECT_TRUE(deferredResults.empty());
+
+    // A full simulator, or a creation never answered: the aircraft goes, its livery stays usable
+    // for the flight's return.
+    push(SIM_RESULT_CREATION_FAILED, 0, 0x500003);
+    lf_processSimResults();
+    ASSERT_EQ(liveAircraft.size(), 1u);
+    EXPECT_FALSE(gf_isRefusedLivery("Three"));
 }
 
 TEST_F(SimResultsTest, RemovalAskedWhileCreatingFollowsTheActivationAtOnce)

@@ -6,6 +6,7 @@
 
 #include "engine/live_creation.hpp"
 #include "engine/sim_results.hpp"
+#include "engine/stand_learning.hpp"
 #include "engine/static_neighbours.hpp"
 #include "simlink/sim_queues.hpp"
 #include "tests/engine/spawn_support.hpp"
@@ -205,6 +206,9 @@ TEST_F(StandBirthTest, StandingAircraftIsBornParkedOnTheStandAndStaticsMakeWay)
     EXPECT_DOUBLE_EQ(parked.simPosition.heading, 1.5);
     EXPECT_EQ(parked.track.size(), 1u);
     EXPECT_TRUE(parked.track.front().stationary);
+    ASSERT_EQ(parkStands[0].options.size(), 1u) << "found parked, its stand use is learned";
+    EXPECT_EQ(parkStands[0].options[0].callsign, parked.identity.callsign);
+    EXPECT_EQ(standUseList.size(), 1u);
 
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{40})) << "the static on the stand goes, not the one beside";
     EXPECT_TRUE(staticCreationQueue.empty());

@@ -107,13 +107,17 @@ TEST_F(StandLearningTest, SlotsGoBackAcrossMidnightAndNeighboursMatch)
     EXPECT_FALSE(updateOptions(options, {5}, 7)) << "no such option";
 }
 
-TEST_F(StandLearningTest, StandUseIsSpacedByThreeHalfHours)
+TEST_F(StandLearningTest, StandUseIsSpacedByThreeHalfHoursAndOldUsesAreForgotten)
 {
     EXPECT_TRUE(lf_noteStandUse(weekSlot(2, 46), 0x484030, false));
     EXPECT_FALSE(lf_noteStandUse(weekSlot(2, 47), 0x484030, false));
     EXPECT_FALSE(lf_noteStandUse(weekSlot(3, 0), 0x484030, false));
     EXPECT_TRUE(lf_noteStandUse(weekSlot(3, 1), 0x484030, false));
     EXPECT_TRUE(lf_noteStandUse(weekSlot(3, 2), 0x484030, true));
+    // Uses too old to hold anything off are dropped as others come: the list stays short.
+    EXPECT_TRUE(lf_noteStandUse(weekSlot(3, 3), 0x484031, false));
+    EXPECT_TRUE(lf_noteStandUse(weekSlot(3, 6), 0x484032, false));
+    EXPECT_EQ(standUseList.size(), 1U);
     lf_resetTraffic();
     EXPECT_TRUE(standUseList.empty());
 }

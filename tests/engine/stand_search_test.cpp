@@ -133,6 +133,7 @@ TEST_F(StandSearchTest, StandIsOccupiedOnArrivalNotWhenItIsClaimed)
     EXPECT_EQ(aircraft.standNumber, stand.number);
 
     lf_occupyStand(stand.number);  // arrived
+    aircraft.setPhase(FlightPhase::parked);
     EXPECT_EQ(gf_findNearestStand(northOf(0.0), aircraft, NARROW, false), &parkStands[1]);
     removeAircraftFromSim(aircraft);
     EXPECT_EQ(stand.occupied, 0);

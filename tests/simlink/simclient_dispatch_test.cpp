@@ -203,14 +203,18 @@ TEST_F(SimDispatchTest, RefusedCreationIsReportedForItsSendId)
     dispatch(exceptionMessage(22, 8));
     dispatch(exceptionMessage(22, 99));  // not ours
     dispatch(exceptionMessage(22, 9));   // ours, but without an aircraft number
+    dispatch(exceptionMessage(11, 10));  // no room for another object: not the title's fault
     const std::vector<SimResult> results = drainResults();
-    ASSERT_EQ(results.size(), 1u);
+    ASSERT_EQ(results.size(), 2u);
     EXPECT_EQ(results[0].kind, SIM_RESULT_CREATION_FAILED);
     EXPECT_EQ(results[0].hexid, 10001u);
     EXPECT_EQ(results[0].objectId, 0u);
-    ASSERT_EQ(gf_pendingCreations().size(), 2u);
+    EXPECT_EQ(results[0].value1, CREATION_TITLE_REFUSED);
+    EXPECT_EQ(results[1].kind, SIM_RESULT_CREATION_FAILED);
+    EXPECT_EQ(results[1].hexid, 10002u);
+    EXPECT_EQ(results[1].value1, 0.0);
+    ASSERT_EQ(gf_pendingCreations().size(), 1u);
     EXPECT_EQ(gf_pendingCreations()[0].sendId, 7u);
-    EXPECT_EQ(gf_pendingCreations()[1].sendId, 10u);
 }
 
 TEST_F(SimDispatchTest, ExceptionsThatConcernTheUserOrTheWindow)

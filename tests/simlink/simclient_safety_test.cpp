@@ -104,7 +104,7 @@ TEST_F(SimClientSafetyTest, AFailedFlushReportsOnlyOnceTheSendMutexIsFree)
     EXPECT_FALSE(sendMutexHeld());
 }
 
-TEST_F(SimClientSafetyTest, ObjectsGoneBeforeTheirDescriptionAndUnansweredCreationsAreForgotten)
+TEST_F(SimClientSafetyTest, ObjectsGoneBeforeTheirDescriptionAndUnansweredCreationsAreForgottenAndReportedFailed)
 {
     SteadyTime now{};
     Clock clock;
@@ -130,6 +130,12 @@ TEST_F(SimClientSafetyTest, ObjectsGoneBeforeTheirDescriptionAndUnansweredCreati
     dispatch(frame());
     ASSERT_EQ(gf_pendingCreations().size(), 1u);
     EXPECT_EQ(gf_pendingCreations()[0].hexid, 10003u);
+    results = drainResults();
+    ASSERT_EQ(results.size(), 2u) << "the engine hears of each forgotten creation";
+    for (const SimResult& failed : results) {
+        EXPECT_EQ(failed.kind, SIM_RESULT_CREATION_FAILED);
+        EXPECT_EQ(failed.value1, 0.0) << "not the title's fault";
+    }
 
     // However many objects are announced and never described, the list keeps a bounded number.
     for (std::uint32_t objectId = 1000; objectId < 4000; ++objectId)

@@ -2,6 +2,8 @@
 // members built from a scenario at a time and for a box.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <nlohmann/json.hpp>
 
 #include "standins/service/live_array.hpp"
@@ -120,7 +122,7 @@ TEST_F(ServiceTrafficData, ParkedDataHoldsTheAircraftInTheBoxWithTheirReportTime
     EXPECT_EQ(data["cccccc"][5].get<std::int64_t>(), static_cast<std::int64_t>(kEpoch) + 100 - 30 * 60);
 }
 
-TEST(ServiceLoopingScenario, EachRepetitionFliesTheSameTrackUnderNewAddresses) {
+TEST(ServiceLoopingScenario, EachRepetitionFliesTheSameTrackUnderNewAddressesAndCallsigns) {
     const json flights = {{{"hex", "fffffe"}, {"callsign", "KLM1776"}, {"registration", "PH-BXC"},
                            {"track", {{{"t", 0}, {"lat", 52.0}, {"lon", 4.5}}, {{"t", 100}, {"lat", 52.5}, {"lon", 4.5}}}}}};
     const Scenario scenario = parseScenario({{"flights", flights}, {"loopSeconds", 200}});
@@ -129,17 +131,20 @@ TEST(ServiceLoopingScenario, EachRepetitionFliesTheSameTrackUnderNewAddresses) {
 
     json data = at(20);
     ASSERT_TRUE(data.contains("fffffe")) << data.dump();
+    EXPECT_EQ(data["fffffe"][13], "KLM1776");
     EXPECT_TRUE(at(150).empty());  // between the track's end and the loop's
     EXPECT_TRUE(at(-180).empty()); // before the clock's start nothing flies yet
     // The second repetition at the same point of its track, the third wrapped past 24 bits; each
-    // keeps callsign and registration and reports its own data time.
-    for (const auto& [t, hex] : {std::pair{220.0, "ffffff"}, std::pair{420.0, "000000"}}) {
+    // has a callsign of its own (an aircraft of an earlier one may still stand parked), keeps the
+    // registration and reports its own data time.
+    for (const auto& [t, hex, callsign] :
+         {std::tuple{220.0, "ffffff", "KLM177A"}, std::tuple{420.0, "000000", "KLM177B"}}) {
         data = at(t);
         ASSERT_EQ(data.size(), 1u) << t;
         const json& a = data[hex];
         EXPECT_EQ(a[0], hex);
         EXPECT_DOUBLE_EQ(a[1].get<double>(), 52.1);
-        EXPECT_EQ(a[13], "KLM1776");
+        EXPECT_EQ(a[13], callsign);
         EXPECT_EQ(a[9], "PH-BXC");
         EXPECT_DOUBLE_EQ(a[10].get<double>(), kEpoch + t);
     }

@@ -151,6 +151,15 @@ TEST_F(SimulatorSession, CreatedAircraftIsAnnouncedAndReportsItsTailAsAtcId) {
     EXPECT_EQ(u32(replies[1], 16), objectId);
     EXPECT_EQ(i64(replies[1], 40 + 16), 1);  // on the ground
     EXPECT_EQ(text(replies[1], 40 + 24), "KLM1234");
+
+    // Only a request for aircraft gets them; the user aircraft alone, or nothing for other types.
+    send(requestByTypePacket(16, 102, 404, 10000, 0));
+    send(requestByTypePacket(17, 103, 404, 10000, 1));
+    send(requestByTypePacket(18, 104, 404, 10000, 4));
+    const auto others = withId(take(), 9);
+    ASSERT_EQ(others.size(), 1u);
+    EXPECT_EQ(u32(others[0], 12), 102u);
+    EXPECT_EQ(u32(others[0], 16), kUserObjectId);
 }
 
 TEST_F(SimulatorSession, RefusedTitleGivesExceptionWithTheCreationsSendId) {

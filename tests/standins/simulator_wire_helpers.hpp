@@ -119,13 +119,14 @@ inline Bytes requestDataPacket(std::uint32_t sendId, std::uint32_t requestId, st
     putU32(p, 28, period);
     return p;
 }
+// Object types: 0 the user aircraft, 1 all objects, 2 aircraft, 4 boats.
 inline Bytes requestByTypePacket(std::uint32_t sendId, std::uint32_t requestId, std::uint32_t defineId,
-                                 std::uint32_t radiusMetres) {
+                                 std::uint32_t radiusMetres, std::uint32_t objectType = 2) {
     Bytes p = request(0x0F, sendId, 32);
     putU32(p, 16, requestId);
     putU32(p, 20, defineId);
     putU32(p, 24, radiusMetres);
-    putU32(p, 28, 2);
+    putU32(p, 28, objectType);
     return p;
 }
 inline Bytes setDataPacket(std::uint32_t sendId, std::uint32_t defineId, std::uint32_t objectId,
