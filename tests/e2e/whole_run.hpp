@@ -91,7 +91,16 @@ public:
         std::filesystem::create_directories(root_ / "P3D v5" / "Scenery");
         writeFile(root_ / "license.txt", SERVICE_KEY + "\n");
 
-        std::vector<std::string> simulatorArguments{"--setup-path", (root_ / "P3D v5").string()};
+        // The simulator knows the titles of the liveries the program scans or reads, byte for byte,
+        // and refuses any other title as the real one does.
+        std::string liveryFolder = (sourceDir() / "standins/data/liveries").string();
+        const std::string folderParameter = "name=\"lfolder0\" value=\"";
+        if (const std::size_t at = setup.parameters.find(folderParameter); at != std::string::npos) {
+            const std::size_t from = at + folderParameter.size();
+            liveryFolder = setup.parameters.substr(from, setup.parameters.find('"', from) - from);
+        }
+        std::vector<std::string> simulatorArguments{"--setup-path", (root_ / "P3D v5").string(), "--liveries",
+                                                    liveryFolder};
         simulatorArguments.insert(simulatorArguments.end(), setup.simulatorArguments.begin(),
                                   setup.simulatorArguments.end());
         simulator_ = std::make_unique<SimulatorStandin>(
