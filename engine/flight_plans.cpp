@@ -1,12 +1,12 @@
 #include "engine/flight_plans.hpp"
 
-#include <fstream>
 #include <mutex>
 #include <system_error>
 
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/safe_write.hpp"
 
 namespace fs = std::filesystem;
 
@@ -65,17 +65,18 @@ std::string lf_xmlText(const std::string& text)
 
 bool gf_writeFlightPlan(const fs::path& path, const AircraftInstance& aircraft)
 {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file)
-        return false;
     // The quote after the opening element is a text character the simulator's reader passes over.
-    file << vald::format("{}\n{}\n{}\n{}{}{}\n{}{}{}\n{}{}{}\n{}\n{}", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
-                         "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\"", "<FlightPlan.FlightPlan>",
-                         "<FPType>", lf_planType(aircraft.category), "</FPType>", "<DepartureID>",
-                         lf_xmlText(aircraft.identity.origin), "</DepartureID>", "<DestinationID>",
-                         lf_xmlText(aircraft.identity.destination), "</DestinationID>", "</FlightPlan.FlightPlan>",
-                         "</SimBase.Document>")
-         << '\n';
+    const std::string plan = vald::format(
+        "{}\n{}\n{}\n{}{}{}\n{}{}{}\n{}{}{}\n{}\n{}\n", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+        "<SimBase.Document Type=\"AceXML\" version=\"4,3\">\"", "<FlightPlan.FlightPlan>", "<FPType>",
+        lf_planType(aircraft.category), "</FPType>", "<DepartureID>", lf_xmlText(aircraft.identity.origin),
+        "</DepartureID>", "<DestinationID>", lf_xmlText(aircraft.identity.destination), "</DestinationID>",
+        "</FlightPlan.FlightPlan>", "</SimBase.Document>");
+    std::string error;
+    if (!gf_writeFileSafely(path, plan, error, WriteDurability::Scratch)) {
+        gf_logWarn(error);
+        return false;
+    }
     return true;
 }
 

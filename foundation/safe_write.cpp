@@ -94,8 +94,9 @@ bool gf_isSafeWriteTempName(std::string_view name)
     return lf_tempOwner(name) >= 0;
 }
 
-bool gf_writeFileSafely(const fs::path& path, std::string_view bytes, std::string& error)
+bool gf_writeFileSafely(const fs::path& path, std::string_view bytes, std::string& error, WriteDurability durability)
 {
+    const bool synced = durability == WriteDurability::Synced;
     error.clear();
     if (path.filename().empty()) {
         error = vald::format("could not write {}: no file name", gf_pathToUtf8(path));
@@ -133,7 +134,7 @@ bool gf_writeFileSafely(const fs::path& path, std::string_view bytes, std::strin
     int failure = lf_writeAll(descriptor, bytes);
     if (failure == 0 && hadOld)
         static_cast<void>(::fchmod(descriptor, mode));  // undo the umask; the content matters more
-    if (failure == 0 && ::fsync(descriptor) != 0)
+    if (failure == 0 && synced && ::fsync(descriptor) != 0)
         failure = errno;
     if (::close(descriptor) != 0 && failure == 0)
         failure = errno;
@@ -144,7 +145,8 @@ bool gf_writeFileSafely(const fs::path& path, std::string_view bytes, std::strin
         error = vald::format("could not write {}: {}", gf_pathToUtf8(path), lf_systemReason(failure));
         return false;
     }
-    lf_syncFolder(target.parent_path());
+    if (synced)
+        lf_syncFolder(target.parent_path());
     return true;
 }
 

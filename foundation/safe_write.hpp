@@ -8,10 +8,16 @@
 #include <string>
 #include <string_view>
 
+// How far a write is pushed to the disk. A scratch file (one the program makes for the simulator
+// and removes at closing, written on the main loop) skips the syncs: after a crash it is made
+// anew, and a sync can take longer than a tick. It is still never seen half-written.
+enum class WriteDurability { Synced, Scratch };
+
 // Writes bytes as the whole new content of path. On failure answers false and sets error to a
 // line for the log or the status line (the path and the system's reason); the old file, if any,
 // is untouched. A file that existed keeps its permission bits.
-bool gf_writeFileSafely(const std::filesystem::path& path, std::string_view bytes, std::string& error);
+bool gf_writeFileSafely(const std::filesystem::path& path, std::string_view bytes, std::string& error,
+                        WriteDurability durability = WriteDurability::Synced);
 
 // Whether name (a file name, no folder) is a temporary file of the writer above.
 bool gf_isSafeWriteTempName(std::string_view name);

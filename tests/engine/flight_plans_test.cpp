@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "tests/engine/engine_test_support.hpp"
+#include "tests/support/file_size_limit.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace {
@@ -76,6 +77,14 @@ TEST_F(FlightPlansTest, PlansAreWrittenByteForByteAndGoWithTheirFolder)
     EXPECT_EQ(bytesOf(light), expectedPlan("IFR", "&lt;X&gt;", "A&amp;B"));
 
     EXPECT_FALSE(gf_writeFlightPlan(heavy.parent_path() / "missing" / "1.pln", plane(AircraftCategory::Heavy, "A", "B")));
+
+    // On a full disk the plan is refused and the plan there stays whole: the simulator never
+    // reads half a plan.
+    const int written = corv_test::runWithFileSizeLimit(16, [&] {
+        return gf_writeFlightPlan(heavy, plane(AircraftCategory::Light, "EHLE", "EHRD")) ? 1 : 0;
+    });
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(bytesOf(heavy), expectedPlan("IFR", "EHAM", "EGLL"));
 
     EXPECT_TRUE(gf_removeFlightPlanFolder());
     EXPECT_FALSE(std::filesystem::exists(heavy.parent_path()));
