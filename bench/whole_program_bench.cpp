@@ -3,7 +3,10 @@
 // first start run too), the user parked at EHAM, no display. Measured on the program process
 // alone: CPU time (user + system) per simulated second as percent of one core, the same after the
 // start-up scans (seconds 20 to 60), and the peak resident memory.
-// Goal: under 5% of one core and under 150 MB. The run's folder (program log, simulator journal)
+// With arguments LIVE and PARKED (not 0) the scenario is a generated busy one instead
+// (scripts/make_busy_scenario): LIVE flights circling in range and PARKED aircraft on stands of
+// their own. CORV_BENCH_PROGRAM names another Corv_P3D to measure (an older build, side by side).
+// Goal: under 5% of one core and under 150 MB, also at 500 live and 500 parked. The run's folder (program log, simulator journal)
 // is removed after a clean run unless CORV_BENCH_KEEP is set, and kept after a failed one.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -169,7 +172,8 @@ void BM_WholeProgram(benchmark::State& state)
 {
     const fs::path source = CORV_SOURCE_DIR;
     const fs::path build = fs::read_symlink("/proc/self/exe").parent_path();
-    const fs::path program = build / "Corv_P3D";
+    const char* otherProgram = std::getenv("CORV_BENCH_PROGRAM");
+    const fs::path program = otherProgram != nullptr ? fs::path(otherProgram) : build / "Corv_P3D";
     const fs::path simulator = build / "standins" / "standin_simulator";
     const fs::path service = build / "standins" / "standin_service";
     for (const fs::path& binary : {program, simulator, service}) {
@@ -214,11 +218,22 @@ void BM_WholeProgram(benchmark::State& state)
                              env, demo, demo / "scenery.out", false);
     int sceneryStatus = 0;
     waitpid(scenery.pid, &sceneryStatus, 0);
+    fs::path scenario = source / "standins/data/scenario-eham.json";
+    if (state.range(0) > 0 || state.range(1) > 0) {
+        scenario = demo / "scenario-busy.json";
+        Child busy = lf_start({"/usr/bin/env", "python3", (source / "scripts/make_busy_scenario").string(),
+                               std::to_string(state.range(0)), std::to_string(state.range(1)), scenario.string()},
+                              env, demo, demo / "busy.out", false);
+        int busyStatus = 0;
+        waitpid(busy.pid, &busyStatus, 0);
+        if (!WIFEXITED(busyStatus) || WEXITSTATUS(busyStatus) != 0)
+            sceneryStatus = busyStatus;
+    }
 
     Child sim = lf_start({simulator.string(), "--journal", (demo / "simulator-journal.jsonl").string(),
                           "--setup-path", (demo / "P3D v5").string()},
                          env, demo, demo / "simulator.out", true);
-    Child svc = lf_start({service.string(), "--scenario", (source / "standins/data/scenario-eham.json").string(),
+    Child svc = lf_start({service.string(), "--scenario", scenario.string(),
                           "--site", (demo / "site").string(), "--quit-on-eof", "--epoch",
                           std::to_string(std::time(nullptr) - SCENARIO_START)},
                          env, demo, demo / "service.out", true);
@@ -287,4 +302,11 @@ void BM_WholeProgram(benchmark::State& state)
 
 }  // namespace
 
-BENCHMARK(BM_WholeProgram)->Name("WholeProgram")->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_WholeProgram)
+    ->Name("WholeProgram")
+    ->Args({0, 0})
+    ->Args({500, 500})
+    ->Args({2000, 2000})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
