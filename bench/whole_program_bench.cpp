@@ -234,7 +234,8 @@ void BM_WholeProgram(benchmark::State& state)
                           "--setup-path", (demo / "P3D v5").string()},
                          env, demo, demo / "simulator.out", true);
     Child svc = lf_start({service.string(), "--scenario", scenario.string(),
-                          "--site", (demo / "site").string(), "--quit-on-eof", "--epoch",
+                          "--data", (source / "standins/data").string(), "--site", (demo / "site").string(),
+                          "--quit-on-eof", "--epoch",
                           std::to_string(std::time(nullptr) - SCENARIO_START)},
                          env, demo, demo / "service.out", true);
     const auto ready = lf_waitForLine(demo / "simulator.out", "READY");

@@ -14,9 +14,9 @@
 namespace {
 
 constexpr double CLEARANCE_FACTOR = 1.1;
-// Grid cells of a hundredth of a degree (0.6 nm of latitude): a clearance of some tens of metres
-// looks into one to four cells.
-constexpr double GRID_CELL_DEG = 0.01;
+// Grid cells of two thousandths of a degree (220 m of latitude, some 130 m of longitude at 52°):
+// a cell holds a few stands, and a clearance of some tens of metres looks into one to four cells.
+constexpr double GRID_CELL_DEG = 0.002;
 constexpr double NM_PER_DEGREE = 60.0;  // on the sphere of gf_distanceNm
 // Room for rounding in the search box, and for the small-angle step in longitude.
 constexpr double BOX_MARGIN = 1.01;
