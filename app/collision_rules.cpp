@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <numbers>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
 
 #include "engine/engine_state.hpp"
 #include "engine/removal.hpp"
@@ -124,6 +127,8 @@ void lf_avoidStaticsOfMovingLive()
 {
     if (!COLLISION_LIVE_PARKED_GND.value() || staticAircraft.empty())
         return;
+    // Built once for the pass, when the first aircraft needs it.
+    std::optional<StaticGrid> grid;
     for (LiveAircraft& aircraft : liveAircraft) {
         if (!aircraft.onGround || (aircraft.phase != FlightPhase::taxi && aircraft.phase != FlightPhase::parking))
             continue;
@@ -131,25 +136,61 @@ void lf_avoidStaticsOfMovingLive()
         if (!lf_moved(aircraft.lastCheckPosition, position))
             continue;
         aircraft.lastCheckPosition = position;
-        if (aircraft.state == SimState::active)
-            lf_avoidStatics(aircraft);
+        if (aircraft.state != SimState::active)
+            continue;
+        if (!grid)
+            grid.emplace();
+        lf_avoidStatics(aircraft, &*grid);
     }
 }
 
+namespace {
+
+// The first active static aircraft (lowest index) under each twin callsign and registration, so
+// that each live aircraft on the ground is one lookup instead of a pass over the statics.
+class StaticTwins {
+public:
+    StaticTwins()
+    {
+        for (std::size_t i = 0; i < staticAircraft.size(); ++i) {
+            const StaticAircraft& twin = staticAircraft[i];
+            if (twin.state != SimState::active)
+                continue;
+            byCallsign_.try_emplace(twin.identity.callsign, i);
+            if (!twin.identity.registration.empty())
+                byRegistration_.try_emplace(twin.identity.registration, i);
+        }
+    }
+
+    std::optional<std::size_t> of(const LiveAircraft& live) const
+    {
+        std::optional<std::size_t> first;
+        if (const auto it = byCallsign_.find(live.identity.callsign + "*"); it != byCallsign_.end())
+            first = it->second;
+        if (const auto it = byRegistration_.find(live.identity.registration);
+            !live.identity.registration.empty() && it != byRegistration_.end())
+            first = std::min(first.value_or(it->second), it->second);
+        return first;
+    }
+
+private:
+    std::unordered_map<std::string_view, std::size_t> byCallsign_;
+    std::unordered_map<std::string_view, std::size_t> byRegistration_;
+};
+
+}  // namespace
+
 bool lf_removeStaticTwinOfGroundLive()
 {
+    std::optional<StaticTwins> twins;
     for (const LiveAircraft& live : liveAircraft) {
         if (!live.onGround || live.state != SimState::active)
             continue;
-        const std::string key = live.identity.callsign + "*";
-        const std::string& registration = live.identity.registration;
-        for (StaticAircraft& twin : staticAircraft) {
-            const bool same = twin.identity.callsign == key ||
-                              (!registration.empty() && twin.identity.registration == registration);
-            if (same && twin.state == SimState::active) {
-                removeAircraftFromSim(twin);
-                return true;
-            }
+        if (!twins)
+            twins.emplace();
+        if (const std::optional<std::size_t> twin = twins->of(live)) {
+            removeAircraftFromSim(staticAircraft[*twin]);
+            return true;
         }
     }
     return false;

@@ -1,8 +1,9 @@
-// The engine's step of one tick with a busy sky: 500 live aircraft waiting in buffer and a full
-// intake of reports of those flights; and 500 live aircraft in flight, moved every tick along
-// their tracks, beside 500 static aircraft at their stands.
+// The engine's step of one tick with 500 live aircraft in flight, moved every tick along their
+// tracks, beside 500 static aircraft at their stands; and the same with a poll of reports of every
+// flight every 2 s, taken in and decoded into the tracks.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "engine/engine_state.hpp"
 #include "engine/motion_math.hpp"
 #include "engine/traffic_driver.hpp"
+#include "engine/traffic_intake.hpp"
 #include "refdata/dbase.hpp"
 
 namespace {
@@ -35,50 +37,6 @@ LiveTrafficRecord lf_report(std::uint32_t index, double dataTime)
     return record;
 }
 
-// One report of every flight, a few seconds after the last one.
-void lf_fillIntake(double dataTime)
-{
-    std::lock_guard<std::mutex> lock(intakeMutex);
-    intake.clear();
-    for (std::uint32_t i = 0; i < AIRCRAFT; ++i)
-        intake.push_back(lf_report(i, dataTime));
-}
-
-void BM_HandleAddingStackBusySky(benchmark::State& state)
-{
-    gf_clearDbaseTables();
-    aircraftTypes = {"A320"};
-    largeTypes = {"A320"};
-    lf_resetTraffic();
-    lf_reserveTraffic();
-    double dataTime = 1000.0;
-    for (std::uint32_t i = 0; i < AIRCRAFT; ++i)
-        lf_handleReceivedFlight(lf_report(i, dataTime));
-    lf_setBufferedIntake(true);
-    dataTime += 5.0;
-    lf_fillIntake(dataTime);
-    for (auto _ : state) {
-        lf_handleAddingStack();
-        bool refill = false;
-        {
-            std::lock_guard<std::mutex> lock(intakeMutex);
-            refill = intake.size() < 2;
-        }
-        if (refill) {
-            state.PauseTiming();
-            for (LiveAircraft& aircraft : liveAircraft)
-                aircraft.track.resize(1);  // keep the tracks short of their limit
-            dataTime += 5.0;
-            lf_fillIntake(dataTime);
-            state.ResumeTiming();
-        }
-    }
-    state.counters["live"] = static_cast<double>(liveAircraft.size());
-    lf_setBufferedIntake(false);
-    lf_resetTraffic();
-    gf_clearDbaseTables();
-}
-BENCHMARK(BM_HandleAddingStackBusySky)->Unit(benchmark::kMicrosecond);
 
 constexpr std::size_t TRACK_POINTS = 150;
 constexpr Tick POINT_SPACING_TICKS = 400;
@@ -98,7 +56,8 @@ void lf_extendTrack(LiveAircraft& aircraft, std::uint32_t index)
     }
 }
 
-void BM_HandleAddingStackInFlight(benchmark::State& state)
+// 500 live aircraft in flight along their tracks, each beside a static aircraft at a stand.
+void lf_placeInFlight()
 {
     gf_clearDbaseTables();
     aircraftTypes = {"A320"};
@@ -127,6 +86,11 @@ void BM_HandleAddingStackInFlight(benchmark::State& state)
         parked.state = SimState::active;
         parked.objectId = 1000 + i;
     }
+}
+
+void BM_HandleAddingStackInFlight(benchmark::State& state)
+{
+    lf_placeInFlight();
     std::uint64_t ticks = 0;
     for (auto _ : state) {
         lf_handleAddingStack();
@@ -145,5 +109,43 @@ void BM_HandleAddingStackInFlight(benchmark::State& state)
     gf_clearDbaseTables();
 }
 BENCHMARK(BM_HandleAddingStackInFlight)->Unit(benchmark::kMicrosecond);
+
+
+// A busy sky: the 500 aircraft in flight, and a poll with a report of every one of them every
+// 2 s (200 ticks), taken in a share a tick and each report decoded into its aircraft's track.
+void BM_HandleAddingStackBusySky(benchmark::State& state)
+{
+    lf_placeInFlight();
+    lf_setBufferedIntake(true);
+    double dataTime = 1000.0;
+    std::uint64_t ticks = 0;
+    std::uint64_t taken = 0;
+    for (auto _ : state) {
+        if (ticks % 200 == 0) {
+            state.PauseTiming();
+            dataTime += 2.0;
+            std::vector<LiveTrafficRecord> poll;
+            for (std::uint32_t i = 0; i < AIRCRAFT; ++i)
+                poll.push_back(lf_report(i, dataTime));
+            lf_scheduleReceived(poll, TrafficBatchKind::live, 0);
+            for (std::uint32_t i = 0; i < liveAircraft.size(); ++i) {
+                liveAircraft[i].track.resize(std::min<std::size_t>(liveAircraft[i].track.size(), 2));
+                lf_extendTrack(liveAircraft[i], i);
+            }
+            state.ResumeTiming();
+        }
+        ++ticks;
+        lf_handleAddingStack();
+    }
+    {
+        std::lock_guard<std::mutex> lock(intakeMutex);
+        taken = ticks / 200 * AIRCRAFT - intake.size();
+    }
+    state.counters["reports_taken"] = static_cast<double>(taken);
+    lf_setBufferedIntake(false);
+    lf_resetTraffic();
+    gf_clearDbaseTables();
+}
+BENCHMARK(BM_HandleAddingStackBusySky)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

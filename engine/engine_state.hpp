@@ -41,7 +41,7 @@ extern std::vector<SimResult> deferredResults;
 extern bool fastInRangeRequests;
 
 // Received flights waiting for the worker, under intakeMutex. The live intake holds one live
-// poll at a time and is taken two records a tick, from the back; historyIntake holds the replayed
+// poll at a time and is taken a share a tick (see gf_intakeShareOf), from the back; historyIntake holds the replayed
 // history batches, in the order received, and is taken whole at the start of a tick. intakeOpen:
 // whether the run takes live polls.
 extern std::mutex intakeMutex;

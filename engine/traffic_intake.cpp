@@ -14,7 +14,11 @@
 
 namespace {
 
-constexpr int RECORDS_PER_TICK = 2;
+// A live poll is spread over the ticks so that no tick takes in a whole batch, but it must be in
+// well before the next poll arrives (every 2 s at the service's quickest): a batch is taken in
+// within half a second, at least two records a tick.
+constexpr std::size_t MIN_RECORDS_PER_TICK = 2;
+constexpr std::size_t INTAKE_SPREAD_TICKS = 50;
 constexpr double NEWER_THAN_SECONDS = 1.0;
 // Speed jumps that no aircraft makes between two reports.
 constexpr double SLOW_KT = 5.0;
@@ -123,7 +127,16 @@ bool lf_sameFlightUnderAnotherHexid(const FlightIdentity& flight)
     });
 }
 
+// Records taken a tick from the present intake, set when the batch is handed over (under
+// intakeMutex).
+std::size_t intakeShare = MIN_RECORDS_PER_TICK;
+
 }  // namespace
+
+std::size_t gf_intakeShareOf(std::size_t batchSize)
+{
+    return std::max(MIN_RECORDS_PER_TICK, (batchSize + INTAKE_SPREAD_TICKS - 1) / INTAKE_SPREAD_TICKS);
+}
 
 void lf_scheduleReceived(std::vector<LiveTrafficRecord>& records, TrafficBatchKind kind, std::uint32_t delaySeconds)
 {
@@ -134,8 +147,10 @@ void lf_scheduleReceived(std::vector<LiveTrafficRecord>& records, TrafficBatchKi
         std::lock_guard<std::mutex> lock(intakeMutex);
         if (kind == TrafficBatchKind::history)
             historyIntake.insert(historyIntake.end(), records.begin(), records.end());
-        else if (intakeOpen && intake.empty())
+        else if (intakeOpen && intake.empty()) {
             intake.swap(records);
+            intakeShare = gf_intakeShareOf(intake.size());
+        }
     }
     records.clear();
 }
@@ -156,7 +171,8 @@ void lf_takeFromIntake()
     std::vector<LiveTrafficRecord> taken;
     {
         std::lock_guard<std::mutex> lock(intakeMutex);
-        for (int i = 0; i < RECORDS_PER_TICK && !intake.empty(); ++i) {
+        taken.reserve(std::min(intakeShare, intake.size()));
+        for (std::size_t i = 0; i < intakeShare && !intake.empty(); ++i) {
             taken.push_back(std::move(intake.back()));
             intake.pop_back();
         }

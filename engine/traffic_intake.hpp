@@ -19,8 +19,11 @@ void lf_scheduleReceived(std::vector<LiveTrafficRecord>& records, TrafficBatchKi
 
 // Worker: every queued history record, in the order received.
 void lf_takeHistory();
-// Worker: at most two records of the intake, each the last one.
+// Worker: the tick's share of the intake, each the last one.
 void lf_takeFromIntake();
+// The records a tick takes from a live batch of batchSize: a batch is in within half a second,
+// at least two records a tick.
+std::size_t gf_intakeShareOf(std::size_t batchSize);
 
 // One received flight: ignored, a new point of the aircraft with its hexid, or a new aircraft.
 void lf_handleReceivedFlight(const LiveTrafficRecord& record);

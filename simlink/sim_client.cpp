@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 
 #include "foundation/format.hpp"
@@ -23,10 +24,11 @@
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds CONNECT_RETRY_PERIOD{100};
-constexpr std::chrono::nanoseconds DISPATCH_PERIOD{1'000'000};
+// The dispatch loop sleeps until the connection signals a message, a failure or a stop; this is
+// only the longest it waits without one.
+constexpr std::uint32_t DISPATCH_IDLE_WAIT_MS = 100;
 constexpr std::uint32_t PERIOD_ONCE = 1;
 constexpr std::uint32_t CONFIG_INDEX_DEFAULT = 0;
 
@@ -53,7 +55,7 @@ void lf_waitBeforeRetry(const std::stop_token& stopToken)
 
 // The connect loop: the connection, or nullptr when the wait was ended first. The simulator not
 // running is no failure: the open is tried again every 100 ms without a message.
-HANDLE lf_connect(const std::stop_token& stopToken)
+HANDLE lf_connect(const std::stop_token& stopToken, SimNotifyEvent& arrived)
 {
     // A connect under way gives up within a slice of the stop, too.
     const vald::simconnect::ConnectAbandon abandon([&stopToken] { return lf_stopWaiting(stopToken); });
@@ -67,7 +69,7 @@ HANDLE lf_connect(const std::stop_token& stopToken)
             announced = true;
         }
         HANDLE connection = nullptr;
-        if (SimConnect_Open(&connection, PROGRAM_ID, nullptr, 0, nullptr, CONFIG_INDEX_DEFAULT) == S_OK)
+        if (SimConnect_Open(&connection, PROGRAM_ID, nullptr, 0, &arrived, CONFIG_INDEX_DEFAULT) == S_OK)
             return connection;
         lf_waitBeforeRetry(stopToken);
     }
@@ -80,13 +82,6 @@ void lf_connectionLost()
     gf_simlinkHooks()->simNoLongerConnected();
 }
 
-SteadyClock::time_point lf_saturatingAdd(SteadyClock::time_point start, std::chrono::nanoseconds period)
-{
-    if (start > SteadyClock::time_point::max() - period)
-        return SteadyClock::time_point::max();
-    return start + period;
-}
-
 // Notes a quit message of the simulator, then hands the message to the handlers.
 void lf_clientDispatch(const std::uint8_t* data, std::uint32_t size, void* context)
 {
@@ -95,12 +90,13 @@ void lf_clientDispatch(const std::uint8_t* data, std::uint32_t size, void* conte
     lf_simDispatch(data, size, nullptr);
 }
 
-// Hands the received messages to the handlers about every millisecond until the thread is asked
-// to stop. A connection that has failed ends this client: after the simulator's quit message
+// Hands the received messages to the handlers as they arrive until the thread is asked to stop:
+// between them the thread sleeps on the connection's event, which a stop request sets too. A connection that has failed ends this client: after the simulator's quit message
 // the simulator was closed and the program ends with it; without one (a broken stream, a
 // simulator that went away unannounced) it is a SimConnect error, and the restart connects again.
-void lf_dispatchLoop(HANDLE connection, const std::stop_token& stopToken)
+void lf_dispatchLoop(HANDLE connection, SimNotifyEvent& arrived, const std::stop_token& stopToken)
 {
+    const std::stop_callback wakeOnStop(stopToken, [&arrived] { arrived.set(); });
     bool quitReceived = false;
     while (!stopToken.stop_requested()) {
         const HRESULT result = SimConnect_CallDispatch(connection, &lf_clientDispatch, &quitReceived);
@@ -114,9 +110,8 @@ void lf_dispatchLoop(HANDLE connection, const std::stop_token& stopToken)
             }
             return;
         }
-        const SteadyClock::time_point next = lf_saturatingAdd(SteadyClock::now(), DISPATCH_PERIOD);
-        for (SteadyClock::time_point now = SteadyClock::now(); now < next; now = SteadyClock::now())
-            std::this_thread::sleep_for(next - now);
+        // A message that came during the dispatch has set the event: the wait returns at once.
+        arrived.waitMs(DISPATCH_IDLE_WAIT_MS);
     }
 }
 
@@ -160,14 +155,16 @@ void SimClient(std::stop_token stopToken)
 {
     // What the handlers remember belongs to this thread alone; a new thread starts afresh.
     gf_resetSimDispatchState();
+    // Outlives the connection, which signals it until it is closed.
+    SimNotifyEvent arrived;
     HANDLE connection = nullptr;
     try {
-        connection = lf_connect(stopToken);
+        connection = lf_connect(stopToken, arrived);
         if (connection != nullptr) {
             simConnection.store(connection);
             simConnectionPending.store(false);
             lf_defineSimData(connection);
-            lf_dispatchLoop(connection, stopToken);
+            lf_dispatchLoop(connection, arrived, stopToken);
         }
     } catch (const vald::UserErrorException& e) {
         gf_showError(e.what());

@@ -25,6 +25,18 @@ static_assert(sizeof(SimPosition) == 64, "the position-set data block is eight d
 ThreadOwner pendingOwner("pendingCreations");
 std::vector<PendingCreation> pendingCreations;
 
+// The frame's packets leave together when the flush is done, whatever way it ends.
+class PacketBatch {
+public:
+    explicit PacketBatch(HANDLE connection) : connection_(connection) { SimConnect_BeginPacketBatch(connection_); }
+    ~PacketBatch() { SimConnect_EndPacketBatch(connection_); }
+    PacketBatch(const PacketBatch&) = delete;
+    PacketBatch& operator=(const PacketBatch&) = delete;
+
+private:
+    HANDLE connection_;
+};
+
 void lf_sendPositions(HANDLE connection, std::vector<PositionSetRecord>& positions)
 {
     const std::uint32_t userObject = userObjectId.load();
@@ -137,6 +149,7 @@ void lf_flushSendQueues()
             return;
         }
         const HANDLE connection = simConnection.load();
+        const PacketBatch batch(connection);
         lf_sendPositions(connection, queues.flushBuffer());
         lf_sendClientEvents(connection, queues.clientEvents, outcome);
         // A failure below fails the link, but the rest of this frame's queues still go.

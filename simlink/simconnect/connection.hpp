@@ -73,6 +73,7 @@ public:
 
     // Guarded by the library's packet lock.
     SendBuffer sendBuffer;
+    std::uint32_t batchDepth = 0;  // open packet batches
     // The dispatch target, guarded by receiveLock().
     SimDispatchProc callback = nullptr;
     void* callbackContext = nullptr;

@@ -1,5 +1,7 @@
 // The request packets: each call reserves its packet in the connection's send buffer, fills it
 // and queues it for writing at once, all under the packet lock, so packets leave in call order.
+// Inside a packet batch the packets stay in the send buffer and leave together at its end (or
+// when the buffer is full), so a frame's many positions cost one write and one wake-up.
 #include <cstdint>
 
 #include "simlink/simconnect/connection.hpp"
@@ -47,7 +49,14 @@ HRESULT lf_request(HANDLE handle, std::uint64_t size, std::uint32_t packetId, Fi
         return failure->code;
     SendBuffer& buffer = connection->sendBuffer;
     // A packet larger than the send buffer is refused as an invalid argument.
-    const auto offset = size > UINT32_MAX ? std::nullopt : buffer.reserve(static_cast<std::uint32_t>(size), packetId);
+    if (size > UINT32_MAX)
+        return E_INVALIDARG;
+    auto offset = buffer.reserve(static_cast<std::uint32_t>(size), packetId);
+    if (!offset && !buffer.empty()) {
+        // A batch that fills the buffer: what it holds leaves first.
+        connection->queueWrite(buffer.take());
+        offset = buffer.reserve(static_cast<std::uint32_t>(size), packetId);
+    }
     if (!offset)
         return E_INVALIDARG;
     if (const HRESULT result = fill(buffer, *offset); result != S_OK) {
@@ -56,7 +65,8 @@ HRESULT lf_request(HANDLE handle, std::uint64_t size, std::uint32_t packetId, Fi
     }
     if (sendId != nullptr)
         *sendId = buffer.lastSendId();
-    connection->queueWrite(buffer.take());
+    if (connection->batchDepth == 0)
+        connection->queueWrite(buffer.take());
     return S_OK;
 }
 
@@ -81,6 +91,27 @@ HRESULT lf_twoFieldRequest(HANDLE handle, std::uint32_t packetId, std::uint32_t 
 }
 
 }  // namespace
+
+HRESULT SimConnect_BeginPacketBatch(HANDLE handle)
+{
+    std::lock_guard<std::mutex> lock(gf_packetLock());
+    SimConnection* connection = gf_findConnectionLocked(handle);
+    if (connection == nullptr)
+        return E_FAIL;
+    ++connection->batchDepth;
+    return S_OK;
+}
+
+HRESULT SimConnect_EndPacketBatch(HANDLE handle)
+{
+    std::lock_guard<std::mutex> lock(gf_packetLock());
+    SimConnection* connection = gf_findConnectionLocked(handle);
+    if (connection == nullptr || connection->batchDepth == 0)
+        return E_FAIL;
+    if (--connection->batchDepth == 0 && !connection->sendBuffer.empty())
+        connection->queueWrite(connection->sendBuffer.take());
+    return S_OK;
+}
 
 HRESULT SimConnect_MapClientEventToSimEvent(HANDLE handle, std::uint32_t clientEventId, const char* simEventName)
 {

@@ -103,6 +103,13 @@ HRESULT SimConnect_Close(HANDLE handle);
 // has failed. An exception thrown by the callback leaves this call.
 HRESULT SimConnect_CallDispatch(HANDLE handle, SimDispatchProc callback, void* context);
 
+// Between a begin and its end the requests' packets are held in the send buffer and leave
+// together at the end (or earlier, when the buffer is full): the same bytes in the same order,
+// one write instead of one per packet. Batches nest; E_FAIL for an unknown handle or an end
+// without a begin.
+HRESULT SimConnect_BeginPacketBatch(HANDLE handle);
+HRESULT SimConnect_EndPacketBatch(HANDLE handle);
+
 // The send id of the last packet of the connection.
 HRESULT SimConnect_GetLastSentPacketID(HANDLE handle, std::uint32_t* sendId);
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <numbers>
+#include <optional>
+#include <random>
 
 #include "tests/app/run_test_support.hpp"
 
@@ -86,6 +88,59 @@ TEST_F(RunCollisionTest, InTheAirAnAircraftAheadOnTheGroundOrOnACrossingCourseGo
     COLLISION_USER_AIR.setValue(false);
     passing.simPosition.heading = WEST;
     EXPECT_FALSE(lf_checkUserCollisions(lf_user(false, 5000.0)));
+}
+
+// The twin check finds the static aircraft a plain pass over every live and static pair finds:
+// the first live aircraft on the ground with a twin, and its first active twin by callsign
+// ("KLM1" and "KLM1*") or registration, on random fields with shared names and other states.
+TEST_F(RunCollisionTest, StaticTwinIsTheOneAPassOverAllPairsFinds)
+{
+    std::mt19937 random(61);
+    std::uniform_int_distribution<int> name(0, 39);
+    std::uniform_int_distribution<int> liveName(0, 199);
+    std::uniform_int_distribution<int> pick(0, 3);
+    const auto plainTwin = []() -> std::optional<std::size_t> {
+        for (const LiveAircraft& live : liveAircraft) {
+            if (!live.onGround || live.state != SimState::active)
+                continue;
+            for (std::size_t i = 0; i < staticAircraft.size(); ++i) {
+                const StaticAircraft& twin = staticAircraft[i];
+                const bool same = twin.identity.callsign == live.identity.callsign + "*" ||
+                                  (!live.identity.registration.empty() &&
+                                   twin.identity.registration == live.identity.registration);
+                if (same && twin.state == SimState::active)
+                    return i;
+            }
+        }
+        return std::nullopt;
+    };
+    int found = 0;
+    for (int round = 0; round < 200; ++round) {
+        liveAircraft.clear();
+        staticAircraft.clear();
+        for (std::uint32_t i = 0; i < 30; ++i) {
+            StaticAircraft& parked = addStatic(100 + i, "KLM" + std::to_string(name(random)) + "*",
+                                               pick(random) == 0 ? SimState::removingfromsim : SimState::active);
+            parked.identity.registration = pick(random) == 0 ? "" : "PH-" + std::to_string(name(random));
+            if (i % 4 != 0)
+                continue;
+            LiveAircraft& live = addLive(4000 + i, "KLM" + std::to_string(liveName(random)),
+                                         pick(random) == 0 ? SimState::adding2sim : SimState::active, {},
+                                         pick(random) != 0);
+            live.identity.registration = pick(random) == 0 ? "" : "PH-" + std::to_string(liveName(random));
+        }
+        const std::optional<std::size_t> expected = plainTwin();
+        ASSERT_EQ(lf_removeStaticTwinOfGroundLive(), expected.has_value()) << "round " << round;
+        for (std::size_t i = 0; i < staticAircraft.size(); ++i) {
+            const bool removed = staticAircraft[i].state == SimState::removingfromsim && removalQueue.size() == 1 &&
+                                 removalQueue.front() == staticAircraft[i].objectId;
+            ASSERT_EQ(removed, expected == i) << "round " << round << ", static " << i;
+        }
+        found += expected ? 1 : 0;
+        removalQueue.clear();
+    }
+    EXPECT_GT(found, 20);
+    EXPECT_LT(found, 180);
 }
 
 }  // namespace

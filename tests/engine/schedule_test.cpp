@@ -132,6 +132,31 @@ TEST_F(ScheduleTest, EachTickTakesAtMostTwoRecordsFromTheBackOfTheIntake)
     EXPECT_EQ(liveAircraft.size(), 3u);
 }
 
+// A busy sky: a poll of 2,000 aircraft is in before the next poll comes 2 s (200 ticks) later, so
+// that poll is taken and not lost, and every aircraft gets its second point.
+TEST_F(ScheduleTest, PollOfTwoThousandAircraftIsInBeforeTheNextPoll)
+{
+    constexpr std::uint32_t AIRCRAFT = 2000;
+    constexpr int TICKS_BETWEEN_POLLS = 200;
+    lf_setBufferedIntake(true);
+    for (const double time : {1000.0, 1004.0}) {
+        std::vector<LiveTrafficRecord> poll;
+        for (std::uint32_t i = 0; i < AIRCRAFT; ++i)
+            poll.push_back(record(70000 + i, time));
+        lf_scheduleReceived(poll, TrafficBatchKind::live, 30);
+        ASSERT_EQ(intakeCopy().size(), AIRCRAFT) << "the poll at " << time << " is taken, not dropped";
+        int ticks = 0;
+        for (; ticks < TICKS_BETWEEN_POLLS && !intakeCopy().empty(); ++ticks)
+            lf_takeFromIntake();
+        EXPECT_TRUE(intakeCopy().empty());
+        EXPECT_LE(ticks, TICKS_BETWEEN_POLLS / 2) << "in well before the next poll";
+    }
+    ASSERT_EQ(liveAircraft.size(), AIRCRAFT);
+    for (const LiveAircraft& aircraft : liveAircraft)
+        EXPECT_EQ(aircraft.track.size(), 2u) << aircraft.hexid;
+    EXPECT_EQ(gf_intakeShareOf(1), 2u) << "a small poll is still spread over ticks";
+}
+
 // The reader thread hands its history over and touches no aircraft list; the worker takes every
 // batch, in order and with the ticks given on the reader, at its first tick, whether or not the
 // run takes live polls yet.

@@ -3,6 +3,8 @@
 // a stand of the park airport.
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <random>
 
 #include "engine/live_creation.hpp"
 #include "engine/sim_results.hpp"
@@ -270,6 +272,47 @@ TEST_F(AvoidStaticsTest, TaxiingAircraftRemovesTheFirstStaticItWouldTouchUnlessI
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{30}));
     EXPECT_DOUBLE_EQ(taxiing.lastCheckPosition.lat, taxiing.simPosition.lat);
     EXPECT_EQ(far.state, SimState::active);
+}
+
+// The grid answers as a plain pass over every static aircraft does, on a random field with
+// other states, shared callsigns, wide spans, stands with no position and live aircraft far off.
+TEST_F(AvoidStaticsTest, GridFindsTheSameFirstStaticAsAPassOverAll)
+{
+    std::mt19937 random(36);
+    std::uniform_real_distribution<double> around(-0.02, 0.02);
+    std::uniform_real_distribution<double> span(0.005, 0.04);
+    std::uniform_int_distribution<int> pick(0, 9);
+    for (std::uint32_t i = 0; i < 600; ++i) {
+        StaticAircraft& parked = addStatic(i + 1, "S" + std::to_string(i % 50) + "*",
+                                           pick(random) == 0 ? SimState::removingfromsim : SimState::active, i + 100);
+        parked.standLat = 52.3 + around(random);
+        parked.standLon = 4.76 + around(random);
+        parked.halfSpan = pick(random) == 0 ? 0.3 : span(random);
+    }
+    staticAircraft[7].standLat = std::numeric_limits<double>::quiet_NaN();
+    const auto plainFirst = [](LatLon at, double halfSpan, const std::string& callsign) -> std::optional<std::size_t> {
+        for (std::size_t i = 0; i < staticAircraft.size(); ++i) {
+            const StaticAircraft& parked = staticAircraft[i];
+            if (parked.state != SimState::active || parked.identity.callsign == callsign)
+                continue;
+            if (!(gf_distanceNm(LatLon{parked.standLat, parked.standLon}, at) > 1.1 * (parked.halfSpan + halfSpan)))
+                return i;
+        }
+        return std::nullopt;
+    };
+    const StaticGrid grid;
+    int touched = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const double scale = i % 3 == 0 ? 50.0 : 1.5;
+        const LatLon at{52.3 + scale * around(random), 4.76 + scale * around(random)};
+        const double halfSpan = span(random);
+        const std::string callsign = "S" + std::to_string(pick(random)) + "*";
+        const auto expected = plainFirst(at, halfSpan, callsign);
+        ASSERT_EQ(grid.firstTouched(at, halfSpan, callsign), expected) << at.lat << " " << at.lon;
+        touched += expected ? 1 : 0;
+    }
+    EXPECT_GT(touched, 100) << "the field is dense enough to find statics";
+    EXPECT_LT(touched, 2900) << "and sparse enough to miss some";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <map>
 #include <thread>
 
+#include "simlink/simconnect/connection.hpp"
 #include "simlink/simconnect/send_buffer.hpp"
 #include "simlink/simconnect/simconnect.hpp"
 #include "tests/simlink/simconnect_test_peer.hpp"
@@ -137,6 +138,44 @@ TEST_F(PacketTest, creationWithTooLongTextIsRefusedWithoutHarmingTheConnection)
     EXPECT_EQ(packet[271], 0);
     EXPECT_EQ(std::string(packet.begin() + 272, packet.begin() + 283), "ABCDEFGHIJK");
     EXPECT_EQ(SimConnect_CallDispatch(handle, [](const std::uint8_t*, std::uint32_t, void*) {}, nullptr), S_OK);
+}
+
+// A frame's batch: more positions than the send buffer holds, with a refused packet among them,
+// leave as the same packets in the same order as one by one, once the batch ends.
+TEST_F(PacketTest, batchedPacketsLeaveAsTheSameBytesInOrder)
+{
+    constexpr std::uint32_t POSITIONS = 500;  // 50,000 bytes: more than one send buffer
+    const double position[8] = {47.5, 8.25, 0.01, -0.02, 1.5, 1200.0, -3.0, 140.0};
+    const std::string title256(256, 'T');
+    std::uint32_t id = 1;
+    ByteWriter expected;
+    ASSERT_EQ(SimConnect_BeginPacketBatch(handle), S_OK);
+    ASSERT_EQ(SimConnect_BeginPacketBatch(handle), S_OK) << "batches nest";
+    for (std::uint32_t object = 0; object < POSITIONS; ++object) {
+        ASSERT_EQ(SimConnect_SetDataOnSimObject(handle, 402, 9000 + object, 0, 1, 64, position), S_OK);
+        expected.u32(100).u32(35).u32(0xF0000010u).u32(++id).u32(402).u32(9000 + object).u32(0).u32(1).u32(64);
+        for (const double value : position)
+            expected.f64(value);
+        if (object == POSITIONS / 2) {
+            EXPECT_EQ(SimConnect_MapClientEventToSimEvent(handle, 1, title256.c_str()), E_TEXT_TOO_LONG);
+            ++id;  // as one by one, the refused packet used up its send id
+        }
+    }
+    ASSERT_EQ(SimConnect_EndPacketBatch(handle), S_OK);
+    {
+        const auto connection = vald::simconnect::gf_findConnection(handle);
+        std::lock_guard<std::mutex> lock(vald::simconnect::gf_packetLock());
+        EXPECT_FALSE(connection->sendBuffer.empty()) << "the inner end lets nothing go";
+    }
+    ASSERT_EQ(SimConnect_EndPacketBatch(handle), S_OK);
+    EXPECT_EQ(peer->read(expected.bytes().size()), expected.bytes());
+    EXPECT_EQ(SimConnect_EndPacketBatch(handle), E_FAIL) << "an end without a begin";
+
+    // Outside a batch each packet leaves at once again.
+    ASSERT_EQ(SimConnect_TransmitClientEvent(handle, 77, 218, 16383, 301, 0), S_OK);
+    ByteWriter transmit;
+    transmit.u32(36).u32(35).u32(0xF0000005u).u32(++id).u32(77).u32(218).u32(16383).u32(301).u32(0);
+    EXPECT_EQ(peer->read(transmit.bytes().size()), transmit.bytes());
 }
 
 // Each creation learns the send id of its own packet even while other threads send.
