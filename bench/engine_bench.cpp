@@ -1,6 +1,9 @@
 // The engine's step of one tick with 500 live aircraft in flight, moved every tick along their
 // tracks, beside 500 static aircraft at their stands; and the same with a poll of reports of every
-// flight every 2 s, taken in and decoded into the tracks.
+// flight every 2 s, taken in and decoded into the tracks. Then the main loop's own tick (the
+// engine's step with its positions handed over to the send queue, and the per-second step) with
+// 100 of the 500 taxiing through a field of the 500 statics, which the per-second step checks them
+// against: a whole second of ticks, and the per-second step alone.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -8,11 +11,17 @@
 #include <mutex>
 #include <vector>
 
+#include "app/main_loop.hpp"
+#include "app/run_requests.hpp"
+#include "app/run_state.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/motion_math.hpp"
 #include "engine/traffic_driver.hpp"
 #include "engine/traffic_intake.hpp"
+#include "foundation/parameters.hpp"
 #include "refdata/dbase.hpp"
+#include "simlink/sim_queues.hpp"
+#include "simlink/sim_state.hpp"
 
 namespace {
 
@@ -147,5 +156,161 @@ void BM_HandleAddingStackBusySky(benchmark::State& state)
     gf_clearDbaseTables();
 }
 BENCHMARK(BM_HandleAddingStackBusySky)->Unit(benchmark::kMicrosecond);
+
+constexpr std::uint32_t TAXIING = 100;
+// The field: rows of 25 stands from its north-west corner, a row and a stand apart in degrees.
+constexpr std::uint32_t STATIC_ROW = 25;
+constexpr LatLon FIELD_CORNER{52.28, 4.78};
+constexpr double ROW_DEG = 0.00072;
+constexpr double COLUMN_DEG = 0.00118;
+constexpr double TAXI_STEP_DEG = 0.00004;  // per 4 s point: about 2 kt, along a lane between two rows
+// A tick that is no multiple of the 15, 16 and 61 s schedules: only the per-second step runs.
+constexpr int PLAIN_SECOND = 1;
+constexpr int TICKS_PER_SECOND = 100;
+
+// The aircraft taxis east along the lane between two rows of statics, on the ground.
+void lf_extendTaxi(LiveAircraft& aircraft)
+{
+    while (aircraft.track.size() < TRACK_POINTS) {
+        TrackPoint next = aircraft.track.back();
+        next.lon += TAXI_STEP_DEG;
+        next.altitude = 0.0;
+        next.verticalRate = 0.0;
+        next.airborne = false;
+        next.playTick += POINT_SPACING_TICKS;
+        aircraft.track.push_back(next);
+    }
+}
+
+// The 500 in flight of lf_placeInFlight, the first 100 of them taxiing instead through a field of
+// the 500 statics (20 rows of 25 stands); the simulator connected and running, the live-parked
+// check on, the send queues empty.
+void lf_placeAroundTheField()
+{
+    lf_placeInFlight();
+    for (std::uint32_t i = 0; i < AIRCRAFT; ++i) {
+        StaticAircraft& parked = staticAircraft[i];
+        parked.standLat = FIELD_CORNER.lat - static_cast<double>(i / STATIC_ROW) * ROW_DEG;
+        parked.standLon = FIELD_CORNER.lon + static_cast<double>(i % STATIC_ROW) * COLUMN_DEG;
+    }
+    for (std::uint32_t i = 0; i < TAXIING; ++i) {
+        LiveAircraft& aircraft = liveAircraft[i];
+        const double lane = FIELD_CORNER.lat - (static_cast<double>(i % 20) + 0.5) * ROW_DEG;
+        const double start = FIELD_CORNER.lon + static_cast<double>(i / 20) * 5.0 * COLUMN_DEG;
+        aircraft.track.resize(1);
+        TrackPoint& first = aircraft.track.front();
+        first.lat = lane;
+        first.lon = start;
+        first.altitude = 0.0;
+        first.verticalRate = 0.0;
+        first.airborne = false;
+        aircraft.phase = FlightPhase::taxi;
+        aircraft.onGround = true;
+        aircraft.simPosition.lat = lane;
+        aircraft.simPosition.lon = start;
+        aircraft.simPosition.altitude = 0.0;
+        lf_extendTaxi(aircraft);
+    }
+    COLLISION_LIVE_PARKED_GND.setValue(true);
+    gf_resetSimSendQueues();
+    simConnected.store(true);
+    simPaused.store(false);
+    flightPaused.store(false);
+}
+
+void lf_clearTheField()
+{
+    simConnected.store(false);
+    COLLISION_LIVE_PARKED_GND.setValue(false);
+    gf_resetSimSendQueues();
+    gf_resetMainLoopForTest();
+    lf_resetTraffic();
+    gf_clearDbaseTables();
+}
+
+// Tracks topped up, out of the timing, so that no aircraft reaches the end of its track.
+void lf_topUpTracks()
+{
+    for (std::uint32_t i = 0; i < liveAircraft.size(); ++i) {
+        if (liveAircraft[i].phase == FlightPhase::taxi)
+            lf_extendTaxi(liveAircraft[i]);
+        else
+            lf_extendTrack(liveAircraft[i], i);
+    }
+}
+
+void lf_countField(benchmark::State& state)
+{
+    std::size_t taxiing = 0;
+    std::size_t checked = 0;  // seen by the live-parked check at its last position
+    for (const LiveAircraft& aircraft : liveAircraft) {
+        taxiing += aircraft.state == SimState::active && aircraft.phase == FlightPhase::taxi ? 1 : 0;
+        checked += aircraft.lastCheckPosition.lat == aircraft.simPosition.lat &&
+                           aircraft.lastCheckPosition.lon == aircraft.simPosition.lon
+                       ? 1
+                       : 0;
+    }
+    std::size_t statics = 0;
+    for (const StaticAircraft& parked : staticAircraft)
+        statics += parked.state == SimState::active ? 1 : 0;
+    state.counters["live"] = static_cast<double>(liveAircraft.size());
+    state.counters["taxiing"] = static_cast<double>(taxiing);
+    state.counters["checked"] = static_cast<double>(checked);
+    state.counters["statics"] = static_cast<double>(statics);
+}
+
+// One second of the main loop: 100 ticks, the last with the user aircraft's report that runs the
+// per-second step; each tick's positions handed over to the send queue, which a frame of the
+// simulator client takes (emptied here between ticks, as a frame would). Time is per tick.
+void BM_MainLoopSecondOfTicks(benchmark::State& state)
+{
+    lf_placeAroundTheField();
+    std::uint64_t seconds = 0;
+    std::size_t handedOver = 0;
+    for (auto _ : state) {
+        for (int t = 1; t <= TICKS_PER_SECOND; ++t) {
+            if (t == TICKS_PER_SECOND) {
+                secondCounter.store(PLAIN_SECOND - 1);
+                newUserDatum.store(true);
+            }
+            lf_cycleStep();
+            std::lock_guard<std::mutex> lock(simSendMutex);
+            handedOver = gf_simSendQueues().flushBuffer().size();
+            gf_simSendQueues().flushBuffer().clear();
+        }
+        if (++seconds % 100 == 0) {
+            state.PauseTiming();
+            lf_topUpTracks();
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * TICKS_PER_SECOND);
+    state.counters["tick_us"] = benchmark::Counter(static_cast<double>(state.iterations() * TICKS_PER_SECOND),
+                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["positions_per_tick"] = static_cast<double>(handedOver);
+    lf_countField(state);
+    lf_clearTheField();
+}
+BENCHMARK(BM_MainLoopSecondOfTicks)->Unit(benchmark::kMicrosecond);
+
+// The per-second step alone, after a tick has moved the aircraft.
+void BM_MainLoopPerSecondStep(benchmark::State& state)
+{
+    lf_placeAroundTheField();
+    std::uint64_t steps = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        lf_handleAddingStack();
+        if (++steps % 10000 == 0)
+            lf_topUpTracks();
+        gf_clearPositionBuffers();
+        secondCounter.store(PLAIN_SECOND - 1);
+        state.ResumeTiming();
+        lf_updateStep();
+    }
+    lf_countField(state);
+    lf_clearTheField();
+}
+BENCHMARK(BM_MainLoopPerSecondStep)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

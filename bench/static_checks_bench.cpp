@@ -10,6 +10,7 @@
 #include "app/collision_rules.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/traffic_driver.hpp"
+#include "foundation/format.hpp"
 #include "foundation/geodesy.hpp"
 #include "foundation/parameters.hpp"
 #include "refdata/dbase.hpp"
@@ -34,14 +35,14 @@ void lf_fillField(std::uint32_t count)
         const double lat = 52.28 - static_cast<double>(i / 40) * 0.00072;
         const double lon = 4.78 + static_cast<double>(i % 40) * 0.00118;
         made.hexid = i + 1;
-        made.identity.callsign = "S" + std::to_string(i) + "*";
-        made.identity.registration = "PH-S" + std::to_string(i);
+        made.identity.callsign = vald::format("S{}*", i);
+        made.identity.registration = vald::format("PH-S{}", i);
         StaticAircraft& parked = staticAircraft.emplace_back(made, i + 1, StandPlacement{lat, lon, 90.0}, false);
         parked.state = SimState::active;
         parked.objectId = 1000 + i;
         made.hexid = 0x400000 + i;
-        made.identity.callsign = "L" + std::to_string(i);
-        made.identity.registration = "PH-L" + std::to_string(i);
+        made.identity.callsign = vald::format("L{}", i);
+        made.identity.registration = vald::format("PH-L{}", i);
         LiveAircraft& live = liveAircraft.emplace_back(TrackPoint{}, made, 0.0);
         live.state = SimState::active;
         live.phase = FlightPhase::taxi;
