@@ -397,6 +397,7 @@ void Simulator::updateUser() {
 }
 
 void Simulator::frame(double seconds) {
+    journal_.setFrames(++frames_);
     if (!paused_ && seconds > 0) {
         simTime_ += seconds;
         updateUser();
