@@ -112,7 +112,11 @@ void Server::listen() {
         connection.fd = fd;
         connection.thread = std::thread([this, &connection] { serve(connection); });
     }
+    stop();  // also when the loop ended on an error: the connections must not wait for requests
     reapFinished(true);
+    // Served once: a later connection is refused rather than left waiting in the backlog.
+    close(listenFd_);
+    listenFd_ = -1;
     running_ = false;
 }
 

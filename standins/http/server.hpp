@@ -33,7 +33,7 @@ public:
 
     // Binds an ephemeral port on host (a numeric address) and listens; returns the port, -1 on failure.
     int bindAnyPort(const std::string& host);
-    // Serves until stop(); at once when not bound or stopped already.
+    // Serves until stop(), then closes the port; returns at once when not bound or stopped already.
     void listen();
     void stop();
     bool running() const { return running_.load(); }
