@@ -1,7 +1,10 @@
 #include "liveries/aircraft_cfg.hpp"
 
+#include <array>
+#include <cctype>
 #include <charconv>
-#include <regex>
+#include <optional>
+#include <string_view>
 
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -140,16 +143,49 @@ std::string lf_checkAtcModel(const std::string& file, const CfgLines& lines)
     return {};
 }
 
+// The <model> of a path "<something>/IVAO_MTL/IVAO_<model>/aircraft.cfg" (either slash, any
+// case, <model> of letters, digits and '_'; any one character between "aircraft" and "cfg");
+// nullopt for any other path. Matched by hand: GCC 12 with the sanitizers reports a false
+// maybe-uninitialized inside <regex> that no pragma here reaches.
+static std::optional<std::string> lf_ivaoPathModel(std::string_view path)
+{
+    const auto isSeparator = [](char c) { return c == '/' || c == '\\'; };
+    const auto isWord = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; };
+    // text at `at` spells word, in any case; '?' in word stands for any character.
+    const auto spells = [&](std::size_t at, std::string_view word) {
+        if (at + word.size() > path.size())
+            return false;
+        for (std::size_t i = 0; i < word.size(); ++i)
+            if (word[i] != '?' && std::tolower(static_cast<unsigned char>(path[at + i])) != word[i])
+                return false;
+        return true;
+    };
+    constexpr std::string_view FILE_NAME = "aircraft?cfg";
+    if (path.size() < FILE_NAME.size() + 1 || !spells(path.size() - FILE_NAME.size(), FILE_NAME))
+        return std::nullopt;
+    const std::size_t modelEnd = path.size() - FILE_NAME.size() - 1;
+    if (!isSeparator(path[modelEnd]))
+        return std::nullopt;
+    std::size_t folderStart = modelEnd;
+    while (folderStart > 0 && isWord(path[folderStart - 1]))
+        --folderStart;
+    constexpr std::string_view PACKAGE = "ivao_";
+    constexpr std::string_view ROOT = "ivao_mtl";
+    if (modelEnd - folderStart <= PACKAGE.size() || !spells(folderStart, PACKAGE) ||
+        folderStart < ROOT.size() + 3 || !isSeparator(path[folderStart - 1]) ||
+        !spells(folderStart - 1 - ROOT.size(), ROOT) || !isSeparator(path[folderStart - 2 - ROOT.size()]))
+        return std::nullopt;
+    return std::string(path.substr(folderStart + PACKAGE.size(), modelEnd - folderStart - PACKAGE.size()));
+}
+
 std::string lf_ivaoModelFromPath(const std::string& file)
 {
-    static const std::regex ivaoPath(R"(.+[\\/]IVAO_MTL[\\/]IVAO_(\w+)[\\/]aircraft.cfg$)",
-                                     std::regex::ECMAScript | std::regex::icase);
-    std::smatch match;
-    if (!std::regex_match(file, match, ivaoPath)) {
+    const std::optional<std::string> found = lf_ivaoPathModel(file);
+    if (!found) {
         lf_addInvalidModel("  ", file);
         return {};
     }
-    std::string model = match[1].str();
+    std::string model = *found;
     if (!model.empty() && model.back() == 'w')
         model.pop_back();
     else if (model == "B744F")

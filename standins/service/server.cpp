@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include <fmt/format.h>
-#include <httplib.h>
 
+#include "standins/http/server.hpp"
 #include "standins/service/site.hpp"
 
 namespace service_standin {
@@ -35,15 +35,15 @@ std::optional<std::string> readWhole(const std::filesystem::path& file) {
     return bytes.str();
 }
 
-FormFields queryFields(const httplib::Request& req) {
+FormFields queryFields(const standin_http::Request& req) {
     FormFields fields;
     for (const auto& [name, value] : req.params) fields.emplace_back(name, value);
     return fields;
 }
 
-void controlError(httplib::Response& res, int status, const std::string& message) {
+void controlError(standin_http::Response& res, int status, const std::string& message) {
     res.status = status;
-    res.set_content(dumpJson({{"error", message}}), kJson);
+    res.setContent(dumpJson({{"error", message}}), kJson);
 }
 
 }  // namespace
@@ -52,7 +52,7 @@ StandinServer::StandinServer(Scenario scenario, ServerSetup setup)
     : clock_(scenario.clockFrozen, setup.now),
       service_(scenario, clock_, setup.epochAtZero),
       siteDir_(std::move(setup.siteDir)),
-      http_(std::make_unique<httplib::Server>()) {
+      http_(std::make_unique<standin_http::Server>()) {
     for (const json& rule : scenario.faults) faults_.add(parseFaultRule(rule));
     routes();
 }
@@ -60,9 +60,9 @@ StandinServer::StandinServer(Scenario scenario, ServerSetup setup)
 StandinServer::~StandinServer() { stop(); }
 
 int StandinServer::start() {
-    const int port = http_->bind_to_any_port("127.0.0.1");
+    const int port = http_->bindAnyPort("127.0.0.1");
     if (port <= 0) throw std::runtime_error("cannot bind a port on 127.0.0.1");
-    thread_ = std::thread([this] { http_->listen_after_bind(); });
+    thread_ = std::thread([this] { http_->listen(); });
     return port;
 }
 
@@ -78,20 +78,21 @@ void StandinServer::stop() {
 
 void StandinServer::routes() {
     auto& s = *http_;
-    s.Post(R"(/v4/(auth|deauth|traffic|nearestmetar|weather))",
-           [this](const httplib::Request& req, httplib::Response& res) { handleService(req, res); });
-    s.Get(R"(/downloads/(.*))", [this](const httplib::Request& req, httplib::Response& res) { handleDownload(req, res); });
+    for (const char* endpoint : {"auth", "deauth", "traffic", "nearestmetar", "weather"})
+        s.post(std::string("/v4/") + endpoint,
+               [this](const standin_http::Request& req, standin_http::Response& res) { handleService(req, res); });
+    s.get("/downloads/*", [this](const standin_http::Request& req, standin_http::Response& res) { handleDownload(req, res); });
 
-    s.Get("/control/requests", [this](const httplib::Request& req, httplib::Response& res) {
+    s.get("/control/requests", [this](const standin_http::Request& req, standin_http::Response& res) {
         std::int64_t since = 0;
-        if (req.has_param("since")) since = std::atoll(req.get_param_value("since").c_str());
-        res.set_content(dumpJson(requests_.toJson(since, req.get_param_value("path"))), kJson);
+        if (req.hasParam("since")) since = std::atoll(req.param("since").c_str());
+        res.setContent(dumpJson(requests_.toJson(since, req.param("path"))), kJson);
     });
-    s.Delete("/control/requests", [this](const httplib::Request&, httplib::Response& res) {
+    s.del("/control/requests", [this](const standin_http::Request&, standin_http::Response& res) {
         requests_.clear();
-        res.set_content("{}", kJson);
+        res.setContent("{}", kJson);
     });
-    s.Post("/control/fault", [this](const httplib::Request& req, httplib::Response& res) {
+    s.post("/control/fault", [this](const standin_http::Request& req, standin_http::Response& res) {
         const json body = json::parse(req.body, nullptr, false);
         try {
             if (body.is_array()) {
@@ -104,31 +105,31 @@ void StandinServer::routes() {
         } catch (const FaultError& e) {
             return controlError(res, 400, e.what());
         }
-        res.set_content(dumpJson(faults_.toJson()), kJson);
+        res.setContent(dumpJson(faults_.toJson()), kJson);
     });
-    s.Get("/control/faults", [this](const httplib::Request&, httplib::Response& res) {
-        res.set_content(dumpJson(faults_.toJson()), kJson);
+    s.get("/control/faults", [this](const standin_http::Request&, standin_http::Response& res) {
+        res.setContent(dumpJson(faults_.toJson()), kJson);
     });
-    s.Delete("/control/faults", [this](const httplib::Request&, httplib::Response& res) {
+    s.del("/control/faults", [this](const standin_http::Request&, standin_http::Response& res) {
         faults_.clear();
-        res.set_content("[]", kJson);
+        res.setContent("[]", kJson);
     });
-    s.Get("/control/clock", [this](const httplib::Request& req, httplib::Response& res) { handleClock(req, res); });
-    s.Post("/control/clock", [this](const httplib::Request& req, httplib::Response& res) { handleClock(req, res); });
-    s.Post("/control/qnh", [this](const httplib::Request& req, httplib::Response& res) {
+    s.get("/control/clock", [this](const standin_http::Request& req, standin_http::Response& res) { handleClock(req, res); });
+    s.post("/control/clock", [this](const standin_http::Request& req, standin_http::Response& res) { handleClock(req, res); });
+    s.post("/control/qnh", [this](const standin_http::Request& req, standin_http::Response& res) {
         const json body = json::parse(req.body, nullptr, false);
         if (!body.is_object() || !body.contains("icao") || !body["icao"].is_string() || !body.contains("qnh"))
             return controlError(res, 400, "expected {\"icao\": text, \"qnh\": value}");
         if (!service_.setQnh(body["icao"].get<std::string>(), body["qnh"]))
             return controlError(res, 404, "no such station");
-        res.set_content("{}", kJson);
+        res.setContent("{}", kJson);
     });
 
-    s.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { handleUnknown(req, res); });
-    s.Post(".*", [this](const httplib::Request& req, httplib::Response& res) { handleUnknown(req, res); });
+    s.get("*", [this](const standin_http::Request& req, standin_http::Response& res) { handleUnknown(req, res); });
+    s.post("*", [this](const standin_http::Request& req, standin_http::Response& res) { handleUnknown(req, res); });
 }
 
-void StandinServer::handleClock(const httplib::Request& req, httplib::Response& res) {
+void StandinServer::handleClock(const standin_http::Request& req, standin_http::Response& res) {
     if (req.method == "POST") {
         const json body = json::parse(req.body, nullptr, false);
         if (!body.is_object()) return controlError(res, 400, "expected a JSON object");
@@ -151,22 +152,22 @@ void StandinServer::handleClock(const httplib::Request& req, httplib::Response& 
             return controlError(res, 400, fmt::format("'{}' has the wrong type", e.what()));
         }
     }
-    res.set_content(dumpJson({{"seconds", clock_.seconds()},
+    res.setContent(dumpJson({{"seconds", clock_.seconds()},
                               {"running", clock_.running()},
                               {"epochAtZero", service_.epochAtZero()}}),
                     kJson);
 }
 
-void StandinServer::record(const httplib::Request& req, const std::string& endpoint, FormFields fields) {
+void StandinServer::record(const standin_http::Request& req, const std::string& endpoint, FormFields fields) {
     RecordedRequest r;
     r.method = req.method;
     r.path = req.path;
     r.endpoint = endpoint;
     r.fields = std::move(fields);
     r.body = req.body;
-    r.userAgent = req.get_header_value("User-Agent");
-    r.contentType = req.get_header_value("Content-Type");
-    r.acceptEncoding = req.get_header_value("Accept-Encoding");
+    r.userAgent = req.header("User-Agent");
+    r.contentType = req.header("Content-Type");
+    r.acceptEncoding = req.header("Accept-Encoding");
     r.scenarioTime = clock_.seconds();
     requests_.add(std::move(r));
 }
@@ -178,29 +179,23 @@ bool StandinServer::stall(const std::optional<FaultRule>& fault) {
     return !stopping_;
 }
 
-void StandinServer::reply(httplib::Response& res, int httpStatus, std::string body, const std::string& contentType,
+void StandinServer::reply(standin_http::Response& res, int httpStatus, std::string body, const std::string& contentType,
                           const std::optional<FaultRule>& fault) {
     res.status = httpStatus;
     if (!fault || !fault->cut) {
-        res.set_content(std::move(body), contentType);
+        res.setContent(std::move(body), contentType);
         return;
     }
-    // The header promises more than is sent; returning false from the provider makes the
-    // server drop the connection there.
+    // The head promises more than is sent; the server closes the connection there.
     const std::size_t full = body.size();
     const std::size_t sent = std::min<std::size_t>(fault->cutBytes ? static_cast<std::size_t>(*fault->cutBytes) : full / 2,
                                                    full > 0 ? full - 1 : 0);
-    const std::size_t announced = std::max(full, sent + 1);
-    auto shared = std::make_shared<std::string>(std::move(body));
-    res.set_content_provider(announced, contentType,
-                             [shared, sent](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-                                 if (offset >= sent) return false;
-                                 sink.write(shared->data() + offset, std::min(length, sent - offset));
-                                 return true;
-                             });
+    body.resize(sent);
+    res.announcedLength = std::max(full, sent + 1);
+    res.setContent(std::move(body), contentType);
 }
 
-void StandinServer::handleService(const httplib::Request& req, httplib::Response& res) {
+void StandinServer::handleService(const standin_http::Request& req, standin_http::Response& res) {
     FormFields fields = decodeForm(req.body);
     const std::string endpoint = serviceEndpoint(req.path, fields);
     record(req, endpoint, fields);
@@ -218,7 +213,7 @@ void StandinServer::handleService(const httplib::Request& req, httplib::Response
     reply(res, fault && fault->httpStatus ? *fault->httpStatus : 200, std::move(body), kJson, fault);
 }
 
-void StandinServer::handleDownload(const httplib::Request& req, httplib::Response& res) {
+void StandinServer::handleDownload(const standin_http::Request& req, standin_http::Response& res) {
     record(req, "download", queryFields(req));
     const auto fault = faults_.take(req.path);
     if (!stall(fault)) return;
@@ -227,7 +222,7 @@ void StandinServer::handleDownload(const httplib::Request& req, httplib::Respons
         return;
     }
     std::optional<std::filesystem::path> file;
-    if (!siteDir_.empty()) file = siteFile(siteDir_, req.matches[1].str());
+    if (!siteDir_.empty()) file = siteFile(siteDir_, req.wildcard);
     std::optional<std::string> bytes = file ? readWhole(*file) : std::nullopt;
     if (fault && fault->body) bytes = *fault->body;
     if (!bytes) {
@@ -237,10 +232,10 @@ void StandinServer::handleDownload(const httplib::Request& req, httplib::Respons
     reply(res, 200, std::move(*bytes), file ? contentTypeOf(*file) : "application/octet-stream", fault);
 }
 
-void StandinServer::handleUnknown(const httplib::Request& req, httplib::Response& res) {
+void StandinServer::handleUnknown(const standin_http::Request& req, standin_http::Response& res) {
     record(req, "unknown", req.method == "POST" ? decodeForm(req.body) : queryFields(req));
     res.status = 404;
-    res.set_content("Not found\n", "text/plain");
+    res.setContent("Not found\n", "text/plain");
 }
 
 }  // namespace service_standin

@@ -15,11 +15,11 @@
 #include "standins/service/scenario.hpp"
 #include "standins/service/traffic_service.hpp"
 
-namespace httplib {
+namespace standin_http {
 class Server;
 struct Request;
 struct Response;
-}  // namespace httplib
+}  // namespace standin_http
 
 namespace service_standin {
 
@@ -49,14 +49,14 @@ public:
 
 private:
     void routes();
-    void handleService(const httplib::Request& req, httplib::Response& res);
-    void handleDownload(const httplib::Request& req, httplib::Response& res);
-    void handleUnknown(const httplib::Request& req, httplib::Response& res);
-    void handleClock(const httplib::Request& req, httplib::Response& res);
-    void record(const httplib::Request& req, const std::string& endpoint, FormFields fields);
+    void handleService(const standin_http::Request& req, standin_http::Response& res);
+    void handleDownload(const standin_http::Request& req, standin_http::Response& res);
+    void handleUnknown(const standin_http::Request& req, standin_http::Response& res);
+    void handleClock(const standin_http::Request& req, standin_http::Response& res);
+    void record(const standin_http::Request& req, const std::string& endpoint, FormFields fields);
     // Waits the rule's stall; false when the server is stopping meanwhile.
     bool stall(const std::optional<FaultRule>& fault);
-    void reply(httplib::Response& res, int httpStatus, std::string body, const std::string& contentType,
+    void reply(standin_http::Response& res, int httpStatus, std::string body, const std::string& contentType,
                const std::optional<FaultRule>& fault);
 
     ScenarioClock clock_;
@@ -64,7 +64,7 @@ private:
     FaultBook faults_;
     RequestLog requests_;
     std::filesystem::path siteDir_;
-    std::unique_ptr<httplib::Server> http_;
+    std::unique_ptr<standin_http::Server> http_;
     std::thread thread_;
     std::mutex stopMutex_;
     std::condition_variable stopCv_;

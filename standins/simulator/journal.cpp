@@ -17,6 +17,7 @@ void Journal::write(std::string_view kind, nlohmann::json fields) {
     nlohmann::ordered_json line = nlohmann::ordered_json::object();
     line["seq"] = seq_;
     line["t"] = clock_();
+    line["frame"] = frames_;
     line["kind"] = std::string(kind);
     for (auto& [key, value] : fields.items()) line[key] = std::move(value);
     // Texts from the wire need not be UTF-8; replacing bad bytes keeps every line readable.

@@ -401,6 +401,7 @@ void Simulator::updateUser() {
 }
 
 void Simulator::frame(double seconds) {
+    journal_.setFrames(++frames_);
     if (!paused_ && seconds > 0) {
         simTime_ += seconds;
         updateUser();

@@ -122,6 +122,7 @@ private:
     double trackStart_ = 0;  // simulator time of the script's time 0
     std::vector<TrackPoint> track_;
     std::int64_t lastWholeSecond_ = 0;
+    std::uint64_t frames_ = 0;  // sent so far
 };
 
 }  // namespace standin_sim

@@ -85,7 +85,7 @@ TEST_F(RunSafetyTest, AClientThatOutlivesItsWaitEndsTheProgramAndNoSecondClientS
     EXPECT_FALSE(gf_startSimClientThread());
 
     release_.store(true);
-    for (int poll = 0; poll < 1000 && gf_simClientRunning(); ++poll)
+    for (int poll = 0; poll < 6000 && gf_simClientRunning(); ++poll)
         std::this_thread::sleep_for(10ms);
     EXPECT_FALSE(gf_simClientRunning());
     release_.store(false);

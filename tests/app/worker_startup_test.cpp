@@ -5,8 +5,6 @@
 // tests/e2e/run_program_test.cpp.)
 #include <gtest/gtest.h>
 
-#include <httplib.h>
-
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -22,6 +20,7 @@
 #include "tests/app/run_test_support.hpp"
 #include "tests/support/program_parameters.hpp"
 #include "tests/refdata/sealed_files.hpp"
+#include "standins/http/server.hpp"
 
 namespace corv_test {
 namespace {
@@ -34,18 +33,18 @@ class EmptyDownloadSite {
 public:
     EmptyDownloadSite()
     {
-        server_.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+        server_.get("*", [this](const standin_http::Request& request, standin_http::Response& response) {
             if (request.path.find("versions.json") != std::string::npos)
                 ++versionRequests_;
             response.status = 404;
         });
-        port_ = server_.bind_to_any_port("127.0.0.1");
+        port_ = server_.bindAnyPort("127.0.0.1");
         // Bound and listening already: a request made before the loop runs waits for it.
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        thread_ = std::thread([this] { server_.listen(); });
     }
     ~EmptyDownloadSite()
     {
-        while (!server_.is_running())
+        while (!server_.running())
             std::this_thread::yield();
         server_.stop();
         thread_.join();
@@ -54,7 +53,7 @@ public:
     int versionRequests() const { return versionRequests_.load(); }
 
 private:
-    httplib::Server server_;
+    standin_http::Server server_;
     int port_ = 0;
     std::thread thread_;
     std::atomic<int> versionRequests_{0};
@@ -101,7 +100,7 @@ protected:
         clock_.onSleep = [this, waited, starts] {
             if (clock_.slept() < waited || userClosing.load())
                 return;
-            for (int i = 0; i < 1000 && simClientStarts_.load() < starts; ++i)
+            for (int i = 0; i < 6000 && simClientStarts_.load() < starts; ++i)
                 std::this_thread::sleep_for(10ms);
             gf_requestUserClose();
         };

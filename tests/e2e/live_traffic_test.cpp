@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <cstdint>
 #include <csignal>
 #include <filesystem>
 #include <set>
@@ -128,34 +129,36 @@ TEST(LiveTrafficRunTest, ScenarioFlightsAppearWithCallsignAndLiveryAreMovedEvery
         return isKind(l, "flightPlan") && l.value("objectId", 0u) == objectId;
     })) << "the flight has both ends of its route";
 
-    // Once it is active, its position goes out on every frame of the simulator (40 a second), one
-    // a frame: counted over the simulator's own clock from a second after the first one on.
+    // Once it is active, its position goes out on every frame of the simulator, one a frame:
+    // counted over the simulator's own frames (each journal line carries the frames sent so far),
+    // from a second's worth of frames after the first one on, so a busy machine that sends
+    // fewer frames a second asks for fewer positions too.
     const auto isPosition = [objectId](const json& l) {
         return isPacket(l, "SetDataOnSimObject") && l.value("objectId", 0u) == objectId && l.value("defineId", 0u) == 402u;
     };
     ASSERT_TRUE(run.journalShows(isPosition)) << "positions once active";
-    double first = 0.0;
+    std::uint64_t first = 0;
     for (const json& line : run.journal())
         if (isPosition(line)) {
-            first = line.value("t", 0.0);
+            first = line.value("frame", std::uint64_t{0});
             break;
         }
-    constexpr double FRAMES_PER_SECOND = 40.0;
-    constexpr double WINDOW_SECONDS = 5.0;
-    const double from = first + 1.0;
-    const double to = from + WINDOW_SECONDS;
+    constexpr std::uint64_t FRAMES_PER_SECOND = 40;
+    constexpr std::uint64_t WINDOW_FRAMES = 5 * FRAMES_PER_SECOND;
+    const std::uint64_t from = first + FRAMES_PER_SECOND;
+    const std::uint64_t to = from + WINDOW_FRAMES;
     ASSERT_TRUE(waitUntil(
         [&] {
             const auto lines = run.journal();
-            return !lines.empty() && lines.back().value("t", 0.0) > to;
+            return !lines.empty() && lines.back().value("frame", std::uint64_t{0}) > to;
         },
         EVENT_LIMIT));
     const int positions = run.journalCount([&](const json& l) {
-        const double t = l.value("t", 0.0);
-        return isPosition(l) && t >= from && t < to;
+        const std::uint64_t frame = l.value("frame", std::uint64_t{0});
+        return isPosition(l) && frame >= from && frame < to;
     });
-    EXPECT_GE(positions, static_cast<int>(0.9 * FRAMES_PER_SECOND * WINDOW_SECONDS));
-    EXPECT_LE(positions, static_cast<int>(1.05 * FRAMES_PER_SECOND * WINDOW_SECONDS) + 1);
+    EXPECT_GE(positions, static_cast<int>(0.9 * WINDOW_FRAMES));
+    EXPECT_LE(positions, static_cast<int>(1.05 * WINDOW_FRAMES) + 1);
 
     program.signal(SIGTERM);
     EXPECT_EQ(program.waitForExit(EVENT_LIMIT), 0) << program.errorOutput();

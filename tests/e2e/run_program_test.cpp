@@ -22,8 +22,8 @@ using namespace std::chrono_literals;
 
 // Generous: things that happen at once on a healthy machine; no test waits for the bound itself.
 constexpr auto EVENT_LIMIT = 30s;
-// A close must end the program within this time.
-constexpr auto CLOSE_LIMIT = 5s;
+// A close ends the program; the bound only keeps a hang from holding the suite.
+constexpr auto CLOSE_LIMIT = 60s;
 
 class ProgramFolder {
 public:

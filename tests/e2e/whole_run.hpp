@@ -3,7 +3,6 @@
 // service stand-in, each a process of its own: one program folder with its own user folders,
 // registry file and runtime folder; the program is started by the test. The journal of the
 // simulator, the service's request log and Log.txt are read as they grow.
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include <chrono>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "tests/support/program_parameters.hpp"
+#include "standins/http/client.hpp"
 #include "tests/support/child_process.hpp"
 #include "tests/support/simulator_standin.hpp"
 #include "tests/support/temp_dir.hpp"
@@ -215,8 +215,8 @@ public:
     // The requests the service received for endpoint (auth, live, weather, deauth, ...).
     std::vector<nlohmann::json> serviceRequests(const std::string& endpoint) const
     {
-        httplib::Client client("127.0.0.1", servicePort_);
-        const auto reply = client.Get("/control/requests");
+        standin_http::Client client("127.0.0.1", servicePort_);
+        const auto reply = client.get("/control/requests");
         std::vector<nlohmann::json> found;
         if (!reply || reply->status != 200)
             return found;
@@ -232,15 +232,15 @@ public:
     // The scenario clock jumps to seconds and keeps running.
     bool setServiceClock(double seconds) const
     {
-        httplib::Client client("127.0.0.1", servicePort_);
+        standin_http::Client client("127.0.0.1", servicePort_);
         const nlohmann::json body{{"seconds", seconds}, {"running", true}};
-        const auto reply = client.Post("/control/clock", body.dump(), "application/json");
+        const auto reply = client.post("/control/clock", body.dump(), "application/json");
         return reply && reply->status == 200;
     }
     bool addServiceFault(const nlohmann::json& rule) const
     {
-        httplib::Client client("127.0.0.1", servicePort_);
-        const auto reply = client.Post("/control/fault", rule.dump(), "application/json");
+        standin_http::Client client("127.0.0.1", servicePort_);
+        const auto reply = client.post("/control/fault", rule.dump(), "application/json");
         return reply && reply->status == 200;
     }
 

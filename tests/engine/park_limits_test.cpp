@@ -7,6 +7,7 @@
 
 #include "engine/removal.hpp"
 #include "foundation/clock.hpp"
+#include "foundation/format.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/time_slots.hpp"
 #include "tests/engine/engine_test_support.hpp"
@@ -93,7 +94,8 @@ TEST_F(ParkLimitsTest, FullParkAirportRemovesTheLiveAircraftParkedLongestAndTheE
     corv_test::LogCapture log;
     wantedParkCount = 5;
     for (std::uint32_t i = 0; i < 5; ++i)
-        parkedLive(0x300020 + i, "P" + std::to_string(i), 100 * (i + 1));
+        // Formatted, not "literal" + std::string: GCC 12 at -O3 reports a false -Wrestrict on that.
+        parkedLive(0x300020 + i, vald::format("P{}", i), 100 * (i + 1));
     StaticAircraft& later = addStatic(1, "S1*", SimState::active, 91);
     later.parkedSlot = gf_weekSlotValue(WeekdayAndSlot{2, 10});
     StaticAircraft& earlier = addStatic(2, "S2*", SimState::active, 92);
@@ -112,7 +114,7 @@ TEST_F(ParkLimitsTest, ParkLimitHonoursTheUsersChoices)
 {
     wantedParkCount = 5;
     for (std::uint32_t i = 0; i < 5; ++i)
-        parkedLive(0x300030 + i, "P" + std::to_string(i), 100 * (i + 1));
+        parkedLive(0x300030 + i, vald::format("P{}", i), 100 * (i + 1));
 
     INITIAL_LOAD_ONLY.setValue(true);
     lf_checkMaxPark(1);

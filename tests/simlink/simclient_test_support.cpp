@@ -17,7 +17,7 @@ namespace corv_test {
 
 namespace {
 
-constexpr auto PATIENCE = std::chrono::seconds(10);
+constexpr auto PATIENCE = std::chrono::seconds(30);
 
 }  // namespace
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <thread>
 
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include "standins/service/form.hpp"
+#include "standins/http/client.hpp"
 #include "standins/service/server.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -41,13 +41,13 @@ protected:
     void SetUp() override {
         corv_test::writeFile(site / "11/dbase.enc", std::string("\x01\x02\x03\x04", 4) + std::string(4000, 'e'));
         port = server.start();
-        client = std::make_unique<httplib::Client>("127.0.0.1", port);
-        client->set_read_timeout(10, 0);
+        client = std::make_unique<standin_http::Client>("127.0.0.1", port);
+        client->setReadTimeout(std::chrono::seconds(10));
     }
 
     json post(const std::string& path, const std::string& body) {
-        auto res = client->Post(path, body, kForm);
-        EXPECT_TRUE(res) << path << ": " << httplib::to_string(res.error());
+        auto res = client->post(path, body, kForm);
+        EXPECT_TRUE(res) << path << ": " << standin_http::describe(res.error());
         if (!res) return nullptr;
         EXPECT_EQ(res->status, 200) << path;
         return json::parse(res->body, nullptr, false);
@@ -60,7 +60,7 @@ protected:
     }
 
     json control(const std::string& path, const json& body) {
-        auto res = client->Post(path, body.dump(), "application/json");
+        auto res = client->post(path, body.dump(), "application/json");
         EXPECT_TRUE(res && res->status == 200) << path;
         return res ? json::parse(res->body, nullptr, false) : json();
     }
@@ -68,15 +68,15 @@ protected:
     corv_test::TempDir site;
     StandinServer server{testScenario(), ServerSetup{site.path(), kEpoch}};
     int port = 0;
-    std::unique_ptr<httplib::Client> client;
+    std::unique_ptr<standin_http::Client> client;
 
     void TearDown() override { server.stop(); }
 };
 
 TEST_F(ServiceHttp, SessionTrafficAndWeatherFollowTheScenarioClock) {
-    httplib::Client c("127.0.0.1", port);
+    standin_http::Client c("127.0.0.1", port);
     auto call = [&](const std::string& path, const std::string& body) {
-        auto res = c.Post(path, body, kForm);
+        auto res = c.post(path, body, kForm);
         EXPECT_TRUE(res) << path;
         return res ? json::parse(res->body) : json();
     };
@@ -137,15 +137,15 @@ TEST_F(ServiceHttp, StatusOverridesApplyForTheirCountThenTheServiceAnswersAgain)
     EXPECT_EQ(post("/v4/traffic", liveBody(guid))["status"], 200);
 
     for (int i = 0; i < 2; ++i) {  // without a count the rule stays until cleared
-        auto res = client->Post("/v4/weather", "GUID=" + guid + "&querytype=locwx&lat=52&lon=4", kForm);
+        auto res = client->post("/v4/weather", "GUID=" + guid + "&querytype=locwx&lat=52&lon=4", kForm);
         ASSERT_TRUE(res);
         EXPECT_EQ(res->status, 503);
         EXPECT_TRUE(res->body.empty());
     }
-    ASSERT_TRUE(client->Delete("/control/faults"));
+    ASSERT_TRUE(client->del("/control/faults"));
     EXPECT_EQ(post("/v4/weather", "GUID=" + guid + "&querytype=locwx&toffset=0&lat=52&lon=4")["status"], 200);
 
-    auto bad = client->Post("/control/fault", R"({"endpoint":"nowhere","status":500})", "application/json");
+    auto bad = client->post("/control/fault", R"({"endpoint":"nowhere","status":500})", "application/json");
     ASSERT_TRUE(bad);
     EXPECT_EQ(bad->status, 400);
 }
@@ -155,18 +155,18 @@ TEST_F(ServiceHttp, CutRepliesAnnounceMoreThanTheySendAndClose) {
     control("/control/fault", {{"endpoint", "live"}, {"cutBytes", 20}, {"times", 1}});
     control("/control/fault", {{"endpoint", "/downloads/11/dbase.enc"}, {"cut", true}, {"times", 1}});
 
-    auto res = client->Post("/v4/traffic", liveBody(guid), kForm);
+    auto res = client->post("/v4/traffic", liveBody(guid), kForm);
     EXPECT_FALSE(res);
     EXPECT_EQ(post("/v4/traffic", liveBody(guid))["status"], 200);
 
     // A raw read shows what a client receives: the full length promised, half of it sent.
-    httplib::Client raw("127.0.0.1", port);
+    standin_http::Client raw("127.0.0.1", port);
     std::string received;
     std::size_t announced = 0;
-    auto download = raw.Get(
+    auto download = raw.get(
         "/downloads/11/dbase.enc",
-        [&](const httplib::Response& r) {
-            announced = std::stoul(r.get_header_value("Content-Length"));
+        [&](const standin_http::Response& r) {
+            announced = std::stoul(r.header("Content-Length"));
             return true;
         },
         [&](const char* data, std::size_t n) {
@@ -181,13 +181,13 @@ TEST_F(ServiceHttp, CutRepliesAnnounceMoreThanTheySendAndClose) {
 
 TEST_F(ServiceHttp, StalledReplyHoldsTheClientAndEndsWhenTheServerStops) {
     control("/control/fault", {{"endpoint", "auth"}, {"stallSeconds", 60}});
-    httplib::Client slow("127.0.0.1", port);
-    slow.set_read_timeout(0, 300000);
-    auto res = slow.Post("/v4/auth", "license=KEY-1", kForm);
+    standin_http::Client slow("127.0.0.1", port);
+    slow.setReadTimeout(std::chrono::milliseconds(300));
+    auto res = slow.post("/v4/auth", "license=KEY-1", kForm);
     EXPECT_FALSE(res);  // still waiting when the client gave up
 
-    httplib::Client waiting("127.0.0.1", port);
-    std::thread caller([&] { waiting.Post("/v4/auth", "license=KEY-1", kForm); });
+    standin_http::Client waiting("127.0.0.1", port);
+    std::thread caller([&] { waiting.post("/v4/auth", "license=KEY-1", kForm); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (server.requests().snapshot().size() < 2 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
@@ -199,25 +199,25 @@ TEST_F(ServiceHttp, StalledReplyHoldsTheClientAndEndsWhenTheServerStops) {
 }
 
 TEST_F(ServiceHttp, DownloadsAndEveryRequestAreRecordedDecoded) {
-    auto file = client->Get("/downloads/11/dbase.enc", httplib::Headers{{"User-Agent", "Corv"}});
+    auto file = client->get("/downloads/11/dbase.enc", standin_http::Headers{{"User-Agent", "Corv"}});
     ASSERT_TRUE(file);
     EXPECT_EQ(file->status, 200);
     EXPECT_EQ(file->body.size(), 4004u);
-    auto missing = client->Get("/downloads/11/airports.enc");
+    auto missing = client->get("/downloads/11/airports.enc");
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing->status, 404);
-    auto escape = client->Get("/downloads/%2e%2e/x");
+    auto escape = client->get("/downloads/%2e%2e/x");
     ASSERT_TRUE(escape);
     EXPECT_EQ(escape->status, 404);
     control("/control/fault", {{"endpoint", "/downloads/versions*"}, {"status", 500}});
-    auto failing = client->Get("/downloads/versions.json");
+    auto failing = client->get("/downloads/versions.json");
     ASSERT_TRUE(failing);
     EXPECT_EQ(failing->status, 500);
 
-    client->Post("/v4/auth", "license=KEY%2D1+x%26y&software=Corv_P3D_11.9.2", kForm);
-    client->Post("/v3/elsewhere", "a=1", kForm);
+    client->post("/v4/auth", "license=KEY%2D1+x%26y&software=Corv_P3D_11.9.2", kForm);
+    client->post("/v3/elsewhere", "a=1", kForm);
 
-    auto res = client->Get("/control/requests");
+    auto res = client->get("/control/requests");
     ASSERT_TRUE(res);
     const json log = json::parse(res->body);
     ASSERT_EQ(log.size(), 6u);
@@ -230,7 +230,7 @@ TEST_F(ServiceHttp, DownloadsAndEveryRequestAreRecordedDecoded) {
     EXPECT_EQ(log[4]["contentType"], kForm);
     EXPECT_EQ(log[5]["endpoint"], "unknown");
 
-    auto later = client->Get("/control/requests?since=4&path=/v4/auth");
+    auto later = client->get("/control/requests?since=4&path=/v4/auth");
     ASSERT_TRUE(later);
     EXPECT_EQ(json::parse(later->body).size(), 1u);
 }

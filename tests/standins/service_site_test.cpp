@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <sstream>
 
-#include <httplib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <zip.h>
 
 #include "standins/service/data_crypt.hpp"
+#include "standins/http/client.hpp"
 #include "standins/service/site.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -220,8 +220,8 @@ TEST(ServiceSiteProgram, ServesTheSampleDataSealedWithTheSampleKey) {
     const bool started = std::fscanf(lines, "PORT %d", &port) == 1;
     std::fclose(lines);
     if (started) {
-        httplib::Client client("127.0.0.1", port);
-        auto res = client.Get("/downloads/11/airports.enc", httplib::Headers{{"User-Agent", "Corv"}});
+        standin_http::Client client("127.0.0.1", port);
+        auto res = client.get("/downloads/11/airports.enc", standin_http::Headers{{"User-Agent", "Corv"}});
         ASSERT_TRUE(res);
         EXPECT_EQ(res->status, 200);
         const Pulled airports = pull(res->body, readKeyFile(data / "data-key.txt"));

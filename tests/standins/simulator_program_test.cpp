@@ -25,7 +25,7 @@ using namespace sim_wire;
 using namespace std::chrono_literals;
 
 // Bounds every wait so that a broken stand-in fails the test instead of hanging it.
-constexpr auto kPatience = 10s;
+constexpr auto kPatience = 30s;
 
 class StandinProcess {
 public:

@@ -6,7 +6,7 @@
 
 #include <stdexcept>
 
-#include <httplib.h>
+#include "standins/http/client.hpp"
 
 namespace corv_test {
 namespace {
@@ -44,8 +44,8 @@ ServiceStandin::ServiceStandin(const nlohmann::json& scenario, const std::filesy
 
 nlohmann::json ServiceStandin::requests() const
 {
-    httplib::Client client("127.0.0.1", port_);
-    const httplib::Result result = client.Get("/control/requests");
+    standin_http::Client client("127.0.0.1", port_);
+    const standin_http::Result result = client.get("/control/requests");
     if (!result || result->status != 200)
         throw std::runtime_error("GET /control/requests failed");
     return nlohmann::json::parse(result->body);
@@ -53,8 +53,8 @@ nlohmann::json ServiceStandin::requests() const
 
 void ServiceStandin::addFault(const nlohmann::json& rule) const
 {
-    httplib::Client client("127.0.0.1", port_);
-    const httplib::Result result = client.Post("/control/fault", rule.dump(), "application/json");
+    standin_http::Client client("127.0.0.1", port_);
+    const standin_http::Result result = client.post("/control/fault", rule.dump(), "application/json");
     if (!result || result->status != 200)
         throw std::runtime_error("POST /control/fault failed: " + rule.dump());
 }

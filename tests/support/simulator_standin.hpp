@@ -47,7 +47,7 @@ public:
     std::vector<nlohmann::json> journal() const;
     // Waits until some journal line satisfies match (at most limit); that line, or null.
     nlohmann::json waitForJournal(const std::function<bool(const nlohmann::json&)>& match,
-                                  std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+                                  std::chrono::milliseconds limit = std::chrono::seconds(30)) const;
     // The packet lines of the journal (kind "packet"), in order.
     std::vector<nlohmann::json> packets() const;
 

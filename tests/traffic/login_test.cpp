@@ -167,15 +167,15 @@ TEST_F(Login, StalledServiceTimesOutOrIsAbandonedOnStop)
     limits.lowSpeedBytesPerSecond = 1000;  // libcurl averages over seconds: see the stall at once
     limits.lowSpeedTime = std::chrono::seconds(1);
     weather.setHttpLimits(limits);
-    fault({{"endpoint", "auth"}, {"stallSeconds", 30}});
-    fault({{"endpoint", "live"}, {"stallSeconds", 30}});
+    fault({{"endpoint", "auth"}, {"stallSeconds", 300}});
+    fault({{"endpoint", "live"}, {"stallSeconds", 300}});
     std::uint32_t status = 0;
     EXPECT_FALSE(weather.authenticate(status, KEY));
     EXPECT_TRUE(logged(log.lines(), "Authentication failed: Timeout was reached"));
 
-    // The stop comes once the service holds the request; the stall would last 30 s.
+    // The stop comes once the service holds the request; the stall would last 300 s.
     std::thread stopper([&] {
-        for (int i = 0; i < 1000 && sent("live").empty(); ++i)
+        for (int i = 0; i < 6000 && sent("live").empty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         traffic.stop.store(true);
     });

@@ -141,7 +141,7 @@ TEST_F(ParkedFetch, ALateAnswerNeverPassesForTheNextFetch)
     ASSERT_TRUE(session->waitFor([&] { return session->sent("live").size() > liveBefore; }));
     fastClock(0);
     EXPECT_TRUE(fetched(false).empty());
-    session->control().Delete("/control/faults");
+    session->control().del("/control/faults");
     ASSERT_TRUE(session->waitFor([&] { return session->sent("live").size() > liveBefore + 2; }));
     EXPECT_EQ(session->sent("parked").size(), 2u);
 

@@ -10,9 +10,9 @@
 #include <thread>
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include "foundation/clock.hpp"
+#include "standins/http/client.hpp"
 #include "foundation/status_sink.hpp"
 #include "foundation/time_slots.hpp"
 #include "foundation/status_display.hpp"
@@ -95,7 +95,7 @@ public:
     ~ReaderSession()
     {
         gf_stopReaders(traffic, weather);
-        EXPECT_TRUE(gf_waitReadersEnded(std::chrono::seconds(10), traffic, weather));
+        EXPECT_TRUE(gf_waitReadersEnded(std::chrono::seconds(60), traffic, weather));
         gf_resetTrafficHooks();
         gf_resetStatusSink();
         gf_resetClockForTest();
@@ -127,9 +127,9 @@ public:
     std::vector<long> paused() const { return pauses_ ? pauses_->slept() : std::vector<long>{}; }
     std::vector<Batch> received() { return locked([&] { return batches; }); }
     std::vector<std::int32_t> publishedQnh() { return locked([&] { return engineQnh; }); }
-    static bool waitFor(const std::function<bool()>& done)  // up to 10 s
+    static bool waitFor(const std::function<bool()>& done)  // up to 60 s: a hang guard only
     {
-        for (int i = 0; i < 1000 && !done(); ++i)
+        for (int i = 0; i < 6000 && !done(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return done();
     }
@@ -146,7 +146,7 @@ public:
         for (const nlohmann::json& rule : rules)
             standin.addFault(merged(rule, {{"endpoint", endpoint}, {"times", 1}}));
     }
-    httplib::Client control() const { return httplib::Client(standin.baseUrl()); }
+    standin_http::Client control() const { return standin_http::Client(standin.baseUrl()); }
     // Sets the reader's stop flag; whether its thread then ends within the bounded wait of
     // waitFor, well inside the 30 s stalls and 10 s pauses the tests make it wait in.
     static bool endsOnStop(RtApiClient& reader)

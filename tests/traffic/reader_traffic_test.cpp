@@ -91,7 +91,7 @@ TEST(TrafficReaderThread, StopEndsTheThreadPromptlyInEveryPhase)
     {
         // The history request in flight, then the pause after it (the service asks for 10 s).
         ReaderSession s(corv_test::readerScenario(10000), true);
-        s.standin.addFault({{"endpoint", "history"}, {"stallSeconds", 30}, {"times", 1}});
+        s.standin.addFault({{"endpoint", "history"}, {"stallSeconds", 300}, {"times", 1}});
         for (const std::size_t batches : {0, 5}) {
             s.traffic.stop.store(false);
             s.traffic.stopped.store(false);
@@ -104,12 +104,12 @@ TEST(TrafficReaderThread, StopEndsTheThreadPromptlyInEveryPhase)
     }
     // A live poll in flight.
     ReaderSession s(corv_test::readerScenario(500), true);
-    s.standin.addFault({{"endpoint", "live"}, {"stallSeconds", 30}});
+    s.standin.addFault({{"endpoint", "live"}, {"stallSeconds", 300}});
     ASSERT_TRUE(gf_startTrafficReader(s.traffic, s.weather));
     ASSERT_TRUE(s.waitFor([&] { return s.sent("live").size() == 1; }));
     EXPECT_FALSE(gf_startTrafficReader(s.traffic, s.weather));  // never two threads on one reader
     gf_stopReaders(s.traffic, s.weather);
-    EXPECT_TRUE(gf_waitReadersEnded(std::chrono::seconds(5), s.traffic, s.weather));
+    EXPECT_TRUE(gf_waitReadersEnded(std::chrono::seconds(60), s.traffic, s.weather));
     EXPECT_TRUE(s.traffic.stopped.load() && !s.traffic.running.load());
     EXPECT_FALSE(logged(s.log.lines(), "curl traffic code"));
 }

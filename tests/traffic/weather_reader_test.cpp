@@ -42,7 +42,7 @@ TEST(WeatherReaderThread, PublishesTheNearestStationsQnhWithinLimits)
 
     // Each new value is published once, clamped to 900..1100; 1013 on every reply.
     for (const json& qnh : {json(850), json("1100"), json(3300), json(1013)}) {
-        s.control().Post("/control/qnh", json{{"icao", "EHRD"}, {"qnh", qnh}}.dump(), "application/json");
+        s.control().post("/control/qnh", json{{"icao", "EHRD"}, {"qnh", qnh}}.dump(), "application/json");
         const std::size_t sentBefore = s.sent("weather").size();
         ASSERT_TRUE(s.waitFor([&] { return s.sent("weather").size() >= sentBefore + 3; }));
     }
@@ -65,7 +65,7 @@ TEST(WeatherReaderThread, PassingFailuresRetry)
     ASSERT_TRUE(gf_startWeatherReader(s.weather, s.traffic));
     ASSERT_TRUE(s.waitFor([&] { return s.weather.qnhPublished.load(); }));
     gf_stopReaders(s.traffic, s.weather);
-    ASSERT_TRUE(gf_waitReadersEnded(std::chrono::seconds(5), s.traffic, s.weather));
+    ASSERT_TRUE(gf_waitReadersEnded(std::chrono::seconds(60), s.traffic, s.weather));
     EXPECT_EQ(s.publishedQnh(), std::vector<std::int32_t>{1021});
     // No weather request follows a station request that brought no station.
     std::string order;
@@ -107,7 +107,7 @@ TEST(WeatherReaderThread, StopEndsTheThreadPromptlyInEveryPhase)
     s.weather.wrrl.store(600);  // until a weather reply asks for 10 s
     for (const std::string endpoint : {"nearestmetar", "weather", ""}) {
         if (!endpoint.empty())
-            s.faults(endpoint, {{{"stallSeconds", 30}}});
+            s.faults(endpoint, {{{"stallSeconds", 300}}});
         s.weather.stop.store(false);
         ASSERT_TRUE(gf_startWeatherReader(s.weather, s.traffic));
         // In the request, or in the pause after the first QNH.
