@@ -35,7 +35,7 @@ void lf_copyToTblo(const std::string& name)
     const fs::path source = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".xml");
     const fs::path target = TBLO_FOLDER_PATH / gf_pathFromUtf8(name + ".xml");
     std::error_code error;
-    const std::optional<std::string> bytes = lf_readFileBytes(source);
+    const std::optional<std::string> bytes = lf_readFileBytes(source, MAX_PARK_FILE_BYTES);
     std::string failure = "cannot be read";
     if (!bytes || !gf_writeFileSafely(target, *bytes, failure)) {
         gf_logWarn(vald::format("'{}' failed to copy '{}': {}", gf_pathToUtf8(source), gf_pathToUtf8(target), failure));
@@ -54,16 +54,15 @@ void lf_copyToTblo(const std::string& name)
 
 }  // namespace
 
-std::optional<std::string> lf_readFileBytes(const fs::path& path)
+std::optional<std::string> lf_readFileBytes(const fs::path& path, std::size_t maxBytes)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string bytes;
+    std::string error;
+    if (gf_readFileLimited(path, maxBytes, bytes, error) != FileRead::ok) {
+        gf_logWarn(error);
         return std::nullopt;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return std::move(bytes).str();
+    }
+    return bytes;
 }
 
 bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t added)
@@ -73,7 +72,7 @@ bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t
     const bool closed = archive.close();
     std::error_code error;
     if (building != zipPath) {
-        const std::optional<std::string> zipped = closed ? lf_readFileBytes(building) : std::nullopt;
+        const std::optional<std::string> zipped = closed ? lf_readFileBytes(building, TBLO_ZIP_MAX_BYTES) : std::nullopt;
         std::string failure;
         if (zipped && !gf_writeFileSafely(zipPath, *zipped, failure))
             gf_logWarn(failure);
@@ -115,7 +114,7 @@ bool lf_zipFolder(const fs::path& zipPath)
         if (!entry.is_regular_file())
             continue;
         const std::string path = gf_pathToUtf8(entry.path());
-        const std::optional<std::string> bytes = lf_readFileBytes(entry.path());
+        const std::optional<std::string> bytes = lf_readFileBytes(entry.path(), MAX_PARK_FILE_BYTES);
         if (!bytes) {
             gf_log(vald::format("[zip] READ FAIL: {}", path));
             continue;

@@ -4,6 +4,7 @@
 // mails in so that those airports can be learned offline.
 #include <atomic>
 #include <cstdint>
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -24,4 +25,7 @@ void lf_prepareTblo(const std::vector<std::string>& names);
 // Packs the regular files of tblo into zipPath; true when the zip exists afterwards, not empty.
 bool lf_zipFolder(const std::filesystem::path& zipPath);
 bool lf_zipClose(vald::ZipArchive& archive, const std::filesystem::path& zipPath, std::size_t added);
-std::optional<std::string> lf_readFileBytes(const std::filesystem::path& path);
+// The zip of every generated park file; past this it is not taken in.
+inline constexpr std::size_t TBLO_ZIP_MAX_BYTES = std::size_t{1} << 30;
+// Reads a file of the tblo step whole through the bounded reader; nothing when it cannot.
+std::optional<std::string> lf_readFileBytes(const std::filesystem::path& path, std::size_t maxBytes);
