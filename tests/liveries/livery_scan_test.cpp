@@ -169,7 +169,8 @@ TEST_F(FolderScanTest, AHungReadIsGivenUpAndTheWalkGoesOn)
 {
     auto release = std::make_shared<std::atomic<bool>>(false);
     auto ended = std::make_shared<std::atomic<int>>(0);
-    gf_setScanTaskWaitForTest(std::chrono::milliseconds(50));
+    // Long enough for an ordinary task on a busy machine under a sanitizer; only the hung one outlasts it.
+    gf_setScanTaskWaitForTest(std::chrono::milliseconds(1000));
     lf_setFileTaskForTest([release, ended](std::int32_t, const fs::path& file) {
         if (gf_pathToUtf8(file).find("B744 MPH") != std::string::npos)
             while (!release->load())
