@@ -4,6 +4,36 @@
 
 set(CORV_TOP_LIBRARY "")
 
+# A unity build (CMAKE_UNITY_BUILD, used by scripts/test to build faster on a small machine)
+# compiles several sources of a target as one. These sources keep file-local names that
+# another source of their target uses too, so they stay translation units of their own.
+set_source_files_properties(
+  app/message_lines.cpp
+  app/run_session.cpp
+  engine/park_limits.cpp
+  liveries/scan_pool.cpp
+  parking/park_adjust.cpp
+  platform/window_fltk.cpp
+  refdata/self_update.cpp
+  standins/simulator/data_definitions.cpp
+  standins/simulator/installed_titles.cpp
+  standins/simulator/object_table.cpp
+  tests/standins/service_live_array_test.cpp
+  tests/support/simulator_standin.cpp
+  traffic/parked_parsing.cpp
+  traffic/weather_reader_thread.cpp
+  tests/e2e/live_traffic_test.cpp
+  tests/e2e/static_parking_run_test.cpp
+  tests/engine/flight_scenarios_test.cpp
+  tests/parking/park_airport_test.cpp
+  tests/scanner/scanner_file_safety_test.cpp
+  tests/scanner/tblo_archive_test.cpp
+  tests/simlink/simclient_safety_test.cpp
+  tests/simlink/simconnect_connect_test.cpp
+  tests/e2e/departure_run_test.cpp
+  DIRECTORY ${CMAKE_SOURCE_DIR}
+  PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+
 function(corv_glob_sources out dir)
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
   list(FILTER srcs EXCLUDE REGEX ".*/app/main\\.cpp$")
