@@ -60,8 +60,6 @@ ScheduledCalls lf_realCalls()
 // Worker thread only.
 ScheduledCalls scheduled = lf_realCalls();
 
-bool lf_stopPending() { return stopRequested.load() || userClosing.load(); }
-
 void lf_refreshWeekdaySlot() { currentWeekdaySlot.store(gf_weekSlotValue(gf_weekdayAndSlot())); }
 
 // SIM_TIME: the time shift follows the simulator's clock when it jumps.
@@ -276,13 +274,13 @@ bool lf_cycleStep()
     gf_serveUserStand();
     if (!simConnected.load() || simPaused.load()) {
         lf_flightNotRunning();
-        return !lf_stopPending();
+        return !gf_stopPending();
     }
     lf_handleAddingStack();
     if (!newUserDatum.exchange(false))
         return true;
     lf_updateStep();
-    if (lf_stopPending())
+    if (gf_stopPending())
         return false;
     const int second = secondCounter.load();
     if (second % SCHEDULE_SECONDS != 0) {

@@ -100,7 +100,7 @@ void MainWindow::lf_runWorker()
     workerActive_.store(false);
     // The run has ended. When the program is to end, the window quits; a second quit request
     // (the closing may have posted one) is harmless, the first one ends the loop.
-    if (stopRequested.load() || userClosing.load())
+    if (gf_stopPending())
         port_.post(vald::UiMessage::Quit);
 }
 

@@ -26,8 +26,6 @@ MessageLines& lf_lines()
     return lines;
 }
 
-bool lf_stopPending() { return stopRequested.load() || userClosing.load(); }
-
 // Under the message mutex: the window repaints the line; the headless port also prints it.
 void lf_lineChanged(const std::string& text, bool error)
 {
@@ -44,7 +42,7 @@ void lf_showStatusLine(const std::string& text, bool log)
         return;
     lines.statusText = text;
     lines.statusSecond = text.empty() ? 0 : std::max<std::int64_t>(lines.secondCounter, 1);
-    if (log && !text.empty() && !lf_stopPending())
+    if (log && !text.empty() && !gf_stopPending())
         gf_log(text);
     lf_lineChanged(text, false);
 }
@@ -56,7 +54,7 @@ void lf_showErrorLine(const std::string& text)
     lines.statusText.clear();
     lines.statusSecond = 0;
     lines.errorText = text;
-    if (!lf_stopPending())
+    if (!gf_stopPending())
         gf_log(vald::format("Error {}", text));
     lf_lineChanged(text, true);
 }

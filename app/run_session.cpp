@@ -42,8 +42,6 @@ constexpr milliseconds TRAFFIC_POLL{100};
 constexpr int NO_TRAFFIC_POLLS = 150;
 constexpr std::uint32_t PERIOD_EVERY_SECOND = 4;
 
-bool lf_stopPending() { return stopRequested.load() || userClosing.load(); }
-
 // The user aircraft's on-ground state, every second from now on.
 void lf_requestUserOnGround()
 {
@@ -74,7 +72,7 @@ void lf_setLamps(std::int32_t state)
 template <typename Ready, typename Between>
 void lf_waitBriefly(Ready ready, Between between)
 {
-    for (int attempt = 0; attempt < READER_START_TRIES && !ready() && !lf_stopPending(); ++attempt) {
+    for (int attempt = 0; attempt < READER_START_TRIES && !ready() && !gf_stopPending(); ++attempt) {
         gf_sleepFor(READER_START_STEP);
         between();
     }
@@ -87,7 +85,7 @@ bool lf_startReaders()
     gf_updateTrafficBox();
     gf_runAuthenticater();
     // Without a session the readers would only be refused again.
-    if (lf_stopPending())
+    if (gf_stopPending())
         return false;
     lf_setLamps(vald::LAMP_WAITING);
     lf_enableTimeShiftControls(true);
@@ -108,7 +106,7 @@ bool lf_startReaders()
 bool lf_requestUserAcGndAir()
 {
     while (!simConnected.load() || simPaused.load()) {
-        if (lf_stopPending())
+        if (gf_stopPending())
             return false;
         gf_sleepFor(SIM_WAIT_STEP);
     }
@@ -118,17 +116,17 @@ bool lf_requestUserAcGndAir()
         const SteadyTime passEnd = gf_steadyNow() + ON_GROUND_PASS;
         user = gf_getUserPosition();
         gf_sleepUntil(passEnd);
-        if (lf_stopPending())
+        if (gf_stopPending())
             return false;
     }
     gf_requestUserTitleModel();
     while (!gf_userPositionKnown(user)) {
         user = gf_getUserPosition();
         gf_sleepFor(POSITION_PASS);
-        if (lf_stopPending())
+        if (gf_stopPending())
             return false;
     }
-    return !lf_stopPending();
+    return !gf_stopPending();
 }
 
 void lf_checkNoTraffic()
@@ -139,7 +137,7 @@ void lf_checkNoTraffic()
             throw gsl::narrowing_error{};
         return gsl::narrow<std::int64_t>(rounded);
     };
-    for (int poll = 0; poll < NO_TRAFFIC_POLLS && dataTimeSecond() == 0 && !lf_stopPending(); ++poll)
+    for (int poll = 0; poll < NO_TRAFFIC_POLLS && dataTimeSecond() == 0 && !gf_stopPending(); ++poll)
         gf_sleepFor(TRAFFIC_POLL);
     if (dataTimeSecond() == 0)
         gf_log("No traffic in this region?");
@@ -149,7 +147,7 @@ bool lf_waitForFirstTraffic()
 {
     const SteadyTime start = gf_steadyNow();
     while (!trafficReader.running.load()) {
-        if (lf_stopPending())
+        if (gf_stopPending())
             return false;
         gf_sleepFor(TRAFFIC_POLL);
         if (gf_steadyNow() - start > FIRST_TRAFFIC_LIMIT) {
@@ -185,11 +183,11 @@ void lf_runSession()
         gf_autoRange();
         gf_disableControl(RANGE);
     }
-    if (lf_stopPending())
+    if (gf_stopPending())
         return;
     vald::gf_updateDisplay([](vald::StatusDisplayValues& values) { values.serviceWaiting = false; },
                            vald::COUNTS_BAND);
-    if (lf_stopPending())
+    if (gf_stopPending())
         return;
     if (!lf_startReaders())
         return;

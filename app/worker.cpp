@@ -41,8 +41,6 @@ namespace {
 
 std::once_flag hooksRegistered;
 
-bool lf_stopPending() { return stopRequested.load() || userClosing.load(); }
-
 void lf_resetAirportCounts()
 {
     vald::gf_updateDisplay(
@@ -82,10 +80,10 @@ void lf_workerSteps()
     if (SCAN_LIVERIES.value())
         gf_scanLiveries();
     // A stop during the scan ends the start-up here.
-    if (lf_stopPending())
+    if (gf_stopPending())
         return;
     gf_processScannedLiveries();
-    if (lf_stopPending())
+    if (gf_stopPending())
         return;
     if (SCAN_AIRPORTS.value()) {
         lf_resetAirportCounts();
@@ -93,7 +91,7 @@ void lf_workerSteps()
     }
     lf_holdForServiceRevisit(elapsed);
     lf_countAddonAirportFiles();
-    if (lf_stopPending()) {
+    if (gf_stopPending()) {
         gf_requestUserClose();
         return;
     }

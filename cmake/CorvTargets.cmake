@@ -8,8 +8,6 @@ set(CORV_TOP_LIBRARY "")
 # compiles several sources of a target as one. These sources keep file-local names that
 # another source of their target uses too, so they stay translation units of their own.
 set_source_files_properties(
-  app/message_lines.cpp
-  app/run_session.cpp
   engine/park_limits.cpp
   liveries/scan_pool.cpp
   parking/park_adjust.cpp

@@ -80,7 +80,7 @@ void gf_logIndented(std::string_view text) { lf_writeLine(INDENT, text, false); 
 
 void gf_logUnlessStopping(std::string_view text)
 {
-    if (stopRequested.load() || userClosing.load())
+    if (gf_stopPending())
         return;
     lf_writeLine({}, text, false);
 }

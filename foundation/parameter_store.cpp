@@ -20,8 +20,6 @@ namespace {
 
 const char* const ENTRY_PATH = "/parameters/parameter";
 
-bool lf_stopping() { return stopRequested.load() || userClosing.load(); }
-
 const char* lf_boolText(bool value) { return value ? "true" : "false"; }
 
 bool lf_isFolderParameter(const std::string& name)
@@ -83,7 +81,7 @@ bool lf_saveParametersFile(pugi::xml_document& document, const fs::path& path)
 
 void lf_logInitFailure(const std::string& name, const std::string& value)
 {
-    if (!lf_stopping())
+    if (!gf_stopPending())
         gf_log(vald::format("{}Adding Init XML parameter '{}' with value '{}' failed!", "===> ", name, value));
 }
 
@@ -235,7 +233,7 @@ bool gf_removeParameterEntry(const pugi::xml_node& document, const std::string& 
     if (!entry)
         return false;
     entry.parent().remove_child(entry);
-    if (!lf_stopping())
+    if (!gf_stopPending())
         gf_log(vald::format("Parameter '{}' removed", name));
     return true;
 }

@@ -8,6 +8,10 @@
 extern std::atomic<bool> stopRequested;
 extern std::atomic<bool> userClosing;
 
+// True once the run is asked to end, by a stop request or by the user closing: every loop that
+// must end promptly asks this.
+inline bool gf_stopPending() { return stopRequested.load() || userClosing.load(); }
+
 // Codes of the closing reasons, the same numbers as the window's ClosingReason.
 namespace closing_reason {
 inline constexpr std::uint32_t NOT_YET_SET = 0;

@@ -34,7 +34,7 @@ constexpr std::uint32_t CONFIG_INDEX_DEFAULT = 0;
 
 bool lf_stopWaiting(const std::stop_token& stopToken)
 {
-    return stopRequested.load() || userClosing.load() || stopToken.stop_requested();
+    return gf_stopPending() || stopToken.stop_requested();
 }
 
 void lf_flushLog()
