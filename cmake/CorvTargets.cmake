@@ -179,6 +179,8 @@ function(corv_add_benchmarks)
     add_executable(corv_bench ${srcs})
     target_link_libraries(corv_bench PRIVATE ${CORV_TOP_LIBRARY} benchmark::benchmark benchmark::benchmark_main)
     target_compile_definitions(corv_bench PRIVATE CORV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    # Each benchmark file keeps its own small helpers under the same names: compiled one by one.
+    set_target_properties(corv_bench PROPERTIES UNITY_BUILD OFF)
   endif()
 endfunction()
 
