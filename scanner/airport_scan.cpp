@@ -299,6 +299,9 @@ void gf_scanAirports()
         fs::create_directories(output, error);
     gf_removeEarlierScanOutputs();
     const bool found = lf_runAirportsScan(folders);
+    // The files of the scan reach the disk before the list that names them, and before the scan
+    // counts as done: after a crash the next start scans again.
+    const bool synced = gf_syncScanOutputs();
     const bool listed = gf_saveScanOutputList();
     if (lf_stopPending()) {
         // What was generated so far is listed; the next start scans again.
@@ -310,6 +313,12 @@ void gf_scanAirports()
         // Without its list the next scan would take these files for the user's own.
         gf_showStatus(vald::format("{} could not be saved (see Log.txt); the airports are scanned again at the next start",
                                    gf_pathToUtf8(SCAN_GENERATED_LIST_PATH)),
+                      true);
+        return;
+    }
+    if (!synced) {
+        gf_showStatus("The airports scan's files could not be synced to the disk (see Log.txt); the airports are "
+                      "scanned again at the next start",
                       true);
         return;
     }

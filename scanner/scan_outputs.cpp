@@ -1,11 +1,14 @@
 #include "scanner/scan_outputs.hpp"
 
+#include <sys/stat.h>
+
 #include <mutex>
 #include <set>
 #include <system_error>
 
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/safe_write.hpp"
 #include "foundation/text.hpp"
 #include "scanner/airports_scan_log.hpp"
 
@@ -100,6 +103,24 @@ std::vector<std::string> gf_generatedThirdpartyNames()
             names.push_back(gf_pathToUtf8(path.stem()));
     }
     return names;
+}
+
+bool gf_syncScanOutputs()
+{
+    // One sync per file system: the output folders usually share one.
+    std::set<dev_t> synced;
+    bool ok = true;
+    for (const fs::path& folder : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER, TBLO_FOLDER_PATH}) {
+        struct stat info {};
+        if (::stat(folder.c_str(), &info) != 0 || !synced.insert(info.st_dev).second)
+            continue;  // a folder that is not there holds nothing of this scan
+        std::string error;
+        if (!gf_syncFileSystemOf(folder, error)) {
+            gf_logWarn(error);
+            ok = false;
+        }
+    }
+    return ok;
 }
 
 bool gf_saveScanOutputList()

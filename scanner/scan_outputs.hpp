@@ -20,5 +20,8 @@ bool gf_mayWriteScanOutput(const std::filesystem::path& path);
 void gf_noteScanOutput(const std::filesystem::path& path);
 // The names (airport codes) of the *.xml files this scan generated in airports/my_thirdparty.
 std::vector<std::string> gf_generatedThirdpartyNames();
+// The scan writes its files without a sync each; this pushes them all to the disk at once, before
+// the list is saved and the scan counts as done. False (logged) when a sync failed.
+bool gf_syncScanOutputs();
 // Writes this scan's list (also after a stop, for the files written so far); false on failure.
 bool gf_saveScanOutputList();

@@ -37,7 +37,7 @@ void lf_copyToTblo(const std::string& name)
     std::error_code error;
     const std::optional<std::string> bytes = lf_readFileBytes(source, MAX_PARK_FILE_BYTES);
     std::string failure = "cannot be read";
-    if (!bytes || !gf_writeFileSafely(target, *bytes, failure)) {
+    if (!bytes || !gf_writeFileSafely(target, *bytes, failure, WriteDurability::Scratch)) {
         gf_logWarn(vald::format("'{}' failed to copy '{}': {}", gf_pathToUtf8(source), gf_pathToUtf8(target), failure));
         return;
     }
@@ -74,7 +74,7 @@ bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t
     if (building != zipPath) {
         const std::optional<std::string> zipped = closed ? lf_readFileBytes(building, TBLO_ZIP_MAX_BYTES) : std::nullopt;
         std::string failure;
-        if (zipped && !gf_writeFileSafely(zipPath, *zipped, failure))
+        if (zipped && !gf_writeFileSafely(zipPath, *zipped, failure, WriteDurability::Scratch))
             gf_logWarn(failure);
         fs::remove(building, error);
     }
