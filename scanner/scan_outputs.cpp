@@ -112,8 +112,9 @@ bool gf_syncScanOutputs()
     bool ok = true;
     for (const fs::path& folder : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER, TBLO_FOLDER_PATH}) {
         struct stat info {};
-        if (::stat(folder.c_str(), &info) != 0 || !synced.insert(info.st_dev).second)
-            continue;  // a folder that is not there holds nothing of this scan
+        // What is not there, or is no folder, holds nothing of this scan.
+        if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || !synced.insert(info.st_dev).second)
+            continue;
         std::string error;
         if (!gf_syncFileSystemOf(folder, error)) {
             gf_logWarn(error);

@@ -1,5 +1,7 @@
 #include "scanner/tblo_archive.hpp"
 
+#include <algorithm>
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -11,6 +13,8 @@
 #include "foundation/parameters.hpp"
 #include "foundation/safe_write.hpp"
 #include "foundation/text.hpp"
+#include "liveries/scan_pool.hpp"
+#include "liveries/scan_workers.hpp"
 #include "platform/control_model.hpp"
 #include "foundation/status_display.hpp"
 #include "platform/zip_archive.hpp"
@@ -50,6 +54,36 @@ void lf_copyToTblo(const std::string& name)
     }
     if (fs::exists(status) && !fs::remove(source, error) && error)
         gf_logWarn(vald::format("remove({}) failed: {}", gf_pathToUtf8(source), error.message()));
+}
+
+// The copies of the known airports' files, each a task on the scan pool: they touch one file each.
+void lf_copyOnPool(const std::vector<std::string>& names)
+{
+    ScanPool pool;
+    std::deque<ScanPool::Ticket> pending;
+    const auto collectOldest = [&pool, &pending] {
+        std::string failure;
+        if (pool.wait(pending.front(), failure) == ScanPool::Outcome::failed)
+            gf_logWarn(vald::format("a copy to {} failed: {}", gf_pathToUtf8(TBLO_FOLDER_PATH), failure));
+        pending.pop_front();
+    };
+    try {
+        for (const std::string& name : names) {
+            if (!gf_isKnownAirport(name))
+                continue;
+            ScanPool::Ticket ticket = pool.submit([name] { lf_copyToTblo(name); });
+            if (!ticket)
+                break;  // stopping: the scan runs again at the next start
+            pending.push_back(std::move(ticket));
+            if (pending.size() > static_cast<std::size_t>(std::max(1, scanWorkerLimit.load())))
+                collectOldest();
+        }
+    } catch (const ScanPoolStalled& e) {
+        gf_logWarn(vald::format("copies to {} aborted: {}", gf_pathToUtf8(TBLO_FOLDER_PATH), e.what()));
+    }
+    while (!pending.empty())
+        collectOldest();
+    pool.finish();
 }
 
 }  // namespace
@@ -121,7 +155,7 @@ bool lf_zipFolder(const fs::path& zipPath)
         }
         const std::string name = gf_pathToUtf8(entry.path().filename());
         gf_log(vald::format("[zip] Adding (data) {} -> {} ({} bytes)", path, name, bytes->size()));
-        if (!archive.addData(name, *bytes)) {
+        if (!archive.addData(name, *bytes, vald::ZipArchive::Compression::Fast)) {
             gf_log(vald::format("[zip] ERROR addData({})", name));
             break;
         }
@@ -134,9 +168,7 @@ void lf_prepareTblo(const std::vector<std::string>& names)
 {
     if (names.empty())
         return;
-    for (const std::string& name : names)
-        if (gf_isKnownAirport(name))
-            lf_copyToTblo(name);
+    lf_copyOnPool(names);
     const std::size_t n = gf_countFilesIn(TBLO_FOLDER_PATH);
     if (n == 0) {
         lf_setTbloCount(0);
