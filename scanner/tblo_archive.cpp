@@ -1,7 +1,5 @@
 #include "scanner/tblo_archive.hpp"
 
-#include <algorithm>
-#include <deque>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -13,8 +11,6 @@
 #include "foundation/parameters.hpp"
 #include "foundation/safe_write.hpp"
 #include "foundation/text.hpp"
-#include "liveries/scan_pool.hpp"
-#include "liveries/scan_workers.hpp"
 #include "platform/control_model.hpp"
 #include "foundation/status_display.hpp"
 #include "platform/zip_archive.hpp"
@@ -33,57 +29,26 @@ void lf_setTbloCount(std::uint64_t count)
                            vald::COUNTS_BAND);
 }
 
-// Copies one generated file; drops it from my_thirdparty when a link to the archive stands beside it.
-void lf_copyToTblo(const std::string& name)
+// Reads one generated file for the archive; drops it from my_thirdparty when a link to the
+// archive stands beside it. Nothing when it cannot be read.
+std::optional<TbloEntry> lf_takeForTblo(const std::string& name, const fs::path& zipPath)
 {
     const fs::path source = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".xml");
-    const fs::path target = TBLO_FOLDER_PATH / gf_pathFromUtf8(name + ".xml");
-    std::error_code error;
-    const std::optional<std::string> bytes = lf_readFileBytes(source, MAX_PARK_FILE_BYTES);
-    std::string failure = "cannot be read";
-    if (!bytes || !gf_writeFileSafely(target, *bytes, failure, WriteDurability::Scratch)) {
-        gf_logWarn(vald::format("'{}' failed to copy '{}': {}", gf_pathToUtf8(source), gf_pathToUtf8(target), failure));
-        return;
+    std::optional<std::string> bytes = lf_readFileBytes(source, MAX_PARK_FILE_BYTES);
+    if (!bytes) {
+        gf_logWarn(vald::format("'{}' failed to copy into '{}': cannot be read", gf_pathToUtf8(source),
+                                gf_pathToUtf8(zipPath)));
+        return std::nullopt;
     }
-    gf_log(vald::format("{} copied to {}", name, gf_pathToUtf8(target)));
+    gf_log(vald::format("{} copied to {}", name, gf_pathToUtf8(zipPath)));
+    std::error_code error;
     const fs::path link = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".txt");
     const fs::file_status status = fs::status(link, error);
-    if (error && error != std::errc::no_such_file_or_directory) {
+    if (error && error != std::errc::no_such_file_or_directory)
         gf_logWarn(vald::format("exists({}) failed: {}", gf_pathToUtf8(link), error.message()));
-        return;
-    }
-    if (fs::exists(status) && !fs::remove(source, error) && error)
+    else if (fs::exists(status) && !fs::remove(source, error) && error)
         gf_logWarn(vald::format("remove({}) failed: {}", gf_pathToUtf8(source), error.message()));
-}
-
-// The copies of the known airports' files, each a task on the scan pool: they touch one file each.
-void lf_copyOnPool(const std::vector<std::string>& names)
-{
-    ScanPool pool;
-    std::deque<ScanPool::Ticket> pending;
-    const auto collectOldest = [&pool, &pending] {
-        std::string failure;
-        if (pool.wait(pending.front(), failure) == ScanPool::Outcome::failed)
-            gf_logWarn(vald::format("a copy to {} failed: {}", gf_pathToUtf8(TBLO_FOLDER_PATH), failure));
-        pending.pop_front();
-    };
-    try {
-        for (const std::string& name : names) {
-            if (!gf_isKnownAirport(name))
-                continue;
-            ScanPool::Ticket ticket = pool.submit([name] { lf_copyToTblo(name); });
-            if (!ticket)
-                break;  // stopping: the scan runs again at the next start
-            pending.push_back(std::move(ticket));
-            if (pending.size() > static_cast<std::size_t>(std::max(1, scanWorkerLimit.load())))
-                collectOldest();
-        }
-    } catch (const ScanPoolStalled& e) {
-        gf_logWarn(vald::format("copies to {} aborted: {}", gf_pathToUtf8(TBLO_FOLDER_PATH), e.what()));
-    }
-    while (!pending.empty())
-        collectOldest();
-    pool.finish();
+    return TbloEntry{name + ".xml", std::move(*bytes)};
 }
 
 }  // namespace
@@ -120,17 +85,12 @@ bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t
     return exists && shownSize > 0;
 }
 
-bool lf_zipFolder(const fs::path& zipPath)
+bool lf_zipEntries(const fs::path& zipPath, const std::vector<TbloEntry>& entries)
 {
     std::error_code error;
-    if (!fs::is_directory(TBLO_FOLDER_PATH, error)) {
-        gf_log(vald::format("[zip] Not a directory: {}", gf_pathToUtf8(TBLO_FOLDER_PATH)));
-        return false;
-    }
     if (zipPath.has_parent_path())
         fs::create_directories(zipPath.parent_path(), error);
     gf_log(vald::format("[zip] Target file: {}", gf_pathToUtf8(fs::absolute(zipPath, error))));
-    gf_log(vald::format("[zip] Source dir : {}", gf_pathToUtf8(fs::absolute(TBLO_FOLDER_PATH, error))));
     if (fs::exists(zipPath, error)) {
         gf_log(vald::format("[zip] Removing old zip {}", gf_pathToUtf8(zipPath)));
         fs::remove(zipPath, error);
@@ -144,19 +104,10 @@ bool lf_zipFolder(const fs::path& zipPath)
         return false;
     }
     std::size_t added = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(TBLO_FOLDER_PATH)) {
-        if (!entry.is_regular_file())
-            continue;
-        const std::string path = gf_pathToUtf8(entry.path());
-        const std::optional<std::string> bytes = lf_readFileBytes(entry.path(), MAX_PARK_FILE_BYTES);
-        if (!bytes) {
-            gf_log(vald::format("[zip] READ FAIL: {}", path));
-            continue;
-        }
-        const std::string name = gf_pathToUtf8(entry.path().filename());
-        gf_log(vald::format("[zip] Adding (data) {} -> {} ({} bytes)", path, name, bytes->size()));
-        if (!archive.addData(name, *bytes, vald::ZipArchive::Compression::Fast)) {
-            gf_log(vald::format("[zip] ERROR addData({})", name));
+    for (const TbloEntry& entry : entries) {
+        gf_log(vald::format("[zip] Adding (data) {} ({} bytes)", entry.name, entry.bytes.size()));
+        if (!archive.addData(entry.name, entry.bytes, vald::ZipArchive::Compression::Fast)) {
+            gf_log(vald::format("[zip] ERROR addData({})", entry.name));
             break;
         }
         ++added;
@@ -168,16 +119,23 @@ void lf_prepareTblo(const std::vector<std::string>& names)
 {
     if (names.empty())
         return;
-    lf_copyOnPool(names);
-    const std::size_t n = gf_countFilesIn(TBLO_FOLDER_PATH);
+    // The generated files go from my_thirdparty straight into the archive, without copies in
+    // tblo that would only be packed and removed again.
+    const fs::path zip = TBLO_FOLDER_PATH / TBLO_ZIP;
+    std::vector<TbloEntry> entries;
+    for (const std::string& name : names)
+        if (gf_isKnownAirport(name))
+            if (std::optional<TbloEntry> entry = lf_takeForTblo(name, zip))
+                entries.push_back(std::move(*entry));
+    const std::size_t n = entries.size() + gf_countFilesIn(TBLO_FOLDER_PATH);
     if (n == 0) {
         lf_setTbloCount(0);
         gf_log("All your third party airports are recognised, no off line learning needed.");
         return;
     }
-    const fs::path zip = TBLO_FOLDER_PATH / TBLO_ZIP;
-    if (!lf_zipFolder(zip))
+    if (!lf_zipEntries(zip, entries))
         gf_logWarn("Zippen TBLO folder failed");
+    entries.clear();
     gf_removeXMLFilesFromDirectory();
     lf_setTbloCount(n);
     vald::gf_controls().setEnabled(BUTTON_TBLO.controlId(), true);
