@@ -252,6 +252,9 @@ bool lf_runAirportsScan(const std::vector<fs::path>& folders)
     gf_startAirportsScanLog();
     gf_startAddonParkFiles();
     lf_scanAfolders(folders);
+    // Before the archive step, which looks for links beside the generated files: a link of the
+    // earlier scan whose airport is now generated must be gone by then.
+    gf_removeStaleScanOutputs();
     gf_forgetClosestStands();  // the park files of the airports may have changed
     fs::create_directories(OUTPUT_INFO_FOLDER, error);
     gf_writeLines(gf_takeAirportsScanLog(), AIRPORTS_SCAN_LOG_PATH);
@@ -297,7 +300,7 @@ void gf_scanAirports()
     gf_setMetaSimulatorName("P3D");
     for (const fs::path& output : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER})
         fs::create_directories(output, error);
-    gf_removeEarlierScanOutputs();
+    gf_startScanOutputs();
     const bool found = lf_runAirportsScan(folders);
     // The files of the scan reach the disk before the list that names them, and before the scan
     // counts as done: after a crash the next start scans again.

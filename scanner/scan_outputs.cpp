@@ -51,24 +51,40 @@ std::vector<std::string> lf_readList()
 
 }  // namespace
 
-void gf_removeEarlierScanOutputs()
+void gf_startScanOutputs()
 {
-    std::set<std::string, std::less<>> kept;
+    std::set<std::string, std::less<>> listed;
     for (const std::string& line : lf_readList()) {
         const fs::path path = gf_pathFromUtf8(line);
-        if (line.empty() || !lf_inOutputFolder(path))
-            continue;
+        if (!line.empty() && lf_inOutputFolder(path))
+            listed.insert(lf_key(path));
+    }
+    std::lock_guard<std::mutex> lock(listMutex);
+    earlierOutputs = std::move(listed);
+    currentOutputs.clear();
+}
+
+void gf_removeStaleScanOutputs()
+{
+    std::set<std::string, std::less<>> stale;
+    {
+        std::lock_guard<std::mutex> lock(listMutex);
+        for (const std::string& key : earlierOutputs)
+            if (currentOutputs.count(key) == 0)
+                stale.insert(key);
+    }
+    std::set<std::string, std::less<>> kept;
+    for (const std::string& key : stale) {
         std::error_code error;
-        fs::remove(path, error);
+        fs::remove(gf_pathFromUtf8(key), error);
         if (error) {
-            gf_log(vald::format("problems with removing previous files (maybe still open?): {}: {}", line,
+            gf_log(vald::format("problems with removing previous files (maybe still open?): {}: {}", key,
                                 error.message()));
-            kept.insert(lf_key(path));  // still the scan's: it may be written over
+            kept.insert(key);  // still the scan's: it may be written over
         }
     }
     std::lock_guard<std::mutex> lock(listMutex);
     earlierOutputs = std::move(kept);
-    currentOutputs.clear();
 }
 
 bool gf_mayWriteScanOutput(const fs::path& path)

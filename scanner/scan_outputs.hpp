@@ -11,9 +11,12 @@
 
 inline const std::filesystem::path SCAN_GENERATED_LIST_PATH{AIRPORTS_FOLDER / "ScanGenerated.txt"};
 
-// Before the tasks of a scan: removes the files of the earlier scan's list (only those lying in
-// the two output folders) and starts an empty list for this scan.
-void gf_removeEarlierScanOutputs();
+// Before the tasks of a scan: takes in the earlier scan's list (only files lying in the two output
+// folders; they may be written over) and starts an empty list for this scan.
+void gf_startScanOutputs();
+// After the tasks: removes the files of the earlier scan that this scan did not write again (its
+// scenery is gone). Rewriting a file replaces it whole, which costs less than removing it first.
+void gf_removeStaleScanOutputs();
 // False when a file is at path that no scan generated (the user's own); logged in the scan log.
 bool gf_mayWriteScanOutput(const std::filesystem::path& path);
 // This scan wrote path.

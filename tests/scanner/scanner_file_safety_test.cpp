@@ -131,7 +131,8 @@ TEST_F(ScannerFileSafetyTest, TheListRemovesOnlyFilesOfTheOutputFolders)
     writeFile(SCAN_GENERATED_LIST_PATH, gf_pathToUtf8(MY_PARK_AIRPORTS_PATH) + "\n" +
                                             gf_pathToUtf8(MY_THIRDPARTY_FOLDER / ".." / "my_park_airports.txt") + "\n" +
                                             gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHTW.xml") + "\n");
-    gf_removeEarlierScanOutputs();
+    gf_startScanOutputs();
+    gf_removeStaleScanOutputs();
     EXPECT_EQ(readFile(MY_PARK_AIRPORTS_PATH), "EHAM\n");
     EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));
 }
