@@ -50,6 +50,7 @@ struct ScanPool::Core {
     std::deque<Ticket> queue;        // guarded by mutex
     std::atomic<std::size_t> queued{0};  // queue.size(), written under mutex, read without it
     std::size_t idle = 0;            // threads waiting for work; guarded by mutex
+    std::size_t looking = 0;         // threads looking for work before they sleep; guarded by mutex
     std::size_t running = 0;         // tasks being run; guarded by mutex
     bool closed = false;             // guarded by mutex
     std::uint64_t finishedCount = 0; // tasks finished so far: progress; guarded by mutex
@@ -63,11 +64,13 @@ void lf_runPoolThread(const std::shared_ptr<ScanPool::Core>& core, const std::sh
     std::unique_lock<std::mutex> lock(core->mutex);
     while (true) {
         if (core->queue.empty() && !core->closed) {
+            ++core->looking;
             lock.unlock();
             const auto until = std::chrono::steady_clock::now() + IDLE_LOOK;
             while (core->queued.load(std::memory_order_relaxed) == 0 && std::chrono::steady_clock::now() < until)
                 std::this_thread::yield();
             lock.lock();
+            --core->looking;
         }
         ++core->idle;
         core->work.wait(lock, [&core] { return core->closed || !core->queue.empty(); });
@@ -124,6 +127,7 @@ ScanPool::Ticket ScanPool::submit(std::function<void()> body)
     auto task = std::make_shared<Task>();
     task->body = std::move(body);
     bool startThread = false;
+    bool wake = true;
     {
         std::unique_lock<std::mutex> lock(core_->mutex);
         const auto deadline = std::chrono::steady_clock::now() + taskWait_;
@@ -142,8 +146,12 @@ ScanPool::Ticket ScanPool::submit(std::function<void()> body)
         startThread = core_->idle == 0 && threads_.size() < limit_;
         if (startThread)
             ended_.push_back(std::make_shared<bool>(false));
+        // A thread still looking takes the task without being woken; a sleeping one is woken only
+        // for tasks beyond those (one stuck in a read never holds up the next).
+        wake = core_->queue.size() > core_->looking;
     }
-    core_->work.notify_one();
+    if (wake)
+        core_->work.notify_one();
     if (startThread)
         threads_.emplace_back(lf_runPoolThread, core_, ended_.back());
     return task;
