@@ -328,6 +328,8 @@ void gf_scanAirports()
     if (!found)
         gf_showStatus("Warning: Scan has not found any add-on airports", true);
     gf_setBoolParamChecked(SCAN_AIRPORTS, false);
+    // Completed: the record of the user's files is no longer needed to tell an interrupted scan's files.
+    gf_finishScanOutputs();
     lf_repaint();
     if (tbloFileCount.load() == 0)
         fs::remove_all(TBLO_FOLDER_PATH, error);
