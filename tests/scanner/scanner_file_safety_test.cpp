@@ -17,20 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 using corv_test::readFile;
+using bgl_test::airport;
 using corv_test::writeFile;
-
-bgl_test::Airport airport(const std::string& icao, int parkings)
-{
-    bgl_test::Airport a;
-    a.icao = icao;
-    for (int i = 1; i <= parkings; ++i) {
-        bgl_test::Parking p;
-        p.number = static_cast<std::uint32_t>(i);
-        p.lat = 52.0 + i * 0.0005;
-        a.parkings.push_back(p);
-    }
-    return a;
-}
 
 class ScannerFileSafetyTest : public corv_test::ParamTest {
 protected:

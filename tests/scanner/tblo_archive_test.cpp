@@ -10,15 +10,13 @@
 #include "platform/zip_archive.hpp"
 #include "refdata/airports.hpp"
 #include "tests/foundation/log_capture.hpp"
+#include "tests/scanner/bgl_writer.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-bool logHas(const std::vector<std::string>& lines, const std::string& part)
-{
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
-}
+using bgl_test::logHas;
 
 class TbloTest : public ::testing::Test {
 protected:
