@@ -453,7 +453,7 @@ FileRead gf_loadXmlLimited(pugi::xml_document& document, const fs::path& path, s
     return FileRead::malformed;
 }
 
-bool gf_saveXml(pugi::xml_document& document, const fs::path& path)
+bool gf_saveXml(pugi::xml_document& document, const fs::path& path, WriteDurability durability)
 {
     pugi::xml_node declaration;
     for (pugi::xml_node child : document.children())
@@ -472,7 +472,7 @@ bool gf_saveXml(pugi::xml_document& document, const fs::path& path)
     std::ostringstream bytes;
     document.save(bytes, "  ", pugi::format_indent, pugi::encoding_utf8);
     std::string error;
-    if (gf_writeFileSafely(path, bytes.str(), error))
+    if (gf_writeFileSafely(path, bytes.str(), error, durability))
         return true;
     gf_logWarn(error);
     return false;

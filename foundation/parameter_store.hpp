@@ -20,6 +20,7 @@
 
 #include "foundation/files.hpp"
 #include "foundation/parameters.hpp"
+#include "foundation/safe_write.hpp"
 
 // The lock over parameters.xml. Held only for file work; it may take the log mutex inside.
 std::mutex& gf_parametersFileMutex();
@@ -93,7 +94,8 @@ void gf_saveMainWindowPos(std::int32_t x, std::int32_t y);
 // declaration version "1.0" and encoding "UTF-8" (added or completed when missing). The file is
 // written through gf_writeFileSafely; on failure the old file stays, the reason is logged and the
 // answer is false.
-bool gf_saveXml(pugi::xml_document& document, const std::filesystem::path& path);
+bool gf_saveXml(pugi::xml_document& document, const std::filesystem::path& path,
+                WriteDurability durability = WriteDurability::Synced);
 // Loads an XML file read from outside, at most maxBytes (see gf_readFileLimited). Anything but ok
 // leaves the document empty and sets error to a line naming the file and the reason.
 FileRead gf_loadXmlLimited(pugi::xml_document& document, const std::filesystem::path& path, std::size_t maxBytes,

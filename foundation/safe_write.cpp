@@ -150,6 +150,22 @@ bool gf_writeFileSafely(const fs::path& path, std::string_view bytes, std::strin
     return true;
 }
 
+bool gf_syncFileSystemOf(const fs::path& folder, std::string& error)
+{
+    error.clear();
+    const fs::path name = folder.empty() ? fs::path(".") : folder;
+    const int descriptor = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) {
+        error = vald::format("could not sync {}: {}", gf_pathToUtf8(name), lf_systemReason(errno));
+        return false;
+    }
+    const int failure = ::syncfs(descriptor) == 0 ? 0 : errno;
+    ::close(descriptor);
+    if (failure != 0)
+        error = vald::format("could not sync {}: {}", gf_pathToUtf8(name), lf_systemReason(failure));
+    return failure == 0;
+}
+
 std::size_t gf_removeLeftoverTempFiles(const fs::path& folder)
 {
     const long self = static_cast<long>(::getpid());

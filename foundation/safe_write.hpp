@@ -19,6 +19,11 @@ enum class WriteDurability { Synced, Scratch };
 bool gf_writeFileSafely(const std::filesystem::path& path, std::string_view bytes, std::string& error,
                         WriteDurability durability = WriteDurability::Synced);
 
+// Pushes every write already made on the file system that holds folder to the disk (one sync for
+// many scratch writes, where a sync per file would cost more than the writing). False with error
+// set when the sync failed: what was written may not survive a crash.
+bool gf_syncFileSystemOf(const std::filesystem::path& folder, std::string& error);
+
 // Whether name (a file name, no folder) is a temporary file of the writer above.
 bool gf_isSafeWriteTempName(std::string_view name);
 

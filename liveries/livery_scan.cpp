@@ -48,12 +48,14 @@ std::string lf_upperAscii(std::string text)
     return text;
 }
 
+// aircraft.cfg or sim.cfg in any letter case; the name is taken from the path's text, as the
+// walk asks this of every file it meets.
 bool lf_isCfgFile(const fs::path& file)
 {
-    if (lf_upperAscii(gf_pathToUtf8(file.extension())) != ".CFG")
-        return false;
-    const std::string stem = lf_upperAscii(gf_pathToUtf8(file.stem()));
-    return stem == "AIRCRAFT" || stem == "SIM";
+    const std::string& text = file.native();
+    const std::size_t slash = text.find_last_of('/');
+    const std::string name = lf_upperAscii(text.substr(slash == std::string::npos ? 0 : slash + 1));
+    return name == "AIRCRAFT.CFG" || name == "SIM.CFG";
 }
 
 // The tasks of one folder walk on the scan pool, oldest first. Their liveries are taken in the
@@ -134,8 +136,11 @@ std::vector<fs::directory_entry> lf_folderEntries(const fs::path& folder)
     for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
          !error && it != end; it.increment(error))
         entries.push_back(*it);
-    std::sort(entries.begin(), entries.end(),
-              [](const fs::directory_entry& a, const fs::directory_entry& b) { return a.path() < b.path(); });
+    // The entries share their folder: their texts differ only in the names, and compare as the
+    // paths do, without splitting each path into its parts.
+    std::sort(entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
+        return a.path().native() < b.path().native();
+    });
     return entries;
 }
 

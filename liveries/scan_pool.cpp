@@ -20,6 +20,10 @@ namespace {
 constexpr std::chrono::milliseconds STOP_CHECK_INTERVAL{50};
 // After a stop the tasks still running get this long to end before they are left on their own.
 constexpr std::chrono::milliseconds STOP_GRACE{2000};
+// A thread whose queue ran empty looks for the next task this long before it sleeps: a scan's
+// tasks are short and come one by one from the walk, and waking a sleeping thread for each costs
+// more than the task itself.
+constexpr std::chrono::microseconds IDLE_LOOK{100};
 std::atomic<std::int64_t> taskWaitMs{10000};
 
 bool lf_stopping() { return stopRequested.load() || userClosing.load(); }
@@ -44,7 +48,9 @@ struct ScanPool::Core {
     std::condition_variable work;    // a task was queued, or the pool closed
     std::condition_variable change;  // a task finished, or room came free in the queue
     std::deque<Ticket> queue;        // guarded by mutex
+    std::atomic<std::size_t> queued{0};  // queue.size(), written under mutex, read without it
     std::size_t idle = 0;            // threads waiting for work; guarded by mutex
+    std::size_t looking = 0;         // threads looking for work before they sleep; guarded by mutex
     std::size_t running = 0;         // tasks being run; guarded by mutex
     bool closed = false;             // guarded by mutex
     std::uint64_t finishedCount = 0; // tasks finished so far: progress; guarded by mutex
@@ -57,6 +63,15 @@ void lf_runPoolThread(const std::shared_ptr<ScanPool::Core>& core, const std::sh
 {
     std::unique_lock<std::mutex> lock(core->mutex);
     while (true) {
+        if (core->queue.empty() && !core->closed) {
+            ++core->looking;
+            lock.unlock();
+            const auto until = std::chrono::steady_clock::now() + IDLE_LOOK;
+            while (core->queued.load(std::memory_order_relaxed) == 0 && std::chrono::steady_clock::now() < until)
+                std::this_thread::yield();
+            lock.lock();
+            --core->looking;
+        }
         ++core->idle;
         core->work.wait(lock, [&core] { return core->closed || !core->queue.empty(); });
         --core->idle;
@@ -64,6 +79,7 @@ void lf_runPoolThread(const std::shared_ptr<ScanPool::Core>& core, const std::sh
             break;
         ScanPool::Ticket task = std::move(core->queue.front());
         core->queue.pop_front();
+        core->queued.store(core->queue.size(), std::memory_order_relaxed);
         ++core->running;
         lock.unlock();
         core->change.notify_all();  // room in the queue
@@ -111,6 +127,7 @@ ScanPool::Ticket ScanPool::submit(std::function<void()> body)
     auto task = std::make_shared<Task>();
     task->body = std::move(body);
     bool startThread = false;
+    bool wake = true;
     {
         std::unique_lock<std::mutex> lock(core_->mutex);
         const auto deadline = std::chrono::steady_clock::now() + taskWait_;
@@ -125,11 +142,16 @@ ScanPool::Ticket ScanPool::submit(std::function<void()> body)
         if (lf_stopping())
             return nullptr;
         core_->queue.push_back(task);
+        core_->queued.store(core_->queue.size(), std::memory_order_relaxed);
         startThread = core_->idle == 0 && threads_.size() < limit_;
         if (startThread)
             ended_.push_back(std::make_shared<bool>(false));
+        // A thread still looking takes the task without being woken; a sleeping one is woken only
+        // for tasks beyond those (one stuck in a read never holds up the next).
+        wake = core_->queue.size() > core_->looking;
     }
-    core_->work.notify_one();
+    if (wake)
+        core_->work.notify_one();
     if (startThread)
         threads_.emplace_back(lf_runPoolThread, core_, ended_.back());
     return task;

@@ -155,7 +155,8 @@ bool lf_writeApfParameters(pugi::xml_node document, const ApfAirport& airport, A
     return ok;
 }
 
-bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, ApfWriteMode mode)
+bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, ApfWriteMode mode,
+                 WriteDurability durability)
 {
     pugi::xml_document document;
     if (!gf_writeMetaInfo(document))
@@ -167,7 +168,7 @@ bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, A
         lf_writeStand(parkpositions, stand, mode);
     // gf_saveXml writes beside the target and renames: a failed save leaves the old file whole and
     // is reported, so a caller never believes in a file that is not there.
-    return gf_saveXml(document, path);
+    return gf_saveXml(document, path, durability);
 }
 
 std::uint64_t gf_hours2bitset(const std::string& text, BadHours& bad)

@@ -10,6 +10,7 @@
 #include <pugixml.hpp>
 
 #include "engine/stand_records.hpp"
+#include "foundation/safe_write.hpp"
 
 // The aircraft of an <opt> element.
 struct OptAircraft {
@@ -20,8 +21,9 @@ struct OptAircraft {
 };
 
 // Builds the document and saves it (atomically: a temporary file renamed over the target). True
-// only when the file was written.
-bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, ApfWriteMode mode);
+// only when the file was written. A scan that syncs its output once at its end writes Scratch.
+bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, ApfWriteMode mode,
+                 WriteDurability durability = WriteDurability::Synced);
 // Appends <parameters> and its entries; false when an element cannot be appended. Throws
 // gsl::narrowing_error for a MAX_FIT_FL whose doubled value does not fit an i32.
 bool lf_writeApfParameters(pugi::xml_node document, const ApfAirport& airport, ApfWriteMode mode);

@@ -113,7 +113,7 @@ int ZipArchive::readContent(const ZipEntry& entry, std::ostream& out, std::size_
     }
 }
 
-bool ZipArchive::addData(const std::string& name, const std::string& data)
+bool ZipArchive::addData(const std::string& name, const std::string& data, Compression compression)
 {
     if (archive_ == nullptr) {
         lf_setError(ZIP_ER_ZIPCLOSED);
@@ -136,8 +136,14 @@ bool ZipArchive::addData(const std::string& name, const std::string& data)
         error_ = lf_errorText(zip_get_error(archive_));
         return false;
     }
-    if (zip_file_add(archive_, name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+    const zip_int64_t index = zip_file_add(archive_, name.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+    if (index < 0) {
         zip_source_free(source);
+        error_ = lf_errorText(zip_get_error(archive_));
+        return false;
+    }
+    if (compression == Compression::Fast &&
+        zip_set_file_compression(archive_, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1) != 0) {
         error_ = lf_errorText(zip_get_error(archive_));
         return false;
     }

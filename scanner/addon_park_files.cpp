@@ -8,6 +8,8 @@
 
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/safe_write.hpp"
 #include "foundation/strings.hpp"
 #include "foundation/text.hpp"
 #include "parking/apf_file.hpp"
@@ -91,8 +93,14 @@ bool lf_writeLinkFile(const fs::path& folder, const std::string& icao, const std
     fs::create_directories(folder, error);
     const fs::path target = folder / gf_pathFromUtf8(icao + ".txt");
     std::lock_guard<std::mutex> lock(lf_icaoMutex(icao));
-    if (!gf_mayWriteScanOutput(target) || !gf_writeFile(archivedName, target, true))
+    if (!gf_mayWriteScanOutput(target))
         return false;
+    // The scan syncs its output once at its end (gf_syncScanOutputs), not file by file.
+    std::string failure;
+    if (!gf_writeFileSafely(target, archivedName + '\n', failure, WriteDurability::Scratch)) {
+        gf_logWarn(failure);
+        return false;
+    }
     gf_noteScanOutput(target);
     return true;
 }
@@ -194,7 +202,7 @@ void lf_generateParkFile(ApfAirport& airport)
     std::sort(airport.stands.begin(), airport.stands.end(),
               [](const Stand& a, const Stand& b) { return a.id < b.id; });
     fs::create_directories(folder);
-    const bool written = gf_writeApf(airport, path, ApfWriteMode::generated);
+    const bool written = gf_writeApf(airport, path, ApfWriteMode::generated, WriteDurability::Scratch);
     if (written)
         gf_noteScanOutput(path);
     else

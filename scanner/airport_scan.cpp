@@ -252,6 +252,9 @@ bool lf_runAirportsScan(const std::vector<fs::path>& folders)
     gf_startAirportsScanLog();
     gf_startAddonParkFiles();
     lf_scanAfolders(folders);
+    // Before the archive step, which looks for links beside the generated files: a link of the
+    // earlier scan whose airport is now generated must be gone by then.
+    gf_removeStaleScanOutputs();
     gf_forgetClosestStands();  // the park files of the airports may have changed
     fs::create_directories(OUTPUT_INFO_FOLDER, error);
     gf_writeLines(gf_takeAirportsScanLog(), AIRPORTS_SCAN_LOG_PATH);
@@ -297,8 +300,11 @@ void gf_scanAirports()
     gf_setMetaSimulatorName("P3D");
     for (const fs::path& output : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER})
         fs::create_directories(output, error);
-    gf_removeEarlierScanOutputs();
+    gf_startScanOutputs();
     const bool found = lf_runAirportsScan(folders);
+    // The files of the scan reach the disk before the list that names them, and before the scan
+    // counts as done: after a crash the next start scans again.
+    const bool synced = gf_syncScanOutputs();
     const bool listed = gf_saveScanOutputList();
     if (lf_stopPending()) {
         // What was generated so far is listed; the next start scans again.
@@ -313,9 +319,17 @@ void gf_scanAirports()
                       true);
         return;
     }
+    if (!synced) {
+        gf_showStatus("The airports scan's files could not be synced to the disk (see Log.txt); the airports are "
+                      "scanned again at the next start",
+                      true);
+        return;
+    }
     if (!found)
         gf_showStatus("Warning: Scan has not found any add-on airports", true);
     gf_setBoolParamChecked(SCAN_AIRPORTS, false);
+    // Completed: the record of the user's files is no longer needed to tell an interrupted scan's files.
+    gf_finishScanOutputs();
     lf_repaint();
     if (tbloFileCount.load() == 0)
         fs::remove_all(TBLO_FOLDER_PATH, error);

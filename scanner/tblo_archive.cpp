@@ -29,27 +29,26 @@ void lf_setTbloCount(std::uint64_t count)
                            vald::COUNTS_BAND);
 }
 
-// Copies one generated file; drops it from my_thirdparty when a link to the archive stands beside it.
-void lf_copyToTblo(const std::string& name)
+// Reads one generated file for the archive; drops it from my_thirdparty when a link to the
+// archive stands beside it. Nothing when it cannot be read.
+std::optional<TbloEntry> lf_takeForTblo(const std::string& name, const fs::path& zipPath)
 {
     const fs::path source = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".xml");
-    const fs::path target = TBLO_FOLDER_PATH / gf_pathFromUtf8(name + ".xml");
-    std::error_code error;
-    const std::optional<std::string> bytes = lf_readFileBytes(source, MAX_PARK_FILE_BYTES);
-    std::string failure = "cannot be read";
-    if (!bytes || !gf_writeFileSafely(target, *bytes, failure)) {
-        gf_logWarn(vald::format("'{}' failed to copy '{}': {}", gf_pathToUtf8(source), gf_pathToUtf8(target), failure));
-        return;
+    std::optional<std::string> bytes = lf_readFileBytes(source, MAX_PARK_FILE_BYTES);
+    if (!bytes) {
+        gf_logWarn(vald::format("'{}' failed to copy into '{}': cannot be read", gf_pathToUtf8(source),
+                                gf_pathToUtf8(zipPath)));
+        return std::nullopt;
     }
-    gf_log(vald::format("{} copied to {}", name, gf_pathToUtf8(target)));
+    gf_log(vald::format("{} copied to {}", name, gf_pathToUtf8(zipPath)));
+    std::error_code error;
     const fs::path link = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".txt");
     const fs::file_status status = fs::status(link, error);
-    if (error && error != std::errc::no_such_file_or_directory) {
+    if (error && error != std::errc::no_such_file_or_directory)
         gf_logWarn(vald::format("exists({}) failed: {}", gf_pathToUtf8(link), error.message()));
-        return;
-    }
-    if (fs::exists(status) && !fs::remove(source, error) && error)
+    else if (fs::exists(status) && !fs::remove(source, error) && error)
         gf_logWarn(vald::format("remove({}) failed: {}", gf_pathToUtf8(source), error.message()));
+    return TbloEntry{name + ".xml", std::move(*bytes)};
 }
 
 }  // namespace
@@ -74,7 +73,7 @@ bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t
     if (building != zipPath) {
         const std::optional<std::string> zipped = closed ? lf_readFileBytes(building, TBLO_ZIP_MAX_BYTES) : std::nullopt;
         std::string failure;
-        if (zipped && !gf_writeFileSafely(zipPath, *zipped, failure))
+        if (zipped && !gf_writeFileSafely(zipPath, *zipped, failure, WriteDurability::Scratch))
             gf_logWarn(failure);
         fs::remove(building, error);
     }
@@ -86,17 +85,12 @@ bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t
     return exists && shownSize > 0;
 }
 
-bool lf_zipFolder(const fs::path& zipPath)
+bool lf_zipEntries(const fs::path& zipPath, const std::vector<TbloEntry>& entries)
 {
     std::error_code error;
-    if (!fs::is_directory(TBLO_FOLDER_PATH, error)) {
-        gf_log(vald::format("[zip] Not a directory: {}", gf_pathToUtf8(TBLO_FOLDER_PATH)));
-        return false;
-    }
     if (zipPath.has_parent_path())
         fs::create_directories(zipPath.parent_path(), error);
     gf_log(vald::format("[zip] Target file: {}", gf_pathToUtf8(fs::absolute(zipPath, error))));
-    gf_log(vald::format("[zip] Source dir : {}", gf_pathToUtf8(fs::absolute(TBLO_FOLDER_PATH, error))));
     if (fs::exists(zipPath, error)) {
         gf_log(vald::format("[zip] Removing old zip {}", gf_pathToUtf8(zipPath)));
         fs::remove(zipPath, error);
@@ -110,19 +104,10 @@ bool lf_zipFolder(const fs::path& zipPath)
         return false;
     }
     std::size_t added = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(TBLO_FOLDER_PATH)) {
-        if (!entry.is_regular_file())
-            continue;
-        const std::string path = gf_pathToUtf8(entry.path());
-        const std::optional<std::string> bytes = lf_readFileBytes(entry.path(), MAX_PARK_FILE_BYTES);
-        if (!bytes) {
-            gf_log(vald::format("[zip] READ FAIL: {}", path));
-            continue;
-        }
-        const std::string name = gf_pathToUtf8(entry.path().filename());
-        gf_log(vald::format("[zip] Adding (data) {} -> {} ({} bytes)", path, name, bytes->size()));
-        if (!archive.addData(name, *bytes)) {
-            gf_log(vald::format("[zip] ERROR addData({})", name));
+    for (const TbloEntry& entry : entries) {
+        gf_log(vald::format("[zip] Adding (data) {} ({} bytes)", entry.name, entry.bytes.size()));
+        if (!archive.addData(entry.name, entry.bytes, vald::ZipArchive::Compression::Fast)) {
+            gf_log(vald::format("[zip] ERROR addData({})", entry.name));
             break;
         }
         ++added;
@@ -134,18 +119,23 @@ void lf_prepareTblo(const std::vector<std::string>& names)
 {
     if (names.empty())
         return;
+    // The generated files go from my_thirdparty straight into the archive, without copies in
+    // tblo that would only be packed and removed again.
+    const fs::path zip = TBLO_FOLDER_PATH / TBLO_ZIP;
+    std::vector<TbloEntry> entries;
     for (const std::string& name : names)
         if (gf_isKnownAirport(name))
-            lf_copyToTblo(name);
-    const std::size_t n = gf_countFilesIn(TBLO_FOLDER_PATH);
+            if (std::optional<TbloEntry> entry = lf_takeForTblo(name, zip))
+                entries.push_back(std::move(*entry));
+    const std::size_t n = entries.size() + gf_countFilesIn(TBLO_FOLDER_PATH);
     if (n == 0) {
         lf_setTbloCount(0);
         gf_log("All your third party airports are recognised, no off line learning needed.");
         return;
     }
-    const fs::path zip = TBLO_FOLDER_PATH / TBLO_ZIP;
-    if (!lf_zipFolder(zip))
+    if (!lf_zipEntries(zip, entries))
         gf_logWarn("Zippen TBLO folder failed");
+    entries.clear();
     gf_removeXMLFilesFromDirectory();
     lf_setTbloCount(n);
     vald::gf_controls().setEnabled(BUTTON_TBLO.controlId(), true);

@@ -1,7 +1,7 @@
 #pragma once
 // The offline-learning archive: after a scan, the park-position files generated for airports of
-// other publishers are copied into the folder tblo and packed into tblo/tblo.zip, which the user
-// mails in so that those airports can be learned offline.
+// other publishers are packed into tblo/tblo.zip, which the user mails in so that those airports
+// can be learned offline.
 #include <atomic>
 #include <cstdint>
 #include <cstddef>
@@ -22,8 +22,13 @@ inline constexpr const char* TBLO_MAIL_ADDRESS = "tblo@corvalen.example";
 
 // The step, on the names (airport codes) of the *.xml files of airports/my_thirdparty.
 void lf_prepareTblo(const std::vector<std::string>& names);
-// Packs the regular files of tblo into zipPath; true when the zip exists afterwards, not empty.
-bool lf_zipFolder(const std::filesystem::path& zipPath);
+// One file of the archive: its name there and its bytes.
+struct TbloEntry {
+    std::string name;
+    std::string bytes;
+};
+// Packs entries into zipPath (an old one replaced); true when the zip exists afterwards, not empty.
+bool lf_zipEntries(const std::filesystem::path& zipPath, const std::vector<TbloEntry>& entries);
 bool lf_zipClose(vald::ZipArchive& archive, const std::filesystem::path& zipPath, std::size_t added);
 // The zip of every generated park file; past this it is not taken in.
 inline constexpr std::size_t TBLO_ZIP_MAX_BYTES = std::size_t{1} << 30;

@@ -27,26 +27,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bgl_test::Airport airport(const std::string& icao, int parkings, int helipads = 0)
-{
-    bgl_test::Airport a;
-    a.icao = icao;
-    a.names = {icao + " field"};
-    for (int i = 1; i <= parkings; ++i) {
-        bgl_test::Parking p;
-        p.number = static_cast<std::uint32_t>(i);
-        p.lat = 52.0 + i * 0.0005;
-        a.parkings.push_back(p);
-    }
-    for (int i = 0; i < helipads; ++i)
-        a.helipads.push_back(bgl_test::Helipad{52.5 + i * 0.001, 4.5, 20.0F, 30.0F});
-    return a;
-}
+using bgl_test::airport;
 
-bool has(const std::vector<std::string>& lines, const std::string& part)
-{
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
-}
+using bgl_test::logHas;
 
 class AirportScanTest : public corv_test::ParamTest {
 protected:
@@ -119,16 +102,16 @@ TEST_F(AirportScanTest, AddonAirportsGetLinksOrGeneratedFilesAndUnknownOnesGoInt
     EXPECT_TRUE(vald::gf_controls().enabled(BUTTON_TBLO.controlId()));
 
     const std::vector<std::string> log = scanLog();
-    EXPECT_TRUE(has(log, "simaddon airport EHAM linked to archive/simaddon/EHAM.xml"));
-    EXPECT_TRUE(has(log, "from filename => publisher simaddon"));
-    EXPECT_TRUE(has(log, "EHBK does not exist as simaddon"));
-    EXPECT_TRUE(has(log, "Generated EHBK.xml: 1 position"));
-    EXPECT_TRUE(has(log, "===> EHRD has 45 parkpos while archived one has 40"));
-    EXPECT_TRUE(has(log, "Generated EHRD.xml: 45 positions, of which 2 helipads"));
-    EXPECT_TRUE(has(log, "Generated EHGG.xml: 3 positions, of which 1 helipad"));
-    EXPECT_FALSE(has(log, "EHGG.xml: 3 positions, of which 1 helipads"));
-    EXPECT_FALSE(has(log, "EHTW has"));
-    EXPECT_TRUE(has(log, "Scanning for addon  airports in ")) << ::testing::PrintToString(log);
+    EXPECT_TRUE(logHas(log, "simaddon airport EHAM linked to archive/simaddon/EHAM.xml"));
+    EXPECT_TRUE(logHas(log, "from filename => publisher simaddon"));
+    EXPECT_TRUE(logHas(log, "EHBK does not exist as simaddon"));
+    EXPECT_TRUE(logHas(log, "Generated EHBK.xml: 1 position"));
+    EXPECT_TRUE(logHas(log, "===> EHRD has 45 parkpos while archived one has 40"));
+    EXPECT_TRUE(logHas(log, "Generated EHRD.xml: 45 positions, of which 2 helipads"));
+    EXPECT_TRUE(logHas(log, "Generated EHGG.xml: 3 positions, of which 1 helipad"));
+    EXPECT_FALSE(logHas(log, "EHGG.xml: 3 positions, of which 1 helipads"));
+    EXPECT_FALSE(logHas(log, "EHTW has"));
+    EXPECT_TRUE(logHas(log, "Scanning for addon  airports in ")) << ::testing::PrintToString(log);
     EXPECT_FALSE(SCAN_AIRPORTS.value());
     EXPECT_EQ(scanWorkerCount.load(), 0);
 }
@@ -153,9 +136,9 @@ TEST_F(AirportScanTest, AFailingFileOrFolderIsLoggedAndTheScanGoesOn)
     // The cut file yields no park file: EHTW keeps its stock one.
     EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));
     const std::vector<std::string> log = scanLog();
-    EXPECT_TRUE(has(log, "EHTW.bgl: airport record at o2 = "));
-    EXPECT_TRUE(has(log, "===>  airports search skipped ")) << ::testing::PrintToString(log);
-    EXPECT_TRUE(has(log, "orbx_EHBK.bgl"));
+    EXPECT_TRUE(logHas(log, "EHTW.bgl: airport record at o2 = "));
+    EXPECT_TRUE(logHas(log, "===>  airports search skipped ")) << ::testing::PrintToString(log);
+    EXPECT_TRUE(logHas(log, "orbx_EHBK.bgl"));
     EXPECT_EQ(scanWorkerCount.load(), 0);
     EXPECT_FALSE(SCAN_AIRPORTS.value());
 }
@@ -279,7 +262,7 @@ TEST_F(AirportScanTest, AHungSceneryFileIsGivenUpAndReported)
     for (const char* code : {"EHGG", "EHEH", "EHRD"})
         EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / (std::string(code) + ".xml"))) << code;
     EXPECT_FALSE(SCAN_AIRPORTS.value());
-    EXPECT_TRUE(has(scanLog(), "hung.bgl: not read within 1000 ms, given up")) << ::testing::PrintToString(scanLog());
+    EXPECT_TRUE(logHas(scanLog(), "hung.bgl: not read within 1000 ms, given up")) << ::testing::PrintToString(scanLog());
     release->store(true);
     while (scanWorkerCount.load() != 0)
         std::this_thread::yield();
@@ -293,7 +276,7 @@ TEST_F(AirportScanTest, AnOversizedSceneryFileIsReportedAndSkipped)
     fs::resize_file(huge, BGL_MAX_FILE_BYTES + 1);  // sparse: no disk is filled
     gf_scanAirports();
     EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));
-    EXPECT_TRUE(has(scanLog(), "EHGG.bgl is larger than 268435456 bytes, skipped")) << ::testing::PrintToString(scanLog());
+    EXPECT_TRUE(logHas(scanLog(), "EHGG.bgl is larger than 268435456 bytes, skipped")) << ::testing::PrintToString(scanLog());
 }
 
 TEST(AirportScanPaths, SimRootIsComparedByWholeComponentsAndBglByExactExtension)

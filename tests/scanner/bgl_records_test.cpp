@@ -38,10 +38,7 @@ const Stand* find(const ApfAirport& airport, const std::string& id)
     return it == airport.stands.end() ? nullptr : &*it;
 }
 
-bool logHas(const std::vector<std::string>& lines, const std::string& part)
-{
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
-}
+using bgl_test::logHas;
 
 Parking parking(std::uint32_t code, std::uint32_t number, std::uint32_t type, float radius, float heading = 90.0F)
 {

@@ -3,6 +3,7 @@
 // names, helipads and parking lists of both record kinds, inside an airport section, optionally
 // behind another section. Self-contained (the standard library only), so the bytes it writes
 // are an independent statement of the layout the reader expects.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -139,6 +140,29 @@ inline std::vector<std::uint8_t> airportRecord(const Airport& a)
     if (!body.empty())
         std::memcpy(r.data() + headBytes, body.data(), body.size());
     return r;
+}
+
+// Whether one of lines (of a scan log) holds part.
+inline bool logHas(const std::vector<std::string>& lines, const std::string& part)
+{
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+}
+
+// An airport named "<icao> field" with parkings numbered from 1 along a line of latitude, and helipads.
+inline Airport airport(const std::string& icao, int parkings, int helipads = 0)
+{
+    Airport a;
+    a.icao = icao;
+    a.names = {icao + " field"};
+    for (int i = 1; i <= parkings; ++i) {
+        Parking p;
+        p.number = static_cast<std::uint32_t>(i);
+        p.lat = 52.0 + i * 0.0005;
+        a.parkings.push_back(p);
+    }
+    for (int i = 0; i < helipads; ++i)
+        a.helipads.push_back(Helipad{52.5 + i * 0.001, 4.5, 20.0F, 30.0F});
+    return a;
 }
 
 // A whole file: header, section table (an unrelated section first when asked), one subsection

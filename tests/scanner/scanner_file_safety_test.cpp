@@ -17,20 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 using corv_test::readFile;
+using bgl_test::airport;
 using corv_test::writeFile;
-
-bgl_test::Airport airport(const std::string& icao, int parkings)
-{
-    bgl_test::Airport a;
-    a.icao = icao;
-    for (int i = 1; i <= parkings; ++i) {
-        bgl_test::Parking p;
-        p.number = static_cast<std::uint32_t>(i);
-        p.lat = 52.0 + i * 0.0005;
-        a.parkings.push_back(p);
-    }
-    return a;
-}
 
 class ScannerFileSafetyTest : public corv_test::ParamTest {
 protected:
@@ -123,6 +111,30 @@ TEST_F(ScannerFileSafetyTest, AStoppedScanStaysPendingAndKeepsTheUsersFiles)
     EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHAM.xml"), "mine");
 }
 
+// After a power loss mid-scan the files that scan created are unlisted, perhaps empty: the next
+// scan writes them whole again and lists them, while the user's own file stays untouched.
+TEST_F(ScannerFileSafetyTest, APowerLossMidScanLeavesNoEmptyParkFileBehind)
+{
+    const std::string mine = "<parkpositions><parkpos id=\"mine\"/></parkpositions>";
+    writeFile(MY_THIRDPARTY_FOLDER / "EHAM.xml", mine);
+    // The interrupted scan had recorded the user's file, then created EHGG.xml and EHTW.xml
+    // (emptied by the power loss) and never saved its list.
+    writeFile(SCAN_KEPT_LIST_PATH, gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHAM.xml") + "\n");
+    writeFile(MY_THIRDPARTY_FOLDER / "EHGG.xml", "");
+    writeFile(MY_THIRDPARTY_FOLDER / "EHTW.xml", "");
+    bgl_test::writeBytes(addons_ / "EHAM.bgl", bgl_test::bglFile({airport("EHAM", 4)}));
+    bgl_test::writeBytes(addons_ / "EHGG.bgl", bgl_test::bglFile({airport("EHGG", 3)}));
+    gf_scanAirports();
+    EXPECT_FALSE(SCAN_AIRPORTS.value());
+    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHAM.xml"), mine);
+    EXPECT_NE(readFile(MY_THIRDPARTY_FOLDER / "EHGG.xml").find("</parkpositions>"), std::string::npos);
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));  // its scenery is not found this time
+    const std::string list = readFile(SCAN_GENERATED_LIST_PATH);
+    EXPECT_NE(list.find(gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHGG.xml")), std::string::npos);
+    EXPECT_EQ(list.find("EHAM.xml"), std::string::npos);
+    EXPECT_FALSE(fs::exists(SCAN_KEPT_LIST_PATH));
+}
+
 // A list edited to name a file outside the two output folders removes nothing there.
 TEST_F(ScannerFileSafetyTest, TheListRemovesOnlyFilesOfTheOutputFolders)
 {
@@ -131,7 +143,8 @@ TEST_F(ScannerFileSafetyTest, TheListRemovesOnlyFilesOfTheOutputFolders)
     writeFile(SCAN_GENERATED_LIST_PATH, gf_pathToUtf8(MY_PARK_AIRPORTS_PATH) + "\n" +
                                             gf_pathToUtf8(MY_THIRDPARTY_FOLDER / ".." / "my_park_airports.txt") + "\n" +
                                             gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHTW.xml") + "\n");
-    gf_removeEarlierScanOutputs();
+    gf_startScanOutputs();
+    gf_removeStaleScanOutputs();
     EXPECT_EQ(readFile(MY_PARK_AIRPORTS_PATH), "EHAM\n");
     EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));
 }
