@@ -52,8 +52,9 @@ constexpr auto END_LIMIT = 30s;
 constexpr auto RUN_UP_LIMIT = 1200s;
 // A run-up also ends when the count in the simulator has not changed for this long: the program
 // holds what its own limits let it hold. (With more flights in range than it may show, the program
-// swaps far ones for near ones once at its limit: removals go faster than creations, so the count
-// falls for a while and climbs again; that is no end of the run-up.)
+// swaps far ones for near ones each time it reaches its limit: removals go faster than creations,
+// so the count falls and climbs again, and the statics, created only while no live one waits,
+// hardly come; such a run measures at RUN_UP_LIMIT what the simulator holds then.)
 constexpr auto RUN_UP_STILL = 60s;
 constexpr std::int64_t MAX_LIVE_IN_SIM = 500;
 constexpr std::int64_t MAX_STATIC_IN_SIM = 500;
