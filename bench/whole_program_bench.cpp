@@ -5,9 +5,14 @@
 // start-up scans (seconds 20 to 60), and the peak resident memory.
 // With arguments LIVE and PARKED (not 0) the scenario is a generated busy one instead
 // (scripts/make_busy_scenario): LIVE flights circling in range and PARKED aircraft on stands of
-// their own, every stand parked, the range not narrowed to the park airport. The program creates an aircraft every half second at most, so
-// such a run first waits until the simulator holds as many aircraft as the program's limits let
-// it have (500 live, 500 static) or RUN_UP_LIMIT has passed, then measures as the steady part of a plain run (40 s). CORV_BENCH_PROGRAM names another Corv_P3D to measure (an older build, side by side).
+// their own, every stand parked, the range not narrowed to the park airport. The program creates
+// an aircraft every half second at most, so such a run first waits until the simulator holds as
+// many live and static aircraft as the program's limits let it have (500 of each), until that
+// count has stayed the same for RUN_UP_STILL, or until RUN_UP_LIMIT, then measures as the steady
+// part of a plain run (40 s). It reports the live and static aircraft the simulator held when the
+// measurement began, the run-up, and what was created, removed and refused up to its end (an
+// aircraft dropped and made again shows there). CORV_BENCH_PROGRAM names another Corv_P3D to
+// measure (an older build, side by side).
 // Goal: under 5% of one core and under 150 MB, also at 500 live and 500 parked. The run's folder (program log, simulator journal)
 // is removed after a clean run unless CORV_BENCH_KEEP is set, and kept after a failed one.
 #include <benchmark/benchmark.h>
@@ -44,7 +49,13 @@ constexpr auto RUN_TIME = 60s;
 constexpr auto STEADY_FROM = 20s;
 constexpr auto START_LIMIT = 10s;
 constexpr auto END_LIMIT = 30s;
-constexpr auto RUN_UP_LIMIT = 720s;
+constexpr auto RUN_UP_LIMIT = 1200s;
+// A run-up also ends when the count in the simulator has not changed for this long: the program
+// holds what its own limits let it hold. (With more flights in range than it may show, the program
+// swaps far ones for near ones each time it reaches its limit: removals go faster than creations,
+// so the count falls and climbs again, and the statics, created only while no live one waits,
+// hardly come; such a run measures at RUN_UP_LIMIT what the simulator holds then.)
+constexpr auto RUN_UP_STILL = 60s;
 constexpr std::int64_t MAX_LIVE_IN_SIM = 500;
 constexpr std::int64_t MAX_STATIC_IN_SIM = 500;
 // Scenario seconds at which the run meets the scenario: arrivals are on final, departures about
@@ -144,11 +155,29 @@ std::optional<std::string> lf_waitForLine(const fs::path& file, const std::strin
     return std::nullopt;
 }
 
-// The aircraft in the simulator by its journal (created less removed), read on from offset.
+// The text of a field of a journal line: a string without its quotes, or a number.
+std::string lf_field(const std::string& line, const std::string& name)
+{
+    const std::string key = "\"" + name + "\":";
+    auto at = line.find(key);
+    if (at == std::string::npos)
+        return {};
+    at += key.size();
+    if (at < line.size() && line[at] == '"') {
+        const auto end = line.find('"', at + 1);
+        return end == std::string::npos ? std::string() : line.substr(at + 1, end - at - 1);
+    }
+    const auto end = line.find_first_of(",}", at);
+    return line.substr(at, end == std::string::npos ? std::string::npos : end - at);
+}
+
+// The aircraft in the simulator by its journal, read on from offset: live and static apart (a
+// static one's ATC id ends in the program's parking mark '*'), and how many were created,
+// removed and refused in all.
 class JournalCount {
 public:
     explicit JournalCount(fs::path file) : file_(std::move(file)) {}
-    std::int64_t inSimulator()
+    void readOn()
     {
         std::ifstream in(file_, std::ios::binary);
         in.seekg(static_cast<std::streamoff>(offset_));
@@ -156,18 +185,32 @@ public:
             if (in.eof())
                 break;  // a line still being written
             offset_ += line.size() + 1;
-            if (line.find("\"kind\":\"created\"") != std::string::npos)
-                ++count_;
-            else if (line.find("\"kind\":\"removed\"") != std::string::npos)
-                --count_;
+            const std::string kind = lf_field(line, "kind");
+            if (kind == "created") {
+                const std::string atcId = lf_field(line, "atcId");
+                const bool parked = !atcId.empty() && atcId.back() == '*';
+                objects_[lf_field(line, "objectId")] = parked;
+                ++(parked ? createdStatic : createdLive);
+                ++(parked ? staticNow : liveNow);
+            } else if (kind == "removed") {
+                if (const auto object = objects_.find(lf_field(line, "objectId")); object != objects_.end()) {
+                    ++(object->second ? removedStatic : removedLive);
+                    --(object->second ? staticNow : liveNow);
+                    objects_.erase(object);
+                }
+            } else if (kind == "refused") {
+                ++refused;
+            }
         }
-        return count_;
     }
+
+    std::int64_t liveNow = 0, staticNow = 0;
+    std::int64_t createdLive = 0, createdStatic = 0, removedLive = 0, removedStatic = 0, refused = 0;
 
 private:
     fs::path file_;
     std::size_t offset_ = 0;
-    std::int64_t count_ = 0;
+    std::map<std::string, bool> objects_;
 };
 
 // User plus system CPU seconds of a running process, from /proc/<pid>/stat.
@@ -292,20 +335,35 @@ void BM_WholeProgram(benchmark::State& state)
     env["CORV_DOWNLOAD_BASE"] = "http://127.0.0.1:" + *port;
 
     double cpuTotal = 0, cpuSteady = 0, peakRssMb = 0;
-    std::int64_t inSimulatorMeasured = 0;
+    JournalCount journal(demo / "simulator-journal.jsonl");
+    JournalCount ranWith = journal;
+    std::int64_t liveMeasured = 0, staticMeasured = 0;
     std::chrono::duration<double> runUp{0};
     int exitStatus = 0;
     for (auto _ : state) {
         Child corv = lf_start({program.string()}, env, demo / "program", demo / "program.out", false);
         auto start = std::chrono::steady_clock::now();
         if (busy) {
-            JournalCount journal(demo / "simulator-journal.jsonl");
-            const std::int64_t target =
-                std::min(state.range(0), MAX_LIVE_IN_SIM) + std::min(state.range(1), MAX_STATIC_IN_SIM);
-            while (journal.inSimulator() < target && std::chrono::steady_clock::now() < start + RUN_UP_LIMIT)
+            const std::int64_t liveTarget = std::min(state.range(0), MAX_LIVE_IN_SIM);
+            const std::int64_t staticTarget = std::min(state.range(1), MAX_STATIC_IN_SIM);
+            std::int64_t held = -1;
+            auto changed = std::chrono::steady_clock::now();
+            for (;;) {
+                journal.readOn();
+                const auto now = std::chrono::steady_clock::now();
+                if ((journal.liveNow >= liveTarget && journal.staticNow >= staticTarget) || now > start + RUN_UP_LIMIT)
+                    break;
+                if (journal.liveNow + journal.staticNow != held) {
+                    held = journal.liveNow + journal.staticNow;
+                    changed = now;
+                } else if (now > changed + RUN_UP_STILL) {
+                    break;
+                }
                 std::this_thread::sleep_for(5s);
+            }
             runUp = std::chrono::steady_clock::now() - start;
-            inSimulatorMeasured = journal.inSimulator();
+            liveMeasured = journal.liveNow;
+            staticMeasured = journal.staticNow;
             // The measured minute starts where the steady part of a plain run starts.
             start = std::chrono::steady_clock::now() - STEADY_FROM;
         }
@@ -313,6 +371,9 @@ void BM_WholeProgram(benchmark::State& state)
         const double cpuAtSteady = lf_cpuSeconds(corv.pid);
         std::this_thread::sleep_until(start + RUN_TIME);
         const double cpuAtEnd = lf_cpuSeconds(corv.pid);
+        // What came and went up to here: on SIGTERM the program removes all it made.
+        journal.readOn();
+        ranWith = journal;
         // A program that does not end on SIGTERM is killed after a while rather than waited for.
         kill(corv.pid, SIGTERM);
         rusage usage{};
@@ -341,14 +402,17 @@ void BM_WholeProgram(benchmark::State& state)
     state.counters["steady_cpu_percent_of_core"] = 100.0 * cpuSteady / steadySeconds;
     state.counters["peak_rss_mb"] = peakRssMb;
     // What the run did, so that a quiet program cannot pass for a thrifty one.
-    std::istringstream journal(lf_read(demo / "simulator-journal.jsonl"));
-    int created = 0;
-    for (std::string line; std::getline(journal, line);)
-        created += line.find("\"kind\":\"created\"") != std::string::npos ? 1 : 0;
-    state.counters["aircraft_created"] = created;
+    state.counters["aircraft_created"] = static_cast<double>(ranWith.createdLive + ranWith.createdStatic);
     if (busy) {
-        state.counters["in_sim_at_steady"] = static_cast<double>(inSimulatorMeasured);
+        // Held when the measurement began, then what came and went up to its end.
+        state.counters["live_in_sim"] = static_cast<double>(liveMeasured);
+        state.counters["static_in_sim"] = static_cast<double>(staticMeasured);
         state.counters["run_up_s"] = runUp.count();
+        state.counters["live_created"] = static_cast<double>(ranWith.createdLive);
+        state.counters["live_removed"] = static_cast<double>(ranWith.removedLive);
+        state.counters["static_created"] = static_cast<double>(ranWith.createdStatic);
+        state.counters["static_removed"] = static_cast<double>(ranWith.removedStatic);
+        state.counters["refused"] = static_cast<double>(ranWith.refused);
     }
     if (!WIFEXITED(exitStatus) || WEXITSTATUS(exitStatus) != 0)
         state.SkipWithError(("Corv_P3D did not end cleanly on SIGTERM; see " + demo.string()).c_str());
