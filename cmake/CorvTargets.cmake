@@ -9,7 +9,6 @@ set(CORV_TOP_LIBRARY "")
 # another source of their target uses too, so they stay translation units of their own.
 set_source_files_properties(
   engine/park_limits.cpp
-  liveries/scan_pool.cpp
   parking/park_adjust.cpp
   platform/window_fltk.cpp
   refdata/self_update.cpp
@@ -24,8 +23,6 @@ set_source_files_properties(
   tests/e2e/static_parking_run_test.cpp
   tests/engine/flight_scenarios_test.cpp
   tests/parking/park_airport_test.cpp
-  tests/scanner/scanner_file_safety_test.cpp
-  tests/scanner/tblo_archive_test.cpp
   tests/simlink/simclient_safety_test.cpp
   tests/simlink/simconnect_connect_test.cpp
   tests/e2e/departure_run_test.cpp

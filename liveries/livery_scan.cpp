@@ -38,8 +38,6 @@ LiveryFileTask testFileTask;
 
 HookStore<LiveryScanHooks> hookStore([] { return LiveryScanHooks{}; });
 
-bool lf_stopping() { return stopRequested.load() || userClosing.load(); }
-
 std::string lf_upperAscii(std::string text)
 {
     for (char& c : text)
@@ -149,7 +147,7 @@ std::vector<fs::directory_entry> lf_folderEntries(const fs::path& folder)
 bool lf_walk(const fs::path& folder, std::size_t rootBytes, WalkTasks& tasks)
 {
     for (const fs::directory_entry& entry : lf_folderEntries(folder)) {
-        if (lf_stopping())
+        if (gf_stopPending())
             return false;
         try {
             std::error_code error;
@@ -284,7 +282,7 @@ LiveryScanOutcome lf_scanLiveryFolders(const std::vector<fs::path>& folders)
             continue;
         }
         priority = std::min(priority + 1, MAX_PRIORITY);
-        if (lf_stopping())
+        if (gf_stopPending())
             continue;
         const std::size_t before = scannedLiveries.size();
         lf_scanLiveryFolder(priority, folder);
@@ -296,7 +294,7 @@ LiveryScanOutcome lf_scanLiveryFolders(const std::vector<fs::path>& folders)
             gf_log(vald::format("{} liverie{} {}", count, gf_pluralLong(count), where));
         total += count;
     }
-    if (lf_stopping()) {
+    if (gf_stopPending()) {
         lf_abandonScan();
         return LiveryScanOutcome::interrupted;
     }
@@ -315,7 +313,7 @@ LiveryScanOutcome lf_scanLiveryFolders(const std::vector<fs::path>& folders)
 void gf_scanLiveries()
 {
     // A scan begun while the program stops would only remove the liveries of the last one.
-    if (lf_stopping()) {
+    if (gf_stopPending()) {
         gf_log("Liveries scan skipped: the program is stopping");
         return;
     }

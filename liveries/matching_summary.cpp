@@ -31,7 +31,7 @@ std::unordered_set<std::string, TitleHash, std::equal_to<>> refusedTitles;
 
 void gf_liveryNotCreated(const FlightIdentity& flight, const std::string& title)
 {
-    if (stopRequested.load() || userClosing.load())
+    if (gf_stopPending())
         return;
     gf_showStatus(vald::format("{} '{}' could not be created by your Sim!", flight.callsign, title), true);
     failedLiveryTitles.push_back(title);

@@ -26,8 +26,6 @@ constexpr std::chrono::milliseconds STOP_GRACE{2000};
 constexpr std::chrono::microseconds IDLE_LOOK{100};
 std::atomic<std::int64_t> taskWaitMs{10000};
 
-bool lf_stopping() { return stopRequested.load() || userClosing.load(); }
-
 }  // namespace
 
 std::chrono::milliseconds gf_scanTaskWait() { return std::chrono::milliseconds(taskWaitMs.load()); }
@@ -85,7 +83,7 @@ void lf_runPoolThread(const std::shared_ptr<ScanPool::Core>& core, const std::sh
         core->change.notify_all();  // room in the queue
         std::string failure;
         bool ran = false;
-        if (!lf_stopping()) {
+        if (!gf_stopPending()) {
             if (std::optional<ScanWorkerSlot> slot = gf_waitForWorkerSlot()) {
                 ran = true;
                 try {
@@ -133,13 +131,13 @@ ScanPool::Ticket ScanPool::submit(std::function<void()> body)
         const auto deadline = std::chrono::steady_clock::now() + taskWait_;
         // Room: fewer tasks waiting in the queue than there are threads to take them.
         while (core_->queue.size() >= limit_) {
-            if (lf_stopping())
+            if (gf_stopPending())
                 return nullptr;
             if (std::chrono::steady_clock::now() >= deadline)
                 throw ScanPoolStalled(vald::format("no scan worker came free within {} ms", taskWait_.count()));
             core_->change.wait_for(lock, STOP_CHECK_INTERVAL);
         }
-        if (lf_stopping())
+        if (gf_stopPending())
             return nullptr;
         core_->queue.push_back(task);
         core_->queued.store(core_->queue.size(), std::memory_order_relaxed);
@@ -163,7 +161,7 @@ ScanPool::Outcome ScanPool::wait(const Ticket& ticket, std::string& failure)
     std::unique_lock<std::mutex> lock(core_->mutex);
     const auto deadline = std::chrono::steady_clock::now() + taskWait_;
     while (!ticket->finished) {
-        if (lf_stopping())
+        if (gf_stopPending())
             return Outcome::stopped;
         if (std::chrono::steady_clock::now() >= deadline)
             return Outcome::timedOut;
@@ -193,7 +191,7 @@ void ScanPool::finish()
         bool stopSeen = false;
         while (!allEnded() && std::chrono::steady_clock::now() < deadline) {
             // After a stop the queued tasks are not run: the threads only drop them.
-            if (!stopSeen && lf_stopping()) {
+            if (!stopSeen && gf_stopPending()) {
                 stopSeen = true;
                 deadline = std::min(deadline, std::chrono::steady_clock::now() + STOP_GRACE);
             }

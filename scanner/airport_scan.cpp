@@ -95,8 +95,6 @@ private:
 
 void lf_repaint() { vald::gf_invalidateWindow(vald::COUNTS_BAND); }
 
-bool lf_stopPending() { return stopRequested.load() || userClosing.load(); }
-
 std::vector<std::string> lf_components(const std::string& path)
 {
     std::vector<std::string> parts;
@@ -142,7 +140,7 @@ void lf_walkFolder(const fs::path& folder, FolderTasks& tasks)
         }
         if (!lf_wantsTask(*it, text, rootBytes))
             continue;
-        if (lf_stopPending() || !tasks.add(it->path()))
+        if (gf_stopPending() || !tasks.add(it->path()))
             return;
     }
     if (error)
@@ -272,7 +270,7 @@ void gf_scanAirports()
     if (!SCAN_AIRPORTS.value())
         return;
     // A scan begun while the program stops would only remove the files of the last one.
-    if (lf_stopPending()) {
+    if (gf_stopPending()) {
         gf_log("Airports scan skipped: the program is stopping");
         return;
     }
@@ -306,7 +304,7 @@ void gf_scanAirports()
     // counts as done: after a crash the next start scans again.
     const bool synced = gf_syncScanOutputs();
     const bool listed = gf_saveScanOutputList();
-    if (lf_stopPending()) {
+    if (gf_stopPending()) {
         // What was generated so far is listed; the next start scans again.
         gf_clearStatus();
         gf_logWarn("airports scan interrupted; it runs again at the next start");
