@@ -263,6 +263,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
         // simulator would empty while the creations pile up, and the aircraft removed would come
         // back as newcomers later. So a place changes hands only while few creations wait; a new
         // aircraft waits meanwhile, its start moving on along its track, and tries again there.
+        // One made again after a change of identity goes on: its front point is where it stood.
         if (aircraft.phase == FlightPhase::birth && lf_liveCreationsWaiting() >= CROWDED_CREATION_QUEUE)
             return lf_popFront(aircraft);
         removeAircraftFromSim(*farther);
