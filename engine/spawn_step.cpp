@@ -251,6 +251,19 @@ void lf_spawnStep(LiveAircraft& aircraft)
     const std::int32_t maxLive = MAX_LIVE_SEL.value();
     if (maxLive <= 0)
         return lf_drop(aircraft);
+    const std::string blocked = BLOCK_CALLSIGN.value();
+    if (!blocked.empty() && blocked == flight.callsign)
+        return lf_drop(aircraft);
+    lf_takeRegistrationData(aircraft);
+    if (flight.airline.empty() && !gf_airlineFromCallsign(flight))
+        flight.airline = "PVT";
+    if (!gf_isValidCallsign(flight))
+        return lf_drop(aircraft);
+    if (unmatchedLiveryKeys.contains(gf_unmatchedLiveryKey(flight)))
+        return lf_drop(aircraft);
+    if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
+        return lf_drop(aircraft);
+    // A place is given up only for a newcomer that passed every check that could drop it.
     if (lf_liveCount() >= static_cast<std::size_t>(maxLive)) {
         const UserAircraftSnapshot& user = engineUserSnapshot;
         const double distance =
@@ -268,18 +281,6 @@ void lf_spawnStep(LiveAircraft& aircraft)
             return lf_popFront(aircraft);
         removeAircraftFromSim(*farther);
     }
-    const std::string blocked = BLOCK_CALLSIGN.value();
-    if (!blocked.empty() && blocked == flight.callsign)
-        return lf_drop(aircraft);
-    lf_takeRegistrationData(aircraft);
-    if (flight.airline.empty() && !gf_airlineFromCallsign(flight))
-        flight.airline = "PVT";
-    if (!gf_isValidCallsign(flight))
-        return lf_drop(aircraft);
-    if (unmatchedLiveryKeys.contains(gf_unmatchedLiveryKey(flight)))
-        return lf_drop(aircraft);
-    if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
-        return lf_drop(aircraft);
     spawnLiveAc(aircraft);
 }
 

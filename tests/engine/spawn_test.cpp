@@ -115,6 +115,14 @@ TEST_F(SpawnTest, LiveLimitMakesTheFarthestActiveAircraftGoOrDropsTheNewcomer)
     EXPECT_TRUE(removalQueue.empty());
 
     active.simPosition.lat = -40.0;  // now far beyond it
+    // A newcomer dropped for its own sake (here a blocked callsign) takes no one's place.
+    BLOCK_CALLSIGN.setValue("KLM5");
+    LiveAircraft& blocked = buffered(0x500005, "KLM5", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    stepAt(0, blocked);
+    EXPECT_TRUE(blocked.skip);
+    EXPECT_TRUE(removalQueue.empty());
+    EXPECT_EQ(active.state, SimState::active);
+
     LiveAircraft& placed = buffered(0x500004, "KLM4", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
     stepAt(0, placed);
     EXPECT_EQ(placed.state, SimState::adding2sim);
