@@ -65,24 +65,30 @@ bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid)
     return queue.size() != before;
 }
 
-bool lf_removeFarthest(double distanceNm)
+LiveAircraft* lf_farthestActiveBeyond(double distanceNm)
 {
     gf_assertEngineOwner();
     const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
     double best = distanceNm;
-    std::optional<std::uint32_t> candidate;
-    for (const LiveAircraft& aircraft : liveAircraft) {
+    LiveAircraft* farthest = nullptr;
+    for (LiveAircraft& aircraft : liveAircraft) {
         if (aircraft.state != SimState::active)
             continue;
         const double distance = gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
         if (distance > best + FARTHER_MARGIN_NM) {
-            candidate = aircraft.hexid;
+            farthest = &aircraft;
             best = distance;
         }
     }
-    if (!candidate)
+    return farthest;
+}
+
+bool lf_removeFarthest(double distanceNm)
+{
+    LiveAircraft* farthest = lf_farthestActiveBeyond(distanceNm);
+    if (farthest == nullptr)
         return true;
-    removeAircraftFromSim(*gf_liveByHexid(*candidate));
+    removeAircraftFromSim(*farthest);
     return false;
 }
 

@@ -24,8 +24,10 @@ bool gf_holdsStand(const LiveAircraft& aircraft);
 // key.)
 bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid);
 
-// Removes the active live aircraft found farthest from the user beyond distanceNm (each step must
-// be more than 0.1 nm farther than the best so far); true when there was none.
+// The active live aircraft found farthest from the user beyond distanceNm (each step must be more
+// than 0.1 nm farther than the best so far); nullptr when there is none.
+LiveAircraft* lf_farthestActiveBeyond(double distanceNm);
+// Removes that aircraft; true when there was none.
 bool lf_removeFarthest(double distanceNm);
 // While more live aircraft are active than MAX_LIVE_SEL, removes the farthest.
 void lf_limitLiveCount();

@@ -84,11 +84,14 @@ bool lf_mixedTrack(const LiveAircraft& aircraft)
     return anyAirborne && anyOnGround;
 }
 
+// Live aircraft placed whose creation the simulator has not been sent yet.
+std::size_t lf_liveCreationsWaiting() { return addingStack.size() + liveCreationQueue.size(); }
+
 std::size_t lf_liveCount()
 {
     const auto active = std::count_if(liveAircraft.begin(), liveAircraft.end(),
                                       [](const LiveAircraft& aircraft) { return aircraft.state == SimState::active; });
-    return static_cast<std::size_t>(active) + addingStack.size() + liveCreationQueue.size();
+    return static_cast<std::size_t>(active) + lf_liveCreationsWaiting();
 }
 
 // The reference data may know the airframe better than the service: its airline or operator,
@@ -248,13 +251,6 @@ void lf_spawnStep(LiveAircraft& aircraft)
     const std::int32_t maxLive = MAX_LIVE_SEL.value();
     if (maxLive <= 0)
         return lf_drop(aircraft);
-    if (lf_liveCount() >= static_cast<std::size_t>(maxLive)) {
-        const UserAircraftSnapshot& user = engineUserSnapshot;
-        const double distance =
-            gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_pointPosition(aircraft.track.front()));
-        if (lf_removeFarthest(distance))
-            return lf_drop(aircraft);
-    }
     const std::string blocked = BLOCK_CALLSIGN.value();
     if (!blocked.empty() && blocked == flight.callsign)
         return lf_drop(aircraft);
@@ -267,6 +263,24 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_drop(aircraft);
     if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
         return lf_drop(aircraft);
+    // A place is given up only for a newcomer that passed every check that could drop it.
+    if (lf_liveCount() >= static_cast<std::size_t>(maxLive)) {
+        const UserAircraftSnapshot& user = engineUserSnapshot;
+        const double distance =
+            gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_pointPosition(aircraft.track.front()));
+        LiveAircraft* farther = lf_farthestActiveBeyond(distance);
+        if (farther == nullptr)
+            return lf_drop(aircraft);
+        // The far aircraft's place is given up at once (removals go out ten a second) but taken
+        // only when a creation slot comes (two a second): were every newcomer let in, the
+        // simulator would empty while the creations pile up, and the aircraft removed would come
+        // back as newcomers later. So a place changes hands only while few creations wait; a new
+        // aircraft waits meanwhile, its start moving on along its track, and tries again there.
+        // One made again after a change of identity goes on: its front point is where it stood.
+        if (aircraft.phase == FlightPhase::birth && lf_liveCreationsWaiting() >= CROWDED_CREATION_QUEUE)
+            return lf_popFront(aircraft);
+        removeAircraftFromSim(*farther);
+    }
     spawnLiveAc(aircraft);
 }
 

@@ -12,10 +12,13 @@
 #include "engine/stand_learning.hpp"
 #include "engine/static_neighbours.hpp"
 #include "simlink/sim_queues.hpp"
+#include "tests/engine/engine_harness.hpp"
 #include "tests/engine/spawn_support.hpp"
+#include "tests/engine/traffic_script.hpp"
 
 namespace {
 
+using corv_test::EngineHarness;
 using corv_test::point;
 using corv_test::SpawnTest;
 
@@ -112,10 +115,72 @@ TEST_F(SpawnTest, LiveLimitMakesTheFarthestActiveAircraftGoOrDropsTheNewcomer)
     EXPECT_TRUE(removalQueue.empty());
 
     active.simPosition.lat = -40.0;  // now far beyond it
+    // A newcomer dropped for its own sake (here a blocked callsign) takes no one's place.
+    BLOCK_CALLSIGN.setValue("KLM5");
+    LiveAircraft& blocked = buffered(0x500005, "KLM5", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    stepAt(0, blocked);
+    EXPECT_TRUE(blocked.skip);
+    EXPECT_TRUE(removalQueue.empty());
+    EXPECT_EQ(active.state, SimState::active);
+
     LiveAircraft& placed = buffered(0x500004, "KLM4", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
     stepAt(0, placed);
     EXPECT_EQ(placed.state, SimState::adding2sim);
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{7}));
+}
+
+// At the limit each newcomer nearer than the far aircraft would give a far one's place up at once,
+// while creations go out two a second: the simulator would empty. Places change hands only while
+// fewer than ten creations wait; the other newcomers wait and come in later.
+TEST_F(SpawnTest, AtTheLiveLimitNearerNewcomersReplaceFarAircraftNoFasterThanTheyAreCreated)
+{
+    constexpr std::int32_t MAX_LIVE = 20;
+    constexpr std::int32_t WAITING_BOUND = 10;
+    MAX_LIVE_SEL.setValue(MAX_LIVE);
+    corv_test::HarnessOptions options;
+    EngineHarness harness(options);
+    const double start = options.startDataTime;
+    std::vector<std::vector<LiveTrafficRecord>> flights;
+    const auto fly = [&](std::uint32_t hexid, double northNm, double fromDataTime, int i) {
+        const LatLon from{options.user.lat + northNm / 60.0, options.user.lon + 0.001 * i};
+        flights.push_back(corv_test::gf_scriptReports(corv_test::gf_straightFlight(
+            hexid, vald::format("KLM{}", hexid % 1000), "A320", from, 250.0, 5000.0, fromDataTime, start + 200.0)));
+    };
+    // Twenty far flights fill the simulator; twenty nearer ones appear together half a minute later.
+    // All fly north, away from the user: a far one removed that reports again is farther than all.
+    for (int i = 0; i < MAX_LIVE; ++i) {
+        fly(0x500100 + i, 40.0, start - 40.0, i);
+        fly(0x500200 + i, 3.0, start + 30.0, i);
+    }
+    harness.addReports(corv_test::gf_mergeReports(flights));
+    const auto activeOf = [](std::uint32_t firstHexid) {
+        return std::count_if(liveAircraft.begin(), liveAircraft.end(), [firstHexid](const LiveAircraft& aircraft) {
+            return aircraft.state == SimState::active && aircraft.hexid >= firstHexid &&
+                   aircraft.hexid < firstHexid + MAX_LIVE;
+        });
+    };
+
+    bool full = false;
+    std::int64_t fewestActive = MAX_LIVE;
+    std::int64_t mostRemoving = 0;
+    for (Tick tick = 0; tick < 13000; ++tick) {
+        harness.run(1);
+        const std::int64_t active = activeOf(0x500100) + activeOf(0x500200);
+        full = full || active >= MAX_LIVE;
+        if (!full)
+            continue;
+        fewestActive = std::min(fewestActive, active);
+        const auto removing = std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& aircraft) {
+            return aircraft.state == SimState::removingfromsim;
+        });
+        mostRemoving = std::max<std::int64_t>(mostRemoving, removing);
+    }
+    ASSERT_TRUE(full) << "the far flights filled the simulator";
+    EXPECT_LE(mostRemoving, WAITING_BOUND);
+    EXPECT_GE(fewestActive, MAX_LIVE - WAITING_BOUND);
+    EXPECT_EQ(activeOf(0x500200), MAX_LIVE) << "every nearer flight came in";
+    // A few far ones may stay: a creation the simulator is still making is not counted at the limit.
+    EXPECT_LT(activeOf(0x500100), WAITING_BOUND) << "most far flights gave their places up";
 }
 
 TEST_F(SpawnTest, BlockedCallsignsPrivateFlightsRegistrationsAndMissingLiveries)
