@@ -26,8 +26,7 @@ std::set<std::string, std::less<>> earlierOutputs;   // guarded by listMutex
 std::set<std::string, std::less<>> currentOutputs;   // guarded by listMutex
 // While a record of the user's files is in force, a file in the output folders that it does not
 // name is the scan's (an interrupted scan created it). Guarded by listMutex.
-bool keptRecorded = false;
-std::set<std::string, std::less<>> keptFiles;
+std::optional<std::set<std::string, std::less<>>> keptFiles;
 
 std::string lf_key(const fs::path& path) { return gf_pathToUtf8(path.lexically_normal()); }
 
@@ -139,16 +138,14 @@ void gf_startScanOutputs()
     std::lock_guard<std::mutex> lock(listMutex);
     earlierOutputs = std::move(listed);
     currentOutputs.clear();
-    keptRecorded = kept.has_value();
-    keptFiles = kept ? std::move(*kept) : std::set<std::string, std::less<>>{};
+    keptFiles = std::move(kept);
 }
 
 void gf_finishScanOutputs()
 {
     {
         std::lock_guard<std::mutex> lock(listMutex);
-        keptRecorded = false;
-        keptFiles.clear();
+        keptFiles.reset();
     }
     std::error_code error;
     fs::remove(SCAN_KEPT_LIST_PATH, error);
@@ -161,7 +158,7 @@ void gf_removeStaleScanOutputs()
     bool recorded = false;
     {
         std::lock_guard<std::mutex> lock(listMutex);
-        recorded = keptRecorded;
+        recorded = keptFiles.has_value();
     }
     const std::optional<std::vector<std::string>> present =
         recorded ? lf_outputFolderFiles() : std::optional<std::vector<std::string>>{};
@@ -173,7 +170,7 @@ void gf_removeStaleScanOutputs()
                 stale.insert(key);
         // Created by an interrupted scan and not written again: perhaps torn, and no longer wanted.
         for (const std::string& key : present.value_or(std::vector<std::string>{}))
-            if (keptFiles.count(key) == 0 && currentOutputs.count(key) == 0)
+            if (keptFiles && keptFiles->count(key) == 0 && currentOutputs.count(key) == 0)
                 stale.insert(key);
     }
     std::set<std::string, std::less<>> kept;
@@ -198,7 +195,7 @@ bool gf_mayWriteScanOutput(const fs::path& path)
         if (currentOutputs.count(key) != 0 || earlierOutputs.count(key) != 0)
             return true;
         // Not the user's when the scan began: an interrupted scan created it.
-        if (keptRecorded && keptFiles.count(key) == 0 && lf_inOutputFolder(path))
+        if (keptFiles && keptFiles->count(key) == 0 && lf_inOutputFolder(path))
             return true;
     }
     std::error_code error;

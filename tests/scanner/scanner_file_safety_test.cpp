@@ -49,7 +49,8 @@ protected:
 };
 
 // The user's own park file and link in my_thirdparty outlive every scan, also one of an airport
-// the scan finds; what an earlier scan generated goes when its scenery is gone.
+// the scan finds, and one cut short by a power loss; what an earlier scan generated goes when its
+// scenery is gone.
 TEST_F(ScannerFileSafetyTest, HandPlacedFilesSurviveEveryScan)
 {
     const std::string mine = "<parkpositions><parkpos id=\"mine\"/></parkpositions>";
@@ -74,6 +75,26 @@ TEST_F(ScannerFileSafetyTest, HandPlacedFilesSurviveEveryScan)
     EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHRD.txt"), "archive/thirdparty/Mine/EHRD.xml\n");
     EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));  // the earlier scan's, its scenery gone
     EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));
+
+    // A power loss cut the next scan short: it had recorded the user's files, then created
+    // EHGG.xml and EHZZ.xml (emptied by the loss) and never saved its list. The scan after it
+    // writes them whole or removes them, and still keeps the user's files.
+    writeFile(SCAN_KEPT_LIST_PATH, gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHAM.xml") + "\n" +
+                                       gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHRD.txt") + "\n");
+    writeFile(MY_THIRDPARTY_FOLDER / "EHGG.xml", "");
+    writeFile(MY_THIRDPARTY_FOLDER / "EHZZ.xml", "");
+    bgl_test::writeBytes(addons_ / "EHGG.bgl", bgl_test::bglFile({airport("EHGG", 3)}));
+    SCAN_AIRPORTS.setValue(true);
+    gf_scanAirports();
+    EXPECT_FALSE(SCAN_AIRPORTS.value());
+    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHAM.xml"), mine);
+    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHRD.txt"), "archive/thirdparty/Mine/EHRD.xml\n");
+    EXPECT_NE(readFile(MY_THIRDPARTY_FOLDER / "EHGG.xml").find("</parkpositions>"), std::string::npos);
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHZZ.xml"));  // its scenery is not found this time
+    const std::string list = readFile(SCAN_GENERATED_LIST_PATH);
+    EXPECT_NE(list.find(gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHGG.xml")), std::string::npos);
+    EXPECT_EQ(list.find("EHAM.xml"), std::string::npos);
+    EXPECT_FALSE(fs::exists(SCAN_KEPT_LIST_PATH));
 }
 
 // A program closed during the scan keeps the user's files and scans again at the next start.
@@ -109,30 +130,6 @@ TEST_F(ScannerFileSafetyTest, AStoppedScanStaysPendingAndKeepsTheUsersFiles)
     EXPECT_FALSE(SCAN_AIRPORTS.value());
     EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));
     EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHAM.xml"), "mine");
-}
-
-// After a power loss mid-scan the files that scan created are unlisted, perhaps empty: the next
-// scan writes them whole again and lists them, while the user's own file stays untouched.
-TEST_F(ScannerFileSafetyTest, APowerLossMidScanLeavesNoEmptyParkFileBehind)
-{
-    const std::string mine = "<parkpositions><parkpos id=\"mine\"/></parkpositions>";
-    writeFile(MY_THIRDPARTY_FOLDER / "EHAM.xml", mine);
-    // The interrupted scan had recorded the user's file, then created EHGG.xml and EHTW.xml
-    // (emptied by the power loss) and never saved its list.
-    writeFile(SCAN_KEPT_LIST_PATH, gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHAM.xml") + "\n");
-    writeFile(MY_THIRDPARTY_FOLDER / "EHGG.xml", "");
-    writeFile(MY_THIRDPARTY_FOLDER / "EHTW.xml", "");
-    bgl_test::writeBytes(addons_ / "EHAM.bgl", bgl_test::bglFile({airport("EHAM", 4)}));
-    bgl_test::writeBytes(addons_ / "EHGG.bgl", bgl_test::bglFile({airport("EHGG", 3)}));
-    gf_scanAirports();
-    EXPECT_FALSE(SCAN_AIRPORTS.value());
-    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHAM.xml"), mine);
-    EXPECT_NE(readFile(MY_THIRDPARTY_FOLDER / "EHGG.xml").find("</parkpositions>"), std::string::npos);
-    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));  // its scenery is not found this time
-    const std::string list = readFile(SCAN_GENERATED_LIST_PATH);
-    EXPECT_NE(list.find(gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHGG.xml")), std::string::npos);
-    EXPECT_EQ(list.find("EHAM.xml"), std::string::npos);
-    EXPECT_FALSE(fs::exists(SCAN_KEPT_LIST_PATH));
 }
 
 // A list edited to name a file outside the two output folders removes nothing there.
