@@ -29,9 +29,9 @@ void lf_setTbloCount(std::uint64_t count)
                            vald::COUNTS_BAND);
 }
 
-// Reads one generated file for the archive; drops it from my_thirdparty when a link to the
-// archive stands beside it. Nothing when it cannot be read.
-std::optional<TbloEntry> lf_takeForTblo(const std::string& name, const fs::path& zipPath)
+// Reads one generated file for the archive. One with a link to the archive beside it is named
+// in linked: it leaves my_thirdparty once the archive holds it. Nothing when it cannot be read.
+std::optional<TbloEntry> lf_takeForTblo(const std::string& name, const fs::path& zipPath, std::vector<fs::path>& linked)
 {
     const fs::path source = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".xml");
     std::optional<std::string> bytes = lf_readFileBytes(source, MAX_PARK_FILE_BYTES);
@@ -46,8 +46,8 @@ std::optional<TbloEntry> lf_takeForTblo(const std::string& name, const fs::path&
     const fs::file_status status = fs::status(link, error);
     if (error && error != std::errc::no_such_file_or_directory)
         gf_logWarn(vald::format("exists({}) failed: {}", gf_pathToUtf8(link), error.message()));
-    else if (fs::exists(status) && !fs::remove(source, error) && error)
-        gf_logWarn(vald::format("remove({}) failed: {}", gf_pathToUtf8(source), error.message()));
+    else if (fs::exists(status))
+        linked.push_back(source);
     return TbloEntry{name + ".xml", std::move(*bytes)};
 }
 
@@ -123,9 +123,10 @@ void lf_prepareTblo(const std::vector<std::string>& names)
     // tblo that would only be packed and removed again.
     const fs::path zip = TBLO_FOLDER_PATH / TBLO_ZIP;
     std::vector<TbloEntry> entries;
+    std::vector<fs::path> linked;
     for (const std::string& name : names)
         if (gf_isKnownAirport(name))
-            if (std::optional<TbloEntry> entry = lf_takeForTblo(name, zip))
+            if (std::optional<TbloEntry> entry = lf_takeForTblo(name, zip, linked))
                 entries.push_back(std::move(*entry));
     const std::size_t n = entries.size() + gf_countFilesIn(TBLO_FOLDER_PATH);
     if (n == 0) {
@@ -133,8 +134,16 @@ void lf_prepareTblo(const std::vector<std::string>& names)
         gf_log("All your third party airports are recognised, no off line learning needed.");
         return;
     }
-    if (!lf_zipEntries(zip, entries))
+    // A linked file leaves my_thirdparty only when the archive holds it.
+    if (lf_zipEntries(zip, entries)) {
+        for (const fs::path& source : linked) {
+            std::error_code error;
+            if (!fs::remove(source, error) && error)
+                gf_logWarn(vald::format("remove({}) failed: {}", gf_pathToUtf8(source), error.message()));
+        }
+    } else {
         gf_logWarn("Zippen TBLO folder failed");
+    }
     entries.clear();
     gf_removeXMLFilesFromDirectory();
     lf_setTbloCount(n);

@@ -72,6 +72,13 @@ TEST_F(TbloTest, GeneratedFilesOfKnownAirportsArePackedAndLinkedOnesLeaveTheirFo
     EXPECT_TRUE(logHas(lines, "[zip] Added 3 files, ok_close=true, exists=true, size="));
     EXPECT_TRUE(logHas(lines, "! Mail tblo/tblo.zip to tblo@corvalen.example"));
     EXPECT_FALSE(logHas(lines, "KXYZ"));
+
+    // An archive that cannot be written keeps a linked file where it was: nothing else holds it.
+    corv_test::writeFile(MY_THIRDPARTY_FOLDER / "EGLL.xml", "<egll/>");
+    fs::remove(TBLO_FOLDER_PATH / TBLO_ZIP);
+    corv_test::writeFile(TBLO_FOLDER_PATH / TBLO_ZIP / "in the way", "");
+    lf_prepareTblo({"EGLL"});
+    EXPECT_EQ(corv_test::readFile(MY_THIRDPARTY_FOLDER / "EGLL.xml"), "<egll/>");
 }
 
 TEST_F(TbloTest, NothingToLearnIsSaidOnceAndAnEmptyListSaysNothing)
