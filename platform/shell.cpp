@@ -1,5 +1,7 @@
 #include "platform/shell.hpp"
 
+#include "platform/window.hpp"
+
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -45,6 +47,7 @@ std::optional<std::string> lf_findInPath(const char* program)
     char accepted = 0;
     const pid_t opener = fork();
     if (opener == 0) {
+        gf_unblockCloseSignalsInChild();
         execve(argv[0], argv, environ);
         _exit(127);
     }

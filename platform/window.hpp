@@ -93,6 +93,11 @@ std::unique_ptr<UiPort> gf_makeUiPort();
 
 // Makes SIGINT and SIGTERM act as the window's close box for the port that runs its loop.
 // Called once by the process before its threads start; the port reads the signals in runLoop.
+// The signals stay blocked in every thread of the process: one thread of its own takes them.
 void gf_installCloseSignals();
+
+// For a forked child before exec: the program it runs gets SIGINT and SIGTERM as usual.
+// Async-signal-safe.
+void gf_unblockCloseSignalsInChild();
 
 }  // namespace vald

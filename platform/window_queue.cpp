@@ -6,6 +6,9 @@
 #include <exception>
 #include <fcntl.h>
 #include <future>
+#include <pthread.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace vald {
@@ -39,19 +42,51 @@ int gf_closeSignalFd() { return closeSignalRead.load(); }
 
 void gf_installCloseSignals()
 {
-    if (closeSignalRead.load() < 0) {
-        int fds[2];
-        if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0)
-            return;
-        closeSignalRead = fds[0];
-        closeSignalWrite = fds[1];
-    }
+    if (closeSignalRead.load() >= 0)
+        return;
+    int fds[2];
+    if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0)
+        return;
+    closeSignalRead = fds[0];
+    closeSignalWrite = fds[1];
+    // The handler covers a thread that started before this call and still takes the signals.
     struct sigaction action {};
     action.sa_handler = lf_onCloseSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // Every later thread inherits the block, so the signals stay pending until one thread takes
+    // them in sigwait. A handler run on whichever thread the kernel picks can be held back for
+    // as long as that thread waits (sanitizer runtimes defer it to the thread's next library
+    // call), and the close would be lost for that time.
+    sigset_t closeSet;
+    sigemptyset(&closeSet);
+    sigaddset(&closeSet, SIGINT);
+    sigaddset(&closeSet, SIGTERM);
+    if (pthread_sigmask(SIG_BLOCK, &closeSet, nullptr) != 0)
+        return;
+    try {
+        std::thread([closeSet] {
+            for (;;) {
+                int signal = 0;
+                if (sigwait(&closeSet, &signal) == 0)
+                    lf_onCloseSignal(signal);
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // Without the thread the handler must take them after all.
+        pthread_sigmask(SIG_UNBLOCK, &closeSet, nullptr);
+    }
+}
+
+void gf_unblockCloseSignalsInChild()
+{
+    sigset_t closeSet;
+    sigemptyset(&closeSet);
+    sigaddset(&closeSet, SIGINT);
+    sigaddset(&closeSet, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &closeSet, nullptr);
 }
 
 QueuedUiPort::QueuedUiPort() : uiThread_(std::this_thread::get_id()), link_(std::make_shared<ListenerLink>()) {}

@@ -1,12 +1,21 @@
-// The process-wide set-up at start: a closed socket gives an error instead of a signal, and files
-// we open are not inherited by the programs we start.
+// The process-wide set-up at start: a closed socket gives an error instead of a signal, files we
+// open are not inherited by the programs we start, and SIGINT / SIGTERM reach the window loop
+// whatever the other threads are doing.
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <future>
+#include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/process_setup.hpp"
+#include "platform/window.hpp"
+#include "platform/window_queue.hpp"
 #include "tests/support/open_files.hpp"
 #include "tests/support/temp_dir.hpp"
 
@@ -37,6 +46,42 @@ TEST(ProcessSetup, AFileKeptFromChildrenIsClosedOnExec)
     EXPECT_TRUE(corv_test::closedOnExec(before[0]));
     stream.close();
     EXPECT_FALSE(vald::gf_keepFromChildren(*stream.rdbuf()));
+}
+
+// Runs in a child of the test: the signal set-up is for the whole process.
+[[noreturn]] void lf_closeTwiceWhileAWorkerWaits()
+{
+    vald::gf_installCloseSignals();
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::promise<bool> blockedThere;
+    // A worker that waits without a library call to break the wait must not be the
+    // thread that takes the signal: its handler could be held back until the wait ends.
+    std::thread worker([&] {
+        sigset_t mask;
+        pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+        blockedThere.set_value(sigismember(&mask, SIGINT) == 1 && sigismember(&mask, SIGTERM) == 1);
+        released.wait();
+    });
+    const bool workerBlocked = blockedThere.get_future().get();
+    int closes = 0;
+    for (const int signal : {SIGTERM, SIGINT}) {
+        kill(getpid(), signal);
+        pollfd fd{vald::gf_closeSignalFd(), POLLIN, 0};
+        char byte = 0;
+        // The bound only keeps a broken build from hanging the suite.
+        if (poll(&fd, 1, 60'000) == 1 && read(fd.fd, &byte, 1) == 1)
+            ++closes;
+    }
+    release.set_value();
+    worker.join();
+    std::_Exit(workerBlocked && closes == 2 ? 0 : 1);
+}
+
+TEST(ProcessSetup, EachCloseSignalReachesTheLoopWhileAnotherThreadWaitsOnAFuture)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(lf_closeTwiceWhileAWorkerWaits(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
