@@ -30,6 +30,15 @@ void lf_onCloseSignal(int)
     errno = saved;
 }
 
+sigset_t lf_closeSignalSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
 PixelRect lf_union(const PixelRect& a, const PixelRect& b)
 {
     return PixelRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
@@ -60,10 +69,7 @@ void gf_installCloseSignals()
     // them in sigwait. A handler run on whichever thread the kernel picks can be held back for
     // as long as that thread waits (sanitizer runtimes defer it to the thread's next library
     // call), and the close would be lost for that time.
-    sigset_t closeSet;
-    sigemptyset(&closeSet);
-    sigaddset(&closeSet, SIGINT);
-    sigaddset(&closeSet, SIGTERM);
+    const sigset_t closeSet = lf_closeSignalSet();
     if (pthread_sigmask(SIG_BLOCK, &closeSet, nullptr) != 0)
         return;
     try {
@@ -82,10 +88,7 @@ void gf_installCloseSignals()
 
 void gf_unblockCloseSignalsInChild()
 {
-    sigset_t closeSet;
-    sigemptyset(&closeSet);
-    sigaddset(&closeSet, SIGINT);
-    sigaddset(&closeSet, SIGTERM);
+    const sigset_t closeSet = lf_closeSignalSet();
     sigprocmask(SIG_UNBLOCK, &closeSet, nullptr);
 }
 
