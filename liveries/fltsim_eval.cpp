@@ -114,8 +114,16 @@ void lf_reject(SectionKeys& keys, const std::string& line)
 // step took the line.
 bool lf_titleStep(SectionKeys& keys, const std::string& line, const std::string& folder, const std::string& header)
 {
-    if (keys.title.empty())
-        return lf_readCfgKey(line, "title", keys.title);
+    if (keys.title.empty()) {
+        if (!lf_readCfgKey(line, "title", keys.title))
+            return false;
+        // A NUL byte (a damaged file) would cut the title in LiveriesScanned.xml and at the
+        // simulator: no livery can be made of it.
+        if (const std::size_t nul = keys.title.find('\0'); nul != std::string::npos)
+            lf_reject(keys, vald::format("{} {} title holds a NUL byte after '{}'", folder, header,
+                                         keys.title.substr(0, nul)));
+        return true;
+    }
     if (lf_cfgKeyValue(line, "title").empty())
         return false;
     lf_reject(keys, vald::format("{} {} has more than one title key", folder, header));

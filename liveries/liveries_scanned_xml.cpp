@@ -23,9 +23,9 @@ constexpr const char* ATTR_TYPE = "type";
 constexpr const char* ATTR_CARGO = "cargo";
 constexpr const char* ATTR_TITLE = "title";
 constexpr const char* ATTR_ATCID = "atcid";
-// A title that is no UTF-8 text (a Windows code page) cannot stand in an XML file as it is: its
-// bytes go here as hexadecimal digits, and the title attribute holds them with every byte past
-// ASCII as '?', for the reader's eye only.
+// Written by an earlier version for a title in a Windows code page, beside a title of '?' marks:
+// the title's bytes as hexadecimal digits. Still read; no longer written, as the title attribute
+// itself holds the bytes.
 constexpr const char* ATTR_TITLE_BYTES = "titlebytes";
 
 constexpr int ERROR_NOT_FOUND = 51;
@@ -40,29 +40,6 @@ std::string lf_requiredAttribute(const pugi::xml_node& node, const char* name)
         throw vald::UserErrorException(ERROR_MISSING_ATTRIBUTE,
                                        vald::format("Missing required attribute '{}' in <{}>", name, node.name()));
     return attribute.value();
-}
-
-bool lf_isUtf8(const std::string& text)
-{
-    try {
-        static_cast<void>(utf8_to_wide(text));
-        return true;
-    } catch (const std::runtime_error&) {
-        return false;
-    }
-}
-
-std::string lf_hexBytes(const std::string& bytes)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        hex += digits[byte >> 4];
-        hex += digits[byte & 0x0F];
-    }
-    return hex;
 }
 
 int lf_hexDigit(char c)
@@ -93,20 +70,6 @@ std::optional<std::string> lf_bytesOfHex(std::string_view hex)
     return bytes;
 }
 
-void lf_writeTitle(pugi::xml_node liv, const std::string& title)
-{
-    if (lf_isUtf8(title)) {
-        liv.append_attribute(ATTR_TITLE) = title.c_str();
-        return;
-    }
-    std::string shown = title;
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            c = '?';
-    liv.append_attribute(ATTR_TITLE) = shown.c_str();
-    liv.append_attribute(ATTR_TITLE_BYTES) = lf_hexBytes(title).c_str();
-}
-
 std::string lf_readTitle(const pugi::xml_node& liv)
 {
     std::string title = lf_requiredAttribute(liv, ATTR_TITLE);
@@ -134,7 +97,7 @@ bool lf_writeLiveriesScanned(const LiveryList& liveries, const std::filesystem::
         liv.append_attribute(ATTR_TYPE) = livery.type.c_str();
         if (livery.cargo)
             liv.append_attribute(ATTR_CARGO) = "true";
-        lf_writeTitle(liv, livery.title);
+        liv.append_attribute(ATTR_TITLE) = livery.title.c_str();
         if (!livery.atcid.empty())
             liv.append_attribute(ATTR_ATCID) = livery.atcid.c_str();
     }

@@ -76,7 +76,7 @@ public:
         });
         if (!ticket)
             return false;
-        pending_.push_back({std::move(ticket), std::move(found), text});
+        pending_.push_back({std::move(ticket), std::move(found)});
         return true;
     }
 
@@ -96,8 +96,9 @@ public:
         case ScanPool::Outcome::failed:
             throw std::runtime_error(failure);
         case ScanPool::Outcome::timedOut:
-            throw std::runtime_error(vald::format("task wait timed out after {} ms: {} given up",
-                                                  gf_scanTaskWait().count(), oldest.file));
+            throw std::runtime_error(vald::format(
+                "Future wait timed out after {} seconds",
+                std::chrono::duration_cast<std::chrono::seconds>(gf_scanTaskWait()).count()));
         case ScanPool::Outcome::stopped:
             return;  // the scan is abandoned; nothing of it is kept
         }
@@ -109,7 +110,6 @@ private:
     struct Pending {
         ScanPool::Ticket ticket;
         std::shared_ptr<FoundLiveries> found;  // filled by the task before it is marked finished
-        std::string file;
     };
     std::int32_t priority_;
     ScanPool pool_;
@@ -267,7 +267,10 @@ void lf_scanLiveryFolder(std::int32_t priority, const fs::path& folder)
 LiveryScanOutcome lf_scanLiveryFolders(const std::vector<fs::path>& folders)
 {
     scannedLiveries.clear();
-    lf_removeScanOutputFiles();
+    // New reports beside old ones would mislead, and a folder that keeps them would not take the
+    // new ones either: the scan waits for the next start.
+    if (!lf_removeScanOutputFiles())
+        return LiveryScanOutcome::reportsKept;
     lf_readDontUseTitles();
     std::int32_t priority = 0;
     std::int64_t total = 0;
@@ -345,6 +348,11 @@ void gf_scanLiveries()
     case LiveryScanOutcome::notSaved:
         gf_showStatus(vald::format("{} could not be saved (see Log.txt); the liveries are scanned again at the next start",
                                    gf_pathToUtf8(LIVERIES_SCANNED_PATH)),
+                      true);
+        return;
+    case LiveryScanOutcome::reportsKept:
+        gf_showStatus("The reports of the last liveries scan could not be removed (see Log.txt); the liveries are "
+                      "scanned again at the next start",
                       true);
         return;
     case LiveryScanOutcome::done:

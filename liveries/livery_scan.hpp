@@ -16,11 +16,12 @@
 // Clears SCAN_LIVERIES when the scan ended. Throws vald::UserErrorException 48 (no livery
 // folder set), 243 (a set folder is missing) and 53 (no livery found). A scan ended early by a
 // stop request is reported as interrupted and leaves SCAN_LIVERIES set, so the next start scans
-// again; so does a LiveriesScanned.xml that cannot be saved, with a status line. The previous
+// again; so do a LiveriesScanned.xml that cannot be saved and reports of the last scan that
+// cannot be removed, each with a status line. The previous
 // LiveriesScanned.xml stays until a whole new one replaces it.
 void gf_scanLiveries();
 
-enum class LiveryScanOutcome { done, nothingFound, interrupted, notSaved };
+enum class LiveryScanOutcome { done, nothingFound, interrupted, notSaved, reportsKept };
 
 // The set livery folders in parameter order; throws 243 for one that does not exist.
 void lf_getLfolders(std::vector<std::filesystem::path>& folders);

@@ -99,21 +99,32 @@ void lf_addInvalidModel(const std::string& model, const std::string& file)
     invalidModels.add(vald::format("{:16} in {}", model, file));
 }
 
-void lf_removeScanOutputFiles()
+bool lf_removeScanOutputFiles()
 {
     // LiveriesScanned.xml is not among them: only a whole new one replaces it.
     const fs::path* files[] = {&AIRCRAFT_CFG_NO_FLTSIM_PATH,    &INLINE_REGCODES_PATH,
                                &INVALID_AIRLINE_CODES_PATH,     &INVALID_AIRCRAFT_CODES_PATH,
                                &FIXES_PATH,                     &INVALID_AIRCRAFT_CFG_FILES_PATH,
                                &INCOMPLETE_FLTSIM_SECTIONS_PATH};
-    for (const fs::path* file : files)
-        fs::remove(*file);
+    bool removed = true;
+    const auto failed = [&removed](const fs::path& path, const std::error_code& error) {
+        gf_logWarn(vald::format("{} could not be removed: {} (error {})", gf_pathToUtf8(path), error.message(),
+                                error.value()));
+        removed = false;
+    };
+    for (const fs::path* file : files) {
+        std::error_code error;
+        fs::remove(*file, error);
+        if (error)
+            failed(*file, error);
+    }
     // A file of the user's own in output/errors keeps the folder; that is no reason to refuse
     // every later scan.
     std::error_code error;
     fs::remove(OUTPUT_ERRORS_FOLDER, error);
     if (error && error != std::errc::directory_not_empty && error != std::errc::file_exists)
-        throw fs::filesystem_error("remove", OUTPUT_ERRORS_FOLDER, error);
+        failed(OUTPUT_ERRORS_FOLDER, error);
+    return removed;
 }
 
 void lf_logDbaseConversions(LiveryList& liveries)

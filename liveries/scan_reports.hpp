@@ -18,8 +18,9 @@ void lf_addFix(std::string line);
 void lf_addFileWithoutSections(std::string file);
 
 // Removes the report files of the previous scan (not LiveriesScanned.xml), then output/errors
-// unless a file of the user's own is left in it. Other file-system failures throw.
-void lf_removeScanOutputFiles();
+// unless a file of the user's own is left in it. False when one could not be removed (a
+// read-only folder): each such failure is logged with its error code.
+[[nodiscard]] bool lf_removeScanOutputFiles();
 // Takes the airline, type and cargo flag of each livery's registration record (the operator
 // before the airline) and records every change for AirlineModelConversions.txt.
 void lf_logDbaseConversions(LiveryList& liveries);

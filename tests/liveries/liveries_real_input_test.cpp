@@ -14,6 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using corv_test::LiveryScanTest;
 using corv_test::readFile;
+using corv_test::writeFile;
 
 // Windows-1252 bytes: "Lufthansa DÄLA €", and an apostrophe and ampersand that XML must escape.
 const std::string CODE_PAGE_TITLE = "Lufthansa D\xC4LA \x80 & 'Br\xFC" "cke'";
@@ -23,7 +24,8 @@ TEST_F(LiveryScanTest, ACodePageTitleKeepsItsBytesThroughTheLiveriesFile)
     const fs::path root = dir() / "liveries";
     writeCfg(root / "A320 DLH" / "aircraft.cfg",
              "[General]\natc_model=A320\n" + section(0, CODE_PAGE_TITLE, "atc_parking_codes=DLH\n") +
-                 section(1, "Lufthansa plain", "atc_parking_codes=DLH\n"),
+                 section(1, "Lufthansa plain", "atc_parking_codes=DLH\n") +
+                 section(2, std::string("Lufthansa\0\0dmg", 14), "atc_parking_codes=DLH\n"),
              corv_test::CfgEncoding::ansi);
     addParts(root / "A320 DLH", {"model", "texture.1", "plane.air"});
     lfolder0.setValue(gf_pathToUtf8(root));
@@ -31,11 +33,15 @@ TEST_F(LiveryScanTest, ACodePageTitleKeepsItsBytesThroughTheLiveriesFile)
     gf_scanLiveries();
     ASSERT_FALSE(SCAN_LIVERIES.value());
 
-    // The file stays well-formed UTF-8 XML that any reader accepts.
+    // The title attribute itself holds the bytes, as an older version or the simulator reads
+    // them; the title with a NUL byte is left out and reported.
     const std::string text = readFile(LIVERIES_SCANNED_PATH);
-    EXPECT_NO_THROW(static_cast<void>(utf8_to_wide(text)));
+    EXPECT_NE(text.find("title=\"Lufthansa D\xC4LA \x80 &amp; "), std::string::npos) << text;
+    EXPECT_EQ(text.find("titlebytes"), std::string::npos);
     pugi::xml_document document;
     ASSERT_TRUE(document.load_string(text.c_str()));
+    EXPECT_NE(readFile(INCOMPLETE_FLTSIM_SECTIONS_PATH).find("[fltsim.2] title holds a NUL byte after 'Lufthansa'"),
+              std::string::npos);
 
     LiveryList read;
     lf_readLiveriesScanned(read);
@@ -48,6 +54,12 @@ TEST_F(LiveryScanTest, ACodePageTitleKeepsItsBytesThroughTheLiveriesFile)
     LiveryList again;
     lf_readLiveriesScanned(again, dir() / "again.xml");
     EXPECT_EQ(again.front().title, CODE_PAGE_TITLE);
+
+    // A file of an earlier version, with the bytes as hexadecimal digits beside the title.
+    writeFile(dir() / "earlier.xml", "<?xml version=\"1.0\"?>\n<liveries>\n  <liv airl=\"DLH\" type=\"A320\" "
+                                     "title=\"D?LA\" titlebytes=\"44C44C41\" />\n</liveries>\n");
+    lf_readLiveriesScanned(again, dir() / "earlier.xml");
+    EXPECT_EQ(again.front().title, "D\xC4LA");
 }
 
 }  // namespace

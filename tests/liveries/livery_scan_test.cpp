@@ -190,8 +190,8 @@ TEST_F(FolderScanTest, AHungReadIsGivenUpAndTheWalkGoesOn)
     const std::vector<std::string> log = logLines();
     EXPECT_EQ(std::count_if(log.begin(), log.end(),
                             [](const std::string& line) {
-                                return line.find("task wait timed out") != std::string::npos &&
-                                       line.find("B744 MPH") != std::string::npos;
+                                return line == "==> liveries inner search aborted: Future wait timed out after 1 seconds" ||
+                                       line == "==> liveries search aborted, futs outer, Future wait timed out after 1 seconds";
                             }),
               1);
 }
