@@ -23,6 +23,8 @@ struct HttpSink {
 
 namespace {
 
+constexpr long HTTP_OK = 200;
+
 // libcurl's write callback: appends to the sink. Any failure is noted for the caller and answered
 // with 0, which makes libcurl end the transfer with a write error.
 std::size_t lf_writeToSink(char* data, std::size_t size, std::size_t count, void* user) noexcept
@@ -237,6 +239,12 @@ HttpOutcome HttpHandle::download(const std::string& url, const std::filesystem::
             // An error page is no download: it must not replace the file.
             lf_set(curl_, name_, CURLOPT_FAILONERROR, 1L);
             outcome = lf_perform(url, sink);
+            // Nor is any other answer than the file itself: no content (204), a redirection
+            // (301, 302) that is not followed, a partial content.
+            if (outcome.ok() && outcome.responseCode != HTTP_OK) {
+                outcome.code = CURLE_HTTP_RETURNED_ERROR;
+                outcome.errorText = "HTTP response code " + std::to_string(outcome.responseCode) + " instead of 200";
+            }
         } catch (...) {
             out.close();
             std::error_code ignored;

@@ -68,7 +68,7 @@ public:
     // GET into memory, appended to reply.
     HttpOutcome get(const std::string& url, std::string& reply);
     // GET into file. The bytes go to "<file>.part", which replaces file only after a complete
-    // transfer with an HTTP status below 400, so a failed download never destroys an older copy.
+    // transfer answered with HTTP status 200, so a failed download never destroys an older copy.
     // A body that grows beyond maxBytes (counted after decoding) is abandoned the same way.
     HttpOutcome download(const std::string& url, const std::filesystem::path& file,
                          std::uint64_t maxBytes = UINT64_MAX);

@@ -87,13 +87,19 @@ TEST_F(VersionCheckTest, FailedDownloadKeepsTheOldVersionSoTheNextStartRetries)
     AIG_VERSION.setValue("1.0.0");
     LIV_SCAN_VERSION.setValue("2.0.0");
     ADDONS_SCAN_VERSION.setValue("1.9.0");
+    DBASE_VERSION.setValue("5.0.0");
     writeFile("input/airports.enc", "airports");
     writeFile("input/AIG-regcodes.enc", "old regcodes");
+    writeFile("input/dbase.enc", "old dbase");
     writeFile("output/LiveriesScanned.xml", "<liveries/>");
     fs::remove(site() / "11" / "AIG-regcodes.enc");
+    // The site sends a page that says the file has moved: no dbase.enc came.
+    addFault({{"endpoint", "/downloads/11/dbase.enc"}, {"status", 301}, {"body", "<html>moved</html>"}, {"times", 1}});
     publish({{"airports", versionObject(1, 0, 0)}, {"aig", versionObject(1, 1, 0)}, {"liveries", versionObject(2, 0, 0)},
-             {"addons", versionObject(1, 10, 0)}, {"unknown", versionObject(9, 9, 9)}});
+             {"addons", versionObject(1, 10, 0)}, {"dbase", versionObject(5, 1, 0)}, {"unknown", versionObject(9, 9, 9)}});
     EXPECT_TRUE(gf_checkVersions());
+    EXPECT_EQ(readFile("input/dbase.enc"), "old dbase");
+    EXPECT_EQ(DBASE_VERSION.value(), "5.0.0");
 
     EXPECT_EQ(readFile("input/AIG-regcodes.enc"), "old regcodes");
     EXPECT_EQ(AIG_VERSION.value(), "1.0.0");
