@@ -123,7 +123,28 @@ bool lf_writeEachLine(const Container& lines, const fs::path& path)
     return lf_writeWhole(path, bytes);
 }
 
-// The character set of a text by its first bytes (at most CHARSET_SAMPLE_BYTES are looked at).
+// Without a byte-order mark the zero bytes of the first characters only suggest UTF-16; it is
+// taken when the whole text reads so: no NUL character, and a text with line feeds has them as
+// characters of their own. A damaged line of one character and NUL bytes, sorted first, would
+// otherwise turn the whole file into UTF-16 garbage.
+bool lf_readsAsUtf16(std::string_view text, Utf16Order order)
+{
+    bool lineFeedByte = false;
+    bool lineFeedUnit = false;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+        const auto first = static_cast<unsigned char>(text[i]);
+        const auto second = static_cast<unsigned char>(text[i + 1]);
+        const unsigned unit = order == Utf16Order::littleEndian ? (second << 8) | first : (first << 8) | second;
+        if (unit == 0)
+            return false;
+        lineFeedByte = lineFeedByte || first == '\n' || second == '\n';
+        lineFeedUnit = lineFeedUnit || unit == '\n';
+    }
+    return !lineFeedByte || lineFeedUnit;
+}
+
+// The character set of a text: a mark or the UTF-8 test by its first bytes (at most
+// CHARSET_SAMPLE_BYTES are looked at), UTF-16 without a mark by the whole text.
 Charset lf_charsetOfSample(std::string_view whole)
 {
     const std::string_view sample = whole.substr(0, CHARSET_SAMPLE_BYTES);
@@ -140,9 +161,9 @@ Charset lf_charsetOfSample(std::string_view whole)
         if (b[0] == 0xFE && b[1] == 0xFF)
             return Charset::Unicode_big_endian;
         // Text of mostly ASCII in UTF-16 shows its zero high bytes.
-        if (b[1] == 0 && (n < 4 || b[3] == 0))
+        if (b[1] == 0 && (n < 4 || b[3] == 0) && lf_readsAsUtf16(whole, Utf16Order::littleEndian))
             return Charset::Unicode;
-        if (b[0] == 0 && (n < 4 || b[2] == 0))
+        if (b[0] == 0 && (n < 4 || b[2] == 0) && lf_readsAsUtf16(whole, Utf16Order::bigEndian))
             return Charset::Unicode_big_endian;
     }
     if (sample.empty())
@@ -262,10 +283,7 @@ Charset gf_detectCharset(const fs::path& path)
     std::ifstream in(path, std::ios::in | std::ios::binary);
     if (!in.is_open())
         return Charset::none_found;
-    std::string sample(CHARSET_SAMPLE_BYTES, '\0');
-    in.read(sample.data(), static_cast<std::streamsize>(CHARSET_SAMPLE_BYTES));
-    sample.resize(static_cast<std::size_t>(in.gcount()));
-    return lf_charsetOfSample(sample);
+    return lf_charsetOfSample(lf_readWholeStream(in));
 }
 
 std::string_view gf_charsetName(Charset charset)

@@ -188,6 +188,15 @@ bool lf_writeMyParkAirports()
     }
     lf_oneLinePerAirport(lines);
     std::erase_if(lines, [](const std::string& line) { return gf_trim(line).empty(); });
+    // A NUL byte (a damaged line) could not be read back: it would end the line early, or, sorted
+    // first, make the next read take the file for UTF-16.
+    std::erase_if(lines, [](const std::string& line) {
+        if (line.find('\0') == std::string::npos)
+            return false;
+        gf_logWarn(vald::format("{}: a line holding a NUL byte is dropped: {}", LIST_NAME,
+                                line.substr(0, line.find('\0'))));
+        return true;
+    });
     std::sort(lines.begin(), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
     std::error_code ignored;

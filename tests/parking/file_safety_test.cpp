@@ -84,6 +84,15 @@ TEST_F(ParkingFileSafetyTest, TheParkAirportListKeepsOneLinePerAirportWhateverIt
     EXPECT_EQ(readFile(MY_PARK_AIRPORTS_PATH), "EGLL\nEHAM,E3\nLFPG\n");
     ASSERT_TRUE(lf_readMyParkAirports());
     EXPECT_THAT(listed(), ElementsAre("EGLL", "EHAM,E3", "LFPG"));
+
+    // A damaged line of one character and NUL bytes, first in the file or sorted first: the
+    // airports are read all the same, and the line is not written back.
+    writeFile(MY_PARK_AIRPORTS_PATH, std::string("A\0\0\0\nEHAM,D7\n", 13));
+    EXPECT_FALSE(lf_readMyParkAirports());
+    EXPECT_THAT(listed(), ElementsAre("EHAM,D7"));
+    writeFile(MY_PARK_AIRPORTS_PATH, std::string("EHAM,D7\nA\0\0\0\n", 13));
+    ASSERT_TRUE(saveStand("EHAM", "D8"));
+    EXPECT_EQ(readFile(MY_PARK_AIRPORTS_PATH), "EHAM,D8\n");
 }
 
 TEST_F(ParkingFileSafetyTest, AFullDiskLeavesTheListAndTheLearnedFileWhole)

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/ghosts.hpp"
+#include "foundation/format.hpp"
 #include "parking/park_adjust.hpp"
 #include "tests/parking/static_test_support.hpp"
 
@@ -87,9 +88,9 @@ TEST_F(ParkAdjustTest, TheWindowReachesAcrossMidnight)
 TEST_F(ParkAdjustTest, TheTrimKeepsTheWantedCountWithTheFewestRemovals)
 {
     for (int i = 0; i < 8; ++i)
-        addStand("S" + std::to_string(i), 2 * i);
+        addStand(vald::format("S{}", i), 2 * i);  // "literal" + std::string: a false -Wrestrict of GCC 12
     for (std::uint32_t i = 0; i < 5; ++i)
-        keptStatics.push_back(KeptStatic{"K" + std::to_string(i) + "*", "", "", "", "KLM", "A320", weekSlot(1, 20 - i),
+        keptStatics.push_back(KeptStatic{vald::format("K{}*", i), "", "", "", "KLM", "A320", weekSlot(1, 20 - i),
                                          i + 1, 0});
     parkedLiveList = {{"L1", 0, 6, 10}, {"L2", 0, 7, 20}};
     for (std::uint32_t stand : {7u, 8u}) {
