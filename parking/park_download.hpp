@@ -45,7 +45,8 @@ private:
     std::string error_;  // written by the thread before ended_, read after it
 };
 
-// The failures of park-file downloads, per airport (any thread).
+// The failures of the park airport's park-file downloads, per airport (any thread). The
+// closest-stand question remembers its own failures with the stands it learnt.
 void gf_rememberFailedParkDownload(const std::string& icao);
 // The download of icao failed less than FAILED_PARK_DOWNLOAD_MEMORY ago.
 bool gf_parkDownloadFailedRecently(const std::string& icao);

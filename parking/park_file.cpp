@@ -99,18 +99,16 @@ std::optional<KnownStands> lf_fetchStandSpots(const std::string& icao)
         if (closestDownload.busy() && closestDownload.icao() != icao)
             return std::nullopt;
         if (!closestDownload.busy()) {
-            if (gf_parkDownloadFailedRecently(icao))
-                return known;
             closestDownload.start(icao, name, CLOSEST_STAND_FILE);
             return std::nullopt;
         }
+        // A failure is remembered with the airport's known stands, for this question only: the
+        // park airport's own fetch keeps its memory (gf_rememberFailedParkDownload).
         const std::optional<std::string> outcome = closestDownload.take();
         if (!outcome)
             return std::nullopt;
-        if (!outcome->empty()) {
-            gf_rememberFailedParkDownload(icao);
+        if (!outcome->empty())
             return known;
-        }
         file = CLOSEST_STAND_FILE;
     }
     pugi::xml_document document;
