@@ -224,6 +224,7 @@ bool lf_resetSessionState()
     const bool closedMeanwhile = userClosing.exchange(false);
     flightPaused.store(false);
     parkingUpdateRequested.store(false);
+    parkedRetryOnly.store(false);
     parkingPhase.store(false);
     blockRequested.store(false);
     secondCounter.store(0);

@@ -319,6 +319,8 @@ void lf_announceStaticParkingUpdate()
         gf_showStatus(vald::format("{} will update static parking in {} second{} ...", PROGRAM_ID, seconds,
                                    gf_plural(seconds)),
                       false);
+    // A whole update includes the parked traffic.
+    parkedRetryOnly.store(false);
     parkingUpdateRequested.store(true);
 }
 

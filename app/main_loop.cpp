@@ -54,7 +54,8 @@ int pauseTickCounter = PAUSE_TICKS;
 
 ScheduledCalls lf_realCalls()
 {
-    return ScheduledCalls{&lf_checkParkAirport, &lf_adjustParking, &gf_logUnmatched, &gf_liveryMatchingSummary};
+    return ScheduledCalls{&lf_checkParkAirport, &lf_adjustParking, &gf_logUnmatched, &gf_liveryMatchingSummary,
+                          &lf_retryParkedTraffic};
 }
 
 // Worker thread only.
@@ -117,10 +118,15 @@ void lf_parkingPhases()
     const bool force = parkingForce.load();
     gf_clearErrorLine();
     gf_clearStatus();
+    const bool retryOnly = parkedRetryOnly.exchange(false);
     if (parkAirportOpen.load() && vald::gf_displaySnapshot().standCount > 0) {
-        scheduled.adjustParking(force);
+        if (retryOnly) {
+            scheduled.retryParkedTraffic();
+        } else {
+            scheduled.adjustParking(force);
+            parkingForce.store(false);
+        }
         lf_flushRunLog();
-        parkingForce.store(false);
     } else {
         lf_flushRunLog();
     }
@@ -144,8 +150,11 @@ void lf_countDownParking()
     lf_paintCountdown(PARKING_PERIOD_MINUTES);
     const bool retry = gf_parkedRetryPending();
     if (parkAirportOpen.load() && (!INITIAL_LOAD_ONLY.value() || retry) && !controlsLocked.load() &&
-        !parkingUpdateRequested.load())
+        !parkingUpdateRequested.load()) {
         lf_announceStaticParkingUpdate();
+        // Only the initial load is wanted: the statics it made stay, the parked traffic comes now.
+        parkedRetryOnly.store(INITIAL_LOAD_ONLY.value());
+    }
 }
 
 }  // namespace
@@ -324,6 +333,8 @@ void gf_setScheduledCallsForTest(ScheduledCalls calls)
     scheduled.adjustParking = calls.adjustParking ? std::move(calls.adjustParking) : real.adjustParking;
     scheduled.logUnmatched = calls.logUnmatched ? std::move(calls.logUnmatched) : real.logUnmatched;
     scheduled.matchingSummary = calls.matchingSummary ? std::move(calls.matchingSummary) : real.matchingSummary;
+    scheduled.retryParkedTraffic =
+        calls.retryParkedTraffic ? std::move(calls.retryParkedTraffic) : real.retryParkedTraffic;
 }
 
 void gf_resetMainLoopForTest()

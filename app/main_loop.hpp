@@ -31,14 +31,15 @@ void lf_copyUserPositionToReader();
 // The painted aircraft counts follow the engine's lists.
 void lf_repaintOnCountChange();
 
-// The slower steps of the neighbours that the schedule calls (the park airport check and the
-// static-parking adjustment, the livery matching's reports). Tests replace them to see when
-// they run; an empty member keeps the real one.
+// The slower steps of the neighbours that the schedule calls (the park airport check, the
+// static-parking adjustment or the parked-traffic retry, the livery matching's reports). Tests
+// replace them to see when they run; an empty member keeps the real one.
 struct ScheduledCalls {
     std::function<void(bool immediate)> checkParkAirport;
     std::function<void(bool force)> adjustParking;
     std::function<void()> logUnmatched;
     std::function<void()> matchingSummary;
+    std::function<void()> retryParkedTraffic;
 };
 void gf_setScheduledCallsForTest(ScheduledCalls calls);
 

@@ -21,6 +21,7 @@ std::atomic<bool> blockRequested{false};
 std::atomic<bool> reReadRequested{false};
 std::atomic<bool> parkingUpdateRequested{false};
 std::atomic<bool> parkingForce{false};
+std::atomic<bool> parkedRetryOnly{false};
 
 std::atomic<bool> limitLiveCountRequested{false};
 std::atomic<bool> timeShiftRemovalRequested{false};
@@ -117,7 +118,8 @@ void lf_resetRunRequests()
 void gf_resetRunRequestsForTest()
 {
     for (std::atomic<bool>* flag : {&flushStaticRequested, &callsignToObjectIdRequested, &blockRequested,
-                                    &reReadRequested, &parkingUpdateRequested, &parkingForce, &liveryResetRequested})
+                                    &reReadRequested, &parkingUpdateRequested, &parkingForce, &parkedRetryOnly,
+                                    &liveryResetRequested})
         flag->store(false);
     lf_dropAircraftRequests();
     navLightsData.store(0);

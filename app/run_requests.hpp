@@ -30,6 +30,9 @@ extern std::atomic<bool> parkingUpdateRequested;
 // Argument of the next lf_adjustParking; set by RT_PARKTRAFFIC_ONLY, taken and cleared by the
 // second parking phase of the 15-second schedule.
 extern std::atomic<bool> parkingForce;
+// The announced update only tries the failed parked-traffic fetch again (INITIAL_LOAD_ONLY on):
+// set by the countdown, cleared by any other announcement and by the second parking phase.
+extern std::atomic<bool> parkedRetryOnly;
 
 // --- Served by lf_serveCommandRequests (below), called by the worker's per-second step ---
 

@@ -285,14 +285,14 @@ void lf_markUserStands()
             stand.reserved = 1;
 }
 
-void lf_matchParkedTraffic()
+void lf_matchParkedTraffic(std::size_t placed)
 {
     const bool ptOnly = RT_PARKTRAFFIC_ONLY.value();
     const std::int64_t wanted = lf_wantedParkCount();
     if ((wanted == 0 && !ptOnly) || parkedTraffic.empty())
         return;
     for (const ParkedTrafficRecord& r : parkedTraffic) {
-        if (!ptOnly && static_cast<std::int64_t>(parkPositions.size()) >= wanted)
+        if (!ptOnly && static_cast<std::int64_t>(placed + parkPositions.size()) >= wanted)
             break;
         lf_matchOneRecord(r);
     }
@@ -343,6 +343,22 @@ void lf_buildParkPositions()
         gf_log(vald::format("{} positions ({}% vs wanted {}%, with Max fit={:.1F} hours)\n", n, pct,
                             parking_percentage.value(), MAX_FIT_FL.value()));
     // The step takes from the back: the youngest park first.
+    lf_sortByAge(true);
+}
+
+void lf_retryParkedTraffic()
+{
+    if (!lf_fetchParkedOrRetry())
+        return;
+    // The statics of the load stand where they were planned (their stands keep the planned mark)
+    // and count towards the wanted number.
+    const auto placed = static_cast<std::size_t>(std::count_if(
+        staticAircraft.begin(), staticAircraft.end(),
+        [](const StaticAircraft& s) { return s.state == SimState::adding2sim || s.state == SimState::active; }));
+    const std::size_t before = parkPositions.size();
+    lf_matchParkedTraffic(placed);
+    gf_log(vald::format("{} parking position{} from PT", parkPositions.size() - before,
+                        lf_plural(parkPositions.size() - before)));
     lf_sortByAge(true);
 }
 

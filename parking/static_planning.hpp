@@ -64,8 +64,12 @@ std::uint64_t lf_weekNowText();
 void lf_endParkingBusy();
 // The user's reserved stand and the stand under the user aircraft get the reserved flag.
 void lf_markUserStands();
-// Plans positions for the parked traffic on the free stands near each record.
-void lf_matchParkedTraffic();
+// Plans positions for the parked traffic on the free stands near each record, up to the wanted
+// count with the placed statics (unless parked traffic only).
+void lf_matchParkedTraffic(std::size_t placed = 0);
+// A failed parked-traffic fetch tried again while only the initial load is wanted: the statics
+// of the load stay as they are, and the parked traffic is planned on the stands still free.
+void lf_retryParkedTraffic();
 
 // Stand marks shared by the planning steps.
 // The stand gets the planned flag, the stands it overlaps the blocked flag.

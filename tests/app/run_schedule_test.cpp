@@ -5,6 +5,7 @@
 
 #include "app/commands.hpp"
 #include "app/message_lines.hpp"
+#include "parking/static_planning.hpp"
 #include "simlink/simlink_hooks.hpp"
 #include "simlink/user_stand.hpp"
 #include "tests/app/run_test_support.hpp"
@@ -32,13 +33,14 @@ protected:
         gf_setScheduledCallsForTest(ScheduledCalls{[this](bool) { parkChecks_.push_back(secondCounter.load()); },
                                                    [this](bool force) { adjustments_.push_back(force); },
                                                    [this] { unmatchedLogs_.push_back(secondCounter.load()); },
-                                                   [this] { ++summaries_; }});
+                                                   [this] { ++summaries_; }, [this] { ++parkedRetries_; }});
         simConnected = true;
         lf_setUser(false, 30000.0);  // high above everything: no collision rule fires
     }
     void TearDown() override
     {
         gf_resetCommandsForTest();
+        gf_resetStaticPlanningForTest();
         RunTest::TearDown();
     }
     // One report of the user aircraft, as the simulator sends it once a second.
@@ -62,6 +64,7 @@ protected:
     std::vector<bool> adjustments_;
     std::vector<int> unmatchedLogs_;
     int summaries_ = 0;
+    int parkedRetries_ = 0;
     SimulatedRunClock clock_;
 };
 
@@ -160,6 +163,19 @@ TEST_F(RunScheduleTest, TheTwentyMinuteCountdownAndTheMaintenanceOf1200SecondsAn
     ASSERT_TRUE(report());
     EXPECT_EQ(secondCounter.load(), 0) << "a day later the seconds start again";
     EXPECT_EQ(summaries_, 1);
+}
+
+// The initial load's parked-traffic fetch failed while only the initial load is wanted: the
+// next minute tries the parked traffic again, and the load's statics are not adjusted.
+TEST_F(RunScheduleTest, WithOnlyTheInitialLoadAFailedParkedFetchIsTriedAgainWithoutAnAdjustment)
+{
+    openParkAirport();
+    INITIAL_LOAD_ONLY.setValue(true);
+    gf_setParkedTrafficSource([](std::vector<ParkedTrafficRecord>&) { return false; });
+    ASSERT_FALSE(lf_fetchParkedOrRetry());
+    reportUntil(120);
+    EXPECT_EQ(parkedRetries_, 1);
+    EXPECT_TRUE(adjustments_.empty());
 }
 
 TEST_F(RunScheduleTest, AutoRangeFollowsTheGroundTheHeightAndTheNearestParkAirport)
