@@ -165,8 +165,7 @@ TEST_F(RunScheduleTest, TheTwentyMinuteCountdownAndTheMaintenanceOf1200SecondsAn
     EXPECT_EQ(summaries_, 1);
 }
 
-// The initial load's parked-traffic fetch failed while only the initial load is wanted: the
-// next minute tries the parked traffic again, and the load's statics are not adjusted.
+// Only the initial load wanted: its failed parked-traffic fetch is tried again, nothing adjusted.
 TEST_F(RunScheduleTest, WithOnlyTheInitialLoadAFailedParkedFetchIsTriedAgainWithoutAnAdjustment)
 {
     openParkAirport();

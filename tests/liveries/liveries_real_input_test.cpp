@@ -33,8 +33,7 @@ TEST_F(LiveryScanTest, ACodePageTitleKeepsItsBytesThroughTheLiveriesFile)
     gf_scanLiveries();
     ASSERT_FALSE(SCAN_LIVERIES.value());
 
-    // The title attribute itself holds the bytes, as an older version or the simulator reads
-    // them; the title with a NUL byte is left out and reported.
+    // The title attribute holds the bytes; the title with a NUL byte is left out and reported.
     const std::string text = readFile(LIVERIES_SCANNED_PATH);
     EXPECT_NE(text.find("title=\"Lufthansa D\xC4LA \x80 &amp; "), std::string::npos) << text;
     EXPECT_EQ(text.find("titlebytes"), std::string::npos);
@@ -54,11 +53,9 @@ TEST_F(LiveryScanTest, ACodePageTitleKeepsItsBytesThroughTheLiveriesFile)
     LiveryList again;
     lf_readLiveriesScanned(again, dir() / "again.xml");
     EXPECT_EQ(again.front().title, CODE_PAGE_TITLE);
-
     // A file of an earlier version, with the bytes as hexadecimal digits beside the title.
-    writeFile(dir() / "earlier.xml", "<?xml version=\"1.0\"?>\n<liveries>\n  <liv airl=\"DLH\" type=\"A320\" "
-                                     "title=\"D?LA\" titlebytes=\"44C44C41\" />\n</liveries>\n");
-    lf_readLiveriesScanned(again, dir() / "earlier.xml");
+    writeFile(dir() / "old.xml", R"(<liveries><liv airl="DLH" type="A320" title="D?LA" titlebytes="44C44C41"/></liveries>)");
+    lf_readLiveriesScanned(again, dir() / "old.xml");
     EXPECT_EQ(again.front().title, "D\xC4LA");
 }
 

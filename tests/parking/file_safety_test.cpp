@@ -85,8 +85,7 @@ TEST_F(ParkingFileSafetyTest, TheParkAirportListKeepsOneLinePerAirportWhateverIt
     ASSERT_TRUE(lf_readMyParkAirports());
     EXPECT_THAT(listed(), ElementsAre("EGLL", "EHAM,E3", "LFPG"));
 
-    // A damaged line of one character and NUL bytes, first in the file or sorted first: the
-    // airports are read all the same, and the line is not written back.
+    // A damaged line of one character and NUL bytes, read first or sorted first: never written back.
     writeFile(MY_PARK_AIRPORTS_PATH, std::string("A\0\0\0\nEHAM,D7\n", 13));
     EXPECT_FALSE(lf_readMyParkAirports());
     EXPECT_THAT(listed(), ElementsAre("EHAM,D7"));

@@ -93,7 +93,6 @@ TEST_F(VersionCheckTest, FailedDownloadKeepsTheOldVersionSoTheNextStartRetries)
     writeFile("input/dbase.enc", "old dbase");
     writeFile("output/LiveriesScanned.xml", "<liveries/>");
     fs::remove(site() / "11" / "AIG-regcodes.enc");
-    // The site sends a page that says the file has moved: no dbase.enc came.
     addFault({{"endpoint", "/downloads/11/dbase.enc"}, {"status", 301}, {"body", "<html>moved</html>"}, {"times", 1}});
     publish({{"airports", versionObject(1, 0, 0)}, {"aig", versionObject(1, 1, 0)}, {"liveries", versionObject(2, 0, 0)},
              {"addons", versionObject(1, 10, 0)}, {"dbase", versionObject(5, 1, 0)}, {"unknown", versionObject(9, 9, 9)}});
