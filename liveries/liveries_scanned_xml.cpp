@@ -1,7 +1,6 @@
 #include "liveries/liveries_scanned_xml.hpp"
 
 #include <optional>
-#include <stdexcept>
 #include <string_view>
 
 #include <pugixml.hpp>

@@ -17,8 +17,8 @@
 // folder set), 243 (a set folder is missing) and 53 (no livery found). A scan ended early by a
 // stop request is reported as interrupted and leaves SCAN_LIVERIES set, so the next start scans
 // again; so do a LiveriesScanned.xml that cannot be saved and reports of the last scan that
-// cannot be removed, each with a status line. The previous
-// LiveriesScanned.xml stays until a whole new one replaces it.
+// cannot be removed, each with a status line. The previous LiveriesScanned.xml stays until a
+// whole new one replaces it.
 void gf_scanLiveries();
 
 enum class LiveryScanOutcome { done, nothingFound, interrupted, notSaved, reportsKept };
