@@ -21,6 +21,7 @@
 #include "foundation/parameter_update.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/program_id.hpp"
+#include "foundation/scan_workers.hpp"
 #include "foundation/strings.hpp"
 #include "foundation/time_slots.hpp"
 #include "liveries/livery_choice.hpp"
@@ -247,10 +248,12 @@ void lf_resetTimeShiftParams()
 void gf_leaveIfThreadsRemain(int exitCode)
 {
     const bool readersRunning = !(trafficReader.ended.load() && weatherReader.ended.load());
-    if (!readersRunning && !gf_simClientRunning())
+    // A scan task given up in a stalled read holds its slot until the read returns.
+    const bool scanRunning = scanWorkerCount.load() > 0;
+    if (!readersRunning && !gf_simClientRunning() && !scanRunning)
         return;
     gf_logWarn(vald::format("A {} thread is still running: the program ends without its cleanup",
-                            readersRunning ? "reader" : "SimClient"));
+                            readersRunning ? "reader" : scanRunning ? "scan" : "SimClient"));
     lf_flushRunLog();
     std::quick_exit(exitCode);
 }

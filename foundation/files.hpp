@@ -31,8 +31,9 @@ enum class FileRead {
 FileRead gf_readFileLimited(const std::filesystem::path& path, std::size_t maxBytes, std::string& bytes,
                             std::string& error);
 
-// Before file is rewritten: copies it to its first generation.
-void gf_save1GenerationOf(const std::filesystem::path& file);
+// Before file is rewritten: copies it to its first generation. False (logged) when the copy
+// failed: the file is then all there is of its content.
+[[nodiscard]] bool gf_save1GenerationOf(const std::filesystem::path& file);
 // Shifts the three generations of file by one (the oldest is dropped); true when no step failed.
 // A missing file is no failure.
 bool gf_saveUpto3GenerationsOf(const std::filesystem::path& file);
