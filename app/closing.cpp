@@ -103,11 +103,10 @@ void lf_prepareRestart(std::uint32_t reason, bool clientEnded)
     gf_clearErrorLine();
     gf_clearStatus();
     gf_showStatus("Prepare for a restart ...", true);
-    // A scan that failed would only fail again.
-    if (reason != closing_reason::NEW_SETTINGS) {
+    // A scan that failed would only fail again. An airport scan clears its flag itself once it
+    // completed: one still set here did not complete, and must not count as done.
+    if (reason != closing_reason::NEW_SETTINGS)
         lf_switchOff(SCAN_LIVERIES);
-        lf_switchOff(SCAN_AIRPORTS);
-    }
     lf_restartCountdown();
     if (userClosing.load() || lf_resetSessionState()) {
         restartPending.store(false);

@@ -169,9 +169,10 @@ std::vector<std::string> gf_collectXmlFiles()
     return names;
 }
 
-void gf_removeFilesFromDirectory(const fs::path& folder)
+void gf_removeFilesFromDirectory(const fs::path& folder, const fs::path& keep)
 {
-    lf_removeEntries(folder, "gf_removeFilesFromDirectory", [](const fs::path&) { return true; });
+    lf_removeEntries(folder, "gf_removeFilesFromDirectory",
+                     [&keep](const fs::path& entry) { return keep.empty() || entry.filename() != keep; });
 }
 
 void gf_removeXMLFilesFromDirectory()

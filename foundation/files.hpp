@@ -48,7 +48,8 @@ void gf_removeFileWarn(const std::filesystem::path& file);
 std::size_t gf_countFilesIn(const std::filesystem::path& folder);
 // Four-character names (airport codes) of the *.xml files (any case) of airports/my_thirdparty.
 std::vector<std::string> gf_collectXmlFiles();
-// Removes every entry directly in folder; the first failure is logged and ends the removal.
-void gf_removeFilesFromDirectory(const std::filesystem::path& folder);
+// Removes every entry directly in folder but one named keep (when given); the first failure is
+// logged and ends the removal.
+void gf_removeFilesFromDirectory(const std::filesystem::path& folder, const std::filesystem::path& keep = {});
 // Removes the *.xml files (any case) of the folder tblo, likewise.
 void gf_removeXMLFilesFromDirectory();

@@ -318,8 +318,10 @@ void gf_scanAirports()
     const bool tbloExists = fs::exists(TBLO_FOLDER_PATH, error);
     if (error)
         throw fs::filesystem_error("exists", TBLO_FOLDER_PATH, error);
+    // The archive of the last scan stays until a new one takes its place: a scan that cannot
+    // write one must not lose it.
     if (tbloExists)
-        gf_removeFilesFromDirectory(TBLO_FOLDER_PATH);
+        gf_removeFilesFromDirectory(TBLO_FOLDER_PATH, TBLO_ZIP);
     else
         fs::create_directory(TBLO_FOLDER_PATH);
     const std::vector<fs::path> folders = lf_getAfolders();

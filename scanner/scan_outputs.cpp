@@ -300,6 +300,9 @@ void lf_countFailure()
 
 void gf_openScanOutputs()
 {
+    // The hash is the library's own; it works uninitialised too, only slower.
+    if (sodium_init() < 0)
+        gf_logWarn("libsodium could not be initialised");
     Record earlier;
     bool recorded = false;
     if (const std::optional<std::vector<std::string>> lines = lf_readLines(SCAN_OUTPUTS_LIST_PATH)) {
@@ -314,9 +317,11 @@ void gf_openScanOutputs()
     journal.start();
     std::lock_guard<std::mutex> lock(outputsMutex);
     const std::uint64_t generation = state.generation + 1;
+    const std::size_t writing = state.writing;  // a write an earlier scan left stuck still ends here
     state = ScanState{};
     state.earlier = std::move(earlier);
     state.generation = generation;
+    state.writing = writing;
     state.open = true;
 }
 
@@ -333,9 +338,10 @@ ScanOutputTask::~ScanOutputTask() { taskGeneration = 0; }
 ScanWrite gf_writeScanOutput(const fs::path& path, const std::string& bytes)
 {
     const std::string key = lf_key(path);
+    const std::uint64_t generation = taskGeneration;
     {
         std::lock_guard<std::mutex> lock(outputsMutex);
-        if (!state.open || taskGeneration != state.generation || gf_scanTaskAbandoned())
+        if (!state.open || generation != state.generation || gf_scanTaskAbandoned())
             return ScanWrite::late;
         ++state.writing;
     }
@@ -371,7 +377,8 @@ ScanWrite gf_writeScanOutput(const fs::path& path, const std::string& bytes)
     switch (gf_writeFileGuarded(path, bytes, rules, error)) {
     case WriteOutcome::written: {
         std::lock_guard<std::mutex> lock(outputsMutex);
-        state.written[key] = {mine};
+        if (generation == state.generation)  // a write stuck past its scan's end: its journal line stays
+            state.written[key] = {mine};
         return ScanWrite::written;
     }
     case WriteOutcome::refused:

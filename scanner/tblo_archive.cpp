@@ -141,13 +141,15 @@ void lf_prepareTblo(const std::vector<std::string>& names)
     for (const std::string& name : names)
         if (gf_isKnownAirport(name))
             lf_copyToTblo(name, linked);
-    const std::size_t n = gf_countFilesIn(TBLO_FOLDER_PATH);
+    // The copies: the archive of an earlier scan, kept until it is replaced, is none of them.
+    const fs::path zip = TBLO_FOLDER_PATH / TBLO_ZIP;
+    std::error_code error;
+    const std::size_t n = gf_countFilesIn(TBLO_FOLDER_PATH) - (fs::is_regular_file(zip, error) ? 1 : 0);
     if (n == 0) {
         lf_setTbloCount(0);
         gf_log("All your third party airports are recognised, no off line learning needed.");
         return;
     }
-    const fs::path zip = TBLO_FOLDER_PATH / TBLO_ZIP;
     // A linked file leaves my_thirdparty only when the archive holds it.
     if (lf_zipFolder(zip)) {
         for (const fs::path& source : linked) {

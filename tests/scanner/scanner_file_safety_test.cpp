@@ -137,8 +137,9 @@ TEST_F(ScannerFileSafetyTest, OnlyFilesTheScanProvablyWroteAreWrittenOverOrRemov
     EXPECT_EQ(countLog("Airports scan successful"), 3U);  // not for the scan that was closed
 }
 
-// A full disk during a rescan: every earlier park file stays as it was, the scan says it did not
-// complete and runs again at the next start, which writes the new files.
+// A full disk during a rescan: every earlier park file and the offline-learning archive stay as
+// they were, the scan says it did not complete and runs again at the next start, which writes the
+// new files.
 TEST_F(ScannerFileSafetyTest, AFullDiskKeepsEveryEarlierFileAndTheScanPending)
 {
     scenery("EHGG", 3);
@@ -146,6 +147,8 @@ TEST_F(ScannerFileSafetyTest, AFullDiskKeepsEveryEarlierFileAndTheScanPending)
     scan();
     const std::string gg = readFile(tp_ / "EHGG.xml");
     const std::string tw = readFile(tp_ / "EHTW.xml");
+    const std::string zip = readFile(TBLO_FOLDER_PATH / TBLO_ZIP);
+    ASSERT_FALSE(zip.empty());
     scenery("EHGG", 60);  // the new files do not fit any more
     scenery("EHTW", 60);
     const int pending = corv_test::runWithFileSizeLimit(4000, [this] {
@@ -155,6 +158,7 @@ TEST_F(ScannerFileSafetyTest, AFullDiskKeepsEveryEarlierFileAndTheScanPending)
     EXPECT_EQ(pending, 1);
     EXPECT_EQ(readFile(tp_ / "EHGG.xml"), gg);
     EXPECT_EQ(readFile(tp_ / "EHTW.xml"), tw);
+    EXPECT_EQ(readFile(TBLO_FOLDER_PATH / TBLO_ZIP), zip);
     scan();
     EXPECT_FALSE(SCAN_AIRPORTS.value());
     EXPECT_NE(readFile(tp_ / "EHGG.xml").find("\"g60\""), std::string::npos);
