@@ -96,8 +96,9 @@ WindowPosition lf_readWindowPosition()
             gf_logWarn(vald::format("{} failed to load, syntax error?\n --> saved as 0.xml,  file removed\n",
                                     gf_pathToUtf8(path)));
             std::lock_guard<std::mutex> lock(gf_parametersFileMutex());
-            gf_save1GenerationOf(path);
-            fs::remove(path);
+            // Removed only when its copy aside is whole: it may hold the user's only settings.
+            if (gf_save1GenerationOf(path))
+                fs::remove(path);
         }
     } catch (const std::exception& e) {
         // The window opens all the same, where the defaults put it.

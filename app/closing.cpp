@@ -21,6 +21,7 @@
 #include "foundation/parameter_update.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/program_id.hpp"
+#include "foundation/scan_workers.hpp"
 #include "foundation/strings.hpp"
 #include "foundation/time_slots.hpp"
 #include "liveries/livery_choice.hpp"
@@ -102,11 +103,10 @@ void lf_prepareRestart(std::uint32_t reason, bool clientEnded)
     gf_clearErrorLine();
     gf_clearStatus();
     gf_showStatus("Prepare for a restart ...", true);
-    // A scan that failed would only fail again.
-    if (reason != closing_reason::NEW_SETTINGS) {
+    // A scan that failed would only fail again. An airport scan clears its flag itself once it
+    // completed: one still set here did not complete, and must not count as done.
+    if (reason != closing_reason::NEW_SETTINGS)
         lf_switchOff(SCAN_LIVERIES);
-        lf_switchOff(SCAN_AIRPORTS);
-    }
     lf_restartCountdown();
     if (userClosing.load() || lf_resetSessionState()) {
         restartPending.store(false);
@@ -248,10 +248,12 @@ void lf_resetTimeShiftParams()
 void gf_leaveIfThreadsRemain(int exitCode)
 {
     const bool readersRunning = !(trafficReader.ended.load() && weatherReader.ended.load());
-    if (!readersRunning && !gf_simClientRunning())
+    // A scan task given up in a stalled read holds its slot until the read returns.
+    const bool scanRunning = scanWorkerCount.load() > 0;
+    if (!readersRunning && !gf_simClientRunning() && !scanRunning)
         return;
     gf_logWarn(vald::format("A {} thread is still running: the program ends without its cleanup",
-                            readersRunning ? "reader" : "SimClient"));
+                            readersRunning ? "reader" : scanRunning ? "scan" : "SimClient"));
     lf_flushRunLog();
     std::quick_exit(exitCode);
 }

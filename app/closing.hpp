@@ -29,7 +29,8 @@ bool lf_resetSessionState();
 // TIME_SHIFT_DAYS, TIME_SHIFT_HOURS and TIME_SHIFT_MINS := 0, each saved.
 void lf_resetTimeShiftParams();
 
-// At the program's end: when a reader or the simulator client thread outlived its bounded wait,
+// At the program's end: when a reader, the simulator client thread or a scan task outlived its
+// bounded wait,
 // the log is flushed and the process leaves at once with exitCode (std::quick_exit), so that no
 // static object is destroyed under a thread that still uses it. Returns when every thread ended.
 void gf_leaveIfThreadsRemain(int exitCode);

@@ -25,7 +25,7 @@
 #include "liveries/liveries_hooks.hpp"
 #include "liveries/livery_index.hpp"
 #include "liveries/livery_scan.hpp"
-#include "liveries/scan_workers.hpp"
+#include "foundation/scan_workers.hpp"
 #include "parking/park_airport.hpp"
 #include "parking/parking_hooks.hpp"
 #include "parking/parking_window.hpp"

@@ -20,7 +20,7 @@
 #include "foundation/text.hpp"
 #include "foundation/xml_meta.hpp"
 #include "liveries/livery_scan.hpp"
-#include "liveries/scan_workers.hpp"
+#include "foundation/scan_workers.hpp"
 #include "refdata/dbase.hpp"
 
 namespace fs = std::filesystem;

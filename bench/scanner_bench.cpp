@@ -19,7 +19,7 @@
 #include "foundation/run_state.hpp"
 #include "foundation/text.hpp"
 #include "foundation/xml_meta.hpp"
-#include "liveries/scan_workers.hpp"
+#include "foundation/scan_workers.hpp"
 #include "refdata/airports.hpp"
 #include "refdata/dbase.hpp"
 #include "scanner/airport_scan.hpp"

@@ -6,6 +6,7 @@
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
+#include "foundation/safe_write.hpp"
 #include "foundation/strings.hpp"
 #include "foundation/text.hpp"
 
@@ -101,25 +102,25 @@ void gf_copyFile(const fs::path& from, const fs::path& to, bool& ok)
     }
     if (!fs::exists(status))
         return;
-    error.clear();
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
-    if (error) {
-        gf_logWarn(
-            vald::format("copy {} -> {} failed: {}", gf_pathToUtf8(from), gf_pathToUtf8(to), error.message()));
+    // Through the one writer: the old copy stays whole until the new one is complete.
+    std::string failure;
+    if (!gf_copyFileSafely(from, to, failure)) {
+        gf_logWarn(vald::format("copy {} -> {} failed: {}", gf_pathToUtf8(from), gf_pathToUtf8(to), failure));
         ok = false;
     }
 }
 
-void gf_save1GenerationOf(const fs::path& file)
+bool gf_save1GenerationOf(const fs::path& file)
 {
     const std::string text = gf_pathToUtf8(file);
     const std::size_t dot = text.rfind('.');
     if (dot == std::string::npos) {
         gf_logWarn(vald::format("gf_save1GenerationOf: no dot in filename: {}", text));
-        return;
+        return false;
     }
     bool ok = true;
     gf_copyFile(file, lf_generationPath(text, dot, 1), ok);
+    return ok;
 }
 
 bool gf_saveUpto3GenerationsOf(const fs::path& file)
@@ -168,9 +169,10 @@ std::vector<std::string> gf_collectXmlFiles()
     return names;
 }
 
-void gf_removeFilesFromDirectory(const fs::path& folder)
+void gf_removeFilesFromDirectory(const fs::path& folder, const fs::path& keep)
 {
-    lf_removeEntries(folder, "gf_removeFilesFromDirectory", [](const fs::path&) { return true; });
+    lf_removeEntries(folder, "gf_removeFilesFromDirectory",
+                     [&keep](const fs::path& entry) { return keep.empty() || entry.filename() != keep; });
 }
 
 void gf_removeXMLFilesFromDirectory()

@@ -31,8 +31,9 @@ enum class FileRead {
 FileRead gf_readFileLimited(const std::filesystem::path& path, std::size_t maxBytes, std::string& bytes,
                             std::string& error);
 
-// Before file is rewritten: copies it to its first generation.
-void gf_save1GenerationOf(const std::filesystem::path& file);
+// Before file is rewritten: copies it to its first generation. False (logged) when the copy
+// failed: the file is then all there is of its content.
+[[nodiscard]] bool gf_save1GenerationOf(const std::filesystem::path& file);
 // Shifts the three generations of file by one (the oldest is dropped); true when no step failed.
 // A missing file is no failure.
 bool gf_saveUpto3GenerationsOf(const std::filesystem::path& file);
@@ -47,7 +48,8 @@ void gf_removeFileWarn(const std::filesystem::path& file);
 std::size_t gf_countFilesIn(const std::filesystem::path& folder);
 // Four-character names (airport codes) of the *.xml files (any case) of airports/my_thirdparty.
 std::vector<std::string> gf_collectXmlFiles();
-// Removes every entry directly in folder; the first failure is logged and ends the removal.
-void gf_removeFilesFromDirectory(const std::filesystem::path& folder);
+// Removes every entry directly in folder but one named keep (when given); the first failure is
+// logged and ends the removal.
+void gf_removeFilesFromDirectory(const std::filesystem::path& folder, const std::filesystem::path& keep = {});
 // Removes the *.xml files (any case) of the folder tblo, likewise.
 void gf_removeXMLFilesFromDirectory();

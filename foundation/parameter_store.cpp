@@ -453,7 +453,7 @@ FileRead gf_loadXmlLimited(pugi::xml_document& document, const fs::path& path, s
     return FileRead::malformed;
 }
 
-bool gf_saveXml(pugi::xml_document& document, const fs::path& path, WriteDurability durability)
+std::string gf_xmlText(pugi::xml_document& document)
 {
     pugi::xml_node declaration;
     for (pugi::xml_node child : document.children())
@@ -471,8 +471,13 @@ bool gf_saveXml(pugi::xml_document& document, const fs::path& path, WriteDurabil
 
     std::ostringstream bytes;
     document.save(bytes, "  ", pugi::format_indent, pugi::encoding_utf8);
+    return std::move(bytes).str();
+}
+
+bool gf_saveXml(pugi::xml_document& document, const fs::path& path, WriteDurability durability)
+{
     std::string error;
-    if (gf_writeFileSafely(path, bytes.str(), error, durability))
+    if (gf_writeFileSafely(path, gf_xmlText(document), error, durability))
         return true;
     gf_logWarn(error);
     return false;

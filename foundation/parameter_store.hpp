@@ -90,10 +90,11 @@ std::optional<std::string> gf_paramAsString(const pugi::xml_node& node, const st
 // at a limit, it takes the coordinate (clamped) and is saved.
 void gf_saveMainWindowPos(std::int32_t x, std::int32_t y);
 
-// Saves any of the program's XML documents as UTF-8, indented by two spaces, with the
-// declaration version "1.0" and encoding "UTF-8" (added or completed when missing). The file is
-// written through gf_writeFileSafely; on failure the old file stays, the reason is logged and the
-// answer is false.
+// The text of any of the program's XML documents as it is saved: UTF-8, indented by two spaces,
+// with the declaration version "1.0" and encoding "UTF-8" (added or completed when missing).
+std::string gf_xmlText(pugi::xml_document& document);
+// Saves that text through gf_writeFileSafely; on failure the old file stays, the reason is logged
+// and the answer is false.
 bool gf_saveXml(pugi::xml_document& document, const std::filesystem::path& path,
                 WriteDurability durability = WriteDurability::Synced);
 // Loads an XML file read from outside, at most maxBytes (see gf_readFileLimited). Anything but ok

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <system_error>
 
 #include "foundation/format.hpp"
@@ -94,22 +96,69 @@ bool gf_isSafeWriteTempName(std::string_view name)
     return lf_tempOwner(name) >= 0;
 }
 
-bool gf_writeFileSafely(const fs::path& path, std::string_view bytes, std::string& error, WriteDurability durability)
+namespace {
+
+// Fills the temporary file; the errno of the first failure, 0 when all went in.
+using Fill = std::function<int(int descriptor)>;
+
+// A user made the file read-only: it is theirs to keep as it is, not the program's to replace
+// (a rename would replace it all the same, so the writer asks itself).
+bool lf_writeProtected(const fs::path& file, const struct stat& info)
+{
+    if ((info.st_mode & 0222) == 0)
+        return true;
+    return ::access(file.c_str(), W_OK) != 0 && errno == EACCES;
+}
+
+// Renames from to to only where no name stands at to; EEXIST when one does.
+int lf_renameNoReplace(const fs::path& from, const fs::path& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    // A file system without it: a hard link is made only where no name stands.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno == EEXIST || (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP))
+        return errno;
+    // Neither: the last look and the rename follow each other as closely as they can.
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0)
+        return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+using MayReplace = std::function<bool(const std::optional<FileIdentity>&)>;
+
+// The one write: fill makes the new content in a temporary file beside the target, which then
+// takes the target's place. Without mayReplace a link at path is followed; with it, nothing but
+// what it allows is replaced.
+WriteOutcome lf_write(const fs::path& path, const Fill& fill, WriteDurability durability, const MayReplace* mayReplace,
+                      std::string& error)
 {
     const bool synced = durability == WriteDurability::Synced;
+    const bool guarded = mayReplace != nullptr;
     error.clear();
+    const std::string shown = gf_pathToUtf8(path);
     if (path.filename().empty()) {
-        error = vald::format("could not write {}: no file name", gf_pathToUtf8(path));
-        return false;
+        error = vald::format("could not write {}: no file name", shown);
+        return WriteOutcome::failed;
     }
-    // A link is followed: the file it names is replaced, the link stays a link.
     fs::path target = path;
-    std::error_code linkError;
-    if (fs::is_symlink(path, linkError)) {
+    struct stat linkInfo {};
+    if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
+        if (guarded) {
+            error = vald::format("{} is a link: left as it is", shown);
+            return WriteOutcome::refused;
+        }
+        std::error_code linkError;
         target = fs::weakly_canonical(path, linkError);
         if (linkError) {
-            error = vald::format("could not write {}: {}", gf_pathToUtf8(path), linkError.message());
-            return false;
+            error = vald::format("could not write {}: {}", shown, linkError.message());
+            return WriteOutcome::failed;
         }
     }
     // The new file keeps the old one's permission bits; a new one gets the usual 0666 & ~umask.
@@ -118,8 +167,12 @@ bool gf_writeFileSafely(const fs::path& path, std::string_view bytes, std::strin
     struct stat old {};
     const bool hadOld = ::stat(target.c_str(), &old) == 0;
     if (hadOld && !S_ISREG(old.st_mode)) {
-        error = vald::format("could not write {}: not a regular file", gf_pathToUtf8(path));
-        return false;
+        error = vald::format("could not write {}: not a regular file", shown);
+        return guarded ? WriteOutcome::refused : WriteOutcome::failed;
+    }
+    if (hadOld && lf_writeProtected(target, old)) {
+        error = vald::format("{} is write-protected: not replaced", shown);
+        return WriteOutcome::refused;
     }
     if (hadOld)
         mode = old.st_mode & 07777;
@@ -128,25 +181,121 @@ bool gf_writeFileSafely(const fs::path& path, std::string_view bytes, std::strin
 
     const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (descriptor < 0) {
-        error = vald::format("could not write {}: {}", gf_pathToUtf8(path), lf_systemReason(errno));
-        return false;
+        error = vald::format("could not write {}: {}", shown, lf_systemReason(errno));
+        return WriteOutcome::failed;
     }
-    int failure = lf_writeAll(descriptor, bytes);
+    int failure = fill(descriptor);
     if (failure == 0 && hadOld)
         static_cast<void>(::fchmod(descriptor, mode));  // undo the umask; the content matters more
     if (failure == 0 && synced && ::fsync(descriptor) != 0)
         failure = errno;
     if (::close(descriptor) != 0 && failure == 0)
         failure = errno;
-    if (failure == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
+    bool refused = false;
+    if (failure == 0 && guarded) {
+        // The last look: what stands there now, if anything, must still be what the caller allows.
+        const std::optional<FileIdentity> current = gf_fileIdentity(target);
+        if (!(*mayReplace)(current))
+            refused = true;
+        else if (!current && (failure = lf_renameNoReplace(temporary, target)) == EEXIST)
+            refused = true;
+        else if (current && ::rename(temporary.c_str(), target.c_str()) != 0)
+            failure = errno;
+        if (refused) {
+            failure = 0;
+            ::unlink(temporary.c_str());
+            error = vald::format("{} was changed meanwhile: left as it is", shown);
+            return WriteOutcome::refused;
+        }
+    } else if (failure == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
         failure = errno;
+    }
     if (failure != 0) {
         ::unlink(temporary.c_str());
-        error = vald::format("could not write {}: {}", gf_pathToUtf8(path), lf_systemReason(failure));
-        return false;
+        error = vald::format("could not write {}: {}", shown, lf_systemReason(failure));
+        return WriteOutcome::failed;
     }
     if (synced)
         lf_syncFolder(target.parent_path());
+    return WriteOutcome::written;
+}
+
+Fill lf_fillWith(std::string_view bytes)
+{
+    return [bytes](int descriptor) { return lf_writeAll(descriptor, bytes); };
+}
+
+}  // namespace
+
+bool gf_writeFileSafely(const fs::path& path, std::string_view bytes, std::string& error, WriteDurability durability)
+{
+    return lf_write(path, lf_fillWith(bytes), durability, nullptr, error) == WriteOutcome::written;
+}
+
+std::optional<FileIdentity> gf_fileIdentity(const fs::path& path)
+{
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{info.st_dev, info.st_ino, static_cast<std::uintmax_t>(info.st_size),
+                        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+WriteOutcome gf_writeFileGuarded(const fs::path& path, std::string_view bytes, const GuardedWrite& rules,
+                                 std::string& error)
+{
+    const MayReplace any = [](const std::optional<FileIdentity>&) { return true; };
+    return lf_write(path, lf_fillWith(bytes), rules.durability, rules.mayReplace ? &rules.mayReplace : &any, error);
+}
+
+bool gf_copyFileSafely(const fs::path& from, const fs::path& to, std::string& error, WriteDurability durability)
+{
+    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) {
+        error = vald::format("could not copy {} to {}: {}", gf_pathToUtf8(from), gf_pathToUtf8(to),
+                             lf_systemReason(errno));
+        return false;
+    }
+    const Fill copy = [source](int descriptor) {
+        char piece[64 * 1024];
+        while (true) {
+            const ssize_t got = ::read(source, piece, sizeof piece);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return errno;
+            if (got == 0)
+                return 0;
+            if (const int failure = lf_writeAll(descriptor, std::string_view(piece, static_cast<std::size_t>(got))))
+                return failure;
+        }
+    };
+    const bool copied = lf_write(to, copy, durability, nullptr, error) == WriteOutcome::written;
+    ::close(source);
+    return copied;
+}
+
+bool gf_appendDurably(const fs::path& path, std::string_view bytes, std::string& error)
+{
+    error.clear();
+    struct stat info {};
+    const bool existed = ::lstat(path.c_str(), &info) == 0;
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (descriptor < 0) {
+        error = vald::format("could not write {}: {}", gf_pathToUtf8(path), lf_systemReason(errno));
+        return false;
+    }
+    int failure = lf_writeAll(descriptor, bytes);
+    if (failure == 0 && ::fdatasync(descriptor) != 0)
+        failure = errno;
+    if (::close(descriptor) != 0 && failure == 0)
+        failure = errno;
+    if (failure != 0) {
+        error = vald::format("could not write {}: {}", gf_pathToUtf8(path), lf_systemReason(failure));
+        return false;
+    }
+    if (!existed)
+        lf_syncFolder(path.parent_path());  // the new file's name reaches the disk too
     return true;
 }
 

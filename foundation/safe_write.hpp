@@ -3,8 +3,14 @@
 // are flushed and synced to the disk, and the temporary file is then renamed over the target:
 // a reader, a crash or a full disk sees the old file or the new one, never a part of either.
 // A failure leaves the old file as it was, removes the temporary file and is told to the caller.
+// A file without write permission (write-protected by its user) is never replaced.
+#include <sys/types.h>
+
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,9 +21,49 @@ enum class WriteDurability { Synced, Scratch };
 
 // Writes bytes as the whole new content of path. On failure answers false and sets error to a
 // line for the log or the status line (the path and the system's reason); the old file, if any,
-// is untouched. A file that existed keeps its permission bits.
+// is untouched. A file that existed keeps its permission bits. A link at path is followed: the file
+// it names is replaced and the link stays.
 bool gf_writeFileSafely(const std::filesystem::path& path, std::string_view bytes, std::string& error,
                         WriteDurability durability = WriteDurability::Synced);
+
+// Which file stands at a path: the same identity means nobody replaced or changed it since.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::uintmax_t size = 0;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// The identity of what stands at path itself (a link is not followed); nothing when nothing does.
+std::optional<FileIdentity> gf_fileIdentity(const std::filesystem::path& path);
+
+// A write for a caller that shares the target's folder with the user: it never follows a link at
+// the target, and it replaces only what mayReplace allows, asked just before the new file takes
+// the target's place with the identity of what stands there then (nothing: the target is free).
+// A new file never replaces one that appears after that question.
+struct GuardedWrite {
+    WriteDurability durability = WriteDurability::Synced;
+    std::function<bool(const std::optional<FileIdentity>& current)> mayReplace;
+};
+enum class WriteOutcome {
+    written,
+    refused,  // the target is a link, write-protected, or not what mayReplace allows: left as it is
+    failed,   // the system refused (a full disk, a read-only folder, ...): the old file is untouched
+};
+// error tells the reason of anything but written.
+[[nodiscard]] WriteOutcome gf_writeFileGuarded(const std::filesystem::path& path, std::string_view bytes,
+                                               const GuardedWrite& rules, std::string& error);
+
+// Copies from as the whole new content of to, in pieces, through the same temporary file and
+// rename (a copy aside that fails leaves no half copy). False with error set on any failure,
+// a missing from included.
+[[nodiscard]] bool gf_copyFileSafely(const std::filesystem::path& from, const std::filesystem::path& to,
+                                     std::string& error, WriteDurability durability = WriteDurability::Synced);
+
+// Appends bytes to path (made when missing; never through a link) and syncs them to the disk
+// before it answers: a record that must be on the disk before what it records is made. False
+// with error set when the bytes may not have reached the disk whole.
+[[nodiscard]] bool gf_appendDurably(const std::filesystem::path& path, std::string_view bytes, std::string& error);
 
 // Pushes every write already made on the file system that holds folder to the disk (one sync for
 // many scratch writes, where a sync per file would cost more than the writing). False with error

@@ -24,8 +24,8 @@
 #include "liveries/liveries_scanned_xml.hpp"
 #include "liveries/livery_index.hpp"
 #include "liveries/scan_reports.hpp"
-#include "liveries/scan_pool.hpp"
-#include "liveries/scan_workers.hpp"
+#include "foundation/scan_pool.hpp"
+#include "foundation/scan_workers.hpp"
 #include "foundation/status_display.hpp"
 
 namespace fs = std::filesystem;

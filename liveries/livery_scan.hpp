@@ -2,7 +2,7 @@
 // The scan of the installed aircraft (the livery folders lfolder0 to lfolder9) into
 // output/LiveriesScanned.xml, run on the worker thread during start-up when SCAN_LIVERIES is on.
 // Each folder tree is walked on the worker thread; every aircraft.cfg or sim.cfg is read by a
-// task of its own on the scan pool (liveries/scan_pool.hpp), at most as many at once as the scan
+// task of its own on the scan pool (foundation/scan_pool.hpp), at most as many at once as the scan
 // worker limit allows; a task's liveries are used only after it ended, and a task that does not
 // end within the task wait is given up with a log line.
 #include <chrono>

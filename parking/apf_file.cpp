@@ -155,20 +155,32 @@ bool lf_writeApfParameters(pugi::xml_node document, const ApfAirport& airport, A
     return ok;
 }
 
-bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, ApfWriteMode mode,
-                 WriteDurability durability)
+std::optional<std::string> gf_apfText(const ApfAirport& airport, ApfWriteMode mode)
 {
     pugi::xml_document document;
     if (!gf_writeMetaInfo(document))
-        return false;
+        return std::nullopt;
     if (!lf_writeApfParameters(document, airport, mode))
-        return false;
+        return std::nullopt;
     pugi::xml_node parkpositions = document.append_child("parkpositions");
     for (const Stand& stand : airport.stands)
         lf_writeStand(parkpositions, stand, mode);
-    // gf_saveXml writes beside the target and renames: a failed save leaves the old file whole and
-    // is reported, so a caller never believes in a file that is not there.
-    return gf_saveXml(document, path, durability);
+    return gf_xmlText(document);
+}
+
+bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, ApfWriteMode mode,
+                 WriteDurability durability)
+{
+    const std::optional<std::string> text = gf_apfText(airport, mode);
+    if (!text)
+        return false;
+    // Written beside the target and renamed: a failed save leaves the old file whole and is
+    // reported, so a caller never believes in a file that is not there.
+    std::string error;
+    if (gf_writeFileSafely(path, *text, error, durability))
+        return true;
+    gf_logWarn(error);
+    return false;
 }
 
 std::uint64_t gf_hours2bitset(const std::string& text, BadHours& bad)

@@ -5,6 +5,7 @@
 // archived, the user's and the learned files; the writer has a learned and a generated mode.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <pugixml.hpp>
@@ -20,6 +21,8 @@ struct OptAircraft {
     std::string type;
 };
 
+// The file's text as gf_writeApf writes it; nothing when an element cannot be appended.
+std::optional<std::string> gf_apfText(const ApfAirport& airport, ApfWriteMode mode);
 // Builds the document and saves it (atomically: a temporary file renamed over the target). True
 // only when the file was written. A scan that syncs its output once at its end writes Scratch.
 bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, ApfWriteMode mode,

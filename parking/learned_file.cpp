@@ -377,12 +377,28 @@ std::int32_t lf_snapParkingPercentage(std::int32_t value)
     return std::clamp(value, 0, 100);
 }
 
+namespace {
+
+// Keeps a copy of a learned file the save at closing would replace. When the copy fails, the file
+// is all there is of what it holds: it is then not saved over.
+bool lf_keepAside(const fs::path& path)
+{
+    if (gf_save1GenerationOf(path))
+        return true;
+    learnedFile.readWhole = false;
+    gf_log(vald::format("{} could not be copied aside; it is not saved over", gf_pathToUtf8(path)));
+    return false;
+}
+
+}  // namespace
+
 void lf_readLearned(const fs::path& path, const ApfInfo& info)
 {
     pugi::xml_document document;
     std::string fault;
     if (gf_loadXmlLimited(document, path, MAX_LEARNED_FILE_BYTES, fault) != FileRead::ok) {
-        gf_save1GenerationOf(path);
+        if (!lf_keepAside(path))
+            return;
         gf_log(vald::format("{} found, but could not be loaded, saved as *.0.xml: {}", gf_pathToUtf8(path), fault));
         return;
     }
@@ -390,8 +406,8 @@ void lf_readLearned(const fs::path& path, const ApfInfo& info)
     if (!gf_readMetaInfo(document, META_AUTHOR) || !gf_readMetaInfo(document, META_DATE) ||
         !gf_readMetaInfo(document, META_VERSION)) {
         // Not ours to merge, but the save at closing would replace it: keep a copy aside.
-        gf_save1GenerationOf(path);
-        gf_log(vald::format("{} has no meta block, saved as *.0.xml", gf_pathToUtf8(path)));
+        if (lf_keepAside(path))
+            gf_log(vald::format("{} has no meta block, saved as *.0.xml", gf_pathToUtf8(path)));
         return;
     }
     try {
@@ -399,7 +415,7 @@ void lf_readLearned(const fs::path& path, const ApfInfo& info)
     } catch (const std::exception& e) {
         // Only part of the file is merged: a save would write that part over the whole file.
         learnedFile.readWhole = false;
-        gf_save1GenerationOf(path);
+        static_cast<void>(gf_save1GenerationOf(path));  // not saved over, whether the copy worked or not
         gf_log(vald::format("{}: {}", "lf_readLearned", e.what()));
         gf_log(vald::format("{} read only in part, saved as *.0.xml; it is not saved over", gf_pathToUtf8(path)));
     }

@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
-#include "foundation/safe_write.hpp"
 #include "foundation/strings.hpp"
 #include "foundation/text.hpp"
 #include "parking/apf_file.hpp"
@@ -26,11 +27,9 @@ namespace {
 
 constexpr const char* SIMADDON = "simaddon";
 
-// One task at a time consults the reference data and writes a link file.
-std::mutex existingFileMutex;
-
 // Tasks of different BGL files may describe one airport: its files are written by one task at a
-// time, each write whole (a temporary file renamed over the target), the later one winning.
+// time, each write whole (a temporary file renamed over the target), the later one winning. The
+// reference data the tasks consult does not change while a scan runs: it needs no lock.
 std::mutex& lf_icaoMutex(const std::string& icao)
 {
     static std::mutex mapMutex;
@@ -87,22 +86,41 @@ fs::path lf_outputFolder(const std::string& publisher)
     return publisher == SIMADDON ? MY_ORBX_FOLDER : MY_THIRDPARTY_FOLDER;
 }
 
+// The user's park file of the airport that a file of the scan at target would hide: the park
+// file is looked for in my_thirdparty before my_ORBX, and a link before a park file.
+std::optional<fs::path> lf_hiddenUsersFile(const fs::path& target, const std::string& icao)
+{
+    const fs::path order[] = {MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(icao + ".txt"),
+                              MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(icao + ".xml"),
+                              MY_ORBX_FOLDER / gf_pathFromUtf8(icao + ".txt"),
+                              MY_ORBX_FOLDER / gf_pathFromUtf8(icao + ".xml")};
+    const auto self = std::find(std::begin(order), std::end(order), target);
+    for (auto later = self == std::end(order) ? self : self + 1; later != std::end(order); ++later)
+        if (gf_isUsersFile(*later, false))
+            return *later;
+    return std::nullopt;
+}
+
+// Whether the scan may put a file of the airport at target; the user's files come first.
+bool lf_mayPlace(const fs::path& target, const std::string& icao)
+{
+    if (gf_isUsersFile(target, true))
+        return false;
+    if (const std::optional<fs::path> hidden = lf_hiddenUsersFile(target, icao)) {
+        gf_addToAirportsScanLog(vald::format("{}{} not written: it would hide the user's {}", "===> ",
+                                             gf_pathToUtf8(target), gf_pathToUtf8(*hidden)));
+        return false;
+    }
+    return true;
+}
+
 bool lf_writeLinkFile(const fs::path& folder, const std::string& icao, const std::string& archivedName)
 {
     std::error_code error;
     fs::create_directories(folder, error);
     const fs::path target = folder / gf_pathFromUtf8(icao + ".txt");
     std::lock_guard<std::mutex> lock(lf_icaoMutex(icao));
-    if (!gf_mayWriteScanOutput(target))
-        return false;
-    // The scan syncs its output once at its end (gf_syncScanOutputs), not file by file.
-    std::string failure;
-    if (!gf_writeFileSafely(target, archivedName + '\n', failure, WriteDurability::Scratch)) {
-        gf_logWarn(failure);
-        return false;
-    }
-    gf_noteScanOutput(target);
-    return true;
+    return lf_mayPlace(target, icao) && gf_writeScanOutput(target, archivedName + '\n') == ScanWrite::written;
 }
 
 std::string lf_blanksAsPercent20(const std::string& text)
@@ -149,7 +167,6 @@ std::string gf_publisherFromFileName(const std::string& path)
 
 bool lf_findExistingParkFile(ApfAirport& airport, std::int32_t& archivedCount)
 {
-    std::lock_guard<std::mutex> lock(existingFileMutex);
     archivedCount = 0;
     airport.publisher = gf_publisherFromFileName(airport.bglPath);
     if (airport.publisher.empty())
@@ -182,11 +199,14 @@ void lf_generateParkFile(ApfAirport& airport)
 {
     if (airport.stands.empty())
         return;
+    std::sort(airport.stands.begin(), airport.stands.end(),
+              [](const Stand& a, const Stand& b) { return a.id < b.id; });
+    const std::optional<std::string> text = gf_apfText(airport, ApfWriteMode::generated);
     // The choice of the standing file and its write are one step for the airport.
     std::lock_guard<std::mutex> lock(lf_icaoMutex(airport.icao));
     const fs::path folder = lf_outputFolder(airport.publisher);
     const fs::path path = folder / gf_pathFromUtf8(airport.icao + ".xml");
-    if (!gf_mayWriteScanOutput(path))
+    if (!lf_mayPlace(path, airport.icao))
         return;
     if (!lf_claimGeneratedFile(airport)) {
         gf_addToAirportsScanLog(vald::format("{} from {} not written: another scenery file of the airport wins",
@@ -199,18 +219,20 @@ void lf_generateParkFile(ApfAirport& airport)
         h >= 1 ? vald::format(", of which {} helipad{}", h, h == 1 ? "" : "s") : std::string();
     gf_addToAirportsScanLog(
         vald::format("Generated {}: {} position{}{}", airport.icao + ".xml", n, n == 1 ? "" : "s", suffix));
-    std::sort(airport.stands.begin(), airport.stands.end(),
-              [](const Stand& a, const Stand& b) { return a.id < b.id; });
-    fs::create_directories(folder);
-    const bool written = gf_writeApf(airport, path, ApfWriteMode::generated, WriteDurability::Scratch);
-    if (written)
-        gf_noteScanOutput(path);
-    else
-        lf_dropClaim(airport);
-    if (!written)
-        gf_addToAirportsScanLog(vald::format("{}Generating {} did not succeed", "===> ", gf_pathToUtf8(path)));
-    else
+    try {
+        fs::create_directories(folder);
+    } catch (const fs::filesystem_error&) {
+        lf_dropClaim(airport);  // ends the task; another file of the airport may still be written
+        throw;
+    }
+    const ScanWrite written = text ? gf_writeScanOutput(path, *text) : ScanWrite::failed;
+    if (written == ScanWrite::written) {
         airportsFound.store(true);
+        return;
+    }
+    lf_dropClaim(airport);
+    if (written == ScanWrite::failed)
+        gf_addToAirportsScanLog(vald::format("{}Generating {} did not succeed", "===> ", gf_pathToUtf8(path)));
 }
 
 void gf_makeAddonParkFile(ApfAirport& airport)

@@ -15,8 +15,8 @@
 #include "foundation/text.hpp"
 #include "foundation/user_error.hpp"
 #include "foundation/xml_meta.hpp"
-#include "liveries/scan_pool.hpp"
-#include "liveries/scan_workers.hpp"
+#include "foundation/scan_pool.hpp"
+#include "foundation/scan_workers.hpp"
 #include "parking/park_file.hpp"
 #include "foundation/status_display.hpp"
 #include "refdata/airports.hpp"
@@ -37,9 +37,12 @@ StringParameter* const AFOLDERS[] = {&afolder0, &afolder1, &afolder2, &afolder3,
                                      &afolder5, &afolder6, &afolder7, &afolder8, &afolder9};
 
 BglFileTask testBglTask;
+// The walk of the last scan was cut short by a stop.
+bool walkStopped = false;
 
-// The tasks of one folder walk on the scan pool. A file whose task fails or does not end within
-// the task wait is reported in the scan log and skipped; the walk goes on with the next file.
+// The tasks of one folder walk on the scan pool. A file whose task fails ends the walk (thrown);
+// one that does not end within the task wait is reported in the scan log and given up, and the
+// walk goes on.
 class FolderTasks {
 public:
     FolderTasks() = default;
@@ -47,12 +50,14 @@ public:
     // False when a stop was requested while waiting for room.
     bool add(const fs::path& file)
     {
-        ScanPool::Ticket ticket = pool_.submit([file, body = testBglTask] {
-            if (body)
-                body(file);
-            else
-                lf_processBGLfile(file);
-        });
+        ScanPool::Ticket ticket =
+            pool_.submit([file, body = testBglTask, generation = gf_scanOutputGeneration()] {
+                const ScanOutputTask scope(generation);
+                if (body)
+                    body(file);
+                else
+                    lf_processBGLfile(file);
+            });
         if (!ticket)
             return false;
         pending_.emplace_back(std::move(ticket), gf_pathToUtf8(file));
@@ -62,7 +67,9 @@ public:
         return true;
     }
 
-    // Waits for every task and reports the failed files.
+    std::size_t held() const { return pending_.size(); }
+
+    // Waits for every task in turn; the first that failed is thrown.
     void finish()
     {
         while (!pending_.empty())
@@ -73,24 +80,26 @@ public:
 private:
     void lf_collectOldest()
     {
-        auto [ticket, file] = std::move(pending_.front());
-        pending_.pop_front();
         std::string failure;
-        switch (pool_.wait(ticket, failure)) {
-        case ScanPool::Outcome::done:
-        case ScanPool::Outcome::stopped:
-            return;
-        case ScanPool::Outcome::failed:
-            break;
-        case ScanPool::Outcome::timedOut:
-            failure = vald::format("not read within {} ms, given up", gf_scanTaskWait().count());
-            break;
+        const ScanPool::Outcome outcome = pool_.wait(pending_.front().first, failure);
+        const std::string file = std::move(pending_.front().second);
+        if (outcome == ScanPool::Outcome::failed)
+            throw std::runtime_error(failure);  // the walk ends; its tasks are dropped with it
+        pending_.pop_front();
+        if (outcome == ScanPool::Outcome::timedOut) {
+            gf_noteScanIncomplete();
+            gf_addToAirportsScanLog(vald::format("{} airports search skipped {}: not read within {} ms, given up",
+                                                 "===> ", file, gf_scanTaskWait().count()));
         }
-        gf_addToAirportsScanLog(vald::format("{} airports search skipped {}: {}", "===> ", file, failure));
     }
 
     ScanPool pool_;
     std::deque<std::pair<ScanPool::Ticket, std::string>> pending_;
+};
+
+// A walk that ended on the work of one file, with its scan-log line.
+struct WalkAborted : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 void lf_repaint() { vald::gf_invalidateWindow(vald::COUNTS_BAND); }
@@ -140,8 +149,15 @@ void lf_walkFolder(const fs::path& folder, FolderTasks& tasks)
         }
         if (!lf_wantsTask(*it, text, rootBytes))
             continue;
-        if (gf_stopPending() || !tasks.add(it->path()))
+        if (gf_stopPending())
             return;
+        try {
+            if (!tasks.add(it->path()))
+                return;
+        } catch (const std::exception& e) {
+            throw WalkAborted(vald::format("{} airports search aborted, futs inner,\n{}\n{}\n{}", "===> ", e.what(),
+                                           tasks.held(), text));
+        }
     }
     if (error)
         throw fs::filesystem_error("recursive_directory_iterator::increment", folder, error);
@@ -165,6 +181,8 @@ void lf_processBGLfile(const fs::path& file)
     try {
         // The cheap check of the section table runs here, on the task, not on the walk.
         const std::optional<std::vector<std::uint8_t>> bytes = lf_readAirportBgl(file);
+        if (gf_scanTaskAbandoned())
+            return;  // a read that came back after the scan gave it up: nothing of it is wanted
         if (!bytes) {
             std::error_code error;
             const std::uintmax_t size = fs::file_size(file, error);
@@ -173,11 +191,11 @@ void lf_processBGLfile(const fs::path& file)
                                                      gf_pathToUtf8(file), BGL_MAX_FILE_BYTES));
             return;
         }
-        std::vector<ApfAirport> airports =
-            gf_decodeBglAirports(vald::ByteReader(bytes->data(), bytes->size()), gf_pathToUtf8(file),
-                                 [](const std::string& icao) { return gf_isKnownAirport(icao); });
-        for (ApfAirport& airport : airports)
-            gf_makeAddonParkFile(airport);
+        // Each airport gets its park file as it is decoded: those before a damaged record keep theirs.
+        gf_decodeBglAirports(
+            vald::ByteReader(bytes->data(), bytes->size()), gf_pathToUtf8(file),
+            [](const std::string& icao) { return gf_isKnownAirport(icao); },
+            [](ApfAirport& airport) { gf_makeAddonParkFile(airport); });
     } catch (const std::exception& e) {
         gf_logWarn(vald::format("Exception in lf_processBGLfile: {}", e.what()));
         throw;
@@ -188,15 +206,28 @@ void lf_scanAirportFolder(const fs::path& folder)
 {
     const std::string folderText = gf_pathToUtf8(folder);
     gf_addToAirportsScanLog(vald::format("Scanning for {} airports in {}", "addon ", folderText));
+    // A walk that ends early leaves its tasks under way to the pool, which waits for them
+    // (bounded) before the next folder; what they make is kept.
     FolderTasks tasks;
     try {
         lf_walkFolder(folder, tasks);
+    } catch (const WalkAborted& e) {
+        gf_addToAirportsScanLog(e.what());
+        gf_noteScanIncomplete();
+        return;
     } catch (const std::exception& e) {
         gf_addToAirportsScanLog(
             vald::format("{} airports search in folder {} aborted, cause: {}", "===> ", folderText, e.what()));
+        gf_noteScanIncomplete();
+        return;
     }
-    // Every task ends (or is given up after the task wait) before the next folder.
-    tasks.finish();
+    try {
+        tasks.finish();
+    } catch (const std::exception& e) {
+        gf_addToAirportsScanLog(
+            vald::format("{} airports search in {} aborted, futs outer error: {}", "===> ", folderText, e.what()));
+        gf_noteScanIncomplete();
+    }
 }
 
 void lf_setBglTaskForTest(BglFileTask task) { testBglTask = std::move(task); }
@@ -250,17 +281,24 @@ bool lf_runAirportsScan(const std::vector<fs::path>& folders)
     gf_startAirportsScanLog();
     gf_startAddonParkFiles();
     lf_scanAfolders(folders);
+    // From here on no task of this scan writes; a stop that comes later finds the scan done.
+    gf_closeScanOutputs();
+    walkStopped = gf_stopPending();
+    const bool completed = !walkStopped && gf_failedScanWrites() == 0;
     // Before the archive step, which looks for links beside the generated files: a link of the
     // earlier scan whose airport is now generated must be gone by then.
-    gf_removeStaleScanOutputs();
+    if (completed)
+        gf_removeStaleScanOutputs();
     gf_forgetClosestStands();  // the park files of the airports may have changed
     fs::create_directories(OUTPUT_INFO_FOLDER, error);
     gf_writeLines(gf_takeAirportsScanLog(), AIRPORTS_SCAN_LOG_PATH);
     gf_log(gf_pathToUtf8(AIRPORTS_SCAN_LOG_PATH) + " written");
     gf_clearStatus();
-    // Only files this scan generated go into the archive: a user's own park file stays put.
-    lf_prepareTblo(gf_generatedThirdpartyNames());
-    if (airportsFound.load())
+    // Only files this scan generated go into the archive: a user's own park file stays put. A scan
+    // that did not complete moves nothing; the next one does it.
+    if (completed)
+        lf_prepareTblo(gf_generatedThirdpartyNames());
+    if (completed && airportsFound.load())
         gf_log("Airports scan successful");
     return airportsFound.load();
 }
@@ -269,7 +307,7 @@ void gf_scanAirports()
 {
     if (!SCAN_AIRPORTS.value())
         return;
-    // A scan begun while the program stops would only remove the files of the last one.
+    // A scan begun while the program stops would only be cut short.
     if (gf_stopPending()) {
         gf_log("Airports scan skipped: the program is stopping");
         return;
@@ -280,8 +318,10 @@ void gf_scanAirports()
     const bool tbloExists = fs::exists(TBLO_FOLDER_PATH, error);
     if (error)
         throw fs::filesystem_error("exists", TBLO_FOLDER_PATH, error);
+    // The archive of the last scan stays until a new one takes its place: a scan that cannot
+    // write one must not lose it.
     if (tbloExists)
-        gf_removeFilesFromDirectory(TBLO_FOLDER_PATH);
+        gf_removeFilesFromDirectory(TBLO_FOLDER_PATH, TBLO_ZIP);
     else
         fs::create_directory(TBLO_FOLDER_PATH);
     const std::vector<fs::path> folders = lf_getAfolders();
@@ -298,22 +338,33 @@ void gf_scanAirports()
     gf_setMetaSimulatorName("P3D");
     for (const fs::path& output : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER})
         fs::create_directories(output, error);
-    gf_startScanOutputs();
+    // The earlier files stay where they are: each is written over or, when its scenery is gone,
+    // removed at the end of a scan that completed.
+    gf_openScanOutputs();
     const bool found = lf_runAirportsScan(folders);
-    // The files of the scan reach the disk before the list that names them, and before the scan
+    // The files of the scan reach the disk before the record that names them, and before the scan
     // counts as done: after a crash the next start scans again.
     const bool synced = gf_syncScanOutputs();
     const bool listed = gf_saveScanOutputList();
-    if (gf_stopPending()) {
-        // What was generated so far is listed; the next start scans again.
+    if (walkStopped) {
         gf_clearStatus();
         gf_logWarn("airports scan interrupted; it runs again at the next start");
         return;
     }
+    if (const std::size_t failed = gf_failedScanWrites(); failed > 0) {
+        gf_logWarn(vald::format("airports scan did not complete: {} file{} could not be written; it runs again at the "
+                                "next start",
+                                failed, failed == 1 ? "" : "s"));
+        gf_showStatus(vald::format("{} park file{} of the airports scan could not be written (see Log.txt); the "
+                                   "airports are scanned again at the next start",
+                                   failed, failed == 1 ? "" : "s"),
+                      true);
+        return;
+    }
     if (!listed) {
-        // Without its list the next scan would take these files for the user's own.
+        // Without its record the next scan would take these files for the user's own.
         gf_showStatus(vald::format("{} could not be saved (see Log.txt); the airports are scanned again at the next start",
-                                   gf_pathToUtf8(SCAN_GENERATED_LIST_PATH)),
+                                   gf_pathToUtf8(SCAN_OUTPUTS_LIST_PATH)),
                       true);
         return;
     }
@@ -326,8 +377,6 @@ void gf_scanAirports()
     if (!found)
         gf_showStatus("Warning: Scan has not found any add-on airports", true);
     gf_setBoolParamChecked(SCAN_AIRPORTS, false);
-    // Completed: the record of the user's files is no longer needed to tell an interrupted scan's files.
-    gf_finishScanOutputs();
     lf_repaint();
     if (tbloFileCount.load() == 0)
         fs::remove_all(TBLO_FOLDER_PATH, error);

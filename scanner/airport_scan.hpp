@@ -1,10 +1,10 @@
 #pragma once
 // The scan of the add-on airport scenery (the folders afolder0 to afolder9) for airports and
 // their parking spots, run on the worker thread during start-up when SCAN_AIRPORTS is on. One
-// task per BGL file with an airport section, run on the scan pool (liveries/scan_pool.hpp) at
-// most the shared worker limit at a time; every task ends, or is given up after the task wait,
-// before the next folder, and one file's failure or time-out is logged in the scan log without
-// ending the scan of its folder.
+// task per BGL file with an airport section, run on the scan pool (foundation/scan_pool.hpp) at
+// most the shared worker limit at a time. A file whose task fails ends the walk of its folder
+// (said in the scan log); one that does not end within the task wait is given up and reported,
+// and the walk goes on. Every task of a folder ends, or is given up, before the next folder.
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -13,9 +13,9 @@
 #include "scanner/tblo_archive.hpp"
 
 // The scan; throws vald::UserErrorException 49 when no afolder is set and 42 when one lies in
-// the simulator's own scenery. Clears SCAN_AIRPORTS when it ended; a scan ended by a stop, or
-// whose list of generated files could not be saved, leaves it set so that the next start scans
-// again. Only files an earlier scan generated are removed (scanner/scan_outputs.hpp).
+// the simulator's own scenery. Clears SCAN_AIRPORTS when it completed; a scan ended by a stop,
+// one with a file it could not write, or whose record could not be saved leaves it set so that
+// the next start scans again. Which files it writes over or removes: scanner/scan_outputs.cpp.
 void gf_scanAirports();
 
 std::vector<std::filesystem::path> lf_getAfolders();

@@ -338,7 +338,7 @@ std::optional<ApfAirport> lf_decodeAirport(const ByteReader& file, std::uint64_t
                                            const std::string& bglPath, const AirportFilter& isKnown)
 {
     const std::uint64_t lengthWords = head.size / 4;
-    // A record cut by the end of its file is no airport to half-read: the whole file is refused,
+    // A record cut by the end of its file is no airport to half-read: it ends the file's decoding,
     // so that the airport keeps its stock park file instead of one with the stands before the cut.
     if (lengthWords * 4 > file.size() - p * 4)
         throw std::out_of_range(vald::format("airport record at o2 = {} runs past the end of {} ({} words)", p,
@@ -364,7 +364,7 @@ std::optional<ApfAirport> lf_decodeAirport(const ByteReader& file, std::uint64_t
 // earlier section end the walk: sections that share their records are read once, and a file of
 // many sections cannot make the work grow with the square of its size.
 void lf_walkSection(const ByteReader& file, std::uint64_t p, const std::string& bglPath, const AirportFilter& isKnown,
-                    std::vector<bool>& walked, std::vector<ApfAirport>& airports)
+                    std::vector<bool>& walked, const AirportSink& take)
 {
     const std::uint64_t wordCount = file.size() / 4;
     while (p < wordCount && !walked[p]) {
@@ -380,7 +380,7 @@ void lf_walkSection(const ByteReader& file, std::uint64_t p, const std::string& 
             }
             try {
                 if (std::optional<ApfAirport> airport = lf_decodeAirport(file, p, *head, bglPath, isKnown))
-                    airports.push_back(std::move(*airport));
+                    take(*airport);
             } catch (const BglDamage& damage) {
                 gf_logWarn(vald::format("   Warning: damaged airport record at o2 = {} in {} skipped: {}", p, bglPath,
                                         damage.what()));
@@ -455,15 +455,14 @@ std::optional<std::vector<std::uint8_t>> lf_readAirportBgl(const fs::path& path)
     return lf_readWhole(file, size);
 }
 
-std::vector<ApfAirport> gf_decodeBglAirports(const ByteReader& file, const std::string& bglPath,
-                                             const AirportFilter& isKnown)
+void gf_decodeBglAirports(const ByteReader& file, const std::string& bglPath, const AirportFilter& isKnown,
+                          const AirportSink& take)
 {
     const std::uint64_t wordCount = file.size() / 4;
     if (wordCount < 2)
         throw std::runtime_error(vald::format("{} holds fewer than 2 words", bglPath));
-    std::vector<ApfAirport> airports;
     if (*file.u32(4) != BGL_HEADER_BYTES || wordCount < 15)
-        return airports;
+        return;
     const std::uint64_t sections = *file.u32(20);
     std::vector<bool> walked(static_cast<std::size_t>(wordCount), false);
     for (std::uint64_t i = 0; i < sections; ++i) {
@@ -477,7 +476,16 @@ std::vector<ApfAirport> gf_decodeBglAirports(const ByteReader& file, const std::
         const std::optional<std::uint32_t> firstRecord = file.u32((t + 2) * 4);
         if (!firstRecord)
             continue;
-        lf_walkSection(file, *firstRecord / 4, bglPath, isKnown, walked, airports);
+        lf_walkSection(file, *firstRecord / 4, bglPath, isKnown, walked, take);
     }
+}
+
+std::vector<ApfAirport> gf_decodeBglAirports(const ByteReader& file, const std::string& bglPath,
+                                             const AirportFilter& isKnown)
+{
+    std::vector<ApfAirport> airports;
+    gf_decodeBglAirports(file, bglPath, isKnown, [&airports](ApfAirport& airport) {
+        airports.push_back(std::move(airport));
+    });
     return airports;
 }

@@ -39,8 +39,14 @@ std::optional<std::vector<std::uint8_t>> lf_readDwords(const std::filesystem::pa
 bool lf_bglHasAirportSection(const std::filesystem::path& path);
 // The whole file as lf_readDwords gives it, when it holds an airport section; one open for both.
 std::optional<std::vector<std::uint8_t>> lf_readAirportBgl(const std::filesystem::path& path);
-// Every supported airport of the file (a padded image of whole words), in file order. Scan-log
-// and log lines tell what was skipped.
+// Takes each airport as soon as it is decoded.
+using AirportSink = std::function<void(ApfAirport& airport)>;
+// Hands every supported airport of the file (a padded image of whole words) to take, in file
+// order. Scan-log and log lines tell what was skipped. A record that runs past the end of the file
+// ends the decoding with std::out_of_range: the airports before it have been taken, none after it.
+void gf_decodeBglAirports(const vald::ByteReader& file, const std::string& bglPath, const AirportFilter& isKnown,
+                          const AirportSink& take);
+// The same, gathered.
 std::vector<ApfAirport> gf_decodeBglAirports(const vald::ByteReader& file, const std::string& bglPath,
                                              const AirportFilter& isKnown);
 

@@ -1,38 +1,64 @@
 #pragma once
-// The files an airport scan generated in airports/my_ORBX and airports/my_thirdparty, kept in a
-// list beside them (airports/ScanGenerated.txt, one path a line). A scan removes only the files
-// the earlier scan listed and never writes over a file it did not generate: a park file or link
-// the user placed there by hand stays. Any scan task may call these.
+// The files an airport scan writes into airports/my_ORBX and airports/my_thirdparty, and the
+// record that tells them from the user's own files there (which file is the scan's: see the top
+// of scan_outputs.cpp). The worker opens and closes a scan; its tasks write through here.
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "foundation/constants.hpp"
 
-inline const std::filesystem::path SCAN_GENERATED_LIST_PATH{AIRPORTS_FOLDER / "ScanGenerated.txt"};
-// The files in the two output folders that were not the scan's when a scan began (the user's),
-// one path a line. It lives from the start of a scan until the scan completed: a scan cut off by a
-// power loss leaves files it created unlisted (perhaps empty), and the next scan, finding this
-// record, may write over or remove every file not named in it.
-inline const std::filesystem::path SCAN_KEPT_LIST_PATH{AIRPORTS_FOLDER / "ScanKept.txt"};
+// The record: a header line, then one line per file the scan wrote: its size, the hash of what
+// the scan wrote, its path.
+inline const std::filesystem::path SCAN_OUTPUTS_LIST_PATH{AIRPORTS_FOLDER / "ScanGenerated.txt"};
+// The lines of the files a scan under way is about to write, each on the disk before its file is
+// made; taken into the record when the scan ends, or by the next scan after a crash.
+inline const std::filesystem::path SCAN_OUTPUTS_JOURNAL_PATH{AIRPORTS_FOLDER / "ScanGenerated.pending"};
 
-// Before the tasks of a scan: takes in the earlier scan's list (only files lying in the two output
-// folders; they may be written over) and starts an empty list for this scan. Writes the record of
-// the user's files, or takes in the one an interrupted scan left (it is kept as it is).
-void gf_startScanOutputs();
-// After the scan completed (its list saved, no longer pending): removes the record of the user's files.
-void gf_finishScanOutputs();
-// After the tasks: removes the files of the earlier scan that this scan did not write again (its
-// scenery is gone), and those an interrupted scan created (not in the record of the user's files). Rewriting a file replaces it whole, which costs less than removing it first.
+// Before the tasks: takes in the record (and the journal an interrupted scan left) and opens the
+// writes of a new scan.
+void gf_openScanOutputs();
+// The scan whose tasks are started now.
+std::uint64_t gf_scanOutputGeneration();
+// For the run of one task: its writes belong to the scan of generation; once that scan has
+// closed, or the pool gave the task up, they are dropped.
+class ScanOutputTask {
+public:
+    explicit ScanOutputTask(std::uint64_t generation);
+    ~ScanOutputTask();
+    ScanOutputTask(const ScanOutputTask&) = delete;
+    ScanOutputTask& operator=(const ScanOutputTask&) = delete;
+};
+
+enum class ScanWrite {
+    written,
+    kept,    // the user's file stands there: left as it is (said in the scan log)
+    failed,  // the write failed (logged): the earlier file stays and the scan does not complete
+    late,    // the task's scan has ended or gave it up: nothing is written
+};
+// Writes bytes as the whole file at path, a file directly in one of the two output folders.
+ScanWrite gf_writeScanOutput(const std::filesystem::path& path, const std::string& bytes);
+// Whether a file of the user stands at path; when sayKept, one that does is named in the scan log
+// as kept.
+bool gf_isUsersFile(const std::filesystem::path& path, bool sayKept);
+
+// The scan did not see all its scenery (a folder walk ended early, a file was given up): it takes
+// no earlier file for stale.
+void gf_noteScanIncomplete();
+// No more writes; waits (bounded) for those under way.
+void gf_closeScanOutputs();
+// Writes of this scan that failed.
+std::size_t gf_failedScanWrites();
+// After a scan that completed and saw all its scenery: removes the files of earlier scans that it
+// did not write again, where they still hold what a scan wrote.
 void gf_removeStaleScanOutputs();
-// False when a file is at path that no scan generated (the user's own); logged in the scan log.
-bool gf_mayWriteScanOutput(const std::filesystem::path& path);
-// This scan wrote path.
-void gf_noteScanOutput(const std::filesystem::path& path);
-// The names (airport codes) of the *.xml files this scan generated in airports/my_thirdparty.
+// The names (airport codes) of the *.xml files this scan wrote in airports/my_thirdparty.
 std::vector<std::string> gf_generatedThirdpartyNames();
 // The scan writes its files without a sync each; this pushes them all to the disk at once, before
-// the list is saved and the scan counts as done. False (logged) when a sync failed.
+// the record is saved and the scan counts as done. False (logged) when a sync failed.
 bool gf_syncScanOutputs();
-// Writes this scan's list (also after a stop, for the files written so far); false on failure.
+// Saves the record (also after a stop or a failed write, for the files written so far) and then
+// drops the journal; false (logged) when the record could not be saved: the journal then stays.
 bool gf_saveScanOutputList();

@@ -1,8 +1,5 @@
 #include "scanner/tblo_archive.hpp"
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "foundation/constants.hpp"
 #include "foundation/files.hpp"
@@ -29,18 +26,18 @@ void lf_setTbloCount(std::uint64_t count)
                            vald::COUNTS_BAND);
 }
 
-// Reads one generated file for the archive. One with a link to the archive beside it is named
-// in linked: it leaves my_thirdparty once the archive holds it. Nothing when it cannot be read.
-std::optional<TbloEntry> lf_takeForTblo(const std::string& name, const fs::path& zipPath, std::vector<fs::path>& linked)
+// Copies one generated file into tblo. One with a link to the archive beside it is named in
+// linked: it leaves my_thirdparty once the archive holds it.
+void lf_copyToTblo(const std::string& name, std::vector<fs::path>& linked)
 {
     const fs::path source = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".xml");
-    std::optional<std::string> bytes = lf_readFileBytes(source, MAX_PARK_FILE_BYTES);
-    if (!bytes) {
-        gf_logWarn(vald::format("'{}' failed to copy into '{}': cannot be read", gf_pathToUtf8(source),
-                                gf_pathToUtf8(zipPath)));
-        return std::nullopt;
+    const fs::path target = TBLO_FOLDER_PATH / gf_pathFromUtf8(name + ".xml");
+    std::string failure;
+    if (!gf_copyFileSafely(source, target, failure, WriteDurability::Scratch)) {
+        gf_logWarn(vald::format("'{}' failed to copy '{}': {}", gf_pathToUtf8(source), gf_pathToUtf8(target), failure));
+        return;
     }
-    gf_log(vald::format("{} copied to {}", name, gf_pathToUtf8(zipPath)));
+    gf_log(vald::format("{} copied to {}", name, gf_pathToUtf8(target)));
     std::error_code error;
     const fs::path link = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".txt");
     const fs::file_status status = fs::status(link, error);
@@ -48,7 +45,14 @@ std::optional<TbloEntry> lf_takeForTblo(const std::string& name, const fs::path&
         gf_logWarn(vald::format("exists({}) failed: {}", gf_pathToUtf8(link), error.message()));
     else if (fs::exists(status))
         linked.push_back(source);
-    return TbloEntry{name + ".xml", std::move(*bytes)};
+}
+
+// The archive is built under this name beside the zip.
+fs::path lf_buildingPath(const fs::path& zipPath)
+{
+    fs::path building = zipPath;
+    building += ".building";
+    return building;
 }
 
 }  // namespace
@@ -66,37 +70,41 @@ std::optional<std::string> lf_readFileBytes(const fs::path& path, std::size_t ma
 
 bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t added)
 {
-    // The archive is built beside the zip and reaches it through the one writer.
+    // The new archive takes the old one's place only when it is whole: a full disk leaves the old.
     const fs::path building = archive.path();
     const bool closed = archive.close();
     std::error_code error;
-    if (building != zipPath) {
-        const std::optional<std::string> zipped = closed ? lf_readFileBytes(building, TBLO_ZIP_MAX_BYTES) : std::nullopt;
+    bool placed = building == zipPath;
+    if (!placed && closed) {
+        if (fs::exists(zipPath, error))
+            gf_log(vald::format("[zip] Removing old zip {}", gf_pathToUtf8(zipPath)));
         std::string failure;
-        if (zipped && !gf_writeFileSafely(zipPath, *zipped, failure, WriteDurability::Scratch))
+        placed = gf_copyFileSafely(building, zipPath, failure, WriteDurability::Scratch);
+        if (!placed)
             gf_logWarn(failure);
-        fs::remove(building, error);
     }
+    if (building != zipPath)
+        fs::remove(building, error);
     const fs::file_status status = fs::status(zipPath, error);
     const bool exists = fs::exists(status);
     const std::uintmax_t size = fs::file_size(zipPath, error);
     const std::int64_t shownSize = error ? -1 : static_cast<std::int64_t>(size);
     gf_log(vald::format("[zip] Added {} files, ok_close={}, exists={}, size={} bytes", added, closed, exists, shownSize));
-    return exists && shownSize > 0;
+    return placed && exists && shownSize > 0;
 }
 
-bool lf_zipEntries(const fs::path& zipPath, const std::vector<TbloEntry>& entries)
+bool lf_zipFolder(const fs::path& zipPath)
 {
     std::error_code error;
+    if (!fs::is_directory(TBLO_FOLDER_PATH, error)) {
+        gf_log(vald::format("[zip] Not a directory: {}", gf_pathToUtf8(TBLO_FOLDER_PATH)));
+        return false;
+    }
     if (zipPath.has_parent_path())
         fs::create_directories(zipPath.parent_path(), error);
     gf_log(vald::format("[zip] Target file: {}", gf_pathToUtf8(fs::absolute(zipPath, error))));
-    if (fs::exists(zipPath, error)) {
-        gf_log(vald::format("[zip] Removing old zip {}", gf_pathToUtf8(zipPath)));
-        fs::remove(zipPath, error);
-    }
-    fs::path building = zipPath;
-    building += ".building";
+    gf_log(vald::format("[zip] Source dir : {}", gf_pathToUtf8(fs::absolute(TBLO_FOLDER_PATH, error))));
+    const fs::path building = lf_buildingPath(zipPath);
     fs::remove(building, error);
     vald::ZipArchive archive(building);
     if (!archive.open(vald::ZipArchive::OpenMode::New)) {
@@ -104,11 +112,21 @@ bool lf_zipEntries(const fs::path& zipPath, const std::vector<TbloEntry>& entrie
         return false;
     }
     std::size_t added = 0;
-    for (const TbloEntry& entry : entries) {
-        gf_log(vald::format("[zip] Adding (data) {} ({} bytes)", entry.name, entry.bytes.size()));
-        if (!archive.addData(entry.name, entry.bytes, vald::ZipArchive::Compression::Fast)) {
-            gf_log(vald::format("[zip] ERROR addData({})", entry.name));
-            break;
+    for (const fs::directory_entry& entry : fs::directory_iterator(TBLO_FOLDER_PATH)) {
+        // The old zip and the new one are no part of it.
+        if (!entry.is_regular_file() || entry.path() == zipPath || entry.path() == building)
+            continue;
+        const std::string path = gf_pathToUtf8(entry.path());
+        const std::optional<std::string> bytes = lf_readFileBytes(entry.path(), MAX_PARK_FILE_BYTES);
+        if (!bytes) {
+            gf_log(vald::format("[zip] READ FAIL: {}", path));
+            continue;
+        }
+        const std::string name = gf_pathToUtf8(entry.path().filename());
+        gf_log(vald::format("[zip] Adding (data) {} -> {} ({} bytes)", path, name, bytes->size()));
+        if (!archive.addData(name, *bytes, vald::ZipArchive::Compression::Fast)) {
+            gf_log(vald::format("[zip] ERROR addData({})", name));
+            return lf_zipClose(archive, zipPath, added);
         }
         ++added;
     }
@@ -119,23 +137,21 @@ void lf_prepareTblo(const std::vector<std::string>& names)
 {
     if (names.empty())
         return;
-    // The generated files go from my_thirdparty straight into the archive, without copies in
-    // tblo that would only be packed and removed again.
-    const fs::path zip = TBLO_FOLDER_PATH / TBLO_ZIP;
-    std::vector<TbloEntry> entries;
     std::vector<fs::path> linked;
     for (const std::string& name : names)
         if (gf_isKnownAirport(name))
-            if (std::optional<TbloEntry> entry = lf_takeForTblo(name, zip, linked))
-                entries.push_back(std::move(*entry));
-    const std::size_t n = entries.size() + gf_countFilesIn(TBLO_FOLDER_PATH);
+            lf_copyToTblo(name, linked);
+    // The copies: the archive of an earlier scan, kept until it is replaced, is none of them.
+    const fs::path zip = TBLO_FOLDER_PATH / TBLO_ZIP;
+    std::error_code error;
+    const std::size_t n = gf_countFilesIn(TBLO_FOLDER_PATH) - (fs::is_regular_file(zip, error) ? 1 : 0);
     if (n == 0) {
         lf_setTbloCount(0);
         gf_log("All your third party airports are recognised, no off line learning needed.");
         return;
     }
     // A linked file leaves my_thirdparty only when the archive holds it.
-    if (lf_zipEntries(zip, entries)) {
+    if (lf_zipFolder(zip)) {
         for (const fs::path& source : linked) {
             std::error_code error;
             if (!fs::remove(source, error) && error)
@@ -144,7 +160,6 @@ void lf_prepareTblo(const std::vector<std::string>& names)
     } else {
         gf_logWarn("Zippen TBLO folder failed");
     }
-    entries.clear();
     gf_removeXMLFilesFromDirectory();
     lf_setTbloCount(n);
     vald::gf_controls().setEnabled(BUTTON_TBLO.controlId(), true);

@@ -48,6 +48,37 @@ TEST(FileSafetyTest, WriterReplacesTheWholeFileKeepsItsModeAndLeavesNoTemporary)
     EXPECT_EQ(entriesOf(dir.path()), Names{"list.txt"});
 }
 
+// A file the user made read-only is not replaced; a guarded write never goes through a link and
+// replaces only what it was allowed, not a file that changed or appeared after its look.
+TEST(FileSafetyTest, TheUsersWriteProtectedLinkedOrChangedFilesStayAsTheyAre)
+{
+    corv_test::TempDir dir;
+    writeFile(dir / "mine.xml", "mine");
+    ASSERT_EQ(::chmod((dir / "mine.xml").c_str(), 0444), 0);
+    std::string error;
+    EXPECT_FALSE(gf_writeFileSafely(dir / "mine.xml", "new", error));
+    EXPECT_NE(error.find("write-protected"), std::string::npos) << error;
+    writeFile(dir / "outside", "outside");
+    fs::create_symlink(dir / "outside", dir / "link.xml");
+    GuardedWrite rules;
+    EXPECT_EQ(gf_writeFileGuarded(dir / "link.xml", "new", rules, error), WriteOutcome::refused);
+    writeFile(dir / "seen.xml", "as seen");
+    const std::optional<FileIdentity> seen = gf_fileIdentity(dir / "seen.xml");
+    writeFile(dir / "seen.xml", "changed since");
+    rules.mayReplace = [&seen, &dir](const std::optional<FileIdentity>& now) {
+        if (!now)
+            writeFile(dir / "new.xml", "placed meanwhile");
+        return now == seen || !now;
+    };
+    EXPECT_EQ(gf_writeFileGuarded(dir / "seen.xml", "new", rules, error), WriteOutcome::refused);
+    EXPECT_EQ(gf_writeFileGuarded(dir / "new.xml", "new", rules, error), WriteOutcome::refused);
+    EXPECT_EQ(readFile(dir / "mine.xml"), "mine");
+    EXPECT_EQ(readFile(dir / "outside"), "outside");
+    EXPECT_EQ(readFile(dir / "seen.xml"), "changed since");
+    EXPECT_EQ(readFile(dir / "new.xml"), "placed meanwhile");
+    EXPECT_EQ(entriesOf(dir.path()), (Names{"link.xml", "mine.xml", "new.xml", "outside", "seen.xml"}));
+}
+
 TEST(FileSafetyTest, AFailedWriteLeavesTheOldFileWholeAndSaysWhy)
 {
     corv_test::TempDir dir;

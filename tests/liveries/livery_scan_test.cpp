@@ -10,7 +10,7 @@
 #include "foundation/user_error.hpp"
 #include "liveries/liveries_scanned_xml.hpp"
 #include "liveries/livery_scan.hpp"
-#include "liveries/scan_pool.hpp"
+#include "foundation/scan_pool.hpp"
 #include "refdata/type_queries.hpp"
 #include "tests/liveries/scan_fixture.hpp"
 #include "tests/refdata/sealed_files.hpp"

@@ -13,7 +13,7 @@
 #include "foundation/parameters.hpp"
 #include "foundation/run_state.hpp"
 #include "liveries/scan_reports.hpp"
-#include "liveries/scan_workers.hpp"
+#include "foundation/scan_workers.hpp"
 #include "platform/control_model.hpp"
 #include "refdata/dbase.hpp"
 #include "tests/support/log_lines.hpp"

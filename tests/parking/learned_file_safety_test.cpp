@@ -72,6 +72,17 @@ TEST_F(LearnedFileSafetyTest, AHandmadeFileWithARepeatedStandIsKeptWholeAndAside
     }));
 }
 
+// An unreadable learned file whose copy aside cannot be made is all there is of it: it is not
+// saved over when the airport is left.
+TEST_F(LearnedFileSafetyTest, AnUnreadableFileThatCannotBeCopiedAsideIsNotSavedOver)
+{
+    writePark(threeStands());
+    writeFile(ACME_LEARNED_FILE, "<parkpositions><parkpos id=\"A1\">");
+    fs::create_directories("airports/learned/thirdparty/Acme/EHAM0.xml");  // where the copy would go
+    visit();
+    EXPECT_EQ(readFile(ACME_LEARNED_FILE), "<parkpositions><parkpos id=\"A1\">");
+}
+
 TEST_F(LearnedFileSafetyTest, AParkFileWithoutAUsableStandNeverEmptiesTheLearnedFile)
 {
     // Every stand at 0/0: the park file reads, but yields no stand.

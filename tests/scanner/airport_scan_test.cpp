@@ -12,8 +12,8 @@
 
 #include "foundation/text.hpp"
 #include "foundation/user_error.hpp"
-#include "liveries/scan_pool.hpp"
-#include "liveries/scan_workers.hpp"
+#include "foundation/scan_pool.hpp"
+#include "foundation/scan_workers.hpp"
 #include "parking/park_file.hpp"
 #include "refdata/airports.hpp"
 #include "refdata/dbase.hpp"
@@ -116,29 +116,37 @@ TEST_F(AirportScanTest, AddonAirportsGetLinksOrGeneratedFilesAndUnknownOnesGoInt
     EXPECT_EQ(scanWorkerCount.load(), 0);
 }
 
-TEST_F(AirportScanTest, AFailingFileOrFolderIsLoggedAndTheScanGoesOn)
+// A file whose task fails ends the walk of its folder; the airports it read before the damage
+// keep their park files, and the next folders are still scanned.
+TEST_F(AirportScanTest, AFailingFileEndsItsFolderWalkAndTheScanGoesOn)
 {
-    // Generating into airports/my_ORBX fails for every ORBX airport: that folder is a file.
-    bgl_test::writeBytes(addons_ / "orbx_EHBK.bgl", bgl_test::bglFile({airport("EHBK", 2)}));
-    for (const char* code : {"EHGG", "EHEH", "EHRD"})
-        bgl_test::writeBytes(addons_ / (std::string(code) + ".bgl"), bgl_test::bglFile({airport(code, 2)}));
-    std::vector<std::uint8_t> damaged = bgl_test::bglFile({airport("EHTW", 3)});
-    damaged.resize(damaged.size() - 40);  // the parking list is cut short
+    std::vector<std::uint8_t> damaged = bgl_test::bglFile({airport("EHRD", 2), airport("EHTW", 3)});
+    damaged.resize(damaged.size() - 40);  // the second record is cut short
     bgl_test::writeBytes(addons_ / "EHTW.bgl", damaged);
+    const fs::path good = fs::current_path() / "good";
+    for (const char* code : {"EHGG", "EHEH"})
+        bgl_test::writeBytes(good / (std::string(code) + ".bgl"), bgl_test::bglFile({airport(code, 2)}));
+    // Generating into airports/my_ORBX fails for every ORBX airport: that folder is a file.
+    const fs::path orbx = fs::current_path() / "orbx";
+    for (const char* code : {"EHBK", "EHTW", "EHBK"})
+        bgl_test::writeBytes(orbx / vald::format("{}{}.bgl", code, fs::exists(orbx) ? 2 : 1),
+                             bgl_test::bglFile({airport(code, 2)}));
     fs::create_directories(AIRPORTS_FOLDER);
     corv_test::writeFile(MY_ORBX_FOLDER, "a file where a folder belongs");
     afolder1.setValue(gf_pathToUtf8(fs::current_path() / "nowhere"));
     afolder2.setValue(gf_pathToUtf8(fs::current_path() / "Log.txt"));
+    afolder3.setValue(gf_pathToUtf8(orbx));
+    afolder4.setValue(gf_pathToUtf8(good));
     gf_scanAirports();
 
-    for (const char* code : {"EHGG", "EHEH", "EHRD"})
+    for (const char* code : {"EHRD", "EHGG", "EHEH"})
         EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / (std::string(code) + ".xml"))) << code;
-    // The cut file yields no park file: EHTW keeps its stock one.
-    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));  // cut: it keeps its stock park file
     const std::vector<std::string> log = scanLog();
-    EXPECT_TRUE(logHas(log, "EHTW.bgl: airport record at o2 = "));
-    EXPECT_TRUE(logHas(log, "===>  airports search skipped ")) << ::testing::PrintToString(log);
-    EXPECT_TRUE(logHas(log, "orbx_EHBK.bgl"));
+    EXPECT_TRUE(logHas(log, "===>  airports search in " + gf_pathToUtf8(addons_) + " aborted, futs outer error: "))
+        << ::testing::PrintToString(log);
+    EXPECT_TRUE(logHas(log, "runs past the end of " + gf_pathToUtf8(addons_ / "EHTW.bgl")));
+    EXPECT_TRUE(logHas(log, "===>  airports search aborted, futs inner,"));
     EXPECT_EQ(scanWorkerCount.load(), 0);
     EXPECT_FALSE(SCAN_AIRPORTS.value());
 }
@@ -241,7 +249,8 @@ TEST_F(AirportScanTest, AFolderWhoseOwnNameHoldsStaticsIsStillScanned)
 }
 
 // A scenery file whose read hangs (a stalled network share) is given up after the task wait and
-// reported; the other files are scanned and the scan ends.
+// reported; the other files are scanned and the scan ends. When the read comes back at last,
+// nothing of it is written: the scan it belonged to is over.
 TEST_F(AirportScanTest, AHungSceneryFileIsGivenUpAndReported)
 {
     for (const char* code : {"EHGG", "EHEH", "EHRD"})
@@ -266,6 +275,7 @@ TEST_F(AirportScanTest, AHungSceneryFileIsGivenUpAndReported)
     release->store(true);
     while (scanWorkerCount.load() != 0)
         std::this_thread::yield();
+    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHBK.xml"));
 }
 
 // A scenery file with airports but far too large to be one is reported and not read.

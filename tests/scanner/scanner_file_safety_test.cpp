@@ -1,9 +1,13 @@
-// What a user keeps when the airport scan runs: park files and links placed by hand in the output
-// folders, and a scan that a closing program stops half-way.
+// What a user keeps when the airport scan runs: park files and links of their own in the output
+// folders, placed or edited at any time, and every earlier park file when a scan is stopped or
+// cannot write.
 #include <gtest/gtest.h>
+#include <sodium.h>
 
-#include "foundation/status_sink.hpp"
+#include "foundation/format.hpp"
 #include "foundation/text.hpp"
+#include "parking/apf_file.hpp"
+#include "foundation/scan_workers.hpp"
 #include "refdata/airports.hpp"
 #include "refdata/dbase.hpp"
 #include "scanner/airport_scan.hpp"
@@ -11,13 +15,14 @@
 #include "scanner/scanner_hooks.hpp"
 #include "tests/foundation/param_fixture.hpp"
 #include "tests/scanner/bgl_writer.hpp"
+#include "tests/support/file_size_limit.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using corv_test::readFile;
 using bgl_test::airport;
+using corv_test::readFile;
 using corv_test::writeFile;
 
 class ScannerFileSafetyTest : public corv_test::ParamTest {
@@ -25,125 +30,142 @@ protected:
     ScannerFileSafetyTest()
     {
         gf_resetAirports();
-        for (const char* code : {"EHAM", "EHGG", "EHRD", "EHTW"})
+        for (const char* code : {"EHAM", "EHBK", "EHEH", "EHGG", "EHRD", "EHTW"})
             airportRecords.push_back(AirportRecord{code, "", 52.0, 4.0, 0.0, 0});
         gf_clearDbaseTables();
-        stopRequested = false;
-        userClosing = false;
+        publisherGroups = {{"Some Pub", "somepub"}};
+        thirdpartyRecords = {{"Some Pub", {"EHRD40"}}};
         SIM_INSTALL_PATH.setValue(gf_pathToUtf8(fs::current_path() / "Sim5"));
-        addons_ = fs::current_path() / "Addons";
         afolder0.setValue(gf_pathToUtf8(addons_));
         SCAN_AIRPORTS.setValue(true);
+        gf_setScanWorkerLimit(1);  // a stop after the first file leaves the others unread
     }
     ~ScannerFileSafetyTest() override
     {
-        stopRequested = false;
-        userClosing = false;
-        gf_resetStatusSink();
+        lf_setBglTaskForTest({});
         gf_resetAirports();
         gf_clearDbaseTables();
         gf_resetScannerHooks();
     }
+    void scenery(const std::string& icao, int stands) const
+    {
+        bgl_test::writeBytes(addons_ / (icao + ".bgl"), bgl_test::bglFile({airport(icao, stands)}));
+    }
+    void scan() const
+    {
+        SCAN_AIRPORTS.setValue(true);
+        gf_scanAirports();
+    }
 
-    fs::path addons_;
+    const fs::path addons_ = fs::current_path() / "Addons";
+    const fs::path tp_ = MY_THIRDPARTY_FOLDER;
 };
 
-// The user's own park file and link in my_thirdparty outlive every scan, also one of an airport
-// the scan finds, and one cut short by a power loss; what an earlier scan generated goes when its
-// scenery is gone.
-TEST_F(ScannerFileSafetyTest, HandPlacedFilesSurviveEveryScan)
+// Files of an earlier version, a close during a rescan, files the user places or edits in between
+// and during a scan, links: each user file comes through byte for byte; the scan's own files are
+// refreshed, kept on a stop, and removed once their scenery is gone.
+TEST_F(ScannerFileSafetyTest, OnlyFilesTheScanProvablyWroteAreWrittenOverOrRemoved)
 {
+    // An earlier version left no record: its generated files carry the program's meta block; a
+    // link carries no such mark and stays the user's.
+    const ApfAirport old{"EHZZ", "", "", "", 0, 0, 0, {}};
+    fs::create_directories(tp_);
+    ASSERT_TRUE(gf_writeApf(old, tp_ / "EHZZ.xml", ApfWriteMode::generated));
+    ASSERT_TRUE(gf_writeApf(old, tp_ / "EHGG.xml", ApfWriteMode::generated));
+    writeFile(tp_ / "EHTW.txt", "archive/thirdparty/Gone/EHTW.xml\n");
     const std::string mine = "<parkpositions><parkpos id=\"mine\"/></parkpositions>";
-    writeFile(MY_THIRDPARTY_FOLDER / "EHAM.xml", mine);
-    writeFile(MY_THIRDPARTY_FOLDER / "EHRD.txt", "archive/thirdparty/Mine/EHRD.xml\n");
-    bgl_test::writeBytes(addons_ / "EHAM.bgl", bgl_test::bglFile({airport("EHAM", 4)}));
-    bgl_test::writeBytes(addons_ / "EHGG.bgl", bgl_test::bglFile({airport("EHGG", 3)}));
-    gf_scanAirports();
-    EXPECT_FALSE(SCAN_AIRPORTS.value());
-    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHAM.xml"), mine);
-    EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHRD.txt"));
-    // EHGG.xml was generated (and moved into the offline-learning archive, no link stands beside it).
-    EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));
-    EXPECT_NE(readFile(AIRPORTS_SCAN_LOG_PATH).find("EHAM.xml is not a file of the scan: kept as it is"),
-              std::string::npos);
+    writeFile(tp_ / "EHAM.xml", mine);
+    for (const char* code : {"EHAM", "EHGG", "EHEH"})
+        scenery(code, 3);
+    scan();
+    EXPECT_EQ(readFile(tp_ / "EHAM.xml"), mine);
+    EXPECT_NE(readFile(tp_ / "EHGG.xml").find("\"g3\""), std::string::npos);  // refreshed
+    EXPECT_FALSE(fs::exists(tp_ / "EHZZ.xml"));  // its scenery is gone
+    EXPECT_TRUE(fs::exists(tp_ / "EHTW.txt"));
 
-    fs::remove(addons_ / "EHGG.bgl");
-    bgl_test::writeBytes(addons_ / "EHTW.bgl", bgl_test::bglFile({airport("EHTW", 2)}));
-    SCAN_AIRPORTS.setValue(true);
-    gf_scanAirports();
-    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHAM.xml"), mine);
-    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHRD.txt"), "archive/thirdparty/Mine/EHRD.xml\n");
-    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));  // the earlier scan's, its scenery gone
-    EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));
-
-    // A power loss cut the next scan short: it had recorded the user's files, then created
-    // EHGG.xml and EHZZ.xml (emptied by the loss) and never saved its list. The scan after it
-    // writes them whole or removes them, and still keeps the user's files.
-    writeFile(SCAN_KEPT_LIST_PATH, gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHAM.xml") + "\n" +
-                                       gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHRD.txt") + "\n");
-    writeFile(MY_THIRDPARTY_FOLDER / "EHGG.xml", "");
-    writeFile(MY_THIRDPARTY_FOLDER / "EHZZ.xml", "");
-    bgl_test::writeBytes(addons_ / "EHGG.bgl", bgl_test::bglFile({airport("EHGG", 3)}));
-    SCAN_AIRPORTS.setValue(true);
-    gf_scanAirports();
-    EXPECT_FALSE(SCAN_AIRPORTS.value());
-    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHAM.xml"), mine);
-    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHRD.txt"), "archive/thirdparty/Mine/EHRD.xml\n");
-    EXPECT_NE(readFile(MY_THIRDPARTY_FOLDER / "EHGG.xml").find("</parkpositions>"), std::string::npos);
-    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHZZ.xml"));  // its scenery is not found this time
-    const std::string list = readFile(SCAN_GENERATED_LIST_PATH);
-    EXPECT_NE(list.find(gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHGG.xml")), std::string::npos);
-    EXPECT_EQ(list.find("EHAM.xml"), std::string::npos);
-    EXPECT_FALSE(fs::exists(SCAN_KEPT_LIST_PATH));
-}
-
-// A program closed during the scan keeps the user's files and scans again at the next start.
-TEST_F(ScannerFileSafetyTest, AStoppedScanStaysPendingAndKeepsTheUsersFiles)
-{
-    writeFile(MY_THIRDPARTY_FOLDER / "EHAM.xml", "mine");
-    bgl_test::writeBytes(addons_ / "EHGG.bgl", bgl_test::bglFile({airport("EHGG", 3)}));
-    gf_scanAirports();
-    ASSERT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));
-
-    // The user closes the program while the first folder is looked at.
-    afolder0.setValue(gf_pathToUtf8(fs::current_path() / "gone"));
-    afolder1.setValue(gf_pathToUtf8(addons_));
-    gf_setStatusSink({[](const std::string& text, bool) {
-                          if (text.find("does not exist") != std::string::npos)
-                              userClosing = true;
-                      },
-                      {}, {}});
-    SCAN_AIRPORTS.setValue(true);
-    gf_scanAirports();
-    EXPECT_TRUE(SCAN_AIRPORTS.value());
-    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHAM.xml"), "mine");
-
-    // A start while the program stops does not scan at all.
-    gf_scanAirports();
-    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHAM.xml"), "mine");
-    EXPECT_TRUE(SCAN_AIRPORTS.value());
-
-    // The next start scans again and finds EHGG once more.
+    // Closed during a rescan: every earlier file stays, and the scan runs again at the next start.
+    lf_setBglTaskForTest([](const fs::path& file) {
+        lf_processBGLfile(file);
+        userClosing = true;
+    });
+    scan();
     userClosing = false;
-    gf_resetStatusSink();
-    gf_scanAirports();
+    EXPECT_TRUE(SCAN_AIRPORTS.value());
+    for (const char* name : {"EHAM.xml", "EHGG.xml", "EHEH.xml"})
+        EXPECT_TRUE(fs::exists(tp_ / name)) << name;
+
+    // The user edits one generated file, puts a link in place of another and park files of their
+    // own where the scan would write, one of them while the scan runs.
+    const std::string edited = readFile(tp_ / "EHGG.xml") + "<!-- mine -->";
+    writeFile(tp_ / "EHGG.xml", edited);
+    writeFile("outside.xml", "outside");
+    fs::remove(tp_ / "EHEH.xml");
+    fs::create_symlink(fs::absolute("outside.xml"), tp_ / "EHEH.xml");
+    writeFile(tp_ / "EHTW.xml", mine);
+    writeFile(tp_ / "EHRD.xml", mine);  // an archived airport: its link would hide this file
+    bgl_test::writeBytes(addons_ / "somepub" / "EHRD.bgl", bgl_test::bglFile({airport("EHRD", 2)}));
+    scenery("EHTW", 2);
+    scenery("EHBK", 2);
+    lf_setBglTaskForTest([this](const fs::path& file) {
+        writeFile(tp_ / "ZZZZ.xml", "placed");
+        lf_processBGLfile(file);
+    });
+    scan();
     EXPECT_FALSE(SCAN_AIRPORTS.value());
-    EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHGG.xml"));
-    EXPECT_EQ(readFile(MY_THIRDPARTY_FOLDER / "EHAM.xml"), "mine");
+    EXPECT_EQ(readFile(tp_ / "EHGG.xml"), edited);
+    EXPECT_EQ(readFile("outside.xml"), "outside");
+    EXPECT_TRUE(fs::is_symlink(tp_ / "EHEH.xml"));
+    for (const char* name : {"EHAM.xml", "EHTW.xml", "EHRD.xml"})
+        EXPECT_EQ(readFile(tp_ / name), mine) << name;
+    EXPECT_EQ(readFile(tp_ / "ZZZZ.xml"), "placed");
+    EXPECT_FALSE(fs::exists(tp_ / "EHRD.txt"));
+    const std::vector<std::string> log = corv_test::fileLines(AIRPORTS_SCAN_LOG_PATH);
+    EXPECT_TRUE(bgl_test::logHas(log, "EHGG.xml is not a file of the scan (changed since the scan wrote it)"));
+    EXPECT_TRUE(bgl_test::logHas(log, "EHEH.xml is not a file of the scan (a link)"));
+    EXPECT_TRUE(bgl_test::logHas(log, "EHRD.txt not written: it would hide the user's"));
+
+    // A record edited to name a file outside the output folders removes nothing there.
+    writeFile(MY_PARK_AIRPORTS_PATH, "EHAM\n");
+    unsigned char hash[16];
+    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>("EHAM\n"), 5, nullptr, 0);
+    std::string hex;
+    for (const unsigned char b : hash)
+        hex += vald::format("{:02x}", b);
+    writeFile(SCAN_OUTPUTS_LIST_PATH,
+              readFile(SCAN_OUTPUTS_LIST_PATH) + "5 " + hex + " " + gf_pathToUtf8(MY_PARK_AIRPORTS_PATH) + "\n");
+    lf_setBglTaskForTest({});
+    scan();
+    EXPECT_EQ(readFile(MY_PARK_AIRPORTS_PATH), "EHAM\n");
+    EXPECT_EQ(countLog("Airports scan successful"), 3U);  // not for the scan that was closed
 }
 
-// A list edited to name a file outside the two output folders removes nothing there.
-TEST_F(ScannerFileSafetyTest, TheListRemovesOnlyFilesOfTheOutputFolders)
+// A full disk during a rescan: every earlier park file and the offline-learning archive stay as
+// they were, the scan says it did not complete and runs again at the next start, which writes the
+// new files.
+TEST_F(ScannerFileSafetyTest, AFullDiskKeepsEveryEarlierFileAndTheScanPending)
 {
-    writeFile(MY_PARK_AIRPORTS_PATH, "EHAM\n");
-    writeFile(MY_THIRDPARTY_FOLDER / "EHTW.xml", "generated before");
-    writeFile(SCAN_GENERATED_LIST_PATH, gf_pathToUtf8(MY_PARK_AIRPORTS_PATH) + "\n" +
-                                            gf_pathToUtf8(MY_THIRDPARTY_FOLDER / ".." / "my_park_airports.txt") + "\n" +
-                                            gf_pathToUtf8(MY_THIRDPARTY_FOLDER / "EHTW.xml") + "\n");
-    gf_startScanOutputs();
-    gf_removeStaleScanOutputs();
-    EXPECT_EQ(readFile(MY_PARK_AIRPORTS_PATH), "EHAM\n");
-    EXPECT_FALSE(fs::exists(MY_THIRDPARTY_FOLDER / "EHTW.xml"));
+    scenery("EHGG", 3);
+    scenery("EHTW", 3);
+    scan();
+    const std::string gg = readFile(tp_ / "EHGG.xml");
+    const std::string tw = readFile(tp_ / "EHTW.xml");
+    const std::string zip = readFile(TBLO_FOLDER_PATH / TBLO_ZIP);
+    ASSERT_FALSE(zip.empty());
+    scenery("EHGG", 60);  // the new files do not fit any more
+    scenery("EHTW", 60);
+    const int pending = corv_test::runWithFileSizeLimit(4000, [this] {
+        scan();
+        return SCAN_AIRPORTS.value() ? 1 : 0;
+    });
+    EXPECT_EQ(pending, 1);
+    EXPECT_EQ(readFile(tp_ / "EHGG.xml"), gg);
+    EXPECT_EQ(readFile(tp_ / "EHTW.xml"), tw);
+    EXPECT_EQ(readFile(TBLO_FOLDER_PATH / TBLO_ZIP), zip);
+    scan();
+    EXPECT_FALSE(SCAN_AIRPORTS.value());
+    EXPECT_NE(readFile(tp_ / "EHGG.xml").find("\"g60\""), std::string::npos);
+    EXPECT_EQ(countLog("airports scan did not complete: 2 files could not be written"), 1U);
+    EXPECT_EQ(countLog("Airports scan successful"), 2U);
 }
 
 }  // namespace

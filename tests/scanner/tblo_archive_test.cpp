@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
@@ -11,6 +12,7 @@
 #include "refdata/airports.hpp"
 #include "tests/foundation/log_capture.hpp"
 #include "tests/scanner/bgl_writer.hpp"
+#include "tests/support/file_size_limit.hpp"
 
 namespace fs = std::filesystem;
 
@@ -47,8 +49,8 @@ TEST_F(TbloTest, GeneratedFilesOfKnownAirportsArePackedAndLinkedOnesLeaveTheirFo
     EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EGLL.txt"));
     EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EHAM.xml"));
     EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "KXYZ.xml"));
-    // Three files and the old archive were counted; only the new archive stays.
-    EXPECT_EQ(tbloFileCount.load(), 4U);
+    // Three files were counted; only the new archive stays.
+    EXPECT_EQ(tbloFileCount.load(), 3U);
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(TBLO_FOLDER_PATH))
         left.push_back(entry.path().filename().string());
@@ -67,7 +69,8 @@ TEST_F(TbloTest, GeneratedFilesOfKnownAirportsArePackedAndLinkedOnesLeaveTheirFo
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"EGLL.xml", "EHAM.xml", "EHRD.xml"}));
     const std::vector<std::string> lines = log_.lines();
-    EXPECT_TRUE(logHas(lines, "EGLL copied to tblo/tblo.zip"));
+    EXPECT_TRUE(logHas(lines, "EGLL copied to tblo/EGLL.xml"));
+    EXPECT_TRUE(logHas(lines, "[zip] Adding (data) tblo/EGLL.xml -> EGLL.xml (7 bytes)"));
     EXPECT_TRUE(logHas(lines, "[zip] Removing old zip tblo/tblo.zip"));
     EXPECT_TRUE(logHas(lines, "[zip] Added 3 files, ok_close=true, exists=true, size="));
     EXPECT_TRUE(logHas(lines, "! Mail tblo/tblo.zip to tblo@corvalen.example"));
@@ -79,6 +82,23 @@ TEST_F(TbloTest, GeneratedFilesOfKnownAirportsArePackedAndLinkedOnesLeaveTheirFo
     corv_test::writeFile(TBLO_FOLDER_PATH / TBLO_ZIP / "in the way", "");
     lf_prepareTblo({"EGLL"});
     EXPECT_EQ(corv_test::readFile(MY_THIRDPARTY_FOLDER / "EGLL.xml"), "<egll/>");
+
+    // A full disk while the archive is built keeps the old one whole.
+    fs::remove_all(TBLO_FOLDER_PATH / TBLO_ZIP);
+    corv_test::writeFile(TBLO_FOLDER_PATH / TBLO_ZIP, "an old archive");
+    std::mt19937 noise(7);
+    for (const char* name : {"EGLL", "EHAM", "EHRD"}) {
+        std::string bytes(4000, '\0');
+        for (char& c : bytes)
+            c = static_cast<char>(noise());
+        corv_test::writeFile(MY_THIRDPARTY_FOLDER / (std::string(name) + ".xml"), bytes);
+    }
+    EXPECT_EQ(corv_test::runWithFileSizeLimit(6000, [] {
+                  lf_prepareTblo({"EGLL", "EHAM", "EHRD"});
+                  return 0;
+              }),
+              0);
+    EXPECT_EQ(corv_test::readFile(TBLO_FOLDER_PATH / TBLO_ZIP), "an old archive");
 }
 
 TEST_F(TbloTest, NothingToLearnIsSaidOnceAndAnEmptyListSaysNothing)

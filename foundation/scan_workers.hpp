@@ -3,7 +3,9 @@
 // at most one task per hardware thread, never fewer than one. The worker thread sets the limit at
 // every start of a run, before any scan; a thread of the scan pool takes a slot before it runs a
 // task and gives it back when the task ends (the slot's destructor), so a slot can be neither
-// lost nor taken twice.
+// lost nor taken twice. Setting the limit leaves the count alone: a task an earlier scan left
+// running still holds its slot until it ends, so the count never drops below zero and the limit
+// still holds.
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -28,10 +30,10 @@ private:
     bool held_ = false;
 };
 
-// The limit (at least 1) and no task counted; before a scan, never while one runs.
+// The limit (at least 1); before a scan.
 void gf_setScanWorkerLimit(std::int32_t limit);
 // Waits until fewer tasks run than the limit allows and counts one in; nothing when a stop of the
-// run is requested while waiting (checked at least every 50 ms).
+// run or the user's closing comes while waiting (checked at least every 50 ms).
 std::optional<ScanWorkerSlot> gf_waitForWorkerSlot();
 // A task has ended (what a slot's destructor calls).
 void gf_workerDone();

@@ -1,4 +1,4 @@
-#include "liveries/scan_pool.hpp"
+#include "foundation/scan_pool.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -13,7 +13,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/run_state.hpp"
-#include "liveries/scan_workers.hpp"
+#include "foundation/scan_workers.hpp"
 
 namespace {
 
@@ -34,6 +34,7 @@ void gf_setScanTaskWaitForTest(std::chrono::milliseconds wait) { taskWaitMs.stor
 
 struct ScanPool::Task {
     std::function<void()> body;
+    std::atomic<bool> abandoned{false};  // given up: what it still makes is not wanted
     bool finished = false;   // guarded by Core::mutex
     bool ran = false;        // guarded by Core::mutex
     std::string failure;     // guarded by Core::mutex
@@ -49,12 +50,18 @@ struct ScanPool::Core {
     std::atomic<std::size_t> queued{0};  // queue.size(), written under mutex, read without it
     std::size_t idle = 0;            // threads waiting for work; guarded by mutex
     std::size_t looking = 0;         // threads looking for work before they sleep; guarded by mutex
-    std::size_t running = 0;         // tasks being run; guarded by mutex
+    std::vector<Ticket> running;     // tasks being run; guarded by mutex
     bool closed = false;             // guarded by mutex
     std::uint64_t finishedCount = 0; // tasks finished so far: progress; guarded by mutex
 };
 
 namespace {
+
+// The task the pool thread runs now; null on every other thread.
+thread_local const ScanPool::Task* runningTask = nullptr;
+
+// Marks a task given up: it is not run, or what it still makes is dropped.
+void lf_abandon(ScanPool::Task& task) { task.abandoned.store(true); }
 
 // One pool thread: takes the queued tasks in order, each under a worker slot of the shared limit.
 void lf_runPoolThread(const std::shared_ptr<ScanPool::Core>& core, const std::shared_ptr<bool>& ended)
@@ -78,14 +85,16 @@ void lf_runPoolThread(const std::shared_ptr<ScanPool::Core>& core, const std::sh
         ScanPool::Ticket task = std::move(core->queue.front());
         core->queue.pop_front();
         core->queued.store(core->queue.size(), std::memory_order_relaxed);
-        ++core->running;
+        core->running.push_back(task);
         lock.unlock();
         core->change.notify_all();  // room in the queue
         std::string failure;
         bool ran = false;
-        if (!gf_stopPending()) {
+        // A task given up before it started is not run at all.
+        if (!gf_stopPending() && !task->abandoned.load()) {
             if (std::optional<ScanWorkerSlot> slot = gf_waitForWorkerSlot()) {
                 ran = true;
+                runningTask = task.get();
                 try {
                     task->body();
                 } catch (const std::exception& e) {
@@ -93,11 +102,12 @@ void lf_runPoolThread(const std::shared_ptr<ScanPool::Core>& core, const std::sh
                 } catch (...) {
                     failure = "unknown exception";
                 }
+                runningTask = nullptr;
             }  // the slot is given back here, whatever the task did
         }
         task->body = nullptr;  // what the task holds goes with it, not with the ticket
         lock.lock();
-        --core->running;
+        std::erase(core->running, task);
         task->finished = true;
         task->ran = ran;
         task->failure = std::move(failure);
@@ -110,6 +120,8 @@ void lf_runPoolThread(const std::shared_ptr<ScanPool::Core>& core, const std::sh
 }
 
 }  // namespace
+
+bool gf_scanTaskAbandoned() { return runningTask != nullptr && runningTask->abandoned.load(); }
 
 ScanPool::ScanPool()
     : core_(std::make_shared<Core>()),
@@ -161,10 +173,14 @@ ScanPool::Outcome ScanPool::wait(const Ticket& ticket, std::string& failure)
     std::unique_lock<std::mutex> lock(core_->mutex);
     const auto deadline = std::chrono::steady_clock::now() + taskWait_;
     while (!ticket->finished) {
-        if (gf_stopPending())
+        if (gf_stopPending()) {
+            lf_abandon(*ticket);
             return Outcome::stopped;
-        if (std::chrono::steady_clock::now() >= deadline)
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            lf_abandon(*ticket);
             return Outcome::timedOut;
+        }
         core_->change.wait_for(lock, STOP_CHECK_INTERVAL);
     }
     if (!ticket->ran)
@@ -181,6 +197,14 @@ void ScanPool::finish()
     {
         std::unique_lock<std::mutex> lock(core_->mutex);
         core_->closed = true;
+        // What is still queued was given up by its waiter, or nobody waits for it any more.
+        for (const Ticket& task : core_->queue) {
+            lf_abandon(*task);
+            task->body = nullptr;
+            task->finished = true;
+        }
+        core_->queue.clear();
+        core_->queued.store(0, std::memory_order_relaxed);
         core_->work.notify_all();
         // The tasks left may be many; the wait ends when none of them has finished for a task wait.
         auto deadline = std::chrono::steady_clock::now() + taskWait_;
@@ -203,6 +227,9 @@ void ScanPool::finish()
         }
         for (const std::shared_ptr<bool>& e : ended_)
             done.push_back(*e);
+        // Left to end on their own: nothing they still make is wanted.
+        for (const Ticket& task : core_->running)
+            lf_abandon(*task);
     }
     std::size_t left = 0;
     for (std::size_t i = 0; i < threads_.size(); ++i) {

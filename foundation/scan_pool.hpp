@@ -4,12 +4,14 @@
 // file. Every wait is bounded and gives way to a stop request:
 // - submit waits for room in the queue, at most the task wait;
 // - wait gives a task the task wait to end (a stalled network share must not hang the scan);
-// - finish gives the tasks still running the task wait to end (after a stop a short grace), joins
-//   every thread that did, and
-//   leaves a thread still stuck in a read to end on its own (it holds only the pool's shared
-//   state and its task's, and its worker slot until it returns, so the limit still holds).
-// A task's exception is caught on its thread and handed to the waiter as text. A task that has not
-// started when a stop is requested does not run.
+// - finish drops the tasks still queued (they never run), gives the tasks still running the task
+//   wait to end (after a stop a short grace), joins every thread that did, and leaves a thread
+//   still stuck in a read to end on its own (it holds only the pool's shared state and its task's,
+//   and its worker slot until it returns, so the limit still holds).
+// A task given up by its waiter (timed out, or a stop came first) or left running by finish is
+// abandoned: whatever it still produces is no longer wanted, and a task that writes asks
+// gf_scanTaskAbandoned before it does. A task's exception is caught on its thread and handed to
+// the waiter as text. A task that has not started when a stop is requested does not run.
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -23,6 +25,10 @@
 std::chrono::milliseconds gf_scanTaskWait();
 // Tests: another task wait for every pool made afterwards.
 void gf_setScanTaskWaitForTest(std::chrono::milliseconds wait);
+
+// On a thread of a scan pool: whether the task it runs was given up (see above). False on any
+// other thread.
+bool gf_scanTaskAbandoned();
 
 // No room came free in the queue within the task wait: every worker is stuck.
 struct ScanPoolStalled : std::runtime_error {
@@ -50,10 +56,11 @@ public:
     // Queues body. Nothing (an empty ticket) when a stop is requested while it waits for room;
     // throws ScanPoolStalled when no room came within the task wait (every worker stuck).
     Ticket submit(std::function<void()> body);
-    // Waits for the task, at most the task wait from now, checking for a stop.
+    // Waits for the task, at most the task wait from now, checking for a stop. A task that did
+    // not finish is abandoned.
     Outcome wait(const Ticket& ticket, std::string& failure);
-    // No more tasks: waits for the queued and running ones (bounded as above) and ends the
-    // threads. Called by the destructor; once is enough.
+    // No more tasks: drops the queued ones, waits for the running ones (bounded as above) and ends
+    // the threads. Called by the destructor; once is enough.
     void finish();
 
 private:

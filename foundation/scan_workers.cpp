@@ -1,4 +1,4 @@
-#include "liveries/scan_workers.hpp"
+#include "foundation/scan_workers.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -36,16 +36,18 @@ ScanWorkerSlot::~ScanWorkerSlot()
 
 void gf_setScanWorkerLimit(std::int32_t limit)
 {
-    std::lock_guard<std::mutex> lock(slotMutex);
-    scanWorkerLimit.store(std::max<std::int32_t>(1, limit));
-    scanWorkerCount.store(0);
+    {
+        std::lock_guard<std::mutex> lock(slotMutex);
+        scanWorkerLimit.store(std::max<std::int32_t>(1, limit));
+    }
+    slotFreed.notify_all();  // a larger limit may let a waiting task in
 }
 
 std::optional<ScanWorkerSlot> gf_waitForWorkerSlot()
 {
     std::unique_lock<std::mutex> lock(slotMutex);
     while (scanWorkerCount.load() >= scanWorkerLimit.load()) {
-        if (stopRequested.load())
+        if (gf_stopPending())
             return std::nullopt;
         slotFreed.wait_for(lock, std::chrono::milliseconds(50));
     }
@@ -55,9 +57,10 @@ std::optional<ScanWorkerSlot> gf_waitForWorkerSlot()
 
 void gf_workerDone()
 {
-    {
-        std::lock_guard<std::mutex> lock(slotMutex);
-        scanWorkerCount.fetch_sub(1);
-    }
+    std::lock_guard<std::mutex> lock(slotMutex);
+    // Woken under the lock and counted down last: once the count shows the slot free, this thread
+    // no longer touches the slots' condition (the program may be ending).
     slotFreed.notify_one();
+    if (scanWorkerCount.load() > 0)  // a stray call cannot free a slot nobody holds
+        scanWorkerCount.fetch_sub(1);
 }
