@@ -78,7 +78,16 @@ void lf_waitBriefly(Ready ready, Between between)
     }
 }
 
-// False when the run ends before the readers start (a refused login).
+// A reader whose previous thread still runs is not started (warned): the run ends with READER
+// ERROR, and the restart tries again once that thread has ended.
+bool lf_readerStarted(bool started)
+{
+    if (!started)
+        gf_requestStop(closing_reason::READER_ERROR, READER_ERROR_RESTART_SECONDS);
+    return started;
+}
+
+// False when the run ends before the readers start (a refused login, a reader not started).
 bool lf_startReaders()
 {
     lf_setBufferedIntake(false);
@@ -91,9 +100,11 @@ bool lf_startReaders()
     lf_enableTimeShiftControls(true);
     // The login hands its session to the weather reader.
     lf_waitBriefly([] { return !weatherReader.guid.empty(); }, [] {});
-    gf_startWeatherReader();
+    if (!lf_readerStarted(gf_startWeatherReader()))
+        return false;
     lf_waitBriefly([] { return weatherReader.qnhPublished.load(); }, [] { lf_serveReRead(); });
-    gf_startTrafficReader();
+    if (!lf_readerStarted(gf_startTrafficReader()))
+        return false;
     gf_sleepFor(READER_START_STEP);
     lf_copyUserPositionToReader();
     lf_checkNoTraffic();

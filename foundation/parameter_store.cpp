@@ -45,10 +45,17 @@ public:
     }
 };
 
+// What lf_loadKeepingBroken found at the path of parameters.xml.
+enum class [[nodiscard]] LoadedFile {
+    loaded,       // the document holds it
+    replaceable,  // none, or a broken one now kept as an older generation: a new one may be written
+    keep,         // a broken one that could not be kept aside: writing over it would lose it
+};
+
 // Loads the file; when it exists but cannot be loaded, or nests elements where the program never
 // does, keeps it as an older generation first, because whatever the caller writes next replaces
-// it. False then, with the document empty.
-bool lf_loadKeepingBroken(pugi::xml_document& document, const fs::path& path)
+// it. The document is empty unless loaded.
+LoadedFile lf_loadKeepingBroken(pugi::xml_document& document, const fs::path& path)
 {
     std::string fault;
     const FileRead read = gf_loadXmlLimited(document, path, MAX_PARAMETERS_FILE_BYTES, fault);
@@ -60,14 +67,17 @@ bool lf_loadKeepingBroken(pugi::xml_document& document, const fs::path& path)
             fault = vald::format("{} nests elements inside an entry", gf_pathToUtf8(path));
     }
     if (fault.empty())
-        return true;
+        return LoadedFile::loaded;
     document.reset();
     std::error_code error;
     if (fs::exists(path, error)) {
         gf_logWarn(vald::format("{}, kept as an older generation", fault));
-        (void)gf_saveUpto3GenerationsOf(path);
+        if (!gf_saveUpto3GenerationsOf(path)) {
+            gf_logWarn(vald::format("{} could not be kept: it is not written over", gf_pathToUtf8(path)));
+            return LoadedFile::keep;
+        }
     }
-    return false;
+    return LoadedFile::replaceable;
 }
 
 bool lf_saveParametersFile(pugi::xml_document& document, const fs::path& path)
@@ -265,13 +275,18 @@ bool gf_editParametersFile(const std::function<void(pugi::xml_node parameters)>&
     std::lock_guard<std::mutex> lock(gf_parametersFileMutex());
     pugi::xml_document document;
     pugi::xml_node parameters;
-    if (lf_loadKeepingBroken(document, path)) {
+    switch (lf_loadKeepingBroken(document, path)) {
+    case LoadedFile::loaded:
         parameters = document.child("parameters");
         if (!parameters)
             parameters = document.append_child("parameters");
-    } else {
+        break;
+    case LoadedFile::replaceable:
         document.reset();
         parameters = document.append_child("parameters");
+        break;
+    case LoadedFile::keep:
+        return false;
     }
     edit(parameters);
     return lf_saveParametersFile(document, path);
@@ -286,7 +301,8 @@ bool gf_loadParameters(const ParameterLists& lists)
     {
         std::lock_guard<std::mutex> lock(gf_parametersFileMutex());
         pugi::xml_document document;
-        if (lf_loadKeepingBroken(document, path)) {
+        const LoadedFile loaded = lf_loadKeepingBroken(document, path);
+        if (loaded == LoadedFile::loaded) {
             gf_log(vald::format("from '{}'", pathText));
             lf_readAll(lists, document);
         } else {
@@ -295,7 +311,9 @@ bool gf_loadParameters(const ParameterLists& lists)
             lf_writeDefaults(lists, document.append_child("parameters"));
             created = true;
         }
-        (void)lf_saveParametersFile(document, path);
+        // A save that fails is logged; the values hold for this session.
+        if (loaded != LoadedFile::keep)
+            static_cast<void>(lf_saveParametersFile(document, path));
     }
     gf_log(gf_bannerLine(70, 10, false, true, ""));
     lf_showInControls(lists);
@@ -388,8 +406,7 @@ bool gf_removeParameter(const Parameter& parameter)
         return false;
     if (!gf_removeParameterEntry(document, parameter.name()))
         return false;
-    (void)lf_saveParametersFile(document, path);
-    return true;
+    return lf_saveParametersFile(document, path);
 }
 
 void gf_setStringParameter(StringParameter& parameter, std::string value)

@@ -8,7 +8,7 @@
 // Every read-modify-write of parameters.xml holds one mutex, and every save replaces the file
 // atomically (a temporary file in the same folder renamed over it), so a reader never sees a
 // half-written file. A file that exists but does not parse is kept as its older generation
-// (parameters0.xml, ...) before anything replaces it.
+// (parameters0.xml, ...) before anything replaces it; one that cannot be kept is not replaced.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -30,8 +30,9 @@ std::mutex& gf_parametersFileMutex();
 pugi::xml_parse_result gf_loadParametersDocument(pugi::xml_document& document);
 
 // One read-modify-write of parameters.xml under the lock: loads it (an unreadable file is kept
-// as a generation and replaced by an empty document), hands edit the "parameters" element
-// (appended when missing) and saves the result. Answers whether the save succeeded.
+// as a generation and replaced by an empty document; one that cannot be kept is left alone and
+// nothing is saved), hands edit the "parameters" element (appended when missing) and saves the
+// result. Answers whether the save succeeded.
 bool gf_editParametersFile(const std::function<void(pugi::xml_node parameters)>& edit);
 
 // Start-up load of every parameter (the lists of gf_startupParameterLists), then either the
@@ -66,7 +67,7 @@ void gf_setParameterEntry(pugi::xml_node parameters, const std::string& name, co
 bool gf_removeParameterEntry(const pugi::xml_node& document, const std::string& name);
 
 // Removes the parameter's entry from the file; false (and no write) when the file does not
-// load, has no root "parameters" or holds no such entry.
+// load, has no root "parameters" or holds no such entry, and false when the save failed.
 bool gf_removeParameter(const Parameter& parameter);
 
 // Single-parameter saves: the current value replaces the entry's value (an entry without a

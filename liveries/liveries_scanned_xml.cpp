@@ -88,7 +88,10 @@ bool lf_writeLiveriesScanned(const LiveryList& liveries, const std::filesystem::
     if (liveries.empty())
         return false;
     pugi::xml_document document;
-    gf_writeMetaInfo(document);
+    if (!gf_writeMetaInfo(document)) {
+        gf_logWarn(vald::format("{} not written: its meta block could not be built", gf_pathToUtf8(path)));
+        return false;
+    }
     pugi::xml_node list = document.append_child(LIVERIES_ELEMENT);
     for (const LiveryData& livery : liveries) {
         pugi::xml_node liv = list.append_child(LIVERY_ELEMENT);

@@ -291,8 +291,9 @@ bool lf_runAirportsScan(const std::vector<fs::path>& folders)
         gf_removeStaleScanOutputs();
     gf_forgetClosestStands();  // the park files of the airports may have changed
     fs::create_directories(OUTPUT_INFO_FOLDER, error);
-    gf_writeLines(gf_takeAirportsScanLog(), AIRPORTS_SCAN_LOG_PATH);
-    gf_log(gf_pathToUtf8(AIRPORTS_SCAN_LOG_PATH) + " written");
+    // A report that cannot be written is logged by the writer, not as written.
+    if (gf_writeLines(gf_takeAirportsScanLog(), AIRPORTS_SCAN_LOG_PATH))
+        gf_log(gf_pathToUtf8(AIRPORTS_SCAN_LOG_PATH) + " written");
     gf_clearStatus();
     // Only files this scan generated go into the archive: a user's own park file stays put. A scan
     // that did not complete moves nothing; the next one does it.

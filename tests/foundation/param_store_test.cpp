@@ -135,6 +135,14 @@ TEST_F(ParamStoreTest, SingleSaveOverAMalformedFileKeepsItFirst)
     gf_saveIntParameter(RANGE);
     EXPECT_EQ(readFile(paramsPath().parent_path() / "parameters0.xml"), "<parameters><oops></parameters>");
     EXPECT_EQ(entries(), std::vector<Entry>{Entry("RANGE", "65")});
+
+    // One that cannot be kept aside (its generation's place is taken) is not written over.
+    fs::remove(paramsPath().parent_path() / "parameters0.xml");
+    fs::create_directory(paramsPath().parent_path() / "parameters0.xml");
+    writeFile(paramsPath(), "<parameters><lost></parameters>");
+    gf_saveIntParameter(RANGE);
+    EXPECT_TRUE(gf_loadParameters(gf_startupParameterLists()));
+    EXPECT_EQ(readFile(paramsPath()), "<parameters><lost></parameters>");
 }
 
 TEST_F(ParamStoreTest, WrongRootIsReadAsDefaultsAndNotOverwritten)
