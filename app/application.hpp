@@ -12,14 +12,14 @@
 class MainWindow;
 
 // The program's entry: -1 at once when another instance runs (nothing else is touched).
-int gf_main(int argc, char** argv);
+[[nodiscard]] int gf_main(int argc, char** argv);
 // The process body after the log is open; answers the exit code.
-int gf_runApplication(const std::vector<std::string>& arguments);
+[[nodiscard]] int gf_runApplication(const std::vector<std::string>& arguments);
 
 // The production switch of the command line (arguments after the program name): true for
 // "--production" or "/production", false for "--no-production" or "/no-production", compared
 // without case; the last switch decides, other arguments are ignored.
-std::optional<bool> lf_productionSwitch(const std::vector<std::string>& arguments);
+[[nodiscard]] std::optional<bool> lf_productionSwitch(const std::vector<std::string>& arguments);
 
 // The roaming application-data folder; empty, with a warning, when there is none.
 std::filesystem::path gf_appDataPath();
@@ -33,4 +33,4 @@ struct WindowPosition {
 WindowPosition lf_readWindowPosition();
 
 // Creates and shows the main window at its saved position with all its controls.
-bool initInstance(vald::UiPort& port, MainWindow& window, const std::string& title);
+[[nodiscard]] bool initInstance(vald::UiPort& port, MainWindow& window, const std::string& title);

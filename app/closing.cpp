@@ -107,8 +107,8 @@ void lf_prepareRestart(std::uint32_t reason, bool clientEnded)
     // completed: one still set here did not complete, and must not count as done.
     if (reason != closing_reason::NEW_SETTINGS)
         lf_switchOff(SCAN_LIVERIES);
-    lf_restartCountdown();
-    if (userClosing.load() || lf_resetSessionState()) {
+    // A close by the user during the countdown or the reset ends the program.
+    if (!lf_restartCountdown() || userClosing.load() || lf_resetSessionState()) {
         restartPending.store(false);
         gf_requestUserClose();
     }
@@ -180,7 +180,9 @@ void lf_closingDown()
     const bool restart = restartPending.load();
     if (!restart) {
         try {
-            gf_finishSimClientThread(SIM_CLIENT_END_LIMIT);
+            // A client left running is warned about here, and the program's end then leaves
+            // without its cleanup (gf_leaveIfThreadsRemain).
+            static_cast<void>(gf_finishSimClientThread(SIM_CLIENT_END_LIMIT));
         } catch (...) {
             // The quit matters more than a clean end of that thread.
         }

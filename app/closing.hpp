@@ -21,11 +21,11 @@ inline constexpr std::int32_t PRODUCTION_FAILURE_EXIT_CODE = 1;
 void lf_closingDown();
 // "Restarting after {} second{}" once a second for restartDelaySeconds; ends early when the user
 // closes the window. True when it ran to its end.
-bool lf_restartCountdown();
+[[nodiscard]] bool lf_restartCountdown();
 // Everything a new run in this process must find as at the program's start. Answers whether the
 // user closed the window while the run was being closed (that close is then not lost: the
 // caller ends the program).
-bool lf_resetSessionState();
+[[nodiscard]] bool lf_resetSessionState();
 // TIME_SHIFT_DAYS, TIME_SHIFT_HOURS and TIME_SHIFT_MINS := 0, each saved.
 void lf_resetTimeShiftParams();
 

@@ -4,4 +4,4 @@
 #include "platform/window.hpp"
 
 // True when the event is a selection change of one of the combo boxes.
-bool lf_handleComboSelection(vald::ControlId id, vald::ControlEvent event);
+[[nodiscard]] bool lf_handleComboSelection(vald::ControlId id, vald::ControlEvent event);

@@ -12,14 +12,14 @@
 // fields; answers whether one acted. An exception of a handler is logged as a warning, the
 // controls band is repainted and the answer is false; otherwise, when nothing acted, the
 // controls band is repainted.
-bool lf_HandleWMCOMMAND(vald::ControlId id, vald::ControlEvent event);
+[[nodiscard]] bool lf_HandleWMCOMMAND(vald::ControlId id, vald::ControlEvent event);
 
 // A click of a push button; true when id is one of them and it acted (the tblo button answers
 // false when the file browser could not be opened).
-bool lf_handleButton(vald::ControlId id, vald::ControlEvent event);
+[[nodiscard]] bool lf_handleButton(vald::ControlId id, vald::ControlEvent event);
 // A click of a check box: the box toggles, its parameter follows and is saved, and the box's
 // own effect follows. True for every check box of the window.
-bool lf_handleCheckBox(vald::ControlId id, vald::ControlEvent event);
+[[nodiscard]] bool lf_handleCheckBox(vald::ControlId id, vald::ControlEvent event);
 
 // Locks the parking controls, shows in how many seconds the update runs (the next multiple of
 // 15 of the run's seconds) and requests the update. UI thread or worker.

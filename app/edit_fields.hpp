@@ -11,7 +11,7 @@
 
 // Enter in one of the fields: the status line is cleared and the field's action runs. True
 // when the event is Enter in one of the three fields.
-bool lf_editSubclassProc(const EditStringParameter& parameter, vald::ControlEvent event);
+[[nodiscard]] bool lf_editSubclassProc(const EditStringParameter& parameter, vald::ControlEvent event);
 // The field among the three that has this control id; nullptr for another id.
 const EditStringParameter* lf_editFieldOf(vald::ControlId id);
 

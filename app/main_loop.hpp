@@ -17,7 +17,7 @@ inline constexpr int PAUSE_TICKS = 100;
 // left nothing is slept.
 void lf_mainLoop(SteadyTime firstTick);
 // One tick; false ends the main loop.
-bool lf_cycleStep();
+[[nodiscard]] bool lf_cycleStep();
 // The per-second step.
 void lf_updateStep();
 // The 15-second schedule (secondCounter a multiple of 15).

@@ -202,7 +202,8 @@ void lf_runSession()
         return;
     if (!lf_startReaders())
         return;
-    lf_waitForFirstTraffic();
+    // A time-out asks for the stop itself (READER ERROR); the main loop ends on it within a second.
+    static_cast<void>(lf_waitForFirstTraffic());
     lf_checkParkAirport(true);
     gf_updateDataIndicators();
     secondCounter.store(0);

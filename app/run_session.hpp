@@ -11,9 +11,9 @@ inline constexpr std::chrono::seconds FIRST_TRAFFIC_LIMIT{10};
 void lf_runSession();
 // Waits until the simulator runs a flight and the user aircraft's on-ground state and position
 // are known; false when a stop or the user's close came first.
-bool lf_requestUserAcGndAir();
+[[nodiscard]] bool lf_requestUserAcGndAir();
 // Waits up to 15 s for the first traffic data; logs "No traffic in this region?" without any.
 void lf_checkNoTraffic();
 // Waits (100 ms steps) until the traffic reader receives; after 10 s the run ends with READER
 // ERROR and a restart in 15 s. Answers whether it receives.
-bool lf_waitForFirstTraffic();
+[[nodiscard]] bool lf_waitForFirstTraffic();

@@ -16,7 +16,7 @@ void gf_requestSimClientStop();
 // Asks the thread to stop and waits up to limit (real time) for it to end; then
 // it is joined, or, when it is still running, left to end on its own with a warning. True when
 // it ended (or there was none).
-bool gf_finishSimClientThread(std::chrono::milliseconds limit);
+[[nodiscard]] bool gf_finishSimClientThread(std::chrono::milliseconds limit);
 
 // A client thread still runs (also one left to end on its own).
 bool gf_simClientRunning();

@@ -20,8 +20,8 @@ std::string lf_getTextFromId(vald::ControlId id);
 
 // The selected index and text of the combo box `wanted` when the event is a selection change of
 // that combo box; nothing for another control, another event or no selection.
-std::optional<std::pair<int, std::string>> lf_getComboText(vald::ControlId wanted, vald::ControlId id,
-                                                           vald::ControlEvent event);
+[[nodiscard]] std::optional<std::pair<int, std::string>> lf_getComboText(vald::ControlId wanted, vald::ControlId id,
+                                                                         vald::ControlEvent event);
 
 // A drop-down list shows only its entries: when the program sets a combo box's text (a value
 // shown with gf_setIntParamText, as after an automatic range change), the entry equal to that
@@ -40,6 +40,6 @@ void lf_enableTimeShiftControls(bool enable);
 void gf_messageBox(const std::string& text, const std::string& caption);
 // Opens the folder that holds path in the file browser: false when path does not exist, has no
 // parent or the shell refuses.
-bool gf_openContainingFolder(const std::filesystem::path& path);
-bool gf_openParametersFolder();
-bool gf_openManual();
+[[nodiscard]] bool gf_openContainingFolder(const std::filesystem::path& path);
+[[nodiscard]] bool gf_openParametersFolder();
+[[nodiscard]] bool gf_openManual();

@@ -54,7 +54,9 @@ void lf_resetAirportCounts()
 void lf_prepareParkAirports()
 {
     gf_createFlightPlanFolder();
-    lf_readMyParkAirports();
+    // What could not be read is on the status line and in the log already; the run goes on with
+    // the airports that were read.
+    static_cast<void>(lf_readMyParkAirports());
     gf_enableControl(BUTTON_REREAD);
     const std::string destination = DESTINATION.value();
     if (!destination.empty()) {
@@ -138,10 +140,13 @@ void lf_registerRunHooks()
         gf_registerParkingHooks();
         lf_registerParkingWindowHooks();
         gf_registerLiveriesHooks();
-        gf_setScannerHooks({[] { gf_openManual(); }, [] { gf_openParametersFolder(); }});
+        // An opener that fails tells the user in a message box itself; the scan's own error follows.
+        const auto openManual = [] { static_cast<void>(gf_openManual()); };
+        const auto openParametersFolder = [] { static_cast<void>(gf_openParametersFolder()); };
+        gf_setScannerHooks({openManual, openParametersFolder});
         LiveryScanHooks scan;
-        scan.openManual = [] { gf_openManual(); };
-        scan.openParametersFolder = [] { gf_openParametersFolder(); };
+        scan.openManual = openManual;
+        scan.openParametersFolder = openParametersFolder;
         gf_setLiveryScanHooks(std::move(scan));
         SimlinkHooks simlink;
         simlink.simNoLongerConnected = [] { gf_simNoLongerConnected(); };

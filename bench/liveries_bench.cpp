@@ -86,7 +86,8 @@ public:
             liveries.push_back(std::move(livery));
         }
         gf_sortLiveries(liveries);
-        lf_writeLiveriesScanned(liveries);
+        if (!lf_writeLiveriesScanned(liveries))
+            throw std::runtime_error("LiveriesScanned.xml not written");
 
         for (int i = 0; i < FLIGHT_COUNT; ++i) {
             FlightIdentity flight;

@@ -51,12 +51,16 @@ void lf_sendFrame(benchmark::State& state, bool batched)
     const double position[8] = {52.3, 4.76, 0.01, -0.02, 1.5, 1200.0, -3.0, 140.0};
     std::uint64_t sent = 0;
     for (auto _ : state) {
-        if (batched)
-            SimConnect_BeginPacketBatch(handle);
+        // A request that failed would leave the wait below without an end.
+        bool ok = !batched || SimConnect_BeginPacketBatch(handle) == S_OK;
         for (std::uint32_t i = 0; i < positions; ++i)
-            SimConnect_SetDataOnSimObject(handle, POSITION_DEFINITION, 100 + i, 0, 1, 64, position);
+            ok = SimConnect_SetDataOnSimObject(handle, POSITION_DEFINITION, 100 + i, 0, 1, 64, position) == S_OK && ok;
         if (batched)
-            SimConnect_EndPacketBatch(handle);
+            ok = SimConnect_EndPacketBatch(handle) == S_OK && ok;
+        if (!ok) {
+            state.SkipWithError("a request failed");
+            break;
+        }
         sent += std::uint64_t{positions} * POSITION_BYTES;
         // The frame has reached the peer before the next one starts.
         while (received.load() < sent)

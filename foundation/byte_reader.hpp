@@ -23,16 +23,16 @@ public:
     // Whether bytes [offset, offset + count) lie inside the view.
     bool has(std::uint64_t offset, std::uint64_t count) const { return offset <= size_ && count <= size_ - offset; }
 
-    std::optional<std::uint8_t> u8(std::uint64_t offset) const { return lf_read<std::uint8_t>(offset); }
-    std::optional<std::uint16_t> u16(std::uint64_t offset) const { return lf_read<std::uint16_t>(offset); }
-    std::optional<std::uint32_t> u32(std::uint64_t offset) const { return lf_read<std::uint32_t>(offset); }
-    std::optional<std::int32_t> i32(std::uint64_t offset) const { return lf_read<std::int32_t>(offset); }
-    std::optional<std::int64_t> i64(std::uint64_t offset) const { return lf_read<std::int64_t>(offset); }
-    std::optional<float> f32(std::uint64_t offset) const { return lf_read<float>(offset); }
-    std::optional<double> f64(std::uint64_t offset) const { return lf_read<double>(offset); }
+    [[nodiscard]] std::optional<std::uint8_t> u8(std::uint64_t offset) const { return lf_read<std::uint8_t>(offset); }
+    [[nodiscard]] std::optional<std::uint16_t> u16(std::uint64_t offset) const { return lf_read<std::uint16_t>(offset); }
+    [[nodiscard]] std::optional<std::uint32_t> u32(std::uint64_t offset) const { return lf_read<std::uint32_t>(offset); }
+    [[nodiscard]] std::optional<std::int32_t> i32(std::uint64_t offset) const { return lf_read<std::int32_t>(offset); }
+    [[nodiscard]] std::optional<std::int64_t> i64(std::uint64_t offset) const { return lf_read<std::int64_t>(offset); }
+    [[nodiscard]] std::optional<float> f32(std::uint64_t offset) const { return lf_read<float>(offset); }
+    [[nodiscard]] std::optional<double> f64(std::uint64_t offset) const { return lf_read<double>(offset); }
 
     // The text of a field of fieldSize bytes, up to its first NUL (the whole field without one).
-    std::optional<std::string> text(std::uint64_t offset, std::uint64_t fieldSize) const
+    [[nodiscard]] std::optional<std::string> text(std::uint64_t offset, std::uint64_t fieldSize) const
     {
         if (!has(offset, fieldSize))
             return std::nullopt;
@@ -40,14 +40,14 @@ public:
         return std::string(start, strnlen(start, static_cast<std::size_t>(fieldSize)));
     }
     // The bytes [offset, offset + count) as a view of their own; nothing when they do not fit.
-    std::optional<ByteReader> sub(std::uint64_t offset, std::uint64_t count) const
+    [[nodiscard]] std::optional<ByteReader> sub(std::uint64_t offset, std::uint64_t count) const
     {
         if (!has(offset, count))
             return std::nullopt;
         return ByteReader(data_ + offset, static_cast<std::size_t>(count));
     }
     // The bytes from offset to the end.
-    std::optional<std::span<const std::uint8_t>> bytesFrom(std::uint64_t offset) const
+    [[nodiscard]] std::optional<std::span<const std::uint8_t>> bytesFrom(std::uint64_t offset) const
     {
         if (offset > size_)
             return std::nullopt;

@@ -17,7 +17,7 @@ inline constexpr std::size_t MAX_LEARNED_FILE_BYTES = 64 * MIB;
 inline constexpr std::size_t MAX_PARK_AIRPORT_LIST_BYTES = 4 * MIB;
 inline constexpr std::size_t MAX_REDIRECT_FILE_BYTES = 64 * KIB;  // one line naming a park file
 
-enum class FileRead {
+enum class [[nodiscard]] FileRead {
     ok,
     missing,     // no such file
     tooLarge,    // past the limit: nothing of it was taken
@@ -36,7 +36,7 @@ FileRead gf_readFileLimited(const std::filesystem::path& path, std::size_t maxBy
 [[nodiscard]] bool gf_save1GenerationOf(const std::filesystem::path& file);
 // Shifts the three generations of file by one (the oldest is dropped); true when no step failed.
 // A missing file is no failure.
-bool gf_saveUpto3GenerationsOf(const std::filesystem::path& file);
+[[nodiscard]] bool gf_saveUpto3GenerationsOf(const std::filesystem::path& file);
 // Copies from to to, overwriting; a missing from is skipped. A failure is logged and clears ok.
 void gf_copyFile(const std::filesystem::path& from, const std::filesystem::path& to, bool& ok);
 

@@ -47,4 +47,4 @@ LatLon gf_destinationPoint(LatLon from, double bearingRad, double distanceFt);
 // Position and heading (radians from north, clockwise, in [0, 2*pi]) at parameter t. False, and
 // nothing written, when the segment is no curve, t lies outside [t0, t1], t1 <= t0, or a result
 // is not finite.
-bool gf_pointOnPathSegment(const CurveSegment& segment, LatLon& position, double& headingRad, double t);
+[[nodiscard]] bool gf_pointOnPathSegment(const CurveSegment& segment, LatLon& position, double& headingRad, double t);

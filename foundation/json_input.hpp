@@ -18,13 +18,13 @@ inline constexpr std::size_t MAX_QUOTED_BYTES = 200;
 
 // Whether arrays and objects in text nest deeper than maxDepth (brackets inside strings do not
 // count). Linear in the length of text.
-bool gf_jsonNestsDeeperThan(std::string_view text, std::size_t maxDepth);
+[[nodiscard]] bool gf_jsonNestsDeeperThan(std::string_view text, std::size_t maxDepth);
 
 // The JSON value of text. Throws std::runtime_error, with a message of bounded length, when
 // text is no JSON or nests deeper than MAX_JSON_DEPTH.
 nlohmann::json gf_parseJson(std::string_view text);
 // The same, but a discarded value (is_discarded()) instead of the exception.
-nlohmann::json gf_parseJsonOrDiscarded(std::string_view text);
+[[nodiscard]] nlohmann::json gf_parseJsonOrDiscarded(std::string_view text);
 
 // text when it has at most maxBytes, else its first maxBytes (never cutting a UTF-8 sequence in
 // two) followed by "...".

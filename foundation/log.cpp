@@ -65,8 +65,9 @@ void gf_openLog()
             stream.setstate(std::ios::failbit);
             throw std::runtime_error(std::string("Failed to write file ") + path.string());
         }
-        // Programs we start (the file browser, the installer) must not hold the log open.
-        (void)vald::gf_keepFromChildren(*stream.rdbuf());
+        // Programs we start (the file browser, the installer) must not hold the log open; should
+        // that fail, a child only keeps the file open a while: no reason to go without a log.
+        static_cast<void>(vald::gf_keepFromChildren(*stream.rdbuf()));
     }
     const VersionData& version = gf_programVersion();
     gf_log(vald::format("{} (utc) {} version {}.{}.{} for {}", gf_timeText(gf_utcNow()), PROGRAM_ID,

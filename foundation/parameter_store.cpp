@@ -120,7 +120,8 @@ void lf_appendInitString(StringParameter& parameter, pugi::xml_node parent)
 }
 
 // Reads every listed parameter from a loaded document and completes the document with the
-// entries it lacks (only when it has a root "parameters"); empty folder entries are dropped.
+// entries it lacks (only when it has a root "parameters"); empty folder entries are dropped. An
+// entry that cannot be appended (no memory) is missed by this save only: the next start adds it.
 void lf_readAll(const ParameterLists& lists, pugi::xml_document& document)
 {
     const pugi::xml_node root = document.child("parameters");
@@ -190,10 +191,11 @@ void lf_showInControls(const ParameterLists& lists)
 
 void lf_saveOne(const Parameter& parameter, const std::string& value, const std::function<void()>& logLine)
 {
-    (void)gf_editParametersFile([&](pugi::xml_node parameters) {
+    // A save that fails is logged; the value holds in memory and goes into the next save.
+    static_cast<void>(gf_editParametersFile([&](pugi::xml_node parameters) {
         gf_setParameterEntry(parameters, parameter.name(), value);
         logLine();
-    });
+    }));
 }
 
 template <typename T>
@@ -234,7 +236,8 @@ void gf_setParameterEntry(pugi::xml_node parameters, const std::string& name, co
             attribute.set_value(value.c_str());
         return;
     }
-    (void)gf_appendParameterNode(parameters, name, value);
+    // Only a lack of memory fails it: the value then holds in memory until the next save.
+    static_cast<void>(gf_appendParameterNode(parameters, name, value));
 }
 
 bool gf_removeParameterEntry(const pugi::xml_node& document, const std::string& name)

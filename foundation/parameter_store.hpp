@@ -27,20 +27,20 @@ std::mutex& gf_parametersFileMutex();
 
 // Loads parameters.xml under the lock, for readers outside this module (the window position at
 // start). The document may then be read without the lock.
-pugi::xml_parse_result gf_loadParametersDocument(pugi::xml_document& document);
+[[nodiscard]] pugi::xml_parse_result gf_loadParametersDocument(pugi::xml_document& document);
 
 // One read-modify-write of parameters.xml under the lock: loads it (an unreadable file is kept
 // as a generation and replaced by an empty document; one that cannot be kept is left alone and
 // nothing is saved), hands edit the "parameters" element (appended when missing) and saves the
 // result. Answers whether the save succeeded.
-bool gf_editParametersFile(const std::function<void(pugi::xml_node parameters)>& edit);
+[[nodiscard]] bool gf_editParametersFile(const std::function<void(pugi::xml_node parameters)>& edit);
 
 // Start-up load of every parameter (the lists of gf_startupParameterLists), then either the
 // first-start settings (new file) or the version update, then the values derived from MAX_FIT
 // and RANGE. Shows the values in the window's controls when they exist.
 void gf_loadAllParameters();
 // Answers true when the file did not load and a new file with every default was written.
-bool gf_loadParameters(const ParameterLists& lists);
+[[nodiscard]] bool gf_loadParameters(const ParameterLists& lists);
 
 // Readers of one entry of a loaded document (the first entry of that name); a missing entry
 // gives the default. Numbers are clamped to the limits. They never change the document.
@@ -52,13 +52,13 @@ bool gf_readFolderParameter(StringParameter& parameter, const pugi::xml_node& do
 
 // Appends <element name=".." value=".."/> to parent; true only when the element and both
 // attributes were added (the element may stay without them otherwise).
-bool gf_appendNamedValue(pugi::xml_node parent, const char* element, const std::string& name,
-                         const std::string& value);
+[[nodiscard]] bool gf_appendNamedValue(pugi::xml_node parent, const char* element, const std::string& name,
+                                       const std::string& value);
 // Append one <parameter name value/> to parent; true only when the element and both attributes
 // were added.
-bool gf_appendParameterNode(pugi::xml_node parent, const std::string& name, const std::string& value);
-bool gf_appendBoolParameter(pugi::xml_node parent, const std::string& name, bool value);
-bool gf_appendIntParameter(pugi::xml_node parent, const std::string& name, std::int32_t value);
+[[nodiscard]] bool gf_appendParameterNode(pugi::xml_node parent, const std::string& name, const std::string& value);
+[[nodiscard]] bool gf_appendBoolParameter(pugi::xml_node parent, const std::string& name, bool value);
+[[nodiscard]] bool gf_appendIntParameter(pugi::xml_node parent, const std::string& name, std::int32_t value);
 
 // Within gf_editParametersFile: set the value of the first entry of that name (an entry without
 // a "value" attribute is left alone) or append the entry; remove the first entry of that name
@@ -68,7 +68,7 @@ bool gf_removeParameterEntry(const pugi::xml_node& document, const std::string& 
 
 // Removes the parameter's entry from the file; false (and no write) when the file does not
 // load, has no root "parameters" or holds no such entry, and false when the save failed.
-bool gf_removeParameter(const Parameter& parameter);
+[[nodiscard]] bool gf_removeParameter(const Parameter& parameter);
 
 // Single-parameter saves: the current value replaces the entry's value (an entry without a
 // "value" attribute is left alone) or is appended; the value line is logged.
@@ -83,9 +83,9 @@ pugi::xml_node gf_selectByName(const pugi::xml_node& node, const char* elementPa
 
 // Typed look-up in a parameters-style document (the root element must be "parameters"): empty
 // when no entry has the name; false, 0 or "" when the entry has no "value" attribute.
-std::optional<bool> gf_paramAsBool(const pugi::xml_node& node, const std::string& name);
-std::optional<std::int32_t> gf_paramAsInt(const pugi::xml_node& node, const std::string& name);
-std::optional<std::string> gf_paramAsString(const pugi::xml_node& node, const std::string& name);
+[[nodiscard]] std::optional<bool> gf_paramAsBool(const pugi::xml_node& node, const std::string& name);
+[[nodiscard]] std::optional<std::int32_t> gf_paramAsInt(const pugi::xml_node& node, const std::string& name);
+[[nodiscard]] std::optional<std::string> gf_paramAsString(const pugi::xml_node& node, const std::string& name);
 
 // For MAIN_WINDOW_X with x and MAIN_WINDOW_Y with y, each on its own: when the parameter sits
 // at a limit, it takes the coordinate (clamped) and is saved.
@@ -96,8 +96,8 @@ void gf_saveMainWindowPos(std::int32_t x, std::int32_t y);
 std::string gf_xmlText(pugi::xml_document& document);
 // Saves that text through gf_writeFileSafely; on failure the old file stays, the reason is logged
 // and the answer is false.
-bool gf_saveXml(pugi::xml_document& document, const std::filesystem::path& path,
-                WriteDurability durability = WriteDurability::Synced);
+[[nodiscard]] bool gf_saveXml(pugi::xml_document& document, const std::filesystem::path& path,
+                              WriteDurability durability = WriteDurability::Synced);
 // Loads an XML file read from outside, at most maxBytes (see gf_readFileLimited). Anything but ok
 // leaves the document empty and sets error to a line naming the file and the reason.
 FileRead gf_loadXmlLimited(pugi::xml_document& document, const std::filesystem::path& path, std::size_t maxBytes,

@@ -183,9 +183,11 @@ void lf_updateVersion()
     }
 
     gf_log(vald::format("This is a version update from {} -> {}", lf_versionText(stored), programText));
+    // Nothing reads these entries any more: one that stays (absent, or a failed save, which is
+    // logged) does no harm.
     for (const char* name : {"CALLSIGN_OBJECTIDS", "PARK_FAKE", "SUPPRESS_STUB", "LOG"})
-        (void)gf_removeParameter(BoolParameter(name, false));
-    (void)gf_removeParameter(StringParameter("PROGRAM_INSTALL_PATH", ""));
+        static_cast<void>(gf_removeParameter(BoolParameter(name, false)));
+    static_cast<void>(gf_removeParameter(StringParameter("PROGRAM_INSTALL_PATH", "")));
 
     lf_removeAllIfExists(TO_BE_LEARNED_OFFLINE_FOLDER);
     lf_removeIfExists(VERSIONS_JSON_FILE);
@@ -205,7 +207,8 @@ void lf_updateVersion()
         {&AIRPORT_HEIGHT, &AIRP_HEIGHT, gf_snapAltitude},
     };
     PROGRAM_VERSION.setValue(programText);
-    (void)gf_editParametersFile([&](pugi::xml_node parameters) {
+    // A failed save is logged, and the next start repeats the update.
+    static_cast<void>(gf_editParametersFile([&](pugi::xml_node parameters) {
         if (migrate) {
             for (const Migration& migration : migrations) {
                 ComboParameter& successor = *migration.successor;
@@ -217,5 +220,5 @@ void lf_updateVersion()
         }
         gf_setParameterEntry(parameters, PROGRAM_VERSION.name(), programText);
         gf_logStringParameter(PROGRAM_VERSION);
-    });
+    }));
 }

@@ -23,8 +23,8 @@ enum class WriteDurability { Synced, Scratch };
 // line for the log or the status line (the path and the system's reason); the old file, if any,
 // is untouched. A file that existed keeps its permission bits. A link at path is followed: the file
 // it names is replaced and the link stays.
-bool gf_writeFileSafely(const std::filesystem::path& path, std::string_view bytes, std::string& error,
-                        WriteDurability durability = WriteDurability::Synced);
+[[nodiscard]] bool gf_writeFileSafely(const std::filesystem::path& path, std::string_view bytes, std::string& error,
+                                      WriteDurability durability = WriteDurability::Synced);
 
 // Which file stands at a path: the same identity means nobody replaced or changed it since.
 struct FileIdentity {
@@ -35,7 +35,7 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 // The identity of what stands at path itself (a link is not followed); nothing when nothing does.
-std::optional<FileIdentity> gf_fileIdentity(const std::filesystem::path& path);
+[[nodiscard]] std::optional<FileIdentity> gf_fileIdentity(const std::filesystem::path& path);
 
 // A write for a caller that shares the target's folder with the user: it never follows a link at
 // the target, and it replaces only what mayReplace allows, asked just before the new file takes
@@ -45,7 +45,7 @@ struct GuardedWrite {
     WriteDurability durability = WriteDurability::Synced;
     std::function<bool(const std::optional<FileIdentity>& current)> mayReplace;
 };
-enum class WriteOutcome {
+enum class [[nodiscard]] WriteOutcome {
     written,
     refused,  // the target is a link, write-protected, or not what mayReplace allows: left as it is
     failed,   // the system refused (a full disk, a read-only folder, ...): the old file is untouched
@@ -68,7 +68,7 @@ enum class WriteOutcome {
 // Pushes every write already made on the file system that holds folder to the disk (one sync for
 // many scratch writes, where a sync per file would cost more than the writing). False with error
 // set when the sync failed: what was written may not survive a crash.
-bool gf_syncFileSystemOf(const std::filesystem::path& folder, std::string& error);
+[[nodiscard]] bool gf_syncFileSystemOf(const std::filesystem::path& folder, std::string& error);
 
 // Whether name (a file name, no folder) is a temporary file of the writer above.
 bool gf_isSafeWriteTempName(std::string_view name);

@@ -28,7 +28,7 @@ void gf_setScanTaskWaitForTest(std::chrono::milliseconds wait);
 
 // On a thread of a scan pool: whether the task it runs was given up (see above). False on any
 // other thread.
-bool gf_scanTaskAbandoned();
+[[nodiscard]] bool gf_scanTaskAbandoned();
 
 // No room came free in the queue within the task wait: every worker is stuck.
 struct ScanPoolStalled : std::runtime_error {
@@ -41,7 +41,7 @@ public:
     struct Task;
     using Ticket = std::shared_ptr<Task>;
 
-    enum class Outcome {
+    enum class [[nodiscard]] Outcome {
         done,      // the task ended normally
         failed,    // it threw; the text is in failure
         timedOut,  // still running (or queued) after the task wait; it is given up
@@ -55,10 +55,10 @@ public:
 
     // Queues body. Nothing (an empty ticket) when a stop is requested while it waits for room;
     // throws ScanPoolStalled when no room came within the task wait (every worker stuck).
-    Ticket submit(std::function<void()> body);
+    [[nodiscard]] Ticket submit(std::function<void()> body);
     // Waits for the task, at most the task wait from now, checking for a stop. A task that did
     // not finish is abandoned.
-    Outcome wait(const Ticket& ticket, std::string& failure);
+    [[nodiscard]] Outcome wait(const Ticket& ticket, std::string& failure);
     // No more tasks: drops the queued ones, waits for the running ones (bounded as above) and ends
     // the threads. Called by the destructor; once is enough.
     void finish();

@@ -34,6 +34,6 @@ private:
 void gf_setScanWorkerLimit(std::int32_t limit);
 // Waits until fewer tasks run than the limit allows and counts one in; nothing when a stop of the
 // run or the user's closing comes while waiting (checked at least every 50 ms).
-std::optional<ScanWorkerSlot> gf_waitForWorkerSlot();
+[[nodiscard]] std::optional<ScanWorkerSlot> gf_waitForWorkerSlot();
 // A task has ended (what a slot's destructor calls).
 void gf_workerDone();

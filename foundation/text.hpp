@@ -40,7 +40,8 @@ std::string_view gf_charsetName(Charset charset);
 
 // Appends the file's lines as UTF-8; false when the file cannot be opened or its UTF-16 content
 // cannot be decoded (then the status line tells the user). none_found throws std::runtime_error.
-bool gf_readTextByCharset(Charset charset, const std::filesystem::path& path, std::vector<std::string>& lines);
+[[nodiscard]] bool gf_readTextByCharset(Charset charset, const std::filesystem::path& path,
+                                        std::vector<std::string>& lines);
 // Replaces file.lines with the lines of file.path (none when it cannot be opened).
 std::vector<std::string>& gf_readFileLines(TextFile& file, std::size_t reserve);
 void gf_readStreamLines(std::istream& stream, std::vector<std::string>& lines);
@@ -62,7 +63,7 @@ FileRead gf_readTextFileLimited(const std::filesystem::path& path, std::size_t m
 
 // The writers go through gf_writeFileSafely: the old file stays whole unless the new one is
 // written entirely. They answer false on failure and log the reason.
-bool gf_writeFile(const std::string& text, const std::filesystem::path& path, bool addNewline);
-bool gf_writeLines(const std::vector<std::string>& lines, const std::filesystem::path& path);
-bool gf_writeLineList(const std::list<std::string>& lines, const std::filesystem::path& path);
+[[nodiscard]] bool gf_writeFile(const std::string& text, const std::filesystem::path& path, bool addNewline);
+[[nodiscard]] bool gf_writeLines(const std::vector<std::string>& lines, const std::filesystem::path& path);
+[[nodiscard]] bool gf_writeLineList(const std::list<std::string>& lines, const std::filesystem::path& path);
 

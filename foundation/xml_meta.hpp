@@ -9,12 +9,12 @@
 #include "foundation/parameters.hpp"
 
 // Appends the block under parent; true only when the block and all five entries were added.
-bool gf_writeMetaInfo(pugi::xml_node parent);
+[[nodiscard]] bool gf_writeMetaInfo(pugi::xml_node parent);
 // Appends one <info name value/>; true only when the element and both attributes were added.
-bool gf_appendMetaInfo(pugi::xml_node meta, const std::string& name, const std::string& value);
+[[nodiscard]] bool gf_appendMetaInfo(pugi::xml_node meta, const std::string& name, const std::string& value);
 // Finds "/meta/info" with the parameter's name from node: its value becomes the parameter's
 // current value (true); without such an entry the value becomes empty (false).
-bool gf_readMetaInfo(const pugi::xml_node& node, StringParameter& parameter);
+[[nodiscard]] bool gf_readMetaInfo(const pugi::xml_node& node, StringParameter& parameter);
 
 // The simulator the written data files are meant for: "P3D" (the default) writes the "P3D"
 // entry; any other text writes "MSFS" with "2020" for exactly "MSFS", else "2024".

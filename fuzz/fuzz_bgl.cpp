@@ -31,6 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (image.size() >= 8)
             __builtin_trap();
     }
-    gf_takeAirportsScanLog();
+    static_cast<void>(gf_takeAirportsScanLog());  // emptied: the next input starts without these lines
     return 0;
 }

@@ -22,10 +22,10 @@ inline constexpr std::uintmax_t CFG_MAX_FILE_BYTES = 4U * 1024U * 1024U;
 // The file's lines: UTF-16 and UTF-8 files as UTF-8, a file in a Windows code page with its bytes
 // as they are; false when the character set cannot be found, the file cannot be read or is larger
 // than CFG_MAX_FILE_BYTES (then listed in the invalid cfg files).
-bool lf_readCfgLines(const std::filesystem::path& file, CfgLines& lines, bool warnWithoutCharset);
+[[nodiscard]] bool lf_readCfgLines(const std::filesystem::path& file, CfgLines& lines, bool warnWithoutCharset);
 
 // True when every header number is in 0..10000 (files without headers are listed, and pass).
-bool lf_checkFltsimNumbers(const CfgLines& lines, const std::string& file);
+[[nodiscard]] bool lf_checkFltsimNumbers(const CfgLines& lines, const std::string& file);
 // The model code of an ordinary file (after the model fixes), empty with a report line.
 std::string lf_checkAtcModel(const std::string& file, const CfgLines& lines);
 // The model code named by an IVAO folder ...\IVAO_MTL\IVAO_<model>\aircraft.cfg.

@@ -41,7 +41,7 @@ LiveryData lf_makeLivery(std::int32_t priority, const std::string& airline, cons
                          const std::string& title, const std::string& registration);
 // The IVAO registration rule over the whole atc_id value: true when valid; registration is the
 // one item of a valid value, else empty.
-bool lf_checkAtcId(const std::string& value, std::string& registration);
+[[nodiscard]] bool lf_checkAtcId(const std::string& value, std::string& registration);
 
 // The titles that must never be used (entries of the delivered and the user's registration-code
 // files that list no registration), read at the start of a scan.

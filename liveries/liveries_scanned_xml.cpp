@@ -131,8 +131,9 @@ void lf_readLiveriesScanned(LiveryList& liveries, const std::filesystem::path& p
     case FileRead::malformed:
         throw vald::UserErrorException(ERROR_NOT_FOUND, vald::format("File {} not found", pathText));
     }
+    // The meta entries are only shown: a file without them is read all the same.
     if (gf_readMetaInfo(document, META_AUTHOR) && gf_readMetaInfo(document, META_DATE))
-        gf_readMetaInfo(document, META_VERSION);
+        static_cast<void>(gf_readMetaInfo(document, META_VERSION));
 
     const pugi::xml_node list = document.child(LIVERIES_ELEMENT);
     if (!list)

@@ -13,8 +13,8 @@ inline constexpr std::uintmax_t LIVERIES_SCANNED_MAX_BYTES = 256U * 1024U * 1024
 // Writes the list in its order through the one writer: the old file is replaced only by a whole
 // new one. False when nothing was written (an empty list, or a failed save, which leaves the old
 // file as it was and is logged). A title that is no UTF-8 keeps its bytes (attribute titlebytes).
-bool lf_writeLiveriesScanned(const LiveryList& liveries = scannedLiveries,
-                             const std::filesystem::path& path = LIVERIES_SCANNED_PATH);
+[[nodiscard]] bool lf_writeLiveriesScanned(const LiveryList& liveries = scannedLiveries,
+                                           const std::filesystem::path& path = LIVERIES_SCANNED_PATH);
 
 // Replaces the list's content with the file's liveries, sorted by airline, type and title.
 // Throws vald::UserErrorException 51 (file missing or not XML), 52 (no <liveries>), 999 (a <liv>

@@ -42,8 +42,8 @@ void gf_chooseLiveryForSpawn(LiveryPick& pick);
 // Static choice: an aircraft that already has a title keeps it. The stand's cargo flag becomes
 // the aircraft's; standText and longText name stand and aircraft in the "no livery match" line.
 // True when the aircraft has a title.
-bool gf_chooseLiveryForStatic(LiveryPick& pick, bool standCargo, const std::string& standText,
-                              const std::string& longText);
+[[nodiscard]] bool gf_chooseLiveryForStatic(LiveryPick& pick, bool standCargo, const std::string& standText,
+                                            const std::string& longText);
 
 // The title remembered for a transponder address; empty when none or when it was refused since.
 std::string gf_rememberedLivery(std::uint32_t hexid);

@@ -84,5 +84,5 @@ void lf_categorySummary(unsigned int category);
 // Appends each model to the first pool whose flag is set and logs the models, 20 per line.
 void lf_fillModelPools(bool pool0, bool pool1, bool pool2, const std::vector<std::string>& models);
 // The types that have a livery under the airline "ZZZ"; none without that airline.
-std::optional<std::vector<std::string>> lf_genericLiveryModels();
+[[nodiscard]] std::optional<std::vector<std::string>> lf_genericLiveryModels();
 void lf_logGenericLiveries();

@@ -21,7 +21,7 @@
 // whole new one replaces it.
 void gf_scanLiveries();
 
-enum class LiveryScanOutcome { done, nothingFound, interrupted, notSaved, reportsKept };
+enum class [[nodiscard]] LiveryScanOutcome { done, nothingFound, interrupted, notSaved, reportsKept };
 
 // The set livery folders in parameter order; throws 243 for one that does not exist.
 void lf_getLfolders(std::vector<std::filesystem::path>& folders);

@@ -57,7 +57,7 @@ void lf_processInlineRegcodes()
         return;
     std::error_code ignored;
     std::filesystem::create_directories(INLINE_REGCODES_PATH.parent_path(), ignored);
-    gf_writeLines(clashes, INLINE_REGCODES_PATH);
+    static_cast<void>(gf_writeLines(clashes, INLINE_REGCODES_PATH));  // a report: a failure is logged by the writer
     gf_log(vald::format("{} in-line regcode clashes, see '{}'", clashes.size(), gf_pathToUtf8(INLINE_REGCODES_PATH)));
 }
 
@@ -134,7 +134,7 @@ void lf_processRegcodeFiles()
         if (offlineReportLines.empty())
             return;
         std::filesystem::create_directories(OFFLINE_REGCODES_PATH.parent_path());
-        gf_writeLines(offlineReportLines, OFFLINE_REGCODES_PATH);
+        static_cast<void>(gf_writeLines(offlineReportLines, OFFLINE_REGCODES_PATH));  // likewise a report
         gf_log(vald::format("Offline regcode files processed, results can be found in '{}'",
                             gf_pathToUtf8(OFFLINE_REGCODES_PATH)));
         if (!specialTitles.empty())

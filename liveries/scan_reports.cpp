@@ -58,6 +58,9 @@ void lf_ensureErrorsFolder()
         fs::create_directory(OUTPUT_ERRORS_FOLDER);
 }
 
+// The report files are for the user to read: one that cannot be written is logged by the writer,
+// with its reason, just before the count line, and the scan's outcome does not hang on it.
+
 // Sorts, writes and logs one error collection; nothing for an empty one.
 void lf_writeErrorList(std::list<std::string> lines, const fs::path& file, const char* what, bool dropRepeats)
 {
@@ -68,7 +71,7 @@ void lf_writeErrorList(std::list<std::string> lines, const fs::path& file, const
     if (dropRepeats)
         lines.unique();
     lf_ensureErrorsFolder();
-    gf_writeLineList(lines, file);
+    static_cast<void>(gf_writeLineList(lines, file));  // a failure is logged by the writer
     gf_log(vald::format("{} {}, see {}", collected, what, gf_pathToUtf8(file)));
 }
 
@@ -78,7 +81,7 @@ void lf_writeCountedList(std::list<std::string> lines, const fs::path& file, con
         return;
     lines.sort();
     lf_ensureErrorsFolder();
-    gf_writeLineList(lines, file);
+    static_cast<void>(gf_writeLineList(lines, file));  // a failure is logged by the writer
     gf_log(vald::format("{} {}{}, see {}", lines.size(), what, gf_pluralSize(lines.size()), gf_pathToUtf8(file)));
 }
 
@@ -160,7 +163,7 @@ void lf_writeFixes()
     std::vector<std::string> lines = fixes.copy();
     std::sort(lines.begin(), lines.end());
     fs::create_directories(FIXES_PATH.parent_path());
-    gf_writeLines(lines, FIXES_PATH);
+    static_cast<void>(gf_writeLines(lines, FIXES_PATH));  // a report: a failure is logged by the writer
 }
 
 void lf_liveriesScanSummary()
@@ -183,12 +186,12 @@ void lf_liveriesScanSummary()
     gf_log("\nInformation:");
     if (!reports.filesWithoutSections.empty()) {
         reports.filesWithoutSections.sort();
-        gf_writeLineList(reports.filesWithoutSections, AIRCRAFT_CFG_NO_FLTSIM_PATH);
+        static_cast<void>(gf_writeLineList(reports.filesWithoutSections, AIRCRAFT_CFG_NO_FLTSIM_PATH));  // as above
         gf_log(vald::format("{} empty aircraft.cfg files, see {}", reports.filesWithoutSections.size(),
                             gf_pathToUtf8(AIRCRAFT_CFG_NO_FLTSIM_PATH)));
     }
     if (!conversions.empty()) {
-        gf_writeLines(conversions, AIRLINE_MODEL_CONVERSIONS_PATH);
+        static_cast<void>(gf_writeLines(conversions, AIRLINE_MODEL_CONVERSIONS_PATH));  // as above
         gf_log(vald::format("{} liveries updated with real live data from dbase, see {}", conversions.size(),
                             gf_pathToUtf8(AIRLINE_MODEL_CONVERSIONS_PATH)));
     }

@@ -22,14 +22,14 @@ struct OptAircraft {
 };
 
 // The file's text as gf_writeApf writes it; nothing when an element cannot be appended.
-std::optional<std::string> gf_apfText(const ApfAirport& airport, ApfWriteMode mode);
+[[nodiscard]] std::optional<std::string> gf_apfText(const ApfAirport& airport, ApfWriteMode mode);
 // Builds the document and saves it (atomically: a temporary file renamed over the target). True
 // only when the file was written. A scan that syncs its output once at its end writes Scratch.
-bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, ApfWriteMode mode,
-                 WriteDurability durability = WriteDurability::Synced);
+[[nodiscard]] bool gf_writeApf(const ApfAirport& airport, const std::filesystem::path& path, ApfWriteMode mode,
+                               WriteDurability durability = WriteDurability::Synced);
 // Appends <parameters> and its entries; false when an element cannot be appended. Throws
 // gsl::narrowing_error for a MAX_FIT_FL whose doubled value does not fit an i32.
-bool lf_writeApfParameters(pugi::xml_node document, const ApfAirport& airport, ApfWriteMode mode);
+[[nodiscard]] bool lf_writeApfParameters(pugi::xml_node document, const ApfAirport& airport, ApfWriteMode mode);
 
 // The pieces of "hh" texts of one file that were no half-hour: a damaged file is warned about
 // once, not once per piece.

@@ -22,13 +22,13 @@ void lf_useLearnedFile(const std::filesystem::path& path);
 // part-way keeps a copy of the file aside (*.0.xml) and the save no longer writes over it.
 void lf_readLearned(const std::filesystem::path& path, const ApfInfo& info);
 // Applies one learned <parkpos> to the stand with the same id; false when the ids differ.
-bool lf_applyLearnedParkpos(const std::string& id, const pugi::xml_node& parkpos, Stand& stand);
+[[nodiscard]] bool lf_applyLearnedParkpos(const std::string& id, const pugi::xml_node& parkpos, Stand& stand);
 bool lf_sameLearnedOption(const StandOption& candidate, const StandOption& existing);
 // (Qf_real, Qf_soft) of parkStands; (-1, -1) without any option.
 std::pair<std::int32_t, std::int32_t> gf_qualityFactors();
 // Writes the learned file of the park airport, with the learned stands its park file no longer
 // has; true when it was written. Refused after a read that failed part-way.
-bool lf_saveLearnedApf();
+[[nodiscard]] bool lf_saveLearnedApf();
 
 // MAX_LIVE of a learned file onto the MAX_LIVE_SEL options.
 std::int32_t lf_snapMaxLive(std::int32_t value);

@@ -100,7 +100,8 @@ void lf_rememberStandOfUser()
     } else {
         parkAirports.push_front({parkIcao, name, parkAirportRecord.lat, parkAirportRecord.lon, 0.0});
     }
-    lf_writeMyParkAirports();
+    // A failed write is warned by the writer; the list in memory keeps the stand for this session.
+    static_cast<void>(lf_writeMyParkAirports());
 }
 
 // Planned static aircraft not yet created.
@@ -154,7 +155,7 @@ ParkFileState lf_fetchParkFile(std::string& error)
         return ParkFileState::failed;
     }
     fetchedParkFile.clear();
-    parkDownload.start(parkIcao, name, PARK_AIRPORT_FILE);
+    static_cast<void>(parkDownload.start(parkIcao, name, PARK_AIRPORT_FILE));  // not busy here: it starts
     return ParkFileState::waiting;
 }
 
@@ -340,7 +341,7 @@ void lf_rememberUserStand(const std::string& stand)
     if (stand.empty() || !lf_firstIsParkAirport() || parkAirports.front().stand == stand)
         return;
     parkAirports.front().stand = stand;
-    lf_writeMyParkAirports();
+    static_cast<void>(lf_writeMyParkAirports());  // as above: a failure is warned by the writer
 }
 
 std::string lf_readParkedFile()
@@ -407,7 +408,8 @@ void lf_closeParkAirport()
     lf_stopParkFileDownload();
     if (parkAirportOpen.load()) {
         try {
-            lf_saveLearnedApf();
+            // A save that fails or is refused says so on the status line itself.
+            static_cast<void>(lf_saveLearnedApf());
         } catch (const std::exception& e) {
             gf_showStatus(vald::format("Learned stands of {} not saved: {}", parkIcao, e.what()), true);
         }

@@ -34,7 +34,7 @@ std::string gf_parkAirportIcao();
 std::string gf_reservedStandName();
 
 // Makes the airport the park airport; false when it is not in the airports table.
-bool lf_setParkAirport(const std::string& icao);
+[[nodiscard]] bool lf_setParkAirport(const std::string& icao);
 // The per-second choice of the park airport (immediate at the run start).
 void lf_checkParkAirport(bool immediate);
 void lf_checkUserOnGround(const LatLon& user, bool immediate);
@@ -43,12 +43,12 @@ void lf_checkInSight(const LatLon& user);
 void lf_startStaticCalculation();
 // Re-reads the park airports and applies a changed reserved stand; false (message untouched)
 // when the file named an unknown airport.
-bool lf_checkReservedStand(bool apply, std::string& message);
+[[nodiscard]] bool lf_checkReservedStand(bool apply, std::string& message);
 // The simulator link found the user standing still at this stand of the park airport.
 void lf_rememberUserStand(const std::string& stand);
 
 // Reads the park airport's stands; empty on success, else the error text.
-std::string lf_readParkedFile();
+[[nodiscard]] std::string lf_readParkedFile();
 // Reads the stands and plans the parked aircraft, or closes the park airport when that fails.
 void lf_rebuildParkedTraffic();
 void lf_buildParkPositions();

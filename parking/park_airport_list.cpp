@@ -217,5 +217,6 @@ void lf_addMyParkAirport(const std::string& icao, const LatLon& position)
         return;
     }
     parkAirports.push_front({icao, std::string(), position.lat, position.lon, 0.0});
-    lf_writeMyParkAirports();
+    // A failed write is warned by the writer; the airport stays first in memory for this session.
+    static_cast<void>(lf_writeMyParkAirports());
 }

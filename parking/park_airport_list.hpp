@@ -30,14 +30,14 @@ inline constexpr std::size_t MANY_PARK_AIRPORTS = 3000;
 
 // Rebuilds the list from the file and the my_thirdparty folder; false when a line named an airport
 // that is not in the airports table.
-bool lf_readMyParkAirports();
+[[nodiscard]] bool lf_readMyParkAirports();
 void lf_addThirdPartyParkAirports();
 // Writes the first list entry into the file (a new line or its updated stand); false when the file
 // could not be written.
-bool lf_writeMyParkAirports();
+[[nodiscard]] bool lf_writeMyParkAirports();
 // Replaces the first line whose first comma field, trimmed, is icao by entry and empties the later
 // lines of that airport; the position of the first, or none.
-std::optional<std::size_t> lf_updateMyParkAirportStand(std::vector<std::string>& lines, const std::string& icao,
-                                                       const std::string& entry);
+[[nodiscard]] std::optional<std::size_t> lf_updateMyParkAirportStand(std::vector<std::string>& lines,
+                                                                     const std::string& icao, const std::string& entry);
 // Puts a destination airport first in the list, adding (and writing) it when it is not listed.
 void lf_addMyParkAirport(const std::string& icao, const LatLon& position);

@@ -23,7 +23,7 @@ public:
 
     // Starts fetching the park file name (a name below the site's P3D folder) into target for the
     // airport icao; false when a fetch is already under way.
-    bool start(const std::string& icao, const std::string& name, const std::filesystem::path& target);
+    [[nodiscard]] bool start(const std::string& icao, const std::string& name, const std::filesystem::path& target);
     // A fetch was started and its outcome not yet taken.
     bool busy() const { return thread_.joinable(); }
     // The fetch has ended and its outcome waits to be taken.
@@ -32,7 +32,7 @@ public:
     const std::string& icao() const { return icao_; }
     // Once the fetch has ended: its error text (empty on success), the thread joined and the
     // fetcher idle again. Nothing while it runs or when idle.
-    std::optional<std::string> take();
+    [[nodiscard]] std::optional<std::string> take();
     // Abandons a fetch under way and waits for its thread; what it brought is dropped.
     void cancel();
 

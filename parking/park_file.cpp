@@ -99,7 +99,7 @@ std::optional<KnownStands> lf_fetchStandSpots(const std::string& icao)
         if (closestDownload.busy() && closestDownload.icao() != icao)
             return std::nullopt;
         if (!closestDownload.busy()) {
-            closestDownload.start(icao, name, CLOSEST_STAND_FILE);
+            static_cast<void>(closestDownload.start(icao, name, CLOSEST_STAND_FILE));  // not busy: it starts
             return std::nullopt;
         }
         // A failure is remembered with the airport's known stands, for this question only: the

@@ -27,16 +27,17 @@ extern double parkElevationFt;
 // site's /downloads/P3D/, or empty when the airport has none.
 std::string gf_locateApf(const std::string& icao);
 // A redirect text file: its first line names the park file to use.
-bool lf_readApfRedirect(const std::filesystem::path& path, std::string& name);
+[[nodiscard]] bool lf_readApfRedirect(const std::filesystem::path& path, std::string& name);
 // Downloads a park file into target; empty on success, else the error text (no file is left).
 // While *abort is true the transfer is abandoned (nullptr: never).
-std::string lf_downloadApf(const std::string& name, const std::filesystem::path& target,
-                           const std::atomic<bool>* abort = nullptr);
+[[nodiscard]] std::string lf_downloadApf(const std::string& name, const std::filesystem::path& target,
+                                         const std::atomic<bool>* abort = nullptr);
 // Reads the park file into parkStands; empty on success, else the error text. A name on the
 // download site is downloaded first, unless downloaded names the file it was fetched into.
 // vald::UserErrorException (missing altitude, repeated stand id) passes to the caller.
-std::string gf_readApf(const std::string& name, ApfInfo& info, std::pair<std::int32_t, std::int32_t>& quality,
-                       const std::filesystem::path& downloaded = {});
+[[nodiscard]] std::string gf_readApf(const std::string& name, ApfInfo& info,
+                                     std::pair<std::int32_t, std::int32_t>& quality,
+                                     const std::filesystem::path& downloaded = {});
 // The airport's park file is on the download site, whose download of it failed a short while
 // ago (see FAILED_PARK_DOWNLOAD_MEMORY).
 bool gf_parkSourceFailedRecently(const std::string& icao);

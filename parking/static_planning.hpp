@@ -47,13 +47,13 @@ extern std::vector<ParkedTrafficRecord> parkedTraffic;
 using ParkedTrafficSource = std::function<bool(std::vector<ParkedTrafficRecord>&)>;
 void gf_setParkedTrafficSource(ParkedTrafficSource source);
 // Fetches into parkedTraffic; false (list empty) on any failure, which is logged.
-bool lf_fetchParkedForPlanning();
+[[nodiscard]] bool lf_fetchParkedForPlanning();
 // How often a failed parked-traffic fetch is tried again, a minute apart, before the periodic
 // adjustment takes over.
 inline constexpr std::int32_t PARKED_FETCH_RETRIES = 3;
 // As lf_fetchParkedForPlanning; a failure brings the next adjustment forward to the next minute
 // of the countdown while tries are left, a success gives them all back.
-bool lf_fetchParkedOrRetry();
+[[nodiscard]] bool lf_fetchParkedOrRetry();
 // A failed fetch waits for its next try at the next minute (the adjustment is due then even when
 // only the initial load was asked for).
 bool gf_parkedRetryPending();

@@ -31,8 +31,8 @@ void lf_fillFromWeekPasses(std::uint64_t weekSlot, std::int64_t wanted, std::int
 void lf_fillFromWeek(std::uint64_t weekSlot, std::int64_t wanted, std::int64_t base, bool real, bool sameDay);
 // Plans stands at offsets 0, 1, ... MAX_FIT; true when the planned stands reach target, the
 // positions of the last offset then being left in batch.
-bool lf_searchWeekPositions(std::uint64_t weekSlot, bool real, bool sameDay, std::int64_t target,
-                            std::vector<ParkPosition>& batch);
+[[nodiscard]] bool lf_searchWeekPositions(std::uint64_t weekSlot, bool real, bool sameDay, std::int64_t target,
+                                          std::vector<ParkPosition>& batch);
 // Plans every free stand whose option shows a flight offset half-hours before the slot.
 void lf_searchStands(std::uint64_t weekSlot, bool real, bool sameDay, std::uint32_t offset,
                      std::vector<ParkPosition>& batch);

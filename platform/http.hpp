@@ -32,7 +32,7 @@ struct HttpLimits {
     std::size_t maxReplyBytes = 64u * 1024u * 1024u;
 };
 
-struct HttpOutcome {
+struct [[nodiscard]] HttpOutcome {
     CURLcode code = CURLE_OK;
     long responseCode = 0;  // the HTTP status line's code; 0 when no response came
     std::string errorText;  // empty on success: curl's text, our refusal, or the write failure
@@ -93,6 +93,6 @@ std::string gf_formBody(std::initializer_list<std::pair<std::string_view, std::s
 
 // Why url may not be used: nullopt for https, and for http to a loopback host (127.0.0.0/8, ::1,
 // localhost); otherwise a readable reason (other schemes, plain http elsewhere, no parsable URL).
-std::optional<std::string> gf_urlRefusal(const std::string& url);
+[[nodiscard]] std::optional<std::string> gf_urlRefusal(const std::string& url);
 
 }  // namespace vald

@@ -18,10 +18,10 @@
 
 namespace vald {
 
-std::optional<std::filesystem::path> gf_roamingAppDataFolder();
-std::optional<std::filesystem::path> gf_documentsFolder();
-std::optional<std::filesystem::path> gf_publicDocumentsFolder();
-std::optional<std::filesystem::path> gf_runtimeFolder();
+[[nodiscard]] std::optional<std::filesystem::path> gf_roamingAppDataFolder();
+[[nodiscard]] std::optional<std::filesystem::path> gf_documentsFolder();
+[[nodiscard]] std::optional<std::filesystem::path> gf_publicDocumentsFolder();
+[[nodiscard]] std::optional<std::filesystem::path> gf_runtimeFolder();
 
 // A Windows object name made a file name of the runtime folder: characters other than letters,
 // digits, '.', '-' and '_' become '_', then extension (with its dot) is appended.

@@ -8,10 +8,10 @@ namespace vald {
 // libcurl's global set-up (not thread-safe, so done here and never implicitly by a first handle
 // on some worker thread) and SIGPIPE ignored, so that a peer that closes a socket gives a write
 // error instead of ending the process. False when libcurl could not be set up.
-bool gf_prepareProcess();
+[[nodiscard]] bool gf_prepareProcess();
 
 // Marks the open file of stream close-on-exec: a program we start (the file browser, the
 // installer) does not keep it open. False when that cannot be done.
-bool gf_keepFromChildren(std::filebuf& stream);
+[[nodiscard]] bool gf_keepFromChildren(std::filebuf& stream);
 
 }  // namespace vald

@@ -30,11 +30,11 @@
 std::filesystem::path gf_registryFile();
 
 // The string value, or nothing when the file, the key or the value is missing.
-std::optional<std::string> gf_regReadString(std::string_view keyPath, std::string_view valueName);
+[[nodiscard]] std::optional<std::string> gf_regReadString(std::string_view keyPath, std::string_view valueName);
 
 // Whether the key exists (see above); false when the file is missing.
 bool gf_regKeyExists(std::string_view keyPath);
 
 // Sets a value, replacing an earlier line of the same key and value name, creating the file
 // and its folder when needed (tests and set-up). False when the file cannot be written.
-bool gf_regWriteString(std::string_view keyPath, std::string_view valueName, std::string_view value);
+[[nodiscard]] bool gf_regWriteString(std::string_view keyPath, std::string_view valueName, std::string_view value);

@@ -7,6 +7,6 @@ namespace vald {
 // True when xdg-open is on the PATH and took the request (it ended with status 0, or it is
 // still busy showing the target after a few seconds). No xdg-open, a failure to start it or a
 // non-zero status is an ordinary refusal: false.
-bool gf_shellOpen(const std::filesystem::path& target);
+[[nodiscard]] bool gf_shellOpen(const std::filesystem::path& target);
 
 }  // namespace vald

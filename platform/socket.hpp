@@ -33,7 +33,7 @@ public:
 
     int fd() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
-    int release();
+    [[nodiscard]] int release();
     void close();
 
 private:
@@ -42,7 +42,7 @@ private:
 
 // The outcome of a connect: the connected socket, or the errno of the step that failed
 // (a failed name look-up gives EHOSTUNREACH).
-struct SocketConnectResult {
+struct [[nodiscard]] SocketConnectResult {
     Socket socket;
     int error = 0;
 };
@@ -73,7 +73,7 @@ std::string gf_pipeSocketFileName(std::string_view pipeName);
 std::filesystem::path gf_pipeSocketPath(std::string_view pipeName);
 
 // Sets TCP_NODELAY; false when the socket refuses it.
-bool gf_setNoDelay(int fd);
+[[nodiscard]] bool gf_setNoDelay(int fd);
 
 // Sets or clears O_NONBLOCK; false on failure.
-bool gf_setNonBlocking(int fd, bool on);
+[[nodiscard]] bool gf_setNonBlocking(int fd, bool on);

@@ -68,9 +68,9 @@ public:
 
     // UI thread. Creates and shows the window with its controls; the controls themselves are
     // created in gf_controls() by the program before this call. False when it failed.
-    virtual bool createWindow(const WindowSpec& spec, WindowEvents& events) = 0;
+    [[nodiscard]] virtual bool createWindow(const WindowSpec& spec, WindowEvents& events) = 0;
     // Runs the message loop until endLoop; answers the code given to endLoop.
-    virtual int runLoop() = 0;
+    [[nodiscard]] virtual int runLoop() = 0;
     virtual void endLoop(int exitCode) = 0;
     // The window's position and size on the screen; nullopt before it exists.
     virtual std::optional<PixelRect> windowFrame() const = 0;

@@ -24,8 +24,8 @@ public:
     ~FltkUiPort() override;
 
     bool headless() const override { return false; }
-    bool createWindow(const WindowSpec& spec, WindowEvents& events) override;
-    int runLoop() override;
+    [[nodiscard]] bool createWindow(const WindowSpec& spec, WindowEvents& events) override;
+    [[nodiscard]] int runLoop() override;
     std::optional<PixelRect> windowFrame() const override;
     void messageLineChanged(std::string_view, bool) override {}
 

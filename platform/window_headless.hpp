@@ -17,8 +17,8 @@ public:
     ~HeadlessUiPort() override;
 
     bool headless() const override { return true; }
-    bool createWindow(const WindowSpec& spec, WindowEvents& events) override;
-    int runLoop() override;
+    [[nodiscard]] bool createWindow(const WindowSpec& spec, WindowEvents& events) override;
+    [[nodiscard]] int runLoop() override;
     std::optional<PixelRect> windowFrame() const override;
     void messageLineChanged(std::string_view text, bool error) override;
 

@@ -41,7 +41,7 @@ public:
 
     // False when the archive cannot be opened in that mode (errorText tells why); an archive that
     // is already open is closed without saving first.
-    bool open(OpenMode mode);
+    [[nodiscard]] bool open(OpenMode mode);
     bool isOpen() const { return archive_ != nullptr; }
     // libzip's text of the last failure; empty when none.
     const std::string& errorText() const { return error_; }
@@ -51,18 +51,20 @@ public:
 
     // Streams the entry's uncompressed content into out, chunkBytes at a time. 0 on success, else a
     // libzip error code (ZIP_ER_CRC for damaged content, ZIP_ER_WRITE when out fails, ...).
-    int readContent(const ZipEntry& entry, std::ostream& out, std::size_t chunkBytes = DEFAULT_CHUNK_BYTES);
+    [[nodiscard]] int readContent(const ZipEntry& entry, std::ostream& out,
+                                  std::size_t chunkBytes = DEFAULT_CHUNK_BYTES);
 
     // How hard an added entry is compressed: libzip's default, or the fastest deflate (a larger
     // archive, packed in a fraction of the time; still a standard deflated entry).
     enum class Compression { Default, Fast };
 
     // Adds the entry name (replacing one of that name) with a copy of data; written by close().
-    bool addData(const std::string& name, const std::string& data, Compression compression = Compression::Default);
+    [[nodiscard]] bool addData(const std::string& name, const std::string& data,
+                               Compression compression = Compression::Default);
 
     // Writes the changes and closes the archive. True when nothing was lost (also for a read-only
     // archive and for one that was not open). On failure the file keeps its previous content.
-    bool close();
+    [[nodiscard]] bool close();
     // Closes without writing any change.
     void discard();
 

@@ -24,7 +24,7 @@ extern std::vector<AirportRecord> airportRecords;
 
 // Fills airportRecords on its first successful call; every later call answers at once whether
 // airports are present. Throws vald::UserErrorException 88 when the file cannot be read.
-bool gf_readAirports();
+[[nodiscard]] bool gf_readAirports();
 
 // The first record with exactly this code; nullptr when there is none.
 const AirportRecord* gf_findAirport(const std::string& code);

@@ -12,4 +12,4 @@ void lf_indexAirports();
 void lf_clearAirportIndex();
 // The table positions of every record that may lie within radiusNm of position, ascending; false
 // (and nothing written) when the index does not describe the current table.
-bool lf_airportsNear(const LatLon& position, double radiusNm, std::vector<std::size_t>& found);
+[[nodiscard]] bool lf_airportsNear(const LatLon& position, double radiusNm, std::vector<std::size_t>& found);

@@ -58,7 +58,7 @@ extern std::unordered_map<std::string, DbaseRecord> dbaseRecords;
 // changed then). Throws std::runtime_error when dbase.enc is missing ("{} not available") or
 // cannot be decrypted ("{} stream decrypt failed"), and vald::UserErrorException 61 when a
 // required section is missing or empty. The plain file never outlives the call.
-bool gf_readDbase();
+[[nodiscard]] bool gf_readDbase();
 
 // Empties every table (start of each read; tests).
 void gf_clearDbaseTables();

@@ -13,7 +13,7 @@ inline constexpr std::size_t DATA_CHUNK_CIPHER_BYTES = 4096 + 17;
 // Decrypts encrypted into plain (created or truncated) with the program's key. True on success.
 // On failure it logs "gf_streamDecrypt exception: <reason>", removes the plain file and answers
 // false; the encrypted file is never changed.
-bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesystem::path& plain);
+[[nodiscard]] bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesystem::path& plain);
 
 // The worker of gf_streamDecrypt. Throws std::runtime_error with one of: "Could not open input
 // file: <path>", "Could not open output file: <path>", "Invalid header or key", "Decryption

@@ -47,13 +47,13 @@ std::uint64_t gf_downloadLimit(DownloadKind kind);
 // failed transfer (network, time-out, HTTP status >= 400, write error, a body beyond the kind's
 // limit) and "Downloader exception: '{}', {} => {}" for an exception; an empty handle gives false
 // without a line. The bytes are stored as received.
-bool gf_downloadToFile(DownloadHandle& holder, const std::string& url, const std::filesystem::path& target,
-                       DownloadKind kind);
+[[nodiscard]] bool gf_downloadToFile(DownloadHandle& holder, const std::string& url,
+                                     const std::filesystem::path& target, DownloadKind kind);
 
 // Downloads the data file fileName of the program's major version ("<base><major>/<fileName>")
 // to target with its own handle and logs "Downloaded '{}' to '{}'" or, as a warning,
 // "Downloading '{}' failed !".
-bool gf_downloadFromSite(const std::filesystem::path& fileName, const std::filesystem::path& target);
+[[nodiscard]] bool gf_downloadFromSite(const std::filesystem::path& fileName, const std::filesystem::path& target);
 
 // Test only: the time-outs of the handles made from now on (the defaults of vald::HttpLimits
 // until then), and back to those defaults.

@@ -15,9 +15,9 @@ struct RegcodeEntry {
 // Reads input/AIG-regcodes.xml (already decrypted) and appends its liveries. True when the file
 // loaded and no title repeated the one before it. Does not delete the file after a good read;
 // a file that fails to load is deleted.
-bool gf_readAigRegcodes(std::vector<RegcodeEntry>& entries);
+[[nodiscard]] bool gf_readAigRegcodes(std::vector<RegcodeEntry>& entries);
 
 // Reads every *.txt file (any case) directly in folder; each line is "title",
 // "title;reg,reg" or "title;reg,reg;#". True when the folder was read and no line had a format
 // or length error.
-bool gf_readRegcodeFiles(const std::filesystem::path& folder, std::vector<RegcodeEntry>& entries);
+[[nodiscard]] bool gf_readRegcodeFiles(const std::filesystem::path& folder, std::vector<RegcodeEntry>& entries);

@@ -15,7 +15,7 @@ std::vector<std::string> gf_registrationVariants(const std::string& registration
 // are not thereby the same aircraft.
 bool gf_sameRegistration(const std::string& a, const std::string& b);
 // The record of the first variant held by the database; none for the empty registration.
-std::optional<DbaseRecord> gf_findRegcode(const std::string& registration);
+[[nodiscard]] std::optional<DbaseRecord> gf_findRegcode(const std::string& registration);
 std::string gf_regcodeAirline(const std::string& registration);
 std::string gf_regcodeOperator(const std::string& registration);
 // The airline that flies the airframe: the record's operator when it names one, else its airline.
@@ -23,4 +23,4 @@ std::string gf_regcodeOperator(const std::string& registration);
 const std::string& gf_flyingAirline(const DbaseRecord& record);
 // A registration of the database shorter than 6 characters that occurs inside text (for example
 // a livery title). Walks the whole database: meant for the one-time livery scan.
-std::optional<std::string> gf_findShortRegcodeIn(const std::string& text);
+[[nodiscard]] std::optional<std::string> gf_findShortRegcodeIn(const std::string& text);

@@ -36,7 +36,7 @@ bool gf_versionGreater(const VersionData& a, const VersionData& b);
 // downloads included. Throws for a versions.json that is no valid JSON or whose version members
 // are not objects of three 32-bit integers, when versions.json cannot be removed, and when the
 // folder new_version cannot be examined or created.
-bool gf_checkVersions();
+[[nodiscard]] bool gf_checkVersions();
 
 // The log lines of the check; key is the versions.json member ("aig updated to 1.4.0").
 void lf_logUpdated(std::string_view key, const VersionData& version);

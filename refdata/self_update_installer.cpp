@@ -84,7 +84,7 @@ void lf_unzipInstaller(const fs::path& zip)
         else
             gf_logWarn(error);
     }
-    archive.close();
+    archive.discard();  // opened read-only: there is nothing to write back
 }
 
 // new_version is created, or emptied when it exists.

@@ -14,14 +14,14 @@
 // new_version/install_new_version.exe is in place. An archive with an entry whose name is not a
 // plain file name (a folder part, an absolute path, "..") is refused as a whole. Throws a
 // filesystem error when new_version cannot be examined or created.
-bool lf_downloadInstaller(const VersionData& published);
+[[nodiscard]] bool lf_downloadInstaller(const VersionData& published);
 
 // Downloads ReleaseNotes.pdf into target.
-bool lf_downloadReleaseNotes(const std::filesystem::path& target);
+[[nodiscard]] bool lf_downloadReleaseNotes(const std::filesystem::path& target);
 
 // Opens the folder of new_version/install_new_version.exe in the file browser; when that fails a
 // warning box says "Could not open File Explorer at new version". True when it opened.
-bool lf_openExplorerAtNewVersion();
+[[nodiscard]] bool lf_openExplorerAtNewVersion();
 
 // Where a program counts as installed for all users, so that writing there needs the rights of
 // an administrator (Program Files on Windows), and whether this process has those rights.

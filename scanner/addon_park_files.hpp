@@ -17,7 +17,7 @@ void gf_startAddonParkFiles();
 // The publisher named by the BGL file's path; empty when none.
 std::string gf_publisherFromFileName(const std::string& path);
 // Fills the publisher, looks for an archived file and writes its link; true when linked.
-bool lf_findExistingParkFile(ApfAirport& airport, std::int32_t& archivedCount);
+[[nodiscard]] bool lf_findExistingParkFile(ApfAirport& airport, std::int32_t& archivedCount);
 // Writes the generated file (nothing without stands).
 void lf_generateParkFile(ApfAirport& airport);
 // The whole decision for one decoded airport: link, generate, or both.

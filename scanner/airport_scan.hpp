@@ -19,7 +19,7 @@
 void gf_scanAirports();
 
 std::vector<std::filesystem::path> lf_getAfolders();
-bool lf_runAirportsScan(const std::vector<std::filesystem::path>& folders);
+[[nodiscard]] bool lf_runAirportsScan(const std::vector<std::filesystem::path>& folders);
 void lf_scanAfolders(const std::vector<std::filesystem::path>& folders);
 void lf_scanAirportFolder(const std::filesystem::path& folder);
 // The task body for one BGL file: decodes its airports and makes their park files. Logs and

@@ -9,4 +9,4 @@ void gf_addToAirportsScanLog(const std::string& text);
 // Empties the report and reserves room for a scan.
 void gf_startAirportsScanLog();
 // Takes the lines gathered so far, leaving the report empty.
-std::vector<std::string> gf_takeAirportsScanLog();
+[[nodiscard]] std::vector<std::string> gf_takeAirportsScanLog();

@@ -34,11 +34,11 @@ using AirportFilter = std::function<bool(const std::string& icao)>;
 
 // The whole file, padded with zero bytes to whole 32-bit words; nothing when it cannot be read
 // or is larger than BGL_MAX_FILE_BYTES.
-std::optional<std::vector<std::uint8_t>> lf_readDwords(const std::filesystem::path& path);
+[[nodiscard]] std::optional<std::vector<std::uint8_t>> lf_readDwords(const std::filesystem::path& path);
 // True when the file's section table holds an airport section (reads only header and table).
 bool lf_bglHasAirportSection(const std::filesystem::path& path);
 // The whole file as lf_readDwords gives it, when it holds an airport section; one open for both.
-std::optional<std::vector<std::uint8_t>> lf_readAirportBgl(const std::filesystem::path& path);
+[[nodiscard]] std::optional<std::vector<std::uint8_t>> lf_readAirportBgl(const std::filesystem::path& path);
 // Takes each airport as soon as it is decoded.
 using AirportSink = std::function<void(ApfAirport& airport)>;
 // Hands every supported airport of the file (a padded image of whole words) to take, in file

@@ -32,7 +32,7 @@ public:
     ScanOutputTask& operator=(const ScanOutputTask&) = delete;
 };
 
-enum class ScanWrite {
+enum class [[nodiscard]] ScanWrite {
     written,
     kept,    // the user's file stands there: left as it is (said in the scan log)
     failed,  // the write failed (logged): the earlier file stays and the scan does not complete
@@ -50,7 +50,7 @@ void gf_noteScanIncomplete();
 // No more writes; waits (bounded) for those under way.
 void gf_closeScanOutputs();
 // Writes of this scan that failed.
-std::size_t gf_failedScanWrites();
+[[nodiscard]] std::size_t gf_failedScanWrites();
 // After a scan that completed and saw all its scenery: removes the files of earlier scans that it
 // did not write again, where they still hold what a scan wrote.
 void gf_removeStaleScanOutputs();
@@ -58,7 +58,7 @@ void gf_removeStaleScanOutputs();
 std::vector<std::string> gf_generatedThirdpartyNames();
 // The scan writes its files without a sync each; this pushes them all to the disk at once, before
 // the record is saved and the scan counts as done. False (logged) when a sync failed.
-bool gf_syncScanOutputs();
+[[nodiscard]] bool gf_syncScanOutputs();
 // Saves the record (also after a stop or a failed write, for the files written so far) and then
 // drops the journal; false (logged) when the record could not be saved: the journal then stays.
-bool gf_saveScanOutputList();
+[[nodiscard]] bool gf_saveScanOutputList();

@@ -24,7 +24,7 @@ inline constexpr const char* TBLO_MAIL_ADDRESS = "tblo@corvalen.example";
 void lf_prepareTblo(const std::vector<std::string>& names);
 // Packs the regular files of tblo into zipPath, built beside it and put in its place only when
 // whole; true when the new zip stands there afterwards, not empty.
-bool lf_zipFolder(const std::filesystem::path& zipPath);
-bool lf_zipClose(vald::ZipArchive& archive, const std::filesystem::path& zipPath, std::size_t added);
+[[nodiscard]] bool lf_zipFolder(const std::filesystem::path& zipPath);
+[[nodiscard]] bool lf_zipClose(vald::ZipArchive& archive, const std::filesystem::path& zipPath, std::size_t added);
 // Reads a file of the tblo step whole through the bounded reader; nothing when it cannot.
-std::optional<std::string> lf_readFileBytes(const std::filesystem::path& path, std::size_t maxBytes);
+[[nodiscard]] std::optional<std::string> lf_readFileBytes(const std::filesystem::path& path, std::size_t maxBytes);

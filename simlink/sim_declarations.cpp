@@ -108,9 +108,12 @@ constexpr std::uint32_t GROUP_EVENTS[] = {
     FREEZE_ATTITUDE_SET,
 };
 
+// The results of the declarations are not looked at: every name in them is a constant of ours
+// that fits its field, so only a broken connection can refuse one, and that shows at the next
+// dispatch.
 void lf_addEventToGroup(HANDLE connection, std::uint32_t eventId)
 {
-    SimConnect_AddClientEventToNotificationGroup(connection, SIM_NOTIFICATION_GROUP, eventId, true);
+    static_cast<void>(SimConnect_AddClientEventToNotificationGroup(connection, SIM_NOTIFICATION_GROUP, eventId, true));
 }
 
 }  // namespace
@@ -118,13 +121,14 @@ void lf_addEventToGroup(HANDLE connection, std::uint32_t eventId)
 void lf_defineSimData(HANDLE connection)
 {
     for (const EventName& event : SYSTEM_EVENTS)
-        SimConnect_SubscribeToSystemEvent(connection, event.id, event.name);
+        static_cast<void>(SimConnect_SubscribeToSystemEvent(connection, event.id, event.name));
     for (const Datum& datum : DATUMS)
-        SimConnect_AddToDataDefinition(connection, datum.defineId, datum.name, datum.units, datum.type, 0.0F,
-                                       SIM_UNUSED_DATUM_ID);
+        static_cast<void>(SimConnect_AddToDataDefinition(connection, datum.defineId, datum.name, datum.units,
+                                                         datum.type, 0.0F, SIM_UNUSED_DATUM_ID));
     for (const EventName& event : CLIENT_EVENTS)
-        SimConnect_MapClientEventToSimEvent(connection, event.id, event.name);
+        static_cast<void>(SimConnect_MapClientEventToSimEvent(connection, event.id, event.name));
     for (const std::uint32_t eventId : GROUP_EVENTS)
         lf_addEventToGroup(connection, eventId);
-    SimConnect_SetNotificationGroupPriority(connection, SIM_NOTIFICATION_GROUP, GROUP_PRIORITY_HIGHEST);
+    static_cast<void>(
+        SimConnect_SetNotificationGroupPriority(connection, SIM_NOTIFICATION_GROUP, GROUP_PRIORITY_HIGHEST));
 }

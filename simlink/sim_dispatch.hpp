@@ -37,7 +37,8 @@ void lf_newFlightStop();
 // Seconds since 1970-01-01 of a UTC time given as year, 1-based day of the year and seconds of
 // the day (proleptic Gregorian calendar). Nothing when a field lies outside its range (years 1 to
 // 9999, days 1 to 366, seconds 0 to 86400): the values come from a peer we do not control.
-std::optional<std::int64_t> gf_simUtcSeconds(std::int64_t year, std::int64_t dayOfYear, std::int64_t secondsOfDay);
+[[nodiscard]] std::optional<std::int64_t> gf_simUtcSeconds(std::int64_t year, std::int64_t dayOfYear,
+                                                           std::int64_t secondsOfDay);
 
 // The characters of the simulator's application name that are letters, digits or white space.
 std::string gf_filteredSimName(const std::string& name);

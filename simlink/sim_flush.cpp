@@ -25,11 +25,15 @@ static_assert(sizeof(SimPosition) == 64, "the position-set data block is eight d
 ThreadOwner pendingOwner("pendingCreations");
 std::vector<PendingCreation> pendingCreations;
 
-// The frame's packets leave together when the flush is done, whatever way it ends.
+// The frame's packets leave together when the flush is done, whatever way it ends. A batch fails
+// only for a connection that is gone, which every request of the frame then reports itself.
 class PacketBatch {
 public:
-    explicit PacketBatch(HANDLE connection) : connection_(connection) { SimConnect_BeginPacketBatch(connection_); }
-    ~PacketBatch() { SimConnect_EndPacketBatch(connection_); }
+    explicit PacketBatch(HANDLE connection) : connection_(connection)
+    {
+        static_cast<void>(SimConnect_BeginPacketBatch(connection_));
+    }
+    ~PacketBatch() { static_cast<void>(SimConnect_EndPacketBatch(connection_)); }
     PacketBatch(const PacketBatch&) = delete;
     PacketBatch& operator=(const PacketBatch&) = delete;
 
@@ -44,27 +48,30 @@ void lf_sendPositions(HANDLE connection, std::vector<PositionSetRecord>& positio
         // The user aircraft and the objects before it are not ours to move.
         if (record.objectId <= userObject)
             continue;
-        SimConnect_SetDataOnSimObject(connection, SIM_DEFINE_POSITION_SET, record.objectId, 0, 1,
-                                      sizeof(SimPosition), &record.position);
+        // A position holds no text that could be refused here: only a broken connection fails
+        // it, and that shows at the next dispatch (one failure, not one per aircraft).
+        static_cast<void>(SimConnect_SetDataOnSimObject(connection, SIM_DEFINE_POSITION_SET, record.objectId, 0, 1,
+                                                        sizeof(SimPosition), &record.position));
     }
     positions.clear();
 }
 
 // FLAPS_SET only works on an aircraft that the simulator's AI does not fly at that moment: it is
-// framed by two releases of control.
+// framed by two releases of control. A release fails only on a broken connection, which the
+// event itself and the next dispatch report.
 void lf_sendClientEvents(HANDLE connection, std::vector<QueuedClientEvent>& events, FlushOutcome& outcome)
 {
     for (const QueuedClientEvent& event : events) {
         const bool flaps = event.eventId == FLAPS_SET;
         if (flaps)
-            SimConnect_AIReleaseControl(connection, event.objectId, SIM_REQUEST_AI_RELEASE);
+            static_cast<void>(SimConnect_AIReleaseControl(connection, event.objectId, SIM_REQUEST_AI_RELEASE));
         if (SimConnect_TransmitClientEvent(connection, event.objectId, event.eventId, event.data,
                                            SIM_NOTIFICATION_GROUP, 0) < 0) {
             outcome.statusTexts.push_back(vald::format("SimConnect TransmitClientEvent: {} fails", event.eventId));
             continue;
         }
         if (flaps)
-            SimConnect_AIReleaseControl(connection, event.objectId, SIM_REQUEST_AI_RELEASE);
+            static_cast<void>(SimConnect_AIReleaseControl(connection, event.objectId, SIM_REQUEST_AI_RELEASE));
     }
     events.clear();
 }
@@ -207,7 +214,8 @@ void lf_removeAcFromSim(std::uint32_t objectId, FlushOutcome& outcome)
 void lf_releaseAndFreeze(std::uint32_t objectId)
 {
     std::lock_guard<std::mutex> lock(simSendMutex);
-    SimConnect_AIReleaseControl(simConnection.load(), objectId, SIM_REQUEST_AI_RELEASE);
+    // Fails only on a broken connection, which the next dispatch reports.
+    static_cast<void>(SimConnect_AIReleaseControl(simConnection.load(), objectId, SIM_REQUEST_AI_RELEASE));
     for (const std::uint32_t freeze : {FREEZE_LATITUDE_LONGITUDE_SET, FREEZE_ALTITUDE_SET, FREEZE_ATTITUDE_SET})
         lf_pushClientEvent(QueuedClientEvent{objectId, freeze, FREEZE_ON});
 }

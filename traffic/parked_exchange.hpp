@@ -31,16 +31,16 @@ struct ParkedAnswer {
 class ParkedExchange {
 public:
     // Caller: posts a request for box and answers its id. A request still waiting is replaced.
-    std::uint64_t post(const QueryBox& box);
+    [[nodiscard]] std::uint64_t post(const QueryBox& box);
     // Caller: the answer to id once it has come (taken out of the exchange), else nothing.
-    std::optional<ParkedAnswer> collect(std::uint64_t id);
+    [[nodiscard]] std::optional<ParkedAnswer> collect(std::uint64_t id);
     // Caller: gives up on id. A request not yet taken is dropped, a later answer is ignored.
     void withdraw(std::uint64_t id);
 
     // Traffic thread: whether a request waits (a cheap test on every pass).
     bool pending() const { return pending_.load(); }
     // Traffic thread: takes the waiting request.
-    std::optional<ParkedRequest> take();
+    [[nodiscard]] std::optional<ParkedRequest> take();
     // Traffic thread: the answer to request id; dropped unless the caller still waits for it.
     void answer(std::uint64_t id, std::int32_t status, std::vector<ParkedTrafficRecord>&& records);
 

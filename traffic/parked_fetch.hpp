@@ -21,7 +21,8 @@ QueryBox gf_parkedBox(LatLon airport);
 // (records emptied) on a time-out, a failure, a refused request, or when the traffic reader is
 // stopping or gone. Throws std::runtime_error "RT API parameter fault" when the service answers
 // 400.
-bool gf_fetchParkedTraffic(std::vector<ParkedTrafficRecord>& records, TrafficReader& reader = trafficReader);
+[[nodiscard]] bool gf_fetchParkedTraffic(std::vector<ParkedTrafficRecord>& records,
+                                         TrafficReader& reader = trafficReader);
 
 // The selection of a parked answer: each record's slot becomes its age in half hours at
 // currentSlot; unless parkTrafficOnly, records older than maxFitHalfHours go; then, youngest

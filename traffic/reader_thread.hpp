@@ -20,8 +20,10 @@ void gf_trafficReader(TrafficReader& traffic = trafficReader, WeatherReader& wea
 // Start the reader's thread, detached. False (with a warning) while its previous thread has
 // not ended: two threads must never share one reader. Throws std::system_error when no thread
 // can be created.
-bool gf_startWeatherReader(WeatherReader& weather = weatherReader, TrafficReader& traffic = trafficReader);
-bool gf_startTrafficReader(TrafficReader& traffic = trafficReader, WeatherReader& weather = weatherReader);
+[[nodiscard]] bool gf_startWeatherReader(WeatherReader& weather = weatherReader,
+                                         TrafficReader& traffic = trafficReader);
+[[nodiscard]] bool gf_startTrafficReader(TrafficReader& traffic = trafficReader,
+                                         WeatherReader& weather = weatherReader);
 
 // Sets stop on both readers: each ends within about a second (its pause and its transfer
 // under way are cut short).
@@ -29,8 +31,8 @@ void gf_stopReaders(TrafficReader& traffic = trafficReader, WeatherReader& weath
 
 // Waits in 100 ms steps until both readers' threads have ended, at most bound. True when both
 // ended; otherwise each reader still running is logged as a warning.
-bool gf_waitReadersEnded(std::chrono::milliseconds bound, TrafficReader& traffic = trafficReader,
-                         WeatherReader& weather = weatherReader);
+[[nodiscard]] bool gf_waitReadersEnded(std::chrono::milliseconds bound, TrafficReader& traffic = trafficReader,
+                                       WeatherReader& weather = weatherReader);
 
 // ---- Shared by the two thread procedures ----
 

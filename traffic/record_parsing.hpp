@@ -18,7 +18,7 @@ double lf_jsonNumber(const nlohmann::json& element);
 std::string lf_formatLatLon(LatLon position);
 // Hexadecimal digits up to the first other character (no prefix, sign or blank); none without a
 // digit or when the value does not fit in 32 bits.
-std::optional<std::uint32_t> lf_parseHexId(std::string_view text);
+[[nodiscard]] std::optional<std::uint32_t> lf_parseHexId(std::string_view text);
 // Outside -90..90 / -180..180, or both within 0.0001 degrees of 0 (no position at all).
 bool lf_unusablePosition(LatLon position);
 

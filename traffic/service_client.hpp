@@ -92,12 +92,12 @@ public:
 
     // The login on this object. True when a session was opened; status is written only when
     // the service refused the login (400, 405, 500). Never throws.
-    bool authenticate(std::uint32_t& status, std::string_view serviceKey);
+    [[nodiscard]] bool authenticate(std::uint32_t& status, std::string_view serviceKey);
     // The logout of guid. Never throws.
     void deauthenticate();
     // The login's reply in replyBuffer: false with status written when it refuses the login,
     // true when it opens the session. Throws std::runtime_error when it is no JSON object.
-    bool takeLoginReply(std::uint32_t& status);
+    [[nodiscard]] bool takeLoginReply(std::uint32_t& status);
 
     // Waits ms in two halves, each skipped when stop is set before it. On the real clock a half
     // also ends within STOP_POLL_MS of a stop.
@@ -115,9 +115,10 @@ public:
     // A reader's request by postRequest. False on a transport failure, warned with the text of
     // transportWarning (not once stop is set: the transfer was cut short on purpose), and on an
     // empty reply, warned with emptyWarning.
-    bool readerRequest(vald::HttpHandle& handle, std::string_view path, const std::string& body, std::string& reply,
-                       const std::function<std::string(const vald::HttpOutcome&)>& transportWarning,
-                       std::string_view emptyWarning);
+    [[nodiscard]] bool readerRequest(vald::HttpHandle& handle, std::string_view path, const std::string& body,
+                                     std::string& reply,
+                                     const std::function<std::string(const vald::HttpOutcome&)>& transportWarning,
+                                     std::string_view emptyWarning);
 
     // Test seam: the transfer limits of every handle of the object.
     void setHttpLimits(const vald::HttpLimits& limits);
@@ -210,9 +211,9 @@ public:
 
     // The thread's work (traffic_reader_thread.cpp): the history step and the polling loop, false
     // when it ends, with the service's status or 9999 after a stop.
-    bool receive(std::uint32_t& status);
+    [[nodiscard]] bool receive(std::uint32_t& status);
     // The history request and its replay; true when a history was replayed.
-    bool buffer(std::uint32_t& status);
+    [[nodiscard]] bool buffer(std::uint32_t& status);
     // One parked-traffic request, answered through parkedExchange (parked_fetch.cpp).
     void parkedtraffic(const ParkedRequest& request);
 
@@ -222,7 +223,7 @@ private:
     // Runs processLine on every 48-element array of data (an object member or an array element).
     void lf_processData(nlohmann::json& data);
     void lf_recordSeen(const std::string& callsign, std::uint32_t hexId);
-    bool lf_readCallsign(LiveTrafficRecord& record, const std::string& blockCallsign);
+    [[nodiscard]] bool lf_readCallsign(LiveTrafficRecord& record, const std::string& blockCallsign);
 
     mutable std::mutex sharedMutex_;
     QueryBox liveBox_;
@@ -254,9 +255,9 @@ public:
     // The thread's work (weather_reader_thread.cpp): cycles of nearest-station and weather
     // requests, publishing each new QNH also to traffic; false when it ends, with the service's
     // status or 9999 after a stop.
-    bool receive(std::uint32_t& status, TrafficReader& traffic);
+    [[nodiscard]] bool receive(std::uint32_t& status, TrafficReader& traffic);
     // One nearest-station request; true when station holds a new code. Ends with a pause.
-    bool nearestmetar(std::uint32_t& status);
+    [[nodiscard]] bool nearestmetar(std::uint32_t& status);
 
 private:
     void lf_publishQnh(std::int32_t qnhHpa, TrafficReader& traffic);

@@ -10,4 +10,4 @@ std::filesystem::path gf_serviceKeyPath();
 
 // The key: the first line of the file without surrounding white space (and without a UTF-8 byte
 // order mark). None when the file is missing or unreadable or that line is empty.
-std::optional<std::string> gf_readServiceKey();
+[[nodiscard]] std::optional<std::string> gf_readServiceKey();

@@ -28,8 +28,8 @@ struct ConnectSettings {
 
 // The keys of one section of an INI file (names lower-cased, values trimmed); nothing when the
 // file or the section is missing. Lines: "[section]", "key=value", ';' comments.
-std::optional<std::map<std::string, std::string>> gf_readIniSection(const std::filesystem::path& file,
-                                                                    std::string_view section);
+[[nodiscard]] std::optional<std::map<std::string, std::string>> gf_readIniSection(const std::filesystem::path& file,
+                                                                                  std::string_view section);
 
 // "SimConnect" for index 0, else "SimConnect.<index>".
 std::string gf_configSectionName(std::uint32_t configIndex);

@@ -47,7 +47,7 @@ public:
     SimConnection& operator=(const SimConnection&) = delete;
 
     // Takes a new connection number and starts the I/O thread; false when it cannot.
-    bool start();
+    [[nodiscard]] bool start();
 
     // Marks the connection closed and records the failure (kind none: a plain close, nothing is
     // recorded). Any thread; the I/O thread ends soon after.
@@ -61,10 +61,10 @@ public:
     void waitForWrites(std::chrono::milliseconds timeout);
 
     // The stored failure once the connection has failed.
-    std::optional<FailureRecord> failure() const;
+    [[nodiscard]] std::optional<FailureRecord> failure() const;
 
     // The first received message, if any.
-    std::optional<std::vector<std::uint8_t>> takeMessage();
+    [[nodiscard]] std::optional<std::vector<std::uint8_t>> takeMessage();
     std::size_t queuedMessages() const;
     void dropMessages();
 
@@ -82,8 +82,8 @@ public:
 private:
     void ioThread();
     void ioLoop();
-    bool readOnce();
-    bool writeQueued();
+    [[nodiscard]] bool readOnce();
+    [[nodiscard]] bool writeQueued();
     void deliver(std::vector<std::uint8_t> message);
     void notify();
 

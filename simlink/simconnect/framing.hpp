@@ -27,7 +27,7 @@ enum class FailureKind : std::uint32_t {
 
 class Framer {
 public:
-    enum class Outcome { message, needMore, tooLarge, badSize, noMemory };
+    enum class [[nodiscard]] Outcome { message, needMore, tooLarge, badSize, noMemory };
 
     explicit Framer(std::uint32_t maxReceiveSize = DEFAULT_MAX_RECEIVE_SIZE);
 
@@ -38,10 +38,10 @@ public:
 
     // The next step of framing: with Outcome::message the message is in message() until the
     // next call. Call until it gives something other than a message.
-    Outcome extract();
+    [[nodiscard]] Outcome extract();
     const std::vector<std::uint8_t>& message() const { return message_; }
     // Hands the message's bytes over; message() is empty afterwards.
-    std::vector<std::uint8_t> takeMessage();
+    [[nodiscard]] std::vector<std::uint8_t> takeMessage();
 
     std::size_t capacity() const { return buffer_.size(); }
 

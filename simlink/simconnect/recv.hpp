@@ -30,7 +30,7 @@ class MessageView : public vald::ByteReader {
 public:
     using ByteReader::ByteReader;
 
-    std::optional<std::uint32_t> id() const { return u32(8); }
+    [[nodiscard]] std::optional<std::uint32_t> id() const { return u32(8); }
 };
 
 struct RecvException {
@@ -65,11 +65,11 @@ struct RecvObjectData {
 };
 
 // Each gives nothing, with a warning, when the message is too short for its fields.
-std::optional<RecvException> gf_readException(const MessageView& message);
-std::optional<RecvOpen> gf_readOpen(const MessageView& message);
-std::optional<RecvEvent> gf_readEvent(const MessageView& message);
-std::optional<RecvObjectAddRemove> gf_readObjectAddRemove(const MessageView& message);
-std::optional<float> gf_readFrameRate(const MessageView& message);
-std::optional<RecvObjectData> gf_readObjectData(const MessageView& message);
+[[nodiscard]] std::optional<RecvException> gf_readException(const MessageView& message);
+[[nodiscard]] std::optional<RecvOpen> gf_readOpen(const MessageView& message);
+[[nodiscard]] std::optional<RecvEvent> gf_readEvent(const MessageView& message);
+[[nodiscard]] std::optional<RecvObjectAddRemove> gf_readObjectAddRemove(const MessageView& message);
+[[nodiscard]] std::optional<float> gf_readFrameRate(const MessageView& message);
+[[nodiscard]] std::optional<RecvObjectData> gf_readObjectData(const MessageView& message);
 
 }  // namespace vald::simconnect

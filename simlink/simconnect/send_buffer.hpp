@@ -19,7 +19,7 @@ public:
 
     // Reserves a zeroed packet of size bytes with the next send id (0 is never used) and writes
     // the header; the packet's offset, or nothing when it does not fit the free room.
-    std::optional<std::uint32_t> reserve(std::uint32_t size, std::uint32_t packetId);
+    [[nodiscard]] std::optional<std::uint32_t> reserve(std::uint32_t size, std::uint32_t packetId);
 
     // Gives the packet at offset back: the write position returns to it, its bytes are zeroed.
     void release(std::uint32_t offset);
@@ -29,10 +29,10 @@ public:
     void putF64(std::uint32_t offset, double value);
     void putBytes(std::uint32_t offset, const void* data, std::uint32_t size);
     // Copies text and its terminator into a field of fieldSize bytes; false when it does not fit.
-    bool putText(std::uint32_t offset, std::string_view text, std::uint32_t fieldSize);
+    [[nodiscard]] bool putText(std::uint32_t offset, std::string_view text, std::uint32_t fieldSize);
 
     // The bytes from the start to the write position; the buffer is empty afterwards.
-    std::vector<std::uint8_t> take();
+    [[nodiscard]] std::vector<std::uint8_t> take();
 
     bool empty() const { return writePosition_ == 0; }
     std::uint32_t lastSendId() const { return sendId_; }

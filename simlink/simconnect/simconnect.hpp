@@ -92,52 +92,57 @@ private:
 // Finds the simulator (SimConnect.cfg section of configIndex, then pipe, ::1, 127.0.0.1, pipe),
 // connects and sends the open packet. On success *handle is the connection. There are no window
 // messages on this platform: window and userMessage are kept but only the event is signalled.
-HRESULT SimConnect_Open(HANDLE* handle, const char* name, HWND window, std::uint32_t userMessage, HANDLE event,
-                        std::uint32_t configIndex);
+[[nodiscard]] HRESULT SimConnect_Open(HANDLE* handle, const char* name, HWND window, std::uint32_t userMessage,
+                                      HANDLE event, std::uint32_t configIndex);
 
 // Writes what is left, then closes the connection and frees it; E_FAIL for an unknown handle.
-HRESULT SimConnect_Close(HANDLE handle);
+[[nodiscard]] HRESULT SimConnect_Close(HANDLE handle);
 
 // Hands every message queued at the call to callback (or, when null, the one given before), in
 // the order received. S_OK when the queue is empty, or the connection's failure code once it
 // has failed. An exception thrown by the callback leaves this call.
-HRESULT SimConnect_CallDispatch(HANDLE handle, SimDispatchProc callback, void* context);
+[[nodiscard]] HRESULT SimConnect_CallDispatch(HANDLE handle, SimDispatchProc callback, void* context);
 
 // Between a begin and its end the requests' packets are held in the send buffer and leave
 // together at the end (or earlier, when the buffer is full): the same bytes in the same order,
 // one write instead of one per packet. Batches nest; E_FAIL for an unknown handle or an end
 // without a begin.
-HRESULT SimConnect_BeginPacketBatch(HANDLE handle);
-HRESULT SimConnect_EndPacketBatch(HANDLE handle);
+[[nodiscard]] HRESULT SimConnect_BeginPacketBatch(HANDLE handle);
+[[nodiscard]] HRESULT SimConnect_EndPacketBatch(HANDLE handle);
 
 // The send id of the last packet of the connection.
-HRESULT SimConnect_GetLastSentPacketID(HANDLE handle, std::uint32_t* sendId);
+[[nodiscard]] HRESULT SimConnect_GetLastSentPacketID(HANDLE handle, std::uint32_t* sendId);
 
-HRESULT SimConnect_MapClientEventToSimEvent(HANDLE handle, std::uint32_t clientEventId, const char* simEventName);
-HRESULT SimConnect_TransmitClientEvent(HANDLE handle, std::uint32_t objectId, std::uint32_t clientEventId,
-                                       std::uint32_t data, std::uint32_t groupId, std::uint32_t flags);
-HRESULT SimConnect_AddClientEventToNotificationGroup(HANDLE handle, std::uint32_t groupId,
-                                                     std::uint32_t clientEventId, bool maskable);
-HRESULT SimConnect_SetNotificationGroupPriority(HANDLE handle, std::uint32_t groupId, std::uint32_t priority);
-HRESULT SimConnect_AddToDataDefinition(HANDLE handle, std::uint32_t defineId, const char* datumName,
-                                       const char* unitsName, std::uint32_t dataType, float epsilon,
-                                       std::uint32_t datumId);
-HRESULT SimConnect_RequestDataOnSimObject(HANDLE handle, std::uint32_t requestId, std::uint32_t defineId,
-                                          std::uint32_t objectId, std::uint32_t period, std::uint32_t flags,
-                                          std::uint32_t origin, std::uint32_t interval, std::uint32_t limit);
-HRESULT SimConnect_RequestDataOnSimObjectType(HANDLE handle, std::uint32_t requestId, std::uint32_t defineId,
-                                              std::uint32_t radiusMetres, std::uint32_t objectType);
+[[nodiscard]] HRESULT SimConnect_MapClientEventToSimEvent(HANDLE handle, std::uint32_t clientEventId,
+                                                          const char* simEventName);
+[[nodiscard]] HRESULT SimConnect_TransmitClientEvent(HANDLE handle, std::uint32_t objectId, std::uint32_t clientEventId,
+                                                     std::uint32_t data, std::uint32_t groupId, std::uint32_t flags);
+[[nodiscard]] HRESULT SimConnect_AddClientEventToNotificationGroup(HANDLE handle, std::uint32_t groupId,
+                                                                   std::uint32_t clientEventId, bool maskable);
+[[nodiscard]] HRESULT SimConnect_SetNotificationGroupPriority(HANDLE handle, std::uint32_t groupId,
+                                                              std::uint32_t priority);
+[[nodiscard]] HRESULT SimConnect_AddToDataDefinition(HANDLE handle, std::uint32_t defineId, const char* datumName,
+                                                     const char* unitsName, std::uint32_t dataType, float epsilon,
+                                                     std::uint32_t datumId);
+[[nodiscard]] HRESULT SimConnect_RequestDataOnSimObject(HANDLE handle, std::uint32_t requestId, std::uint32_t defineId,
+                                                        std::uint32_t objectId, std::uint32_t period,
+                                                        std::uint32_t flags, std::uint32_t origin,
+                                                        std::uint32_t interval, std::uint32_t limit);
+[[nodiscard]] HRESULT SimConnect_RequestDataOnSimObjectType(HANDLE handle, std::uint32_t requestId,
+                                                            std::uint32_t defineId, std::uint32_t radiusMetres,
+                                                            std::uint32_t objectType);
 // Sends count × unitSize bytes of data; a count of 0 is sent as 1 (one unit of data is read).
-HRESULT SimConnect_SetDataOnSimObject(HANDLE handle, std::uint32_t defineId, std::uint32_t objectId,
-                                      std::uint32_t flags, std::uint32_t count, std::uint32_t unitSize,
-                                      const void* data);
-HRESULT SimConnect_SubscribeToSystemEvent(HANDLE handle, std::uint32_t clientEventId, const char* systemEventName);
+[[nodiscard]] HRESULT SimConnect_SetDataOnSimObject(HANDLE handle, std::uint32_t defineId, std::uint32_t objectId,
+                                                    std::uint32_t flags, std::uint32_t count, std::uint32_t unitSize,
+                                                    const void* data);
+[[nodiscard]] HRESULT SimConnect_SubscribeToSystemEvent(HANDLE handle, std::uint32_t clientEventId,
+                                                        const char* systemEventName);
 // The creation's own send id goes to *sendId (when given) on success, taken as the packet was
 // built: a refusal by the simulator names that id, whatever other packets were sent meanwhile.
-HRESULT SimConnect_AICreateNonATCAircraft(HANDLE handle, const char* containerTitle, const char* tailNumber,
-                                          const SimInitPosition& position, std::uint32_t requestId,
-                                          std::uint32_t* sendId = nullptr);
-HRESULT SimConnect_AIReleaseControl(HANDLE handle, std::uint32_t objectId, std::uint32_t requestId);
-HRESULT SimConnect_AIRemoveObject(HANDLE handle, std::uint32_t objectId, std::uint32_t requestId);
-HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE handle, std::uint32_t objectId, const char* flightPlanPath,
-                                           std::uint32_t requestId);
+[[nodiscard]] HRESULT SimConnect_AICreateNonATCAircraft(HANDLE handle, const char* containerTitle,
+                                                        const char* tailNumber, const SimInitPosition& position,
+                                                        std::uint32_t requestId, std::uint32_t* sendId = nullptr);
+[[nodiscard]] HRESULT SimConnect_AIReleaseControl(HANDLE handle, std::uint32_t objectId, std::uint32_t requestId);
+[[nodiscard]] HRESULT SimConnect_AIRemoveObject(HANDLE handle, std::uint32_t objectId, std::uint32_t requestId);
+[[nodiscard]] HRESULT SimConnect_AISetAircraftFlightPlan(HANDLE handle, std::uint32_t objectId,
+                                                         const char* flightPlanPath, std::uint32_t requestId);

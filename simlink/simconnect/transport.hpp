@@ -10,7 +10,7 @@
 
 namespace vald::simconnect {
 
-enum class OpenTransportResult { connected = 0, failed = 1, sectionMissing = 3 };
+enum class [[nodiscard]] OpenTransportResult { connected = 0, failed = 1, sectionMissing = 3 };
 
 // The simulator's pipe name for an address (the pipe server, "." when empty) and a port (the
 // pipe's own name; empty for the simulator's default pipe).

@@ -14,7 +14,7 @@ namespace standin_http {
 enum class Error { None, Connect, Write, Read, TimedOut, Malformed, Cancelled };
 const char* describe(Error error);
 
-class Result {
+class [[nodiscard]] Result {
 public:
     explicit Result(Error error) : error_(error) {}
     explicit Result(Response response) : response_(std::move(response)) {}

@@ -58,14 +58,14 @@ struct Head {
     Headers headers;
 };
 // nullopt when the start line or a header line is malformed.
-std::optional<Head> parseHead(std::string_view head);
+[[nodiscard]] std::optional<Head> parseHead(std::string_view head);
 
 // Where the body of a message in `buffer` starts (just past the blank line), npos while the head
 // is incomplete.
 std::size_t bodyStart(const std::string& buffer);
 
 // Content-Length of the headers: nullopt when absent, -1 when malformed or too large.
-std::optional<long long> contentLength(const Headers& headers);
+[[nodiscard]] std::optional<long long> contentLength(const Headers& headers);
 
 }  // namespace wire
 }  // namespace standin_http

@@ -162,11 +162,11 @@ void Server::serve(Connection& connection) {
         if (!parsed || length < 0 || !headerValue(parsed->headers, "Transfer-Encoding").empty()) {
             // Neither end here sends chunked bodies or malformed heads: refuse them and close.
             response.status = parsed && length >= 0 ? 501 : 400;
-            io::sendAll(fd, head(response, true));
+            static_cast<void>(io::sendAll(fd, head(response, true)));  // closed next either way
             break;
         }
         if (length > 0 && headerValue(parsed->headers, "Expect") == "100-continue" && buffer.size() == start)
-            io::sendAll(fd, "HTTP/1.1 100 Continue\r\n\r\n");
+            static_cast<void>(io::sendAll(fd, "HTTP/1.1 100 Continue\r\n\r\n"));  // a dead peer fails the read
         const std::size_t end = start + static_cast<std::size_t>(length);
         bool complete = true;
         while (buffer.size() < end && complete) complete = readMore(fd, buffer);

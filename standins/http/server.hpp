@@ -32,7 +32,7 @@ public:
     void del(const std::string& pattern, Handler handler) { route("DELETE", pattern, std::move(handler)); }
 
     // Binds an ephemeral port on host (a numeric address) and listens; returns the port, -1 on failure.
-    int bindAnyPort(const std::string& host);
+    [[nodiscard]] int bindAnyPort(const std::string& host);
     // Serves until stop(), then closes the port; returns at once when not bound or stopped already.
     void listen();
     void stop();
@@ -53,7 +53,7 @@ private:
     void route(std::string method, std::string pattern, Handler handler);
     void serve(Connection& connection);
     // Reads more of the connection into buffer; false on end, error or stop.
-    bool readMore(int fd, std::string& buffer) const;
+    [[nodiscard]] bool readMore(int fd, std::string& buffer) const;
     void dispatch(Request& request, Response& response) const;
     void reapFinished(bool all);
 

@@ -25,6 +25,6 @@ struct Options {
 // Throws UsageError.
 Options parseOptions(const std::vector<std::string>& args);
 
-int runServiceMain(int argc, char** argv);
+[[nodiscard]] int runServiceMain(int argc, char** argv);
 
 }  // namespace service_standin

@@ -43,7 +43,7 @@ public:
     void add(FaultRule rule);
     void clear();
     // The first rule for the endpoint; counts one use of it (a used-up rule is removed).
-    std::optional<FaultRule> take(const std::string& endpointOrPath);
+    [[nodiscard]] std::optional<FaultRule> take(const std::string& endpointOrPath);
     nlohmann::json toJson() const;
 
 private:

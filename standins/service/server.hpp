@@ -39,7 +39,7 @@ public:
 
     // Binds an ephemeral port on 127.0.0.1 and serves on a thread of its own; returns the port.
     // Throws std::runtime_error when no port can be bound.
-    int start();
+    [[nodiscard]] int start();
     // Ends stalled replies at once and waits for the server thread.
     void stop();
 
@@ -55,7 +55,7 @@ private:
     void handleClock(const standin_http::Request& req, standin_http::Response& res);
     void record(const standin_http::Request& req, const std::string& endpoint, FormFields fields);
     // Waits the rule's stall; false when the server is stopping meanwhile.
-    bool stall(const std::optional<FaultRule>& fault);
+    [[nodiscard]] bool stall(const std::optional<FaultRule>& fault);
     void reply(standin_http::Response& res, int httpStatus, std::string body, const std::string& contentType,
                const std::optional<FaultRule>& fault);
 

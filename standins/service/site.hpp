@@ -33,6 +33,7 @@ void buildSite(const Scenario& scenario, const SiteSetup& setup, std::ostream& w
 
 // The file under the site folder for a request path below /downloads/; empty for a path that
 // leaves the folder or names no regular file.
-std::optional<std::filesystem::path> siteFile(const std::filesystem::path& siteDir, const std::string& relative);
+[[nodiscard]] std::optional<std::filesystem::path> siteFile(const std::filesystem::path& siteDir,
+                                                            const std::string& relative);
 
 }  // namespace service_standin

@@ -26,7 +26,7 @@ public:
     nlohmann::json answer(const std::string& endpoint, const FormFields& fields);
 
     // Changes the QNH of a station; false when the scenario has no such station.
-    bool setQnh(const std::string& icao, const nlohmann::json& qnh);
+    [[nodiscard]] bool setQnh(const std::string& icao, const nlohmann::json& qnh);
     double epochAtZero() const { return epochAtZero_; }
 
 private:

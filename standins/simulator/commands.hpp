@@ -21,6 +21,6 @@ struct ParsedCommand {
     std::string error;               // why the line is not a command
 };
 
-ParsedCommand parseCommand(std::string_view line);
+[[nodiscard]] ParsedCommand parseCommand(std::string_view line);
 
 }  // namespace standin_sim

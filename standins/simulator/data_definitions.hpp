@@ -54,7 +54,7 @@ struct Refusal {
 class DefinitionTable {
 public:
     // Adds one datum to a definition (creating it); a refusal leaves the definition unchanged.
-    std::optional<Refusal> add(const AddToDataDefinitionRequest& request);
+    [[nodiscard]] std::optional<Refusal> add(const AddToDataDefinitionRequest& request);
     const std::vector<DefinedDatum>* find(std::uint32_t defineId) const;
 
 private:
@@ -66,7 +66,7 @@ Bytes encodeDatums(const std::vector<DefinedDatum>& datums, const SimObject& obj
 
 // The size of one unit of set-data for the definition; nothing when it holds a
 // variable-length string (such definitions cannot be set).
-std::optional<std::size_t> fixedUnitSize(const std::vector<DefinedDatum>& datums);
+[[nodiscard]] std::optional<std::size_t> fixedUnitSize(const std::vector<DefinedDatum>& datums);
 
 // Decodes one unit of set-data (fixedUnitSize bytes) and writes the datums that can be set to
 // the object. Answers the decoded values by datum name, in the definition's units.

@@ -26,7 +26,7 @@ std::filesystem::path pipeSocketPath(const std::string& pipeName);
 
 // The registry file: $CORV_REGISTRY_FILE, else <$XDG_CONFIG_HOME or ~/.config>/Corv_P3D/registry.txt;
 // nothing when none of these can be told.
-std::optional<std::filesystem::path> registryFilePath();
+[[nodiscard]] std::optional<std::filesystem::path> registryFilePath();
 
 struct RegistryValue {
     std::string key;   // full key path, root key included

@@ -73,10 +73,10 @@ public:
     void setInstalledTitles(std::set<std::string> titles);
     bool isRefused(const std::string& title) const;
 
-    CreationOutcome createAircraft(const CreateAircraftRequest& request, std::uint32_t ownerSession,
-                                   std::uint32_t sendId);
+    [[nodiscard]] CreationOutcome createAircraft(const CreateAircraftRequest& request, std::uint32_t ownerSession,
+                                                 std::uint32_t sendId);
     // Removes an AI object; the user aircraft and unknown ids stay (false).
-    bool remove(std::uint32_t id);
+    [[nodiscard]] bool remove(std::uint32_t id);
     // Ids of the AI objects a connection created, in ascending order (they go when it closes).
     std::vector<std::uint32_t> ownedBy(std::uint32_t ownerSession) const;
     // Every aircraft within the radius of the user aircraft: the user first, then AI by id.

@@ -129,7 +129,7 @@ struct MalformedPacket {
 
 // The header of a framed packet (at least kHeaderSize bytes).
 PacketHeader decodeHeader(const Bytes& packet);
-std::variant<Request, MalformedPacket> decodeRequest(const Bytes& packet);
+[[nodiscard]] std::variant<Request, MalformedPacket> decodeRequest(const Bytes& packet);
 
 // The decoded fields for the journal: {"packet": name, "sendId": n, ...the body's fields}.
 nlohmann::json describeRequest(const Request& request);

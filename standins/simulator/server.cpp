@@ -165,28 +165,28 @@ void Server::acceptClients(const Listener& listener) {
     }
 }
 
-bool Server::readClient(Client& client) {
-    if (client.fd < 0) return false;
+void Server::readClient(Client& client) {
+    if (client.fd < 0) return;
     std::uint8_t buffer[65536];
     while (true) {
         const ssize_t got = ::recv(client.fd, buffer, sizeof buffer, 0);
         if (got > 0) {
             if (!sim_.receive(client.sessionId, std::span(buffer, static_cast<std::size_t>(got)))) {
                 closeClient(client, "broken stream");
-                return false;
+                return;
             }
             continue;
         }
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
         if (got < 0 && errno == EINTR) continue;
         closeClient(client, got == 0 ? "closed by the client" : fmt::format("read failed: {}", std::strerror(errno)));
-        return false;
+        return;
     }
 }
 
-bool Server::writeClient(Client& client) {
+void Server::writeClient(Client& client) {
     Session* session = sim_.session(client.sessionId);
-    if (session == nullptr) return false;
+    if (session == nullptr) return;
     Bytes& out = session->out;
     std::size_t sent = 0;
     while (sent < out.size()) {
@@ -199,15 +199,11 @@ bool Server::writeClient(Client& client) {
             break;
         } else {
             closeClient(client, fmt::format("write failed: {}", std::strerror(errno)));
-            return false;
+            return;
         }
     }
     out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(sent));
-    if (out.size() > kMaxQueuedBytes) {
-        closeClient(client, "client does not read");
-        return false;
-    }
-    return true;
+    if (out.size() > kMaxQueuedBytes) closeClient(client, "client does not read");
 }
 
 void Server::flushAll() {

@@ -38,7 +38,7 @@ public:
 
     // Serves until "quit", the end of standard input, SIGINT or SIGTERM; answers the exit code.
     // Command answers ("OK <command>", "ERROR <why>") go to the given stream.
-    int run(std::FILE* answers);
+    [[nodiscard]] int run(std::FILE* answers);
 
     // Makes SIGINT and SIGTERM end run() and ignores SIGPIPE; call once before run().
     static void installSignalHandlers();
@@ -54,14 +54,14 @@ private:
     };
 
     void acceptClients(const Listener& listener);
-    // false when the client is gone
-    bool readClient(Client& client);
-    bool writeClient(Client& client);
+    // A client that is gone or fails is closed here (its descriptor becomes -1).
+    void readClient(Client& client);
+    void writeClient(Client& client);
     void flushAll();
     void closeClient(Client& client, const std::string& reason);
     void dropAll();
     // false when the command ends the run
-    bool execute(const std::string& line, std::FILE* answers);
+    [[nodiscard]] bool execute(const std::string& line, std::FILE* answers);
     void finalFlush();
 
     Simulator& sim_;

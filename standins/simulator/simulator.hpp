@@ -58,7 +58,7 @@ public:
 
     std::uint32_t openSession(const std::string& transport);
     // Takes received bytes; false when the stream is broken and the connection must close.
-    bool receive(std::uint32_t sessionId, std::span<const std::uint8_t> bytes);
+    [[nodiscard]] bool receive(std::uint32_t sessionId, std::span<const std::uint8_t> bytes);
     // The connection is gone: its AI objects go with it.
     void closeSession(std::uint32_t sessionId, const std::string& reason);
     Session* session(std::uint32_t sessionId);

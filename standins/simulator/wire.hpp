@@ -29,7 +29,7 @@ public:
     double f64(std::size_t offset) const;
     // A terminated text in a fixed field of fieldSize bytes: nothing when no terminator lies
     // inside the field (the peer overran it).
-    std::optional<std::string> text(std::size_t offset, std::size_t fieldSize) const;
+    [[nodiscard]] std::optional<std::string> text(std::size_t offset, std::size_t fieldSize) const;
     std::span<const std::uint8_t> slice(std::size_t offset, std::size_t length) const;
 
 private:
@@ -67,7 +67,7 @@ public:
 
     void feed(std::span<const std::uint8_t> bytes);
     // The next whole packet, or nothing when more bytes are needed or the stream is broken.
-    std::optional<Bytes> next();
+    [[nodiscard]] std::optional<Bytes> next();
     bool broken() const { return !error_.empty(); }
     const std::string& error() const { return error_; }
     std::size_t buffered() const { return buffer_.size() - readPos_; }

@@ -99,7 +99,7 @@ TEST_F(RunSafetyTest, AtTheEndAThreadStillRunningMakesTheProgramLeaveAtOnce)
     EXPECT_EXIT(
         {
             startStubbornClient();
-            gf_finishSimClientThread(10ms);
+            EXPECT_FALSE(gf_finishSimClientThread(10ms));
             gf_leaveIfThreadsRemain(3);
             std::exit(0);
         },

@@ -256,7 +256,7 @@ TEST_F(RunScheduleTest, TheCycleServesTheStandLookUpsThatTheSimulatorClientPoste
     lf_postUserStandLookup();
     lf_postLearnUserStand();
     EXPECT_EQ(gf_userStandName(), "") << "nothing is looked up on the client thread";
-    lf_cycleStep();
+    EXPECT_TRUE(lf_cycleStep());
     EXPECT_EQ(gf_userStandName(), "D7");
     EXPECT_EQ(remembered, std::vector<std::string>{"D7"});
     gf_resetSimlinkHooks();

@@ -83,7 +83,7 @@ TEST_F(ParamStoreTest, SecondStartRecordsTheProgramVersionAndKeepsEveryEntry)
 TEST_F(ParamStoreTest, PartialFileIsCompletedAtItsEndAndForeignEntriesStay)
 {
     writeParams(entry("OLD_THING", "x") + entry("RANGE", "25") + entry("SIM_TIME", "true"));
-    gf_loadParameters(gf_startupParameterLists());
+    EXPECT_FALSE(gf_loadParameters(gf_startupParameterLists()));
     EXPECT_EQ(RANGE.value(), 25);
     EXPECT_TRUE(SIM_TIME.value());
     const std::vector<Entry> all = entries();
@@ -160,7 +160,7 @@ TEST_F(ParamStoreTest, WrongRootIsReadAsDefaultsAndNotOverwritten)
 TEST_F(ParamStoreTest, FirstOfDuplicateEntriesIsReadAndSaved)
 {
     writeParams(entry("RANGE", "25") + entry("RANGE", "50"));
-    gf_loadParameters(gf_startupParameterLists());
+    EXPECT_FALSE(gf_loadParameters(gf_startupParameterLists()));
     EXPECT_EQ(RANGE.value(), 25);
     RANGE.setValue(30);
     gf_saveIntParameter(RANGE);
@@ -177,7 +177,7 @@ TEST_F(ParamStoreTest, ValuesOutsideLimitsOrUnreadableAreClampedAndBoolsReadLeni
                 entry("SIM_TIME", "yes") + entry("WEEK", "1") + entry("LEARN_SOFT", "no") +
                 entry("GUID_CHANGES", "") + "<parameter name=\"AUTO_RANGE\"/>\n" + entry("LAST_EPOCH_TIME", "77") +
                 entry("LAST_EPOCH_TIME:", "1700000000"));
-    gf_loadParameters(gf_startupParameterLists());
+    EXPECT_FALSE(gf_loadParameters(gf_startupParameterLists()));
     EXPECT_EQ(RANGE.value(), 100);
     EXPECT_EQ(AIRP_RANGE.value(), 5);
     EXPECT_EQ(MAIN_WINDOW_X.value(), -30000);
@@ -192,7 +192,7 @@ TEST_F(ParamStoreTest, ValuesOutsideLimitsOrUnreadableAreClampedAndBoolsReadLeni
 TEST_F(ParamStoreTest, EmptyFolderEntriesAreDroppedAndOthersKept)
 {
     writeParams(entry("lfolder2", "/sim/SimObjects") + entry("lfolder3", ""));
-    gf_loadParameters(gf_startupParameterLists());
+    EXPECT_FALSE(gf_loadParameters(gf_startupParameterLists()));
     EXPECT_EQ(lfolder2.value(), "/sim/SimObjects");
     EXPECT_EQ(valueInFile("lfolder2"), "/sim/SimObjects");
     EXPECT_EQ(valueInFile("lfolder3"), "<missing>");

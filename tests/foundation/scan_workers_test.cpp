@@ -87,7 +87,7 @@ TEST(ScanWorkersTest, AGivenUpTaskIsAbandonedAndTheQueueIsDroppedAtFinish)
                 std::this_thread::yield();
             abandoned->store(gf_scanTaskAbandoned() ? 1 : 0);
         });
-        pool.submit([secondRan] { secondRan->store(true); });
+        ASSERT_TRUE(pool.submit([secondRan] { secondRan->store(true); }));
         std::string failure;
         EXPECT_EQ(pool.wait(first, failure), ScanPool::Outcome::timedOut);
     }

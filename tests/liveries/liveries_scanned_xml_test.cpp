@@ -29,7 +29,7 @@ TEST(LiveriesScannedXml, WrittenAndReadBackSortedWithoutPriority)
     LiveryList written{lf_livery("KLM", "B738", "KLM 737 PH-BXA", "PH-BXA"),
                        lf_livery("KLM", "B738", "KLM 737 PH-BXA", "PH-BXB"),  // differs only in atcid
                        lf_livery("DHL", "B752", "DHL 757", "", true), lf_livery("", "", "")};
-    lf_writeLiveriesScanned(written, "output/LiveriesScanned.xml");
+    ASSERT_TRUE(lf_writeLiveriesScanned(written, "output/LiveriesScanned.xml"));
 
     const std::string text = readFile("output/LiveriesScanned.xml");
     EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
@@ -121,7 +121,7 @@ TEST(LiveriesScannedXml, EveryReadingFailureStopsWithItsNumberAndLeavesNoList)
 TEST(LiveriesScannedXml, AnEmptyListWritesNoFile)
 {
     corv_test::LogCapture log;
-    lf_writeLiveriesScanned(LiveryList{}, "output/LiveriesScanned.xml");
+    EXPECT_FALSE(lf_writeLiveriesScanned(LiveryList{}, "output/LiveriesScanned.xml"));
     EXPECT_FALSE(fs::exists("output/LiveriesScanned.xml"));
     EXPECT_TRUE(log.lines().empty());
 }

@@ -85,7 +85,7 @@ protected:
     // empty), then the build of every index.
     void process(const std::vector<LiveryData>& liveries, const std::string& aigBody = "")
     {
-        lf_writeLiveriesScanned(LiveryList(liveries.begin(), liveries.end()));
+        ASSERT_TRUE(lf_writeLiveriesScanned(LiveryList(liveries.begin(), liveries.end())));
         if (!aigBody.empty())
             writeSealed(AIG_REGCODES_ENC_PATH.string(), "<AIG-regcodes>" + aigBody + "</AIG-regcodes>");
         gf_processScannedLiveries();

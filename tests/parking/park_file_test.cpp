@@ -155,7 +155,7 @@ TEST_F(ParkFileTest, RefusedFilesSayWhy)
     withoutAltitude.erase("altitude");
     writeFile(local, apfXml(withoutAltitude, threeStands()));
     try {
-        gf_readApf(local, parkApfInfo, parkQuality);
+        static_cast<void>(gf_readApf(local, parkApfInfo, parkQuality));
         ADD_FAILURE() << "a file without altitude must stop the read";
     } catch (const vald::UserErrorException& e) {
         EXPECT_THAT(e.what(), HasSubstr("65"));

@@ -106,7 +106,7 @@ TEST_F(StaticPlanningTest, TheWantedCountLimitsParkedTrafficAndWeekDataFillsUp)
     });
     parkPositions.clear();
     lf_clearStandMarks();
-    lf_fetchParkedForPlanning();
+    ASSERT_TRUE(lf_fetchParkedForPlanning());
     parkStands.front().reserved = 1;
     lf_matchParkedTraffic();
     EXPECT_TRUE(parkPositions.empty()) << "a reserved stand takes no new position";

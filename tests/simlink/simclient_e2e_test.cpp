@@ -70,7 +70,7 @@ TEST_F(SimClientWholeLifeTest, AnAiAircraftIsCreatedReleasedFrozenMovedAndRemove
         [&] {
             {
                 std::lock_guard<std::mutex> lock(simSendMutex);
-                SimConnect_RequestDataOnSimObjectType(simConnection.load(), 101, 404, 20000, 2);
+                EXPECT_EQ(SimConnect_RequestDataOnSimObjectType(simConnection.load(), 101, 404, 20000, 2), S_OK);
             }
             for (const SimResult& result : drainResults())
                 if (result.kind == SIM_RESULT_LIVE_CREATED)

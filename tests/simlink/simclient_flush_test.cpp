@@ -103,8 +103,9 @@ protected:
     ~FrameFlushTest() override
     {
         simConnection.store(nullptr);
-        if (handle != nullptr)
-            SimConnect_Close(handle);
+        if (handle != nullptr) {
+            EXPECT_EQ(SimConnect_Close(handle), S_OK);
+        }
     }
 
     // The packets the stand-in received since the last call (after the open at the first), up to
@@ -112,7 +113,7 @@ protected:
     std::vector<nlohmann::json> packetsUpToNow()
     {
         const std::uint32_t marker = ++markers;
-        SimConnect_SetNotificationGroupPriority(handle, MARKER_GROUP, marker);
+        EXPECT_EQ(SimConnect_SetNotificationGroupPriority(handle, MARKER_GROUP, marker), S_OK);
         const auto isMarker = [](const nlohmann::json& line) {
             return packetHas(line, "SetNotificationGroupPriority", {{"groupId", MARKER_GROUP}});
         };

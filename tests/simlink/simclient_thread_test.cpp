@@ -172,7 +172,7 @@ TEST_F(ClientWithSimulatorTest, FollowsTheUserAircraftAndReportsCreatedAndRefuse
     ASSERT_TRUE(eventually([&byKind] {
         {
             std::lock_guard<std::mutex> lock(simSendMutex);
-            SimConnect_RequestDataOnSimObjectType(simConnection.load(), 101, 404, 20000, 2);
+            EXPECT_EQ(SimConnect_RequestDataOnSimObjectType(simConnection.load(), 101, 404, 20000, 2), S_OK);
         }
         for (const SimResult& result : drainResults())
             byKind.emplace(result.kind, result);

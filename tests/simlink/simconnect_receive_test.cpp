@@ -65,9 +65,9 @@ TEST(SimConnectFraming, cutsTheStreamIntoWholeMessages)
 
     // One message over two reads, then padding and a message.
     const Bytes stream = concat({first, Bytes(8, 0), third});
-    feed.feed(Bytes(stream.begin(), stream.begin() + 5));
+    EXPECT_EQ(feed.feed(Bytes(stream.begin(), stream.begin() + 5)), Framer::Outcome::needMore);
     EXPECT_EQ(feed.messages.size(), 2u);
-    feed.feed(Bytes(stream.begin() + 5, stream.end()));
+    EXPECT_EQ(feed.feed(Bytes(stream.begin() + 5, stream.end())), Framer::Outcome::needMore);
     ASSERT_EQ(feed.messages.size(), 4u);
     EXPECT_EQ(feed.messages[2], first);
     EXPECT_EQ(feed.messages[3], third);

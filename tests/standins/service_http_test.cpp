@@ -187,7 +187,8 @@ TEST_F(ServiceHttp, StalledReplyHoldsTheClientAndEndsWhenTheServerStops) {
     EXPECT_FALSE(res);  // still waiting when the client gave up
 
     standin_http::Client waiting("127.0.0.1", port);
-    std::thread caller([&] { waiting.post("/v4/auth", "license=KEY-1", kForm); });
+    // Only the end of the call is awaited: the stop cuts the stalled reply.
+    std::thread caller([&] { static_cast<void>(waiting.post("/v4/auth", "license=KEY-1", kForm)); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (server.requests().snapshot().size() < 2 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
@@ -214,8 +215,8 @@ TEST_F(ServiceHttp, DownloadsAndEveryRequestAreRecordedDecoded) {
     ASSERT_TRUE(failing);
     EXPECT_EQ(failing->status, 500);
 
-    client->post("/v4/auth", "license=KEY%2D1+x%26y&software=Corv_P3D_11.9.2", kForm);
-    client->post("/v3/elsewhere", "a=1", kForm);
+    ASSERT_TRUE(client->post("/v4/auth", "license=KEY%2D1+x%26y&software=Corv_P3D_11.9.2", kForm));
+    ASSERT_TRUE(client->post("/v3/elsewhere", "a=1", kForm));
 
     auto res = client->get("/control/requests");
     ASSERT_TRUE(res);

@@ -120,7 +120,7 @@ TEST_F(ParkedFetch, StatusesOfTheService)
     }
     session->faults("parked", {{{"status", 400}}});
     std::vector<ParkedTrafficRecord> records;
-    EXPECT_THROW(gf_fetchParkedTraffic(records, session->traffic), std::runtime_error);
+    EXPECT_THROW(static_cast<void>(gf_fetchParkedTraffic(records, session->traffic)), std::runtime_error);
 }
 
 TEST_F(ParkedFetch, ALateAnswerNeverPassesForTheNextFetch)
@@ -141,7 +141,7 @@ TEST_F(ParkedFetch, ALateAnswerNeverPassesForTheNextFetch)
     ASSERT_TRUE(session->waitFor([&] { return session->sent("live").size() > liveBefore; }));
     fastClock(0);
     EXPECT_TRUE(fetched(false).empty());
-    session->control().del("/control/faults");
+    ASSERT_TRUE(session->control().del("/control/faults"));
     ASSERT_TRUE(session->waitFor([&] { return session->sent("live").size() > liveBefore + 2; }));
     EXPECT_EQ(session->sent("parked").size(), 2u);
 

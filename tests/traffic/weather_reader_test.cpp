@@ -42,7 +42,7 @@ TEST(WeatherReaderThread, PublishesTheNearestStationsQnhWithinLimits)
 
     // Each new value is published once, clamped to 900..1100; 1013 on every reply.
     for (const json& qnh : {json(850), json("1100"), json(3300), json(1013)}) {
-        s.control().post("/control/qnh", json{{"icao", "EHRD"}, {"qnh", qnh}}.dump(), "application/json");
+        ASSERT_TRUE(s.control().post("/control/qnh", json{{"icao", "EHRD"}, {"qnh", qnh}}.dump(), "application/json"));
         const std::size_t sentBefore = s.sent("weather").size();
         ASSERT_TRUE(s.waitFor([&] { return s.sent("weather").size() >= sentBefore + 3; }));
     }
