@@ -12,7 +12,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
-#include "traffic/traffic_hooks.hpp"
+#include "engine/engine_hooks.hpp"
 
 std::vector<ParkedLiveEntry> parkedLiveList;
 
@@ -144,7 +144,7 @@ void lf_searchForCoupledCsAroundThisTime(std::uint64_t weekSlot, LiveAircraft& a
 
 void lf_clearReservedStand()
 {
-    const Stand* reserved = gf_findStandByName(gf_trafficHooks()->reservedStandName());
+    const Stand* reserved = gf_findStandByName(gf_engineHooks()->reservedStandName());
     // Without such a stand there is nothing to clear (number 0 is no stand at all).
     if (reserved == nullptr || reserved->number == 0)
         return;

@@ -14,7 +14,7 @@
 #include "liveries/regcode_index.hpp"
 #include "refdata/airports.hpp"
 #include "refdata/registration.hpp"
-#include "traffic/traffic_hooks.hpp"
+#include "engine/engine_hooks.hpp"
 
 namespace {
 
@@ -26,7 +26,7 @@ void lf_takeIfNew(std::string& held, const std::string& received)
 
 std::string lf_parkAirportIata()
 {
-    const std::string icao = gf_trafficHooks()->parkAirport().icao;
+    const std::string icao = gf_engineHooks()->parkAirport().icao;
     if (icao.empty())
         return {};
     const AirportRecord* airport = gf_findAirport(icao);

@@ -17,7 +17,7 @@
 #include "liveries/livery_choice.hpp"
 #include "refdata/registration.hpp"
 #include "simlink/sim_state.hpp"
-#include "traffic/traffic_hooks.hpp"
+#include "engine/engine_hooks.hpp"
 
 namespace {
 
@@ -359,7 +359,7 @@ std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft)
 {
     if (parkStands.empty())
         return std::nullopt;
-    const std::shared_ptr<const TrafficHooks> hooks = gf_trafficHooks();
+    const std::shared_ptr<const EngineHooks> hooks = gf_engineHooks();
     const ParkAirportSnapshot airport = hooks->parkAirport();
     if (airport.icao.empty())
         return std::nullopt;

@@ -17,7 +17,7 @@
 #include "foundation/log.hpp"
 #include "foundation/strings.hpp"
 #include "simlink/sim_state.hpp"
-#include "traffic/traffic_hooks.hpp"
+#include "engine/engine_hooks.hpp"
 
 namespace {
 
@@ -170,7 +170,7 @@ bool lf_collectGateOrRampCandidates(CandidateSearch& search, bool gates)
 
 bool lf_gatesFirst()
 {
-    const std::string icao = gf_trafficHooks()->parkAirport().icao;
+    const std::string icao = gf_engineHooks()->parkAirport().icao;
     if (!icao.empty() && icao.front() == 'K')
         return true;
     return gf_threadRandomEngine()() % 100 >= RAMP_FIRST_DRAWS;
@@ -389,7 +389,7 @@ void try2Park(LiveAircraft& aircraft, bool wide)
         gf_findNearestStand(at, aircraft, wide ? STAND_NAME_RADIUS_NM : STAND_NARROW_RADIUS_NM, wide);
     if (stand == nullptr)
         return;
-    const std::string reserved = gf_trafficHooks()->reservedStandName();
+    const std::string reserved = gf_engineHooks()->reservedStandName();
     const UserAircraftSnapshot user = gf_userSnapshot();
     if ((!reserved.empty() && stand->id == reserved) ||
         stand->id == gf_standNameAt(LatLon{user.latitude, user.longitude}))

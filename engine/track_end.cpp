@@ -18,7 +18,6 @@
 #include "foundation/parameters.hpp"
 #include "foundation/strings.hpp"
 #include "simlink/sim_queues.hpp"
-#include "traffic/traffic_hooks.hpp"
 
 namespace {
 
@@ -88,7 +87,7 @@ std::int32_t lf_extrapolationCount(const LiveAircraft& aircraft)
             return 0;
         if (!AIRBORNE_ONLY.value())
             return 8;
-        const std::optional<double> elevation = gf_engineHooks()->parkAirportElevationFt();
+        const std::optional<double> elevation = lf_parkAirportElevation();
         return aircraft.simPosition.altitude >= elevation.value_or(0.0) + 1000.0 ? 8 : 0;
     }
     return aircraft.phase == FlightPhase::parked ? 1 : 10;
@@ -282,13 +281,13 @@ void lf_clearStandCargo(LiveAircraft& aircraft)
     stand->cargo = 0;
     stand->cargoChanged = 1;
     gf_logWarn(vald::format("{} stand: {}, cargo attribute set to false, {} parked here",
-                            gf_trafficHooks()->parkAirport().icao, stand->id, gf_flightKeyText(aircraft.identity)));
+                            gf_engineHooks()->parkAirport().icao, stand->id, gf_flightKeyText(aircraft.identity)));
     gf_countLearnedUpdate();
 }
 
 void lf_learnStandAtTrackEnd(LiveAircraft& aircraft, bool notFlying)
 {
-    const ParkAirportSnapshot park = gf_trafficHooks()->parkAirport();
+    const ParkAirportSnapshot park = gf_engineHooks()->parkAirport();
     if (!LEARN_SOFT.value() || !gf_engineHooks()->softLearningAllowed() || park.icao.empty() ||
         gf_distanceNm(lf_aircraftAt(aircraft), park.position) > SOFT_LEARNING_RADIUS_NM ||
         (!notFlying && aircraft.heightAboveGround >= 2500.0) || aircraft.standNumber != 0)

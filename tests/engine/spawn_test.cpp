@@ -241,10 +241,10 @@ protected:
             stand.number = static_cast<std::uint32_t>(parkStands.size());
         }
         parkStands[0].adjacent = {2};
-        TrafficHooks hooks;
+        EngineHooks hooks;
         hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", LatLon{52.01, 4.72}, 0.0}; };
         hooks.reservedStandName = [] { return std::string("A2"); };
-        gf_registerTrafficHooks(hooks);
+        gf_setEngineHooks(hooks);
     }
 
     // Standing still a few metres from the stand at northNm.
