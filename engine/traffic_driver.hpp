@@ -35,7 +35,9 @@ void lf_handleSimQueues();
 
 // Once per process: the containers' capacities.
 void lf_reserveTraffic();
-// Before a new run, when the previous run's worker has ended: park airport forgotten, queues,
-// adding stack, intakes, results and aircraft emptied, QNH 1013, tick counter 0; the lists are
-// released for the next run's worker.
+// Before a new run, when the previous run's worker has ended, and before every engine test: the
+// park airport forgotten and every list of the engine emptied (queues, adding stack, intakes,
+// results, aircraft, the plan and the stands, the ghosts, the parked live list, the stand uses),
+// QNH 1013, tick counter 0; the lists are released for the next run's worker. A list added to
+// the engine is emptied here too.
 void lf_resetTraffic();

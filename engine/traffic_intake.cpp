@@ -155,6 +155,14 @@ void lf_scheduleReceived(std::vector<LiveTrafficRecord>& records, TrafficBatchKi
     records.clear();
 }
 
+void lf_emptyIntake()
+{
+    std::lock_guard<std::mutex> lock(intakeMutex);
+    intake.clear();
+    historyIntake.clear();
+    intakeShare = MIN_RECORDS_PER_TICK;
+}
+
 void lf_takeHistory()
 {
     std::vector<LiveTrafficRecord> taken;

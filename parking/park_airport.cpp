@@ -455,6 +455,6 @@ void gf_resetParkAirportForTest()
     parkAirports.clear();
     parkAirportsOwner.release();
     gf_resetStaticPlanningForTest();
-    gf_resetStaticParkingForTest();
+    gf_resetStaticParking();
     gf_resetStandRecords();
 }

@@ -99,14 +99,14 @@ protected:
     {
         StandTest::SetUp();
         giveLivery("KLM", "B744", "KLM B744");
+    }
+    // After the harness is made: it starts from a clean engine.
+    static void parkAirportSet()
+    {
         Stand& stand = parkStands.emplace_back(std::vector<StandOption>{}, "E8", Stand::Place{STAND.lat, STAND.lon, 0.0},
                                                40.0, false, false, false);
         stand.number = static_cast<std::uint32_t>(parkStands.size());
         stand.heading = 178.0 * DEG_TO_RAD;
-    }
-    // After the harness is made: it starts from the engine's default hooks.
-    static void parkAirportSet()
-    {
         EngineHooks hooks;
         hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", AIRPORT, 0.0}; };
         gf_setEngineHooks(std::move(hooks));
