@@ -4,6 +4,7 @@
 #include <exception>
 #include <optional>
 
+#include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
 #include "engine/motion_math.hpp"
@@ -14,7 +15,6 @@
 #include "liveries/regcode_index.hpp"
 #include "refdata/airports.hpp"
 #include "refdata/registration.hpp"
-#include "engine/engine_hooks.hpp"
 
 namespace {
 

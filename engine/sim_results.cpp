@@ -19,7 +19,6 @@
 namespace {
 
 constexpr std::uint32_t FIRST_AI_OBJECT_ID = 3;
-constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
 constexpr std::int32_t FIRST_TOGGLE_TICK = 50;
 constexpr std::int32_t SECOND_TOGGLE_TICK = 100;
 constexpr std::int32_t FINISHED = -1;

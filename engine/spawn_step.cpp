@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
 #include "engine/live_creation.hpp"
@@ -17,7 +18,6 @@
 #include "liveries/livery_choice.hpp"
 #include "refdata/registration.hpp"
 #include "simlink/sim_state.hpp"
-#include "engine/engine_hooks.hpp"
 
 namespace {
 
@@ -53,20 +53,9 @@ void lf_popFront(LiveAircraft& aircraft) { aircraft.track.pop_front(); }
 
 LatLon lf_pointPosition(const TrackPoint& point) { return LatLon{point.lat, point.lon}; }
 
-// An angle in radians wrapped into (-pi, pi].
-double lf_wrapAngle(double angle)
-{
-    double wrapped = std::fmod(angle, TWO_PI);
-    if (wrapped > TWO_PI / 2.0)
-        wrapped -= TWO_PI;
-    else if (wrapped <= -TWO_PI / 2.0)
-        wrapped += TWO_PI;
-    return wrapped;
-}
-
 double lf_lateralFeet(double distanceNm, double angle)
 {
-    return distanceNm * FEET_PER_NM * std::sin(std::fabs(lf_wrapAngle(angle)));
+    return distanceNm * FEET_PER_NM * std::sin(std::fabs(gf_wrapPi(angle)));
 }
 
 bool lf_hold(LiveAircraft& aircraft)
@@ -87,12 +76,7 @@ bool lf_mixedTrack(const LiveAircraft& aircraft)
 // Live aircraft placed whose creation the simulator has not been sent yet.
 std::size_t lf_liveCreationsWaiting() { return addingStack.size() + liveCreationQueue.size(); }
 
-std::size_t lf_liveCount()
-{
-    const auto active = std::count_if(liveAircraft.begin(), liveAircraft.end(),
-                                      [](const LiveAircraft& aircraft) { return aircraft.state == SimState::active; });
-    return static_cast<std::size_t>(active) + lf_liveCreationsWaiting();
-}
+std::size_t lf_liveCount() { return gf_activeLiveCount() + lf_liveCreationsWaiting(); }
 
 // The reference data may know the airframe better than the service: its airline or operator,
 // its type and whether it is a freighter.
@@ -202,8 +186,7 @@ double lf_firstHeading(const LiveAircraft& aircraft)
         heading = front.track * DEG_TO_RAD;
     else
         heading = gf_bearingRad(lf_pointPosition(front), lf_pointPosition(aircraft.track[1]));
-    heading = std::fmod(heading, TWO_PI);
-    return heading < 0.0 ? heading + TWO_PI : heading;
+    return gf_normalise2Pi(heading);
 }
 
 void lf_markStationary(LiveAircraft& aircraft)

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/motion_math.hpp"
@@ -17,7 +18,6 @@
 #include "foundation/log.hpp"
 #include "foundation/strings.hpp"
 #include "simlink/sim_state.hpp"
-#include "engine/engine_hooks.hpp"
 
 namespace {
 
@@ -26,7 +26,7 @@ constexpr double FAR_NM = 900.0;
 // The best score a candidate pass starts from; a worse score is never a candidate.
 constexpr double WORST_SCORE = 100.0;
 // Two aircraft closer than this many times their summed half spans touch.
-constexpr double TOUCHING_FACTOR = 1.1;
+constexpr double TOUCHING_MARGIN = 1.1;
 // Airports with this many stands or fewer may look into the next half-hour.
 constexpr std::size_t SMALL_AIRPORT_STANDS = 10;
 // Out of 100 draws, those below this put the ramp before the gates.
@@ -72,8 +72,8 @@ bool lf_anyOptionMatches(const Stand& stand, const AircraftInstance& aircraft)
 
 bool lf_touches(const Stand& from, const Stand& to, const std::string& typeA, const std::string& typeB)
 {
-    const double reach = TOUCHING_FACTOR * (gf_typeWingspan(typeA) + gf_typeWingspan(typeB));
-    return reach >= gf_distanceNm(lf_placeOf(from), lf_placeOf(to));
+    return gf_wingsTouch(gf_typeWingspan(typeA), gf_typeWingspan(typeB), gf_distanceNm(lf_placeOf(from), lf_placeOf(to)),
+                         TOUCHING_MARGIN);
 }
 
 bool lf_parkedOrPushing(const LiveAircraft& aircraft)

@@ -37,8 +37,8 @@ bool lf_blockedByTaxiing(const LiveAircraft& aircraft)
     return std::any_of(liveAircraft.begin(), liveAircraft.end(), [&](const LiveAircraft& other) {
         return &other != &aircraft && other.state == SimState::active && other.onGround &&
                other.phase == FlightPhase::taxi && other.objectId != aircraft.objectId &&
-               gf_distanceNm(at, LatLon{other.simPosition.lat, other.simPosition.lon}) <=
-                   HOLD_SPAN_FACTOR * (aircraft.halfSpan + other.halfSpan);
+               gf_wingsTouch(aircraft.halfSpan, other.halfSpan,
+                             gf_distanceNm(at, LatLon{other.simPosition.lat, other.simPosition.lon}), HOLD_SPAN_FACTOR);
     });
 }
 
@@ -128,8 +128,8 @@ double lf_rollOutSpeed(TrackPoint& point)
 // Learning of the stand use when the stand and the flight agree on cargo.
 bool lf_slotTakenByKey(const std::string& key, std::uint64_t weekSlot)
 {
-    const auto day = static_cast<std::uint32_t>(weekSlot & 0xFFFFFFFFu);
-    const std::uint64_t bit = 1ULL << (weekSlot >> 32);
+    const std::uint32_t day = gf_weekSlotDay(weekSlot);
+    const std::uint64_t bit = 1ULL << gf_weekSlotHalfHour(weekSlot);
     return std::any_of(parkStands.begin(), parkStands.end(), [&](const Stand& stand) {
         return std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& option) {
             return option.registration == key && option.day == day && (option.halfHours & bit) != 0;

@@ -49,7 +49,7 @@ bool lf_ptMatchesLive(const ParkedTrafficRecord& record)
     const std::string& registration = record.flight.registration;
     for (const LiveAircraft& live : liveAircraft) {
         if (live.hexid == record.hexId || live.identity.callsign == callsign ||
-            live.identity.callsign == callsign + "_" ||
+            live.identity.callsign == gf_ghostOf(callsign) ||
             gf_sameRegistration(live.identity.registration, registration))
             return true;
     }
@@ -77,7 +77,7 @@ bool lf_neighbourCollides(const Stand& stand, const std::string& type)
         const double apart = gf_distanceNm(LatLon{stand.lat, stand.lon},
                                            other != nullptr ? LatLon{other->lat, other->lon} : LatLon{0.0, 0.0});
         for (const ParkPosition& p : parkPositions)
-            if (p.standNumber == n && gf_typeWingspan(p.type) + gf_typeWingspan(type) > apart)
+            if (p.standNumber == n && gf_wingsTouch(gf_typeWingspan(p.type), gf_typeWingspan(type), apart))
                 return true;
     }
     return false;
@@ -255,7 +255,7 @@ std::size_t lf_plannedStandCount()
 
 bool lf_inLiveCallsigns(const std::string& callsign)
 {
-    return parkingLiveCallsigns.count(callsign) != 0 || parkingLiveCallsigns.count(callsign + "_") != 0;
+    return parkingLiveCallsigns.count(callsign) != 0 || parkingLiveCallsigns.count(gf_ghostOf(callsign)) != 0;
 }
 
 std::uint64_t lf_weekNowText()

@@ -56,7 +56,7 @@ bool lf_neighbourStaticsFit(const Stand& stand, const StandOption& o)
         if (found == staticAircraft.end())
             continue;
         const double apart = gf_distanceNm(LatLon{found->standLat, found->standLon}, LatLon{stand.lat, stand.lon});
-        if (gf_typeWingspan(found->identity.type) + gf_typeWingspan(o.type) > apart)
+        if (gf_wingsTouch(gf_typeWingspan(found->identity.type), gf_typeWingspan(o.type), apart))
             return false;
     }
     return true;
@@ -157,10 +157,6 @@ void lf_dropLast(std::vector<ParkPosition>& list, std::size_t count)
 }
 
 }  // namespace
-
-std::uint32_t gf_weekSlotDay(std::uint64_t weekSlot) { return static_cast<std::uint32_t>(weekSlot & 0xFFFFFFFFu); }
-
-std::int32_t gf_weekSlotHalfHour(std::uint64_t weekSlot) { return static_cast<std::int32_t>(weekSlot >> 32); }
 
 bool gf_optionHasHalfHour(const StandOption& o, std::int32_t halfHour)
 {

@@ -25,7 +25,6 @@ namespace {
 
 constexpr std::uint32_t FRAMES_PER_RATE_SAMPLE = 30;
 constexpr std::int32_t NEW_FLIGHT_RESTART_SECONDS = 30;
-constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
 constexpr double FOREIGN_NEAR_GROUND_FT = 2500.0;
 constexpr std::size_t CLIENT_QUEUE_CAPACITY = 256;
 // Message ids that need no handling (assigned object ids, reserved).

@@ -94,6 +94,10 @@ inline bool gf_userPositionKnown(const UserAircraftSnapshot& snapshot)
     return std::fabs(snapshot.latitude) > 0.0001 || std::fabs(snapshot.longitude) > 0.0001;
 }
 
+// Aircraft numbers (hexids) up to this one are static aircraft, those above live ones (their
+// transponder addresses).
+inline constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
+
 // One AI aircraft to create. The position goes into the creation packet as it stands
 // (angles in degrees, onGround 1 or 0, airspeed 0 from the engine).
 struct CreationRequest {
