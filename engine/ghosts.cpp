@@ -98,6 +98,16 @@ bool lf_hasLiveCallsign(const std::string& callsign)
     });
 }
 
+bool gf_flightIsLive(std::uint32_t hexid, const std::string& callsign, const std::string& registration)
+{
+    const std::string ghost = callsign.empty() ? std::string() : gf_ghostOf(callsign);
+    return std::any_of(liveAircraft.begin(), liveAircraft.end(), [&](const LiveAircraft& live) {
+        return (hexid != 0 && live.hexid == hexid) ||
+               (!callsign.empty() && (live.identity.callsign == callsign || live.identity.callsign == ghost)) ||
+               gf_sameRegistration(live.identity.registration, registration);
+    });
+}
+
 void lf_removeStaticDuplicates(LiveAircraft& aircraft, bool onGround)
 {
     if (aircraft.identity.callsign.empty())

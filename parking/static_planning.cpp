@@ -42,20 +42,6 @@ bool parkedRetryDue = false;
 
 const char* const WEEKDAY_NAMES[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
 
-// A live aircraft of the program already stands for the parked record.
-bool lf_ptMatchesLive(const ParkedTrafficRecord& record)
-{
-    const std::string& callsign = record.flight.callsign;
-    const std::string& registration = record.flight.registration;
-    for (const LiveAircraft& live : liveAircraft) {
-        if (live.hexid == record.hexId || live.identity.callsign == callsign ||
-            live.identity.callsign == gf_ghostOf(callsign) ||
-            gf_sameRegistration(live.identity.registration, registration))
-            return true;
-    }
-    return false;
-}
-
 AircraftInstance lf_instanceOfParked(const ParkedTrafficRecord& record)
 {
     FlightIdentity flight = record.flight;
@@ -118,7 +104,7 @@ void lf_matchOneRecord(const ParkedTrafficRecord& r)
 {
     const std::string& callsign = r.flight.callsign;
     if (callsign.empty() || parkingLiveHexids.count(r.hexId) != 0 || lf_inLiveCallsigns(callsign) ||
-        lf_ptMatchesLive(r))
+        gf_flightIsLive(r.hexId, callsign, r.flight.registration))
         return;
     const AircraftInstance aircraft = lf_instanceOfParked(r);
     Stand* s = gf_findNearestStand(r.position(), aircraft, PARKED_STAND_MAX_NM, false);

@@ -96,6 +96,10 @@ bool lf_flightAlreadyPresent(const StandOption& o, const std::vector<ParkPositio
     if ((!o.callsign.empty() && lf_inLiveCallsigns(o.callsign)) ||
         (!o.callsignSuffix.empty() && lf_inLiveCallsigns(o.callsignSuffix)))
         return true;
+    // The flights seen by the reader are collected only while a park airport is set up; at every
+    // planning the program's own live aircraft count, a departure holding at the runway too.
+    if (gf_flightIsLive(0, o.callsign, o.registration) || gf_flightIsLive(0, o.callsignSuffix, std::string()))
+        return true;
     if (lf_staticHasOption(o, o.registration))
         return true;
     for (const ParkPosition& p : parkPositions)
