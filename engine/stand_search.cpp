@@ -233,6 +233,25 @@ void lf_clearAdjacentLive(std::uint32_t adjacentNumber, const Stand& stand, cons
 
 }  // namespace
 
+Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft)
+{
+    Stand* held = nullptr;
+    double heldDist = FAR_NM;
+    for (Stand& stand : parkStands) {
+        if (stand.occupied == 0 || (stand.heli != 0) != (aircraft.category == AircraftCategory::Rotorcraft))
+            continue;
+        const double distance = gf_distanceNm(position, lf_placeOf(stand));
+        if (distance > STAND_NARROW_RADIUS_NM || distance >= heldDist)
+            continue;
+        const LiveAircraft* holder = lf_firstLiveOnStand(stand.number);
+        if (holder == nullptr || holder == &aircraft || holder->state != SimState::active || !gf_holdsStand(*holder))
+            continue;
+        held = &stand;
+        heldDist = distance;
+    }
+    return held;
+}
+
 bool gf_optionMatchesFlight(const std::string& callsign, const FlightIdentity& flight, const StandOption& option)
 {
     if (option.number == 0 || option.real == 0)
@@ -387,6 +406,10 @@ void try2Park(LiveAircraft& aircraft, bool wide)
     lastParkAttempt = at;
     Stand* stand =
         gf_findNearestStand(at, aircraft, wide ? STAND_NAME_RADIUS_NM : STAND_NARROW_RADIUS_NM, wide);
+    // Its track ends on a stand that a parked aircraft holds: the newer data says it stands there
+    // now, so it takes the stand and the one parked there goes.
+    if (stand == nullptr)
+        stand = gf_heldStandAt(at, aircraft);
     if (stand == nullptr)
         return;
     const std::string reserved = gf_engineHooks()->reservedStandName();

@@ -43,10 +43,11 @@ bool lf_blockedByTaxiing(const LiveAircraft& aircraft)
 }
 
 // Holds at the end of the taxi track: a stationary point 3 s on, again and again, up to the
-// holding limit.
+// holding limit. One that stops close to another taxiing aircraft, or on a stand that a parked
+// aircraft holds (it could not take it), does not stay on top of the other: it goes.
 bool lf_holdAtTrackEnd(LiveAircraft& aircraft)
 {
-    if (lf_blockedByTaxiing(aircraft)) {
+    if (lf_blockedByTaxiing(aircraft) || gf_heldStandAt(lf_aircraftAt(aircraft), aircraft) != nullptr) {
         aircraft.holding = 0;
         return false;
     }
