@@ -190,6 +190,10 @@ struct LiveAircraft : StaticAircraft {
     double largestStandDistance = 0.0;
     double turnToCourseAngle = 0.0;  // degrees
     std::optional<double> keptHeading;
+    // A respawn (new callsign, route or airframe) waits for room among the creations; with the
+    // livery to be chosen again when the airframe brought another one.
+    bool respawnDue = false;
+    bool respawnNewLivery = false;
     std::optional<bool> pushBackRight;
     std::optional<double> groundElevation;  // feet
     std::uint32_t flareStage = 0;

@@ -73,10 +73,7 @@ bool lf_mixedTrack(const LiveAircraft& aircraft)
     return anyAirborne && anyOnGround;
 }
 
-// Live aircraft placed whose creation the simulator has not been sent yet.
-std::size_t lf_liveCreationsWaiting() { return addingStack.size() + liveCreationQueue.size(); }
-
-std::size_t lf_liveCount() { return gf_activeLiveCount() + lf_liveCreationsWaiting(); }
+std::size_t lf_liveCount() { return gf_activeLiveCount() + gf_liveCreationsWaiting(); }
 
 // The reference data may know the airframe better than the service: its airline or operator,
 // its type and whether it is a freighter.
@@ -203,6 +200,44 @@ void lf_markStationary(LiveAircraft& aircraft)
         track[2].groundSpeed = 0.0;
 }
 
+// The livery and, for a new aircraft on the ground, its stand; false when the aircraft was
+// dropped or waits a tick.
+bool lf_readyToPlace(LiveAircraft& aircraft)
+{
+    lf_markStationary(aircraft);
+    if (aircraft.phase == FlightPhase::birth) {
+        if (!lf_takeLivery(aircraft)) {
+            lf_drop(aircraft);
+            return false;
+        }
+        if (!lf_firstPhase(aircraft))
+            return false;
+    }
+    return !aircraft.skip;
+}
+
+// The first position and heading; the hexid goes onto the adding stack.
+void lf_place(LiveAircraft& aircraft)
+{
+    coupledCallsignQueue.push_back(aircraft.hexid);
+    const TrackPoint& front = aircraft.track.front();
+    SimPosition& at = aircraft.simPosition;
+    at.lat = front.lat;
+    at.lon = front.lon;
+    at.pitch = lf_firstPitch(front);
+    at.bank = front.bank.value_or(0.0);
+    at.altitude = front.altitude;
+    at.verticalSpeed = front.verticalRate / SECONDS_PER_MINUTE;
+    at.speed = front.speed;
+    at.heading = lf_firstHeading(aircraft);
+    aircraft.headingRate = 0.0;
+    aircraft.proximityHold = false;
+    aircraft.state = SimState::adding2sim;
+    addingStack.push_back(aircraft.hexid);
+    if (!gf_endsWithGhostMark(aircraft.identity.callsign))
+        lf_removeGhost(aircraft.identity.callsign);
+}
+
 }  // namespace
 
 std::string gf_unmatchedLiveryKey(const FlightIdentity& flight)
@@ -246,12 +281,12 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_drop(aircraft);
     if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
         return lf_drop(aircraft);
-    // A place is given up only for a newcomer that passed every check that could drop it.
+    LiveAircraft* farther = nullptr;
     if (lf_liveCount() >= static_cast<std::size_t>(maxLive)) {
         const UserAircraftSnapshot& user = engineUserSnapshot;
         const double distance =
             gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_pointPosition(aircraft.track.front()));
-        LiveAircraft* farther = lf_farthestActiveBeyond(distance);
+        farther = lf_farthestActiveBeyond(distance);
         if (farther == nullptr)
             return lf_drop(aircraft);
         // The far aircraft's place is given up at once (removals go out ten a second) but taken
@@ -260,11 +295,16 @@ void lf_spawnStep(LiveAircraft& aircraft)
         // back as newcomers later. So a place changes hands only while few creations wait; a new
         // aircraft waits meanwhile, its start moving on along its track, and tries again there.
         // One made again after a change of identity goes on: its front point is where it stood.
-        if (aircraft.phase == FlightPhase::birth && lf_liveCreationsWaiting() >= CROWDED_CREATION_QUEUE)
+        if (aircraft.phase == FlightPhase::birth && gf_liveCreationsWaiting() >= CROWDED_CREATION_QUEUE)
             return lf_popFront(aircraft);
-        removeAircraftFromSim(*farther);
     }
-    spawnLiveAc(aircraft);
+    // A place is given up only for a newcomer that has its livery and its stand: the choice of
+    // either may still drop it, and the far aircraft would then have gone for nothing.
+    if (!lf_readyToPlace(aircraft))
+        return;
+    if (farther != nullptr && farther->state == SimState::active)
+        removeAircraftFromSim(*farther);
+    lf_place(aircraft);
 }
 
 bool lf_proximityHold(LiveAircraft& aircraft)
@@ -310,33 +350,11 @@ void spawnLiveAc(LiveAircraft& aircraft)
         gf_logWarn(vald::format("{} sz:{}", "spawnLiveAc", aircraft.track.size()));
         return;
     }
-    lf_markStationary(aircraft);
-    if (aircraft.phase == FlightPhase::birth) {
-        if (!lf_takeLivery(aircraft))
-            return lf_drop(aircraft);
-        if (!lf_firstPhase(aircraft))
-            return;
-    }
-    if (aircraft.skip)
-        return;
-    coupledCallsignQueue.push_back(aircraft.hexid);
-    const TrackPoint& front = aircraft.track.front();
-    SimPosition& at = aircraft.simPosition;
-    at.lat = front.lat;
-    at.lon = front.lon;
-    at.pitch = lf_firstPitch(front);
-    at.bank = front.bank.value_or(0.0);
-    at.altitude = front.altitude;
-    at.verticalSpeed = front.verticalRate / SECONDS_PER_MINUTE;
-    at.speed = front.speed;
-    at.heading = lf_firstHeading(aircraft);
-    aircraft.headingRate = 0.0;
-    aircraft.proximityHold = false;
-    aircraft.state = SimState::adding2sim;
-    addingStack.push_back(aircraft.hexid);
-    if (!gf_endsWithGhostMark(aircraft.identity.callsign))
-        lf_removeGhost(aircraft.identity.callsign);
+    if (lf_readyToPlace(aircraft))
+        lf_place(aircraft);
 }
+
+std::size_t gf_liveCreationsWaiting() { return addingStack.size() + liveCreationQueue.size(); }
 
 std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft)
 {

@@ -120,6 +120,11 @@ TEST_F(SpawnTest, LiveLimitMakesTheFarthestActiveAircraftGoOrDropsTheNewcomer)
     LiveAircraft& blocked = buffered(0x500005, "KLM5", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
     stepAt(0, blocked);
     EXPECT_TRUE(blocked.skip);
+    // Nor one that no livery fits, found only when it is placed.
+    LiveAircraft& noLivery = buffered(0x500006, "KLM6", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    noLivery.identity.type = "B744";
+    stepAt(0, noLivery);
+    EXPECT_TRUE(noLivery.skip);
     EXPECT_TRUE(removalQueue.empty());
     EXPECT_EQ(active.state, SimState::active);
 
