@@ -46,6 +46,13 @@ enum SimRequestId : std::uint32_t {
     SIM_REQUEST_USER_ON_GROUND = 108,
     SIM_REQUEST_USER_POSITION = 109,
     SIM_REQUEST_AI_FLIGHT_PLAN = 110,
+    SIM_REQUEST_NEW_AIRCRAFT = 111,  // an aircraft the simulator announced, described once (define 404)
+};
+
+// Periods of a data request on one object.
+enum SimRequestPeriod : std::uint32_t {
+    SIM_PERIOD_ONCE = 1,
+    SIM_PERIOD_EVERY_SECOND = 4,
 };
 
 // Client events, each mapped to the simulator event of the same name.
