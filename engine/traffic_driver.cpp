@@ -121,7 +121,7 @@ void lf_handleSimQueues()
         gf_queueRemoveAc(removalQueue.front());
         removalQueue.pop_front();
     }
-    if (tick % CREATION_PERIOD_TICKS != 0)
+    if (tick % CREATION_PERIOD_TICKS != 0 || tick < creationsHeldUntil)
         return;
     if (!liveCreationQueue.empty()) {
         gf_queueCreateAc(liveCreationQueue.front());
@@ -165,6 +165,7 @@ void lf_resetTraffic()
     removalQueue = std::deque<std::uint32_t>();
     lf_emptyIntake();
     fastInRangeRequests = false;
+    creationsHeldUntil = 0;
     gf_resetStaticParking();
     liveAircraft.clear();
     unmatchedLiveryKeys.clear();

@@ -27,7 +27,7 @@ void lf_handleAddingStack();
 // the order of the others); the tick's positions go to the simulator thread.
 void lf_updateAllLiveAc();
 // On every 10th tick one removal; on every 50th one live creation, or else one static creation
-// and one static parking step.
+// and one static parking step; no creation while the simulator has no room (creationsHeldUntil).
 void lf_handleSimQueues();
 
 // The drain of the simulator's results, called first in each tick.

@@ -77,7 +77,7 @@ void lf_pushResult(std::uint32_t objectId, std::uint32_t hexid, std::uint32_t ki
 bool lf_containsText(const std::string& text, const char* needle) { return text.find(needle) != std::string::npos; }
 
 // The simulator refused a creation: its title, or for now (no room for another object).
-void lf_onCreationRefused(std::uint32_t sendId, bool titleRefused)
+void lf_onCreationRefused(std::uint32_t sendId, double why)
 {
     std::vector<PendingCreation>& pending = gf_pendingCreations();
     const auto found = std::find_if(pending.begin(), pending.end(),
@@ -87,7 +87,7 @@ void lf_onCreationRefused(std::uint32_t sendId, bool titleRefused)
     const std::uint32_t hexid = found->hexid;
     lf_takeOutAt(pending, static_cast<std::size_t>(found - pending.begin()));
     if (hexid != 0)
-        gf_pushSimResult(gf_creationFailedResult(hexid, titleRefused));
+        gf_pushSimResult(gf_creationFailedResult(hexid, why));
 }
 
 // The hexid of the first pending creation whose tail number is the callsign, taken out of the
@@ -252,13 +252,13 @@ void lf_onSimException(const SimMessage& message)
         throw vald::UserErrorException(95, vald::format("SimConnect Version Mismatch, dwIndex: {}", exception->index));
     case EXCEPTION_TOO_MANY_OBJECTS:
         gf_showStatus("SimConnect: too many objects (max 1000)", true);
-        lf_onCreationRefused(exception->sendId, false);
+        lf_onCreationRefused(exception->sendId, CREATION_SIMULATOR_FULL);
         return;
     case EXCEPTION_INVALID_DATA_SIZE:
         gf_log("SIMCONNECT_EXCEPTION_INVALID_DATA_SIZE");
         return;
     case EXCEPTION_CREATE_OBJECT_FAILED:
-        lf_onCreationRefused(exception->sendId, true);
+        lf_onCreationRefused(exception->sendId, CREATION_TITLE_REFUSED);
         return;
     case EXCEPTION_LOAD_FLIGHTPLAN_FAILED:
         gf_logWarn("SimConnect exception: load flight plan failed");

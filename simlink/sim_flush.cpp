@@ -93,7 +93,7 @@ void lf_rememberPending(PendingCreation entry, FlushOutcome& outcome)
     pendingOwner.assertOwner();
     if (pendingCreations.size() >= PENDING_CREATION_CAPACITY) {
         gf_logWarn(vald::format("Creation of hexid {} never answered, forgotten", pendingCreations.front().hexid));
-        outcome.results.push_back(gf_creationFailedResult(pendingCreations.front().hexid, false));
+        outcome.results.push_back(gf_creationFailedResult(pendingCreations.front().hexid, CREATION_NOT_ANSWERED));
         lf_forget(pendingCreations.front(), gf_steadyNow());
         pendingCreations.erase(pendingCreations.begin());
     }
@@ -116,12 +116,12 @@ void gf_releasePendingCreations()
     pendingCreations.reserve(PENDING_CREATION_CAPACITY / 4);
 }
 
-SimResult gf_creationFailedResult(std::uint32_t hexid, bool titleRefused)
+SimResult gf_creationFailedResult(std::uint32_t hexid, double why)
 {
     SimResult failed;
     failed.hexid = hexid;
     failed.kind = SIM_RESULT_CREATION_FAILED;
-    failed.value1 = titleRefused ? CREATION_TITLE_REFUSED : 0.0;
+    failed.value1 = why;
     return failed;
 }
 
@@ -142,7 +142,7 @@ void gf_ageOutPendingCreations(SteadyTime now)
     // come back.
     for (const std::uint32_t hexid : forgotten)
         if (hexid != 0)
-            gf_pushSimResult(gf_creationFailedResult(hexid, false));
+            gf_pushSimResult(gf_creationFailedResult(hexid, CREATION_NOT_ANSWERED));
 }
 
 bool gf_takeForgottenCreation(const std::string& callsign)
@@ -216,7 +216,7 @@ void lf_createAcInSim(const CreationRequest& request, FlushOutcome& outcome)
         gf_logWarn(vald::format("! Simcon call to create ac refused, hexid:{}, liv: '{}', callsign: {} "
                                 "(title or callsign too long)",
                                 request.hexid, title, request.tailNumber));
-        outcome.results.push_back(gf_creationFailedResult(request.hexid, true));
+        outcome.results.push_back(gf_creationFailedResult(request.hexid, CREATION_TITLE_REFUSED));
         return;
     }
     gf_logWarn(vald::format("! Simcon call to create ac in sim failed, hexid:{}, liv: '{}', callsign: {})",

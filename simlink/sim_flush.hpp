@@ -45,4 +45,4 @@ void gf_ageOutPendingCreations(SteadyTime now);
 // that still comes with it is ours, unknown to the engine. Each forgotten creation answers once.
 bool gf_takeForgottenCreation(const std::string& callsign);
 // The result that tells the engine a creation failed.
-SimResult gf_creationFailedResult(std::uint32_t hexid, bool titleRefused);
+SimResult gf_creationFailedResult(std::uint32_t hexid, double why);

@@ -153,12 +153,15 @@ enum SimResultKind : std::uint32_t {
     SIM_RESULT_FOREIGN_NEAR_GROUND = 3,  // hexid: SIM ON GROUND; value1 ground alt, value2 height (ft)
     SIM_RESULT_STATIC_CG = 4,            // value1: static CG to ground (ft), value2: static pitch (rad)
     SIM_RESULT_BLOCKED = 5,              // a live flight blocked by the user
-    SIM_RESULT_CREATION_FAILED = 6,      // value1: CREATION_TITLE_REFUSED or 0 (full, or never answered)
+    SIM_RESULT_CREATION_FAILED = 6,      // value1: why (CREATION_NOT_ANSWERED, ..._TITLE_REFUSED, ..._SIMULATOR_FULL)
 };
 
-// A failed creation whose livery title the simulator refused; any other failure (the simulator
-// full, the request never answered) leaves the title usable.
+// Why a creation failed. A title the simulator refused is not offered again; a creation never
+// answered or refused for want of room leaves the title usable, and for want of room the next
+// creations wait until an object goes or a few seconds pass.
+inline constexpr double CREATION_NOT_ANSWERED = 0.0;
 inline constexpr double CREATION_TITLE_REFUSED = 1.0;
+inline constexpr double CREATION_SIMULATOR_FULL = 2.0;
 
 // What the simulator client (and the live-record reader, for a blocked callsign) hands the engine.
 struct SimResult {
