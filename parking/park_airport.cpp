@@ -366,12 +366,14 @@ std::string lf_readParkedFile()
     return error;
 }
 
+bool gf_parkRebuildPending() { return rebuildRequested || gf_closestStandsPending(); }
+
 void lf_rebuildParkedTraffic()
 {
     std::string error;
     const ParkFileState state = lf_fetchParkFile(error);
     if (state == ParkFileState::waiting) {
-        rebuildRequested = true;  // looked at again once a second until the file is here
+        rebuildRequested = true;  // looked at again each second until the file is here
         return;
     }
     if (state == ParkFileState::ready) {
