@@ -1,7 +1,6 @@
 #include "app/collision_rules.hpp"
 
 #include <cmath>
-#include <numbers>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -15,7 +14,6 @@
 
 namespace {
 
-constexpr double MOVED_DEGREES = 1e-8;
 constexpr double GROUND_LIVE_MARGIN = 1.15;
 constexpr double GROUND_STATIC_MARGIN = 1.1;
 constexpr double AIR_LOW_HEIGHT_FT = 500.0;
@@ -30,20 +28,7 @@ LatLon lastStaticCheck;
 LatLon lf_position(const UserAircraftSnapshot& user) { return LatLon{user.latitude, user.longitude}; }
 LatLon lf_position(const LiveAircraft& aircraft) { return LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon}; }
 
-bool lf_moved(const LatLon& from, const LatLon& to)
-{
-    return std::fabs(from.lat - to.lat) >= MOVED_DEGREES || std::fabs(from.lon - to.lon) >= MOVED_DEGREES;
-}
-
-// Brought into -pi..pi by one turn at most.
-double lf_normalised(double angle)
-{
-    if (angle > std::numbers::pi)
-        return angle - TWO_PI;
-    if (angle < -std::numbers::pi)
-        return angle + TWO_PI;
-    return angle;
-}
+bool lf_moved(const LatLon& from, const LatLon& to) { return !gf_samePlace(from, to); }
 
 bool lf_groundCollision(const UserForCollision& user)
 {
@@ -52,7 +37,8 @@ bool lf_groundCollision(const UserForCollision& user)
         if (!aircraft.onGround)
             continue;
         const double distance = gf_distanceNm(userPosition, lf_position(aircraft));
-        if (aircraft.state == SimState::active && (user.halfSpanNm + aircraft.halfSpan) * GROUND_LIVE_MARGIN >= distance) {
+        if (aircraft.state == SimState::active &&
+            gf_wingsTouch(user.halfSpanNm, aircraft.halfSpan, distance, GROUND_LIVE_MARGIN)) {
             removeAircraftFromSim(aircraft);
             return true;
         }
@@ -64,7 +50,7 @@ bool lf_groundCollision(const UserForCollision& user)
         if (aircraft.state != SimState::active)
             continue;
         const double distance = gf_distanceNm(userPosition, LatLon{aircraft.standLat, aircraft.standLon});
-        if (distance <= (user.halfSpanNm + aircraft.halfSpan) * GROUND_STATIC_MARGIN) {
+        if (gf_wingsTouch(user.halfSpanNm, aircraft.halfSpan, distance, GROUND_STATIC_MARGIN)) {
             removeAircraftFromSim(aircraft);
             return true;
         }
@@ -105,13 +91,13 @@ UserForCollision gf_userForCollision()
 
 double gf_offsetFromUserHeadingFt(double bearingToOtherRad, double userHeadingRad, double distanceNm)
 {
-    const double angle = lf_normalised(bearingToOtherRad - userHeadingRad);
+    const double angle = gf_wrapPi(bearingToOtherRad - userHeadingRad);
     return std::sin(std::fabs(angle)) * distanceNm * FEET_PER_NM;
 }
 
 double gf_offsetFromOtherHeadingFt(double otherHeadingRad, double bearingToOtherRad, double distanceNm)
 {
-    const double angleDeg = lf_normalised(otherHeadingRad - bearingToOtherRad) * RAD_TO_DEG;
+    const double angleDeg = gf_wrapPi(otherHeadingRad - bearingToOtherRad) * RAD_TO_DEG;
     const double offsetAngleDeg = angleDeg >= 0.0 ? std::fabs(90.0 - angleDeg) : std::fabs(angleDeg + 90.0);
     return std::cos(offsetAngleDeg * DEG_TO_RAD) * distanceNm * FEET_PER_NM;
 }
@@ -157,6 +143,7 @@ public:
             if (twin.state != SimState::active)
                 continue;
             byCallsign_.try_emplace(twin.identity.callsign, i);
+            // An empty registration is no key: it makes no two aircraft the same (gf_sameRegistration).
             if (!twin.identity.registration.empty())
                 byRegistration_.try_emplace(twin.identity.registration, i);
         }
@@ -167,8 +154,7 @@ public:
         std::optional<std::size_t> first;
         if (const auto it = byCallsign_.find(live.identity.callsign + "*"); it != byCallsign_.end())
             first = it->second;
-        if (const auto it = byRegistration_.find(live.identity.registration);
-            !live.identity.registration.empty() && it != byRegistration_.end())
+        if (const auto it = byRegistration_.find(live.identity.registration); it != byRegistration_.end())
             first = std::min(first.value_or(it->second), it->second);
         return first;
     }

@@ -54,8 +54,8 @@ int pauseTickCounter = PAUSE_TICKS;
 
 ScheduledCalls lf_realCalls()
 {
-    return ScheduledCalls{&lf_checkParkAirport, &lf_adjustParking, &gf_logUnmatched, &gf_liveryMatchingSummary,
-                          &lf_retryParkedTraffic};
+    return ScheduledCalls{&lf_checkParkAirport, &lf_adjustParking, &gf_logUnmatched, &gf_parkRebuildPending,
+                          &gf_liveryMatchingSummary, &lf_retryParkedTraffic};
 }
 
 // Worker thread only.
@@ -293,7 +293,7 @@ bool lf_cycleStep()
         return false;
     const int second = secondCounter.load();
     if (second % SCHEDULE_SECONDS != 0) {
-        if (second % PARK_CHECK_SECONDS == 0 && !parkingPhase.load()) {
+        if ((second % PARK_CHECK_SECONDS == 0 || scheduled.parkRebuildPending()) && !parkingPhase.load()) {
             scheduled.checkParkAirport(false);
         }
         if (second % STATIC_TWIN_SECONDS == 0 && !staticAircraft.empty() && !liveAircraft.empty())
@@ -332,6 +332,8 @@ void gf_setScheduledCallsForTest(ScheduledCalls calls)
     scheduled.checkParkAirport = calls.checkParkAirport ? std::move(calls.checkParkAirport) : real.checkParkAirport;
     scheduled.adjustParking = calls.adjustParking ? std::move(calls.adjustParking) : real.adjustParking;
     scheduled.logUnmatched = calls.logUnmatched ? std::move(calls.logUnmatched) : real.logUnmatched;
+    scheduled.parkRebuildPending =
+        calls.parkRebuildPending ? std::move(calls.parkRebuildPending) : real.parkRebuildPending;
     scheduled.matchingSummary = calls.matchingSummary ? std::move(calls.matchingSummary) : real.matchingSummary;
     scheduled.retryParkedTraffic =
         calls.retryParkedTraffic ? std::move(calls.retryParkedTraffic) : real.retryParkedTraffic;

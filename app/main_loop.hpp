@@ -38,6 +38,9 @@ struct ScheduledCalls {
     std::function<void(bool immediate)> checkParkAirport;
     std::function<void(bool force)> adjustParking;
     std::function<void()> logUnmatched;
+    // The park airport waits for its rebuild or its choice (a park file on the way): it is then
+    // checked every second, not every 16 seconds, so that statics come within seconds of a new run.
+    std::function<bool()> parkRebuildPending;
     std::function<void()> matchingSummary;
     std::function<void()> retryParkedTraffic;
 };

@@ -131,7 +131,7 @@ void MainWindow::onQuit()
             // A position clamped to a limit (a minimised window) falls back to the previous one.
             gf_saveMainWindowPos(previousX, previousY);
         }
-        gf_log(gf_timeText(gf_realUtcNow()));
+        gf_log(gf_nowText());
     });
     port_.endLoop(exitCode.load());
 }

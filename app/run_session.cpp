@@ -40,7 +40,6 @@ constexpr milliseconds READER_START_STEP{300};
 constexpr int READER_START_TRIES = 10;
 constexpr milliseconds TRAFFIC_POLL{100};
 constexpr int NO_TRAFFIC_POLLS = 150;
-constexpr std::uint32_t PERIOD_EVERY_SECOND = 4;
 
 // The user aircraft's on-ground state, every second from now on.
 void lf_requestUserOnGround()
@@ -50,7 +49,7 @@ void lf_requestUserOnGround()
         std::lock_guard<std::mutex> lock(simSendMutex);
         result = SimConnect_RequestDataOnSimObject(simConnection.load(), SIM_REQUEST_USER_ON_GROUND,
                                                    SIM_DEFINE_USER_ON_GROUND, SIM_OBJECT_ID_USER,
-                                                   PERIOD_EVERY_SECOND, 0, 0, 0, 0);
+                                                   SIM_PERIOD_EVERY_SECOND, 0, 0, 0, 0);
     }
     if (result < 0) {
         gf_logWarn("SimConnect request ac gnd/air fails");

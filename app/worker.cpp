@@ -151,11 +151,6 @@ void lf_registerRunHooks()
         SimlinkHooks simlink;
         simlink.simNoLongerConnected = [] { gf_simNoLongerConnected(); };
         gf_setSimlinkHooks(std::move(simlink));
-        TrafficHooks traffic;
-        traffic.requestStop = [](std::uint32_t reason, std::int32_t delaySeconds) {
-            gf_requestStop(reason, delaySeconds);
-        };
-        gf_registerTrafficHooks(std::move(traffic));
         UpdateHooks update;
         update.openContainingFolder = [](const std::filesystem::path& file) { return gf_openContainingFolder(file); };
         update.messageBox = [](const std::string& text, const std::string& caption) { gf_messageBox(text, caption); };

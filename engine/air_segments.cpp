@@ -139,10 +139,6 @@ void lf_configureByAltitude(LiveAircraft& aircraft)
 
 const AirLimits& gf_airLimits(AircraftCategory category) { return lf_limitsOf(category); }
 
-std::optional<LatLon> lf_parkAirportPosition() { return gf_engineHooks()->parkAirportPosition(); }
-
-std::optional<double> lf_parkAirportElevation() { return gf_engineHooks()->parkAirportElevationFt(); }
-
 void lf_planAirSegment(LiveAircraft& aircraft, TrackPoint& next)
 {
     if (aircraft.phase != FlightPhase::take_off && aircraft.phase != FlightPhase::flying)

@@ -30,8 +30,3 @@ double lf_headingChangeToNext(const LiveAircraft& aircraft);
 void lf_bankRateForTurn(LiveAircraft& aircraft, double headingChange, double ticks);
 void lf_configureMidAltitude(LiveAircraft& aircraft);
 void lf_configureLowAltitude(LiveAircraft& aircraft);
-
-// The park airport as the engine sees it (through the engine hooks): its position and its
-// elevation (feet), none while no park airport is set.
-std::optional<LatLon> lf_parkAirportPosition();
-std::optional<double> lf_parkAirportElevation();

@@ -140,11 +140,14 @@ std::uint64_t gf_weekSlotValue(const WeekdayAndSlot& slot)
            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(slot.slot)) << 32);
 }
 
+std::uint32_t gf_weekSlotDay(std::uint64_t weekSlot) { return static_cast<std::uint32_t>(weekSlot & 0xFFFFFFFFu); }
+
+std::int32_t gf_weekSlotHalfHour(std::uint64_t weekSlot) { return static_cast<std::int32_t>(weekSlot >> 32); }
+
 std::int64_t gf_weekSlotIndex(std::uint64_t weekSlot)
 {
-    const auto weekday = static_cast<std::int64_t>(weekSlot & 0xFFFFFFFFu);
-    const auto halfHour = static_cast<std::int64_t>(weekSlot >> 32);
-    return (weekday - 1) * HALF_HOUR_SLOTS_PER_DAY + halfHour;
+    return (static_cast<std::int64_t>(gf_weekSlotDay(weekSlot)) - 1) * HALF_HOUR_SLOTS_PER_DAY +
+           gf_weekSlotHalfHour(weekSlot);
 }
 
 bool gf_categoryEnabled(AircraftCategory category)
@@ -228,6 +231,8 @@ bool gf_isValidCallsign(const FlightIdentity& flight)
 }
 
 bool gf_endsWithGhostMark(const std::string& callsign) { return !callsign.empty() && callsign.back() == '_'; }
+
+std::string gf_ghostOf(const std::string& callsign) { return callsign + '_'; }
 
 std::optional<std::string> gf_airlineCodeOfCallsign(const std::string& callsign)
 {

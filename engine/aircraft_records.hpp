@@ -190,6 +190,10 @@ struct LiveAircraft : StaticAircraft {
     double largestStandDistance = 0.0;
     double turnToCourseAngle = 0.0;  // degrees
     std::optional<double> keptHeading;
+    // A respawn (new callsign, route or airframe) waits for room among the creations; with the
+    // livery to be chosen again when the airframe brought another one.
+    bool respawnDue = false;
+    bool respawnNewLivery = false;
     std::optional<bool> pushBackRight;
     std::optional<double> groundElevation;  // feet
     std::uint32_t flareStage = 0;
@@ -208,8 +212,19 @@ struct LiveAircraft : StaticAircraft {
 
 // Week slot as one number: weekday 1..7 in the low 32 bits, half-hour 0..47 in the high 32 bits.
 std::uint64_t gf_weekSlotValue(const WeekdayAndSlot& slot);
+// The weekday (1..7) and the half-hour (0..47) of a week slot.
+std::uint32_t gf_weekSlotDay(std::uint64_t weekSlot);
+std::int32_t gf_weekSlotHalfHour(std::uint64_t weekSlot);
 // Half-hours since the start of the week, for ordering: (weekday - 1) * 48 + half-hour.
 std::int64_t gf_weekSlotIndex(std::uint64_t weekSlot);
+
+// Two aircraft of these half spans (nm) whose positions lie apartNm from each other touch when
+// margin times their summed half spans reaches that far (a half span that is no number reaches
+// everywhere).
+inline bool gf_wingsTouch(double halfSpanA, double halfSpanB, double apartNm, double margin = 1.0)
+{
+    return !(apartNm > margin * (halfSpanA + halfSpanB));
+}
 
 // Light follows LIGHT_AIRCRAFT, HighPerf HIGH_PERF_AIRCRAFT, Rotorcraft HELICOPTERS; Buzjets,
 // Large and Heavy are always enabled; any other value is not.
@@ -236,6 +251,8 @@ std::string gf_flightLongText(const FlightIdentity& flight);
 bool gf_isValidCallsign(const FlightIdentity& flight);
 // A callsign ending in '_' is the service's ghost of the flight without it.
 bool gf_endsWithGhostMark(const std::string& callsign);
+// The callsign of the service's ghost of that flight: the callsign with '_' appended.
+std::string gf_ghostOf(const std::string& callsign);
 // The first three letters in upper case of a callsign of three letters and a digit (and more);
 // none otherwise.
 std::optional<std::string> gf_airlineCodeOfCallsign(const std::string& callsign);

@@ -6,6 +6,7 @@
 
 #include "engine/air_segments.hpp"
 #include "engine/aircraft_config.hpp"
+#include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/motion_math.hpp"
 #include "engine/track_end.hpp"

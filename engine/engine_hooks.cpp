@@ -15,8 +15,8 @@ EngineHooks lf_defaultEngineHooks()
 {
     EngineHooks hooks;
     hooks.forgetParkAirport = [] {};
-    hooks.parkAirportElevationFt = [] { return std::optional<double>(); };
-    hooks.parkAirportPosition = [] { return std::optional<LatLon>(); };
+    hooks.parkAirport = [] { return ParkAirportSnapshot{}; };
+    hooks.reservedStandName = [] { return std::string(); };
     hooks.erasePlannedStand = [](std::uint32_t) {};
     hooks.softLearningAllowed = [] { return false; };
     return hooks;
@@ -34,8 +34,8 @@ void gf_setEngineHooks(EngineHooks hooks)
 {
     lf_store().update([&hooks](EngineHooks& current) {
         gf_takeHook(current.forgetParkAirport, hooks.forgetParkAirport);
-        gf_takeHook(current.parkAirportElevationFt, hooks.parkAirportElevationFt);
-        gf_takeHook(current.parkAirportPosition, hooks.parkAirportPosition);
+        gf_takeHook(current.parkAirport, hooks.parkAirport);
+        gf_takeHook(current.reservedStandName, hooks.reservedStandName);
         gf_takeHook(current.erasePlannedStand, hooks.erasePlannedStand);
         gf_takeHook(current.softLearningAllowed, hooks.softLearningAllowed);
     });
@@ -44,6 +44,18 @@ void gf_setEngineHooks(EngineHooks hooks)
 void gf_resetEngineHooks() { lf_store().reset(); }
 
 std::shared_ptr<const EngineHooks> gf_engineHooks() { return lf_store().get(); }
+
+std::optional<LatLon> lf_parkAirportPosition()
+{
+    const ParkAirportSnapshot airport = gf_engineHooks()->parkAirport();
+    return airport.icao.empty() ? std::nullopt : std::optional<LatLon>(airport.position);
+}
+
+std::optional<double> lf_parkAirportElevation()
+{
+    const ParkAirportSnapshot airport = gf_engineHooks()->parkAirport();
+    return airport.icao.empty() ? std::nullopt : std::optional<double>(airport.elevationFt);
+}
 
 void gf_registerEngineHooks()
 {

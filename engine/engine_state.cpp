@@ -13,6 +13,7 @@ CreationQueue staticCreationQueue;
 std::deque<std::uint32_t> removalQueue;
 std::vector<SimResult> deferredResults;
 bool fastInRangeRequests = false;
+Tick creationsHeldUntil = 0;
 std::mutex intakeMutex;
 std::vector<LiveTrafficRecord> intake;
 std::vector<LiveTrafficRecord> historyIntake;

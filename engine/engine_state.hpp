@@ -39,6 +39,9 @@ extern std::deque<std::uint32_t> removalQueue;
 extern std::vector<SimResult> deferredResults;
 // A landing flare is under way: the aircraft around the user are asked for every 20 ticks.
 extern bool fastInRangeRequests;
+// The simulator refused a creation for want of room: no creation is sent before this tick, or
+// before an object is removed (0: creations go).
+extern Tick creationsHeldUntil;
 
 // Received flights waiting for the worker, under intakeMutex. The live intake holds one live
 // poll at a time and is taken a share a tick (see gf_intakeShareOf), from the back; historyIntake holds the replayed

@@ -4,6 +4,7 @@
 #include <exception>
 #include <limits>
 
+#include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/park_limits.hpp"
 #include "engine/removal.hpp"
@@ -12,7 +13,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
-#include "traffic/traffic_hooks.hpp"
+#include "refdata/registration.hpp"
 
 std::vector<ParkedLiveEntry> parkedLiveList;
 
@@ -49,7 +50,7 @@ std::string lf_duplicateReason(const StaticAircraft& parked, const LiveAircraft&
     const char* where = lf_groundText(onGround);
     if (parked.sourceFlag == 0 && parked.sourceKey == live.hexid)
         return vald::format("{:8}: {:8} removed, new {} '{}' has same hexid", label, s.callsign, where, a.callsign);
-    if (!a.registration.empty() && a.registration == s.registration)
+    if (gf_sameRegistration(a.registration, s.registration))
         return vald::format("{:8}: {:8} {} removed, new {} '{}' has same regcode {}", label, s.callsign,
                             s.registration, where, a.callsign, a.registration);
     const auto coupledWith = [&s](const std::string& callsign) {
@@ -67,7 +68,7 @@ std::string lf_duplicateReason(const StaticAircraft& parked, const LiveAircraft&
 
 void lf_removeGhost(const std::string& callsign)
 {
-    const std::string ghost = callsign + '_';
+    const std::string ghost = gf_ghostOf(callsign);
     const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(), [&ghost](const LiveAircraft& aircraft) {
         return aircraft.identity.callsign == ghost && aircraft.state != SimState::removingfromsim;
     });
@@ -97,6 +98,16 @@ bool lf_hasLiveCallsign(const std::string& callsign)
     });
 }
 
+bool gf_flightIsLive(std::uint32_t hexid, const std::string& callsign, const std::string& registration)
+{
+    const std::string ghost = callsign.empty() ? std::string() : gf_ghostOf(callsign);
+    return std::any_of(liveAircraft.begin(), liveAircraft.end(), [&](const LiveAircraft& live) {
+        return (hexid != 0 && live.hexid == hexid) ||
+               (!callsign.empty() && (live.identity.callsign == callsign || live.identity.callsign == ghost)) ||
+               gf_sameRegistration(live.identity.registration, registration);
+    });
+}
+
 void lf_removeStaticDuplicates(LiveAircraft& aircraft, bool onGround)
 {
     if (aircraft.identity.callsign.empty())
@@ -116,7 +127,7 @@ void lf_removeStaticDuplicates(LiveAircraft& aircraft, bool onGround)
 void lf_searchForCoupledCsAroundThisTime(std::uint64_t weekSlot, LiveAircraft& aircraft)
 {
     try {
-        const WeekdayAndSlot slot{static_cast<int>(weekSlot & 0xFFFFFFFFU), static_cast<int>(weekSlot >> 32U)};
+        const WeekdayAndSlot slot{static_cast<int>(gf_weekSlotDay(weekSlot)), gf_weekSlotHalfHour(weekSlot)};
         const int window = aircraft.category == AircraftCategory::Heavy ? COUPLED_WINDOW_HALF_HOURS_HEAVY
                                                                         : COUPLED_WINDOW_HALF_HOURS;
         const std::uint64_t halfHours = lf_halfHourRange(std::max(slot.slot - window, 0),
@@ -144,7 +155,7 @@ void lf_searchForCoupledCsAroundThisTime(std::uint64_t weekSlot, LiveAircraft& a
 
 void lf_clearReservedStand()
 {
-    const Stand* reserved = gf_findStandByName(gf_trafficHooks()->reservedStandName());
+    const Stand* reserved = gf_findStandByName(gf_engineHooks()->reservedStandName());
     // Without such a stand there is nothing to clear (number 0 is no stand at all).
     if (reserved == nullptr || reserved->number == 0)
         return;

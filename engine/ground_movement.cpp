@@ -30,16 +30,6 @@ Tick lf_now() { return tickCounter.load(); }
 LatLon lf_at(const TrackPoint& point) { return LatLon{point.lat, point.lon}; }
 LatLon lf_aircraftAt(const LiveAircraft& aircraft) { return LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon}; }
 
-double lf_wrapDeg(double degrees)
-{
-    double wrapped = std::fmod(degrees, 360.0);
-    if (wrapped <= -180.0)
-        wrapped += 360.0;
-    else if (wrapped > 180.0)
-        wrapped -= 360.0;
-    return wrapped;
-}
-
 Tick lf_ticksFor(double distanceNm, double speedKt) { return std::llround(distanceNm * TICKS_PER_HOUR / speedKt); }
 
 // Local offsets in metres of a point from the start of a curve.
@@ -143,8 +133,8 @@ void lf_leaveStand(LiveAircraft& aircraft)
     if (!aircraft.leaveStand || aircraft.track.empty())
         return;
     const LatLon stand{aircraft.standLat, aircraft.standLon};
-    const double exitDeg = std::round(
-        lf_wrapDeg((gf_bearingRad(stand, lf_at(aircraft.track.back())) - aircraft.standHeading) * RAD_TO_DEG));
+    const double exitDeg =
+        std::round(gf_wrapPi(gf_bearingRad(stand, lf_at(aircraft.track.back())) - aircraft.standHeading) * RAD_TO_DEG);
     if (std::fabs(exitDeg) < 90.0)
         lf_pullOut(aircraft);
     else
@@ -192,7 +182,7 @@ void gf_measureTurnToCourse(LiveAircraft& aircraft)
         return;
     }
     aircraft.turnToCourseAngle =
-        std::fabs(lf_wrapDeg((aircraft.courseToNext - aircraft.simPosition.heading) * RAD_TO_DEG));
+        std::fabs(gf_wrapPi(aircraft.courseToNext - aircraft.simPosition.heading) * RAD_TO_DEG);
     aircraft.turnToCourse = aircraft.turnToCourseAngle > 3.0;
 }
 

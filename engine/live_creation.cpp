@@ -128,10 +128,8 @@ void lf_makeWayAdjacent(LiveAircraft& aircraft, std::uint32_t adjacentNumber, co
     const double apart = gf_distanceNm(LatLon{adjacent->lat, adjacent->lon}, LatLon{stand.lat, stand.lon});
     const double liveHalfSpan = gf_typeWingspan(aircraft.identity.type);
     for (StaticAircraft& parked : staticAircraft) {
-        if (parked.state != SimState::active || parked.standNumber != adjacentNumber)
-            continue;
-        const double staticHalfSpan = gf_typeWingspan(parked.identity.type);
-        if (apart > CLEARANCE_FACTOR * (staticHalfSpan + liveHalfSpan))
+        if (parked.state != SimState::active || parked.standNumber != adjacentNumber ||
+            !gf_wingsTouch(gf_typeWingspan(parked.identity.type), liveHalfSpan, apart, CLEARANCE_FACTOR))
             continue;
         gf_log(vald::format("{:8}: {:8} makes way for {} parking at excluded stand {}", lf_standIdText(adjacentNumber),
                             parked.identity.callsign, aircraft.identity.callsign, stand.id));

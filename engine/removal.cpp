@@ -92,11 +92,17 @@ bool lf_removeFarthest(double distanceNm)
     return false;
 }
 
+std::size_t gf_activeLiveCount()
+{
+    return static_cast<std::size_t>(std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& aircraft) {
+        return aircraft.state == SimState::active;
+    }));
+}
+
 void lf_limitLiveCount()
 {
     gf_assertEngineOwner();
-    const auto active = std::count_if(liveAircraft.begin(), liveAircraft.end(),
-                                      [](const LiveAircraft& aircraft) { return aircraft.state == SimState::active; });
+    const auto active = static_cast<std::int64_t>(gf_activeLiveCount());
     for (auto excess = active - MAX_LIVE_SEL.value(); excess > 0; --excess)
         lf_removeFarthest(-1.0);
 }

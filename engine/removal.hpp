@@ -29,6 +29,8 @@ bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid);
 LiveAircraft* lf_farthestActiveBeyond(double distanceNm);
 // Removes that aircraft; true when there was none.
 bool lf_removeFarthest(double distanceNm);
+// The live aircraft in state active.
+std::size_t gf_activeLiveCount();
 // While more live aircraft are active than MAX_LIVE_SEL, removes the farthest.
 void lf_limitLiveCount();
 

@@ -1,12 +1,17 @@
 #include "engine/respawn_check.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <optional>
 
+#include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
 #include "engine/motion_math.hpp"
+#include "engine/removal.hpp"
+#include "engine/spawn_step.hpp"
+#include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -14,7 +19,6 @@
 #include "liveries/regcode_index.hpp"
 #include "refdata/airports.hpp"
 #include "refdata/registration.hpp"
-#include "traffic/traffic_hooks.hpp"
 
 namespace {
 
@@ -26,11 +30,42 @@ void lf_takeIfNew(std::string& held, const std::string& received)
 
 std::string lf_parkAirportIata()
 {
-    const std::string icao = gf_trafficHooks()->parkAirport().icao;
+    const std::string icao = gf_engineHooks()->parkAirport().icao;
     if (icao.empty())
         return {};
     const AirportRecord* airport = gf_findAirport(icao);
     return airport == nullptr ? std::string() : airport->iata;
+}
+
+// A respawn removes an aircraft at once (removals go out ten a second) and creates it again only
+// in a creation slot (two a second): many flights changing identity together would empty the
+// simulator. So a respawn starts only while fewer than this many aircraft wait to be created
+// (those respawning included); the others fly on as they are shown and respawn later.
+constexpr std::size_t RESPAWN_ROOM = 2;
+
+bool lf_roomToRespawn()
+{
+    const auto respawning = std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& aircraft) {
+        return aircraft.state == SimState::liveryrespawn;
+    });
+    return static_cast<std::size_t>(respawning) + gf_liveCreationsWaiting() < RESPAWN_ROOM;
+}
+
+// The respawn, now or, without room, as soon as a later record finds room.
+bool lf_respawnOrWait(LiveAircraft& aircraft, bool newLivery)
+{
+    aircraft.respawnNewLivery = aircraft.respawnNewLivery || newLivery;
+    if (!lf_roomToRespawn()) {
+        aircraft.respawnDue = true;
+        return true;
+    }
+    aircraft.respawnDue = false;
+    if (aircraft.respawnNewLivery)
+        lf_forgetLivery(aircraft);
+    aircraft.respawnNewLivery = false;
+    gf_log(vald::format("          {} respawns", gf_flightKeyText(aircraft.identity)));
+    liveryRespawn(aircraft);
+    return false;
 }
 
 FlightIdentity lf_keyOf(const DbaseRecord& known)
@@ -141,6 +176,11 @@ int lf_checkRegistrationChange(LiveAircraft& aircraft, const LiveTrafficRecord& 
 
 void lf_forgetLivery(LiveAircraft& aircraft)
 {
+    // It chooses its stand again when it is made anew: the stand it leaves is free meanwhile.
+    if (gf_holdsStand(aircraft)) {
+        lf_freeStand(aircraft.standNumber);
+        aircraft.standNumber = 0;
+    }
     gf_forgetRememberedLivery(aircraft.hexid);
     aircraft.liveryTitle.clear();
     aircraft.fsltlLivery = false;
@@ -175,17 +215,13 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
         flight.callsign = callsign;
         flight.callsign2 = callsign;
         flight.callsign3.clear();
-    } else if (unchanged) {
+    } else if (unchanged && !aircraft.respawnDue) {
         return true;
     }
     // Without a respawn the aircraft flies on as it is shown: its livery and its phase stay.
     if (!GUID_CHANGES.value())
         return true;
-    if (newLivery)
-        lf_forgetLivery(aircraft);
-    gf_log(vald::format("          {} respawns", gf_flightKeyText(flight)));
-    liveryRespawn(aircraft);
-    return false;
+    return lf_respawnOrWait(aircraft, newLivery);
 }
 
 void liveryRespawn(LiveAircraft& aircraft)

@@ -29,5 +29,5 @@ bool lf_checkRegLivery(LiveAircraft& aircraft, const LiveTrafficRecord& record);
 bool lf_checkRegAirline(LiveAircraft& aircraft, const LiveTrafficRecord& record);
 // 1 when the livery stays, 0 when the new registration changes it. The registration is taken.
 int lf_checkRegistrationChange(LiveAircraft& aircraft, const LiveTrafficRecord& record);
-// The livery is chosen again at the next spawn.
+// The livery and a stand are chosen again at the next spawn; a stand it stands on is free.
 void lf_forgetLivery(LiveAircraft& aircraft);

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::uint32_t PERIOD_ONCE = 1;
-
 // The library side; nothing is asked without a connection or after a failed request.
 bool lf_libraryInRange(std::uint32_t radiusMetres)
 {
@@ -29,7 +27,7 @@ bool lf_libraryStaticCg(std::uint32_t objectId)
     if (connection == nullptr || simRequestErrorFlag.load())
         return true;
     return SimConnect_RequestDataOnSimObject(connection, SIM_REQUEST_STATIC_CG, SIM_DEFINE_STATIC_CG, objectId,
-                                             PERIOD_ONCE, 0, 0, 0, 0) >= 0;
+                                             SIM_PERIOD_ONCE, 0, 0, 0, 0) >= 0;
 }
 
 bool lf_libraryAllLightsToggle(std::uint32_t objectId)

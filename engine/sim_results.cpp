@@ -19,7 +19,6 @@
 namespace {
 
 constexpr std::uint32_t FIRST_AI_OBJECT_ID = 3;
-constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
 constexpr std::int32_t FIRST_TOGGLE_TICK = 50;
 constexpr std::int32_t SECOND_TOGGLE_TICK = 100;
 constexpr std::int32_t FINISHED = -1;
@@ -29,6 +28,8 @@ constexpr double PITCH_LOWEST_RAD = -1.0 * DEG_TO_RAD;
 constexpr double PITCH_HIGHEST_RAD = 2.5 * DEG_TO_RAD;
 constexpr std::uint32_t CABIN_DARK_DRAWS = 10;
 constexpr std::uint32_t CABIN_LIT_BELOW = 9;
+// A simulator without room for another object is asked again after this long at the latest.
+constexpr Tick SIMULATOR_FULL_PAUSE_TICKS = 5 * TICKS_PER_SECOND;
 
 template <typename Aircraft, typename Match>
 Aircraft* lf_findIn(std::vector<Aircraft>& list, Match match)
@@ -123,6 +124,8 @@ void lf_handleSimResult(const SimResult& result)
         deferredResults.push_back(result);
         break;
     case SIM_RESULT_OBJECT_REMOVED:
+        // Whoever's it was, it leaves room for another.
+        creationsHeldUntil = 0;
         lf_onObjectRemoved(result.objectId);
         break;
     case SIM_RESULT_FOREIGN_NEAR_GROUND:
@@ -136,6 +139,9 @@ void lf_handleSimResult(const SimResult& result)
         break;
     case SIM_RESULT_CREATION_FAILED: {
         const bool titleRefused = result.value1 == CREATION_TITLE_REFUSED;
+        // Asked again at once, a full simulator refuses again: the creations wait for room.
+        if (result.value1 == CREATION_SIMULATOR_FULL)
+            creationsHeldUntil = tickCounter.load() + SIMULATOR_FULL_PAUSE_TICKS;
         if (result.hexid > LAST_STATIC_HEXID) {
             // One born on a stand leaves it free.
             if (const LiveAircraft* refused = gf_liveByHexid(result.hexid); refused != nullptr && gf_holdsStand(*refused))

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
 #include "engine/live_creation.hpp"
@@ -17,7 +18,6 @@
 #include "liveries/livery_choice.hpp"
 #include "refdata/registration.hpp"
 #include "simlink/sim_state.hpp"
-#include "traffic/traffic_hooks.hpp"
 
 namespace {
 
@@ -53,20 +53,9 @@ void lf_popFront(LiveAircraft& aircraft) { aircraft.track.pop_front(); }
 
 LatLon lf_pointPosition(const TrackPoint& point) { return LatLon{point.lat, point.lon}; }
 
-// An angle in radians wrapped into (-pi, pi].
-double lf_wrapAngle(double angle)
-{
-    double wrapped = std::fmod(angle, TWO_PI);
-    if (wrapped > TWO_PI / 2.0)
-        wrapped -= TWO_PI;
-    else if (wrapped <= -TWO_PI / 2.0)
-        wrapped += TWO_PI;
-    return wrapped;
-}
-
 double lf_lateralFeet(double distanceNm, double angle)
 {
-    return distanceNm * FEET_PER_NM * std::sin(std::fabs(lf_wrapAngle(angle)));
+    return distanceNm * FEET_PER_NM * std::sin(std::fabs(gf_wrapPi(angle)));
 }
 
 bool lf_hold(LiveAircraft& aircraft)
@@ -84,15 +73,7 @@ bool lf_mixedTrack(const LiveAircraft& aircraft)
     return anyAirborne && anyOnGround;
 }
 
-// Live aircraft placed whose creation the simulator has not been sent yet.
-std::size_t lf_liveCreationsWaiting() { return addingStack.size() + liveCreationQueue.size(); }
-
-std::size_t lf_liveCount()
-{
-    const auto active = std::count_if(liveAircraft.begin(), liveAircraft.end(),
-                                      [](const LiveAircraft& aircraft) { return aircraft.state == SimState::active; });
-    return static_cast<std::size_t>(active) + lf_liveCreationsWaiting();
-}
+std::size_t lf_liveCount() { return gf_activeLiveCount() + gf_liveCreationsWaiting(); }
 
 // The reference data may know the airframe better than the service: its airline or operator,
 // its type and whether it is a freighter.
@@ -202,8 +183,7 @@ double lf_firstHeading(const LiveAircraft& aircraft)
         heading = front.track * DEG_TO_RAD;
     else
         heading = gf_bearingRad(lf_pointPosition(front), lf_pointPosition(aircraft.track[1]));
-    heading = std::fmod(heading, TWO_PI);
-    return heading < 0.0 ? heading + TWO_PI : heading;
+    return gf_normalise2Pi(heading);
 }
 
 void lf_markStationary(LiveAircraft& aircraft)
@@ -218,6 +198,44 @@ void lf_markStationary(LiveAircraft& aircraft)
     track[1].groundSpeed = 0.0;
     if (track.size() > 2 && track[2].stationary)
         track[2].groundSpeed = 0.0;
+}
+
+// The livery and, for a new aircraft on the ground, its stand; false when the aircraft was
+// dropped or waits a tick.
+bool lf_readyToPlace(LiveAircraft& aircraft)
+{
+    lf_markStationary(aircraft);
+    if (aircraft.phase == FlightPhase::birth) {
+        if (!lf_takeLivery(aircraft)) {
+            lf_drop(aircraft);
+            return false;
+        }
+        if (!lf_firstPhase(aircraft))
+            return false;
+    }
+    return !aircraft.skip;
+}
+
+// The first position and heading; the hexid goes onto the adding stack.
+void lf_place(LiveAircraft& aircraft)
+{
+    coupledCallsignQueue.push_back(aircraft.hexid);
+    const TrackPoint& front = aircraft.track.front();
+    SimPosition& at = aircraft.simPosition;
+    at.lat = front.lat;
+    at.lon = front.lon;
+    at.pitch = lf_firstPitch(front);
+    at.bank = front.bank.value_or(0.0);
+    at.altitude = front.altitude;
+    at.verticalSpeed = front.verticalRate / SECONDS_PER_MINUTE;
+    at.speed = front.speed;
+    at.heading = lf_firstHeading(aircraft);
+    aircraft.headingRate = 0.0;
+    aircraft.proximityHold = false;
+    aircraft.state = SimState::adding2sim;
+    addingStack.push_back(aircraft.hexid);
+    if (!gf_endsWithGhostMark(aircraft.identity.callsign))
+        lf_removeGhost(aircraft.identity.callsign);
 }
 
 }  // namespace
@@ -263,12 +281,12 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_drop(aircraft);
     if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
         return lf_drop(aircraft);
-    // A place is given up only for a newcomer that passed every check that could drop it.
+    LiveAircraft* farther = nullptr;
     if (lf_liveCount() >= static_cast<std::size_t>(maxLive)) {
         const UserAircraftSnapshot& user = engineUserSnapshot;
         const double distance =
             gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_pointPosition(aircraft.track.front()));
-        LiveAircraft* farther = lf_farthestActiveBeyond(distance);
+        farther = lf_farthestActiveBeyond(distance);
         if (farther == nullptr)
             return lf_drop(aircraft);
         // The far aircraft's place is given up at once (removals go out ten a second) but taken
@@ -277,11 +295,16 @@ void lf_spawnStep(LiveAircraft& aircraft)
         // back as newcomers later. So a place changes hands only while few creations wait; a new
         // aircraft waits meanwhile, its start moving on along its track, and tries again there.
         // One made again after a change of identity goes on: its front point is where it stood.
-        if (aircraft.phase == FlightPhase::birth && lf_liveCreationsWaiting() >= CROWDED_CREATION_QUEUE)
+        if (aircraft.phase == FlightPhase::birth && gf_liveCreationsWaiting() >= CROWDED_CREATION_QUEUE)
             return lf_popFront(aircraft);
-        removeAircraftFromSim(*farther);
     }
-    spawnLiveAc(aircraft);
+    // A place is given up only for a newcomer that has its livery and its stand: the choice of
+    // either may still drop it, and the far aircraft would then have gone for nothing.
+    if (!lf_readyToPlace(aircraft))
+        return;
+    if (farther != nullptr && farther->state == SimState::active)
+        removeAircraftFromSim(*farther);
+    lf_place(aircraft);
 }
 
 bool lf_proximityHold(LiveAircraft& aircraft)
@@ -327,39 +350,17 @@ void spawnLiveAc(LiveAircraft& aircraft)
         gf_logWarn(vald::format("{} sz:{}", "spawnLiveAc", aircraft.track.size()));
         return;
     }
-    lf_markStationary(aircraft);
-    if (aircraft.phase == FlightPhase::birth) {
-        if (!lf_takeLivery(aircraft))
-            return lf_drop(aircraft);
-        if (!lf_firstPhase(aircraft))
-            return;
-    }
-    if (aircraft.skip)
-        return;
-    coupledCallsignQueue.push_back(aircraft.hexid);
-    const TrackPoint& front = aircraft.track.front();
-    SimPosition& at = aircraft.simPosition;
-    at.lat = front.lat;
-    at.lon = front.lon;
-    at.pitch = lf_firstPitch(front);
-    at.bank = front.bank.value_or(0.0);
-    at.altitude = front.altitude;
-    at.verticalSpeed = front.verticalRate / SECONDS_PER_MINUTE;
-    at.speed = front.speed;
-    at.heading = lf_firstHeading(aircraft);
-    aircraft.headingRate = 0.0;
-    aircraft.proximityHold = false;
-    aircraft.state = SimState::adding2sim;
-    addingStack.push_back(aircraft.hexid);
-    if (!gf_endsWithGhostMark(aircraft.identity.callsign))
-        lf_removeGhost(aircraft.identity.callsign);
+    if (lf_readyToPlace(aircraft))
+        lf_place(aircraft);
 }
+
+std::size_t gf_liveCreationsWaiting() { return addingStack.size() + liveCreationQueue.size(); }
 
 std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft)
 {
     if (parkStands.empty())
         return std::nullopt;
-    const std::shared_ptr<const TrafficHooks> hooks = gf_trafficHooks();
+    const std::shared_ptr<const EngineHooks> hooks = gf_engineHooks();
     const ParkAirportSnapshot airport = hooks->parkAirport();
     if (airport.icao.empty())
         return std::nullopt;

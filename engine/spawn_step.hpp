@@ -24,6 +24,9 @@ bool lf_proximityHold(LiveAircraft& aircraft);
 // Places the aircraft: first phase, position, heading, livery; its hexid goes onto the adding
 // stack. Without a livery the aircraft is dropped.
 void spawnLiveAc(LiveAircraft& aircraft);
+// Live aircraft placed whose creation the simulator has not been sent yet (adding stack and live
+// creation queue).
+std::size_t gf_liveCreationsWaiting();
 // The stand of the park airport on which an aircraft at rest on the ground is born; none when it
 // is born elsewhere. A refused claim drops the aircraft.
 std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft);

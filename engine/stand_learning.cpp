@@ -16,9 +16,6 @@ namespace {
 // A stand use learned this many half-hours ago or earlier no longer holds off another.
 constexpr std::uint32_t STAND_USE_REFUSING_HALF_HOURS = 3;
 
-std::uint32_t lf_dayOf(std::uint64_t weekSlot) { return static_cast<std::uint32_t>(weekSlot & 0xFFFFFFFFu); }
-std::int32_t lf_slotOf(std::uint64_t weekSlot) { return static_cast<std::int32_t>(weekSlot >> 32); }
-
 std::uint64_t lf_slotBit(std::int32_t slot)
 {
     if (slot < 0 || slot >= HALF_HOUR_SLOTS_PER_DAY)
@@ -68,8 +65,8 @@ bool lf_addStandOptionChecked(StandLearning kind, std::uint32_t standNumber, con
     if (stand == nullptr)
         return false;
     const std::string key = gf_learningKey(aircraft);
-    const std::uint32_t day = lf_dayOf(weekSlot);
-    const std::uint64_t bit = lf_slotBit(lf_slotOf(weekSlot));
+    const std::uint32_t day = gf_weekSlotDay(weekSlot);
+    const std::uint64_t bit = lf_slotBit(gf_weekSlotHalfHour(weekSlot));
     if (lf_fileOptionRefuses(*stand, day, key, bit))
         return false;
 
@@ -89,7 +86,7 @@ bool lf_addStandOptionChecked(StandLearning kind, std::uint32_t standNumber, con
     const auto entry = index.find(aircraft.hexid);
     if (today == nullptr) {
         // A stay that began before midnight carries yesterday's option on into today's.
-        const bool carried = flags.window && entry != index.end() && lf_dayOf(entry->second.weekSlot) != day &&
+        const bool carried = flags.window && entry != index.end() && gf_weekSlotDay(entry->second.weekSlot) != day &&
                              lf_inWeekWindow(weekSlot, *stand, entry->second, aircraft, key, real);
         if (!carried)
             addOption();
@@ -124,7 +121,7 @@ bool lt_addStandOption(StandLearning kind, std::uint32_t standNumber, const Live
     try {
         return lf_addStandOptionChecked(kind, standNumber, aircraft, weekSlot, flags);
     } catch (const std::exception& e) {
-        gf_logWarn(vald::format("{}: hh_now: {}, {}", "lt_addStandOption", lf_slotOf(weekSlot), e.what()));
+        gf_logWarn(vald::format("{}: hh_now: {}, {}", "lt_addStandOption", gf_weekSlotHalfHour(weekSlot), e.what()));
         return false;
     }
 }
@@ -136,9 +133,9 @@ AddedOption gf_addStandOptionEntry(Stand& stand, const LiveAircraft& aircraft, s
         return {};
     StandOption option;
     option.callsign = lf_optionName(aircraft.identity.callsign);
-    option.halfHours = lf_slotBit(lf_slotOf(weekSlot));
+    option.halfHours = lf_slotBit(gf_weekSlotHalfHour(weekSlot));
     option.number = stand.options.empty() ? 1 : stand.options.back().number + 1;
-    option.day = lf_dayOf(weekSlot);
+    option.day = gf_weekSlotDay(weekSlot);
     option.origin = 0;
     option.real = real;
     option.registration = key;
@@ -162,7 +159,7 @@ AddedOption gf_addStandOptionEntry(Stand& stand, const LiveAircraft& aircraft, s
 std::vector<std::int32_t> gf_slotsBackwards(std::int64_t count, std::uint64_t weekSlot)
 {
     std::vector<std::int32_t> slots;
-    std::int32_t slot = lf_slotOf(weekSlot);
+    std::int32_t slot = gf_weekSlotHalfHour(weekSlot);
     for (std::int64_t i = 0; i < count; ++i) {
         slots.push_back(slot);
         slot = slot == 0 ? HALF_HOUR_SLOTS_PER_DAY - 1 : slot - 1;
@@ -241,9 +238,9 @@ bool lf_inWeekWindow(std::uint64_t weekSlotNow, Stand& stand, StandFlightEntry& 
     if (entry.optionNumber == 0 || entry.weekSlot == weekSlotNow)
         return true;
     const std::int64_t window = aircraft.cargo ? 12 : aircraft.category == AircraftCategory::Heavy ? 8 : 6;
-    const auto day = static_cast<std::int64_t>(lf_dayOf(weekSlotNow));
-    const auto entryDay = static_cast<std::int64_t>(lf_dayOf(entry.weekSlot));
-    std::int64_t diff = (day - entryDay) * HALF_HOUR_SLOTS_PER_DAY + (lf_slotOf(weekSlotNow) - lf_slotOf(entry.weekSlot));
+    const auto day = static_cast<std::int64_t>(gf_weekSlotDay(weekSlotNow));
+    const auto entryDay = static_cast<std::int64_t>(gf_weekSlotDay(entry.weekSlot));
+    std::int64_t diff = (day - entryDay) * HALF_HOUR_SLOTS_PER_DAY + (gf_weekSlotHalfHour(weekSlotNow) - gf_weekSlotHalfHour(entry.weekSlot));
     if (diff < 0)
         diff += HALF_HOUR_SLOTS_PER_WEEK;
     if (diff < 1 || diff >= window)
@@ -278,7 +275,7 @@ bool gf_optionMatchesNow(std::uint32_t day, std::int32_t slot, const std::string
 
 bool lf_noteStandUse(std::uint64_t weekSlot, std::uint32_t hexid, bool force)
 {
-    const auto slot = static_cast<std::uint32_t>(lf_slotOf(weekSlot));
+    const auto slot = static_cast<std::uint32_t>(gf_weekSlotHalfHour(weekSlot));
     const auto recent = [slot](const std::pair<std::uint32_t, std::uint32_t>& use) {
         const std::uint32_t since =
             (slot + HALF_HOUR_SLOTS_PER_DAY - use.second % HALF_HOUR_SLOTS_PER_DAY) % HALF_HOUR_SLOTS_PER_DAY;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/motion_math.hpp"
@@ -17,7 +18,6 @@
 #include "foundation/log.hpp"
 #include "foundation/strings.hpp"
 #include "simlink/sim_state.hpp"
-#include "traffic/traffic_hooks.hpp"
 
 namespace {
 
@@ -26,7 +26,7 @@ constexpr double FAR_NM = 900.0;
 // The best score a candidate pass starts from; a worse score is never a candidate.
 constexpr double WORST_SCORE = 100.0;
 // Two aircraft closer than this many times their summed half spans touch.
-constexpr double TOUCHING_FACTOR = 1.1;
+constexpr double TOUCHING_MARGIN = 1.1;
 // Airports with this many stands or fewer may look into the next half-hour.
 constexpr std::size_t SMALL_AIRPORT_STANDS = 10;
 // Out of 100 draws, those below this put the ramp before the gates.
@@ -72,8 +72,8 @@ bool lf_anyOptionMatches(const Stand& stand, const AircraftInstance& aircraft)
 
 bool lf_touches(const Stand& from, const Stand& to, const std::string& typeA, const std::string& typeB)
 {
-    const double reach = TOUCHING_FACTOR * (gf_typeWingspan(typeA) + gf_typeWingspan(typeB));
-    return reach >= gf_distanceNm(lf_placeOf(from), lf_placeOf(to));
+    return gf_wingsTouch(gf_typeWingspan(typeA), gf_typeWingspan(typeB), gf_distanceNm(lf_placeOf(from), lf_placeOf(to)),
+                         TOUCHING_MARGIN);
 }
 
 bool lf_parkedOrPushing(const LiveAircraft& aircraft)
@@ -170,7 +170,7 @@ bool lf_collectGateOrRampCandidates(CandidateSearch& search, bool gates)
 
 bool lf_gatesFirst()
 {
-    const std::string icao = gf_trafficHooks()->parkAirport().icao;
+    const std::string icao = gf_engineHooks()->parkAirport().icao;
     if (!icao.empty() && icao.front() == 'K')
         return true;
     return gf_threadRandomEngine()() % 100 >= RAMP_FIRST_DRAWS;
@@ -232,6 +232,25 @@ void lf_clearAdjacentLive(std::uint32_t adjacentNumber, const Stand& stand, cons
 }
 
 }  // namespace
+
+Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft)
+{
+    Stand* held = nullptr;
+    double heldDist = FAR_NM;
+    for (Stand& stand : parkStands) {
+        if (stand.occupied == 0 || (stand.heli != 0) != (aircraft.category == AircraftCategory::Rotorcraft))
+            continue;
+        const double distance = gf_distanceNm(position, lf_placeOf(stand));
+        if (distance > STAND_NARROW_RADIUS_NM || distance >= heldDist)
+            continue;
+        const LiveAircraft* holder = lf_firstLiveOnStand(stand.number);
+        if (holder == nullptr || holder == &aircraft || holder->state != SimState::active || !gf_holdsStand(*holder))
+            continue;
+        held = &stand;
+        heldDist = distance;
+    }
+    return held;
+}
 
 bool gf_optionMatchesFlight(const std::string& callsign, const FlightIdentity& flight, const StandOption& option)
 {
@@ -387,9 +406,13 @@ void try2Park(LiveAircraft& aircraft, bool wide)
     lastParkAttempt = at;
     Stand* stand =
         gf_findNearestStand(at, aircraft, wide ? STAND_NAME_RADIUS_NM : STAND_NARROW_RADIUS_NM, wide);
+    // Its track ends on a stand that a parked aircraft holds: the newer data says it stands there
+    // now, so it takes the stand and the one parked there goes.
+    if (stand == nullptr)
+        stand = gf_heldStandAt(at, aircraft);
     if (stand == nullptr)
         return;
-    const std::string reserved = gf_trafficHooks()->reservedStandName();
+    const std::string reserved = gf_engineHooks()->reservedStandName();
     const UserAircraftSnapshot user = gf_userSnapshot();
     if ((!reserved.empty() && stand->id == reserved) ||
         stand->id == gf_standNameAt(LatLon{user.latitude, user.longitude}))

@@ -60,9 +60,13 @@ std::optional<std::uint32_t> gf_findCollidingAdjacentLive(const Stand& stand, co
 // is removed when it gives way (same callsign, its ghost, or not leaving yet).
 bool lf_claimStand(std::uint32_t standNumber, const std::string& callsign);
 
+// The nearest stand within 20 m of the position that another live aircraft holds, parked there
+// and not leaving (a heli stand only for a rotorcraft, as the free stands); nullptr when none.
+Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft);
+
 // Sends the aircraft to the nearest free stand at the end of its track (55 m when wide, else
-// 20 m), clearing the stand and the colliding adjacent stands of live aircraft and making the
-// static aircraft give way. The user's stand and the reserved stand are never taken. A second
+// 20 m), or failing that to a stand held within 20 m (gf_heldStandAt), clearing the stand and
+// the colliding adjacent stands of live aircraft and making the static aircraft give way. The user's stand and the reserved stand are never taken. A second
 // attempt from the same last track point does nothing.
 void try2Park(LiveAircraft& aircraft, bool wide);
 

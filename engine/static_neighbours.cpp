@@ -66,8 +66,8 @@ bool StaticGrid::touches(std::size_t index, LatLon at, double halfSpanNm, const 
     const StaticAircraft& parked = staticAircraft[index];
     if (parked.state != SimState::active || parked.identity.callsign == callsign)
         return false;
-    const double apart = gf_distanceNm(LatLon{parked.standLat, parked.standLon}, at);
-    return !(apart > CLEARANCE_FACTOR * (parked.halfSpan + halfSpanNm));
+    return gf_wingsTouch(parked.halfSpan, halfSpanNm, gf_distanceNm(LatLon{parked.standLat, parked.standLon}, at),
+                         CLEARANCE_FACTOR);
 }
 
 std::optional<std::size_t> StaticGrid::firstTouched(LatLon at, double halfSpanNm, const std::string& callsign) const

@@ -190,7 +190,7 @@ std::int64_t lf_wantedParkCount()
     return result;
 }
 
-void gf_resetStaticParkingForTest()
+void gf_resetStaticParking()
 {
     parkPositions.clear();
     staticCounter = 0;

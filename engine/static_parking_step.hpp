@@ -52,4 +52,4 @@ std::int64_t lf_wantedParkCount();
 extern std::int64_t wantedParkCount;
 
 // Test only: no plan, counter at 0.
-void gf_resetStaticParkingForTest();
+void gf_resetStaticParking();

@@ -18,7 +18,6 @@
 #include "foundation/parameters.hpp"
 #include "foundation/strings.hpp"
 #include "simlink/sim_queues.hpp"
-#include "traffic/traffic_hooks.hpp"
 
 namespace {
 
@@ -38,16 +37,17 @@ bool lf_blockedByTaxiing(const LiveAircraft& aircraft)
     return std::any_of(liveAircraft.begin(), liveAircraft.end(), [&](const LiveAircraft& other) {
         return &other != &aircraft && other.state == SimState::active && other.onGround &&
                other.phase == FlightPhase::taxi && other.objectId != aircraft.objectId &&
-               gf_distanceNm(at, LatLon{other.simPosition.lat, other.simPosition.lon}) <=
-                   HOLD_SPAN_FACTOR * (aircraft.halfSpan + other.halfSpan);
+               gf_wingsTouch(aircraft.halfSpan, other.halfSpan,
+                             gf_distanceNm(at, LatLon{other.simPosition.lat, other.simPosition.lon}), HOLD_SPAN_FACTOR);
     });
 }
 
 // Holds at the end of the taxi track: a stationary point 3 s on, again and again, up to the
-// holding limit.
+// holding limit. One that stops close to another taxiing aircraft, or on a stand that a parked
+// aircraft holds (it could not take it), does not stay on top of the other: it goes.
 bool lf_holdAtTrackEnd(LiveAircraft& aircraft)
 {
-    if (lf_blockedByTaxiing(aircraft)) {
+    if (lf_blockedByTaxiing(aircraft) || gf_heldStandAt(lf_aircraftAt(aircraft), aircraft) != nullptr) {
         aircraft.holding = 0;
         return false;
     }
@@ -88,7 +88,7 @@ std::int32_t lf_extrapolationCount(const LiveAircraft& aircraft)
             return 0;
         if (!AIRBORNE_ONLY.value())
             return 8;
-        const std::optional<double> elevation = gf_engineHooks()->parkAirportElevationFt();
+        const std::optional<double> elevation = lf_parkAirportElevation();
         return aircraft.simPosition.altitude >= elevation.value_or(0.0) + 1000.0 ? 8 : 0;
     }
     return aircraft.phase == FlightPhase::parked ? 1 : 10;
@@ -129,8 +129,8 @@ double lf_rollOutSpeed(TrackPoint& point)
 // Learning of the stand use when the stand and the flight agree on cargo.
 bool lf_slotTakenByKey(const std::string& key, std::uint64_t weekSlot)
 {
-    const auto day = static_cast<std::uint32_t>(weekSlot & 0xFFFFFFFFu);
-    const std::uint64_t bit = 1ULL << (weekSlot >> 32);
+    const std::uint32_t day = gf_weekSlotDay(weekSlot);
+    const std::uint64_t bit = 1ULL << gf_weekSlotHalfHour(weekSlot);
     return std::any_of(parkStands.begin(), parkStands.end(), [&](const Stand& stand) {
         return std::any_of(stand.options.begin(), stand.options.end(), [&](const StandOption& option) {
             return option.registration == key && option.day == day && (option.halfHours & bit) != 0;
@@ -282,13 +282,13 @@ void lf_clearStandCargo(LiveAircraft& aircraft)
     stand->cargo = 0;
     stand->cargoChanged = 1;
     gf_logWarn(vald::format("{} stand: {}, cargo attribute set to false, {} parked here",
-                            gf_trafficHooks()->parkAirport().icao, stand->id, gf_flightKeyText(aircraft.identity)));
+                            gf_engineHooks()->parkAirport().icao, stand->id, gf_flightKeyText(aircraft.identity)));
     gf_countLearnedUpdate();
 }
 
 void lf_learnStandAtTrackEnd(LiveAircraft& aircraft, bool notFlying)
 {
-    const ParkAirportSnapshot park = gf_trafficHooks()->parkAirport();
+    const ParkAirportSnapshot park = gf_engineHooks()->parkAirport();
     if (!LEARN_SOFT.value() || !gf_engineHooks()->softLearningAllowed() || park.icao.empty() ||
         gf_distanceNm(lf_aircraftAt(aircraft), park.position) > SOFT_LEARNING_RADIUS_NM ||
         (!notFlying && aircraft.heightAboveGround >= 2500.0) || aircraft.standNumber != 0)

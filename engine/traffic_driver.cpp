@@ -4,6 +4,7 @@
 
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
+#include "engine/ghosts.hpp"
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_requests.hpp"
@@ -120,7 +121,7 @@ void lf_handleSimQueues()
         gf_queueRemoveAc(removalQueue.front());
         removalQueue.pop_front();
     }
-    if (tick % CREATION_PERIOD_TICKS != 0)
+    if (tick % CREATION_PERIOD_TICKS != 0 || tick < creationsHeldUntil)
         return;
     if (!liveCreationQueue.empty()) {
         gf_queueCreateAc(liveCreationQueue.front());
@@ -162,17 +163,17 @@ void lf_resetTraffic()
     liveCreationQueue = CreationQueue();
     staticCreationQueue = CreationQueue();
     removalQueue = std::deque<std::uint32_t>();
-    {
-        std::lock_guard<std::mutex> lock(intakeMutex);
-        intake.clear();
-        historyIntake.clear();
-    }
+    lf_emptyIntake();
     fastInRangeRequests = false;
-    wantedParkCount = 0;
+    creationsHeldUntil = 0;
+    gf_resetStaticParking();
     liveAircraft.clear();
     unmatchedLiveryKeys.clear();
     coupledCallsignQueue.clear();
+    ghostList.clear();
+    parkedLiveList.clear();
     standUseList.clear();
+    gf_resetStandRecords();
     engineQnh.store(STANDARD_QNH);
     engineUserSnapshot = UserAircraftSnapshot{};
     tickCounter.store(0);

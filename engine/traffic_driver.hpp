@@ -27,7 +27,7 @@ void lf_handleAddingStack();
 // the order of the others); the tick's positions go to the simulator thread.
 void lf_updateAllLiveAc();
 // On every 10th tick one removal; on every 50th one live creation, or else one static creation
-// and one static parking step.
+// and one static parking step; no creation while the simulator has no room (creationsHeldUntil).
 void lf_handleSimQueues();
 
 // The drain of the simulator's results, called first in each tick.
@@ -35,7 +35,9 @@ void lf_handleSimQueues();
 
 // Once per process: the containers' capacities.
 void lf_reserveTraffic();
-// Before a new run, when the previous run's worker has ended: park airport forgotten, queues,
-// adding stack, intakes, results and aircraft emptied, QNH 1013, tick counter 0; the lists are
-// released for the next run's worker.
+// Before a new run, when the previous run's worker has ended, and before every engine test: the
+// park airport forgotten and every list of the engine emptied (queues, adding stack, intakes,
+// results, aircraft, the plan and the stands, the ghosts, the parked live list, the stand uses),
+// QNH 1013, tick counter 0; the lists are released for the next run's worker. A list added to
+// the engine is emptied here too.
 void lf_resetTraffic();

@@ -95,7 +95,7 @@ bool lf_justAboveParkAirport(double altitudeFt)
 {
     if (!(altitudeFt > 0.0 && altitudeFt < GATE_CEILING_FT))
         return false;
-    const std::optional<double> elevation = gf_engineHooks()->parkAirportElevationFt();
+    const std::optional<double> elevation = lf_parkAirportElevation();
     return std::fabs(altitudeFt - elevation.value_or(NO_PARK_AIRPORT_ELEVATION_FT)) <= GATE_BAND_FT;
 }
 
@@ -153,6 +153,14 @@ void lf_scheduleReceived(std::vector<LiveTrafficRecord>& records, TrafficBatchKi
         }
     }
     records.clear();
+}
+
+void lf_emptyIntake()
+{
+    std::lock_guard<std::mutex> lock(intakeMutex);
+    intake.clear();
+    historyIntake.clear();
+    intakeShare = MIN_RECORDS_PER_TICK;
 }
 
 void lf_takeHistory()

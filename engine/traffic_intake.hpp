@@ -33,5 +33,7 @@ void lf_newLiveFlight(LiveTrafficRecord& record);
 // its category is switched off or it flies just above the park airport.
 void lf_addNewLiveAc(LiveTrafficRecord& record);
 
+// Both intakes emptied (under the intake mutex): a new run takes nothing of the last one.
+void lf_emptyIntake();
 // Sets whether the run takes live polls (under the intake mutex).
 void lf_setBufferedIntake(bool open);

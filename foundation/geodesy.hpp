@@ -3,6 +3,7 @@
 // Distances in nautical miles, distances along a bearing in feet, bearings in radians.
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 
 struct LatLon {
     double lat = 0.0;  // degrees, north positive
@@ -36,6 +37,40 @@ inline constexpr std::int32_t WHOLE_METRES_PER_NM = 1852;
 inline constexpr std::int32_t STANDARD_QNH_HPA = 1013;
 // The standard sea-level pressure exactly, for altitude corrections.
 inline constexpr double STANDARD_PRESSURE_HPA = 1013.25;
+
+// Two points closer than this in latitude and longitude (degrees) lie at the same place.
+inline constexpr double SAME_PLACE_DEG = 1e-8;
+
+// An angle in radians wrapped into (-pi, pi].
+inline double gf_wrapPi(double angle)
+{
+    angle = std::remainder(angle, TWO_PI);
+    return angle <= -std::numbers::pi ? angle + TWO_PI : angle;
+}
+
+// An angle in radians normalised into [0, 2 pi).
+inline double gf_normalise2Pi(double angle)
+{
+    angle = std::fmod(angle, TWO_PI);
+    if (angle < 0.0)
+        angle += TWO_PI;
+    return angle >= TWO_PI ? 0.0 : angle;
+}
+
+// A longitude difference (degrees) the short way round, in [-180, 180).
+inline double gf_lonDelta(double toLon, double fromLon)
+{
+    double delta = std::fmod(toLon - fromLon + 180.0, 360.0);
+    if (delta < 0.0)
+        delta += 360.0;
+    return delta - 180.0;
+}
+
+// Two positions closer than epsDeg in latitude and in longitude are the same place.
+inline bool gf_samePlace(LatLon a, LatLon b, double epsDeg = SAME_PLACE_DEG)
+{
+    return std::fabs(a.lat - b.lat) < epsDeg && std::fabs(gf_lonDelta(a.lon, b.lon)) < epsDeg;
+}
 
 // Great-circle distance (haversine).
 double gf_distanceNm(LatLon a, LatLon b);

@@ -106,11 +106,13 @@ std::string gf_timeText(UtcSeconds t)
                         parts->tm_sec, parts->tm_year + 1900);
 }
 
-std::string gf_timeOfDayText() { return lf_timeOfDayPart(gf_timeText(gf_realUtcNow())); }
+std::string gf_nowText() { return gf_timeText(gf_realUtcNow()); }
+
+std::string gf_timeOfDayText() { return lf_timeOfDayPart(gf_nowText()); }
 
 std::string gf_dateText()
 {
-    const std::string text = gf_timeText(gf_realUtcNow());
+    const std::string text = gf_nowText();
     return vald::format("{}, {}", text.substr(4, 6), text.substr(20, 4));
 }
 
@@ -118,7 +120,7 @@ std::string gf_clockText()
 {
     if (const std::optional<UtcSeconds> shifted = lf_shiftedTime())
         return vald::format("<<< {}", lf_timeOfDayPart(gf_timeText(*shifted)));
-    return lf_timeOfDayPart(gf_timeText(gf_realUtcNow()));
+    return lf_timeOfDayPart(gf_nowText());
 }
 
 int gf_halfHourSlotAt(UtcSeconds t)

@@ -28,6 +28,8 @@ UtcSeconds gf_utcNow();
 
 // "Sun Jan 05 07:03:09 2025"; "Invalid time" when t cannot be broken down.
 std::string gf_timeText(UtcSeconds t);
+// gf_timeText of the real UTC time now.
+std::string gf_nowText();
 // hh:mm:ss of the real UTC time.
 std::string gf_timeOfDayText();
 // "Jan 05, 2025" of the real UTC date.

@@ -81,7 +81,7 @@ std::vector<ParkPosition>::iterator lf_collidingNeighbour(const Stand& stand, co
         const Stand* other = gf_standByNumber(n);
         const double apart = gf_distanceNm(LatLon{s.standLat, s.standLon},
                                            other != nullptr ? LatLon{other->lat, other->lon} : LatLon{0.0, 0.0});
-        if (gf_typeWingspan(p->type) + gf_typeWingspan(s.identity.type) > apart)
+        if (gf_wingsTouch(gf_typeWingspan(p->type), gf_typeWingspan(s.identity.type), apart))
             return p;
     }
     return parkPositions.end();

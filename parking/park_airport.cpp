@@ -35,7 +35,6 @@ std::atomic<std::int32_t> maxLiveSelection{0};
 
 namespace {
 
-constexpr double MOVED_DEG = 1e-8;
 constexpr std::int32_t PARKING_PERIOD_MINUTES = 20;
 constexpr std::int32_t QF_SOFT_LEARNING = 45;
 constexpr std::size_t FEW_STANDS = 20;
@@ -73,9 +72,7 @@ bool lf_inSight(double distanceNm)
 
 void lf_updateDistances(const LatLon& user)
 {
-    const bool moved = std::fabs(user.lat - lastUserPosition.lat) >= MOVED_DEG ||
-                       std::fabs(user.lon - lastUserPosition.lon) >= MOVED_DEG;
-    if (moved) {
+    if (!gf_samePlace(user, lastUserPosition)) {
         lastUserPosition = user;
         if (DESTINATION.value().empty()) {
             for (ParkAirport& airport : parkAirports)
@@ -370,12 +367,14 @@ std::string lf_readParkedFile()
     return error;
 }
 
+bool gf_parkRebuildPending() { return rebuildRequested || gf_closestStandsPending(); }
+
 void lf_rebuildParkedTraffic()
 {
     std::string error;
     const ParkFileState state = lf_fetchParkFile(error);
     if (state == ParkFileState::waiting) {
-        rebuildRequested = true;  // looked at again once a second until the file is here
+        rebuildRequested = true;  // looked at again each second until the file is here
         return;
     }
     if (state == ParkFileState::ready) {
@@ -457,6 +456,6 @@ void gf_resetParkAirportForTest()
     parkAirports.clear();
     parkAirportsOwner.release();
     gf_resetStaticPlanningForTest();
-    gf_resetStaticParkingForTest();
+    gf_resetStaticParking();
     gf_resetStandRecords();
 }

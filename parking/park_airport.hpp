@@ -51,6 +51,9 @@ void lf_rememberUserStand(const std::string& stand);
 [[nodiscard]] std::string lf_readParkedFile();
 // Reads the stands and plans the parked aircraft, or closes the park airport when that fails.
 void lf_rebuildParkedTraffic();
+// A rebuild, or the choice of the airport, waits for the next park-airport step (a park file on
+// its way).
+bool gf_parkRebuildPending();
 void lf_buildParkPositions();
 // Abandons a park file on its way from the download site and waits for its thread.
 void lf_stopParkFileDownload();

@@ -1,7 +1,5 @@
 #include "parking/parking_hooks.hpp"
 
-#include <optional>
-
 #include "engine/engine_hooks.hpp"
 #include "parking/park_airport.hpp"
 #include "parking/park_file.hpp"
@@ -23,18 +21,8 @@ void gf_registerParkingHooks()
 
     EngineHooks engine;
     engine.forgetParkAirport = &lf_forgetParkAirport;
-    engine.parkAirportElevationFt = []() -> std::optional<double> {
-        const ParkAirportSnapshot airport = gf_parkAirport();
-        if (airport.icao.empty())
-            return std::nullopt;
-        return airport.elevationFt;
-    };
-    engine.parkAirportPosition = []() -> std::optional<LatLon> {
-        const ParkAirportSnapshot airport = gf_parkAirport();
-        if (airport.icao.empty())
-            return std::nullopt;
-        return airport.position;
-    };
+    engine.parkAirport = &gf_parkAirport;
+    engine.reservedStandName = &gf_reservedStandName;
     engine.erasePlannedStand = &lf_erasePlannedStand;
     // Read by the worker, which also owns the flag.
     engine.softLearningAllowed = [] { return softLearningAllowed; };

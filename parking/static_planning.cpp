@@ -42,20 +42,6 @@ bool parkedRetryDue = false;
 
 const char* const WEEKDAY_NAMES[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
 
-// A live aircraft of the program already stands for the parked record.
-bool lf_ptMatchesLive(const ParkedTrafficRecord& record)
-{
-    const std::string& callsign = record.flight.callsign;
-    const std::string& registration = record.flight.registration;
-    for (const LiveAircraft& live : liveAircraft) {
-        if (live.hexid == record.hexId || live.identity.callsign == callsign ||
-            live.identity.callsign == callsign + "_" ||
-            gf_sameRegistration(live.identity.registration, registration))
-            return true;
-    }
-    return false;
-}
-
 AircraftInstance lf_instanceOfParked(const ParkedTrafficRecord& record)
 {
     FlightIdentity flight = record.flight;
@@ -77,7 +63,7 @@ bool lf_neighbourCollides(const Stand& stand, const std::string& type)
         const double apart = gf_distanceNm(LatLon{stand.lat, stand.lon},
                                            other != nullptr ? LatLon{other->lat, other->lon} : LatLon{0.0, 0.0});
         for (const ParkPosition& p : parkPositions)
-            if (p.standNumber == n && gf_typeWingspan(p.type) + gf_typeWingspan(type) > apart)
+            if (p.standNumber == n && gf_wingsTouch(gf_typeWingspan(p.type), gf_typeWingspan(type), apart))
                 return true;
     }
     return false;
@@ -118,7 +104,7 @@ void lf_matchOneRecord(const ParkedTrafficRecord& r)
 {
     const std::string& callsign = r.flight.callsign;
     if (callsign.empty() || parkingLiveHexids.count(r.hexId) != 0 || lf_inLiveCallsigns(callsign) ||
-        lf_ptMatchesLive(r))
+        gf_flightIsLive(r.hexId, callsign, r.flight.registration))
         return;
     const AircraftInstance aircraft = lf_instanceOfParked(r);
     Stand* s = gf_findNearestStand(r.position(), aircraft, PARKED_STAND_MAX_NM, false);
@@ -255,7 +241,7 @@ std::size_t lf_plannedStandCount()
 
 bool lf_inLiveCallsigns(const std::string& callsign)
 {
-    return parkingLiveCallsigns.count(callsign) != 0 || parkingLiveCallsigns.count(callsign + "_") != 0;
+    return parkingLiveCallsigns.count(callsign) != 0 || parkingLiveCallsigns.count(gf_ghostOf(callsign)) != 0;
 }
 
 std::uint64_t lf_weekNowText()

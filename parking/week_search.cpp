@@ -56,7 +56,7 @@ bool lf_neighbourStaticsFit(const Stand& stand, const StandOption& o)
         if (found == staticAircraft.end())
             continue;
         const double apart = gf_distanceNm(LatLon{found->standLat, found->standLon}, LatLon{stand.lat, stand.lon});
-        if (gf_typeWingspan(found->identity.type) + gf_typeWingspan(o.type) > apart)
+        if (gf_wingsTouch(gf_typeWingspan(found->identity.type), gf_typeWingspan(o.type), apart))
             return false;
     }
     return true;
@@ -95,6 +95,10 @@ bool lf_flightAlreadyPresent(const StandOption& o, const std::vector<ParkPositio
         return true;
     if ((!o.callsign.empty() && lf_inLiveCallsigns(o.callsign)) ||
         (!o.callsignSuffix.empty() && lf_inLiveCallsigns(o.callsignSuffix)))
+        return true;
+    // The flights seen by the reader are collected only while a park airport is set up; at every
+    // planning the program's own live aircraft count, a departure holding at the runway too.
+    if (gf_flightIsLive(0, o.callsign, o.registration) || gf_flightIsLive(0, o.callsignSuffix, std::string()))
         return true;
     if (lf_staticHasOption(o, o.registration))
         return true;
@@ -157,10 +161,6 @@ void lf_dropLast(std::vector<ParkPosition>& list, std::size_t count)
 }
 
 }  // namespace
-
-std::uint32_t gf_weekSlotDay(std::uint64_t weekSlot) { return static_cast<std::uint32_t>(weekSlot & 0xFFFFFFFFu); }
-
-std::int32_t gf_weekSlotHalfHour(std::uint64_t weekSlot) { return static_cast<std::int32_t>(weekSlot >> 32); }
 
 bool gf_optionHasHalfHour(const StandOption& o, std::int32_t halfHour)
 {

@@ -10,9 +10,6 @@
 #include "engine/stand_records.hpp"
 #include "engine/static_parking_step.hpp"
 
-// The weekday (1..7) and the half-hour (0..47) of a week slot.
-std::uint32_t gf_weekSlotDay(std::uint64_t weekSlot);
-std::int32_t gf_weekSlotHalfHour(std::uint64_t weekSlot);
 // Whether the option was seen in this half-hour of its day; false for a half-hour outside 0..47.
 bool gf_optionHasHalfHour(const StandOption& o, std::int32_t halfHour);
 

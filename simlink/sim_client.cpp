@@ -24,12 +24,10 @@
 
 namespace {
 
-
 constexpr std::chrono::milliseconds CONNECT_RETRY_PERIOD{100};
 // The dispatch loop sleeps until the connection signals a message, a failure or a stop; this is
 // only the longest it waits without one.
 constexpr std::uint32_t DISPATCH_IDLE_WAIT_MS = 100;
-constexpr std::uint32_t PERIOD_ONCE = 1;
 constexpr std::uint32_t CONFIG_INDEX_DEFAULT = 0;
 
 bool lf_stopWaiting(const std::stop_token& stopToken)
@@ -141,7 +139,7 @@ bool lf_requestUserData(std::uint32_t requestId, std::uint32_t defineId, const c
     const HANDLE connection = simConnection.load();
     if (connection == nullptr || simRequestErrorFlag.load())
         return true;
-    if (SimConnect_RequestDataOnSimObject(connection, requestId, defineId, SIM_OBJECT_ID_USER, PERIOD_ONCE, 0, 0, 0,
+    if (SimConnect_RequestDataOnSimObject(connection, requestId, defineId, SIM_OBJECT_ID_USER, SIM_PERIOD_ONCE, 0, 0, 0,
                                           0) >= 0)
         return true;
     gf_logWarn(failureText);

@@ -25,7 +25,6 @@ namespace {
 
 constexpr std::uint32_t FRAMES_PER_RATE_SAMPLE = 30;
 constexpr std::int32_t NEW_FLIGHT_RESTART_SECONDS = 30;
-constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
 constexpr double FOREIGN_NEAR_GROUND_FT = 2500.0;
 constexpr std::size_t CLIENT_QUEUE_CAPACITY = 256;
 // Message ids that need no handling (assigned object ids, reserved).
@@ -78,7 +77,7 @@ void lf_pushResult(std::uint32_t objectId, std::uint32_t hexid, std::uint32_t ki
 bool lf_containsText(const std::string& text, const char* needle) { return text.find(needle) != std::string::npos; }
 
 // The simulator refused a creation: its title, or for now (no room for another object).
-void lf_onCreationRefused(std::uint32_t sendId, bool titleRefused)
+void lf_onCreationRefused(std::uint32_t sendId, double why)
 {
     std::vector<PendingCreation>& pending = gf_pendingCreations();
     const auto found = std::find_if(pending.begin(), pending.end(),
@@ -88,7 +87,7 @@ void lf_onCreationRefused(std::uint32_t sendId, bool titleRefused)
     const std::uint32_t hexid = found->hexid;
     lf_takeOutAt(pending, static_cast<std::size_t>(found - pending.begin()));
     if (hexid != 0)
-        gf_pushSimResult(gf_creationFailedResult(hexid, titleRefused));
+        gf_pushSimResult(gf_creationFailedResult(hexid, why));
 }
 
 // The hexid of the first pending creation whose tail number is the callsign, taken out of the
@@ -115,6 +114,57 @@ bool lf_takeAddedObject(std::uint32_t objectId)
         return false;
     lf_takeOutAt(addedObjects, static_cast<std::size_t>(found - addedObjects.begin()));
     return true;
+}
+
+// A new aircraft is described at once, not by the next look around the user a second later: a
+// creation of ours that the simulator removes again at once is then known as ours, and its
+// removal hands it back to the engine. Not asked (the link is going): the look around the user
+// still describes it.
+void lf_askDescription(std::uint32_t objectId)
+{
+    std::lock_guard<std::mutex> lock(simSendMutex);
+    const HANDLE connection = simConnection.load();
+    if (connection != nullptr && !simRequestErrorFlag.load())
+        (void)SimConnect_RequestDataOnSimObject(connection, SIM_REQUEST_NEW_AIRCRAFT, SIM_DEFINE_AIRCRAFT_IN_RANGE,
+                                                objectId, SIM_PERIOD_ONCE, 0, 0, 0, 0);
+}
+
+// The data of an aircraft (define 404) from the look around the user or from its description at
+// its announcement.
+void lf_describeAircraft(std::uint32_t objectId, const SimMessage& data)
+{
+    const auto heightAboveGround = data.f64(0);
+    const auto groundAltitude = data.f64(8);
+    const auto onGround = data.i64(16);
+    const auto atcId = data.text(IN_RANGE_ATC_ID_OFFSET, ATC_ID_BYTES);
+    if (!heightAboveGround || !groundAltitude || !onGround || !atcId) {
+        gf_logWarn(vald::format("SimConnect: aircraft data of {} bytes is too short, dropped", data.size()));
+        return;
+    }
+    const auto onGroundFlag = static_cast<std::uint32_t>(*onGround);
+    if (lf_takeAddedObject(objectId)) {
+        const std::uint32_t hexid = lf_takePendingByCallsign(*atcId);
+        if (hexid == 0 && gf_takeForgottenCreation(*atcId)) {
+            // Its creation was given up, and the flight may have been made again: nobody drives it.
+            gf_logWarn(vald::format("{} created after its creation was given up, oid: {}, removed", *atcId, objectId));
+            gf_queueRemoveAc(objectId);
+            return;
+        }
+        if (hexid == 0) {
+            gf_log(vald::format("just spawned, but not by {}, oid: {}, callsign '{}', altaboveGnd:{:.0f} ft, "
+                                "onground:{}, gnd_alt:{:.0f} ft",
+                                PROGRAM_ID, objectId, *atcId, *heightAboveGround, *onGround, *groundAltitude));
+            return;
+        }
+        lf_releaseAndFreeze(objectId);
+        if (hexid <= LAST_STATIC_HEXID)
+            lf_pushResult(objectId, hexid, SIM_RESULT_STATIC_CREATED);
+        else
+            lf_pushResult(objectId, hexid, SIM_RESULT_LIVE_CREATED, 0.0, *heightAboveGround);
+        return;
+    }
+    if (*heightAboveGround <= FOREIGN_NEAR_GROUND_FT && !atcId->empty() && atcId->back() != '*')
+        lf_pushResult(objectId, onGroundFlag, SIM_RESULT_FOREIGN_NEAR_GROUND, *groundAltitude, *heightAboveGround);
 }
 
 bool lf_acceptedVersion(const std::string& versionText)
@@ -202,13 +252,13 @@ void lf_onSimException(const SimMessage& message)
         throw vald::UserErrorException(95, vald::format("SimConnect Version Mismatch, dwIndex: {}", exception->index));
     case EXCEPTION_TOO_MANY_OBJECTS:
         gf_showStatus("SimConnect: too many objects (max 1000)", true);
-        lf_onCreationRefused(exception->sendId, false);
+        lf_onCreationRefused(exception->sendId, CREATION_SIMULATOR_FULL);
         return;
     case EXCEPTION_INVALID_DATA_SIZE:
         gf_log("SIMCONNECT_EXCEPTION_INVALID_DATA_SIZE");
         return;
     case EXCEPTION_CREATE_OBJECT_FAILED:
-        lf_onCreationRefused(exception->sendId, true);
+        lf_onCreationRefused(exception->sendId, CREATION_TITLE_REFUSED);
         return;
     case EXCEPTION_LOAD_FLIGHTPLAN_FAILED:
         gf_logWarn("SimConnect exception: load flight plan failed");
@@ -287,6 +337,7 @@ void lf_onSimObjectAddRemove(const SimMessage& message)
         if (addedObjects.size() >= ADDED_OBJECT_CAPACITY)
             addedObjects.erase(addedObjects.begin());
         addedObjects.push_back(change->objectId);
+        lf_askDescription(change->objectId);
     } else if (change->eventId == SIM_EVENT_OBJECT_REMOVED) {
         // An object gone before it was described is never described.
         lf_takeAddedObject(change->objectId);
@@ -333,6 +384,10 @@ void lf_onSimObjectData(const SimMessage& message)
     case SIM_REQUEST_USER_POSITION:
         lf_onUserPosition(data, reply->objectId);
         return;
+    case SIM_REQUEST_NEW_AIRCRAFT:
+        if (reply->objectId > userObjectId.load())
+            lf_describeAircraft(reply->objectId, data);
+        return;
     default:
         return;
     }
@@ -343,34 +398,7 @@ void lf_onSimObjectDataByType(const SimMessage& message)
     const auto reply = vald::simconnect::gf_readObjectData(message);
     if (!reply || reply->requestId != SIM_REQUEST_AIRCRAFT_IN_RANGE || reply->objectId <= userObjectId.load())
         return;
-    const SimMessage data(reply->data.data(), static_cast<std::uint32_t>(reply->data.size()));
-    const auto heightAboveGround = data.f64(0);
-    const auto groundAltitude = data.f64(8);
-    const auto onGround = data.i64(16);
-    const auto atcId = data.text(IN_RANGE_ATC_ID_OFFSET, ATC_ID_BYTES);
-    if (!heightAboveGround || !groundAltitude || !onGround || !atcId) {
-        gf_logWarn(vald::format("SimConnect: aircraft data of {} bytes is too short, dropped", data.size()));
-        return;
-    }
-    const std::uint32_t objectId = reply->objectId;
-    const auto onGroundFlag = static_cast<std::uint32_t>(*onGround);
-    if (lf_takeAddedObject(objectId)) {
-        const std::uint32_t hexid = lf_takePendingByCallsign(*atcId);
-        if (hexid == 0) {
-            gf_log(vald::format("just spawned, but not by {}, oid: {}, callsign '{}', altaboveGnd:{:.0f} ft, "
-                                "onground:{}, gnd_alt:{:.0f} ft",
-                                PROGRAM_ID, objectId, *atcId, *heightAboveGround, *onGround, *groundAltitude));
-            return;
-        }
-        lf_releaseAndFreeze(objectId);
-        if (hexid <= LAST_STATIC_HEXID)
-            lf_pushResult(objectId, hexid, SIM_RESULT_STATIC_CREATED);
-        else
-            lf_pushResult(objectId, hexid, SIM_RESULT_LIVE_CREATED, 0.0, *heightAboveGround);
-        return;
-    }
-    if (*heightAboveGround <= FOREIGN_NEAR_GROUND_FT && !atcId->empty() && atcId->back() != '*')
-        lf_pushResult(objectId, onGroundFlag, SIM_RESULT_FOREIGN_NEAR_GROUND, *groundAltitude, *heightAboveGround);
+    lf_describeAircraft(reply->objectId, SimMessage(reply->data.data(), static_cast<std::uint32_t>(reply->data.size())));
 }
 
 void gf_resetSimDispatchState()

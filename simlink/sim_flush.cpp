@@ -1,5 +1,6 @@
 #include "simlink/sim_flush.hpp"
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 
@@ -24,6 +25,24 @@ static_assert(sizeof(SimPosition) == 64, "the position-set data block is eight d
 
 ThreadOwner pendingOwner("pendingCreations");
 std::vector<PendingCreation> pendingCreations;
+
+// The creations forgotten unanswered, by tail number and when they were forgotten (client
+// thread, with the pending ones).
+constexpr std::chrono::minutes FORGOTTEN_CREATION_MEMORY{10};
+struct ForgottenCreation {
+    std::string callsign;
+    SteadyTime forgottenAt{};
+};
+std::vector<ForgottenCreation> forgottenCreations;
+
+void lf_forget(const PendingCreation& entry, SteadyTime now)
+{
+    std::erase_if(forgottenCreations,
+                  [now](const ForgottenCreation& f) { return now - f.forgottenAt >= FORGOTTEN_CREATION_MEMORY; });
+    if (forgottenCreations.size() >= PENDING_CREATION_CAPACITY)
+        forgottenCreations.erase(forgottenCreations.begin());
+    forgottenCreations.push_back(ForgottenCreation{entry.callsign, now});
+}
 
 // The frame's packets leave together when the flush is done, whatever way it ends. A batch fails
 // only for a connection that is gone, which every request of the frame then reports itself.
@@ -81,7 +100,8 @@ void lf_rememberPending(PendingCreation entry, FlushOutcome& outcome)
     pendingOwner.assertOwner();
     if (pendingCreations.size() >= PENDING_CREATION_CAPACITY) {
         gf_logWarn(vald::format("Creation of hexid {} never answered, forgotten", pendingCreations.front().hexid));
-        outcome.results.push_back(gf_creationFailedResult(pendingCreations.front().hexid, false));
+        outcome.results.push_back(gf_creationFailedResult(pendingCreations.front().hexid, CREATION_NOT_ANSWERED));
+        lf_forget(pendingCreations.front(), gf_steadyNow());
         pendingCreations.erase(pendingCreations.begin());
     }
     pendingCreations.push_back(std::move(entry));
@@ -99,15 +119,16 @@ void gf_releasePendingCreations()
 {
     pendingOwner.release();
     pendingCreations.clear();
+    forgottenCreations.clear();
     pendingCreations.reserve(PENDING_CREATION_CAPACITY / 4);
 }
 
-SimResult gf_creationFailedResult(std::uint32_t hexid, bool titleRefused)
+SimResult gf_creationFailedResult(std::uint32_t hexid, double why)
 {
     SimResult failed;
     failed.hexid = hexid;
     failed.kind = SIM_RESULT_CREATION_FAILED;
-    failed.value1 = titleRefused ? CREATION_TITLE_REFUSED : 0.0;
+    failed.value1 = why;
     return failed;
 }
 
@@ -121,13 +142,27 @@ void gf_ageOutPendingCreations(SteadyTime now)
         gf_logWarn(vald::format("Creation of hexid {} ({}) not answered by the simulator, forgotten", entry.hexid,
                                 entry.callsign));
         forgotten.push_back(entry.hexid);
+        lf_forget(entry, now);
         return true;
     });
     // The engine's record waits for an answer that will not come: it is told, and the flight may
     // come back.
     for (const std::uint32_t hexid : forgotten)
         if (hexid != 0)
-            gf_pushSimResult(gf_creationFailedResult(hexid, false));
+            gf_pushSimResult(gf_creationFailedResult(hexid, CREATION_NOT_ANSWERED));
+}
+
+bool gf_takeForgottenCreation(const std::string& callsign)
+{
+    pendingOwner.assertOwner();
+    const SteadyTime now = gf_steadyNow();
+    const auto found = std::find_if(forgottenCreations.begin(), forgottenCreations.end(), [&](const ForgottenCreation& f) {
+        return f.callsign == callsign && now - f.forgottenAt < FORGOTTEN_CREATION_MEMORY;
+    });
+    if (callsign.empty() || found == forgottenCreations.end())
+        return false;
+    forgottenCreations.erase(found);
+    return true;
 }
 
 void gf_finishFlush(const FlushOutcome& outcome)
@@ -188,7 +223,7 @@ void lf_createAcInSim(const CreationRequest& request, FlushOutcome& outcome)
         gf_logWarn(vald::format("! Simcon call to create ac refused, hexid:{}, liv: '{}', callsign: {} "
                                 "(title or callsign too long)",
                                 request.hexid, title, request.tailNumber));
-        outcome.results.push_back(gf_creationFailedResult(request.hexid, true));
+        outcome.results.push_back(gf_creationFailedResult(request.hexid, CREATION_TITLE_REFUSED));
         return;
     }
     gf_logWarn(vald::format("! Simcon call to create ac in sim failed, hexid:{}, liv: '{}', callsign: {})",

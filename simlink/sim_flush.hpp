@@ -41,5 +41,8 @@ void gf_releasePendingCreations();
 // Forgets the creations sent more than two minutes before now and never answered; the engine
 // hears of each as a failed creation, not the title's fault. No lock may be held.
 void gf_ageOutPendingCreations(SteadyTime now);
+// A creation forgotten unanswered (within the last ten minutes) had this tail number: an object
+// that still comes with it is ours, unknown to the engine. Each forgotten creation answers once.
+bool gf_takeForgottenCreation(const std::string& callsign);
 // The result that tells the engine a creation failed.
-SimResult gf_creationFailedResult(std::uint32_t hexid, bool titleRefused);
+SimResult gf_creationFailedResult(std::uint32_t hexid, double why);

@@ -46,6 +46,13 @@ enum SimRequestId : std::uint32_t {
     SIM_REQUEST_USER_ON_GROUND = 108,
     SIM_REQUEST_USER_POSITION = 109,
     SIM_REQUEST_AI_FLIGHT_PLAN = 110,
+    SIM_REQUEST_NEW_AIRCRAFT = 111,  // an aircraft the simulator announced, described once (define 404)
+};
+
+// Periods of a data request on one object.
+enum SimRequestPeriod : std::uint32_t {
+    SIM_PERIOD_ONCE = 1,
+    SIM_PERIOD_EVERY_SECOND = 4,
 };
 
 // Client events, each mapped to the simulator event of the same name.
@@ -93,6 +100,10 @@ inline bool gf_userPositionKnown(const UserAircraftSnapshot& snapshot)
 {
     return std::fabs(snapshot.latitude) > 0.0001 || std::fabs(snapshot.longitude) > 0.0001;
 }
+
+// Aircraft numbers (hexids) up to this one are static aircraft, those above live ones (their
+// transponder addresses).
+inline constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
 
 // One AI aircraft to create. The position goes into the creation packet as it stands
 // (angles in degrees, onGround 1 or 0, airspeed 0 from the engine).
@@ -142,12 +153,15 @@ enum SimResultKind : std::uint32_t {
     SIM_RESULT_FOREIGN_NEAR_GROUND = 3,  // hexid: SIM ON GROUND; value1 ground alt, value2 height (ft)
     SIM_RESULT_STATIC_CG = 4,            // value1: static CG to ground (ft), value2: static pitch (rad)
     SIM_RESULT_BLOCKED = 5,              // a live flight blocked by the user
-    SIM_RESULT_CREATION_FAILED = 6,      // value1: CREATION_TITLE_REFUSED or 0 (full, or never answered)
+    SIM_RESULT_CREATION_FAILED = 6,      // value1: why (CREATION_NOT_ANSWERED, ..._TITLE_REFUSED, ..._SIMULATOR_FULL)
 };
 
-// A failed creation whose livery title the simulator refused; any other failure (the simulator
-// full, the request never answered) leaves the title usable.
+// Why a creation failed. A title the simulator refused is not offered again; a creation never
+// answered or refused for want of room leaves the title usable, and for want of room the next
+// creations wait until an object goes or a few seconds pass.
+inline constexpr double CREATION_NOT_ANSWERED = 0.0;
 inline constexpr double CREATION_TITLE_REFUSED = 1.0;
+inline constexpr double CREATION_SIMULATOR_FULL = 2.0;
 
 // What the simulator client (and the live-record reader, for a blocked callsign) hands the engine.
 struct SimResult {

@@ -127,7 +127,6 @@ void gf_runAuthenticater(WeatherReader& weather, TrafficReader& traffic)
             vald::format("No RealTraffic license key found: write your key into {} and restart {}",
                          gf_serviceKeyPath().string(), PROGRAM_ID));
 
-    const std::shared_ptr<const TrafficHooks> hooks = gf_trafficHooks();
     gf_showStatus("Waiting for authentication at RT server ...", true);
     gf_log("\n");
 
@@ -145,7 +144,7 @@ void gf_runAuthenticater(WeatherReader& weather, TrafficReader& traffic)
     if (status == 500)
         throw std::runtime_error("No RT database connection");
     gf_showStatus(vald::format("The {} has stopped with an error", "Authenticater"), true);
-    hooks->requestStop(closing_reason::READER_ERROR, READER_ERROR_RESTART_SECONDS);
+    gf_requestStop(closing_reason::READER_ERROR, READER_ERROR_RESTART_SECONDS);
     gf_clearStatus();
     traffic.guid = weather.guid;
 }

@@ -129,7 +129,7 @@ void TrafficReader::parkedtraffic(const ParkedRequest& request)
         }
         const std::string body = gf_parkedTrafficBody(guid, request.box, toffset.load());
         const auto transportWarning = [](const vald::HttpOutcome& outcome) {
-            return vald::format("{} curl parkedtraffic code: {}", gf_timeText(gf_realUtcNow()), outcome.errorText);
+            return vald::format("{} curl parkedtraffic code: {}", gf_nowText(), outcome.errorText);
         };
         if (readerRequest(ptcurl_, API_TRAFFIC_PATH, body, readerReply, transportWarning,
                           "parkedtraffic: empty content")) {

@@ -33,12 +33,11 @@ void lf_logConnected(std::string_view threadName) { gf_logIndented(vald::format(
 // anything else for good.
 void lf_reportThreadError(std::string_view threadName, bool restartable)
 {
-    const std::shared_ptr<const TrafficHooks> hooks = gf_trafficHooks();
     gf_showStatus(vald::format("The {} has stopped with an error", threadName), true);
     if (restartable)
-        hooks->requestStop(closing_reason::READER_ERROR, READER_ERROR_RESTART_SECONDS);
+        gf_requestStop(closing_reason::READER_ERROR, READER_ERROR_RESTART_SECONDS);
     else
-        hooks->requestStop(closing_reason::SYSTEM_ERROR, 0);
+        gf_requestStop(closing_reason::SYSTEM_ERROR, 0);
 }
 
 void lf_warnEnd(const ReaderThreadNames& names, std::uint32_t status)

@@ -1,7 +1,6 @@
 #include "traffic/traffic_hooks.hpp"
 
 #include "foundation/hook_store.hpp"
-#include "foundation/run_state.hpp"
 
 namespace {
 
@@ -18,7 +17,6 @@ TrafficHooks lf_defaultHooks()
     hooks.publishEngineQnh = [](std::int32_t) {};
     hooks.parkAirport = [] { return ParkAirportSnapshot{}; };
     hooks.reservedStandName = [] { return std::string(); };
-    hooks.requestStop = [](std::uint32_t, std::int32_t) { stopRequested.store(true); };
     hooks.setAuthenticated = [](bool) {};
     return hooks;
 }
@@ -42,7 +40,6 @@ void gf_registerTrafficHooks(TrafficHooks hooks)
         gf_takeHook(current.publishEngineQnh, hooks.publishEngineQnh);
         gf_takeHook(current.parkAirport, hooks.parkAirport);
         gf_takeHook(current.reservedStandName, hooks.reservedStandName);
-        gf_takeHook(current.requestStop, hooks.requestStop);
         gf_takeHook(current.setAuthenticated, hooks.setAuthenticated);
     });
 }

@@ -53,10 +53,9 @@ struct TrafficHooks {
     std::function<ParkAirportSnapshot()> parkAirport;
     std::function<std::string()> reservedStandName;
 
-    // Window and run (the status line is foundation/status_sink.hpp). requestStop records a stop
-    // with a closing reason and a restart delay, the first reason winning (default: stopRequested
-    // is set). setAuthenticated sets the window's logged-in flag and repaints (default: nothing).
-    std::function<void(std::uint32_t closingReason, std::int32_t delaySeconds)> requestStop;
+    // Window (the status line is foundation/status_sink.hpp, a stop of the run gf_requestStop of
+    // foundation/run_state.hpp). setAuthenticated sets the window's logged-in flag and repaints
+    // (default: nothing).
     std::function<void(bool authenticated)> setAuthenticated;
 };
 

@@ -34,8 +34,6 @@ constexpr double KM_PER_NM = METRES_PER_NM / 1000.0;
 constexpr double KM_PER_DEGREE_LATITUDE = 111.2;
 constexpr double HALF_PI = 1.5707963267948966;
 
-std::string lf_nowText() { return gf_timeText(gf_realUtcNow()); }
-
 // A lamp shows whether data arrives; it is repainted only when that changes.
 void lf_followData(bool& hasData, bool arrives, bool trafficLamp)
 {
@@ -85,7 +83,7 @@ bool TrafficReader::buffer(std::uint32_t& status)
     try {
         const std::string body = gf_historyBody(guid, liveBox(), toffset.load());
         const auto transportWarning = [](const vald::HttpOutcome& outcome) {
-            return vald::format("{} buffer traffic code: {}", lf_nowText(), outcome.errorText);
+            return vald::format("{} buffer traffic code: {}", gf_nowText(), outcome.errorText);
         };
         if (readerRequest(trcurl_, API_TRAFFIC_PATH, body, readerReply, transportWarning,
                           "buffer traffic: empty content")) {
@@ -156,7 +154,7 @@ bool TrafficReader::receive(std::uint32_t& status)
                 json reply = vald::gf_parseJson(readerReply);
                 const std::int32_t replyStatus = gf_replyStatus(reply);
                 if (replyStatus == 406) {
-                    gf_logWarn(vald::format("{} curl traffic msg: {}", lf_nowText(), gf_replyText(reply, "message")));
+                    gf_logWarn(vald::format("{} curl traffic msg: {}", gf_nowText(), gf_replyText(reply, "message")));
                 } else if (replyStatus != 200) {
                     endStatus = replyStatus;
                     refused = true;

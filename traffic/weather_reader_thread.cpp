@@ -27,8 +27,6 @@ constexpr std::int32_t MAX_QNH_HPA = 1100;
 constexpr std::int32_t FIRST_INCHES_VALUE = 1101;
 constexpr double HPA_PER_HUNDREDTH_INCH = 0.33865307;
 
-std::string lf_nowText() { return gf_timeText(gf_realUtcNow()); }
-
 std::int32_t lf_noQnh()
 {
     gf_logWarn("No QNH found in data");
@@ -112,7 +110,7 @@ bool WeatherReader::nearestmetar(std::uint32_t& status)
             const UserPositionSnapshot user = gf_trafficHooks()->userPosition();
             const std::string body = gf_nearestMetarBody(guid, toffset.load(), LatLon{user.lat, user.lon});
             const auto transportWarning = [](const vald::HttpOutcome& outcome) {
-                return vald::format("{} nearestmetar code: {}", lf_nowText(), outcome.errorText);
+                return vald::format("{} nearestmetar code: {}", gf_nowText(), outcome.errorText);
             };
             if (readerRequest(nmcurl_, API_NEAREST_METAR_PATH, body, readerReply, transportWarning,
                               "nearest metar: empty content")) {
@@ -177,7 +175,7 @@ bool WeatherReader::receive(std::uint32_t& status, TrafficReader& traffic)
             const std::string body =
                 gf_weatherBody(guid, toffset.load(), LatLon{user.lat, user.lon}, user.altitudeFt, station);
             const auto transportWarning = [](const vald::HttpOutcome& outcome) {
-                return vald::format("{} weather code: {}", lf_nowText(), outcome.errorText);
+                return vald::format("{} weather code: {}", gf_nowText(), outcome.errorText);
             };
             if (readerRequest(wrcurl_, API_WEATHER_PATH, body, readerReply, transportWarning,
                               "Empty content?, no QNH to be found")) {

@@ -33,7 +33,8 @@ protected:
         gf_setScheduledCallsForTest(ScheduledCalls{[this](bool) { parkChecks_.push_back(secondCounter.load()); },
                                                    [this](bool force) { adjustments_.push_back(force); },
                                                    [this] { unmatchedLogs_.push_back(secondCounter.load()); },
-                                                   [this] { ++summaries_; }, [this] { ++parkedRetries_; }});
+                                                   [this] { return rebuildPending_; }, [this] { ++summaries_; },
+                                                   [this] { ++parkedRetries_; }});
         simConnected = true;
         lf_setUser(false, 30000.0);  // high above everything: no collision rule fires
     }
@@ -60,6 +61,7 @@ protected:
         vald::gf_updateDisplay([](vald::StatusDisplayValues& v) { v.standCount = 12; }, vald::HEADER_BAND);
     }
 
+    bool rebuildPending_ = false;
     std::vector<int> parkChecks_;
     std::vector<bool> adjustments_;
     std::vector<int> unmatchedLogs_;
@@ -116,6 +118,11 @@ TEST_F(RunScheduleTest, TheSixteenAndSixtyOneSecondStepsAndReReadAtFifteen)
     reportUntil(122);
     EXPECT_EQ(parkChecks_.size(), 7U) << "no check during a parking update";
     EXPECT_EQ(staticAircraft[2].state, SimState::removingfromsim) << "the same registration is a copy too";
+    parkingPhase = false;
+    rebuildPending_ = true;
+    reportUntil(125);
+    EXPECT_EQ(parkChecks_, (std::vector<int>{16, 32, 48, 64, 80, 96, 112, 123, 124, 125}))
+        << "each second while a rebuild waits for its park file";
 }
 
 TEST_F(RunScheduleTest, AParkingUpdateRunsInTwoPhasesFifteenSecondsApart)

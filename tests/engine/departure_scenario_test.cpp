@@ -99,13 +99,17 @@ protected:
     {
         StandTest::SetUp();
         giveLivery("KLM", "B744", "KLM B744");
+    }
+    // After the harness is made: it starts from a clean engine.
+    static void parkAirportSet()
+    {
         Stand& stand = parkStands.emplace_back(std::vector<StandOption>{}, "E8", Stand::Place{STAND.lat, STAND.lon, 0.0},
                                                40.0, false, false, false);
         stand.number = static_cast<std::uint32_t>(parkStands.size());
         stand.heading = 178.0 * DEG_TO_RAD;
-        TrafficHooks hooks;
+        EngineHooks hooks;
         hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", AIRPORT, 0.0}; };
-        gf_registerTrafficHooks(std::move(hooks));
+        gf_setEngineHooks(std::move(hooks));
     }
 };
 
@@ -115,6 +119,7 @@ TEST_F(DepartureScenario, OnThePositionStreamADeparturePushesBackTaxisTakesOffAn
     options.startDataTime = START;
     options.user = LatLon{52.30, 4.76};
     EngineHarness harness(options);
+    parkAirportSet();
     harness.addReports(lf_serviceReports(DEPARTURE));
     harness.run(lf_playTick(540.0));
 

@@ -23,7 +23,6 @@ constexpr int HISTORY_BATCHES = 5;
 constexpr double HISTORY_BATCH_SECONDS = 6.0;
 constexpr std::uint32_t HISTORY_DELAY_STEP_SECONDS = 6;
 constexpr std::uint32_t LIVE_DELAY_SECONDS = 30;
-constexpr std::uint32_t LAST_STATIC_HEXID = 10000;
 constexpr double STATIC_PITCH_RAD = 0.0122;
 constexpr double ON_GROUND_MARGIN_FT = 1.0;
 constexpr std::uint32_t FIRST_AI_OBJECT_ID = 3;

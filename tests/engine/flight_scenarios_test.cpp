@@ -266,8 +266,7 @@ TEST_F(FlightScenarioTest, AnApproachConfiguresFlaresTouchesDownRollsOutAndLeave
 {
     EngineHarness harness;
     EngineHooks hooks;
-    hooks.parkAirportPosition = [] { return std::optional<LatLon>(THRESHOLD); };
-    hooks.parkAirportElevationFt = [] { return std::optional<double>(0.0); };
+    hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", THRESHOLD, 0.0}; };
     gf_setEngineHooks(std::move(hooks));
     // A three-degree final from 2500 ft, touchdown at the threshold, roll-out to the end of the
     // runway and a right turn onto the taxiway.

@@ -29,7 +29,10 @@ protected:
     // Engine lists emptied between the cases of one test; the stands and the types stay.
     static void freshEngine()
     {
+        std::vector<Stand> stands;
+        stands.swap(parkStands);  // the same records: references to them stay valid
         resetAll();
+        parkStands.swap(stands);
         knowTypes();
         halfWingspans = {{"A320", 17.9 / METRES_PER_NM}, {"B744", 32.2 / METRES_PER_NM}};
     }

@@ -137,7 +137,7 @@ TEST_F(IntakeTest, ReportsOnAStraightLineAreThinnedUntilTheAircraftHasMovedFarEn
 TEST_F(IntakeTest, NewFlightJustAboveTheParkAirportIsTakenForAGroundReport)
 {
     EngineHooks hooks;
-    hooks.parkAirportElevationFt = [] { return std::optional<double>(-11.0); };
+    hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", LatLon{52.3, 4.76}, -11.0}; };
     gf_setEngineHooks(std::move(hooks));
 
     lf_handleReceivedFlight(report(100.0, 20.0, 39.0, HEX, "KLM1"));

@@ -121,6 +121,13 @@ TEST_F(RespawnTest, NewAirframeOfAnotherAirlineChangesTheLiveryAndASameAirlineOn
     dbaseRecords["D-AIAB"] = DbaseRecord{"DLH", "A320", "", false};
     LiveAircraft& aircraft = flying(0x500011, "KLM1");
     gf_rememberLivery(0x500011, "KLM A320 livery");
+    // Parked on a stand, which it leaves: it chooses a stand again when it is made anew.
+    Stand& stand = parkStands.emplace_back(std::vector<StandOption>{}, "A1", Stand::Place{52.5, 4.5, 0.0}, 30.0,
+                                           false, false, false);
+    stand.number = 1;
+    stand.occupied = 1;
+    aircraft.standNumber = 1;
+    aircraft.phase = FlightPhase::parked;
     EXPECT_FALSE(lf_respawnCheck(aircraft, report("KLM1", "AMS", "LHR", "D-AIAB")));
     EXPECT_EQ(aircraft.identity.airline, "DLH");
     EXPECT_EQ(aircraft.identity.registration, "D-AIAB");
@@ -128,6 +135,8 @@ TEST_F(RespawnTest, NewAirframeOfAnotherAirlineChangesTheLiveryAndASameAirlineOn
     EXPECT_TRUE(gf_rememberedLivery(0x500011).empty());
     EXPECT_EQ(aircraft.phase, FlightPhase::birth) << "the next spawn chooses a livery again";
     EXPECT_EQ(aircraft.state, SimState::liveryrespawn);
+    EXPECT_EQ(stand.occupied, 0);
+    EXPECT_EQ(aircraft.standNumber, 0U);
 
     LiveAircraft& same = flying(0x500012, "KLM2");
     same.identity.registration = "PH-BXA";
@@ -173,6 +182,29 @@ TEST_F(RespawnTest, ANewAirframeWithGuidChangesOffTaxisOnAsItIsShown)
     EXPECT_EQ(liveAircraft[0].identity.registration, "D-AIAB");
     EXPECT_EQ(liveAircraft[0].phase, FlightPhase::taxi);
     EXPECT_EQ(liveAircraft[0].liveryTitle, object.title);
+}
+
+// Flights that change identity together respawn no faster than creations go out: two at a
+// time, the others as they are shown until a later record finds room.
+TEST_F(RespawnTest, ManyFlightsChangingIdentityRespawnTwoAtATime)
+{
+    GUID_CHANGES.setValue(true);
+    std::vector<LiveAircraft*> renamed;
+    for (std::uint32_t i = 0; i < 4; ++i)
+        renamed.push_back(&flying(0x500021 + i, vald::format("KLM2{}", i)));
+    for (LiveAircraft* aircraft : renamed)
+        lf_respawnCheck(*aircraft, report(aircraft->identity.callsign + "0", "AMS", "LHR"));
+    EXPECT_EQ(removalQueue.size(), 2u);
+    EXPECT_EQ(renamed[2]->state, SimState::active);
+    EXPECT_EQ(renamed[2]->identity.callsign, "KLM220") << "shown as it is meanwhile";
+
+    renamed[0]->state = SimState::active;  // made anew
+    liveCreationQueue.push_back(request("KLM210", renamed[1]->hexid));
+    EXPECT_TRUE(lf_respawnCheck(*renamed[2], report("KLM220", "AMS", "LHR"))) << "no room yet";
+    liveCreationQueue.clear();
+    EXPECT_FALSE(lf_respawnCheck(*renamed[2], report("KLM220", "AMS", "LHR")));
+    EXPECT_EQ(renamed[2]->state, SimState::liveryrespawn);
+    EXPECT_EQ(renamed[3]->state, SimState::active);
 }
 
 TEST_F(RespawnTest, GhostCallsignIsRefusedWhileItsFlightIsLiveAndBufferTakesNewStrings)

@@ -168,12 +168,29 @@ TEST_F(SimResultsTest, RefusedCreationErasesItsAircraftByHexidAndLowObjectIdsAre
     EXPECT_EQ(liveAircraft[0].objectId, 0u);
     EXPECT_TRUE(deferredResults.empty());
 
-    // A full simulator, or a creation never answered: the aircraft goes, its livery stays usable
-    // for the flight's return.
-    push(SIM_RESULT_CREATION_FAILED, 0, 0x500003);
+    // A full simulator: the aircraft goes, its livery stays usable for the flight's return, and
+    // the creations wait until an object goes, or for five seconds.
+    tickCounter.store(1000);
+    push(SIM_RESULT_CREATION_FAILED, 0, 0x500003, CREATION_SIMULATOR_FULL);
     lf_processSimResults();
     ASSERT_EQ(liveAircraft.size(), 1u);
     EXPECT_FALSE(gf_isRefusedLivery("Three"));
+    liveCreationQueue.push_back(request("KLM4", 0x500004));
+    lf_handleSimQueues();
+    EXPECT_EQ(liveCreationQueue.size(), 1u);
+    push(SIM_RESULT_OBJECT_REMOVED, 77, 0);
+    lf_processSimResults();
+    lf_handleSimQueues();
+    EXPECT_TRUE(liveCreationQueue.empty()) << "a removal makes room";
+    push(SIM_RESULT_CREATION_FAILED, 0, 0x500004, CREATION_SIMULATOR_FULL);
+    lf_processSimResults();
+    liveCreationQueue.push_back(request("KLM5", 0x500005));
+    for (const Tick tick : {1450, 1500}) {
+        tickCounter.store(tick);
+        lf_handleSimQueues();
+    }
+    EXPECT_TRUE(liveCreationQueue.empty()) << "asked again five seconds later";
+    EXPECT_EQ(sentToSimulator().creations.size(), 2u);
 }
 
 TEST_F(SimResultsTest, RemovalAskedWhileCreatingFollowsTheActivationAtOnce)

@@ -10,7 +10,7 @@
 #include "foundation/parameters.hpp"
 #include "simlink/sim_state.hpp"
 #include "tests/engine/engine_test_support.hpp"
-#include "traffic/traffic_hooks.hpp"
+#include "engine/engine_hooks.hpp"
 
 namespace corv_test {
 
@@ -38,7 +38,7 @@ protected:
         GUID_CHANGES.setValue(guid_);
         COLLISION_USER_GND.setValue(true);
         COLLISION_USER_AIR.setValue(true);
-        gf_resetTrafficHooks();
+        gf_resetEngineHooks();
         gf_resetStandRecords();
         gf_resetSimClientState();
         dbaseRecords.clear();

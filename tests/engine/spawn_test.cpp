@@ -120,6 +120,11 @@ TEST_F(SpawnTest, LiveLimitMakesTheFarthestActiveAircraftGoOrDropsTheNewcomer)
     LiveAircraft& blocked = buffered(0x500005, "KLM5", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
     stepAt(0, blocked);
     EXPECT_TRUE(blocked.skip);
+    // Nor one that no livery fits, found only when it is placed.
+    LiveAircraft& noLivery = buffered(0x500006, "KLM6", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
+    noLivery.identity.type = "B744";
+    stepAt(0, noLivery);
+    EXPECT_TRUE(noLivery.skip);
     EXPECT_TRUE(removalQueue.empty());
     EXPECT_EQ(active.state, SimState::active);
 
@@ -241,10 +246,10 @@ protected:
             stand.number = static_cast<std::uint32_t>(parkStands.size());
         }
         parkStands[0].adjacent = {2};
-        TrafficHooks hooks;
+        EngineHooks hooks;
         hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", LatLon{52.01, 4.72}, 0.0}; };
         hooks.reservedStandName = [] { return std::string("A2"); };
-        gf_registerTrafficHooks(hooks);
+        gf_setEngineHooks(hooks);
     }
 
     // Standing still a few metres from the stand at northNm.

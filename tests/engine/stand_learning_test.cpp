@@ -125,9 +125,9 @@ TEST_F(StandLearningTest, StandUseIsSpacedByThreeHalfHoursAndOldUsesAreForgotten
 TEST_F(StandLearningTest, AnAircraftEndingItsTrackNearTheAirportLearnsAFreeStandSoftly)
 {
     Stand& stand = addStand("G4", 100.0, 40.0);
-    TrafficHooks park;
+    EngineHooks park;
     park.parkAirport = [] { return ParkAirportSnapshot{"EHAM", northOf(0.0), -11.0}; };
-    gf_registerTrafficHooks(std::move(park));
+    gf_setEngineHooks(park);
     LiveAircraft& aircraft = flightOf("A320");
 
     lf_endTrack(aircraft);
@@ -135,9 +135,8 @@ TEST_F(StandLearningTest, AnAircraftEndingItsTrackNearTheAirportLearnsAFreeStand
 
     freshEngine();
     LEARN_SOFT.setValue(true);
-    EngineHooks allowed;
-    allowed.softLearningAllowed = [] { return true; };
-    gf_setEngineHooks(std::move(allowed));
+    park.softLearningAllowed = [] { return true; };
+    gf_setEngineHooks(std::move(park));
     LiveAircraft& again = flightOf("A320");
     lf_endTrack(again);
     EXPECT_EQ(again.state, SimState::removingfromsim);

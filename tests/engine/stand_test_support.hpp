@@ -7,7 +7,7 @@
 #include "engine/stand_search.hpp"
 #include "simlink/sim_state.hpp"
 #include "tests/engine/engine_test_support.hpp"
-#include "traffic/traffic_hooks.hpp"
+#include "engine/engine_hooks.hpp"
 
 namespace corv_test {
 
@@ -35,7 +35,7 @@ protected:
     static void resetStands()
     {
         gf_resetStandRecords();
-        gf_resetTrafficHooks();
+        gf_resetEngineHooks();
         userOnGround.store(false);
         gf_setUserSnapshot(UserAircraftSnapshot{});
     }
@@ -84,9 +84,9 @@ protected:
 
     static void setReservedStand(const std::string& name)
     {
-        TrafficHooks hooks;
+        EngineHooks hooks;
         hooks.reservedStandName = [name] { return name; };
-        gf_registerTrafficHooks(std::move(hooks));
+        gf_setEngineHooks(std::move(hooks));
     }
 };
 

@@ -103,6 +103,29 @@ TEST_F(TrackEnd, ArrivalAtAnOccupiedStandRemovesTheAircraftAndKeepsTheMark)
     EXPECT_TRUE(stand.options.empty());
 }
 
+// An arrival whose track ends on a stand that a parked aircraft holds never stays on top of it:
+// it takes the stand (the parked one goes), or, where it did not look for a stand, it goes.
+TEST_F(TrackEnd, AnArrivalEndingOnAHeldStandTakesItOrGoes)
+{
+    Stand& held = addStand("C3", 100.0, 30.0);
+    LiveAircraft& parked = parkedOn(held);
+    LiveAircraft& arrival = onGround(0x484026, "KLM26", northOf(100.5), 0.0);
+    arrival.track.back().stationary = true;
+    try2Park(arrival, false);
+    EXPECT_EQ(parked.state, SimState::removingfromsim);
+    EXPECT_EQ(arrival.standNumber, held.number);
+    EXPECT_EQ(arrival.phase, FlightPhase::parking);
+
+    Stand& other = addStand("C4", 300.0, 30.0);
+    LiveAircraft& holder = onGround(0x484027, "KLM27", northOf(300.0), 0.0);
+    holder.standNumber = other.number;
+    holder.setPhase(FlightPhase::parked);
+    lf_occupyStand(other.number);
+    LiveAircraft& stopped = onGround(0x484028, "KLM28", northOf(301.0), 0.0);
+    EXPECT_FALSE(lf_trackEndStep(stopped)) << "no holding on top of the parked aircraft";
+    EXPECT_EQ(holder.state, SimState::active);
+}
+
 TEST_F(TrackEnd, AParkedAircraftDriftingAFewMetresStaysAndOneMovingOffLeaves)
 {
     Stand& stand = addStand("C2", 100.0, 30.0);

@@ -8,7 +8,7 @@
 #include "parking/apf_file.hpp"
 #include "refdata/dbase.hpp"
 #include "tests/support/temp_dir.hpp"
-#include "traffic/traffic_hooks.hpp"
+#include "engine/engine_hooks.hpp"
 
 namespace {
 
@@ -45,16 +45,16 @@ protected:
     {
         gf_resetStandRecords();
         gf_clearDbaseTables();
-        gf_resetTrafficHooks();
+        gf_resetEngineHooks();
     }
     corv_test::TempDir dir_;
 };
 
 TEST_F(StandSearchFileTest, FreeStandsOfAParkFileServeEveryKindOfAircraft)
 {
-    TrafficHooks hooks;  // at a 'K' airport the gates come before the ramp
+    EngineHooks hooks;  // at a 'K' airport the gates come before the ramp
     hooks.parkAirport = [] { return ParkAirportSnapshot{"KJFK", northOf(0.0), 13.0}; };
-    gf_registerTrafficHooks(std::move(hooks));
+    gf_setEngineHooks(std::move(hooks));
     ApfAirport airport{"KJFK", "Kennedy", "", "stock", 0, 0, 13, {}};
     airport.stands = {standAt("G1", 0.0, 20.0, false, false, false), standAt("G2", 80.0, 22.0, false, false, false),
                       standAt("R1", 160.0, 20.0, false, true, false), standAt("C1", 240.0, 30.0, true, false, false),

@@ -125,9 +125,15 @@ TEST_F(WeekSearchTest, OptionsOfPresentFlightsAreSetAsideNotRenumbered)
     makeAdjacent(e, f);
     activeStatic("KLM9*", f.number, 1, 90, "B744");
     parkingLiveCallsigns = {"KLM1_", "KLM2", "KLM5"};
+    // G and H: flights of the program's own live aircraft, by callsign and by registration, that
+    // the reader did not see (as at every adjustment).
+    addStand("G", 12, {weekOption("KLM7", 1, {20})});
+    addStand("H", 14, {weekOption("KLM8", 1, {20}, "A320", true, "", "PH-LIV")});
+    liveAircraft.emplace_back(TrackPoint{}, AircraftInstance{}, 0.0).identity.callsign = "KLM7";
+    liveAircraft.emplace_back(TrackPoint{}, AircraftInstance{}, 0.0).identity.registration = "PH-LIV";
     fill(10);
     // A: both options fly live; B and C share a registration: one is planned; D flies live; E
-    // would overlap the heavy on F.
+    // would overlap the heavy on F; G and H fly live in the simulator.
     EXPECT_EQ(parkPositions.size(), 1u);
     EXPECT_TRUE(parkPositions[0].standNumber == 2 || parkPositions[0].standNumber == 3);
     EXPECT_EQ(a.planned, 0);

@@ -212,7 +212,7 @@ TEST_F(SimDispatchTest, RefusedCreationIsReportedForItsSendId)
     EXPECT_EQ(results[0].value1, CREATION_TITLE_REFUSED);
     EXPECT_EQ(results[1].kind, SIM_RESULT_CREATION_FAILED);
     EXPECT_EQ(results[1].hexid, 10002u);
-    EXPECT_EQ(results[1].value1, 0.0);
+    EXPECT_EQ(results[1].value1, CREATION_SIMULATOR_FULL);
     ASSERT_EQ(gf_pendingCreations().size(), 1u);
     EXPECT_EQ(gf_pendingCreations()[0].sendId, 7u);
 }

@@ -64,14 +64,11 @@ TEST_F(SimClientWholeLifeTest, AnAiAircraftIsCreatedReleasedFrozenMovedAndRemove
     request.hexid = HEXID;
     gf_queueCreateAc(request);
 
-    // The worker's look around the user names the new object; the client takes it as ours.
+    // The client asks for the new object's description when the simulator announces it, without
+    // waiting for the worker's look around the user, and takes it as ours.
     std::optional<SimResult> created;
     ASSERT_TRUE(waitUntil(
         [&] {
-            {
-                std::lock_guard<std::mutex> lock(simSendMutex);
-                EXPECT_EQ(SimConnect_RequestDataOnSimObjectType(simConnection.load(), 101, 404, 20000, 2), S_OK);
-            }
             for (const SimResult& result : drainResults())
                 if (result.kind == SIM_RESULT_LIVE_CREATED)
                     created = result;

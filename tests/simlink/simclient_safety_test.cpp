@@ -136,6 +136,13 @@ TEST_F(SimClientSafetyTest, ObjectsGoneBeforeTheirDescriptionAndUnansweredCreati
         EXPECT_EQ(failed.kind, SIM_RESULT_CREATION_FAILED);
         EXPECT_EQ(failed.value1, 0.0) << "not the title's fault";
     }
+    // One of them answered late is nobody's aircraft: it is removed at once, once.
+    for (const std::uint32_t objectId : {200u, 201u}) {
+        dispatch(objectEvent(202, objectId));
+        dispatch(inRange(objectId, "KLM77", 1.5));
+    }
+    EXPECT_TRUE(drainResults().empty());
+    EXPECT_EQ(gf_simSendQueues().removals, (std::vector<std::uint32_t>{200}));
 
     // However many objects are announced and never described, the list keeps a bounded number.
     for (std::uint32_t objectId = 1000; objectId < 4000; ++objectId)

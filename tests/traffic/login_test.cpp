@@ -67,7 +67,7 @@ TEST_F(Login, OpensTheSessionForBothReaders)
     EXPECT_EQ(sleeps.slept(), std::vector<long>{MAX_REQUEST_INTERVAL_MS});
     EXPECT_EQ(hooks.authenticated, std::vector<bool>{true});
     EXPECT_EQ(hooks.statuses, (std::vector<std::string>{"Waiting for authentication at RT server ...", "<clear>"}));
-    EXPECT_TRUE(hooks.stops.empty());
+    EXPECT_TRUE(hooks.stops().empty());
     EXPECT_TRUE(logged(log.lines(), "Authenticated at RT server 'standin-rt'"));
 }
 
@@ -108,18 +108,21 @@ TEST_F(Login, RefusalsEndTheRunByStatus)
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "No RT database connection");
     }
-    EXPECT_TRUE(hooks.stops.empty());
+    EXPECT_TRUE(hooks.stops().empty());
     EXPECT_TRUE(traffic.guid.empty());
 
     // A refused key (400) and an unreachable service both ask for a restart after 15 s.
     corv_test::writeFile(log.dir() / "key.txt", "wrong\n");
+    const corv_test::Stops restart{{closing_reason::READER_ERROR, 15}};
     gf_runAuthenticater(weather, traffic);
+    EXPECT_EQ(hooks.stops(), restart);
+    gf_clearStopRequest();
     const std::string refusedHost = "http://127.0.0.1:" + std::to_string(corv_test::closedLoopbackPort());
     {
         corv_test::ScopedEnv unreachable("CORV_API_BASE", refusedHost);
         gf_runAuthenticater(weather, traffic);
     }
-    EXPECT_EQ(hooks.stops, (std::vector<std::pair<std::uint32_t, std::int32_t>>(2, {closing_reason::READER_ERROR, 15})));
+    EXPECT_EQ(hooks.stops(), restart);
     EXPECT_EQ(hooks.statuses.back(), "<clear>");
     EXPECT_EQ(hooks.statuses[hooks.statuses.size() - 2], "The Authenticater has stopped with an error");
     EXPECT_TRUE(traffic.guid.empty());

@@ -25,7 +25,6 @@ namespace corv_test {
 
 inline constexpr std::int64_t START_EPOCH = 1700000000;  // 22:13:20 UTC, slot 44
 inline constexpr LatLon EHAM{52.3086, 4.7639};
-using Stops = std::vector<std::pair<std::uint32_t, std::int32_t>>;
 
 inline nlohmann::json merged(nlohmann::json a, const nlohmann::json& b)
 {
@@ -66,6 +65,7 @@ public:
             pauses_.emplace([] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); });
         gf_setUtcNowForTest([] { return static_cast<UtcSeconds>(START_EPOCH); });
         vald::gf_resetDisplayForTest();
+        gf_clearStopRequest();
         TrafficHooks hooks;
         hooks.userPosition = [this] { return locked([&] { return user; }); };
         hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", EHAM, -11.0}; };
@@ -74,7 +74,6 @@ public:
             records.clear();
         };
         hooks.publishEngineQnh = [this](std::int32_t qnh) { locked([&] { engineQnh.push_back(qnh); }); };
-        hooks.requestStop = [this](std::uint32_t reason, std::int32_t delay) { locked([&] { stops.emplace_back(reason, delay); }); };
         gf_registerTrafficHooks(std::move(hooks));
         StatusSink sink;
         sink.show = [this](const std::string& text, bool) { locked([&] { statuses.push_back(text); }); };
@@ -99,6 +98,7 @@ public:
         gf_resetTrafficHooks();
         gf_resetStatusSink();
         gf_resetClockForTest();
+        gf_clearStopRequest();
     }
 
     template <typename F>
@@ -168,7 +168,8 @@ public:
     std::vector<Batch> batches;
     std::vector<std::int32_t> engineQnh;
     std::vector<std::string> statuses;
-    Stops stops;  // read directly only once the threads have ended
+    // The stop the run was asked for; read once the threads have ended.
+    static Stops stops() { return pendingStop(); }
     TrafficReader traffic;
     WeatherReader weather;
 };

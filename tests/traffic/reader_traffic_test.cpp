@@ -74,7 +74,7 @@ TEST(TrafficReaderThread, RefusedRepliesEndTheRunAndStopTheWeatherReader)
         s.standin.addFault({{"endpoint", "live"}, {"status", liveStatus}});
         ASSERT_TRUE(gf_startTrafficReader(s.traffic, s.weather));
         ASSERT_TRUE(s.waitFor([&] { return s.traffic.ended.load(); }));
-        EXPECT_EQ(s.stops, stops) << liveStatus;
+        EXPECT_EQ(s.stops(), stops) << liveStatus;
         EXPECT_EQ(s.statuses, std::vector<std::string>{"The Traffic Reader has stopped with an error"});
         EXPECT_TRUE(s.weather.stop.load());
         EXPECT_FALSE(s.traffic.running.load() || s.traffic.stopped.load());
@@ -100,7 +100,7 @@ TEST(TrafficReaderThread, StopEndsTheThreadPromptlyInEveryPhase)
             EXPECT_TRUE(ReaderSession::endsOnStop(s.traffic));
             EXPECT_TRUE(s.traffic.stopped.load());
         }
-        EXPECT_TRUE(s.stops.empty() && s.statuses.empty() && !s.weather.stop.load());
+        EXPECT_TRUE(s.stops().empty() && s.statuses.empty() && !s.weather.stop.load());
     }
     // A live poll in flight.
     ReaderSession s(corv_test::readerScenario(500), true);
@@ -122,7 +122,7 @@ TEST(TrafficReaderThread, EveryWayOutMarksTheThreadEnded)
     WeatherReader weather;
     gf_trafficReader(traffic, weather);  // no session: it ends at once
     EXPECT_TRUE(traffic.ended.load() && weather.stop.load());
-    EXPECT_EQ(hooks.stops, (corv_test::Stops{{7, 0}}));
+    EXPECT_EQ(hooks.stops(), (corv_test::Stops{{7, 0}}));
     EXPECT_TRUE(logged(log.lines(), "Traffic RT API error: 0"));
 
     StatusSink throwing;

@@ -15,11 +15,21 @@
 #include "foundation/clock.hpp"
 #include "foundation/status_sink.hpp"
 #include "foundation/log.hpp"
+#include "foundation/run_state.hpp"
 #include "tests/support/log_lines.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "traffic/traffic_hooks.hpp"
 
 namespace corv_test {
+
+using Stops = std::vector<std::pair<std::uint32_t, std::int32_t>>;
+// The stop the run was asked for (closing reason and restart delay); empty while none is pending.
+inline Stops pendingStop()
+{
+    if (!stopRequested.load())
+        return {};
+    return {{closingReason.load(), restartDelaySeconds.load()}};
+}
 
 // A valid airborne target near (52.3, 4.76): A320 PH-BXA KLM1234, adsb_icao, 10000 ft, 48 elements.
 inline nlohmann::json liveArray()
@@ -56,9 +66,9 @@ private:
 struct RecordingHooks {
     RecordingHooks()
     {
+        gf_clearStopRequest();
         TrafficHooks hooks;
         hooks.blockedCallsignSeen = [this](std::uint32_t hexId) { blocked.push_back(hexId); };
-        hooks.requestStop = [this](std::uint32_t reason, std::int32_t delay) { stops.push_back({reason, delay}); };
         hooks.setAuthenticated = [this](bool on) { authenticated.push_back(on); };
         gf_registerTrafficHooks(std::move(hooks));
         StatusSink sink;
@@ -68,6 +78,7 @@ struct RecordingHooks {
     }
     ~RecordingHooks()
     {
+        gf_clearStopRequest();
         gf_resetTrafficHooks();
         gf_resetStatusSink();
     }
@@ -76,7 +87,7 @@ struct RecordingHooks {
 
     std::vector<std::uint32_t> blocked;
     std::vector<std::string> statuses;
-    std::vector<std::pair<std::uint32_t, std::int32_t>> stops;
+    static Stops stops() { return pendingStop(); }
     std::vector<bool> authenticated;
 };
 

@@ -79,7 +79,7 @@ TEST(WeatherReaderThread, PassingFailuresRetry)
         EXPECT_TRUE(logged(lines, text)) << text;
     for (const std::string& line : lines)
         EXPECT_LT(line.size(), 400u);
-    EXPECT_TRUE(s.stops.empty() && s.weather.stopped.load());
+    EXPECT_TRUE(s.stops().empty() && s.weather.stopped.load());
 }
 
 TEST(WeatherReaderThread, RefusalsEndTheRunAndStopTheTrafficReader)
@@ -93,7 +93,7 @@ TEST(WeatherReaderThread, RefusalsEndTheRunAndStopTheTrafficReader)
         s.standin.addFault({{"endpoint", endpoint}, {"status", status}});
         ASSERT_TRUE(gf_startWeatherReader(s.weather, s.traffic));
         ASSERT_TRUE(s.waitFor([&] { return s.weather.ended.load(); }));
-        EXPECT_EQ(s.stops.at(0).first, reason) << status;
+        EXPECT_EQ(s.stops().at(0).first, reason) << status;
         EXPECT_EQ(s.statuses, std::vector<std::string>{"The Weather Reader has stopped with an error"});
         EXPECT_TRUE(s.traffic.stop.load() && !s.weather.stopped.load());
         EXPECT_EQ(vald::gf_displaySnapshot().weatherLamp, vald::LAMP_HIDDEN);
@@ -115,7 +115,7 @@ TEST(WeatherReaderThread, StopEndsTheThreadPromptlyInEveryPhase)
         EXPECT_TRUE(ReaderSession::endsOnStop(s.weather)) << endpoint;
         EXPECT_TRUE(s.weather.stopped.load());
     }
-    EXPECT_TRUE(s.stops.empty() && !s.traffic.stop.load());
+    EXPECT_TRUE(s.stops().empty() && !s.traffic.stop.load());
 }
 
 }  // namespace
