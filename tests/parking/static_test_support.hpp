@@ -16,6 +16,7 @@
 #include "parking/park_airport.hpp"
 #include "parking/static_planning.hpp"
 #include "parking/week_search.hpp"
+#include "refdata/airports.hpp"
 #include "foundation/status_display.hpp"
 #include "simlink/sim_queues.hpp"
 #include "tests/liveries/livery_test_support.hpp"
@@ -97,6 +98,9 @@ protected:
         gf_resetParkAirportForTest();
         trafficReader.takeSeen();
         vald::gf_resetDisplayForTest();
+        // A test that registers the parking hooks also sets the closest-stand question, which
+        // would send a later test's airport choice to the download site.
+        gf_setClosestStandQuery(nullptr);
     }
 
     // A stand of the row at place index (100 m apart); the number is its place in the list.
