@@ -136,7 +136,8 @@ void lf_closingSteps()
     gf_stopClosestStandDownload();
     // A new run chooses its liveries afresh.
     gf_forgetRememberedLiveries();
-    gf_removeFlightPlanFolder();
+    // A folder that stays is logged by the removal; the next run writes its plans over it.
+    static_cast<void>(gf_removeFlightPlanFolder());
     DESTINATION.setValue(std::string());
     gf_writeParameter(DESTINATION);
     BLOCK_CALLSIGN.setValue(std::string());

@@ -53,7 +53,8 @@ void lf_resetAirportCounts()
 
 void lf_prepareParkAirports()
 {
-    gf_createFlightPlanFolder();
+    // Without the folder each plan's write fails and says so; the aircraft fly all the same.
+    static_cast<void>(gf_createFlightPlanFolder());
     // What could not be read is on the status line and in the log already; the run goes on with
     // the airports that were read.
     static_cast<void>(lf_readMyParkAirports());

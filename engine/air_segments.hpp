@@ -22,7 +22,7 @@ void lf_planAirSegment(LiveAircraft& aircraft, TrackPoint& next);
 void lf_planClimbOrDescent(LiveAircraft& aircraft);
 void lf_climbToNextPoint(LiveAircraft& aircraft);
 // Flies straight on to the k-th point (k counted from 1 at the front) when it is airborne.
-bool lf_fitClimbPoint(LiveAircraft& aircraft, std::size_t k);
+[[nodiscard]] bool lf_fitClimbPoint(LiveAircraft& aircraft, std::size_t k);
 double lf_descentRate(const LiveAircraft& aircraft);
 // Bearing from the next point to the one after it minus the heading, in (-pi, pi]; 0 with
 // fewer than three points.

@@ -257,4 +257,4 @@ std::string gf_ghostOf(const std::string& callsign);
 // none otherwise.
 std::optional<std::string> gf_airlineCodeOfCallsign(const std::string& callsign);
 // Takes the airline from the callsign when it names one; answers whether it did.
-bool gf_airlineFromCallsign(FlightIdentity& flight);
+[[nodiscard]] bool gf_airlineFromCallsign(FlightIdentity& flight);

@@ -2,6 +2,6 @@
 // Whether a received point may join a known aircraft's track, by its phase.
 #include "engine/aircraft_records.hpp"
 
-bool checkExtendingSituations(LiveAircraft& aircraft, TrackPoint& point);
+[[nodiscard]] bool checkExtendingSituations(LiveAircraft& aircraft, TrackPoint& point);
 // On approach or in the landing roll: points behind the aircraft are dropped, speed jumps cut.
-bool checkNewPosDuringLanding(LiveAircraft& aircraft, TrackPoint& point);
+[[nodiscard]] bool checkNewPosDuringLanding(LiveAircraft& aircraft, TrackPoint& point);

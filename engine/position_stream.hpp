@@ -11,7 +11,7 @@ inline constexpr std::size_t MAX_TRACK_POINTS = 200;
 // One tick of one aircraft: the spawn step in buffer; an active aircraft advances along its
 // track, moves by one tick and its position is queued for the simulator. True when the record
 // is to be erased (skip or dequeued).
-bool updateLiveAc(LiveAircraft& aircraft);
+[[nodiscard]] bool updateLiveAc(LiveAircraft& aircraft);
 
 // Appends a received point to a known flight's track, never due before the last point, after
 // the acceptance test of its phase; notices a touch and go and the start of a take-off run.
@@ -23,4 +23,4 @@ void nextPosMain(LiveAircraft& aircraft);
 // One segment start, from the front point to the second; the front point is popped.
 void lf_trackStep(LiveAircraft& aircraft);
 // Whether a point may join the track of an aircraft outside the approach and the stand phases.
-bool lf_checkBirthPoint(LiveAircraft& aircraft, TrackPoint& point);
+[[nodiscard]] bool lf_checkBirthPoint(LiveAircraft& aircraft, TrackPoint& point);

@@ -104,7 +104,8 @@ void lf_limitLiveCount()
     gf_assertEngineOwner();
     const auto active = static_cast<std::int64_t>(gf_activeLiveCount());
     for (auto excess = active - MAX_LIVE_SEL.value(); excess > 0; --excess)
-        lf_removeFarthest(-1.0);
+        if (lf_removeFarthest(-1.0))
+            break;  // none left to remove
 }
 
 void lf_sweepStaticAircraft()

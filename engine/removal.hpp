@@ -22,13 +22,13 @@ bool gf_holdsStand(const LiveAircraft& aircraft);
 // Takes every request for the aircraft with this hexid out of the queue, keeping the order of the
 // others; true when one was taken. (Two flights may share a callsign; the hexid is the record's
 // key.)
-bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid);
+[[nodiscard]] bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid);
 
 // The active live aircraft found farthest from the user beyond distanceNm (each step must be more
 // than 0.1 nm farther than the best so far); nullptr when there is none.
 LiveAircraft* lf_farthestActiveBeyond(double distanceNm);
 // Removes that aircraft; true when there was none.
-bool lf_removeFarthest(double distanceNm);
+[[nodiscard]] bool lf_removeFarthest(double distanceNm);
 // The live aircraft in state active.
 std::size_t gf_activeLiveCount();
 // While more live aircraft are active than MAX_LIVE_SEL, removes the farthest.

@@ -9,7 +9,7 @@
 
 // True to take the record's point as usual; false when the record led to a respawn or was
 // rejected, and nothing more is taken from it.
-bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+[[nodiscard]] bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record);
 // Removes the aircraft from the simulator to be created again at its current position, heading
 // and phase.
 void liveryRespawn(LiveAircraft& aircraft);
@@ -20,14 +20,14 @@ void lf_takeRouteStrings(LiveAircraft& aircraft, const LiveTrafficRecord& record
 void lf_takeFlightStrings(LiveAircraft& aircraft, const LiveTrafficRecord& record);
 // Fills an empty route; takes a new route (both ends changed). False when the route changed or
 // was filled.
-bool lf_checkRouteChange(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+[[nodiscard]] bool lf_checkRouteChange(LiveAircraft& aircraft, const LiveTrafficRecord& record);
 // True when the new registration brings another livery (its special title or another airline
 // and type); the livery is forgotten only when the aircraft respawns.
-bool lf_checkRegLivery(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+[[nodiscard]] bool lf_checkRegLivery(LiveAircraft& aircraft, const LiveTrafficRecord& record);
 // True when the new registration belongs to the airline the callsign names, with another type
 // or operator; the livery is forgotten only when the aircraft respawns.
-bool lf_checkRegAirline(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+[[nodiscard]] bool lf_checkRegAirline(LiveAircraft& aircraft, const LiveTrafficRecord& record);
 // 1 when the livery stays, 0 when the new registration changes it. The registration is taken.
-int lf_checkRegistrationChange(LiveAircraft& aircraft, const LiveTrafficRecord& record);
+[[nodiscard]] int lf_checkRegistrationChange(LiveAircraft& aircraft, const LiveTrafficRecord& record);
 // The livery and a stand are chosen again at the next spawn; a stand it stands on is free.
 void lf_forgetLivery(LiveAircraft& aircraft);

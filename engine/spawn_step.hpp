@@ -20,7 +20,7 @@ std::string gf_unmatchedLiveryKey(const FlightIdentity& flight);
 void lf_spawnStep(LiveAircraft& aircraft);
 // True when the aircraft must wait because it would appear too close to the user aircraft; its
 // front point is then dropped.
-bool lf_proximityHold(LiveAircraft& aircraft);
+[[nodiscard]] bool lf_proximityHold(LiveAircraft& aircraft);
 // Places the aircraft: first phase, position, heading, livery; its hexid goes onto the adding
 // stack. Without a livery the aircraft is dropped.
 void spawnLiveAc(LiveAircraft& aircraft);
@@ -29,4 +29,4 @@ void spawnLiveAc(LiveAircraft& aircraft);
 std::size_t gf_liveCreationsWaiting();
 // The stand of the park airport on which an aircraft at rest on the ground is born; none when it
 // is born elsewhere. A refused claim drops the aircraft.
-std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft);
+[[nodiscard]] std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft);

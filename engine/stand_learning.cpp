@@ -227,7 +227,8 @@ void gf_checkStandOptionNames(Stand& stand, std::uint32_t number, const std::str
 void gf_markStandOptionSlots(Stand& stand, std::uint64_t weekSlot, const std::string& callsign, std::int32_t count,
                              std::uint32_t oldNumber, std::uint32_t newNumber)
 {
-    updateOptionsWrapped(stand.options, gf_slotsBackwards(count, weekSlot), oldNumber, newNumber);
+    // A half-hour that cannot be set is logged there; the names are checked all the same.
+    static_cast<void>(updateOptionsWrapped(stand.options, gf_slotsBackwards(count, weekSlot), oldNumber, newNumber));
     gf_checkStandOptionNames(stand, oldNumber, callsign);
     gf_checkStandOptionNames(stand, newNumber, callsign);
 }
@@ -253,7 +254,8 @@ bool lf_inWeekWindow(std::uint64_t weekSlotNow, Stand& stand, StandFlightEntry& 
                                 entry.optionNumber, made.number);
         entry.optionNumber = made.number;
     } else {
-        updateOptions(stand.options, gf_slotsBackwards(diff, weekSlotNow), entry.optionNumber);
+        // A half-hour that cannot be set is logged there; the entry moves on all the same.
+        static_cast<void>(updateOptions(stand.options, gf_slotsBackwards(diff, weekSlotNow), entry.optionNumber));
         gf_checkStandOptionNames(stand, entry.optionNumber, aircraft.identity.callsign);
     }
     entry.weekSlot = weekSlotNow;

@@ -30,7 +30,7 @@ struct StandLearnFlags {
 // Records that the aircraft used the stand in this week slot (weekday low, half-hour high).
 // False when nothing was learned: no key to learn by, an unknown stand, or a real option read
 // from the file for this registration today that does not hold the half-hour.
-bool lt_addStandOption(StandLearning kind, std::uint32_t standNumber, const LiveAircraft& aircraft,
+[[nodiscard]] bool lt_addStandOption(StandLearning kind, std::uint32_t standNumber, const LiveAircraft& aircraft,
                        std::uint64_t weekSlot, StandLearnFlags flags = {});
 
 // Registration, or the callsign when there is none.
@@ -50,10 +50,10 @@ AddedOption gf_addStandOptionEntry(Stand& stand, const LiveAircraft& aircraft, s
 std::vector<std::int32_t> gf_slotsBackwards(std::int64_t count, std::uint64_t weekSlot);
 // Sets the listed half-hours (taken from the back) on the option with that number. False, and
 // logged, on a half-hour outside the day or without such an option.
-bool updateOptions(std::vector<StandOption>& options, const std::vector<std::int32_t>& slots, std::uint32_t number);
+[[nodiscard]] bool updateOptions(std::vector<StandOption>& options, const std::vector<std::int32_t>& slots, std::uint32_t number);
 // The same across midnight: the oldest half-hours up to 47 go onto the day before's option, the
 // rest but the current one onto today's.
-bool updateOptionsWrapped(std::vector<StandOption>& options, const std::vector<std::int32_t>& slots,
+[[nodiscard]] bool updateOptionsWrapped(std::vector<StandOption>& options, const std::vector<std::int32_t>& slots,
                           std::uint32_t numberBefore, std::uint32_t numberToday);
 // The callsign (one trailing "_" removed) becomes the option's callsign, or its suffix when the
 // option has another callsign already.
@@ -63,7 +63,7 @@ void gf_markStandOptionSlots(Stand& stand, std::uint64_t weekSlot, const std::st
                              std::uint32_t oldNumber, std::uint32_t newNumber);
 // Fills the half-hours since the entry's week slot when they lie within the aircraft's window;
 // false when they do not (the caller then starts a new option).
-bool lf_inWeekWindow(std::uint64_t weekSlotNow, Stand& stand, StandFlightEntry& entry, const LiveAircraft& aircraft,
+[[nodiscard]] bool lf_inWeekWindow(std::uint64_t weekSlotNow, Stand& stand, StandFlightEntry& entry, const LiveAircraft& aircraft,
                      const std::string& key, std::uint32_t real);
 
 // The option is real, numbered, of this day and registration, and holds the half-hour or a
@@ -73,7 +73,7 @@ bool gf_optionMatchesNow(std::uint32_t day, std::int32_t slot, const std::string
 
 // The aircraft may learn again in this week slot: it has no entry, or force, or its entry is at
 // least 3 half-hours old; the entry then takes the slot.
-bool lf_noteStandUse(std::uint64_t weekSlot, std::uint32_t hexid, bool force);
+[[nodiscard]] bool lf_noteStandUse(std::uint64_t weekSlot, std::uint32_t hexid, bool force);
 
 // Some static aircraft stands for the option's flight: its second callsign is the option's
 // callsign or suffix, or its registration is the given one.

@@ -58,7 +58,7 @@ std::optional<std::uint32_t> gf_findCollidingAdjacentLive(const Stand& stand, co
 
 // Whether a live aircraft with this callsign may take the stand; the live aircraft standing there
 // is removed when it gives way (same callsign, its ghost, or not leaving yet).
-bool lf_claimStand(std::uint32_t standNumber, const std::string& callsign);
+[[nodiscard]] bool lf_claimStand(std::uint32_t standNumber, const std::string& callsign);
 
 // The nearest stand within 20 m of the position that another live aircraft holds, parked there
 // and not leaving (a heli stand only for a rotorcraft, as the free stands); nullptr when none.

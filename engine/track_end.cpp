@@ -269,7 +269,7 @@ void gf_learnStandUse(const LiveAircraft& aircraft, std::uint64_t weekSlot)
     if (aircraft.identity.airline.empty() || aircraft.cargoStand != aircraft.cargo)
         return;
     if (lt_addStandOption(StandLearning::real, aircraft.standNumber, aircraft, weekSlot))
-        lf_noteStandUse(weekSlot, aircraft.hexid, true);
+        static_cast<void>(lf_noteStandUse(weekSlot, aircraft.hexid, true));  // forced: always noted
 }
 
 void lf_clearStandCargo(LiveAircraft& aircraft)
@@ -313,7 +313,7 @@ bool lf_learnKnownStand(LiveAircraft& aircraft, std::uint64_t weekSlot, bool not
             continue;
         if (!lt_addStandOption(StandLearning::soft, stand.number, aircraft, weekSlot, StandLearnFlags{true, !notFlying}))
             return false;
-        lf_noteStandUse(weekSlot, aircraft.hexid, true);
+        static_cast<void>(lf_noteStandUse(weekSlot, aircraft.hexid, true));  // forced: always noted
         return true;
     }
     return false;

@@ -16,7 +16,7 @@ inline constexpr Tick HOLD_STEP_TICKS = 300;
 
 // True when something was done and the track is to be read again; false: the aircraft is to be
 // removed (lf_endTrack).
-bool lf_trackEndStep(LiveAircraft& aircraft);
+[[nodiscard]] bool lf_trackEndStep(LiveAircraft& aircraft);
 // Removes an aircraft whose track end step gave up, learning its stand use first unless parked.
 void lf_endTrack(LiveAircraft& aircraft);
 // Appends one dead-reckoned point; count more are allowed after it.
@@ -30,9 +30,9 @@ void gf_learnStandUse(const LiveAircraft& aircraft, std::uint64_t weekSlot);
 void lf_clearStandCargo(LiveAircraft& aircraft);
 // Soft learning of the stand an aircraft ended its track at, away from any claimed stand.
 void lf_learnStandAtTrackEnd(LiveAircraft& aircraft, bool notFlying);
-bool lf_learnKnownStand(LiveAircraft& aircraft, std::uint64_t weekSlot, bool notFlying);
+[[nodiscard]] bool lf_learnKnownStand(LiveAircraft& aircraft, std::uint64_t weekSlot, bool notFlying);
 // A received point of a parking or parked aircraft: true when it is to be accepted into the
 // track (the aircraft moves off), false when the aircraft stays (or was removed).
-bool lf_atStandTest(LiveAircraft& aircraft, TrackPoint& point);
+[[nodiscard]] bool lf_atStandTest(LiveAircraft& aircraft, TrackPoint& point);
 // The aircraft leaves its stand: towing, learning and the stand freed.
 void lf_leaveStandBookkeeping(LiveAircraft& aircraft);

@@ -193,7 +193,7 @@ TEST_F(RespawnTest, ManyFlightsChangingIdentityRespawnTwoAtATime)
     for (std::uint32_t i = 0; i < 4; ++i)
         renamed.push_back(&flying(0x500021 + i, vald::format("KLM2{}", i)));
     for (LiveAircraft* aircraft : renamed)
-        lf_respawnCheck(*aircraft, report(aircraft->identity.callsign + "0", "AMS", "LHR"));
+        static_cast<void>(lf_respawnCheck(*aircraft, report(aircraft->identity.callsign + "0", "AMS", "LHR")));
     EXPECT_EQ(removalQueue.size(), 2u);
     EXPECT_EQ(renamed[2]->state, SimState::active);
     EXPECT_EQ(renamed[2]->identity.callsign, "KLM220") << "shown as it is meanwhile";

@@ -83,7 +83,7 @@ TEST_F(SimResultsTest, CreatedFlightTogglesLightsTwiceIsActiveAfter200TicksAndGe
     for (const LiveAircraft& aircraft : liveAircraft)
         EXPECT_EQ(aircraft.state, SimState::active);
     EXPECT_TRUE(deferredResults.empty());
-    gf_removeFlightPlanFolder();
+    EXPECT_TRUE(gf_removeFlightPlanFolder());
 }
 
 TEST_F(SimResultsTest, ActivationSetsLightsEnginesFlapsAndThrottleByPhase)
