@@ -14,6 +14,7 @@
 #include "foundation/parameter_update.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/status_sink.hpp"
+#include "foundation/strings.hpp"
 #include "foundation/time_slots.hpp"
 #include "parking/park_airport.hpp"
 #include "parking/parking_window.hpp"
@@ -341,6 +342,21 @@ void lf_retryParkedTraffic()
     const auto placed = static_cast<std::size_t>(std::count_if(
         staticAircraft.begin(), staticAircraft.end(),
         [](const StaticAircraft& s) { return s.state == SimState::adding2sim || s.state == SimState::active; }));
+    // A flight the load shows already, as a static or a planned position, is not planned twice.
+    std::erase_if(parkedTraffic, [](const ParkedTrafficRecord& r) {
+        const auto same = [&r](const std::string& callsign, const std::string& registration) {
+            // Statics carry the flight's callsign with a star, planned positions without.
+            return callsign == r.flight.callsign || gf_equalsBeforeStar(r.flight.callsign, callsign) ||
+                   (!r.flight.registration.empty() && gf_sameRegistration(registration, r.flight.registration));
+        };
+        return std::any_of(staticAircraft.begin(), staticAircraft.end(),
+                           [&same](const StaticAircraft& s) {
+                               return s.state != SimState::removingfromsim &&
+                                      same(s.identity.callsign, s.identity.registration);
+                           }) ||
+               std::any_of(parkPositions.begin(), parkPositions.end(),
+                           [&same](const ParkPosition& p) { return same(p.callsign, p.registration); });
+    });
     const std::size_t before = parkPositions.size();
     lf_matchParkedTraffic(placed);
     gf_log(vald::format("{} parking position{} from PT", parkPositions.size() - before,

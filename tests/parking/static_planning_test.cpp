@@ -229,9 +229,12 @@ TEST_F(StaticPlanningTest, AFailedParkedFetchIsTriedAgainWithinAMinuteAFewTimes)
     parking_percentage.setValue(100);
     const StaticAircraft& week = activeStatic("KLM77*", 2, 1, 77);
     parkStands[1].planned = 1;
+    addStand("S3", 4);
+    parked.push_back(parkedAt(0x400077, "KLM77", 4, 2));  // the static's flight: shown already
     fetchSucceeds = true;
     lf_retryParkedTraffic();
     ASSERT_EQ(parkPositions.size(), 1u);
+    EXPECT_EQ(parkPositions.front().callsign, "KLM1");
     EXPECT_TRUE(parkRemovals.empty());
     EXPECT_EQ(week.state, SimState::active);
 }

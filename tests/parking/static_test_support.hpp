@@ -12,6 +12,7 @@
 #include "engine/stand_records.hpp"
 #include "engine/static_parking_step.hpp"
 #include "engine/traffic_driver.hpp"
+#include "foundation/format.hpp"
 #include "foundation/time_slots.hpp"
 #include "parking/park_airport.hpp"
 #include "parking/static_planning.hpp"
@@ -100,7 +101,7 @@ protected:
         vald::gf_resetDisplayForTest();
         // A test that registers the parking hooks also sets the closest-stand question, which
         // would send a later test's airport choice to the download site.
-        gf_setClosestStandQuery(nullptr);
+        gf_resetClosestStandQueryForTest();
     }
 
     // A stand of the row at place index (100 m apart); the number is its place in the list.
@@ -134,7 +135,7 @@ protected:
         r.lon = ROW_LON + place * STAND_STEP_LON;
         r.hexId = hexId;
         r.slot = age;
-        r.stand = "S" + std::to_string(place);
+        r.stand = vald::format("S{}", place);  // not "S" + to_string: a false -Wrestrict of GCC 12 at -O3
         return r;
     }
 
