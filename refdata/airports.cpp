@@ -201,12 +201,10 @@ std::string gf_airportLabel(const AirportRecord& airport)
 
 void gf_setClosestStandQuery(ClosestStandQuery query)
 {
-    if (!query) {
-        lf_hooks().reset();  // no query: every airport answers as before registration
-        return;
-    }
     lf_hooks().update([&query](AirportHooks& current) { gf_takeHook(current.closestStand, query); });
 }
+
+void gf_resetClosestStandQueryForTest() { lf_hooks().reset(); }
 
 void gf_resetAirports()
 {

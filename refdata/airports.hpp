@@ -44,9 +44,11 @@ std::string gf_airportLabel(const AirportRecord& airport);
 
 // Distance in nm from position to the nearest stand of the airport's park file, with that stand's
 // id written to standId; 100.0 when the airport has no usable park file. The park-file code
-// registers it at start; until then, and after it is set to nothing, every airport answers 100.0.
+// registers it at start; until then every airport answers 100.0.
 using ClosestStandQuery = std::function<double(const AirportRecord& airport, const LatLon& position, std::string& standId)>;
 void gf_setClosestStandQuery(ClosestStandQuery query);
+// Test only: back to the answer before registration.
+void gf_resetClosestStandQueryForTest();
 
 // Forgets the airports and the read-done mark (tests, benchmarks).
 void gf_resetAirports();

@@ -81,7 +81,7 @@ private:
         gf_resetParkAirportForTest();
         gf_forgetClosestStands();
         gf_resetParkingWindowHooks();
-        gf_setClosestStandQuery(nullptr);
+        gf_resetClosestStandQueryForTest();
         gf_resetAirports();
         rtTrafficWeek = 0;
     }

@@ -26,7 +26,7 @@ protected:
     ~AirportIndex() override
     {
         gf_resetAirports();
-        gf_setClosestStandQuery(nullptr);
+        gf_resetClosestStandQueryForTest();
     }
 };
 

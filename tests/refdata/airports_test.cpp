@@ -34,7 +34,7 @@ protected:
     ~Airports() override
     {
         gf_resetAirports();
-        gf_setClosestStandQuery(nullptr);
+        gf_resetClosestStandQueryForTest();
     }
 };
 
