@@ -1,6 +1,7 @@
 #include "foundation/status_sink.hpp"
 #include "foundation/text.hpp"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <fstream>
@@ -16,6 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t CHARSET_SAMPLE_BYTES = 4096;
+constexpr std::size_t CHARSET_JUDGED_BYTES = 16 * 1024 * 1024;
 
 [[noreturn]] void lf_invalidUtf8() { throw std::runtime_error("utf8_to_wide: invalid UTF-8"); }
 [[noreturn]] void lf_invalidUtf16() { throw std::runtime_error("wide_to_utf8: invalid UTF-16"); }
@@ -283,7 +285,12 @@ Charset gf_detectCharset(const fs::path& path)
     std::ifstream in(path, std::ios::in | std::ios::binary);
     if (!in.is_open())
         return Charset::none_found;
-    return lf_charsetOfSample(lf_readWholeStream(in));
+    // UTF-16 without a mark is judged by the text as a whole; a file of any size is judged by its
+    // first CHARSET_JUDGED_BYTES, never read whole into memory.
+    std::string judged(CHARSET_JUDGED_BYTES, '\0');
+    in.read(judged.data(), static_cast<std::streamsize>(judged.size()));
+    judged.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    return lf_charsetOfSample(judged);
 }
 
 std::string_view gf_charsetName(Charset charset)

@@ -12,7 +12,7 @@ inline constexpr std::uintmax_t LIVERIES_SCANNED_MAX_BYTES = 256U * 1024U * 1024
 
 // Writes the list in its order through the one writer: the old file is replaced only by a whole
 // new one. False when nothing was written (an empty list, or a failed save, which leaves the old
-// file as it was and is logged). A title that is no UTF-8 keeps its bytes (attribute titlebytes).
+// file as it was and is logged). A title that is no UTF-8 keeps its own bytes in the attribute.
 [[nodiscard]] bool lf_writeLiveriesScanned(const LiveryList& liveries = scannedLiveries,
                                            const std::filesystem::path& path = LIVERIES_SCANNED_PATH);
 
