@@ -104,9 +104,14 @@ void lf_prepareRestart(std::uint32_t reason, bool clientEnded)
     gf_clearStatus();
     gf_showStatus("Prepare for a restart ...", true);
     // A scan that failed would only fail again. An airport scan clears its flag itself once it
-    // completed: one still set here did not complete, and must not count as done.
-    if (reason != closing_reason::NEW_SETTINGS)
+    // completed: one still set here did not complete, and must not count as done, so it is held
+    // for this process's error restarts instead of switched off.
+    if (reason != closing_reason::NEW_SETTINGS) {
         lf_switchOff(SCAN_LIVERIES);
+        airportScanHeld.store(SCAN_AIRPORTS.value());
+    } else {
+        airportScanHeld.store(false);
+    }
     // A close by the user during the countdown or the reset ends the program.
     if (!lf_restartCountdown() || userClosing.load() || lf_resetSessionState()) {
         restartPending.store(false);

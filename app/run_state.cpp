@@ -6,6 +6,7 @@ std::atomic<std::int32_t> exitCode{0};
 std::atomic<bool> productionMode{false};
 std::atomic<bool> controlsLocked{false};
 std::atomic<bool> restartPending{false};
+std::atomic<bool> airportScanHeld{false};
 std::atomic<bool> dataFilesRead{false};
 std::atomic<bool> flightPaused{false};
 std::atomic<bool> parkingPhase{false};
@@ -42,6 +43,7 @@ void gf_resetRunStateForTest()
     productionMode = false;
     controlsLocked = false;
     restartPending = false;
+    airportScanHeld = false;
     dataFilesRead = false;
     flightPaused = false;
     parkingPhase = false;

@@ -20,6 +20,10 @@ extern std::atomic<bool> controlsLocked;
 
 // The closing has started a new run in this process: that run skips the update check.
 extern std::atomic<bool> restartPending;
+// An airport scan of this process did not complete: SCAN_AIRPORTS stays set for the next start
+// of the program, but the error restarts of this process do not repeat the scan (it would only
+// fail again); a restart for new settings does.
+extern std::atomic<bool> airportScanHeld;
 // The reference data files have been read in this process (they are read once).
 extern std::atomic<bool> dataFilesRead;
 // The run is paused: the simulator is not connected or its flight is paused.

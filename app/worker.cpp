@@ -88,7 +88,7 @@ void lf_workerSteps()
     gf_processScannedLiveries();
     if (gf_stopPending())
         return;
-    if (SCAN_AIRPORTS.value()) {
+    if (SCAN_AIRPORTS.value() && !airportScanHeld.load()) {
         lf_resetAirportCounts();
         gf_scanAirports();
     }

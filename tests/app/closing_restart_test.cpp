@@ -57,7 +57,8 @@ TEST_F(ClosingRestartTest, AReaderErrorRestartsAfterFifteenSecondsWithTheLiverie
     EXPECT_EQ(steps.back(), "Restarting after 1 second");
     EXPECT_EQ(clock_.slept(), 15s);
     EXPECT_EQ(saved(SCAN_LIVERIES.name()), "false");
-    EXPECT_TRUE(SCAN_AIRPORTS.value()) << "an airport scan that did not complete runs again";
+    EXPECT_TRUE(SCAN_AIRPORTS.value()) << "an airport scan that did not complete runs at the next start";
+    EXPECT_TRUE(airportScanHeld.load()) << "but not at the error restarts of this process";
     EXPECT_EQ(saved(DESTINATION.name()), "");
     EXPECT_TRUE(restartPending.load());
     EXPECT_FALSE(stopRequested.load());
@@ -78,6 +79,7 @@ TEST_F(ClosingRestartTest, NewSettingsRestartAfterTheirDelayKeepingTheScans)
     EXPECT_EQ(countdown(), (std::vector<std::string>{"Restarting after 2 seconds", "Restarting after 1 second"}));
     EXPECT_TRUE(SCAN_LIVERIES.value());
     EXPECT_TRUE(SCAN_AIRPORTS.value());
+    EXPECT_FALSE(airportScanHeld.load());
 }
 
 TEST_F(ClosingRestartTest, OtherReasonsQuitAndANewFlightQuitsTenSecondsAfterItsMessage)
