@@ -96,19 +96,23 @@ bool gf_isSafeWriteTempName(std::string_view name)
     return lf_tempOwner(name) >= 0;
 }
 
-namespace {
-
-// Fills the temporary file; the errno of the first failure, 0 when all went in.
-using Fill = std::function<int(int descriptor)>;
-
-// A user made the file read-only: it is theirs to keep as it is, not the program's to replace
-// (a rename would replace it all the same, so the writer asks itself).
-bool lf_writeProtected(const fs::path& file, const struct stat& info)
+bool gf_isWriteProtected(const fs::path& file, const struct stat& info)
 {
     if ((info.st_mode & 0222) == 0)
         return true;
     return ::access(file.c_str(), W_OK) != 0 && errno == EACCES;
 }
+
+FileIdentity gf_identityOf(const struct stat& info)
+{
+    return FileIdentity{info.st_dev, info.st_ino, static_cast<std::uintmax_t>(info.st_size),
+                        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+namespace {
+
+// Fills the temporary file; the errno of the first failure, 0 when all went in.
+using Fill = std::function<int(int descriptor)>;
 
 // Renames from to to only where no name stands at to; EEXIST when one does.
 int lf_renameNoReplace(const fs::path& from, const fs::path& to)
@@ -170,7 +174,7 @@ WriteOutcome lf_write(const fs::path& path, const Fill& fill, WriteDurability du
         error = vald::format("could not write {}: not a regular file", shown);
         return guarded ? WriteOutcome::refused : WriteOutcome::failed;
     }
-    if (hadOld && lf_writeProtected(target, old)) {
+    if (hadOld && gf_isWriteProtected(target, old)) {
         error = vald::format("{} is write-protected: not replaced", shown);
         return WriteOutcome::refused;
     }
@@ -237,8 +241,7 @@ std::optional<FileIdentity> gf_fileIdentity(const fs::path& path)
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
         return std::nullopt;
-    return FileIdentity{info.st_dev, info.st_ino, static_cast<std::uintmax_t>(info.st_size),
-                        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    return gf_identityOf(info);
 }
 
 WriteOutcome gf_writeFileGuarded(const fs::path& path, std::string_view bytes, const GuardedWrite& rules,
@@ -273,6 +276,46 @@ bool gf_copyFileSafely(const fs::path& from, const fs::path& to, std::string& er
     const bool copied = lf_write(to, copy, durability, nullptr, error) == WriteOutcome::written;
     ::close(source);
     return copied;
+}
+
+bool gf_placeFinishedFile(const fs::path& built, const fs::path& target, std::string& error)
+{
+    error.clear();
+    const std::string shown = gf_pathToUtf8(target);
+    if (built.parent_path() != target.parent_path()) {
+        error = vald::format("could not place {}: {} lies in another folder", shown, gf_pathToUtf8(built));
+        return false;
+    }
+    struct stat old {};
+    const bool hadOld = ::lstat(target.c_str(), &old) == 0;
+    if (hadOld && S_ISLNK(old.st_mode)) {
+        error = vald::format("{} is a link: left as it is", shown);
+        return false;
+    }
+    if (hadOld && !S_ISREG(old.st_mode)) {
+        error = vald::format("could not place {}: not a regular file", shown);
+        return false;
+    }
+    if (hadOld && gf_isWriteProtected(target, old)) {
+        error = vald::format("{} is write-protected: not replaced", shown);
+        return false;
+    }
+    const int descriptor = ::open(built.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    int failure = descriptor < 0 ? errno : 0;
+    if (failure == 0 && hadOld)
+        static_cast<void>(::fchmod(descriptor, old.st_mode & 07777));  // as the writer: the old file's mode stays
+    if (failure == 0 && ::fsync(descriptor) != 0)
+        failure = errno;
+    if (descriptor >= 0)
+        ::close(descriptor);
+    if (failure == 0 && ::rename(built.c_str(), target.c_str()) != 0)
+        failure = errno;
+    if (failure != 0) {
+        error = vald::format("could not place {}: {}", shown, lf_systemReason(failure));
+        return false;
+    }
+    lf_syncFolder(target.parent_path());
+    return true;
 }
 
 bool gf_appendDurably(const fs::path& path, std::string_view bytes, std::string& error)

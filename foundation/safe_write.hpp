@@ -4,6 +4,7 @@
 // a reader, a crash or a full disk sees the old file or the new one, never a part of either.
 // A failure leaves the old file as it was, removes the temporary file and is told to the caller.
 // A file without write permission (write-protected by its user) is never replaced.
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -37,6 +38,12 @@ struct FileIdentity {
 // The identity of what stands at path itself (a link is not followed); nothing when nothing does.
 [[nodiscard]] std::optional<FileIdentity> gf_fileIdentity(const std::filesystem::path& path);
 
+// The identity of the file lstat or fstat described.
+[[nodiscard]] FileIdentity gf_identityOf(const struct stat& info);
+// Whether the user made the file that info describes read-only (no write bit, or no write
+// permission for this process): theirs to keep as it is, never replaced by the program.
+[[nodiscard]] bool gf_isWriteProtected(const std::filesystem::path& file, const struct stat& info);
+
 // A write for a caller that shares the target's folder with the user: it never follows a link at
 // the target, and it replaces only what mayReplace allows, asked just before the new file takes
 // the target's place with the identity of what stands there then (nothing: the target is free).
@@ -59,6 +66,13 @@ enum class [[nodiscard]] WriteOutcome {
 // a missing from included.
 [[nodiscard]] bool gf_copyFileSafely(const std::filesystem::path& from, const std::filesystem::path& to,
                                      std::string& error, WriteDurability durability = WriteDurability::Synced);
+
+// Puts a file built whole beside target (in the same folder) in target's place: synced, renamed
+// over it, and the folder synced, so that a crash leaves the old file or the new one. Refuses, as
+// the writer does, to replace a link, a write-protected file or anything but a regular file. False
+// with error set when it did not place the file; built is then left where it is.
+[[nodiscard]] bool gf_placeFinishedFile(const std::filesystem::path& built, const std::filesystem::path& target,
+                                        std::string& error);
 
 // Appends bytes to path (made when missing; never through a link) and syncs them to the disk
 // before it answers: a record that must be on the disk before what it records is made. False

@@ -17,15 +17,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::uint8_t> image(data, data + size);
     image.resize((size + 3) / 4 * 4, 0);
     try {
-        const std::vector<ApfAirport> airports =
-            gf_decodeBglAirports(vald::ByteReader(image.data(), image.size()), "fuzz.bgl",
-                                 [](const std::string& icao) { return icao.size() == 4; });
-        for (const ApfAirport& airport : airports)
-            for (const Stand& stand : airport.stands)
-                if (stand.id.empty() && stand.heli == 0)
-                    __builtin_trap();  // every stand has an id
+        // Each airport is checked as it is handed over, as the scan takes it.
+        gf_decodeBglAirports(
+            vald::ByteReader(image.data(), image.size()), "fuzz.bgl",
+            [](const std::string& icao) { return icao.size() == 4; },
+            [](ApfAirport& airport) {
+                for (const Stand& stand : airport.stands)
+                    if (stand.id.empty() && stand.heli == 0)
+                        __builtin_trap();  // every stand has an id
+            });
     } catch (const std::out_of_range&) {
-        // A record that runs past the end of the file refuses the whole file.
+        // A record that runs past the end of the file ends the decoding: the airports before it
+        // were handed over (and checked), none after it.
     } catch (const std::exception&) {
         // Otherwise only a file shorter than two words is refused with an exception.
         if (image.size() >= 8)

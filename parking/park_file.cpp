@@ -1,6 +1,7 @@
 #include "parking/park_file.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <exception>
@@ -57,11 +58,6 @@ bool lf_exists(const fs::path& path)
     if (error && error != std::errc::no_such_file_or_directory)
         throw fs::filesystem_error("exists", path, error);
     return present;
-}
-
-fs::path lf_userFile(const fs::path& folder, const std::string& icao, const char* extension)
-{
-    return folder / (icao + extension);
 }
 
 // The stands of one airport as the closest-stand question needs them.
@@ -413,15 +409,24 @@ bool lf_readApfRedirect(const fs::path& path, std::string& name)
     return true;
 }
 
+std::array<fs::path, 4> gf_userParkFileCandidates(const std::string& icao)
+{
+    const fs::path link = gf_pathFromUtf8(icao + ".txt");
+    const fs::path parkFile = gf_pathFromUtf8(icao + ".xml");
+    return {MY_THIRDPARTY_FOLDER / link, MY_THIRDPARTY_FOLDER / parkFile, MY_ORBX_FOLDER / link,
+            MY_ORBX_FOLDER / parkFile};
+}
+
 std::string gf_locateApf(const std::string& icao)
 {
     std::string name;
-    for (const fs::path& folder : {MY_THIRDPARTY_FOLDER, MY_ORBX_FOLDER}) {
-        if (lf_readApfRedirect(lf_userFile(folder, icao, ".txt"), name))
-            return name;
-        const fs::path xml = lf_userFile(folder, icao, ".xml");
-        if (lf_exists(xml))
-            return gf_pathToUtf8(xml);
+    for (const fs::path& candidate : gf_userParkFileCandidates(icao)) {
+        if (candidate.extension() == ".txt") {
+            if (lf_readApfRedirect(candidate, name))
+                return name;
+        } else if (lf_exists(candidate)) {
+            return gf_pathToUtf8(candidate);
+        }
     }
     const AirportRecord* record = gf_findAirport(icao);
     if (record != nullptr && record->stands >= 1)
@@ -431,8 +436,8 @@ std::string gf_locateApf(const std::string& icao)
 
 bool gf_hasParkSource(const std::string& icao)
 {
-    for (const fs::path& folder : {MY_THIRDPARTY_FOLDER, MY_ORBX_FOLDER})
-        if (lf_exists(lf_userFile(folder, icao, ".xml")) || lf_exists(lf_userFile(folder, icao, ".txt")))
+    for (const fs::path& candidate : gf_userParkFileCandidates(icao))
+        if (lf_exists(candidate))
             return true;
     const AirportRecord* record = gf_findAirport(icao);
     return record != nullptr && record->stands >= 1;

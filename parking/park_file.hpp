@@ -4,6 +4,7 @@
 // learned file merged over it. Also the two questions other code asks without touching the park
 // airport: whether an airport has a park source, and how far a position is from its nearest
 // stand. Worker thread.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -23,6 +24,9 @@ inline const std::filesystem::path CLOSEST_STAND_FILE{"airport.xml"};
 extern std::int32_t rtTrafficWeek;
 extern double parkElevationFt;
 
+// The user's park files of the airport in the order they are looked for: in my_thirdparty before
+// my_ORBX, and in each a link (ICAO.txt, naming the file to use) before a park file (ICAO.xml).
+std::array<std::filesystem::path, 4> gf_userParkFileCandidates(const std::string& icao);
 // The name of the park file to use: a local path under "airports", a name below the download
 // site's /downloads/P3D/, or empty when the airport has none.
 std::string gf_locateApf(const std::string& icao);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,6 +13,7 @@
 #include "foundation/strings.hpp"
 #include "foundation/text.hpp"
 #include "parking/apf_file.hpp"
+#include "parking/park_file.hpp"
 #include "refdata/dbase.hpp"
 #include "scanner/airports_scan_log.hpp"
 #include "scanner/bgl_records.hpp"
@@ -72,55 +72,25 @@ bool lf_claimGeneratedFile(const ApfAirport& airport)
     return true;
 }
 
-// A write that failed stands for nothing: another file of the airport may still be written.
-void lf_dropClaim(const ApfAirport& airport)
-{
-    std::lock_guard<std::mutex> lock(winnersMutex);
-    const auto it = winners.find(airport.icao);
-    if (it != winners.end() && it->second.bglPath == airport.bglPath)
-        winners.erase(it);
-}
-
 fs::path lf_outputFolder(const std::string& publisher)
 {
     return publisher == SIMADDON ? MY_ORBX_FOLDER : MY_THIRDPARTY_FOLDER;
 }
 
-// The user's park file of the airport that a file of the scan at target would hide: the park
-// file is looked for in my_thirdparty before my_ORBX, and a link before a park file.
-std::optional<fs::path> lf_hiddenUsersFile(const fs::path& target, const std::string& icao)
+// Where the scan may put a file of the airport: the user's files come first, the one at target and
+// those a file at target would hide from the park-file lookup. The output folders were made when
+// the scan began: a write into one that is missing fails.
+ScanPlace lf_lookAtPlace(const fs::path& target, const std::string& icao)
 {
-    const fs::path order[] = {MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(icao + ".txt"),
-                              MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(icao + ".xml"),
-                              MY_ORBX_FOLDER / gf_pathFromUtf8(icao + ".txt"),
-                              MY_ORBX_FOLDER / gf_pathFromUtf8(icao + ".xml")};
-    const auto self = std::find(std::begin(order), std::end(order), target);
-    for (auto later = self == std::end(order) ? self : self + 1; later != std::end(order); ++later)
-        if (gf_isUsersFile(*later, false))
-            return *later;
-    return std::nullopt;
-}
-
-// Whether the scan may put a file of the airport at target; the user's files come first.
-bool lf_mayPlace(const fs::path& target, const std::string& icao)
-{
-    if (gf_isUsersFile(target, true))
-        return false;
-    if (const std::optional<fs::path> hidden = lf_hiddenUsersFile(target, icao)) {
-        gf_addToAirportsScanLog(vald::format("{}{} not written: it would hide the user's {}", "===> ",
-                                             gf_pathToUtf8(target), gf_pathToUtf8(*hidden)));
-        return false;
-    }
-    return true;
+    return gf_lookAtScanPlace(target, gf_userParkFileCandidates(icao));
 }
 
 bool lf_writeLinkFile(const fs::path& folder, const std::string& icao, const std::string& archivedName)
 {
-    std::error_code error;
-    fs::create_directories(folder, error);
     const fs::path target = folder / gf_pathFromUtf8(icao + ".txt");
     std::lock_guard<std::mutex> lock(lf_icaoMutex(icao));
-    return lf_mayPlace(target, icao) && gf_writeScanOutput(target, archivedName + '\n') == ScanWrite::written;
+    const ScanPlace place = lf_lookAtPlace(target, icao);
+    return !place.usersFile && gf_writeScanOutput(place, archivedName + '\n') == ScanWrite::written;
 }
 
 std::string lf_blanksAsPercent20(const std::string& text)
@@ -204,9 +174,9 @@ void lf_generateParkFile(ApfAirport& airport)
     const std::optional<std::string> text = gf_apfText(airport, ApfWriteMode::generated);
     // The choice of the standing file and its write are one step for the airport.
     std::lock_guard<std::mutex> lock(lf_icaoMutex(airport.icao));
-    const fs::path folder = lf_outputFolder(airport.publisher);
-    const fs::path path = folder / gf_pathFromUtf8(airport.icao + ".xml");
-    if (!lf_mayPlace(path, airport.icao))
+    const fs::path path = lf_outputFolder(airport.publisher) / gf_pathFromUtf8(airport.icao + ".xml");
+    const ScanPlace place = lf_lookAtPlace(path, airport.icao);
+    if (place.usersFile)
         return;
     if (!lf_claimGeneratedFile(airport)) {
         gf_addToAirportsScanLog(vald::format("{} from {} not written: another scenery file of the airport wins",
@@ -219,18 +189,12 @@ void lf_generateParkFile(ApfAirport& airport)
         h >= 1 ? vald::format(", of which {} helipad{}", h, h == 1 ? "" : "s") : std::string();
     gf_addToAirportsScanLog(
         vald::format("Generated {}: {} position{}{}", airport.icao + ".xml", n, n == 1 ? "" : "s", suffix));
-    try {
-        fs::create_directories(folder);
-    } catch (const fs::filesystem_error&) {
-        lf_dropClaim(airport);  // ends the task; another file of the airport may still be written
-        throw;
-    }
-    const ScanWrite written = text ? gf_writeScanOutput(path, *text) : ScanWrite::failed;
+    // A write that fails keeps the claim: the earlier file stays, not one of fewer stands.
+    const ScanWrite written = gf_writeScanOutput(place, text);
     if (written == ScanWrite::written) {
         airportsFound.store(true);
         return;
     }
-    lf_dropClaim(airport);
     if (written == ScanWrite::failed)
         gf_addToAirportsScanLog(vald::format("{}Generating {} did not succeed", "===> ", gf_pathToUtf8(path)));
 }

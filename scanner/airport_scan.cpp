@@ -37,8 +37,6 @@ StringParameter* const AFOLDERS[] = {&afolder0, &afolder1, &afolder2, &afolder3,
                                      &afolder5, &afolder6, &afolder7, &afolder8, &afolder9};
 
 BglFileTask testBglTask;
-// The walk of the last scan was cut short by a stop.
-bool walkStopped = false;
 
 // The tasks of one folder walk on the scan pool. A file whose task fails ends the walk (thrown);
 // one that does not end within the task wait is reported in the scan log and given up, and the
@@ -269,7 +267,7 @@ std::vector<fs::path> lf_getAfolders()
     return folders;
 }
 
-bool lf_runAirportsScan(const std::vector<fs::path>& folders)
+AirportsScanRun lf_runAirportsScan(const std::vector<fs::path>& folders)
 {
     gf_log(vald::format("The scan will search {} folder{}", folders.size(), folders.size() == 1 ? "" : "s"));
     std::error_code error;
@@ -283,8 +281,9 @@ bool lf_runAirportsScan(const std::vector<fs::path>& folders)
     lf_scanAfolders(folders);
     // From here on no task of this scan writes; a stop that comes later finds the scan done.
     gf_closeScanOutputs();
-    walkStopped = gf_stopPending();
-    const bool completed = !walkStopped && gf_failedScanWrites() == 0;
+    AirportsScanRun run;
+    run.stopped = gf_stopPending();
+    const bool completed = !run.stopped && gf_failedScanWrites() == 0;
     // Before the archive step, which looks for links beside the generated files: a link of the
     // earlier scan whose airport is now generated must be gone by then.
     if (completed)
@@ -299,9 +298,10 @@ bool lf_runAirportsScan(const std::vector<fs::path>& folders)
     // that did not complete moves nothing; the next one does it.
     if (completed)
         lf_prepareTblo(gf_generatedThirdpartyNames());
-    if (completed && airportsFound.load())
+    run.found = airportsFound.load();
+    if (completed && run.found)
         gf_log("Airports scan successful");
-    return airportsFound.load();
+    return run;
 }
 
 void gf_scanAirports()
@@ -337,17 +337,18 @@ void gf_scanAirports()
     }
     // Every generated file is written for this simulator; set once, before any task runs.
     gf_setMetaSimulatorName("P3D");
+    // The output folders are made here once; a write into one that could not be made fails.
     for (const fs::path& output : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER})
         fs::create_directories(output, error);
     // The earlier files stay where they are: each is written over or, when its scenery is gone,
     // removed at the end of a scan that completed.
     gf_openScanOutputs();
-    const bool found = lf_runAirportsScan(folders);
+    const AirportsScanRun run = lf_runAirportsScan(folders);
     // The files of the scan reach the disk before the record that names them, and before the scan
     // counts as done: after a crash the next start scans again.
     const bool synced = gf_syncScanOutputs();
     const bool listed = gf_saveScanOutputList();
-    if (walkStopped) {
+    if (run.stopped) {
         gf_clearStatus();
         gf_logWarn("airports scan interrupted; it runs again at the next start");
         return;
@@ -375,7 +376,7 @@ void gf_scanAirports()
                       true);
         return;
     }
-    if (!found)
+    if (!run.found)
         gf_showStatus("Warning: Scan has not found any add-on airports", true);
     gf_setBoolParamChecked(SCAN_AIRPORTS, false);
     lf_repaint();

@@ -19,7 +19,13 @@
 void gf_scanAirports();
 
 std::vector<std::filesystem::path> lf_getAfolders();
-[[nodiscard]] bool lf_runAirportsScan(const std::vector<std::filesystem::path>& folders);
+// What a run of the scan found, and whether a stop cut its walk short (the scan then runs again at
+// the next start).
+struct [[nodiscard]] AirportsScanRun {
+    bool found = false;  // an airport got a park file
+    bool stopped = false;
+};
+AirportsScanRun lf_runAirportsScan(const std::vector<std::filesystem::path>& folders);
 void lf_scanAfolders(const std::vector<std::filesystem::path>& folders);
 void lf_scanAirportFolder(const std::filesystem::path& folder);
 // The task body for one BGL file: decodes its airports and makes their park files. Logs and

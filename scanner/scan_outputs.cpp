@@ -7,8 +7,10 @@
 // link) is the user's: never written over, never removed, and said in the scan log. The one
 // exception is an installation without a record yet (an upgrade): there a park file that carries
 // the program's meta block of a generated file is the scan's. A listed file left empty counts as
-// the scan's: a crash cut its write short. Nothing is removed on a stop or after a failed write; a
-// completed scan that saw all its scenery removes the files of earlier scans it did not write again.
+// the scan's: a crash cut its write short. A listed file that cannot be read whole may be either's:
+// it is left as it is and stays listed, and the scan counts it as a failed write. Nothing is
+// removed on a stop or after a failed write; a completed scan that saw all its scenery removes the
+// files of earlier scans it did not write again.
 #include "scanner/scan_outputs.hpp"
 
 #include <sodium.h>
@@ -158,7 +160,8 @@ void lf_adoptGeneratedFiles(Record& record)
             struct stat info {};
             std::string bytes;
             std::string failure;
-            if (::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0 ||
+            if (::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+                gf_isWriteProtected(it->path(), info) ||
                 gf_readFileLimited(it->path(), MAX_PARK_FILE_BYTES, bytes, failure) != FileRead::ok ||
                 !lf_carriesGeneratedForm(it->path(), bytes))
                 continue;
@@ -170,48 +173,52 @@ void lf_adoptGeneratedFiles(Record& record)
 }
 
 // Who owns what stands at path now.
+enum class Owner {
+    none,     // nothing stands there
+    scan,     // a file of the scan, as it wrote it
+    user,     // anything else
+    unknown,  // listed, but it could not be read whole: maybe the scan's, so neither written over nor the user's
+};
 struct Look {
-    bool users = false;
-    std::optional<FileIdentity> identity;  // what stands there; nothing: the place is free
-    std::string why;                       // for the scan log, when it is the user's
+    Owner owner = Owner::none;
+    std::optional<FileIdentity> identity;  // what stands there
+    std::string why;                       // for the scan log (the user's) or the log (unknown)
 };
 
 Look lf_look(const fs::path& path, const std::vector<Written>& recorded)
 {
     Look look;
-    look.identity = gf_fileIdentity(path);
-    if (!look.identity)
-        return look;
     struct stat info {};
-    look.users = true;
-    if (::lstat(path.c_str(), &info) != 0 || S_ISLNK(info.st_mode)) {
+    if (::lstat(path.c_str(), &info) != 0)
+        return look;
+    look.identity = gf_identityOf(info);
+    look.owner = Owner::user;
+    if (S_ISLNK(info.st_mode))
         look.why = "a link";
-        return look;
-    }
-    if (!S_ISREG(info.st_mode)) {
+    else if (!S_ISREG(info.st_mode))
         look.why = "not a plain file";
-        return look;
-    }
-    if ((info.st_mode & 0222) == 0) {
+    else if (gf_isWriteProtected(path, info))
         look.why = "write-protected";
+    else if (recorded.empty())
+        look.why = "not written by the scan";
+    if (!look.why.empty())
         return look;
-    }
-    if (info.st_size == 0 && !recorded.empty()) {
-        look.users = false;  // listed and empty: a crash cut the scan's write short
-        return look;
-    }
+    look.owner = Owner::scan;
+    if (info.st_size == 0)
+        return look;  // listed and empty: a crash cut the scan's write short
     std::string bytes;
-    std::string error;
-    if (gf_readFileLimited(path, MAX_PARK_FILE_BYTES, bytes, error) != FileRead::ok ||
-        gf_fileIdentity(path) != look.identity) {
-        look.why = "cannot be read whole";
+    if (gf_readFileLimited(path, MAX_PARK_FILE_BYTES, bytes, look.why) != FileRead::ok ||
+        bytes.size() != static_cast<std::uintmax_t>(info.st_size)) {
+        look.owner = Owner::unknown;  // a read error, or it changed while it was read
+        if (look.why.empty())
+            look.why = vald::format("{} changed while it was read", gf_pathToUtf8(path));
         return look;
     }
-    if (std::find(recorded.begin(), recorded.end(), lf_written(bytes)) != recorded.end()) {
-        look.users = false;
-        return look;
+    look.why.clear();
+    if (std::find(recorded.begin(), recorded.end(), lf_written(bytes)) == recorded.end()) {
+        look.owner = Owner::user;
+        look.why = "changed since the scan wrote it";
     }
-    look.why = recorded.empty() ? "not written by the scan" : "changed since the scan wrote it";
     return look;
 }
 
@@ -238,15 +245,17 @@ std::vector<Written> lf_recorded(const std::string& key)
 
 // The journal: lines reach the disk before the files they name are made. The tasks' lines are
 // gathered: whichever task finds no sync under way syncs every line waiting, so that the tasks
-// share the syncs. After a failed sync nothing more is written for the scan.
+// share the syncs. After a failed sync nothing more is written for the scan. The line numbers run
+// on across scans, and a line stays waiting until it is on the disk: a sync of an earlier scan
+// that is still under way when the next one starts tells only its own lines durable, and its
+// failure fails neither the new scan nor the lines it did not hold.
 class Journal {
 public:
     void start()
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        pending_ = "\n";  // ends a line that a crash may have cut short
-        appended_ = 0;
-        durable_ = 0;
+        ++scan_;
+        pending_.insert(0, 1, '\n');  // ends a line that a crash may have cut short
         broken_ = false;
     }
 
@@ -263,6 +272,7 @@ public:
             flushing_ = true;
             const std::string batch = std::exchange(pending_, {});
             const std::uint64_t upto = appended_;
+            const std::uint64_t scan = scan_;
             lock.unlock();
             std::string error;
             const bool ok = gf_appendDurably(SCAN_OUTPUTS_JOURNAL_PATH, batch, error);
@@ -270,10 +280,13 @@ public:
                 gf_logWarn(error);
             lock.lock();
             flushing_ = false;
-            if (ok)
+            if (ok) {
                 durable_ = upto;
-            else
-                broken_ = true;
+            } else {
+                // Not on the disk (perhaps in part): the lines wait for the next sync, after a line end.
+                pending_.insert(0, "\n" + batch);
+                broken_ = broken_ || scan == scan_;
+            }
             synced_.notify_all();
         }
         return durable_ >= mine;
@@ -285,6 +298,7 @@ private:
     std::string pending_;
     std::uint64_t appended_ = 0;
     std::uint64_t durable_ = 0;
+    std::uint64_t scan_ = 0;
     bool flushing_ = false;
     bool broken_ = false;
 };
@@ -335,8 +349,38 @@ ScanOutputTask::ScanOutputTask(std::uint64_t generation) { taskGeneration = gene
 
 ScanOutputTask::~ScanOutputTask() { taskGeneration = 0; }
 
-ScanWrite gf_writeScanOutput(const fs::path& path, const std::string& bytes)
+ScanPlace gf_lookAtScanPlace(const fs::path& path, std::span<const fs::path> lookedFor)
 {
+    ScanPlace place;
+    place.path = path;
+    const std::string key = lf_key(path);
+    const Look look = lf_look(path, lf_recorded(key));
+    place.identity = look.identity;
+    if (look.owner == Owner::user) {
+        lf_reportUsers(key, look.why);
+        place.usersFile = true;
+        return place;
+    }
+    if (look.owner == Owner::unknown)
+        place.unreadable = look.why;
+    const auto self = std::find(lookedFor.begin(), lookedFor.end(), path);
+    for (auto later = self == lookedFor.end() ? self : self + 1; later != lookedFor.end(); ++later) {
+        const Look hidden = lf_look(*later, lf_recorded(lf_key(*later)));
+        if (hidden.owner == Owner::user) {
+            gf_addToAirportsScanLog(vald::format("{}{} not written: it would hide the user's {}", "===> ", key,
+                                                 gf_pathToUtf8(*later)));
+            place.usersFile = true;
+            return place;
+        }
+        if (hidden.owner == Owner::unknown && place.unreadable.empty())
+            place.unreadable = hidden.why;
+    }
+    return place;
+}
+
+ScanWrite gf_writeScanOutput(const ScanPlace& place, const std::optional<std::string>& bytes)
+{
+    const fs::path& path = place.path;
     const std::string key = lf_key(path);
     const std::uint64_t generation = taskGeneration;
     {
@@ -360,21 +404,26 @@ ScanWrite gf_writeScanOutput(const fs::path& path, const std::string& bytes)
         lf_countFailure();
         return ScanWrite::failed;
     }
-    const Look look = lf_look(path, lf_recorded(key));
-    if (look.users) {
-        lf_reportUsers(key, look.why);
+    if (place.usersFile)
         return ScanWrite::kept;
+    if (!bytes || !place.unreadable.empty()) {
+        // What may be a file of the scan is neither written over nor given to the user: the scan
+        // does not complete, and its record keeps the file.
+        gf_logWarn(bytes ? vald::format("{} not written: {}", key, place.unreadable)
+                         : vald::format("{} not written: its text could not be made", key));
+        lf_countFailure();
+        return ScanWrite::failed;
     }
-    const Written mine = lf_written(bytes);
+    const Written mine = lf_written(*bytes);
     if (!journal.record(lf_line(key, mine))) {
         lf_countFailure();
         return ScanWrite::failed;
     }
     GuardedWrite rules;
     rules.durability = WriteDurability::Scratch;  // synced once at the scan's end
-    rules.mayReplace = [&look](const std::optional<FileIdentity>& now) { return now == look.identity; };
+    rules.mayReplace = [&place](const std::optional<FileIdentity>& now) { return now == place.identity; };
     std::string error;
-    switch (gf_writeFileGuarded(path, bytes, rules, error)) {
+    switch (gf_writeFileGuarded(path, *bytes, rules, error)) {
     case WriteOutcome::written: {
         std::lock_guard<std::mutex> lock(outputsMutex);
         if (generation == state.generation)  // a write stuck past its scan's end: its journal line stays
@@ -390,15 +439,6 @@ ScanWrite gf_writeScanOutput(const fs::path& path, const std::string& bytes)
     gf_logWarn(error);
     lf_countFailure();
     return ScanWrite::failed;
-}
-
-bool gf_isUsersFile(const fs::path& path, bool sayKept)
-{
-    const std::string key = lf_key(path);
-    const Look look = lf_look(path, lf_recorded(key));
-    if (look.users && sayKept)
-        lf_reportUsers(key, look.why);
-    return look.users;
 }
 
 void gf_noteScanIncomplete()
@@ -436,10 +476,15 @@ void gf_removeStaleScanOutputs()
     for (const auto& [key, contents] : candidates) {
         const fs::path path = gf_pathFromUtf8(key);
         const Look look = lf_look(path, contents);
-        if (!look.identity)
+        if (look.owner == Owner::none)
             continue;
-        if (look.users) {
+        if (look.owner == Owner::user) {
             lf_reportUsers(key, look.why);
+            continue;
+        }
+        if (look.owner == Owner::unknown) {
+            gf_logWarn(look.why);
+            kept.emplace(key, contents);  // perhaps still the scan's
             continue;
         }
         std::error_code error;

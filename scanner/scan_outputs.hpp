@@ -5,10 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "foundation/constants.hpp"
+#include "foundation/safe_write.hpp"
 
 // The record: a header line, then one line per file the scan wrote: its size, the hash of what
 // the scan wrote, its path.
@@ -38,11 +41,23 @@ enum class [[nodiscard]] ScanWrite {
     failed,  // the write failed (logged): the earlier file stays and the scan does not complete
     late,    // the task's scan has ended or gave it up: nothing is written
 };
-// Writes bytes as the whole file at path, a file directly in one of the two output folders.
-ScanWrite gf_writeScanOutput(const std::filesystem::path& path, const std::string& bytes);
-// Whether a file of the user stands at path; when sayKept, one that does is named in the scan log
-// as kept.
-bool gf_isUsersFile(const std::filesystem::path& path, bool sayKept);
+// Where a file of the scan is to stand (directly in one of the two output folders), looked at once
+// before it is written: the write replaces only what this look found there.
+struct ScanPlace {
+    std::filesystem::path path;
+    // The user's file stands at path, or a file there would hide one of the user's (said in the
+    // scan log): nothing is written.
+    bool usersFile = false;
+    std::optional<FileIdentity> identity;  // what stood at path
+    std::string unreadable;                // why a listed file there, or one it would hide, could not be read whole
+};
+// Looks at path and, of lookedFor (where a reader looks for such a file, in order), at the places
+// after path: a file at path hides what stands there.
+[[nodiscard]] ScanPlace gf_lookAtScanPlace(const std::filesystem::path& path,
+                                           std::span<const std::filesystem::path> lookedFor);
+// Writes bytes as the whole file at the place looked at. No bytes (its text could not be made),
+// or a place that could not be read whole, is a failed write.
+ScanWrite gf_writeScanOutput(const ScanPlace& place, const std::optional<std::string>& bytes);
 
 // The scan did not see all its scenery (a folder walk ended early, a file was given up): it takes
 // no earlier file for stale.

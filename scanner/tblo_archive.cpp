@@ -1,5 +1,6 @@
 #include "scanner/tblo_archive.hpp"
 
+#include <algorithm>
 
 #include "foundation/constants.hpp"
 #include "foundation/files.hpp"
@@ -27,7 +28,7 @@ void lf_setTbloCount(std::uint64_t count)
 }
 
 // Copies one generated file into tblo. One with a link to the archive beside it is named in
-// linked: it leaves my_thirdparty once the archive holds it.
+// linked: it leaves my_thirdparty once an archive that holds it has taken the old one's place.
 void lf_copyToTblo(const std::string& name, std::vector<fs::path>& linked)
 {
     const fs::path source = MY_THIRDPARTY_FOLDER / gf_pathFromUtf8(name + ".xml");
@@ -68,18 +69,23 @@ std::optional<std::string> lf_readFileBytes(const fs::path& path, std::size_t ma
     return bytes;
 }
 
-bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t added)
+bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t added, bool whole)
 {
-    // The new archive takes the old one's place only when it is whole: a full disk leaves the old.
+    // The new archive takes the old one's place only when it is whole: a full disk, or an entry
+    // that could not be added, leaves the old one.
     const fs::path building = archive.path();
-    const bool closed = archive.close();
+    bool closed = false;
+    if (whole)
+        closed = archive.close();
+    else
+        archive.discard();
     std::error_code error;
-    bool placed = building == zipPath;
-    if (!placed && closed) {
+    bool placed = building == zipPath && closed;
+    if (building != zipPath && closed) {
         if (fs::exists(zipPath, error))
             gf_log(vald::format("[zip] Removing old zip {}", gf_pathToUtf8(zipPath)));
         std::string failure;
-        placed = gf_copyFileSafely(building, zipPath, failure, WriteDurability::Scratch);
+        placed = gf_placeFinishedFile(building, zipPath, failure);
         if (!placed)
             gf_logWarn(failure);
     }
@@ -93,7 +99,7 @@ bool lf_zipClose(vald::ZipArchive& archive, const fs::path& zipPath, std::size_t
     return placed && exists && shownSize > 0;
 }
 
-bool lf_zipFolder(const fs::path& zipPath)
+bool lf_zipFolder(const fs::path& zipPath, std::vector<std::string>* packed)
 {
     std::error_code error;
     if (!fs::is_directory(TBLO_FOLDER_PATH, error)) {
@@ -111,7 +117,7 @@ bool lf_zipFolder(const fs::path& zipPath)
         gf_log("[zip] Could not open archive for writing");
         return false;
     }
-    std::size_t added = 0;
+    std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator(TBLO_FOLDER_PATH)) {
         // The old zip and the new one are no part of it.
         if (!entry.is_regular_file() || entry.path() == zipPath || entry.path() == building)
@@ -126,11 +132,14 @@ bool lf_zipFolder(const fs::path& zipPath)
         gf_log(vald::format("[zip] Adding (data) {} -> {} ({} bytes)", path, name, bytes->size()));
         if (!archive.addData(name, *bytes, vald::ZipArchive::Compression::Fast)) {
             gf_log(vald::format("[zip] ERROR addData({})", name));
-            return lf_zipClose(archive, zipPath, added);
+            return lf_zipClose(archive, zipPath, names.size(), false);
         }
-        ++added;
+        names.push_back(name);
     }
-    return lf_zipClose(archive, zipPath, added);
+    const bool placed = lf_zipClose(archive, zipPath, names.size());
+    if (placed && packed != nullptr)
+        *packed = std::move(names);
+    return placed;
 }
 
 void lf_prepareTblo(const std::vector<std::string>& names)
@@ -150,10 +159,14 @@ void lf_prepareTblo(const std::vector<std::string>& names)
         gf_log("All your third party airports are recognised, no off line learning needed.");
         return;
     }
-    // A linked file leaves my_thirdparty only when the archive holds it.
-    if (lf_zipFolder(zip)) {
+    // A linked file leaves my_thirdparty only when the archive placed holds it (not one whose copy
+    // could not be read).
+    std::vector<std::string> packed;
+    if (lf_zipFolder(zip, &packed)) {
         for (const fs::path& source : linked) {
             std::error_code error;
+            if (std::find(packed.begin(), packed.end(), gf_pathToUtf8(source.filename())) == packed.end())
+                continue;
             if (!fs::remove(source, error) && error)
                 gf_logWarn(vald::format("remove({}) failed: {}", gf_pathToUtf8(source), error.message()));
         }

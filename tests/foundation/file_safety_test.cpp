@@ -72,11 +72,17 @@ TEST(FileSafetyTest, TheUsersWriteProtectedLinkedOrChangedFilesStayAsTheyAre)
     };
     EXPECT_EQ(gf_writeFileGuarded(dir / "seen.xml", "new", rules, error), WriteOutcome::refused);
     EXPECT_EQ(gf_writeFileGuarded(dir / "new.xml", "new", rules, error), WriteOutcome::refused);
+    // A file built whole beside its target takes its place by the same rules.
+    writeFile(dir / "built", "built");
+    EXPECT_FALSE(gf_placeFinishedFile(dir / "built", dir / "mine.xml", error));
+    EXPECT_FALSE(gf_placeFinishedFile(dir / "built", dir / "link.xml", error));
+    EXPECT_TRUE(gf_placeFinishedFile(dir / "built", dir / "placed.xml", error)) << error;
     EXPECT_EQ(readFile(dir / "mine.xml"), "mine");
     EXPECT_EQ(readFile(dir / "outside"), "outside");
     EXPECT_EQ(readFile(dir / "seen.xml"), "changed since");
     EXPECT_EQ(readFile(dir / "new.xml"), "placed meanwhile");
-    EXPECT_EQ(entriesOf(dir.path()), (Names{"link.xml", "mine.xml", "new.xml", "outside", "seen.xml"}));
+    EXPECT_EQ(readFile(dir / "placed.xml"), "built");
+    EXPECT_EQ(entriesOf(dir.path()), (Names{"link.xml", "mine.xml", "new.xml", "outside", "placed.xml", "seen.xml"}));
 }
 
 TEST(FileSafetyTest, AFailedWriteLeavesTheOldFileWholeAndSaysWhy)

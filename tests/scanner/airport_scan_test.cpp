@@ -126,13 +126,12 @@ TEST_F(AirportScanTest, AFailingFileEndsItsFolderWalkAndTheScanGoesOn)
     const fs::path good = fs::current_path() / "good";
     for (const char* code : {"EHGG", "EHEH"})
         bgl_test::writeBytes(good / (std::string(code) + ".bgl"), bgl_test::bglFile({airport(code, 2)}));
-    // Generating into airports/my_ORBX fails for every ORBX airport: that folder is a file.
+    // Every file of this folder is damaged: the first ends the walk while later ones are added.
     const fs::path orbx = fs::current_path() / "orbx";
-    for (const char* code : {"EHBK", "EHTW", "EHBK"})
-        bgl_test::writeBytes(orbx / vald::format("{}{}.bgl", code, fs::exists(orbx) ? 2 : 1),
-                             bgl_test::bglFile({airport(code, 2)}));
-    fs::create_directories(AIRPORTS_FOLDER);
-    corv_test::writeFile(MY_ORBX_FOLDER, "a file where a folder belongs");
+    damaged = bgl_test::bglFile({airport("EHBK", 2)});
+    damaged.resize(damaged.size() - 40);
+    for (const char* name : {"EHBK1.bgl", "EHTW.bgl", "EHBK2.bgl"})
+        bgl_test::writeBytes(orbx / name, damaged);
     afolder1.setValue(gf_pathToUtf8(fs::current_path() / "nowhere"));
     afolder2.setValue(gf_pathToUtf8(fs::current_path() / "Log.txt"));
     afolder3.setValue(gf_pathToUtf8(orbx));

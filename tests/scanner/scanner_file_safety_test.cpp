@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
+#include <cstdlib>
+
+#include <pugixml.hpp>
+
+#include "foundation/files.hpp"
 #include "foundation/format.hpp"
 #include "foundation/text.hpp"
 #include "parking/apf_file.hpp"
@@ -139,9 +144,9 @@ TEST_F(ScannerFileSafetyTest, OnlyFilesTheScanProvablyWroteAreWrittenOverOrRemov
     EXPECT_EQ(countLog("Airports scan successful"), 3U);  // not for the scan that was closed
 }
 
-// A full disk during a rescan: every earlier park file and the offline-learning archive stay as
-// they were, the scan says it did not complete and runs again at the next start, which writes the
-// new files.
+// A full disk during a rescan, a park file whose text cannot be made, a listed file that cannot be
+// read: every earlier park file and the offline-learning archive stay as they were, the scan says
+// it did not complete and runs again at the next start, which writes the new files.
 TEST_F(ScannerFileSafetyTest, AFullDiskKeepsEveryEarlierFileAndTheScanPending)
 {
     scenery("EHGG", 3);
@@ -161,10 +166,24 @@ TEST_F(ScannerFileSafetyTest, AFullDiskKeepsEveryEarlierFileAndTheScanPending)
     EXPECT_EQ(readFile(tp_ / "EHGG.xml"), gg);
     EXPECT_EQ(readFile(tp_ / "EHTW.xml"), tw);
     EXPECT_EQ(readFile(TBLO_FOLDER_PATH / TBLO_ZIP), zip);
+
+    // No memory for the XML of the park files.
+    pugi::set_memory_management_functions([](std::size_t) -> void* { return nullptr; }, std::free);
+    EXPECT_NO_THROW(scan());
+    pugi::set_memory_management_functions(std::malloc, std::free);
+    EXPECT_TRUE(SCAN_AIRPORTS.value());
+    EXPECT_EQ(readFile(tp_ / "EHGG.xml"), gg);
+
+    // A listed file that cannot be read whole now may still be the scan's: kept, and still listed.
+    fs::resize_file(tp_ / "EHGG.xml", MAX_PARK_FILE_BYTES + 1);  // sparse: no disk is filled
+    scan();
+    EXPECT_TRUE(SCAN_AIRPORTS.value());
+    EXPECT_EQ(fs::file_size(tp_ / "EHGG.xml"), MAX_PARK_FILE_BYTES + 1);
+    fs::resize_file(tp_ / "EHGG.xml", gg.size());
     scan();
     EXPECT_FALSE(SCAN_AIRPORTS.value());
     EXPECT_NE(readFile(tp_ / "EHGG.xml").find("\"g60\""), std::string::npos);
-    EXPECT_EQ(countLog("airports scan did not complete: 2 files could not be written"), 1U);
+    EXPECT_EQ(countLog("airports scan did not complete: 2 files could not be written"), 2U);
     EXPECT_EQ(countLog("Airports scan successful"), 2U);
 }
 

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "foundation/constants.hpp"
+#include "foundation/files.hpp"
 #include "foundation/format.hpp"
 #include "platform/zip_archive.hpp"
 #include "refdata/airports.hpp"
@@ -99,6 +100,19 @@ TEST_F(TbloTest, GeneratedFilesOfKnownAirportsArePackedAndLinkedOnesLeaveTheirFo
               }),
               0);
     EXPECT_EQ(corv_test::readFile(TBLO_FOLDER_PATH / TBLO_ZIP), "an old archive");
+
+    // An entry the archive cannot take (a name that is no UTF-8) keeps the old one whole too; a
+    // linked file whose copy could not be read is not in the new archive and stays.
+    for (const char* name : {"EHAM", "EHRD"})
+        corv_test::writeFile(MY_THIRDPARTY_FOLDER / (std::string(name) + ".xml"), "<park/>");
+    for (const char* name : {"a.xml", "b.xml", "c.xml", "z\xff.xml"})
+        corv_test::writeFile(TBLO_FOLDER_PATH / name, "<park/>");  // in any order of the folder, one comes before it
+    lf_prepareTblo({"EHAM", "EHRD"});
+    EXPECT_EQ(corv_test::readFile(TBLO_FOLDER_PATH / TBLO_ZIP), "an old archive");
+    fs::resize_file(MY_THIRDPARTY_FOLDER / "EGLL.xml", MAX_PARK_FILE_BYTES + 1);
+    lf_prepareTblo({"EGLL", "EHAM"});
+    EXPECT_NE(corv_test::readFile(TBLO_FOLDER_PATH / TBLO_ZIP), "an old archive");
+    EXPECT_TRUE(fs::exists(MY_THIRDPARTY_FOLDER / "EGLL.xml"));
 }
 
 TEST_F(TbloTest, NothingToLearnIsSaidOnceAndAnEmptyListSaysNothing)
