@@ -8,9 +8,9 @@
 // parked aircraft and some standing at gates, and PARKED aircraft on stands of their own, every
 // stand parked, the range not narrowed to the park airport. The program creates an aircraft every
 // half second at most, so such a run first waits until the simulator holds as many live and
-// static aircraft as the program's limits let it have (500 of each, less the statics whose places
-// the flights standing at gates take), until that count has stayed the same for RUN_UP_STILL, or
-// until RUN_UP_LIMIT, then measures as the steady part of a plain run (40 s).
+// static aircraft as the program's limits let it have (500 of each), until that count has stayed
+// the same for RUN_UP_STILL, or until RUN_UP_LIMIT, then measures as the steady part of a plain
+// run (40 s).
 // The aircraft in the simulator are counted from its journal at the start, the middle and the end
 // of the measured window: a window in which the live or the static count fell below nine tenths of
 // its start is reported as not steady (label and steady=0), since a program that empties the
@@ -250,15 +250,6 @@ void lf_stop(Child& child, int signal)
     child.pid = -1;
 }
 
-// The flights of a busy scenario that stand at gates, as make_busy_scenario reports them.
-std::int64_t lf_standingFlights(const fs::path& report)
-{
-    const std::string text = lf_read(report);
-    const std::string key = "standing=";
-    const auto at = text.find(key);
-    return at == std::string::npos ? 0 : std::stoll(text.substr(at + key.size()));
-}
-
 // The live and static aircraft in the simulator at one moment of the measured window.
 struct HeldCount {
     std::int64_t live = 0;
@@ -391,9 +382,7 @@ void BM_WholeProgram(benchmark::State& state, std::int64_t live, std::int64_t pa
         auto start = std::chrono::steady_clock::now();
         if (busy) {
             const std::int64_t liveTarget = std::min(live, MAX_LIVE_IN_SIM);
-            // A flight standing at its gate counts among the parked aircraft of the airport.
-            const std::int64_t staticTarget =
-                std::min(parked, MAX_STATIC_IN_SIM - std::min(liveTarget, lf_standingFlights(demo / "busy.out")));
+            const std::int64_t staticTarget = std::min(parked, MAX_STATIC_IN_SIM);
             std::int64_t held = -1;
             auto changed = std::chrono::steady_clock::now();
             for (;;) {
