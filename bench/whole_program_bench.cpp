@@ -374,7 +374,7 @@ void BM_WholeProgram(benchmark::State& state, std::int64_t live, std::int64_t pa
     double cpuTotal = 0, cpuSteady = 0, peakRssMb = 0;
     JournalCount journal(demo / "simulator-journal.jsonl");
     JournalCount ranWith = journal;
-    std::vector<HeldCount> held;
+    std::vector<HeldCount> window;  // start, middle and end of the measured window
     std::chrono::duration<double> runUp{0};
     int exitStatus = 0;
     for (auto _ : state) {
@@ -404,12 +404,12 @@ void BM_WholeProgram(benchmark::State& state, std::int64_t live, std::int64_t pa
         }
         std::this_thread::sleep_until(start + STEADY_FROM);
         const double cpuAtSteady = lf_cpuSeconds(corv.pid);
-        held.push_back(lf_heldNow(journal));
+        window.push_back(lf_heldNow(journal));
         std::this_thread::sleep_until(start + (STEADY_FROM + RUN_TIME) / 2);
-        held.push_back(lf_heldNow(journal));
+        window.push_back(lf_heldNow(journal));
         std::this_thread::sleep_until(start + RUN_TIME);
         const double cpuAtEnd = lf_cpuSeconds(corv.pid);
-        held.push_back(lf_heldNow(journal));
+        window.push_back(lf_heldNow(journal));
         // What came and went up to here: on SIGTERM the program removes all it made.
         journal.readOn();
         ranWith = journal;
@@ -442,7 +442,7 @@ void BM_WholeProgram(benchmark::State& state, std::int64_t live, std::int64_t pa
     state.counters["peak_rss_mb"] = peakRssMb;
     // What the run did, so that a quiet program cannot pass for a thrifty one.
     state.counters["aircraft_created"] = static_cast<double>(ranWith.createdLive + ranWith.createdStatic);
-    lf_reportHeld(state, held, busy);
+    lf_reportHeld(state, window, busy);
     if (busy) {
         // What came and went up to the end.
         state.counters["run_up_s"] = runUp.count();

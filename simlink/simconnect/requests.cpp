@@ -4,6 +4,7 @@
 // own block) and leave together at its end, so a frame's many positions cost one write and one
 // wake-up.
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "simlink/simconnect/connection.hpp"
@@ -12,6 +13,7 @@
 
 using vald::simconnect::gf_findConnectionLocked;
 using vald::simconnect::gf_packetLock;
+using vald::simconnect::SEND_BUFFER_BYTES;
 using vald::simconnect::SendBuffer;
 using vald::simconnect::SimConnection;
 
@@ -51,8 +53,9 @@ HRESULT lf_putPacket(SimConnection& connection, std::uint64_t size, std::uint32_
     if (!offset && !buffer.empty()) {
         // A batch that fills the buffer: what it holds waits for the batch's end, so that the
         // batch still leaves in one write.
-        const std::vector<std::uint8_t> full = buffer.take();
-        connection.batchBytes.insert(connection.batchBytes.end(), full.begin(), full.end());
+        if (connection.batchBytes.empty())
+            connection.batchBytes.reserve(2 * SEND_BUFFER_BYTES);
+        buffer.appendTo(connection.batchBytes);
         offset = buffer.reserve(static_cast<std::uint32_t>(size), packetId);
     }
     if (!offset)
@@ -108,11 +111,8 @@ void lf_endBatch(SimConnection& connection)
             connection.queueWrite(connection.sendBuffer.take());
         return;
     }
-    std::vector<std::uint8_t> bytes = std::move(connection.batchBytes);
-    connection.batchBytes = {};
-    const std::vector<std::uint8_t> rest = connection.sendBuffer.take();
-    bytes.insert(bytes.end(), rest.begin(), rest.end());
-    connection.queueWrite(std::move(bytes));
+    connection.sendBuffer.appendTo(connection.batchBytes);
+    connection.queueWrite(std::exchange(connection.batchBytes, {}));
 }
 
 HRESULT lf_textResult(bool fits)
