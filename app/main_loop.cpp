@@ -55,7 +55,7 @@ int pauseTickCounter = PAUSE_TICKS;
 ScheduledCalls lf_realCalls()
 {
     return ScheduledCalls{&lf_checkParkAirport, &lf_adjustParking, &gf_logUnmatched, &gf_parkRebuildPending,
-                          &gf_liveryMatchingSummary, &lf_retryParkedTraffic};
+                          &gf_liveryMatchingSummary, &lf_retryParkedTraffic, &lf_askParkedTraffic};
 }
 
 // Worker thread only.
@@ -109,9 +109,10 @@ void lf_parkingPhases()
         return;
     if (!parkingPhase.load()) {
         parkingPhase.store(true);
-        // The parked traffic itself is asked for by the adjustment of the second phase, which
-        // waits for the traffic reader's answer.
         gf_lockParkingControls();
+        // The answer of the traffic reader is in by the second phase, which plans with it.
+        if (parkAirportOpen.load())
+            scheduled.askParkedTraffic();
         return;
     }
     parkingPhase.store(false);
@@ -337,6 +338,7 @@ void gf_setScheduledCallsForTest(ScheduledCalls calls)
     scheduled.matchingSummary = calls.matchingSummary ? std::move(calls.matchingSummary) : real.matchingSummary;
     scheduled.retryParkedTraffic =
         calls.retryParkedTraffic ? std::move(calls.retryParkedTraffic) : real.retryParkedTraffic;
+    scheduled.askParkedTraffic = calls.askParkedTraffic ? std::move(calls.askParkedTraffic) : real.askParkedTraffic;
 }
 
 void gf_resetMainLoopForTest()

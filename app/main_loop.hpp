@@ -43,6 +43,9 @@ struct ScheduledCalls {
     std::function<bool()> parkRebuildPending;
     std::function<void()> matchingSummary;
     std::function<void()> retryParkedTraffic;
+    // The parked traffic for the parking update is asked for in its first phase and taken in its
+    // second, fifteen seconds later: no tick waits for the answer.
+    std::function<void()> askParkedTraffic;
 };
 void gf_setScheduledCallsForTest(ScheduledCalls calls);
 

@@ -1,6 +1,7 @@
 // The engine's step of one tick with 500 live aircraft in flight, moved every tick along their
-// tracks, beside 500 static aircraft at their stands; and the same with a poll of reports of every
-// flight every 2 s, taken in and decoded into the tracks. Then the main loop's own tick (the
+// tracks, beside 500 static aircraft at their stands; the same with a poll of reports of every
+// flight every 2 s, taken in and decoded into the tracks; and the same with 1,500 more flights
+// waiting in buffer. Then the main loop's own tick (the
 // engine's step with its positions handed over to the send queue, and the per-second step) with
 // 100 of the 500 taxiing through a field of the 500 statics, which the per-second step checks them
 // against: a whole second of ticks, and the per-second step alone.
@@ -156,6 +157,34 @@ void BM_HandleAddingStackBusySky(benchmark::State& state)
     gf_clearDbaseTables();
 }
 BENCHMARK(BM_HandleAddingStackBusySky)->Unit(benchmark::kMicrosecond);
+
+// A crowded sky: the 500 in flight and 1,500 more flights in range waiting in buffer, their first
+// points long ahead (as flights beyond the live limit wait): the tick over 2,000 records.
+void BM_HandleAddingStackCrowdedSky(benchmark::State& state)
+{
+    constexpr std::uint32_t WAITING = 1500;
+    lf_placeInFlight();
+    liveAircraft.reserve(AIRCRAFT + WAITING);
+    for (std::uint32_t i = AIRCRAFT; i < AIRCRAFT + WAITING; ++i)
+        lf_handleReceivedFlight(lf_report(i, 1000.0));
+    std::uint64_t ticks = 0;
+    for (auto _ : state) {
+        lf_handleAddingStack();
+        if (++ticks % 10000 == 0) {
+            state.PauseTiming();
+            for (std::uint32_t i = 0; i < AIRCRAFT; ++i)
+                lf_extendTrack(liveAircraft[i], i);
+            state.ResumeTiming();
+        }
+    }
+    std::size_t waiting = 0;
+    for (const LiveAircraft& aircraft : liveAircraft)
+        waiting += aircraft.state == SimState::buffer ? 1 : 0;
+    state.counters["waiting"] = static_cast<double>(waiting);
+    lf_resetTraffic();
+    gf_clearDbaseTables();
+}
+BENCHMARK(BM_HandleAddingStackCrowdedSky)->Unit(benchmark::kMicrosecond);
 
 constexpr std::uint32_t TAXIING = 100;
 // The field: rows of 25 stands from its north-west corner, a row and a stand apart in degrees.

@@ -1,7 +1,8 @@
 // The positions of one frame on their way to the simulator: 500 or 2,000 position packets through
 // the client library to a peer that reads them off a Unix-domain socket, one by one (each packet
-// its own write) and as one batch (the frame's flush). CPU time of the whole process, the I/O
-// thread and the reading peer included, per frame; per_position is that time per packet.
+// its own write), as one batch of calls, and as one call (the frame's flush: one hold of the
+// library's lock, one write). CPU time of the whole process, the I/O thread and the reading peer
+// included, per frame; per_position is that time per packet.
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,7 +23,9 @@ using vald::simconnect::TransportKind;
 constexpr std::uint32_t POSITION_DEFINITION = 402;
 constexpr std::uint32_t POSITION_BYTES = 100;
 
-void lf_sendFrame(benchmark::State& state, bool batched)
+enum class FrameSend { oneByOne, batched, oneCall };
+
+void lf_sendFrame(benchmark::State& state, FrameSend how)
 {
     int ends[2] = {-1, -1};
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
@@ -49,12 +52,20 @@ void lf_sendFrame(benchmark::State& state, bool batched)
     });
     const auto positions = static_cast<std::uint32_t>(state.range(0));
     const double position[8] = {52.3, 4.76, 0.01, -0.02, 1.5, 1200.0, -3.0, 140.0};
+    std::vector<SimObjectDatum> items;
+    for (std::uint32_t i = 0; i < positions; ++i)
+        items.push_back(SimObjectDatum{100 + i, position});
+    const bool batched = how == FrameSend::batched;
     std::uint64_t sent = 0;
     for (auto _ : state) {
         // A request that failed would leave the wait below without an end.
         bool ok = !batched || SimConnect_BeginPacketBatch(handle) == S_OK;
-        for (std::uint32_t i = 0; i < positions; ++i)
-            ok = SimConnect_SetDataOnSimObject(handle, POSITION_DEFINITION, 100 + i, 0, 1, 64, position) == S_OK && ok;
+        if (how == FrameSend::oneCall)
+            ok = SimConnect_SetDataOnSimObjects(handle, POSITION_DEFINITION, 0, 64, items.data(), items.size()) == S_OK;
+        else
+            for (std::uint32_t i = 0; i < positions; ++i)
+                ok = SimConnect_SetDataOnSimObject(handle, POSITION_DEFINITION, 100 + i, 0, 1, 64, position) == S_OK &&
+                     ok;
         if (batched)
             ok = SimConnect_EndPacketBatch(handle) == S_OK && ok;
         if (!ok) {
@@ -77,13 +88,18 @@ void lf_sendFrame(benchmark::State& state, bool batched)
 
 void BM_SendFrameOneByOne(benchmark::State& state)
 {
-    lf_sendFrame(state, false);
+    lf_sendFrame(state, FrameSend::oneByOne);
 }
 void BM_SendFrameBatched(benchmark::State& state)
 {
-    lf_sendFrame(state, true);
+    lf_sendFrame(state, FrameSend::batched);
+}
+void BM_SendFrameOneCall(benchmark::State& state)
+{
+    lf_sendFrame(state, FrameSend::oneCall);
 }
 BENCHMARK(BM_SendFrameOneByOne)->Arg(500)->Arg(2000)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SendFrameBatched)->Arg(500)->Arg(2000)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SendFrameOneCall)->Arg(500)->Arg(2000)->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace

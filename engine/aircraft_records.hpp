@@ -124,21 +124,25 @@ struct StaticAircraft : AircraftInstance {
     StaticAircraft(const AircraftInstance& instance, std::uint32_t standNumber, const StandPlacement& placement,
                    bool cargoStand);
 
-    std::uint32_t objectId = 0;  // the simulator's object id; 0 while not in the simulator
     double standLat = 0.0;
     double standLon = 0.0;
     double standHeading = 0.0;     // radians
     std::uint64_t parkedSlot = 0;  // week slot in which it came to stand (gf_weekSlotValue)
     std::uint32_t sourceKey = 0;   // first number of the planned park position it was built from
     std::uint32_t standNumber = 0; // 0 for none
-    SimState state = SimState::buffer;
     std::uint32_t throttleStep = THROTTLE_STEP_NONE;
     std::uint32_t flapsIndex = FLAPS_INDEX_NONE;
     bool cargoStand = false;
     std::uint32_t sourceFlag = 1;    // second number of the planned park position
     bool removeWhenCreated = false;  // remove as soon as the simulator reports it created
-    bool skip = false;               // removed while in buffer: erased at the next update
-    bool dequeued = false;           // its waiting creation was withdrawn: erased at the next update
+
+    // What every tick reads of every aircraft starts a cache line, at the end of the record's
+    // static part: a live aircraft's own per-tick fields follow in the same and the next lines,
+    // so that a tick over a long list does not fetch the whole of each record.
+    alignas(64) SimState state = SimState::buffer;
+    std::uint32_t objectId = 0;  // the simulator's object id; 0 while not in the simulator
+    bool skip = false;           // removed while in buffer: erased at the next update
+    bool dequeued = false;       // its waiting creation was withdrawn: erased at the next update
 };
 
 struct LiveAircraft : StaticAircraft {
@@ -147,21 +151,22 @@ struct LiveAircraft : StaticAircraft {
     // Changes the phase and keeps the old one in previousPhase.
     void setPhase(FlightPhase next);
 
+    // Read at every tick (with the static part's last fields before them); the rest of the
+    // record is read when something happens to the aircraft.
+    // In buffer: the spawn step need not look at the aircraft before this tick. Its first point
+    // is not due yet (spawnDueTick, set from the track by the spawn step and cleared when the
+    // first point changes), or the live limit holds it back (heldBackUntil).
+    Tick spawnDueTick = 0;
+    Tick heldBackUntil = 0;
+    FlightPhase phase = FlightPhase::birth;
+    bool onGround = false;
+    bool approachConfigured = false;
+    bool noseDown = false;
+    bool turnToCourse = false;
+    std::uint32_t flareStage = 0;
     SimPosition simPosition;  // last handed to the simulator
     // Received points: the front one was last reached or stood at, the second is flown to.
     std::deque<TrackPoint> track;
-    double recordTime = 0.0;  // data time of the last accepted record, seconds
-    LatLon lastCheckPosition;
-    UtcSeconds parkTime = 0;  // park clock (gf_parkClockNow, steady seconds) when it came to stand
-    std::int32_t trackEndWait = 0;
-    Tick holdingStart = 0;
-    FlightPhase phase = FlightPhase::birth;
-    FlightPhase previousPhase = FlightPhase::birth;
-    bool standTest = false;
-    bool onGround = false;
-    bool flightPlanWritten = false;
-    bool proximityHold = false;
-    std::uint32_t holding = 0;
     double latStep = 0.0;
     double lonStep = 0.0;
     double pitchRate = 0.0;
@@ -170,9 +175,22 @@ struct LiveAircraft : StaticAircraft {
     double altitudeRate = 0.0;
     double segmentVerticalRate = 0.0;  // feet per minute
     double segmentSpeed = 0.0;         // knots
-    CurveSegment curve;                // no curve while its control point is NaN
+    double heightAboveGround = 2500.0;  // feet
+    double courseToNext = 0.0;          // radians
     double curveIndex = 0.0;
     double curveStep = 0.0;
+    CurveSegment curve;  // no curve while its control point is NaN
+
+    double recordTime = 0.0;  // data time of the last accepted record, seconds
+    LatLon lastCheckPosition;
+    UtcSeconds parkTime = 0;  // park clock (gf_parkClockNow, steady seconds) when it came to stand
+    std::int32_t trackEndWait = 0;
+    Tick holdingStart = 0;
+    FlightPhase previousPhase = FlightPhase::birth;
+    bool standTest = false;
+    bool flightPlanWritten = false;
+    bool proximityHold = false;
+    std::uint32_t holding = 0;
     double curveAngle = 0.0;  // degrees
     TrackPoint alternativeEnd;
     LatLon parkTarget;
@@ -181,8 +199,6 @@ struct LiveAircraft : StaticAircraft {
     std::int32_t stageCounter = 1;
     std::uint32_t pushBackState = 0;
     std::uint64_t growingDistanceCount = 0;
-    double courseToNext = 0.0;          // radians
-    double heightAboveGround = 2500.0;  // feet
     double computedHeight = 0.0;
     double touchdownHeading = 0.0;
     double lastStandDistance = 0.0;
@@ -196,18 +212,14 @@ struct LiveAircraft : StaticAircraft {
     bool respawnNewLivery = false;
     std::optional<bool> pushBackRight;
     std::optional<double> groundElevation;  // feet
-    std::uint32_t flareStage = 0;
-    bool approachConfigured = false;
     bool touchedDown = false;
     bool towed = false;
     bool climbOutConfigured = false;
     bool departing = false;
     bool highLightsSet = false;
     bool lowLightsSet = false;
-    bool noseDown = false;
     bool landingRoll = false;
     bool leaveStand = false;
-    bool turnToCourse = false;
 };
 
 // Week slot as one number: weekday 1..7 in the low 32 bits, half-hour 0..47 in the high 32 bits.

@@ -238,6 +238,9 @@ void decodeExisting(LiveAircraft& aircraft, TrackPoint& point)
             track.push_back(point);
             return;
         }
+        // Past the birth the first point itself may change (moved on, made due at once): one
+        // waiting in buffer is looked at again.
+        aircraft.spawnDueTick = 0;
         if (!checkExtendingSituations(aircraft, point))
             return;
         lf_collapseStops(aircraft, point);

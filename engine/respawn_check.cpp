@@ -247,6 +247,7 @@ void liveryRespawn(LiveAircraft& aircraft)
         }
         point.playTick = tickCounter.load() + 1;
         aircraft.track.push_front(point);
+        aircraft.spawnDueTick = 0;
         aircraft.state = SimState::liveryrespawn;
         aircraft.keptHeading = at.heading;
         if (aircraft.objectId != 0)

@@ -49,6 +49,33 @@ constexpr double SECONDS_PER_MINUTE = 60.0;
 
 void lf_drop(LiveAircraft& aircraft) { aircraft.skip = true; }
 
+// The tick from which the spawn step acts on an aircraft whose first point this is: an aircraft
+// that taxis is placed a little earlier than one that flies or stands.
+Tick lf_dueTick(const TrackPoint& front)
+{
+    const bool moving = !(front.groundSpeed == 0.0);
+    const Tick lead = !front.airborne && moving ? MOVING_LEAD_TICKS : STANDING_LEAD_TICKS;
+    return front.playTick - lead;
+}
+
+// Held back by the live limit: the aircraft is looked at again at the next whole second, all
+// those held back together and in their order in the list. Its start moves on along its track
+// meanwhile: the first point is given up now, as at each look.
+void lf_holdBack(LiveAircraft& aircraft, Tick now)
+{
+    aircraft.track.pop_front();
+    aircraft.heldBackUntil = (now / TICKS_PER_SECOND + 1) * TICKS_PER_SECOND;
+}
+
+// The points that came due while the aircraft was held back are given up as a look at each of
+// them would have done; the last one stays for the spawn step to decide on.
+void lf_catchUpHeldBack(LiveAircraft& aircraft, Tick now)
+{
+    std::deque<TrackPoint>& track = aircraft.track;
+    while (track.size() > 1 && lf_dueTick(track.front()) < now)
+        track.pop_front();
+}
+
 void lf_popFront(LiveAircraft& aircraft) { aircraft.track.pop_front(); }
 
 LatLon lf_pointPosition(const TrackPoint& point) { return LatLon{point.lat, point.lon}; }
@@ -247,12 +274,17 @@ std::string gf_unmatchedLiveryKey(const FlightIdentity& flight)
 
 void lf_spawnStep(LiveAircraft& aircraft)
 {
+    const Tick now = tickCounter.load();
+    if (now < aircraft.spawnDueTick || now < aircraft.heldBackUntil)
+        return;
+    if (aircraft.heldBackUntil != 0) {
+        aircraft.heldBackUntil = 0;
+        lf_catchUpHeldBack(aircraft, now);
+    }
     if (aircraft.track.empty())
         return lf_drop(aircraft);
-    const TrackPoint& front = aircraft.track.front();
-    const bool moving = !(front.groundSpeed == 0.0);
-    const Tick lead = !front.airborne && moving ? MOVING_LEAD_TICKS : STANDING_LEAD_TICKS;
-    if (tickCounter.load() < front.playTick - lead)
+    aircraft.spawnDueTick = lf_dueTick(aircraft.track.front());
+    if (now < aircraft.spawnDueTick)
         return;
     if (aircraft.track.size() == 1)
         return lf_drop(aircraft);
@@ -296,7 +328,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
         // aircraft waits meanwhile, its start moving on along its track, and tries again there.
         // One made again after a change of identity goes on: its front point is where it stood.
         if (aircraft.phase == FlightPhase::birth && gf_liveCreationsWaiting() >= CROWDED_CREATION_QUEUE)
-            return lf_popFront(aircraft);
+            return lf_holdBack(aircraft, now);
     }
     // A place is given up only for a newcomer that has its livery and its stand: the choice of
     // either may still drop it, and the far aircraft would then have gone for nothing.

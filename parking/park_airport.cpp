@@ -130,8 +130,8 @@ enum class ParkFileState { ready, waiting, failed };
 ParkFileState lf_fetchParkFile(std::string& error)
 {
     const std::string name = gf_locateApf(parkIcao);
-    if (name.empty() || lf_isLocalApfName(name))
-        return ParkFileState::ready;
+    if (name.empty() || lf_isLocalApfName(name) || !fetchedParkFile.empty())
+        return ParkFileState::ready;  // at hand, or fetched and not read yet
     if (parkDownload.busy() && parkDownload.icao() != parkIcao)
         parkDownload.cancel();
     if (parkDownload.busy()) {
@@ -371,10 +371,12 @@ bool gf_parkRebuildPending() { return rebuildRequested || gf_closestStandsPendin
 
 void lf_rebuildParkedTraffic()
 {
+    // The parked traffic that the plan starts from is asked for beside the park file.
+    const bool parkedIn = MAX_PARK_SEL.value() <= 0 || lf_parkedTrafficIn();
     std::string error;
     const ParkFileState state = lf_fetchParkFile(error);
-    if (state == ParkFileState::waiting) {
-        rebuildRequested = true;  // looked at again each second until the file is here
+    if (state == ParkFileState::waiting || (state == ParkFileState::ready && !parkedIn)) {
+        rebuildRequested = true;  // looked at again each second until both are here
         return;
     }
     if (state == ParkFileState::ready) {
@@ -400,6 +402,7 @@ void lf_stopParkFileDownload()
 {
     parkDownload.cancel();
     fetchedParkFile.clear();
+    lf_stopParkedTrafficFetch();
 }
 
 void lf_closeParkAirport()

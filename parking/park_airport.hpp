@@ -55,7 +55,8 @@ void lf_rebuildParkedTraffic();
 // its way).
 bool gf_parkRebuildPending();
 void lf_buildParkPositions();
-// Abandons a park file on its way from the download site and waits for its thread.
+// Abandons a park file on its way from the download site (waiting for its thread) and the parked
+// traffic asked for.
 void lf_stopParkFileDownload();
 // Saves what was learned and forgets the park airport and its stands.
 void lf_closeParkAirport();

@@ -36,6 +36,8 @@ namespace {
 constexpr double PARKED_STAND_MAX_NM = 0.05939524838012959;
 
 ParkedTrafficSource parkedSource;
+// The parked traffic for the next planning, asked for ahead of it (worker thread).
+ParkedFetch parkedFetch;
 // Tries left for a parked-traffic fetch that failed (a single refused request must not leave the
 // airport without statics until the next periodic adjustment).
 std::int32_t parkedRetriesLeft = PARKED_FETCH_RETRIES;
@@ -159,11 +161,28 @@ const char* lf_plural(std::size_t n) { return n == 1 ? "" : "s"; }
 
 void gf_setParkedTrafficSource(ParkedTrafficSource source) { parkedSource = std::move(source); }
 
+void lf_askParkedTraffic()
+{
+    if (!parkedSource)
+        parkedFetch.start();
+}
+
+bool lf_parkedTrafficIn()
+{
+    if (parkedSource)
+        return true;
+    if (!parkedFetch.busy())
+        parkedFetch.start();
+    return parkedFetch.ended();
+}
+
+void lf_stopParkedTrafficFetch() { parkedFetch.cancel(); }
+
 bool lf_fetchParkedForPlanning()
 {
     parkedTraffic.clear();
     try {
-        const bool ok = parkedSource ? parkedSource(parkedTraffic) : gf_fetchParkedTraffic(parkedTraffic);
+        const bool ok = parkedSource ? parkedSource(parkedTraffic) : parkedFetch.take(parkedTraffic);
         if (!ok)
             parkedTraffic.clear();
         return ok;
@@ -373,6 +392,7 @@ void gf_resetStaticPlanningForTest()
     parkingLiveHexids.clear();
     parkedTraffic.clear();
     parkedSource = nullptr;
+    parkedFetch.cancel();
     parkedRetriesLeft = PARKED_FETCH_RETRIES;
     parkedRetryDue = false;
 }

@@ -46,7 +46,16 @@ extern std::vector<ParkedTrafficRecord> parkedTraffic;
 // whether the fetch succeeded and fills the list.
 using ParkedTrafficSource = std::function<bool(std::vector<ParkedTrafficRecord>&)>;
 void gf_setParkedTrafficSource(ParkedTrafficSource source);
-// Fetches into parkedTraffic; false (list empty) on any failure, which is logged.
+// The parked traffic is asked for ahead of the planning that uses it, and taken there: the worker
+// never waits for the traffic reader's answer. Asks for it anew (a fetch under way is given up).
+void lf_askParkedTraffic();
+// Whether the parked traffic asked for is in (answered, timed out or not to come); asks for it
+// when nothing is under way. Never waits.
+[[nodiscard]] bool lf_parkedTrafficIn();
+// Gives up the parked traffic asked for (its airport is closed).
+void lf_stopParkedTrafficFetch();
+// Takes the parked traffic asked for into parkedTraffic; false (list empty) on any failure, which
+// is logged, also when it has not come by now.
 [[nodiscard]] bool lf_fetchParkedForPlanning();
 // How often a failed parked-traffic fetch is tried again, a minute apart, before the periodic
 // adjustment takes over.

@@ -60,18 +60,23 @@ private:
     HANDLE connection_;
 };
 
+// The frame's positions, built under one hold of the library's lock and written with the rest of
+// the frame. The list is the client thread's own, kept from frame to frame (under simSendMutex).
+std::vector<SimObjectDatum> framePositions;
+
 void lf_sendPositions(HANDLE connection, std::vector<PositionSetRecord>& positions)
 {
     const std::uint32_t userObject = userObjectId.load();
+    framePositions.clear();
     for (const PositionSetRecord& record : positions) {
         // The user aircraft and the objects before it are not ours to move.
-        if (record.objectId <= userObject)
-            continue;
-        // A position holds no text that could be refused here: only a broken connection fails
-        // it, and that shows at the next dispatch (one failure, not one per aircraft).
-        static_cast<void>(SimConnect_SetDataOnSimObject(connection, SIM_DEFINE_POSITION_SET, record.objectId, 0, 1,
-                                                        sizeof(SimPosition), &record.position));
+        if (record.objectId > userObject)
+            framePositions.push_back(SimObjectDatum{record.objectId, &record.position});
     }
+    // A position holds no text that could be refused here: only a broken connection fails it,
+    // and that shows at the next dispatch (one failure, not one per aircraft).
+    static_cast<void>(SimConnect_SetDataOnSimObjects(connection, SIM_DEFINE_POSITION_SET, 0, sizeof(SimPosition),
+                                                     framePositions.data(), framePositions.size()));
     positions.clear();
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <unordered_set>
 
 #include "foundation/clock.hpp"
@@ -24,7 +23,6 @@ namespace {
 constexpr double PARKED_HALF_HEIGHT_DEG = 0.04996402877697842;
 constexpr double PARKED_HALF_WIDTH_FT = 18228.34647;
 constexpr double HALF_PI = 1.5707963267948966;
-constexpr std::chrono::milliseconds POLL_STEP{100};
 
 // Nobody will answer any more: the reader is stopping or its thread is gone.
 bool lf_readerGone(const TrafficReader& reader)
@@ -73,30 +71,44 @@ void lf_selectParked(std::vector<ParkedTrafficRecord>& records, std::int32_t cur
     records = std::move(kept);
 }
 
-bool gf_fetchParkedTraffic(std::vector<ParkedTrafficRecord>& records, TrafficReader& reader)
+void ParkedFetch::start()
+{
+    cancel();
+    const ParkAirportSnapshot park = gf_trafficHooks()->parkAirport();
+    id_ = reader_->parkedExchange.post(gf_parkedBox(park.position));
+    startedAt_ = gf_steadyNow();
+}
+
+bool ParkedFetch::ended()
+{
+    if (!busy())
+        return false;
+    if (!answer_)
+        answer_ = reader_->parkedExchange.collect(id_);
+    return answer_ || lf_readerGone(*reader_) || gf_steadyNow() - startedAt_ > PARKED_FETCH_TIMEOUT;
+}
+
+void ParkedFetch::cancel()
+{
+    if (busy())
+        reader_->parkedExchange.withdraw(id_);
+    id_ = 0;
+    answer_.reset();
+}
+
+bool ParkedFetch::take(std::vector<ParkedTrafficRecord>& records)
 {
     records.clear();
-    const ParkAirportSnapshot park = gf_trafficHooks()->parkAirport();
-    const std::uint64_t id = reader.parkedExchange.post(gf_parkedBox(park.position));
-
-    gf_sleepFor(POLL_STEP);
-    const auto start = gf_steadyNow();
-    std::optional<ParkedAnswer> answer = reader.parkedExchange.collect(id);
-    while (!answer) {
-        if (lf_readerGone(reader)) {
-            reader.parkedExchange.withdraw(id);
-            return false;
-        }
-        gf_sleepFor(POLL_STEP);
-        answer = reader.parkedExchange.collect(id);
-        if (!answer && gf_steadyNow() - start > PARKED_FETCH_TIMEOUT) {
-            // Withdrawn, so that a late answer cannot pass for the answer of the next fetch.
-            reader.parkedExchange.withdraw(id);
+    const bool timedOut = ended() && !answer_ && !lf_readerGone(*reader_);
+    std::optional<ParkedAnswer> answer = std::move(answer_);
+    // Withdrawn when nothing came, so that a late answer cannot pass for the answer of the next
+    // fetch.
+    cancel();
+    if (!answer) {
+        if (timedOut)
             gf_log("ParkedTraffic receiving timed out after 10 seconds");
-            return false;
-        }
+        return false;
     }
-
     switch (answer->status) {
     case PARKED_DONE:
         break;

@@ -74,6 +74,7 @@ public:
     // Guarded by the library's packet lock.
     SendBuffer sendBuffer;
     std::uint32_t batchDepth = 0;  // open packet batches
+    std::vector<std::uint8_t> batchBytes;  // an open batch's packets that filled the send buffer
     // The dispatch target, guarded by receiveLock().
     SimDispatchProc callback = nullptr;
     void* callbackContext = nullptr;

@@ -1,8 +1,11 @@
 // The request packets: each call reserves its packet in the connection's send buffer, fills it
 // and queues it for writing at once, all under the packet lock, so packets leave in call order.
-// Inside a packet batch the packets stay in the send buffer and leave together at its end (or
-// when the buffer is full), so a frame's many positions cost one write and one wake-up.
+// Inside a packet batch the packets stay in the send buffer (and, when it is full, in the batch's
+// own block) and leave together at its end, so a frame's many positions cost one write and one
+// wake-up.
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "simlink/simconnect/connection.hpp"
 #include "simlink/simconnect/send_buffer.hpp"
@@ -10,6 +13,7 @@
 
 using vald::simconnect::gf_findConnectionLocked;
 using vald::simconnect::gf_packetLock;
+using vald::simconnect::SEND_BUFFER_BYTES;
 using vald::simconnect::SendBuffer;
 using vald::simconnect::SimConnection;
 
@@ -36,25 +40,22 @@ enum PacketId : std::uint32_t {
 };
 
 // Builds one packet of size bytes with fill (which answers S_OK or the reason to give the packet
-// back) and sends it. A connection that has failed answers its failure code and sends nothing.
+// back) and, outside a batch, sends it. Packet lock held, the connection not failed.
 template <typename Fill>
-HRESULT lf_request(HANDLE handle, std::uint64_t size, std::uint32_t packetId, Fill fill,
-                   std::uint32_t* sendId = nullptr)
+HRESULT lf_putPacket(SimConnection& connection, std::uint64_t size, std::uint32_t packetId, Fill fill,
+                     std::uint32_t* sendId)
 {
-    std::lock_guard<std::mutex> lock(gf_packetLock());
-    SimConnection* connection = gf_findConnectionLocked(handle);
-    if (connection == nullptr)
-        return E_FAIL;
-    if (const auto failure = connection->failure())
-        return failure->code;
-    SendBuffer& buffer = connection->sendBuffer;
+    SendBuffer& buffer = connection.sendBuffer;
     // A packet larger than the send buffer is refused as an invalid argument.
     if (size > UINT32_MAX)
         return E_INVALIDARG;
     auto offset = buffer.reserve(static_cast<std::uint32_t>(size), packetId);
     if (!offset && !buffer.empty()) {
-        // A batch that fills the buffer: what it holds leaves first.
-        connection->queueWrite(buffer.take());
+        // A batch that fills the buffer: what it holds waits for the batch's end, so that the
+        // batch still leaves in one write.
+        if (connection.batchBytes.empty())
+            connection.batchBytes.reserve(2 * SEND_BUFFER_BYTES);
+        buffer.appendTo(connection.batchBytes);
         offset = buffer.reserve(static_cast<std::uint32_t>(size), packetId);
     }
     if (!offset)
@@ -65,9 +66,53 @@ HRESULT lf_request(HANDLE handle, std::uint64_t size, std::uint32_t packetId, Fi
     }
     if (sendId != nullptr)
         *sendId = buffer.lastSendId();
-    if (connection->batchDepth == 0)
-        connection->queueWrite(buffer.take());
+    if (connection.batchDepth == 0)
+        connection.queueWrite(buffer.take());
     return S_OK;
+}
+
+// The connection of handle, once the packet lock is held; the result to answer when there is
+// none to send on (unknown, or failed with its stored code).
+SimConnection* lf_usableConnection(HANDLE handle, HRESULT& result)
+{
+    SimConnection* connection = gf_findConnectionLocked(handle);
+    result = E_FAIL;
+    if (connection == nullptr)
+        return nullptr;
+    if (const auto failure = connection->failure()) {
+        result = failure->code;
+        return nullptr;
+    }
+    result = S_OK;
+    return connection;
+}
+
+// One packet under the packet lock. A connection that has failed answers its failure code and
+// sends nothing.
+template <typename Fill>
+HRESULT lf_request(HANDLE handle, std::uint64_t size, std::uint32_t packetId, Fill fill,
+                   std::uint32_t* sendId = nullptr)
+{
+    std::lock_guard<std::mutex> lock(gf_packetLock());
+    HRESULT result = S_OK;
+    SimConnection* connection = lf_usableConnection(handle, result);
+    if (connection == nullptr)
+        return result;
+    return lf_putPacket(*connection, size, packetId, fill, sendId);
+}
+
+// Ends one batch level; the outermost end writes the batch. Packet lock held.
+void lf_endBatch(SimConnection& connection)
+{
+    if (--connection.batchDepth != 0)
+        return;
+    if (connection.batchBytes.empty()) {
+        if (!connection.sendBuffer.empty())
+            connection.queueWrite(connection.sendBuffer.take());
+        return;
+    }
+    connection.sendBuffer.appendTo(connection.batchBytes);
+    connection.queueWrite(std::exchange(connection.batchBytes, {}));
 }
 
 HRESULT lf_textResult(bool fits)
@@ -108,8 +153,7 @@ HRESULT SimConnect_EndPacketBatch(HANDLE handle)
     SimConnection* connection = gf_findConnectionLocked(handle);
     if (connection == nullptr || connection->batchDepth == 0)
         return E_FAIL;
-    if (--connection->batchDepth == 0 && !connection->sendBuffer.empty())
-        connection->queueWrite(connection->sendBuffer.take());
+    lf_endBatch(*connection);
     return S_OK;
 }
 
@@ -208,6 +252,40 @@ HRESULT SimConnect_SetDataOnSimObject(HANDLE handle, std::uint32_t defineId, std
         b.putBytes(at + 36, data, static_cast<std::uint32_t>(dataBytes));
         return S_OK;
     });
+}
+
+HRESULT SimConnect_SetDataOnSimObjects(HANDLE handle, std::uint32_t defineId, std::uint32_t flags,
+                                       std::uint32_t unitSize, const SimObjectDatum* items, std::size_t count)
+{
+    if (items == nullptr && count > 0)
+        return E_INVALIDARG;
+    std::lock_guard<std::mutex> lock(gf_packetLock());
+    HRESULT result = S_OK;
+    SimConnection* connection = lf_usableConnection(handle, result);
+    if (connection == nullptr)
+        return result;
+    ++connection->batchDepth;
+    for (std::size_t i = 0; i < count && result == S_OK; ++i) {
+        const SimObjectDatum& item = items[i];
+        if (item.data == nullptr && unitSize > 0) {
+            result = E_INVALIDARG;
+            break;
+        }
+        result = lf_putPacket(
+            *connection, 36 + std::uint64_t{unitSize}, SET_DATA_ON_OBJECT,
+            [&](SendBuffer& b, std::uint32_t at) {
+                b.putU32(at + 16, defineId);
+                b.putU32(at + 20, item.objectId);
+                b.putU32(at + 24, flags);
+                b.putU32(at + 28, 1);
+                b.putU32(at + 32, unitSize);
+                b.putBytes(at + 36, item.data, unitSize);
+                return S_OK;
+            },
+            nullptr);
+    }
+    lf_endBatch(*connection);
+    return result;
 }
 
 HRESULT SimConnect_SubscribeToSystemEvent(HANDLE handle, std::uint32_t clientEventId, const char* systemEventName)

@@ -68,10 +68,16 @@ bool SendBuffer::putText(std::uint32_t offset, std::string_view text, std::uint3
 
 std::vector<std::uint8_t> SendBuffer::take()
 {
-    std::vector<std::uint8_t> packet(bytes_.begin(), bytes_.begin() + writePosition_);
+    std::vector<std::uint8_t> packet;
+    appendTo(packet);
+    return packet;
+}
+
+void SendBuffer::appendTo(std::vector<std::uint8_t>& out)
+{
+    out.insert(out.end(), bytes_.begin(), bytes_.begin() + writePosition_);
     std::fill_n(bytes_.begin(), writePosition_, std::uint8_t{0});
     writePosition_ = 0;
-    return packet;
 }
 
 }  // namespace vald::simconnect

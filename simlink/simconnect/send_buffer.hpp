@@ -33,6 +33,8 @@ public:
 
     // The bytes from the start to the write position; the buffer is empty afterwards.
     [[nodiscard]] std::vector<std::uint8_t> take();
+    // The same bytes appended to out; the buffer is empty afterwards.
+    void appendTo(std::vector<std::uint8_t>& out);
 
     bool empty() const { return writePosition_ == 0; }
     std::uint32_t lastSendId() const { return sendId_; }

@@ -6,6 +6,7 @@
 // Threads: every request call may be made from any thread; packets leave in the order of the
 // calls. Received messages are read, framed and queued by the connection's own I/O thread and
 // handed to the caller's callback by SimConnect_CallDispatch, on the caller's thread.
+#include <cstddef>
 #include <cstdint>
 
 using HRESULT = std::int32_t;
@@ -103,10 +104,9 @@ private:
 // has failed. An exception thrown by the callback leaves this call.
 [[nodiscard]] HRESULT SimConnect_CallDispatch(HANDLE handle, SimDispatchProc callback, void* context);
 
-// Between a begin and its end the requests' packets are held in the send buffer and leave
-// together at the end (or earlier, when the buffer is full): the same bytes in the same order,
-// one write instead of one per packet. Batches nest; E_FAIL for an unknown handle or an end
-// without a begin.
+// Between a begin and its end the requests' packets are held back and leave together at the
+// end: the same bytes in the same order, one write instead of one per packet, however many they
+// are. Batches nest; E_FAIL for an unknown handle or an end without a begin.
 [[nodiscard]] HRESULT SimConnect_BeginPacketBatch(HANDLE handle);
 [[nodiscard]] HRESULT SimConnect_EndPacketBatch(HANDLE handle);
 
@@ -135,6 +135,18 @@ private:
 [[nodiscard]] HRESULT SimConnect_SetDataOnSimObject(HANDLE handle, std::uint32_t defineId, std::uint32_t objectId,
                                                     std::uint32_t flags, std::uint32_t count, std::uint32_t unitSize,
                                                     const void* data);
+// One object's data for SimConnect_SetDataOnSimObjects: unitSize bytes at data.
+struct SimObjectDatum {
+    std::uint32_t objectId = 0;
+    const void* data = nullptr;
+};
+// For each item in order the packet of SimConnect_SetDataOnSimObject with a count of 1, all built
+// under one hold of the library's lock and written in one write (with the open batch, if any):
+// the same bytes as one call per item. Stops at the first item refused (E_INVALIDARG for one
+// without data); the items before it are sent.
+[[nodiscard]] HRESULT SimConnect_SetDataOnSimObjects(HANDLE handle, std::uint32_t defineId, std::uint32_t flags,
+                                                     std::uint32_t unitSize, const SimObjectDatum* items,
+                                                     std::size_t count);
 [[nodiscard]] HRESULT SimConnect_SubscribeToSystemEvent(HANDLE handle, std::uint32_t clientEventId,
                                                         const char* systemEventName);
 // The creation's own send id goes to *sendId (when given) on success, taken as the packet was

@@ -34,7 +34,8 @@ protected:
                                                    [this](bool force) { adjustments_.push_back(force); },
                                                    [this] { unmatchedLogs_.push_back(secondCounter.load()); },
                                                    [this] { return rebuildPending_; }, [this] { ++summaries_; },
-                                                   [this] { ++parkedRetries_; }});
+                                                   [this] { ++parkedRetries_; },
+                                                   [this] { parkedAsks_.push_back(secondCounter.load()); }});
         simConnected = true;
         lf_setUser(false, 30000.0);  // high above everything: no collision rule fires
     }
@@ -67,6 +68,7 @@ protected:
     std::vector<int> unmatchedLogs_;
     int summaries_ = 0;
     int parkedRetries_ = 0;
+    std::vector<int> parkedAsks_;
     SimulatedRunClock clock_;
 };
 
@@ -138,6 +140,7 @@ TEST_F(RunScheduleTest, AParkingUpdateRunsInTwoPhasesFifteenSecondsApart)
     gf_showError("old error");
     reportUntil(30);
     EXPECT_EQ(adjustments_, std::vector<bool>{true});
+    EXPECT_EQ(parkedAsks_, std::vector<int>{15}) << "the parked traffic asked for in the first phase";
     EXPECT_FALSE(parkingForce.load());
     EXPECT_FALSE(parkingUpdateRequested.load());
     EXPECT_EQ(gf_messageLines().errorText, "");

@@ -188,6 +188,53 @@ TEST_F(SpawnTest, AtTheLiveLimitNearerNewcomersReplaceFarAircraftNoFasterThanThe
     EXPECT_LT(activeOf(0x500100), WAITING_BOUND) << "most far flights gave their places up";
 }
 
+// Held back at the limit, a newcomer is looked at again at the next whole second, not at each of
+// its points: those held back are looked at together there, in their order in the list, their
+// start moved on past the points that came due meanwhile.
+TEST_F(SpawnTest, NewcomersHeldBackAtTheLiveLimitAreLookedAtAgainAtTheNextWholeSecondInTheirOrder)
+{
+    MAX_LIVE_SEL.setValue(1);
+    for (const auto& [hexid, lat] : {std::pair{0x500008u, -40.0}, std::pair{0x500009u, -41.0}}) {
+        LiveAircraft& far = addLive(hexid, "KLM9", SimState::active, hexid & 0xFF);
+        far.simPosition.lat = lat;
+    }
+    addingStack.assign(10, 1);  // ten creations wait: places do not change hands
+    const auto track = [](Tick first) {
+        return std::vector<TrackPoint>{point(first, 1.0, 3000.0, 200.0), point(first + 40, 1.1, 3000.0, 200.0),
+                                       point(200, 1.2, 3000.0, 200.0), point(600, 1.3, 3000.0, 200.0),
+                                       point(700, 1.4, 3000.0, 200.0)};
+    };
+    LiveAircraft& first = buffered(0x500001, "KLM1", track(110));
+    LiveAircraft& second = buffered(0x500002, "KLM2", track(130));
+    const auto tickOfBoth = [&](Tick tick) {
+        stepAt(tick, first);
+        stepAt(tick, second);
+    };
+    for (Tick tick = 0; tick < 100; ++tick) {
+        if (tick == 60)
+            addingStack.pop_back();  // room for one
+        tickOfBoth(tick);
+    }
+    EXPECT_EQ(first.state, SimState::buffer) << "not looked at again before the whole second";
+    EXPECT_EQ(second.state, SimState::buffer);
+    EXPECT_EQ(first.track.front().playTick, 150) << "only the point of its one look given up";
+    EXPECT_EQ(second.track.front().playTick, 170);
+
+    tickOfBoth(100);
+    EXPECT_EQ(first.state, SimState::adding2sim) << "the first in the list takes the place";
+    EXPECT_EQ(first.simPosition.lat, point(200, 1.2, 0.0, 0.0).lat) << "from the point due now";
+    EXPECT_EQ(removalQueue.size(), 1u);
+    EXPECT_EQ(second.state, SimState::buffer) << "the creations are crowded again";
+    EXPECT_EQ(second.track.front().playTick, 600);
+    addingStack.resize(5);
+    for (Tick tick = 101; tick < 500; ++tick)
+        stepAt(tick, second);
+    EXPECT_EQ(second.state, SimState::buffer);
+    stepAt(500, second);
+    EXPECT_EQ(second.state, SimState::adding2sim);
+    EXPECT_EQ(removalQueue.size(), 2u);
+}
+
 TEST_F(SpawnTest, BlockedCallsignsPrivateFlightsRegistrationsAndMissingLiveries)
 {
     BLOCK_CALLSIGN.setValue("KLM1");

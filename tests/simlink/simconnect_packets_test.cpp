@@ -151,16 +151,22 @@ TEST_F(PacketTest, batchedPacketsLeaveAsTheSameBytesInOrder)
     ByteWriter expected;
     ASSERT_EQ(SimConnect_BeginPacketBatch(handle), S_OK);
     ASSERT_EQ(SimConnect_BeginPacketBatch(handle), S_OK) << "batches nest";
+    // The second half as one call, as the frame flush sends them: the same packets.
+    std::vector<SimObjectDatum> secondHalf;
     for (std::uint32_t object = 0; object < POSITIONS; ++object) {
-        ASSERT_EQ(SimConnect_SetDataOnSimObject(handle, 402, 9000 + object, 0, 1, 64, position), S_OK);
+        if (object < POSITIONS / 2)
+            ASSERT_EQ(SimConnect_SetDataOnSimObject(handle, 402, 9000 + object, 0, 1, 64, position), S_OK);
+        else
+            secondHalf.push_back(SimObjectDatum{9000 + object, position});
         expected.u32(100).u32(35).u32(0xF0000010u).u32(++id).u32(402).u32(9000 + object).u32(0).u32(1).u32(64);
         for (const double value : position)
             expected.f64(value);
-        if (object == POSITIONS / 2) {
+        if (object == POSITIONS / 4) {
             EXPECT_EQ(SimConnect_MapClientEventToSimEvent(handle, 1, title256.c_str()), E_TEXT_TOO_LONG);
             ++id;  // as one by one, the refused packet used up its send id
         }
     }
+    ASSERT_EQ(SimConnect_SetDataOnSimObjects(handle, 402, 0, 64, secondHalf.data(), secondHalf.size()), S_OK);
     ASSERT_EQ(SimConnect_EndPacketBatch(handle), S_OK);
     {
         const auto connection = vald::simconnect::gf_findConnection(handle);

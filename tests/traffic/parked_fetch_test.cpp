@@ -63,10 +63,19 @@ protected:
         MAX_FIT.setValue(MAX_FIT.defaultValue());
         RT_PARKTRAFFIC_ONLY.setValue(false);
     }
+    // A fetch looked at every 100 ms, as often as the worker's ticks could, until it has ended.
+    bool fetch(std::vector<ParkedTrafficRecord>& records)
+    {
+        ::ParkedFetch fetcher(session->traffic);
+        fetcher.start();
+        while (!fetcher.ended())
+            gf_sleepFor(std::chrono::milliseconds(100));
+        return fetcher.take(records);
+    }
     Kept fetched(bool expected = true)
     {
         std::vector<ParkedTrafficRecord> records;
-        EXPECT_EQ(gf_fetchParkedTraffic(records, session->traffic), expected);
+        EXPECT_EQ(fetch(records), expected);
         Kept result;
         for (const ParkedTrafficRecord& r : records)
             result.emplace(vald::format("{:x}", r.hexId), r.slot);
@@ -120,7 +129,7 @@ TEST_F(ParkedFetch, StatusesOfTheService)
     }
     session->faults("parked", {{{"status", 400}}});
     std::vector<ParkedTrafficRecord> records;
-    EXPECT_THROW(static_cast<void>(gf_fetchParkedTraffic(records, session->traffic)), std::runtime_error);
+    EXPECT_THROW(static_cast<void>(fetch(records)), std::runtime_error);
 }
 
 TEST_F(ParkedFetch, ALateAnswerNeverPassesForTheNextFetch)
