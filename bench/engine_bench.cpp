@@ -98,27 +98,38 @@ void lf_placeInFlight()
     }
 }
 
-void BM_HandleAddingStackInFlight(benchmark::State& state)
+// The 500 aircraft in flight and as many more flights in range as waiting, in buffer with their
+// first points long ahead (as flights beyond the live limit wait): InFlight with none, CrowdedSky
+// with 1,500, the tick then going over 2,000 records.
+void BM_HandleAddingStack(benchmark::State& state, std::uint32_t waiting)
 {
     lf_placeInFlight();
+    liveAircraft.reserve(AIRCRAFT + waiting);
+    for (std::uint32_t i = AIRCRAFT; i < AIRCRAFT + waiting; ++i)
+        lf_handleReceivedFlight(lf_report(i, 1000.0));
     std::uint64_t ticks = 0;
     for (auto _ : state) {
         lf_handleAddingStack();
         if (++ticks % 10000 == 0) {
             state.PauseTiming();
-            for (std::uint32_t i = 0; i < liveAircraft.size(); ++i)
+            for (std::uint32_t i = 0; i < AIRCRAFT; ++i)
                 lf_extendTrack(liveAircraft[i], i);
             state.ResumeTiming();
         }
     }
     std::size_t active = 0;
-    for (const LiveAircraft& aircraft : liveAircraft)
+    std::size_t buffered = 0;
+    for (const LiveAircraft& aircraft : liveAircraft) {
         active += aircraft.state == SimState::active ? 1 : 0;
+        buffered += aircraft.state == SimState::buffer ? 1 : 0;
+    }
     state.counters["active"] = static_cast<double>(active);
+    state.counters["waiting"] = static_cast<double>(buffered);
     lf_resetTraffic();
     gf_clearDbaseTables();
 }
-BENCHMARK(BM_HandleAddingStackInFlight)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_HandleAddingStack, InFlight, 0u)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_HandleAddingStack, CrowdedSky, 1500u)->Unit(benchmark::kMicrosecond);
 
 
 // A busy sky: the 500 aircraft in flight, and a poll with a report of every one of them every
@@ -158,33 +169,6 @@ void BM_HandleAddingStackBusySky(benchmark::State& state)
 }
 BENCHMARK(BM_HandleAddingStackBusySky)->Unit(benchmark::kMicrosecond);
 
-// A crowded sky: the 500 in flight and 1,500 more flights in range waiting in buffer, their first
-// points long ahead (as flights beyond the live limit wait): the tick over 2,000 records.
-void BM_HandleAddingStackCrowdedSky(benchmark::State& state)
-{
-    constexpr std::uint32_t WAITING = 1500;
-    lf_placeInFlight();
-    liveAircraft.reserve(AIRCRAFT + WAITING);
-    for (std::uint32_t i = AIRCRAFT; i < AIRCRAFT + WAITING; ++i)
-        lf_handleReceivedFlight(lf_report(i, 1000.0));
-    std::uint64_t ticks = 0;
-    for (auto _ : state) {
-        lf_handleAddingStack();
-        if (++ticks % 10000 == 0) {
-            state.PauseTiming();
-            for (std::uint32_t i = 0; i < AIRCRAFT; ++i)
-                lf_extendTrack(liveAircraft[i], i);
-            state.ResumeTiming();
-        }
-    }
-    std::size_t waiting = 0;
-    for (const LiveAircraft& aircraft : liveAircraft)
-        waiting += aircraft.state == SimState::buffer ? 1 : 0;
-    state.counters["waiting"] = static_cast<double>(waiting);
-    lf_resetTraffic();
-    gf_clearDbaseTables();
-}
-BENCHMARK(BM_HandleAddingStackCrowdedSky)->Unit(benchmark::kMicrosecond);
 
 constexpr std::uint32_t TAXIING = 100;
 // The field: rows of 25 stands from its north-west corner, a row and a stand apart in degrees.
