@@ -1,6 +1,8 @@
 #include "liveries/regcode_index.hpp"
 
+#include <filesystem>
 #include <stdexcept>
+#include <system_error>
 
 #include "foundation/files.hpp"
 #include "foundation/format.hpp"
@@ -10,6 +12,7 @@
 #include "foundation/text.hpp"
 #include "liveries/livery_index.hpp"
 #include "liveries/livery_records.hpp"
+#include "liveries/scan_reports.hpp"
 #include "refdata/decrypt.hpp"
 
 RegcodeIndex regcodeIndex;
@@ -130,13 +133,16 @@ void lf_processRegcodeFiles()
         lf_processAigRegcodeFile();
         gf_removeFileWarn(AIG_REGCODES_XML_PATH);
         lf_processRegcodeFolder();
-        std::filesystem::remove(OFFLINE_REGCODES_PATH);
+        // As the liveries scan's reports: a removal or a write that fails is logged with its
+        // reason, and only a report on the disk is pointed to.
+        static_cast<void>(lf_removeReportFile(OFFLINE_REGCODES_PATH));  // logged; the write below tells the rest
         if (offlineReportLines.empty())
             return;
-        std::filesystem::create_directories(OFFLINE_REGCODES_PATH.parent_path());
-        static_cast<void>(gf_writeLines(offlineReportLines, OFFLINE_REGCODES_PATH));  // likewise a report
-        gf_log(vald::format("Offline regcode files processed, results can be found in '{}'",
-                            gf_pathToUtf8(OFFLINE_REGCODES_PATH)));
+        std::error_code ignored;  // a folder that cannot be made fails the write, which says why
+        std::filesystem::create_directories(OFFLINE_REGCODES_PATH.parent_path(), ignored);
+        if (gf_writeLines(offlineReportLines, OFFLINE_REGCODES_PATH))
+            gf_log(vald::format("Offline regcode files processed, results can be found in '{}'",
+                                gf_pathToUtf8(OFFLINE_REGCODES_PATH)));
         if (!specialTitles.empty())
             gf_log(vald::format("{} special liveries", specialTitles.size()));
         if (!uniqueRegistrations.empty())

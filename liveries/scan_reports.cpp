@@ -52,6 +52,12 @@ std::vector<std::string> conversions;
 
 const char* lf_boolText(bool value) { return value ? "true" : "false"; }
 
+void lf_logNotRemoved(const fs::path& path, const std::error_code& error)
+{
+    gf_logWarn(vald::format("{} could not be removed: {} (error {})", gf_pathToUtf8(path), error.message(),
+                            error.value()));
+}
+
 void lf_ensureErrorsFolder()
 {
     if (!fs::exists(OUTPUT_ERRORS_FOLDER))
@@ -110,24 +116,26 @@ bool lf_removeScanOutputFiles()
                                &FIXES_PATH,                     &INVALID_AIRCRAFT_CFG_FILES_PATH,
                                &INCOMPLETE_FLTSIM_SECTIONS_PATH};
     bool removed = true;
-    const auto failed = [&removed](const fs::path& path, const std::error_code& error) {
-        gf_logWarn(vald::format("{} could not be removed: {} (error {})", gf_pathToUtf8(path), error.message(),
-                                error.value()));
-        removed = false;
-    };
-    for (const fs::path* file : files) {
-        std::error_code error;
-        fs::remove(*file, error);
-        if (error)
-            failed(*file, error);
-    }
+    for (const fs::path* file : files)
+        removed = lf_removeReportFile(*file) && removed;
     // A file of the user's own in output/errors keeps the folder; that is no reason to refuse
     // every later scan.
     std::error_code error;
     fs::remove(OUTPUT_ERRORS_FOLDER, error);
-    if (error && error != std::errc::directory_not_empty && error != std::errc::file_exists)
-        failed(OUTPUT_ERRORS_FOLDER, error);
+    if (error && error != std::errc::directory_not_empty && error != std::errc::file_exists) {
+        lf_logNotRemoved(OUTPUT_ERRORS_FOLDER, error);
+        removed = false;
+    }
     return removed;
+}
+
+bool lf_removeReportFile(const fs::path& file)
+{
+    std::error_code error;
+    fs::remove(file, error);
+    if (error)
+        lf_logNotRemoved(file, error);
+    return !error;
 }
 
 void lf_logDbaseConversions(LiveryList& liveries)

@@ -3,6 +3,7 @@
 // by the file tasks while they run (each collection under its own mutex), written after the scan
 // to output/errors and output/info, and summed up in Log.txt. Also the removal of the previous
 // scan's outputs and the corrections of scanned liveries from the registration data.
+#include <filesystem>
 #include <list>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ void lf_addFileWithoutSections(std::string file);
 // unless a file of the user's own is left in it. False when one could not be removed (a
 // read-only folder): each such failure is logged with its error code.
 [[nodiscard]] bool lf_removeScanOutputFiles();
+// Removes one report file (a missing one is no failure). False when it could not be removed,
+// logged as "<path> could not be removed: <message> (error <code>)".
+[[nodiscard]] bool lf_removeReportFile(const std::filesystem::path& file);
 // Takes the airline, type and cargo flag of each livery's registration record (the operator
 // before the airline) and records every change for AirlineModelConversions.txt.
 void lf_logDbaseConversions(LiveryList& liveries);

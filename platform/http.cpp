@@ -220,14 +220,12 @@ HttpOutcome HttpHandle::get(const std::string& url, std::string& reply)
 
 HttpOutcome HttpHandle::download(const std::string& url, const std::filesystem::path& file, std::uint64_t maxBytes)
 {
-    std::filesystem::path partial = file;
-    partial += ".part";
     HttpOutcome outcome;
     {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
         if (!out) {
             outcome.code = CURLE_WRITE_ERROR;
-            outcome.errorText = "cannot create " + partial.string();
+            outcome.errorText = "cannot create " + file.string();
             return outcome;
         }
         HttpSink sink;
@@ -236,7 +234,7 @@ HttpOutcome HttpHandle::download(const std::string& url, const std::filesystem::
         try {
             lf_prepare(url, sink);
             lf_set(curl_, name_, CURLOPT_HTTPGET, 1L);
-            // An error page is no download: it must not replace the file.
+            // An error page is no download.
             lf_set(curl_, name_, CURLOPT_FAILONERROR, 1L);
             outcome = lf_perform(url, sink);
             // Nor is any other answer than the file itself: no content (204), a redirection
@@ -248,25 +246,19 @@ HttpOutcome HttpHandle::download(const std::string& url, const std::filesystem::
         } catch (...) {
             out.close();
             std::error_code ignored;
-            std::filesystem::remove(partial, ignored);
+            std::filesystem::remove(file, ignored);
             throw;
         }
         out.close();
         if (outcome.ok() && !out) {
             outcome.code = CURLE_WRITE_ERROR;
-            outcome.errorText = "cannot write " + partial.string();
+            outcome.errorText = "cannot write " + file.string();
         }
     }
-    std::error_code error;
-    if (outcome.ok()) {
-        std::filesystem::rename(partial, file, error);
-        if (error) {
-            outcome.code = CURLE_WRITE_ERROR;
-            outcome.errorText = "cannot replace " + file.string() + ": " + error.message();
-        }
+    if (!outcome.ok()) {
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
     }
-    if (!outcome.ok())
-        std::filesystem::remove(partial, error);
     return outcome;
 }
 

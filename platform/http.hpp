@@ -67,8 +67,9 @@ public:
     HttpOutcome post(const std::string& url, const std::string& body, std::string& reply);
     // GET into memory, appended to reply.
     HttpOutcome get(const std::string& url, std::string& reply);
-    // GET into file. The bytes go to "<file>.part", which replaces file only after a complete
-    // transfer answered with HTTP status 200, so a failed download never destroys an older copy.
+    // GET into file, a temporary file of the caller's (created or truncated). The body stays in it
+    // only after a complete transfer answered with HTTP status 200; after any other end the file
+    // is removed. Checking the body and putting it in the place of an older copy is the caller's.
     // A body that grows beyond maxBytes (counted after decoding) is abandoned the same way.
     HttpOutcome download(const std::string& url, const std::filesystem::path& file,
                          std::uint64_t maxBytes = UINT64_MAX);

@@ -2,9 +2,13 @@
 
 #include <sodium.h>
 
+#include <cstdint>
 #include <fstream>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
+
+#include <pugixml.hpp>
 
 #include "foundation/files.hpp"
 #include "foundation/format.hpp"
@@ -24,10 +28,8 @@ std::size_t lf_readUpTo(std::ifstream& in, unsigned char* buffer, std::size_t co
     return static_cast<std::size_t>(in.gcount());
 }
 
-}  // namespace
-
-void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::string& encryptedPath,
-                          const std::string& plainPath)
+// The whole plain text of the encrypted file. Throws as lf_streamDecryptFile does.
+std::string lf_decryptedText(const std::array<unsigned char, 32>& key, const std::string& encryptedPath)
 {
     if (sodium_init() < 0)
         throw std::runtime_error("libsodium could not be initialised");
@@ -72,6 +74,15 @@ void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::s
     // unnoticed; only the final tag proves that the whole file arrived.
     if (!finalSeen)
         throw std::runtime_error("Stream ends without its final chunk");
+    return out;
+}
+
+}  // namespace
+
+void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::string& encryptedPath,
+                          const std::string& plainPath)
+{
+    const std::string out = lf_decryptedText(key, encryptedPath);
     std::string error;
     if (!gf_writeFileSafely(gf_pathFromUtf8(plainPath), out, error))
         throw std::runtime_error(error);
@@ -87,4 +98,26 @@ bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesys
         gf_removeFileWarn(plain);
         return false;
     }
+}
+
+std::optional<std::string> gf_dataFileFault(const std::filesystem::path& encrypted)
+{
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(encrypted, error);
+    if (error)
+        return "it cannot be read: " + error.message();
+    if (size == 0)
+        return "it is empty";
+    std::string plain;
+    try {
+        plain = lf_decryptedText(DATA_FILE_KEY, encrypted.string());
+    } catch (const std::exception& e) {
+        return vald::format("it does not decrypt: {}", e.what());
+    }
+    // As the readers load the plain file: pugixml's default parse, its encoding found by itself.
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed = document.load_buffer_inplace(plain.data(), plain.size());
+    if (!parsed)
+        return vald::format("its XML does not parse: {} at offset {}", parsed.description(), parsed.offset);
+    return std::nullopt;
 }

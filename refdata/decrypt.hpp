@@ -4,6 +4,7 @@
 // last chunk carries the FINAL tag. The program only ever decrypts.
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 // Plain bytes per chunk and the size of one full cipher chunk.
@@ -20,3 +21,9 @@ inline constexpr std::size_t DATA_CHUNK_CIPHER_BYTES = 4096 + 17;
 // failed", "Stream ends without its final chunk", "Could not write output file: <path>".
 void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::string& encryptedPath,
                           const std::string& plainPath);
+
+// Why the encrypted data file could not be used as the readers use it: it is empty, it does not
+// decrypt whole with the program's key, or its plain text is no XML document. Nothing when it
+// can. Logs nothing and leaves no plain file: a downloaded file is checked with it before it takes
+// the place of the copy the program reads now.
+[[nodiscard]] std::optional<std::string> gf_dataFileFault(const std::filesystem::path& encrypted);

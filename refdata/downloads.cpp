@@ -2,14 +2,17 @@
 
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/program_id.hpp"
+#include "foundation/safe_write.hpp"
 #include "foundation/text.hpp"
 #include "platform/service_endpoints.hpp"
+#include "refdata/decrypt.hpp"
 
 namespace fs = std::filesystem;
 
@@ -27,12 +30,18 @@ vald::HttpLimits& lf_limits()
     return limits;
 }
 
-// Where the bytes of a download wait until the transfer is complete (the handle's naming).
+// Where the bytes of a download wait until they are complete and checked.
 fs::path lf_partialOf(const fs::path& target)
 {
     fs::path partial = target;
     partial += ".part";
     return partial;
+}
+
+void lf_removePartial(const fs::path& target)
+{
+    std::error_code ignored;
+    fs::remove(lf_partialOf(target), ignored);
 }
 
 // Whether the bytes can be written beside target: the temporary file is created (empty) the way
@@ -82,7 +91,8 @@ std::uint64_t gf_downloadLimit(DownloadKind kind)
     return 1 * MB;
 }
 
-bool gf_downloadToFile(DownloadHandle& holder, const std::string& url, const fs::path& target, DownloadKind kind)
+bool gf_downloadToFile(DownloadHandle& holder, const std::string& url, const fs::path& target, DownloadKind kind,
+                       const DownloadCheck& check)
 {
     vald::HttpHandle* http = holder.http();
     if (http == nullptr)
@@ -94,14 +104,26 @@ bool gf_downloadToFile(DownloadHandle& holder, const std::string& url, const fs:
             gf_log(vald::format("Could not open output file: {}", targetText));
             return false;
         }
-        const vald::HttpOutcome outcome = http->download(url, target, gf_downloadLimit(kind));
-        if (outcome.ok())
-            return true;
-        gf_log(vald::format("Download error: '{}' for {}", outcome.errorText, url));
-        return false;
+        const fs::path partial = lf_partialOf(target);
+        const vald::HttpOutcome outcome = http->download(url, partial, gf_downloadLimit(kind));
+        if (!outcome.ok()) {
+            gf_log(vald::format("Download error: '{}' for {}", outcome.errorText, url));
+            return false;
+        }
+        if (const std::optional<std::string> fault = check ? check(partial) : std::nullopt) {
+            lf_removePartial(target);
+            gf_log(vald::format("{} not replaced by the download of '{}': {}", targetText, url, *fault));
+            return false;
+        }
+        std::string error;
+        if (!gf_placeFinishedFile(partial, target, error)) {
+            lf_removePartial(target);
+            gf_log(vald::format("Download error: '{}' for {}", error, url));
+            return false;
+        }
+        return true;
     } catch (const std::exception& e) {
-        std::error_code ignored;
-        fs::remove(lf_partialOf(target), ignored);
+        lf_removePartial(target);
         gf_log(vald::format("Downloader exception: '{}', {} => {}", e.what(), url, targetText));
         return false;
     }
@@ -119,7 +141,7 @@ bool gf_downloadFromSite(const fs::path& fileName, const fs::path& target)
         return false;
     }
     DownloadHandle holder;
-    const bool downloaded = gf_downloadToFile(holder, url, target, DownloadKind::dataFile);
+    const bool downloaded = gf_downloadToFile(holder, url, target, DownloadKind::dataFile, &gf_dataFileFault);
     if (downloaded)
         gf_log(vald::format("Downloaded '{}' to '{}'", url, gf_pathToUtf8(target)));
     else

@@ -4,12 +4,15 @@
 // into a local file through gf_downloadToFile.
 //
 // A download never destroys the file it replaces: the bytes go to a temporary file beside the
-// target, which takes the target's place only after a complete transfer with an HTTP status
-// below 400. Every transfer has a connect time-out and a low-speed limit, so a stalled site
+// target, which takes the target's place through the program's writer (synced, then renamed) only
+// after a complete transfer answered with HTTP status 200 and, for an encrypted data file, after
+// it proved usable. Every transfer has a connect time-out and a low-speed limit, so a stalled site
 // cannot hang the start-up. No failure throws out of here: it is logged and answered with false.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/http.hpp"
@@ -42,17 +45,25 @@ enum class DownloadKind { versions, dataFile, releaseNotes, release };
 // is abandoned and the old file kept.
 std::uint64_t gf_downloadLimit(DownloadKind kind);
 
+// Why the downloaded bytes (in a temporary file, given) may not replace the target; nothing
+// when they may.
+using DownloadCheck = std::function<std::optional<std::string>(const std::filesystem::path& downloaded)>;
+
 // True when the whole body of url is in target. Logs "Could not open output file: {}" when the
 // target cannot be written (the site is then not asked), "Download error: '{}' for {}" for a
 // failed transfer (network, time-out, HTTP status >= 400, write error, a body beyond the kind's
-// limit) and "Downloader exception: '{}', {} => {}" for an exception; an empty handle gives false
-// without a line. The bytes are stored as received.
+// limit) or a target the writer may not replace, "{} not replaced by the download of '{}': {}"
+// (target, url, reason) for a body that check refuses, and "Downloader exception: '{}', {} => {}"
+// for an exception; an empty handle gives false without a line. The bytes are stored as received;
+// after any failure the target is as it was.
 [[nodiscard]] bool gf_downloadToFile(DownloadHandle& holder, const std::string& url,
-                                     const std::filesystem::path& target, DownloadKind kind);
+                                     const std::filesystem::path& target, DownloadKind kind,
+                                     const DownloadCheck& check = {});
 
-// Downloads the data file fileName of the program's major version ("<base><major>/<fileName>")
-// to target with its own handle and logs "Downloaded '{}' to '{}'" or, as a warning,
-// "Downloading '{}' failed !".
+// Downloads the encrypted data file fileName of the program's major version
+// ("<base><major>/<fileName>") to target with its own handle; it replaces target only when it
+// is usable (gf_dataFileFault). Logs "Downloaded '{}' to '{}'" or, as a warning, "Downloading '{}'
+// failed !".
 [[nodiscard]] bool gf_downloadFromSite(const std::filesystem::path& fileName, const std::filesystem::path& target);
 
 // Test only: the time-outs of the handles made from now on (the defaults of vald::HttpLimits

@@ -38,6 +38,8 @@ struct Response {
     // Set to cut the reply short: the head announces this many body bytes, only `body` is sent,
     // and the connection is closed there.
     std::optional<std::size_t> announcedLength;
+    // Set to send no Content-Length: the body ends where the connection is closed, after it.
+    bool lengthByClose = false;
 
     void setContent(std::string content, std::string type) {
         body = std::move(content);

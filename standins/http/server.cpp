@@ -46,8 +46,10 @@ bool wantsClose(const Request& request, const std::string& version) {
 std::string head(const Response& response, bool close) {
     std::string out = "HTTP/1.1 " + std::to_string(response.status) + " " + reason(response.status) + "\r\n";
     if (!response.contentType.empty()) out += "Content-Type: " + response.contentType + "\r\n";
-    const std::size_t length = response.announcedLength.value_or(response.body.size());
-    out += "Content-Length: " + std::to_string(length) + "\r\n";
+    if (!response.lengthByClose) {
+        const std::size_t length = response.announcedLength.value_or(response.body.size());
+        out += "Content-Length: " + std::to_string(length) + "\r\n";
+    }
     out += close ? "Connection: close\r\n" : "Connection: keep-alive\r\n";
     for (const auto& [name, value] : response.headers) out += name + ": " + value + "\r\n";
     return out + "\r\n";
@@ -184,7 +186,8 @@ void Server::serve(Connection& connection) {
         dispatch(request, response);
         // A handler that returned because the server is stopping leaves no reply.
         if (stopping_) break;
-        const bool close = wantsClose(request, parsed->third) || response.announcedLength.has_value();
+        const bool close =
+            wantsClose(request, parsed->third) || response.announcedLength.has_value() || response.lengthByClose;
         if (!io::sendAll(fd, head(response, close) + response.body) || close) break;
     }
     ::close(fd);

@@ -37,6 +37,7 @@ json FaultRule::toJson() const {
     if (!message.empty()) j["message"] = message;
     if (body) j["body"] = *body;
     if (cutBytes) j["cutBytes"] = *cutBytes;
+    if (noLength) j["noLength"] = true;
     return j;
 }
 
@@ -71,6 +72,10 @@ FaultRule parseFaultRule(const json& j) {
         if (*n < 0) throw FaultError("'cutBytes' must be 0 or more");
         r.cut = true;
         r.cutBytes = *n;
+    }
+    if (const auto n = j.find("noLength"); n != j.end() && !n->is_null()) {
+        if (!n->is_boolean()) throw FaultError("'noLength' must be true or false");
+        r.noLength = n->get<bool>();
     }
     r.times = optInt(j, "times").value_or(0);
     if (r.times < 0) throw FaultError("'times' must be 0 or more");

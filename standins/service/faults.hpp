@@ -29,6 +29,7 @@ struct FaultRule {
     double stallSeconds = 0;        // wait before answering, bounded to kMaxStallSeconds
     bool cut = false;               // announce the full length, send only part, close
     std::optional<std::int64_t> cutBytes;  // bytes sent of a cut reply; half when absent
+    bool noLength = false;          // no Content-Length: the reply (cut or whole) ends at the close
     int times = 0;                  // requests it applies to; 0 = until cleared
 
     bool matches(const std::string& endpointOrPath) const;

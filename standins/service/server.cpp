@@ -182,16 +182,18 @@ bool StandinServer::stall(const std::optional<FaultRule>& fault) {
 void StandinServer::reply(standin_http::Response& res, int httpStatus, std::string body, const std::string& contentType,
                           const std::optional<FaultRule>& fault) {
     res.status = httpStatus;
+    res.lengthByClose = fault && fault->noLength;
     if (!fault || !fault->cut) {
         res.setContent(std::move(body), contentType);
         return;
     }
-    // The head promises more than is sent; the server closes the connection there.
+    // The head promises more than is sent (or, without a length, the close looks like the end);
+    // the server closes the connection there.
     const std::size_t full = body.size();
     const std::size_t sent = std::min<std::size_t>(fault->cutBytes ? static_cast<std::size_t>(*fault->cutBytes) : full / 2,
                                                    full > 0 ? full - 1 : 0);
     body.resize(sent);
-    res.announcedLength = std::max(full, sent + 1);
+    if (!res.lengthByClose) res.announcedLength = std::max(full, sent + 1);
     res.setContent(std::move(body), contentType);
 }
 

@@ -6,8 +6,10 @@
 using corv_test::fileLines;
 using corv_test::livery;
 using corv_test::writeFile;
+using testing::AllOf;
 using testing::Contains;
 using testing::ElementsAre;
+using testing::HasSubstr;
 using testing::Not;
 using testing::UnorderedElementsAre;
 
@@ -57,6 +59,22 @@ TEST_F(LiveryIndexTest, WithoutTheDataFileOnlyTheInLineRegistrationsAreBound)
     EXPECT_THAT(regcodeIndex, UnorderedElementsAre(testing::Pair("PH-AAA", "KLM A")));
     EXPECT_FALSE(std::filesystem::exists(OFFLINE_REGCODES_PATH));
     EXPECT_FALSE(std::filesystem::exists(INLINE_REGCODES_PATH));
+}
+
+// A report that cannot replace the last one (a folder there fails as a read-only one) is not pointed to.
+TEST_F(LiveryIndexTest, AnOfflineReportIsPointedToOnlyWhenWritten)
+{
+    std::filesystem::create_directories(OFFLINE_REGCODES_PATH / "held");
+    process({livery("KLM", "B738", "KLM A")}, R"(<livery title="KLM A" reg="PH-ONE" special="true"/>)");
+    std::filesystem::remove_all(OFFLINE_REGCODES_PATH);
+    lf_processRegcodeFiles();
+    EXPECT_EQ(fileLines(OFFLINE_REGCODES_PATH).front(), "Processing file input/AIG-regcodes.xml");
+    const auto lines = log_.lines();
+    EXPECT_THAT(lines, Contains(HasSubstr("==> output/info/OfflineRegcodes.txt could not be removed: ")));
+    EXPECT_THAT(lines, Contains(HasSubstr("==> could not write output/info/OfflineRegcodes.txt: ")));
+    EXPECT_THAT(lines, AllOf(Not(Contains(HasSubstr("exception"))), Contains("1 special liveries")));
+    const char* results = "Offline regcode files processed, results can be found in 'output/info/OfflineRegcodes.txt'";
+    EXPECT_EQ(std::ranges::count(lines, results), 1);
 }
 
 TEST_F(LiveryIndexTest, LiveriesAreGroupedByKindModelAndCategory)

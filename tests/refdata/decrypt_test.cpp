@@ -61,6 +61,7 @@ TEST(StreamDecrypt, FailuresLeaveNoPlainFileAndKeepTheInput)
     EXPECT_FALSE(gf_streamDecrypt("missing.enc", "data.xml"));
     writeFile("data.enc", sealed);  // a whole stream: only the output can fail
     EXPECT_FALSE(gf_streamDecrypt("data.enc", "no/folder/data.xml"));
+    EXPECT_THAT(gf_dataFileFault("data.enc").value_or(""), testing::StartsWith("its XML does not parse: "));
 
     const auto lines = log.lines();
     for (const auto& [bytes, message] : cases)

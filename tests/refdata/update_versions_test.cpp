@@ -112,6 +112,35 @@ TEST_F(VersionCheckTest, FailedDownloadKeepsTheOldVersionSoTheNextStartRetries)
         EXPECT_THAT(lines, Contains(line));
 }
 
+// Answers of 200 without the file keep the program's files and versions; the next check takes them.
+TEST_F(VersionCheckTest, OnlyAUsableDownloadReplacesADataFile)
+{
+    AIRPORTS_VERSION.setValue("1.0.0");
+    DBASE_VERSION.setValue("1.0.0");
+    const std::string names[] = {"airports.enc", "dbase.enc"};
+    for (const std::string& name : names)
+        writeFile("input/" + name, "old " + name);
+    publish({{"airports", versionObject(1, 0, 1)}, {"dbase", versionObject(1, 0, 1)}});
+    for (const std::string answer : {R"("body": "<html><body>Sign in to use the network</body></html>")",
+                                     R"("body": "")", R"("noLength": true, "cut": true)"}) {
+        addFault(nlohmann::json::parse(R"({"endpoint": "/downloads/11/*", "times": 2, )" + answer + "}"));
+        EXPECT_TRUE(gf_checkVersions());
+        EXPECT_EQ(readFile("input/airports.enc") + readFile("input/dbase.enc"), "old airports.encold dbase.enc");
+        EXPECT_EQ(AIRPORTS_VERSION.value() + DBASE_VERSION.value(), "1.0.01.0.0") << answer;
+    }
+    EXPECT_TRUE(gf_checkVersions());
+    EXPECT_EQ(valueInFile(AIRPORTS_VERSION.name()) + valueInFile(DBASE_VERSION.name()), "1.0.11.0.1");
+
+    const auto lines = logLines();
+    for (const std::string& name : names) {
+        EXPECT_EQ(readFile("input/" + name), readFile(site() / "11" / name));
+        const std::string refused = "input/" + name + " not replaced by the download of '" + url("11/" + name) + "': ";
+        EXPECT_THAT(lines, Contains(refused + "it does not decrypt: Decryption failed"));
+        EXPECT_THAT(lines, Contains(refused + "it is empty"));
+        EXPECT_EQ(std::ranges::count_if(lines, [&](const std::string& line) { return line.starts_with(refused); }), 3);
+    }
+}
+
 TEST_F(VersionCheckTest, MalformedVersionInfoIsAnError)
 {
     for (const std::string body : {
