@@ -77,20 +77,21 @@ fs::path lf_outputFolder(const std::string& publisher)
     return publisher == SIMADDON ? MY_ORBX_FOLDER : MY_THIRDPARTY_FOLDER;
 }
 
-// Where the scan may put a file of the airport: the user's files come first, the one at target and
-// those a file at target would hide from the park-file lookup. The output folders were made when
-// the scan began: a write into one that is missing fails.
-ScanPlace lf_lookAtPlace(const fs::path& target, const std::string& icao)
+// Where the scan may put bytes, a file of the airport: the user's files come first, the one at
+// target and those a file at target would hide from the park-file lookup. The output folders were
+// made when the scan began: a write into one that is missing fails.
+ScanPlace lf_lookAtPlace(const fs::path& target, const std::string& icao, const std::optional<std::string>& bytes)
 {
-    return gf_lookAtScanPlace(target, gf_userParkFileCandidates(icao));
+    return gf_lookAtScanPlace(target, gf_userParkFileCandidates(icao), bytes);
 }
 
 bool lf_writeLinkFile(const fs::path& folder, const std::string& icao, const std::string& archivedName)
 {
     const fs::path target = folder / gf_pathFromUtf8(icao + ".txt");
+    const std::optional<std::string> bytes = archivedName + '\n';
     std::lock_guard<std::mutex> lock(lf_icaoMutex(icao));
-    const ScanPlace place = lf_lookAtPlace(target, icao);
-    return !place.usersFile && gf_writeScanOutput(place, archivedName + '\n') == ScanWrite::written;
+    const ScanPlace place = lf_lookAtPlace(target, icao, bytes);
+    return !place.usersFile && gf_writeScanOutput(place, bytes) == ScanWrite::written;
 }
 
 std::string lf_blanksAsPercent20(const std::string& text)
@@ -175,7 +176,7 @@ void lf_generateParkFile(ApfAirport& airport)
     // The choice of the standing file and its write are one step for the airport.
     std::lock_guard<std::mutex> lock(lf_icaoMutex(airport.icao));
     const fs::path path = lf_outputFolder(airport.publisher) / gf_pathFromUtf8(airport.icao + ".xml");
-    const ScanPlace place = lf_lookAtPlace(path, airport.icao);
+    const ScanPlace place = lf_lookAtPlace(path, airport.icao, text);
     if (place.usersFile)
         return;
     if (!lf_claimGeneratedFile(airport)) {

@@ -283,11 +283,18 @@ AirportsScanRun lf_runAirportsScan(const std::vector<fs::path>& folders)
     gf_closeScanOutputs();
     AirportsScanRun run;
     run.stopped = gf_stopPending();
-    const bool completed = !run.stopped && gf_failedScanWrites() == 0;
+    run.failedWrites = gf_failedScanWrites();
+    // The files of the scan reach the disk before the record that names them, and both before the
+    // scan counts as done and removes or moves a file: after a crash, or when either fails, the
+    // next start scans again with the earlier files in place.
+    run.synced = gf_syncScanOutputs();
+    run.listed = gf_saveScanOutputList(!run.stopped && run.failedWrites == 0 && run.synced);
+    const bool completed = !run.stopped && run.failedWrites == 0 && run.synced && run.listed;
     // Before the archive step, which looks for links beside the generated files: a link of the
-    // earlier scan whose airport is now generated must be gone by then.
-    if (completed)
-        gf_removeStaleScanOutputs();
+    // earlier scan whose airport is now generated must be gone by then. The record then leaves out
+    // what is gone, once the removals are on the disk.
+    if (completed && gf_removeStaleScanOutputs() && gf_syncScanOutputs())
+        (void)gf_saveScanOutputList(true);
     gf_forgetClosestStands();  // the park files of the airports may have changed
     fs::create_directories(OUTPUT_INFO_FOLDER, error);
     // A report that cannot be written is logged by the writer, not as written.
@@ -344,36 +351,32 @@ void gf_scanAirports()
     // removed at the end of a scan that completed.
     gf_openScanOutputs();
     const AirportsScanRun run = lf_runAirportsScan(folders);
-    // The files of the scan reach the disk before the record that names them, and before the scan
-    // counts as done: after a crash the next start scans again.
-    const bool synced = gf_syncScanOutputs();
-    const bool listed = gf_saveScanOutputList();
     if (run.stopped) {
         gf_clearStatus();
         gf_logWarn("airports scan interrupted; it runs again at the next start");
         return;
     }
-    if (const std::size_t failed = gf_failedScanWrites(); failed > 0) {
-        gf_logWarn(vald::format("airports scan did not complete: {} file{} could not be written; it runs again at the "
-                                "next start",
-                                failed, failed == 1 ? "" : "s"));
-        gf_showStatus(vald::format("{} park file{} of the airports scan could not be written (see Log.txt); the "
-                                   "airports are scanned again at the next start",
-                                   failed, failed == 1 ? "" : "s"),
-                      true);
-        return;
+    std::string unfinished;  // why the scan did not complete, and its status line
+    std::string status;
+    const std::size_t failed = run.failedWrites;
+    if (failed > 0) {
+        unfinished = vald::format("{} file{} could not be written", failed, failed == 1 ? "" : "s");
+        status = vald::format("{} park file{} of the airports scan could not be written (see Log.txt); the airports "
+                              "are scanned again at the next start",
+                              failed, failed == 1 ? "" : "s");
+    } else if (!run.listed) {
+        // Without its record the next scan could not tell all of these files from the user's own.
+        unfinished = gf_pathToUtf8(SCAN_OUTPUTS_LIST_PATH) + " could not be saved";
+        status = vald::format("{} could not be saved (see Log.txt); the airports are scanned again at the next start",
+                              gf_pathToUtf8(SCAN_OUTPUTS_LIST_PATH));
+    } else if (!run.synced) {
+        unfinished = "its files could not be synced to the disk";
+        status = "The airports scan's files could not be synced to the disk (see Log.txt); the airports are scanned "
+                 "again at the next start";
     }
-    if (!listed) {
-        // Without its record the next scan would take these files for the user's own.
-        gf_showStatus(vald::format("{} could not be saved (see Log.txt); the airports are scanned again at the next start",
-                                   gf_pathToUtf8(SCAN_OUTPUTS_LIST_PATH)),
-                      true);
-        return;
-    }
-    if (!synced) {
-        gf_showStatus("The airports scan's files could not be synced to the disk (see Log.txt); the airports are "
-                      "scanned again at the next start",
-                      true);
+    if (!unfinished.empty()) {
+        gf_logWarn(vald::format("airports scan did not complete: {}; it runs again at the next start", unfinished));
+        gf_showStatus(status, true);
         return;
     }
     if (!run.found)

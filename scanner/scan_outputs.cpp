@@ -4,13 +4,16 @@
 // A file is the scan's only when the scan wrote down its name and the hash of what it wrote, on
 // the disk, before it made the file (the journal), and the file still holds exactly that: a
 // regular file, not a link, not write-protected. Anything else (not listed, changed since, a
-// link) is the user's: never written over, never removed, and said in the scan log. The one
-// exception is an installation without a record yet (an upgrade): there a park file that carries
-// the program's meta block of a generated file is the scan's. A listed file left empty counts as
-// the scan's: a crash cut its write short. A listed file that cannot be read whole may be either's:
-// it is left as it is and stays listed, and the scan counts it as a failed write. Nothing is
-// removed on a stop or after a failed write; a completed scan that saw all its scenery removes the
-// files of earlier scans it did not write again.
+// link) is the user's: never written over, never removed, and said in the scan log. Where the
+// record is missing or damaged (its header, a line that names no file, a last line cut short), the
+// files it does not name may still be the scan's: the scan takes one as its own only when it holds
+// exactly what the scan is about to write there, but for the day and version in its meta block;
+// anything else stays the user's, and such a record is replaced only by that of a scan that
+// completed. A listed file left empty counts as the scan's: a crash cut its write short. A listed
+// file that cannot be read whole may be either's: it is left as it is and stays listed, and the
+// scan counts it as a failed write. Nothing is removed on a stop or after a failed write; a
+// completed scan that saw all its scenery removes the files of earlier scans it did not write
+// again.
 #include "scanner/scan_outputs.hpp"
 
 #include <sodium.h>
@@ -25,16 +28,12 @@
 #include <set>
 #include <system_error>
 
-#include <pugixml.hpp>
-
 #include "foundation/files.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
-#include "foundation/program_id.hpp"
 #include "foundation/safe_write.hpp"
 #include "foundation/scan_pool.hpp"
-#include "foundation/strings.hpp"
 #include "foundation/text.hpp"
 #include "scanner/airports_scan_log.hpp"
 
@@ -46,6 +45,8 @@ constexpr std::string_view RECORD_HEADER = "Corv_P3D scan outputs 1";
 // A record longer than this is no record of ours: it is not followed.
 constexpr std::size_t MAX_RECORD_BYTES = 64 * MIB;
 constexpr std::size_t HASH_BYTES = 16;
+// How much longer than the scan's own text a file of an earlier day or version may be.
+constexpr std::size_t STAMP_ROOM = 256;
 
 // What the scan wrote into one file.
 struct Written {
@@ -57,8 +58,9 @@ using Record = std::map<std::string, std::vector<Written>, std::less<>>;
 
 // Guarded by outputsMutex.
 struct ScanState {
-    Record earlier;        // the record and an interrupted scan's journal: any of these is the scan's
-    Record written;        // this scan's files, each after its journal line
+    Record earlier;            // the record and an interrupted scan's journal: any of these is the scan's
+    bool wholeRecord = false;  // the record named every file of the scan when it was read
+    Record written;            // this scan's files, each after its journal line
     std::set<std::string, std::less<>> users;  // found to be the user's: left out of the record
     std::uint64_t generation = 0;
     bool open = false;
@@ -75,10 +77,12 @@ thread_local std::uint64_t taskGeneration = 0;
 
 std::string lf_key(const fs::path& path) { return gf_pathToUtf8(path.lexically_normal()); }
 
+// A file directly in one of the output folders (a name that ends in "." or ".." names a folder).
 bool lf_inOutputFolder(const fs::path& path)
 {
-    const fs::path folder = path.lexically_normal().parent_path();
-    return !path.filename().empty() &&
+    const fs::path normal = path.lexically_normal();
+    const fs::path folder = normal.parent_path();
+    return !normal.filename().empty() &&
            (folder == MY_ORBX_FOLDER.lexically_normal() || folder == MY_THIRDPARTY_FOLDER.lexically_normal());
 }
 
@@ -98,78 +102,76 @@ std::string lf_line(const std::string& key, const Written& written)
     return vald::format("{} {} {}\n", written.size, written.hash, key);
 }
 
-// "<size> <hash> <path>" of a file in the output folders; other lines are passed over.
-void lf_takeLines(const std::vector<std::string>& lines, std::size_t first, Record& record)
+// One line of the record or the journal: "<size> <hash> <path>" of a file in the output folders.
+// Anything else names no file: a path that holds a NUL byte or a carriage return (the system would
+// read a shorter name, or a line end taken off would make one) is damage, as is a folder.
+std::optional<std::pair<std::string, Written>> lf_entry(std::string_view line)
 {
-    for (std::size_t i = first; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        const std::size_t a = line.find(' ');
-        const std::size_t b = a == std::string::npos ? a : line.find(' ', a + 1);
-        if (b == std::string::npos || b - a - 1 != 2 * HASH_BYTES)
-            continue;
-        std::uintmax_t size = 0;
-        const auto [end, failure] = std::from_chars(line.data(), line.data() + a, size);
-        const fs::path path = gf_pathFromUtf8(line.substr(b + 1));
-        if (failure != std::errc{} || end != line.data() + a || !lf_inOutputFolder(path))
-            continue;
-        std::vector<Written>& contents = record[lf_key(path)];
-        const Written written{size, line.substr(a + 1, b - a - 1)};
-        if (std::find(contents.begin(), contents.end(), written) == contents.end())
-            contents.push_back(written);
-    }
+    const std::size_t a = line.find(' ');
+    const std::size_t b = a + 1 + 2 * HASH_BYTES;
+    if (a == std::string_view::npos || line.size() <= b + 1 || line[b] != ' ')
+        return std::nullopt;
+    std::uintmax_t size = 0;
+    const auto [end, failure] = std::from_chars(line.data(), line.data() + a, size);
+    const std::string_view hash = line.substr(a + 1, 2 * HASH_BYTES);
+    const std::string_view text = line.substr(b + 1);
+    if (failure != std::errc{} || end != line.data() + a ||
+        hash.find_first_not_of("0123456789abcdef") != std::string_view::npos ||
+        text.find_first_of(std::string_view("\0\r", 2)) != std::string_view::npos)
+        return std::nullopt;
+    const fs::path path = gf_pathFromUtf8(std::string(text));
+    if (!lf_inOutputFolder(path))
+        return std::nullopt;
+    return std::pair{lf_key(path), Written{size, std::string(hash)}};
 }
 
-// The lines of a file of ours; nothing when it is missing or cannot be read (logged).
-std::optional<std::vector<std::string>> lf_readLines(const fs::path& path)
+// Takes the entries of text; true when every line was one and the last one ended. A last line
+// without its end was cut short and names nothing: in the journal, no file was made after it.
+bool lf_takeEntries(std::string_view text, Record& record)
+{
+    bool whole = true;
+    for (std::size_t end = text.find('\n'); !text.empty(); end = text.find('\n')) {
+        if (end == std::string_view::npos)
+            return false;
+        const auto entry = lf_entry(text.substr(0, end));
+        text.remove_prefix(end + 1);
+        if (!entry) {
+            whole = false;
+            continue;
+        }
+        std::vector<Written>& contents = record[entry->first];
+        if (std::find(contents.begin(), contents.end(), entry->second) == contents.end())
+            contents.push_back(entry->second);
+    }
+    return whole;
+}
+
+// A file of ours; nothing when it is missing or cannot be read (logged).
+std::optional<std::string> lf_readRecordFile(const fs::path& path)
 {
     std::string bytes;
     std::string error;
     const FileRead read = gf_readFileLimited(path, MAX_RECORD_BYTES, bytes, error);
-    if (read != FileRead::ok) {
-        if (read != FileRead::missing)
-            gf_logWarn(error + ": the scan's files are told by their form");
-        return std::nullopt;
-    }
-    std::vector<std::string> lines;
-    gf_splitLines(bytes, lines);
-    return lines;
+    if (read == FileRead::ok)
+        return bytes;
+    if (read != FileRead::missing)
+        gf_logWarn(error + ": the scan's files are told by their form");
+    return std::nullopt;
 }
 
-// The form a scan gives its park files: the program's meta block and the stand count of a
-// generated file. A link file has no such mark: a user's link and one of an earlier version read
-// alike, so links stay the user's.
-bool lf_carriesGeneratedForm(const fs::path& path, const std::string& bytes)
+// The text without the values of the meta block's version and date entries (as the writer puts
+// them: <info name=".." value=".."/>): a park file the scan wrote on another day, or with an earlier
+// version, has the same stands as the one it writes now when the rest is the same, byte for byte.
+std::string lf_withoutStamp(std::string text)
 {
-    pugi::xml_document document;
-    if (path.extension() != ".xml" || !document.load_buffer(bytes.data(), bytes.size()))
-        return false;
-    const pugi::xml_node author =
-        document.child("meta").find_child_by_attribute("info", "name", META_AUTHOR.name().c_str());
-    const pugi::xml_node count =
-        document.child("parameters").find_child_by_attribute("parameter", "name", ATTR_NUM_PARKPOS.data());
-    return std::string_view(author.attribute("value").as_string()) == PROGRAM_ID && count;
-}
-
-// Without a record yet (an upgrade): the files of the two output folders that carry the form the
-// scan writes are taken into the record as they are.
-void lf_adoptGeneratedFiles(Record& record)
-{
-    for (const fs::path& folder : {MY_ORBX_FOLDER, MY_THIRDPARTY_FOLDER}) {
-        std::error_code error;
-        for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-            struct stat info {};
-            std::string bytes;
-            std::string failure;
-            if (::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-                gf_isWriteProtected(it->path(), info) ||
-                gf_readFileLimited(it->path(), MAX_PARK_FILE_BYTES, bytes, failure) != FileRead::ok ||
-                !lf_carriesGeneratedForm(it->path(), bytes))
-                continue;
-            std::vector<Written>& contents = record[lf_key(it->path())];
-            if (contents.empty())
-                contents.push_back(lf_written(bytes));
-        }
+    for (const StringParameter* entry : {&META_VERSION, &META_DATE}) {
+        const std::string mark = vald::format("<info name=\"{}\" value=\"", entry->name());
+        const std::size_t start = text.find(mark);
+        const std::size_t end = start == std::string::npos ? start : text.find('"', start + mark.size());
+        if (end != std::string::npos)
+            text.erase(start + mark.size(), end - start - mark.size());
     }
+    return text;
 }
 
 // Who owns what stands at path now.
@@ -177,7 +179,7 @@ enum class Owner {
     none,     // nothing stands there
     scan,     // a file of the scan, as it wrote it
     user,     // anything else
-    unknown,  // listed, but it could not be read whole: maybe the scan's, so neither written over nor the user's
+    unknown,  // maybe the scan's, but it could not be read whole: neither written over nor the user's
 };
 struct Look {
     Owner owner = Owner::none;
@@ -185,7 +187,34 @@ struct Look {
     std::string why;                       // for the scan log (the user's) or the log (unknown)
 };
 
-Look lf_look(const fs::path& path, const std::vector<Written>& recorded)
+// What the record and the journal say of one path.
+struct Named {
+    std::vector<Written> recorded;  // what the scan wrote there
+    bool mayBeLost = false;         // named nowhere, by a record that was not whole
+};
+
+// A file that no whole record names, where the scan is about to write mine: the scan's only when
+// it holds what the scan writes there, but for the stamp.
+void lf_judgeUnnamed(const fs::path& path, const std::optional<std::string>& mine, Look& look)
+{
+    std::string bytes;
+    const FileRead read =
+        mine ? gf_readFileLimited(path, mine->size() + STAMP_ROOM, bytes, look.why) : FileRead::unreadable;
+    if (read != FileRead::ok && read != FileRead::tooLarge) {
+        look.owner = Owner::unknown;  // what it should hold is not known, or it could not be read
+        if (!mine)
+            look.why = "its text could not be made";
+        return;
+    }
+    look.why.clear();
+    if (read == FileRead::tooLarge || (bytes != *mine && lf_withoutStamp(bytes) != lf_withoutStamp(*mine))) {
+        look.owner = Owner::user;
+        look.why = "no record names it and it is not what the scan writes";
+    }
+}
+
+// mine: what the scan is about to write at path (nothing: no write there).
+Look lf_look(const fs::path& path, const Named& named, const std::optional<std::string>* mine = nullptr)
 {
     Look look;
     struct stat info {};
@@ -193,17 +222,22 @@ Look lf_look(const fs::path& path, const std::vector<Written>& recorded)
         return look;
     look.identity = gf_identityOf(info);
     look.owner = Owner::user;
+    const std::vector<Written>& recorded = named.recorded;
     if (S_ISLNK(info.st_mode))
         look.why = "a link";
     else if (!S_ISREG(info.st_mode))
         look.why = "not a plain file";
     else if (gf_isWriteProtected(path, info))
         look.why = "write-protected";
-    else if (recorded.empty())
+    else if (recorded.empty() && (!named.mayBeLost || mine == nullptr))
         look.why = "not written by the scan";
     if (!look.why.empty())
         return look;
     look.owner = Owner::scan;
+    if (recorded.empty()) {
+        lf_judgeUnnamed(path, *mine, look);
+        return look;
+    }
     if (info.st_size == 0)
         return look;  // listed and empty: a crash cut the scan's write short
     std::string bytes;
@@ -233,14 +267,15 @@ void lf_reportUsers(const std::string& key, const std::string& why)
 }
 
 // Everything recorded for key. Takes outputsMutex.
-std::vector<Written> lf_recorded(const std::string& key)
+Named lf_recorded(const std::string& key)
 {
     std::lock_guard<std::mutex> lock(outputsMutex);
-    std::vector<Written> contents;
+    Named named;
     for (const Record* record : {&state.earlier, &state.written})
         if (const auto it = record->find(key); it != record->end())
-            contents.insert(contents.end(), it->second.begin(), it->second.end());
-    return contents;
+            named.recorded.insert(named.recorded.end(), it->second.begin(), it->second.end());
+    named.mayBeLost = named.recorded.empty() && !state.wholeRecord;
+    return named;
 }
 
 // The journal: lines reach the disk before the files they name are made. The tasks' lines are
@@ -318,22 +353,23 @@ void gf_openScanOutputs()
     if (sodium_init() < 0)
         gf_logWarn("libsodium could not be initialised");
     Record earlier;
-    bool recorded = false;
-    if (const std::optional<std::vector<std::string>> lines = lf_readLines(SCAN_OUTPUTS_LIST_PATH)) {
-        recorded = !lines->empty() && lines->front() == RECORD_HEADER;
-        if (recorded)
-            lf_takeLines(*lines, 1, earlier);
+    bool whole = false;
+    if (const std::optional<std::string> text = lf_readRecordFile(SCAN_OUTPUTS_LIST_PATH)) {
+        const std::string header = std::string(RECORD_HEADER) + '\n';
+        // Of a record whose header is damaged nothing is taken.
+        if (text->starts_with(header))
+            whole = lf_takeEntries(std::string_view(*text).substr(header.size()), earlier);
     }
-    if (const std::optional<std::vector<std::string>> lines = lf_readLines(SCAN_OUTPUTS_JOURNAL_PATH))
-        lf_takeLines(*lines, 0, earlier);
-    if (!recorded)
-        lf_adoptGeneratedFiles(earlier);
+    // The journal's empty lines end lines a crash cut short: they say nothing of the record.
+    if (const std::optional<std::string> text = lf_readRecordFile(SCAN_OUTPUTS_JOURNAL_PATH))
+        (void)lf_takeEntries(*text, earlier);
     journal.start();
     std::lock_guard<std::mutex> lock(outputsMutex);
     const std::uint64_t generation = state.generation + 1;
     const std::size_t writing = state.writing;  // a write an earlier scan left stuck still ends here
     state = ScanState{};
     state.earlier = std::move(earlier);
+    state.wholeRecord = whole;
     state.generation = generation;
     state.writing = writing;
     state.open = true;
@@ -349,12 +385,13 @@ ScanOutputTask::ScanOutputTask(std::uint64_t generation) { taskGeneration = gene
 
 ScanOutputTask::~ScanOutputTask() { taskGeneration = 0; }
 
-ScanPlace gf_lookAtScanPlace(const fs::path& path, std::span<const fs::path> lookedFor)
+ScanPlace gf_lookAtScanPlace(const fs::path& path, std::span<const fs::path> lookedFor,
+                             const std::optional<std::string>& bytes)
 {
     ScanPlace place;
     place.path = path;
     const std::string key = lf_key(path);
-    const Look look = lf_look(path, lf_recorded(key));
+    const Look look = lf_look(path, lf_recorded(key), &bytes);
     place.identity = look.identity;
     if (look.owner == Owner::user) {
         lf_reportUsers(key, look.why);
@@ -461,21 +498,22 @@ std::size_t gf_failedScanWrites()
     return state.failed;
 }
 
-void gf_removeStaleScanOutputs()
+bool gf_removeStaleScanOutputs()
 {
     Record candidates;
     {
         std::lock_guard<std::mutex> lock(outputsMutex);
         if (state.incomplete || state.failed > 0)
-            return;
+            return false;
         for (const auto& [key, contents] : state.earlier)
             if (state.written.count(key) == 0 && state.users.count(key) == 0)
                 candidates.emplace(key, contents);
     }
     Record kept;
+    bool removed = false;
     for (const auto& [key, contents] : candidates) {
         const fs::path path = gf_pathFromUtf8(key);
-        const Look look = lf_look(path, contents);
+        const Look look = lf_look(path, Named{contents});
         if (look.owner == Owner::none)
             continue;
         if (look.owner == Owner::user) {
@@ -493,10 +531,13 @@ void gf_removeStaleScanOutputs()
             gf_log(vald::format("problems with removing previous files (maybe still open?): {}: {}", key,
                                 error.message()));
             kept.emplace(key, contents);  // still the scan's
+        } else {
+            removed = true;
         }
     }
     std::lock_guard<std::mutex> lock(outputsMutex);
     state.earlier = std::move(kept);
+    return removed;
 }
 
 std::vector<std::string> gf_generatedThirdpartyNames()
@@ -531,12 +572,16 @@ bool gf_syncScanOutputs()
     return ok;
 }
 
-bool gf_saveScanOutputList()
+bool gf_saveScanOutputList(bool completed)
 {
     std::string text = std::string(RECORD_HEADER) + "\n";
     bool stuck = false;
     {
         std::lock_guard<std::mutex> lock(outputsMutex);
+        // A record that was not whole may miss files the scan has not reached again: only a scan
+        // that completed replaces it. Until then the journal names what the scan wrote.
+        if (!state.wholeRecord && !completed)
+            return true;
         stuck = state.stuck;
         for (const auto& [key, contents] : state.written)
             for (const Written& written : contents)

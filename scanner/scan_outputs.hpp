@@ -49,12 +49,15 @@ struct ScanPlace {
     // scan log): nothing is written.
     bool usersFile = false;
     std::optional<FileIdentity> identity;  // what stood at path
-    std::string unreadable;                // why a listed file there, or one it would hide, could not be read whole
+    // Why a file there that may be the scan's, or one it would hide, could not be read whole.
+    std::string unreadable;
 };
-// Looks at path and, of lookedFor (where a reader looks for such a file, in order), at the places
-// after path: a file at path hides what stands there.
+// Looks at path, where the scan is about to write bytes (nothing: its text could not be made), and,
+// of lookedFor (where a reader looks for such a file, in order), at the places after path: a file
+// at path hides what stands there.
 [[nodiscard]] ScanPlace gf_lookAtScanPlace(const std::filesystem::path& path,
-                                           std::span<const std::filesystem::path> lookedFor);
+                                           std::span<const std::filesystem::path> lookedFor,
+                                           const std::optional<std::string>& bytes);
 // Writes bytes as the whole file at the place looked at. No bytes (its text could not be made),
 // or a place that could not be read whole, is a failed write.
 ScanWrite gf_writeScanOutput(const ScanPlace& place, const std::optional<std::string>& bytes);
@@ -66,14 +69,16 @@ void gf_noteScanIncomplete();
 void gf_closeScanOutputs();
 // Writes of this scan that failed.
 [[nodiscard]] std::size_t gf_failedScanWrites();
-// After a scan that completed and saw all its scenery: removes the files of earlier scans that it
-// did not write again, where they still hold what a scan wrote.
-void gf_removeStaleScanOutputs();
+// After a scan that completed and saw all its scenery, and whose record is saved: removes the files
+// of earlier scans that it did not write again, where they still hold what a scan wrote. True when
+// it removed one.
+bool gf_removeStaleScanOutputs();
 // The names (airport codes) of the *.xml files this scan wrote in airports/my_thirdparty.
 std::vector<std::string> gf_generatedThirdpartyNames();
 // The scan writes its files without a sync each; this pushes them all to the disk at once, before
 // the record is saved and the scan counts as done. False (logged) when a sync failed.
 [[nodiscard]] bool gf_syncScanOutputs();
 // Saves the record (also after a stop or a failed write, for the files written so far) and then
-// drops the journal; false (logged) when the record could not be saved: the journal then stays.
-[[nodiscard]] bool gf_saveScanOutputList();
+// drops the journal; false (logged) when the record could not be saved: the journal then stays. A
+// record that was missing or damaged when the scan began is replaced only when the scan completed.
+[[nodiscard]] bool gf_saveScanOutputList(bool completed);

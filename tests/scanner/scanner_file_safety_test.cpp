@@ -68,15 +68,13 @@ protected:
 
 // Files of an earlier version, a close during a rescan, files the user places or edits in between
 // and during a scan, links: each user file comes through byte for byte; the scan's own files are
-// refreshed, kept on a stop, and removed once their scenery is gone.
+// refreshed and kept on a stop.
 TEST_F(ScannerFileSafetyTest, OnlyFilesTheScanProvablyWroteAreWrittenOverOrRemoved)
 {
-    // An earlier version left no record: its generated files carry the program's meta block; a
-    // link carries no such mark and stays the user's.
+    // No record yet: a generated file of no scenery now and a link are the user's.
     const ApfAirport old{"EHZZ", "", "", "", 0, 0, 0, {}};
     fs::create_directories(tp_);
     ASSERT_TRUE(gf_writeApf(old, tp_ / "EHZZ.xml", ApfWriteMode::generated));
-    ASSERT_TRUE(gf_writeApf(old, tp_ / "EHGG.xml", ApfWriteMode::generated));
     writeFile(tp_ / "EHTW.txt", "archive/thirdparty/Gone/EHTW.xml\n");
     const std::string mine = "<parkpositions><parkpos id=\"mine\"/></parkpositions>";
     writeFile(tp_ / "EHAM.xml", mine);
@@ -84,8 +82,8 @@ TEST_F(ScannerFileSafetyTest, OnlyFilesTheScanProvablyWroteAreWrittenOverOrRemov
         scenery(code, 3);
     scan();
     EXPECT_EQ(readFile(tp_ / "EHAM.xml"), mine);
-    EXPECT_NE(readFile(tp_ / "EHGG.xml").find("\"g3\""), std::string::npos);  // refreshed
-    EXPECT_FALSE(fs::exists(tp_ / "EHZZ.xml"));  // its scenery is gone
+    EXPECT_NE(readFile(tp_ / "EHGG.xml").find("\"g3\""), std::string::npos);
+    EXPECT_TRUE(fs::exists(tp_ / "EHZZ.xml"));
     EXPECT_TRUE(fs::exists(tp_ / "EHTW.txt"));
 
     // Closed during a rescan: every earlier file stays, and the scan runs again at the next start.
@@ -142,6 +140,69 @@ TEST_F(ScannerFileSafetyTest, OnlyFilesTheScanProvablyWroteAreWrittenOverOrRemov
     scan();
     EXPECT_EQ(readFile(MY_PARK_AIRPORTS_PATH), "EHAM\n");
     EXPECT_EQ(countLog("Airports scan successful"), 3U);  // not for the scan that was closed
+}
+
+// Without a whole record (deleted, or damaged in each way below) a file is the scan's only when it
+// holds what the scan writes there: an edit is kept, an untouched file is taken and refreshed, also
+// after a closed scan that did not reach it; a line that names no file removes nothing, those that
+// do still count, and a whole record lets a stale file go.
+TEST_F(ScannerFileSafetyTest, WithoutAWholeRecordOnlyWhatTheScanWritesIsItsOwn)
+{
+    for (const char* code : {"EHGG", "EHTW", "EHEH"})
+        scenery(code, 3);
+    scan();
+    const std::string edited = readFile(tp_ / "EHGG.xml") + "<!-- mine -->";
+    writeFile(tp_ / "EHGG.xml", edited);
+    std::string earlierDay = readFile(tp_ / "EHTW.xml");
+    writeFile(tp_ / "EHTW.xml", earlierDay.replace(earlierDay.find("name=\"date\" value=\"") + 19, 3, "Xyz"));
+    fs::remove(SCAN_OUTPUTS_LIST_PATH);
+    lf_setBglTaskForTest([](const fs::path& file) {
+        if (file.stem() != "EHTW")
+            lf_processBGLfile(file);
+        userClosing = true;
+    });
+    scan();
+    userClosing = false;
+    lf_setBglTaskForTest({});
+    scan();
+    EXPECT_EQ(readFile(tp_ / "EHGG.xml"), edited);
+    EXPECT_TRUE(bgl_test::logHas(corv_test::fileLines(AIRPORTS_SCAN_LOG_PATH), "EHGG.xml is not a file of the scan"));
+    EXPECT_EQ(readFile(tp_ / "EHTW.xml").find("Xyz"), std::string::npos);
+
+    // Each damaged line would name the user's empty EHAM.xml; EHTW.xml is not named at all.
+    writeFile(tp_ / "EHAM.xml", "");
+    const std::string line = "0 cae66941d9efbd404e4d88758ea67670 airports/my_thirdparty/";
+    std::string record = "Corv_P3D scan outputs 1\n" + line + "EHAM.xml\r\n" + line + "EHAM.xml" + '\0' + "x\n" +
+                         line + ".\nnot a line\n";
+    for (const std::string& named : corv_test::fileLines(SCAN_OUTPUTS_LIST_PATH))
+        record += named.find("EHEH") == std::string::npos ? "" : named + "\n";
+    writeFile(SCAN_OUTPUTS_LIST_PATH, record + line + "EHAM.xml");
+    fs::remove(addons_ / "EHEH.bgl");
+    scan();
+    EXPECT_TRUE(fs::exists(tp_ / "EHAM.xml"));
+    EXPECT_FALSE(fs::exists(tp_ / "EHEH.xml"));
+    fs::remove(addons_ / "EHTW.bgl");
+    scan();
+    EXPECT_FALSE(fs::exists(tp_ / "EHTW.xml"));
+}
+
+// A record that cannot be saved after a complete scan: the scan did not complete and says why; it
+// neither removes a file of an earlier scan nor builds the archive until its record is saved.
+TEST_F(ScannerFileSafetyTest, AScanSucceedsOnlyOnceItsRecordIsSaved)
+{
+    scenery("EHGG", 3);
+    scenery("EHTW", 3);
+    scan();
+    fs::remove(addons_ / "EHTW.bgl");
+    fs::permissions(SCAN_OUTPUTS_LIST_PATH, fs::perms::owner_write, fs::perm_options::remove);
+    scan();
+    EXPECT_TRUE(SCAN_AIRPORTS.value());
+    EXPECT_TRUE(fs::exists(tp_ / "EHTW.xml"));
+    fs::permissions(SCAN_OUTPUTS_LIST_PATH, fs::perms::owner_write, fs::perm_options::add);
+    scan();
+    EXPECT_EQ(countLog("airports scan did not complete: airports/ScanGenerated.txt could not be saved;"), 1U);
+    EXPECT_EQ(countLog("[zip] Target file"), 2U);  // the first scan and the last
+    EXPECT_EQ(countLog("Airports scan successful"), 2U);
 }
 
 // A full disk during a rescan, a park file whose text cannot be made, a listed file that cannot be
