@@ -6,6 +6,7 @@
 
 #include "engine/motion_math.hpp"
 #include "engine/respawn_check.hpp"
+#include "foundation/format.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/spawn_support.hpp"
 #include "tests/engine/traffic_script.hpp"
