@@ -8,6 +8,7 @@
 #include "engine/air_segments.hpp"
 #include "engine/approach_landing.hpp"
 #include "engine/engine_state.hpp"
+#include "engine/stand_approach.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
 #include "engine/track_timing.hpp"
@@ -141,19 +142,16 @@ void lf_leaveStand(LiveAircraft& aircraft)
         lf_pushBack(aircraft);
 }
 
-bool lf_cameFromStand(const LiveAircraft& aircraft)
-{
-    return aircraft.previousPhase == FlightPhase::parked || aircraft.previousPhase == FlightPhase::pushing_back ||
-           aircraft.previousPhase == FlightPhase::pushed_back;
-}
-
-// A taxiing aircraft that stops at the end of its track looks for a stand there.
+// A taxiing aircraft that stops at the end of its track looks for a stand there; on its way, one
+// that heads for a stand another aircraft holds meets the holder before their wings touch.
 void lf_parkAtTrackEnd(LiveAircraft& aircraft)
 {
     const auto& track = aircraft.track;
+    if (!gf_approachHeldStand(aircraft))
+        return;
     if (aircraft.phase != FlightPhase::taxi || !track.back().stationary || parkStands.empty())
         return;
-    if (!aircraft.towed && lf_cameFromStand(aircraft))
+    if (!aircraft.towed && gf_cameFromStand(aircraft))
         return;
     if (aircraft.trackEndWait >= 1) {
         try2Park(aircraft, aircraft.touchedDown);
@@ -165,6 +163,12 @@ void lf_parkAtTrackEnd(LiveAircraft& aircraft)
 }
 
 }  // namespace
+
+bool gf_cameFromStand(const LiveAircraft& aircraft)
+{
+    return aircraft.previousPhase == FlightPhase::parked || aircraft.previousPhase == FlightPhase::pushing_back ||
+           aircraft.previousPhase == FlightPhase::pushed_back;
+}
 
 double gf_pushSpeedOf(const LiveAircraft& aircraft)
 {

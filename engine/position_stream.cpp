@@ -11,6 +11,7 @@
 #include "engine/point_acceptance.hpp"
 #include "engine/removal.hpp"
 #include "engine/spawn_step.hpp"
+#include "engine/stand_approach.hpp"
 #include "engine/tick_motion.hpp"
 #include "engine/track_end.hpp"
 #include "engine/track_timing.hpp"
@@ -248,6 +249,9 @@ void decodeExisting(LiveAircraft& aircraft, TrackPoint& point)
             point.playTick = std::max(point.playTick, track.back().playTick + 1);
         lf_detectTakeoff(aircraft, point);
         track.push_back(point);
+        // A new stop on a stand that another aircraft holds: the two meet before the arrival gets there.
+        if (!gf_approachHeldStand(aircraft))
+            return;
         if (track.size() == 2 && track[0].stationary && track[1].stationary) {
             track[0].playTick = tickCounter.load() + 1;
             track[0].groundSpeed = track[1].groundSpeed;

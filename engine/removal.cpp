@@ -124,6 +124,17 @@ void lf_sweepStaticAircraft()
     std::erase_if(staticAircraft, [](const StaticAircraft& aircraft) { return aircraft.dequeued; });
 }
 
+void lf_eraseDroppedLive()
+{
+    // A parked aircraft waiting to be made again after a respawn keeps its stand; dropped before
+    // that (at the live limit, on a blocked callsign), it gives the stand up as it goes. Every
+    // other dropped record gave up its stand at its removal, if it held one.
+    for (const LiveAircraft& aircraft : liveAircraft)
+        if (aircraft.skip && aircraft.state == SimState::buffer && gf_holdsStand(aircraft))
+            lf_freeStand(aircraft.standNumber);
+    std::erase_if(liveAircraft, [](const LiveAircraft& aircraft) { return aircraft.skip || aircraft.dequeued; });
+}
+
 void lf_onObjectRemoved(std::uint32_t objectId)
 {
     if (objectId == 0)

@@ -38,6 +38,10 @@ void lf_limitLiveCount();
 // out of the static creation queue (erased), those already with the simulator removed once created.
 void lf_sweepStaticAircraft();
 
+// Erases the live records dropped from the buffer (skip) or whose creation was withdrawn
+// (dequeued); one that still held its stand frees it.
+void lf_eraseDroppedLive();
+
 // The simulator reports an object removed: a live aircraft removed for a livery change goes back
 // to buffer; any other record with that object id is erased (with its flight plan).
 void lf_onObjectRemoved(std::uint32_t objectId);

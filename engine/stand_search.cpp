@@ -25,12 +25,14 @@ namespace {
 constexpr double FAR_NM = 900.0;
 // The best score a candidate pass starts from; a worse score is never a candidate.
 constexpr double WORST_SCORE = 100.0;
-// Two aircraft closer than this many times their summed half spans touch.
-constexpr double TOUCHING_MARGIN = 1.1;
 // Airports with this many stands or fewer may look into the next half-hour.
 constexpr std::size_t SMALL_AIRPORT_STANDS = 10;
 // Out of 100 draws, those below this put the ramp before the gates.
 constexpr std::uint32_t RAMP_FIRST_DRAWS = 10;
+// A holder whose newest report is this much older than the arrival's no longer says where it
+// stands: the service reports a standing aircraft every few seconds while its transponder sends,
+// and an airborne one without reports is given up after about a minute of dead reckoning.
+constexpr double DATA_ENDED_SECONDS = 60.0;
 
 struct NameCache {
     bool valid = false;
@@ -73,7 +75,7 @@ bool lf_anyOptionMatches(const Stand& stand, const AircraftInstance& aircraft)
 bool lf_touches(const Stand& from, const Stand& to, const std::string& typeA, const std::string& typeB)
 {
     return gf_wingsTouch(gf_typeWingspan(typeA), gf_typeWingspan(typeB), gf_distanceNm(lf_placeOf(from), lf_placeOf(to)),
-                         TOUCHING_MARGIN);
+                         STAND_TOUCHING_MARGIN);
 }
 
 bool lf_parkedOrPushing(const LiveAircraft& aircraft)
@@ -208,17 +210,6 @@ WeekdayAndSlot lf_nextHalfHour(const WeekdayAndSlot& slot)
 
 // --- claims -------------------------------------------------------------------------------------
 
-void lf_clearStandOccupant(const Stand& stand, const LiveAircraft& aircraft)
-{
-    LiveAircraft* occupant = lf_firstLiveOnStand(stand.number);
-    if (occupant == nullptr || occupant == &aircraft || occupant->phase != FlightPhase::parked ||
-        occupant->state != SimState::active)
-        return;
-    gf_log(vald::format("{:8}: {:8} removed, {} wants to park there", stand.id, occupant->identity.callsign,
-                        aircraft.identity.callsign));
-    removeAircraftFromSim(*occupant);
-}
-
 void lf_clearAdjacentLive(std::uint32_t adjacentNumber, const Stand& stand, const LiveAircraft& aircraft)
 {
     LiveAircraft* neighbour = lf_firstLiveOnStand(adjacentNumber);
@@ -233,7 +224,15 @@ void lf_clearAdjacentLive(std::uint32_t adjacentNumber, const Stand& stand, cons
 
 }  // namespace
 
-Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft)
+LiveAircraft* gf_standHolder(const Stand& stand, const LiveAircraft& aircraft)
+{
+    LiveAircraft* holder = lf_firstLiveOnStand(stand.number);
+    if (holder == nullptr || holder == &aircraft || holder->state != SimState::active || !gf_holdsStand(*holder))
+        return nullptr;
+    return holder;
+}
+
+Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft, bool onStand)
 {
     Stand* held = nullptr;
     double heldDist = FAR_NM;
@@ -241,15 +240,35 @@ Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft)
         if (stand.occupied == 0 || (stand.heli != 0) != (aircraft.category == AircraftCategory::Rotorcraft))
             continue;
         const double distance = gf_distanceNm(position, lf_placeOf(stand));
-        if (distance > STAND_NARROW_RADIUS_NM || distance >= heldDist)
-            continue;
-        const LiveAircraft* holder = lf_firstLiveOnStand(stand.number);
-        if (holder == nullptr || holder == &aircraft || holder->state != SimState::active || !gf_holdsStand(*holder))
+        if (distance > (onStand ? stand.radius : STAND_NARROW_RADIUS_NM) || distance >= heldDist ||
+            gf_standHolder(stand, aircraft) == nullptr)
             continue;
         held = &stand;
         heldDist = distance;
     }
     return held;
+}
+
+bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival)
+{
+    return arrival.recordTime - holder.recordTime > DATA_ENDED_SECONDS;
+}
+
+bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival)
+{
+    LiveAircraft* holder = gf_standHolder(stand, arrival);
+    if (holder == nullptr)
+        return true;
+    if (gf_holderDataEnded(*holder, arrival)) {
+        gf_log(vald::format("{:8}: {:8} removed, {} wants to park there", stand.id, holder->identity.callsign,
+                            arrival.identity.callsign));
+        removeAircraftFromSim(*holder);
+        return true;
+    }
+    gf_log(vald::format("{:8}: {:8} removed, {} still reports standing there", stand.id, arrival.identity.callsign,
+                        holder->identity.callsign));
+    removeAircraftFromSim(arrival);
+    return false;
 }
 
 bool gf_optionMatchesFlight(const std::string& callsign, const FlightIdentity& flight, const StandOption& option)
@@ -406,10 +425,10 @@ void try2Park(LiveAircraft& aircraft, bool wide)
     lastParkAttempt = at;
     Stand* stand =
         gf_findNearestStand(at, aircraft, wide ? STAND_NAME_RADIUS_NM : STAND_NARROW_RADIUS_NM, wide);
-    // Its track ends on a stand that a parked aircraft holds: the newer data says it stands there
-    // now, so it takes the stand and the one parked there goes.
+    // Its track ends on a stand that a parked aircraft holds: it takes the stand only when the
+    // holder's data has ended, and goes otherwise.
     if (stand == nullptr)
-        stand = gf_heldStandAt(at, aircraft);
+        stand = gf_heldStandAt(at, aircraft, false);
     if (stand == nullptr)
         return;
     const std::string reserved = gf_engineHooks()->reservedStandName();
@@ -417,7 +436,8 @@ void try2Park(LiveAircraft& aircraft, bool wide)
     if ((!reserved.empty() && stand->id == reserved) ||
         stand->id == gf_standNameAt(LatLon{user.latitude, user.longitude}))
         return;
-    lf_clearStandOccupant(*stand, aircraft);
+    if (!gf_settleHeldStand(*stand, aircraft))
+        return;
     for (const std::uint32_t adjacent : stand->adjacent)
         lf_clearAdjacentLive(adjacent, *stand, aircraft);
     lf_makeWay(aircraft, *stand);

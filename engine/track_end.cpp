@@ -42,12 +42,23 @@ bool lf_blockedByTaxiing(const LiveAircraft& aircraft)
     });
 }
 
+// An arrival (it did not come from a stand) that stops on a stand that a parked aircraft holds
+// meets the holder there: the holder goes when its data has ended, else the arrival goes (true).
+// A departure that pauses beside a held stand holds like any other.
+bool lf_arrivalGoesForHolder(LiveAircraft& aircraft)
+{
+    if (gf_cameFromStand(aircraft))
+        return false;
+    const Stand* held = gf_heldStandAt(lf_aircraftAt(aircraft), aircraft, true);
+    return held != nullptr && !gf_settleHeldStand(*held, aircraft);
+}
+
 // Holds at the end of the taxi track: a stationary point 3 s on, again and again, up to the
-// holding limit. One that stops close to another taxiing aircraft, or on a stand that a parked
-// aircraft holds (it could not take it), does not stay on top of the other: it goes.
+// holding limit. One that stops close to another taxiing aircraft, or an arrival on a stand whose
+// holder still reports standing there, does not stay on top of the other: it goes.
 bool lf_holdAtTrackEnd(LiveAircraft& aircraft)
 {
-    if (lf_blockedByTaxiing(aircraft) || gf_heldStandAt(lf_aircraftAt(aircraft), aircraft) != nullptr) {
+    if (lf_blockedByTaxiing(aircraft) || lf_arrivalGoesForHolder(aircraft)) {
         aircraft.holding = 0;
         return false;
     }

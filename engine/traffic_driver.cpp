@@ -108,7 +108,7 @@ void lf_updateAllLiveAc()
     for (LiveAircraft& aircraft : liveAircraft)
         erase = updateLiveAc(aircraft) || erase;
     if (erase)
-        std::erase_if(liveAircraft, [](const LiveAircraft& aircraft) { return aircraft.skip || aircraft.dequeued; });
+        lf_eraseDroppedLive();
     gf_swapPositionBuffers();
 }
 

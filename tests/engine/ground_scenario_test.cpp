@@ -69,6 +69,28 @@ TEST_F(GroundScenario, ArrivalTaxisRoundTheCornerParksOnItsStandAndIsLearned)
     EXPECT_EQ(stand.occupied, 1) << "the waiting point of a parked aircraft does not free its stand";
 }
 
+// Heading for a held stand, the arrival, or a holder whose data has ended, goes before their wings touch.
+TEST_F(GroundScenario, AnArrivalMeetsTheHolderOfItsStandBeforeTheirWingsTouch)
+{
+    const Stand& stand = addStand("E7", 200.0, 30.0);
+    for (const double holderReported : {-61.0, 0.0}) {
+        freshEngine();
+        LiveAircraft& holder = onGround(0x484007, "EZY7", LatLon{stand.lat, stand.lon}, 0.0);
+        holder.setPhase(FlightPhase::parked);
+        holder.standNumber = stand.number;
+        holder.recordTime = holderReported;
+        lf_occupyStand(stand.number);
+        LiveAircraft& aircraft = arrivalAtTheCorner();
+        TrackPoint stop = aircraft.track.back();
+        aircraft.track.pop_back();
+        decodeExisting(aircraft, stop);
+        EXPECT_EQ(holder.state == SimState::active, holderReported == 0.0) << "as soon as the stop is known";
+        runTicks(20000, [&] { return aircraft.state != SimState::active || metresBetween(northOf(200.0), aircraft) < 36; });
+        EXPECT_EQ(holder.state == SimState::active, holderReported == 0.0) << "before the A320s' wings touch";
+        EXPECT_EQ(aircraft.state == SimState::active, holderReported < 0.0);
+    }
+}
+
 // The same arrival on the engine's own position stream, tick by tick. A static aircraft parked on
 // the stand it is sent to leaves before the arrival stands there.
 TEST_F(GroundScenario, OnThePositionStreamAnArrivalParksOnItsStand)

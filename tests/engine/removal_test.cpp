@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "engine/flight_plans.hpp"
+#include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameters.hpp"
 #include "tests/engine/engine_test_support.hpp"
@@ -146,11 +147,22 @@ TEST_F(RemovalTest, FlightPlanThatCannotBeRemovedDoesNotStopTheRemovalReports)
     EXPECT_TRUE(std::filesystem::exists(stuck));
 }
 
+// Dropped, a respawn waiting on its stand frees it; a record withdrawn earlier leaves the next occupant.
 TEST_F(RemovalTest, BlockedFlightLeavesTheBufferOrTheSimulator)
 {
     addLive(0x400009, "KLM13", SimState::buffer);
     addLive(0x40000A, "KLM14", SimState::active, 90);
     addLive(0x40000B, "KLM15", SimState::adding2sim);
+    for (std::uint32_t n : {1u, 2u}) {
+        parkStands.emplace_back(std::vector<StandOption>{}, "S", Stand::Place{}, 30.0, false, false, false).number = n;
+        LiveAircraft& parked = n == 1 ? liveAircraft[0] : addLive(0x40000C, "KLM16", SimState::adding2sim);
+        parked.standNumber = n;
+        parked.setPhase(FlightPhase::parked);
+        lf_occupyStand(n);
+    }
+    liveCreationQueue = {request("KLM16", 0x40000C)};
+    removeAircraftFromSim(liveAircraft[3]);
+    lf_occupyStand(2);  // a newcomer arrives at the stand it gave up
     for (std::uint32_t hexid : {0x400009u, 0x40000Au, 0x40000Bu}) {
         SimResult blocked;
         blocked.hexid = hexid;
@@ -162,6 +174,9 @@ TEST_F(RemovalTest, BlockedFlightLeavesTheBufferOrTheSimulator)
     EXPECT_EQ(liveAircraft[1].state, SimState::removingfromsim);
     EXPECT_EQ(liveAircraft[2].state, SimState::adding2sim);
     EXPECT_FALSE(liveAircraft[2].dequeued || liveAircraft[2].removeWhenCreated);
+    lf_handleAddingStack();
+    EXPECT_EQ(parkStands[0].occupied, 0);
+    EXPECT_EQ(parkStands[1].occupied, 1);
 }
 
 TEST_F(RemovalTest, SweepEmptiesTheStaticsByTheirLifeState)

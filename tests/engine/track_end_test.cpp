@@ -103,14 +103,13 @@ TEST_F(TrackEnd, ArrivalAtAnOccupiedStandRemovesTheAircraftAndKeepsTheMark)
     EXPECT_TRUE(stand.options.empty());
 }
 
-// An arrival whose track ends on a stand that a parked aircraft holds never stays on top of it:
-// it takes the stand (the parked one goes), or, where it did not look for a stand, it goes.
+// An arrival ending on a held stand takes it from a holder whose data ended, or goes; a departure holds.
 TEST_F(TrackEnd, AnArrivalEndingOnAHeldStandTakesItOrGoes)
 {
     Stand& held = addStand("C3", 100.0, 30.0);
     LiveAircraft& parked = parkedOn(held);
     LiveAircraft& arrival = onGround(0x484026, "KLM26", northOf(100.5), 0.0);
-    arrival.track.back().stationary = true;
+    arrival.recordTime = 61.0;
     try2Park(arrival, false);
     EXPECT_EQ(parked.state, SimState::removingfromsim);
     EXPECT_EQ(arrival.standNumber, held.number);
@@ -124,6 +123,11 @@ TEST_F(TrackEnd, AnArrivalEndingOnAHeldStandTakesItOrGoes)
     LiveAircraft& stopped = onGround(0x484028, "KLM28", northOf(301.0), 0.0);
     EXPECT_FALSE(lf_trackEndStep(stopped)) << "no holding on top of the parked aircraft";
     EXPECT_EQ(holder.state, SimState::active);
+    LiveAircraft& departure = onGround(0x484029, "KLM29", northOf(315.0), 0.0);
+    departure.previousPhase = FlightPhase::pushed_back;
+    EXPECT_TRUE(lf_trackEndStep(departure)) << "15 m from the held stand's point";
+    departure.simPosition.lat = northOf(325.0).lat;
+    EXPECT_TRUE(lf_trackEndStep(departure)) << "25 m";
 }
 
 TEST_F(TrackEnd, AParkedAircraftDriftingAFewMetresStaysAndOneMovingOffLeaves)
