@@ -206,10 +206,13 @@ struct LiveAircraft : StaticAircraft {
     double largestStandDistance = 0.0;
     double turnToCourseAngle = 0.0;  // degrees
     std::optional<double> keptHeading;
-    // A respawn (new callsign, route or airframe) waits for room among the creations; with the
+    // A respawn (new callsign, route or airframe) waits for room among the respawns; with the
     // livery to be chosen again when the airframe brought another one.
     bool respawnDue = false;
     bool respawnNewLivery = false;
+    // Removed for a respawn and not yet reported created again: it keeps its place among the
+    // live aircraft meanwhile, and its creation goes ahead of the newcomers'.
+    bool respawning = false;
     std::optional<bool> pushBackRight;
     std::optional<double> groundElevation;  // feet
     bool touchedDown = false;

@@ -102,6 +102,9 @@ bool gf_flightIsLive(std::uint32_t hexid, const std::string& callsign, const std
 {
     const std::string ghost = callsign.empty() ? std::string() : gf_ghostOf(callsign);
     return std::any_of(liveAircraft.begin(), liveAircraft.end(), [&](const LiveAircraft& live) {
+        // One that only waits in the list was never shown: its flight may stand as a parked copy.
+        if (live.state == SimState::buffer && !live.respawning)
+            return false;
         return (hexid != 0 && live.hexid == hexid) ||
                (!callsign.empty() && (live.identity.callsign == callsign || live.identity.callsign == ghost)) ||
                gf_sameRegistration(live.identity.registration, registration);

@@ -29,9 +29,9 @@ inline constexpr std::int64_t MAX_PARKED_MINUTES_HEAVY = 180;
 void lf_removeGhost(const std::string& callsign);
 // A live aircraft (not being removed) has the callsign without its last character.
 bool lf_hasLiveCallsign(const std::string& callsign);
-// A live aircraft of the program is this flight: the same hexid (0: none given), the same
-// callsign or its ghost (an empty one names no flight), or the same registration. A parked copy
-// of such a flight is never planned.
+// A live aircraft of the program, in the simulator or being created (respawning included), is
+// this flight: the same hexid (0: none given), the same callsign or its ghost (an empty one names
+// no flight), or the same registration. A parked copy of such a flight is never planned.
 bool gf_flightIsLive(std::uint32_t hexid, const std::string& callsign, const std::string& registration);
 
 // Removes the first active static aircraft that stands for the same flight as the new live

@@ -39,19 +39,28 @@ std::string lf_parkAirportIata()
 
 // A respawn removes an aircraft at once (removals go out ten a second) and creates it again only
 // in a creation slot (two a second): many flights changing identity together would empty the
-// simulator. So a respawn starts only while fewer than this many aircraft wait to be created
-// (those respawning included); the others fly on as they are shown and respawn later.
+// simulator. So a respawn starts only while fewer than this many others are under way (removed
+// and not yet made again); the others fly on as they are shown and respawn later. Newcomers
+// waiting to be created do not hold a respawn back: its creation goes ahead of theirs.
 constexpr std::size_t RESPAWN_ROOM = 2;
 
 bool lf_roomToRespawn()
 {
-    const auto respawning = std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& aircraft) {
-        return aircraft.state == SimState::liveryrespawn;
-    });
-    return static_cast<std::size_t>(respawning) + gf_liveCreationsWaiting() < RESPAWN_ROOM;
+    const auto respawning = std::count_if(liveAircraft.begin(), liveAircraft.end(),
+                                          [](const LiveAircraft& aircraft) { return aircraft.respawning; });
+    return static_cast<std::size_t>(respawning) < RESPAWN_ROOM;
 }
 
-// The respawn, now or, without room, as soon as a later record finds room.
+// Not now: the aircraft lands, takes off, is pushed back or towed, waits at its track end, or is
+// not in the simulator as an active aircraft.
+bool lf_respawnWouldDisturb(const LiveAircraft& aircraft)
+{
+    return aircraft.departing || aircraft.approachConfigured || aircraft.touchedDown || aircraft.towed ||
+           aircraft.climbOutConfigured || aircraft.state != SimState::active ||
+           aircraft.phase == FlightPhase::pushing_back || aircraft.trackEndWait >= 1;
+}
+
+// The respawn, now or, without room, at the next look (each second, or a later record).
 bool lf_respawnOrWait(LiveAircraft& aircraft, bool newLivery)
 {
     aircraft.respawnNewLivery = aircraft.respawnNewLivery || newLivery;
@@ -196,7 +205,7 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
         lf_takeFlightStrings(aircraft, record);
         return true;
     }
-    if (aircraft.state != SimState::active || aircraft.phase == FlightPhase::pushing_back || aircraft.trackEndWait >= 1)
+    if (lf_respawnWouldDisturb(aircraft))
         return true;
     bool unchanged = lf_checkRouteChange(aircraft, record);
     // A new route leaves a new registration to a later record.
@@ -224,6 +233,15 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
     return lf_respawnOrWait(aircraft, newLivery);
 }
 
+void lf_startDueRespawns()
+{
+    if (!GUID_CHANGES.value())
+        return;
+    for (LiveAircraft& aircraft : liveAircraft)
+        if (aircraft.respawnDue && !lf_respawnWouldDisturb(aircraft) && lf_respawnOrWait(aircraft, false))
+            return;  // no room left
+}
+
 void liveryRespawn(LiveAircraft& aircraft)
 {
     try {
@@ -249,6 +267,7 @@ void liveryRespawn(LiveAircraft& aircraft)
         aircraft.track.push_front(point);
         aircraft.spawnDueTick = 0;
         aircraft.state = SimState::liveryrespawn;
+        aircraft.respawning = true;
         aircraft.keptHeading = at.heading;
         if (aircraft.objectId != 0)
             removalQueue.push_back(aircraft.objectId);

@@ -13,6 +13,9 @@
 // Removes the aircraft from the simulator to be created again at its current position, heading
 // and phase.
 void liveryRespawn(LiveAircraft& aircraft);
+// Each second: the respawns that waited for room start as far as there is room now, also for a
+// flight whose next record is still to come.
+void lf_startDueRespawns();
 
 // Origin and destination, each when the record has one that differs.
 void lf_takeRouteStrings(LiveAircraft& aircraft, const LiveTrafficRecord& record);

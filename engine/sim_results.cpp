@@ -54,6 +54,7 @@ void lf_liveCreated(const SimResult& result)
     if (aircraft == nullptr || result.objectId < FIRST_AI_OBJECT_ID)
         return;
     aircraft->objectId = result.objectId;
+    aircraft->respawning = false;  // back in the simulator
     aircraft->heightAboveGround = result.value2;
     if (!aircraft->track.empty() && !aircraft->track.front().airborne)
         lf_onCreatedOnGround(*aircraft);

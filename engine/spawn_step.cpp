@@ -100,7 +100,16 @@ bool lf_mixedTrack(const LiveAircraft& aircraft)
     return anyAirborne && anyOnGround;
 }
 
-std::size_t lf_liveCount() { return gf_activeLiveCount() + gf_liveCreationsWaiting(); }
+// The aircraft shown and those on their way to the simulator; one that respawns keeps its place
+// while it is away.
+std::size_t lf_liveCount()
+{
+    const auto counted = std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& aircraft) {
+        const bool away = aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::buffer;
+        return aircraft.state == SimState::active || (aircraft.respawning && away);
+    });
+    return static_cast<std::size_t>(counted) + gf_liveCreationsWaiting();
+}
 
 // The reference data may know the airframe better than the service: its airline or operator,
 // its type and whether it is a freighter.
@@ -296,7 +305,8 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_popFront(aircraft);
     if (lf_proximityHold(aircraft))
         return;
-    if (liveCreationQueue.size() > CROWDED_CREATION_QUEUE && aircraft.phase == FlightPhase::birth)
+    if (liveCreationQueue.size() > CROWDED_CREATION_QUEUE && aircraft.phase == FlightPhase::birth &&
+        !aircraft.respawning)
         return lf_popFront(aircraft);
     const std::int32_t maxLive = MAX_LIVE_SEL.value();
     if (maxLive <= 0)
@@ -314,7 +324,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
     if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
         return lf_drop(aircraft);
     LiveAircraft* farther = nullptr;
-    if (lf_liveCount() >= static_cast<std::size_t>(maxLive)) {
+    if (!aircraft.respawning && lf_liveCount() >= static_cast<std::size_t>(maxLive)) {
         const UserAircraftSnapshot& user = engineUserSnapshot;
         const double distance =
             gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_pointPosition(aircraft.track.front()));
@@ -326,7 +336,6 @@ void lf_spawnStep(LiveAircraft& aircraft)
         // simulator would empty while the creations pile up, and the aircraft removed would come
         // back as newcomers later. So a place changes hands only while few creations wait; a new
         // aircraft waits meanwhile, its start moving on along its track, and tries again there.
-        // One made again after a change of identity goes on: its front point is where it stood.
         if (aircraft.phase == FlightPhase::birth && gf_liveCreationsWaiting() >= CROWDED_CREATION_QUEUE)
             return lf_holdBack(aircraft, now);
     }

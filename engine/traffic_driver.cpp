@@ -7,6 +7,7 @@
 #include "engine/ghosts.hpp"
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
+#include "engine/respawn_check.hpp"
 #include "engine/sim_requests.hpp"
 #include "engine/sim_results.hpp"
 #include "engine/spawn_step.hpp"
@@ -69,7 +70,12 @@ void lf_serveAddingStack()
         gf_logWarn(vald::format("{} {} objectid = 0?", "lf_handleAddingStack", gf_flightKeyText(found->identity)));
         return;
     }
-    liveCreationQueue.push_back(lf_creationRequestOf(*found));
+    // An aircraft that respawns is missing from the simulator until it is made again: it goes
+    // ahead of the newcomers.
+    if (found->respawning)
+        liveCreationQueue.push_front(lf_creationRequestOf(*found));
+    else
+        liveCreationQueue.push_back(lf_creationRequestOf(*found));
 }
 
 void lf_requestAircraftInRange(Tick tick)
@@ -95,6 +101,8 @@ void lf_handleAddingStack()
     lf_updateAllLiveAc();
     lf_handleSimQueues();
     lf_takeFromIntake();
+    if (tick % TICKS_PER_SECOND == 0)
+        lf_startDueRespawns();
     lf_serveAddingStack();
     lf_requestAircraftInRange(tick);
     if (tick % USER_SNAPSHOT_PERIOD_TICKS == 0)

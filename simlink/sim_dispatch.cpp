@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <vector>
 
+#include "foundation/clock.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -49,9 +51,14 @@ constexpr std::uint32_t ATC_ID_BYTES = 32;
 // More new objects than the simulator can hold at once means descriptions are being lost.
 constexpr std::size_t ADDED_OBJECT_CAPACITY = 1000;
 
-// Objects the simulator announced as new and has not described yet (client thread only).
+// Objects the simulator announced as new and has not described yet, with when they were
+// announced (client thread only).
+struct AddedObject {
+    std::uint32_t objectId = 0;
+    SteadyTime announcedAt{};
+};
 ThreadOwner addedOwner("addedObjects");
-std::vector<std::uint32_t> addedObjects;
+std::vector<AddedObject> addedObjects;
 std::uint32_t frameCounter = 0;
 
 template <typename T>
@@ -106,14 +113,17 @@ std::uint32_t lf_takePendingByCallsign(const std::string& callsign)
     return hexid;
 }
 
-bool lf_takeAddedObject(std::uint32_t objectId)
+// When the object was announced, taken out of the list; nothing when it is not listed.
+std::optional<SteadyTime> lf_takeAddedObject(std::uint32_t objectId)
 {
     addedOwner.assertOwner();
-    const auto found = std::find(addedObjects.begin(), addedObjects.end(), objectId);
+    const auto found = std::find_if(addedObjects.begin(), addedObjects.end(),
+                                    [objectId](const AddedObject& added) { return added.objectId == objectId; });
     if (found == addedObjects.end())
-        return false;
+        return std::nullopt;
+    const SteadyTime announcedAt = found->announcedAt;
     lf_takeOutAt(addedObjects, static_cast<std::size_t>(found - addedObjects.begin()));
-    return true;
+    return announcedAt;
 }
 
 // A new aircraft is described at once, not by the next look around the user a second later: a
@@ -336,11 +346,13 @@ void lf_onSimObjectAddRemove(const SimMessage& message)
         addedOwner.assertOwner();
         if (addedObjects.size() >= ADDED_OBJECT_CAPACITY)
             addedObjects.erase(addedObjects.begin());
-        addedObjects.push_back(change->objectId);
+        addedObjects.push_back(AddedObject{change->objectId, gf_steadyNow()});
         lf_askDescription(change->objectId);
     } else if (change->eventId == SIM_EVENT_OBJECT_REMOVED) {
-        // An object gone before it was described is never described.
-        lf_takeAddedObject(change->objectId);
+        // An object gone before it was described is never described: were it a creation of ours,
+        // the flight would wait for an answer that does not come.
+        if (const std::optional<SteadyTime> announcedAt = lf_takeAddedObject(change->objectId))
+            gf_doubtPendingCreations(*announcedAt, gf_steadyNow());
         lf_pushResult(change->objectId, 0, SIM_RESULT_OBJECT_REMOVED);
     }
 }

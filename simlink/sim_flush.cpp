@@ -18,6 +18,8 @@ namespace {
 constexpr std::uint32_t FREEZE_ON = 1;
 // A creation the simulator has neither made nor refused by then never will be answered.
 constexpr std::chrono::seconds PENDING_CREATION_LIMIT{120};
+// How long a creation in doubt (see gf_doubtPendingCreations) may still be answered.
+constexpr std::chrono::seconds DOUBTED_CREATION_WAIT{5};
 // More unanswered creations than the simulator's object limit means answers are being lost.
 constexpr std::size_t PENDING_CREATION_CAPACITY = 1000;
 
@@ -142,7 +144,7 @@ void gf_ageOutPendingCreations(SteadyTime now)
     std::vector<PendingCreation>& pending = gf_pendingCreations();
     std::vector<std::uint32_t> forgotten;
     std::erase_if(pending, [now, &forgotten](const PendingCreation& entry) {
-        if (now - entry.sentAt < PENDING_CREATION_LIMIT)
+        if (now - entry.sentAt < PENDING_CREATION_LIMIT && now < entry.answerBy)
             return false;
         gf_logWarn(vald::format("Creation of hexid {} ({}) not answered by the simulator, forgotten", entry.hexid,
                                 entry.callsign));
@@ -155,6 +157,13 @@ void gf_ageOutPendingCreations(SteadyTime now)
     for (const std::uint32_t hexid : forgotten)
         if (hexid != 0)
             gf_pushSimResult(gf_creationFailedResult(hexid, CREATION_NOT_ANSWERED));
+}
+
+void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now)
+{
+    for (PendingCreation& entry : gf_pendingCreations())
+        if (entry.sentAt <= announcedAt)
+            entry.answerBy = std::min(entry.answerBy, now + DOUBTED_CREATION_WAIT);
 }
 
 bool gf_takeForgottenCreation(const std::string& callsign)

@@ -38,9 +38,14 @@ void lf_releaseAndFreeze(std::uint32_t objectId);
 std::vector<PendingCreation>& gf_pendingCreations();
 // Emptied and free for the next owner (the start of a client thread).
 void gf_releasePendingCreations();
-// Forgets the creations sent more than two minutes before now and never answered; the engine
-// hears of each as a failed creation, not the title's fault. No lock may be held.
+// Forgets the creations sent more than two minutes before now, or past their answerBy, and never
+// answered; the engine hears of each as a failed creation, not the title's fault. No lock may be
+// held.
 void gf_ageOutPendingCreations(SteadyTime now);
+// An object announced at announcedAt went before it was described: each creation sent by then
+// and still unanswered may have been it, and is forgotten unless answered within a few seconds
+// (its own object is described as soon as it is announced).
+void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now);
 // A creation forgotten unanswered (within the last ten minutes) had this tail number: an object
 // that still comes with it is ours, unknown to the engine. Each forgotten creation answers once.
 bool gf_takeForgottenCreation(const std::string& callsign);

@@ -144,6 +144,9 @@ struct PendingCreation {
     std::uint32_t hexid = 0;
     std::string callsign;      // the tail number sent
     SteadyTime sentAt{};       // when it was sent; one left unanswered too long is dropped
+    // Dropped unanswered already at this time: an object the simulator removed before it was
+    // described may have been this creation.
+    SteadyTime answerBy = SteadyTime::max();
 };
 
 enum SimResultKind : std::uint32_t {

@@ -171,6 +171,7 @@ void SimConnection::queueWrite(std::vector<std::uint8_t> bytes)
             return;
         writeQueue_.push_back(std::move(bytes));
     }
+    ++writesQueued_;
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof(one));
 }

@@ -57,6 +57,8 @@ public:
 
     // Queues one write; dropped when the connection is not ready.
     void queueWrite(std::vector<std::uint8_t> bytes);
+    // The writes queued so far: a batch leaves as one, however many packets it holds.
+    std::uint64_t writesQueued() const { return writesQueued_.load(); }
     // Waits until every queued write has left (or the connection closed), at most timeout.
     void waitForWrites(std::chrono::milliseconds timeout);
 
@@ -102,6 +104,7 @@ private:
     std::mutex writeMutex_;
     std::condition_variable writesDone_;
     std::deque<std::vector<std::uint8_t>> writeQueue_;
+    std::atomic<std::uint64_t> writesQueued_{0};
     std::size_t writeOffset_ = 0;  // I/O thread only
 
     mutable std::mutex receiveMutex_;

@@ -186,27 +186,29 @@ TEST_F(RespawnTest, ANewAirframeWithGuidChangesOffTaxisOnAsItIsShown)
     EXPECT_EQ(liveAircraft[0].liveryTitle, object.title);
 }
 
-// Flights that change identity together respawn no faster than creations go out: two at a
-// time, the others as they are shown until a later record finds room.
-TEST_F(RespawnTest, ManyFlightsChangingIdentityRespawnTwoAtATime)
+// With 120 newcomers waiting to be created, renamed flights respawn at once, two away at a time:
+// a respawn's creation goes ahead of theirs, and the third starts within a second of one's return.
+TEST_F(RespawnTest, RenamedFlightsRespawnAheadOfNewcomersTwoAtATime)
 {
     GUID_CHANGES.setValue(true);
-    std::vector<LiveAircraft*> renamed;
-    for (std::uint32_t i = 0; i < 4; ++i)
-        renamed.push_back(&flying(0x500021 + i, vald::format("KLM2{}", i)));
-    for (LiveAircraft* aircraft : renamed)
-        static_cast<void>(lf_respawnCheck(*aircraft, report(aircraft->identity.callsign + "0", "AMS", "LHR")));
+    for (std::uint32_t i = 0; i < 120; ++i)
+        liveCreationQueue.push_back(request("NEW", 0x600000 + i));
+    LiveAircraft* renamed[] = {&flying(0x500021, "KLM20"), &flying(0x500022, "KLM21"), &flying(0x500023, "KLM22")};
+    for (LiveAircraft* aircraft : renamed) {
+        aircraft->track.front().playTick = 100000;  // it flies on quietly meanwhile
+        static_cast<void>(lf_respawnCheck(*aircraft, report(aircraft->identity.callsign + "0")));
+    }
     EXPECT_EQ(removalQueue.size(), 2u);
+    gf_pushSimResult(SimResult{renamed[0]->objectId, 0, 0, SIM_RESULT_OBJECT_REMOVED, 0.0, 0.0});
+    const auto run = [](int ticks) { while (ticks-- > 0) lf_handleAddingStack(); };
+    run(100);
+    EXPECT_EQ(sentToSimulator().creations[1].tailNumber, "KLM200") << "the next slot, ahead of 119 newcomers";
     EXPECT_EQ(renamed[2]->state, SimState::active);
-    EXPECT_EQ(renamed[2]->identity.callsign, "KLM220") << "shown as it is meanwhile";
-
-    renamed[0]->state = SimState::active;  // made anew
-    liveCreationQueue.push_back(request("KLM210", renamed[1]->hexid));
-    EXPECT_TRUE(lf_respawnCheck(*renamed[2], report("KLM220", "AMS", "LHR"))) << "no room yet";
-    liveCreationQueue.clear();
-    EXPECT_FALSE(lf_respawnCheck(*renamed[2], report("KLM220", "AMS", "LHR")));
-    EXPECT_EQ(renamed[2]->state, SimState::liveryrespawn);
-    EXPECT_EQ(renamed[3]->state, SimState::active);
+    renamed[0]->identity.destination.clear();  // no flight plan to write
+    gf_pushSimResult(SimResult{1000, renamed[0]->hexid, 0, SIM_RESULT_LIVE_CREATED, 0.0, 0.0});
+    run(100);
+    EXPECT_EQ(renamed[2]->state, SimState::liveryrespawn) << "without a record of its own";
+    EXPECT_EQ(sentToSimulator().creations[2].hexid, 0x600001u) << "the newcomers follow";
 }
 
 TEST_F(RespawnTest, GhostCallsignIsRefusedWhileItsFlightIsLiveAndBufferTakesNewStrings)

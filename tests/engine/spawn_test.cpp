@@ -132,6 +132,15 @@ TEST_F(SpawnTest, LiveLimitMakesTheFarthestActiveAircraftGoOrDropsTheNewcomer)
     stepAt(0, placed);
     EXPECT_EQ(placed.state, SimState::adding2sim);
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{7}));
+    // One away for a respawn keeps its place: the newcomer takes a far active one's instead.
+    MAX_LIVE_SEL.setValue(3);
+    addLive(0x500008, "KLM8", SimState::active, 9).simPosition.lat = -40.0;
+    LiveAircraft& away = buffered(0x500007, "KLM7", {point(0, 1.5, 3000.0, 200.0), point(100, 2.5, 3000.0, 200.0)});
+    away.respawning = true;
+    stepAt(0, buffered(0x500009, "KLM9", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)}));
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{7, 9}));
+    stepAt(0, away);
+    EXPECT_EQ(away.state, SimState::adding2sim) << "back without taking anyone's place";
 }
 
 // At the limit each newcomer nearer than the far aircraft would give a far one's place up at once,

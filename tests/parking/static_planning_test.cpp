@@ -40,6 +40,7 @@ TEST_F(StaticPlanningTest, ParkedTrafficIsMatchedToFreeStands)
     LiveAircraft& live = liveAircraft.emplace_back(TrackPoint{}, AircraftInstance{}, 0.0);
     live.hexid = 0x400003;
     live.identity.callsign = "KLM3";
+    live.state = SimState::active;
     parked = {parkedAt(0x400001, "KLM1", 0, 1),
               parkedAt(0x400002, "KLM2", 1, 2, "B744"),  // next to KLM1, spans overlap
               parkedAt(0x400003, "KLM3", 3, 3),          // a live aircraft of the program

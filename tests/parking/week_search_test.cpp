@@ -129,12 +129,16 @@ TEST_F(WeekSearchTest, OptionsOfPresentFlightsAreSetAsideNotRenumbered)
     // the reader did not see (as at every adjustment).
     addStand("G", 12, {weekOption("KLM7", 1, {20})});
     addStand("H", 14, {weekOption("KLM8", 1, {20}, "A320", true, "", "PH-LIV")});
+    addStand("J", 16, {weekOption("KLM0", 1, {20})});
     liveAircraft.emplace_back(TrackPoint{}, AircraftInstance{}, 0.0).identity.callsign = "KLM7";
+    liveAircraft.back().state = SimState::active;
     liveAircraft.emplace_back(TrackPoint{}, AircraftInstance{}, 0.0).identity.registration = "PH-LIV";
+    liveAircraft.back().state = SimState::adding2sim;
+    liveAircraft.emplace_back(TrackPoint{}, AircraftInstance{}, 0.0).identity.callsign = "KLM0";
     fill(10);
     // A: both options fly live; B and C share a registration: one is planned; D flies live; E
-    // would overlap the heavy on F; G and H fly live in the simulator.
-    EXPECT_EQ(parkPositions.size(), 1u);
+    // would overlap the heavy on F; G and H fly live in the simulator or are being created.
+    EXPECT_EQ(parkPositions.size(), 2u) << "and J, whose flight only waits to be shown";
     EXPECT_TRUE(parkPositions[0].standNumber == 2 || parkPositions[0].standNumber == 3);
     EXPECT_EQ(a.planned, 0);
     EXPECT_EQ(d.planned, 0);

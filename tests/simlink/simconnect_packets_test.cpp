@@ -141,7 +141,7 @@ TEST_F(PacketTest, creationWithTooLongTextIsRefusedWithoutHarmingTheConnection)
 }
 
 // A frame's batch: more positions than the send buffer holds, with a refused packet among them,
-// leave as the same packets in the same order as one by one, once the batch ends.
+// leave as the same packets in the same order as one by one, in one write once the batch ends.
 TEST_F(PacketTest, batchedPacketsLeaveAsTheSameBytesInOrder)
 {
     constexpr std::uint32_t POSITIONS = 500;  // 50,000 bytes: more than one send buffer
@@ -149,6 +149,8 @@ TEST_F(PacketTest, batchedPacketsLeaveAsTheSameBytesInOrder)
     const std::string title256(256, 'T');
     std::uint32_t id = 1;
     ByteWriter expected;
+    const auto connection = vald::simconnect::gf_findConnection(handle);
+    const std::uint64_t writes = connection->writesQueued();
     ASSERT_EQ(SimConnect_BeginPacketBatch(handle), S_OK);
     ASSERT_EQ(SimConnect_BeginPacketBatch(handle), S_OK) << "batches nest";
     // The second half as one call, as the frame flush sends them: the same packets.
@@ -169,7 +171,6 @@ TEST_F(PacketTest, batchedPacketsLeaveAsTheSameBytesInOrder)
     ASSERT_EQ(SimConnect_SetDataOnSimObjects(handle, 402, 0, 64, secondHalf.data(), secondHalf.size()), S_OK);
     ASSERT_EQ(SimConnect_EndPacketBatch(handle), S_OK);
     {
-        const auto connection = vald::simconnect::gf_findConnection(handle);
         std::lock_guard<std::mutex> lock(vald::simconnect::gf_packetLock());
         EXPECT_FALSE(connection->sendBuffer.empty()) << "the inner end lets nothing go";
     }
@@ -182,6 +183,10 @@ TEST_F(PacketTest, batchedPacketsLeaveAsTheSameBytesInOrder)
     ByteWriter transmit;
     transmit.u32(36).u32(35).u32(0xF0000005u).u32(++id).u32(77).u32(218).u32(16383).u32(301).u32(0);
     EXPECT_EQ(peer->read(transmit.bytes().size()), transmit.bytes());
+    // The frame's one call is one write also outside a batch, and the batch above was one.
+    const std::vector<SimObjectDatum> frame(POSITIONS, SimObjectDatum{9000, position});
+    ASSERT_EQ(SimConnect_SetDataOnSimObjects(handle, 402, 0, 64, frame.data(), frame.size()), S_OK);
+    EXPECT_EQ(connection->writesQueued(), writes + 3);
 }
 
 // Each creation learns the send id of its own packet even while other threads send.
