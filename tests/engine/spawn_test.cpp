@@ -357,50 +357,34 @@ TEST_F(StandBirthTest, StandingAircraftIsBornParkedOnTheStandAndStaticsMakeWay)
     EXPECT_EQ(parkStands[0].occupied, 0);
 }
 
-// More aircraft stand at their gates than the park airport wants: the one parked longest makes
-// room for a newcomer. Its reports still have it standing there; were it made again it would push
-// the next one out, and that one the next, round and round. It stays away while there is no room,
-// and is made again once there is, or once it moves.
+// More aircraft stand at their gates than the park airport wants: the one parked longest makes room
+// for a newcomer. Made again while its reports keep it there, it would push the next one out, round
+// and round: it stays away while there is no room, and comes back once there is, or once it moves.
 TEST_F(StandBirthTest, AnAircraftRemovedForTheParkCountStaysAwayUntilThereIsRoomOrItMoves)
 {
-    Stand& third = parkStands.emplace_back(std::vector<StandOption>{}, "A3", Stand::Place{52.0 + 0.3 / 60.0, 4.7, 1.5},
-                                           30.0, false, false, false);
-    third.number = 3;
+    parkStands.emplace_back(std::vector<StandOption>{}, "A3", Stand::Place{52.0 + 0.3 / 60.0, 4.7, 1.5}, 30.0, false,
+                            false, false).number = 3;
     wantedParkCount = 1;
-    const auto standingAgain = [](std::uint32_t hexid, double northNm) -> LiveAircraft& {
-        std::erase_if(liveAircraft, [hexid](const LiveAircraft& a) { return a.hexid == hexid; });  // its removal report
-        LiveAircraft& aircraft = standingAt(hexid, northNm);
+    // A report of the flight after its earlier record left; made, it is in the simulator at once.
+    const auto reported = [](std::uint32_t hexid, double northNm, std::vector<TrackPoint> moving = {}) -> LiveAircraft& {
+        std::erase_if(liveAircraft, [hexid](const LiveAircraft& a) { return a.hexid == hexid; });
+        LiveAircraft& aircraft = moving.empty() ? standingAt(hexid, northNm) : buffered(hexid, "KLM1", moving);
         stepAt(0, aircraft);
+        aircraft.state = aircraft.skip ? aircraft.state : SimState::active;
+        aircraft.objectId = hexid & 0xFFu;
         return aircraft;
     };
-    LiveAircraft& longest = standingAt(0x500001, 0.0);
-    stepAt(0, longest);
-    longest.state = SimState::active;
-    longest.objectId = 31;
-    longest.parkTime -= 600;
-    LiveAircraft& newcomer = standingAt(0x500003, 0.3);
-    stepAt(0, newcomer);
-    EXPECT_EQ(newcomer.phase, FlightPhase::parked);
-    EXPECT_EQ(longest.state, SimState::removingfromsim) << "a true excess still removes the one parked longest";
-    newcomer.state = SimState::active;
-    newcomer.objectId = 33;
-
-    EXPECT_TRUE(standingAgain(0x500001, 0.0).skip) << "still reported on its stand, still no room";
-    EXPECT_EQ(gf_liveByHexid(0x500003)->state, SimState::active) << "it pushes nobody out";
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{31}));
-    EXPECT_EQ(parkStands[0].occupied, 0);
-
-    std::erase_if(liveAircraft, [](const LiveAircraft& a) { return a.hexid == 0x500001; });
-    LiveAircraft& moving = buffered(0x500001, "KLM1", {point(0, 0.05, 0.0, 12.0), point(100, 0.06, 0.0, 12.0)});
-    stepAt(0, moving);
-    EXPECT_EQ(moving.phase, FlightPhase::taxi) << "moving, it is made again as any other";
-    LiveAircraft& parksAgain = standingAgain(0x500001, 0.0);
-    EXPECT_EQ(parksAgain.phase, FlightPhase::parked) << "and parks again as any newcomer";
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{31, 33}));
-    parksAgain.state = SimState::active;
-
+    reported(0x500001, 0.0).parkTime -= 600;
+    EXPECT_EQ(reported(0x500003, 0.3).phase, FlightPhase::parked);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{1})) << "a true excess still removes the one parked longest";
+    EXPECT_TRUE(reported(0x500001, 0.0).skip) << "still reported on its stand, still no room";
+    EXPECT_EQ(removalQueue.size() + parkStands[0].occupied, 1u) << "it pushes nobody out and holds no stand";
+    EXPECT_EQ(reported(0x500001, 0.0, {point(0, 0.05, 0.0, 12.0), point(100, 0.06, 0.0, 12.0)}).phase, FlightPhase::taxi)
+        << "moving, it is made again as any other";
+    EXPECT_EQ(reported(0x500001, 0.0).phase, FlightPhase::parked) << "and parks again as any newcomer";
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{1, 3}));
     wantedParkCount = 2;
-    EXPECT_EQ(standingAgain(0x500003, 0.3).phase, FlightPhase::parked) << "with room it stands there again";
+    EXPECT_EQ(reported(0x500003, 0.3).phase, FlightPhase::parked) << "with room it stands there again";
     EXPECT_EQ(removalQueue.size(), 2u);
 }
 
