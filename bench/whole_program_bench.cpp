@@ -12,10 +12,15 @@
 // the same for RUN_UP_STILL, or until RUN_UP_LIMIT, then measures as the steady part of a plain
 // run (40 s).
 // The aircraft in the simulator are counted from its journal at the start, the middle and the end
-// of the measured window: a window in which the live or the static count fell below nine tenths of
-// its start is reported as not steady (label and steady=0), since a program that empties the
-// simulator costs less than one that holds it. Also reported: the run-up, and what was created,
-// removed and refused up to the end (an aircraft dropped and made again shows there).
+// of the measured window: a window in which the live count fell below nine tenths of its start,
+// the static count fell at all, or the program's log has "max park exceeded" removals is reported
+// as not steady (label and steady=0), since a program that empties the simulator costs less than
+// one that holds it. Also reported: the run-up, the live aircraft created and removed in the
+// window (swaps at the live limit), and what was created, removed and refused up to the end (an
+// aircraft dropped and made again shows there).
+// WholeProgram/hub/2000/500 is the busy scenario of a hub: 60 flights taxi among the parked
+// aircraft, 40 stand at gates, 400 circle 3-15 NM out and the rest farther, so that the program
+// holds the near ones and swaps far ones at its live limit.
 // CORV_BENCH_PROGRAM names another Corv_P3D (an older build) to measure beside this build's: each
 // run is then made for both in turn, the other's named ".../beside".
 // Goal: under 3% of one core at 2,000 flights and 500 parked, at most what the program cost
@@ -250,16 +255,31 @@ void lf_stop(Child& child, int signal)
     child.pid = -1;
 }
 
-// The live and static aircraft in the simulator at one moment of the measured window.
+// The program's log lines that removed a parked aircraft for the wanted parking count.
+std::int64_t lf_maxParkRemovals(const fs::path& log)
+{
+    std::istringstream lines(lf_read(log));
+    std::int64_t count = 0;
+    for (std::string line; std::getline(lines, line);)
+        count += line.find("max park exceeded") != std::string::npos ? 1 : 0;
+    return count;
+}
+
+// The live and static aircraft in the simulator at one moment of the measured window, what was
+// created and removed up to then, and the max-park removals of the program's log.
 struct HeldCount {
     std::int64_t live = 0;
     std::int64_t parked = 0;
+    std::int64_t liveCreated = 0;
+    std::int64_t liveRemoved = 0;
+    std::int64_t maxPark = 0;
 };
 
-HeldCount lf_heldNow(JournalCount& journal)
+HeldCount lf_heldNow(JournalCount& journal, const fs::path& log)
 {
     journal.readOn();
-    return HeldCount{journal.liveNow, journal.staticNow};
+    return HeldCount{journal.liveNow, journal.staticNow, journal.createdLive, journal.removedLive,
+                     lf_maxParkRemovals(log)};
 }
 
 void lf_reportHeld(benchmark::State& state, const std::vector<HeldCount>& held, bool busy)
@@ -271,17 +291,27 @@ void lf_reportHeld(benchmark::State& state, const std::vector<HeldCount>& held, 
         state.counters[std::string("live_") + moments[i]] = static_cast<double>(held[i].live);
         state.counters[std::string("static_") + moments[i]] = static_cast<double>(held[i].parked);
         steady = steady && static_cast<double>(held[i].live) >= STEADY_SHARE * static_cast<double>(held[0].live) &&
-                 static_cast<double>(held[i].parked) >= STEADY_SHARE * static_cast<double>(held[0].parked);
+                 held[i].parked >= held[0].parked;
         text += (i == 0 ? "" : " -> ") + std::to_string(held[i].live) + "+" + std::to_string(held[i].parked);
     }
-    if (!busy)
+    if (!busy || held.empty())
         return;
+    const std::int64_t maxPark = held.back().maxPark - held.front().maxPark;
+    state.counters["window_live_created"] = static_cast<double>(held.back().liveCreated - held.front().liveCreated);
+    state.counters["window_live_removed"] = static_cast<double>(held.back().liveRemoved - held.front().liveRemoved);
+    state.counters["window_max_park_removed"] = static_cast<double>(maxPark);
+    state.counters["max_park_removed"] = static_cast<double>(held.back().maxPark);
+    steady = steady && maxPark == 0;
     state.counters["steady"] = steady ? 1.0 : 0.0;
     if (!steady)
-        state.SetLabel("not steady: live+static " + text);
+        state.SetLabel("not steady: live+static " + text + ", max park removals " + std::to_string(maxPark));
 }
 
-void BM_WholeProgram(benchmark::State& state, std::int64_t live, std::int64_t parked, const fs::path& program)
+// The busy scenario's shares when they are not its own (hub: taxiing, standing, near).
+using Shares = std::vector<std::string>;
+
+void BM_WholeProgram(benchmark::State& state, std::int64_t live, std::int64_t parked, const Shares& shares,
+                     const fs::path& program)
 {
     const fs::path source = CORV_SOURCE_DIR;
     const fs::path build = fs::read_symlink("/proc/self/exe").parent_path();
@@ -337,9 +367,10 @@ void BM_WholeProgram(benchmark::State& state, std::int64_t live, std::int64_t pa
     fs::path scenario = source / "standins/data/scenario-eham.json";
     if (busy) {
         scenario = demo / "scenario-busy.json";
-        Child busy = lf_start({"/usr/bin/env", "python3", (source / "scripts/make_busy_scenario").string(),
-                               std::to_string(live), std::to_string(parked), scenario.string()},
-                              env, demo, demo / "busy.out", false);
+        std::vector<std::string> command{"/usr/bin/env", "python3", (source / "scripts/make_busy_scenario").string(),
+                                         std::to_string(live), std::to_string(parked), scenario.string()};
+        command.insert(command.end(), shares.begin(), shares.end());
+        Child busy = lf_start(command, env, demo, demo / "busy.out", false);
         int busyStatus = 0;
         waitpid(busy.pid, &busyStatus, 0);
         if (!WIFEXITED(busyStatus) || WEXITSTATUS(busyStatus) != 0)
@@ -404,12 +435,12 @@ void BM_WholeProgram(benchmark::State& state, std::int64_t live, std::int64_t pa
         }
         std::this_thread::sleep_until(start + STEADY_FROM);
         const double cpuAtSteady = lf_cpuSeconds(corv.pid);
-        window.push_back(lf_heldNow(journal));
+        window.push_back(lf_heldNow(journal, demo / "program/Log.txt"));
         std::this_thread::sleep_until(start + (STEADY_FROM + RUN_TIME) / 2);
-        window.push_back(lf_heldNow(journal));
+        window.push_back(lf_heldNow(journal, demo / "program/Log.txt"));
         std::this_thread::sleep_until(start + RUN_TIME);
         const double cpuAtEnd = lf_cpuSeconds(corv.pid);
-        window.push_back(lf_heldNow(journal));
+        window.push_back(lf_heldNow(journal, demo / "program/Log.txt"));
         // What came and went up to here: on SIGTERM the program removes all it made.
         journal.readOn();
         ranWith = journal;
@@ -463,17 +494,22 @@ void BM_WholeProgram(benchmark::State& state, std::int64_t live, std::int64_t pa
 const bool registered = [] {
     const fs::path build = fs::read_symlink("/proc/self/exe").parent_path();
     const char* other = std::getenv("CORV_BENCH_PROGRAM");
-    for (const std::pair<std::int64_t, std::int64_t>& scenario : {std::pair<std::int64_t, std::int64_t>{0, 0},
-                                                                   {500, 500}, {2000, 500}, {2000, 2000}}) {
-        const std::string name =
-            "WholeProgram/" + std::to_string(scenario.first) + "/" + std::to_string(scenario.second);
+    struct Scenario {
+        std::int64_t live, parked;
+        Shares shares;
+    };
+    const Shares hub{"60", "40", "400"};
+    for (const Scenario& scenario : {Scenario{0, 0, {}}, Scenario{500, 500, {}}, Scenario{2000, 500, {}},
+                                     Scenario{2000, 2000, {}}, Scenario{2000, 500, hub}}) {
+        const std::string name = std::string("WholeProgram/") + (scenario.shares.empty() ? "" : "hub/") +
+                                 std::to_string(scenario.live) + "/" + std::to_string(scenario.parked);
         std::vector<std::pair<std::string, fs::path>> programs{{name, build / "Corv_P3D"}};
         if (other != nullptr)
             programs.emplace_back(name + "/beside", fs::path(other));
         for (const auto& run : programs) {
             const fs::path program = run.second;
             benchmark::RegisterBenchmark(run.first.c_str(), [scenario, program](benchmark::State& state) {
-                BM_WholeProgram(state, scenario.first, scenario.second, program);
+                BM_WholeProgram(state, scenario.live, scenario.parked, scenario.shares, program);
             })->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
         }
     }

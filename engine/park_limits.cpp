@@ -3,7 +3,9 @@
 #include <chrono>
 
 #include <algorithm>
+#include <cstdint>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/engine_state.hpp"
 #include "engine/removal.hpp"
@@ -17,9 +19,24 @@
 
 namespace {
 
+// The live aircraft removed for the parked count and not made again on a stand since.
+std::unordered_set<std::uint32_t> keptOffStand;
+
 bool lf_isParkedLive(const LiveAircraft& aircraft)
 {
     return aircraft.state == SimState::active && aircraft.phase == FlightPhase::parked;
+}
+
+std::int64_t lf_liveParkedCount()
+{
+    return std::count_if(liveAircraft.begin(), liveAircraft.end(), &lf_isParkedLive);
+}
+
+// Whether the live aircraft parked (plus extra) exceed the wanted count, so that one must go.
+bool lf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra)
+{
+    const std::int64_t wanted = wantedParkCount;
+    return !RT_PARKTRAFFIC_ONLY.value() && wanted >= 1 && !INITIAL_LOAD_ONLY.value() && liveParked + extra > wanted;
 }
 
 void lf_removeLongestParkedLive()
@@ -33,6 +50,7 @@ void lf_removeLongestParkedLive()
         return;
     gf_log(vald::format("{:8}: {} live max park exceeded, removed", lf_standIdText(longest->standNumber),
                         longest->identity.callsign));
+    keptOffStand.insert(longest->hexid);
     removeAircraftFromSim(*longest);
 }
 
@@ -78,11 +96,11 @@ void lf_checkMaxPark(std::uint8_t extra)
     gf_assertEngineOwner();
     if (RT_PARKTRAFFIC_ONLY.value())
         return;
-    const auto liveParked = std::count_if(liveAircraft.begin(), liveAircraft.end(), &lf_isParkedLive);
+    const std::int64_t liveParked = lf_liveParkedCount();
     const std::int64_t wanted = wantedParkCount;
     if (wanted < 1)
         return;
-    if (!INITIAL_LOAD_ONLY.value() && liveParked + extra > wanted)
+    if (lf_tooManyLiveParked(liveParked, extra))
         lf_removeLongestParkedLive();
     const auto staticCount =
         std::count_if(staticAircraft.begin(), staticAircraft.end(), [](const StaticAircraft& aircraft) {
@@ -91,6 +109,20 @@ void lf_checkMaxPark(std::uint8_t extra)
     if (staticCount + liveParked + extra > wanted)
         lf_removeEarliestStatic();
 }
+
+bool gf_keptOffStand(std::uint32_t hexid)
+{
+    if (!keptOffStand.contains(hexid))
+        return false;
+    if (lf_tooManyLiveParked(lf_liveParkedCount(), 1))
+        return true;
+    keptOffStand.erase(hexid);
+    return false;
+}
+
+void gf_forgetKeptOffStand(std::uint32_t hexid) { keptOffStand.erase(hexid); }
+
+void gf_resetParkLimits() { keptOffStand.clear(); }
 
 void lf_removeLiveParked(std::uint64_t count)
 {

@@ -181,6 +181,7 @@ void lf_bornOnStand(LiveAircraft& aircraft, const Stand& stand)
 bool lf_firstPhase(LiveAircraft& aircraft)
 {
     if (aircraft.track.front().airborne) {
+        gf_forgetKeptOffStand(aircraft.hexid);
         aircraft.setPhase(FlightPhase::flying);
         return true;
     }
@@ -194,6 +195,7 @@ bool lf_firstPhase(LiveAircraft& aircraft)
         lf_popFront(aircraft);
         return false;
     }
+    gf_forgetKeptOffStand(aircraft.hexid);
     aircraft.setPhase(FlightPhase::taxi);
     return true;
 }
@@ -425,6 +427,10 @@ std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft)
     const std::string userStand = gf_standNameAt(LatLon{user.latitude, user.longitude});
     if ((!reserved.empty() && stand->id == reserved) || (!userStand.empty() && stand->id == userStand))
         return std::nullopt;
+    if (gf_keptOffStand(aircraft.hexid)) {
+        lf_drop(aircraft);
+        return std::nullopt;
+    }
     if (!lf_claimStand(stand->number, aircraft.identity.callsign) ||
         gf_findCollidingAdjacentLive(*stand, aircraft)) {
         lf_drop(aircraft);

@@ -5,6 +5,7 @@
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
+#include "engine/park_limits.hpp"
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
 #include "engine/respawn_check.hpp"
@@ -175,6 +176,7 @@ void lf_resetTraffic()
     fastInRangeRequests = false;
     creationsHeldUntil = 0;
     gf_resetStaticParking();
+    gf_resetParkLimits();
     liveAircraft.clear();
     unmatchedLiveryKeys.clear();
     coupledCallsignQueue.clear();

@@ -149,7 +149,7 @@ TEST(LiveTrafficRunTest, ScenarioFlightsAppearWithCallsignAndLiveryAreMovedEvery
     const std::uint64_t to = from + WINDOW_FRAMES;
     ASSERT_TRUE(waitUntil(
         [&] {
-            const auto lines = run.journal();
+            const auto& lines = run.journal();
             return !lines.empty() && lines.back().value("frame", std::uint64_t{0}) > to;
         },
         EVENT_LIMIT));

@@ -184,7 +184,7 @@ public:
         return count;
     }
 
-    std::vector<nlohmann::json> journal() const { return simulator_->journal(); }
+    const std::vector<nlohmann::json>& journal() const { return simulator_->journal(); }
     int journalCount(const std::function<bool(const nlohmann::json&)>& match) const
     {
         int count = 0;

@@ -3,14 +3,18 @@
 // a stand of the park airport.
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <random>
+#include <vector>
 
+#include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
 #include "foundation/format.hpp"
 #include "engine/sim_results.hpp"
 #include "engine/stand_learning.hpp"
 #include "engine/static_neighbours.hpp"
+#include "engine/static_parking_step.hpp"
 #include "simlink/sim_queues.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/spawn_support.hpp"
@@ -351,6 +355,37 @@ TEST_F(StandBirthTest, StandingAircraftIsBornParkedOnTheStandAndStaticsMakeWay)
     gf_pushSimResult(refused);
     lf_processSimResults();
     EXPECT_EQ(parkStands[0].occupied, 0);
+}
+
+// More aircraft stand at their gates than the park airport wants: the one parked longest makes room
+// for a newcomer. Made again while its reports keep it there, it would push the next one out, round
+// and round: it stays away while there is no room, and comes back once there is, or once it moves.
+TEST_F(StandBirthTest, AnAircraftRemovedForTheParkCountStaysAwayUntilThereIsRoomOrItMoves)
+{
+    parkStands.emplace_back(std::vector<StandOption>{}, "A3", Stand::Place{52.0 + 0.3 / 60.0, 4.7, 1.5}, 30.0, false,
+                            false, false).number = 3;
+    wantedParkCount = 1;
+    // A report of the flight after its earlier record left; made, it is in the simulator at once.
+    const auto reported = [](std::uint32_t hexid, double northNm, std::vector<TrackPoint> moving = {}) -> LiveAircraft& {
+        std::erase_if(liveAircraft, [hexid](const LiveAircraft& a) { return a.hexid == hexid; });
+        LiveAircraft& aircraft = moving.empty() ? standingAt(hexid, northNm) : buffered(hexid, "KLM1", moving);
+        stepAt(0, aircraft);
+        aircraft.state = aircraft.skip ? aircraft.state : SimState::active;
+        aircraft.objectId = hexid & 0xFFu;
+        return aircraft;
+    };
+    reported(0x500001, 0.0).parkTime -= 600;
+    EXPECT_EQ(reported(0x500003, 0.3).phase, FlightPhase::parked);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{1})) << "a true excess still removes the one parked longest";
+    EXPECT_TRUE(reported(0x500001, 0.0).skip) << "still reported on its stand, still no room";
+    EXPECT_EQ(removalQueue.size() + parkStands[0].occupied, 1u) << "it pushes nobody out and holds no stand";
+    EXPECT_EQ(reported(0x500001, 0.0, {point(0, 0.05, 0.0, 12.0), point(100, 0.06, 0.0, 12.0)}).phase, FlightPhase::taxi)
+        << "moving, it is made again as any other";
+    EXPECT_EQ(reported(0x500001, 0.0).phase, FlightPhase::parked) << "and parks again as any newcomer";
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{1, 3}));
+    wantedParkCount = 2;
+    EXPECT_EQ(reported(0x500003, 0.3).phase, FlightPhase::parked) << "with room it stands there again";
+    EXPECT_EQ(removalQueue.size(), 2u);
 }
 
 TEST_F(StandBirthTest, ReservedStandAndFarAirportGiveNoStand)

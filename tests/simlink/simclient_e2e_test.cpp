@@ -35,9 +35,9 @@ protected:
     std::vector<json> journal(const std::function<bool(const json&)>& match) const
     {
         std::vector<json> lines;
-        for (json& line : simulator.journal())
+        for (const json& line : simulator.journal())
             if (match(line))
-                lines.push_back(std::move(line));
+                lines.push_back(line);
         return lines;
     }
     bool journalShows(const std::function<bool(const json&)>& match) const

@@ -1,6 +1,10 @@
 #include "tests/support/simulator_standin.hpp"
 
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <system_error>
 #include <stdexcept>
 
 namespace corv_test {
@@ -75,17 +79,28 @@ std::string SimulatorStandin::command(const std::string& line, std::chrono::mill
     return answer;
 }
 
-std::vector<nlohmann::json> SimulatorStandin::journal() const
+const std::vector<nlohmann::json>& SimulatorStandin::journal() const
 {
-    std::vector<nlohmann::json> lines;
-    std::ifstream in(journal_);
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(journal_, error);
+    if (error || size < linesEnd_) {
+        lines_.clear();
+        linesEnd_ = 0;
+    }
+    if (error || size == linesEnd_)
+        return lines_;
+    std::ifstream in(journal_, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(linesEnd_));
     for (std::string line; std::getline(in, line);) {
-        // The last line may still be on its way.
+        // The last line may still be on its way: read again at the next call.
+        if (in.eof())
+            break;
+        linesEnd_ += line.size() + 1;
         auto parsed = nlohmann::json::parse(line, nullptr, false);
         if (!parsed.is_discarded())
-            lines.push_back(std::move(parsed));
+            lines_.push_back(std::move(parsed));
     }
-    return lines;
+    return lines_;
 }
 
 nlohmann::json SimulatorStandin::waitForJournal(const std::function<bool(const nlohmann::json&)>& match,
@@ -108,9 +123,9 @@ nlohmann::json SimulatorStandin::waitForJournal(const std::function<bool(const n
 std::vector<nlohmann::json> SimulatorStandin::packets() const
 {
     std::vector<nlohmann::json> result;
-    for (nlohmann::json& line : journal())
+    for (const nlohmann::json& line : journal())
         if (line.value("kind", "") == "packet")
-            result.push_back(std::move(line));
+            result.push_back(line);
     return result;
 }
 

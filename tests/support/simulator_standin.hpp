@@ -4,6 +4,7 @@
 // control commands on its standard input, each answered by an "OK <command>" (or "ERROR ...")
 // line; its journal read as it grows. Ended with the test.
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -43,8 +44,9 @@ public:
     // none came within limit.
     std::string command(const std::string& line, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
-    // Every whole journal line so far.
-    std::vector<nlohmann::json> journal() const;
+    // Every whole journal line so far. Read on from where the last call stopped: the journal grows
+    // with every frame, and tests poll it often (a journal written anew is read from its start).
+    const std::vector<nlohmann::json>& journal() const;
     // Waits until some journal line satisfies match (at most limit); that line, or null.
     nlohmann::json waitForJournal(const std::function<bool(const nlohmann::json&)>& match,
                                   std::chrono::milliseconds limit = std::chrono::seconds(30)) const;
@@ -57,6 +59,8 @@ private:
     std::filesystem::path journal_;
     ChildProcess child_;
     std::string port_;
+    mutable std::vector<nlohmann::json> lines_;
+    mutable std::uintmax_t linesEnd_ = 0;  // bytes of the journal read into lines_
 };
 
 }  // namespace corv_test
