@@ -55,9 +55,17 @@ std::optional<FlightState> stateAt(const Flight& flight, double t) {
     const double dt = b.t - a.t;
     const double f = (t - a.t) / dt;
 
+    // Where both ends give a speed, the speed changes evenly over the segment and the aircraft
+    // covers its way accordingly, as a real aircraft's reports show it: a take-off roll from
+    // walking pace does not run its first seconds at the roll's average speed, nor does a
+    // landing roll its last ones.
+    double along = f;
+    if (a.gsKt && b.gsKt && *a.gsKt + *b.gsKt > 0.0)
+        along = f * (2.0 * *a.gsKt + (*b.gsKt - *a.gsKt) * f) / (*a.gsKt + *b.gsKt);
+
     FlightState s;
-    s.lat = lerp(a.lat, b.lat, f);
-    s.lon = lerp(a.lon, b.lon, f);
+    s.lat = lerp(a.lat, b.lat, along);
+    s.lon = lerp(a.lon, b.lon, along);
     s.altFt = lerp(a.altFt, b.altFt, f);
     s.bankDeg = lerp(a.bankDeg, b.bankDeg, f);
     s.onGround = (a.ground && b.ground) || (f == 0.0 && a.ground) || (f == 1.0 && b.ground);

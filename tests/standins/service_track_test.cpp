@@ -48,6 +48,18 @@ TEST(ServiceTrack, InterpolatesPositionAltitudeAndDerivedMotionWithinASegment) {
     EXPECT_FALSE(stateAt(f, 120.5));
 }
 
+TEST(ServiceTrack, ARollCoversItsWayAtItsReportedSpeed) {
+    // From standstill to 180 kt in 40 s: one nautical mile at the mean 90 kt. A quarter of the
+    // time in, at 45 kt, the aircraft has covered a sixteenth of the way, not a quarter of it.
+    const Flight f = flightFrom(json::array({
+        {{"t", 0}, {"lat", 52.0}, {"lon", 4.0}, {"altFt", -11}, {"ground", true}, {"gsKt", 0}},
+        {{"t", 40}, {"lat", 52.0 + kOneNmLat}, {"lon", 4.0}, {"altFt", -11}, {"ground", true}, {"gsKt", 180}},
+    }));
+    EXPECT_NEAR(stateAt(f, 10)->gsKt, 45.0, 1e-9);
+    EXPECT_NEAR(stateAt(f, 10)->lat, 52.0 + kOneNmLat / 16, 1e-9);
+    EXPECT_NEAR(stateAt(f, 40)->lat, 52.0 + kOneNmLat, 1e-9);
+}
+
 TEST(ServiceTrack, GroundStateGivenSpeedsAndTracksAndStandingStill) {
     const Flight f = flightFrom(json::array({
         {{"t", 0}, {"lat", 52.0}, {"lon", 4.0}, {"altFt", -11}, {"ground", true}, {"gsKt", 0}, {"trackDeg", 350}},
