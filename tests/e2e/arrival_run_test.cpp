@@ -104,13 +104,15 @@ TEST(ArrivalRunTest, AnArrivalTaxisOntoAStandParksWithinTwoMetresAndItsStandIsLe
         if (isArrival(line))
             objectId = line.value("objectId", 0u);
 
-    // Created on the taxiway, it drives onto a stand and stays there.
+    // Created on the taxiway, it drives onto a stand and stays there. Its data may bring it to a
+    // standstill on the stand's spot before the program parks it there: it has arrived once the
+    // log says so.
     const std::vector<Stand> stands = scenarioStands();
     std::optional<std::pair<Stand, double>> parked;
     const bool stopped = waitUntil(
         [&] {
             parked = standStoodOn(stands, positionsOf(run.journal(), objectId));
-            return parked.has_value();
+            return parked.has_value() && run.log().find(": KLM1776  arrived at stand") != std::string::npos;
         },
         std::chrono::milliseconds(3 * EVENT_LIMIT));
     const std::vector<Position> positions = positionsOf(run.journal(), objectId);
