@@ -288,7 +288,9 @@ AirportsScanRun lf_runAirportsScan(const std::vector<fs::path>& folders)
     // scan counts as done and removes or moves a file: after a crash, or when either fails, the
     // next start scans again with the earlier files in place.
     run.synced = gf_syncScanOutputs();
-    run.listed = gf_saveScanOutputList(!run.stopped && run.failedWrites == 0 && run.synced);
+    // The record names only files that reached the disk whole: after a failed sync the earlier
+    // record stays, and the journal names what this scan wrote.
+    run.listed = !run.synced || gf_saveScanOutputList(!run.stopped && run.failedWrites == 0);
     const bool completed = !run.stopped && run.failedWrites == 0 && run.synced && run.listed;
     // Before the archive step, which looks for links beside the generated files: a link of the
     // earlier scan whose airport is now generated must be gone by then. The record then leaves out

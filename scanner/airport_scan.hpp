@@ -28,7 +28,7 @@ struct [[nodiscard]] AirportsScanRun {
     bool stopped = false;
     std::size_t failedWrites = 0;
     bool synced = false;  // its files were synced to the disk
-    bool listed = false;  // its record was saved
+    bool listed = false;  // its record was saved (or, after a failed sync, kept as it was)
 };
 // The scan of the folders with its record saved; only a run that completed removes the files of
 // earlier scans, runs the offline-learning step and logs its success.

@@ -4,16 +4,19 @@
 // A file is the scan's only when the scan wrote down its name and the hash of what it wrote, on
 // the disk, before it made the file (the journal), and the file still holds exactly that: a
 // regular file, not a link, not write-protected. Anything else (not listed, changed since, a
-// link) is the user's: never written over, never removed, and said in the scan log. Where the
+// link) is the user's: never written over, never removed, and said in the scan log. A line names a
+// file only by the very path the scan writes (an output folder, "/", the file's name). Where the
 // record is missing or damaged (its header, a line that names no file, a last line cut short), the
 // files it does not name may still be the scan's: the scan takes one as its own only when it holds
 // exactly what the scan is about to write there, but for the day and version in its meta block;
 // anything else stays the user's, and such a record is replaced only by that of a scan that
-// completed. A listed file left empty counts as the scan's: a crash cut its write short. A listed
-// file that cannot be read whole may be either's: it is left as it is and stays listed, and the
-// scan counts it as a failed write. Nothing is removed on a stop or after a failed write; a
-// completed scan that saw all its scenery removes the files of earlier scans it did not write
-// again.
+// completed and saw all its scenery. The record names only files whose writes reached the disk
+// whole; the journal's lines that no saved record took in are those of scans that did not end so,
+// and stay in the journal. An empty file that only the record names was emptied by the user; one
+// that the journal names counts as the scan's: a crash cut its write short. A listed file that
+// cannot be read whole may be either's: it is left as it is and stays listed, and the scan counts
+// it as a failed write. Nothing is removed on a stop or after a failed write; a completed scan that
+// saw all its scenery removes the files of earlier scans it did not write again.
 #include "scanner/scan_outputs.hpp"
 
 #include <sodium.h>
@@ -47,6 +50,9 @@ constexpr std::size_t MAX_RECORD_BYTES = 64 * MIB;
 constexpr std::size_t HASH_BYTES = 16;
 // How much longer than the scan's own text a file of an earlier day or version may be.
 constexpr std::size_t STAMP_ROOM = 256;
+// Goes before the journal's lines where the journal may end in a line cut short (a crash, a full
+// disk): the carriage return makes that line damage, which no line end of a later append mends.
+constexpr std::string_view CUT_LINE_END = "\r\n";
 
 // What the scan wrote into one file.
 struct Written {
@@ -59,6 +65,7 @@ using Record = std::map<std::string, std::vector<Written>, std::less<>>;
 // Guarded by outputsMutex.
 struct ScanState {
     Record earlier;            // the record and an interrupted scan's journal: any of these is the scan's
+    Record journaled;          // of these, the journal's: a write there may have been cut short
     bool wholeRecord = false;  // the record named every file of the scan when it was read
     Record written;            // this scan's files, each after its journal line
     std::set<std::string, std::less<>> users;  // found to be the user's: left out of the record
@@ -102,9 +109,10 @@ std::string lf_line(const std::string& key, const Written& written)
     return vald::format("{} {} {}\n", written.size, written.hash, key);
 }
 
-// One line of the record or the journal: "<size> <hash> <path>" of a file in the output folders.
-// Anything else names no file: a path that holds a NUL byte or a carriage return (the system would
-// read a shorter name, or a line end taken off would make one) is damage, as is a folder.
+// One line of the record or the journal: "<size> <hash> <path>" of a file in the output folders,
+// its path written as the scan writes it. Anything else names no file: a path that holds a NUL
+// byte or a carriage return (the system would read a shorter name; a line cut short, or a line end
+// taken off, would make one) is damage, as is a folder or any other spelling of a path ("..", "//").
 std::optional<std::pair<std::string, Written>> lf_entry(std::string_view line)
 {
     const std::size_t a = line.find(' ');
@@ -120,9 +128,9 @@ std::optional<std::pair<std::string, Written>> lf_entry(std::string_view line)
         text.find_first_of(std::string_view("\0\r", 2)) != std::string_view::npos)
         return std::nullopt;
     const fs::path path = gf_pathFromUtf8(std::string(text));
-    if (!lf_inOutputFolder(path))
+    if (!lf_inOutputFolder(path) || lf_key(path) != text)
         return std::nullopt;
-    return std::pair{lf_key(path), Written{size, std::string(hash)}};
+    return std::pair{std::string(text), Written{size, std::string(hash)}};
 }
 
 // Takes the entries of text; true when every line was one and the last one ended. A last line
@@ -191,6 +199,7 @@ struct Look {
 struct Named {
     std::vector<Written> recorded;  // what the scan wrote there
     bool mayBeLost = false;         // named nowhere, by a record that was not whole
+    bool mayBeCutShort = false;     // named by the journal of a scan that did not end, not written since
 };
 
 // A file that no whole record names, where the scan is about to write mine: the scan's only when
@@ -238,8 +247,8 @@ Look lf_look(const fs::path& path, const Named& named, const std::optional<std::
         lf_judgeUnnamed(path, *mine, look);
         return look;
     }
-    if (info.st_size == 0)
-        return look;  // listed and empty: a crash cut the scan's write short
+    if (info.st_size == 0 && named.mayBeCutShort)
+        return look;  // a crash cut the scan's write short
     std::string bytes;
     if (gf_readFileLimited(path, MAX_PARK_FILE_BYTES, bytes, look.why) != FileRead::ok ||
         bytes.size() != static_cast<std::uintmax_t>(info.st_size)) {
@@ -275,6 +284,7 @@ Named lf_recorded(const std::string& key)
         if (const auto it = record->find(key); it != record->end())
             named.recorded.insert(named.recorded.end(), it->second.begin(), it->second.end());
     named.mayBeLost = named.recorded.empty() && !state.wholeRecord;
+    named.mayBeCutShort = state.journaled.count(key) > 0 && state.written.count(key) == 0;
     return named;
 }
 
@@ -290,7 +300,7 @@ public:
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++scan_;
-        pending_.insert(0, 1, '\n');  // ends a line that a crash may have cut short
+        pending_.insert(0, CUT_LINE_END);  // after a line that a crash may have cut short
         broken_ = false;
     }
 
@@ -318,8 +328,8 @@ public:
             if (ok) {
                 durable_ = upto;
             } else {
-                // Not on the disk (perhaps in part): the lines wait for the next sync, after a line end.
-                pending_.insert(0, "\n" + batch);
+                // Not on the disk (perhaps in part): the lines wait for the next sync.
+                pending_.insert(0, std::string(CUT_LINE_END) + batch);
                 broken_ = broken_ || scan == scan_;
             }
             synced_.notify_all();
@@ -360,15 +370,19 @@ void gf_openScanOutputs()
         if (text->starts_with(header))
             whole = lf_takeEntries(std::string_view(*text).substr(header.size()), earlier);
     }
-    // The journal's empty lines end lines a crash cut short: they say nothing of the record.
-    if (const std::optional<std::string> text = lf_readRecordFile(SCAN_OUTPUTS_JOURNAL_PATH))
+    // The journal's damaged lines are those a crash cut short: they say nothing of the record.
+    Record journaled;
+    if (const std::optional<std::string> text = lf_readRecordFile(SCAN_OUTPUTS_JOURNAL_PATH)) {
         (void)lf_takeEntries(*text, earlier);
+        (void)lf_takeEntries(*text, journaled);
+    }
     journal.start();
     std::lock_guard<std::mutex> lock(outputsMutex);
     const std::uint64_t generation = state.generation + 1;
     const std::size_t writing = state.writing;  // a write an earlier scan left stuck still ends here
     state = ScanState{};
     state.earlier = std::move(earlier);
+    state.journaled = std::move(journaled);
     state.wholeRecord = whole;
     state.generation = generation;
     state.writing = writing;
@@ -500,20 +514,21 @@ std::size_t gf_failedScanWrites()
 
 bool gf_removeStaleScanOutputs()
 {
-    Record candidates;
+    std::map<std::string, Named, std::less<>> candidates;
     {
         std::lock_guard<std::mutex> lock(outputsMutex);
         if (state.incomplete || state.failed > 0)
             return false;
         for (const auto& [key, contents] : state.earlier)
             if (state.written.count(key) == 0 && state.users.count(key) == 0)
-                candidates.emplace(key, contents);
+                candidates.emplace(key, Named{contents, false, state.journaled.count(key) > 0});
     }
     Record kept;
     bool removed = false;
-    for (const auto& [key, contents] : candidates) {
+    for (const auto& [key, named] : candidates) {
+        const std::vector<Written>& contents = named.recorded;
         const fs::path path = gf_pathFromUtf8(key);
-        const Look look = lf_look(path, Named{contents});
+        const Look look = lf_look(path, named);
         if (look.owner == Owner::none)
             continue;
         if (look.owner == Owner::user) {
@@ -575,22 +590,25 @@ bool gf_syncScanOutputs()
 bool gf_saveScanOutputList(bool completed)
 {
     std::string text = std::string(RECORD_HEADER) + "\n";
+    std::string journaled;
     bool stuck = false;
     {
         std::lock_guard<std::mutex> lock(outputsMutex);
         // A record that was not whole may miss files the scan has not reached again: only a scan
-        // that completed replaces it. Until then the journal names what the scan wrote.
-        if (!state.wholeRecord && !completed)
+        // that completed and saw all its scenery replaces it. Until then the journal names what
+        // the scan wrote.
+        if (!state.wholeRecord && (!completed || state.incomplete))
             return true;
         stuck = state.stuck;
         for (const auto& [key, contents] : state.written)
             for (const Written& written : contents)
                 text += lf_line(key, written);
-        // A file of an earlier scan that this one did not write again is still the scan's.
+        // A file of an earlier scan that this one did not write again is still the scan's; one
+        // whose write a crash may have cut short stays named by the journal.
         for (const auto& [key, contents] : state.earlier)
             if (state.written.count(key) == 0 && state.users.count(key) == 0)
                 for (const Written& written : contents)
-                    text += lf_line(key, written);
+                    (state.journaled.count(key) > 0 ? journaled : text) += lf_line(key, written);
     }
     std::error_code error;
     fs::create_directories(SCAN_OUTPUTS_LIST_PATH.parent_path(), error);
@@ -599,11 +617,14 @@ bool gf_saveScanOutputList(bool completed)
         gf_logWarn(failure);
         return false;
     }
-    if (!stuck) {
+    // A write that outlasted the close leaves the journal as it is: its line stays.
+    if (!stuck && journaled.empty()) {
         fs::remove(SCAN_OUTPUTS_JOURNAL_PATH, error);
         if (error)
             gf_logWarn(vald::format("{} could not be removed: {}", gf_pathToUtf8(SCAN_OUTPUTS_JOURNAL_PATH),
                                     error.message()));
+    } else if (!stuck && !gf_writeFileSafely(SCAN_OUTPUTS_JOURNAL_PATH, journaled, failure)) {
+        gf_logWarn(failure);  // the journal stays as it was: it names more, which loses nothing
     }
     return true;
 }

@@ -13,11 +13,13 @@
 #include "foundation/constants.hpp"
 #include "foundation/safe_write.hpp"
 
-// The record: a header line, then one line per file the scan wrote: its size, the hash of what
-// the scan wrote, its path.
+// The record: a header line, then one line per file the scan wrote whole: its size, the hash of
+// what the scan wrote, its path.
 inline const std::filesystem::path SCAN_OUTPUTS_LIST_PATH{AIRPORTS_FOLDER / "ScanGenerated.txt"};
 // The lines of the files a scan under way is about to write, each on the disk before its file is
-// made; taken into the record when the scan ends, or by the next scan after a crash.
+// made; taken into the record when the scan ends with its files on the disk, or by the next scan
+// after a crash. The lines of a scan that did not end so stay here until their files are written
+// again: a crash may have cut those writes short.
 inline const std::filesystem::path SCAN_OUTPUTS_JOURNAL_PATH{AIRPORTS_FOLDER / "ScanGenerated.pending"};
 
 // Before the tasks: takes in the record (and the journal an interrupted scan left) and opens the
@@ -78,7 +80,9 @@ std::vector<std::string> gf_generatedThirdpartyNames();
 // The scan writes its files without a sync each; this pushes them all to the disk at once, before
 // the record is saved and the scan counts as done. False (logged) when a sync failed.
 [[nodiscard]] bool gf_syncScanOutputs();
-// Saves the record (also after a stop or a failed write, for the files written so far) and then
-// drops the journal; false (logged) when the record could not be saved: the journal then stays. A
-// record that was missing or damaged when the scan began is replaced only when the scan completed.
+// Saves the record (also after a stop or a failed write, for the files written so far; called
+// only once they are synced) and then drops the journal, but for the lines of earlier scans that
+// did not end, whose files no scan wrote again since; false (logged) when the record could not be
+// saved: the journal then stays. A record that was missing or damaged when the scan began is
+// replaced only when the scan completed and saw all its scenery.
 [[nodiscard]] bool gf_saveScanOutputList(bool completed);

@@ -5,6 +5,7 @@
 #include <sodium.h>
 
 #include <cstdlib>
+#include <stdexcept>
 
 #include <pugixml.hpp>
 
@@ -145,7 +146,8 @@ TEST_F(ScannerFileSafetyTest, OnlyFilesTheScanProvablyWroteAreWrittenOverOrRemov
 // Without a whole record (deleted, or damaged in each way below) a file is the scan's only when it
 // holds what the scan writes there: an edit is kept, an untouched file is taken and refreshed, also
 // after a closed scan that did not reach it; a line that names no file removes nothing, those that
-// do still count, and a whole record lets a stale file go.
+// do still count, a walk that ended early keeps the record as it was, and a whole record lets a
+// stale file go. Of empty files, only one that a crash left so is the scan's.
 TEST_F(ScannerFileSafetyTest, WithoutAWholeRecordOnlyWhatTheScanWritesIsItsOwn)
 {
     for (const char* code : {"EHGG", "EHTW", "EHEH"})
@@ -169,14 +171,28 @@ TEST_F(ScannerFileSafetyTest, WithoutAWholeRecordOnlyWhatTheScanWritesIsItsOwn)
     EXPECT_TRUE(bgl_test::logHas(corv_test::fileLines(AIRPORTS_SCAN_LOG_PATH), "EHGG.xml is not a file of the scan"));
     EXPECT_EQ(readFile(tp_ / "EHTW.xml").find("Xyz"), std::string::npos);
 
-    // Each damaged line would name the user's empty EHAM.xml; EHTW.xml is not named at all.
+    // Each damaged line would name the user's empty EHAM.xml, as would the journal's line that a
+    // crash cut short; one whole line names it as the scan wrote it, before the user emptied it.
+    // Only the journal names EHTW.xml, which that crash left empty. The walk then ends early.
     writeFile(tp_ / "EHAM.xml", "");
+    writeFile(tp_ / "EHTW.xml", "");
     const std::string line = "0 cae66941d9efbd404e4d88758ea67670 airports/my_thirdparty/";
     std::string record = "Corv_P3D scan outputs 1\n" + line + "EHAM.xml\r\n" + line + "EHAM.xml" + '\0' + "x\n" +
-                         line + ".\nnot a line\n";
+                         line + ".\n" + line + "../my_thirdparty/EHAM.xml\nnot a line\n1" + line.substr(1) +
+                         "EHAM.xml\n";
     for (const std::string& named : corv_test::fileLines(SCAN_OUTPUTS_LIST_PATH))
         record += named.find("EHEH") == std::string::npos ? "" : named + "\n";
     writeFile(SCAN_OUTPUTS_LIST_PATH, record + line + "EHAM.xml");
+    writeFile(SCAN_OUTPUTS_JOURNAL_PATH, "1" + line.substr(1) + "EHTW.xml\n" + line + "EHAM.xml");
+    lf_setBglTaskForTest([](const fs::path& file) {
+        lf_processBGLfile(file);
+        if (file.stem() == "EHTW")
+            throw std::runtime_error("damaged");
+    });
+    scan();
+    EXPECT_EQ(readFile(SCAN_OUTPUTS_LIST_PATH), record + line + "EHAM.xml");
+    EXPECT_NE(readFile(tp_ / "EHTW.xml").find("\"g3\""), std::string::npos);
+    lf_setBglTaskForTest({});
     fs::remove(addons_ / "EHEH.bgl");
     scan();
     EXPECT_TRUE(fs::exists(tp_ / "EHAM.xml"));
