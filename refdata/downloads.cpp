@@ -6,13 +6,17 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "foundation/constants.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/program_id.hpp"
 #include "foundation/safe_write.hpp"
 #include "foundation/text.hpp"
 #include "platform/service_endpoints.hpp"
+#include "refdata/airports.hpp"
+#include "refdata/dbase.hpp"
 #include "refdata/decrypt.hpp"
+#include "refdata/regcodes.hpp"
 
 namespace fs = std::filesystem;
 
@@ -50,6 +54,21 @@ bool lf_canWriteBeside(const fs::path& target)
 {
     std::ofstream probe(lf_partialOf(target), std::ios::binary | std::ios::app);
     return probe.is_open();
+}
+
+// The check of a downloaded data file: the reader that loads it at start-up, by its name.
+DownloadCheck lf_dataFileCheck(const fs::path& fileName)
+{
+    PlainTextFault read;
+    if (fileName == DBASE_ENC_NAME)
+        read = &gf_dbaseFault;
+    else if (fileName == AIRPORTS_ENC_NAME)
+        read = &gf_airportsFault;
+    else if (fileName == AIG_REGCODES_ENC_NAME)
+        read = &gf_aigRegcodesFault;
+    else
+        read = [](const std::string&) { return std::optional<std::string>("no reader of the program reads it"); };
+    return [read](const fs::path& downloaded) { return gf_dataFileFault(downloaded, read); };
 }
 
 }  // namespace
@@ -141,7 +160,7 @@ bool gf_downloadFromSite(const fs::path& fileName, const fs::path& target)
         return false;
     }
     DownloadHandle holder;
-    const bool downloaded = gf_downloadToFile(holder, url, target, DownloadKind::dataFile, &gf_dataFileFault);
+    const bool downloaded = gf_downloadToFile(holder, url, target, DownloadKind::dataFile, lf_dataFileCheck(fileName));
     if (downloaded)
         gf_log(vald::format("Downloaded '{}' to '{}'", url, gf_pathToUtf8(target)));
     else

@@ -62,7 +62,9 @@ using DownloadCheck = std::function<std::optional<std::string>(const std::filesy
 
 // Downloads the encrypted data file fileName of the program's major version
 // ("<base><major>/<fileName>") to target with its own handle; it replaces target only when it
-// is usable (gf_dataFileFault). Logs "Downloaded '{}' to '{}'" or, as a warning, "Downloading '{}'
+// decrypts and the reader that loads that file at start-up reads it without a fault (the document's
+// root and at least one record included: gf_dbaseFault, gf_airportsFault, gf_aigRegcodesFault by
+// fileName; a name no reader reads is refused). Logs "Downloaded '{}' to '{}'" or, as a warning, "Downloading '{}'
 // failed !".
 [[nodiscard]] bool gf_downloadFromSite(const std::filesystem::path& fileName, const std::filesystem::path& target);
 
