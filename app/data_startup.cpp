@@ -23,6 +23,7 @@
 #include "foundation/parameter_store.hpp"
 #include "foundation/parameters.hpp"
 #include "foundation/program_id.hpp"
+#include "foundation/run_state.hpp"
 #include "foundation/safe_write.hpp"
 #include "foundation/text.hpp"
 #include "foundation/time_slots.hpp"
@@ -118,7 +119,7 @@ void lf_createDataFolders()
 // in folders of any depth below their root.
 void lf_removeLeftoverTemporaries()
 {
-    std::vector<fs::path> folders{fs::path("."), INPUT_FOLDER, TBLO_FOLDER_PATH, gf_dataFolder()};
+    std::vector<fs::path> folders{fs::path("."), INPUT_FOLDER, NEW_VERSION_FOLDER, TBLO_FOLDER_PATH, gf_dataFolder()};
     for (const fs::path* folder : DATA_FOLDERS)
         folders.push_back(*folder);
     std::error_code error;
@@ -160,6 +161,9 @@ void lf_startData()
     lf_removeLeftoverTemporaries();
     maxLiveSelection.store(MAX_LIVE_SEL.value());
     if (!restartPending.load() && !gf_checkVersions())
+        return;
+    // A close during the downloads: the run ends without reading the data files.
+    if (gf_stopPending())
         return;
     lf_prepareTimeShift();
     currentWeekdaySlot.store(gf_weekSlotValue(gf_weekdayAndSlot()));

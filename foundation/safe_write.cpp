@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <system_error>
+#include <utility>
 
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -65,6 +66,16 @@ std::uint64_t lf_nextTempNumber()
 {
     static std::atomic<std::uint64_t> counter{0};
     return counter.fetch_add(1);
+}
+
+// Creates the writer's own temporary file beside target: a name no other write uses, made new, so
+// that nothing standing at any name (a file, a link, a link to nowhere) is opened or followed.
+// The descriptor, open for writing; -1 with errno set when it could not be made.
+int lf_createTemp(const fs::path& target, mode_t mode, fs::path& temporary)
+{
+    temporary = target;
+    temporary += vald::format("{}{}-{}", kTempMarker, static_cast<long>(::getpid()), lf_nextTempNumber());
+    return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
 }
 
 // The process id written into a temporary name, or -1 when name is not one.
@@ -180,10 +191,8 @@ WriteOutcome lf_write(const fs::path& path, const Fill& fill, WriteDurability du
     }
     if (hadOld)
         mode = old.st_mode & 07777;
-    fs::path temporary = target;
-    temporary += vald::format("{}{}-{}", kTempMarker, static_cast<long>(::getpid()), lf_nextTempNumber());
-
-    const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    fs::path temporary;
+    const int descriptor = lf_createTemp(target, mode, temporary);
     if (descriptor < 0) {
         error = vald::format("could not write {}: {}", shown, lf_systemReason(errno));
         return WriteOutcome::failed;
@@ -276,6 +285,19 @@ bool gf_copyFileSafely(const fs::path& from, const fs::path& to, std::string& er
     const bool copied = lf_write(to, copy, durability, nullptr, error) == WriteOutcome::written;
     ::close(source);
     return copied;
+}
+
+bool gf_createTempFileBeside(const fs::path& target, fs::path& temporary, int& descriptor, std::string& error)
+{
+    error.clear();
+    fs::path made;
+    descriptor = lf_createTemp(target, 0666, made);
+    if (descriptor < 0) {
+        error = vald::format("could not write {}: {}", gf_pathToUtf8(target), lf_systemReason(errno));
+        return false;
+    }
+    temporary = std::move(made);
+    return true;
 }
 
 bool gf_placeFinishedFile(const fs::path& built, const fs::path& target, std::string& error)

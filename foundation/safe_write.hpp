@@ -67,6 +67,16 @@ enum class [[nodiscard]] WriteOutcome {
 [[nodiscard]] bool gf_copyFileSafely(const std::filesystem::path& from, const std::filesystem::path& to,
                                      std::string& error, WriteDurability durability = WriteDurability::Synced);
 
+// Creates a new temporary file of the writer's own beside target (in the same folder, named as the
+// writer names its own), for bytes that arrive in pieces, such as a download: the caller fills it
+// through descriptor (open for writing), closes it, and puts it in target's place with
+// gf_placeFinishedFile or removes it. It is made new under a name of its own, so that nothing that
+// stands beside target (a file, a link, a link to nowhere, another run's temporary file) is ever
+// opened, followed or truncated; one that a run leaves behind goes with gf_removeLeftoverTempFiles.
+// False with error set when it could not be made (a missing or read-only folder).
+[[nodiscard]] bool gf_createTempFileBeside(const std::filesystem::path& target, std::filesystem::path& temporary,
+                                           int& descriptor, std::string& error);
+
 // Puts a file built whole beside target (in the same folder) in target's place: synced, renamed
 // over it, and the folder synced, so that a crash leaves the old file or the new one. Refuses, as
 // the writer does, to replace a link, a write-protected file or anything but a regular file. False

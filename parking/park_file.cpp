@@ -454,8 +454,7 @@ std::string lf_downloadApf(const std::string& name, const fs::path& target, cons
             fs::create_directories(target.parent_path(), ignored);
         }
         DownloadHandle handle;
-        if (abort != nullptr && handle.http() != nullptr)
-            handle.http()->setAbortFlag(abort);
+        handle.setAbortFlag(abort);
         done = gf_downloadToFile(handle, url, target, DownloadKind::dataFile);
     } catch (const std::invalid_argument& e) {
         gf_logWarn(vald::format("{}: {}", "lf_downloadApf", e.what()));

@@ -33,7 +33,8 @@ std::string gf_locateApf(const std::string& icao);
 // A redirect text file: its first line names the park file to use.
 [[nodiscard]] bool lf_readApfRedirect(const std::filesystem::path& path, std::string& name);
 // Downloads a park file into target; empty on success, else the error text (no file is left).
-// While *abort is true the transfer is abandoned (nullptr: never).
+// While *abort is true the transfer is abandoned (nullptr: only when the run is asked to end, as
+// every download).
 [[nodiscard]] std::string lf_downloadApf(const std::string& name, const std::filesystem::path& target,
                                          const std::atomic<bool>* abort = nullptr);
 // Reads the park file into parkStands; empty on success, else the error text. A name on the

@@ -1,12 +1,14 @@
 #include "platform/http.hpp"
 
 #include <arpa/inet.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fstream>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <system_error>
@@ -15,7 +17,7 @@ namespace vald {
 
 struct HttpSink {
     std::string* text = nullptr;
-    std::ofstream* file = nullptr;
+    int file = -1;  // a descriptor open for writing
     std::size_t maxBytes = 0;
     std::uint64_t writtenBytes = 0;  // to file, after decoding
     std::string failure;  // why the write callback refused the data
@@ -40,17 +42,24 @@ std::size_t lf_writeToSink(char* data, std::size_t size, std::size_t count, void
                 return 0;
             }
             sink->text->append(data, bytes);
-        } else if (sink->file != nullptr) {
+        } else if (sink->file >= 0) {
             // Counted after decoding: a small gzip body may unpack to any size.
             if (bytes > sink->maxBytes - std::min<std::uint64_t>(sink->writtenBytes, sink->maxBytes)) {
                 sink->failure = "download larger than " + std::to_string(sink->maxBytes) + " bytes";
                 return 0;
             }
             sink->writtenBytes += bytes;
-            sink->file->write(data, static_cast<std::streamsize>(bytes));
-            if (!*sink->file) {
-                sink->failure = "cannot write the downloaded file";
-                return 0;
+            for (std::size_t done = 0; done < bytes;) {
+                const ssize_t written = ::write(sink->file, data + done, bytes - done);
+                if (written < 0 && errno == EINTR)
+                    continue;
+                if (written <= 0) {
+                    const int reason = written < 0 ? errno : EIO;
+                    sink->failure = "cannot write the downloaded file: " +
+                                    std::error_code(reason, std::generic_category()).message();
+                    return 0;
+                }
+                done += static_cast<std::size_t>(written);
             }
         } else {
             return 0;
@@ -63,10 +72,15 @@ std::size_t lf_writeToSink(char* data, std::size_t size, std::size_t count, void
 }
 
 // Asked by libcurl about once a second and on every chunk: a non-zero answer abandons the transfer.
+// A question that fails abandons it too.
 int lf_abortCheck(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept
 {
-    const auto* flag = static_cast<const std::atomic<bool>*>(user);
-    return flag != nullptr && flag->load() ? 1 : 0;
+    const auto* check = static_cast<const std::function<bool()>*>(user);
+    try {
+        return check != nullptr && *check && (*check)() ? 1 : 0;
+    } catch (...) {
+        return 1;
+    }
 }
 
 // The texts for options whose failure the service client reports by name.
@@ -138,6 +152,14 @@ HttpHandle::HttpHandle(std::string name) : name_(std::move(name))
     renew();
 }
 
+void HttpHandle::setAbortFlag(const std::atomic<bool>* flag)
+{
+    if (flag == nullptr)
+        abortCheck_ = nullptr;
+    else
+        abortCheck_ = [flag] { return flag->load(); };
+}
+
 HttpHandle::~HttpHandle()
 {
     if (curl_ != nullptr)
@@ -171,9 +193,9 @@ void HttpHandle::lf_prepare(const std::string& url, HttpSink& sink)
     lf_set(curl_, name_, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits_.lowSpeedTime.count()));
     if (!userAgent_.empty())
         lf_set(curl_, name_, CURLOPT_USERAGENT, userAgent_.c_str());
-    if (abortFlag_ != nullptr) {
+    if (abortCheck_) {
         lf_set(curl_, name_, CURLOPT_XFERINFOFUNCTION, &lf_abortCheck);
-        lf_set(curl_, name_, CURLOPT_XFERINFODATA, static_cast<const void*>(abortFlag_));
+        lf_set(curl_, name_, CURLOPT_XFERINFODATA, static_cast<void*>(&abortCheck_));
         lf_set(curl_, name_, CURLOPT_NOPROGRESS, 0L);
     }
     // Every request opens its own connection and closes it afterwards.
@@ -218,47 +240,36 @@ HttpOutcome HttpHandle::get(const std::string& url, std::string& reply)
     return lf_perform(url, sink);
 }
 
-HttpOutcome HttpHandle::download(const std::string& url, const std::filesystem::path& file, std::uint64_t maxBytes)
+HttpOutcome HttpHandle::download(const std::string& url, int descriptor, std::uint64_t maxBytes)
 {
+    const off_t start = ::lseek(descriptor, 0, SEEK_CUR);
     HttpOutcome outcome;
-    {
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            outcome.code = CURLE_WRITE_ERROR;
-            outcome.errorText = "cannot create " + file.string();
-            return outcome;
+    HttpSink sink;
+    sink.file = descriptor;
+    sink.maxBytes = static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, SIZE_MAX));
+    // What came of an answer that is not the whole file is cut off again, also when it throws.
+    const auto cutBack = [descriptor, start] {
+        if (start >= 0 && ::ftruncate(descriptor, start) == 0)
+            static_cast<void>(::lseek(descriptor, start, SEEK_SET));
+    };
+    try {
+        lf_prepare(url, sink);
+        lf_set(curl_, name_, CURLOPT_HTTPGET, 1L);
+        // An error page is no download.
+        lf_set(curl_, name_, CURLOPT_FAILONERROR, 1L);
+        outcome = lf_perform(url, sink);
+        // Nor is any other answer than the file itself: no content (204), a redirection
+        // (301, 302) that is not followed, a partial content.
+        if (outcome.ok() && outcome.responseCode != HTTP_OK) {
+            outcome.code = CURLE_HTTP_RETURNED_ERROR;
+            outcome.errorText = "HTTP response code " + std::to_string(outcome.responseCode) + " instead of 200";
         }
-        HttpSink sink;
-        sink.file = &out;
-        sink.maxBytes = static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, SIZE_MAX));
-        try {
-            lf_prepare(url, sink);
-            lf_set(curl_, name_, CURLOPT_HTTPGET, 1L);
-            // An error page is no download.
-            lf_set(curl_, name_, CURLOPT_FAILONERROR, 1L);
-            outcome = lf_perform(url, sink);
-            // Nor is any other answer than the file itself: no content (204), a redirection
-            // (301, 302) that is not followed, a partial content.
-            if (outcome.ok() && outcome.responseCode != HTTP_OK) {
-                outcome.code = CURLE_HTTP_RETURNED_ERROR;
-                outcome.errorText = "HTTP response code " + std::to_string(outcome.responseCode) + " instead of 200";
-            }
-        } catch (...) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(file, ignored);
-            throw;
-        }
-        out.close();
-        if (outcome.ok() && !out) {
-            outcome.code = CURLE_WRITE_ERROR;
-            outcome.errorText = "cannot write " + file.string();
-        }
+    } catch (...) {
+        cutBack();
+        throw;
     }
-    if (!outcome.ok()) {
-        std::error_code ignored;
-        std::filesystem::remove(file, ignored);
-    }
+    if (!outcome.ok())
+        cutBack();
     return outcome;
 }
 

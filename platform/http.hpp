@@ -10,7 +10,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -60,19 +60,24 @@ public:
     const HttpLimits& limits() const { return limits_; }
     // While *flag is true a running transfer is abandoned (CURLE_ABORTED_BY_CALLBACK); nullptr
     // ends that. The flag must outlive the transfers.
-    void setAbortFlag(const std::atomic<bool>* flag) { abortFlag_ = flag; }
+    void setAbortFlag(const std::atomic<bool>* flag);
+    // The same for a question asked on the transfer's thread: on every piece of data and about once
+    // a second while none comes (also while a body trickles in), so a transfer ends within about a
+    // second of the answer turning true. An empty function ends that.
+    void setAbortCheck(std::function<bool()> check) { abortCheck_ = std::move(check); }
 
     // POST of a form body (see gf_formBody). The reply is appended to reply.
     // Throws std::runtime_error when an option cannot be set.
     HttpOutcome post(const std::string& url, const std::string& body, std::string& reply);
     // GET into memory, appended to reply.
     HttpOutcome get(const std::string& url, std::string& reply);
-    // GET into file, a temporary file of the caller's (created or truncated). The body stays in it
-    // only after a complete transfer answered with HTTP status 200; after any other end the file
-    // is removed. Checking the body and putting it in the place of an older copy is the caller's.
-    // A body that grows beyond maxBytes (counted after decoding) is abandoned the same way.
-    HttpOutcome download(const std::string& url, const std::filesystem::path& file,
-                         std::uint64_t maxBytes = UINT64_MAX);
+    // GET into the file open for writing at descriptor, a temporary file the caller made new (the
+    // descriptor stays the caller's). The body stays in it only after a complete transfer answered
+    // with HTTP status 200; after any other end the file is cut back to where it stood, so that no
+    // part of a body is ever taken for the whole. Checking the body and putting it in the place of
+    // an older copy is the caller's. A body that grows beyond maxBytes (counted after decoding) is
+    // abandoned the same way.
+    HttpOutcome download(const std::string& url, int descriptor, std::uint64_t maxBytes = UINT64_MAX);
 
 private:
     void lf_prepare(const std::string& url, HttpSink& sink);
@@ -82,7 +87,7 @@ private:
     CURL* curl_ = nullptr;
     std::string userAgent_;
     HttpLimits limits_;
-    const std::atomic<bool>* abortFlag_ = nullptr;
+    std::function<bool()> abortCheck_;
 };
 
 // The value in application/x-www-form-urlencoded form: every byte other than A-Z a-z 0-9 - . _ ~

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "foundation/constants.hpp"
 #include "foundation/files.hpp"
@@ -12,6 +14,7 @@
 #include "foundation/geodesy.hpp"
 #include "foundation/hook_store.hpp"
 #include "foundation/log.hpp"
+#include "foundation/text.hpp"
 #include "foundation/user_error.hpp"
 #include "refdata/airports_index.hpp"
 #include "refdata/decrypt.hpp"
@@ -48,48 +51,65 @@ double lf_closestStandNm(const AirportRecord& airport, const LatLon& position, s
     return lf_hooks().get()->closestStand(airport, position, standId);
 }
 
-void lf_readAirport(const pugi::xml_node& element, const std::string& code)
+void lf_readAirport(const pugi::xml_node& element, const std::string& code, std::vector<AirportRecord>& records,
+                    const ReaderLog& log)
 {
     if (!element.attribute("lat") || !element.attribute("lon")) {
-        gf_logWarn(vald::format("Missing latLons for airport '{}'", code));
+        log.warn(vald::format("Missing latLons for airport '{}'", code));
         return;
     }
     if (!element.attribute("alt")) {
-        gf_logWarn(vald::format("Missing alt for airport '{}'", code));
+        log.warn(vald::format("Missing alt for airport '{}'", code));
         return;
     }
     if (!element.attribute("stands"))
-        gf_logWarn(vald::format("Missing stands for airport '{}'", code));
+        log.warn(vald::format("Missing stands for airport '{}'", code));
     if (!element.attribute("iata")) {
-        gf_logWarn(vald::format("Missing IATA for airport '{}'", code));
+        log.warn(vald::format("Missing IATA for airport '{}'", code));
         return;
     }
     try {
-        airportRecords.push_back({code, element.attribute("iata").as_string(), element.attribute("lat").as_double(0.0),
-                                  element.attribute("lon").as_double(0.0), element.attribute("alt").as_double(0.0),
-                                  element.attribute("stands").as_int(0)});
+        records.push_back({code, element.attribute("iata").as_string(), element.attribute("lat").as_double(0.0),
+                           element.attribute("lon").as_double(0.0), element.attribute("alt").as_double(0.0),
+                           element.attribute("stands").as_int(0)});
     } catch (const std::exception& e) {
-        gf_log(vald::format("Error parsing coordinates for airport '{}': {}", code, e.what()));
+        log.line(vald::format("Error parsing coordinates for airport '{}': {}", code, e.what()));
     }
 }
 
-void lf_readAirportsFile(const std::filesystem::path& plain)
+}  // namespace
+
+void gf_readAirportsText(std::string text, const std::string& source, std::vector<AirportRecord>& records,
+                         const ReaderLog& log)
 {
+    records.clear();
+    if (records.capacity() < AIRPORTS_RESERVED)
+        records.reserve(AIRPORTS_RESERVED);
     pugi::xml_document document;
-    const pugi::xml_parse_result loaded = document.load_file(plain.c_str());
+    const pugi::xml_parse_result loaded = document.load_buffer_inplace(text.data(), text.size());
     if (!loaded)
-        throw std::runtime_error(plain.string() + " not loaded: " + loaded.description());
+        throw std::runtime_error(source + " not loaded: " + loaded.description());
     const pugi::xml_node root = document.child("airports");
     if (!root)
-        throw std::runtime_error("Missing <airports> root in: " + plain.string());
+        throw std::runtime_error("Missing <airports> root in: " + source);
     for (const pugi::xml_node element : root.children("airport"))
-        lf_readAirport(element, element.attribute("code").as_string());
-    std::stable_sort(airportRecords.begin(), airportRecords.end(),
+        lf_readAirport(element, element.attribute("code").as_string(), records, log);
+    std::stable_sort(records.begin(), records.end(),
                      [](const AirportRecord& a, const AirportRecord& b) { return a.code < b.code; });
-    gf_log(vald::format("{} airports read", airportRecords.size()));
 }
 
-}  // namespace
+std::optional<std::string> gf_airportsFault(std::string text)
+{
+    std::vector<AirportRecord> records;
+    try {
+        gf_readAirportsText(std::move(text), gf_pathToUtf8(AIRPORTS_XML_PATH.filename()), records, ReaderLog{false});
+    } catch (const std::exception& e) {
+        return std::string(e.what());
+    }
+    if (records.empty())
+        return "it holds no usable airport";
+    return std::nullopt;
+}
 
 bool gf_readAirports()
 {
@@ -105,19 +125,22 @@ bool gf_readAirports()
         throw;
     }
 
-    // A failed earlier read may have left records; they are read again from the start.
-    airportRecords.clear();
-    if (airportRecords.capacity() < AIRPORTS_RESERVED)
-        airportRecords.reserve(AIRPORTS_RESERVED);
+    std::vector<AirportRecord> records;
     try {
-        lf_readAirportsFile(plain);
+        std::string text;
+        std::string fault;
+        if (!gf_readPlainDataFile(plain, text, fault))
+            throw std::runtime_error(plain.string() + " not loaded: " + fault);
+        gf_readAirportsText(std::move(text), plain.string(), records, ReaderLog{});
     } catch (const std::exception& e) {
         gf_removeFileWarn(plain);
         airportRecords.clear();
         throw vald::UserErrorException(88, e.what());
     }
+    gf_log(vald::format("{} airports read", records.size()));
     gf_removeFileWarn(plain);
-    airportRecords.shrink_to_fit();
+    records.shrink_to_fit();
+    airportRecords = std::move(records);
     lf_indexAirports();
     airportsRead = true;
     return !airportRecords.empty();

@@ -3,10 +3,12 @@
 // per process from input/airports.enc and kept sorted by code; and the queries on it.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "foundation/geodesy.hpp"
+#include "refdata/decrypt.hpp"
 
 struct AirportRecord {
     std::string code;
@@ -25,6 +27,18 @@ extern std::vector<AirportRecord> airportRecords;
 // Fills airportRecords on its first successful call; every later call answers at once whether
 // airports are present. Throws vald::UserErrorException 88 when the file cannot be read.
 [[nodiscard]] bool gf_readAirports();
+
+// The one reading of airports.xml, of its plain text: its usable airports into records (emptied
+// first), sorted by code, saying through log what it skipped. Throws std::runtime_error
+// "{source} not loaded: {why}" for a text that is no XML and "Missing <airports> root in: {source}"
+// for one without its root. gf_readAirports loads the file with it; a downloaded copy is checked
+// with it.
+void gf_readAirportsText(std::string text, const std::string& source, std::vector<AirportRecord>& records,
+                         const ReaderLog& log);
+
+// Why the plain text is no airports.xml the program could use (it does not parse, has no root or
+// no usable airport); nothing when it is one. Logs nothing and changes no table.
+[[nodiscard]] std::optional<std::string> gf_airportsFault(std::string text);
 
 // The first record with exactly this code; nullptr when there is none.
 const AirportRecord* gf_findAirport(const std::string& code);

@@ -16,24 +16,25 @@
 #include "refdata/decrypt.hpp"
 #include "refdata/type_queries.hpp"
 
-StringSet aircraftTypes;
-StringSet highPerfTypes;
-StringSet heavyTypes;
-StringSet largeTypes;
-StringSet buzjetTypes;
-StringSet rotorcraftTypes;
-StringSet cargoTypes;
-StringSet icaoAirlines;
-StringSet cargoOperators;
-StringSet simaddonAirports;
-std::vector<TypeGroup> similarGroups;
-std::vector<std::vector<std::string>> publisherGroups;
-std::map<std::string, double, std::less<>> halfWingspans;
-double maxHalfWingspan = 0.0;
-std::array<double, 6> meanHalfWingspan{};
-std::unordered_map<std::string, std::string> modelFixes;
-std::vector<ThirdpartyRecord> thirdpartyRecords;
-std::unordered_map<std::string, DbaseRecord> dbaseRecords;
+DbaseTables dbaseTables;
+StringSet& aircraftTypes = dbaseTables.aircraftTypes;
+StringSet& highPerfTypes = dbaseTables.highPerfTypes;
+StringSet& heavyTypes = dbaseTables.heavyTypes;
+StringSet& largeTypes = dbaseTables.largeTypes;
+StringSet& buzjetTypes = dbaseTables.buzjetTypes;
+StringSet& rotorcraftTypes = dbaseTables.rotorcraftTypes;
+StringSet& cargoTypes = dbaseTables.cargoTypes;
+StringSet& icaoAirlines = dbaseTables.icaoAirlines;
+StringSet& cargoOperators = dbaseTables.cargoOperators;
+StringSet& simaddonAirports = dbaseTables.simaddonAirports;
+std::vector<TypeGroup>& similarGroups = dbaseTables.similarGroups;
+std::vector<std::vector<std::string>>& publisherGroups = dbaseTables.publisherGroups;
+std::map<std::string, double, std::less<>>& halfWingspans = dbaseTables.halfWingspans;
+double& maxHalfWingspan = dbaseTables.maxHalfWingspan;
+std::array<double, 6>& meanHalfWingspan = dbaseTables.meanHalfWingspan;
+std::unordered_map<std::string, std::string>& modelFixes = dbaseTables.modelFixes;
+std::vector<ThirdpartyRecord>& thirdpartyRecords = dbaseTables.thirdpartyRecords;
+std::unordered_map<std::string, DbaseRecord>& dbaseRecords = dbaseTables.dbaseRecords;
 
 namespace {
 
@@ -85,20 +86,21 @@ void lf_readCodeSection(const pugi::xml_node& document, const char* section, Str
     destination = std::move(codes);
 }
 
-void lf_readSimilarTypes(const pugi::xml_node& document)
+void lf_readSimilarTypes(const pugi::xml_node& document, std::vector<TypeGroup>& groups)
 {
-    similarGroups.reserve(64);
+    groups.reserve(64);
     for (const pugi::xml_node node : document.child("similar_types").children("similar")) {
         TypeGroup group = gf_split(node.attribute("types").as_string(), ',');
         std::sort(group.begin(), group.end());
-        similarGroups.push_back(std::move(group));
+        groups.push_back(std::move(group));
     }
-    similarGroups.shrink_to_fit();
+    groups.shrink_to_fit();
 }
 
-void lf_readPublishers(const pugi::xml_node& document)
+void lf_readPublishers(const pugi::xml_node& document, std::vector<std::vector<std::string>>& groups,
+                       const ReaderLog& log)
 {
-    publisherGroups.reserve(640);
+    groups.reserve(640);
     std::vector<std::string> texts;
     for (const pugi::xml_node node : document.child("publishers").children("pub"))
         texts.emplace_back(node.attribute("names").as_string());
@@ -107,24 +109,24 @@ void lf_readPublishers(const pugi::xml_node& document)
     for (const std::string& text : texts) {
         std::vector<std::string> names = gf_split(text, ',');
         names.shrink_to_fit();
-        publisherGroups.push_back(std::move(names));
+        groups.push_back(std::move(names));
     }
-    publisherGroups.shrink_to_fit();
-    gf_log(vald::format("{} publishers read", publisherGroups.size()));
+    groups.shrink_to_fit();
+    log.line(vald::format("{} publishers read", groups.size()));
 }
 
-void lf_readWingspans(const pugi::xml_node& document)
+void lf_readWingspans(const pugi::xml_node& document, DbaseTables& tables, const ReaderLog& log)
 {
     bool anyValid = false;
     for (const pugi::xml_node node : document.child("wingspans").children("wingspan")) {
         const std::string type = node.attribute("type").as_string();
-        if (type.empty() || !aircraftTypes.contains(type)) {
-            gf_logWarn(vald::format("wingspan model {} is not valid, skipped", type));
+        if (type.empty() || !tables.aircraftTypes.contains(type)) {
+            log.warn(vald::format("wingspan model {} is not valid, skipped", type));
             continue;
         }
         const double half = node.attribute("meters").as_double(0.0) * 0.5 * NM_PER_METRE;
-        halfWingspans.emplace(type, half);  // the first entry of a type stays
-        maxHalfWingspan = std::max(maxHalfWingspan, half);
+        tables.halfWingspans.emplace(type, half);  // the first entry of a type stays
+        tables.maxHalfWingspan = std::max(tables.maxHalfWingspan, half);
         anyValid = true;
     }
     if (!anyValid)
@@ -133,43 +135,44 @@ void lf_readWingspans(const pugi::xml_node& document)
     std::array<double, 6> sum{};
     std::array<int, 6> count{};
     double allSum = 0.0;
-    for (const auto& [type, half] : halfWingspans) {
-        const auto category = static_cast<std::size_t>(gf_typeCategory(type));
+    for (const auto& [type, half] : tables.halfWingspans) {
+        const auto category = static_cast<std::size_t>(gf_typeCategoryIn(tables, type));
         sum[category] += half;
         ++count[category];
         allSum += half;
     }
     // A category without a single wingspan entry takes the mean of all types, so that every
     // category answers a usable span.
-    const double allMean = allSum / static_cast<double>(halfWingspans.size());
-    for (std::size_t c = 0; c < meanHalfWingspan.size(); ++c)
-        meanHalfWingspan[c] = count[c] > 0 ? sum[c] / count[c] : allMean;
+    const double allMean = allSum / static_cast<double>(tables.halfWingspans.size());
+    for (std::size_t c = 0; c < tables.meanHalfWingspan.size(); ++c)
+        tables.meanHalfWingspan[c] = count[c] > 0 ? sum[c] / count[c] : allMean;
 }
 
-void lf_readFixes(const pugi::xml_node& document)
+void lf_readFixes(const pugi::xml_node& document, DbaseTables& tables, const ReaderLog& log)
 {
     for (const pugi::xml_node node : document.child("fixes").children("fx")) {
         const std::string wrong = node.attribute("wro").as_string();
         const std::string correct = node.attribute("cor").as_string();
         // A fix without a wrong code would rewrite every aircraft whose type is unknown.
-        if (wrong.empty() || correct.empty() || !aircraftTypes.contains(correct)) {
-            gf_logWarn(vald::format("wrong fix {} -> {}, the latter is not valid", wrong, correct));
+        if (wrong.empty() || correct.empty() || !tables.aircraftTypes.contains(correct)) {
+            log.warn(vald::format("wrong fix {} -> {}, the latter is not valid", wrong, correct));
             continue;
         }
-        if (!modelFixes.emplace(wrong, correct).second)
-            gf_logWarn(vald::format("wrong part of fix: '{}', already exists, skipped", wrong));
+        if (!tables.modelFixes.emplace(wrong, correct).second)
+            log.warn(vald::format("wrong part of fix: '{}', already exists, skipped", wrong));
     }
 }
 
-void lf_readThirdparties(const pugi::xml_node& document)
+void lf_readThirdparties(const pugi::xml_node& document, std::vector<ThirdpartyRecord>& records)
 {
     for (const pugi::xml_node node : document.child("thirdpartiesP3D").children("thirdpartieP3D"))
-        thirdpartyRecords.push_back({node.attribute("pub").as_string(), gf_split(node.attribute("arpts").as_string(), ',')});
+        records.push_back({node.attribute("pub").as_string(), gf_split(node.attribute("arpts").as_string(), ',')});
 }
 
-void lf_readRegistrations(const pugi::xml_node& document)
+void lf_readRegistrations(const pugi::xml_node& document, std::unordered_map<std::string, DbaseRecord>& records,
+                          const ReaderLog& log)
 {
-    dbaseRecords.clear();
+    records.clear();
     std::size_t withoutRegistration = 0;
     for (const pugi::xml_node node : document.child("dbase").children("db")) {
         std::string reg = node.attribute("reg").as_string();
@@ -180,51 +183,60 @@ void lf_readRegistrations(const pugi::xml_node& document)
         }
         DbaseRecord record{node.attribute("airl").as_string(), node.attribute("type").as_string(),
                            node.attribute("opr").as_string(), node.attribute("cargo").as_bool(false)};
-        if (!dbaseRecords.emplace(reg, std::move(record)).second)
-            gf_logWarn(vald::format("regcode {} already exists", reg));
+        if (!records.emplace(reg, std::move(record)).second)
+            log.warn(vald::format("regcode {} already exists", reg));
     }
     if (withoutRegistration > 0)
-        gf_logWarn(vald::format("{} dbase records without registration skipped", withoutRegistration));
+        log.warn(vald::format("{} dbase records without registration skipped", withoutRegistration));
 }
 
-void lf_readAllSections(const pugi::xml_node& document)
+void lf_readAllSections(const pugi::xml_node& document, DbaseTables& tables, const ReaderLog& log)
 {
-    lf_readTypeSection(document, "aircrafts", aircraftTypes, "aircraft");
-    lf_readTypeSection(document, "high_performance", highPerfTypes, "hpf");
-    lf_readTypeSection(document, "heavy", heavyTypes, "hvy");
-    lf_readTypeSection(document, "large", largeTypes, "lar");
-    lf_readTypeSection(document, "buzjet", buzjetTypes, "bzj");
-    lf_readTypeSection(document, "rotorcraft", rotorcraftTypes, "rot");
-    lf_readTypeSection(document, "cargo_types", cargoTypes, "cargo_type");
-    lf_readSimilarTypes(document);
-    lf_readCodeSection(document, "ICAO_airlines", icaoAirlines);
-    lf_readCodeSection(document, "cargo_operators", cargoOperators);
-    lf_readPublishers(document);
-    lf_readWingspans(document);
-    lf_readFixes(document);
-    lf_readAttributeList(document, "simaddonsP3D", simaddonAirports, "simaddonP3D", "arpts");
-    if (thirdpartyRecords.capacity() < 200)
-        thirdpartyRecords.reserve(200);
-    lf_readThirdparties(document);
-    lf_readRegistrations(document);
+    lf_readTypeSection(document, "aircrafts", tables.aircraftTypes, "aircraft");
+    lf_readTypeSection(document, "high_performance", tables.highPerfTypes, "hpf");
+    lf_readTypeSection(document, "heavy", tables.heavyTypes, "hvy");
+    lf_readTypeSection(document, "large", tables.largeTypes, "lar");
+    lf_readTypeSection(document, "buzjet", tables.buzjetTypes, "bzj");
+    lf_readTypeSection(document, "rotorcraft", tables.rotorcraftTypes, "rot");
+    lf_readTypeSection(document, "cargo_types", tables.cargoTypes, "cargo_type");
+    lf_readSimilarTypes(document, tables.similarGroups);
+    lf_readCodeSection(document, "ICAO_airlines", tables.icaoAirlines);
+    lf_readCodeSection(document, "cargo_operators", tables.cargoOperators);
+    lf_readPublishers(document, tables.publisherGroups, log);
+    lf_readWingspans(document, tables, log);
+    lf_readFixes(document, tables, log);
+    lf_readAttributeList(document, "simaddonsP3D", tables.simaddonAirports, "simaddonP3D", "arpts");
+    tables.thirdpartyRecords.reserve(200);
+    lf_readThirdparties(document, tables.thirdpartyRecords);
+    lf_readRegistrations(document, tables.dbaseRecords, log);
 }
 
 }  // namespace
 
-void gf_clearDbaseTables()
+std::optional<std::string> gf_readDbaseText(std::string text, DbaseTables& tables, const ReaderLog& log)
 {
-    for (StringSet* set : {&aircraftTypes, &highPerfTypes, &heavyTypes, &largeTypes, &buzjetTypes, &rotorcraftTypes,
-                           &cargoTypes, &icaoAirlines, &cargoOperators, &simaddonAirports})
-        set->clear();
-    similarGroups.clear();
-    publisherGroups.clear();
-    halfWingspans.clear();
-    maxHalfWingspan = 0.0;
-    meanHalfWingspan.fill(0.0);
-    modelFixes.clear();
-    thirdpartyRecords.clear();
-    dbaseRecords.clear();
+    pugi::xml_document document;
+    const pugi::xml_parse_result loaded = document.load_buffer_inplace(text.data(), text.size());
+    if (!loaded)
+        return std::string(loaded.description());
+    tables = DbaseTables{};
+    lf_readAllSections(document, tables, log);
+    return std::nullopt;
 }
+
+std::optional<std::string> gf_dbaseFault(std::string text)
+{
+    DbaseTables tables;
+    try {
+        if (std::optional<std::string> fault = gf_readDbaseText(std::move(text), tables, ReaderLog{false}))
+            return "its XML does not parse: " + *fault;
+    } catch (const vald::UserErrorException& e) {
+        return std::string(e.what());
+    }
+    return std::nullopt;
+}
+
+void gf_clearDbaseTables() { dbaseTables = DbaseTables{}; }
 
 bool gf_readDbase()
 {
@@ -236,21 +248,23 @@ bool gf_readDbase()
         throw std::runtime_error(vald::format("{} stream decrypt failed", encrypted.string()));
     const PlainFileRemover remover(plain);
 
-    pugi::xml_document document;
-    const pugi::xml_parse_result loaded = document.load_file(plain.c_str());
-    if (!loaded) {
-        gf_logWarn(vald::format("'{}' not read because of {}", plain.string(), loaded.description()));
-        return false;
-    }
-
-    // Either every table is read or none holds anything: a half-read database is never left.
-    gf_clearDbaseTables();
+    std::string text;
+    std::string fault;
+    std::optional<std::string> unread;
+    DbaseTables read;
     try {
-        lf_readAllSections(document);
+        unread = gf_readPlainDataFile(plain, text, fault) ? gf_readDbaseText(std::move(text), read, ReaderLog{})
+                                                           : std::optional<std::string>(fault);
     } catch (...) {
+        // A half-read database is never left: after a failed read none of the tables holds anything.
         gf_clearDbaseTables();
         throw;
     }
+    if (unread) {
+        gf_logWarn(vald::format("'{}' not read because of {}", plain.string(), *unread));
+        return false;  // a file that does not parse changes nothing
+    }
+    dbaseTables = std::move(read);
     gf_logAndFlush(vald::format("{} dbase records read", dbaseRecords.size()));
     return true;
 }

@@ -5,10 +5,13 @@
 // is why they carry no lock.
 #include <array>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "refdata/decrypt.hpp"
 
 using StringSet = std::set<std::string, std::less<>>;
 using TypeGroup = std::vector<std::string>;
@@ -26,39 +29,73 @@ struct DbaseRecord {
     bool cargo = false;
 };
 
-// Type and airline codes compare exactly (case matters).
-extern StringSet aircraftTypes;
-extern StringSet highPerfTypes;
-extern StringSet heavyTypes;
-extern StringSet largeTypes;
-extern StringSet buzjetTypes;
-extern StringSet rotorcraftTypes;
-extern StringSet cargoTypes;
-extern StringSet icaoAirlines;
-extern StringSet cargoOperators;
-extern StringSet simaddonAirports;
+// Every table of the database, as one reading of dbase.xml fills them.
+struct DbaseTables {
+    // Type and airline codes compare exactly (case matters).
+    StringSet aircraftTypes;
+    StringSet highPerfTypes;
+    StringSet heavyTypes;
+    StringSet largeTypes;
+    StringSet buzjetTypes;
+    StringSet rotorcraftTypes;
+    StringSet cargoTypes;
+    StringSet icaoAirlines;
+    StringSet cargoOperators;
+    StringSet simaddonAirports;
+    // Groups of interchangeable types, each sorted, in file order.
+    std::vector<TypeGroup> similarGroups;
+    // Names of one publisher, as written, one group per distinct "names" text.
+    std::vector<std::vector<std::string>> publisherGroups;
+    // Half the wingspan of a type, nautical miles.
+    std::map<std::string, double, std::less<>> halfWingspans;
+    // Largest half wingspan of all valid entries (nm); 0 without any.
+    double maxHalfWingspan = 0.0;
+    // Mean half wingspan per AircraftCategory (nm); all 0 when the file has no valid wingspan.
+    std::array<double, 6> meanHalfWingspan{};
+    // Wrong type code of installed aircraft -> correct type code.
+    std::unordered_map<std::string, std::string> modelFixes;
+    std::vector<ThirdpartyRecord> thirdpartyRecords;
+    // Registration, exactly as written in the file -> its record.
+    std::unordered_map<std::string, DbaseRecord> dbaseRecords;
+};
 
-// Groups of interchangeable types, each sorted, in file order.
-extern std::vector<TypeGroup> similarGroups;
-// Names of one publisher, as written, one group per distinct "names" text.
-extern std::vector<std::vector<std::string>> publisherGroups;
-// Half the wingspan of a type, nautical miles.
-extern std::map<std::string, double, std::less<>> halfWingspans;
-// Largest half wingspan of all valid entries (nm); 0 without any.
-extern double maxHalfWingspan;
-// Mean half wingspan per AircraftCategory (nm); all 0 when the file has no valid wingspan.
-extern std::array<double, 6> meanHalfWingspan;
-// Wrong type code of installed aircraft -> correct type code.
-extern std::unordered_map<std::string, std::string> modelFixes;
-extern std::vector<ThirdpartyRecord> thirdpartyRecords;
-// Registration, exactly as written in the file -> its record.
-extern std::unordered_map<std::string, DbaseRecord> dbaseRecords;
+// The tables the program reads, filled by gf_readDbase; each name below is one of its members.
+extern DbaseTables dbaseTables;
+extern StringSet& aircraftTypes;
+extern StringSet& highPerfTypes;
+extern StringSet& heavyTypes;
+extern StringSet& largeTypes;
+extern StringSet& buzjetTypes;
+extern StringSet& rotorcraftTypes;
+extern StringSet& cargoTypes;
+extern StringSet& icaoAirlines;
+extern StringSet& cargoOperators;
+extern StringSet& simaddonAirports;
+extern std::vector<TypeGroup>& similarGroups;
+extern std::vector<std::vector<std::string>>& publisherGroups;
+extern std::map<std::string, double, std::less<>>& halfWingspans;
+extern double& maxHalfWingspan;
+extern std::array<double, 6>& meanHalfWingspan;
+extern std::unordered_map<std::string, std::string>& modelFixes;
+extern std::vector<ThirdpartyRecord>& thirdpartyRecords;
+extern std::unordered_map<std::string, DbaseRecord>& dbaseRecords;
 
-// Reads input/dbase.enc. True when read; false when the plain file cannot be parsed (no table is
-// changed then). Throws std::runtime_error when dbase.enc is missing ("{} not available") or
-// cannot be decrypted ("{} stream decrypt failed"), and vald::UserErrorException 61 when a
-// required section is missing or empty. The plain file never outlives the call.
+// Reads input/dbase.enc into dbaseTables. True when read; false when the plain file cannot be
+// parsed (no table is changed then). Throws std::runtime_error when dbase.enc is missing ("{} not
+// available") or cannot be decrypted ("{} stream decrypt failed"), and vald::UserErrorException 61
+// when a required section is missing or empty (every table is empty then). The plain file never
+// outlives the call.
 [[nodiscard]] bool gf_readDbase();
+
+// The one reading of dbase.xml, of its plain text: every section into tables (emptied first),
+// saying through log what it skipped. Nothing when the text was read; the parser's description
+// of the fault when it is no XML. Throws vald::UserErrorException 61 when a required section is
+// missing or empty. gf_readDbase loads the file with it; a downloaded copy is checked with it.
+[[nodiscard]] std::optional<std::string> gf_readDbaseText(std::string text, DbaseTables& tables, const ReaderLog& log);
+
+// Why the plain text is no dbase.xml the program could load (it does not parse, or a required
+// section is missing or empty); nothing when it is one. Logs nothing and changes no table.
+[[nodiscard]] std::optional<std::string> gf_dbaseFault(std::string text);
 
 // Empties every table (start of each read; tests).
 void gf_clearDbaseTables();

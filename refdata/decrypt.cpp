@@ -6,9 +6,8 @@
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "foundation/files.hpp"
 #include "foundation/format.hpp"
@@ -100,7 +99,37 @@ bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesys
     }
 }
 
-std::optional<std::string> gf_dataFileFault(const std::filesystem::path& encrypted)
+bool gf_readPlainDataFile(const std::filesystem::path& plain, std::string& text, std::string& error)
+{
+    // The readers tell the file's name themselves: the reason is said as the XML parser says it.
+    switch (gf_readFileLimited(plain, MAX_PLAIN_DATA_BYTES, text, error)) {
+    case FileRead::ok:
+        return true;
+    case FileRead::missing:
+        error = "File was not found";
+        return false;
+    case FileRead::tooLarge:
+        error = vald::format("File is larger than {} bytes", MAX_PLAIN_DATA_BYTES);
+        return false;
+    default:
+        error = "Error reading from file";
+        return false;
+    }
+}
+
+void ReaderLog::line(const std::string& text) const
+{
+    if (on)
+        gf_log(text);
+}
+
+void ReaderLog::warn(const std::string& text) const
+{
+    if (on)
+        gf_logWarn(text);
+}
+
+std::optional<std::string> gf_dataFileFault(const std::filesystem::path& encrypted, const PlainTextFault& read)
 {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(encrypted, error);
@@ -114,10 +143,5 @@ std::optional<std::string> gf_dataFileFault(const std::filesystem::path& encrypt
     } catch (const std::exception& e) {
         return vald::format("it does not decrypt: {}", e.what());
     }
-    // As the readers load the plain file: pugixml's default parse, its encoding found by itself.
-    pugi::xml_document document;
-    const pugi::xml_parse_result parsed = document.load_buffer_inplace(plain.data(), plain.size());
-    if (!parsed)
-        return vald::format("its XML does not parse: {} at offset {}", parsed.description(), parsed.offset);
-    return std::nullopt;
+    return read(std::move(plain));
 }

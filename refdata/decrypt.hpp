@@ -3,7 +3,9 @@
 // of a 24-byte header followed by chunks of 4096 plain bytes plus 17 bytes of overhead each; the
 // last chunk carries the FINAL tag. The program only ever decrypts.
 #include <array>
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,8 +24,28 @@ inline constexpr std::size_t DATA_CHUNK_CIPHER_BYTES = 4096 + 17;
 void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::string& encryptedPath,
                           const std::string& plainPath);
 
-// Why the encrypted data file could not be used as the readers use it: it is empty, it does not
-// decrypt whole with the program's key, or its plain text is no XML document. Nothing when it
-// can. Logs nothing and leaves no plain file: a downloaded file is checked with it before it takes
-// the place of the copy the program reads now.
-[[nodiscard]] std::optional<std::string> gf_dataFileFault(const std::filesystem::path& encrypted);
+// The most bytes of a plain data file a reader takes: far beyond any delivered file.
+inline constexpr std::size_t MAX_PLAIN_DATA_BYTES = 256u * 1024u * 1024u;
+
+// The whole plain file that a loader decrypted, for its reader. False with error set to the reason
+// (as the XML parser words it) when it is missing, larger than MAX_PLAIN_DATA_BYTES or unreadable.
+[[nodiscard]] bool gf_readPlainDataFile(const std::filesystem::path& plain, std::string& text, std::string& error);
+
+// How a reader of a data file speaks: to the log when it loads the file at start-up, not at all
+// when it only checks a downloaded copy (whose fault the download tells in a line of its own).
+struct ReaderLog {
+    bool on = true;
+    void line(const std::string& text) const;
+    void warn(const std::string& text) const;
+};
+
+// The reader that loads a data file at start-up, asked about a plain text: why it would not load
+// it, or nothing when it would.
+using PlainTextFault = std::function<std::optional<std::string>(std::string plain)>;
+
+// Why the encrypted data file could not be used as the program uses it: it is empty, it does not
+// decrypt whole with the program's key, or read (the reader that loads it) finds a fault in its
+// plain text. Nothing when it can. Logs nothing and leaves no plain file: a downloaded file is
+// checked with it before it takes the place of the copy the program reads now.
+[[nodiscard]] std::optional<std::string> gf_dataFileFault(const std::filesystem::path& encrypted,
+                                                          const PlainTextFault& read);

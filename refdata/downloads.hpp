@@ -6,8 +6,13 @@
 // A download never destroys the file it replaces: the bytes go to a temporary file beside the
 // target, which takes the target's place through the program's writer (synced, then renamed) only
 // after a complete transfer answered with HTTP status 200 and, for an encrypted data file, after
-// it proved usable. Every transfer has a connect time-out and a low-speed limit, so a stalled site
-// cannot hang the start-up. No failure throws out of here: it is logged and answered with false.
+// it proved usable. The temporary file is made new under a name of its own: nothing that stands
+// beside the target (a user's file, a link, a file of an older version) is opened or truncated,
+// and one that a killed run leaves is removed at the next start with the writer's own. Every
+// transfer has a connect time-out and a low-speed limit, so a stalled site cannot hang the
+// start-up, and ends within about a second of a close. No failure throws out of here: it is logged
+// and answered with false.
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -21,15 +26,22 @@
 inline constexpr const char* DOWNLOAD_USER_AGENT = "Corv";
 
 // One libcurl handle for downloads, used by one thread at a time; empty when libcurl could not
-// make one. Each download makes its own.
+// make one. Each download makes its own. A transfer on it is abandoned within about a second once
+// the run is asked to end (gf_stopPending) or the caller's own flag is set.
 class DownloadHandle {
 public:
     DownloadHandle();
+    DownloadHandle(const DownloadHandle&) = delete;
+    DownloadHandle& operator=(const DownloadHandle&) = delete;
     bool empty() const { return !http_; }
     vald::HttpHandle* http() { return http_.get(); }
+    // While *flag is true a transfer is abandoned too; nullptr ends that. The flag must outlive
+    // the transfers.
+    void setAbortFlag(const std::atomic<bool>* flag) { abortFlag_.store(flag); }
 
 private:
     std::unique_ptr<vald::HttpHandle> http_;
+    std::atomic<const std::atomic<bool>*> abortFlag_{nullptr};
 };
 
 // The site's folder /downloads/ with its final slash, e.g. "https://host/downloads/". The host is
@@ -62,7 +74,9 @@ using DownloadCheck = std::function<std::optional<std::string>(const std::filesy
 
 // Downloads the encrypted data file fileName of the program's major version
 // ("<base><major>/<fileName>") to target with its own handle; it replaces target only when it
-// is usable (gf_dataFileFault). Logs "Downloaded '{}' to '{}'" or, as a warning, "Downloading '{}'
+// decrypts and the reader that loads that file at start-up reads it without a fault (the document's
+// root and at least one record included: gf_dbaseFault, gf_airportsFault, gf_aigRegcodesFault by
+// fileName; a name no reader reads is refused). Logs "Downloaded '{}' to '{}'" or, as a warning, "Downloading '{}'
 // failed !".
 [[nodiscard]] bool gf_downloadFromSite(const std::filesystem::path& fileName, const std::filesystem::path& target);
 

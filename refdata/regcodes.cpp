@@ -3,7 +3,9 @@
 #include <pugixml.hpp>
 
 #include <list>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "foundation/constants.hpp"
 #include "foundation/format.hpp"
@@ -82,34 +84,64 @@ bool lf_readRegcodeLine(const std::string& line, const std::string& file, std::v
 
 }  // namespace
 
-bool gf_readAigRegcodes(std::vector<RegcodeEntry>& entries)
+AigRegcodesRead gf_readAigRegcodesText(std::string text, std::vector<RegcodeEntry>& entries, const ReaderLog& log)
 {
-    const std::filesystem::path path = AIG_REGCODES_XML_PATH;
+    AigRegcodesRead read;
     pugi::xml_document document;
-    if (!document.load_file(path.c_str())) {
-        gf_logWarn(vald::format("Failed to load {}", path.string()));
-        if (std::filesystem::exists(path))
-            std::filesystem::remove(path);
-        return false;
-    }
-
-    bool result = true;
+    if (!document.load_buffer_inplace(text.data(), text.size()))
+        return read;
+    read.loaded = true;
+    const pugi::xml_node root = document.child("AIG-regcodes");
+    read.rootFound = static_cast<bool>(root);
     std::string previous;
-    for (const pugi::xml_node livery : document.child("AIG-regcodes").children("livery")) {
+    for (const pugi::xml_node livery : root.children("livery")) {
         std::string title = livery.attribute("title").as_string();
         if (title.empty())
             continue;
         if (title == previous) {
-            gf_logWarn(vald::format("SAME AS PREVIOUS title '{}'", title));
-            result = false;
+            log.warn(vald::format("SAME AS PREVIOUS title '{}'", title));
+            read.noRepeatedTitle = false;
             continue;
         }
         previous = title;
         entries.push_back({std::move(title), lf_regcodeList(livery.attribute("reg").as_string()),
                            livery.attribute("special").as_bool(false)});
+        ++read.liveries;
     }
-    gf_log(vald::format("{} {} read from AIG-regcodes", entries.size(), lf_liveries(entries.size())));
-    return result;
+    log.line(vald::format("{} {} read from AIG-regcodes", entries.size(), lf_liveries(entries.size())));
+    return read;
+}
+
+std::optional<std::string> gf_aigRegcodesFault(std::string text)
+{
+    std::vector<RegcodeEntry> entries;
+    const AigRegcodesRead read = gf_readAigRegcodesText(std::move(text), entries, ReaderLog{false});
+    if (!read.loaded)
+        return std::string("its XML does not parse");
+    if (!read.rootFound)
+        return std::string("it has no <AIG-regcodes> root");
+    if (!read.noRepeatedTitle)
+        return std::string("a livery title repeats the one before it");
+    if (read.liveries == 0)
+        return std::string("it names no livery");
+    return std::nullopt;
+}
+
+bool gf_readAigRegcodes(std::vector<RegcodeEntry>& entries)
+{
+    const std::filesystem::path path = AIG_REGCODES_XML_PATH;
+    std::string text;
+    std::string fault;
+    AigRegcodesRead read;
+    if (gf_readPlainDataFile(path, text, fault))
+        read = gf_readAigRegcodesText(std::move(text), entries, ReaderLog{});
+    if (!read.loaded) {
+        gf_logWarn(vald::format("Failed to load {}", path.string()));
+        if (std::filesystem::exists(path))
+            std::filesystem::remove(path);
+        return false;
+    }
+    return read.noRepeatedTitle;
 }
 
 bool gf_readRegcodeFiles(const std::filesystem::path& folder, std::vector<RegcodeEntry>& entries)

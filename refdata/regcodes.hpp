@@ -2,15 +2,37 @@
 // Which livery title belongs to which registrations: the delivered AIG-regcodes.xml and the
 // user's own text files in input/my_regcodes. Entries with registrations feed the registration
 // index of the livery database; entries without name titles that are never to be used.
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "refdata/decrypt.hpp"
 
 struct RegcodeEntry {
     std::string title;                  // as written, not trimmed
     std::vector<std::string> regcodes;  // trimmed, sorted, unique; may be empty
     bool special = false;               // the livery belongs to these registrations only
 };
+
+// What one reading of AIG-regcodes.xml found.
+struct AigRegcodesRead {
+    bool loaded = false;           // the text parsed as XML
+    bool rootFound = false;        // it has the root AIG-regcodes
+    bool noRepeatedTitle = true;   // no livery title repeated the one before it
+    std::size_t liveries = 0;      // entries appended
+};
+
+// The one reading of AIG-regcodes.xml, of its plain text: appends its liveries to entries,
+// saying through log what it skipped and how many entries there are. gf_readAigRegcodes loads the
+// file with it; a downloaded copy is checked with it.
+[[nodiscard]] AigRegcodesRead gf_readAigRegcodesText(std::string text, std::vector<RegcodeEntry>& entries,
+                                                     const ReaderLog& log);
+
+// Why the plain text is no AIG-regcodes.xml the program could use (it does not parse, has no
+// root, repeats a title or names no livery); nothing when it is one. Logs nothing.
+[[nodiscard]] std::optional<std::string> gf_aigRegcodesFault(std::string text);
 
 // Reads input/AIG-regcodes.xml (already decrypted) and appends its liveries. True when the file
 // loaded and no title repeated the one before it. Does not delete the file after a good read;

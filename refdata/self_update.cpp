@@ -236,7 +236,11 @@ bool gf_checkVersions()
         {"addons", ADDONS_SCAN_VERSION, {}, &SCAN_AIRPORTS, nullptr},
         {"dbase", DBASE_VERSION, DBASE_ENC_NAME, nullptr, &DBASE_ENC_PATH},
     }};
-    for (const DataRow& row : rows)
+    for (const DataRow& row : rows) {
+        // A close during a download ended it; the rows after it wait for the next start.
+        if (gf_stopPending())
+            break;
         lf_applyDataRow(root, row);
+    }
     return true;
 }

@@ -74,17 +74,19 @@ std::string_view gf_categoryName(AircraftCategory category)
     return "?";
 }
 
-AircraftCategory gf_typeCategory(const std::string& type)
+AircraftCategory gf_typeCategory(const std::string& type) { return gf_typeCategoryIn(dbaseTables, type); }
+
+AircraftCategory gf_typeCategoryIn(const DbaseTables& tables, const std::string& type)
 {
-    if (largeTypes.contains(type))
+    if (tables.largeTypes.contains(type))
         return AircraftCategory::Large;
-    if (heavyTypes.contains(type))
+    if (tables.heavyTypes.contains(type))
         return AircraftCategory::Heavy;
-    if (buzjetTypes.contains(type))
+    if (tables.buzjetTypes.contains(type))
         return AircraftCategory::Buzjets;
-    if (rotorcraftTypes.contains(type))
+    if (tables.rotorcraftTypes.contains(type))
         return AircraftCategory::Rotorcraft;
-    if (highPerfTypes.contains(type))
+    if (tables.highPerfTypes.contains(type))
         return AircraftCategory::HighPerf;
     return AircraftCategory::Light;
 }

@@ -21,8 +21,12 @@ enum class AircraftCategory : std::int32_t {
 // "Light", "Buzjets", "Large", "Heavy", "HighPerf", "Rotorcraft"; "?" outside the enumeration.
 std::string_view gf_categoryName(AircraftCategory category);
 
+struct DbaseTables;
+
 // First hit of large, heavy, buzjet, rotorcraft, high-performance; otherwise Light.
 AircraftCategory gf_typeCategory(const std::string& type);
+// The same in the category sets of tables (the program's own or a reading not yet in use).
+AircraftCategory gf_typeCategoryIn(const DbaseTables& tables, const std::string& type);
 bool gf_isKnownType(const std::string& type);
 bool gf_isIcaoAirline(const std::string& airline);
 // Half the wingspan of the type in nautical miles: its own entry, else the mean of its category.

@@ -40,6 +40,9 @@ struct Response {
     std::optional<std::size_t> announcedLength;
     // Set to send no Content-Length: the body ends where the connection is closed, after it.
     bool lengthByClose = false;
+    // Set to send the body slowly, one byte at a time at this many bytes a second (at most 1000);
+    // 0 sends it at once. A stop of the server ends it where it is.
+    double paceBytesPerSecond = 0;
 
     void setContent(std::string content, std::string type) {
         body = std::move(content);

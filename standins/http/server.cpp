@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -188,10 +189,26 @@ void Server::serve(Connection& connection) {
         if (stopping_) break;
         const bool close =
             wantsClose(request, parsed->third) || response.announcedLength.has_value() || response.lengthByClose;
-        if (!io::sendAll(fd, head(response, close) + response.body) || close) break;
+        if (response.paceBytesPerSecond > 0) {
+            if (!io::sendAll(fd, head(response, close)) || !sendPaced(fd, response.body, response.paceBytesPerSecond) ||
+                close)
+                break;
+        } else if (!io::sendAll(fd, head(response, close) + response.body) || close) {
+            break;
+        }
     }
     ::close(fd);
     connection.done = true;
+}
+
+bool Server::sendPaced(int fd, std::string_view body, double bytesPerSecond) const {
+    const int stepMs = std::max(1, static_cast<int>(1000.0 / bytesPerSecond));
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        if (!io::sendAll(fd, body.substr(i, 1))) return false;
+        pollfd wake{wakeRead_, POLLIN, 0};
+        if (i + 1 < body.size() && ::poll(&wake, 1, stepMs) != 0) return false;  // stopping: the rest is not sent
+    }
+    return true;
 }
 
 void Server::dispatch(Request& request, Response& response) const {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -55,6 +56,8 @@ private:
     // Reads more of the connection into buffer; false on end, error or stop.
     [[nodiscard]] bool readMore(int fd, std::string& buffer) const;
     void dispatch(Request& request, Response& response) const;
+    // Sends body one byte at a time at the pace; false when the peer is gone or the server stops.
+    [[nodiscard]] bool sendPaced(int fd, std::string_view body, double bytesPerSecond) const;
     void reapFinished(bool all);
 
     std::vector<Route> routes_;

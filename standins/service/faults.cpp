@@ -38,6 +38,7 @@ json FaultRule::toJson() const {
     if (body) j["body"] = *body;
     if (cutBytes) j["cutBytes"] = *cutBytes;
     if (noLength) j["noLength"] = true;
+    if (paceBytesPerSecond > 0) j["paceBytesPerSecond"] = paceBytesPerSecond;
     return j;
 }
 
@@ -76,6 +77,12 @@ FaultRule parseFaultRule(const json& j) {
     if (const auto n = j.find("noLength"); n != j.end() && !n->is_null()) {
         if (!n->is_boolean()) throw FaultError("'noLength' must be true or false");
         r.noLength = n->get<bool>();
+    }
+    if (const auto p = j.find("paceBytesPerSecond"); p != j.end() && !p->is_null()) {
+        if (!p->is_number()) throw FaultError("'paceBytesPerSecond' must be a number");
+        const double v = p->get<double>();
+        if (!std::isfinite(v) || v < 0) throw FaultError("'paceBytesPerSecond' must be 0 or more");
+        r.paceBytesPerSecond = v;
     }
     r.times = optInt(j, "times").value_or(0);
     if (r.times < 0) throw FaultError("'times' must be 0 or more");

@@ -30,6 +30,7 @@ struct FaultRule {
     bool cut = false;               // announce the full length, send only part, close
     std::optional<std::int64_t> cutBytes;  // bytes sent of a cut reply; half when absent
     bool noLength = false;          // no Content-Length: the reply (cut or whole) ends at the close
+    double paceBytesPerSecond = 0;  // downloads: the body trickles in at this pace (0: at once)
     int times = 0;                  // requests it applies to; 0 = until cleared
 
     bool matches(const std::string& endpointOrPath) const;

@@ -232,6 +232,7 @@ void StandinServer::handleDownload(const standin_http::Request& req, standin_htt
         return;
     }
     reply(res, 200, std::move(*bytes), file ? contentTypeOf(*file) : "application/octet-stream", fault);
+    if (fault) res.paceBytesPerSecond = fault->paceBytesPerSecond;
 }
 
 void StandinServer::handleUnknown(const standin_http::Request& req, standin_http::Response& res) {

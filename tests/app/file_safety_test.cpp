@@ -26,11 +26,12 @@ TEST(AppFileSafetyTest, StartRemovesLeftoverTemporariesInEveryWrittenFolderAndKe
         (INPUT_FOLDER / "dbase.xml.corvtmp-5-0"),
         (TBLO_FOLDER_PATH / "EHAM.xml.corvtmp-6-2"),
         fs::path("Log.txt.corvtmp-7-0"),
+        (NEW_VERSION_FOLDER / "ReleaseNotes.pdf.corvtmp-8-0"),  // a download's
     };
     for (const fs::path& file : leftovers)
         writeFile(file, "half");
     const fs::path kept[] = {MY_PARK_AIRPORTS_PATH, learnedDeep / "EHAM.xml", MY_THIRDPARTY_FOLDER / "EHAM.xml",
-                             fs::path("notes.corvtmp.txt")};
+                             fs::path("notes.corvtmp.txt"), INPUT_FOLDER / "dbase.enc.part"};
     for (const fs::path& file : kept)
         writeFile(file, "mine");
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/format.hpp"
+#include "refdata/dbase.hpp"
 #include "tests/foundation/log_capture.hpp"
 #include "tests/refdata/sealed_files.hpp"
 
@@ -61,7 +62,8 @@ TEST(StreamDecrypt, FailuresLeaveNoPlainFileAndKeepTheInput)
     EXPECT_FALSE(gf_streamDecrypt("missing.enc", "data.xml"));
     writeFile("data.enc", sealed);  // a whole stream: only the output can fail
     EXPECT_FALSE(gf_streamDecrypt("data.enc", "no/folder/data.xml"));
-    EXPECT_THAT(gf_dataFileFault("data.enc").value_or(""), testing::StartsWith("its XML does not parse: "));
+    EXPECT_THAT(gf_dataFileFault("data.enc", &gf_dbaseFault).value_or(""),
+                testing::StartsWith("its XML does not parse: "));
 
     const auto lines = log.lines();
     for (const auto& [bytes, message] : cases)

@@ -1,6 +1,9 @@
 // Login, logout and the transport rules, against the traffic-service stand-in over real HTTP.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -193,18 +196,20 @@ TEST_F(Login, DownloadKeepsTheBodyOnlyWhenComplete)
 {
     vald::HttpHandle handle("dlcurl_");
     const std::string url = standin.downloadUrl("versions.json");
-    const std::filesystem::path file = log.dir() / "versions.json.part";
-    corv_test::writeFile(file, "old");
+    const std::filesystem::path file = log.dir() / "versions.json.download";
+    const int descriptor = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    ASSERT_GE(descriptor, 0);
     fault({{"endpoint", "/downloads/versions.json"}, {"status", 404}, {"times", 1}});
     fault({{"endpoint", "/downloads/versions.json"}, {"cut", true}, {"times", 1}});
-    EXPECT_EQ(handle.download(url, file).responseCode, 404);
-    EXPECT_FALSE(handle.download(url, file).ok());
-    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(handle.download(url, descriptor).responseCode, 404);
+    EXPECT_FALSE(handle.download(url, descriptor).ok());
+    EXPECT_EQ(std::filesystem::file_size(file), 0u);  // nothing of an answer that was not the whole file
 
-    const vald::HttpOutcome outcome = handle.download(url, file);
+    const vald::HttpOutcome outcome = handle.download(url, descriptor);
     ASSERT_TRUE(outcome.ok()) << outcome.errorText;
     EXPECT_TRUE(json::accept(corv_test::readFile(file)));
-    EXPECT_EQ(handle.download("http://10.1.2.3/downloads/versions.json", file).code, CURLE_UNSUPPORTED_PROTOCOL);
+    EXPECT_EQ(handle.download("http://10.1.2.3/downloads/versions.json", descriptor).code, CURLE_UNSUPPORTED_PROTOCOL);
+    ::close(descriptor);
 }
 
 }  // namespace
