@@ -92,7 +92,11 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
     if (aircraft.phase != FlightPhase::taxi || (!aircraft.towed && gf_cameFromStand(aircraft)) || track.size() < 2 ||
         !(track.back().stationary || track.back().groundSpeed == 0.0))
         return true;
-    const Stand* stand = gf_heldStandAt(gf_latLonOf(track.back()), aircraft, true);
+    // Only a stop where the arrival would park is its claim. One farther out, in front of the
+    // stand on the apron lane, may be a pause on its way (waiting for a push-back), which the data
+    // known so far cannot tell from its end: the aircraft holds there as any taxiing aircraft
+    // does, and the track end settles with the holder should its data end there.
+    const Stand* stand = gf_heldStandAt(gf_latLonOf(track.back()), aircraft, false);
     if (stand == nullptr)
         return true;
     // A holder whose data has ended goes as soon as the arrival's data stops on its stand. One

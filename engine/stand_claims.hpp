@@ -2,16 +2,20 @@
 // Who holds a stand and who gives way.
 //
 // A live aircraft holds its stand while it stands parked there, active, and has not begun to leave
-// it. An arrival (a taxiing aircraft that did not come from a stand, or one that is towed) whose
-// track stops on a held stand meets the holder, and one of the two goes:
+// it. An arrival (a taxiing aircraft that did not come from a stand, or one that is towed) claims
+// the held stand it would park on: its track stops within 20 m of the stand's point
+// (STAND_NARROW_RADIUS_NM), or its track has ended (no report came for as long as the play-out
+// lags the data) standing within the stand's own radius. Claiming, it meets the holder, and one of
+// the two goes:
 // - the holder goes when its data has ended: its newest report is more than a minute older than
-//   the arrival's; it goes as soon as the arrival's data stops on the stand;
-// - otherwise the holder's reports still put it there, and the arrival goes. It goes at its claim
-//   (its track stops within 20 m of the stand's point, STAND_NARROW_RADIUS_NM), at the end of its
-//   track within the stand's own radius, or on its way there before the two could touch: when the
-//   distance between them, less the way the arrival can make before its next segment starts, is
-//   within STAND_TOUCHING_MARGIN (1.1) times the sum of their half spans.
-// Any other aircraft (a departure, one pausing beside a held stand) holds as before.
+//   the arrival's; it goes as soon as the arrival's track stops on the stand;
+// - otherwise the holder's reports still put it there, and the arrival goes: at its claim, at the
+//   end of its track, or on its way there before the two could touch, when the distance between
+//   them, less the way the arrival can make before its next segment starts, is within
+//   STAND_TOUCHING_MARGIN (1.1) times the sum of their half spans.
+// A stop farther out, in front of the stand on the apron lane, may be a pause on the arrival's way
+// (waiting for a push-back): it claims nothing, and the arrival holds there as any taxiing aircraft
+// does. Any other aircraft (a departure, one pausing beside a held stand) holds as before.
 //
 // A live aircraft removed to bring the live aircraft parked on stands down to the count the park
 // airport wants (the one parked longest goes) is kept off: its reports still have it standing
@@ -57,10 +61,11 @@ bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival)
 // its stand taken, and false is returned. True when nobody holds the stand.
 [[nodiscard]] bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival);
 
-// A taxiing arrival (not from a stand, unless towed) whose track stops on a stand that another
-// aircraft holds, at a segment start or a new point: a holder whose data has ended goes now; with
-// one that still reports, the two settle which goes (gf_settleHeldStand) when the coming leg could
-// bring their wings together, before they touch. False when the arrival went.
+// A taxiing arrival (not from a stand, unless towed) whose track stops within 20 m of a stand that
+// another aircraft holds, at a segment start or a new point: a holder whose data has ended goes
+// now; with one that still reports, the two settle which goes (gf_settleHeldStand) when the coming
+// leg could bring their wings together, before they touch. A stop farther from the stand's point
+// claims nothing here. False when the arrival went.
 [[nodiscard]] bool gf_approachHeldStand(LiveAircraft& aircraft);
 
 // The live aircraft that are active and parked: those that count against the wanted park count.
