@@ -106,6 +106,8 @@ void lf_removeLiveParked(std::uint64_t count)
             continue;
         gf_log(vald::format("live parked {} at {} removed", gf_flightKeyText(aircraft.identity),
                             lf_standIdText(aircraft.standNumber)));
+        // Its reports still have it standing: made again it would push the next one out.
+        gf_keepOffStand(aircraft.hexid);
         removeAircraftFromSim(aircraft);
     }
 }

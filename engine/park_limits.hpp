@@ -26,5 +26,6 @@ void lf_checkMaxPark(std::uint8_t extra);
 // The live aircraft removed there is kept off the stands (gf_keptOffStand, stand_claims.hpp).
 // Forgets those kept off (a new run).
 void gf_resetParkLimits();
-// Removes the count live aircraft parked longest.
+// Removes the count live aircraft parked longest (the parking update, when the user lowers the
+// parked share); they are kept off the stands as at the parked count.
 void lf_removeLiveParked(std::uint64_t count);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "engine/engine_state.hpp"
 #include "engine/motion_math.hpp"
@@ -20,8 +20,19 @@ namespace {
 // and an airborne one without reports is given up after about a minute of dead reckoning.
 constexpr double DATA_ENDED_SECONDS = 60.0;
 
-// The live aircraft removed for the parked count and not made again on a stand since.
-std::unordered_set<std::uint32_t> keptOffStand;
+// A flight kept off whose records have not come to ask for a stand for this long: its reports
+// stopped, as a holder's data ends.
+constexpr Tick KEPT_OFF_DATA_ENDED_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
+
+// The live aircraft removed for the parked count and not made again on a stand since, with the
+// tick at which it was removed or one of its records was last kept off.
+std::unordered_map<std::uint32_t, Tick> keptOffStand;
+
+// Forgets the flights kept off whose data has ended.
+void lf_forgetEndedKeptOff(Tick now)
+{
+    std::erase_if(keptOffStand, [now](const auto& kept) { return now - kept.second > KEPT_OFF_DATA_ENDED_TICKS; });
+}
 
 }  // namespace
 
@@ -134,15 +145,25 @@ bool gf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra)
     return !RT_PARKTRAFFIC_ONLY.value() && wanted >= 1 && !INITIAL_LOAD_ONLY.value() && liveParked + extra > wanted;
 }
 
-void gf_keepOffStand(std::uint32_t hexid) { keptOffStand.insert(hexid); }
+void gf_keepOffStand(std::uint32_t hexid)
+{
+    const Tick now = tickCounter.load();
+    lf_forgetEndedKeptOff(now);
+    keptOffStand.insert_or_assign(hexid, now);
+}
 
 bool gf_keptOffStand(std::uint32_t hexid)
 {
-    if (!keptOffStand.contains(hexid))
+    const Tick now = tickCounter.load();
+    lf_forgetEndedKeptOff(now);
+    const auto kept = keptOffStand.find(hexid);
+    if (kept == keptOffStand.end())
         return false;
-    if (gf_tooManyLiveParked(gf_liveParkedCount(), 1))
+    if (gf_tooManyLiveParked(gf_liveParkedCount(), 1)) {
+        kept->second = now;
         return true;
-    keptOffStand.erase(hexid);
+    }
+    keptOffStand.erase(kept);
     return false;
 }
 

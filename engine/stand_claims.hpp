@@ -18,10 +18,12 @@
 // does. Any other aircraft (a departure, one pausing beside a held stand) holds as before.
 //
 // A live aircraft removed to bring the live aircraft parked on stands down to the count the park
-// airport wants (the one parked longest goes) is kept off: its reports still have it standing
-// there, and made again it would push the next one parked longest out, round and round. While the
-// count has no room for one more, it is not made again on a stand; it is forgotten once there is
-// room, or once it is seen moving or flying.
+// airport wants (the one parked longest goes, at the parked count as at the parking update) is kept
+// off: its reports still have it standing there, and made again it would push the next one parked
+// longest out, round and round. While the count has no room for one more, it is not made again on
+// a stand; it is forgotten once there is room, once it is seen moving or flying, and once its data
+// has ended: for a minute no record of it came to ask for a stand (its last one was dropped and no
+// report made it again).
 //
 // Worker thread only, like the stands and the aircraft lists. The files that call these rules (the
 // stand search, the approach of a stand, the ground movement, the track end, the park limits and
@@ -75,11 +77,12 @@ std::int64_t gf_liveParkedCount();
 // with RT_PARKTRAFFIC_ONLY or INITIAL_LOAD_ONLY, nor without a wanted count).
 bool gf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra);
 
-// The live aircraft was removed for the parked count: it is kept off the stands.
+// The live aircraft was removed for the parked count (or by the parking update): it is kept off
+// the stands.
 void gf_keepOffStand(std::uint32_t hexid);
 // A live aircraft removed for the parked count: while the count still has no room for it, it is
-// not made again on a stand. True while that holds; once there is room it is forgotten and may
-// stand again.
+// not made again on a stand. True while that holds; once there is room, or once no record of it
+// has asked for a minute, it is forgotten and may stand again.
 [[nodiscard]] bool gf_keptOffStand(std::uint32_t hexid);
 // The aircraft is seen moving or flying: it is made again as any other.
 void gf_forgetKeptOffStand(std::uint32_t hexid);
