@@ -8,7 +8,7 @@
 #include "engine/air_segments.hpp"
 #include "engine/approach_landing.hpp"
 #include "engine/engine_state.hpp"
-#include "engine/stand_approach.hpp"
+#include "engine/stand_claims.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
 #include "engine/track_timing.hpp"
@@ -164,20 +164,12 @@ void lf_parkAtTrackEnd(LiveAircraft& aircraft)
 
 }  // namespace
 
-bool gf_cameFromStand(const LiveAircraft& aircraft)
-{
-    return aircraft.previousPhase == FlightPhase::parked || aircraft.previousPhase == FlightPhase::pushing_back ||
-           aircraft.previousPhase == FlightPhase::pushed_back;
-}
-
 double gf_pushSpeedOf(const LiveAircraft& aircraft)
 {
     if (aircraft.pushSpeed > 0.0)
         return aircraft.pushSpeed;
     return gf_categoryConstants(aircraft.category).pushSpeedKt;
 }
-
-bool gf_curveRunning(const LiveAircraft& aircraft) { return !std::isnan(aircraft.curve.controlEastM); }
 
 void gf_measureTurnToCourse(LiveAircraft& aircraft)
 {

@@ -34,12 +34,8 @@ void lf_pushBackStep(LiveAircraft& aircraft);
 void lf_pullOut(LiveAircraft& aircraft);
 void lf_pushBack(LiveAircraft& aircraft);
 
-// The aircraft came from a stand: it was parked, or pushed back from one, before it taxied.
-bool gf_cameFromStand(const LiveAircraft& aircraft);
 // The push speed of the aircraft, its category's when the intake left it 0.
 double gf_pushSpeedOf(const LiveAircraft& aircraft);
-// A curve is under way.
-bool gf_curveRunning(const LiveAircraft& aircraft);
 // The turn-to-course angle (degrees) and flag between the heading and the course to the next
 // point; a running curve steers by itself and clears the flag.
 void gf_measureTurnToCourse(LiveAircraft& aircraft);

@@ -1,7 +1,7 @@
 #pragma once
 // Small helpers shared by the per-tick motion of live aircraft: the play-out ticks left to a
-// point and the "same place" test of two track points (the angle wraps and the test of two
-// positions are foundation/geodesy.hpp).
+// point, whether a curve is under way, and the "same place" test of two track points (the angle
+// wraps and the test of two positions are foundation/geodesy.hpp).
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -19,6 +19,9 @@ inline bool gf_samePlace(const TrackPoint& a, const TrackPoint& b, double epsDeg
 {
     return gf_samePlace(LatLon{a.lat, a.lon}, LatLon{b.lat, b.lon}, epsDeg);
 }
+
+// A curve is under way.
+inline bool gf_curveRunning(const LiveAircraft& aircraft) { return !std::isnan(aircraft.curve.controlEastM); }
 
 inline LatLon gf_latLonOf(const TrackPoint& point) { return LatLon{point.lat, point.lon}; }
 inline LatLon gf_latLonOf(const SimPosition& position) { return LatLon{position.lat, position.lon}; }

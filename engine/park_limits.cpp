@@ -9,6 +9,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/removal.hpp"
+#include "engine/stand_claims.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/static_parking_step.hpp"
 #include "foundation/clock.hpp"
@@ -18,26 +19,6 @@
 #include "foundation/time_slots.hpp"
 
 namespace {
-
-// The live aircraft removed for the parked count and not made again on a stand since.
-std::unordered_set<std::uint32_t> keptOffStand;
-
-bool lf_isParkedLive(const LiveAircraft& aircraft)
-{
-    return aircraft.state == SimState::active && aircraft.phase == FlightPhase::parked;
-}
-
-std::int64_t lf_liveParkedCount()
-{
-    return std::count_if(liveAircraft.begin(), liveAircraft.end(), &lf_isParkedLive);
-}
-
-// Whether the live aircraft parked (plus extra) exceed the wanted count, so that one must go.
-bool lf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra)
-{
-    const std::int64_t wanted = wantedParkCount;
-    return !RT_PARKTRAFFIC_ONLY.value() && wanted >= 1 && !INITIAL_LOAD_ONLY.value() && liveParked + extra > wanted;
-}
 
 void lf_removeLongestParkedLive()
 {
@@ -50,7 +31,7 @@ void lf_removeLongestParkedLive()
         return;
     gf_log(vald::format("{:8}: {} live max park exceeded, removed", lf_standIdText(longest->standNumber),
                         longest->identity.callsign));
-    keptOffStand.insert(longest->hexid);
+    gf_keepOffStand(longest->hexid);
     removeAircraftFromSim(*longest);
 }
 
@@ -85,7 +66,7 @@ void lf_parkedLiveSeconds(std::vector<ParkedLiveSeconds>& list)
 {
     list.clear();
     for (const LiveAircraft& aircraft : liveAircraft)
-        if (lf_isParkedLive(aircraft))
+        if (gf_isParkedLive(aircraft))
             list.emplace_back(aircraft.hexid, gf_secondsParked(aircraft));
     std::stable_sort(list.begin(), list.end(),
                      [](const ParkedLiveSeconds& a, const ParkedLiveSeconds& b) { return a.second > b.second; });
@@ -96,11 +77,11 @@ void lf_checkMaxPark(std::uint8_t extra)
     gf_assertEngineOwner();
     if (RT_PARKTRAFFIC_ONLY.value())
         return;
-    const std::int64_t liveParked = lf_liveParkedCount();
+    const std::int64_t liveParked = gf_liveParkedCount();
     const std::int64_t wanted = wantedParkCount;
     if (wanted < 1)
         return;
-    if (lf_tooManyLiveParked(liveParked, extra))
+    if (gf_tooManyLiveParked(liveParked, extra))
         lf_removeLongestParkedLive();
     const auto staticCount =
         std::count_if(staticAircraft.begin(), staticAircraft.end(), [](const StaticAircraft& aircraft) {
@@ -110,19 +91,7 @@ void lf_checkMaxPark(std::uint8_t extra)
         lf_removeEarliestStatic();
 }
 
-bool gf_keptOffStand(std::uint32_t hexid)
-{
-    if (!keptOffStand.contains(hexid))
-        return false;
-    if (lf_tooManyLiveParked(lf_liveParkedCount(), 1))
-        return true;
-    keptOffStand.erase(hexid);
-    return false;
-}
-
-void gf_forgetKeptOffStand(std::uint32_t hexid) { keptOffStand.erase(hexid); }
-
-void gf_resetParkLimits() { keptOffStand.clear(); }
+void gf_resetParkLimits() { gf_resetKeptOffStand(); }
 
 void lf_removeLiveParked(std::uint64_t count)
 {
@@ -137,6 +106,8 @@ void lf_removeLiveParked(std::uint64_t count)
             continue;
         gf_log(vald::format("live parked {} at {} removed", gf_flightKeyText(aircraft.identity),
                             lf_standIdText(aircraft.standNumber)));
+        // Its reports still have it standing: made again it would push the next one out.
+        gf_keepOffStand(aircraft.hexid);
         removeAircraftFromSim(aircraft);
     }
 }

@@ -23,13 +23,9 @@ void lf_parkedLiveSeconds(std::vector<ParkedLiveSeconds>& list);
 // ones and the parked live ones (plus extra) exceed it, the static aircraft parked earliest in
 // the week is removed. Nothing with RT_PARKTRAFFIC_ONLY or without a wanted count.
 void lf_checkMaxPark(std::uint8_t extra);
-// A live aircraft removed there because too many live aircraft were parked: while the count still
-// has no room for it, it is not made again on a stand (its reports keep it standing, and made
-// again it would push the next one parked longest out, round and round). True while that holds;
-// once there is room it is forgotten and may stand again.
-[[nodiscard]] bool gf_keptOffStand(std::uint32_t hexid);
-// The aircraft is seen moving or flying: it is made again as any other.
-void gf_forgetKeptOffStand(std::uint32_t hexid);
+// The live aircraft removed there is kept off the stands (gf_keptOffStand, stand_claims.hpp).
+// Forgets those kept off (a new run).
 void gf_resetParkLimits();
-// Removes the count live aircraft parked longest.
+// Removes the count live aircraft parked longest (the parking update, when the user lowers the
+// parked share); they are kept off the stands as at the parked count.
 void lf_removeLiveParked(std::uint64_t count);

@@ -11,7 +11,7 @@
 #include "engine/point_acceptance.hpp"
 #include "engine/removal.hpp"
 #include "engine/spawn_step.hpp"
-#include "engine/stand_approach.hpp"
+#include "engine/stand_claims.hpp"
 #include "engine/tick_motion.hpp"
 #include "engine/track_end.hpp"
 #include "engine/track_timing.hpp"

@@ -9,6 +9,7 @@
 #include "engine/live_creation.hpp"
 #include "engine/park_limits.hpp"
 #include "engine/removal.hpp"
+#include "engine/stand_claims.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
 #include "engine/track_end.hpp"

@@ -13,6 +13,7 @@
 #include "engine/motion_math.hpp"
 #include "engine/removal.hpp"
 #include "engine/stand_approach.hpp"
+#include "engine/stand_claims.hpp"
 #include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -29,10 +30,6 @@ constexpr double WORST_SCORE = 100.0;
 constexpr std::size_t SMALL_AIRPORT_STANDS = 10;
 // Out of 100 draws, those below this put the ramp before the gates.
 constexpr std::uint32_t RAMP_FIRST_DRAWS = 10;
-// A holder whose newest report is this much older than the arrival's no longer says where it
-// stands: the service reports a standing aircraft every few seconds while its transponder sends,
-// and an airborne one without reports is given up after about a minute of dead reckoning.
-constexpr double DATA_ENDED_SECONDS = 60.0;
 
 struct NameCache {
     bool valid = false;
@@ -52,14 +49,6 @@ std::optional<std::string> lf_withoutLast(const std::string& callsign)
     if (callsign.empty())
         return std::nullopt;
     return callsign.substr(0, callsign.size() - 1);
-}
-
-LiveAircraft* lf_firstLiveOnStand(std::uint32_t standNumber)
-{
-    const auto found =
-        std::find_if(liveAircraft.begin(), liveAircraft.end(),
-                     [standNumber](const LiveAircraft& aircraft) { return aircraft.standNumber == standNumber; });
-    return found == liveAircraft.end() ? nullptr : &*found;
 }
 
 bool lf_anyOptionMatches(const Stand& stand, const AircraftInstance& aircraft)
@@ -212,7 +201,7 @@ WeekdayAndSlot lf_nextHalfHour(const WeekdayAndSlot& slot)
 
 void lf_clearAdjacentLive(std::uint32_t adjacentNumber, const Stand& stand, const LiveAircraft& aircraft)
 {
-    LiveAircraft* neighbour = lf_firstLiveOnStand(adjacentNumber);
+    LiveAircraft* neighbour = gf_firstLiveOnStand(adjacentNumber);
     const Stand* adjacent = gf_standByNumber(adjacentNumber);
     if (neighbour == nullptr || neighbour == &aircraft || adjacent == nullptr || !lf_parkedOrPushing(*neighbour) ||
         !lf_hasPosition(*adjacent) || !lf_touches(*adjacent, stand, neighbour->identity.type, aircraft.identity.type))
@@ -223,53 +212,6 @@ void lf_clearAdjacentLive(std::uint32_t adjacentNumber, const Stand& stand, cons
 }
 
 }  // namespace
-
-LiveAircraft* gf_standHolder(const Stand& stand, const LiveAircraft& aircraft)
-{
-    LiveAircraft* holder = lf_firstLiveOnStand(stand.number);
-    if (holder == nullptr || holder == &aircraft || holder->state != SimState::active || !gf_holdsStand(*holder))
-        return nullptr;
-    return holder;
-}
-
-Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft, bool onStand)
-{
-    Stand* held = nullptr;
-    double heldDist = FAR_NM;
-    for (Stand& stand : parkStands) {
-        if (stand.occupied == 0 || (stand.heli != 0) != (aircraft.category == AircraftCategory::Rotorcraft))
-            continue;
-        const double distance = gf_distanceNm(position, lf_placeOf(stand));
-        if (distance > (onStand ? stand.radius : STAND_NARROW_RADIUS_NM) || distance >= heldDist ||
-            gf_standHolder(stand, aircraft) == nullptr)
-            continue;
-        held = &stand;
-        heldDist = distance;
-    }
-    return held;
-}
-
-bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival)
-{
-    return arrival.recordTime - holder.recordTime > DATA_ENDED_SECONDS;
-}
-
-bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival)
-{
-    LiveAircraft* holder = gf_standHolder(stand, arrival);
-    if (holder == nullptr)
-        return true;
-    if (gf_holderDataEnded(*holder, arrival)) {
-        gf_log(vald::format("{:8}: {:8} removed, {} wants to park there", stand.id, holder->identity.callsign,
-                            arrival.identity.callsign));
-        removeAircraftFromSim(*holder);
-        return true;
-    }
-    gf_log(vald::format("{:8}: {:8} removed, {} still reports standing there", stand.id, arrival.identity.callsign,
-                        holder->identity.callsign));
-    removeAircraftFromSim(arrival);
-    return false;
-}
 
 bool gf_optionMatchesFlight(const std::string& callsign, const FlightIdentity& flight, const StandOption& option)
 {
@@ -371,7 +313,7 @@ Stand* gf_findFreeStandForSlot(const WeekdayAndSlot& slot, const AircraftInstanc
 std::optional<std::uint32_t> gf_findCollidingAdjacentLive(const Stand& stand, const AircraftInstance& aircraft)
 {
     for (const std::uint32_t number : stand.adjacent) {
-        const LiveAircraft* neighbour = lf_firstLiveOnStand(number);
+        const LiveAircraft* neighbour = gf_firstLiveOnStand(number);
         const Stand* adjacent = gf_standByNumber(number);
         if (neighbour == nullptr || adjacent == nullptr || !lf_parkedOrPushing(*neighbour) ||
             neighbour->identity.callsign == aircraft.identity.callsign || !lf_hasPosition(*adjacent))
@@ -384,7 +326,7 @@ std::optional<std::uint32_t> gf_findCollidingAdjacentLive(const Stand& stand, co
 
 bool lf_claimStand(std::uint32_t standNumber, const std::string& callsign)
 {
-    LiveAircraft* holder = lf_firstLiveOnStand(standNumber);
+    LiveAircraft* holder = gf_firstLiveOnStand(standNumber);
     if (holder == nullptr || holder->state != SimState::active ||
         (holder->phase != FlightPhase::parked && holder->phase != FlightPhase::pushing_back &&
          holder->phase != FlightPhase::pushed_back))

@@ -8,21 +8,20 @@
 #include <string>
 
 #include "engine/aircraft_records.hpp"
+#include "engine/stand_claims.hpp"
 #include "engine/stand_records.hpp"
 #include "foundation/geodesy.hpp"
 #include "foundation/time_slots.hpp"
 
-// Distances of the stand search, nautical miles.
+// Distances of the stand search, nautical miles (the narrow park search, STAND_NARROW_RADIUS_NM,
+// is the claims' too: stand_claims.hpp).
 inline constexpr double STAND_NAME_RADIUS_NM = 55.0 / METRES_PER_NM;       // also the wide park search
-inline constexpr double STAND_NARROW_RADIUS_NM = 20.0 / METRES_PER_NM;     // also the widening limit
 inline constexpr double STAND_FALLBACK_RADIUS_NM = 85.0 / METRES_PER_NM;   // a stand the flight used
 inline constexpr double STAND_SIZE_TOLERANCE_NM = 1.8 / METRES_PER_NM;     // an aircraft may overhang
 inline constexpr double STAND_WIDENING_MARGIN_NM = 1.0 / METRES_PER_NM;
 inline constexpr double SMALL_AIRCRAFT_HALF_SPAN_NM = 17.8 / METRES_PER_NM;
 inline constexpr double SMALL_AIRCRAFT_SCORE_STEP_NM = 14.0 / METRES_PER_NM;
 inline constexpr double LARGE_AIRCRAFT_SCORE_STEP_NM = 21.0 / METRES_PER_NM;
-// Two aircraft at stands closer than this many times their summed half spans touch.
-inline constexpr double STAND_TOUCHING_MARGIN = 1.1;
 
 // One stand that gf_findFreeStandForSlot may propose.
 struct StandCandidate {
@@ -61,23 +60,6 @@ std::optional<std::uint32_t> gf_findCollidingAdjacentLive(const Stand& stand, co
 // Whether a live aircraft with this callsign may take the stand; the live aircraft standing there
 // is removed when it gives way (same callsign, its ghost, or not leaving yet).
 [[nodiscard]] bool lf_claimStand(std::uint32_t standNumber, const std::string& callsign);
-
-// The live aircraft other than this one that holds the stand: active, parked there and not
-// leaving; nullptr when none.
-LiveAircraft* gf_standHolder(const Stand& stand, const LiveAircraft& aircraft);
-
-// The nearest stand that another live aircraft holds (gf_standHolder) within 20 m of the position,
-// or, onStand, within the stand's own radius; a heli stand only for a rotorcraft, as the free
-// stands. nullptr when none.
-Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft, bool onStand);
-
-// The holder's data has ended: its newest report is a minute older than the arrival's.
-bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival);
-
-// An arrival meets the stand's holder: the holder goes when its data has ended, and true is
-// returned; otherwise the holder's reports still put it there, the arrival goes, as one that finds
-// its stand taken, and false is returned. True when nobody holds the stand.
-[[nodiscard]] bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival);
 
 // Sends the aircraft to the nearest free stand at the end of its track (55 m when wide, else
 // 20 m), or failing that to a stand held within 20 m (gf_heldStandAt), where the holder and the

@@ -9,6 +9,7 @@
 #include "engine/park_limits.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_results.hpp"
+#include "engine/stand_claims.hpp"
 #include "engine/stand_learning.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"

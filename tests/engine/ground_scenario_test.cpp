@@ -10,7 +10,9 @@
 #include "engine/respawn_check.hpp"
 #include "engine/stand_learning.hpp"
 #include "foundation/format.hpp"
+#include "tests/engine/engine_harness.hpp"
 #include "tests/engine/ground_stage.hpp"
+#include "tests/engine/traffic_script.hpp"
 
 namespace corv_test {
 namespace {
@@ -88,6 +90,59 @@ TEST_F(GroundScenario, AnArrivalMeetsTheHolderOfItsStandBeforeTheirWingsTouch)
         runTicks(20000, [&] { return aircraft.state != SimState::active || metresBetween(northOf(200.0), aircraft) < 36; });
         EXPECT_EQ(holder.state == SimState::active, holderReported == 0.0) << "before the A320s' wings touch";
         EXPECT_EQ(aircraft.state == SimState::active, holderReported < 0.0);
+    }
+}
+
+// In the harness, as the service reports it: an arrival taxis along the apron lane in front of a
+// heavy stand (40 m) that a B744 holds and still reports from, and its data stops there for a
+// minute, waiting for a push-back. A pause 35 m from the stand's point claims nothing, as one 45 m
+// out never did: it goes on to its own stand, made once. Its data ending 5 m from the stand's
+// point is its claim: it goes, and the B744 stays.
+TEST_F(GroundScenario, AnArrivalPausingInFrontOfAHeldStandGoesOnAndOneEndingOnItGoes)
+{
+    for (const double metresOut : {35.0, 45.0, 5.0}) {
+        freshEngine();
+        giveLivery("KLM", "A320", "KLM A320");
+        giveLivery("BAW", "B744", "BAW B744");
+        HarnessOptions options;
+        options.user = LatLon{52.29, 4.74};
+        EngineHarness harness(options);
+        const double start = options.startDataTime;
+        const LatLon pause = northOf(-metresOut);
+        const LatLon own = eastOf(northOf(-metresOut - 40.0), 400.0);
+        addStand("H1", 0.0, 40.0);
+        addStand("H2", -metresOut - 40.0, 30.0).lon = own.lon;
+        EngineHooks hooks;
+        hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", northOf(0.0), 0.0}; };
+        gf_setEngineHooks(std::move(hooks));
+        FlightScript holder =
+            gf_straightFlight(0x4C0744, "BAW744", "B744", northOf(0.0), 0.0, 0.0, start - 30.0, start + 400.0);
+        holder.flight.airline = "BAW";
+        // 300 m at 12 kt to the stop, where it stands until the data goes on or ends.
+        FlightScript toPause = gf_straightFlight(0x484320, "KLM320", "A320", eastOf(pause, -300.0), 12.0, 0.0,
+                                                 start + 60.0, metresOut < 20.0 ? start + 400.0 : start + 170.0);
+        toPause.path = {eastOf(pause, -300.0), pause};
+        FlightScript onwards = toPause;
+        onwards.path = {pause, eastOf(pause, 400.0), own};
+        onwards.startDataTime = start + 172.0;
+        onwards.endDataTime = metresOut < 20.0 ? 0.0 : start + 400.0;
+        harness.addReports(
+            gf_mergeReports({gf_scriptReports(holder), gf_scriptReports(toPause), gf_scriptReports(onwards)}));
+        harness.run(40000);
+
+        const auto made = std::count_if(harness.sent().begin(), harness.sent().end(), [](const SentRecord& sent) {
+            return sent.hexid == 0x484320 && sent.kind == SentRecord::creation;
+        });
+        EXPECT_EQ(made, 1) << metresOut << " m out";
+        ASSERT_NE(harness.objectOf(0x484320), nullptr);
+        EXPECT_EQ(harness.objectOf(0x484320)->removedTick >= 0, metresOut < 20.0) << metresOut << " m out";
+        const LiveAircraft* arrival = gf_liveByHexid(0x484320);
+        EXPECT_EQ(arrival != nullptr && arrival->phase == FlightPhase::parked && arrival->standNumber == 2,
+                  metresOut > 20.0)
+            << metresOut << " m out: parked on its own stand";
+        const LiveAircraft* b744 = gf_liveByHexid(0x4C0744);
+        ASSERT_NE(b744, nullptr);
+        EXPECT_TRUE(b744->state == SimState::active && gf_holdsStand(*b744)) << "the holder stays";
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
+#include "engine/park_limits.hpp"
 #include "foundation/format.hpp"
 #include "engine/sim_results.hpp"
 #include "engine/stand_learning.hpp"
@@ -360,6 +361,7 @@ TEST_F(StandBirthTest, StandingAircraftIsBornParkedOnTheStandAndStaticsMakeWay)
 // More aircraft stand at their gates than the park airport wants: the one parked longest makes room
 // for a newcomer. Made again while its reports keep it there, it would push the next one out, round
 // and round: it stays away while there is no room, and comes back once there is, or once it moves.
+// One the parking update removes stays away the same way, until its data ends.
 TEST_F(StandBirthTest, AnAircraftRemovedForTheParkCountStaysAwayUntilThereIsRoomOrItMoves)
 {
     parkStands.emplace_back(std::vector<StandOption>{}, "A3", Stand::Place{52.0 + 0.3 / 60.0, 4.7, 1.5}, 30.0, false,
@@ -369,7 +371,7 @@ TEST_F(StandBirthTest, AnAircraftRemovedForTheParkCountStaysAwayUntilThereIsRoom
     const auto reported = [](std::uint32_t hexid, double northNm, std::vector<TrackPoint> moving = {}) -> LiveAircraft& {
         std::erase_if(liveAircraft, [hexid](const LiveAircraft& a) { return a.hexid == hexid; });
         LiveAircraft& aircraft = moving.empty() ? standingAt(hexid, northNm) : buffered(hexid, "KLM1", moving);
-        stepAt(0, aircraft);
+        stepAt(tickCounter.load(), aircraft);
         aircraft.state = aircraft.skip ? aircraft.state : SimState::active;
         aircraft.objectId = hexid & 0xFFu;
         return aircraft;
@@ -386,6 +388,20 @@ TEST_F(StandBirthTest, AnAircraftRemovedForTheParkCountStaysAwayUntilThereIsRoom
     wantedParkCount = 2;
     EXPECT_EQ(reported(0x500003, 0.3).phase, FlightPhase::parked) << "with room it stands there again";
     EXPECT_EQ(removalQueue.size(), 2u);
+
+    // The user lowers the parked share: the parking update removes the one parked longest.
+    gf_liveByHexid(0x500001)->parkTime -= 600;
+    wantedParkCount = 1;
+    lf_removeLiveParked(1);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{1, 3, 1}));
+    tickCounter.store(5000);
+    EXPECT_TRUE(reported(0x500001, 0.0).skip) << "removed by the parking update, it stays away too";
+    tickCounter.store(10900);
+    EXPECT_TRUE(reported(0x500001, 0.0).skip) << "for as long as its reports come";
+    EXPECT_EQ(removalQueue.size(), 3u) << "pushing nobody out";
+    tickCounter.store(17000);
+    EXPECT_EQ(reported(0x500001, 0.0).phase, FlightPhase::parked)
+        << "a minute without a record of it, its data has ended: it is forgotten, and comes as any newcomer";
 }
 
 TEST_F(StandBirthTest, ReservedStandAndFarAirportGiveNoStand)

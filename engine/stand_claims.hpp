@@ -1,0 +1,90 @@
+#pragma once
+// Who holds a stand and who gives way.
+//
+// A live aircraft holds its stand while it stands parked there, active, and has not begun to leave
+// it. An arrival (a taxiing aircraft that did not come from a stand, or one that is towed) claims
+// the held stand it would park on: its track stops within 20 m of the stand's point
+// (STAND_NARROW_RADIUS_NM), or its track has ended (no report came for as long as the play-out
+// lags the data) standing within the stand's own radius. Claiming, it meets the holder, and one of
+// the two goes:
+// - the holder goes when its data has ended: its newest report is more than a minute older than
+//   the arrival's; it goes as soon as the arrival's track stops on the stand;
+// - otherwise the holder's reports still put it there, and the arrival goes: at its claim, at the
+//   end of its track, or on its way there before the two could touch, when the distance between
+//   them, less the way the arrival can make before its next segment starts, is within
+//   STAND_TOUCHING_MARGIN (1.1) times the sum of their half spans.
+// A stop farther out, in front of the stand on the apron lane, may be a pause on the arrival's way
+// (waiting for a push-back): it claims nothing, and the arrival holds there as any taxiing aircraft
+// does. Any other aircraft (a departure, one pausing beside a held stand) holds as before.
+//
+// A live aircraft removed to bring the live aircraft parked on stands down to the count the park
+// airport wants (the one parked longest goes, at the parked count as at the parking update) is kept
+// off: its reports still have it standing there, and made again it would push the next one parked
+// longest out, round and round. While the count has no room for one more, it is not made again on
+// a stand; it is forgotten once there is room, once it is seen moving or flying, and once its data
+// has ended: for a minute no record of it came to ask for a stand (its last one was dropped and no
+// report made it again).
+//
+// Worker thread only, like the stands and the aircraft lists. The files that call these rules (the
+// stand search, the approach of a stand, the ground movement, the track end, the park limits and
+// the spawn step) include this one; it includes none of them.
+#include <cstdint>
+
+#include "engine/aircraft_records.hpp"
+#include "engine/stand_records.hpp"
+#include "foundation/geodesy.hpp"
+
+// The narrow park search: a track that stops this near a stand's point parks on it, and a stand up
+// to 1.8 m too small is widened only this near.
+inline constexpr double STAND_NARROW_RADIUS_NM = 20.0 / METRES_PER_NM;
+// Two aircraft at stands closer than this many times their summed half spans touch.
+inline constexpr double STAND_TOUCHING_MARGIN = 1.1;
+
+// The first live aircraft whose stand number is this one; nullptr when none.
+LiveAircraft* gf_firstLiveOnStand(std::uint32_t standNumber);
+
+// The aircraft came from a stand: it was parked, or pushed back from one, before it taxied.
+bool gf_cameFromStand(const LiveAircraft& aircraft);
+
+// The live aircraft other than this one that holds the stand: active, parked there and not
+// leaving; nullptr when none.
+LiveAircraft* gf_standHolder(const Stand& stand, const LiveAircraft& aircraft);
+
+// The nearest stand that another live aircraft holds (gf_standHolder) within 20 m of the position,
+// or, onStand, within the stand's own radius; a heli stand only for a rotorcraft, as the free
+// stands. nullptr when none.
+Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft, bool onStand);
+
+// The holder's data has ended: its newest report is a minute older than the arrival's.
+bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival);
+
+// An arrival meets the stand's holder: the holder goes when its data has ended, and true is
+// returned; otherwise the holder's reports still put it there, the arrival goes, as one that finds
+// its stand taken, and false is returned. True when nobody holds the stand.
+[[nodiscard]] bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival);
+
+// A taxiing arrival (not from a stand, unless towed) whose track stops within 20 m of a stand that
+// another aircraft holds, at a segment start or a new point: a holder whose data has ended goes
+// now; with one that still reports, the two settle which goes (gf_settleHeldStand) when the coming
+// leg could bring their wings together, before they touch. A stop farther from the stand's point
+// claims nothing here. False when the arrival went.
+[[nodiscard]] bool gf_approachHeldStand(LiveAircraft& aircraft);
+
+// The live aircraft that are active and parked: those that count against the wanted park count.
+bool gf_isParkedLive(const LiveAircraft& aircraft);
+std::int64_t gf_liveParkedCount();
+// Whether the live aircraft parked (plus extra) exceed the wanted count, so that one must go (never
+// with RT_PARKTRAFFIC_ONLY or INITIAL_LOAD_ONLY, nor without a wanted count).
+bool gf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra);
+
+// The live aircraft was removed for the parked count (or by the parking update): it is kept off
+// the stands.
+void gf_keepOffStand(std::uint32_t hexid);
+// A live aircraft removed for the parked count: while the count still has no room for it, it is
+// not made again on a stand. True while that holds; once there is room, or once no record of it
+// has asked for a minute, it is forgotten and may stand again.
+[[nodiscard]] bool gf_keptOffStand(std::uint32_t hexid);
+// The aircraft is seen moving or flying: it is made again as any other.
+void gf_forgetKeptOffStand(std::uint32_t hexid);
+// Forgets every aircraft kept off (a new run, tests).
+void gf_resetKeptOffStand();
