@@ -4,6 +4,8 @@
 #include <cmath>
 #include <exception>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
@@ -12,6 +14,7 @@
 #include "engine/removal.hpp"
 #include "engine/spawn_step.hpp"
 #include "engine/stand_marks.hpp"
+#include "engine/traffic_driver.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -75,6 +78,32 @@ bool lf_respawnOrWait(LiveAircraft& aircraft, bool newLivery)
     gf_log(vald::format("          {} respawns", gf_flightKeyText(aircraft.identity)));
     liveryRespawn(aircraft);
     return false;
+}
+
+// No creation has gone out yet: it is made under the flight's present name, and with the livery
+// of a new airframe chosen now, as a respawn would (a flight left without a livery goes). Being
+// no re-creation, this is done whatever GUID_CHANGES says.
+bool lf_renewWaiting(LiveAircraft& aircraft, bool renamed, bool newLivery)
+{
+    if (newLivery) {
+        gf_forgetRememberedLivery(aircraft.hexid);
+        aircraft.liveryTitle.clear();
+        aircraft.fsltlLivery = false;
+        lf_takeRegistrationData(aircraft);
+        if (!lf_takeLivery(aircraft)) {
+            if (std::erase(addingStack, aircraft.hexid) != 0) {
+                aircraft.state = SimState::buffer;  // not yet requested: dropped like a newcomer
+                aircraft.skip = true;
+            } else {
+                removeAircraftFromSim(aircraft);  // its queued request is withdrawn
+            }
+            return false;
+        }
+    }
+    if (renamed || newLivery)
+        gf_log(vald::format("          {} respawns", gf_flightKeyText(aircraft.identity)));
+    lf_renewWaitingCreation(aircraft);
+    return true;
 }
 
 FlightIdentity lf_keyOf(const DbaseRecord& known)
@@ -205,7 +234,8 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
         lf_takeFlightStrings(aircraft, record);
         return true;
     }
-    if (lf_respawnWouldDisturb(aircraft))
+    const bool onItsWay = aircraft.state == SimState::adding2sim;
+    if (!onItsWay && lf_respawnWouldDisturb(aircraft))
         return true;
     bool unchanged = lf_checkRouteChange(aircraft, record);
     // A new route leaves a new registration to a later record.
@@ -216,6 +246,7 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
     }
     FlightIdentity& flight = aircraft.identity;
     const std::string& callsign = record.flight.callsign;
+    bool renamed = false;
     if (!callsign.empty() && callsign != flight.callsign && callsign != flight.registration) {
         if (!gf_endsWithGhostMark(callsign))
             lf_removeGhost(callsign);
@@ -224,12 +255,21 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
         flight.callsign = callsign;
         flight.callsign2 = callsign;
         flight.callsign3.clear();
+        renamed = true;
     } else if (unchanged && !aircraft.respawnDue) {
         return true;
     }
+    if (onItsWay && gf_creationWaits(aircraft.hexid))
+        return lf_renewWaiting(aircraft, renamed, newLivery);
     // Without a respawn the aircraft flies on as it is shown: its livery and its phase stay.
     if (!GUID_CHANGES.value())
         return true;
+    if (onItsWay) {
+        // Sent to the simulator as it was: it respawns once it is shown.
+        aircraft.respawnDue = true;
+        aircraft.respawnNewLivery = aircraft.respawnNewLivery || newLivery;
+        return true;
+    }
     return lf_respawnOrWait(aircraft, newLivery);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // New identity data of a known flight (route, callsign, registration): taken while the aircraft
 // waits in buffer; for an aircraft in the simulator a change of livery or tail number removes it
-// and creates it again from where it is (the livery respawn).
+// and creates it again from where it is (the livery respawn). A creation that still waits to go
+// to the simulator takes the new name and livery instead; one already sent respawns once shown.
 #include <string>
 
 #include "engine/aircraft_records.hpp"

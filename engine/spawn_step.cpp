@@ -112,8 +112,8 @@ std::size_t lf_liveCount()
     return static_cast<std::size_t>(counted) + gf_liveCreationsWaiting();
 }
 
-// The reference data may know the airframe better than the service: its airline or operator,
-// its type and whether it is a freighter.
+}  // namespace
+
 void lf_takeRegistrationData(LiveAircraft& aircraft)
 {
     FlightIdentity& flight = aircraft.identity;
@@ -129,7 +129,6 @@ void lf_takeRegistrationData(LiveAircraft& aircraft)
         flight.callsign = flight.registration;
 }
 
-// False when no livery could be found (the aircraft is then dropped).
 bool lf_takeLivery(LiveAircraft& aircraft)
 {
     if (!aircraft.liveryTitle.empty())
@@ -154,6 +153,8 @@ bool lf_takeLivery(LiveAircraft& aircraft)
     aircraft.liveryTitle = std::move(title);
     return true;
 }
+
+namespace {
 
 void lf_bornOnStand(LiveAircraft& aircraft, const Stand& stand)
 {

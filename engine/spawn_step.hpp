@@ -24,6 +24,13 @@ void lf_spawnStep(LiveAircraft& aircraft);
 // Places the aircraft: first phase, position, heading, livery; its hexid goes onto the adding
 // stack. Without a livery the aircraft is dropped.
 void spawnLiveAc(LiveAircraft& aircraft);
+// The reference data may know the airframe better than the service: its airline or operator,
+// its type and whether it is a freighter (and its registration stands in for a callsign that is
+// not valid).
+void lf_takeRegistrationData(LiveAircraft& aircraft);
+// The livery remembered for the hexid, or one chosen now and remembered. False when none could be
+// found: the flight key then goes into unmatchedLiveryKeys and the aircraft is to be dropped.
+[[nodiscard]] bool lf_takeLivery(LiveAircraft& aircraft);
 // Live aircraft placed whose creation the simulator has not been sent yet (adding stack and live
 // creation queue).
 std::size_t gf_liveCreationsWaiting();

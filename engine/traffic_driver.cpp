@@ -93,6 +93,23 @@ void lf_requestAircraftInRange(Tick tick)
 
 }  // namespace
 
+bool gf_creationWaits(std::uint32_t hexid)
+{
+    return std::find(addingStack.begin(), addingStack.end(), hexid) != addingStack.end() ||
+           std::any_of(liveCreationQueue.begin(), liveCreationQueue.end(),
+                       [hexid](const CreationRequest& request) { return request.hexid == hexid; });
+}
+
+void lf_renewWaitingCreation(const LiveAircraft& aircraft)
+{
+    for (CreationRequest& request : liveCreationQueue) {
+        if (request.hexid != aircraft.hexid)
+            continue;
+        request.tailNumber = aircraft.identity.callsign;
+        request.liveryTitle = aircraft.liveryTitle;
+    }
+}
+
 void lf_handleAddingStack()
 {
     gf_assertEngineOwner();

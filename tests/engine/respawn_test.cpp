@@ -211,6 +211,29 @@ TEST_F(RespawnTest, RenamedFlightsRespawnAheadOfNewcomersTwoAtATime)
     EXPECT_EQ(sentToSimulator().creations[2].hexid, 0x600001u) << "the newcomers follow";
 }
 
+// Renamed onto another airline's airframe while waiting to be created: a queued request takes the
+// new name and livery in its place; once sent, the aircraft respawns once, as soon as it is shown.
+TEST_F(RespawnTest, ACreationStillWaitingTakesTheNewIdentityAndOneAlreadySentRespawnsOnceShown)
+{
+    dbaseRecords["D-AIAB"] = DbaseRecord{"DLH", "A320", "", false};
+    giveLivery("DLH", "A320", "DLH A320 livery");
+    LiveAircraft* waiting[] = {&addLive(0x500031, "KLM31", SimState::adding2sim),
+                               &addLive(0x500032, "KLM32", SimState::adding2sim),  // not renamed
+                               &addLive(0x500033, "KLM33", SimState::adding2sim, 33)};  // sent
+    liveCreationQueue = {request("NEW", 0x600000), request("KLM31", 0x500031), request("KLM32", 0x500032)};
+    for (LiveAircraft* aircraft : {waiting[0], waiting[2]})
+        EXPECT_TRUE(lf_respawnCheck(*aircraft, report(aircraft->identity.callsign + "0", "", "", "D-AIAB")));
+    ASSERT_EQ(liveCreationQueue.size(), 3u);
+    EXPECT_EQ(liveCreationQueue[1].tailNumber + " " + liveCreationQueue[1].liveryTitle, "KLM310 DLH A320 livery");
+    EXPECT_EQ(liveCreationQueue[2].tailNumber + " " + liveCreationQueue[2].liveryTitle, "KLM32 ");
+    for (int shown = 0; shown < 2; ++shown) {  // as it was asked for, then made again
+        waiting[2]->state = SimState::active;
+        lf_startDueRespawns();
+        EXPECT_TRUE(lf_respawnCheck(*waiting[2], report("KLM330", "", "", "D-AIAB")));
+    }
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{33})) << "it respawned once";
+}
+
 TEST_F(RespawnTest, GhostCallsignIsRefusedWhileItsFlightIsLiveAndBufferTakesNewStrings)
 {
     flying(0x500011, "KLM1");

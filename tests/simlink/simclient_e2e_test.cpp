@@ -111,10 +111,10 @@ TEST_F(SimClientWholeLifeTest, AnAiAircraftIsCreatedReleasedFrozenMovedAndRemove
     };
     // waitUntil calls it every 10 ms: one tick each.
     ASSERT_TRUE(waitUntil(handOver, LIMIT));
-    // The frames carried the positions in order; nothing went backwards and the simulator took
-    // every one.
+    // The frames carried the positions in order, however many frames a loaded machine ran
+    // meanwhile: nothing went backwards, and the last position arrived.
     const std::vector<json> positions = journal(isPosition);
-    EXPECT_GE(positions.size(), 20u);
+    EXPECT_TRUE(isLast(positions.back()));
     for (std::size_t i = 1; i < positions.size(); ++i)
         EXPECT_GE(positions[i]["values"]["Plane Latitude"].get<double>(),
                   positions[i - 1]["values"]["Plane Latitude"].get<double>());
