@@ -150,15 +150,15 @@ void lf_eraseRefused(std::vector<Aircraft>& list, const SimResult& result)
     list.pop_back();
 }
 
-void lf_lateObjectLine(const std::string& name, std::uint32_t objectId, const char* outcome)
+std::string lf_lateObjectText(const std::string& name, std::uint32_t objectId, const char* outcome)
 {
-    gf_log(vald::format("{} created after its creation was given up, oid: {}, {}", name, objectId, outcome));
+    return vald::format("{} created after its creation was given up, oid: {}, {}", name, objectId, outcome);
 }
 
 // A late object that is not the flight's aircraft: nobody would drive it.
 void lf_removeLateObject(const SimResult& result, const std::string& name)
 {
-    lf_lateObjectLine(name, result.objectId, "removed");
+    gf_logWarn(lf_lateObjectText(name, result.objectId, "removed"));
     removalQueue.push_back(result.objectId);
 }
 
@@ -204,7 +204,7 @@ void lf_lateLive(const SimResult& result)
     if (gf_holdsStand(*aircraft))
         lf_occupyStand(aircraft->standNumber);
     aircraft->state = SimState::adding2sim;
-    lf_lateObjectLine(name, result.objectId, "taken as its aircraft");
+    gf_log(lf_lateObjectText(name, result.objectId, "taken as its aircraft"));
     SimResult created = result;
     created.kind = SIM_RESULT_LIVE_CREATED;
     lf_liveCreated(created);
@@ -229,7 +229,7 @@ void lf_lateStatic(const SimResult& result)
     }
     if (kept)
         staticAircraft.push_back(std::move(*kept));
-    lf_lateObjectLine(name, result.objectId, "taken as its aircraft");
+    gf_log(lf_lateObjectText(name, result.objectId, "taken as its aircraft"));
     SimResult created = result;
     created.kind = SIM_RESULT_STATIC_CREATED;
     deferredResults.push_back(created);
