@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "engine/flight_plans.hpp"
+#include "engine/given_up_creations.hpp"
 #include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -122,6 +123,8 @@ void lf_sweepStaticAircraft()
         }
     }
     std::erase_if(staticAircraft, [](const StaticAircraft& aircraft) { return aircraft.dequeued; });
+    // Those whose creation was given up are not made again, and a late answer is nobody's.
+    gf_forgetGivenUpStatics();
 }
 
 void lf_eraseDroppedLive()
@@ -176,6 +179,7 @@ void lf_onObjectRemoved(std::uint32_t objectId)
 
 void lf_removeBlocked(std::uint32_t hexid)
 {
+    gf_forgetGivenUpLive(hexid);
     LiveAircraft* aircraft = gf_liveByHexid(hexid);
     if (aircraft == nullptr)
         return;

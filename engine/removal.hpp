@@ -35,7 +35,8 @@ std::size_t gf_activeLiveCount();
 void lf_limitLiveCount();
 
 // Every static aircraft leaves: active ones are removed from the simulator, waiting ones taken
-// out of the static creation queue (erased), those already with the simulator removed once created.
+// out of the static creation queue (erased), those already with the simulator removed once created;
+// those whose creation was given up are not made again.
 void lf_sweepStaticAircraft();
 
 // Erases the live records dropped from the buffer (skip) or whose creation was withdrawn
@@ -45,5 +46,6 @@ void lf_eraseDroppedLive();
 // The simulator reports an object removed: a live aircraft removed for a livery change goes back
 // to buffer; any other record with that object id is erased (with its flight plan).
 void lf_onObjectRemoved(std::uint32_t objectId);
-// The user blocked the flight: from the buffer it is skipped, in the simulator it is removed.
+// The user blocked the flight: from the buffer it is skipped, in the simulator it is removed; a
+// creation of it that was given up is no longer its aircraft when answered late.
 void lf_removeBlocked(std::uint32_t hexid);

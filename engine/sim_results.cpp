@@ -1,13 +1,20 @@
 #include "engine/sim_results.hpp"
 
 #include <algorithm>
+#include <deque>
+#include <limits>
+#include <optional>
+#include <string>
+#include <type_traits>
 
 #include "engine/approach_landing.hpp"
 #include "engine/engine_state.hpp"
+#include "engine/given_up_creations.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_requests.hpp"
 #include "engine/stand_marks.hpp"
+#include "engine/static_parking_step.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -96,23 +103,136 @@ void lf_staticCg(const SimResult& result)
     aircraft->staticPitch = plausible ? result.value2 : STATIC_PITCH_DEFAULT_DEG * DEG_TO_RAD;
 }
 
+// The static's creation has been answered: its report waits on the deferred list.
+bool lf_staticAnswered(std::uint32_t hexid)
+{
+    return std::any_of(deferredResults.begin(), deferredResults.end(), [hexid](const SimResult& record) {
+        return record.kind == SIM_RESULT_STATIC_CREATED && record.hexid == hexid && record.counter >= 0;
+    });
+}
+
+// The aircraft still waits for its creation: a failure reported for another creation of the same
+// flight (one that was given up and sent again) leaves an aircraft that has its object alone.
+bool lf_waitsForCreation(const LiveAircraft& aircraft)
+{
+    return aircraft.state == SimState::adding2sim && aircraft.objectId == 0;
+}
+bool lf_waitsForCreation(const StaticAircraft& aircraft)
+{
+    return aircraft.state == SimState::adding2sim && !lf_staticAnswered(aircraft.hexid);
+}
+
 // The creation failed and the aircraft goes. A refused livery is not offered again; one that
 // failed only because the simulator was full or never answered is tried again when the flight
-// comes back.
+// comes back. One given up unanswered is kept for the simulator's late answer, unless its removal
+// was asked meanwhile.
 template <typename Aircraft>
-void lf_eraseRefused(std::vector<Aircraft>& list, std::uint32_t hexid, bool titleRefused)
+void lf_eraseRefused(std::vector<Aircraft>& list, const SimResult& result)
 {
+    const std::uint32_t hexid = result.hexid;
     const auto found =
         std::find_if(list.begin(), list.end(), [hexid](const Aircraft& aircraft) { return aircraft.hexid == hexid; });
-    if (found == list.end())
+    if (found == list.end() || !lf_waitsForCreation(*found))
         return;
-    if (titleRefused)
+    if constexpr (std::is_same_v<Aircraft, LiveAircraft>) {
+        // One born on a stand leaves it free.
+        if (gf_holdsStand(*found))
+            lf_freeStand(found->standNumber);
+    }
+    if (result.value1 == CREATION_TITLE_REFUSED)
         gf_liveryNotCreated(found->identity, found->liveryTitle);
     else
         gf_log(vald::format("{} not created for now, tried again later", gf_flightKeyText(found->identity)));
+    if (result.value1 == CREATION_NOT_ANSWERED && !found->removeWhenCreated)
+        gf_keepGivenUp(*found);
     if (found != list.end() - 1)
         *found = std::move(list.back());
     list.pop_back();
+}
+
+std::string lf_lateObjectText(const std::string& name, std::uint32_t objectId, const char* outcome)
+{
+    return vald::format("{} created after its creation was given up, oid: {}, {}", name, objectId, outcome);
+}
+
+// A late object that is not the flight's aircraft: nobody would drive it.
+void lf_removeLateObject(const SimResult& result, const std::string& name)
+{
+    gf_logWarn(lf_lateObjectText(name, result.objectId, "removed"));
+    removalQueue.push_back(result.objectId);
+}
+
+// The flight's creation that waits to be handed to the simulator is taken back; false when it
+// has gone to the simulator already.
+bool lf_takeBackCreation(const LiveAircraft& aircraft)
+{
+    if (const auto waiting = std::find(addingStack.begin(), addingStack.end(), aircraft.hexid);
+        waiting != addingStack.end()) {
+        addingStack.erase(waiting);
+        return true;
+    }
+    return lf_unqueueCreation(liveCreationQueue, aircraft.hexid);
+}
+
+// A live creation answered after it was given up is the flight's aircraft while the flight still
+// wants one and its creation has not gone to the simulator again: the record given up comes back
+// (with what the flight received meanwhile), or the flight's new record takes the object in place
+// of the creation it waits to send. Otherwise the object is one too many.
+void lf_lateLive(const SimResult& result)
+{
+    std::optional<LiveAircraft> kept = gf_takeGivenUpLive(result.hexid);
+    LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
+    const std::string name = aircraft != nullptr ? gf_flightKeyText(aircraft->identity)
+                             : kept            ? gf_flightKeyText(kept->identity)
+                                               : vald::format("{:x}", result.hexid);
+    if (aircraft == nullptr && kept) {
+        aircraft = &liveAircraft.emplace_back(std::move(*kept));
+    } else if (aircraft != nullptr && aircraft->state == SimState::buffer && kept) {
+        std::deque<TrackPoint>& track = kept->track;
+        const Tick last = track.empty() ? std::numeric_limits<Tick>::min() : track.back().playTick;
+        for (const TrackPoint& point : aircraft->track)
+            if (point.playTick > last)
+                track.push_back(point);
+        kept->recordTime = std::max(kept->recordTime, aircraft->recordTime);
+        *aircraft = std::move(*kept);
+    } else if (aircraft == nullptr || !lf_waitsForCreation(*aircraft) || aircraft->removeWhenCreated ||
+               !lf_takeBackCreation(*aircraft)) {
+        lf_removeLateObject(result, name);
+        return;
+    }
+    // Born on a stand, it stands there again.
+    if (gf_holdsStand(*aircraft))
+        lf_occupyStand(aircraft->standNumber);
+    aircraft->state = SimState::adding2sim;
+    gf_log(lf_lateObjectText(name, result.objectId, "taken as its aircraft"));
+    SimResult created = result;
+    created.kind = SIM_RESULT_LIVE_CREATED;
+    lf_liveCreated(created);
+}
+
+// A static creation answered after it was given up is the static's aircraft while the static
+// waits to be made again, or while its new creation waits to be handed to the simulator.
+void lf_lateStatic(const SimResult& result)
+{
+    StaticAircraft* aircraft = lf_staticByHexid(result.hexid);
+    std::optional<StaticAircraft> kept = aircraft == nullptr ? gf_takeGivenUpStatic(result.hexid) : std::nullopt;
+    const std::string name = aircraft != nullptr ? aircraft->identity.callsign
+                             : kept            ? kept->identity.callsign
+                                               : vald::format("static {}", result.hexid);
+    const bool taken = aircraft != nullptr
+                           ? lf_waitsForCreation(*aircraft) && !aircraft->removeWhenCreated &&
+                                 lf_unqueueCreation(staticCreationQueue, result.hexid)
+                           : kept && gf_staticStandFree(*kept);
+    if (!taken) {
+        lf_removeLateObject(result, name);
+        return;
+    }
+    if (kept)
+        staticAircraft.push_back(std::move(*kept));
+    gf_log(lf_lateObjectText(name, result.objectId, "taken as its aircraft"));
+    SimResult created = result;
+    created.kind = SIM_RESULT_STATIC_CREATED;
+    deferredResults.push_back(created);
 }
 
 void lf_handleSimResult(const SimResult& result)
@@ -138,21 +258,21 @@ void lf_handleSimResult(const SimResult& result)
     case SIM_RESULT_BLOCKED:
         lf_removeBlocked(result.hexid);
         break;
-    case SIM_RESULT_CREATION_FAILED: {
-        const bool titleRefused = result.value1 == CREATION_TITLE_REFUSED;
+    case SIM_RESULT_CREATION_FAILED:
         // Asked again at once, a full simulator refuses again: the creations wait for room.
         if (result.value1 == CREATION_SIMULATOR_FULL)
             creationsHeldUntil = tickCounter.load() + SIMULATOR_FULL_PAUSE_TICKS;
-        if (result.hexid > LAST_STATIC_HEXID) {
-            // One born on a stand leaves it free.
-            if (const LiveAircraft* refused = gf_liveByHexid(result.hexid); refused != nullptr && gf_holdsStand(*refused))
-                lf_freeStand(refused->standNumber);
-            lf_eraseRefused(liveAircraft, result.hexid, titleRefused);
-        }
+        if (result.hexid > LAST_STATIC_HEXID)
+            lf_eraseRefused(liveAircraft, result);
         else
-            lf_eraseRefused(staticAircraft, result.hexid, titleRefused);
+            lf_eraseRefused(staticAircraft, result);
         break;
-    }
+    case SIM_RESULT_LATE_CREATED:
+        if (result.hexid > LAST_STATIC_HEXID)
+            lf_lateLive(result);
+        else
+            lf_lateStatic(result);
+        break;
     default:
         break;
     }

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include <gsl/narrow>
 
 #include "engine/engine_state.hpp"
+#include "engine/given_up_creations.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_records.hpp"
 #include "foundation/format.hpp"
@@ -32,33 +34,45 @@ bool lf_onOrNextTo(const Stand* stand, std::uint32_t positionStand, std::uint32_
     return otherStand == positionStand || lf_isAdjacent(stand, otherStand);
 }
 
-// A live or static aircraft on the stand or on one that overlaps it refuses the position.
-bool lf_standTaken(const ParkPosition& position, const Stand* stand)
+// A live or static aircraft on the stand or on one that overlaps it refuses a static there; the
+// callsign is that of the planned position.
+bool lf_standTaken(std::uint32_t standNumber, const std::string& callsign, const Stand* stand)
 {
-    const std::string here = lf_standIdText(position.standNumber);
+    const std::string here = lf_standIdText(standNumber);
     for (const LiveAircraft& live : liveAircraft) {
         if (live.phase != FlightPhase::parked && live.phase != FlightPhase::parking)
             continue;
-        if (live.standNumber == position.standNumber) {
-            gf_log(vald::format("{:8}: no static parking for {}, live aircraft {} standing here", here,
-                                position.callsign, live.identity.callsign));
+        if (live.standNumber == standNumber) {
+            gf_log(vald::format("{:8}: no static parking for {}, live aircraft {} standing here", here, callsign,
+                                live.identity.callsign));
             return true;
         }
         if (lf_isAdjacent(stand, live.standNumber)) {
             gf_log(vald::format("{:8}: no static parking for {}, live aircraft {} is adjacent at {}, possibly colliding",
-                                here, position.callsign, live.identity.callsign, lf_standIdText(live.standNumber)));
+                                here, callsign, live.identity.callsign, lf_standIdText(live.standNumber)));
             return true;
         }
     }
     for (const StaticAircraft& other : staticAircraft) {
-        if (lf_onOrNextTo(stand, position.standNumber, other.standNumber)) {
+        if (lf_onOrNextTo(stand, standNumber, other.standNumber)) {
             gf_log(vald::format(
                 "{:8}: no static parking for {}, static aircraft {} is adjacent at {}, possibly colliding", here,
-                position.callsign, other.identity.callsign, lf_standIdText(other.standNumber)));
+                callsign, other.identity.callsign, lf_standIdText(other.standNumber)));
             return true;
         }
     }
     return false;
+}
+
+void lf_queueCreation(const StaticAircraft& made)
+{
+    CreationRequest request;
+    request.position =
+        SimInitPosition{made.standLat, made.standLon, 0.0, 0.0, 0.0, made.standHeading * RAD_TO_DEG, 1, 0};
+    request.tailNumber = made.identity.callsign;
+    request.liveryTitle = made.liveryTitle;
+    request.hexid = made.hexid;
+    staticCreationQueue.push_back(request);
 }
 
 void lf_showWanted(std::int32_t count, std::int32_t percent)
@@ -91,7 +105,13 @@ std::uint32_t gf_halfHoursSince(std::uint64_t earlier, std::uint64_t later)
 
 std::uint64_t gf_weekSlotNow() { return gf_weekSlotValue(gf_weekdayAndSlot()); }
 
-bool lf_plannedParkPositionsRemain() { return !parkPositions.empty(); }
+bool lf_plannedParkPositionsRemain() { return !parkPositions.empty() || gf_givenUpStaticWaits(); }
+
+bool gf_staticStandFree(const StaticAircraft& aircraft)
+{
+    const Stand* stand = gf_standByNumber(aircraft.standNumber);
+    return stand != nullptr && !lf_standTaken(aircraft.standNumber, aircraft.identity.callsign2, stand);
+}
 
 std::string lf_staticCallsign(std::string callsign)
 {
@@ -117,12 +137,21 @@ std::string lf_detcs(const ParkPosition& position)
 void lf_parkStaticNext()
 {
     gf_assertEngineOwner();
-    if (parkPositions.empty() || parkStands.empty())
+    if (parkStands.empty())
+        return;
+    // A static whose creation the simulator client gave up comes back at once, under its number
+    // (a late answer to its first creation is still taken as it), not at the next parking update.
+    if (std::optional<StaticAircraft> givenUp = gf_takeFirstGivenUpStatic()) {
+        if (gf_staticStandFree(*givenUp))
+            lf_queueCreation(staticAircraft.emplace_back(std::move(*givenUp)));
+        return;
+    }
+    if (parkPositions.empty())
         return;
     const ParkPosition position = std::move(parkPositions.back());
     parkPositions.pop_back();
     const Stand* stand = gf_standByNumber(position.standNumber);
-    if (lf_standTaken(position, stand))
+    if (lf_standTaken(position.standNumber, position.callsign, stand))
         return;
     if (stand == nullptr) {
         gf_logWarn(vald::format("stand with id {} not found", lf_standIdText(position.standNumber)));
@@ -159,13 +188,7 @@ void lf_parkStaticNext()
     made.sourceKey = position.sourceKey;
     made.parkedSlot = gf_weekSlotMinus(gf_weekSlotNow(), position.age);
     made.state = SimState::adding2sim;
-
-    CreationRequest request;
-    request.position = SimInitPosition{stand->lat, stand->lon, 0.0, 0.0, 0.0, stand->heading * RAD_TO_DEG, 1, 0};
-    request.tailNumber = made.identity.callsign;
-    request.liveryTitle = made.liveryTitle;
-    request.hexid = n;
-    staticCreationQueue.push_back(request);
+    lf_queueCreation(made);
 }
 
 std::int64_t lf_wantedParkCount()

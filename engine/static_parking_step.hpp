@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/aircraft_records.hpp"
+
 // One planned static aircraft.
 struct ParkPosition {
     std::uint32_t sourceKey = 0;    // hex address of the parked-traffic record; 0 for week data
@@ -35,10 +37,14 @@ std::uint32_t gf_halfHoursSince(std::uint64_t earlier, std::uint64_t later);
 // The week slot of the program clock now.
 std::uint64_t gf_weekSlotNow();
 
-// Whether planned park positions wait for the step.
+// Whether planned park positions, or statics whose creation was given up, wait for the step.
 bool lf_plannedParkPositionsRemain();
-// Places the next planned park position.
+// Makes a static whose creation was given up again, as it was; otherwise places the next
+// planned park position.
 void lf_parkStaticNext();
+// Whether the static's stand is still free for it: a live or static aircraft on it or on a stand
+// that overlaps it refuses it, as it refuses a planned position (with the same log lines).
+[[nodiscard]] bool gf_staticStandFree(const StaticAircraft& aircraft);
 
 // The callsign a static aircraft of the position shows; empty (with a warning) when it has none.
 std::string lf_detcs(const ParkPosition& position);

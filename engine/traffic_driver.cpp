@@ -5,6 +5,7 @@
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
+#include "engine/given_up_creations.hpp"
 #include "engine/park_limits.hpp"
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
@@ -193,6 +194,7 @@ void lf_resetTraffic()
     fastInRangeRequests = false;
     creationsHeldUntil = 0;
     gf_resetStaticParking();
+    gf_resetGivenUpCreations();
     gf_resetParkLimits();
     liveAircraft.clear();
     unmatchedLiveryKeys.clear();

@@ -154,10 +154,11 @@ void lf_describeAircraft(std::uint32_t objectId, const SimMessage& data)
     const auto onGroundFlag = static_cast<std::uint32_t>(*onGround);
     if (lf_takeAddedObject(objectId)) {
         const std::uint32_t hexid = lf_takePendingByCallsign(*atcId);
-        if (hexid == 0 && gf_takeForgottenCreation(*atcId)) {
-            // Its creation was given up, and the flight may have been made again: nobody drives it.
-            gf_logWarn(vald::format("{} created after its creation was given up, oid: {}, removed", *atcId, objectId));
-            gf_queueRemoveAc(objectId);
+        if (const std::uint32_t givenUp = hexid == 0 ? gf_takeForgottenCreation(*atcId) : 0; givenUp != 0) {
+            // Its creation was given up and the flight may have been made again: only the engine
+            // knows whether this is still the flight's aircraft or one too many (it logs which).
+            lf_releaseAndFreeze(objectId);
+            lf_pushResult(objectId, givenUp, SIM_RESULT_LATE_CREATED, 0.0, *heightAboveGround);
             return;
         }
         if (hexid == 0) {

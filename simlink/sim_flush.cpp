@@ -33,6 +33,7 @@ std::vector<PendingCreation> pendingCreations;
 constexpr std::chrono::minutes FORGOTTEN_CREATION_MEMORY{10};
 struct ForgottenCreation {
     std::string callsign;
+    std::uint32_t hexid = 0;
     SteadyTime forgottenAt{};
 };
 std::vector<ForgottenCreation> forgottenCreations;
@@ -43,7 +44,7 @@ void lf_forget(const PendingCreation& entry, SteadyTime now)
                   [now](const ForgottenCreation& f) { return now - f.forgottenAt >= FORGOTTEN_CREATION_MEMORY; });
     if (forgottenCreations.size() >= PENDING_CREATION_CAPACITY)
         forgottenCreations.erase(forgottenCreations.begin());
-    forgottenCreations.push_back(ForgottenCreation{entry.callsign, now});
+    forgottenCreations.push_back(ForgottenCreation{entry.callsign, entry.hexid, now});
 }
 
 // The frame's packets leave together when the flush is done, whatever way it ends. A batch fails
@@ -166,7 +167,7 @@ void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now)
             entry.answerBy = std::min(entry.answerBy, now + DOUBTED_CREATION_WAIT);
 }
 
-bool gf_takeForgottenCreation(const std::string& callsign)
+std::uint32_t gf_takeForgottenCreation(const std::string& callsign)
 {
     pendingOwner.assertOwner();
     const SteadyTime now = gf_steadyNow();
@@ -174,9 +175,10 @@ bool gf_takeForgottenCreation(const std::string& callsign)
         return f.callsign == callsign && now - f.forgottenAt < FORGOTTEN_CREATION_MEMORY;
     });
     if (callsign.empty() || found == forgottenCreations.end())
-        return false;
+        return 0;
+    const std::uint32_t hexid = found->hexid;
     forgottenCreations.erase(found);
-    return true;
+    return hexid;
 }
 
 void gf_finishFlush(const FlushOutcome& outcome)

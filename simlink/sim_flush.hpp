@@ -46,8 +46,9 @@ void gf_ageOutPendingCreations(SteadyTime now);
 // and still unanswered may have been it, and is forgotten unless answered within a few seconds
 // (its own object is described as soon as it is announced).
 void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now);
-// A creation forgotten unanswered (within the last ten minutes) had this tail number: an object
-// that still comes with it is ours, unknown to the engine. Each forgotten creation answers once.
-bool gf_takeForgottenCreation(const std::string& callsign);
+// The hexid of a creation forgotten unanswered (within the last ten minutes) with this tail
+// number, taken out of the memory; 0 when none. An object that still comes with it is ours: a
+// slow simulator answers late what was given up. Each forgotten creation answers once.
+std::uint32_t gf_takeForgottenCreation(const std::string& callsign);
 // The result that tells the engine a creation failed.
 SimResult gf_creationFailedResult(std::uint32_t hexid, double why);

@@ -157,6 +157,9 @@ enum SimResultKind : std::uint32_t {
     SIM_RESULT_STATIC_CG = 4,            // value1: static CG to ground (ft), value2: static pitch (rad)
     SIM_RESULT_BLOCKED = 5,              // a live flight blocked by the user
     SIM_RESULT_CREATION_FAILED = 6,      // value1: why (CREATION_NOT_ANSWERED, ..._TITLE_REFUSED, ..._SIMULATOR_FULL)
+    // A creation given up unanswered that the simulator made after all (the engine decides whether
+    // it is the flight's aircraft); value2: height above ground (ft).
+    SIM_RESULT_LATE_CREATED = 7,
 };
 
 // Why a creation failed. A title the simulator refused is not offered again; a creation never

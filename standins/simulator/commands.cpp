@@ -35,6 +35,12 @@ ParsedCommand teleport(std::string_view arguments) {
     return {command, {}};
 }
 
+ParsedCommand creationDelay(std::string_view arguments) {
+    const auto seconds = number(std::string(arguments));
+    if (!seconds || *seconds < 0 || *seconds > 600) return {std::nullopt, "creationdelay needs 0..600 seconds"};
+    return {Command{Command::Kind::CreationDelay, 0, 0, false, {}, *seconds}, {}};
+}
+
 }  // namespace
 
 ParsedCommand parseCommand(std::string_view line) {
@@ -60,6 +66,8 @@ ParsedCommand parseCommand(std::string_view line) {
     if (word == "teleport") return teleport(rest);
     if (word == "loadflight") return withText(Command::Kind::LoadFlight);
     if (word == "refuse") return withText(Command::Kind::Refuse);
+    if (word == "creationdelay") return creationDelay(rest);
+    if (word == "foreign") return bare(Command::Kind::Foreign);
     return {std::nullopt, "unknown command '" + std::string(word) + "'"};
 }
 

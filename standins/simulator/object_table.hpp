@@ -75,6 +75,9 @@ public:
 
     [[nodiscard]] CreationOutcome createAircraft(const CreateAircraftRequest& request, std::uint32_t ownerSession,
                                                  std::uint32_t sendId);
+    // The id of an aircraft that another program (not a client here) adds and removes again; it
+    // is never in the table, and never reused.
+    std::uint32_t takeForeignId() { return nextAiId_++; }
     // Removes an AI object; the user aircraft and unknown ids stay (false).
     [[nodiscard]] bool remove(std::uint32_t id);
     // Ids of the AI objects a connection created, in ascending order (they go when it closes).

@@ -47,6 +47,8 @@ const char* usageText() {
            "  --refuse <title>       refuse to create aircraft with this title (repeatable)\n"
            "  --liveries <folder>    installed aircraft: only the titles of their cfg files can be created\n"
            "                         (byte for byte; repeatable)\n"
+           "  --creation-delay <s>   answer creations that many seconds after they arrive (0..600)\n"
+           "  --foreign-every <s>    an aircraft of another program comes and goes every that many seconds\n"
            "  --utc <seconds>        the simulator's UTC at start, seconds since 1970 (default: now)\n"
            "  --port <n>             IPv4 port (default 0: any free port)\n"
            "  --transports <list>    comma list of pipe, ipv4, ipv6 (default all three)\n"
@@ -62,6 +64,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     std::vector<std::string> refused;
     std::vector<std::filesystem::path> liveryFolders;
     std::optional<double> fps;
+    double creationDelay = 0;
+    double foreignEvery = 0;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
         auto value = [&]() -> const std::string& {
@@ -85,6 +89,12 @@ Options parseOptions(const std::vector<std::string>& arguments) {
             refused.push_back(value());
         } else if (option == "--liveries") {
             liveryFolders.emplace_back(value());
+        } else if (option == "--creation-delay") {
+            creationDelay = parseNumber(option, value());
+            if (creationDelay < 0 || creationDelay > 600) throw std::runtime_error("--creation-delay must lie between 0 and 600");
+        } else if (option == "--foreign-every") {
+            foreignEvery = parseNumber(option, value());
+            if (foreignEvery <= 0) throw std::runtime_error("--foreign-every must be above 0");
         } else if (option == "--utc") {
             options.startUtcSeconds = parseNumber(option, value());
         } else if (option == "--port") {
@@ -111,6 +121,8 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     if (userScript) options.simulator.user = loadUserScript(*userScript);
     options.simulator.refusedTitles = refused;
     options.simulator.liveryFolders = liveryFolders;
+    options.simulator.creationDelaySeconds = creationDelay;
+    options.simulator.foreignEverySeconds = foreignEvery;
     if (fps) {
         options.simulator.frameRate = static_cast<float>(*fps);
         options.server.frameRate = *fps;

@@ -243,6 +243,8 @@ bool Server::execute(const std::string& line, std::FILE* answers) {
     case Command::Kind::Teleport: sim_.teleport(command.latitudeDeg, command.longitudeDeg, command.announce); break;
     case Command::Kind::LoadFlight: sim_.loadFlight(command.text); break;
     case Command::Kind::Refuse: sim_.refuseTitle(command.text); break;
+    case Command::Kind::CreationDelay: sim_.setCreationDelay(command.seconds); break;
+    case Command::Kind::Foreign: sim_.foreignComesAndGoes(); break;
     case Command::Kind::Drop: dropAll(); break;
     case Command::Kind::Quit:
         std::fprintf(answers, "OK %s\n", line.c_str());

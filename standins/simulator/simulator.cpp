@@ -65,6 +65,7 @@ Simulator::Simulator(SimulatorConfig config, Journal& journal)
     user.atcId = config_.user.atcId;
     user.lightMask = config_.user.lightMask;
     for (const auto& title : config_.refusedTitles) table_.refuseTitle(title);
+    nextForeignAt_ = config_.foreignEverySeconds;
     if (!config_.liveryFolders.empty()) table_.setInstalledTitles(readInstalledTitles(config_.liveryFolders));
     updateUser();
 }
@@ -280,6 +281,25 @@ void Simulator::handle(Session& s, const PacketHeader& h, const SetDataRequest& 
 }
 
 void Simulator::handle(Session& s, const PacketHeader& h, const CreateAircraftRequest& r) {
+    // A creation waits behind those held before it: the simulator answers them in order.
+    if (config_.creationDelaySeconds > 0 || !heldCreations_.empty()) {
+        heldCreations_.push_back(HeldCreation{s.id, h, r, frameClock_});
+        return;
+    }
+    answerCreation(s, h, r);
+}
+
+void Simulator::answerDueCreations() {
+    while (!heldCreations_.empty() &&
+           heldCreations_.front().arrivedAt + config_.creationDelaySeconds <= frameClock_) {
+        const HeldCreation held = std::move(heldCreations_.front());
+        heldCreations_.pop_front();
+        // A client that has gone meanwhile gets nothing.
+        if (Session* s = session(held.sessionId)) answerCreation(*s, held.header, held.request);
+    }
+}
+
+void Simulator::answerCreation(Session& s, const PacketHeader& h, const CreateAircraftRequest& r) {
     const CreationOutcome outcome = table_.createAircraft(r, s.id, h.sendId);
     if (outcome.objectId == 0) {
         journal_.write("refused", {{"conn", s.id}, {"title", r.containerTitle}, {"tailNumber", r.tailNumber},
@@ -402,6 +422,12 @@ void Simulator::updateUser() {
 
 void Simulator::frame(double seconds) {
     journal_.setFrames(++frames_);
+    frameClock_ += std::max(seconds, 0.0);
+    answerDueCreations();
+    if (config_.foreignEverySeconds > 0 && frameClock_ >= nextForeignAt_) {
+        nextForeignAt_ = frameClock_ + config_.foreignEverySeconds;
+        foreignComesAndGoes();
+    }
     if (!paused_ && seconds > 0) {
         simTime_ += seconds;
         updateUser();
@@ -456,6 +482,18 @@ void Simulator::loadFlight(const std::string& fileName) {
 void Simulator::refuseTitle(const std::string& title) {
     table_.refuseTitle(title);
     journal_.write("refuseTitle", {{"title", title}});
+}
+
+void Simulator::setCreationDelay(double seconds) {
+    config_.creationDelaySeconds = std::max(seconds, 0.0);
+    journal_.write("creationDelay", {{"seconds", config_.creationDelaySeconds}});
+}
+
+void Simulator::foreignComesAndGoes() {
+    const std::uint32_t id = table_.takeForeignId();
+    journal_.write("foreign", {{"objectId", id}});
+    announceObject("OBJECTADDED", id);
+    announceObject("OBJECTREMOVED", id);
 }
 
 void Simulator::quit() {

@@ -11,6 +11,7 @@
 #include "standins/simulator/wire.hpp"
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -28,6 +29,12 @@ struct SimulatorConfig {
     std::vector<std::string> refusedTitles;
     // Folders of installed aircraft: when any is given, only their titles can be created.
     std::vector<std::filesystem::path> liveryFolders;
+    // A loaded simulator: creations are answered (made or refused) this many seconds after they
+    // arrive, in their order.
+    double creationDelaySeconds = 0;
+    // Every this many seconds (0: never) an aircraft of another program appears and goes again
+    // at once, before any client can ask for its data.
+    double foreignEverySeconds = 0;
 };
 
 // The configuration of a v5 or a v6 simulator.
@@ -73,6 +80,11 @@ public:
     void teleport(double latitudeDeg, double longitudeDeg, bool announce);
     void loadFlight(const std::string& fileName);
     void refuseTitle(const std::string& title);
+    // From now on creations are answered that many seconds after they arrived; those that have
+    // waited that long already are answered at the next frame.
+    void setCreationDelay(double seconds);
+    // An aircraft of another program appears and goes again before it can be described.
+    void foreignComesAndGoes();
     // Sends the quit message to every client (the server then closes the connections).
     void quit();
 
@@ -108,6 +120,8 @@ private:
     void toSubscribers(const std::string& systemEvent, Encode encode);
     void sendSystemEvent(const std::string& name, std::uint32_t data);
     void announceObject(const std::string& eventName, std::uint32_t objectId);
+    void answerCreation(Session& s, const PacketHeader& h, const CreateAircraftRequest& r);
+    void answerDueCreations();
     void removeObject(std::uint32_t objectId, const std::string& reason);
     void updateUser();
     DatumContext datumContext() const;
@@ -123,6 +137,17 @@ private:
     std::vector<TrackPoint> track_;
     std::int64_t lastWholeSecond_ = 0;
     std::uint64_t frames_ = 0;  // sent so far
+    // Seconds of frames since the start, paused or not: the clock of the creation delay and of
+    // the foreign aircraft.
+    double frameClock_ = 0;
+    double nextForeignAt_ = 0;
+    struct HeldCreation {
+        std::uint32_t sessionId = 0;
+        PacketHeader header;
+        CreateAircraftRequest request;
+        double arrivedAt = 0;  // frame clock
+    };
+    std::deque<HeldCreation> heldCreations_;
 };
 
 }  // namespace standin_sim

@@ -6,6 +6,7 @@
 
 #include "engine/flight_plans.hpp"
 #include "engine/live_creation.hpp"
+#include "engine/removal.hpp"
 #include "engine/sim_results.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/spawn_support.hpp"
@@ -257,6 +258,42 @@ TEST_F(SimResultsTest, LiveAircraftCreatedParkedTakesTheStandFromTheStatic)
     EXPECT_EQ(erasedPlans, (std::vector<std::uint32_t>{3}));
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{30}));
     EXPECT_NE(aircraft.parkedSlot, 0u);
+}
+
+// A record given up leaves at once, as before; a late answer is the flight's aircraft while none of
+// its creations has gone out since, and is removed where it was sent again or is not wanted.
+TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessItWasSentAgainOrIsNotWanted)
+{
+    const std::uint32_t alone = 0x500001, madeAnew = 0x500002, queued = 0x500003, sentAgain = 0x500004,
+                        removed = 0x500005, blocked = 0x500006;
+    const std::vector<std::uint32_t> flights{alone, madeAnew, queued, sentAgain, removed, blocked};
+    const auto at = [](Tick tick) { return corv_test::trackPointAt(52.0, 4.7, tick, 3000.0, 250.0); };
+    for (const std::uint32_t hexid : flights) {
+        addLive(hexid, "KLM1", SimState::adding2sim).track = {at(100), at(200)};
+        push(SIM_RESULT_CREATION_FAILED, 0, hexid, CREATION_NOT_ANSWERED);
+    }
+    removeAircraftFromSim(liveAircraft[4]);  // while its creation was with the simulator
+    lf_processSimResults();
+    EXPECT_TRUE(liveAircraft.empty()) << "each may come back with its next record at once";
+
+    addLive(madeAnew, "KLM2", SimState::buffer).track = {at(150), at(300)};
+    addLive(queued, "KLM3", SimState::adding2sim);
+    liveCreationQueue.push_back(request("KLM3", queued));
+    addLive(sentAgain, "KLM4", SimState::adding2sim);
+    lf_removeBlocked(blocked);
+    for (const std::uint32_t hexid : flights)
+        push(SIM_RESULT_LATE_CREATED, hexid % 16 + 40, hexid, 0.0, 3000.0);
+    push(SIM_RESULT_LATE_CREATED, 47, queued);  // the creation it waited to send, answered too
+    push(SIM_RESULT_CREATION_FAILED, 0, alone, CREATION_NOT_ANSWERED);  // one sent again: it has its object
+    lf_processSimResults();
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{44, 45, 46, 47}));
+    EXPECT_TRUE(liveCreationQueue.empty()) << "the waiting creation is taken back";
+    ASSERT_EQ(liveAircraft.size(), 4u);
+    EXPECT_EQ(gf_liveByHexid(sentAgain)->objectId, 0u) << "it waits for its own creation";
+    for (const std::uint32_t hexid : {alone, madeAnew, queued})
+        EXPECT_EQ(gf_liveByHexid(hexid)->objectId, hexid % 16 + 40);
+    const std::deque<TrackPoint>& merged = gf_liveByHexid(madeAnew)->track;  // with what came since
+    EXPECT_EQ(std::pair(merged.size(), merged.back().playTick), std::pair(std::size_t{3}, Tick{300}));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "engine/removal.hpp"
+#include "engine/sim_results.hpp"
 #include "engine/static_parking_step.hpp"
 #include "tests/parking/static_test_support.hpp"
 
@@ -66,6 +68,46 @@ TEST_F(StaticStepTest, PositionsBecomeStaticsOneAtATimeAndNeighboursRefuse)
     lf_parkStaticNext();
     EXPECT_EQ(staticAircraft.size(), 1u);
     EXPECT_TRUE(parkPositions.empty());
+}
+
+// A static whose creation was given up unanswered comes back at the next step, under its number,
+// not at the next parking update; a late answer is its aircraft until its creation goes out again.
+TEST_F(StaticStepTest, AStaticGivenUpIsMadeAgainAtTheNextStepAndALateAnswerIsItsAircraftUntilItIsSentAgain)
+{
+    const auto result = [](std::uint32_t kind, std::uint32_t hexid, std::uint32_t objectId = 0) {
+        gf_pushSimResult(SimResult{objectId, hexid, 0, kind, CREATION_NOT_ANSWERED, 0.0});
+        lf_processSimResults();
+    };
+    for (int place = 0; place < 4; ++place)
+        addStand(std::to_string(place), place * 5);
+    parkPositions = {position(4, "KLM4"), position(3, "KLM3"), position(2, "KLM2"), position(1, "KLM1")};
+    for (int step = 0; step < 4; ++step)
+        lf_parkStaticNext();
+    staticCreationQueue.clear();  // all four with the simulator
+    for (const std::uint32_t hexid : {2u, 1u, 3u})
+        result(SIM_RESULT_CREATION_FAILED, hexid);
+    EXPECT_EQ(staticAircraft.size(), 1u);
+    EXPECT_TRUE(lf_plannedParkPositionsRemain()) << "with the plan used up";
+    result(SIM_RESULT_LATE_CREATED, 3, 63);  // before it is made again
+    lf_parkStaticNext();
+    staticCreationQueue.clear();  // KLM2's second creation goes out
+    lf_parkStaticNext();
+    ASSERT_EQ(staticCreationQueue.size(), 1u);
+    EXPECT_FALSE(lf_plannedParkPositionsRemain());
+    result(SIM_RESULT_LATE_CREATED, 1, 61);  // its creation waits: taken back
+    result(SIM_RESULT_LATE_CREATED, 2, 62);  // sent again: one too many
+    EXPECT_TRUE(staticCreationQueue.empty());
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{62}));
+    for (int tick = 0; tick <= CREATION_DELAY_TICKS; ++tick)
+        lf_processSimResults();
+    for (const StaticAircraft& parked : staticAircraft)
+        EXPECT_EQ(parked.objectId, parked.hexid % 2 == 0 ? 0 : 60 + parked.hexid) << parked.hexid;
+
+    // Flushed while it waits to be made again, it stays away and its late answer is removed.
+    result(SIM_RESULT_CREATION_FAILED, 4);
+    lf_sweepStaticAircraft();
+    result(SIM_RESULT_LATE_CREATED, 4, 64);
+    EXPECT_EQ(removalQueue.back(), 64u);
 }
 
 TEST_F(StaticStepTest, CallsignsEndInAStarAndTheCounterWrapsPastZero)

@@ -1,9 +1,12 @@
 // The client thread against the simulator stand-in: what it declares after the open, the
 // conversation of a run (user aircraft, creations, refusals), and how it ends: by its stop
 // request with and without a simulator, by a user error, and by a simulator that quits or goes away.
+#include <atomic>
 #include <map>
 #include <thread>
+#include <utility>
 
+#include "foundation/clock.hpp"
 #include "foundation/format.hpp"
 #include "foundation/run_state.hpp"
 #include "foundation/status_display.hpp"
@@ -259,6 +262,59 @@ TEST_F(ClientWithSimulatorTest, SimulatorThatQuitsStopsTheRunAsClosedAndOneThatV
     EXPECT_FALSE(simConnected.load());
     EXPECT_TRUE(stopRequested.load());
     EXPECT_EQ(closingReason.load(), closing_reason::SIM_WAS_CLOSED);
+}
+
+// A loaded simulator, answering creations only when told to; the client's clock is the test's.
+class ClientWithSlowSimulatorTest : public ClientThreadTest {
+protected:
+    ClientWithSlowSimulatorTest()
+    {
+        simulator = std::make_unique<SimulatorStandin>(folders.root() / "journal.jsonl",
+                                                       std::vector<std::string>{"--creation-delay", "600"});
+        gf_setClockForTest(Clock{[this] { return SteadyTime{} + std::chrono::seconds(seconds.load()); }, {}, {}});
+    }
+    ~ClientWithSlowSimulatorTest() override
+    {
+        stopClient();
+        gf_resetClockForTest();
+    }
+    std::vector<SimResult> nextResults(std::size_t count)
+    {
+        std::vector<SimResult> taken;
+        EXPECT_TRUE(eventually([&taken, count] {
+            for (const SimResult& result : drainResults())
+                taken.push_back(result);
+            return taken.size() >= count;
+        }));
+        return taken;
+    }
+    std::atomic<int> seconds{0};
+};
+
+// Two creations wait when an aircraft of another program comes and goes undescribed: both are
+// given up after five seconds, as one of ours removed undescribed is, and answered at six seconds
+// each goes to the engine as its creation answered late; the client removes neither.
+TEST_F(ClientWithSlowSimulatorTest, CreationsAnsweredAfterTheyWereGivenUpGoToTheEngine)
+{
+    startClient();
+    ASSERT_TRUE(eventually([] { return simConnected.load(); }));
+    for (const std::uint32_t hexid : {0x484C5Au, 0x484C5Bu})
+        gf_queueCreateAc(CreationRequest{{}, vald::format("KLM{}", hexid % 16), "Stand-in Boeing 737-800", hexid});
+    ASSERT_FALSE(simulator->waitForJournal([](const nlohmann::json& line) {
+        return packetHas(line, "AICreateNonATCAircraft", {{"tailNumber", "KLM11"}});
+    }).is_null());
+    EXPECT_EQ(simulator->command("foreign"), "OK foreign");
+    EXPECT_EQ(nextResults(1).at(0).kind, SIM_RESULT_OBJECT_REMOVED);
+    seconds.store(5);
+    for (const SimResult& failed : nextResults(2))
+        EXPECT_EQ(std::pair(failed.kind, failed.value1), std::pair(+SIM_RESULT_CREATION_FAILED, CREATION_NOT_ANSWERED));
+    seconds.store(6);
+    EXPECT_EQ(simulator->command("creationdelay 0"), "OK creationdelay 0");
+    const std::vector<SimResult> late = nextResults(2);
+    EXPECT_EQ(std::vector({late[0].kind, late[0].hexid, late[1].kind, late[1].hexid}),
+              std::vector<std::uint32_t>({SIM_RESULT_LATE_CREATED, 0x484C5A, SIM_RESULT_LATE_CREATED, 0x484C5B}));
+    for (const nlohmann::json& packet : simulator->packets())
+        EXPECT_NE(packet["packet"], "AIRemoveObject");
 }
 
 }  // namespace

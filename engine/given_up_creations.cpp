@@ -1,0 +1,84 @@
+#include "engine/given_up_creations.hpp"
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/engine_state.hpp"
+
+namespace {
+
+// As long as the simulator client remembers a creation it gave up: no answer comes after that.
+constexpr Tick GIVEN_UP_MEMORY_TICKS = 10 * 60 * TICKS_PER_SECOND;
+// More than this many creations given up at once means the simulator answers none: the oldest go.
+constexpr std::size_t GIVEN_UP_CAPACITY = 256;
+
+struct KeptLive {
+    LiveAircraft aircraft;
+    Tick keptAt = 0;
+};
+std::vector<KeptLive> keptLive;
+std::vector<StaticAircraft> keptStatics;
+
+}  // namespace
+
+void gf_keepGivenUp(const LiveAircraft& aircraft)
+{
+    gf_assertEngineOwner();
+    const Tick now = tickCounter.load();
+    std::erase_if(keptLive, [&aircraft, now](const KeptLive& kept) {
+        return kept.aircraft.hexid == aircraft.hexid || now - kept.keptAt >= GIVEN_UP_MEMORY_TICKS;
+    });
+    if (keptLive.size() >= GIVEN_UP_CAPACITY)
+        keptLive.erase(keptLive.begin());
+    keptLive.push_back(KeptLive{aircraft, now});
+}
+
+std::optional<LiveAircraft> gf_takeGivenUpLive(std::uint32_t hexid)
+{
+    const auto found = std::find_if(keptLive.begin(), keptLive.end(),
+                                    [hexid](const KeptLive& kept) { return kept.aircraft.hexid == hexid; });
+    if (found == keptLive.end())
+        return std::nullopt;
+    std::optional<LiveAircraft> taken(std::move(found->aircraft));
+    keptLive.erase(found);
+    return taken;
+}
+
+void gf_forgetGivenUpLive(std::uint32_t hexid) { static_cast<void>(gf_takeGivenUpLive(hexid)); }
+
+void gf_keepGivenUp(const StaticAircraft& aircraft)
+{
+    gf_assertEngineOwner();
+    std::erase_if(keptStatics, [&aircraft](const StaticAircraft& kept) { return kept.hexid == aircraft.hexid; });
+    if (keptStatics.size() >= GIVEN_UP_CAPACITY)
+        keptStatics.erase(keptStatics.begin());
+    keptStatics.push_back(aircraft);
+}
+
+bool gf_givenUpStaticWaits() { return !keptStatics.empty(); }
+
+std::optional<StaticAircraft> gf_takeGivenUpStatic(std::uint32_t hexid)
+{
+    const auto found = std::find_if(keptStatics.begin(), keptStatics.end(),
+                                    [hexid](const StaticAircraft& kept) { return kept.hexid == hexid; });
+    if (found == keptStatics.end())
+        return std::nullopt;
+    std::optional<StaticAircraft> taken(std::move(*found));
+    keptStatics.erase(found);
+    return taken;
+}
+
+std::optional<StaticAircraft> gf_takeFirstGivenUpStatic()
+{
+    if (keptStatics.empty())
+        return std::nullopt;
+    return gf_takeGivenUpStatic(keptStatics.front().hexid);
+}
+
+void gf_forgetGivenUpStatics() { keptStatics.clear(); }
+
+void gf_resetGivenUpCreations()
+{
+    keptLive.clear();
+    keptStatics.clear();
+}
