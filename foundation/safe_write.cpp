@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -62,6 +63,12 @@ void lf_syncFolder(const fs::path& folder)
     ::close(descriptor);
 }
 
+// When this process began, as the file system dates files: a temporary file that carries this
+// process's id but is older was left by an earlier process that had the same id.
+const fs::file_time_type processStart = fs::file_time_type::clock::now();
+// Room for the coarse clock the file system dates files with.
+constexpr std::chrono::seconds PROCESS_START_MARGIN{1};
+
 std::uint64_t lf_nextTempNumber()
 {
     static std::atomic<std::uint64_t> counter{0};
@@ -71,11 +78,21 @@ std::uint64_t lf_nextTempNumber()
 // Creates the writer's own temporary file beside target: a name no other write uses, made new, so
 // that nothing standing at any name (a file, a link, a link to nowhere) is opened or followed.
 // The descriptor, open for writing; -1 with errno set when it could not be made.
+// A name of this process is taken only when an earlier process with the same id left it (the
+// numbers restart with each process): the next number is tried, so that a leftover of a killed run
+// never blocks a write nor is taken for one.
 int lf_createTemp(const fs::path& target, mode_t mode, fs::path& temporary)
 {
-    temporary = target;
-    temporary += vald::format("{}{}-{}", kTempMarker, static_cast<long>(::getpid()), lf_nextTempNumber());
-    return ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    constexpr int TAKEN_NAMES_TRIED = 64;
+    int descriptor = -1;
+    for (int tried = 0; tried < TAKEN_NAMES_TRIED; ++tried) {
+        temporary = target;
+        temporary += vald::format("{}{}-{}", kTempMarker, static_cast<long>(::getpid()), lf_nextTempNumber());
+        descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (descriptor >= 0 || errno != EEXIST)
+            break;
+    }
+    return descriptor;
 }
 
 // The process id written into a temporary name, or -1 when name is not one.
@@ -394,11 +411,16 @@ std::size_t gf_removeLeftoverTempFiles(const fs::path& folder)
         const fs::directory_entry& entry = *entries;
         const std::string name = gf_pathToUtf8(entry.path().filename());
         const long owner = lf_tempOwner(name);
-        if (owner < 0 || owner == self)
+        if (owner < 0)
             continue;
         std::error_code kind;
         if (!entry.is_regular_file(kind))
             continue;
+        if (owner == self) {
+            const fs::file_time_type written = entry.last_write_time(kind);
+            if (kind || written >= processStart - PROCESS_START_MARGIN)
+                continue;  // possibly a write of this process, under way on another thread
+        }
         std::error_code failed;
         if (fs::remove(entry.path(), failed))
             ++removed;

@@ -99,5 +99,6 @@ bool gf_isSafeWriteTempName(std::string_view name);
 
 // At start: removes the writer's temporary files that an earlier run left in folder (not its
 // subfolders) when it ended during a write. Files of this process are kept (a write may be under
-// way on another thread). Answers how many were removed; failures are logged.
+// way on another thread), but for those older than the process: an earlier process with the same
+// id left them. Answers how many were removed; failures are logged.
 std::size_t gf_removeLeftoverTempFiles(const std::filesystem::path& folder);

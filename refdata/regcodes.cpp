@@ -120,8 +120,6 @@ std::optional<std::string> gf_aigRegcodesFault(std::string text)
         return std::string("its XML does not parse");
     if (!read.rootFound)
         return std::string("it has no <AIG-regcodes> root");
-    if (!read.noRepeatedTitle)
-        return std::string("a livery title repeats the one before it");
     if (read.liveries == 0)
         return std::string("it names no livery");
     return std::nullopt;

@@ -31,7 +31,8 @@ struct AigRegcodesRead {
                                                      const ReaderLog& log);
 
 // Why the plain text is no AIG-regcodes.xml the program could use (it does not parse, has no
-// root, repeats a title or names no livery); nothing when it is one. Logs nothing.
+// root or names no livery); nothing when it is one. A title repeated in a row is skipped as the
+// start-up read skips it, not refused. Logs nothing.
 [[nodiscard]] std::optional<std::string> gf_aigRegcodesFault(std::string text);
 
 // Reads input/AIG-regcodes.xml (already decrypted) and appends its liveries. True when the file

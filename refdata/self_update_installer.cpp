@@ -14,6 +14,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/program_id.hpp"
+#include "foundation/run_state.hpp"
 #include "foundation/safe_write.hpp"
 #include "foundation/text.hpp"
 #include "platform/zip_archive.hpp"
@@ -197,6 +198,9 @@ bool lf_downloadInstaller(const VersionData& published)
             lf_unzipInstaller(zip);
         }
     }
+    // A close ended the download: the installer of an earlier update stays in new_version.
+    if (gf_stopPending())
+        return false;
     lf_prepareNewVersionFolder();
     std::error_code error;
     fs::remove(zip, error);

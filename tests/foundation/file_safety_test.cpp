@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -124,10 +126,31 @@ TEST(FileSafetyTest, LeftoverTemporariesOfAnEarlierRunAreRemovedAndNothingElse)
                              "d.xml.corvtmp-12-x", ".corvtmp-5-1", "e.xml.corvtmp--3"})
         writeFile(dir / name, "x");
     writeFile(dir / own, "in progress");
+    // This process's id, from a killed process that had it before (its numbers start again at 0).
+    const std::string reused = vald::format("h.xml.corvtmp-{}-1", static_cast<long>(::getpid()));
+    writeFile(dir / reused, "x");
+    fs::last_write_time(dir / reused, fs::file_time_type::clock::now() - std::chrono::hours(1));
     writeFile(dir / "sub" / "f.xml.corvtmp-7-0", "x");  // only the folder itself is cleaned
     fs::create_directory(dir / "g.corvtmp-8-0");
 
-    EXPECT_EQ(gf_removeLeftoverTempFiles(dir.path()), 2u);
+    // The names that process left neither block a write nor are taken for one.
+    fs::path probe;
+    int descriptor = -1;
+    std::string error;
+    ASSERT_TRUE(gf_createTempFileBeside(dir / "sub" / "i.xml", probe, descriptor, error)) << error;
+    ::close(descriptor);
+    fs::remove(probe);
+    const std::string probeName = probe.filename().string();
+    const std::uint64_t next = std::stoull(probeName.substr(probeName.rfind('-') + 1)) + 1;
+    for (std::uint64_t n = next; n < next + 3; ++n)
+        writeFile(dir / "sub" / vald::format("i.xml.corvtmp-{}-{}", static_cast<long>(::getpid()), n), "theirs");
+    ASSERT_TRUE(gf_writeFileSafely(dir / "sub" / "i.xml", "new", error)) << error;
+    EXPECT_EQ(readFile(dir / "sub" / "i.xml"), "new");
+    EXPECT_EQ(entriesOf(dir / "sub").size(), 5u);
+    EXPECT_EQ(readFile(dir / "sub" / vald::format("i.xml.corvtmp-{}-{}", static_cast<long>(::getpid()), next)),
+              "theirs");
+
+    EXPECT_EQ(gf_removeLeftoverTempFiles(dir.path()), 3u);
     EXPECT_EQ(entriesOf(dir.path()), (Names{".corvtmp-5-1", "a.xml", own, "d.xml.corvtmp-12-x",
                                             "e.xml.corvtmp--3", "g.corvtmp-8-0", "notes.corvtmp.txt", "sub"}));
     EXPECT_TRUE(fs::exists(dir / "sub" / "f.xml.corvtmp-7-0"));

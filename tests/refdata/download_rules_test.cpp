@@ -99,6 +99,14 @@ TEST_F(DownloadRulesTest, NothingBesideTheTargetIsTouchedOnlyTheDocumentIsPlaced
             EXPECT_TRUE(readFile("input/" + name) == good[name]) << name;
         EXPECT_EQ(versions(), "1.0.1 1.0.1 1.0.1");
     }
+    // A title repeated in a row is only skipped by the reader at start-up: that file is placed.
+    const std::string repeated = corv_test::sealStream(
+        R"(<AIG-regcodes><livery title="A" reg="PH-BXA"/><livery title="A" reg="PH-BXB"/></AIG-regcodes>)");
+    writeFile(site() / "11" / "AIG-regcodes.enc", repeated);
+    publishDataPatch(3);
+    EXPECT_TRUE(gf_checkVersions());
+    EXPECT_TRUE(readFile("input/AIG-regcodes.enc") == repeated);
+    EXPECT_EQ(AIG_VERSION.value(), "1.0.3");
 
     // A close while the body of a newer file trickles in ends the download: the old file and
     // version stay, and nothing of the body is left.

@@ -5,7 +5,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "foundation/format.hpp"
+#include "foundation/safe_write.hpp"
 #include "tests/refdata/download_site_standin.hpp"
 
 namespace fs = std::filesystem;
@@ -13,6 +20,8 @@ using corv_test::readFile;
 using corv_test::writeFile;
 using testing::Contains;
 using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::Not;
 
 namespace {
 
@@ -113,9 +122,35 @@ TEST_F(ProgramUpdateTest, MissingOrDamagedReleaseIsNotOffered)
     writeFile(site() / RELEASE, bytes);
     expectNotOffered();
 
-    const auto lines = logLines();
+    auto lines = logLines();
     EXPECT_THAT(lines, Contains("==> install_new_version.exe does not exists?"));
     EXPECT_THAT(lines, Contains(vald::format("==> Unzipping error code: {}", ZIP_ER_CRC)));
+
+    // A close while the release trickles in ends its download, and the installer of an earlier
+    // update stays where it is: nothing more is done for a release that did not come.
+    writeZip(site() / RELEASE, "install_new_version.exe", "Corvalen installer 11.10.0\n");
+    writeFile("new_version/install_new_version.exe", "an earlier installer");
+    addFault({{"endpoint", "/downloads/" + RELEASE}, {"paceBytesPerSecond", 2}, {"times", 1}});
+    std::thread closer([] {
+        const auto arrived = [] {
+            for (const fs::directory_entry& entry : fs::directory_iterator(".")) {
+                const std::string name = entry.path().filename().string();
+                if (name.starts_with("setup_") && gf_isSafeWriteTempName(name) && entry.file_size() > 0)
+                    return true;
+            }
+            return false;
+        };
+        for (int i = 0; i < 6000 && !arrived(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        gf_requestStop(closing_reason::USER_CLOSED_SIM, 0);
+    });
+    EXPECT_TRUE(gf_checkVersions());
+    closer.join();
+    EXPECT_EQ(readFile("new_version/install_new_version.exe"), "an earlier installer");
+    const std::size_t logged = lines.size();
+    lines = logLines();
+    EXPECT_THAT(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(logged), lines.end()),
+                Not(Contains(HasSubstr("does not exists?"))));
 }
 
 TEST(InstallerRights, AdministratorOnlyForAnUnwritableProtectedFolder)
