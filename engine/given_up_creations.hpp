@@ -11,14 +11,17 @@
 
 #include "engine/aircraft_records.hpp"
 
-// What a creation given up was sent as: the flight's name and livery then. Kept as long as the
-// client remembers the creation: a late answer, made or refused, is known for what it is even
-// when the flight's record has gone.
+// What a creation given up was sent as: the flight's name and livery then, and whether the
+// flight had changed after it was sent (renamed, or another airframe), so that its object shows
+// it as it was. Kept as long as the client remembers the creation: a late answer, made or
+// refused, is known for what it is even when the flight's record has gone.
 struct GivenUpCreation {
     std::uint32_t hexid = 0;
     std::uint32_t sendId = 0;  // of the creation's packet: the late answer names it by this
     FlightIdentity identity;
     std::string liveryTitle;
+    bool outdated = false;         // changed after it was sent: the object is to respawn
+    bool outdatedLivery = false;   // ... with a new livery
     Tick givenUpAt = 0;
 };
 // A creation was given up (the flight's record may be kept as well, below).

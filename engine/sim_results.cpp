@@ -138,6 +138,19 @@ void lf_eraseWaiting(std::vector<Aircraft>& list, typename std::vector<Aircraft>
     list.pop_back();
 }
 
+// What the creation given up was sent as: a live flight renamed or given another airframe after
+// it was sent is due to respawn already.
+template <typename Aircraft>
+GivenUpCreation lf_givenUpOf(const Aircraft& aircraft, std::uint32_t sendId)
+{
+    GivenUpCreation given{aircraft.hexid, sendId, aircraft.identity, aircraft.liveryTitle};
+    if constexpr (std::is_same_v<Aircraft, LiveAircraft>) {
+        given.outdated = aircraft.respawnDue;
+        given.outdatedLivery = aircraft.respawnNewLivery;
+    }
+    return given;
+}
+
 // The creation failed and the aircraft goes. A refused livery is not offered again; one that
 // failed only because the simulator was full or never answered is tried again when the flight
 // comes back. One given up unanswered is kept for the simulator's late answer, unless its removal
@@ -155,7 +168,7 @@ void lf_eraseRefused(std::vector<Aircraft>& list, const SimResult& result)
     else
         gf_log(vald::format("{} not created for now, tried again later", gf_flightKeyText(found->identity)));
     if (result.value1 == CREATION_NOT_ANSWERED) {
-        gf_noteGivenUp(GivenUpCreation{hexid, lf_sendIdOf(result.value2), found->identity, found->liveryTitle});
+        gf_noteGivenUp(lf_givenUpOf(*found, lf_sendIdOf(result.value2)));
         if (!found->removeWhenCreated)
             gf_keepGivenUp(*found);
     }
@@ -186,13 +199,28 @@ bool lf_takeBackCreation(const LiveAircraft& aircraft)
     return lf_unqueueCreation(liveCreationQueue, aircraft.hexid);
 }
 
+// The object shows the flight as its creation was sent: under another name or livery than the
+// flight's now, it respawns once, as soon as it is shown, as a creation sent before a rename
+// does; with GUID_CHANGES off it flies on as it is shown. True when it is due.
+bool lf_respawnIfOutdated(LiveAircraft& aircraft, const std::optional<GivenUpCreation>& shown)
+{
+    if (!shown || !GUID_CHANGES.value())
+        return false;
+    const bool otherLivery = shown->outdatedLivery || shown->liveryTitle != aircraft.liveryTitle;
+    if (!shown->outdated && !otherLivery && shown->identity.callsign == aircraft.identity.callsign)
+        return false;
+    aircraft.respawnDue = true;
+    aircraft.respawnNewLivery = aircraft.respawnNewLivery || otherLivery;
+    return true;
+}
+
 // A live creation answered after it was given up is the flight's aircraft while the flight still
 // wants one and its creation has not gone to the simulator again: the record given up comes back
 // (with what the flight received meanwhile), or the flight's new record takes the object in place
 // of the creation it waits to send. Otherwise the object is one too many.
 void lf_lateLive(const SimResult& result)
 {
-    static_cast<void>(gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1)));  // answered
+    const std::optional<GivenUpCreation> shown = gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1));
     std::optional<LiveAircraft> kept = gf_takeGivenUpLive(result.hexid);
     LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
     const std::string name = aircraft != nullptr ? gf_flightKeyText(aircraft->identity)
@@ -217,7 +245,8 @@ void lf_lateLive(const SimResult& result)
     if (gf_holdsStand(*aircraft))
         lf_occupyStand(aircraft->standNumber);
     aircraft->state = SimState::adding2sim;
-    gf_log(lf_lateObjectText(name, result.objectId, "taken as its aircraft"));
+    const bool due = lf_respawnIfOutdated(*aircraft, shown);
+    gf_log(lf_lateObjectText(name, result.objectId, due ? "taken as its aircraft, to respawn" : "taken as its aircraft"));
     SimResult created = result;
     created.kind = SIM_RESULT_LIVE_CREATED;
     lf_liveCreated(created);

@@ -7,6 +7,7 @@
 #include "engine/flight_plans.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
+#include "engine/respawn_check.hpp"
 #include "engine/sim_results.hpp"
 #include "liveries/matching_summary.hpp"
 #include "tests/engine/engine_harness.hpp"
@@ -295,6 +296,21 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
         EXPECT_EQ(gf_liveByHexid(hexid)->objectId, hexid % 16 + 40);
     const std::deque<TrackPoint>& merged = gf_liveByHexid(madeAnew)->track;  // with what came since
     EXPECT_EQ(std::pair(merged.size(), merged.back().playTick), std::pair(std::size_t{3}, Tick{300}));
+
+    // Taken for a flight renamed since (queued) or with another livery now, the object respawns once
+    // when shown, the latter with a livery chosen anew; one showing the flight as it is stays.
+    const std::uint32_t relivered = 0x500007;
+    addLive(relivered, "KLM1", SimState::adding2sim).liveryTitle = "Old";
+    push(SIM_RESULT_CREATION_FAILED, 0, relivered, CREATION_NOT_ANSWERED);
+    lf_processSimResults();
+    addLive(relivered, "KLM1", SimState::adding2sim).liveryTitle = "New";
+    addingStack.push_back(relivered);
+    push(SIM_RESULT_LATE_CREATED, 48, relivered, 0.0, 3000.0);
+    for (int tick = 0; tick <= CREATION_DELAY_TICKS + 1; ++tick)
+        lf_processSimResults();
+    lf_startDueRespawns();
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{44, 45, 46, 47, 43, 48}));
+    EXPECT_EQ(gf_liveByHexid(relivered)->liveryTitle, "");
 
     // Refused late, the title it was sent with is refused once, whether the flight waits to come back
     // or came back with it: its creation still waiting goes with its record, one sent again stays.
