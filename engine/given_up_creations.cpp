@@ -1,6 +1,8 @@
 #include "engine/given_up_creations.hpp"
 
 #include <algorithm>
+#include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "engine/engine_state.hpp"
@@ -18,8 +20,47 @@ struct KeptLive {
 };
 std::vector<KeptLive> keptLive;
 std::vector<StaticAircraft> keptStatics;
+std::vector<GivenUpCreation> givenUpCreations;
+
+void lf_forgetOldCreations()
+{
+    const Tick now = tickCounter.load();
+    std::erase_if(givenUpCreations,
+                  [now](const GivenUpCreation& given) { return now - given.givenUpAt >= GIVEN_UP_MEMORY_TICKS; });
+}
+
+// Creations of the flight given up and not answered yet.
+std::size_t lf_unansweredCount(std::uint32_t hexid)
+{
+    return static_cast<std::size_t>(std::count_if(givenUpCreations.begin(), givenUpCreations.end(),
+                                                  [hexid](const GivenUpCreation& given) { return given.hexid == hexid; }));
+}
 
 }  // namespace
+
+void gf_noteGivenUp(GivenUpCreation creation)
+{
+    gf_assertEngineOwner();
+    lf_forgetOldCreations();
+    if (givenUpCreations.size() >= GIVEN_UP_CAPACITY)
+        givenUpCreations.erase(givenUpCreations.begin());
+    creation.givenUpAt = tickCounter.load();
+    givenUpCreations.push_back(std::move(creation));
+}
+
+std::optional<GivenUpCreation> gf_takeGivenUpCreation(std::uint32_t hexid, std::uint32_t sendId)
+{
+    lf_forgetOldCreations();
+    const auto found =
+        std::find_if(givenUpCreations.begin(), givenUpCreations.end(), [hexid, sendId](const GivenUpCreation& given) {
+            return given.hexid == hexid && given.sendId == sendId;
+        });
+    if (found == givenUpCreations.end())
+        return std::nullopt;
+    std::optional<GivenUpCreation> taken(std::move(*found));
+    givenUpCreations.erase(found);
+    return taken;
+}
 
 void gf_keepGivenUp(const LiveAircraft& aircraft)
 {
@@ -70,9 +111,12 @@ std::optional<StaticAircraft> gf_takeGivenUpStatic(std::uint32_t hexid)
 
 std::optional<StaticAircraft> gf_takeFirstGivenUpStatic()
 {
-    if (keptStatics.empty())
+    lf_forgetOldCreations();
+    const auto first = std::find_if(keptStatics.begin(), keptStatics.end(),
+                                    [](const StaticAircraft& kept) { return lf_unansweredCount(kept.hexid) <= 1; });
+    if (first == keptStatics.end())
         return std::nullopt;
-    return gf_takeGivenUpStatic(keptStatics.front().hexid);
+    return gf_takeGivenUpStatic(first->hexid);
 }
 
 void gf_forgetGivenUpStatics() { keptStatics.clear(); }
@@ -81,4 +125,5 @@ void gf_resetGivenUpCreations()
 {
     keptLive.clear();
     keptStatics.clear();
+    givenUpCreations.clear();
 }

@@ -7,8 +7,27 @@
 // (lf_processSimResults decides). Worker thread only.
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "engine/aircraft_records.hpp"
+
+// What a creation given up was sent as: the flight's name and livery then, and whether the
+// flight had changed after it was sent (renamed, or another airframe), so that its object shows
+// it as it was. Kept as long as the client remembers the creation: a late answer, made or
+// refused, is known for what it is even when the flight's record has gone.
+struct GivenUpCreation {
+    std::uint32_t hexid = 0;
+    std::uint32_t sendId = 0;  // of the creation's packet: the late answer names it by this
+    FlightIdentity identity;
+    std::string liveryTitle;
+    bool outdated = false;         // changed after it was sent: the object is to respawn
+    bool outdatedLivery = false;   // ... with a new livery
+    Tick givenUpAt = 0;
+};
+// A creation was given up (the flight's record may be kept as well, below).
+void gf_noteGivenUp(GivenUpCreation creation);
+// The creation given up with that hexid and send id, taken out: it has been answered.
+[[nodiscard]] std::optional<GivenUpCreation> gf_takeGivenUpCreation(std::uint32_t hexid, std::uint32_t sendId);
 
 // A live aircraft's creation was given up; the caller erases its record. Kept for ten minutes,
 // as long as the client remembers the creation.
@@ -24,7 +43,9 @@ void gf_keepGivenUp(const StaticAircraft& aircraft);
 bool gf_givenUpStaticWaits();
 // The static given up with that hexid, taken out; nothing when none waits.
 [[nodiscard]] std::optional<StaticAircraft> gf_takeGivenUpStatic(std::uint32_t hexid);
-// The one given up first, taken out; nothing when none waits.
+// The one given up first that may be made again now, taken out; nothing when none may. One whose
+// creation was given up while an earlier one of it was still unanswered waits for an answer (or
+// until that creation is forgotten): a simulator that slow is not sent more than it answers.
 [[nodiscard]] std::optional<StaticAircraft> gf_takeFirstGivenUpStatic();
 // The statics leave the park airport: none is made again.
 void gf_forgetGivenUpStatics();

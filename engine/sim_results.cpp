@@ -122,6 +122,35 @@ bool lf_waitsForCreation(const StaticAircraft& aircraft)
     return aircraft.state == SimState::adding2sim && !lf_staticAnswered(aircraft.hexid);
 }
 
+// The send id a result carries for a creation given up.
+std::uint32_t lf_sendIdOf(double value) { return static_cast<std::uint32_t>(value); }
+
+// The aircraft waiting for its creation goes; one born on a stand leaves it free.
+template <typename Aircraft>
+void lf_eraseWaiting(std::vector<Aircraft>& list, typename std::vector<Aircraft>::iterator found)
+{
+    if constexpr (std::is_same_v<Aircraft, LiveAircraft>) {
+        if (gf_holdsStand(*found))
+            lf_freeStand(found->standNumber);
+    }
+    if (found != list.end() - 1)
+        *found = std::move(list.back());
+    list.pop_back();
+}
+
+// What the creation given up was sent as: a live flight renamed or given another airframe after
+// it was sent is due to respawn already.
+template <typename Aircraft>
+GivenUpCreation lf_givenUpOf(const Aircraft& aircraft, std::uint32_t sendId)
+{
+    GivenUpCreation given{aircraft.hexid, sendId, aircraft.identity, aircraft.liveryTitle};
+    if constexpr (std::is_same_v<Aircraft, LiveAircraft>) {
+        given.outdated = aircraft.respawnDue;
+        given.outdatedLivery = aircraft.respawnNewLivery;
+    }
+    return given;
+}
+
 // The creation failed and the aircraft goes. A refused livery is not offered again; one that
 // failed only because the simulator was full or never answered is tried again when the flight
 // comes back. One given up unanswered is kept for the simulator's late answer, unless its removal
@@ -134,20 +163,16 @@ void lf_eraseRefused(std::vector<Aircraft>& list, const SimResult& result)
         std::find_if(list.begin(), list.end(), [hexid](const Aircraft& aircraft) { return aircraft.hexid == hexid; });
     if (found == list.end() || !lf_waitsForCreation(*found))
         return;
-    if constexpr (std::is_same_v<Aircraft, LiveAircraft>) {
-        // One born on a stand leaves it free.
-        if (gf_holdsStand(*found))
-            lf_freeStand(found->standNumber);
-    }
     if (result.value1 == CREATION_TITLE_REFUSED)
         gf_liveryNotCreated(found->identity, found->liveryTitle);
     else
         gf_log(vald::format("{} not created for now, tried again later", gf_flightKeyText(found->identity)));
-    if (result.value1 == CREATION_NOT_ANSWERED && !found->removeWhenCreated)
-        gf_keepGivenUp(*found);
-    if (found != list.end() - 1)
-        *found = std::move(list.back());
-    list.pop_back();
+    if (result.value1 == CREATION_NOT_ANSWERED) {
+        gf_noteGivenUp(lf_givenUpOf(*found, lf_sendIdOf(result.value2)));
+        if (!found->removeWhenCreated)
+            gf_keepGivenUp(*found);
+    }
+    lf_eraseWaiting(list, found);
 }
 
 std::string lf_lateObjectText(const std::string& name, std::uint32_t objectId, const char* outcome)
@@ -174,12 +199,28 @@ bool lf_takeBackCreation(const LiveAircraft& aircraft)
     return lf_unqueueCreation(liveCreationQueue, aircraft.hexid);
 }
 
+// The object shows the flight as its creation was sent: under another name or livery than the
+// flight's now, it respawns once, as soon as it is shown, as a creation sent before a rename
+// does; with GUID_CHANGES off it flies on as it is shown. True when it is due.
+bool lf_respawnIfOutdated(LiveAircraft& aircraft, const std::optional<GivenUpCreation>& shown)
+{
+    if (!shown || !GUID_CHANGES.value())
+        return false;
+    const bool otherLivery = shown->outdatedLivery || shown->liveryTitle != aircraft.liveryTitle;
+    if (!shown->outdated && !otherLivery && shown->identity.callsign == aircraft.identity.callsign)
+        return false;
+    aircraft.respawnDue = true;
+    aircraft.respawnNewLivery = aircraft.respawnNewLivery || otherLivery;
+    return true;
+}
+
 // A live creation answered after it was given up is the flight's aircraft while the flight still
 // wants one and its creation has not gone to the simulator again: the record given up comes back
 // (with what the flight received meanwhile), or the flight's new record takes the object in place
 // of the creation it waits to send. Otherwise the object is one too many.
 void lf_lateLive(const SimResult& result)
 {
+    const std::optional<GivenUpCreation> shown = gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1));
     std::optional<LiveAircraft> kept = gf_takeGivenUpLive(result.hexid);
     LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
     const std::string name = aircraft != nullptr ? gf_flightKeyText(aircraft->identity)
@@ -204,7 +245,8 @@ void lf_lateLive(const SimResult& result)
     if (gf_holdsStand(*aircraft))
         lf_occupyStand(aircraft->standNumber);
     aircraft->state = SimState::adding2sim;
-    gf_log(lf_lateObjectText(name, result.objectId, "taken as its aircraft"));
+    const bool due = lf_respawnIfOutdated(*aircraft, shown);
+    gf_log(lf_lateObjectText(name, result.objectId, due ? "taken as its aircraft, to respawn" : "taken as its aircraft"));
     SimResult created = result;
     created.kind = SIM_RESULT_LIVE_CREATED;
     lf_liveCreated(created);
@@ -214,6 +256,7 @@ void lf_lateLive(const SimResult& result)
 // waits to be made again, or while its new creation waits to be handed to the simulator.
 void lf_lateStatic(const SimResult& result)
 {
+    static_cast<void>(gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1)));  // answered
     StaticAircraft* aircraft = lf_staticByHexid(result.hexid);
     std::optional<StaticAircraft> kept = aircraft == nullptr ? gf_takeGivenUpStatic(result.hexid) : std::nullopt;
     const std::string name = aircraft != nullptr ? aircraft->identity.callsign
@@ -233,6 +276,36 @@ void lf_lateStatic(const SimResult& result)
     SimResult created = result;
     created.kind = SIM_RESULT_STATIC_CREATED;
     deferredResults.push_back(created);
+}
+
+// A creation given up that the simulator refused after all. A refused title is not offered again,
+// as when refused in time (counted once, however many of its creations come back refused late),
+// and the flight's creation with that title that still waits to be sent goes with its record; one
+// already sent again has its own answer coming. A refusal for want of room leaves all as it is:
+// the flight has come back or comes back as after any creation that failed.
+void lf_lateRefused(const SimResult& result)
+{
+    const std::uint32_t hexid = result.hexid;
+    const std::optional<GivenUpCreation> given = gf_takeGivenUpCreation(hexid, lf_sendIdOf(result.value2));
+    if (!given || result.value1 != CREATION_TITLE_REFUSED)
+        return;
+    gf_log(vald::format("{} refused after its creation was given up, livery '{}'", gf_flightKeyText(given->identity),
+                        given->liveryTitle));
+    if (!gf_isRefusedLivery(given->liveryTitle))
+        gf_liveryNotCreated(given->identity, given->liveryTitle);
+    const auto sameWaiting = [&given](const auto& aircraft) {
+        return aircraft.hexid == given->hexid && aircraft.liveryTitle == given->liveryTitle &&
+               lf_waitsForCreation(aircraft);
+    };
+    if (hexid > LAST_STATIC_HEXID) {
+        const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(), sameWaiting);
+        if (found != liveAircraft.end() && lf_takeBackCreation(*found))
+            lf_eraseWaiting(liveAircraft, found);
+    } else {
+        const auto found = std::find_if(staticAircraft.begin(), staticAircraft.end(), sameWaiting);
+        if (found != staticAircraft.end() && lf_unqueueCreation(staticCreationQueue, hexid))
+            lf_eraseWaiting(staticAircraft, found);
+    }
 }
 
 void lf_handleSimResult(const SimResult& result)
@@ -272,6 +345,9 @@ void lf_handleSimResult(const SimResult& result)
             lf_lateLive(result);
         else
             lf_lateStatic(result);
+        break;
+    case SIM_RESULT_LATE_REFUSED:
+        lf_lateRefused(result);
         break;
     default:
         break;

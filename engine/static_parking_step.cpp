@@ -16,6 +16,7 @@
 #include "foundation/time_slots.hpp"
 #include "liveries/livery_choice.hpp"
 #include "liveries/livery_index.hpp"
+#include "liveries/matching_summary.hpp"
 #include "foundation/status_display.hpp"
 
 std::vector<ParkPosition> parkPositions;
@@ -140,9 +141,10 @@ void lf_parkStaticNext()
     if (parkStands.empty())
         return;
     // A static whose creation the simulator client gave up comes back at once, under its number
-    // (a late answer to its first creation is still taken as it), not at the next parking update.
+    // (a late answer to its first creation is still taken as it), not at the next parking update;
+    // one whose livery the simulator has refused meanwhile comes back with the next update.
     if (std::optional<StaticAircraft> givenUp = gf_takeFirstGivenUpStatic()) {
-        if (gf_staticStandFree(*givenUp))
+        if (!gf_isRefusedLivery(givenUp->liveryTitle) && gf_staticStandFree(*givenUp))
             lf_queueCreation(staticAircraft.emplace_back(std::move(*givenUp)));
         return;
     }

@@ -83,14 +83,19 @@ void lf_pushResult(std::uint32_t objectId, std::uint32_t hexid, std::uint32_t ki
 
 bool lf_containsText(const std::string& text, const char* needle) { return text.find(needle) != std::string::npos; }
 
-// The simulator refused a creation: its title, or for now (no room for another object).
+// The simulator refused a creation: its title, or for now (no room for another object). One
+// given up unanswered goes to the engine as refused late: the refusal still stands for its title.
 void lf_onCreationRefused(std::uint32_t sendId, double why)
 {
     std::vector<PendingCreation>& pending = gf_pendingCreations();
     const auto found = std::find_if(pending.begin(), pending.end(),
                                     [sendId](const PendingCreation& entry) { return entry.sendId == sendId; });
-    if (found == pending.end())
+    if (found == pending.end()) {
+        if (const std::optional<PendingCreation> givenUp = gf_takeForgottenBySendId(sendId);
+            givenUp && givenUp->hexid != 0)
+            lf_pushResult(0, givenUp->hexid, SIM_RESULT_LATE_REFUSED, why, sendId);
         return;
+    }
     const std::uint32_t hexid = found->hexid;
     lf_takeOutAt(pending, static_cast<std::size_t>(found - pending.begin()));
     if (hexid != 0)
@@ -154,11 +159,13 @@ void lf_describeAircraft(std::uint32_t objectId, const SimMessage& data)
     const auto onGroundFlag = static_cast<std::uint32_t>(*onGround);
     if (lf_takeAddedObject(objectId)) {
         const std::uint32_t hexid = lf_takePendingByCallsign(*atcId);
-        if (const std::uint32_t givenUp = hexid == 0 ? gf_takeForgottenCreation(*atcId) : 0; givenUp != 0) {
+        if (const std::optional<PendingCreation> givenUp =
+                hexid == 0 ? gf_takeForgottenCreation(*atcId) : std::nullopt;
+            givenUp && givenUp->hexid != 0) {
             // Its creation was given up and the flight may have been made again: only the engine
             // knows whether this is still the flight's aircraft or one too many (it logs which).
             lf_releaseAndFreeze(objectId);
-            lf_pushResult(objectId, givenUp, SIM_RESULT_LATE_CREATED, 0.0, *heightAboveGround);
+            lf_pushResult(objectId, givenUp->hexid, SIM_RESULT_LATE_CREATED, givenUp->sendId, *heightAboveGround);
             return;
         }
         if (hexid == 0) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "foundation/format.hpp"
@@ -28,12 +29,11 @@ static_assert(sizeof(SimPosition) == 64, "the position-set data block is eight d
 ThreadOwner pendingOwner("pendingCreations");
 std::vector<PendingCreation> pendingCreations;
 
-// The creations forgotten unanswered, by tail number and when they were forgotten (client
-// thread, with the pending ones).
+// The creations forgotten unanswered, as they were pending (tail number for a late object, send
+// id for a late refusal), and when they were forgotten (client thread, with the pending ones).
 constexpr std::chrono::minutes FORGOTTEN_CREATION_MEMORY{10};
 struct ForgottenCreation {
-    std::string callsign;
-    std::uint32_t hexid = 0;
+    PendingCreation creation;
     SteadyTime forgottenAt{};
 };
 std::vector<ForgottenCreation> forgottenCreations;
@@ -44,7 +44,23 @@ void lf_forget(const PendingCreation& entry, SteadyTime now)
                   [now](const ForgottenCreation& f) { return now - f.forgottenAt >= FORGOTTEN_CREATION_MEMORY; });
     if (forgottenCreations.size() >= PENDING_CREATION_CAPACITY)
         forgottenCreations.erase(forgottenCreations.begin());
-    forgottenCreations.push_back(ForgottenCreation{entry.callsign, entry.hexid, now});
+    forgottenCreations.push_back(ForgottenCreation{entry, now});
+}
+
+// The first creation forgotten within the memory that matches, taken out.
+template <typename Match>
+std::optional<PendingCreation> lf_takeForgotten(Match match)
+{
+    pendingOwner.assertOwner();
+    const SteadyTime now = gf_steadyNow();
+    const auto found = std::find_if(forgottenCreations.begin(), forgottenCreations.end(), [&](const ForgottenCreation& f) {
+        return match(f.creation) && now - f.forgottenAt < FORGOTTEN_CREATION_MEMORY;
+    });
+    if (found == forgottenCreations.end())
+        return std::nullopt;
+    std::optional<PendingCreation> taken(std::move(found->creation));
+    forgottenCreations.erase(found);
+    return taken;
 }
 
 // The frame's packets leave together when the flush is done, whatever way it ends. A batch fails
@@ -107,9 +123,10 @@ void lf_rememberPending(PendingCreation entry, FlushOutcome& outcome)
 {
     pendingOwner.assertOwner();
     if (pendingCreations.size() >= PENDING_CREATION_CAPACITY) {
-        gf_logWarn(vald::format("Creation of hexid {} never answered, forgotten", pendingCreations.front().hexid));
-        outcome.results.push_back(gf_creationFailedResult(pendingCreations.front().hexid, CREATION_NOT_ANSWERED));
-        lf_forget(pendingCreations.front(), gf_steadyNow());
+        const PendingCreation& oldest = pendingCreations.front();
+        gf_logWarn(vald::format("Creation of hexid {} never answered, forgotten", oldest.hexid));
+        outcome.results.push_back(gf_creationFailedResult(oldest.hexid, CREATION_NOT_ANSWERED, oldest.sendId));
+        lf_forget(oldest, gf_steadyNow());
         pendingCreations.erase(pendingCreations.begin());
     }
     pendingCreations.push_back(std::move(entry));
@@ -131,33 +148,34 @@ void gf_releasePendingCreations()
     pendingCreations.reserve(PENDING_CREATION_CAPACITY / 4);
 }
 
-SimResult gf_creationFailedResult(std::uint32_t hexid, double why)
+SimResult gf_creationFailedResult(std::uint32_t hexid, double why, std::uint32_t sendId)
 {
     SimResult failed;
     failed.hexid = hexid;
     failed.kind = SIM_RESULT_CREATION_FAILED;
     failed.value1 = why;
+    failed.value2 = sendId;
     return failed;
 }
 
 void gf_ageOutPendingCreations(SteadyTime now)
 {
     std::vector<PendingCreation>& pending = gf_pendingCreations();
-    std::vector<std::uint32_t> forgotten;
+    std::vector<SimResult> forgotten;
     std::erase_if(pending, [now, &forgotten](const PendingCreation& entry) {
         if (now - entry.sentAt < PENDING_CREATION_LIMIT && now < entry.answerBy)
             return false;
         gf_logWarn(vald::format("Creation of hexid {} ({}) not answered by the simulator, forgotten", entry.hexid,
                                 entry.callsign));
-        forgotten.push_back(entry.hexid);
+        if (entry.hexid != 0)
+            forgotten.push_back(gf_creationFailedResult(entry.hexid, CREATION_NOT_ANSWERED, entry.sendId));
         lf_forget(entry, now);
         return true;
     });
     // The engine's record waits for an answer that will not come: it is told, and the flight may
     // come back.
-    for (const std::uint32_t hexid : forgotten)
-        if (hexid != 0)
-            gf_pushSimResult(gf_creationFailedResult(hexid, CREATION_NOT_ANSWERED));
+    for (const SimResult& failed : forgotten)
+        gf_pushSimResult(failed);
 }
 
 void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now)
@@ -167,18 +185,16 @@ void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now)
             entry.answerBy = std::min(entry.answerBy, now + DOUBTED_CREATION_WAIT);
 }
 
-std::uint32_t gf_takeForgottenCreation(const std::string& callsign)
+std::optional<PendingCreation> gf_takeForgottenCreation(const std::string& callsign)
 {
-    pendingOwner.assertOwner();
-    const SteadyTime now = gf_steadyNow();
-    const auto found = std::find_if(forgottenCreations.begin(), forgottenCreations.end(), [&](const ForgottenCreation& f) {
-        return f.callsign == callsign && now - f.forgottenAt < FORGOTTEN_CREATION_MEMORY;
-    });
-    if (callsign.empty() || found == forgottenCreations.end())
-        return 0;
-    const std::uint32_t hexid = found->hexid;
-    forgottenCreations.erase(found);
-    return hexid;
+    if (callsign.empty())
+        return std::nullopt;
+    return lf_takeForgotten([&callsign](const PendingCreation& entry) { return entry.callsign == callsign; });
+}
+
+std::optional<PendingCreation> gf_takeForgottenBySendId(std::uint32_t sendId)
+{
+    return lf_takeForgotten([sendId](const PendingCreation& entry) { return entry.sendId == sendId; });
 }
 
 void gf_finishFlush(const FlushOutcome& outcome)

@@ -3,6 +3,7 @@
 // of the next simulator frame, and creations stay pending until the simulator reports the new
 // object or refuses it.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,9 +47,11 @@ void gf_ageOutPendingCreations(SteadyTime now);
 // and still unanswered may have been it, and is forgotten unless answered within a few seconds
 // (its own object is described as soon as it is announced).
 void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now);
-// The hexid of a creation forgotten unanswered (within the last ten minutes) with this tail
-// number, taken out of the memory; 0 when none. An object that still comes with it is ours: a
-// slow simulator answers late what was given up. Each forgotten creation answers once.
-std::uint32_t gf_takeForgottenCreation(const std::string& callsign);
-// The result that tells the engine a creation failed.
-SimResult gf_creationFailedResult(std::uint32_t hexid, double why);
+// A creation forgotten unanswered (within the last ten minutes) with this tail number, taken out
+// of the memory; nothing when none. An object that still comes with it is ours: a slow simulator
+// answers late what was given up. Each forgotten creation answers once.
+std::optional<PendingCreation> gf_takeForgottenCreation(const std::string& callsign);
+// The same for a refusal, which names the creation by the send id of its packet.
+std::optional<PendingCreation> gf_takeForgottenBySendId(std::uint32_t sendId);
+// The result that tells the engine a creation failed; one given up unanswered carries its send id.
+SimResult gf_creationFailedResult(std::uint32_t hexid, double why, std::uint32_t sendId = 0);

@@ -156,10 +156,15 @@ enum SimResultKind : std::uint32_t {
     SIM_RESULT_FOREIGN_NEAR_GROUND = 3,  // hexid: SIM ON GROUND; value1 ground alt, value2 height (ft)
     SIM_RESULT_STATIC_CG = 4,            // value1: static CG to ground (ft), value2: static pitch (rad)
     SIM_RESULT_BLOCKED = 5,              // a live flight blocked by the user
-    SIM_RESULT_CREATION_FAILED = 6,      // value1: why (CREATION_NOT_ANSWERED, ..._TITLE_REFUSED, ..._SIMULATOR_FULL)
+    // value1: why (CREATION_NOT_ANSWERED, ..._TITLE_REFUSED, ..._SIMULATOR_FULL); value2: for one
+    // not answered, the send id of the creation given up, by which a late answer names it.
+    SIM_RESULT_CREATION_FAILED = 6,
     // A creation given up unanswered that the simulator made after all (the engine decides whether
-    // it is the flight's aircraft); value2: height above ground (ft).
+    // it is the flight's aircraft); value1: its send id, value2: height above ground (ft).
     SIM_RESULT_LATE_CREATED = 7,
+    // A creation given up unanswered that the simulator refused after all; value1: why
+    // (CREATION_TITLE_REFUSED or CREATION_SIMULATOR_FULL), value2: its send id.
+    SIM_RESULT_LATE_REFUSED = 8,
 };
 
 // Why a creation failed. A title the simulator refused is not offered again; a creation never

@@ -7,7 +7,9 @@
 #include "engine/flight_plans.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
+#include "engine/respawn_check.hpp"
 #include "engine/sim_results.hpp"
+#include "liveries/matching_summary.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/spawn_support.hpp"
 #include "tests/engine/traffic_script.hpp"
@@ -294,6 +296,39 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
         EXPECT_EQ(gf_liveByHexid(hexid)->objectId, hexid % 16 + 40);
     const std::deque<TrackPoint>& merged = gf_liveByHexid(madeAnew)->track;  // with what came since
     EXPECT_EQ(std::pair(merged.size(), merged.back().playTick), std::pair(std::size_t{3}, Tick{300}));
+
+    // Taken for a flight renamed since (queued) or with another livery now, the object respawns once
+    // when shown, the latter with a livery chosen anew; one showing the flight as it is stays.
+    const std::uint32_t relivered = 0x500007;
+    addLive(relivered, "KLM1", SimState::adding2sim).liveryTitle = "Old";
+    push(SIM_RESULT_CREATION_FAILED, 0, relivered, CREATION_NOT_ANSWERED);
+    lf_processSimResults();
+    addLive(relivered, "KLM1", SimState::adding2sim).liveryTitle = "New";
+    addingStack.push_back(relivered);
+    push(SIM_RESULT_LATE_CREATED, 48, relivered, 0.0, 3000.0);
+    for (int tick = 0; tick <= CREATION_DELAY_TICKS + 1; ++tick)
+        lf_processSimResults();
+    lf_startDueRespawns();
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{44, 45, 46, 47, 43, 48}));
+    EXPECT_EQ(gf_liveByHexid(relivered)->liveryTitle, "");
+
+    // Refused late, the title it was sent with is refused once, whether the flight waits to come back
+    // or came back with it: its creation still waiting goes with its record, one sent again stays.
+    const std::uint32_t waits = 0x500011, again = 0x500012, sent = 0x500013;
+    for (const std::uint32_t hexid : {waits, again, sent}) {
+        addLive(hexid, "KLM9", SimState::adding2sim).liveryTitle = hexid == waits ? "A" : "C";
+        push(SIM_RESULT_CREATION_FAILED, 0, hexid, CREATION_NOT_ANSWERED);
+        lf_processSimResults();
+        if (hexid != waits)
+            addLive(hexid, "KLM9", SimState::adding2sim).liveryTitle = "C";
+    }
+    liveCreationQueue.push_back(request("KLM9", again));
+    for (const std::uint32_t hexid : {waits, again, sent})
+        push(SIM_RESULT_LATE_REFUSED, 0, hexid, CREATION_TITLE_REFUSED);
+    lf_processSimResults();
+    EXPECT_TRUE(gf_isRefusedLivery("A") && gf_liveByHexid(again) == nullptr && liveCreationQueue.empty());
+    EXPECT_EQ(std::count(failedLiveryTitles.begin(), failedLiveryTitles.end(), "C"), 1);
+    EXPECT_NE(gf_liveByHexid(sent), nullptr) << "its own answer comes";
 }
 
 }  // namespace

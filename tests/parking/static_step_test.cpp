@@ -3,6 +3,7 @@
 #include "engine/removal.hpp"
 #include "engine/sim_results.hpp"
 #include "engine/static_parking_step.hpp"
+#include "liveries/matching_summary.hpp"
 #include "tests/parking/static_test_support.hpp"
 
 namespace {
@@ -108,6 +109,25 @@ TEST_F(StaticStepTest, AStaticGivenUpIsMadeAgainAtTheNextStepAndALateAnswerIsIts
     lf_sweepStaticAircraft();
     result(SIM_RESULT_LATE_CREATED, 4, 64);
     EXPECT_EQ(removalQueue.back(), 64u);
+    // Given up again while an earlier creation is unanswered, a static waits for an answer; one for
+    // want of room lets it come back, one that refuses its title makes it wait for the next update.
+    const auto step = [](std::uint32_t kind, double why, double sendId) {
+        staticCreationQueue.clear();  // what was queued has gone to the simulator
+        gf_pushSimResult(SimResult{0, 5, 0, kind, why, sendId});
+        lf_processSimResults();
+        lf_parkStaticNext();
+        return staticCreationQueue.size();
+    };
+    addStand("5", 25);
+    parkPositions = {position(5, "KLM5")};
+    lf_parkStaticNext();
+    EXPECT_EQ(step(SIM_RESULT_CREATION_FAILED, CREATION_NOT_ANSWERED, 1), 1u) << "given up once: made again";
+    EXPECT_EQ(step(SIM_RESULT_CREATION_FAILED, CREATION_NOT_ANSWERED, 2), 0u);
+    EXPECT_EQ(step(SIM_RESULT_LATE_REFUSED, CREATION_SIMULATOR_FULL, 2), 1u);
+    EXPECT_EQ(step(SIM_RESULT_CREATION_FAILED, CREATION_NOT_ANSWERED, 3), 0u);
+    EXPECT_EQ(step(SIM_RESULT_LATE_REFUSED, CREATION_TITLE_REFUSED, 1), 0u);
+    EXPECT_TRUE(gf_isRefusedLivery("KLM 320"));
+    EXPECT_FALSE(lf_plannedParkPositionsRemain());
 }
 
 TEST_F(StaticStepTest, CallsignsEndInAStarAndTheCounterWrapsPastZero)

@@ -1,9 +1,11 @@
 // The client thread against the simulator stand-in: what it declares after the open, the
 // conversation of a run (user aircraft, creations, refusals), and how it ends: by its stop
 // request with and without a simulator, by a user error, and by a simulator that quits or goes away.
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 #include "foundation/clock.hpp"
@@ -291,28 +293,39 @@ protected:
     std::atomic<int> seconds{0};
 };
 
-// Two creations wait when an aircraft of another program comes and goes undescribed: both are
+// Three creations wait when an aircraft of another program comes and goes undescribed: all are
 // given up after five seconds, as one of ours removed undescribed is, and answered at six seconds
-// each goes to the engine as its creation answered late; the client removes neither.
+// each goes to the engine as answered late (a refusal under its send id); the client removes none.
 TEST_F(ClientWithSlowSimulatorTest, CreationsAnsweredAfterTheyWereGivenUpGoToTheEngine)
 {
     startClient();
     ASSERT_TRUE(eventually([] { return simConnected.load(); }));
-    for (const std::uint32_t hexid : {0x484C5Au, 0x484C5Bu})
-        gf_queueCreateAc(CreationRequest{{}, vald::format("KLM{}", hexid % 16), "Stand-in Boeing 737-800", hexid});
+    EXPECT_EQ(simulator->command("refuse Stand-in Refused"), "OK refuse Stand-in Refused");
+    for (const std::uint32_t hexid : {0x484C5Au, 0x484C5Bu, 0x484C5Cu})
+        gf_queueCreateAc(CreationRequest{{}, vald::format("KLM{}", hexid % 16),
+                                         hexid == 0x484C5C ? "Stand-in Refused" : "Stand-in Boeing 737-800", hexid});
     ASSERT_FALSE(simulator->waitForJournal([](const nlohmann::json& line) {
-        return packetHas(line, "AICreateNonATCAircraft", {{"tailNumber", "KLM11"}});
+        return packetHas(line, "AICreateNonATCAircraft", {{"tailNumber", "KLM12"}});
     }).is_null());
     EXPECT_EQ(simulator->command("foreign"), "OK foreign");
     EXPECT_EQ(nextResults(1).at(0).kind, SIM_RESULT_OBJECT_REMOVED);
     seconds.store(5);
-    for (const SimResult& failed : nextResults(2))
+    std::map<std::uint32_t, double> sendIds;
+    for (const SimResult& failed : nextResults(3)) {
         EXPECT_EQ(std::pair(failed.kind, failed.value1), std::pair(+SIM_RESULT_CREATION_FAILED, CREATION_NOT_ANSWERED));
+        sendIds[failed.hexid] = failed.value2;
+    }
     seconds.store(6);
     EXPECT_EQ(simulator->command("creationdelay 0"), "OK creationdelay 0");
-    const std::vector<SimResult> late = nextResults(2);
+    std::vector<SimResult> late = nextResults(3);
+    const auto refused = std::find_if(late.begin(), late.end(), [](const SimResult& r) { return r.hexid == 0x484C5C; });
+    ASSERT_NE(refused, late.end());
+    EXPECT_EQ(std::tuple(refused->kind, refused->value1, refused->value2),
+              std::tuple(+SIM_RESULT_LATE_REFUSED, CREATION_TITLE_REFUSED, sendIds[0x484C5C]));
+    late.erase(refused);
     EXPECT_EQ(std::vector({late[0].kind, late[0].hexid, late[1].kind, late[1].hexid}),
               std::vector<std::uint32_t>({SIM_RESULT_LATE_CREATED, 0x484C5A, SIM_RESULT_LATE_CREATED, 0x484C5B}));
+    EXPECT_EQ(std::pair(late[0].value1, late[1].value1), std::pair(sendIds[0x484C5A], sendIds[0x484C5B]));
     for (const nlohmann::json& packet : simulator->packets())
         EXPECT_NE(packet["packet"], "AIRemoveObject");
 }
