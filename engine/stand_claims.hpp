@@ -13,9 +13,13 @@
 //   end of its track, or on its way there before the two could touch, when the distance between
 //   them, less the way the arrival can make before its next segment starts, is within
 //   STAND_TOUCHING_MARGIN (1.1) times the sum of their half spans.
-// A stop farther out, in front of the stand on the apron lane, may be a pause on the arrival's way
-// (waiting for a push-back): it claims nothing, and the arrival holds there as any taxiing aircraft
-// does. Any other aircraft (a departure, one pausing beside a held stand) holds as before.
+// A stop farther out, still within the stand's radius, in front of it on the apron lane, may be a
+// pause on the arrival's way (waiting for a push-back): it claims nothing. The arrival stands
+// there as any taxiing aircraft whose data stops does, but short of the holder: it does not drive
+// a leg that could bring their wings within STAND_TOUCHING_MARGIN times their summed half spans.
+// When its data goes on, it drives on from where it stands; when its data ends there, the track
+// end settles with the holder as above. Any other aircraft (a departure, one pausing beside a held
+// stand) holds as before.
 //
 // A live aircraft removed to bring the live aircraft parked on stands down to the count the park
 // airport wants (the one parked longest goes, at the parked count as at the parking update) is kept
@@ -69,6 +73,11 @@ bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival)
 // leg could bring their wings together, before they touch. A stop farther from the stand's point
 // claims nothing here. False when the arrival went.
 [[nodiscard]] bool gf_approachHeldStand(LiveAircraft& aircraft);
+// At a segment start, a taxiing arrival whose track stops within the radius of a stand that
+// another aircraft holds, but not within 20 m of its point (a stop that may be a pause): true
+// when the coming leg could bring their wings together. The arrival is then to stand where it is
+// for this segment instead of driving the leg.
+[[nodiscard]] bool gf_holdShortOfHeldStand(const LiveAircraft& aircraft);
 
 // The live aircraft that are active and parked: those that count against the wanted park count.
 bool gf_isParkedLive(const LiveAircraft& aircraft);
