@@ -20,12 +20,12 @@ namespace {
 // and an airborne one without reports is given up after about a minute of dead reckoning.
 constexpr double DATA_ENDED_SECONDS = 60.0;
 
-// A flight kept off whose records have not come to ask for a stand for this long: its reports
-// stopped, as a holder's data ends.
+// A flight kept off of which no record has come for this long: its reports stopped, as a
+// holder's data ends.
 constexpr Tick KEPT_OFF_DATA_ENDED_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
 
 // The live aircraft removed for the parked count and not made again on a stand since, with the
-// tick at which it was removed or one of its records was last kept off.
+// tick at which it was removed or the spawn step last looked at one of its records.
 std::unordered_map<std::uint32_t, Tick> keptOffStand;
 
 // Forgets the flights kept off whose data has ended.
@@ -181,12 +181,22 @@ bool gf_keptOffStand(std::uint32_t hexid)
     const auto kept = keptOffStand.find(hexid);
     if (kept == keptOffStand.end())
         return false;
-    if (gf_tooManyLiveParked(gf_liveParkedCount(), 1)) {
-        kept->second = now;
+    if (gf_tooManyLiveParked(gf_liveParkedCount(), 1))
         return true;
-    }
     keptOffStand.erase(kept);
     return false;
+}
+
+void gf_keptOffRecordSeen(std::uint32_t hexid)
+{
+    const auto kept = keptOffStand.find(hexid);
+    if (kept == keptOffStand.end())
+        return;
+    const Tick now = tickCounter.load();
+    if (now - kept->second > KEPT_OFF_DATA_ENDED_TICKS)
+        keptOffStand.erase(kept);
+    else
+        kept->second = now;
 }
 
 void gf_forgetKeptOffStand(std::uint32_t hexid) { keptOffStand.erase(hexid); }

@@ -26,8 +26,8 @@
 // off: its reports still have it standing there, and made again it would push the next one parked
 // longest out, round and round. While the count has no room for one more, it is not made again on
 // a stand; it is forgotten once there is room, once it is seen moving or flying, and once its data
-// has ended: for a minute no record of it came to ask for a stand (its last one was dropped and no
-// report made it again).
+// has ended: for a minute no record of it came (a record dropped before it could ask for a stand,
+// at the live limit for one, still says its reports go on).
 //
 // Worker thread only, like the stands and the aircraft lists. The files that call these rules (the
 // stand search, the approach of a stand, the ground movement, the track end, the park limits and
@@ -91,8 +91,12 @@ bool gf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra);
 void gf_keepOffStand(std::uint32_t hexid);
 // A live aircraft removed for the parked count: while the count still has no room for it, it is
 // not made again on a stand. True while that holds; once there is room, or once no record of it
-// has asked for a minute, it is forgotten and may stand again.
+// has come for a minute, it is forgotten and may stand again.
 [[nodiscard]] bool gf_keptOffStand(std::uint32_t hexid);
+// The spawn step looks at a record of the flight, before any rule may drop it: a flight kept off
+// stays kept off while its records come, and one whose last record is a minute old is forgotten.
+// One lookup.
+void gf_keptOffRecordSeen(std::uint32_t hexid);
 // The aircraft is seen moving or flying: it is made again as any other.
 void gf_forgetKeptOffStand(std::uint32_t hexid);
 // Forgets every aircraft kept off (a new run, tests).
