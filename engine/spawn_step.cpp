@@ -299,6 +299,8 @@ void lf_spawnStep(LiveAircraft& aircraft)
     aircraft.spawnDueTick = lf_dueTick(aircraft.track.front());
     if (now < aircraft.spawnDueTick)
         return;
+    // Every rule below may drop the record; its flight's reports go on all the same.
+    gf_keptOffRecordSeen(aircraft.hexid);
     if (aircraft.track.size() == 1)
         return lf_drop(aircraft);
     FlightIdentity& flight = aircraft.identity;

@@ -20,18 +20,42 @@ namespace {
 // and an airborne one without reports is given up after about a minute of dead reckoning.
 constexpr double DATA_ENDED_SECONDS = 60.0;
 
-// A flight kept off whose records have not come to ask for a stand for this long: its reports
-// stopped, as a holder's data ends.
+// A flight kept off of which no record has come for this long: its reports stopped, as a
+// holder's data ends.
 constexpr Tick KEPT_OFF_DATA_ENDED_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
 
 // The live aircraft removed for the parked count and not made again on a stand since, with the
-// tick at which it was removed or one of its records was last kept off.
+// tick at which it was removed or the spawn step last looked at one of its records.
 std::unordered_map<std::uint32_t, Tick> keptOffStand;
 
 // Forgets the flights kept off whose data has ended.
 void lf_forgetEndedKeptOff(Tick now)
 {
     std::erase_if(keptOffStand, [now](const auto& kept) { return now - kept.second > KEPT_OFF_DATA_ENDED_TICKS; });
+}
+
+// A taxiing arrival (not from a stand, unless towed) whose known track stops.
+bool lf_arrivalStops(const LiveAircraft& aircraft)
+{
+    const auto& track = aircraft.track;
+    return aircraft.phase == FlightPhase::taxi && (aircraft.towed || !gf_cameFromStand(aircraft)) &&
+           track.size() >= 2 && (track.back().stationary || track.back().groundSpeed == 0.0);
+}
+
+// The coming leg could bring the arrival's wings to the holder's: until the next segment start
+// the arrival gets no farther from here than the point it drives to, or, on a curve, than the
+// curve's start and then its control point or its end (the curve keeps within those three).
+bool lf_legReachesHolder(const LiveAircraft& aircraft, const LiveAircraft& holder)
+{
+    const LatLon at = gf_latLonOf(aircraft.simPosition);
+    double reach = gf_distanceNm(at, gf_latLonOf(aircraft.track[1]));
+    if (const CurveSegment& curve = aircraft.curve; gf_curveRunning(aircraft))
+        reach = std::max(reach, gf_distanceNm(at, LatLon{curve.originLat, curve.originLon}) +
+                                    std::max(std::hypot(curve.controlNorthM, curve.controlEastM),
+                                             std::hypot(curve.endNorthM, curve.endEastM)) /
+                                        METRES_PER_NM);
+    const double apart = gf_distanceNm(at, gf_latLonOf(holder.simPosition));
+    return gf_wingsTouch(aircraft.halfSpan, holder.halfSpan, apart - reach, STAND_TOUCHING_MARGIN);
 }
 
 }  // namespace
@@ -99,34 +123,32 @@ bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival)
 
 bool gf_approachHeldStand(LiveAircraft& aircraft)
 {
-    const auto& track = aircraft.track;
-    if (aircraft.phase != FlightPhase::taxi || (!aircraft.towed && gf_cameFromStand(aircraft)) || track.size() < 2 ||
-        !(track.back().stationary || track.back().groundSpeed == 0.0))
+    if (!lf_arrivalStops(aircraft))
         return true;
     // Only a stop where the arrival would park is its claim. One farther out, in front of the
     // stand on the apron lane, may be a pause on its way (waiting for a push-back), which the data
-    // known so far cannot tell from its end: the aircraft holds there as any taxiing aircraft
-    // does, and the track end settles with the holder should its data end there.
-    const Stand* stand = gf_heldStandAt(gf_latLonOf(track.back()), aircraft, false);
+    // known so far cannot tell from its end: the aircraft holds short of the holder there
+    // (gf_holdShortOfHeldStand), and the track end settles with the holder should its data end there.
+    const Stand* stand = gf_heldStandAt(gf_latLonOf(aircraft.track.back()), aircraft, false);
     if (stand == nullptr)
         return true;
     // A holder whose data has ended goes as soon as the arrival's data stops on its stand. One
-    // that still reports is met when the arrival comes close: until the next segment start the
-    // arrival gets no farther from here than the point it drives to, or, on a curve, than the
-    // curve's start and then its control point or its end (the curve keeps within those three).
+    // that still reports is met when the arrival comes close.
     const LiveAircraft& holder = *gf_standHolder(*stand, aircraft);
-    const LatLon at = gf_latLonOf(aircraft.simPosition);
-    double reach = gf_distanceNm(at, gf_latLonOf(track[1]));
-    if (const CurveSegment& curve = aircraft.curve; gf_curveRunning(aircraft))
-        reach = std::max(reach, gf_distanceNm(at, LatLon{curve.originLat, curve.originLon}) +
-                                    std::max(std::hypot(curve.controlNorthM, curve.controlEastM),
-                                             std::hypot(curve.endNorthM, curve.endEastM)) /
-                                        METRES_PER_NM);
-    const double apart = gf_distanceNm(at, gf_latLonOf(holder.simPosition));
-    if (!gf_holderDataEnded(holder, aircraft) &&
-        !gf_wingsTouch(aircraft.halfSpan, holder.halfSpan, apart - reach, STAND_TOUCHING_MARGIN))
+    if (!gf_holderDataEnded(holder, aircraft) && !lf_legReachesHolder(aircraft, holder))
         return true;
     return gf_settleHeldStand(*stand, aircraft);
+}
+
+bool gf_holdShortOfHeldStand(const LiveAircraft& aircraft)
+{
+    if (!lf_arrivalStops(aircraft) || aircraft.track[1].stationary)
+        return false;
+    const LatLon stop = gf_latLonOf(aircraft.track.back());
+    if (gf_heldStandAt(stop, aircraft, false) != nullptr)
+        return false;
+    const Stand* stand = gf_heldStandAt(stop, aircraft, true);
+    return stand != nullptr && lf_legReachesHolder(aircraft, *gf_standHolder(*stand, aircraft));
 }
 
 bool gf_isParkedLive(const LiveAircraft& aircraft)
@@ -159,12 +181,22 @@ bool gf_keptOffStand(std::uint32_t hexid)
     const auto kept = keptOffStand.find(hexid);
     if (kept == keptOffStand.end())
         return false;
-    if (gf_tooManyLiveParked(gf_liveParkedCount(), 1)) {
-        kept->second = now;
+    if (gf_tooManyLiveParked(gf_liveParkedCount(), 1))
         return true;
-    }
     keptOffStand.erase(kept);
     return false;
+}
+
+void gf_keptOffRecordSeen(std::uint32_t hexid)
+{
+    const auto kept = keptOffStand.find(hexid);
+    if (kept == keptOffStand.end())
+        return;
+    const Tick now = tickCounter.load();
+    if (now - kept->second > KEPT_OFF_DATA_ENDED_TICKS)
+        keptOffStand.erase(kept);
+    else
+        kept->second = now;
 }
 
 void gf_forgetKeptOffStand(std::uint32_t hexid) { keptOffStand.erase(hexid); }

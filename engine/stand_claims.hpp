@@ -13,17 +13,21 @@
 //   end of its track, or on its way there before the two could touch, when the distance between
 //   them, less the way the arrival can make before its next segment starts, is within
 //   STAND_TOUCHING_MARGIN (1.1) times the sum of their half spans.
-// A stop farther out, in front of the stand on the apron lane, may be a pause on the arrival's way
-// (waiting for a push-back): it claims nothing, and the arrival holds there as any taxiing aircraft
-// does. Any other aircraft (a departure, one pausing beside a held stand) holds as before.
+// A stop farther out, still within the stand's radius, in front of it on the apron lane, may be a
+// pause on the arrival's way (waiting for a push-back): it claims nothing. The arrival stands
+// there as any taxiing aircraft whose data stops does, but short of the holder: it does not drive
+// a leg that could bring their wings within STAND_TOUCHING_MARGIN times their summed half spans.
+// When its data goes on, it drives on from where it stands; when its data ends there, the track
+// end settles with the holder as above. Any other aircraft (a departure, one pausing beside a held
+// stand) holds as before.
 //
 // A live aircraft removed to bring the live aircraft parked on stands down to the count the park
 // airport wants (the one parked longest goes, at the parked count as at the parking update) is kept
 // off: its reports still have it standing there, and made again it would push the next one parked
 // longest out, round and round. While the count has no room for one more, it is not made again on
 // a stand; it is forgotten once there is room, once it is seen moving or flying, and once its data
-// has ended: for a minute no record of it came to ask for a stand (its last one was dropped and no
-// report made it again).
+// has ended: for a minute no record of it came (a record dropped before it could ask for a stand,
+// at the live limit for one, still says its reports go on).
 //
 // Worker thread only, like the stands and the aircraft lists. The files that call these rules (the
 // stand search, the approach of a stand, the ground movement, the track end, the park limits and
@@ -69,6 +73,11 @@ bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival)
 // leg could bring their wings together, before they touch. A stop farther from the stand's point
 // claims nothing here. False when the arrival went.
 [[nodiscard]] bool gf_approachHeldStand(LiveAircraft& aircraft);
+// At a segment start, a taxiing arrival whose track stops within the radius of a stand that
+// another aircraft holds, but not within 20 m of its point (a stop that may be a pause): true
+// when the coming leg could bring their wings together. The arrival is then to stand where it is
+// for this segment instead of driving the leg.
+[[nodiscard]] bool gf_holdShortOfHeldStand(const LiveAircraft& aircraft);
 
 // The live aircraft that are active and parked: those that count against the wanted park count.
 bool gf_isParkedLive(const LiveAircraft& aircraft);
@@ -82,8 +91,12 @@ bool gf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra);
 void gf_keepOffStand(std::uint32_t hexid);
 // A live aircraft removed for the parked count: while the count still has no room for it, it is
 // not made again on a stand. True while that holds; once there is room, or once no record of it
-// has asked for a minute, it is forgotten and may stand again.
+// has come for a minute, it is forgotten and may stand again.
 [[nodiscard]] bool gf_keptOffStand(std::uint32_t hexid);
+// The spawn step looks at a record of the flight, before any rule may drop it: a flight kept off
+// stays kept off while its records come, and one whose last record is a minute old is forgotten.
+// One lookup.
+void gf_keptOffRecordSeen(std::uint32_t hexid);
 // The aircraft is seen moving or flying: it is made again as any other.
 void gf_forgetKeptOffStand(std::uint32_t hexid);
 // Forgets every aircraft kept off (a new run, tests).

@@ -402,6 +402,19 @@ TEST_F(StandBirthTest, AnAircraftRemovedForTheParkCountStaysAwayUntilThereIsRoom
     tickCounter.store(17000);
     EXPECT_EQ(reported(0x500001, 0.0).phase, FlightPhase::parked)
         << "a minute without a record of it, its data has ended: it is forgotten, and comes as any newcomer";
+
+    // Its newcoming made the one parked longest go (0x500003): a record of that one dropped at the
+    // live limit before it asks for a stand (the user south: nobody farther away) says it reports on.
+    engineUserSnapshot.latitude = 51.0;
+    engineUserSnapshot.longitude = 4.7;
+    MAX_LIVE_SEL.setValue(1);
+    tickCounter.store(22000);
+    EXPECT_TRUE(reported(0x500003, 0.3).skip);
+    MAX_LIVE_SEL.setValue(maxLive_);
+    tickCounter.store(27000);
+    EXPECT_TRUE(reported(0x500003, 0.3).skip) << "over a minute after its removal, it stays away";
+    tickCounter.store(33100);
+    EXPECT_EQ(reported(0x500003, 0.3).phase, FlightPhase::parked) << "forgotten a minute after its last record";
 }
 
 TEST_F(StandBirthTest, ReservedStandAndFarAirportGiveNoStand)
