@@ -142,43 +142,13 @@ void lf_leaveStand(LiveAircraft& aircraft)
         lf_pushBack(aircraft);
 }
 
-// Holding short: the next point becomes a stop where the aircraft stands (its place is kept, the
-// data's), and the leg to it is not driven; a curve started towards it is dropped.
-void lf_holdShort(LiveAircraft& aircraft)
-{
-    TrackPoint& next = aircraft.track[1];
-    next.stationary = true;
-    next.groundSpeed = 0.0;
-    next.speed = 0.0;
-    aircraft.curve = CurveSegment{};
-    aircraft.turnToCourse = false;
-}
-
-// A taxiing aircraft that held short of a stop (its data stood farther on) drives on from where
-// it stands: the stop it stood at is taken there, and the course to the next point from there.
-void lf_driveOnFromHold(LiveAircraft& aircraft)
-{
-    auto& track = aircraft.track;
-    const LatLon at = lf_aircraftAt(aircraft);
-    if (aircraft.phase != FlightPhase::taxi || track.size() < 2 || !track[0].stationary ||
-        gf_samePlace(lf_at(track[0]), at))
-        return;
-    track[0].lat = at.lat;
-    track[0].lon = at.lon;
-    if (!track[1].stationary)
-        aircraft.courseToNext = gf_bearingRad(at, lf_at(track[1]));
-}
-
 // A taxiing aircraft that stops at the end of its track looks for a stand there; on its way, one
-// that heads for a stand another aircraft holds meets the holder before their wings touch, and
-// one whose data stops in front of a held stand holds short of the holder.
+// that heads for a stand another aircraft holds meets the holder before their wings touch.
 void lf_parkAtTrackEnd(LiveAircraft& aircraft)
 {
     const auto& track = aircraft.track;
     if (!gf_approachHeldStand(aircraft))
         return;
-    if (gf_holdShortOfHeldStand(aircraft))
-        lf_holdShort(aircraft);
     if (aircraft.phase != FlightPhase::taxi || !track.back().stationary || parkStands.empty())
         return;
     if (!aircraft.towed && gf_cameFromStand(aircraft))
@@ -225,7 +195,6 @@ void nextPosGround(LiveAircraft& aircraft)
 {
     if (aircraft.track.empty())
         return;
-    lf_driveOnFromHold(aircraft);
     if (aircraft.phase == FlightPhase::pushing_back)
         lf_pushBackStep(aircraft);
     else if (aircraft.phase == FlightPhase::parked)

@@ -34,30 +34,6 @@ void lf_forgetEndedKeptOff(Tick now)
     std::erase_if(keptOffStand, [now](const auto& kept) { return now - kept.second > KEPT_OFF_DATA_ENDED_TICKS; });
 }
 
-// A taxiing arrival (not from a stand, unless towed) whose known track stops.
-bool lf_arrivalStops(const LiveAircraft& aircraft)
-{
-    const auto& track = aircraft.track;
-    return aircraft.phase == FlightPhase::taxi && (aircraft.towed || !gf_cameFromStand(aircraft)) &&
-           track.size() >= 2 && (track.back().stationary || track.back().groundSpeed == 0.0);
-}
-
-// The coming leg could bring the arrival's wings to the holder's: until the next segment start
-// the arrival gets no farther from here than the point it drives to, or, on a curve, than the
-// curve's start and then its control point or its end (the curve keeps within those three).
-bool lf_legReachesHolder(const LiveAircraft& aircraft, const LiveAircraft& holder)
-{
-    const LatLon at = gf_latLonOf(aircraft.simPosition);
-    double reach = gf_distanceNm(at, gf_latLonOf(aircraft.track[1]));
-    if (const CurveSegment& curve = aircraft.curve; gf_curveRunning(aircraft))
-        reach = std::max(reach, gf_distanceNm(at, LatLon{curve.originLat, curve.originLon}) +
-                                    std::max(std::hypot(curve.controlNorthM, curve.controlEastM),
-                                             std::hypot(curve.endNorthM, curve.endEastM)) /
-                                        METRES_PER_NM);
-    const double apart = gf_distanceNm(at, gf_latLonOf(holder.simPosition));
-    return gf_wingsTouch(aircraft.halfSpan, holder.halfSpan, apart - reach, STAND_TOUCHING_MARGIN);
-}
-
 }  // namespace
 
 LiveAircraft* gf_firstLiveOnStand(std::uint32_t standNumber)
@@ -123,32 +99,40 @@ bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival)
 
 bool gf_approachHeldStand(LiveAircraft& aircraft)
 {
-    if (!lf_arrivalStops(aircraft))
+    const auto& track = aircraft.track;
+    if (aircraft.phase != FlightPhase::taxi || (!aircraft.towed && gf_cameFromStand(aircraft)) || track.size() < 2 ||
+        !(track.back().stationary || track.back().groundSpeed == 0.0))
         return true;
-    // Only a stop where the arrival would park is its claim. One farther out, in front of the
-    // stand on the apron lane, may be a pause on its way (waiting for a push-back), which the data
-    // known so far cannot tell from its end: the aircraft holds short of the holder there
-    // (gf_holdShortOfHeldStand), and the track end settles with the holder should its data end there.
-    const Stand* stand = gf_heldStandAt(gf_latLonOf(aircraft.track.back()), aircraft, false);
+    const LatLon stop = gf_latLonOf(track.back());
+    const Stand* claimed = gf_heldStandAt(stop, aircraft, false);
+    const Stand* stand = claimed != nullptr ? claimed : gf_heldStandAt(stop, aircraft, true);
     if (stand == nullptr)
         return true;
-    // A holder whose data has ended goes as soon as the arrival's data stops on its stand. One
-    // that still reports is met when the arrival comes close.
+    // A holder whose data has ended goes as soon as the arrival's data stops on its stand: nothing
+    // stands there any more, whether the arrival parks there or only pauses.
     const LiveAircraft& holder = *gf_standHolder(*stand, aircraft);
-    if (!gf_holderDataEnded(holder, aircraft) && !lf_legReachesHolder(aircraft, holder))
+    const bool holderEnded = gf_holderDataEnded(holder, aircraft);
+    // Only a stop where the arrival would park is its claim on a stand whose holder still reports.
+    // One farther out, in front of the stand on the apron lane, may be a pause on its way (waiting
+    // for a push-back), which the data known so far cannot tell from its end: the aircraft holds
+    // there as any taxiing aircraft does, and the track end settles with the holder should its
+    // data end there.
+    if (claimed == nullptr && !holderEnded)
+        return true;
+    // The claim is met when the arrival comes close: until the next segment start the arrival gets
+    // no farther from here than the point it drives to, or, on a curve, than the curve's start and
+    // then its control point or its end (the curve keeps within those three).
+    const LatLon at = gf_latLonOf(aircraft.simPosition);
+    double reach = gf_distanceNm(at, gf_latLonOf(track[1]));
+    if (const CurveSegment& curve = aircraft.curve; gf_curveRunning(aircraft))
+        reach = std::max(reach, gf_distanceNm(at, LatLon{curve.originLat, curve.originLon}) +
+                                    std::max(std::hypot(curve.controlNorthM, curve.controlEastM),
+                                             std::hypot(curve.endNorthM, curve.endEastM)) /
+                                        METRES_PER_NM);
+    const double apart = gf_distanceNm(at, gf_latLonOf(holder.simPosition));
+    if (!holderEnded && !gf_wingsTouch(aircraft.halfSpan, holder.halfSpan, apart - reach, STAND_TOUCHING_MARGIN))
         return true;
     return gf_settleHeldStand(*stand, aircraft);
-}
-
-bool gf_holdShortOfHeldStand(const LiveAircraft& aircraft)
-{
-    if (!lf_arrivalStops(aircraft) || aircraft.track[1].stationary)
-        return false;
-    const LatLon stop = gf_latLonOf(aircraft.track.back());
-    if (gf_heldStandAt(stop, aircraft, false) != nullptr)
-        return false;
-    const Stand* stand = gf_heldStandAt(stop, aircraft, true);
-    return stand != nullptr && lf_legReachesHolder(aircraft, *gf_standHolder(*stand, aircraft));
 }
 
 bool gf_isParkedLive(const LiveAircraft& aircraft)

@@ -8,18 +8,16 @@
 // lags the data) standing within the stand's own radius. Claiming, it meets the holder, and one of
 // the two goes:
 // - the holder goes when its data has ended: its newest report is more than a minute older than
-//   the arrival's; it goes as soon as the arrival's track stops on the stand;
+//   the arrival's; it goes as soon as the arrival's track stops within the stand's radius, a
+//   claim or not;
 // - otherwise the holder's reports still put it there, and the arrival goes: at its claim, at the
 //   end of its track, or on its way there before the two could touch, when the distance between
 //   them, less the way the arrival can make before its next segment starts, is within
 //   STAND_TOUCHING_MARGIN (1.1) times the sum of their half spans.
-// A stop farther out, still within the stand's radius, in front of it on the apron lane, may be a
-// pause on the arrival's way (waiting for a push-back): it claims nothing. The arrival stands
-// there as any taxiing aircraft whose data stops does, but short of the holder: it does not drive
-// a leg that could bring their wings within STAND_TOUCHING_MARGIN times their summed half spans.
-// When its data goes on, it drives on from where it stands; when its data ends there, the track
-// end settles with the holder as above. Any other aircraft (a departure, one pausing beside a held
-// stand) holds as before.
+// A stop farther out, in front of the stand on the apron lane, may be a pause on the arrival's way
+// (waiting for a push-back): it claims nothing from a holder that still reports, and the arrival
+// holds there as any taxiing aircraft does. Any other aircraft (a departure, one pausing beside a
+// held stand) holds as before.
 //
 // A live aircraft removed to bring the live aircraft parked on stands down to the count the park
 // airport wants (the one parked longest goes, at the parked count as at the parking update) is kept
@@ -67,17 +65,13 @@ bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival)
 // its stand taken, and false is returned. True when nobody holds the stand.
 [[nodiscard]] bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival);
 
-// A taxiing arrival (not from a stand, unless towed) whose track stops within 20 m of a stand that
-// another aircraft holds, at a segment start or a new point: a holder whose data has ended goes
-// now; with one that still reports, the two settle which goes (gf_settleHeldStand) when the coming
-// leg could bring their wings together, before they touch. A stop farther from the stand's point
-// claims nothing here. False when the arrival went.
+// A taxiing arrival (not from a stand, unless towed) whose track stops on a stand that another
+// aircraft holds, at a segment start or a new point: a holder whose data has ended goes now (a stop
+// within the stand's radius); with one that still reports, a stop within 20 m of the stand's point
+// is a claim, and the two settle which goes (gf_settleHeldStand) when the coming leg could bring
+// their wings together, before they touch; a stop farther out claims nothing here. False when the
+// arrival went.
 [[nodiscard]] bool gf_approachHeldStand(LiveAircraft& aircraft);
-// At a segment start, a taxiing arrival whose track stops within the radius of a stand that
-// another aircraft holds, but not within 20 m of its point (a stop that may be a pause): true
-// when the coming leg could bring their wings together. The arrival is then to stand where it is
-// for this segment instead of driving the leg.
-[[nodiscard]] bool gf_holdShortOfHeldStand(const LiveAircraft& aircraft);
 
 // The live aircraft that are active and parked: those that count against the wanted park count.
 bool gf_isParkedLive(const LiveAircraft& aircraft);

@@ -6,7 +6,6 @@
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ground_movement.hpp"
-#include "engine/motion_math.hpp"
 #include "engine/park_limits.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_results.hpp"
@@ -44,15 +43,14 @@ bool lf_blockedByTaxiing(const LiveAircraft& aircraft)
     });
 }
 
-// An arrival (it did not come from a stand) whose data stops on a stand that a parked aircraft
-// holds meets the holder there: the holder goes when its data has ended, else the arrival goes
-// (true). Where its data stops is its last point: the aircraft may stand short of it, having held
-// short of the holder. A departure that pauses beside a held stand holds like any other.
+// An arrival (it did not come from a stand) that stops on a stand that a parked aircraft holds
+// meets the holder there: the holder goes when its data has ended, else the arrival goes (true).
+// A departure that pauses beside a held stand holds like any other.
 bool lf_arrivalGoesForHolder(LiveAircraft& aircraft)
 {
     if (gf_cameFromStand(aircraft))
         return false;
-    const Stand* held = gf_heldStandAt(gf_latLonOf(aircraft.track.front()), aircraft, true);
+    const Stand* held = gf_heldStandAt(lf_aircraftAt(aircraft), aircraft, true);
     return held != nullptr && !gf_settleHeldStand(*held, aircraft);
 }
 
