@@ -198,9 +198,14 @@ bool lf_downloadInstaller(const VersionData& published)
             lf_unzipInstaller(zip);
         }
     }
-    // A close ended the download: the installer of an earlier update stays in new_version.
-    if (gf_stopPending())
+    // A close ended the download, or came while it was unpacked: the installer of an earlier
+    // update stays in new_version, and nothing of this one is left in the program folder.
+    if (gf_stopPending()) {
+        std::error_code ignored;
+        fs::remove(zip, ignored);
+        fs::remove(INSTALL_NEW_VERSION_EXE, ignored);
         return false;
+    }
     lf_prepareNewVersionFolder();
     std::error_code error;
     fs::remove(zip, error);
