@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
@@ -81,27 +83,25 @@ TEST_F(GroundScenario, AnArrivalMeetsTheHolderOfItsStandBeforeTheirWingsTouch)
 {
     const std::uint32_t near = addStand("E7", 200.0, 30.0).number;  // the stop 12 m from its point
     const std::uint32_t heavy = addStand("F1", 218.0, 40.0).number;  // 30 m
-    for (const std::uint32_t standNumber : {near, heavy})
-        for (const double holderReported : {-61.0, 0.0}) {
-            freshEngine();
-            const Stand& stand = *gf_standByNumber(standNumber);
-            LiveAircraft& holder = onGround(0x484007, "EZY7", LatLon{stand.lat, stand.lon}, 0.0);
-            holder.setPhase(FlightPhase::parked);
-            holder.standNumber = stand.number;
-            holder.recordTime = holderReported;
-            lf_occupyStand(stand.number);
-            LiveAircraft& aircraft = arrivalAtTheCorner();
-            TrackPoint stop = aircraft.track.back();
-            aircraft.track.pop_back();
-            decodeExisting(aircraft, stop);
-            const std::string where = stand.id + (holderReported < 0.0 ? ", data ended" : ", reporting");
-            EXPECT_EQ(holder.state == SimState::active, holderReported == 0.0) << where << ": as the stop is known";
-            runTicks(20000, [&] {
-                return aircraft.state != SimState::active || metresBetween(LatLon{stand.lat, stand.lon}, aircraft) < 36;
-            });
-            EXPECT_EQ(holder.state == SimState::active, holderReported == 0.0) << where << ": before the wings touch";
-            EXPECT_EQ(aircraft.state == SimState::active, holderReported < 0.0 || standNumber == heavy) << where;
-        }
+    for (const auto& [standNumber, holderReported] : std::initializer_list<std::pair<std::uint32_t, double>>{
+             {near, -61.0}, {near, 0.0}, {heavy, -61.0}, {heavy, 0.0}}) {
+        freshEngine();
+        const Stand& stand = *gf_standByNumber(standNumber);
+        LiveAircraft& holder = onGround(0x484007, "EZY7", LatLon{stand.lat, stand.lon}, 0.0);
+        holder.setPhase(FlightPhase::parked);
+        holder.standNumber = stand.number;
+        holder.recordTime = holderReported;
+        lf_occupyStand(stand.number);
+        LiveAircraft& aircraft = arrivalAtTheCorner();
+        TrackPoint stop = aircraft.track.back();
+        aircraft.track.pop_back();
+        decodeExisting(aircraft, stop);
+        const LatLon standAt{stand.lat, stand.lon};
+        EXPECT_EQ(holder.state == SimState::active, holderReported == 0.0) << stand.id << ": as the stop is known";
+        runTicks(20000, [&] { return aircraft.state != SimState::active || metresBetween(standAt, aircraft) < 36; });
+        EXPECT_EQ(holder.state == SimState::active, holderReported == 0.0) << stand.id << ": before the wings touch";
+        EXPECT_EQ(aircraft.state == SimState::active, holderReported < 0.0 || standNumber == heavy) << stand.id;
+    }
 }
 
 // In the harness, as the service reports it: an arrival taxis along the apron lane in front of a
