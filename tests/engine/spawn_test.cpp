@@ -403,9 +403,8 @@ TEST_F(StandBirthTest, AnAircraftRemovedForTheParkCountStaysAwayUntilThereIsRoom
     EXPECT_EQ(reported(0x500001, 0.0).phase, FlightPhase::parked)
         << "a minute without a record of it, its data has ended: it is forgotten, and comes as any newcomer";
 
-    // Its newcoming made the one parked longest go (0x500003): a record of that one dropped at the
-    // live limit before it asks for a stand (the user south: nobody farther away) says it reports on.
-    engineUserSnapshot.latitude = 51.0;
+    // The one it pushed out (0x500003) stays off while its records are dropped at the live limit.
+    engineUserSnapshot.latitude = 51.0;  // south of all: no flight is farther away than it
     engineUserSnapshot.longitude = 4.7;
     MAX_LIVE_SEL.setValue(1);
     tickCounter.store(22000);

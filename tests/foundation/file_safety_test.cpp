@@ -141,14 +141,14 @@ TEST(FileSafetyTest, LeftoverTemporariesOfAnEarlierRunAreRemovedAndNothingElse)
     ::close(descriptor);
     fs::remove(probe);
     const std::string probeName = probe.filename().string();
-    const std::uint64_t next = std::stoull(probeName.substr(probeName.rfind('-') + 1)) + 1;
+    const std::string stem = probeName.substr(0, probeName.rfind('-') + 1);  // with this process's id
+    const std::uint64_t next = std::stoull(probeName.substr(stem.size())) + 1;
     for (std::uint64_t n = next; n < next + 3; ++n)
-        writeFile(dir / "sub" / vald::format("i.xml.corvtmp-{}-{}", static_cast<long>(::getpid()), n), "theirs");
+        writeFile(dir / "sub" / (stem + std::to_string(n)), "theirs");
     ASSERT_TRUE(gf_writeFileSafely(dir / "sub" / "i.xml", "new", error)) << error;
     EXPECT_EQ(readFile(dir / "sub" / "i.xml"), "new");
     EXPECT_EQ(entriesOf(dir / "sub").size(), 5u);
-    EXPECT_EQ(readFile(dir / "sub" / vald::format("i.xml.corvtmp-{}-{}", static_cast<long>(::getpid()), next)),
-              "theirs");
+    EXPECT_EQ(readFile(dir / "sub" / (stem + std::to_string(next))), "theirs");
 
     EXPECT_EQ(gf_removeLeftoverTempFiles(dir.path()), 3u);
     EXPECT_EQ(entriesOf(dir.path()), (Names{".corvtmp-5-1", "a.xml", own, "d.xml.corvtmp-12-x",

@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <map>
 #include <string>
 #include <thread>
@@ -39,19 +38,6 @@ protected:
     std::string versions() const
     {
         return AIRPORTS_VERSION.value() + " " + AIG_VERSION.value() + " " + DBASE_VERSION.value();
-    }
-    // The download's own temporary files in input, and how many bytes they hold.
-    static std::uintmax_t temporaryBytes(std::size_t& count)
-    {
-        std::uintmax_t bytes = 0;
-        count = 0;
-        for (const fs::directory_entry& entry : fs::directory_iterator("input"))
-            if (gf_isSafeWriteTempName(entry.path().filename().string())) {
-                std::error_code ignored;
-                bytes += fs::file_size(entry.path(), ignored);
-                ++count;
-            }
-        return bytes;
     }
 };
 
@@ -108,8 +94,7 @@ TEST_F(DownloadRulesTest, NothingBesideTheTargetIsTouchedOnlyTheDocumentIsPlaced
     EXPECT_TRUE(readFile("input/AIG-regcodes.enc") == repeated);
     EXPECT_EQ(AIG_VERSION.value(), "1.0.3");
 
-    // A close while the body of a newer file trickles in ends the download: the old file and
-    // version stay, and nothing of the body is left.
+    // A close while a newer file trickles in ends its download: old file and version stay, no body.
     for (const std::string& name : DATA_FILES)
         writeFile(site() / "11" / name, good[name]);
     corv_test::writeSealed((site() / "11" / "airports.enc").string(),
@@ -117,17 +102,10 @@ TEST_F(DownloadRulesTest, NothingBesideTheTargetIsTouchedOnlyTheDocumentIsPlaced
     publishDataPatch(2);
     addFault({{"endpoint", "/downloads/11/airports.enc"}, {"paceBytesPerSecond", 2}, {"times", 1}});
     const std::size_t asked = downloads().size();
-    std::thread closer([] {
-        std::size_t count = 0;
-        for (int i = 0; i < 6000 && temporaryBytes(count) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        gf_requestStop(closing_reason::USER_CLOSED_SIM, 0);
-    });
+    std::thread closer = corv_test::closeOnceADownloadHasBegun("input", "airports.enc");
     EXPECT_TRUE(gf_checkVersions());
     closer.join();
-    std::size_t left = 0;
-    EXPECT_EQ(temporaryBytes(left), 0u);
-    EXPECT_EQ(left, 0u);
+    EXPECT_EQ(corv_test::temporariesIn("input"), 0u);
     EXPECT_TRUE(readFile("input/airports.enc") == good["airports.enc"]);
     EXPECT_EQ(AIRPORTS_VERSION.value(), "1.0.1");
     EXPECT_EQ(downloads().size(), asked + 2) << "versions.json and airports.enc: the data files after it wait";

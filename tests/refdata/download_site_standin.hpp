@@ -3,12 +3,18 @@
 // its download site: the service stand-in as a child process serving the test's own folder under
 // /downloads/. The update hooks record what the update asks of the window; the closing reason
 // is the test's own.
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "foundation/status_sink.hpp"
 #include "foundation/run_state.hpp"
+#include "foundation/safe_write.hpp"
 #include "refdata/downloads.hpp"
 #include "refdata/self_update.hpp"
 #include "refdata/self_update_installer.hpp"
@@ -79,6 +85,27 @@ protected:
 inline nlohmann::json versionObject(int major, int minor, int patch)
 {
     return {{"major", major}, {"minor", minor}, {"patch", patch}};
+}
+
+// The program's temporary files in `folder` named `prefix`... that hold at least `bytes` bytes.
+inline std::size_t temporariesIn(const std::filesystem::path& folder, const std::string& prefix = "",
+                                 std::uintmax_t bytes = 0)
+{
+    return std::ranges::count_if(std::filesystem::directory_iterator(folder), [&](const auto& entry) {
+        std::error_code gone;
+        const std::string name = entry.path().filename().string();
+        return name.starts_with(prefix) && gf_isSafeWriteTempName(name) && entry.file_size(gone) >= bytes && !gone;
+    });
+}
+
+// Closes the program, as the user would, once a download into `folder` named `prefix`... has begun.
+inline std::thread closeOnceADownloadHasBegun(std::filesystem::path folder, std::string prefix)
+{
+    return std::thread([folder = std::move(folder), prefix = std::move(prefix)] {
+        for (int i = 0; i < 6000 && temporariesIn(folder, prefix, 1) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        gf_requestStop(closing_reason::USER_CLOSED_SIM, 0);
+    });
 }
 
 }  // namespace corv_test

@@ -5,13 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <string>
 #include <thread>
 
 #include "foundation/format.hpp"
-#include "foundation/safe_write.hpp"
 #include "tests/refdata/download_site_standin.hpp"
 
 namespace fs = std::filesystem;
@@ -123,22 +120,11 @@ TEST_F(ProgramUpdateTest, MissingOrDamagedReleaseIsNotOffered)
     EXPECT_THAT(logLines(), Contains(missing).Times(2));
     EXPECT_THAT(logLines(), Contains(vald::format("==> Unzipping error code: {}", ZIP_ER_CRC)));
 
-    // A close while the release trickles in ends its download, and the installer of an earlier
-    // update stays where it is: nothing more is done for a release that did not come.
+    // A close while the release trickles in ends its download; an earlier update's installer stays.
     writeZip(site() / RELEASE, "install_new_version.exe", "Corvalen installer 11.10.0\n");
     writeFile("new_version/install_new_version.exe", "an earlier installer");
     addFault({{"endpoint", "/downloads/" + RELEASE}, {"paceBytesPerSecond", 2}, {"times", 1}});
-    std::thread closer([] {
-        const auto arrived = [] {
-            return std::ranges::any_of(fs::directory_iterator("."), [](const fs::directory_entry& entry) {
-                const std::string name = entry.path().filename().string();
-                return name.starts_with("setup_") && gf_isSafeWriteTempName(name) && entry.file_size() > 0;
-            });
-        };
-        for (int i = 0; i < 6000 && !arrived(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        gf_requestStop(closing_reason::USER_CLOSED_SIM, 0);
-    });
+    std::thread closer = corv_test::closeOnceADownloadHasBegun(".", "setup_");
     EXPECT_TRUE(gf_checkVersions());
     closer.join();
     EXPECT_EQ(readFile("new_version/install_new_version.exe"), "an earlier installer");

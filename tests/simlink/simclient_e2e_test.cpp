@@ -111,8 +111,7 @@ TEST_F(SimClientWholeLifeTest, AnAiAircraftIsCreatedReleasedFrozenMovedAndRemove
     };
     // waitUntil calls it every 10 ms: one tick each.
     ASSERT_TRUE(waitUntil(handOver, LIMIT));
-    // The frames carried the positions in order, however many frames a loaded machine ran
-    // meanwhile: nothing went backwards, and the last position arrived.
+    // However many frames a loaded machine ran, no position went backwards and the last arrived.
     const std::vector<json> positions = journal(isPosition);
     EXPECT_TRUE(isLast(positions.back()));
     for (std::size_t i = 1; i < positions.size(); ++i)
