@@ -108,8 +108,9 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
     const Stand* stand = claimed != nullptr ? claimed : gf_heldStandAt(stop, aircraft, true);
     if (stand == nullptr)
         return true;
-    // A holder whose data has ended goes as soon as the arrival's data stops on its stand: nothing
-    // stands there any more, whether the arrival parks there or only pauses.
+    // A holder whose data has ended goes as soon as the arrival's data stops where it would park;
+    // a stop farther out may be a pause of an aircraft that only passes, so there it goes only
+    // before their wings could touch.
     const LiveAircraft& holder = *gf_standHolder(*stand, aircraft);
     const bool holderEnded = gf_holderDataEnded(holder, aircraft);
     // Only a stop where the arrival would park is its claim on a stand whose holder still reports.
@@ -130,7 +131,8 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
                                              std::hypot(curve.endNorthM, curve.endEastM)) /
                                         METRES_PER_NM);
     const double apart = gf_distanceNm(at, gf_latLonOf(holder.simPosition));
-    if (!holderEnded && !gf_wingsTouch(aircraft.halfSpan, holder.halfSpan, apart - reach, STAND_TOUCHING_MARGIN))
+    if (!(holderEnded && claimed != nullptr) &&
+        !gf_wingsTouch(aircraft.halfSpan, holder.halfSpan, apart - reach, STAND_TOUCHING_MARGIN))
         return true;
     return gf_settleHeldStand(*stand, aircraft);
 }

@@ -8,8 +8,8 @@
 // lags the data) standing within the stand's own radius. Claiming, it meets the holder, and one of
 // the two goes:
 // - the holder goes when its data has ended: its newest report is more than a minute older than
-//   the arrival's; it goes as soon as the arrival's track stops within the stand's radius, a
-//   claim or not;
+//   the arrival's; it goes as soon as the arrival claims the stand, and for a stop farther out
+//   within the stand's radius, before the two could touch (as below);
 // - otherwise the holder's reports still put it there, and the arrival goes: at its claim, at the
 //   end of its track, or on its way there before the two could touch, when the distance between
 //   them, less the way the arrival can make before its next segment starts, is within
@@ -66,10 +66,11 @@ bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival)
 [[nodiscard]] bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival);
 
 // A taxiing arrival (not from a stand, unless towed) whose track stops on a stand that another
-// aircraft holds, at a segment start or a new point: a holder whose data has ended goes now (a stop
-// within the stand's radius); with one that still reports, a stop within 20 m of the stand's point
-// is a claim, and the two settle which goes (gf_settleHeldStand) when the coming leg could bring
-// their wings together, before they touch; a stop farther out claims nothing here. False when the
+// aircraft holds, at a segment start or a new point: a stop within 20 m of the stand's point is a
+// claim, and a holder whose data has ended goes now; with one that still reports, the two settle
+// which goes (gf_settleHeldStand) when the coming leg could bring their wings together, before they
+// touch. A stop farther out, within the stand's radius, claims nothing from a holder that still
+// reports; a holder whose data has ended goes before their wings could touch. False when the
 // arrival went.
 [[nodiscard]] bool gf_approachHeldStand(LiveAircraft& aircraft);
 

@@ -54,21 +54,23 @@ bool lf_moveFile(const fs::path& from, const fs::path& to, std::error_code& erro
 }
 
 // Writes the content of every file entry of the release to install_new_version.exe. A damaged
-// entry leaves no installer behind: half an installer must never be offered.
-void lf_unzipInstaller(const fs::path& zip)
+// entry leaves no installer behind: half an installer must never be offered. True when the
+// installer it wrote is there.
+bool lf_unzipInstaller(const fs::path& zip)
 {
     vald::ZipArchive archive(zip);
     if (!archive.open(vald::ZipArchive::OpenMode::ReadOnly)) {
         gf_logWarn(vald::format("Could not open {}", lf_text(zip)));
-        return;
+        return false;
     }
     const std::vector<vald::ZipEntry> entries = archive.getEntries();
     for (const vald::ZipEntry& entry : entries)
         if (!gf_isPlainFileName(entry.name)) {
             gf_logWarn(vald::format("Refused {}: entry name '{}' is not a plain file name", lf_text(zip), entry.name));
-            return;
+            return false;
         }
     const fs::path installer = INSTALL_NEW_VERSION_EXE;
+    bool written = false;
     for (const vald::ZipEntry& entry : entries) {
         // Unpacked whole, then written once: a damaged entry never leaves half an installer.
         std::ostringstream out;
@@ -77,15 +79,18 @@ void lf_unzipInstaller(const fs::path& zip)
             gf_logWarn(vald::format("Unzipping error code: {}", code));
             std::error_code error;
             fs::remove(installer, error);
+            written = false;
             continue;
         }
         std::string error;
-        if (gf_writeFileSafely(installer, out.str(), error))
+        written = gf_writeFileSafely(installer, out.str(), error);
+        if (written)
             gf_log(vald::format("{} unzipped to {}", lf_text(zip), lf_text(installer)));
         else
             gf_logWarn(error);
     }
     archive.discard();  // opened read-only: there is nothing to write back
+    return written;
 }
 
 // new_version is created, or emptied when it exists.
@@ -188,22 +193,28 @@ bool lf_downloadInstaller(const VersionData& published)
 {
     const std::string versionText = gf_versionText(published);
     const fs::path zip = gf_pathFromUtf8(vald::format("setup_{}_d_v{}.zip", PROGRAM_ID, versionText));
+    bool downloaded = false;
+    bool unpacked = false;
     {
         DownloadHandle holder;
         if (!gf_downloadToFile(holder, gf_downloadBase() + "release/" + lf_text(zip), zip, DownloadKind::release)) {
             gf_showStatus(
                 vald::format("Downloading program installer file version {} failed", versionText), true);
         } else {
+            downloaded = true;
             gf_log(vald::format("Downloaded {}", lf_text(zip)));
-            lf_unzipInstaller(zip);
+            unpacked = lf_unzipInstaller(zip);
         }
     }
     // A close ended the download, or came while it was unpacked: the installer of an earlier
-    // update stays in new_version, and nothing of this one is left in the program folder.
+    // update stays in new_version, and nothing this one wrote is left in the program folder. A
+    // file of those names that it did not write (a zip the user fetched by hand) is not its own.
     if (gf_stopPending()) {
         std::error_code ignored;
-        fs::remove(zip, ignored);
-        fs::remove(INSTALL_NEW_VERSION_EXE, ignored);
+        if (downloaded)
+            fs::remove(zip, ignored);
+        if (unpacked)
+            fs::remove(INSTALL_NEW_VERSION_EXE, ignored);
         return false;
     }
     lf_prepareNewVersionFolder();

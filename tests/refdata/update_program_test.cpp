@@ -120,14 +120,19 @@ TEST_F(ProgramUpdateTest, MissingOrDamagedReleaseIsNotOffered)
     EXPECT_THAT(logLines(), Contains(missing).Times(2));
     EXPECT_THAT(logLines(), Contains(vald::format("==> Unzipping error code: {}", ZIP_ER_CRC)));
 
-    // A close while the release trickles in ends its download; an earlier update's installer stays.
+    // A close while the release trickles in ends its download; an earlier update's installer stays,
+    // and so do files of the release's names that the download did not write.
     writeZip(site() / RELEASE, "install_new_version.exe", "Corvalen installer 11.10.0\n");
     writeFile("new_version/install_new_version.exe", "an earlier installer");
+    writeFile("setup_Corv_P3D_d_v11.10.0.zip", "fetched by hand");
+    writeFile("install_new_version.exe", "left by an earlier run");
     addFault({{"endpoint", "/downloads/" + RELEASE}, {"paceBytesPerSecond", 2}, {"times", 1}});
     std::thread closer = corv_test::closeOnceADownloadHasBegun(".", "setup_");
     EXPECT_TRUE(gf_checkVersions());
     closer.join();
     EXPECT_EQ(readFile("new_version/install_new_version.exe"), "an earlier installer");
+    EXPECT_EQ(readFile("setup_Corv_P3D_d_v11.10.0.zip") + "|" + readFile("install_new_version.exe"),
+              "fetched by hand|left by an earlier run");
     EXPECT_THAT(logLines(), Contains(missing).Times(2)) << "no more than before the close";
 }
 
