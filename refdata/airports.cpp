@@ -85,6 +85,8 @@ void gf_readAirportsText(std::string text, const std::string& source, std::vecto
     records.clear();
     if (records.capacity() < AIRPORTS_RESERVED)
         records.reserve(AIRPORTS_RESERVED);
+    if (const std::optional<std::string> fault = gf_nulByteFault(text))
+        throw std::runtime_error(source + " not loaded: " + *fault);
     pugi::xml_document document;
     const pugi::xml_parse_result loaded = document.load_buffer_inplace(text.data(), text.size());
     if (!loaded)

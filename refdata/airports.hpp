@@ -30,14 +30,15 @@ extern std::vector<AirportRecord> airportRecords;
 
 // The one reading of airports.xml, of its plain text: its usable airports into records (emptied
 // first), sorted by code, saying through log what it skipped. Throws std::runtime_error
-// "{source} not loaded: {why}" for a text that is no XML and "Missing <airports> root in: {source}"
-// for one without its root. gf_readAirports loads the file with it; a downloaded copy is checked
-// with it.
+// "{source} not loaded: {why}" for a text that is no XML or holds a NUL byte (gf_nulByteFault)
+// and "Missing <airports> root in: {source}" for one without its root. gf_readAirports loads the
+// file with it; a downloaded copy is checked with it.
 void gf_readAirportsText(std::string text, const std::string& source, std::vector<AirportRecord>& records,
                          const ReaderLog& log);
 
-// Why the plain text is no airports.xml the program could use (it does not parse, has no root or
-// no usable airport); nothing when it is one. Logs nothing and changes no table.
+// Why the plain text is no airports.xml the program could use (it does not parse, holds a NUL
+// byte, has no root or no usable airport); nothing when it is one. Logs nothing and changes no
+// table.
 [[nodiscard]] std::optional<std::string> gf_airportsFault(std::string text);
 
 // The first record with exactly this code; nullptr when there is none.

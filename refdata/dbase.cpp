@@ -215,6 +215,8 @@ void lf_readAllSections(const pugi::xml_node& document, DbaseTables& tables, con
 
 std::optional<std::string> gf_readDbaseText(std::string text, DbaseTables& tables, const ReaderLog& log)
 {
+    if (std::optional<std::string> fault = gf_nulByteFault(text))
+        return fault;
     pugi::xml_document document;
     const pugi::xml_parse_result loaded = document.load_buffer_inplace(text.data(), text.size());
     if (!loaded)

@@ -89,12 +89,14 @@ extern std::unordered_map<std::string, DbaseRecord>& dbaseRecords;
 
 // The one reading of dbase.xml, of its plain text: every section into tables (emptied first),
 // saying through log what it skipped. Nothing when the text was read; the parser's description
-// of the fault when it is no XML. Throws vald::UserErrorException 61 when a required section is
-// missing or empty. gf_readDbase loads the file with it; a downloaded copy is checked with it.
+// of the fault when it is no XML, or gf_nulByteFault's when it holds a NUL byte. Throws
+// vald::UserErrorException 61 when a required section is missing or empty. gf_readDbase loads
+// the file with it; a downloaded copy is checked with it.
 [[nodiscard]] std::optional<std::string> gf_readDbaseText(std::string text, DbaseTables& tables, const ReaderLog& log);
 
-// Why the plain text is no dbase.xml the program could load (it does not parse, or a required
-// section is missing or empty); nothing when it is one. Logs nothing and changes no table.
+// Why the plain text is no dbase.xml the program could load (it does not parse, holds a NUL byte,
+// or a required section is missing or empty); nothing when it is one. Logs nothing and changes no
+// table.
 [[nodiscard]] std::optional<std::string> gf_dbaseFault(std::string text);
 
 // Empties every table (start of each read; tests).

@@ -117,6 +117,13 @@ bool gf_readPlainDataFile(const std::filesystem::path& plain, std::string& text,
     }
 }
 
+std::optional<std::string> gf_nulByteFault(const std::string& text)
+{
+    if (text.find('\0') == std::string::npos)
+        return std::nullopt;
+    return std::string("Text contains a NUL byte");
+}
+
 void ReaderLog::line(const std::string& text) const
 {
     if (on)

@@ -31,6 +31,11 @@ inline constexpr std::size_t MAX_PLAIN_DATA_BYTES = 256u * 1024u * 1024u;
 // (as the XML parser words it) when it is missing, larger than MAX_PLAIN_DATA_BYTES or unreadable.
 [[nodiscard]] bool gf_readPlainDataFile(const std::filesystem::path& plain, std::string& text, std::string& error);
 
+// Why every reader of a data file refuses its plain text before parsing it: the XML parser takes a
+// NUL byte for the end of the text and would read only what stands before it, without a word of
+// the rest. Worded as the parser words its reasons; nothing when the text holds no NUL byte.
+[[nodiscard]] std::optional<std::string> gf_nulByteFault(const std::string& text);
+
 // How a reader of a data file speaks: to the log when it loads the file at start-up, not at all
 // when it only checks a downloaded copy (whose fault the download tells in a line of its own).
 struct ReaderLog {

@@ -87,6 +87,10 @@ bool lf_readRegcodeLine(const std::string& line, const std::string& file, std::v
 AigRegcodesRead gf_readAigRegcodesText(std::string text, std::vector<RegcodeEntry>& entries, const ReaderLog& log)
 {
     AigRegcodesRead read;
+    if (std::optional<std::string> fault = gf_nulByteFault(text)) {
+        read.refused = std::move(*fault);
+        return read;
+    }
     pugi::xml_document document;
     if (!document.load_buffer_inplace(text.data(), text.size()))
         return read;
@@ -116,6 +120,8 @@ std::optional<std::string> gf_aigRegcodesFault(std::string text)
 {
     std::vector<RegcodeEntry> entries;
     const AigRegcodesRead read = gf_readAigRegcodesText(std::move(text), entries, ReaderLog{false});
+    if (!read.refused.empty())
+        return "its XML does not parse: " + read.refused;
     if (!read.loaded)
         return std::string("its XML does not parse");
     if (!read.rootFound)
@@ -134,7 +140,8 @@ bool gf_readAigRegcodes(std::vector<RegcodeEntry>& entries)
     if (gf_readPlainDataFile(path, text, fault))
         read = gf_readAigRegcodesText(std::move(text), entries, ReaderLog{});
     if (!read.loaded) {
-        gf_logWarn(vald::format("Failed to load {}", path.string()));
+        gf_logWarn(read.refused.empty() ? vald::format("Failed to load {}", path.string())
+                                        : vald::format("Failed to load {}: {}", path.string(), read.refused));
         if (std::filesystem::exists(path))
             std::filesystem::remove(path);
         return false;

@@ -19,6 +19,7 @@ struct RegcodeEntry {
 // What one reading of AIG-regcodes.xml found.
 struct AigRegcodesRead {
     bool loaded = false;           // the text parsed as XML
+    std::string refused;           // why it was not parsed at all (gf_nulByteFault), or empty
     bool rootFound = false;        // it has the root AIG-regcodes
     bool noRepeatedTitle = true;   // no livery title repeated the one before it
     std::size_t liveries = 0;      // entries appended
@@ -30,14 +31,15 @@ struct AigRegcodesRead {
 [[nodiscard]] AigRegcodesRead gf_readAigRegcodesText(std::string text, std::vector<RegcodeEntry>& entries,
                                                      const ReaderLog& log);
 
-// Why the plain text is no AIG-regcodes.xml the program could use (it does not parse, has no
-// root or names no livery); nothing when it is one. A title repeated in a row is skipped as the
-// start-up read skips it, not refused. Logs nothing.
+// Why the plain text is no AIG-regcodes.xml the program could use (it does not parse, holds a
+// NUL byte, has no root or names no livery); nothing when it is one. A title repeated in a row is
+// skipped as the start-up read skips it, not refused. Logs nothing.
 [[nodiscard]] std::optional<std::string> gf_aigRegcodesFault(std::string text);
 
 // Reads input/AIG-regcodes.xml (already decrypted) and appends its liveries. True when the file
 // loaded and no title repeated the one before it. Does not delete the file after a good read;
-// a file that fails to load is deleted.
+// a file that fails to load is deleted ("Failed to load {path}", with ": {why}" when the reader
+// refused the text unparsed).
 [[nodiscard]] bool gf_readAigRegcodes(std::vector<RegcodeEntry>& entries);
 
 // Reads every *.txt file (any case) directly in folder; each line is "title",

@@ -63,12 +63,12 @@ TEST_F(DownloadRulesTest, NothingBesideTheTargetIsTouchedOnlyTheDocumentIsPlaced
     EXPECT_EQ(readFile("my-list.txt"), "my list");
     EXPECT_EQ(fs::hard_link_count("my-list.txt"), 2u);
 
-    // Each data file answered with another one's body (all share the key), an airports text broken
-    // by a NUL byte, and documents without a usable record: the old files and versions stay.
+    // Each data file answered with another one's body (all share the key), texts broken by a NUL
+    // byte, and documents without a usable record: the old files and versions stay.
     std::map<std::string, std::string> good;
     for (const std::string& name : DATA_FILES)
         good[name] = readFile(site() / "11" / name);
-    const std::vector<std::map<std::string, std::string>> swaps = {
+    std::vector<std::map<std::string, std::string>> swaps = {
         {{"dbase.enc", good["airports.enc"]},
          {"airports.enc", good["dbase.enc"]},
          {"AIG-regcodes.enc", good["dbase.enc"]}},
@@ -76,6 +76,9 @@ TEST_F(DownloadRulesTest, NothingBesideTheTargetIsTouchedOnlyTheDocumentIsPlaced
          {"airports.enc", corv_test::sealStream(std::string("<airports/\0>\n", 13))},
          {"AIG-regcodes.enc", corv_test::sealStream("<AIG-regcodes/>")}},
         {{"airports.enc", corv_test::sealStream(R"(<airports><airport code="EHAM"/></airports>)")}}};
+    for (const bool inside : {false, true})
+        for (std::map<std::string, std::string>& swap = swaps.emplace_back(); const std::string& name : DATA_FILES)
+            swap[name] = corv_test::sealStream(corv_test::sampleWithNul(fs::path(name).stem().string(), inside));
     for (const auto& swap : swaps) {
         for (const auto& [name, body] : swap)
             writeFile(site() / "11" / name, body);
@@ -118,7 +121,10 @@ TEST_F(DownloadRulesTest, NothingBesideTheTargetIsTouchedOnlyTheDocumentIsPlaced
                                                      "attribute [types] is empty.")));
     EXPECT_THAT(lines, Contains(refused("airports.enc", "Missing <airports> root in: airports.xml")));
     EXPECT_THAT(lines, Contains(refused("AIG-regcodes.enc", "it has no <AIG-regcodes> root")));
-    EXPECT_THAT(lines, Contains(refused("airports.enc", "airports.xml not loaded: Error parsing start element tag")));
+    const std::string nul = "Text contains a NUL byte";
+    EXPECT_THAT(lines, Contains(refused("airports.enc", "airports.xml not loaded: " + nul)));
+    for (const std::string name : {"dbase.enc", "AIG-regcodes.enc"})
+        EXPECT_THAT(lines, Contains(refused(name, "its XML does not parse: " + nul)));
     EXPECT_THAT(lines, Contains(refused("AIG-regcodes.enc", "it names no livery")));
     EXPECT_THAT(lines, Contains(refused("airports.enc", "it holds no usable airport")));
     EXPECT_THAT(lines, Not(Contains(HasSubstr("updated to 1.0.2"))));

@@ -59,6 +59,18 @@ inline std::string dbaseXml(const std::map<std::string, std::string>& changes = 
     return text;
 }
 
+// A sample data file of standins/data, ending at its last '>', with a NUL byte in place of the
+// '>' that closes its root (in dbase.xml its simaddonsP3D section: the parser took that NUL for
+// the end of the text and read no later section) or, inside, in place of its middle byte.
+inline std::string sampleWithNul(const std::string& stem, bool inside)
+{
+    std::string text = readFile(sourceDir() / "standins/data" / (stem + ".xml"));
+    text.erase(text.rfind('>') + 1);
+    const std::string close = "</" + (stem == "dbase" ? std::string("simaddonsP3D") : stem) + ">";
+    text[inside ? text.size() / 2 : text.find(close) + close.size() - 1] = '\0';
+    return text;
+}
+
 // The text of the std::exception that action throws; "no exception" when it returns.
 inline std::string thrownMessage(const std::function<void()>& action)
 {
