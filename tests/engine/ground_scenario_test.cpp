@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/motion_math.hpp"
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
 #include "engine/respawn_check.hpp"
