@@ -4,21 +4,30 @@
 // waiting in buffer. Then the main loop's own tick (the
 // engine's step with its positions handed over to the send queue, and the per-second step) with
 // 100 of the 500 taxiing through a field of the 500 statics, which the per-second step checks them
-// against: a whole second of ticks, and the per-second step alone.
+// against: a whole second of ticks, and the per-second step alone. Last, the held-stand check of
+// one arrival taxiing along a lane through a field of 540 or 2,000 stands, every third held by a
+// parked aircraft that still reports: its data moving on, or paused in front of a held stand.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "app/main_loop.hpp"
 #include "app/run_requests.hpp"
 #include "app/run_state.hpp"
+#include "engine/aircraft_records.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/motion_math.hpp"
+#include "engine/removal.hpp"
+#include "engine/stand_claims.hpp"
+#include "engine/stand_records.hpp"
 #include "engine/traffic_driver.hpp"
 #include "engine/traffic_intake.hpp"
+#include "foundation/format.hpp"
+#include "foundation/geodesy.hpp"
 #include "foundation/parameters.hpp"
 #include "refdata/dbase.hpp"
 #include "simlink/sim_queues.hpp"
@@ -325,5 +334,110 @@ void BM_MainLoopPerSecondStep(benchmark::State& state)
     lf_clearTheField();
 }
 BENCHMARK(BM_MainLoopPerSecondStep)->Unit(benchmark::kMicrosecond);
+
+
+// The stand field: rows of 30 stands (40 m radius) 60 m apart, the rows 70 m apart, a lane
+// between each two rows, 35 m from the stand points on either side.
+constexpr std::uint32_t STANDS_PER_ROW = 30;
+constexpr double STAND_SPACING_M = 60.0;
+constexpr double STAND_ROW_SPACING_M = 70.0;
+constexpr double LANE_POINT_M = 4.0;  // 2 s apart at about 4 kt
+constexpr std::size_t LANE_TRACK_POINTS = 15;
+
+LatLon lf_fieldPoint(double northM, double eastM)
+{
+    return LatLon{FIELD_CORNER.lat + northM / METRES_PER_NM / 60.0,
+                  FIELD_CORNER.lon + eastM / METRES_PER_NM / 60.0 / std::cos(FIELD_CORNER.lat * DEG_TO_RAD)};
+}
+
+// The stands, every third held by a live A320 parked there that still reports; an arrival taxiing
+// east along the lane in the middle of the field, its track ending 35 m in front of a held stand,
+// standing when paused.
+LiveAircraft& lf_placeStandField(std::uint32_t stands, bool paused)
+{
+    gf_clearDbaseTables();
+    aircraftTypes = {"A320"};
+    largeTypes = {"A320"};
+    lf_resetTraffic();
+    lf_reserveTraffic();
+    gf_resetStandRecords();
+    lf_handleAddingStack();  // the lists belong to this thread from here on
+    liveAircraft.reserve(stands / 3 + 2);
+    const std::uint32_t rows = (stands + STANDS_PER_ROW - 1) / STANDS_PER_ROW;
+    for (std::uint32_t i = 0; i < stands; ++i) {
+        const LatLon at = lf_fieldPoint(-static_cast<double>(i / STANDS_PER_ROW) * STAND_ROW_SPACING_M,
+                                        static_cast<double>(i % STANDS_PER_ROW) * STAND_SPACING_M);
+        Stand& stand = parkStands.emplace_back(std::vector<StandOption>{}, vald::format("S{}", i + 1),
+                                               Stand::Place{at.lat, at.lon, 0.0}, 40.0, false, false, false);
+        stand.number = i + 1;
+        if (i % 3 != 0)
+            continue;
+        FlightIdentity identity;
+        identity.airline = "KLM";
+        identity.type = "A320";
+        identity.callsign = vald::format("KLM{}", i);
+        AircraftInstance made = gf_makeAircraftInstance(identity);
+        made.hexid = FIRST_HEXID + i;
+        TrackPoint first;
+        first.lat = at.lat;
+        first.lon = at.lon;
+        LiveAircraft& holder = liveAircraft.emplace_back(first, made, 1000.0);
+        holder.state = SimState::active;
+        holder.phase = FlightPhase::parked;
+        holder.standNumber = stand.number;
+        holder.simPosition.lat = at.lat;
+        holder.simPosition.lon = at.lon;
+        stand.occupied = 1;
+    }
+    // Along the lane south of the middle row, the last point 35 m in front of its 16th stand.
+    const double laneNorthM = -(static_cast<double>(rows / 2) + 0.5) * STAND_ROW_SPACING_M;
+    const double endEastM = 15.0 * STAND_SPACING_M;
+    FlightIdentity identity;
+    identity.airline = "KLM";
+    identity.type = "A320";
+    identity.callsign = "KLM1";
+    AircraftInstance made = gf_makeAircraftInstance(identity);
+    made.hexid = FIRST_HEXID + stands;
+    TrackPoint point;
+    point.groundSpeed = 4.0;
+    point.playTick = tickCounter.load();
+    LiveAircraft& arrival = liveAircraft.emplace_back(point, made, 1000.0);
+    arrival.track.clear();
+    for (std::size_t k = 0; k < LANE_TRACK_POINTS; ++k) {
+        const LatLon at =
+            lf_fieldPoint(laneNorthM, endEastM - static_cast<double>(LANE_TRACK_POINTS - 1 - k) * LANE_POINT_M);
+        point.lat = at.lat;
+        point.lon = at.lon;
+        arrival.track.push_back(point);
+        point.playTick += 200;
+    }
+    if (paused) {
+        arrival.track.back().groundSpeed = 0.0;
+        arrival.track.back().stationary = true;
+    }
+    arrival.state = SimState::active;
+    arrival.phase = FlightPhase::taxi;
+    arrival.onGround = true;
+    arrival.simPosition.lat = arrival.track.front().lat;
+    arrival.simPosition.lon = arrival.track.front().lon;
+    arrival.curve.controlEastM = NAN;
+    return arrival;
+}
+
+// The check as a new point or a segment start makes it. Nobody goes: the field stays as it is.
+void BM_ApproachHeldStand(benchmark::State& state, bool paused)
+{
+    LiveAircraft& arrival = lf_placeStandField(static_cast<std::uint32_t>(state.range(0)), paused);
+    std::size_t kept = 0;
+    for (auto _ : state)
+        kept += gf_approachHeldStand(arrival) ? 1 : 0;
+    state.counters["kept"] = static_cast<double>(kept) / static_cast<double>(state.iterations());
+    state.counters["active"] = static_cast<double>(gf_activeLiveCount());
+    lf_resetTraffic();
+    gf_resetStandRecords();
+    gf_clearDbaseTables();
+}
+BENCHMARK_CAPTURE(BM_ApproachHeldStand, Moving, false)->Arg(540)->Arg(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ApproachHeldStand, Paused, true)->Arg(540)->Arg(2000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

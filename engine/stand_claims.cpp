@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <unordered_map>
 
@@ -32,6 +33,83 @@ std::unordered_map<std::uint32_t, Tick> keptOffStand;
 void lf_forgetEndedKeptOff(Tick now)
 {
     std::erase_if(keptOffStand, [now](const auto& kept) { return now - kept.second > KEPT_OFF_DATA_ENDED_TICKS; });
+}
+
+// North and east of a point, nautical miles.
+struct FlatNm {
+    double north = 0.0;
+    double east = 0.0;
+};
+
+// A flat frame about the arrival, for ruling out cheaply the stands beyond reach of its data: within
+// the few nautical miles that a taxi track spans, its distances differ from the great circle's by
+// far less than FLAT_SLACK, so that a stand it rules out is out of reach; the rest are measured on
+// the great circle.
+constexpr double FLAT_SLACK = 1.01;
+struct FlatFrame {
+    explicit FlatFrame(LatLon at) : origin(at), eastNmPerDeg(60.0 * std::cos(at.lat * DEG_TO_RAD)) {}
+    FlatNm of(double lat, double lon) const
+    {
+        double eastDeg = lon - origin.lon;
+        if (eastDeg > 180.0)
+            eastDeg -= 360.0;
+        else if (eastDeg < -180.0)
+            eastDeg += 360.0;
+        return FlatNm{(lat - origin.lat) * 60.0, eastDeg * eastNmPerDeg};
+    }
+    LatLon origin;
+    double eastNmPerDeg;
+};
+
+// A point of the track, from the segment the aircraft drives on, lies within 20 m of the stand's
+// point.
+bool lf_trackComesNear(const std::deque<TrackPoint>& track, const FlatFrame& frame, const Stand& stand,
+                       FlatNm standAt)
+{
+    const double limit = STAND_NARROW_RADIUS_NM * FLAT_SLACK;
+    return std::any_of(track.begin(), track.end(), [&](const TrackPoint& point) {
+        const FlatNm at = frame.of(point.lat, point.lon);
+        const double north = at.north - standAt.north;
+        const double east = at.east - standAt.east;
+        return north * north + east * east <= limit * limit &&
+               gf_distanceNm(gf_latLonOf(point), LatLon{stand.lat, stand.lon}) <= STAND_NARROW_RADIUS_NM;
+    });
+}
+
+// The box around the points of a track in the flat frame.
+struct FlatBox {
+    void add(FlatNm point)
+    {
+        south = std::min(south, point.north);
+        north = std::max(north, point.north);
+        west = std::min(west, point.east);
+        east = std::max(east, point.east);
+    }
+    // A point this near could lie within distanceNm of one in the box.
+    bool within(FlatNm point, double distanceNm) const
+    {
+        const double margin = distanceNm * FLAT_SLACK;
+        return point.north >= south - margin && point.north <= north + margin && point.east >= west - margin &&
+               point.east <= east + margin;
+    }
+    double south = std::numeric_limits<double>::infinity();
+    double north = -std::numeric_limits<double>::infinity();
+    double west = std::numeric_limits<double>::infinity();
+    double east = -std::numeric_limits<double>::infinity();
+};
+
+// Until the next segment start the arrival gets no farther from where it is than the point it
+// drives to, or, on a curve, than the curve's start and then its control point or its end (the
+// curve keeps within those three).
+double lf_reachBeforeNextStartNm(const LiveAircraft& aircraft, LatLon at)
+{
+    double reach = gf_distanceNm(at, gf_latLonOf(aircraft.track[1]));
+    if (const CurveSegment& curve = aircraft.curve; gf_curveRunning(aircraft))
+        reach = std::max(reach, gf_distanceNm(at, LatLon{curve.originLat, curve.originLon}) +
+                                    std::max(std::hypot(curve.controlNorthM, curve.controlEastM),
+                                             std::hypot(curve.endNorthM, curve.endEastM)) /
+                                        METRES_PER_NM);
+    return reach;
 }
 
 }  // namespace
@@ -100,39 +178,72 @@ bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival)
 bool gf_approachHeldStand(LiveAircraft& aircraft)
 {
     const auto& track = aircraft.track;
-    if (aircraft.phase != FlightPhase::taxi || (!aircraft.towed && gf_cameFromStand(aircraft)) || track.size() < 2 ||
-        !(track.back().stationary || track.back().groundSpeed == 0.0))
+    if (aircraft.phase != FlightPhase::taxi || (!aircraft.towed && gf_cameFromStand(aircraft)) || track.size() < 2)
         return true;
+    const bool stopped = track.back().stationary || track.back().groundSpeed == 0.0;
     const LatLon stop = gf_latLonOf(track.back());
-    const Stand* claimed = gf_heldStandAt(stop, aircraft, false);
-    const Stand* stand = claimed != nullptr ? claimed : gf_heldStandAt(stop, aircraft, true);
-    if (stand == nullptr)
+    const LatLon at = gf_latLonOf(aircraft.simPosition);
+    const bool rotorcraft = aircraft.category == AircraftCategory::Rotorcraft;
+    // One walk of the occupied stands, ruling out cheaply in the flat frame those beyond reach of
+    // the arrival's data, then measuring the rest on the great circle.
+    const FlatFrame frame{at};
+    FlatBox data;
+    for (const TrackPoint& point : track)
+        data.add(frame.of(point.lat, point.lon));
+    double reach = -1.0;
+    const auto wingsCouldTouch = [&](const LiveAircraft& holder) {
+        if (reach < 0.0)
+            reach = lf_reachBeforeNextStartNm(aircraft, at);
+        return gf_wingsTouch(aircraft.halfSpan, holder.halfSpan,
+                             gf_distanceNm(at, gf_latLonOf(holder.simPosition)) - reach, STAND_TOUCHING_MARGIN);
+    };
+    const Stand* claimed = nullptr;  // the nearest held stand within 20 m of a stop
+    const Stand* onStand = nullptr;  // the nearest held stand within its own radius of a stop
+    double claimedNm = std::numeric_limits<double>::infinity();
+    double onStandNm = std::numeric_limits<double>::infinity();
+    for (const Stand& stand : parkStands) {
+        if (stand.occupied == 0 || (stand.heli != 0) != rotorcraft)
+            continue;
+        const FlatNm standAt = frame.of(stand.lat, stand.lon);
+        if (!data.within(standAt, std::max(STAND_NARROW_RADIUS_NM, stopped ? stand.radius : 0.0)))
+            continue;
+        const LiveAircraft* holder = gf_standHolder(stand, aircraft);
+        if (holder == nullptr)
+            continue;
+        // A holder whose data has ended goes before the arrival's wings could touch it once the
+        // arrival's data comes within 20 m of its stand, stopped there or still moving on.
+        if (gf_holderDataEnded(*holder, aircraft) && lf_trackComesNear(track, frame, stand, standAt) &&
+            wingsCouldTouch(*holder)) {
+            static_cast<void>(gf_settleHeldStand(stand, aircraft));  // the holder goes: true
+            continue;
+        }
+        if (!stopped)
+            continue;
+        const double distance = gf_distanceNm(stop, LatLon{stand.lat, stand.lon});
+        if (distance <= STAND_NARROW_RADIUS_NM && distance < claimedNm) {
+            claimed = &stand;
+            claimedNm = distance;
+        }
+        if (distance <= stand.radius && distance < onStandNm) {
+            onStand = &stand;
+            onStandNm = distance;
+        }
+    }
+    const Stand* stand = claimed != nullptr ? claimed : onStand;
+    const LiveAircraft* holder = stand != nullptr ? gf_standHolder(*stand, aircraft) : nullptr;
+    if (holder == nullptr)
         return true;
-    // A holder whose data has ended goes as soon as the arrival's data stops where it would park;
-    // a stop farther out may be a pause of an aircraft that only passes, so there it goes only
-    // before their wings could touch.
-    const LiveAircraft& holder = *gf_standHolder(*stand, aircraft);
-    const bool holderEnded = gf_holderDataEnded(holder, aircraft);
-    // Only a stop where the arrival would park is its claim on a stand whose holder still reports.
-    // One farther out, in front of the stand on the apron lane, may be a pause on its way (waiting
-    // for a push-back), which the data known so far cannot tell from its end: the aircraft holds
-    // there as any taxiing aircraft does, and the track end settles with the holder should its
-    // data end there.
+    // A stop within 20 m is a claim: a holder whose data has ended goes now, and one that still
+    // reports settles with the arrival before their wings could touch. A stop farther out, in
+    // front of the stand on the apron lane, may be a pause on the arrival's way (waiting for a
+    // push-back), which the data known so far cannot tell from its end: it claims nothing from a
+    // holder that still reports, and the arrival holds there as any taxiing aircraft does (the
+    // track end settles with the holder should its data end there); a holder whose data has ended
+    // goes before their wings could touch.
+    const bool holderEnded = gf_holderDataEnded(*holder, aircraft);
     if (claimed == nullptr && !holderEnded)
         return true;
-    // The claim is met when the arrival comes close: until the next segment start the arrival gets
-    // no farther from here than the point it drives to, or, on a curve, than the curve's start and
-    // then its control point or its end (the curve keeps within those three).
-    const LatLon at = gf_latLonOf(aircraft.simPosition);
-    double reach = gf_distanceNm(at, gf_latLonOf(track[1]));
-    if (const CurveSegment& curve = aircraft.curve; gf_curveRunning(aircraft))
-        reach = std::max(reach, gf_distanceNm(at, LatLon{curve.originLat, curve.originLon}) +
-                                    std::max(std::hypot(curve.controlNorthM, curve.controlEastM),
-                                             std::hypot(curve.endNorthM, curve.endEastM)) /
-                                        METRES_PER_NM);
-    const double apart = gf_distanceNm(at, gf_latLonOf(holder.simPosition));
-    if (!(holderEnded && claimed != nullptr) &&
-        !gf_wingsTouch(aircraft.halfSpan, holder.halfSpan, apart - reach, STAND_TOUCHING_MARGIN))
+    if (!(holderEnded && claimed != nullptr) && !wingsCouldTouch(*holder))
         return true;
     return gf_settleHeldStand(*stand, aircraft);
 }

@@ -2,22 +2,26 @@
 // Who holds a stand and who gives way.
 //
 // A live aircraft holds its stand while it stands parked there, active, and has not begun to leave
-// it. An arrival (a taxiing aircraft that did not come from a stand, or one that is towed) claims
-// the held stand it would park on: its track stops within 20 m of the stand's point
-// (STAND_NARROW_RADIUS_NM), or its track has ended (no report came for as long as the play-out
-// lags the data) standing within the stand's own radius. Claiming, it meets the holder, and one of
-// the two goes:
-// - the holder goes when its data has ended: its newest report is more than a minute older than
-//   the arrival's; it goes as soon as the arrival claims the stand, and for a stop farther out
-//   within the stand's radius, before the two could touch (as below);
-// - otherwise the holder's reports still put it there, and the arrival goes: at its claim, at the
-//   end of its track, or on its way there before the two could touch, when the distance between
-//   them, less the way the arrival can make before its next segment starts, is within
-//   STAND_TOUCHING_MARGIN (1.1) times the sum of their half spans.
-// A stop farther out, in front of the stand on the apron lane, may be a pause on the arrival's way
-// (waiting for a push-back): it claims nothing from a holder that still reports, and the arrival
-// holds there as any taxiing aircraft does. Any other aircraft (a departure, one pausing beside a
-// held stand) holds as before.
+// it. An arrival (a taxiing aircraft that did not come from a stand, or one that is towed) meets
+// the holder of a stand it comes to, and one of the two goes. Below, "before the two could touch"
+// is when the distance between them, less the way the arrival can make before its next segment
+// starts, is within STAND_TOUCHING_MARGIN (1.1) times the sum of their half spans; the arrival
+// claims the held stand when its track stops within 20 m of the stand's point
+// (STAND_NARROW_RADIUS_NM), or when its track has ended (no report came for as long as the
+// play-out lags the data) standing within the stand's own radius.
+// - A holder whose data has ended (its newest report is more than a minute older than the
+//   arrival's) goes: before the two could touch once the arrival's data (its track, from the
+//   segment it drives on) comes within 20 m of the stand's point, whether that data has stopped
+//   there or still moves on; at once when the track stops there (a claim); before the two could
+//   touch for a stop farther out within the stand's radius; and at the latest at the arrival's
+//   claim.
+// - A holder whose reports still put it there stays, and the arrival goes: at its claim, at the
+//   end of its track, or on its way there before the two could touch. Nothing else claims the
+//   stand from such a holder: not data still moving onto it, nor a stop farther out, in front of
+//   the stand on the apron lane, which may be a pause on the arrival's way (waiting for a
+//   push-back), where the arrival holds as any taxiing aircraft does.
+// Data that passes a stand without coming within 20 m of its point leaves its holder there. Any
+// other aircraft (a departure, one pausing beside a held stand) holds as before.
 //
 // A live aircraft removed to bring the live aircraft parked on stands down to the count the park
 // airport wants (the one parked longest goes, at the parked count as at the parking update) is kept
@@ -65,13 +69,13 @@ bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival)
 // its stand taken, and false is returned. True when nobody holds the stand.
 [[nodiscard]] bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival);
 
-// A taxiing arrival (not from a stand, unless towed) whose track stops on a stand that another
-// aircraft holds, at a segment start or a new point: a stop within 20 m of the stand's point is a
-// claim, and a holder whose data has ended goes now; with one that still reports, the two settle
-// which goes (gf_settleHeldStand) when the coming leg could bring their wings together, before they
-// touch. A stop farther out, within the stand's radius, claims nothing from a holder that still
-// reports; a holder whose data has ended goes before their wings could touch. False when the
-// arrival went.
+// A taxiing arrival (not from a stand, unless towed) at a segment start or a new point, in one
+// walk of the occupied stands near its data: a holder whose data has ended goes before their wings
+// could touch once the arrival's data comes within 20 m of its stand's point, moving or stopped,
+// or its track stops within the stand's radius, and at once when the track stops within the 20 m.
+// A holder that still reports meets only that stop, a claim: the two settle which goes
+// (gf_settleHeldStand) when the coming leg could bring their wings together, before they touch.
+// False when the arrival went.
 [[nodiscard]] bool gf_approachHeldStand(LiveAircraft& aircraft);
 
 // The live aircraft that are active and parked: those that count against the wanted park count.

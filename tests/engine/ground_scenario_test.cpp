@@ -6,9 +6,12 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "engine/motion_math.hpp"
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
 #include "engine/respawn_check.hpp"
@@ -18,6 +21,7 @@
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/ground_stage.hpp"
 #include "tests/engine/traffic_script.hpp"
+#include "tests/foundation/log_capture.hpp"
 
 namespace corv_test {
 namespace {
@@ -38,6 +42,28 @@ protected:
         stop.stationary = true;
         track.push_back(stop);
         return aircraft;
+    }
+
+    static inline const double START = HarnessOptions{}.startDataTime;
+    // A fresh engine and its harness at EHAM: stand H1 (40 m radius), which a B744 holds, parked
+    // there from its first report on; its reports go on until holderEnd.
+    static std::unique_ptr<EngineHarness> heldStandHarness(double holderEnd)
+    {
+        freshEngine();
+        giveLivery("KLM", "A320", "KLM A320");
+        giveLivery("BAW", "B744", "BAW B744");
+        HarnessOptions options;
+        options.user = LatLon{52.29, 4.74};
+        auto harness = std::make_unique<EngineHarness>(options);
+        addStand("H1", 0.0, 40.0);
+        EngineHooks hooks;
+        hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", northOf(0.0), 0.0}; };
+        gf_setEngineHooks(std::move(hooks));
+        FlightScript holder =
+            gf_straightFlight(0x4C0744, "BAW744", "B744", northOf(0.0), 0.0, 0.0, START - 30.0, holderEnd);
+        holder.flight.airline = "BAW";
+        harness->addReports(gf_scriptReports(holder));
+        return harness;
     }
 };
 
@@ -118,23 +144,12 @@ TEST_F(GroundScenario, AnArrivalMeetsTheHolderOfItsStandBeforeTheirWingsTouch)
 TEST_F(GroundScenario, AnArrivalPausingInFrontOfAHeldStandGoesOnAndOneEndingOnItGoes)
 {
     for (const double metresOut : {35.0, 45.0, 5.0}) {
-        freshEngine();
-        giveLivery("KLM", "A320", "KLM A320");
-        giveLivery("BAW", "B744", "BAW B744");
-        HarnessOptions options;
-        options.user = LatLon{52.29, 4.74};
-        EngineHarness harness(options);
-        const double start = options.startDataTime;
+        const auto stage = heldStandHarness(START + 400.0);
+        EngineHarness& harness = *stage;
+        const double start = START;
         const LatLon pause = northOf(-metresOut);
         const LatLon own = eastOf(northOf(-metresOut - 40.0), 400.0);
-        addStand("H1", 0.0, 40.0);
         addStand("H2", -metresOut - 40.0, 30.0).lon = own.lon;
-        EngineHooks hooks;
-        hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", northOf(0.0), 0.0}; };
-        gf_setEngineHooks(std::move(hooks));
-        FlightScript holder =
-            gf_straightFlight(0x4C0744, "BAW744", "B744", northOf(0.0), 0.0, 0.0, start - 30.0, start + 400.0);
-        holder.flight.airline = "BAW";
         // 300 m at 12 kt to the stop, where it stands until the data goes on or ends.
         FlightScript toPause = gf_straightFlight(0x484320, "KLM320", "A320", eastOf(pause, -300.0), 12.0, 0.0,
                                                  start + 60.0, metresOut < 20.0 ? start + 400.0 : start + 170.0);
@@ -143,8 +158,7 @@ TEST_F(GroundScenario, AnArrivalPausingInFrontOfAHeldStandGoesOnAndOneEndingOnIt
         onwards.path = {pause, eastOf(pause, 400.0), own};
         onwards.startDataTime = start + 172.0;
         onwards.endDataTime = metresOut < 20.0 ? 0.0 : start + 400.0;
-        harness.addReports(
-            gf_mergeReports({gf_scriptReports(holder), gf_scriptReports(toPause), gf_scriptReports(onwards)}));
+        harness.addReports(gf_mergeReports({gf_scriptReports(toPause), gf_scriptReports(onwards)}));
         harness.run(40000);
 
         const auto made = std::count_if(harness.sent().begin(), harness.sent().end(), [](const SentRecord& sent) {
@@ -160,6 +174,56 @@ TEST_F(GroundScenario, AnArrivalPausingInFrontOfAHeldStandGoesOnAndOneEndingOnIt
         const LiveAircraft* b744 = gf_liveByHexid(0x4C0744);
         ASSERT_NE(b744, nullptr);
         EXPECT_TRUE(b744->state == SimState::active && gf_holdsStand(*b744)) << "the holder stays";
+    }
+}
+
+// An arrival's data creeps at 4 kt from the apron lane 55 m in front of H1 onto the stand and ends
+// there still moving, 7 m from its point. A holder whose data has ended goes, with its line in the
+// log, before their wings come within their summed half spans, and the arrival parks on H1. Left
+// as they were: a holder that still reports stays, and the arrival goes at the end of its track
+// (and a pause in front of its stand claims nothing, above); data passing 30 m in front of the
+// stand, within its radius but never within 20 m of its point, leaves even an ended holder there.
+TEST_F(GroundScenario, AnArrivalCreepingOntoAStandWhoseHolderHasEndedMeetsItBeforeTheirWingsTouch)
+{
+    for (const auto& [holderEnded, onto] : {std::pair{true, true}, {false, true}, {true, false}}) {
+        SCOPED_TRACE(vald::format("holder ended {}, onto the stand {}", holderEnded, onto));
+        const LogCapture log;
+        const auto harness = heldStandHarness(holderEnded ? START + 10.0 : START + 400.0);
+        const LatLon lane = northOf(onto ? -55.0 : -30.0);
+        FlightScript arrival = gf_straightFlight(0x484320, "KLM320", "A320", eastOf(lane, -100.0), 4.0, 0.0,
+                                                 START + 60.0, onto ? START + 132.0 : START + 400.0);
+        arrival.path = onto ? std::vector{eastOf(lane, -100.0), lane, northOf(20.0)}
+                            : std::vector{eastOf(lane, -100.0), eastOf(lane, 300.0)};
+        harness->addReports(gf_scriptReports(arrival));
+        double closestGapM = 1e9;  // between the two, less their summed half spans, while both are there
+        double lastFromStandM = 0.0;  // the arrival while it was there
+        for (Tick i = 0; i < 40000; ++i) {
+            harness->run(1);
+            const LiveAircraft* holder = gf_liveByHexid(0x4C0744);
+            const LiveAircraft* comer = gf_liveByHexid(0x484320);
+            if (comer != nullptr && comer->state == SimState::active)
+                lastFromStandM = metresBetween(northOf(0.0), *comer);
+            if (holder != nullptr && comer != nullptr && holder->state == SimState::active &&
+                comer->state == SimState::active)
+                closestGapM = std::min(closestGapM, metresBetween(gf_latLonOf(holder->simPosition), *comer) -
+                                                        (holder->halfSpan + comer->halfSpan) * METRES_PER_NM);
+        }
+        const bool holderGoes = holderEnded && onto;
+        const LiveAircraft* holder = gf_liveByHexid(0x4C0744);
+        EXPECT_EQ(holder != nullptr && holder->state == SimState::active && gf_holdsStand(*holder), !holderGoes);
+        const auto lines = log.lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "H1      : BAW744   removed, KLM320 wants to park there"),
+                  holderGoes ? 1 : 0);
+        if (holderGoes) {
+            EXPECT_GT(closestGapM, 0.0) << "the holder went before their wings touched";
+            const LiveAircraft* comer = gf_liveByHexid(0x484320);
+            EXPECT_TRUE(comer != nullptr && comer->phase == FlightPhase::parked && comer->standNumber == 1);
+        }
+        ASSERT_NE(harness->objectOf(0x484320), nullptr);
+        EXPECT_EQ(harness->objectOf(0x484320)->removedTick >= 0, !holderEnded) << "the arrival goes";
+        if (!holderEnded) {
+            EXPECT_LT(lastFromStandM, 20.0) << "as before, at the end of its track, on the stand";
+        }
     }
 }
 
