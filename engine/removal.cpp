@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
-#include "engine/given_up_creations.hpp"
 #include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"

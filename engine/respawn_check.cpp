@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/creation_queue.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
@@ -14,7 +15,6 @@
 #include "engine/removal.hpp"
 #include "engine/spawn_step.hpp"
 #include "engine/stand_marks.hpp"
-#include "engine/traffic_driver.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"

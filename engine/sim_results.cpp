@@ -8,8 +8,8 @@
 #include <type_traits>
 
 #include "engine/approach_landing.hpp"
+#include "engine/creation_queue.hpp"
 #include "engine/engine_state.hpp"
-#include "engine/given_up_creations.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_requests.hpp"
