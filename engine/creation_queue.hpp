@@ -17,15 +17,18 @@
 //   (gf_noteGivenUp); the live flight's record that it erases is kept (gf_keepGivenUp), and a
 //   static one waits to be made again by the static parking step. A slow simulator still answers
 //   it later: the results drain takes the note and the record, and the object becomes the
-//   flight's aircraft or is removed as one too many.
+//   flight's aircraft (a live one only while its record is kept) or is removed as one too many.
 //
 // When it is forgotten: a waiting creation once it is handed to the client, withdrawn or taken
 // back. A note of a creation given up once it is answered, made or refused, and after
 // GIVEN_UP_CREATION_MEMORY (10 minutes, as long as the client remembers the creation: no answer
-// comes later); a kept live record once it is taken, replaced by the flight's next give-up, its
-// flight is blocked by the user, or after the same ten minutes; a static one once it is taken or
-// the statics leave the park airport. Past CREATION_MEMORY_CAPACITY (1,000, as the client keeps)
-// at once the oldest go. Everything at a new run.
+// comes later); a kept live record once it is taken, replaced by the flight's next give-up, or
+// after the same ten minutes, and once the flight's aircraft is shown through any creation (one
+// answered in time, or a late one taken) or the flight is removed (its record erased for good:
+// dropped, withdrawn, its object removed, blocked by the user); the give-up itself, which erases
+// the record until the flight's next traffic record, is no removal. A static one once it is
+// taken or the statics leave the park airport. Past CREATION_MEMORY_CAPACITY (1,000, as the
+// client keeps) at once the oldest go. Everything at a new run.
 //
 // Worker thread only. The files that ask it (the tick driver, the respawn check, the removals, the
 // results drain and the static parking step) include this one; it includes none of them.
@@ -65,7 +68,7 @@ void gf_noteGivenUp(GivenUpCreation creation);
 void gf_keepGivenUp(const LiveAircraft& aircraft);
 // The live record given up with that hexid, taken out; nothing when none is kept.
 [[nodiscard]] std::optional<LiveAircraft> gf_takeGivenUpLive(std::uint32_t hexid);
-// The user blocked the flight: a late answer is nobody's aircraft.
+// The flight's aircraft is shown, or the flight is removed: a late answer is nobody's aircraft.
 void gf_forgetGivenUpLive(std::uint32_t hexid);
 
 // A static aircraft's creation was given up; the caller erases its record. It waits to be made
