@@ -8,8 +8,9 @@
 //   serves the stack (one a tick), into the live creation queue (liveCreationQueue), and hands the
 //   front to the simulator client, one creation per 50 ticks. While it waits, the respawn check
 //   renews it with the flight's present name and livery (lf_renewWaitingCreation) or withdraws
-//   it, a removal withdraws it, and a late answer for the same flight takes it back (the object
-//   that answered is the flight's aircraft). Static creations wait in the static creation queue,
+//   it (with GUID_CHANGES on; off, it goes as it was placed), a removal withdraws it, and a late
+//   answer for the same flight takes it back (the object that answered is the flight's
+//   aircraft). Static creations wait in the static creation queue,
 //   filled by the static parking step and withdrawn by a removal, a late answer or a live aircraft
 //   that takes the stand.
 // - A creation the client gave up unanswered (it may have been an object the simulator removed
