@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
-#include "engine/given_up_creations.hpp"
 #include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -131,10 +131,14 @@ void lf_eraseDroppedLive()
 {
     // A parked aircraft waiting to be made again after a respawn keeps its stand; dropped before
     // that (at the live limit, on a blocked callsign), it gives the stand up as it goes. Every
-    // other dropped record gave up its stand at its removal, if it held one.
-    for (const LiveAircraft& aircraft : liveAircraft)
+    // other dropped record gave up its stand at its removal, if it held one. A flight dropped is
+    // removed: a creation of it given up earlier is nobody's aircraft when answered late.
+    for (const LiveAircraft& aircraft : liveAircraft) {
         if (aircraft.skip && aircraft.state == SimState::buffer && gf_holdsStand(aircraft))
             lf_freeStand(aircraft.standNumber);
+        if (aircraft.skip || aircraft.dequeued)
+            gf_forgetGivenUpLive(aircraft.hexid);
+    }
     std::erase_if(liveAircraft, [](const LiveAircraft& aircraft) { return aircraft.skip || aircraft.dequeued; });
 }
 
@@ -165,6 +169,7 @@ void lf_onObjectRemoved(std::uint32_t objectId)
             if (error)
                 gf_logWarn(vald::format("Could not remove {}: {}", plan.string(), error.message()));
         }
+        gf_forgetGivenUpLive(live->hexid);
         liveAircraft.erase(live);
         return;
     }

@@ -40,11 +40,13 @@ void lf_limitLiveCount();
 void lf_sweepStaticAircraft();
 
 // Erases the live records dropped from the buffer (skip) or whose creation was withdrawn
-// (dequeued); one that still held its stand frees it.
+// (dequeued); one that still held its stand frees it. The flight is removed: what was kept of a
+// creation of it given up goes.
 void lf_eraseDroppedLive();
 
 // The simulator reports an object removed: a live aircraft removed for a livery change goes back
-// to buffer; any other record with that object id is erased (with its flight plan).
+// to buffer; any other record with that object id is erased (with its flight plan, and what was
+// kept of a creation of its flight given up).
 void lf_onObjectRemoved(std::uint32_t objectId);
 // The user blocked the flight: from the buffer it is skipped, in the simulator it is removed; a
 // creation of it that was given up is no longer its aircraft when answered late.

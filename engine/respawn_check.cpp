@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/creation_queue.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
@@ -14,7 +15,6 @@
 #include "engine/removal.hpp"
 #include "engine/spawn_step.hpp"
 #include "engine/stand_marks.hpp"
-#include "engine/traffic_driver.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -81,8 +81,9 @@ bool lf_respawnOrWait(LiveAircraft& aircraft, bool newLivery)
 }
 
 // No creation has gone out yet: it is made under the flight's present name, and with the livery
-// of a new airframe chosen now, as a respawn would (a flight left without a livery goes). Being
-// no re-creation, this is done whatever GUID_CHANGES says.
+// of a new airframe chosen now, as a respawn would (a flight left without a livery goes). Only
+// with GUID_CHANGES on: with it off the user asked for no such change, and the creation goes as
+// it was placed.
 bool lf_renewWaiting(LiveAircraft& aircraft, bool renamed, bool newLivery)
 {
     if (newLivery) {
@@ -259,11 +260,13 @@ bool lf_respawnCheck(LiveAircraft& aircraft, const LiveTrafficRecord& record)
     } else if (unchanged && !aircraft.respawnDue) {
         return true;
     }
-    if (onItsWay && gf_creationWaits(aircraft.hexid))
-        return lf_renewWaiting(aircraft, renamed, newLivery);
-    // Without a respawn the aircraft flies on as it is shown: its livery and its phase stay.
+    // Without a respawn the aircraft flies on as it is shown, and a creation still waiting goes as it
+    // was placed (a queued request as it is, one still on the adding stack with the livery it was
+    // placed with): its livery and its phase stay.
     if (!GUID_CHANGES.value())
         return true;
+    if (onItsWay && gf_creationWaits(aircraft.hexid))
+        return lf_renewWaiting(aircraft, renamed, newLivery);
     if (onItsWay) {
         // Sent to the simulator as it was: it respawns once it is shown.
         aircraft.respawnDue = true;

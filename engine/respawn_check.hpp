@@ -3,6 +3,8 @@
 // waits in buffer; for an aircraft in the simulator a change of livery or tail number removes it
 // and creates it again from where it is (the livery respawn). A creation that still waits to go
 // to the simulator takes the new name and livery instead; one already sent respawns once shown.
+// With GUID_CHANGES off none of this: the aircraft flies on as shown, a waiting creation goes as
+// it was placed.
 #include <string>
 
 #include "engine/aircraft_records.hpp"

@@ -8,8 +8,8 @@
 #include <type_traits>
 
 #include "engine/approach_landing.hpp"
+#include "engine/creation_queue.hpp"
 #include "engine/engine_state.hpp"
-#include "engine/given_up_creations.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_requests.hpp"
@@ -62,6 +62,8 @@ void lf_liveCreated(const SimResult& result)
         return;
     aircraft->objectId = result.objectId;
     aircraft->respawning = false;  // back in the simulator
+    // Shown now: a creation of it given up earlier and answered late is one too many.
+    gf_forgetGivenUpLive(result.hexid);
     aircraft->heightAboveGround = result.value2;
     if (!aircraft->track.empty() && !aircraft->track.front().airborne)
         lf_onCreatedOnGround(*aircraft);
@@ -215,7 +217,8 @@ bool lf_respawnIfOutdated(LiveAircraft& aircraft, const std::optional<GivenUpCre
 }
 
 // A live creation answered after it was given up is the flight's aircraft while the flight still
-// wants one and its creation has not gone to the simulator again: the record given up comes back
+// wants one (the record given up is kept: no aircraft of it has been shown since, and it was not
+// removed) and its creation has not gone to the simulator again: the record given up comes back
 // (with what the flight received meanwhile), or the flight's new record takes the object in place
 // of the creation it waits to send. Otherwise the object is one too many.
 void lf_lateLive(const SimResult& result)
@@ -236,7 +239,7 @@ void lf_lateLive(const SimResult& result)
                 track.push_back(point);
         kept->recordTime = std::max(kept->recordTime, aircraft->recordTime);
         *aircraft = std::move(*kept);
-    } else if (aircraft == nullptr || !lf_waitsForCreation(*aircraft) || aircraft->removeWhenCreated ||
+    } else if (!kept || aircraft == nullptr || !lf_waitsForCreation(*aircraft) || aircraft->removeWhenCreated ||
                !lf_takeBackCreation(*aircraft)) {
         lf_removeLateObject(result, name);
         return;

@@ -6,8 +6,8 @@
 
 #include <gsl/narrow>
 
+#include "engine/creation_queue.hpp"
 #include "engine/engine_state.hpp"
-#include "engine/given_up_creations.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_records.hpp"
 #include "foundation/format.hpp"

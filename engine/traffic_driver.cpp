@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "engine/creation_queue.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
-#include "engine/given_up_creations.hpp"
 #include "engine/park_limits.hpp"
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
@@ -93,23 +93,6 @@ void lf_requestAircraftInRange(Tick tick)
 }
 
 }  // namespace
-
-bool gf_creationWaits(std::uint32_t hexid)
-{
-    return std::find(addingStack.begin(), addingStack.end(), hexid) != addingStack.end() ||
-           std::any_of(liveCreationQueue.begin(), liveCreationQueue.end(),
-                       [hexid](const CreationRequest& request) { return request.hexid == hexid; });
-}
-
-void lf_renewWaitingCreation(const LiveAircraft& aircraft)
-{
-    for (CreationRequest& request : liveCreationQueue) {
-        if (request.hexid != aircraft.hexid)
-            continue;
-        request.tailNumber = aircraft.identity.callsign;
-        request.liveryTitle = aircraft.liveryTitle;
-    }
-}
 
 void lf_handleAddingStack()
 {

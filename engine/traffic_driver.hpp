@@ -25,12 +25,6 @@
 // flare); the user snapshot every 100 ticks; then the tick counter advances.
 void lf_handleAddingStack();
 
-// The creation of the aircraft with this hexid waits here, not yet handed to the simulator
-// client: its hexid on the adding stack or its request in the live creation queue.
-[[nodiscard]] bool gf_creationWaits(std::uint32_t hexid);
-// A waiting creation takes the aircraft's present name and livery: its queued request in its
-// place; one still on the adding stack has its request made from the record when it is served.
-void lf_renewWaitingCreation(const LiveAircraft& aircraft);
 // updateLiveAc for every live aircraft; records flagged skip or dequeued are erased (keeping
 // the order of the others); the tick's positions go to the simulator thread.
 void lf_updateAllLiveAc();

@@ -22,7 +22,7 @@ constexpr std::chrono::seconds PENDING_CREATION_LIMIT{120};
 // How long a creation in doubt (see gf_doubtPendingCreations) may still be answered.
 constexpr std::chrono::seconds DOUBTED_CREATION_WAIT{5};
 // More unanswered creations than the simulator's object limit means answers are being lost.
-constexpr std::size_t PENDING_CREATION_CAPACITY = 1000;
+constexpr std::size_t PENDING_CREATION_CAPACITY = CREATION_MEMORY_CAPACITY;
 
 static_assert(sizeof(SimPosition) == 64, "the position-set data block is eight doubles");
 
@@ -31,7 +31,7 @@ std::vector<PendingCreation> pendingCreations;
 
 // The creations forgotten unanswered, as they were pending (tail number for a late object, send
 // id for a late refusal), and when they were forgotten (client thread, with the pending ones).
-constexpr std::chrono::minutes FORGOTTEN_CREATION_MEMORY{10};
+constexpr std::chrono::minutes FORGOTTEN_CREATION_MEMORY = GIVEN_UP_CREATION_MEMORY;
 struct ForgottenCreation {
     PendingCreation creation;
     SteadyTime forgottenAt{};

@@ -3,7 +3,9 @@
 // identifier tables that both sides use for every connection: system events, data definitions,
 // requests and client events. Plain value types; the queues that carry them are in
 // simlink/sim_queues.hpp.
+#include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -148,6 +150,13 @@ struct PendingCreation {
     // described may have been this creation.
     SteadyTime answerBy = SteadyTime::max();
 };
+
+// A creation given up unanswered may still be answered this long: the client remembers it for a
+// late answer, and the engine keeps what the creation was sent as (and the flight's record) as
+// long, so that the answer finds both. Past this many at once (more than the simulator's object
+// limit: answers are being lost) the oldest are forgotten, on both sides alike.
+inline constexpr std::chrono::minutes GIVEN_UP_CREATION_MEMORY{10};
+inline constexpr std::size_t CREATION_MEMORY_CAPACITY = 1000;
 
 enum SimResultKind : std::uint32_t {
     SIM_RESULT_LIVE_CREATED = 0,         // value2: height above ground (ft)

@@ -211,10 +211,12 @@ TEST_F(RespawnTest, RenamedFlightsRespawnAheadOfNewcomersTwoAtATime)
     EXPECT_EQ(sentToSimulator().creations[2].hexid, 0x600001u) << "the newcomers follow";
 }
 
-// Renamed onto another airline's airframe while waiting to be created: a queued request takes the
-// new name and livery in its place; once sent, the aircraft respawns once, as soon as it is shown.
+// Renamed onto another airline's airframe while waiting to be created, with GUID_CHANGES on: a
+// queued request takes the new name and livery in its place; once sent, the aircraft respawns
+// once, as soon as it is shown. With it off a waiting creation goes as it was placed.
 TEST_F(RespawnTest, ACreationStillWaitingTakesTheNewIdentityAndOneAlreadySentRespawnsOnceShown)
 {
+    GUID_CHANGES.setValue(true);
     dbaseRecords["D-AIAB"] = DbaseRecord{"DLH", "A320", "", false};
     giveLivery("DLH", "A320", "DLH A320 livery");
     LiveAircraft* waiting[] = {&addLive(0x500031, "KLM31", SimState::adding2sim),
@@ -232,6 +234,25 @@ TEST_F(RespawnTest, ACreationStillWaitingTakesTheNewIdentityAndOneAlreadySentRes
         EXPECT_TRUE(lf_respawnCheck(*waiting[2], report("KLM330", "", "", "D-AIAB")));
     }
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{33})) << "it respawned once";
+
+    // Off: no new livery, the queued request not renamed, and none withdrawn for want of a livery
+    // for the new airframe (a Boeing nobody has one of), queued or still on the adding stack.
+    GUID_CHANGES.setValue(false);
+    dbaseRecords["N-BOEING"] = DbaseRecord{"XYZ", "B738", "", false};
+    LiveAircraft* placed[] = {&addLive(0x500034, "KLM34", SimState::adding2sim),
+                              &addLive(0x500035, "KLM35", SimState::adding2sim)};
+    liveCreationQueue = {request("KLM34", 0x500034)};
+    liveCreationQueue.back().liveryTitle = "KLM A320 livery";
+    addingStack = {0x500035};
+    for (LiveAircraft* aircraft : placed) {
+        aircraft->liveryTitle = "KLM A320 livery";
+        EXPECT_TRUE(lf_respawnCheck(*aircraft, report(aircraft->identity.callsign + "0", "", "", "N-BOEING")));
+        EXPECT_EQ(aircraft->liveryTitle + (aircraft->skip ? " skip" : ""), "KLM A320 livery");
+    }
+    ASSERT_EQ(liveCreationQueue.size(), 1u);
+    EXPECT_EQ(liveCreationQueue[0].tailNumber + " " + liveCreationQueue[0].liveryTitle, "KLM34 KLM A320 livery");
+    EXPECT_EQ(addingStack, (std::vector<std::uint32_t>{0x500035}));
+    EXPECT_EQ(removalQueue.size(), 1u);
 }
 
 TEST_F(RespawnTest, GhostCallsignIsRefusedWhileItsFlightIsLiveAndBufferTakesNewStrings)

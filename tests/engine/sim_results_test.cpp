@@ -263,7 +263,8 @@ TEST_F(SimResultsTest, LiveAircraftCreatedParkedTakesTheStandFromTheStatic)
 }
 
 // A record given up leaves at once, as before; a late answer is the flight's aircraft while none of
-// its creations has gone out since, and is removed where it was sent again or is not wanted.
+// its creations has gone out since and the flight still waits with no aircraft shown, and is
+// removed where it was sent again, shown or removed meanwhile, or is not wanted.
 TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessItWasSentAgainOrIsNotWanted)
 {
     const std::uint32_t alone = 0x500001, madeAnew = 0x500002, queued = 0x500003, sentAgain = 0x500004,
@@ -329,6 +330,40 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     EXPECT_TRUE(gf_isRefusedLivery("A") && gf_liveByHexid(again) == nullptr && liveCreationQueue.empty());
     EXPECT_EQ(std::count(failedLiveryTitles.begin(), failedLiveryTitles.end(), "C"), 1);
     EXPECT_NE(gf_liveByHexid(sent), nullptr) << "its own answer comes";
+
+    // Once the flight is shown through another creation, or removed (its object, or its record
+    // dropped), a late answer is one too many, also when the flight waits to be made again or is
+    // between the two objects of a respawn; the give-up alone is no removal (madeAnew and queued
+    // above, still taken).
+    const std::uint32_t shownGone = 0x500021, shownWaits = 0x500022, dropped = 0x500023, respawns = 0x500024;
+    for (const std::uint32_t hexid : {shownGone, shownWaits, dropped, respawns}) {
+        addLive(hexid, "KLM5", SimState::adding2sim);
+        push(SIM_RESULT_CREATION_FAILED, 0, hexid, CREATION_NOT_ANSWERED);
+        lf_processSimResults();
+        addLive(hexid, "KLM5", hexid == dropped ? SimState::buffer : SimState::adding2sim);
+    }
+    push(SIM_RESULT_LIVE_CREATED, 61, shownGone);
+    push(SIM_RESULT_LIVE_CREATED, 62, shownWaits);
+    push(SIM_RESULT_LIVE_CREATED, 64, respawns);
+    lf_processSimResults();
+    gf_liveByHexid(respawns)->state = SimState::liveryrespawn;
+    push(SIM_RESULT_OBJECT_REMOVED, 64, 0);
+    push(SIM_RESULT_OBJECT_REMOVED, 61, 0);
+    push(SIM_RESULT_OBJECT_REMOVED, 62, 0);
+    gf_liveByHexid(dropped)->skip = true;
+    lf_processSimResults();
+    lf_eraseDroppedLive();
+    addLive(shownWaits, "KLM5", SimState::adding2sim);
+    liveCreationQueue.push_back(request("KLM5", shownWaits));
+    removalQueue.clear();
+    for (const std::uint32_t hexid : {shownGone, shownWaits, dropped, respawns})
+        push(SIM_RESULT_LATE_CREATED, hexid % 16 + 70, hexid, 0.0, 3000.0);
+    lf_processSimResults();
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{71, 72, 73, 74}));
+    EXPECT_EQ(gf_liveByHexid(respawns)->state, SimState::buffer) << "to be made again as it is now";
+    EXPECT_TRUE(gf_liveByHexid(shownGone) == nullptr && gf_liveByHexid(dropped) == nullptr);
+    EXPECT_EQ(liveCreationQueue.size(), 1u) << "its own creation still goes";
+    EXPECT_EQ(gf_liveByHexid(shownWaits)->objectId, 0u);
 }
 
 }  // namespace

@@ -1,18 +1,19 @@
-#include "engine/given_up_creations.hpp"
+#include "engine/creation_queue.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <utility>
 #include <vector>
 
 #include "engine/engine_state.hpp"
+#include "simlink/sim_records.hpp"
 
 namespace {
 
-// As long as the simulator client remembers a creation it gave up: no answer comes after that.
-constexpr Tick GIVEN_UP_MEMORY_TICKS = 10 * 60 * TICKS_PER_SECOND;
-// More than this many creations given up at once means the simulator answers none: the oldest go.
-constexpr std::size_t GIVEN_UP_CAPACITY = 256;
+constexpr Tick GIVEN_UP_MEMORY_TICKS =
+    std::chrono::duration_cast<std::chrono::seconds>(GIVEN_UP_CREATION_MEMORY).count() * TICKS_PER_SECOND;
+constexpr std::size_t GIVEN_UP_CAPACITY = CREATION_MEMORY_CAPACITY;
 
 struct KeptLive {
     LiveAircraft aircraft;
@@ -37,6 +38,23 @@ std::size_t lf_unansweredCount(std::uint32_t hexid)
 }
 
 }  // namespace
+
+bool gf_creationWaits(std::uint32_t hexid)
+{
+    return std::find(addingStack.begin(), addingStack.end(), hexid) != addingStack.end() ||
+           std::any_of(liveCreationQueue.begin(), liveCreationQueue.end(),
+                       [hexid](const CreationRequest& request) { return request.hexid == hexid; });
+}
+
+void lf_renewWaitingCreation(const LiveAircraft& aircraft)
+{
+    for (CreationRequest& request : liveCreationQueue) {
+        if (request.hexid != aircraft.hexid)
+            continue;
+        request.tailNumber = aircraft.identity.callsign;
+        request.liveryTitle = aircraft.liveryTitle;
+    }
+}
 
 void gf_noteGivenUp(GivenUpCreation creation)
 {

@@ -1,0 +1,89 @@
+#pragma once
+// The creations that wait: what the engine will ask the simulator to make, and what it keeps of a
+// creation the simulator client gave up unanswered.
+//
+// What waits, and who may change it:
+// - A live creation waits first as its hexid on the adding stack (engine_state: addingStack), put
+//   there by the spawn step; the tick driver makes the request from the flight's record when it
+//   serves the stack (one a tick), into the live creation queue (liveCreationQueue), and hands the
+//   front to the simulator client, one creation per 50 ticks. While it waits, the respawn check
+//   renews it with the flight's present name and livery (lf_renewWaitingCreation) or withdraws
+//   it (with GUID_CHANGES on; off, it goes as it was placed), a removal withdraws it, and a late
+//   answer for the same flight takes it back (the object that answered is the flight's
+//   aircraft). Static creations wait in the static creation queue,
+//   filled by the static parking step and withdrawn by a removal, a late answer or a live aircraft
+//   that takes the stand.
+// - A creation the client gave up unanswered (it may have been an object the simulator removed
+//   before it could be described) is noted here by the results drain, with what it was sent as
+//   (gf_noteGivenUp); the live flight's record that it erases is kept (gf_keepGivenUp), and a
+//   static one waits to be made again by the static parking step. A slow simulator still answers
+//   it later: the results drain takes the note and the record, and the object becomes the
+//   flight's aircraft (a live one only while its record is kept) or is removed as one too many.
+//
+// When it is forgotten: a waiting creation once it is handed to the client, withdrawn or taken
+// back. A note of a creation given up once it is answered, made or refused, and after
+// GIVEN_UP_CREATION_MEMORY (10 minutes, as long as the client remembers the creation: no answer
+// comes later); a kept live record once it is taken, replaced by the flight's next give-up, or
+// after the same ten minutes, and once the flight's aircraft is shown through any creation (one
+// answered in time, or a late one taken) or the flight is removed (its record erased for good:
+// dropped, withdrawn, its object removed, blocked by the user); the give-up itself, which erases
+// the record until the flight's next traffic record, is no removal. A static one once it is
+// taken or the statics leave the park airport. Past CREATION_MEMORY_CAPACITY (1,000, as the
+// client keeps) at once the oldest go. Everything at a new run.
+//
+// Worker thread only. The files that ask it (the tick driver, the respawn check, the removals, the
+// results drain and the static parking step) include this one; it includes none of them.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/aircraft_records.hpp"
+
+// The creation of the aircraft with this hexid waits here, not yet handed to the simulator
+// client: its hexid on the adding stack or its request in the live creation queue.
+[[nodiscard]] bool gf_creationWaits(std::uint32_t hexid);
+// A waiting creation takes the aircraft's present name and livery: its queued request in its
+// place; one still on the adding stack has its request made from the record when it is served.
+void lf_renewWaitingCreation(const LiveAircraft& aircraft);
+
+// What a creation given up was sent as: the flight's name and livery then, and whether the
+// flight had changed after it was sent (renamed, or another airframe), so that its object shows
+// it as it was. Kept as long as the client remembers the creation: a late answer, made or
+// refused, is known for what it is even when the flight's record has gone.
+struct GivenUpCreation {
+    std::uint32_t hexid = 0;
+    std::uint32_t sendId = 0;  // of the creation's packet: the late answer names it by this
+    FlightIdentity identity;
+    std::string liveryTitle;
+    bool outdated = false;         // changed after it was sent: the object is to respawn
+    bool outdatedLivery = false;   // ... with a new livery
+    Tick givenUpAt = 0;
+};
+// A creation was given up (the flight's record may be kept as well, below).
+void gf_noteGivenUp(GivenUpCreation creation);
+// The creation given up with that hexid and send id, taken out: it has been answered.
+[[nodiscard]] std::optional<GivenUpCreation> gf_takeGivenUpCreation(std::uint32_t hexid, std::uint32_t sendId);
+
+// A live aircraft's creation was given up; the caller erases its record. Kept for ten minutes,
+// as long as the client remembers the creation.
+void gf_keepGivenUp(const LiveAircraft& aircraft);
+// The live record given up with that hexid, taken out; nothing when none is kept.
+[[nodiscard]] std::optional<LiveAircraft> gf_takeGivenUpLive(std::uint32_t hexid);
+// The flight's aircraft is shown, or the flight is removed: a late answer is nobody's aircraft.
+void gf_forgetGivenUpLive(std::uint32_t hexid);
+
+// A static aircraft's creation was given up; the caller erases its record. It waits to be made
+// again by the next static parking step.
+void gf_keepGivenUp(const StaticAircraft& aircraft);
+bool gf_givenUpStaticWaits();
+// The static given up with that hexid, taken out; nothing when none waits.
+[[nodiscard]] std::optional<StaticAircraft> gf_takeGivenUpStatic(std::uint32_t hexid);
+// The one given up first that may be made again now, taken out; nothing when none may. One whose
+// creation was given up while an earlier one of it was still unanswered waits for an answer (or
+// until that creation is forgotten): a simulator that slow is not sent more than it answers.
+[[nodiscard]] std::optional<StaticAircraft> gf_takeFirstGivenUpStatic();
+// The statics leave the park airport: none is made again.
+void gf_forgetGivenUpStatics();
+
+// Nothing kept: a new run.
+void gf_resetGivenUpCreations();
