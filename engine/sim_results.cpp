@@ -13,6 +13,7 @@
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_requests.hpp"
+#include "engine/spawn_step.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/static_parking_step.hpp"
 #include "foundation/format.hpp"
@@ -228,6 +229,15 @@ void lf_lateLive(const SimResult& result)
     const std::string name = aircraft != nullptr ? gf_flightKeyText(aircraft->identity)
                              : kept            ? gf_flightKeyText(kept->identity)
                                                : vald::format("{:x}", result.hexid);
+    // The record given up comes back as one more aircraft shown: not beyond the live limit. One
+    // taking the place of its waiting creation is counted already.
+    const bool oneMore = kept && (aircraft == nullptr || (aircraft->state == SimState::buffer && !aircraft->respawning));
+    if (oneMore && lf_liveCount() >= static_cast<std::size_t>(std::max(0, MAX_LIVE_SEL.value()))) {
+        lf_removeLateObject(result, name);
+        if (shown)
+            gf_noteAnsweredLate(*shown);
+        return;
+    }
     if (aircraft == nullptr && kept) {
         aircraft = &liveAircraft.emplace_back(std::move(*kept));
     } else if (aircraft != nullptr && aircraft->state == SimState::buffer && kept) {
