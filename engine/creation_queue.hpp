@@ -58,11 +58,23 @@ struct GivenUpCreation {
     bool outdated = false;         // changed after it was sent: the object is to respawn
     bool outdatedLivery = false;   // ... with a new livery
     Tick givenUpAt = 0;
+    // The late object taken as it while another creation of the flight given up was unanswered:
+    // the object is matched by its tail number only, so the simulator may still refuse this one,
+    // and the object is then the other's. With the flight's respawn flags from before.
+    std::uint32_t objectId = 0;
+    bool respawnDueBefore = false;
+    bool respawnNewLiveryBefore = false;
 };
 // A creation was given up (the flight's record may be kept as well, below).
 void gf_noteGivenUp(GivenUpCreation creation);
 // The creation given up with that hexid and send id, taken out: it has been answered.
 [[nodiscard]] std::optional<GivenUpCreation> gf_takeGivenUpCreation(std::uint32_t hexid, std::uint32_t sendId);
+// A late object (creation.objectId) was taken as the creation, taken out above: while another of
+// the flight is unanswered the creation is kept, for its refusal that may still come.
+void gf_noteAnsweredLate(GivenUpCreation creation);
+// The creation refused late had been taken as its late object: the flight's next creation given
+// up is that object's, taken out, or kept with the object while yet another is unanswered.
+[[nodiscard]] std::optional<GivenUpCreation> gf_passLateObjectOn(const GivenUpCreation& refused);
 
 // A live aircraft's creation was given up; the caller erases its record. Kept for ten minutes,
 // as long as the client remembers the creation.

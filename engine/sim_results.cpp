@@ -13,6 +13,7 @@
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_requests.hpp"
+#include "engine/spawn_step.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/static_parking_step.hpp"
 #include "foundation/format.hpp"
@@ -223,12 +224,23 @@ bool lf_respawnIfOutdated(LiveAircraft& aircraft, const std::optional<GivenUpCre
 // of the creation it waits to send. Otherwise the object is one too many.
 void lf_lateLive(const SimResult& result)
 {
-    const std::optional<GivenUpCreation> shown = gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1));
+    std::optional<GivenUpCreation> shown = gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1));
+    if (shown)
+        shown->objectId = result.objectId;
     std::optional<LiveAircraft> kept = gf_takeGivenUpLive(result.hexid);
     LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
     const std::string name = aircraft != nullptr ? gf_flightKeyText(aircraft->identity)
                              : kept            ? gf_flightKeyText(kept->identity)
                                                : vald::format("{:x}", result.hexid);
+    // The record given up comes back as one more aircraft shown: not beyond the live limit. One
+    // taking the place of its waiting creation is counted already.
+    const bool oneMore = kept && (aircraft == nullptr || (aircraft->state == SimState::buffer && !aircraft->respawning));
+    if (oneMore && lf_liveCount() >= static_cast<std::size_t>(std::max(0, MAX_LIVE_SEL.value()))) {
+        lf_removeLateObject(result, name);
+        if (shown)
+            gf_noteAnsweredLate(*shown);
+        return;
+    }
     if (aircraft == nullptr && kept) {
         aircraft = &liveAircraft.emplace_back(std::move(*kept));
     } else if (aircraft != nullptr && aircraft->state == SimState::buffer && kept) {
@@ -242,12 +254,19 @@ void lf_lateLive(const SimResult& result)
     } else if (!kept || aircraft == nullptr || !lf_waitsForCreation(*aircraft) || aircraft->removeWhenCreated ||
                !lf_takeBackCreation(*aircraft)) {
         lf_removeLateObject(result, name);
+        if (shown)
+            gf_noteAnsweredLate(*shown);
         return;
     }
     // Born on a stand, it stands there again.
     if (gf_holdsStand(*aircraft))
         lf_occupyStand(aircraft->standNumber);
     aircraft->state = SimState::adding2sim;
+    if (shown) {
+        shown->respawnDueBefore = aircraft->respawnDue;
+        shown->respawnNewLiveryBefore = aircraft->respawnNewLivery;
+        gf_noteAnsweredLate(*shown);
+    }
     const bool due = lf_respawnIfOutdated(*aircraft, shown);
     gf_log(lf_lateObjectText(name, result.objectId, due ? "taken as its aircraft, to respawn" : "taken as its aircraft"));
     SimResult created = result;
@@ -259,7 +278,10 @@ void lf_lateLive(const SimResult& result)
 // waits to be made again, or while its new creation waits to be handed to the simulator.
 void lf_lateStatic(const SimResult& result)
 {
-    static_cast<void>(gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1)));  // answered
+    if (std::optional<GivenUpCreation> shown = gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1))) {
+        shown->objectId = result.objectId;
+        gf_noteAnsweredLate(*shown);
+    }
     StaticAircraft* aircraft = lf_staticByHexid(result.hexid);
     std::optional<StaticAircraft> kept = aircraft == nullptr ? gf_takeGivenUpStatic(result.hexid) : std::nullopt;
     const std::string name = aircraft != nullptr ? aircraft->identity.callsign
@@ -281,6 +303,21 @@ void lf_lateStatic(const SimResult& result)
     deferredResults.push_back(created);
 }
 
+// The late object taken as a creation that the simulator refused since is the flight's next
+// creation given up: the flight it shows is that one's, whether it is outdated and respawns too.
+void lf_lateObjectOfAnother(const GivenUpCreation& refused)
+{
+    const std::optional<GivenUpCreation> shown = gf_passLateObjectOn(refused);
+    LiveAircraft* aircraft = lf_liveByObjectId(refused.objectId);
+    if (!shown || aircraft == nullptr || aircraft->hexid != refused.hexid)
+        return;
+    aircraft->respawnDue = refused.respawnDueBefore;
+    aircraft->respawnNewLivery = refused.respawnNewLiveryBefore;
+    const bool due = lf_respawnIfOutdated(*aircraft, shown);
+    gf_log(lf_lateObjectText(gf_flightKeyText(aircraft->identity), refused.objectId,
+                             due ? "its later creation, to respawn" : "its later creation"));
+}
+
 // A creation given up that the simulator refused after all. A refused title is not offered again,
 // as when refused in time (counted once, however many of its creations come back refused late),
 // and the flight's creation with that title that still waits to be sent goes with its record; one
@@ -290,6 +327,8 @@ void lf_lateRefused(const SimResult& result)
 {
     const std::uint32_t hexid = result.hexid;
     const std::optional<GivenUpCreation> given = gf_takeGivenUpCreation(hexid, lf_sendIdOf(result.value2));
+    if (given && given->objectId != 0)
+        lf_lateObjectOfAnother(*given);
     if (!given || result.value1 != CREATION_TITLE_REFUSED)
         return;
     gf_log(vald::format("{} refused after its creation was given up, livery '{}'", gf_flightKeyText(given->identity),

@@ -13,6 +13,7 @@
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
 #include "engine/track_end.hpp"
+#include "engine/traffic_driver.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -101,18 +102,30 @@ bool lf_mixedTrack(const LiveAircraft& aircraft)
     return anyAirborne && anyOnGround;
 }
 
-// The aircraft shown and those on their way to the simulator; one that respawns keeps its place
-// while it is away.
+// Sent to the simulator and not yet released as active: a loaded simulator shows it many seconds
+// later.
+bool lf_creationSent(const LiveAircraft& aircraft)
+{
+    return aircraft.state == SimState::adding2sim && !gf_creationWaits(aircraft.hexid);
+}
+
+// The creations on their way: waiting to be sent or sent and not yet active.
+std::size_t lf_creationsUnderWay()
+{
+    return static_cast<std::size_t>(std::count_if(liveAircraft.begin(), liveAircraft.end(), lf_creationSent)) +
+           gf_liveCreationsWaiting();
+}
+
+}  // namespace
+
 std::size_t lf_liveCount()
 {
     const auto counted = std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& aircraft) {
         const bool away = aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::buffer;
         return aircraft.state == SimState::active || (aircraft.respawning && away);
     });
-    return static_cast<std::size_t>(counted) + gf_liveCreationsWaiting();
+    return static_cast<std::size_t>(counted) + lf_creationsUnderWay();
 }
-
-}  // namespace
 
 void lf_takeRegistrationData(LiveAircraft& aircraft)
 {
@@ -342,7 +355,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
         // simulator would empty while the creations pile up, and the aircraft removed would come
         // back as newcomers later. So a place changes hands only while few creations wait; a new
         // aircraft waits meanwhile, its start moving on along its track, and tries again there.
-        if (aircraft.phase == FlightPhase::birth && gf_liveCreationsWaiting() >= CROWDED_CREATION_QUEUE)
+        if (aircraft.phase == FlightPhase::birth && lf_creationsUnderWay() >= CROWDED_CREATION_QUEUE)
             return lf_holdBack(aircraft, now);
     }
     // A place is given up only for a newcomer that has its livery and its stand: the choice of

@@ -34,6 +34,10 @@ void lf_takeRegistrationData(LiveAircraft& aircraft);
 // Live aircraft placed whose creation the simulator has not been sent yet (adding stack and live
 // creation queue).
 std::size_t gf_liveCreationsWaiting();
+// What the live limit (MAX_LIVE_SEL) counts: the aircraft shown, those whose creation waits to be
+// sent or has been sent and not answered (one given up is not), and those away for a respawn,
+// which keep their place.
+std::size_t lf_liveCount();
 // The stand of the park airport on which an aircraft at rest on the ground is born; none when it
 // is born elsewhere. A refused claim drops the aircraft.
 [[nodiscard]] std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft);

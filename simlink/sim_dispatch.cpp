@@ -91,9 +91,15 @@ void lf_onCreationRefused(std::uint32_t sendId, double why)
     const auto found = std::find_if(pending.begin(), pending.end(),
                                     [sendId](const PendingCreation& entry) { return entry.sendId == sendId; });
     if (found == pending.end()) {
-        if (const std::optional<PendingCreation> givenUp = gf_takeForgottenBySendId(sendId);
-            givenUp && givenUp->hexid != 0)
-            lf_pushResult(0, givenUp->hexid, SIM_RESULT_LATE_REFUSED, why, sendId);
+        const std::optional<ForgottenCreation> givenUp = gf_takeForgottenBySendId(sendId);
+        if (!givenUp)
+            return;
+        if (givenUp->creation.hexid != 0)
+            lf_pushResult(0, givenUp->creation.hexid, SIM_RESULT_LATE_REFUSED, why, sendId);
+        // The late object taken as this creation was another's with its tail number: it answers
+        // the next one (the engine knows it as that one's from the refusal).
+        if (givenUp->objectId != 0)
+            static_cast<void>(gf_takeForgottenCreation(givenUp->creation.callsign, givenUp->objectId));
         return;
     }
     const std::uint32_t hexid = found->hexid;
@@ -160,7 +166,7 @@ void lf_describeAircraft(std::uint32_t objectId, const SimMessage& data)
     if (lf_takeAddedObject(objectId)) {
         const std::uint32_t hexid = lf_takePendingByCallsign(*atcId);
         if (const std::optional<PendingCreation> givenUp =
-                hexid == 0 ? gf_takeForgottenCreation(*atcId) : std::nullopt;
+                hexid == 0 ? gf_takeForgottenCreation(*atcId, objectId) : std::nullopt;
             givenUp && givenUp->hexid != 0) {
             // Its creation was given up and the flight may have been made again: only the engine
             // knows whether this is still the flight's aircraft or one too many (it logs which).

@@ -32,10 +32,6 @@ std::vector<PendingCreation> pendingCreations;
 // The creations forgotten unanswered, as they were pending (tail number for a late object, send
 // id for a late refusal), and when they were forgotten (client thread, with the pending ones).
 constexpr std::chrono::minutes FORGOTTEN_CREATION_MEMORY = GIVEN_UP_CREATION_MEMORY;
-struct ForgottenCreation {
-    PendingCreation creation;
-    SteadyTime forgottenAt{};
-};
 std::vector<ForgottenCreation> forgottenCreations;
 
 void lf_forget(const PendingCreation& entry, SteadyTime now)
@@ -49,16 +45,16 @@ void lf_forget(const PendingCreation& entry, SteadyTime now)
 
 // The first creation forgotten within the memory that matches, taken out.
 template <typename Match>
-std::optional<PendingCreation> lf_takeForgotten(Match match)
+std::optional<ForgottenCreation> lf_takeForgotten(Match match)
 {
     pendingOwner.assertOwner();
     const SteadyTime now = gf_steadyNow();
     const auto found = std::find_if(forgottenCreations.begin(), forgottenCreations.end(), [&](const ForgottenCreation& f) {
-        return match(f.creation) && now - f.forgottenAt < FORGOTTEN_CREATION_MEMORY;
+        return match(f) && now - f.forgottenAt < FORGOTTEN_CREATION_MEMORY;
     });
     if (found == forgottenCreations.end())
         return std::nullopt;
-    std::optional<PendingCreation> taken(std::move(found->creation));
+    std::optional<ForgottenCreation> taken(std::move(*found));
     forgottenCreations.erase(found);
     return taken;
 }
@@ -185,16 +181,28 @@ void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now)
             entry.answerBy = std::min(entry.answerBy, now + DOUBTED_CREATION_WAIT);
 }
 
-std::optional<PendingCreation> gf_takeForgottenCreation(const std::string& callsign)
+std::optional<PendingCreation> gf_takeForgottenCreation(const std::string& callsign, std::uint32_t objectId)
 {
     if (callsign.empty())
         return std::nullopt;
-    return lf_takeForgotten([&callsign](const PendingCreation& entry) { return entry.callsign == callsign; });
+    const auto unanswered = [&callsign](const ForgottenCreation& f) {
+        return f.objectId == 0 && f.creation.callsign == callsign;
+    };
+    std::optional<ForgottenCreation> taken = lf_takeForgotten(unanswered);
+    if (!taken)
+        return std::nullopt;
+    // The object may be another creation's with that tail number: this one stays to be found by
+    // its refusal.
+    if (std::any_of(forgottenCreations.begin(), forgottenCreations.end(), unanswered)) {
+        taken->objectId = objectId;
+        forgottenCreations.push_back(*taken);
+    }
+    return std::move(taken->creation);
 }
 
-std::optional<PendingCreation> gf_takeForgottenBySendId(std::uint32_t sendId)
+std::optional<ForgottenCreation> gf_takeForgottenBySendId(std::uint32_t sendId)
 {
-    return lf_takeForgotten([sendId](const PendingCreation& entry) { return entry.sendId == sendId; });
+    return lf_takeForgotten([sendId](const ForgottenCreation& f) { return f.creation.sendId == sendId; });
 }
 
 void gf_finishFlush(const FlushOutcome& outcome)

@@ -47,11 +47,20 @@ void gf_ageOutPendingCreations(SteadyTime now);
 // and still unanswered may have been it, and is forgotten unless answered within a few seconds
 // (its own object is described as soon as it is announced).
 void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now);
-// A creation forgotten unanswered (within the last ten minutes) with this tail number, taken out
-// of the memory; nothing when none. An object that still comes with it is ours: a slow simulator
-// answers late what was given up. Each forgotten creation answers once.
-std::optional<PendingCreation> gf_takeForgottenCreation(const std::string& callsign);
+// A creation forgotten unanswered, and when; objectId: the late object taken as it while another
+// creation forgotten with its tail number was unanswered, which may have been that object's.
+struct ForgottenCreation {
+    PendingCreation creation;
+    SteadyTime forgottenAt{};
+    std::uint32_t objectId = 0;
+};
+// The first creation forgotten unanswered (within the last ten minutes) with this tail number,
+// taken out of the memory as answered by the object; nothing when none. An object that still
+// comes with it is ours: a slow simulator answers late what was given up. Each forgotten creation
+// answers once. While another with that tail number is unanswered it is remembered, with the
+// object, for a refusal that may still name it: the object is then the other one's.
+std::optional<PendingCreation> gf_takeForgottenCreation(const std::string& callsign, std::uint32_t objectId);
 // The same for a refusal, which names the creation by the send id of its packet.
-std::optional<PendingCreation> gf_takeForgottenBySendId(std::uint32_t sendId);
+std::optional<ForgottenCreation> gf_takeForgottenBySendId(std::uint32_t sendId);
 // The result that tells the engine a creation failed; one given up unanswered carries its send id.
 SimResult gf_creationFailedResult(std::uint32_t hexid, double why, std::uint32_t sendId = 0);

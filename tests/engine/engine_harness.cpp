@@ -221,7 +221,8 @@ void EngineHarness::createObject(const CreationRequest& request)
 {
     const Tick now = stepTick_;
     sent_.push_back(SentRecord{now, SentRecord::creation, request.hexid, request.tailNumber, 0});
-    const Tick reportTick = now + std::uniform_int_distribution<Tick>(1, 3)(random_);
+    const Tick reportTick = now + (options_.creationAnswerTicks > 0 ? options_.creationAnswerTicks
+                                                                    : std::uniform_int_distribution<Tick>(1, 3)(random_));
     SimResult result;
     result.hexid = request.hexid;
     const std::string title(request.liveryTitle);

@@ -30,6 +30,7 @@ struct HarnessOptions {
     std::uint32_t seed = 7;           // creation delays and the engine's random draws
     std::set<std::string> refusedTitles;
     bool flightPlansTaken = true;  // the simulator's answer to a flight plan
+    Tick creationAnswerTicks = 0;  // a loaded simulator answers each creation that late; 0: 1 to 3 ticks
 };
 
 // One object of the simulated simulator.

@@ -3,6 +3,8 @@
 // creations, removal asked while creating, and deferred reports of aircraft that have gone.
 #include <algorithm>
 #include <map>
+#include <string>
+#include <utility>
 
 #include "engine/flight_plans.hpp"
 #include "engine/live_creation.hpp"
@@ -364,6 +366,31 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     EXPECT_TRUE(gf_liveByHexid(shownGone) == nullptr && gf_liveByHexid(dropped) == nullptr);
     EXPECT_EQ(liveCreationQueue.size(), 1u) << "its own creation still goes";
     EXPECT_EQ(gf_liveByHexid(shownWaits)->objectId, 0u);
+}
+
+// A late object is matched to the first creation given up under its tail number: the simulator's
+// refusal of that creation, coming after it, refuses its title, and the object shows the flight's
+// next creation given up, here the flight as it is now, so it does not respawn.
+TEST_F(SimResultsTest, ALateObjectIsTheNextCreationGivenUpOnceTheCreationItWasTakenAsIsRefused)
+{
+    const std::uint32_t hexid = 0x500021;
+    const auto at = [](Tick tick) { return corv_test::trackPointAt(52.0, 4.7, tick, 3000.0, 250.0); };
+    for (const char* livery : {"Old", "New"}) {
+        LiveAircraft& aircraft = addLive(hexid, "KLM5", SimState::adding2sim);
+        aircraft.liveryTitle = livery;
+        aircraft.track = {at(100), at(200)};
+        push(SIM_RESULT_CREATION_FAILED, 0, hexid, CREATION_NOT_ANSWERED, livery[0] == 'O' ? 7.0 : 8.0);
+        lf_processSimResults();
+    }
+    push(SIM_RESULT_LATE_CREATED, 50, hexid, 7.0, 3000.0);
+    push(SIM_RESULT_LATE_REFUSED, 0, hexid, CREATION_TITLE_REFUSED, 7.0);
+    for (int tick = 0; tick <= CREATION_DELAY_TICKS + 1; ++tick)
+        lf_processSimResults();
+    lf_startDueRespawns();
+    EXPECT_TRUE(gf_isRefusedLivery("Old"));
+    EXPECT_TRUE(removalQueue.empty()) << "it shows the flight as it is";
+    ASSERT_NE(gf_liveByHexid(hexid), nullptr);
+    EXPECT_EQ(std::pair(gf_liveByHexid(hexid)->objectId, gf_liveByHexid(hexid)->liveryTitle), std::pair(50u, std::string("New")));
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <deque>
 #include <limits>
+#include <map>
+#include <set>
 #include <random>
 #include <vector>
 
@@ -200,6 +202,70 @@ TEST_F(SpawnTest, AtTheLiveLimitNearerNewcomersReplaceFarAircraftNoFasterThanThe
     EXPECT_EQ(activeOf(0x500200), MAX_LIVE) << "every nearer flight came in";
     // A few far ones may stay: a creation the simulator is still making is not counted at the limit.
     EXPECT_LT(activeOf(0x500100), WAITING_BOUND) << "most far flights gave their places up";
+}
+
+// With a limit of four, eight flights come in over a minute. A loaded simulator answers each
+// creation 45 s late: the creations sent and unanswered count toward the limit as aircraft shown
+// do, so no more than four are ever in the simulator, as with a simulator that answers at once,
+// where the same four are shown. A late answer to a creation given up is taken below the limit
+// and removed above it; one that replaces the flight's creation waiting to be sent is taken.
+TEST_F(SpawnTest, CreationsAwaitingTheirAnswerCountTowardTheLiveLimit)
+{
+    constexpr std::int32_t MAX_LIVE = 4;
+    MAX_LIVE_SEL.setValue(MAX_LIVE);
+    std::map<Tick, std::set<std::uint32_t>> shownBy;  // creation answer ticks -> flights shown at the end
+    for (const Tick answerTicks : {Tick{0}, Tick{4500}}) {
+        corv_test::HarnessOptions options;
+        options.creationAnswerTicks = answerTicks;
+        EngineHarness harness(options);
+        const double start = options.startDataTime;
+        std::vector<std::vector<LiveTrafficRecord>> flights;
+        for (int i = 0; i < 2 * MAX_LIVE; ++i) {
+            const LatLon from{options.user.lat + (3.0 + i) / 60.0, options.user.lon + 0.001 * i};
+            flights.push_back(corv_test::gf_scriptReports(corv_test::gf_straightFlight(
+                0x500300 + i, vald::format("KLM{}", 300 + i), "A320", from, 250.0, 5000.0, start + 8.0 * i,
+                start + 300.0)));
+        }
+        harness.addReports(corv_test::gf_mergeReports(flights));
+        std::size_t mostInSimulator = 0;
+        for (Tick tick = 0; tick < 30000; tick += 50) {
+            harness.run(50);
+            mostInSimulator = std::max<std::size_t>(
+                mostInSimulator, std::count_if(harness.objects().begin(), harness.objects().end(),
+                                               [](const auto& entry) { return entry.second.removedTick < 0; }));
+        }
+        EXPECT_EQ(mostInSimulator, std::size_t{MAX_LIVE}) << "answered after " << answerTicks << " ticks";
+        for (const LiveAircraft& aircraft : liveAircraft)
+            if (aircraft.state == SimState::active)
+                shownBy[answerTicks].insert(aircraft.hexid);
+    }
+    EXPECT_EQ(shownBy[0].size(), std::size_t{MAX_LIVE});
+    EXPECT_EQ(shownBy[0], shownBy[4500]);
+
+    // At the limit: a late object of a flight given up is one too many; below it, or in place of the
+    // flight's waiting creation, it is the flight's aircraft.
+    for (std::uint32_t i = 0; i < MAX_LIVE; ++i)
+        addLive(0x500410 + i, "KLM5", SimState::active, 80 + i);
+    const std::uint32_t over = 0x500401, under = 0x500402, waiting = 0x500403;
+    for (const std::uint32_t hexid : {over, under, waiting}) {
+        addLive(hexid, "KLM4", SimState::adding2sim).track = {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)};
+        gf_pushSimResult(SimResult{0, hexid, 0, SIM_RESULT_CREATION_FAILED, CREATION_NOT_ANSWERED, 0.0});
+    }
+    lf_processSimResults();
+    removalQueue.clear();
+    addLive(waiting, "KLM4", SimState::adding2sim);
+    liveCreationQueue.push_back(request("KLM4", waiting));
+    gf_pushSimResult(SimResult{90, over, 0, SIM_RESULT_LATE_CREATED, 0.0, 3000.0});
+    gf_pushSimResult(SimResult{91, waiting, 0, SIM_RESULT_LATE_CREATED, 0.0, 3000.0});
+    lf_processSimResults();
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{90}));
+    EXPECT_EQ(gf_liveByHexid(waiting)->objectId, 91u);
+    MAX_LIVE_SEL.setValue(MAX_LIVE + 2);
+    gf_pushSimResult(SimResult{92, under, 0, SIM_RESULT_LATE_CREATED, 0.0, 3000.0});
+    lf_processSimResults();
+    ASSERT_NE(gf_liveByHexid(under), nullptr);
+    EXPECT_EQ(gf_liveByHexid(under)->objectId, 92u);
+    EXPECT_EQ(removalQueue.size(), 1u);
 }
 
 // Held back at the limit, a newcomer is looked at again at the next whole second, not at each of

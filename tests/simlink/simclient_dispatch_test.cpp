@@ -6,6 +6,9 @@
 #include <limits>
 #include <mutex>
 #include <stdexcept>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "foundation/geodesy.hpp"
 #include "foundation/parameters.hpp"
@@ -215,6 +218,43 @@ TEST_F(SimDispatchTest, RefusedCreationIsReportedForItsSendId)
     EXPECT_EQ(results[1].value1, CREATION_SIMULATOR_FULL);
     ASSERT_EQ(gf_pendingCreations().size(), 1u);
     EXPECT_EQ(gf_pendingCreations()[0].sendId, 7u);
+}
+
+// Objects are matched to creations by tail number only: with three creations of one flight given
+// up, its late object is taken as the first, and each refusal that comes after all still reaches
+// the engine, the object answering the next one; a flight with one creation given up is answered once.
+TEST_F(SimDispatchTest, LateRefusalsOfAFlightWithSeveralCreationsGivenUpEachReachTheEngine)
+{
+    userObjectId.store(USER_OBJECT);
+    gf_pendingCreations() = {{7, 0x484C5A, "KLM7"}, {8, 0x484C5A, "KLM7"}, {9, 0x484C5A, "KLM7"}, {10, 0x484C5B, "KLM8"}};
+    gf_ageOutPendingCreations(gf_steadyNow());
+    ASSERT_EQ(drainResults().size(), 4u);
+    const auto lateObject = [](std::uint32_t objectId, const std::string& atcId) {
+        dispatch(objectEvent(202, objectId));
+        dispatch(inRange(objectId, atcId, 1.5));
+    };
+    using Late = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, double, double>;
+    std::vector<Late> late;
+    const auto takeResults = [&late] {
+        for (const SimResult& r : drainResults())
+            late.emplace_back(r.kind, r.objectId, r.hexid, r.value1, r.value2);
+    };
+
+    lateObject(100, "KLM7");
+    dispatch(exceptionMessage(22, 7));
+    dispatch(exceptionMessage(22, 8));
+    lateObject(101, "KLM7");  // the object was the third creation's: this one is nobody's
+    takeResults();
+    EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 100, 0x484C5A, 7.0, 1.5},
+                                       {SIM_RESULT_LATE_REFUSED, 0, 0x484C5A, CREATION_TITLE_REFUSED, 7.0},
+                                       {SIM_RESULT_LATE_REFUSED, 0, 0x484C5A, CREATION_TITLE_REFUSED, 8.0}}));
+
+    late.clear();
+    lateObject(102, "KLM8");
+    dispatch(exceptionMessage(22, 10));  // answered already
+    dispatch(exceptionMessage(22, 9));   // made as object 100
+    takeResults();
+    EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 102, 0x484C5B, 10.0, 1.5}}));
 }
 
 TEST_F(SimDispatchTest, ExceptionsThatConcernTheUserOrTheWindow)
