@@ -9,6 +9,10 @@
 #include "engine/engine_state.hpp"
 #include "simlink/sim_records.hpp"
 
+std::vector<std::uint32_t> addingStack;
+CreationQueue liveCreationQueue;
+CreationQueue staticCreationQueue;
+
 namespace {
 
 constexpr Tick GIVEN_UP_MEMORY_TICKS =
@@ -169,4 +173,13 @@ void gf_resetGivenUpCreations()
     keptLive.clear();
     keptStatics.clear();
     givenUpCreations.clear();
+}
+
+std::size_t gf_liveCreationsWaiting() { return addingStack.size() + liveCreationQueue.size(); }
+
+bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid)
+{
+    const auto before = queue.size();
+    std::erase_if(queue, [hexid](const CreationRequest& request) { return request.hexid == hexid; });
+    return queue.size() != before;
 }

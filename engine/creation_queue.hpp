@@ -3,7 +3,7 @@
 // creation the simulator client gave up unanswered.
 //
 // What waits, and who may change it:
-// - A live creation waits first as its hexid on the adding stack (engine_state: addingStack), put
+// - A live creation waits first as its hexid on the adding stack (addingStack, below), put
 //   there by the spawn step; the tick driver makes the request from the flight's record when it
 //   serves the stack (one a tick), into the live creation queue (liveCreationQueue), and hands the
 //   front to the simulator client, one creation per 50 ticks. While it waits, the respawn check
@@ -33,12 +33,30 @@
 //
 // Worker thread only. The files that ask it (the tick driver, the respawn check, the removals, the
 // results drain and the static parking step) include this one; it includes none of them.
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/aircraft_records.hpp"
+#include "simlink/sim_records.hpp"
 
+using CreationQueue = std::deque<CreationRequest>;
+
+// Hexids of aircraft in adding2sim whose creation request is not made yet; the last is served first.
+extern std::vector<std::uint32_t> addingStack;
+extern CreationQueue liveCreationQueue;
+extern CreationQueue staticCreationQueue;
+
+// Live aircraft placed whose creation the simulator has not been sent yet (adding stack and live
+// creation queue).
+[[nodiscard]] std::size_t gf_liveCreationsWaiting();
+// Takes every request for the aircraft with this hexid out of the queue, keeping the order of the
+// others; true when one was taken. (Two flights may share a callsign; the hexid is the record's
+// key.)
+[[nodiscard]] bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid);
 // The creation of the aircraft with this hexid waits here, not yet handed to the simulator
 // client: its hexid on the adding stack or its request in the live creation queue.
 [[nodiscard]] bool gf_creationWaits(std::uint32_t hexid);

@@ -7,9 +7,6 @@
 std::atomic<Tick> tickCounter{0};
 std::vector<LiveAircraft> liveAircraft;
 std::vector<StaticAircraft> staticAircraft;
-std::vector<std::uint32_t> addingStack;
-CreationQueue liveCreationQueue;
-CreationQueue staticCreationQueue;
 std::deque<std::uint32_t> removalQueue;
 std::vector<SimResult> deferredResults;
 bool fastInRangeRequests = false;

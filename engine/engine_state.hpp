@@ -1,6 +1,6 @@
 #pragma once
-// The engine's containers: the live and static aircraft, the creation and removal queues towards
-// the simulator client, the adding stack, the intake of received flights and the per-run values
+// The engine's containers: the live and static aircraft, the removal queue towards the simulator
+// client (the creations that wait are in engine/creation_queue), the intake of received flights and the per-run values
 // that other parts read. The aircraft lists and queues belong to the worker thread (checked at
 // the engine's entry points with gf_assertEngineOwner); the intake is shared with the traffic
 // reader under intakeMutex; the rest are atomics.
@@ -17,8 +17,6 @@
 #include "simlink/sim_records.hpp"
 #include "traffic/traffic_records.hpp"
 
-using CreationQueue = std::deque<CreationRequest>;
-
 // Ticks of the main loop since the run began (100 per second); the time base of play-out ticks.
 // Signed: a point due before the run began has a negative tick and is simply overdue. Read by the
 // traffic reader when it schedules a batch.
@@ -29,10 +27,6 @@ extern std::vector<LiveAircraft> liveAircraft;
 // The live aircraft with that hexid; nullptr when there is none.
 LiveAircraft* gf_liveByHexid(std::uint32_t hexid);
 extern std::vector<StaticAircraft> staticAircraft;
-// Hexids of aircraft in adding2sim whose creation request is not made yet; the last is served first.
-extern std::vector<std::uint32_t> addingStack;
-extern CreationQueue liveCreationQueue;
-extern CreationQueue staticCreationQueue;
 // Object ids to remove; the front goes to the simulator client every 10 ticks.
 extern std::deque<std::uint32_t> removalQueue;
 // Created aircraft waiting to be released, their ticks counted in SimResult::counter.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/creation_queue.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/flight_plans.hpp"

@@ -59,13 +59,6 @@ void removeAircraftFromSim(StaticAircraft& aircraft) { lf_removeFromSim(aircraft
 
 void removeAircraftFromSim(LiveAircraft& aircraft) { lf_removeFromSim(aircraft, &aircraft); }
 
-bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid)
-{
-    const auto before = queue.size();
-    std::erase_if(queue, [hexid](const CreationRequest& request) { return request.hexid == hexid; });
-    return queue.size() != before;
-}
-
 LiveAircraft* lf_farthestActiveBeyond(double distanceNm)
 {
     gf_assertEngineOwner();

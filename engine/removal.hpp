@@ -19,11 +19,6 @@ void removeAircraftFromSim(LiveAircraft& aircraft);
 // its own. One that left gave the stand up then, and another aircraft may stand there now.
 bool gf_holdsStand(const LiveAircraft& aircraft);
 
-// Takes every request for the aircraft with this hexid out of the queue, keeping the order of the
-// others; true when one was taken. (Two flights may share a callsign; the hexid is the record's
-// key.)
-[[nodiscard]] bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid);
-
 // The active live aircraft found farthest from the user beyond distanceNm (each step must be more
 // than 0.1 nm farther than the best so far); nullptr when there is none.
 LiveAircraft* lf_farthestActiveBeyond(double distanceNm);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/creation_queue.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
@@ -13,7 +14,6 @@
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
 #include "engine/track_end.hpp"
-#include "engine/traffic_driver.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
@@ -413,8 +413,6 @@ void spawnLiveAc(LiveAircraft& aircraft)
     if (lf_readyToPlace(aircraft))
         lf_place(aircraft);
 }
-
-std::size_t gf_liveCreationsWaiting() { return addingStack.size() + liveCreationQueue.size(); }
 
 std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft)
 {

@@ -31,9 +31,6 @@ void lf_takeRegistrationData(LiveAircraft& aircraft);
 // The livery remembered for the hexid, or one chosen now and remembered. False when none could be
 // found: the flight key then goes into unmatchedLiveryKeys and the aircraft is to be dropped.
 [[nodiscard]] bool lf_takeLivery(LiveAircraft& aircraft);
-// Live aircraft placed whose creation the simulator has not been sent yet (adding stack and live
-// creation queue).
-std::size_t gf_liveCreationsWaiting();
 // What the live limit (MAX_LIVE_SEL) counts: the aircraft shown, those whose creation waits to be
 // sent or has been sent and not answered (one given up is not), and those away for a respawn,
 // which keep their place.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "engine/creation_queue.hpp"
 #include "foundation/run_state.hpp"
 #include "foundation/thread_owner.hpp"
 #include "simlink/sim_state.hpp"

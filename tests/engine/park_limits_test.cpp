@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "engine/creation_queue.hpp"
 #include "engine/removal.hpp"
 #include "foundation/clock.hpp"
 #include "foundation/format.hpp"

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/creation_queue.hpp"
 #include "engine/motion_math.hpp"
 #include "engine/respawn_check.hpp"
 #include "foundation/format.hpp"

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"

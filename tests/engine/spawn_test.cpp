@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/creation_queue.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/park_limits.hpp"

@@ -3,6 +3,7 @@
 // erases their records, deletes their flight plans and frees their stands.
 #include <filesystem>
 
+#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/ghosts.hpp"
 #include "engine/park_limits.hpp"

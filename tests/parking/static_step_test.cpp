@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/creation_queue.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_results.hpp"
 #include "engine/static_parking_step.hpp"
