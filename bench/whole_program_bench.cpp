@@ -16,7 +16,9 @@
 // of the measured window: a window in which the live count fell below nine tenths of its start,
 // the static count fell at all, or the program's log has "max park exceeded" removals is reported
 // as not steady (label and steady=0), since a program that empties the simulator costs less than
-// one that holds it. Also reported: the run-up, the live aircraft created and removed in the
+// one that holds it. Also reported: the share of the simulator's frames in the window that
+// brought a live aircraft a new position (live_positions_per_frame: 1 when every active aircraft
+// is moved on every frame, as on a machine that keeps up), the run-up, the live aircraft created and removed in the
 // window (swaps at the live limit), and what was created, removed and refused up to the end (an
 // aircraft dropped and made again shows there).
 // WholeProgram/hub/2000/500 is the busy scenario of a hub: 60 flights taxi among the parked
@@ -188,7 +190,8 @@ std::string lf_field(const std::string& line, const std::string& name)
 
 // The aircraft in the simulator by its journal, read on from offset: live and static apart (a
 // static one's ATC id ends in the program's parking mark '*'), and how many were created,
-// removed and refused in all.
+// removed and refused in all. A live aircraft's positions after its first are counted with the
+// simulator's frames between each and the one before.
 class JournalCount {
 public:
     explicit JournalCount(fs::path file) : file_(std::move(file)) {}
@@ -207,7 +210,20 @@ public:
                 objects_[lf_field(line, "objectId")] = parked;
                 ++(parked ? createdStatic : createdLive);
                 ++(parked ? staticNow : liveNow);
+            } else if (kind == "packet" && lf_field(line, "packet") == "SetDataOnSimObject" &&
+                       lf_field(line, "defineId") == "402") {
+                const std::string objectId = lf_field(line, "objectId");
+                if (const auto object = objects_.find(objectId); object != objects_.end() && !object->second) {
+                    const std::int64_t frame = std::stoll(lf_field(line, "frame"));
+                    const auto [last, first] = lastPositionFrame_.try_emplace(objectId, frame);
+                    if (!first) {
+                        ++livePositions;
+                        livePositionFrames += frame - last->second;
+                        last->second = frame;
+                    }
+                }
             } else if (kind == "removed") {
+                lastPositionFrame_.erase(lf_field(line, "objectId"));
                 if (const auto object = objects_.find(lf_field(line, "objectId")); object != objects_.end()) {
                     ++(object->second ? removedStatic : removedLive);
                     --(object->second ? staticNow : liveNow);
@@ -221,11 +237,13 @@ public:
 
     std::int64_t liveNow = 0, staticNow = 0;
     std::int64_t createdLive = 0, createdStatic = 0, removedLive = 0, removedStatic = 0, refused = 0;
+    std::int64_t livePositions = 0, livePositionFrames = 0;
 
 private:
     fs::path file_;
     std::size_t offset_ = 0;
     std::map<std::string, bool> objects_;
+    std::map<std::string, std::int64_t> lastPositionFrame_;  // a live aircraft's last position
 };
 
 // User plus system CPU seconds of a running process, from /proc/<pid>/stat.
@@ -288,13 +306,16 @@ struct HeldCount {
     std::int64_t liveCreated = 0;
     std::int64_t liveRemoved = 0;
     std::int64_t maxPark = 0;
+    std::int64_t livePositions = 0;
+    std::int64_t livePositionFrames = 0;
 };
 
 HeldCount lf_heldNow(JournalCount& journal, const fs::path& log)
 {
     journal.readOn();
-    return HeldCount{journal.liveNow, journal.staticNow, journal.createdLive, journal.removedLive,
-                     lf_maxParkRemovals(log)};
+    return HeldCount{journal.liveNow,     journal.staticNow,        journal.createdLive,
+                     journal.removedLive, lf_maxParkRemovals(log), journal.livePositions,
+                     journal.livePositionFrames};
 }
 
 void lf_reportHeld(benchmark::State& state, const std::vector<HeldCount>& held, bool busy)
@@ -309,6 +330,10 @@ void lf_reportHeld(benchmark::State& state, const std::vector<HeldCount>& held, 
                  held[i].parked >= held[0].parked;
         text += (i == 0 ? "" : " -> ") + std::to_string(held[i].live) + "+" + std::to_string(held[i].parked);
     }
+    if (held.size() >= 2 && held.back().livePositionFrames > held.front().livePositionFrames)
+        state.counters["live_positions_per_frame"] =
+            static_cast<double>(held.back().livePositions - held.front().livePositions) /
+            static_cast<double>(held.back().livePositionFrames - held.front().livePositionFrames);
     if (!busy || held.empty())
         return;
     const std::int64_t maxPark = held.back().maxPark - held.front().maxPark;
