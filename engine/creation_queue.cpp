@@ -132,7 +132,13 @@ std::optional<LiveAircraft> gf_takeGivenUpLive(std::uint32_t hexid)
     return taken;
 }
 
-void gf_forgetGivenUpLive(std::uint32_t hexid) { static_cast<void>(gf_takeGivenUpLive(hexid)); }
+void gf_forgetGivenUpLive(std::uint32_t hexid)
+{
+    static_cast<void>(gf_takeGivenUpLive(hexid));
+    for (GivenUpCreation& given : givenUpCreations)
+        if (given.hexid == hexid && given.objectId == 0)
+            given.superseded = true;
+}
 
 void gf_keepGivenUp(const StaticAircraft& aircraft)
 {

@@ -27,7 +27,10 @@
 // after the same ten minutes, and once the flight's aircraft is shown through any creation (one
 // answered in time, or a late one taken) or the flight is removed (its record erased for good:
 // dropped, withdrawn, its object removed, blocked by the user); the give-up itself, which erases
-// the record until the flight's next traffic record, is no removal. A static one once it is
+// the record until the flight's next traffic record, is no removal. The creations given up before
+// then are superseded: their late objects are one too many even when a later creation of the
+// flight is given up and its record kept. A kept record whose flight's data has ended (its last
+// point due more than a minute ago, nothing come since) is no aircraft to show either. A static one once it is
 // taken or the statics leave the park airport. Past CREATION_MEMORY_CAPACITY (1,000, as the
 // client keeps) at once the oldest go. Everything at a new run.
 //
@@ -82,6 +85,9 @@ struct GivenUpCreation {
     std::uint32_t objectId = 0;
     bool respawnDueBefore = false;
     bool respawnNewLiveryBefore = false;
+    // The flight's aircraft was shown, or the flight removed, after this was given up: its late
+    // object is one too many, even once a later creation of the flight is given up and kept.
+    bool superseded = false;
 };
 // A creation was given up (the flight's record may be kept as well, below).
 void gf_noteGivenUp(GivenUpCreation creation);
@@ -99,7 +105,8 @@ void gf_noteAnsweredLate(GivenUpCreation creation);
 void gf_keepGivenUp(const LiveAircraft& aircraft);
 // The live record given up with that hexid, taken out; nothing when none is kept.
 [[nodiscard]] std::optional<LiveAircraft> gf_takeGivenUpLive(std::uint32_t hexid);
-// The flight's aircraft is shown, or the flight is removed: a late answer is nobody's aircraft.
+// The flight's aircraft is shown, or the flight is removed: a late answer to a creation of it given
+// up so far is nobody's aircraft (the record kept goes, the creations are superseded).
 void gf_forgetGivenUpLive(std::uint32_t hexid);
 
 // A static aircraft's creation was given up; the caller erases its record. It waits to be made

@@ -38,6 +38,8 @@ constexpr std::uint32_t CABIN_DARK_DRAWS = 10;
 constexpr std::uint32_t CABIN_LIT_BELOW = 9;
 // A simulator without room for another object is asked again after this long at the latest.
 constexpr Tick SIMULATOR_FULL_PAUSE_TICKS = 5 * TICKS_PER_SECOND;
+// A flight of which no record has come for this long after its last point was due has ended.
+constexpr Tick DATA_ENDED_TICKS = 60 * TICKS_PER_SECOND;
 
 template <typename Aircraft, typename Match>
 Aircraft* lf_findIn(std::vector<Aircraft>& list, Match match)
@@ -217,9 +219,21 @@ bool lf_respawnIfOutdated(LiveAircraft& aircraft, const std::optional<GivenUpCre
     return true;
 }
 
+// When the flight's last point known was due to be reached.
+Tick lf_lastPointTick(const LiveAircraft& aircraft)
+{
+    return aircraft.track.empty() ? std::numeric_limits<Tick>::min() : aircraft.track.back().playTick;
+}
+
+// No record of the flight has come for a minute since its last point was due: its data has ended.
+bool lf_dataEnded(const LiveAircraft& aircraft)
+{
+    return !aircraft.track.empty() && tickCounter.load() - lf_lastPointTick(aircraft) > DATA_ENDED_TICKS;
+}
+
 // A live creation answered after it was given up is the flight's aircraft while the flight still
 // wants one (the record given up is kept: no aircraft of it has been shown since, and it was not
-// removed) and its creation has not gone to the simulator again: the record given up comes back
+// removed, nor has its data ended) and its creation has not gone to the simulator again: the record given up comes back
 // (with what the flight received meanwhile), or the flight's new record takes the object in place
 // of the creation it waits to send. Otherwise the object is one too many.
 void lf_lateLive(const SimResult& result)
@@ -227,11 +241,18 @@ void lf_lateLive(const SimResult& result)
     std::optional<GivenUpCreation> shown = gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1));
     if (shown)
         shown->objectId = result.objectId;
-    std::optional<LiveAircraft> kept = gf_takeGivenUpLive(result.hexid);
     LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
+    // Given up before the flight was shown or removed: a record kept now is a later creation's.
+    const bool superseded = shown && shown->superseded;
+    std::optional<LiveAircraft> kept = superseded ? std::nullopt : gf_takeGivenUpLive(result.hexid);
     const std::string name = aircraft != nullptr ? gf_flightKeyText(aircraft->identity)
                              : kept            ? gf_flightKeyText(kept->identity)
+                             : shown           ? gf_flightKeyText(shown->identity)
                                                : vald::format("{:x}", result.hexid);
+    // A flight whose data has ended since its creation was given up has gone as surely as one
+    // removed.
+    if (aircraft == nullptr && kept && lf_dataEnded(*kept))
+        kept.reset();
     // The record given up comes back as one more aircraft shown: not beyond the live limit. One
     // taking the place of its waiting creation is counted already.
     const bool oneMore = kept && (aircraft == nullptr || (aircraft->state == SimState::buffer && !aircraft->respawning));
@@ -245,7 +266,7 @@ void lf_lateLive(const SimResult& result)
         aircraft = &liveAircraft.emplace_back(std::move(*kept));
     } else if (aircraft != nullptr && aircraft->state == SimState::buffer && kept) {
         std::deque<TrackPoint>& track = kept->track;
-        const Tick last = track.empty() ? std::numeric_limits<Tick>::min() : track.back().playTick;
+        const Tick last = lf_lastPointTick(*kept);
         for (const TrackPoint& point : aircraft->track)
             if (point.playTick > last)
                 track.push_back(point);

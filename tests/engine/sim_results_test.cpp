@@ -367,6 +367,39 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     EXPECT_TRUE(gf_liveByHexid(shownGone) == nullptr && gf_liveByHexid(dropped) == nullptr);
     EXPECT_EQ(liveCreationQueue.size(), 1u) << "its own creation still goes";
     EXPECT_EQ(gf_liveByHexid(shownWaits)->objectId, 0u);
+
+    // A creation given up before the flight was shown stays one too many once a later creation
+    // (here its respawn's) is given up and kept, whose own late answer is still taken. A flight
+    // whose last point was due more than a minute ago has ended: its late object goes; one due
+    // less than a minute ago is still taken.
+    const std::uint32_t twice = 0x500031, ended = 0x500032, recent = 0x500033;
+    for (const double sendId : {1.0, 2.0}) {
+        addLive(twice, "KLM6", SimState::adding2sim).track = {at(100), at(4000)};
+        push(SIM_RESULT_CREATION_FAILED, 0, twice, CREATION_NOT_ANSWERED, sendId);
+        lf_processSimResults();
+    }
+    push(SIM_RESULT_LATE_CREATED, 81, twice, 1.0, 3000.0);
+    lf_processSimResults();
+    LiveAircraft& respawning = *gf_liveByHexid(twice);
+    respawning.objectId = 0;  // removed to be made again, its creation sent
+    push(SIM_RESULT_CREATION_FAILED, 0, twice, CREATION_NOT_ANSWERED, 3.0);
+    for (const auto& [hexid, lastTick] : {std::pair{ended, Tick{1000}}, std::pair{recent, Tick{4000}}}) {
+        addLive(hexid, "KLM7", SimState::adding2sim).track = {at(100), at(lastTick)};
+        push(SIM_RESULT_CREATION_FAILED, 0, hexid, CREATION_NOT_ANSWERED, 4.0);
+    }
+    lf_processSimResults();
+    tickCounter.store(7100);
+    removalQueue.clear();
+    push(SIM_RESULT_LATE_CREATED, 82, twice, 2.0, 3000.0);
+    push(SIM_RESULT_LATE_CREATED, 83, twice, 3.0, 3000.0);
+    push(SIM_RESULT_LATE_CREATED, 84, ended, 4.0, 3000.0);
+    push(SIM_RESULT_LATE_CREATED, 85, recent, 4.0, 3000.0);
+    lf_processSimResults();
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{82, 84}));
+    EXPECT_EQ(gf_liveByHexid(twice)->objectId, 83u) << "the respawn's own answer";
+    EXPECT_EQ(gf_liveByHexid(ended), nullptr);
+    ASSERT_NE(gf_liveByHexid(recent), nullptr);
+    EXPECT_EQ(gf_liveByHexid(recent)->objectId, 85u);
 }
 
 // A late object is matched to the first creation given up under its tail number: the simulator's
