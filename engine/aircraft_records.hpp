@@ -182,6 +182,10 @@ struct LiveAircraft : StaticAircraft {
     CurveSegment curve;  // no curve while its control point is NaN
 
     double recordTime = 0.0;  // data time of the last accepted record, seconds
+    // The newest report of a taxiing aircraft thinned out since the last accepted one, and the tick
+    // it came at: it joins the track should no newer report follow.
+    std::optional<LiveTrafficRecord> thinnedReport;
+    Tick thinnedTick = 0;
     LatLon lastCheckPosition;
     UtcSeconds parkTime = 0;  // park clock (gf_parkClockNow, steady seconds) when it came to stand
     std::int32_t trackEndWait = 0;

@@ -32,6 +32,10 @@ constexpr double THIN_GROUND_MAX_KT = 30.0;
 constexpr double THIN_GROUND_TRACK_DEG = 2.0;
 constexpr double THIN_GROUND_DISTANCE_NM = 0.010799136069114472;  // 20 m
 constexpr double THIN_GROUND_MAX_SECONDS = 15.0;
+// A taxiing aircraft is reported at every poll, every 2 s at the service's quickest: a report
+// thinned out with nothing newer this long after it is the last before its data ended (or
+// paused), and the track must not end short of it.
+constexpr Tick THINNED_REPORT_WAIT_TICKS = 5 * TICKS_PER_SECOND;
 constexpr double SECONDS_PER_HOUR = 3600.0;
 // A new flight this close above the park airport is a ground report with a bad altitude.
 constexpr double GATE_CEILING_FT = 10000.0;
@@ -99,7 +103,17 @@ bool lf_justAboveParkAirport(double altitudeFt)
     return std::fabs(altitudeFt - elevation.value_or(NO_PARK_AIRPORT_ELEVATION_FT)) <= GATE_BAND_FT;
 }
 
-bool lf_acceptsKnown(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+// A report thinned out of a taxiing aircraft's track is kept back in case its data ends there.
+void lf_keepBackThinned(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+{
+    if (aircraft.phase != FlightPhase::taxi || record.airborne)
+        return;
+    aircraft.thinnedReport = record;
+    aircraft.thinnedTick = tickCounter.load();
+}
+
+// thin: a report that adds nothing to a straight track is left out (and kept back).
+bool lf_acceptsKnown(LiveAircraft& aircraft, const LiveTrafficRecord& record, bool thin)
 {
     if (aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::removingfromsim)
         return false;
@@ -110,12 +124,36 @@ bool lf_acceptsKnown(LiveAircraft& aircraft, const LiveTrafficRecord& record)
             return false;
         if (lf_speedJump(last.groundSpeed, record.groundSpeedKt))
             return false;
-        if (aircraft.trackEndWait < 1 && lf_thinnedOut(last, record, dt))
+        if (thin && aircraft.trackEndWait < 1 && lf_thinnedOut(last, record, dt)) {
+            lf_keepBackThinned(aircraft, record);
             return false;
+        }
     }
     if (aircraft.state == SimState::buffer && lf_justAboveParkAirport(record.altitudeFt))
         return false;
     return lf_respawnCheck(aircraft, record);
+}
+
+void lf_takeKnown(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+{
+    aircraft.thinnedReport.reset();
+    aircraft.recordTime = record.dataTime;
+    TrackPoint point = gf_trackPointOf(record);
+    decodeExisting(aircraft, point);
+}
+
+// The reports kept back with nothing newer after them join their tracks.
+void lf_joinThinnedReports()
+{
+    const Tick now = tickCounter.load();
+    for (LiveAircraft& aircraft : liveAircraft) {
+        if (!aircraft.thinnedReport || now - aircraft.thinnedTick <= THINNED_REPORT_WAIT_TICKS)
+            continue;
+        const LiveTrafficRecord record = *aircraft.thinnedReport;
+        aircraft.thinnedReport.reset();
+        if (lf_acceptsKnown(aircraft, record, false))
+            lf_takeKnown(aircraft, record);
+    }
 }
 
 bool lf_sameFlightUnderAnotherHexid(const FlightIdentity& flight)
@@ -187,17 +225,15 @@ void lf_takeFromIntake()
     }
     for (const LiveTrafficRecord& record : taken)
         lf_handleReceivedFlight(record);
+    lf_joinThinnedReports();
 }
 
 void lf_handleReceivedFlight(const LiveTrafficRecord& record)
 {
     gf_assertEngineOwner();
     if (LiveAircraft* known = gf_liveByHexid(record.hexId)) {
-        if (!lf_acceptsKnown(*known, record))
-            return;
-        known->recordTime = record.dataTime;
-        TrackPoint point = gf_trackPointOf(record);
-        decodeExisting(*known, point);
+        if (lf_acceptsKnown(*known, record, true))
+            lf_takeKnown(*known, record);
         return;
     }
     if (lf_sameFlightUnderAnotherHexid(record.flight))

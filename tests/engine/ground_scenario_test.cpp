@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
 #include "engine/respawn_check.hpp"
+#include "engine/stand_claims.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_learning.hpp"
 #include "foundation/format.hpp"
@@ -178,35 +180,43 @@ TEST_F(GroundScenario, AnArrivalPausingInFrontOfAHeldStandGoesOnAndOneEndingOnIt
 }
 
 // An arrival's data creeps at 4 kt from the apron lane 55 m in front of H1 onto the stand and ends
-// there still moving, 7 m from its point. A holder whose data has ended goes, with its line in the
-// log, before their wings come within their summed half spans, and the arrival parks on H1. Left
-// as they were: a holder that still reports stays, and the arrival goes at the end of its track
-// (and a pause in front of its stand claims nothing, above); data passing 30 m in front of the
-// stand, within its radius but never within 20 m of its point, leaves even an ended holder there.
+// there still moving, 7 m from its point; or it comes straight in at 5 kt and slows to a stop 5 m
+// from the point, where its data ends before the next report that thinning would keep. A holder
+// whose data has ended goes, with its line in the log, before their wings come within 1.1 times
+// their summed half spans, and the arrival parks on H1. Left as they were: a holder that still
+// reports stays, and the arrival goes, not while its data still moves onto the stand but where
+// it ends (and a pause in front of its stand claims nothing, above); data passing 30 m in front
+// of the stand, within its radius but never within 20 m of its point, leaves even an ended holder
+// there.
 TEST_F(GroundScenario, AnArrivalCreepingOntoAStandWhoseHolderHasEndedMeetsItBeforeTheirWingsTouch)
 {
-    for (const auto& [holderEnded, onto] : {std::pair{true, true}, {false, true}, {true, false}}) {
-        SCOPED_TRACE(vald::format("holder ended {}, onto the stand {}", holderEnded, onto));
+    // Straight in: at 5 kt from 150 m out, slowing to a stop over 10 m, its data ending 5 m from the
+    // point 8 s after it began to slow, within a stretch of reports that thinning leaves out.
+    for (const auto& [holderEnded, onto, straightIn] : {std::tuple{true, true, false}, {true, true, true},
+                                                        {false, true, false}, {true, false, false}}) {
+        SCOPED_TRACE(vald::format("holder ended {}, onto the stand {}, straight in {}", holderEnded, onto, straightIn));
         const LogCapture log;
         const auto harness = heldStandHarness(holderEnded ? START + 10.0 : START + 400.0);
         const LatLon lane = northOf(onto ? -55.0 : -30.0);
-        FlightScript arrival = gf_straightFlight(0x484320, "KLM320", "A320", eastOf(lane, -100.0), 4.0, 0.0,
-                                                 START + 60.0, onto ? START + 132.0 : START + 400.0);
-        arrival.path = onto ? std::vector{eastOf(lane, -100.0), lane, northOf(20.0)}
-                            : std::vector{eastOf(lane, -100.0), eastOf(lane, 300.0)};
+        const double dataSeconds = !onto ? 340.0 : straightIn ? 60.5 : 72.0;
+        FlightScript arrival = gf_straightFlight(0x484320, "KLM320", "A320", eastOf(lane, -100.0),
+                                                 straightIn ? 5.0 : 4.0, 0.0, START + 60.0, START + 60.0 + dataSeconds);
+        if (straightIn)
+            arrival.profile = {ProfileMark{0.0, 5.0, 0.0}, ProfileMark{135.0 / METRES_PER_NM, 5.0, 0.0},
+                               ProfileMark{145.0 / METRES_PER_NM, 0.0, 0.0}};
+        arrival.path = straightIn ? std::vector{northOf(-150.0), northOf(20.0)}
+                       : onto     ? std::vector{eastOf(lane, -100.0), lane, northOf(20.0)}
+                                  : std::vector{eastOf(lane, -100.0), eastOf(lane, 300.0)};
         harness->addReports(gf_scriptReports(arrival));
-        double closestGapM = 1e9;  // between the two, less their summed half spans, while both are there
-        double lastFromStandM = 0.0;  // the arrival while it was there
+        double closestSpans = 1e9;  // between the two, in their summed half spans, while both are there
         for (Tick i = 0; i < 40000; ++i) {
             harness->run(1);
             const LiveAircraft* holder = gf_liveByHexid(0x4C0744);
             const LiveAircraft* comer = gf_liveByHexid(0x484320);
-            if (comer != nullptr && comer->state == SimState::active)
-                lastFromStandM = metresBetween(northOf(0.0), *comer);
             if (holder != nullptr && comer != nullptr && holder->state == SimState::active &&
                 comer->state == SimState::active)
-                closestGapM = std::min(closestGapM, metresBetween(gf_latLonOf(holder->simPosition), *comer) -
-                                                        (holder->halfSpan + comer->halfSpan) * METRES_PER_NM);
+                closestSpans = std::min(closestSpans, metresBetween(gf_latLonOf(holder->simPosition), *comer) /
+                                                          ((holder->halfSpan + comer->halfSpan) * METRES_PER_NM));
         }
         const bool holderGoes = holderEnded && onto;
         const LiveAircraft* holder = gf_liveByHexid(0x4C0744);
@@ -215,14 +225,15 @@ TEST_F(GroundScenario, AnArrivalCreepingOntoAStandWhoseHolderHasEndedMeetsItBefo
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "H1      : BAW744   removed, KLM320 wants to park there"),
                   holderGoes ? 1 : 0);
         if (holderGoes) {
-            EXPECT_GT(closestGapM, 0.0) << "the holder went before their wings touched";
+            EXPECT_GT(closestSpans, STAND_TOUCHING_MARGIN) << "the holder went before their wings touched";
             const LiveAircraft* comer = gf_liveByHexid(0x484320);
             EXPECT_TRUE(comer != nullptr && comer->phase == FlightPhase::parked && comer->standNumber == 1);
         }
         ASSERT_NE(harness->objectOf(0x484320), nullptr);
         EXPECT_EQ(harness->objectOf(0x484320)->removedTick >= 0, !holderEnded) << "the arrival goes";
         if (!holderEnded) {
-            EXPECT_LT(lastFromStandM, 20.0) << "as before, at the end of its track, on the stand";
+            EXPECT_GT(harness->objectOf(0x484320)->removedTick, static_cast<Tick>(dataSeconds + 60.0) * TICKS_PER_SECOND)
+                << "not while its data still moved onto the stand, but where it ended";
         }
     }
 }
