@@ -63,6 +63,10 @@ inline constexpr double STATIC_PITCH_DEFAULT_DEG = 0.7;
 // The throttle step and flaps index of a record to which nothing has been sent yet.
 inline constexpr std::uint32_t THROTTLE_STEP_NONE = 5;
 inline constexpr std::uint32_t FLAPS_INDEX_NONE = 4;
+// A flight of which no report has come for this long has ended: the service reports a standing
+// aircraft every few seconds while its transponder sends, and an airborne one without reports is
+// given up after about a minute of dead reckoning.
+inline constexpr double DATA_ENDED_SECONDS = 60.0;
 
 // Ticks of the main loop (10 ms). Signed 64-bit everywhere: play-out ticks are computed round
 // the tick counter and may lie before the run's first tick.

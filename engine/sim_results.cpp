@@ -38,8 +38,7 @@ constexpr std::uint32_t CABIN_DARK_DRAWS = 10;
 constexpr std::uint32_t CABIN_LIT_BELOW = 9;
 // A simulator without room for another object is asked again after this long at the latest.
 constexpr Tick SIMULATOR_FULL_PAUSE_TICKS = 5 * TICKS_PER_SECOND;
-// A flight of which no record has come for this long after its last point was due has ended.
-constexpr Tick DATA_ENDED_TICKS = 60 * TICKS_PER_SECOND;
+constexpr Tick DATA_ENDED_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
 
 template <typename Aircraft, typename Match>
 Aircraft* lf_findIn(std::vector<Aircraft>& list, Match match)

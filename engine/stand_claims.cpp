@@ -16,11 +16,6 @@
 
 namespace {
 
-// A holder whose newest report is this much older than the arrival's no longer says where it
-// stands: the service reports a standing aircraft every few seconds while its transponder sends,
-// and an airborne one without reports is given up after about a minute of dead reckoning.
-constexpr double DATA_ENDED_SECONDS = 60.0;
-
 // A flight kept off of which no record has come for this long: its reports stopped, as a
 // holder's data ends.
 constexpr Tick KEPT_OFF_DATA_ENDED_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;

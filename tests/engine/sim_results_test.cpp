@@ -400,31 +400,29 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     EXPECT_EQ(gf_liveByHexid(ended), nullptr);
     ASSERT_NE(gf_liveByHexid(recent), nullptr);
     EXPECT_EQ(gf_liveByHexid(recent)->objectId, 85u);
-}
 
-// A late object is matched to the first creation given up under its tail number: the simulator's
-// refusal of that creation, coming after it, refuses its title, and the object shows the flight's
-// next creation given up, here the flight as it is now, so it does not respawn.
-TEST_F(SimResultsTest, ALateObjectIsTheNextCreationGivenUpOnceTheCreationItWasTakenAsIsRefused)
-{
-    const std::uint32_t hexid = 0x500021;
-    const auto at = [](Tick tick) { return corv_test::trackPointAt(52.0, 4.7, tick, 3000.0, 250.0); };
+    // A late object is matched to the first creation given up under its tail number: the refusal of
+    // that creation, coming after it, refuses its title, and the object shows the flight's next
+    // creation given up, here the flight as it is now, so it does not respawn.
+    const std::uint32_t refusedFirst = 0x500041;
     for (const char* livery : {"Old", "New"}) {
-        LiveAircraft& aircraft = addLive(hexid, "KLM5", SimState::adding2sim);
+        LiveAircraft& aircraft = addLive(refusedFirst, "KLM8", SimState::adding2sim);
         aircraft.liveryTitle = livery;
-        aircraft.track = {at(100), at(200)};
-        push(SIM_RESULT_CREATION_FAILED, 0, hexid, CREATION_NOT_ANSWERED, livery[0] == 'O' ? 7.0 : 8.0);
+        aircraft.track = {at(7000), at(8000)};
+        push(SIM_RESULT_CREATION_FAILED, 0, refusedFirst, CREATION_NOT_ANSWERED, livery[0] == 'O' ? 7.0 : 8.0);
         lf_processSimResults();
     }
-    push(SIM_RESULT_LATE_CREATED, 50, hexid, 7.0, 3000.0);
-    push(SIM_RESULT_LATE_REFUSED, 0, hexid, CREATION_TITLE_REFUSED, 7.0);
+    removalQueue.clear();
+    push(SIM_RESULT_LATE_CREATED, 50, refusedFirst, 7.0, 3000.0);
+    push(SIM_RESULT_LATE_REFUSED, 0, refusedFirst, CREATION_TITLE_REFUSED, 7.0);
     for (int tick = 0; tick <= CREATION_DELAY_TICKS + 1; ++tick)
         lf_processSimResults();
     lf_startDueRespawns();
     EXPECT_TRUE(gf_isRefusedLivery("Old"));
-    EXPECT_TRUE(removalQueue.empty()) << "it shows the flight as it is";
-    ASSERT_NE(gf_liveByHexid(hexid), nullptr);
-    EXPECT_EQ(std::pair(gf_liveByHexid(hexid)->objectId, gf_liveByHexid(hexid)->liveryTitle), std::pair(50u, std::string("New")));
+    ASSERT_NE(gf_liveByHexid(refusedFirst), nullptr);
+    EXPECT_TRUE(removalQueue.empty() && !gf_liveByHexid(refusedFirst)->respawnDue) << "it shows the flight as it is";
+    EXPECT_EQ(std::pair(gf_liveByHexid(refusedFirst)->objectId, gf_liveByHexid(refusedFirst)->liveryTitle),
+              std::pair(50u, std::string("New")));
 }
 
 }  // namespace

@@ -256,17 +256,17 @@ TEST_F(SpawnTest, CreationsAwaitingTheirAnswerCountTowardTheLiveLimit)
     removalQueue.clear();
     addLive(waiting, "KLM4", SimState::adding2sim);
     liveCreationQueue.push_back(request("KLM4", waiting));
-    gf_pushSimResult(SimResult{90, over, 0, SIM_RESULT_LATE_CREATED, 0.0, 3000.0});
-    gf_pushSimResult(SimResult{91, waiting, 0, SIM_RESULT_LATE_CREATED, 0.0, 3000.0});
-    lf_processSimResults();
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{90}));
-    EXPECT_EQ(gf_liveByHexid(waiting)->objectId, 91u);
+    const auto late = [](std::uint32_t objectId, std::uint32_t hexid) {
+        gf_pushSimResult(SimResult{objectId, hexid, 0, SIM_RESULT_LATE_CREATED, 0.0, 3000.0});
+        lf_processSimResults();
+    };
+    late(90, over);
+    late(91, waiting);
     MAX_LIVE_SEL.setValue(MAX_LIVE + 2);
-    gf_pushSimResult(SimResult{92, under, 0, SIM_RESULT_LATE_CREATED, 0.0, 3000.0});
-    lf_processSimResults();
-    ASSERT_NE(gf_liveByHexid(under), nullptr);
-    EXPECT_EQ(gf_liveByHexid(under)->objectId, 92u);
-    EXPECT_EQ(removalQueue.size(), 1u);
+    late(92, under);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{90}));
+    ASSERT_TRUE(gf_liveByHexid(waiting) != nullptr && gf_liveByHexid(under) != nullptr);
+    EXPECT_EQ(std::pair(gf_liveByHexid(waiting)->objectId, gf_liveByHexid(under)->objectId), std::pair(91u, 92u));
 }
 
 // Held back at the limit, a newcomer is looked at again at the next whole second, not at each of
