@@ -415,6 +415,8 @@ LiveAircraft& lf_placeStandField(std::uint32_t stands, bool paused)
         arrival.track.back().groundSpeed = 0.0;
         arrival.track.back().stationary = true;
     }
+    const TrackPoint& newest = arrival.track.back();
+    arrival.newest = NewestReport{newest.lat, newest.lon, newest.groundSpeed, 90.0, 1000.0, false, 0};
     arrival.state = SimState::active;
     arrival.phase = FlightPhase::taxi;
     arrival.onGround = true;

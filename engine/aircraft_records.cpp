@@ -91,6 +91,12 @@ TrackPoint gf_trackPointOf(const LiveTrafficRecord& record)
     return point;
 }
 
+NewestReport gf_newestReportOf(const LiveTrafficRecord& record, Tick takenTick)
+{
+    return NewestReport{record.lat,      record.lon,      record.groundSpeedKt, record.trackDeg,
+                        record.dataTime, record.airborne, takenTick};
+}
+
 AircraftInstance gf_makeAircraftInstance(const FlightIdentity& flight)
 {
     AircraftInstance instance;

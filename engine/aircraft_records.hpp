@@ -5,6 +5,7 @@
 // enumerations with their names, the per-category handling constants and the texts that name an
 // aircraft in the log. The records live in plain vectors owned by the engine and are touched by
 // the worker thread only.
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -89,6 +90,18 @@ struct TrackPoint {
     std::optional<double> trueHeading;  // radians
 };
 TrackPoint gf_trackPointOf(const LiveTrafficRecord& record);
+
+// The newest report of a live flight as received, before any of it is left out of the track.
+struct NewestReport {
+    double lat = 0.0;          // degrees
+    double lon = 0.0;          // degrees
+    double groundSpeed = 0.0;  // knots
+    double track = 0.0;        // degrees
+    double dataTime = 0.0;     // seconds; 0 before the first report
+    bool airborne = false;
+    Tick takenTick = 0;  // the tick at which the engine took it in
+};
+NewestReport gf_newestReportOf(const LiveTrafficRecord& record, Tick takenTick);
 
 struct AircraftInstance {
     FlightIdentity identity;
@@ -190,6 +203,12 @@ struct LiveAircraft : StaticAircraft {
     // it came at: it joins the track should no newer report follow.
     std::optional<LiveTrafficRecord> thinnedReport;
     Tick thinnedTick = 0;
+    // Where the flight's newest report has it, before thinning and point acceptance, and the
+    // seconds since the report before it: the track may end well behind it.
+    NewestReport newest;
+    double reportIntervalSeconds = 0.0;
+    // The stand whose holder went because this aircraft's data came onto it: it parks there.
+    std::uint32_t claimedStand = 0;
     LatLon lastCheckPosition;
     UtcSeconds parkTime = 0;  // park clock (gf_parkClockNow, steady seconds) when it came to stand
     std::int32_t trackEndWait = 0;
@@ -232,6 +251,13 @@ struct LiveAircraft : StaticAircraft {
     bool landingRoll = false;
     bool leaveStand = false;
 };
+
+// The data time of the flight's newest report, whether or not it joined the track.
+inline double gf_newestDataTimeOf(const LiveAircraft& aircraft)
+{
+    return aircraft.newest.dataTime > 0.0 ? std::max(aircraft.recordTime, aircraft.newest.dataTime)
+                                          : aircraft.recordTime;
+}
 
 // Week slot as one number: weekday 1..7 in the low 32 bits, half-hour 0..47 in the high 32 bits.
 std::uint64_t gf_weekSlotValue(const WeekdayAndSlot& slot);

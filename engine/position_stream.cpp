@@ -74,6 +74,9 @@ void lf_activeStep(LiveAircraft& aircraft)
     aircraft.simPosition.speed = standing ? 0.0 : aircraft.segmentSpeed;
     if (!standing)
         lf_moveOneTick(aircraft);
+    // An arrival coming onto a stand whose holder's data has ended meets it before their wings touch.
+    if (aircraft.claimedStand != 0 && !gf_meetClaimHolder(aircraft))
+        return;
     lf_queuePosition(aircraft);
 }
 

@@ -4,11 +4,14 @@
 #include <cmath>
 #include <deque>
 #include <limits>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/engine_state.hpp"
 #include "engine/motion_math.hpp"
 #include "engine/removal.hpp"
+#include "engine/stand_marks.hpp"
 #include "engine/static_parking_step.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
@@ -16,9 +19,9 @@
 
 namespace {
 
-// A flight kept off of which no record has come for this long: its reports stopped, as a
-// holder's data ends.
-constexpr Tick KEPT_OFF_DATA_ENDED_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
+// A flight of which no record has come in for this long, while others' came, has ended: a flight
+// kept off, or an aircraft standing in another's wings.
+constexpr Tick ENDED_AFTER_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
 
 // The live aircraft removed for the parked count and not made again on a stand since, with the
 // tick at which it was removed or the spawn step last looked at one of its records.
@@ -27,8 +30,11 @@ std::unordered_map<std::uint32_t, Tick> keptOffStand;
 // Forgets the flights kept off whose data has ended.
 void lf_forgetEndedKeptOff(Tick now)
 {
-    std::erase_if(keptOffStand, [now](const auto& kept) { return now - kept.second > KEPT_OFF_DATA_ENDED_TICKS; });
+    std::erase_if(keptOffStand, [now](const auto& kept) { return now - kept.second > ENDED_AFTER_TICKS; });
 }
+
+// Half the span of the largest aircraft that flies: no holder reaches farther.
+constexpr double LARGEST_HALF_SPAN_NM = 45.0 / METRES_PER_NM;
 
 // North and east of a point, nautical miles.
 struct FlatNm {
@@ -69,6 +75,94 @@ bool lf_trackComesNear(const std::deque<TrackPoint>& track, const FlatFrame& fra
         return north * north + east * east <= limit * limit &&
                gf_distanceNm(gf_latLonOf(point), LatLon{stand.lat, stand.lon}) <= STAND_NARROW_RADIUS_NM;
     });
+}
+
+
+// A report slower than this, heading at a stand's point, is bound for the stand; a faster one is
+// taxiing by, or turning in and still to slow down.
+constexpr double BOUND_MAX_KT = 8.0;
+// Its line passes this near the stand's point, or, farther out, within this angle of it up to the
+// widest: a lead-in line and a stand's point may lie a few metres apart, and a heading reported at
+// a crawl wanders. Data on the apron lane in front of a stand passes wide of its point.
+constexpr double BOUND_LINE_NM = 6.0 / METRES_PER_NM;
+constexpr double BOUND_ANGLE_TAN = 0.2679491924311227;  // 15 degrees
+constexpr double BOUND_LINE_WIDEST_NM = 12.0 / METRES_PER_NM;
+
+// It is bound for a stand within the distance at which the two could touch, and 20 m more.
+double lf_boundReachNm(const LiveAircraft& arrival, double holderHalfSpan)
+{
+    return STAND_TOUCHING_MARGIN * (arrival.halfSpan + holderHalfSpan) + STAND_NARROW_RADIUS_NM;
+}
+
+// The arrival's newest report in the flat frame, with the direction of its track.
+struct ReportLine {
+    ReportLine(const NewestReport& report, const FlatFrame& frame)
+        : at(frame.of(report.lat, report.lon)),
+          north(std::cos(report.track * DEG_TO_RAD)),
+          east(std::sin(report.track * DEG_TO_RAD))
+    {
+    }
+    FlatNm at;
+    double north;
+    double east;
+};
+
+// Where a stand's point lies from the report: how far ahead along its track and how far aside of
+// its line.
+struct FromReport {
+    double ahead = 0.0;
+    double aside = 0.0;
+};
+FromReport lf_fromReport(const ReportLine& line, FlatNm standAt)
+{
+    const double north = standAt.north - line.at.north;
+    const double east = standAt.east - line.at.east;
+    return FromReport{north * line.north + east * line.east, std::fabs(east * line.north - north * line.east)};
+}
+
+double lf_flatDistanceNm(FlatNm a, FlatNm b) { return std::hypot(a.north - b.north, a.east - b.east); }
+
+bool lf_slowOnTheGround(const NewestReport& report)
+{
+    return report.groundSpeed > 0.0 && report.groundSpeed <= BOUND_MAX_KT;
+}
+
+// The arrival's newest report comes onto the stand: it lies within 20 m of the stand's point, or it
+// is bound for the stand (slow, within reach and heading at its point so that its line passes
+// within a few metres of it).
+bool lf_reportComesOnto(const NewestReport& report, const ReportLine& line, const Stand& stand, FlatNm standAt,
+                        double reachNm)
+{
+    const double north = standAt.north - line.at.north;
+    const double east = standAt.east - line.at.east;
+    const double squared = north * north + east * east;
+    const double near = STAND_NARROW_RADIUS_NM * FLAT_SLACK;
+    if (squared <= near * near &&
+        gf_distanceNm(LatLon{report.lat, report.lon}, LatLon{stand.lat, stand.lon}) <= STAND_NARROW_RADIUS_NM)
+        return true;
+    if (squared > reachNm * reachNm || !lf_slowOnTheGround(report))
+        return false;
+    const FromReport from = lf_fromReport(line, standAt);
+    const double widest = std::max(BOUND_LINE_NM, std::min(BOUND_LINE_WIDEST_NM, from.ahead * BOUND_ANGLE_TAN));
+    return from.ahead > 0.0 && from.aside <= widest;
+}
+
+// The stand the arrival claimed is still the one its data comes onto: its newest report lies within
+// 20 m of the stand's point or within the stand's radius, or still comes on slowly within reach,
+// the point ahead of it. Data that turned away, sped off or left the ground has let it go.
+bool lf_claimHolds(const LiveAircraft& arrival, const FlatFrame& frame, bool reportOnGround)
+{
+    const Stand* stand = gf_standByNumber(arrival.claimedStand);
+    if (stand == nullptr || !reportOnGround)
+        return false;
+    const NewestReport& report = arrival.newest;
+    if (gf_distanceNm(LatLon{report.lat, report.lon}, LatLon{stand->lat, stand->lon}) <=
+        std::max(STAND_NARROW_RADIUS_NM, stand->radius))
+        return true;
+    const ReportLine line(report, frame);
+    const FlatNm standAt = frame.of(stand->lat, stand->lon);
+    return lf_slowOnTheGround(report) && lf_fromReport(line, standAt).ahead > 0.0 &&
+           lf_flatDistanceNm(line.at, standAt) <= lf_boundReachNm(arrival, LARGEST_HALF_SPAN_NM);
 }
 
 // The box around the points of a track in the flat frame.
@@ -150,7 +244,7 @@ Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft, bool
 
 bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival)
 {
-    return arrival.recordTime - holder.recordTime > DATA_ENDED_SECONDS;
+    return gf_newestDataTimeOf(arrival) - gf_newestDataTimeOf(holder) > DATA_ENDED_SECONDS;
 }
 
 bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival)
@@ -162,12 +256,32 @@ bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival)
         gf_log(vald::format("{:8}: {:8} removed, {} wants to park there", stand.id, holder->identity.callsign,
                             arrival.identity.callsign));
         removeAircraftFromSim(*holder);
+        arrival.claimedStand = stand.number;
         return true;
     }
     gf_log(vald::format("{:8}: {:8} removed, {} still reports standing there", stand.id, arrival.identity.callsign,
                         holder->identity.callsign));
     removeAircraftFromSim(arrival);
     return false;
+}
+
+bool gf_meetClaimHolder(LiveAircraft& aircraft)
+{
+    if (aircraft.claimedStand == 0 || aircraft.phase != FlightPhase::taxi)
+        return true;
+    const Stand* stand = gf_standByNumber(aircraft.claimedStand);
+    if (stand == nullptr || stand->occupied == 0)
+        return true;  // nobody holds it: the arrival parks there
+    const LiveAircraft* holder = gf_standHolder(*stand, aircraft);
+    if (holder == nullptr || !gf_holderDataEnded(*holder, aircraft)) {
+        aircraft.claimedStand = 0;  // taken by another, or its holder reports again
+        return true;
+    }
+    if (!gf_wingsTouch(aircraft.halfSpan, holder->halfSpan,
+                       gf_distanceNm(gf_latLonOf(aircraft.simPosition), gf_latLonOf(holder->simPosition)),
+                       STAND_TOUCHING_MARGIN))
+        return true;
+    return gf_settleHeldStand(*stand, aircraft);
 }
 
 bool gf_approachHeldStand(LiveAircraft& aircraft)
@@ -180,11 +294,21 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
     const LatLon at = gf_latLonOf(aircraft.simPosition);
     const bool rotorcraft = aircraft.category == AircraftCategory::Rotorcraft;
     // One walk of the occupied stands, ruling out cheaply in the flat frame those beyond reach of
-    // the arrival's data, then measuring the rest on the great circle.
+    // the arrival's data, then measuring the rest on the great circle. Its data is its track and
+    // its newest report, which thinning and point acceptance may have left well ahead of the track.
     const FlatFrame frame{at};
     FlatBox data;
     for (const TrackPoint& point : track)
         data.add(frame.of(point.lat, point.lon));
+    const NewestReport& report = aircraft.newest;
+    const bool reportOnGround = report.dataTime > 0.0 && !report.airborne;
+    const ReportLine line(report, frame);
+    if (reportOnGround)
+        data.add(line.at);
+    // The farthest a stand the report is bound for can lie, whoever holds it (none when it is not
+    // slow enough to be bound for one).
+    const double reportReachNm = lf_boundReachNm(aircraft, LARGEST_HALF_SPAN_NM);
+    const double boundReachNm = reportOnGround && lf_slowOnTheGround(report) ? reportReachNm : 0.0;
     double reach = -1.0;
     const auto wingsCouldTouch = [&](const LiveAircraft& holder) {
         if (reach < 0.0)
@@ -192,25 +316,44 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
         return gf_wingsTouch(aircraft.halfSpan, holder.halfSpan,
                              gf_distanceNm(at, gf_latLonOf(holder.simPosition)) - reach, STAND_TOUCHING_MARGIN);
     };
-    const Stand* claimed = nullptr;  // the nearest held stand within 20 m of a stop
-    const Stand* onStand = nullptr;  // the nearest held stand within its own radius of a stop
+    const Stand* claimed = nullptr;   // the nearest held stand within 20 m of a stop
+    const Stand* onStand = nullptr;   // the nearest held stand within its own radius of a stop
+    const Stand* comingTo = nullptr;  // the nearest ended holder's stand the newest report comes onto
+    double comingToNm = std::numeric_limits<double>::infinity();
     double claimedNm = std::numeric_limits<double>::infinity();
     double onStandNm = std::numeric_limits<double>::infinity();
     for (const Stand& stand : parkStands) {
         if (stand.occupied == 0 || (stand.heli != 0) != rotorcraft)
             continue;
         const FlatNm standAt = frame.of(stand.lat, stand.lon);
-        if (!data.within(standAt, std::max(STAND_NARROW_RADIUS_NM, stopped ? stand.radius : 0.0)))
+        const double margin = std::max(STAND_NARROW_RADIUS_NM, stopped ? stand.radius : 0.0);
+        if (!data.within(standAt, std::max(margin, boundReachNm)))
+            continue;
+        const bool reportComes =
+            reportOnGround && lf_reportComesOnto(report, line, stand, standAt, reportReachNm);
+        if (!reportComes && !data.within(standAt, margin))
             continue;
         const LiveAircraft* holder = gf_standHolder(stand, aircraft);
         if (holder == nullptr)
             continue;
         // A holder whose data has ended goes before the arrival's wings could touch it once the
-        // arrival's data comes within 20 m of its stand, stopped there or still moving on.
-        if (gf_holderDataEnded(*holder, aircraft) && lf_trackComesNear(track, frame, stand, standAt) &&
-            wingsCouldTouch(*holder)) {
-            static_cast<void>(gf_settleHeldStand(stand, aircraft));  // the holder goes: true
-            continue;
+        // arrival's track, from the segment it drives on, comes within 20 m of the stand's point,
+        // stopped there or still moving on. The arrival's newest report coming onto the stand
+        // claims it: the holder goes once the two come within the touching margin
+        // (gf_meetClaimHolder).
+        if (gf_holderDataEnded(*holder, aircraft)) {
+            if (lf_trackComesNear(track, frame, stand, standAt) && wingsCouldTouch(*holder)) {
+                static_cast<void>(gf_settleHeldStand(stand, aircraft));  // the holder goes: true
+                continue;
+            }
+            if (reportComes &&
+                lf_reportComesOnto(report, line, stand, standAt, lf_boundReachNm(aircraft, holder->halfSpan))) {
+                const double comingNm = lf_flatDistanceNm(line.at, standAt);
+                if (comingTo == nullptr || comingNm < comingToNm) {
+                    comingTo = &stand;
+                    comingToNm = comingNm;
+                }
+            }
         }
         if (!stopped)
             continue;
@@ -224,6 +367,12 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
             onStandNm = distance;
         }
     }
+    if (comingTo != nullptr)
+        aircraft.claimedStand = comingTo->number;
+    else if (aircraft.claimedStand != 0 && !lf_claimHolds(aircraft, frame, reportOnGround))
+        aircraft.claimedStand = 0;
+    if (!gf_meetClaimHolder(aircraft))
+        return false;
     const Stand* stand = claimed != nullptr ? claimed : onStand;
     const LiveAircraft* holder = stand != nullptr ? gf_standHolder(*stand, aircraft) : nullptr;
     if (holder == nullptr)
@@ -241,6 +390,72 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
     if (!(holderEnded && claimed != nullptr) && !wingsCouldTouch(*holder))
         return true;
     return gf_settleHeldStand(*stand, aircraft);
+}
+
+namespace {
+
+// Shown standing still on the ground: parked, pushed back and waiting, or taxiing on a stationary
+// stretch of its track (a stop, or holding at its end). One driving onto its stand moves.
+bool lf_standsStill(const LiveAircraft& aircraft)
+{
+    if (aircraft.state != SimState::active || !aircraft.onGround)
+        return false;
+    if (aircraft.phase == FlightPhase::parked || aircraft.phase == FlightPhase::pushed_back)
+        return true;
+    return aircraft.phase == FlightPhase::taxi && (aircraft.track.size() < 2 || aircraft.track[1].stationary);
+}
+
+// The aircraft standing still, gathered anew by each call.
+std::vector<LiveAircraft*> standingStill;
+
+bool lf_dataEndedBy(const LiveAircraft& aircraft, Tick clock)
+{
+    return clock - aircraft.newest.takenTick > ENDED_AFTER_TICKS;
+}
+
+}  // namespace
+
+void gf_clearStandingOverlaps()
+{
+    gf_assertEngineOwner();
+    const Tick clock = newestReportTick;
+    // The aircraft standing still, by latitude: a pair lies within their summed half spans only
+    // when their latitudes do.
+    std::vector<LiveAircraft*>& standing = standingStill;
+    standing.clear();
+    double widest = 0.0;
+    for (LiveAircraft& aircraft : liveAircraft)
+        if (lf_standsStill(aircraft)) {
+            standing.push_back(&aircraft);
+            widest = std::max(widest, aircraft.halfSpan);
+        }
+    if (standing.size() < 2)
+        return;
+    std::sort(standing.begin(), standing.end(),
+              [](const LiveAircraft* a, const LiveAircraft* b) { return a->simPosition.lat < b->simPosition.lat; });
+    const double latReachDeg = 2.0 * widest / 60.0;
+    for (std::size_t i = 0; i < standing.size(); ++i) {
+        LiveAircraft& one = *standing[i];
+        for (std::size_t j = i + 1; j < standing.size(); ++j) {
+            LiveAircraft& other = *standing[j];
+            if (other.simPosition.lat - one.simPosition.lat > latReachDeg)
+                break;
+            if (one.state != SimState::active || other.state != SimState::active)
+                continue;
+            const bool oneEnded = lf_dataEndedBy(one, clock);
+            if (!oneEnded && !lf_dataEndedBy(other, clock))
+                continue;  // both still report: the two stand where their data has them
+            if (!gf_wingsTouch(one.halfSpan, other.halfSpan,
+                               gf_distanceNm(gf_latLonOf(one.simPosition), gf_latLonOf(other.simPosition))))
+                continue;
+            LiveAircraft& goes = !oneEnded || other.newest.takenTick < one.newest.takenTick ? other : one;
+            const LiveAircraft& stays = &goes == &one ? other : one;
+            gf_log(vald::format("{:8}: {:8} removed, its data ended and {} stands in its wings",
+                                goes.standNumber != 0 ? lf_standIdText(goes.standNumber) : std::string(),
+                                goes.identity.callsign, stays.identity.callsign));
+            removeAircraftFromSim(goes);
+        }
+    }
 }
 
 bool gf_isParkedLive(const LiveAircraft& aircraft)
@@ -285,7 +500,7 @@ void gf_keptOffRecordSeen(std::uint32_t hexid)
     if (kept == keptOffStand.end())
         return;
     const Tick now = tickCounter.load();
-    if (now - kept->second > KEPT_OFF_DATA_ENDED_TICKS)
+    if (now - kept->second > ENDED_AFTER_TICKS)
         keptOffStand.erase(kept);
     else
         kept->second = now;

@@ -3,25 +3,41 @@
 //
 // A live aircraft holds its stand while it stands parked there, active, and has not begun to leave
 // it. An arrival (a taxiing aircraft that did not come from a stand, or one that is towed) meets
-// the holder of a stand it comes to, and one of the two goes. Below, "before the two could touch"
-// is when the distance between them, less the way the arrival can make before its next segment
-// starts, is within STAND_TOUCHING_MARGIN (1.1) times the sum of their half spans; the arrival
-// claims the held stand when its track stops within 20 m of the stand's point
-// (STAND_NARROW_RADIUS_NM), or when its track has ended (no report came for as long as the
-// play-out lags the data) standing within the stand's own radius.
+// the holder of a stand it comes to, and one of the two goes. An arrival is shown about 30 s
+// behind its data, and thinning and point acceptance may leave its track 15-33 m behind its
+// newest report: the rules judge both. Below, "before the two could touch" is when the distance
+// between them, less the way the arrival can make before its next segment starts, is within
+// STAND_TOUCHING_MARGIN (1.1) times the sum of their half spans; the arrival claims the held
+// stand when its track stops within 20 m of the stand's point (STAND_NARROW_RADIUS_NM), or when
+// its track has ended (no report came for as long as the play-out lags the data) standing within
+// the stand's own radius.
 // - A holder whose data has ended (its newest report is more than a minute older than the
-//   arrival's) goes: before the two could touch once the arrival's data (its track, from the
-//   segment it drives on) comes within 20 m of the stand's point, whether that data has stopped
-//   there or still moves on; at once when the track stops there (a claim); before the two could
-//   touch for a stop farther out within the stand's radius; and at the latest at the arrival's
-//   claim.
+//   arrival's) goes: once the two shown come within the touching margin after the arrival's newest
+//   report came onto its stand (within 20 m of the stand's point, moving or stopped, or bound for
+//   it: at most 8 kt, within the touching distance and 20 m more, heading at the point so that its
+//   line passes within 6 m of it, or within 15 degrees up to 12 m farther out); before the two
+//   could touch once the arrival's track, from the segment it drives on, comes within 20 m of the
+//   stand's point, whether it has stopped there or still moves on; at once when the track stops
+//   there (a claim); before the two could touch for a stop farther out within the stand's radius;
+//   and at the latest at the arrival's claim. The arrival then parks on that stand, however far
+//   short of it its track ends (within 55 m), unless its track stops within 20 m of another. The
+//   report's claim lasts while the report stays within the stand's radius or keeps coming on
+//   slowly with the point ahead; data that turns away, speeds up or leaves the ground lets it go,
+//   and so does another aircraft taking the stand or the holder reporting again.
 // - A holder whose reports still put it there stays, and the arrival goes: at its claim, at the
 //   end of its track, or on its way there before the two could touch. Nothing else claims the
 //   stand from such a holder: not data still moving onto it, nor a stop farther out, in front of
 //   the stand on the apron lane, which may be a pause on the arrival's way (waiting for a
 //   push-back), where the arrival holds as any taxiing aircraft does.
-// Data that passes a stand without coming within 20 m of its point leaves its holder there. Any
-// other aircraft (a departure, one pausing beside a held stand) holds as before.
+// Data that passes a stand without coming within 20 m of its point or heading at it leaves its
+// holder there: on the apron lane in front of a stand it passes wide of the point. Any other
+// aircraft (a departure, one pausing beside a held stand) holds as before.
+//
+// Two live aircraft shown standing still on the ground (parked, pushed back, or taxiing on a
+// stationary stretch) closer than their summed half spans, at least one of whose data has ended
+// (no report of it came in for a minute while others' came), do not stay so: once a second the one
+// whose data ended first goes. Two whose data both still report stand where their data has them;
+// static aircraft keep their own rules.
 //
 // A live aircraft removed to bring the live aircraft parked on stands down to the count the park
 // airport wants (the one parked longest goes, at the parked count as at the parking update) is kept
@@ -32,8 +48,8 @@
 // at the live limit for one, still says its reports go on).
 //
 // Worker thread only, like the stands and the aircraft lists. The files that call these rules (the
-// stand search, the approach of a stand, the ground movement, the track end, the park limits and
-// the spawn step) include this one; it includes none of them.
+// stand search, the approach of a stand, the ground movement, the track end, the position stream,
+// the tick driver, the park limits and the spawn step) include this one; it includes none of them.
 #include <cstdint>
 
 #include "engine/aircraft_records.hpp"
@@ -64,19 +80,31 @@ Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft, bool
 // The holder's data has ended: its newest report is a minute older than the arrival's.
 bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival);
 
-// An arrival meets the stand's holder: the holder goes when its data has ended, and true is
-// returned; otherwise the holder's reports still put it there, the arrival goes, as one that finds
-// its stand taken, and false is returned. True when nobody holds the stand.
+// An arrival meets the stand's holder: the holder goes when its data has ended, the arrival is to
+// park there, and true is returned; otherwise the holder's reports still put it there, the arrival
+// goes, as one that finds its stand taken, and false is returned. True when nobody holds the stand.
 [[nodiscard]] bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival);
 
 // A taxiing arrival (not from a stand, unless towed) at a segment start or a new point, in one
-// walk of the occupied stands near its data: a holder whose data has ended goes before their wings
-// could touch once the arrival's data comes within 20 m of its stand's point, moving or stopped,
-// or its track stops within the stand's radius, and at once when the track stops within the 20 m.
-// A holder that still reports meets only that stop, a claim: the two settle which goes
-// (gf_settleHeldStand) when the coming leg could bring their wings together, before they touch.
-// False when the arrival went.
+// walk of the occupied stands near its data (its track and its newest report): a holder whose
+// data has ended goes before their wings could touch once the arrival's track comes within 20 m of
+// its stand's point, moving or stopped, or its track stops within the stand's radius, and at once
+// when the track stops within the 20 m; a newest report coming onto such a stand claims it (the
+// nearest), and the claim is kept or let go. A holder that still reports meets only the track's
+// stop, a claim: the two settle which goes (gf_settleHeldStand) when the coming leg could bring
+// their wings together, before they touch. False when the arrival went.
 [[nodiscard]] bool gf_approachHeldStand(LiveAircraft& aircraft);
+
+// Two live aircraft standing still on the ground closer than their summed half spans, at least
+// one of whose data has ended (no report of it for a minute while others' came): the one whose
+// data ended first goes. Two whose data both still report stand where their data has them.
+void gf_clearStandingOverlaps();
+
+// Every tick, for a taxiing arrival whose newest report came onto a stand that an aircraft whose
+// data has ended holds (its claimed stand): the holder goes once the two come within the touching
+// margin. The claim goes when another takes the stand or its holder reports again. False when the
+// arrival went.
+[[nodiscard]] bool gf_meetClaimHolder(LiveAircraft& aircraft);
 
 // The live aircraft that are active and parked: those that count against the wanted park count.
 bool gf_isParkedLive(const LiveAircraft& aircraft);

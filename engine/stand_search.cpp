@@ -354,6 +354,22 @@ bool lf_claimStand(std::uint32_t standNumber, const std::string& callsign)
     return false;
 }
 
+namespace {
+
+// The free stand the aircraft claimed from a holder whose data had ended, when it is near enough
+// to drive onto from there.
+Stand* lf_claimedStandNear(LiveAircraft& aircraft, const LatLon& at)
+{
+    Stand* claimed = gf_standByNumber(aircraft.claimedStand);
+    if (claimed == nullptr || claimed->occupied != 0 ||
+        (claimed->heli != 0) != (aircraft.category == AircraftCategory::Rotorcraft) ||
+        gf_distanceNm(at, LatLon{claimed->lat, claimed->lon}) > STAND_NAME_RADIUS_NM)
+        return nullptr;
+    return claimed;
+}
+
+}  // namespace
+
 void try2Park(LiveAircraft& aircraft, bool wide)
 {
     if (aircraft.track.empty()) {
@@ -362,11 +378,17 @@ void try2Park(LiveAircraft& aircraft, bool wide)
     }
     const TrackPoint& last = aircraft.track.back();
     const LatLon at{last.lat, last.lon};
-    if (lastParkAttempt && gf_samePlace(*lastParkAttempt, at))
+    // The stand whose holder went for it: the aircraft's data came onto it, while its track, thinned,
+    // may end well short of it. It parks there unless it stopped on another.
+    Stand* claimed = lf_claimedStandNear(aircraft, at);
+    if (lastParkAttempt && gf_samePlace(*lastParkAttempt, at) && claimed == nullptr)
         return;
     lastParkAttempt = at;
-    Stand* stand =
-        gf_findNearestStand(at, aircraft, wide ? STAND_NAME_RADIUS_NM : STAND_NARROW_RADIUS_NM, wide);
+    Stand* stand = claimed != nullptr ? gf_findNearestStand(at, aircraft, STAND_NARROW_RADIUS_NM, false) : nullptr;
+    if (claimed != nullptr && stand == nullptr)
+        stand = claimed;
+    if (stand == nullptr)
+        stand = gf_findNearestStand(at, aircraft, wide ? STAND_NAME_RADIUS_NM : STAND_NARROW_RADIUS_NM, wide);
     // Its track ends on a stand that a parked aircraft holds: it takes the stand only when the
     // holder's data has ended, and goes otherwise.
     if (stand == nullptr)
@@ -387,6 +409,7 @@ void try2Park(LiveAircraft& aircraft, bool wide)
     aircraft.standLon = stand->lon;
     aircraft.standHeading = stand->heading;
     aircraft.standNumber = stand->number;
+    aircraft.claimedStand = 0;
     aircraft.cargoStand = stand->cargo != 0;
     if (aircraft.track.size() > 1)
         aircraft.track.resize(1);

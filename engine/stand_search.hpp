@@ -61,11 +61,13 @@ std::optional<std::uint32_t> gf_findCollidingAdjacentLive(const Stand& stand, co
 // is removed when it gives way (same callsign, its ghost, or not leaving yet).
 [[nodiscard]] bool lf_claimStand(std::uint32_t standNumber, const std::string& callsign);
 
-// Sends the aircraft to the nearest free stand at the end of its track (55 m when wide, else
-// 20 m), or failing that to a stand held within 20 m (gf_heldStandAt), where the holder and the
-// aircraft settle which goes (gf_settleHeldStand); it clears the colliding adjacent stands of
-// live aircraft and makes the static aircraft give way. The user's stand and the reserved stand
-// are never taken. A second attempt from the same last track point does nothing.
+// Sends the aircraft to the stand whose holder went for it when that stand is free and within
+// 55 m of the end of its track, unless a free one lies within 20 m of it; else to the nearest free
+// stand at the end of its track (55 m when wide, else 20 m), or failing that to a stand held
+// within 20 m (gf_heldStandAt), where the holder and the aircraft settle which goes
+// (gf_settleHeldStand); it clears the colliding adjacent stands of live aircraft and makes the
+// static aircraft give way. The user's stand and the reserved stand are never taken. A second
+// attempt from the same last track point does nothing, unless a stand it claimed waits.
 void try2Park(LiveAircraft& aircraft, bool wide);
 
 // Forgets the cached stand name and the last park attempt (new stands, a new run, tests).

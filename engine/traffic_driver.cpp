@@ -13,6 +13,7 @@
 #include "engine/sim_requests.hpp"
 #include "engine/sim_results.hpp"
 #include "engine/spawn_step.hpp"
+#include "engine/stand_claims.hpp"
 #include "engine/stand_learning.hpp"
 #include "engine/static_parking_step.hpp"
 #include "engine/traffic_intake.hpp"
@@ -103,8 +104,10 @@ void lf_handleAddingStack()
     lf_updateAllLiveAc();
     lf_handleSimQueues();
     lf_takeFromIntake();
-    if (tick % TICKS_PER_SECOND == 0)
+    if (tick % TICKS_PER_SECOND == 0) {
         lf_startDueRespawns();
+        gf_clearStandingOverlaps();
+    }
     lf_serveAddingStack();
     lf_requestAircraftInRange(tick);
     if (tick % USER_SNAPSHOT_PERIOD_TICKS == 0)

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <unordered_map>
+#include <vector>
 
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
@@ -33,9 +35,11 @@ constexpr double THIN_GROUND_TRACK_DEG = 2.0;
 constexpr double THIN_GROUND_DISTANCE_NM = 0.010799136069114472;  // 20 m
 constexpr double THIN_GROUND_MAX_SECONDS = 15.0;
 // A taxiing aircraft is reported at every poll, every 2 s at the service's quickest: a report
-// thinned out with nothing newer this long after it is the last before its data ended (or
-// paused), and the track must not end short of it.
-constexpr Tick THINNED_REPORT_WAIT_TICKS = 5 * TICKS_PER_SECOND;
+// thinned out with nothing newer this long after it, and twice as long as the flight's reports
+// come apart, is the last before its data ended (or paused), and the track must not end short
+// of it. Joined sooner, while reports still come, it would stop the aircraft mid-taxi.
+constexpr double THINNED_REPORT_WAIT_SECONDS = 5.0;
+constexpr double THINNED_REPORT_WAIT_INTERVALS = 2.0;
 constexpr double SECONDS_PER_HOUR = 3600.0;
 // A new flight this close above the park airport is a ground report with a bad altitude.
 constexpr double GATE_CEILING_FT = 10000.0;
@@ -103,6 +107,11 @@ bool lf_justAboveParkAirport(double altitudeFt)
     return std::fabs(altitudeFt - elevation.value_or(NO_PARK_AIRPORT_ELEVATION_FT)) <= GATE_BAND_FT;
 }
 
+// The aircraft with a report kept back, by hexid, with the tick at which it joins the track;
+// and the earliest of those ticks. Nothing is looked at while none is due.
+std::unordered_map<std::uint32_t, Tick> keptBackDue;
+Tick firstKeptBackDue = std::numeric_limits<Tick>::max();
+
 // A report thinned out of a taxiing aircraft's track is kept back in case its data ends there.
 void lf_keepBackThinned(LiveAircraft& aircraft, const LiveTrafficRecord& record)
 {
@@ -110,6 +119,23 @@ void lf_keepBackThinned(LiveAircraft& aircraft, const LiveTrafficRecord& record)
         return;
     aircraft.thinnedReport = record;
     aircraft.thinnedTick = tickCounter.load();
+    const double waitSeconds =
+        std::max(THINNED_REPORT_WAIT_SECONDS, THINNED_REPORT_WAIT_INTERVALS * aircraft.reportIntervalSeconds);
+    const Tick due = aircraft.thinnedTick + static_cast<Tick>(std::ceil(waitSeconds * TICKS_PER_SECOND));
+    keptBackDue.insert_or_assign(aircraft.hexid, due);
+    firstKeptBackDue = std::min(firstKeptBackDue, due);
+}
+
+// The flight's newest report, before thinning and point acceptance, with how long after the one
+// before it came.
+void lf_noteNewestReport(LiveAircraft& aircraft, const LiveTrafficRecord& record)
+{
+    NewestReport& newest = aircraft.newest;
+    if (!(record.dataTime > newest.dataTime))
+        return;
+    if (newest.dataTime > 0.0)
+        aircraft.reportIntervalSeconds = record.dataTime - newest.dataTime;
+    newest = gf_newestReportOf(record, tickCounter.load());
 }
 
 // thin: a report that adds nothing to a straight track is left out (and kept back).
@@ -124,10 +150,13 @@ bool lf_acceptsKnown(LiveAircraft& aircraft, const LiveTrafficRecord& record, bo
             return false;
         if (lf_speedJump(last.groundSpeed, record.groundSpeedKt))
             return false;
+        lf_noteNewestReport(aircraft, record);
         if (thin && aircraft.trackEndWait < 1 && lf_thinnedOut(last, record, dt)) {
             lf_keepBackThinned(aircraft, record);
             return false;
         }
+    } else {
+        lf_noteNewestReport(aircraft, record);
     }
     if (aircraft.state == SimState::buffer && lf_justAboveParkAirport(record.altitudeFt))
         return false;
@@ -136,7 +165,10 @@ bool lf_acceptsKnown(LiveAircraft& aircraft, const LiveTrafficRecord& record, bo
 
 void lf_takeKnown(LiveAircraft& aircraft, const LiveTrafficRecord& record)
 {
-    aircraft.thinnedReport.reset();
+    if (aircraft.thinnedReport) {
+        aircraft.thinnedReport.reset();
+        keptBackDue.erase(aircraft.hexid);
+    }
     aircraft.recordTime = record.dataTime;
     TrackPoint point = gf_trackPointOf(record);
     decodeExisting(aircraft, point);
@@ -146,13 +178,25 @@ void lf_takeKnown(LiveAircraft& aircraft, const LiveTrafficRecord& record)
 void lf_joinThinnedReports()
 {
     const Tick now = tickCounter.load();
-    for (LiveAircraft& aircraft : liveAircraft) {
-        if (!aircraft.thinnedReport || now - aircraft.thinnedTick <= THINNED_REPORT_WAIT_TICKS)
+    if (now < firstKeptBackDue)
+        return;
+    std::vector<std::uint32_t> due;
+    firstKeptBackDue = std::numeric_limits<Tick>::max();
+    for (const auto& [hexid, dueTick] : keptBackDue) {
+        if (dueTick <= now)
+            due.push_back(hexid);
+        else
+            firstKeptBackDue = std::min(firstKeptBackDue, dueTick);
+    }
+    for (const std::uint32_t hexid : due) {
+        keptBackDue.erase(hexid);
+        LiveAircraft* aircraft = gf_liveByHexid(hexid);
+        if (aircraft == nullptr || !aircraft->thinnedReport)
             continue;
-        const LiveTrafficRecord record = *aircraft.thinnedReport;
-        aircraft.thinnedReport.reset();
-        if (lf_acceptsKnown(aircraft, record, false))
-            lf_takeKnown(aircraft, record);
+        const LiveTrafficRecord record = *aircraft->thinnedReport;
+        aircraft->thinnedReport.reset();
+        if (lf_acceptsKnown(*aircraft, record, false))
+            lf_takeKnown(*aircraft, record);
     }
 }
 
@@ -195,10 +239,15 @@ void lf_scheduleReceived(std::vector<LiveTrafficRecord>& records, TrafficBatchKi
 
 void lf_emptyIntake()
 {
-    std::lock_guard<std::mutex> lock(intakeMutex);
-    intake.clear();
-    historyIntake.clear();
-    intakeShare = MIN_RECORDS_PER_TICK;
+    {
+        std::lock_guard<std::mutex> lock(intakeMutex);
+        intake.clear();
+        historyIntake.clear();
+        intakeShare = MIN_RECORDS_PER_TICK;
+    }
+    keptBackDue.clear();
+    firstKeptBackDue = std::numeric_limits<Tick>::max();
+    newestReportTick = 0;
 }
 
 void lf_takeHistory()
@@ -231,6 +280,7 @@ void lf_takeFromIntake()
 void lf_handleReceivedFlight(const LiveTrafficRecord& record)
 {
     gf_assertEngineOwner();
+    newestReportTick = tickCounter.load();
     if (LiveAircraft* known = gf_liveByHexid(record.hexId)) {
         if (lf_acceptsKnown(*known, record, true))
             lf_takeKnown(*known, record);
@@ -270,7 +320,8 @@ void lf_addNewLiveAc(LiveTrafficRecord& record)
     const CategoryConstants& constants = gf_categoryConstants(instance.category);
     instance.maxClimbStep = constants.maxClimbStepFt;
     instance.pushSpeed = constants.pushSpeedKt;
-    liveAircraft.emplace_back(gf_trackPointOf(record), instance, record.dataTime);
+    LiveAircraft& aircraft = liveAircraft.emplace_back(gf_trackPointOf(record), instance, record.dataTime);
+    aircraft.newest = gf_newestReportOf(record, tickCounter.load());
 }
 
 void lf_setBufferedIntake(bool open)

@@ -5,6 +5,11 @@
 // worker, lf_takeHistory and lf_takeFromIntake pass the records to lf_handleReceivedFlight, which
 // turns each into a new point of a known aircraft or, through lf_newLiveFlight and
 // lf_addNewLiveAc, into a new LiveAircraft in buffer.
+//
+// A known aircraft's newest report is noted before thinning leaves it out of the track: the stand
+// rules judge where the data is. A taxiing aircraft's report thinned out is kept back and joins the
+// track when no newer one follows within 5 s and twice the flight's report interval, so that a
+// track ends where its data ends; while nothing is kept back the join looks at nothing.
 #include <cstdint>
 #include <vector>
 
