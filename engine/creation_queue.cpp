@@ -2,22 +2,68 @@
 
 #include <algorithm>
 #include <chrono>
+#include <limits>
 #include <cstddef>
 #include <utility>
 #include <vector>
 
 #include "engine/engine_state.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
+#include "foundation/parameters.hpp"
+#include "simlink/sim_queues.hpp"
 #include "simlink/sim_records.hpp"
 
-std::vector<std::uint32_t> addingStack;
-CreationQueue liveCreationQueue;
-CreationQueue staticCreationQueue;
-
 namespace {
+
+constexpr std::size_t ADDING_STACK_CAPACITY = 64;
+
+// Built at its first use: the tests' names for the containers may bind to them before this file's
+// own globals are made.
+WaitingCreations& lf_waiting()
+{
+    static WaitingCreations waiting;
+    return waiting;
+}
+
+// Takes every request for the aircraft with this hexid out of the queue, keeping the order of the
+// others; true when one was taken.
+bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid)
+{
+    const auto before = queue.size();
+    std::erase_if(queue, [hexid](const CreationRequest& request) { return request.hexid == hexid; });
+    return queue.size() != before;
+}
+
+CreationRequest lf_creationRequestOf(const LiveAircraft& aircraft)
+{
+    const SimPosition& at = aircraft.simPosition;
+    CreationRequest request;
+    request.position = SimInitPosition{at.lat,
+                                       at.lon,
+                                       at.altitude,
+                                       at.pitch * RAD_TO_DEG,
+                                       at.bank * RAD_TO_DEG,
+                                       at.heading * RAD_TO_DEG,
+                                       aircraft.track.empty() || !aircraft.track.front().airborne ? 1u : 0u,
+                                       0};
+    request.tailNumber = aircraft.identity.callsign;
+    request.liveryTitle = std::string(aircraft.liveryTitle);
+    request.hexid = aircraft.hexid;
+    return request;
+}
+
+// Sent to the simulator and not yet released as active: a loaded simulator shows it many seconds
+// later.
+bool lf_creationSent(const LiveAircraft& aircraft)
+{
+    return aircraft.state == SimState::adding2sim && !gf_creationWaits(aircraft.hexid);
+}
 
 constexpr Tick GIVEN_UP_MEMORY_TICKS =
     std::chrono::duration_cast<std::chrono::seconds>(GIVEN_UP_CREATION_MEMORY).count() * TICKS_PER_SECOND;
 constexpr std::size_t GIVEN_UP_CAPACITY = CREATION_MEMORY_CAPACITY;
+constexpr Tick DATA_ENDED_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
 
 struct KeptLive {
     LiveAircraft aircraft;
@@ -42,18 +88,115 @@ std::size_t lf_unansweredCount(std::uint32_t hexid)
                       [hexid](const GivenUpCreation& given) { return given.hexid == hexid && given.objectId == 0; }));
 }
 
+// When the flight's last point known was due to be reached.
+Tick lf_lastPointTick(const LiveAircraft& aircraft)
+{
+    return aircraft.track.empty() ? std::numeric_limits<Tick>::min() : aircraft.track.back().playTick;
+}
+
+// No record of the flight has come for a minute since its last point was due: its data has ended.
+bool lf_dataEnded(const LiveAircraft& aircraft)
+{
+    return !aircraft.track.empty() && tickCounter.load() - lf_lastPointTick(aircraft) > DATA_ENDED_TICKS;
+}
+
 }  // namespace
+
+void gf_placeLiveCreation(std::uint32_t hexid) { lf_waiting().addingStack.push_back(hexid); }
+
+void gf_placeStaticCreation(const CreationRequest& request) { lf_waiting().statics.push_back(request); }
+
+void gf_serveAddingStack()
+{
+    std::vector<std::uint32_t>& addingStack = lf_waiting().addingStack;
+    if (addingStack.empty())
+        return;
+    const std::uint32_t hexid = addingStack.back();
+    addingStack.pop_back();
+    const LiveAircraft* found = gf_liveByHexid(hexid);
+    if (found == nullptr)
+        return;
+    if (found->identity.callsign.empty()) {
+        gf_logWarn(vald::format("{} {} objectid = 0?", "lf_handleAddingStack", gf_flightKeyText(found->identity)));
+        return;
+    }
+    // An aircraft that respawns is missing from the simulator until it is made again: it goes
+    // ahead of the newcomers.
+    if (found->respawning)
+        lf_waiting().live.push_front(lf_creationRequestOf(*found));
+    else
+        lf_waiting().live.push_back(lf_creationRequestOf(*found));
+}
+
+bool gf_handOnCreation()
+{
+    WaitingCreations& waiting = lf_waiting();
+    if (!waiting.live.empty()) {
+        gf_queueCreateAc(waiting.live.front());
+        waiting.live.pop_front();
+        return true;
+    }
+    if (!waiting.statics.empty()) {
+        gf_queueCreateAc(waiting.statics.front());
+        waiting.statics.pop_front();
+    }
+    return false;
+}
+
+bool gf_withdrawCreation(std::uint32_t hexid)
+{
+    const bool placed = gf_withdrawPlacedCreation(hexid);
+    const bool queued = gf_withdrawQueuedCreation(hexid);
+    return placed || queued;
+}
+
+bool gf_withdrawPlacedCreation(std::uint32_t hexid) { return std::erase(lf_waiting().addingStack, hexid) != 0; }
+
+bool gf_withdrawQueuedCreation(std::uint32_t hexid)
+{
+    return lf_unqueueCreation(lf_waiting().live, hexid) || lf_unqueueCreation(lf_waiting().statics, hexid);
+}
 
 bool gf_creationWaits(std::uint32_t hexid)
 {
-    return std::find(addingStack.begin(), addingStack.end(), hexid) != addingStack.end() ||
-           std::any_of(liveCreationQueue.begin(), liveCreationQueue.end(),
+    const WaitingCreations& waiting = lf_waiting();
+    return std::find(waiting.addingStack.begin(), waiting.addingStack.end(), hexid) != waiting.addingStack.end() ||
+           std::any_of(waiting.live.begin(), waiting.live.end(),
                        [hexid](const CreationRequest& request) { return request.hexid == hexid; });
 }
 
+std::size_t gf_liveCreationsQueued() { return lf_waiting().live.size(); }
+
+std::size_t gf_creationsUnderWay()
+{
+    return static_cast<std::size_t>(std::count_if(liveAircraft.begin(), liveAircraft.end(), lf_creationSent)) +
+           lf_waiting().addingStack.size() + lf_waiting().live.size();
+}
+
+std::size_t gf_liveCount()
+{
+    const auto counted = std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& aircraft) {
+        const bool away = aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::buffer;
+        return aircraft.state == SimState::active || (aircraft.respawning && away);
+    });
+    return static_cast<std::size_t>(counted) + gf_creationsUnderWay();
+}
+
+void gf_reserveCreationQueues() { lf_waiting().addingStack.reserve(ADDING_STACK_CAPACITY); }
+
+void gf_resetCreationQueues()
+{
+    WaitingCreations& waiting = lf_waiting();
+    waiting.addingStack.clear();
+    waiting.live = CreationQueue();
+    waiting.statics = CreationQueue();
+}
+
+WaitingCreations& gf_waitingCreationsForTest() { return lf_waiting(); }
+
 void lf_renewWaitingCreation(const LiveAircraft& aircraft)
 {
-    for (CreationRequest& request : liveCreationQueue) {
+    for (CreationRequest& request : lf_waiting().live) {
         if (request.hexid != aircraft.hexid)
             continue;
         request.tailNumber = aircraft.identity.callsign;
@@ -140,6 +283,47 @@ void gf_forgetGivenUpLive(std::uint32_t hexid)
             given.superseded = true;
 }
 
+LateLiveVerdict gf_judgeLateLive(std::uint32_t hexid, std::uint32_t sendId, std::uint32_t objectId)
+{
+    using Kind = LateLiveVerdict::Kind;
+    LateLiveVerdict verdict;
+    verdict.shown = gf_takeGivenUpCreation(hexid, sendId);
+    if (verdict.shown)
+        verdict.shown->objectId = objectId;
+    const LiveAircraft* aircraft = gf_liveByHexid(hexid);
+    // Given up before the flight was shown or removed: a record kept now is a later creation's.
+    const bool superseded = verdict.shown && verdict.shown->superseded;
+    std::optional<LiveAircraft>& kept = verdict.kept;
+    kept = superseded ? std::nullopt : gf_takeGivenUpLive(hexid);
+    verdict.name = aircraft != nullptr ? gf_flightKeyText(aircraft->identity)
+                   : kept              ? gf_flightKeyText(kept->identity)
+                   : verdict.shown     ? gf_flightKeyText(verdict.shown->identity)
+                                       : vald::format("{:x}", hexid);
+    // A flight whose data has ended since its creation was given up has gone as surely as one
+    // removed.
+    if (aircraft == nullptr && kept && lf_dataEnded(*kept))
+        kept.reset();
+    // The record given up comes back as one more aircraft shown: not beyond the live limit. One
+    // taking the place of its waiting creation is counted already.
+    const bool oneMore = kept && (aircraft == nullptr || (aircraft->state == SimState::buffer && !aircraft->respawning));
+    if (oneMore && gf_liveCount() >= static_cast<std::size_t>(std::max(0, MAX_LIVE_SEL.value()))) {
+        kept.reset();
+        return verdict;
+    }
+    if (aircraft == nullptr && kept) {
+        verdict.kind = Kind::bringBack;
+    } else if (aircraft != nullptr && aircraft->state == SimState::buffer && kept) {
+        verdict.kind = Kind::joinBuffered;
+    } else if (kept && aircraft != nullptr && aircraft->state == SimState::adding2sim && aircraft->objectId == 0 &&
+               !aircraft->removeWhenCreated && gf_withdrawCreation(hexid)) {
+        verdict.kind = Kind::inPlaceOfWaiting;
+        kept.reset();
+    } else {
+        kept.reset();
+    }
+    return verdict;
+}
+
 void gf_keepGivenUp(const StaticAircraft& aircraft)
 {
     gf_assertEngineOwner();
@@ -179,13 +363,4 @@ void gf_resetGivenUpCreations()
     keptLive.clear();
     keptStatics.clear();
     givenUpCreations.clear();
-}
-
-std::size_t gf_liveCreationsWaiting() { return addingStack.size() + liveCreationQueue.size(); }
-
-bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid)
-{
-    const auto before = queue.size();
-    std::erase_if(queue, [hexid](const CreationRequest& request) { return request.hexid == hexid; });
-    return queue.size() != before;
 }

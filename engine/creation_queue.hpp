@@ -2,23 +2,26 @@
 // The creations that wait: what the engine will ask the simulator to make, and what it keeps of a
 // creation the simulator client gave up unanswered.
 //
-// What waits, and who may change it:
-// - A live creation waits first as its hexid on the adding stack (addingStack, below), put
-//   there by the spawn step; the tick driver makes the request from the flight's record when it
-//   serves the stack (one a tick), into the live creation queue (liveCreationQueue), and hands the
-//   front to the simulator client, one creation per 50 ticks. While it waits, the respawn check
-//   renews it with the flight's present name and livery (lf_renewWaitingCreation) or withdraws
-//   it (with GUID_CHANGES on; off, it goes as it was placed), a removal withdraws it, and a late
-//   answer for the same flight takes it back (the object that answered is the flight's
-//   aircraft). Static creations wait in the static creation queue,
-//   filled by the static parking step and withdrawn by a removal, a late answer or a live aircraft
-//   that takes the stand.
+// What waits, and who changes it: the containers are this file's own, changed only through the
+// operations below.
+// - A live creation waits first as its hexid on the adding stack, placed there by the spawn step
+//   (gf_placeLiveCreation); the tick driver has the request made from the flight's record once a
+//   tick (gf_serveAddingStack), into the live creation queue, and the front handed to the
+//   simulator client at each creation slot, one per 50 ticks (gf_handOnCreation). While it waits,
+//   the respawn check renews it with the flight's present name and livery
+//   (lf_renewWaitingCreation) or withdraws it (with GUID_CHANGES on; off, it goes as it was
+//   placed), a removal withdraws it, and a late answer for the same flight takes it back (the
+//   object that answered is the flight's aircraft). Static creations wait in the static creation
+//   queue, placed by the static parking step (gf_placeStaticCreation) and withdrawn by a removal,
+//   a late answer or a live aircraft that takes the stand.
+// - The live limit (MAX_LIVE_SEL) counts the creations on their way with the aircraft shown
+//   (gf_liveCount).
 // - A creation the client gave up unanswered (it may have been an object the simulator removed
 //   before it could be described) is noted here by the results drain, with what it was sent as
 //   (gf_noteGivenUp); the live flight's record that it erases is kept (gf_keepGivenUp), and a
 //   static one waits to be made again by the static parking step. A slow simulator still answers
-//   it later: the results drain takes the note and the record, and the object becomes the
-//   flight's aircraft (a live one only while its record is kept) or is removed as one too many.
+//   it later: the results drain asks here what the object is (gf_judgeLateLive) and acts on it:
+//   the flight's aircraft (a live one only while its record is kept) or one too many.
 //
 // When it is forgotten: a waiting creation once it is handed to the client, withdrawn or taken
 // back. A note of a creation given up once it is answered, made or refused, and after
@@ -30,12 +33,13 @@
 // the record until the flight's next traffic record, is no removal. The creations given up before
 // then are superseded: their late objects are one too many even when a later creation of the
 // flight is given up and its record kept. A kept record whose flight's data has ended (its last
-// point due more than a minute ago, nothing come since) is no aircraft to show either. A static one once it is
-// taken or the statics leave the park airport. Past CREATION_MEMORY_CAPACITY (1,000, as the
+// point due more than a minute ago, nothing come since) is no aircraft to show either. A static
+// one once it is taken or the statics leave the park airport. Past CREATION_MEMORY_CAPACITY (1,000, as the
 // client keeps) at once the oldest go. Everything at a new run.
 //
-// Worker thread only. The files that ask it (the tick driver, the respawn check, the removals, the
-// results drain and the static parking step) include this one; it includes none of them.
+// Worker thread only. The files that ask it (the spawn step, the tick driver, the respawn check,
+// the removals, the results drain, the static parking step and the live aircraft that take a
+// stand) include this one; it includes none of them.
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -48,24 +52,54 @@
 
 using CreationQueue = std::deque<CreationRequest>;
 
-// Hexids of aircraft in adding2sim whose creation request is not made yet; the last is served first.
-extern std::vector<std::uint32_t> addingStack;
-extern CreationQueue liveCreationQueue;
-extern CreationQueue staticCreationQueue;
-
-// Live aircraft placed whose creation the simulator has not been sent yet (adding stack and live
-// creation queue).
-[[nodiscard]] std::size_t gf_liveCreationsWaiting();
-// Takes every request for the aircraft with this hexid out of the queue, keeping the order of the
-// others; true when one was taken. (Two flights may share a callsign; the hexid is the record's
-// key.)
-[[nodiscard]] bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid);
-// The creation of the aircraft with this hexid waits here, not yet handed to the simulator
-// client: its hexid on the adding stack or its request in the live creation queue.
-[[nodiscard]] bool gf_creationWaits(std::uint32_t hexid);
+// Placing: a live aircraft placed by the spawn step waits as its hexid on the adding stack.
+void gf_placeLiveCreation(std::uint32_t hexid);
+// Placing: a static aircraft's request waits in the static creation queue (static parking step).
+void gf_placeStaticCreation(const CreationRequest& request);
+// Serving, once a tick: the last hexid placed becomes a request made from its record (position,
+// callsign, livery) at the back of the live creation queue, at the front for an aircraft that
+// respawns (it is missing from the simulator meanwhile). A hexid without a record is dropped;
+// one without a callsign is dropped with a warning.
+void gf_serveAddingStack();
+// Handing on, at a creation slot: the front live creation, or else the front static one, goes to
+// the simulator client. True when a live one went (the slot is used).
+[[nodiscard]] bool gf_handOnCreation();
+// Withdrawing: every creation of the aircraft with this hexid that waits, on the adding stack or in
+// a creation queue, is taken out, keeping the order of the others; true when one was. (Two
+// flights may share a callsign; the hexid is the record's key.)
+[[nodiscard]] bool gf_withdrawCreation(std::uint32_t hexid);
+// The same for the creation queues alone: a hexid on the adding stack is left there.
+[[nodiscard]] bool gf_withdrawQueuedCreation(std::uint32_t hexid);
+// The same for the adding stack alone.
+[[nodiscard]] bool gf_withdrawPlacedCreation(std::uint32_t hexid);
 // A waiting creation takes the aircraft's present name and livery: its queued request in its
 // place; one still on the adding stack has its request made from the record when it is served.
 void lf_renewWaitingCreation(const LiveAircraft& aircraft);
+
+// The creation of the aircraft with this hexid waits here, not yet handed to the simulator
+// client: its hexid on the adding stack or its request in the live creation queue.
+[[nodiscard]] bool gf_creationWaits(std::uint32_t hexid);
+// Live creation requests waiting in the live creation queue to be sent.
+[[nodiscard]] std::size_t gf_liveCreationsQueued();
+// The live creations on their way: waiting to be sent, or sent and not yet active.
+[[nodiscard]] std::size_t gf_creationsUnderWay();
+// What the live limit (MAX_LIVE_SEL) counts: the aircraft shown, those whose creation waits to be
+// sent or has been sent and not answered (one given up is not), and those away for a respawn,
+// which keep their place.
+[[nodiscard]] std::size_t gf_liveCount();
+
+// Once per process: room on the adding stack.
+void gf_reserveCreationQueues();
+// Nothing waits: a new run.
+void gf_resetCreationQueues();
+
+// For tests, which set the waiting creations up and look at them directly.
+struct WaitingCreations {
+    std::vector<std::uint32_t> addingStack;  // hexids; the last is served first
+    CreationQueue live;
+    CreationQueue statics;
+};
+[[nodiscard]] WaitingCreations& gf_waitingCreationsForTest();
 
 // What a creation given up was sent as: the flight's name and livery then, and whether the
 // flight had changed after it was sent (renamed, or another airframe), so that its object shows
@@ -108,6 +142,23 @@ void gf_keepGivenUp(const LiveAircraft& aircraft);
 // The flight's aircraft is shown, or the flight is removed: a late answer to a creation of it given
 // up so far is nobody's aircraft (the record kept goes, the creations are superseded).
 void gf_forgetGivenUpLive(std::uint32_t hexid);
+
+// What a live creation given up and answered late is. The object is the flight's aircraft while
+// the flight still wants one: the record given up is kept (no aircraft of it has been shown since,
+// it was not removed, nor has its data ended), and no creation of it has gone to the simulator
+// again. Then the record given up comes back (bringBack; with what the flight received meanwhile
+// when it waits in buffer again: joinBuffered), or the flight's new record takes the object in
+// place of the creation it waits to send (inPlaceOfWaiting, that creation withdrawn here).
+// Otherwise it is one too many, and so is a record given up that would come back as one more
+// aircraft shown beyond the live limit.
+struct LateLiveVerdict {
+    enum class Kind { oneTooMany, bringBack, joinBuffered, inPlaceOfWaiting };
+    Kind kind = Kind::oneTooMany;
+    std::optional<GivenUpCreation> shown;  // the creation answered, with the object; when still noted
+    std::optional<LiveAircraft> kept;      // the record given up, for bringBack and joinBuffered
+    std::string name;                      // the flight, as the log names it
+};
+[[nodiscard]] LateLiveVerdict gf_judgeLateLive(std::uint32_t hexid, std::uint32_t sendId, std::uint32_t objectId);
 
 // A static aircraft's creation was given up; the caller erases its record. It waits to be made
 // again by the next static parking step.

@@ -18,7 +18,7 @@ constexpr double FARTHER_MARGIN_NM = 0.1;
 void lf_withdrawCreation(StaticAircraft& aircraft)
 {
     const std::uint32_t hexid = aircraft.hexid;
-    if (lf_unqueueCreation(liveCreationQueue, hexid) || lf_unqueueCreation(staticCreationQueue, hexid))
+    if (gf_withdrawQueuedCreation(hexid))
         aircraft.dequeued = true;
     else
         aircraft.removeWhenCreated = true;
@@ -109,7 +109,7 @@ void lf_sweepStaticAircraft()
         if (aircraft.state == SimState::active) {
             removeAircraftFromSim(aircraft);
         } else if (aircraft.state == SimState::adding2sim && !aircraft.removeWhenCreated) {
-            if (lf_unqueueCreation(staticCreationQueue, aircraft.hexid))
+            if (gf_withdrawQueuedCreation(aircraft.hexid))
                 aircraft.dequeued = true;
             else
                 aircraft.removeWhenCreated = true;

@@ -13,7 +13,6 @@
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_requests.hpp"
-#include "engine/spawn_step.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/static_parking_step.hpp"
 #include "foundation/format.hpp"
@@ -38,7 +37,6 @@ constexpr std::uint32_t CABIN_DARK_DRAWS = 10;
 constexpr std::uint32_t CABIN_LIT_BELOW = 9;
 // A simulator without room for another object is asked again after this long at the latest.
 constexpr Tick SIMULATOR_FULL_PAUSE_TICKS = 5 * TICKS_PER_SECOND;
-constexpr Tick DATA_ENDED_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
 
 template <typename Aircraft, typename Match>
 Aircraft* lf_findIn(std::vector<Aircraft>& list, Match match)
@@ -191,18 +189,6 @@ void lf_removeLateObject(const SimResult& result, const std::string& name)
     removalQueue.push_back(result.objectId);
 }
 
-// The flight's creation that waits to be handed to the simulator is taken back; false when it
-// has gone to the simulator already.
-bool lf_takeBackCreation(const LiveAircraft& aircraft)
-{
-    if (const auto waiting = std::find(addingStack.begin(), addingStack.end(), aircraft.hexid);
-        waiting != addingStack.end()) {
-        addingStack.erase(waiting);
-        return true;
-    }
-    return lf_unqueueCreation(liveCreationQueue, aircraft.hexid);
-}
-
 // The object shows the flight as its creation was sent: under another name or livery than the
 // flight's now, it respawns once, as soon as it is shown, as a creation sent before a rename
 // does; with GUID_CHANGES off it flies on as it is shown. True when it is due.
@@ -218,65 +204,32 @@ bool lf_respawnIfOutdated(LiveAircraft& aircraft, const std::optional<GivenUpCre
     return true;
 }
 
-// When the flight's last point known was due to be reached.
-Tick lf_lastPointTick(const LiveAircraft& aircraft)
-{
-    return aircraft.track.empty() ? std::numeric_limits<Tick>::min() : aircraft.track.back().playTick;
-}
-
-// No record of the flight has come for a minute since its last point was due: its data has ended.
-bool lf_dataEnded(const LiveAircraft& aircraft)
-{
-    return !aircraft.track.empty() && tickCounter.load() - lf_lastPointTick(aircraft) > DATA_ENDED_TICKS;
-}
-
-// A live creation answered after it was given up is the flight's aircraft while the flight still
-// wants one (the record given up is kept: no aircraft of it has been shown since, and it was not
-// removed, nor has its data ended) and its creation has not gone to the simulator again: the record given up comes back
-// (with what the flight received meanwhile), or the flight's new record takes the object in place
-// of the creation it waits to send. Otherwise the object is one too many.
+// A live creation answered after it was given up, as creation_queue judges it: the flight's
+// aircraft, or one too many.
 void lf_lateLive(const SimResult& result)
 {
-    std::optional<GivenUpCreation> shown = gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1));
-    if (shown)
-        shown->objectId = result.objectId;
-    LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
-    // Given up before the flight was shown or removed: a record kept now is a later creation's.
-    const bool superseded = shown && shown->superseded;
-    std::optional<LiveAircraft> kept = superseded ? std::nullopt : gf_takeGivenUpLive(result.hexid);
-    const std::string name = aircraft != nullptr ? gf_flightKeyText(aircraft->identity)
-                             : kept            ? gf_flightKeyText(kept->identity)
-                             : shown           ? gf_flightKeyText(shown->identity)
-                                               : vald::format("{:x}", result.hexid);
-    // A flight whose data has ended since its creation was given up has gone as surely as one
-    // removed.
-    if (aircraft == nullptr && kept && lf_dataEnded(*kept))
-        kept.reset();
-    // The record given up comes back as one more aircraft shown: not beyond the live limit. One
-    // taking the place of its waiting creation is counted already.
-    const bool oneMore = kept && (aircraft == nullptr || (aircraft->state == SimState::buffer && !aircraft->respawning));
-    if (oneMore && lf_liveCount() >= static_cast<std::size_t>(std::max(0, MAX_LIVE_SEL.value()))) {
-        lf_removeLateObject(result, name);
+    using Kind = LateLiveVerdict::Kind;
+    LateLiveVerdict verdict = gf_judgeLateLive(result.hexid, lf_sendIdOf(result.value1), result.objectId);
+    std::optional<GivenUpCreation>& shown = verdict.shown;
+    if (verdict.kind == Kind::oneTooMany) {
+        lf_removeLateObject(result, verdict.name);
         if (shown)
             gf_noteAnsweredLate(*shown);
         return;
     }
-    if (aircraft == nullptr && kept) {
-        aircraft = &liveAircraft.emplace_back(std::move(*kept));
-    } else if (aircraft != nullptr && aircraft->state == SimState::buffer && kept) {
-        std::deque<TrackPoint>& track = kept->track;
-        const Tick last = lf_lastPointTick(*kept);
+    LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
+    if (verdict.kind == Kind::bringBack) {
+        aircraft = &liveAircraft.emplace_back(std::move(*verdict.kept));
+    } else if (verdict.kind == Kind::joinBuffered) {
+        // The record given up comes back with what the flight received meanwhile.
+        LiveAircraft& kept = *verdict.kept;
+        std::deque<TrackPoint>& track = kept.track;
+        const Tick last = track.empty() ? std::numeric_limits<Tick>::min() : track.back().playTick;
         for (const TrackPoint& point : aircraft->track)
             if (point.playTick > last)
                 track.push_back(point);
-        kept->recordTime = std::max(kept->recordTime, aircraft->recordTime);
-        *aircraft = std::move(*kept);
-    } else if (!kept || aircraft == nullptr || !lf_waitsForCreation(*aircraft) || aircraft->removeWhenCreated ||
-               !lf_takeBackCreation(*aircraft)) {
-        lf_removeLateObject(result, name);
-        if (shown)
-            gf_noteAnsweredLate(*shown);
-        return;
+        kept.recordTime = std::max(kept.recordTime, aircraft->recordTime);
+        *aircraft = std::move(kept);
     }
     // Born on a stand, it stands there again.
     if (gf_holdsStand(*aircraft))
@@ -288,7 +241,7 @@ void lf_lateLive(const SimResult& result)
         gf_noteAnsweredLate(*shown);
     }
     const bool due = lf_respawnIfOutdated(*aircraft, shown);
-    gf_log(lf_lateObjectText(name, result.objectId, due ? "taken as its aircraft, to respawn" : "taken as its aircraft"));
+    gf_log(lf_lateObjectText(verdict.name, result.objectId, due ? "taken as its aircraft, to respawn" : "taken as its aircraft"));
     SimResult created = result;
     created.kind = SIM_RESULT_LIVE_CREATED;
     lf_liveCreated(created);
@@ -309,7 +262,7 @@ void lf_lateStatic(const SimResult& result)
                                                : vald::format("static {}", result.hexid);
     const bool taken = aircraft != nullptr
                            ? lf_waitsForCreation(*aircraft) && !aircraft->removeWhenCreated &&
-                                 lf_unqueueCreation(staticCreationQueue, result.hexid)
+                                 gf_withdrawQueuedCreation(result.hexid)
                            : kept && gf_staticStandFree(*kept);
     if (!taken) {
         lf_removeLateObject(result, name);
@@ -361,11 +314,11 @@ void lf_lateRefused(const SimResult& result)
     };
     if (hexid > LAST_STATIC_HEXID) {
         const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(), sameWaiting);
-        if (found != liveAircraft.end() && lf_takeBackCreation(*found))
+        if (found != liveAircraft.end() && gf_withdrawCreation(found->hexid))
             lf_eraseWaiting(liveAircraft, found);
     } else {
         const auto found = std::find_if(staticAircraft.begin(), staticAircraft.end(), sameWaiting);
-        if (found != staticAircraft.end() && lf_unqueueCreation(staticCreationQueue, hexid))
+        if (found != staticAircraft.end() && gf_withdrawQueuedCreation(hexid))
             lf_eraseWaiting(staticAircraft, found);
     }
 }

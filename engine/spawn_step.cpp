@@ -102,30 +102,7 @@ bool lf_mixedTrack(const LiveAircraft& aircraft)
     return anyAirborne && anyOnGround;
 }
 
-// Sent to the simulator and not yet released as active: a loaded simulator shows it many seconds
-// later.
-bool lf_creationSent(const LiveAircraft& aircraft)
-{
-    return aircraft.state == SimState::adding2sim && !gf_creationWaits(aircraft.hexid);
-}
-
-// The creations on their way: waiting to be sent or sent and not yet active.
-std::size_t lf_creationsUnderWay()
-{
-    return static_cast<std::size_t>(std::count_if(liveAircraft.begin(), liveAircraft.end(), lf_creationSent)) +
-           gf_liveCreationsWaiting();
-}
-
 }  // namespace
-
-std::size_t lf_liveCount()
-{
-    const auto counted = std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& aircraft) {
-        const bool away = aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::buffer;
-        return aircraft.state == SimState::active || (aircraft.respawning && away);
-    });
-    return static_cast<std::size_t>(counted) + lf_creationsUnderWay();
-}
 
 void lf_takeRegistrationData(LiveAircraft& aircraft)
 {
@@ -286,7 +263,7 @@ void lf_place(LiveAircraft& aircraft)
     aircraft.headingRate = 0.0;
     aircraft.proximityHold = false;
     aircraft.state = SimState::adding2sim;
-    addingStack.push_back(aircraft.hexid);
+    gf_placeLiveCreation(aircraft.hexid);
     if (!gf_endsWithGhostMark(aircraft.identity.callsign))
         lf_removeGhost(aircraft.identity.callsign);
 }
@@ -324,7 +301,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_popFront(aircraft);
     if (lf_proximityHold(aircraft))
         return;
-    if (liveCreationQueue.size() > CROWDED_CREATION_QUEUE && aircraft.phase == FlightPhase::birth &&
+    if (gf_liveCreationsQueued() > CROWDED_CREATION_QUEUE && aircraft.phase == FlightPhase::birth &&
         !aircraft.respawning)
         return lf_popFront(aircraft);
     const std::int32_t maxLive = MAX_LIVE_SEL.value();
@@ -343,7 +320,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
     if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
         return lf_drop(aircraft);
     LiveAircraft* farther = nullptr;
-    if (!aircraft.respawning && lf_liveCount() >= static_cast<std::size_t>(maxLive)) {
+    if (!aircraft.respawning && gf_liveCount() >= static_cast<std::size_t>(maxLive)) {
         const UserAircraftSnapshot& user = engineUserSnapshot;
         const double distance =
             gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_pointPosition(aircraft.track.front()));
@@ -355,7 +332,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
         // simulator would empty while the creations pile up, and the aircraft removed would come
         // back as newcomers later. So a place changes hands only while few creations wait; a new
         // aircraft waits meanwhile, its start moving on along its track, and tries again there.
-        if (aircraft.phase == FlightPhase::birth && lf_creationsUnderWay() >= CROWDED_CREATION_QUEUE)
+        if (aircraft.phase == FlightPhase::birth && gf_creationsUnderWay() >= CROWDED_CREATION_QUEUE)
             return lf_holdBack(aircraft, now);
     }
     // A place is given up only for a newcomer that has its livery and its stand: the choice of

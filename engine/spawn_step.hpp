@@ -31,10 +31,6 @@ void lf_takeRegistrationData(LiveAircraft& aircraft);
 // The livery remembered for the hexid, or one chosen now and remembered. False when none could be
 // found: the flight key then goes into unmatchedLiveryKeys and the aircraft is to be dropped.
 [[nodiscard]] bool lf_takeLivery(LiveAircraft& aircraft);
-// What the live limit (MAX_LIVE_SEL) counts: the aircraft shown, those whose creation waits to be
-// sent or has been sent and not answered (one given up is not), and those away for a respawn,
-// which keep their place.
-std::size_t lf_liveCount();
 // The stand of the park airport on which an aircraft at rest on the ground is born; none when it
 // is born elsewhere. A refused claim drops the aircraft.
 [[nodiscard]] std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft);

@@ -4,13 +4,13 @@
 
 #include <filesystem>
 
-#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameters.hpp"
 #include "tests/engine/engine_test_support.hpp"
 #include "tests/support/temp_dir.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 namespace {
 

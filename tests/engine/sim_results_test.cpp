@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 
-#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
@@ -17,6 +16,7 @@
 #include "tests/engine/spawn_support.hpp"
 #include "tests/engine/traffic_script.hpp"
 #include "tests/support/temp_dir.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 namespace {
 

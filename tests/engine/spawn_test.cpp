@@ -10,7 +10,6 @@
 #include <random>
 #include <vector>
 
-#include "engine/creation_queue.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/park_limits.hpp"
@@ -23,6 +22,7 @@
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/spawn_support.hpp"
 #include "tests/engine/traffic_script.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 namespace {
 
