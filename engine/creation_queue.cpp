@@ -145,16 +145,10 @@ bool gf_handOnCreation()
 
 bool gf_withdrawCreation(std::uint32_t hexid)
 {
-    const bool placed = gf_withdrawPlacedCreation(hexid);
-    const bool queued = gf_withdrawQueuedCreation(hexid);
+    WaitingCreations& waiting = lf_waiting();
+    const bool placed = std::erase(waiting.addingStack, hexid) != 0;
+    const bool queued = lf_unqueueCreation(waiting.live, hexid) || lf_unqueueCreation(waiting.statics, hexid);
     return placed || queued;
-}
-
-bool gf_withdrawPlacedCreation(std::uint32_t hexid) { return std::erase(lf_waiting().addingStack, hexid) != 0; }
-
-bool gf_withdrawQueuedCreation(std::uint32_t hexid)
-{
-    return lf_unqueueCreation(lf_waiting().live, hexid) || lf_unqueueCreation(lf_waiting().statics, hexid);
 }
 
 bool gf_creationWaits(std::uint32_t hexid)

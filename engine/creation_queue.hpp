@@ -68,10 +68,6 @@ void gf_serveAddingStack();
 // a creation queue, is taken out, keeping the order of the others; true when one was. (Two
 // flights may share a callsign; the hexid is the record's key.)
 [[nodiscard]] bool gf_withdrawCreation(std::uint32_t hexid);
-// The same for the creation queues alone: a hexid on the adding stack is left there.
-[[nodiscard]] bool gf_withdrawQueuedCreation(std::uint32_t hexid);
-// The same for the adding stack alone.
-[[nodiscard]] bool gf_withdrawPlacedCreation(std::uint32_t hexid);
 // A waiting creation takes the aircraft's present name and livery: its queued request in its
 // place; one still on the adding stack has its request made from the record when it is served.
 void lf_renewWaitingCreation(const LiveAircraft& aircraft);

@@ -108,7 +108,7 @@ void lf_makeWay(LiveAircraft& aircraft, const Stand& stand)
             gf_log(lf_makeWayText(parked, aircraft));
             removeAircraftFromSim(parked);
         } else if (parked.state == SimState::adding2sim && !parked.removeWhenCreated) {
-            if (gf_withdrawQueuedCreation(parked.hexid)) {
+            if (gf_withdrawCreation(parked.hexid)) {
                 parked.dequeued = true;
                 gf_log("queued " + lf_makeWayText(parked, aircraft));
             } else {

@@ -14,11 +14,11 @@ namespace {
 
 constexpr double FARTHER_MARGIN_NM = 0.1;
 
-
+// A creation not yet handed to the simulator client is withdrawn; one the simulator has already
+// is removed once it is made.
 void lf_withdrawCreation(StaticAircraft& aircraft)
 {
-    const std::uint32_t hexid = aircraft.hexid;
-    if (gf_withdrawQueuedCreation(hexid))
+    if (gf_withdrawCreation(aircraft.hexid))
         aircraft.dequeued = true;
     else
         aircraft.removeWhenCreated = true;
@@ -109,10 +109,7 @@ void lf_sweepStaticAircraft()
         if (aircraft.state == SimState::active) {
             removeAircraftFromSim(aircraft);
         } else if (aircraft.state == SimState::adding2sim && !aircraft.removeWhenCreated) {
-            if (gf_withdrawQueuedCreation(aircraft.hexid))
-                aircraft.dequeued = true;
-            else
-                aircraft.removeWhenCreated = true;
+            lf_withdrawCreation(aircraft);
         }
     }
     std::erase_if(staticAircraft, [](const StaticAircraft& aircraft) { return aircraft.dequeued; });

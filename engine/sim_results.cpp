@@ -262,7 +262,7 @@ void lf_lateStatic(const SimResult& result)
                                                : vald::format("static {}", result.hexid);
     const bool taken = aircraft != nullptr
                            ? lf_waitsForCreation(*aircraft) && !aircraft->removeWhenCreated &&
-                                 gf_withdrawQueuedCreation(result.hexid)
+                                 gf_withdrawCreation(result.hexid)
                            : kept && gf_staticStandFree(*kept);
     if (!taken) {
         lf_removeLateObject(result, name);
@@ -318,7 +318,7 @@ void lf_lateRefused(const SimResult& result)
             lf_eraseWaiting(liveAircraft, found);
     } else {
         const auto found = std::find_if(staticAircraft.begin(), staticAircraft.end(), sameWaiting);
-        if (found != staticAircraft.end() && gf_withdrawQueuedCreation(hexid))
+        if (found != staticAircraft.end() && gf_withdrawCreation(hexid))
             lf_eraseWaiting(staticAircraft, found);
     }
 }

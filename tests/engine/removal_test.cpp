@@ -49,6 +49,15 @@ TEST_F(RemovalTest, WaitingCreationIsWithdrawnKeepingTheOtherRequestsInOrder)
     EXPECT_TRUE(aircraft.dequeued);
     EXPECT_FALSE(aircraft.removeWhenCreated);
     EXPECT_EQ(tailNumbers(liveCreationQueue), (std::vector<std::string>{"A1", "B2", "C3"}));
+
+    // Placed and its request not made yet: withdrawn from the adding stack as well, not made and
+    // then removed; the others placed stay.
+    addingStack = {0x400001, 0x400005, 0x400002};
+    LiveAircraft& placed = addLive(0x400005, "KLM5", SimState::adding2sim);
+    removeAircraftFromSim(placed);
+    EXPECT_TRUE(placed.dequeued);
+    EXPECT_FALSE(placed.removeWhenCreated);
+    EXPECT_EQ(addingStack, (std::vector<std::uint32_t>{0x400001, 0x400002}));
 }
 
 TEST_F(RemovalTest, StaticCreationQueueIsSearchedWhenTheLiveOneHasNoRequest)
