@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <limits>
 #include <cstddef>
+#include <limits>
 #include <utility>
 #include <vector>
 
 #include "engine/engine_state.hpp"
 #include "foundation/format.hpp"
+#include "foundation/geodesy.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
 #include "simlink/sim_queues.hpp"
@@ -17,6 +18,7 @@
 namespace {
 
 constexpr std::size_t ADDING_STACK_CAPACITY = 64;
+constexpr double FARTHER_MARGIN_NM = 0.1;
 
 // Built at its first use: the tests' names for the containers may bind to them before this file's
 // own globals are made.
@@ -60,6 +62,39 @@ bool lf_creationSent(const LiveAircraft& aircraft)
     return aircraft.state == SimState::adding2sim && !gf_creationWaits(aircraft.hexid);
 }
 
+// The aircraft holds a place in the simulator: active, answered and waiting to be released, or
+// away for a respawn.
+bool lf_holdsPlace(const LiveAircraft& aircraft)
+{
+    if (aircraft.state == SimState::active || (aircraft.state == SimState::adding2sim && aircraft.objectId != 0))
+        return true;
+    return aircraft.respawning && aircraft.state != SimState::removingfromsim;
+}
+
+// Newcomer, and the shown aircraft that gives its place up to it.
+struct HandOver {
+    std::uint32_t newcomer = 0;
+    std::uint32_t giver = 0;
+};
+std::vector<HandOver> handOvers;
+
+bool lf_promised(std::uint32_t hexid)
+{
+    return std::any_of(handOvers.begin(), handOvers.end(),
+                       [hexid](const HandOver& handOver) { return handOver.giver == hexid; });
+}
+
+// Hand-overs whose newcomer is shown or gone, or whose giver has gone, are over.
+void lf_endHandOvers()
+{
+    std::erase_if(handOvers, [](const HandOver& handOver) {
+        const LiveAircraft* newcomer = gf_liveByHexid(handOver.newcomer);
+        const LiveAircraft* giver = gf_liveByHexid(handOver.giver);
+        return newcomer == nullptr || newcomer->state != SimState::adding2sim || newcomer->objectId != 0 ||
+               giver == nullptr || giver->state != SimState::active;
+    });
+}
+
 constexpr Tick GIVEN_UP_MEMORY_TICKS =
     std::chrono::duration_cast<std::chrono::seconds>(GIVEN_UP_CREATION_MEMORY).count() * TICKS_PER_SECOND;
 constexpr std::size_t GIVEN_UP_CAPACITY = CREATION_MEMORY_CAPACITY;
@@ -92,6 +127,17 @@ std::size_t lf_unansweredCount(std::uint32_t hexid)
 Tick lf_lastPointTick(const LiveAircraft& aircraft)
 {
     return aircraft.track.empty() ? std::numeric_limits<Tick>::min() : aircraft.track.back().playTick;
+}
+
+// Where the flight is now: the first point of its track not yet due, else its last point.
+LatLon lf_positionNow(const LiveAircraft& aircraft)
+{
+    const Tick now = tickCounter.load();
+    for (const TrackPoint& point : aircraft.track)
+        if (point.playTick >= now)
+            return LatLon{point.lat, point.lon};
+    return aircraft.track.empty() ? LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon}
+                                  : LatLon{aircraft.track.back().lat, aircraft.track.back().lon};
 }
 
 // No record of the flight has come for a minute since its last point was due: its data has ended.
@@ -167,13 +213,52 @@ std::size_t gf_creationsUnderWay()
            lf_waiting().addingStack.size() + lf_waiting().live.size();
 }
 
+void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver) { handOvers.push_back(HandOver{newcomer, giver}); }
+
+bool gf_givesWay(std::uint32_t hexid)
+{
+    lf_endHandOvers();
+    return lf_promised(hexid);
+}
+
+LiveAircraft* gf_farthestActiveBeyond(double distanceNm, bool givingWay)
+{
+    gf_assertEngineOwner();
+    if (!givingWay)
+        lf_endHandOvers();
+    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
+    double best = distanceNm;
+    LiveAircraft* farthest = nullptr;
+    for (LiveAircraft& aircraft : liveAircraft) {
+        if (aircraft.state != SimState::active)
+            continue;
+        const double distance = gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
+        if (distance > best + FARTHER_MARGIN_NM && (givingWay || !lf_promised(aircraft.hexid))) {
+            farthest = &aircraft;
+            best = distance;
+        }
+    }
+    return farthest;
+}
+
+std::size_t gf_handOversUnderWay()
+{
+    lf_endHandOvers();
+    return handOvers.size();
+}
+
 std::size_t gf_liveCount()
 {
     const auto counted = std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& aircraft) {
         const bool away = aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::buffer;
         return aircraft.state == SimState::active || (aircraft.respawning && away);
     });
-    return static_cast<std::size_t>(counted) + gf_creationsUnderWay();
+    return static_cast<std::size_t>(counted) + gf_creationsUnderWay() - gf_handOversUnderWay();
+}
+
+std::size_t gf_shownCount()
+{
+    return static_cast<std::size_t>(std::count_if(liveAircraft.begin(), liveAircraft.end(), lf_holdsPlace));
 }
 
 void gf_reserveCreationQueues() { lf_waiting().addingStack.reserve(ADDING_STACK_CAPACITY); }
@@ -184,6 +269,7 @@ void gf_resetCreationQueues()
     waiting.addingStack.clear();
     waiting.live = CreationQueue();
     waiting.statics = CreationQueue();
+    handOvers.clear();
 }
 
 WaitingCreations& gf_waitingCreationsForTest() { return lf_waiting(); }
@@ -258,6 +344,22 @@ void gf_keepGivenUp(const LiveAircraft& aircraft)
     keptLive.push_back(KeptLive{aircraft, now});
 }
 
+void gf_takeNewerPoints(LiveAircraft& record, const LiveAircraft& newer)
+{
+    const Tick last = lf_lastPointTick(record);
+    for (const TrackPoint& point : newer.track)
+        if (point.playTick > last)
+            record.track.push_back(point);
+    record.recordTime = std::max(record.recordTime, newer.recordTime);
+}
+
+void gf_keptLiveTakesNewerPoints(const LiveAircraft& dropped)
+{
+    for (KeptLive& kept : keptLive)
+        if (kept.aircraft.hexid == dropped.hexid)
+            gf_takeNewerPoints(kept.aircraft, dropped);
+}
+
 std::optional<LiveAircraft> gf_takeGivenUpLive(std::uint32_t hexid)
 {
     const auto found = std::find_if(keptLive.begin(), keptLive.end(),
@@ -297,24 +399,35 @@ LateLiveVerdict gf_judgeLateLive(std::uint32_t hexid, std::uint32_t sendId, std:
     // removed.
     if (aircraft == nullptr && kept && lf_dataEnded(*kept))
         kept.reset();
-    // The record given up comes back as one more aircraft shown: not beyond the live limit. One
-    // taking the place of its waiting creation is counted already.
-    const bool oneMore = kept && (aircraft == nullptr || (aircraft->state == SimState::buffer && !aircraft->respawning));
-    if (oneMore && gf_liveCount() >= static_cast<std::size_t>(std::max(0, MAX_LIVE_SEL.value()))) {
+    if (!kept)
+        return verdict;
+    if (aircraft != nullptr && aircraft->state == SimState::adding2sim) {
+        // The flight waits for a creation of its own: the object takes its place, as a prompt
+        // answer would have been shown before it. That creation is withdrawn while it waits to be
+        // sent; sent, its own answer is one too many. Not for a flight shown already, nor one
+        // whose removal was asked.
+        kept.reset();
+        if (aircraft->objectId != 0 || aircraft->removeWhenCreated)
+            return verdict;
+        static_cast<void>(gf_withdrawCreation(hexid));
+        verdict.kind = Kind::inPlaceOfCreation;
+        return verdict;
+    }
+    if (aircraft != nullptr && (aircraft->state != SimState::buffer || aircraft->respawning)) {
         kept.reset();
         return verdict;
     }
-    if (aircraft == nullptr && kept) {
-        verdict.kind = Kind::bringBack;
-    } else if (aircraft != nullptr && aircraft->state == SimState::buffer && kept) {
-        verdict.kind = Kind::joinBuffered;
-    } else if (kept && aircraft != nullptr && aircraft->state == SimState::adding2sim && aircraft->objectId == 0 &&
-               !aircraft->removeWhenCreated && gf_withdrawCreation(hexid)) {
-        verdict.kind = Kind::inPlaceOfWaiting;
+    // One more aircraft shown, by the nearest-first rule: into a free place, or into the place of
+    // an aircraft farther away, which goes once this one is shown.
+    const std::int32_t limit = MAX_LIVE_SEL.value();
+    const LatLon at = lf_positionNow(aircraft != nullptr ? *aircraft : *kept);
+    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
+    if (limit <= 0 || (gf_shownCount() >= static_cast<std::size_t>(limit) &&
+                       gf_farthestActiveBeyond(gf_distanceNm(user, at), true) == nullptr)) {
         kept.reset();
-    } else {
-        kept.reset();
+        return verdict;
     }
+    verdict.kind = aircraft == nullptr ? Kind::bringBack : Kind::joinBuffered;
     return verdict;
 }
 

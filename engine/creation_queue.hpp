@@ -79,10 +79,29 @@ void lf_renewWaitingCreation(const LiveAircraft& aircraft);
 [[nodiscard]] std::size_t gf_liveCreationsQueued();
 // The live creations on their way: waiting to be sent, or sent and not yet active.
 [[nodiscard]] std::size_t gf_creationsUnderWay();
-// What the live limit (MAX_LIVE_SEL) counts: the aircraft shown, those whose creation waits to be
-// sent or has been sent and not answered (one given up is not), and those away for a respawn,
-// which keep their place.
+
+// At the live limit a newcomer nearer than a shown aircraft is placed while that aircraft stays:
+// the place changes hands when the newcomer is shown (its object is there), and the aircraft that
+// gave its place up goes then. Until then the two count as one. A hand-over ends when the
+// newcomer is shown, or when either has gone (the newcomer's creation withdrawn, refused or given
+// up; the other removed), and the place is the other's again.
+void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver);
+// The aircraft has promised its place to a newcomer still on its way.
+[[nodiscard]] bool gf_givesWay(std::uint32_t hexid);
+// The active live aircraft found farthest from the user beyond distanceNm (each step must be more
+// than 0.1 nm farther than the best so far), with givingWay those that promised their place as
+// well; nullptr when there is none.
+[[nodiscard]] LiveAircraft* gf_farthestActiveBeyond(double distanceNm, bool givingWay);
+[[nodiscard]] std::size_t gf_handOversUnderWay();
+
+// What the live limit (MAX_LIVE_SEL) counts, when a newcomer is let in and when the limit is
+// lowered: the aircraft shown (active, or answered and waiting to be released), those away for a
+// respawn (they keep their place), and the creations on their way (waiting to be sent, or sent and
+// not answered; one given up is not), less the hand-overs under way.
 [[nodiscard]] std::size_t gf_liveCount();
+// The aircraft that hold a place in the simulator: shown, or away for a respawn. More than the
+// limit only between a newcomer's object and the removal of the aircraft whose place it takes.
+[[nodiscard]] std::size_t gf_shownCount();
 
 // Once per process: room on the adding stack.
 void gf_reserveCreationQueues();
@@ -133,22 +152,27 @@ void gf_noteAnsweredLate(GivenUpCreation creation);
 // A live aircraft's creation was given up; the caller erases its record. Kept for ten minutes,
 // as long as the client remembers the creation.
 void gf_keepGivenUp(const LiveAircraft& aircraft);
+// The record takes the points of the newer one of its flight that come after its own, and its
+// newer record time.
+void gf_takeNewerPoints(LiveAircraft& record, const LiveAircraft& newer);
+// The flight's record dropped for now: the record kept of it, if any, takes its newer points.
+void gf_keptLiveTakesNewerPoints(const LiveAircraft& dropped);
 // The live record given up with that hexid, taken out; nothing when none is kept.
 [[nodiscard]] std::optional<LiveAircraft> gf_takeGivenUpLive(std::uint32_t hexid);
 // The flight's aircraft is shown, or the flight is removed: a late answer to a creation of it given
 // up so far is nobody's aircraft (the record kept goes, the creations are superseded).
 void gf_forgetGivenUpLive(std::uint32_t hexid);
 
-// What a live creation given up and answered late is. The object is the flight's aircraft while
-// the flight still wants one: the record given up is kept (no aircraft of it has been shown since,
-// it was not removed, nor has its data ended), and no creation of it has gone to the simulator
-// again. Then the record given up comes back (bringBack; with what the flight received meanwhile
-// when it waits in buffer again: joinBuffered), or the flight's new record takes the object in
-// place of the creation it waits to send (inPlaceOfWaiting, that creation withdrawn here).
-// Otherwise it is one too many, and so is a record given up that would come back as one more
-// aircraft shown beyond the live limit.
+// What a live creation given up and answered late is: what a prompt answer would have given. The
+// object is the flight's aircraft while the flight still wants one: the record given up is kept
+// (no aircraft of it has been shown since, it was not removed, nor has its data ended). Then the
+// flight's record that waits for a creation of its own takes the object in its place
+// (inPlaceOfCreation: that creation withdrawn here while it waits to be sent), or the record given
+// up comes back (bringBack; with what the flight received meanwhile when it waits in buffer again:
+// joinBuffered) as one more aircraft shown, by the nearest-first rule: into a free place, or into
+// the place of an aircraft farther away. Otherwise it is one too many.
 struct LateLiveVerdict {
-    enum class Kind { oneTooMany, bringBack, joinBuffered, inPlaceOfWaiting };
+    enum class Kind { oneTooMany, bringBack, joinBuffered, inPlaceOfCreation };
     Kind kind = Kind::oneTooMany;
     std::optional<GivenUpCreation> shown;  // the creation answered, with the object; when still noted
     std::optional<LiveAircraft> kept;      // the record given up, for bringBack and joinBuffered

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr double FARTHER_MARGIN_NM = 0.1;
-
 // A creation not yet handed to the simulator client is withdrawn; one the simulator has already
 // is removed once it is made.
 void lf_withdrawCreation(StaticAircraft& aircraft)
@@ -59,27 +57,9 @@ void removeAircraftFromSim(StaticAircraft& aircraft) { lf_removeFromSim(aircraft
 
 void removeAircraftFromSim(LiveAircraft& aircraft) { lf_removeFromSim(aircraft, &aircraft); }
 
-LiveAircraft* lf_farthestActiveBeyond(double distanceNm)
-{
-    gf_assertEngineOwner();
-    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
-    double best = distanceNm;
-    LiveAircraft* farthest = nullptr;
-    for (LiveAircraft& aircraft : liveAircraft) {
-        if (aircraft.state != SimState::active)
-            continue;
-        const double distance = gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
-        if (distance > best + FARTHER_MARGIN_NM) {
-            farthest = &aircraft;
-            best = distance;
-        }
-    }
-    return farthest;
-}
-
 bool lf_removeFarthest(double distanceNm)
 {
-    LiveAircraft* farthest = lf_farthestActiveBeyond(distanceNm);
+    LiveAircraft* farthest = gf_farthestActiveBeyond(distanceNm, true);
     if (farthest == nullptr)
         return true;
     removeAircraftFromSim(*farthest);
@@ -98,6 +78,14 @@ void lf_limitLiveCount()
     gf_assertEngineOwner();
     const auto active = static_cast<std::int64_t>(gf_activeLiveCount());
     for (auto excess = active - MAX_LIVE_SEL.value(); excess > 0; --excess)
+        if (lf_removeFarthest(-1.0))
+            break;  // none left to remove
+}
+
+void gf_trimShownToLimit()
+{
+    const auto limit = static_cast<std::size_t>(std::max(0, MAX_LIVE_SEL.value()));
+    while (gf_shownCount() > limit)
         if (lf_removeFarthest(-1.0))
             break;  // none left to remove
 }
@@ -122,11 +110,14 @@ void lf_eraseDroppedLive()
     // A parked aircraft waiting to be made again after a respawn keeps its stand; dropped before
     // that (at the live limit, on a blocked callsign), it gives the stand up as it goes. Every
     // other dropped record gave up its stand at its removal, if it held one. A flight dropped is
-    // removed: a creation of it given up earlier is nobody's aircraft when answered late.
+    // removed: a creation of it given up earlier is nobody's aircraft when answered late. One
+    // dropped for now is not: the record kept of it learns where it has flown since.
     for (const LiveAircraft& aircraft : liveAircraft) {
         if (aircraft.skip && aircraft.state == SimState::buffer && gf_holdsStand(aircraft))
             lf_freeStand(aircraft.standNumber);
-        if (aircraft.skip || aircraft.dequeued)
+        if (aircraft.skip && aircraft.droppedForNow && !aircraft.dequeued)
+            gf_keptLiveTakesNewerPoints(aircraft);
+        else if (aircraft.skip || aircraft.dequeued)
             gf_forgetGivenUpLive(aircraft.hexid);
     }
     std::erase_if(liveAircraft, [](const LiveAircraft& aircraft) { return aircraft.skip || aircraft.dequeued; });

@@ -19,15 +19,16 @@ void removeAircraftFromSim(LiveAircraft& aircraft);
 // its own. One that left gave the stand up then, and another aircraft may stand there now.
 bool gf_holdsStand(const LiveAircraft& aircraft);
 
-// The active live aircraft found farthest from the user beyond distanceNm (each step must be more
-// than 0.1 nm farther than the best so far); nullptr when there is none.
-LiveAircraft* lf_farthestActiveBeyond(double distanceNm);
-// Removes that aircraft; true when there was none.
+// Removes the active live aircraft found farthest from the user beyond distanceNm
+// (gf_farthestActiveBeyond); true when there was none.
 [[nodiscard]] bool lf_removeFarthest(double distanceNm);
 // The live aircraft in state active.
 std::size_t gf_activeLiveCount();
 // While more live aircraft are active than MAX_LIVE_SEL, removes the farthest.
 void lf_limitLiveCount();
+// A newcomer is shown: while more aircraft hold a place than MAX_LIVE_SEL, the farthest active one
+// goes (the one that gave its place up to it, unless another lies farther by now).
+void gf_trimShownToLimit();
 
 // Every static aircraft leaves: active ones are removed from the simulator, waiting ones taken
 // out of the static creation queue (erased), those already with the simulator removed once created;

@@ -55,10 +55,22 @@ StaticAircraft* lf_staticByHexid(std::uint32_t hexid)
     return lf_findIn(staticAircraft, [hexid](const StaticAircraft& aircraft) { return aircraft.hexid == hexid; });
 }
 
+// A late object was taken in place of the creation the flight had sent since: its own object,
+// when it comes, is one too many.
+bool lf_shownAlready(const SimResult& result, const LiveAircraft& aircraft)
+{
+    if (aircraft.objectId == 0 || aircraft.objectId == result.objectId)
+        return false;
+    gf_logWarn(vald::format("{} created while shown already, oid: {}, removed", gf_flightKeyText(aircraft.identity),
+                            result.objectId));
+    removalQueue.push_back(result.objectId);
+    return true;
+}
+
 void lf_liveCreated(const SimResult& result)
 {
     LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
-    if (aircraft == nullptr || result.objectId < FIRST_AI_OBJECT_ID)
+    if (aircraft == nullptr || result.objectId < FIRST_AI_OBJECT_ID || lf_shownAlready(result, *aircraft))
         return;
     aircraft->objectId = result.objectId;
     aircraft->respawning = false;  // back in the simulator
@@ -73,6 +85,8 @@ void lf_liveCreated(const SimResult& result)
         gf_simRequestError();
     }
     deferredResults.push_back(result);
+    // Shown now: a place it was to take at the live limit changes hands.
+    gf_trimShownToLimit();
 }
 
 void lf_nearGround(const SimResult& result)
@@ -222,14 +236,8 @@ void lf_lateLive(const SimResult& result)
         aircraft = &liveAircraft.emplace_back(std::move(*verdict.kept));
     } else if (verdict.kind == Kind::joinBuffered) {
         // The record given up comes back with what the flight received meanwhile.
-        LiveAircraft& kept = *verdict.kept;
-        std::deque<TrackPoint>& track = kept.track;
-        const Tick last = track.empty() ? std::numeric_limits<Tick>::min() : track.back().playTick;
-        for (const TrackPoint& point : aircraft->track)
-            if (point.playTick > last)
-                track.push_back(point);
-        kept.recordTime = std::max(kept.recordTime, aircraft->recordTime);
-        *aircraft = std::move(kept);
+        gf_takeNewerPoints(*verdict.kept, *aircraft);
+        *aircraft = std::move(*verdict.kept);
     }
     // Born on a stand, it stands there again.
     if (gf_holdsStand(*aircraft))

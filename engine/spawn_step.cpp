@@ -26,6 +26,7 @@ namespace {
 constexpr Tick MOVING_LEAD_TICKS = 300;
 constexpr Tick STANDING_LEAD_TICKS = 100;
 constexpr std::size_t CROWDED_CREATION_QUEUE = 10;
+constexpr std::size_t CROWDED_HAND_OVERS = 10;
 
 constexpr double USER_MOVING_KT = 8.0;
 constexpr double HELD_GROUND_KT = 8.0;
@@ -50,6 +51,11 @@ constexpr double GROUND_PITCH_RAD = 0.010471975511965976;  // 0.6 degrees
 constexpr double SECONDS_PER_MINUTE = 60.0;
 
 void lf_drop(LiveAircraft& aircraft) { aircraft.skip = true; }
+void lf_dropForNow(LiveAircraft& aircraft)
+{
+    aircraft.skip = true;
+    aircraft.droppedForNow = true;
+}
 
 // The tick from which the spawn step acts on an aircraft whose first point this is: an aircraft
 // that taxis is placed a little earlier than one that flies or stands.
@@ -319,28 +325,30 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_drop(aircraft);
     if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
         return lf_drop(aircraft);
-    LiveAircraft* farther = nullptr;
+    LiveAircraft* giver = nullptr;
     if (!aircraft.respawning && gf_liveCount() >= static_cast<std::size_t>(maxLive)) {
         const UserAircraftSnapshot& user = engineUserSnapshot;
         const double distance =
             gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_pointPosition(aircraft.track.front()));
-        farther = lf_farthestActiveBeyond(distance);
-        if (farther == nullptr)
-            return lf_drop(aircraft);
-        // The far aircraft's place is given up at once (removals go out ten a second) but taken
-        // only when a creation slot comes (two a second): were every newcomer let in, the
-        // simulator would empty while the creations pile up, and the aircraft removed would come
-        // back as newcomers later. So a place changes hands only while few creations wait; a new
-        // aircraft waits meanwhile, its start moving on along its track, and tries again there.
-        if (aircraft.phase == FlightPhase::birth && gf_creationsUnderWay() >= CROWDED_CREATION_QUEUE)
+        // The far aircraft keeps its place until the newcomer is shown, however long the simulator
+        // takes: the simulator stays full meanwhile. A place changes hands only while few are
+        // changing hands (creations go out two a second), and a newcomer nearer than aircraft that
+        // all gave their places up to others already waits for one: held back, it is looked at
+        // again at the next whole second, its start moving on along its track meanwhile.
+        giver = gf_farthestActiveBeyond(distance, false);
+        const bool crowded = giver == nullptr ? gf_farthestActiveBeyond(distance, true) != nullptr
+                                              : gf_handOversUnderWay() >= CROWDED_HAND_OVERS;
+        if (crowded && aircraft.phase == FlightPhase::birth)
             return lf_holdBack(aircraft, now);
+        if (giver == nullptr)
+            return lf_dropForNow(aircraft);
     }
-    // A place is given up only for a newcomer that has its livery and its stand: the choice of
-    // either may still drop it, and the far aircraft would then have gone for nothing.
+    // A place is promised only to a newcomer that has its livery and its stand: the choice of
+    // either may still drop it.
     if (!lf_readyToPlace(aircraft))
         return;
-    if (farther != nullptr && farther->state == SimState::active)
-        removeAircraftFromSim(*farther);
+    if (giver != nullptr && giver->state == SimState::active)
+        gf_noteHandOver(aircraft.hexid, giver->hexid);
     lf_place(aircraft);
 }
 

@@ -265,10 +265,11 @@ TEST_F(SimResultsTest, LiveAircraftCreatedParkedTakesTheStandFromTheStatic)
     EXPECT_NE(aircraft.parkedSlot, 0u);
 }
 
-// A record given up leaves at once, as before; a late answer is the flight's aircraft while none of
-// its creations has gone out since and the flight still waits with no aircraft shown, and is
-// removed where it was sent again, shown or removed meanwhile, or is not wanted.
-TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessItWasSentAgainOrIsNotWanted)
+// A record given up leaves at once, as before; a late answer is the flight's aircraft while the
+// flight still waits with no aircraft shown, as a prompt answer would have been, also in place of a
+// creation of it sent since (whose own object is then one too many), and is removed where the
+// flight was shown or removed meanwhile, or is not wanted.
+TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessItWasShownOrRemovedOrIsNotWanted)
 {
     const std::uint32_t alone = 0x500001, madeAnew = 0x500002, queued = 0x500003, sentAgain = 0x500004,
                         removed = 0x500005, blocked = 0x500006;
@@ -285,19 +286,22 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     addLive(madeAnew, "KLM2", SimState::buffer).track = {at(150), at(300)};
     addLive(queued, "KLM3", SimState::adding2sim);
     liveCreationQueue.push_back(request("KLM3", queued));
-    addLive(sentAgain, "KLM4", SimState::adding2sim);
+    addLive(sentAgain, "KLM1", SimState::adding2sim);
     lf_removeBlocked(blocked);
     for (const std::uint32_t hexid : flights)
         push(SIM_RESULT_LATE_CREATED, hexid % 16 + 40, hexid, 0.0, 3000.0);
     push(SIM_RESULT_LATE_CREATED, 47, queued);  // the creation it waited to send, answered too
     push(SIM_RESULT_CREATION_FAILED, 0, alone, CREATION_NOT_ANSWERED);  // one sent again: it has its object
     lf_processSimResults();
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{44, 45, 46, 47}));
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{45, 46, 47}));
     EXPECT_TRUE(liveCreationQueue.empty()) << "the waiting creation is taken back";
     ASSERT_EQ(liveAircraft.size(), 4u);
-    EXPECT_EQ(gf_liveByHexid(sentAgain)->objectId, 0u) << "it waits for its own creation";
-    for (const std::uint32_t hexid : {alone, madeAnew, queued})
+    for (const std::uint32_t hexid : {alone, madeAnew, queued, sentAgain})
         EXPECT_EQ(gf_liveByHexid(hexid)->objectId, hexid % 16 + 40);
+    push(SIM_RESULT_LIVE_CREATED, 49, sentAgain, 0.0, 3000.0);
+    lf_processSimResults();
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{45, 46, 47, 49})) << "the creation sent again is one too many";
+    EXPECT_EQ(gf_liveByHexid(sentAgain)->objectId, 44u);
     const std::deque<TrackPoint>& merged = gf_liveByHexid(madeAnew)->track;  // with what came since
     EXPECT_EQ(std::pair(merged.size(), merged.back().playTick), std::pair(std::size_t{3}, Tick{300}));
 
@@ -313,7 +317,7 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     for (int tick = 0; tick <= CREATION_DELAY_TICKS + 1; ++tick)
         lf_processSimResults();
     lf_startDueRespawns();
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{44, 45, 46, 47, 43, 48}));
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{45, 46, 47, 49, 43, 48}));
     EXPECT_EQ(gf_liveByHexid(relivered)->liveryTitle, "");
 
     // Refused late, the title it was sent with is refused once, whether the flight waits to come back
