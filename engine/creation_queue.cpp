@@ -395,21 +395,21 @@ LateLiveVerdict gf_judgeLateLive(std::uint32_t hexid, std::uint32_t sendId, std:
                    : kept              ? gf_flightKeyText(kept->identity)
                    : verdict.shown     ? gf_flightKeyText(verdict.shown->identity)
                                        : vald::format("{:x}", hexid);
-    // A flight whose data has ended since its creation was given up has gone as surely as one
-    // removed.
-    if (aircraft == nullptr && kept && lf_dataEnded(*kept))
+    // A flight whose data has ended in the air since its creation was given up has gone as surely
+    // as one removed; one whose data ended on the ground stands where it ended, as it would stand
+    // had the creation been answered in time (a parked arrival on its stand).
+    if (aircraft == nullptr && kept && lf_dataEnded(*kept) && kept->track.back().airborne)
         kept.reset();
     if (!kept)
         return verdict;
     if (aircraft != nullptr && aircraft->state == SimState::adding2sim) {
         // The flight waits for a creation of its own: the object takes its place, as a prompt
-        // answer would have been shown before it. That creation is withdrawn while it waits to be
-        // sent; sent, its own answer is one too many. Not for a flight shown already, nor one
+        // answer would have been shown before it (that creation withdrawn while it waits to be
+        // sent; sent, its own answer is one too many). Not for a flight shown already, nor one
         // whose removal was asked.
         kept.reset();
         if (aircraft->objectId != 0 || aircraft->removeWhenCreated)
             return verdict;
-        static_cast<void>(gf_withdrawCreation(hexid));
         verdict.kind = Kind::inPlaceOfCreation;
         return verdict;
     }

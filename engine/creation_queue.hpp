@@ -165,12 +165,14 @@ void gf_forgetGivenUpLive(std::uint32_t hexid);
 
 // What a live creation given up and answered late is: what a prompt answer would have given. The
 // object is the flight's aircraft while the flight still wants one: the record given up is kept
-// (no aircraft of it has been shown since, it was not removed, nor has its data ended). Then the
-// flight's record that waits for a creation of its own takes the object in its place
-// (inPlaceOfCreation: that creation withdrawn here while it waits to be sent), or the record given
-// up comes back (bringBack; with what the flight received meanwhile when it waits in buffer again:
-// joinBuffered) as one more aircraft shown, by the nearest-first rule: into a free place, or into
-// the place of an aircraft farther away. Otherwise it is one too many.
+// (no aircraft of it has been shown since, it was not removed, nor has its data ended in the air;
+// a record dropped for now is no removal, and data ended on the ground leave it standing there).
+// Then the flight's record that waits for a creation of its own takes the object in its place
+// (inPlaceOfCreation: that creation is to be withdrawn while it waits to be sent), or the record
+// given up comes back (bringBack; with what the flight received meanwhile when it waits in buffer
+// again: joinBuffered) as one more aircraft shown, by the nearest-first rule: into a free place, or
+// into the place of an aircraft farther away. Otherwise it is one too many. The caller places the
+// record where the flight is now; where that fails, the object is one too many after all.
 struct LateLiveVerdict {
     enum class Kind { oneTooMany, bringBack, joinBuffered, inPlaceOfCreation };
     Kind kind = Kind::oneTooMany;

@@ -13,6 +13,7 @@
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_requests.hpp"
+#include "engine/spawn_step.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/static_parking_step.hpp"
 #include "foundation/format.hpp"
@@ -33,8 +34,6 @@ constexpr double CG_LOWEST_FT = 1.0;
 constexpr double CG_HIGHEST_FT = 35.0;
 constexpr double PITCH_LOWEST_RAD = -1.0 * DEG_TO_RAD;
 constexpr double PITCH_HIGHEST_RAD = 2.5 * DEG_TO_RAD;
-constexpr std::uint32_t CABIN_DARK_DRAWS = 10;
-constexpr std::uint32_t CABIN_LIT_BELOW = 9;
 // A simulator without room for another object is asked again after this long at the latest.
 constexpr Tick SIMULATOR_FULL_PAUSE_TICKS = 5 * TICKS_PER_SECOND;
 
@@ -225,23 +224,34 @@ void lf_lateLive(const SimResult& result)
     using Kind = LateLiveVerdict::Kind;
     LateLiveVerdict verdict = gf_judgeLateLive(result.hexid, lf_sendIdOf(result.value1), result.objectId);
     std::optional<GivenUpCreation>& shown = verdict.shown;
-    if (verdict.kind == Kind::oneTooMany) {
+    LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
+    // The record to show: the flight's own that waits for its creation, or the one given up (with
+    // what the flight received meanwhile), placed where the flight is now.
+    std::optional<LiveAircraft> record;
+    if (verdict.kind == Kind::inPlaceOfCreation)
+        record = *aircraft;
+    else if (verdict.kind != Kind::oneTooMany)
+        record = std::move(verdict.kept);
+    if (record && verdict.kind == Kind::joinBuffered)
+        gf_takeNewerPoints(*record, *aircraft);
+    // A waiting record holds the stand it was born on: it is to be chosen again.
+    const bool heldStand = verdict.kind == Kind::inPlaceOfCreation && gf_holdsStand(*aircraft);
+    if (heldStand)
+        lf_freeStand(aircraft->standNumber);
+    if (!record || !gf_placeAgainNow(*record)) {
+        if (heldStand)
+            lf_occupyStand(aircraft->standNumber);
         lf_removeLateObject(result, verdict.name);
         if (shown)
             gf_noteAnsweredLate(*shown);
         return;
     }
-    LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
-    if (verdict.kind == Kind::bringBack) {
-        aircraft = &liveAircraft.emplace_back(std::move(*verdict.kept));
-    } else if (verdict.kind == Kind::joinBuffered) {
-        // The record given up comes back with what the flight received meanwhile.
-        gf_takeNewerPoints(*verdict.kept, *aircraft);
-        *aircraft = std::move(*verdict.kept);
-    }
-    // Born on a stand, it stands there again.
-    if (gf_holdsStand(*aircraft))
-        lf_occupyStand(aircraft->standNumber);
+    if (verdict.kind == Kind::inPlaceOfCreation)
+        static_cast<void>(gf_withdrawCreation(result.hexid));
+    if (aircraft == nullptr)
+        aircraft = &liveAircraft.emplace_back(std::move(*record));
+    else
+        *aircraft = std::move(*record);
     aircraft->state = SimState::adding2sim;
     if (shown) {
         shown->respawnDueBefore = aircraft->respawnDue;
@@ -253,6 +263,10 @@ void lf_lateLive(const SimResult& result)
     SimResult created = result;
     created.kind = SIM_RESULT_LIVE_CREATED;
     lf_liveCreated(created);
+    // The object was made where its creation was sent; it is shown where the flight is now at
+    // once, as a prompt answer's object would be, not flown there from the old place.
+    if (aircraft->objectId == result.objectId)
+        gf_positionFillBuffer().push_back(PositionSetRecord{aircraft->simPosition, aircraft->objectId});
 }
 
 // A static creation answered after it was given up is the static's aircraft while the static
@@ -445,17 +459,4 @@ void lf_finishCreation()
     }
     if (finished)
         std::erase_if(deferredResults, [](const SimResult& record) { return record.counter < 0; });
-}
-
-void lf_shutdownStatic(StaticAircraft& aircraft)
-{
-    if (aircraft.throttleStep != 0) {
-        gf_queueClientEvent(QueuedClientEvent{aircraft.objectId, THROTTLE_SET, 0});
-        aircraft.throttleStep = 0;
-    }
-    gf_setFlaps(aircraft, 0);
-    gf_queueClientEvent(QueuedClientEvent{aircraft.objectId, ENGINE_AUTO_SHUTDOWN, 0});
-    const bool cabin = !aircraft.cargoStand && gf_threadRandomEngine()() % CABIN_DARK_DRAWS < CABIN_LIT_BELOW;
-    gf_setLights(aircraft.objectId,
-                 {NAV_LIGHTS_WHILE_PARKED.value() ? 1u : 0u, 0, 0, 0, 0, 1, cabin ? 1u : 0u});
 }

@@ -14,6 +14,3 @@ inline constexpr std::int32_t CREATION_DELAY_TICKS = 200;
 void lf_processSimResults();
 // One tick of the creations waiting on the deferred list.
 void lf_finishCreation();
-// An aircraft is shut down for parking (a new static one, or a live one arrived at its stand):
-// throttle, flaps, engines and parked lights.
-void lf_shutdownStatic(StaticAircraft& aircraft);

@@ -175,8 +175,9 @@ void lf_bornOnStand(LiveAircraft& aircraft, const Stand& stand)
     lf_checkMaxPark(1);
 }
 
-// The first phase of a new aircraft; false when it must wait a tick (front point dropped).
-bool lf_firstPhase(LiveAircraft& aircraft)
+// The first phase of a new aircraft; false when it must wait a tick (front point dropped). One
+// placed again where its flight is now does not wait: standing away from a stand it taxis.
+bool lf_firstPhase(LiveAircraft& aircraft, bool mayWait = true)
 {
     if (aircraft.track.front().airborne) {
         gf_forgetKeptOffStand(aircraft.hexid);
@@ -189,7 +190,7 @@ bool lf_firstPhase(LiveAircraft& aircraft)
     }
     if (aircraft.skip)
         return true;
-    if (aircraft.track.size() > 1 && aircraft.track[1].stationary) {
+    if (mayWait && aircraft.track.size() > 1 && aircraft.track[1].stationary) {
         lf_popFront(aircraft);
         return false;
     }
@@ -252,10 +253,9 @@ bool lf_readyToPlace(LiveAircraft& aircraft)
     return !aircraft.skip;
 }
 
-// The first position and heading; the hexid goes onto the adding stack.
-void lf_place(LiveAircraft& aircraft)
+// The first position and heading, from the front point.
+void lf_setFirstPosition(LiveAircraft& aircraft)
 {
-    coupledCallsignQueue.push_back(aircraft.hexid);
     const TrackPoint& front = aircraft.track.front();
     SimPosition& at = aircraft.simPosition;
     at.lat = front.lat;
@@ -268,6 +268,13 @@ void lf_place(LiveAircraft& aircraft)
     at.heading = lf_firstHeading(aircraft);
     aircraft.headingRate = 0.0;
     aircraft.proximityHold = false;
+}
+
+// The first position and heading; the hexid goes onto the adding stack.
+void lf_place(LiveAircraft& aircraft)
+{
+    coupledCallsignQueue.push_back(aircraft.hexid);
+    lf_setFirstPosition(aircraft);
     aircraft.state = SimState::adding2sim;
     gf_placeLiveCreation(aircraft.hexid);
     if (!gf_endsWithGhostMark(aircraft.identity.callsign))
@@ -275,6 +282,29 @@ void lf_place(LiveAircraft& aircraft)
 }
 
 }  // namespace
+
+bool gf_placeAgainNow(LiveAircraft& aircraft)
+{
+    std::deque<TrackPoint>& track = aircraft.track;
+    const Tick now = tickCounter.load();
+    lf_catchUpHeldBack(aircraft, now);
+    if (track.empty())
+        return false;
+    if (track.size() == 1 && !track.front().airborne) {
+        // On the ground at the end of its data it stands there.
+        TrackPoint standing = track.front();
+        standing.playTick = std::max(standing.playTick, now) + 1;
+        standing.groundSpeed = 0.0;
+        standing.stationary = true;
+        track.push_back(standing);
+    }
+    if (track.size() > 1)
+        lf_markStationary(aircraft);
+    if (!lf_firstPhase(aircraft, false) || aircraft.skip)
+        return false;
+    lf_setFirstPosition(aircraft);
+    return true;
+}
 
 std::string gf_unmatchedLiveryKey(const FlightIdentity& flight)
 {
@@ -290,15 +320,16 @@ void lf_spawnStep(LiveAircraft& aircraft)
         aircraft.heldBackUntil = 0;
         lf_catchUpHeldBack(aircraft, now);
     }
+    // A track used up is the flight's data run out, no removal of the flight.
     if (aircraft.track.empty())
-        return lf_drop(aircraft);
+        return lf_dropForNow(aircraft);
     aircraft.spawnDueTick = lf_dueTick(aircraft.track.front());
     if (now < aircraft.spawnDueTick)
         return;
     // Every rule below may drop the record; its flight's reports go on all the same.
     gf_keptOffRecordSeen(aircraft.hexid);
     if (aircraft.track.size() == 1)
-        return lf_drop(aircraft);
+        return lf_dropForNow(aircraft);
     FlightIdentity& flight = aircraft.identity;
     if (gf_endsWithGhostMark(flight.callsign) &&
         std::find(ghostList.begin(), ghostList.end(), flight.callsign) != ghostList.end())

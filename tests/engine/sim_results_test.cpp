@@ -2,7 +2,9 @@
 // toggles to its activation, its flight plan, the ground and centre-of-gravity reports, refused
 // creations, removal asked while creating, and deferred reports of aircraft that have gone.
 #include <algorithm>
+#include <cmath>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -427,6 +429,134 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     EXPECT_TRUE(removalQueue.empty() && !gf_liveByHexid(refusedFirst)->respawnDue) << "it shows the flight as it is";
     EXPECT_EQ(std::pair(gf_liveByHexid(refusedFirst)->objectId, gf_liveByHexid(refusedFirst)->liveryTitle),
               std::pair(50u, std::string("New")));
+}
+
+}  // namespace
+
+namespace {
+
+using corv_test::EngineHarness;
+using corv_test::FlightScript;
+
+// The same flights against a simulator that answers at once and against one that answers 90 s
+// late, its client giving each creation up after 5 s. A late answer gives what a prompt one would
+// have given: an arrival whose data ended standing on its stand is shown parked there, and a flight
+// flying on is shown where it is now at once, not left where its creation was sent until it is
+// released and then flown there in one frame. Left alone: a flight whose data ended in the air
+// more than a minute before, and one the user blocked since, are not shown; with the prompt
+// simulator the arrival parks on its stand as before.
+class LateAnswerScenario : public corv_test::EngineTest {
+protected:
+    static constexpr std::uint32_t ARRIVAL = 0x484423, FLYING = 0x484424, ENDED = 0x484425, BLOCKED = 0x484426,
+                                   EARLIER = 0x484427;
+
+    struct Run {
+        std::set<std::uint32_t> alive;          // flights with an object at the end
+        corv_test::SimObject flying;            // the flying flight's object at the end
+        std::vector<std::pair<Tick, LatLon>> flyingAt;  // where it was shown
+        bool arrivalParkedOnItsStand = false;
+        bool earlierParkedOnItsStand = false;
+        bool endedOrBlockedHasARecord = false;
+    };
+
+    static Run run(Tick answerTicks, Tick giveUpTicks)
+    {
+        knowTypes();
+        giveLivery("KLM", "A320", "KLM A320 livery");
+        corv_test::HarnessOptions options;
+        options.creationAnswerTicks = answerTicks;
+        options.creationGiveUpTicks = giveUpTicks;
+        EngineHarness harness(options);
+        const LatLon standAt{52.3 + 1.0 / 60.0, 4.76};  // a mile north of the user, and one 300 m east of it
+        const LatLon secondStandAt{standAt.lat, standAt.lon + 300.0 / METRES_PER_NM / 60.0 / std::cos(standAt.lat * DEG_TO_RAD)};
+        for (const auto& [id, at] : {std::pair{"D12", standAt}, std::pair{"D14", secondStandAt}})
+            parkStands.emplace_back(std::vector<StandOption>{}, id, Stand::Place{at.lat, at.lon, 0.0}, 30.0, false, false,
+                                    false)
+                .number = static_cast<std::uint32_t>(parkStands.size() + 1);
+        EngineHooks hooks;
+        hooks.parkAirport = [standAt] { return ParkAirportSnapshot{"EHAM", standAt, 0.0}; };
+        gf_setEngineHooks(hooks);
+        const double start = options.startDataTime;
+        // The arrival taxis 200 m north onto its stand from 30 s on and stands there; its data ends at 75 s.
+        FlightScript arrival = corv_test::gf_straightFlight(ARRIVAL, "KLM1423", "A320", standAt, 12.0, 0.0,
+                                                            start + 30.0, start + 75.0);
+        arrival.path = {LatLon{standAt.lat - 200.0 / METRES_PER_NM / 60.0, standAt.lon}, standAt};
+        arrival.profile = {corv_test::ProfileMark{0.0, 12.0, 0.0}, corv_test::ProfileMark{180.0 / METRES_PER_NM, 12.0, 0.0},
+                           corv_test::ProfileMark{200.0 / METRES_PER_NM, 0.0, 0.0}};
+        // Another taxis 100 m onto its stand before the start; its data ends there at -5 s, more
+        // than a minute before its late answer.
+        FlightScript earlier = arrival;
+        earlier.hexId = EARLIER;
+        earlier.flight.callsign = "KLM1427";
+        earlier.path = {LatLon{secondStandAt.lat - 100.0 / METRES_PER_NM / 60.0, secondStandAt.lon}, secondStandAt};
+        earlier.profile = {corv_test::ProfileMark{0.0, 12.0, 0.0}, corv_test::ProfileMark{80.0 / METRES_PER_NM, 12.0, 0.0},
+                           corv_test::ProfileMark{100.0 / METRES_PER_NM, 0.0, 0.0}};
+        earlier.startDataTime = start - 30.0;
+        earlier.endDataTime = start - 5.0;
+        const LatLon away{52.1, 4.9};
+        harness.addReports(corv_test::gf_mergeReports(
+            {corv_test::gf_scriptReports(arrival), corv_test::gf_scriptReports(earlier),
+             corv_test::gf_scriptReports(
+                 corv_test::gf_straightFlight(FLYING, "KLM1424", "A320", away, 250.0, 3000.0, start - 40.0, start + 400.0)),
+             corv_test::gf_scriptReports(corv_test::gf_straightFlight(ENDED, "KLM1425", "A320", LatLon{52.1, 4.6}, 250.0,
+                                                                      3000.0, start - 40.0, start + 20.0)),
+             corv_test::gf_scriptReports(corv_test::gf_straightFlight(BLOCKED, "KLM1426", "A320", LatLon{52.2, 4.6},
+                                                                      250.0, 3000.0, start - 40.0, start + 400.0))}));
+        Run result;
+        harness.run(6000);
+        BLOCK_CALLSIGN.setValue("KLM1426");
+        gf_pushSimResult(SimResult{0, BLOCKED, 0, SIM_RESULT_BLOCKED, 0.0, 0.0});
+        harness.run(24000);
+        BLOCK_CALLSIGN.setValue("");
+        for (const auto& [objectId, object] : harness.objects()) {
+            if (object.madeTick < 0 || object.removedTick >= 0)
+                continue;
+            result.alive.insert(object.hexid);
+            if (object.hexid == FLYING)
+                result.flying = object;
+        }
+        for (const auto& [tick, position] : result.flying.positions)
+            result.flyingAt.emplace_back(tick, LatLon{position.lat, position.lon});
+        const LiveAircraft* parked = gf_liveByHexid(ARRIVAL);
+        result.arrivalParkedOnItsStand =
+            parked != nullptr && parked->phase == FlightPhase::parked && parked->standNumber == 1 && parked->objectId != 0;
+        const LiveAircraft* second = gf_liveByHexid(EARLIER);
+
+        result.earlierParkedOnItsStand =
+            second != nullptr && second->phase == FlightPhase::parked && second->standNumber == 2 && second->objectId != 0;
+        result.endedOrBlockedHasARecord = gf_liveByHexid(ENDED) != nullptr || gf_liveByHexid(BLOCKED) != nullptr;
+        return result;
+    }
+};
+
+TEST_F(LateAnswerScenario, ALateAnswerShowsWhatAPromptOneWouldHaveShownWhereItWouldBeShownNow)
+{
+    const Run prompt = run(0, 0);
+    EXPECT_TRUE(prompt.arrivalParkedOnItsStand);
+    const Run late = run(9000, 500);
+    EXPECT_TRUE(late.arrivalParkedOnItsStand) << "its data ended standing on its stand";
+    EXPECT_TRUE(late.alive.contains(ARRIVAL));
+    EXPECT_TRUE(late.earlierParkedOnItsStand) << "its data ended on its stand more than a minute before";
+    EXPECT_FALSE(late.alive.contains(ENDED)) << "its data ended in the air";
+    EXPECT_FALSE(late.alive.contains(BLOCKED)) << "removed since";
+    EXPECT_FALSE(late.endedOrBlockedHasARecord);
+    ASSERT_TRUE(late.alive.contains(FLYING));
+    // The taken object is put where the flight is now at once: as near as the prompt one is then,
+    // from the tick it is made; from there on it flies, no step of more than a few metres.
+    const corv_test::SimObject& made = late.flying;
+    ASSERT_FALSE(late.flyingAt.empty());
+    const auto [firstTick, firstAt] = late.flyingAt.front();
+    EXPECT_LE(firstTick - made.madeTick, 2);
+    const auto promptThen = std::find_if(prompt.flyingAt.begin(), prompt.flyingAt.end(),
+                                         [firstTick](const auto& shown) { return shown.first >= firstTick; });
+    ASSERT_NE(promptThen, prompt.flyingAt.end());
+    EXPECT_LT(gf_distanceNm(firstAt, promptThen->second), 0.6) << "a few seconds of flight";
+    EXPECT_GT(gf_distanceNm(firstAt, LatLon{made.created.latitude, made.created.longitude}), 2.0)
+        << "made where its creation was sent, 90 s back";
+    double longestStep = 0.0;
+    for (std::size_t i = 1; i < late.flyingAt.size(); ++i)
+        longestStep = std::max(longestStep, gf_distanceNm(late.flyingAt[i - 1].second, late.flyingAt[i].second));
+    EXPECT_LT(longestStep * METRES_PER_NM, 20.0);
 }
 
 }  // namespace
