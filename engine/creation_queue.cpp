@@ -59,7 +59,7 @@ CreationRequest lf_creationRequestOf(const LiveAircraft& aircraft)
 // later.
 bool lf_creationSent(const LiveAircraft& aircraft)
 {
-    return aircraft.state == SimState::adding2sim && !gf_creationWaits(aircraft.hexid);
+    return aircraft.state == SimState::adding2sim && !aircraft.dequeued && !gf_creationWaits(aircraft.hexid);
 }
 
 // The aircraft holds a place in the simulator: active, answered and waiting to be released, or

@@ -76,10 +76,26 @@ std::size_t gf_activeLiveCount()
 void lf_limitLiveCount()
 {
     gf_assertEngineOwner();
-    const auto active = static_cast<std::int64_t>(gf_activeLiveCount());
-    for (auto excess = active - MAX_LIVE_SEL.value(); excess > 0; --excess)
-        if (lf_removeFarthest(-1.0))
-            break;  // none left to remove
+    const auto limit = static_cast<std::size_t>(std::max(0, MAX_LIVE_SEL.value()));
+    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
+    const auto distance = [&user](const LiveAircraft& aircraft) {
+        return gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
+    };
+    // Creations beyond the limit that still wait to be sent are withdrawn, the farthest first: they
+    // would only be made to be removed.
+    while (gf_liveCount() > limit) {
+        LiveAircraft* farthest = nullptr;
+        for (LiveAircraft& aircraft : liveAircraft)
+            if (aircraft.state == SimState::adding2sim && !aircraft.dequeued && gf_creationWaits(aircraft.hexid) &&
+                (farthest == nullptr || distance(aircraft) > distance(*farthest)))
+                farthest = &aircraft;
+        if (farthest == nullptr)
+            break;
+        removeAircraftFromSim(*farthest);
+    }
+    // The aircraft shown beyond it go now, the farthest first; those whose creation was sent
+    // already go as they are shown.
+    gf_trimShownToLimit();
 }
 
 void gf_trimShownToLimit()
