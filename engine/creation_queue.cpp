@@ -310,26 +310,8 @@ std::optional<GivenUpCreation> gf_takeGivenUpCreation(std::uint32_t hexid, std::
 
 void gf_noteAnsweredLate(GivenUpCreation creation)
 {
-    if (creation.objectId != 0 && lf_unansweredCount(creation.hexid) != 0)
+    if (creation.objectId != 0)
         givenUpCreations.push_back(std::move(creation));
-}
-
-std::optional<GivenUpCreation> gf_passLateObjectOn(const GivenUpCreation& refused)
-{
-    lf_forgetOldCreations();
-    const std::uint32_t hexid = refused.hexid;
-    const auto next = std::find_if(givenUpCreations.begin(), givenUpCreations.end(), [hexid](const GivenUpCreation& given) {
-        return given.hexid == hexid && given.objectId == 0;
-    });
-    if (next == givenUpCreations.end())
-        return std::nullopt;
-    GivenUpCreation taken = std::move(*next);
-    givenUpCreations.erase(next);
-    taken.objectId = refused.objectId;
-    taken.respawnDueBefore = refused.respawnDueBefore;
-    taken.respawnNewLiveryBefore = refused.respawnNewLiveryBefore;
-    gf_noteAnsweredLate(taken);
-    return taken;
 }
 
 void gf_keepGivenUp(const LiveAircraft& aircraft)

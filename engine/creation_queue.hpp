@@ -142,12 +142,10 @@ struct GivenUpCreation {
 void gf_noteGivenUp(GivenUpCreation creation);
 // The creation given up with that hexid and send id, taken out: it has been answered.
 [[nodiscard]] std::optional<GivenUpCreation> gf_takeGivenUpCreation(std::uint32_t hexid, std::uint32_t sendId);
-// A late object (creation.objectId) was taken as the creation, taken out above: while another of
-// the flight is unanswered the creation is kept, for its refusal that may still come.
+// A late object (creation.objectId) answered the creation, taken out above: the creation is kept
+// as answered, for a refusal that may still come (the object is matched by its tail number only;
+// the client then passes it on to another creation and says which).
 void gf_noteAnsweredLate(GivenUpCreation creation);
-// The creation refused late had been taken as its late object: the flight's next creation given
-// up is that object's, taken out, or kept with the object while yet another is unanswered.
-[[nodiscard]] std::optional<GivenUpCreation> gf_passLateObjectOn(const GivenUpCreation& refused);
 
 // A live aircraft's creation was given up; the caller erases its record. Kept for ten minutes,
 // as long as the client remembers the creation.

@@ -166,7 +166,6 @@ void lf_onObjectRemoved(std::uint32_t objectId)
             if (error)
                 gf_logWarn(vald::format("Could not remove {}: {}", plan.string(), error.message()));
         }
-        gf_forgetGivenUpLive(live->hexid);
         liveAircraft.erase(live);
         return;
     }

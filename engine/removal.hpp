@@ -44,8 +44,9 @@ void lf_sweepStaticAircraft();
 void lf_eraseDroppedLive();
 
 // The simulator reports an object removed: a live aircraft removed for a livery change goes back
-// to buffer; any other record with that object id is erased (with its flight plan, and what was
-// kept of a creation of its flight given up).
+// to buffer; any other record with that object id is erased (with its flight plan). What was kept
+// of a creation of its flight given up was forgotten when it was shown: none of its creations is
+// given up while it has its object.
 void lf_onObjectRemoved(std::uint32_t objectId);
 // The user blocked the flight: from the buffer it is skipped, in the simulator it is removed; a
 // creation of it that was given up is no longer its aircraft when answered late.

@@ -176,8 +176,15 @@ void lf_eraseRefused(std::vector<Aircraft>& list, const SimResult& result)
     const std::uint32_t hexid = result.hexid;
     const auto found =
         std::find_if(list.begin(), list.end(), [hexid](const Aircraft& aircraft) { return aircraft.hexid == hexid; });
-    if (found == list.end() || !lf_waitsForCreation(*found))
+    if (found == list.end())
         return;
+    // Shown already, by an object taken as another of its creations: the refusal still stands for
+    // the title.
+    if (!lf_waitsForCreation(*found)) {
+        if (result.value1 == CREATION_TITLE_REFUSED && !gf_isRefusedLivery(found->liveryTitle))
+            gf_liveryNotCreated(found->identity, found->liveryTitle);
+        return;
+    }
     if (result.value1 == CREATION_TITLE_REFUSED)
         gf_liveryNotCreated(found->identity, found->liveryTitle);
     else
@@ -298,19 +305,50 @@ void lf_lateStatic(const SimResult& result)
     deferredResults.push_back(created);
 }
 
-// The late object taken as a creation that the simulator refused since is the flight's next
-// creation given up: the flight it shows is that one's, whether it is outdated and respawns too.
-void lf_lateObjectOfAnother(const GivenUpCreation& refused)
+// The object taken as a creation that the simulator refused since answers another creation with
+// its tail number, which the client names (value1 its send id, value2 1.0 when it had been given
+// up). Another creation of the same flight: the object shows the flight as that one was sent, and
+// respawns when that is outdated. Another flight's: the flight that held the object has no
+// aircraft, as after its creation's refusal in time (its record goes; it comes back with its next
+// record), and the object is that creation's answer, judged as any.
+void lf_objectPassedOn(const SimResult& result)
 {
-    const std::optional<GivenUpCreation> shown = gf_passLateObjectOn(refused);
-    LiveAircraft* aircraft = lf_liveByObjectId(refused.objectId);
-    if (!shown || aircraft == nullptr || aircraft->hexid != refused.hexid)
+    const std::uint32_t objectId = result.objectId;
+    const bool late = result.value2 != 0.0;
+    LiveAircraft* holder = lf_liveByObjectId(objectId);
+    if (holder != nullptr && holder->hexid == result.hexid) {
+        std::optional<GivenUpCreation> shown =
+            late ? gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1)) : std::nullopt;
+        if (!shown)
+            return;
+        shown->objectId = objectId;
+        gf_noteAnsweredLate(*shown);
+        const bool due = lf_respawnIfOutdated(*holder, shown);
+        gf_log(lf_lateObjectText(gf_flightKeyText(holder->identity), objectId,
+                                 due ? "its later creation, to respawn" : "its later creation"));
         return;
-    aircraft->respawnDue = refused.respawnDueBefore;
-    aircraft->respawnNewLivery = refused.respawnNewLiveryBefore;
-    const bool due = lf_respawnIfOutdated(*aircraft, shown);
-    gf_log(lf_lateObjectText(gf_flightKeyText(aircraft->identity), refused.objectId,
-                             due ? "its later creation, to respawn" : "its later creation"));
+    }
+    const bool held = holder != nullptr;
+    const double heightAboveGround = held ? holder->heightAboveGround : 0.0;
+    if (held) {
+        gf_log(vald::format("{} refused, its object {} is another's", gf_flightKeyText(holder->identity), objectId));
+        lf_eraseWaiting(liveAircraft, liveAircraft.begin() + (holder - liveAircraft.data()));
+    }
+    if (late) {
+        lf_lateLive(SimResult{objectId, result.hexid, 0, SIM_RESULT_LATE_CREATED, result.value1, heightAboveGround});
+        return;
+    }
+    LiveAircraft* waiting = gf_liveByHexid(result.hexid);
+    const bool waits = waiting != nullptr && lf_waitsForCreation(*waiting);
+    if (held && waits) {
+        lf_liveCreated(SimResult{objectId, result.hexid, 0, SIM_RESULT_LIVE_CREATED, 0.0, heightAboveGround});
+    } else if (waits) {
+        // Its object went already as one too many: the creation that waits for it failed for now.
+        gf_log(vald::format("{} not created for now, tried again later", gf_flightKeyText(waiting->identity)));
+        lf_eraseWaiting(liveAircraft, liveAircraft.begin() + (waiting - liveAircraft.data()));
+    } else if (held) {
+        lf_removeLateObject(result, vald::format("{:x}", result.hexid));
+    }
 }
 
 // A creation given up that the simulator refused after all. A refused title is not offered again,
@@ -322,8 +360,13 @@ void lf_lateRefused(const SimResult& result)
 {
     const std::uint32_t hexid = result.hexid;
     const std::optional<GivenUpCreation> given = gf_takeGivenUpCreation(hexid, lf_sendIdOf(result.value2));
-    if (given && given->objectId != 0)
-        lf_lateObjectOfAnother(*given);
+    // An object taken as it was another creation's (the client passes it on next): the flight it
+    // shows is no longer this one's as it was sent.
+    if (LiveAircraft* holder = given && given->objectId != 0 ? lf_liveByObjectId(given->objectId) : nullptr;
+        holder != nullptr && holder->hexid == hexid) {
+        holder->respawnDue = given->respawnDueBefore;
+        holder->respawnNewLivery = given->respawnNewLiveryBefore;
+    }
     if (!given || result.value1 != CREATION_TITLE_REFUSED)
         return;
     gf_log(vald::format("{} refused after its creation was given up, livery '{}'", gf_flightKeyText(given->identity),
@@ -385,6 +428,9 @@ void lf_handleSimResult(const SimResult& result)
         break;
     case SIM_RESULT_LATE_REFUSED:
         lf_lateRefused(result);
+        break;
+    case SIM_RESULT_OBJECT_PASSED_ON:
+        lf_objectPassedOn(result);
         break;
     default:
         break;

@@ -13,6 +13,7 @@
 #include "engine/removal.hpp"
 #include "engine/respawn_check.hpp"
 #include "engine/sim_results.hpp"
+#include "foundation/format.hpp"
 #include "liveries/matching_summary.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/spawn_support.hpp"
@@ -409,7 +410,8 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
 
     // A late object is matched to the first creation given up under its tail number: the refusal of
     // that creation, coming after it, refuses its title, and the object shows the flight's next
-    // creation given up, here the flight as it is now, so it does not respawn.
+    // creation given up (the client passes it on), here the flight as it is now, so it does not
+    // respawn.
     const std::uint32_t refusedFirst = 0x500041;
     for (const char* livery : {"Old", "New"}) {
         LiveAircraft& aircraft = addLive(refusedFirst, "KLM8", SimState::adding2sim);
@@ -421,6 +423,7 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     removalQueue.clear();
     push(SIM_RESULT_LATE_CREATED, 50, refusedFirst, 7.0, 3000.0);
     push(SIM_RESULT_LATE_REFUSED, 0, refusedFirst, CREATION_TITLE_REFUSED, 7.0);
+    push(SIM_RESULT_OBJECT_PASSED_ON, 50, refusedFirst, 8.0, 1.0);
     for (int tick = 0; tick <= CREATION_DELAY_TICKS + 1; ++tick)
         lf_processSimResults();
     lf_startDueRespawns();
@@ -429,6 +432,52 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     EXPECT_TRUE(removalQueue.empty() && !gf_liveByHexid(refusedFirst)->respawnDue) << "it shows the flight as it is";
     EXPECT_EQ(std::pair(gf_liveByHexid(refusedFirst)->objectId, gf_liveByHexid(refusedFirst)->liveryTitle),
               std::pair(50u, std::string("New")));
+}
+
+// Objects are told apart by their tail number only; the client passes an object on to the next
+// creation with its tail number when the one it was taken as is refused, and says which. Each late
+// object and each refusal reaches the flight and creation it answers: of two flights with one
+// callsign, the first, refused, loses the object to the second; a refusal of a creation whose
+// flight shows an object taken as another of its creations still refuses its title; an object
+// passed on in time is the waiting creation's answer. Left alone: the flight that keeps its object
+// (its title refused is offered no more, the object stays).
+TEST_F(SimResultsTest, EachLateObjectAndRefusalReachesTheFlightAndCreationItAnswers)
+{
+    const auto at = [](Tick tick) { return corv_test::trackPointAt(52.0, 4.7, tick, 3000.0, 250.0); };
+    const std::uint32_t first = 0x500051, second = 0x500052, sentAgain = 0x500053, inTime = 0x500054,
+                        waiting = 0x500055;
+    for (const auto& [hexid, sendId] : {std::pair{first, 11.0}, std::pair{second, 12.0}, std::pair{sentAgain, 13.0}}) {
+        LiveAircraft& aircraft = addLive(hexid, "KLM9", SimState::adding2sim);
+        aircraft.liveryTitle = vald::format("Livery {:x}", hexid);
+        aircraft.track = {at(100), at(4000)};
+        push(SIM_RESULT_CREATION_FAILED, 0, hexid, CREATION_NOT_ANSWERED, sendId);
+    }
+    lf_processSimResults();
+    addLive(sentAgain, "KLM9", SimState::adding2sim).liveryTitle = "Livery again";  // its creation with the simulator
+    LiveAircraft& holder = addLive(inTime, "KLM10", SimState::active, 62);
+    holder.liveryTitle = "Livery in time";
+    addLive(waiting, "KLM10", SimState::adding2sim);
+    push(SIM_RESULT_LATE_CREATED, 60, first, 11.0, 3000.0);  // the client's guess: the first given up
+    push(SIM_RESULT_LATE_CREATED, 61, sentAgain, 13.0, 3000.0);
+    lf_processSimResults();
+    ASSERT_EQ(gf_liveByHexid(first)->objectId, 60u);
+    push(SIM_RESULT_LATE_REFUSED, 0, first, CREATION_TITLE_REFUSED, 11.0);
+    push(SIM_RESULT_OBJECT_PASSED_ON, 60, second, 12.0, 1.0);
+    push(SIM_RESULT_CREATION_FAILED, 0, sentAgain, CREATION_TITLE_REFUSED, 14.0);
+    push(SIM_RESULT_CREATION_FAILED, 0, inTime, CREATION_TITLE_REFUSED, 15.0);
+    push(SIM_RESULT_OBJECT_PASSED_ON, 62, waiting, 16.0, 0.0);
+    lf_processSimResults();
+    EXPECT_EQ(gf_liveByHexid(first), nullptr) << "refused: no aircraft of it";
+    ASSERT_NE(gf_liveByHexid(second), nullptr);
+    EXPECT_EQ(gf_liveByHexid(second)->objectId, 60u);
+    EXPECT_EQ(gf_liveByHexid(sentAgain)->objectId, 61u);
+    EXPECT_EQ(gf_liveByHexid(inTime), nullptr);
+    ASSERT_NE(gf_liveByHexid(waiting), nullptr);
+    EXPECT_EQ(gf_liveByHexid(waiting)->objectId, 62u);
+    for (const char* title : {"Livery 500051", "Livery again", "Livery in time"})
+        EXPECT_TRUE(gf_isRefusedLivery(title)) << title;
+    EXPECT_FALSE(gf_isRefusedLivery("Livery 500052"));
+    EXPECT_TRUE(removalQueue.empty()) << "no object goes";
 }
 
 }  // namespace
