@@ -1,41 +1,50 @@
 #pragma once
-// The creations that wait: what the engine will ask the simulator to make, and what it keeps of a
-// creation the simulator client gave up unanswered.
-//
-// What waits, and who changes it: the containers are this file's own, changed only through the
+// The creations on their way, from placement to answer: what the engine will ask the simulator
+// to make, what it has asked and not yet seen made, and what it keeps of a creation the simulator
+// client gave up unanswered. The containers are this file's own, changed only through the
 // operations below.
+//
+// What waits, and who changes it:
 // - A live creation waits first as its hexid on the adding stack, placed there by the spawn step
 //   (gf_placeLiveCreation); the tick driver has the request made from the flight's record once a
 //   tick (gf_serveAddingStack), into the live creation queue, and the front handed to the
 //   simulator client at each creation slot, one per 50 ticks (gf_handOnCreation). While it waits,
 //   the respawn check renews it with the flight's present name and livery
-//   (lf_renewWaitingCreation) or withdraws it (with GUID_CHANGES on; off, it goes as it was
-//   placed), a removal withdraws it, and a late answer for the same flight takes it back (the
-//   object that answered is the flight's aircraft). Static creations wait in the static creation
-//   queue, placed by the static parking step (gf_placeStaticCreation) and withdrawn by a removal,
-//   a late answer or a live aircraft that takes the stand.
-// - The live limit (MAX_LIVE_SEL) counts the creations on their way with the aircraft shown
-//   (gf_liveCount).
+//   (lf_renewWaitingCreation) or has it withdrawn (with GUID_CHANGES on; off, it goes as it was
+//   placed); a removal, a lowered live limit, or a late object taken for the same flight
+//   withdraws it (gf_withdrawCreation). Static creations wait in the static creation queue,
+//   placed by the static parking step (gf_placeStaticCreation) and withdrawn by a removal, a late
+//   answer or a live aircraft that takes the stand.
+// - The live limit (MAX_LIVE_SEL) counts what holds a place and what is on its way to one
+//   (gf_liveCount, with the kinds it counts). At the limit a newcomer nearer than a shown aircraft
+//   is placed while that one stays (gf_noteHandOver): the place changes hands when the newcomer is
+//   shown, and until then the two count once. The results drain then has the farthest go (the
+//   removals' gf_trimShownToLimit).
 // - A creation the client gave up unanswered (it may have been an object the simulator removed
 //   before it could be described) is noted here by the results drain, with what it was sent as
 //   (gf_noteGivenUp); the live flight's record that it erases is kept (gf_keepGivenUp), and a
 //   static one waits to be made again by the static parking step. A slow simulator still answers
-//   it later: the results drain asks here what the object is (gf_judgeLateLive) and acts on it:
-//   the flight's aircraft (a live one only while its record is kept) or one too many.
+//   it later: the results drain asks here what the object is (gf_judgeLateLive: what a prompt
+//   answer would have given), places the record where the flight is now and acts on it, or
+//   removes the object as one too many.
 //
-// When it is forgotten: a waiting creation once it is handed to the client, withdrawn or taken
-// back. A note of a creation given up once it is answered, made or refused, and after
-// GIVEN_UP_CREATION_MEMORY (10 minutes, as long as the client remembers the creation: no answer
-// comes later); a kept live record once it is taken, replaced by the flight's next give-up, or
-// after the same ten minutes, and once the flight's aircraft is shown through any creation (one
-// answered in time, or a late one taken) or the flight is removed (its record erased for good:
-// dropped, withdrawn, its object removed, blocked by the user); the give-up itself, which erases
-// the record until the flight's next traffic record, is no removal. The creations given up before
-// then are superseded: their late objects are one too many even when a later creation of the
-// flight is given up and its record kept. A kept record whose flight's data has ended (its last
-// point due more than a minute ago, nothing come since) is no aircraft to show either. A static
-// one once it is taken or the statics leave the park airport. Past CREATION_MEMORY_CAPACITY (1,000, as the
-// client keeps) at once the oldest go. Everything at a new run.
+// When it is forgotten: a waiting creation once it is handed to the client or withdrawn; a
+// hand-over once the newcomer is shown or either of the two has gone. A note of a creation given up
+// once it is answered, made or refused, and after GIVEN_UP_CREATION_MEMORY (10 minutes, as long as
+// the client remembers the creation: no answer comes later); a note answered late is kept as long,
+// for a refusal that may still name it. A kept live record once it is taken, replaced by the
+// flight's next give-up, or after the same ten minutes, and once the flight's aircraft is shown
+// through any creation (one answered in time, or a late one taken) or the flight is removed (its
+// record erased for good: withdrawn, its object removed, blocked by the user, dropped for any reason
+// but two). The give-up itself, which erases the record until the flight's next traffic record, is
+// no removal, and neither is a record dropped for now (its data ran out, or at the live limit there
+// was no place for it): the kept record takes its newer points. The creations given up before the
+// flight was shown or removed are superseded: their late objects are one too many even when a later
+// creation of the flight is given up and its record kept. A kept record whose flight's data has
+// ended in the air (its last point due more than a minute ago, nothing come since) is no aircraft
+// to show either; one whose data ended on the ground stands where it ended. A static one once it is
+// taken or the statics leave the park airport. Past CREATION_MEMORY_CAPACITY (1,000, as the client
+// keeps) at once the oldest go. Everything at a new run.
 //
 // Worker thread only. The files that ask it (the spawn step, the tick driver, the respawn check,
 // the removals, the results drain, the static parking step and the live aircraft that take a

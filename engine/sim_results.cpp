@@ -266,7 +266,8 @@ void lf_lateLive(const SimResult& result)
         gf_noteAnsweredLate(*shown);
     }
     const bool due = lf_respawnIfOutdated(*aircraft, shown);
-    gf_log(lf_lateObjectText(verdict.name, result.objectId, due ? "taken as its aircraft, to respawn" : "taken as its aircraft"));
+    gf_log(lf_lateObjectText(verdict.name, result.objectId,
+                             due ? "taken as its aircraft, to respawn" : "taken as its aircraft"));
     SimResult created = result;
     created.kind = SIM_RESULT_LIVE_CREATED;
     lf_liveCreated(created);

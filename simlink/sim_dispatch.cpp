@@ -98,9 +98,10 @@ void lf_onCreationRefused(std::uint32_t sendId, double why)
         if (!answered)
             return;
         const std::uint32_t hexid = answered->creation.hexid;
-        if (hexid != 0)
-            gf_pushSimResult(answered->givenUp ? SimResult{0, hexid, 0, SIM_RESULT_LATE_REFUSED, why, static_cast<double>(sendId)}
-                                               : gf_creationFailedResult(hexid, why, sendId));
+        if (hexid != 0 && answered->givenUp)
+            lf_pushResult(0, hexid, SIM_RESULT_LATE_REFUSED, why, sendId);
+        else if (hexid != 0)
+            gf_pushSimResult(gf_creationFailedResult(hexid, why, sendId));
         if (answered->objectId == 0 || hexid <= LAST_STATIC_HEXID)
             return;
         const std::optional<ObjectAnswer> next = gf_creationAnsweredBy(answered->creation.callsign, answered->objectId);

@@ -238,7 +238,9 @@ TEST_F(RemovalTest, ALoweredLiveLimitCountsTheCreationsOnTheirWayAndHoldsOnceThe
     const std::int32_t chosen = MAX_LIVE_SEL.value();
     engineUserSnapshot.latitude = 52.0;
     engineUserSnapshot.longitude = 4.0;
-    const auto at = [](LiveAircraft& aircraft, double northNm) { aircraft.simPosition = SimPosition{52.0 + northNm / 60.0, 4.0}; };
+    const auto at = [](LiveAircraft& aircraft, double northNm) {
+        aircraft.simPosition = SimPosition{52.0 + northNm / 60.0, 4.0};
+    };
     for (std::uint32_t i = 1; i <= 3; ++i) {
         at(addLive(0x500000 + i, vald::format("A{}", i), SimState::active, 100 + i), i);  // shown, 1 to 3 nm out
         at(addLive(0x500010 + i, vald::format("S{}", i), SimState::adding2sim), 0.5 * i);  // sent, nearer
@@ -250,7 +252,8 @@ TEST_F(RemovalTest, ALoweredLiveLimitCountsTheCreationsOnTheirWayAndHoldsOnceThe
     MAX_LIVE_SEL.setValue(3);
     lf_limitLiveCount();
     EXPECT_TRUE(liveCreationQueue.empty());
-    EXPECT_EQ(std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& a) { return a.dequeued; }), 4);
+    EXPECT_EQ(std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& a) { return a.dequeued; }),
+              4);
     EXPECT_TRUE(removalQueue.empty()) << "three shown";
     for (std::uint32_t i = 1; i <= 3; ++i) {
         gf_pushSimResult(SimResult{200 + i, 0x500010 + i, 0, SIM_RESULT_LIVE_CREATED, 0.0, 3000.0});
