@@ -62,11 +62,12 @@ bool lf_creationSent(const LiveAircraft& aircraft)
     return aircraft.state == SimState::adding2sim && !aircraft.dequeued && !gf_creationWaits(aircraft.hexid);
 }
 
-// The aircraft holds a place in the simulator: active, answered and waiting to be released, or
-// away for a respawn.
+// The aircraft holds a place in the simulator: active, answered and waiting to be released (unless
+// it is to be removed then), or away for a respawn.
 bool lf_holdsPlace(const LiveAircraft& aircraft)
 {
-    if (aircraft.state == SimState::active || (aircraft.state == SimState::adding2sim && aircraft.objectId != 0))
+    if (aircraft.state == SimState::active ||
+        (aircraft.state == SimState::adding2sim && aircraft.objectId != 0 && !aircraft.removeWhenCreated))
         return true;
     return aircraft.respawning && aircraft.state != SimState::removingfromsim;
 }
@@ -84,14 +85,15 @@ bool lf_promised(std::uint32_t hexid)
                        [hexid](const HandOver& handOver) { return handOver.giver == hexid; });
 }
 
-// Hand-overs whose newcomer is shown or gone, or whose giver has gone, are over.
+// Hand-overs whose newcomer is shown or gone (or is to go), or whose giver has gone, are over.
 void lf_endHandOvers()
 {
     std::erase_if(handOvers, [](const HandOver& handOver) {
         const LiveAircraft* newcomer = gf_liveByHexid(handOver.newcomer);
         const LiveAircraft* giver = gf_liveByHexid(handOver.giver);
         return newcomer == nullptr || newcomer->state != SimState::adding2sim || newcomer->objectId != 0 ||
-               giver == nullptr || giver->state != SimState::active;
+               newcomer->dequeued || newcomer->removeWhenCreated || giver == nullptr ||
+               giver->state != SimState::active;
     });
 }
 
