@@ -500,13 +500,23 @@ protected:
                                    EARLIER = 0x484427;
 
     struct Run {
-        std::set<std::uint32_t> alive;          // flights with an object at the end
-        corv_test::SimObject flying;            // the flying flight's object at the end
-        std::vector<std::pair<Tick, LatLon>> flyingAt;  // where it was shown
-        bool arrivalParkedOnItsStand = false;
-        bool earlierParkedOnItsStand = false;
-        bool endedOrBlockedHasARecord = false;
+        std::set<std::uint32_t> alive;    // flights with an object at the end
+        std::set<std::uint32_t> records;  // flights with a record at the end
+        std::set<std::uint32_t> parked;   // flights parked on their stands (1, 2) at the end
+        corv_test::SimObject flying;      // the flying flight's object at the end
     };
+
+    // An arrival taxiing `metres` north onto the stand at 12 kt, slowing to a stop there.
+    static FlightScript lf_taxiOnto(std::uint32_t hexid, LatLon stand, double metres, double from, double to)
+    {
+        FlightScript arrival = corv_test::gf_straightFlight(hexid, vald::format("KLM{:x}", hexid & 0xFFFF), "A320",
+                                                            stand, 12.0, 0.0, from, to);
+        arrival.path = {LatLon{stand.lat - metres / METRES_PER_NM / 60.0, stand.lon}, stand};
+        arrival.profile = {corv_test::ProfileMark{0.0, 12.0, 0.0},
+                           corv_test::ProfileMark{(metres - 20.0) / METRES_PER_NM, 12.0, 0.0},
+                           corv_test::ProfileMark{metres / METRES_PER_NM, 0.0, 0.0}};
+        return arrival;
+    }
 
     static Run run(Tick answerTicks, Tick giveUpTicks)
     {
@@ -516,64 +526,46 @@ protected:
         options.creationAnswerTicks = answerTicks;
         options.creationGiveUpTicks = giveUpTicks;
         EngineHarness harness(options);
-        const LatLon standAt{52.3 + 1.0 / 60.0, 4.76};  // a mile north of the user, and one 300 m east of it
-        const LatLon secondStandAt{standAt.lat, standAt.lon + 300.0 / METRES_PER_NM / 60.0 / std::cos(standAt.lat * DEG_TO_RAD)};
-        for (const auto& [id, at] : {std::pair{"D12", standAt}, std::pair{"D14", secondStandAt}})
-            parkStands.emplace_back(std::vector<StandOption>{}, id, Stand::Place{at.lat, at.lon, 0.0}, 30.0, false, false,
-                                    false)
+        // Two stands a mile north of the user, 300 m apart.
+        const LatLon stands[] = {{52.3 + 1.0 / 60.0, 4.76}, {52.3 + 1.0 / 60.0, 4.7644}};
+        for (const LatLon& at : stands)
+            parkStands.emplace_back(std::vector<StandOption>{}, vald::format("D{}", parkStands.size() + 12),
+                                    Stand::Place{at.lat, at.lon, 0.0}, 30.0, false, false, false)
                 .number = static_cast<std::uint32_t>(parkStands.size() + 1);
         EngineHooks hooks;
-        hooks.parkAirport = [standAt] { return ParkAirportSnapshot{"EHAM", standAt, 0.0}; };
+        hooks.parkAirport = [at = stands[0]] { return ParkAirportSnapshot{"EHAM", at, 0.0}; };
         gf_setEngineHooks(hooks);
         const double start = options.startDataTime;
-        // The arrival taxis 200 m north onto its stand from 30 s on and stands there; its data ends at 75 s.
-        FlightScript arrival = corv_test::gf_straightFlight(ARRIVAL, "KLM1423", "A320", standAt, 12.0, 0.0,
-                                                            start + 30.0, start + 75.0);
-        arrival.path = {LatLon{standAt.lat - 200.0 / METRES_PER_NM / 60.0, standAt.lon}, standAt};
-        arrival.profile = {corv_test::ProfileMark{0.0, 12.0, 0.0}, corv_test::ProfileMark{180.0 / METRES_PER_NM, 12.0, 0.0},
-                           corv_test::ProfileMark{200.0 / METRES_PER_NM, 0.0, 0.0}};
-        // Another taxis 100 m onto its stand before the start; its data ends there at -5 s, more
-        // than a minute before its late answer.
-        FlightScript earlier = arrival;
-        earlier.hexId = EARLIER;
-        earlier.flight.callsign = "KLM1427";
-        earlier.path = {LatLon{secondStandAt.lat - 100.0 / METRES_PER_NM / 60.0, secondStandAt.lon}, secondStandAt};
-        earlier.profile = {corv_test::ProfileMark{0.0, 12.0, 0.0}, corv_test::ProfileMark{80.0 / METRES_PER_NM, 12.0, 0.0},
-                           corv_test::ProfileMark{100.0 / METRES_PER_NM, 0.0, 0.0}};
-        earlier.startDataTime = start - 30.0;
-        earlier.endDataTime = start - 5.0;
-        const LatLon away{52.1, 4.9};
+        const auto straight = [start](std::uint32_t hexid, LatLon from, double endSeconds) {
+            const std::string callsign = vald::format("KLM{:x}", hexid & 0xFFFF);
+            return corv_test::gf_scriptReports(corv_test::gf_straightFlight(hexid, callsign, "A320", from, 250.0, 3000.0,
+                                                                            start - 40.0, start + endSeconds));
+        };
+        // The arrival's data ends standing on its stand at 75 s; the earlier one's at -5 s, more than
+        // a minute before its late answer.
         harness.addReports(corv_test::gf_mergeReports(
-            {corv_test::gf_scriptReports(arrival), corv_test::gf_scriptReports(earlier),
-             corv_test::gf_scriptReports(
-                 corv_test::gf_straightFlight(FLYING, "KLM1424", "A320", away, 250.0, 3000.0, start - 40.0, start + 400.0)),
-             corv_test::gf_scriptReports(corv_test::gf_straightFlight(ENDED, "KLM1425", "A320", LatLon{52.1, 4.6}, 250.0,
-                                                                      3000.0, start - 40.0, start + 20.0)),
-             corv_test::gf_scriptReports(corv_test::gf_straightFlight(BLOCKED, "KLM1426", "A320", LatLon{52.2, 4.6},
-                                                                      250.0, 3000.0, start - 40.0, start + 400.0))}));
-        Run result;
+            {corv_test::gf_scriptReports(lf_taxiOnto(ARRIVAL, stands[0], 200.0, start + 30.0, start + 75.0)),
+             corv_test::gf_scriptReports(lf_taxiOnto(EARLIER, stands[1], 100.0, start - 30.0, start - 5.0)),
+             straight(FLYING, LatLon{52.1, 4.9}, 400.0), straight(ENDED, LatLon{52.1, 4.6}, 20.0),
+             straight(BLOCKED, LatLon{52.2, 4.6}, 400.0)}));
         harness.run(6000);
-        BLOCK_CALLSIGN.setValue("KLM1426");
+        BLOCK_CALLSIGN.setValue(vald::format("KLM{:x}", BLOCKED & 0xFFFF));
         gf_pushSimResult(SimResult{0, BLOCKED, 0, SIM_RESULT_BLOCKED, 0.0, 0.0});
         harness.run(24000);
         BLOCK_CALLSIGN.setValue("");
+        Run result;
         for (const auto& [objectId, object] : harness.objects()) {
-            if (object.madeTick < 0 || object.removedTick >= 0)
-                continue;
-            result.alive.insert(object.hexid);
-            if (object.hexid == FLYING)
+            if (object.madeTick >= 0 && object.removedTick < 0)
+                result.alive.insert(object.hexid);
+            if (object.hexid == FLYING && object.removedTick < 0)
                 result.flying = object;
         }
-        for (const auto& [tick, position] : result.flying.positions)
-            result.flyingAt.emplace_back(tick, LatLon{position.lat, position.lon});
-        const LiveAircraft* parked = gf_liveByHexid(ARRIVAL);
-        result.arrivalParkedOnItsStand =
-            parked != nullptr && parked->phase == FlightPhase::parked && parked->standNumber == 1 && parked->objectId != 0;
-        const LiveAircraft* second = gf_liveByHexid(EARLIER);
-
-        result.earlierParkedOnItsStand =
-            second != nullptr && second->phase == FlightPhase::parked && second->standNumber == 2 && second->objectId != 0;
-        result.endedOrBlockedHasARecord = gf_liveByHexid(ENDED) != nullptr || gf_liveByHexid(BLOCKED) != nullptr;
+        for (const LiveAircraft& aircraft : liveAircraft) {
+            result.records.insert(aircraft.hexid);
+            if (aircraft.phase == FlightPhase::parked && aircraft.objectId != 0 &&
+                aircraft.standNumber == (aircraft.hexid == ARRIVAL ? 1u : 2u))
+                result.parked.insert(aircraft.hexid);
+        }
         return result;
     }
 };
@@ -581,30 +573,31 @@ protected:
 TEST_F(LateAnswerScenario, ALateAnswerShowsWhatAPromptOneWouldHaveShownWhereItWouldBeShownNow)
 {
     const Run prompt = run(0, 0);
-    EXPECT_TRUE(prompt.arrivalParkedOnItsStand);
+    EXPECT_TRUE(prompt.parked.contains(ARRIVAL));
     const Run late = run(9000, 500);
-    EXPECT_TRUE(late.arrivalParkedOnItsStand) << "its data ended standing on its stand";
-    EXPECT_TRUE(late.alive.contains(ARRIVAL));
-    EXPECT_TRUE(late.earlierParkedOnItsStand) << "its data ended on its stand more than a minute before";
-    EXPECT_FALSE(late.alive.contains(ENDED)) << "its data ended in the air";
-    EXPECT_FALSE(late.alive.contains(BLOCKED)) << "removed since";
-    EXPECT_FALSE(late.endedOrBlockedHasARecord);
-    ASSERT_TRUE(late.alive.contains(FLYING));
+    EXPECT_EQ(late.parked, (std::set<std::uint32_t>{ARRIVAL, EARLIER})) << "their data ended standing on their stands";
+    EXPECT_TRUE(late.alive.contains(ARRIVAL) && late.alive.contains(EARLIER));
+    EXPECT_FALSE(late.alive.contains(ENDED) || late.records.contains(ENDED)) << "its data ended in the air";
+    EXPECT_FALSE(late.alive.contains(BLOCKED) || late.records.contains(BLOCKED)) << "removed since";
     // The taken object is put where the flight is now at once: as near as the prompt one is then,
-    // from the tick it is made; from there on it flies, no step of more than a few metres.
-    const corv_test::SimObject& made = late.flying;
-    ASSERT_FALSE(late.flyingAt.empty());
-    const auto [firstTick, firstAt] = late.flyingAt.front();
-    EXPECT_LE(firstTick - made.madeTick, 2);
-    const auto promptThen = std::find_if(prompt.flyingAt.begin(), prompt.flyingAt.end(),
-                                         [firstTick](const auto& shown) { return shown.first >= firstTick; });
-    ASSERT_NE(promptThen, prompt.flyingAt.end());
-    EXPECT_LT(gf_distanceNm(firstAt, promptThen->second), 0.6) << "a few seconds of flight";
-    EXPECT_GT(gf_distanceNm(firstAt, LatLon{made.created.latitude, made.created.longitude}), 2.0)
-        << "made where its creation was sent, 90 s back";
+    // from the tick it is made, not where its creation was sent 90 s back; from there on it flies,
+    // no step of more than a few metres.
+    const std::vector<std::pair<Tick, SimPosition>>& shown = late.flying.positions;
+    ASSERT_TRUE(late.alive.contains(FLYING) && !shown.empty());
+    const auto [firstTick, first] = shown.front();
+    EXPECT_LE(firstTick - late.flying.madeTick, 2);
+    const auto promptThen = std::find_if(prompt.flying.positions.begin(), prompt.flying.positions.end(),
+                                         [firstTick](const auto& at) { return at.first >= firstTick; });
+    ASSERT_NE(promptThen, prompt.flying.positions.end());
+    const auto apart = [](const SimPosition& a, const SimPosition& b) {
+        return gf_distanceNm(LatLon{a.lat, a.lon}, LatLon{b.lat, b.lon});
+    };
+    EXPECT_LT(apart(first, promptThen->second), 0.6) << "a few seconds of flight";
+    const LatLon sentAt{late.flying.created.latitude, late.flying.created.longitude};
+    EXPECT_GT(gf_distanceNm(LatLon{first.lat, first.lon}, sentAt), 2.0);
     double longestStep = 0.0;
-    for (std::size_t i = 1; i < late.flyingAt.size(); ++i)
-        longestStep = std::max(longestStep, gf_distanceNm(late.flyingAt[i - 1].second, late.flyingAt[i].second));
+    for (std::size_t i = 1; i < shown.size(); ++i)
+        longestStep = std::max(longestStep, apart(shown[i - 1].second, shown[i].second));
     EXPECT_LT(longestStep * METRES_PER_NM, 20.0);
 }
 

@@ -306,8 +306,8 @@ struct PlacesFilled {
 // A flight circling the user: its distance stays as it is.
 std::vector<LiveTrafficRecord> lf_circling(std::uint32_t hexid, double radiusNm, double fromDataTime, LatLon user)
 {
-    corv_test::FlightScript script = corv_test::gf_straightFlight(hexid, vald::format("KLM{}", hexid % 1000), "A320",
-                                                                  user, 200.0, 5000.0, fromDataTime, fromDataTime + 700.0);
+    corv_test::FlightScript script = corv_test::gf_straightFlight(
+        hexid, vald::format("KLM{}", hexid % 1000), "A320", user, 200.0, 5000.0, fromDataTime, fromDataTime + 700.0);
     script.path.clear();
     for (int step = 0; step <= 720; ++step) {
         const double angle = (static_cast<double>(hexid % 16) * 22.5 + step * 10.0) * DEG_TO_RAD;
