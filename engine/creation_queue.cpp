@@ -243,19 +243,14 @@ LiveAircraft* gf_farthestActiveBeyond(double distanceNm, bool givingWay)
     return farthest;
 }
 
-std::size_t gf_handOversUnderWay()
-{
-    lf_endHandOvers();
-    return handOvers.size();
-}
-
 std::size_t gf_liveCount()
 {
     const auto counted = std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& aircraft) {
         const bool away = aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::buffer;
         return aircraft.state == SimState::active || (aircraft.respawning && away);
     });
-    return static_cast<std::size_t>(counted) + gf_creationsUnderWay() - gf_handOversUnderWay();
+    lf_endHandOvers();
+    return static_cast<std::size_t>(counted) + gf_creationsUnderWay() - handOvers.size();
 }
 
 std::size_t gf_shownCount()

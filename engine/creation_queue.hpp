@@ -101,7 +101,6 @@ void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver);
 // than 0.1 nm farther than the best so far), with givingWay those that promised their place as
 // well; nullptr when there is none.
 [[nodiscard]] LiveAircraft* gf_farthestActiveBeyond(double distanceNm, bool givingWay);
-[[nodiscard]] std::size_t gf_handOversUnderWay();
 
 // What the live limit (MAX_LIVE_SEL) counts, when a newcomer is let in and when the limit is
 // lowered: the aircraft shown (active, or answered and waiting to be released), those away for a

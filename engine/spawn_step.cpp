@@ -26,7 +26,6 @@ namespace {
 constexpr Tick MOVING_LEAD_TICKS = 300;
 constexpr Tick STANDING_LEAD_TICKS = 100;
 constexpr std::size_t CROWDED_CREATION_QUEUE = 10;
-constexpr std::size_t CROWDED_HAND_OVERS = 10;
 
 constexpr double USER_MOVING_KT = 8.0;
 constexpr double HELD_GROUND_KT = 8.0;
@@ -362,17 +361,16 @@ void lf_spawnStep(LiveAircraft& aircraft)
         const double distance =
             gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_pointPosition(aircraft.track.front()));
         // The far aircraft keeps its place until the newcomer is shown, however long the simulator
-        // takes: the simulator stays full meanwhile. A place changes hands only while few are
-        // changing hands (creations go out two a second), and a newcomer nearer than aircraft that
-        // all gave their places up to others already waits for one: held back, it is looked at
-        // again at the next whole second, its start moving on along its track meanwhile.
+        // takes: the simulator stays full meanwhile, and a place it promised is no other's. A place
+        // changes hands only while few creations are on their way (they go out two a second): at
+        // most as many as the limit has places, and ten; a new aircraft waits meanwhile, its start
+        // moving on along its track, and tries again at the next whole second.
         giver = gf_farthestActiveBeyond(distance, false);
-        const bool crowded = giver == nullptr ? gf_farthestActiveBeyond(distance, true) != nullptr
-                                              : gf_handOversUnderWay() >= CROWDED_HAND_OVERS;
-        if (crowded && aircraft.phase == FlightPhase::birth)
-            return lf_holdBack(aircraft, now);
         if (giver == nullptr)
             return lf_dropForNow(aircraft);
+        const std::size_t crowded = std::min(CROWDED_CREATION_QUEUE, static_cast<std::size_t>(maxLive));
+        if (aircraft.phase == FlightPhase::birth && gf_creationsUnderWay() >= crowded)
+            return lf_holdBack(aircraft, now);
     }
     // A place is promised only to a newcomer that has its livery and its stand: the choice of
     // either may still drop it.

@@ -390,22 +390,18 @@ TEST_F(SpawnTest, AtTheLiveLimitAPlaceChangesHandsWhenTheNewcomerIsShownSoASlowS
     }
 }
 
-// Held back at the limit (the aircraft farther away have promised their places to others on their
-// way), a newcomer is looked at again at the next whole second, not at each of its points: those
-// held back are looked at together there, in their order in the list, their start moved on past
-// the points that came due meanwhile.
+// Held back at the limit (as many creations on their way as the limit has places), a newcomer is
+// looked at again at the next whole second, not at each of its points: those held back are looked
+// at together there, in their order in the list, their start moved on past the points that came
+// due meanwhile. Each promises a far aircraft its place, another one each.
 TEST_F(SpawnTest, NewcomersHeldBackAtTheLiveLimitAreLookedAtAgainAtTheNextWholeSecondInTheirOrder)
 {
-    MAX_LIVE_SEL.setValue(1);
+    MAX_LIVE_SEL.setValue(2);
     for (const auto& [hexid, lat] : {std::pair{0x500008u, -40.0}, std::pair{0x500009u, -41.0}}) {
         LiveAircraft& far = addLive(hexid, "KLM9", SimState::active, hexid & 0xFF);
         far.simPosition.lat = lat;
     }
-    // Both far ones give their places up to newcomers on their way: places do not change hands.
-    LiveAircraft* onTheirWay[] = {&addLive(0x500098, "KLM98", SimState::adding2sim),
-                                  &addLive(0x500099, "KLM99", SimState::adding2sim)};
-    gf_noteHandOver(0x500098, 0x500008);
-    gf_noteHandOver(0x500099, 0x500009);
+    addingStack.assign(2, 1);  // two creations wait: places do not change hands
     const auto track = [](Tick first) {
         return std::vector<TrackPoint>{point(first, 1.0, 3000.0, 200.0), point(first + 40, 1.1, 3000.0, 200.0),
                                        point(200, 1.2, 3000.0, 200.0), point(600, 1.3, 3000.0, 200.0),
@@ -419,7 +415,7 @@ TEST_F(SpawnTest, NewcomersHeldBackAtTheLiveLimitAreLookedAtAgainAtTheNextWholeS
     };
     for (Tick tick = 0; tick < 100; ++tick) {
         if (tick == 60)
-            onTheirWay[1]->state = SimState::buffer;  // its creation gone: room for one
+            addingStack.pop_back();  // room for one
         tickOfBoth(tick);
     }
     EXPECT_EQ(first.state, SimState::buffer) << "not looked at again before the whole second";
@@ -430,10 +426,10 @@ TEST_F(SpawnTest, NewcomersHeldBackAtTheLiveLimitAreLookedAtAgainAtTheNextWholeS
     tickOfBoth(100);
     EXPECT_EQ(first.state, SimState::adding2sim) << "the first in the list takes the place";
     EXPECT_EQ(first.simPosition.lat, point(200, 1.2, 0.0, 0.0).lat) << "from the point due now";
-    EXPECT_TRUE(gf_givesWay(0x500009) && removalQueue.empty());
-    EXPECT_EQ(second.state, SimState::buffer) << "the places are promised again";
+    EXPECT_TRUE(gf_givesWay(0x500009) && removalQueue.empty()) << "the farthest stays until the newcomer is shown";
+    EXPECT_EQ(second.state, SimState::buffer) << "the creations are crowded again";
     EXPECT_EQ(second.track.front().playTick, 600);
-    onTheirWay[0]->state = SimState::buffer;
+    addingStack.clear();
     for (Tick tick = 101; tick < 500; ++tick)
         stepAt(tick, second);
     EXPECT_EQ(second.state, SimState::buffer);
