@@ -280,6 +280,15 @@ void lf_place(LiveAircraft& aircraft)
         lf_removeGhost(aircraft.identity.callsign);
 }
 
+// A track used up in the air at the edge of the range: a flight that has left it, whose aircraft
+// would have gone at the end of its track, not carried on.
+bool lf_endedAtTheRangesEdge(const TrackPoint& last, Tick now)
+{
+    const UserAircraftSnapshot& user = engineUserSnapshot;
+    return last.airborne && last.playTick < now && gf_userPositionKnown(user) &&
+           gf_distanceNm(lf_pointPosition(last), LatLon{user.latitude, user.longitude}) >= rangeNm.load() - 0.5;
+}
+
 }  // namespace
 
 bool gf_placeAgainNow(LiveAircraft& aircraft)
@@ -287,7 +296,7 @@ bool gf_placeAgainNow(LiveAircraft& aircraft)
     std::deque<TrackPoint>& track = aircraft.track;
     const Tick now = tickCounter.load();
     lf_catchUpHeldBack(aircraft, now);
-    if (track.empty())
+    if (track.empty() || lf_endedAtTheRangesEdge(track.front(), now))
         return false;
     if (track.size() == 1 && !track.front().airborne) {
         // On the ground at the end of its data it stands there.

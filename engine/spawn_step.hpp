@@ -27,7 +27,8 @@ void spawnLiveAc(LiveAircraft& aircraft);
 // An object answered late is taken as the aircraft's: it is placed where its flight is now, as the
 // spawn step would place it now (its start moved on past the points that came due, its phase and
 // stand chosen again, standing where its data ended on the ground). False when it is to go: no
-// point left, or its stand refused.
+// point left, its data ended in the air at the edge of the range (it has left it), or its stand
+// refused.
 [[nodiscard]] bool gf_placeAgainNow(LiveAircraft& aircraft);
 // The reference data may know the airframe better than the service: its airline or operator,
 // its type and whether it is a freighter (and its registration stands in for a callsign that is

@@ -380,6 +380,8 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     // whose last point was due more than a minute ago has ended: its late object goes; one due
     // less than a minute ago is still taken.
     const std::uint32_t twice = 0x500031, ended = 0x500032, recent = 0x500033;
+    engineUserSnapshot.latitude = 52.0;  // within range: the end of a track in the air is not its edge
+    engineUserSnapshot.longitude = 4.7;
     for (const double sendId : {1.0, 2.0}) {
         addLive(twice, "KLM6", SimState::adding2sim).track = {at(100), at(4000)};
         push(SIM_RESULT_CREATION_FAILED, 0, twice, CREATION_NOT_ANSWERED, sendId);
@@ -492,17 +494,18 @@ using corv_test::FlightScript;
 // have given: an arrival whose data ended standing on its stand is shown parked there, and a flight
 // flying on is shown where it is now at once, not left where its creation was sent until it is
 // released and then flown there in one frame. Left alone: a flight whose data ended in the air
-// more than a minute before, and one the user blocked since, are not shown; with the prompt
-// simulator the arrival parks on its stand as before.
+// more than a minute before, or less leaving the range, and one the user blocked since, are not
+// shown; with the prompt simulator the arrival parks on its stand as before.
 class LateAnswerScenario : public corv_test::EngineTest {
 protected:
     static constexpr std::uint32_t ARRIVAL = 0x484423, FLYING = 0x484424, ENDED = 0x484425, BLOCKED = 0x484426,
-                                   EARLIER = 0x484427;
+                                   EARLIER = 0x484427, LEFT = 0x484428;
 
     struct Run {
         std::set<std::uint32_t> alive;    // flights with an object at the end
         std::set<std::uint32_t> records;  // flights with a record at the end
         std::set<std::uint32_t> parked;   // flights parked on their stands (1, 2) at the end
+        std::map<std::uint32_t, Tick> shownLongest;  // by flight, the longest an object of it was there
         corv_test::SimObject flying;      // the flying flight's object at the end
     };
 
@@ -547,16 +550,23 @@ protected:
             {corv_test::gf_scriptReports(lf_taxiOnto(ARRIVAL, stands[0], 200.0, start + 30.0, start + 75.0)),
              corv_test::gf_scriptReports(lf_taxiOnto(EARLIER, stands[1], 100.0, start - 30.0, start - 5.0)),
              straight(FLYING, LatLon{52.1, 4.9}, 400.0), straight(ENDED, LatLon{52.1, 4.6}, 20.0),
-             straight(BLOCKED, LatLon{52.2, 4.6}, 400.0)}));
+             straight(BLOCKED, LatLon{52.2, 4.6}, 400.0), straight(LEFT, LatLon{52.5, 4.76}, 60.0)}));
+        const double range = rangeNm.load();
+        rangeNm.store(15.0);  // LEFT's data ends beyond it, less than a minute before its late answer
         harness.run(6000);
         BLOCK_CALLSIGN.setValue(vald::format("KLM{:x}", BLOCKED & 0xFFFF));
         gf_pushSimResult(SimResult{0, BLOCKED, 0, SIM_RESULT_BLOCKED, 0.0, 0.0});
         harness.run(24000);
         BLOCK_CALLSIGN.setValue("");
+        rangeNm.store(range);
         Run result;
         for (const auto& [objectId, object] : harness.objects()) {
             if (object.madeTick >= 0 && object.removedTick < 0)
                 result.alive.insert(object.hexid);
+            if (object.madeTick >= 0)
+                result.shownLongest[object.hexid] =
+                    std::max(result.shownLongest[object.hexid],
+                             (object.removedTick < 0 ? harness.tick() : object.removedTick) - object.madeTick);
             if (object.hexid == FLYING && object.removedTick < 0)
                 result.flying = object;
         }
@@ -578,6 +588,10 @@ TEST_F(LateAnswerScenario, ALateAnswerShowsWhatAPromptOneWouldHaveShownWhereItWo
     EXPECT_EQ(late.parked, (std::set<std::uint32_t>{ARRIVAL, EARLIER})) << "their data ended standing on their stands";
     EXPECT_TRUE(late.alive.contains(ARRIVAL) && late.alive.contains(EARLIER));
     EXPECT_FALSE(late.alive.contains(ENDED) || late.records.contains(ENDED)) << "its data ended in the air";
+    // Shown with a prompt answer until its data ended leaving the range, where it went at once: a
+    // late object after that goes at once as well.
+    EXPECT_GE(prompt.shownLongest.at(LEFT), 6000);
+    EXPECT_LE(late.shownLongest.at(LEFT), 10);
     EXPECT_FALSE(late.alive.contains(BLOCKED) || late.records.contains(BLOCKED)) << "removed since";
     // The taken object is put where the flight is now at once: as near as the prompt one is then,
     // from the tick it is made, not where its creation was sent 90 s back; from there on it flies,
