@@ -240,6 +240,10 @@ struct LiveAircraft : StaticAircraft {
     // Removed for a respawn and not yet reported created again: it keeps its place among the
     // live aircraft meanwhile, and its creation goes ahead of the newcomers'.
     bool respawning = false;
+    // Dropped from the buffer for now, not removed: its data ran out, or at the live limit there
+    // was no place for it. A creation of it given up earlier may still be its aircraft when
+    // answered late.
+    bool droppedForNow = false;
     std::optional<bool> pushBackRight;
     std::optional<double> groundElevation;  // feet
     bool touchedDown = false;

@@ -1,41 +1,54 @@
 #pragma once
-// The creations that wait: what the engine will ask the simulator to make, and what it keeps of a
-// creation the simulator client gave up unanswered.
+// The creations on their way, from placement to answer: what the engine will ask the simulator
+// to make, what it has asked and not yet seen made, and what it keeps of a creation the simulator
+// client gave up unanswered. The containers are this file's own, changed only through the
+// operations below.
 //
-// What waits, and who may change it:
-// - A live creation waits first as its hexid on the adding stack (addingStack, below), put
-//   there by the spawn step; the tick driver makes the request from the flight's record when it
-//   serves the stack (one a tick), into the live creation queue (liveCreationQueue), and hands the
-//   front to the simulator client, one creation per 50 ticks. While it waits, the respawn check
-//   renews it with the flight's present name and livery (lf_renewWaitingCreation) or withdraws
-//   it (with GUID_CHANGES on; off, it goes as it was placed), a removal withdraws it, and a late
-//   answer for the same flight takes it back (the object that answered is the flight's
-//   aircraft). Static creations wait in the static creation queue,
-//   filled by the static parking step and withdrawn by a removal, a late answer or a live aircraft
-//   that takes the stand.
+// What waits, and who changes it:
+// - A live creation waits first as its hexid on the adding stack, placed there by the spawn step
+//   (gf_placeLiveCreation); the tick driver has the request made from the flight's record once a
+//   tick (gf_serveAddingStack), into the live creation queue, and the front handed to the
+//   simulator client at each creation slot, one per 50 ticks (gf_handOnCreation). While it waits,
+//   the respawn check renews it with the flight's present name and livery
+//   (lf_renewWaitingCreation) or has it withdrawn (with GUID_CHANGES on; off, it goes as it was
+//   placed); a removal, a lowered live limit, or a late object taken for the same flight
+//   withdraws it (gf_withdrawCreation). Static creations wait in the static creation queue,
+//   placed by the static parking step (gf_placeStaticCreation) and withdrawn by a removal, a late
+//   answer or a live aircraft that takes the stand.
+// - The live limit (MAX_LIVE_SEL) counts what holds a place and what is on its way to one
+//   (gf_liveCount, with the kinds it counts). At the limit a newcomer nearer than a shown aircraft
+//   is placed while that one stays (gf_noteHandOver): the place changes hands when the newcomer is
+//   shown, and until then the two count once. The results drain then has the farthest go (the
+//   removals' gf_trimShownToLimit).
 // - A creation the client gave up unanswered (it may have been an object the simulator removed
 //   before it could be described) is noted here by the results drain, with what it was sent as
 //   (gf_noteGivenUp); the live flight's record that it erases is kept (gf_keepGivenUp), and a
 //   static one waits to be made again by the static parking step. A slow simulator still answers
-//   it later: the results drain takes the note and the record, and the object becomes the
-//   flight's aircraft (a live one only while its record is kept) or is removed as one too many.
+//   it later: the results drain asks here what the object is (gf_judgeLateLive: what a prompt
+//   answer would have given), places the record where the flight is now and acts on it, or
+//   removes the object as one too many.
 //
-// When it is forgotten: a waiting creation once it is handed to the client, withdrawn or taken
-// back. A note of a creation given up once it is answered, made or refused, and after
-// GIVEN_UP_CREATION_MEMORY (10 minutes, as long as the client remembers the creation: no answer
-// comes later); a kept live record once it is taken, replaced by the flight's next give-up, or
-// after the same ten minutes, and once the flight's aircraft is shown through any creation (one
-// answered in time, or a late one taken) or the flight is removed (its record erased for good:
-// dropped, withdrawn, its object removed, blocked by the user); the give-up itself, which erases
-// the record until the flight's next traffic record, is no removal. The creations given up before
-// then are superseded: their late objects are one too many even when a later creation of the
-// flight is given up and its record kept. A kept record whose flight's data has ended (its last
-// point due more than a minute ago, nothing come since) is no aircraft to show either. A static one once it is
-// taken or the statics leave the park airport. Past CREATION_MEMORY_CAPACITY (1,000, as the
-// client keeps) at once the oldest go. Everything at a new run.
+// When it is forgotten: a waiting creation once it is handed to the client or withdrawn; a
+// hand-over once the newcomer is shown or either of the two has gone. A note of a creation given up
+// once it is answered, made or refused, and after GIVEN_UP_CREATION_MEMORY (10 minutes, as long as
+// the client remembers the creation: no answer comes later); a note answered late is kept as long,
+// for a refusal that may still name it. A kept live record once it is taken, replaced by the
+// flight's next give-up, or after the same ten minutes, and once the flight's aircraft is shown
+// through any creation (one answered in time, or a late one taken) or the flight is removed (its
+// record erased for good: withdrawn, its object removed, blocked by the user, dropped for any reason
+// but two). The give-up itself, which erases the record until the flight's next traffic record, is
+// no removal, and neither is a record dropped for now (its data ran out, or at the live limit there
+// was no place for it): the kept record takes its newer points. The creations given up before the
+// flight was shown or removed are superseded: their late objects are one too many even when a later
+// creation of the flight is given up and its record kept. A kept record whose flight's data has
+// ended in the air (its last point due more than a minute ago, nothing come since) is no aircraft
+// to show either; one whose data ended on the ground stands where it ended. A static one once it is
+// taken or the statics leave the park airport. Past CREATION_MEMORY_CAPACITY (1,000, as the client
+// keeps) at once the oldest go. Everything at a new run.
 //
-// Worker thread only. The files that ask it (the tick driver, the respawn check, the removals, the
-// results drain and the static parking step) include this one; it includes none of them.
+// Worker thread only. The files that ask it (the spawn step, the tick driver, the respawn check,
+// the removals, the results drain, the static parking step and the live aircraft that take a
+// stand) include this one; it includes none of them.
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -48,24 +61,68 @@
 
 using CreationQueue = std::deque<CreationRequest>;
 
-// Hexids of aircraft in adding2sim whose creation request is not made yet; the last is served first.
-extern std::vector<std::uint32_t> addingStack;
-extern CreationQueue liveCreationQueue;
-extern CreationQueue staticCreationQueue;
-
-// Live aircraft placed whose creation the simulator has not been sent yet (adding stack and live
-// creation queue).
-[[nodiscard]] std::size_t gf_liveCreationsWaiting();
-// Takes every request for the aircraft with this hexid out of the queue, keeping the order of the
-// others; true when one was taken. (Two flights may share a callsign; the hexid is the record's
-// key.)
-[[nodiscard]] bool lf_unqueueCreation(CreationQueue& queue, std::uint32_t hexid);
-// The creation of the aircraft with this hexid waits here, not yet handed to the simulator
-// client: its hexid on the adding stack or its request in the live creation queue.
-[[nodiscard]] bool gf_creationWaits(std::uint32_t hexid);
+// Placing: a live aircraft placed by the spawn step waits as its hexid on the adding stack.
+void gf_placeLiveCreation(std::uint32_t hexid);
+// Placing: a static aircraft's request waits in the static creation queue (static parking step).
+void gf_placeStaticCreation(const CreationRequest& request);
+// Serving, once a tick: the last hexid placed becomes a request made from its record (position,
+// callsign, livery) at the back of the live creation queue, at the front for an aircraft that
+// respawns (it is missing from the simulator meanwhile). A hexid without a record is dropped;
+// one without a callsign is dropped with a warning.
+void gf_serveAddingStack();
+// Handing on, at a creation slot: the front live creation, or else the front static one, goes to
+// the simulator client. True when a live one went (the slot is used).
+[[nodiscard]] bool gf_handOnCreation();
+// Withdrawing: every creation of the aircraft with this hexid that waits, on the adding stack or in
+// a creation queue, is taken out, keeping the order of the others; true when one was. (Two
+// flights may share a callsign; the hexid is the record's key.)
+[[nodiscard]] bool gf_withdrawCreation(std::uint32_t hexid);
 // A waiting creation takes the aircraft's present name and livery: its queued request in its
 // place; one still on the adding stack has its request made from the record when it is served.
 void lf_renewWaitingCreation(const LiveAircraft& aircraft);
+
+// The creation of the aircraft with this hexid waits here, not yet handed to the simulator
+// client: its hexid on the adding stack or its request in the live creation queue.
+[[nodiscard]] bool gf_creationWaits(std::uint32_t hexid);
+// Live creation requests waiting in the live creation queue to be sent.
+[[nodiscard]] std::size_t gf_liveCreationsQueued();
+// The live creations on their way: waiting to be sent, or sent and not yet active.
+[[nodiscard]] std::size_t gf_creationsUnderWay();
+
+// At the live limit a newcomer nearer than a shown aircraft is placed while that aircraft stays:
+// the place changes hands when the newcomer is shown (its object is there), and the aircraft that
+// gave its place up goes then. Until then the two count as one. A hand-over ends when the
+// newcomer is shown, or when either has gone (the newcomer's creation withdrawn, refused or given
+// up; the other removed), and the place is the other's again.
+void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver);
+// The aircraft has promised its place to a newcomer still on its way.
+[[nodiscard]] bool gf_givesWay(std::uint32_t hexid);
+// The active live aircraft found farthest from the user beyond distanceNm (each step must be more
+// than 0.1 nm farther than the best so far), with givingWay those that promised their place as
+// well; nullptr when there is none.
+[[nodiscard]] LiveAircraft* gf_farthestActiveBeyond(double distanceNm, bool givingWay);
+
+// What the live limit (MAX_LIVE_SEL) counts, when a newcomer is let in and when the limit is
+// lowered: the aircraft shown (active, or answered and waiting to be released), those away for a
+// respawn (they keep their place), and the creations on their way (waiting to be sent, or sent and
+// not answered; one given up is not), less the hand-overs under way.
+[[nodiscard]] std::size_t gf_liveCount();
+// The aircraft that hold a place in the simulator: shown, or away for a respawn. More than the
+// limit only between a newcomer's object and the removal of the aircraft whose place it takes.
+[[nodiscard]] std::size_t gf_shownCount();
+
+// Once per process: room on the adding stack.
+void gf_reserveCreationQueues();
+// Nothing waits: a new run.
+void gf_resetCreationQueues();
+
+// For tests, which set the waiting creations up and look at them directly.
+struct WaitingCreations {
+    std::vector<std::uint32_t> addingStack;  // hexids; the last is served first
+    CreationQueue live;
+    CreationQueue statics;
+};
+[[nodiscard]] WaitingCreations& gf_waitingCreationsForTest();
 
 // What a creation given up was sent as: the flight's name and livery then, and whether the
 // flight had changed after it was sent (renamed, or another airframe), so that its object shows
@@ -93,21 +150,43 @@ struct GivenUpCreation {
 void gf_noteGivenUp(GivenUpCreation creation);
 // The creation given up with that hexid and send id, taken out: it has been answered.
 [[nodiscard]] std::optional<GivenUpCreation> gf_takeGivenUpCreation(std::uint32_t hexid, std::uint32_t sendId);
-// A late object (creation.objectId) was taken as the creation, taken out above: while another of
-// the flight is unanswered the creation is kept, for its refusal that may still come.
+// A late object (creation.objectId) answered the creation, taken out above: the creation is kept
+// as answered, for a refusal that may still come (the object is matched by its tail number only;
+// the client then passes it on to another creation and says which).
 void gf_noteAnsweredLate(GivenUpCreation creation);
-// The creation refused late had been taken as its late object: the flight's next creation given
-// up is that object's, taken out, or kept with the object while yet another is unanswered.
-[[nodiscard]] std::optional<GivenUpCreation> gf_passLateObjectOn(const GivenUpCreation& refused);
 
 // A live aircraft's creation was given up; the caller erases its record. Kept for ten minutes,
 // as long as the client remembers the creation.
 void gf_keepGivenUp(const LiveAircraft& aircraft);
+// The record takes the points of the newer one of its flight that come after its own, and its
+// newer record time.
+void gf_takeNewerPoints(LiveAircraft& record, const LiveAircraft& newer);
+// The flight's record dropped for now: the record kept of it, if any, takes its newer points.
+void gf_keptLiveTakesNewerPoints(const LiveAircraft& dropped);
 // The live record given up with that hexid, taken out; nothing when none is kept.
 [[nodiscard]] std::optional<LiveAircraft> gf_takeGivenUpLive(std::uint32_t hexid);
 // The flight's aircraft is shown, or the flight is removed: a late answer to a creation of it given
 // up so far is nobody's aircraft (the record kept goes, the creations are superseded).
 void gf_forgetGivenUpLive(std::uint32_t hexid);
+
+// What a live creation given up and answered late is: what a prompt answer would have given. The
+// object is the flight's aircraft while the flight still wants one: the record given up is kept
+// (no aircraft of it has been shown since, it was not removed, nor has its data ended in the air;
+// a record dropped for now is no removal, and data ended on the ground leave it standing there).
+// Then the flight's record that waits for a creation of its own takes the object in its place
+// (inPlaceOfCreation: that creation is to be withdrawn while it waits to be sent), or the record
+// given up comes back (bringBack; with what the flight received meanwhile when it waits in buffer
+// again: joinBuffered) as one more aircraft shown, by the nearest-first rule: into a free place, or
+// into the place of an aircraft farther away. Otherwise it is one too many. The caller places the
+// record where the flight is now; where that fails, the object is one too many after all.
+struct LateLiveVerdict {
+    enum class Kind { oneTooMany, bringBack, joinBuffered, inPlaceOfCreation };
+    Kind kind = Kind::oneTooMany;
+    std::optional<GivenUpCreation> shown;  // the creation answered, with the object; when still noted
+    std::optional<LiveAircraft> kept;      // the record given up, for bringBack and joinBuffered
+    std::string name;                      // the flight, as the log names it
+};
+[[nodiscard]] LateLiveVerdict gf_judgeLateLive(std::uint32_t hexid, std::uint32_t sendId, std::uint32_t objectId);
 
 // A static aircraft's creation was given up; the caller erases its record. It waits to be made
 // again by the next static parking step.

@@ -12,6 +12,7 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/parameters.hpp"
+#include "foundation/strings.hpp"
 #include "simlink/sim_queues.hpp"
 
 namespace {
@@ -21,6 +22,8 @@ constexpr double CABIN_LIGHTS_HEIGHT_FT = 2000.0;
 constexpr std::uint32_t ROTORCRAFT_THROTTLE_STEP = 4;
 constexpr std::uint32_t TAXI_FLAPS = 1;
 constexpr double CLEARANCE_FACTOR = 1.1;
+constexpr std::uint32_t CABIN_DARK_DRAWS = 10;
+constexpr std::uint32_t CABIN_LIT_BELOW = 9;
 
 std::uint32_t lf_on(bool on) { return on ? 1u : 0u; }
 
@@ -99,6 +102,19 @@ void lf_activateLiveAc(LiveAircraft& aircraft)
     aircraft.state = SimState::active;
 }
 
+void lf_shutdownStatic(StaticAircraft& aircraft)
+{
+    if (aircraft.throttleStep != 0) {
+        gf_queueClientEvent(QueuedClientEvent{aircraft.objectId, THROTTLE_SET, 0});
+        aircraft.throttleStep = 0;
+    }
+    gf_setFlaps(aircraft, 0);
+    gf_queueClientEvent(QueuedClientEvent{aircraft.objectId, ENGINE_AUTO_SHUTDOWN, 0});
+    const bool cabin = !aircraft.cargoStand && gf_threadRandomEngine()() % CABIN_DARK_DRAWS < CABIN_LIT_BELOW;
+    gf_setLights(aircraft.objectId,
+                 {NAV_LIGHTS_WHILE_PARKED.value() ? 1u : 0u, 0, 0, 0, 0, 1, cabin ? 1u : 0u});
+}
+
 void lf_makeWay(LiveAircraft& aircraft, const Stand& stand)
 {
     for (StaticAircraft& parked : staticAircraft) {
@@ -108,7 +124,7 @@ void lf_makeWay(LiveAircraft& aircraft, const Stand& stand)
             gf_log(lf_makeWayText(parked, aircraft));
             removeAircraftFromSim(parked);
         } else if (parked.state == SimState::adding2sim && !parked.removeWhenCreated) {
-            if (lf_unqueueCreation(staticCreationQueue, parked.hexid)) {
+            if (gf_withdrawCreation(parked.hexid)) {
                 parked.dequeued = true;
                 gf_log("queued " + lf_makeWayText(parked, aircraft));
             } else {

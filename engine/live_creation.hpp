@@ -14,6 +14,9 @@ void lf_onCreatedOnGround(LiveAircraft& aircraft);
 void lf_assignFlightPlan(LiveAircraft& aircraft);
 // The creation delay has passed: lights, engines, spoilers, flaps and throttle by phase; active.
 void lf_activateLiveAc(LiveAircraft& aircraft);
+// An aircraft is shut down for parking (a new static one, or a live one arrived at its stand):
+// throttle, flaps, engines and parked lights.
+void lf_shutdownStatic(StaticAircraft& aircraft);
 // The static aircraft on the stand give way (removed, or withdrawn while still queued), and those
 // on adjacent stands that would touch the aircraft.
 void lf_makeWay(LiveAircraft& aircraft, const Stand& stand);

@@ -12,13 +12,11 @@
 
 namespace {
 
-constexpr double FARTHER_MARGIN_NM = 0.1;
-
-
+// A creation not yet handed to the simulator client is withdrawn; one the simulator has already
+// is removed once it is made.
 void lf_withdrawCreation(StaticAircraft& aircraft)
 {
-    const std::uint32_t hexid = aircraft.hexid;
-    if (lf_unqueueCreation(liveCreationQueue, hexid) || lf_unqueueCreation(staticCreationQueue, hexid))
+    if (gf_withdrawCreation(aircraft.hexid))
         aircraft.dequeued = true;
     else
         aircraft.removeWhenCreated = true;
@@ -59,27 +57,9 @@ void removeAircraftFromSim(StaticAircraft& aircraft) { lf_removeFromSim(aircraft
 
 void removeAircraftFromSim(LiveAircraft& aircraft) { lf_removeFromSim(aircraft, &aircraft); }
 
-LiveAircraft* lf_farthestActiveBeyond(double distanceNm)
-{
-    gf_assertEngineOwner();
-    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
-    double best = distanceNm;
-    LiveAircraft* farthest = nullptr;
-    for (LiveAircraft& aircraft : liveAircraft) {
-        if (aircraft.state != SimState::active)
-            continue;
-        const double distance = gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
-        if (distance > best + FARTHER_MARGIN_NM) {
-            farthest = &aircraft;
-            best = distance;
-        }
-    }
-    return farthest;
-}
-
 bool lf_removeFarthest(double distanceNm)
 {
-    LiveAircraft* farthest = lf_farthestActiveBeyond(distanceNm);
+    LiveAircraft* farthest = gf_farthestActiveBeyond(distanceNm, true);
     if (farthest == nullptr)
         return true;
     removeAircraftFromSim(*farthest);
@@ -96,8 +76,32 @@ std::size_t gf_activeLiveCount()
 void lf_limitLiveCount()
 {
     gf_assertEngineOwner();
-    const auto active = static_cast<std::int64_t>(gf_activeLiveCount());
-    for (auto excess = active - MAX_LIVE_SEL.value(); excess > 0; --excess)
+    const auto limit = static_cast<std::size_t>(std::max(0, MAX_LIVE_SEL.value()));
+    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
+    const auto distance = [&user](const LiveAircraft& aircraft) {
+        return gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
+    };
+    // Creations beyond the limit that still wait to be sent are withdrawn, the farthest first: they
+    // would only be made to be removed.
+    while (gf_liveCount() > limit) {
+        LiveAircraft* farthest = nullptr;
+        for (LiveAircraft& aircraft : liveAircraft)
+            if (aircraft.state == SimState::adding2sim && !aircraft.dequeued && gf_creationWaits(aircraft.hexid) &&
+                (farthest == nullptr || distance(aircraft) > distance(*farthest)))
+                farthest = &aircraft;
+        if (farthest == nullptr)
+            break;
+        removeAircraftFromSim(*farthest);
+    }
+    // The aircraft shown beyond it go now, the farthest first; those whose creation was sent
+    // already go as they are shown.
+    gf_trimShownToLimit();
+}
+
+void gf_trimShownToLimit()
+{
+    const auto limit = static_cast<std::size_t>(std::max(0, MAX_LIVE_SEL.value()));
+    while (gf_shownCount() > limit)
         if (lf_removeFarthest(-1.0))
             break;  // none left to remove
 }
@@ -109,10 +113,7 @@ void lf_sweepStaticAircraft()
         if (aircraft.state == SimState::active) {
             removeAircraftFromSim(aircraft);
         } else if (aircraft.state == SimState::adding2sim && !aircraft.removeWhenCreated) {
-            if (lf_unqueueCreation(staticCreationQueue, aircraft.hexid))
-                aircraft.dequeued = true;
-            else
-                aircraft.removeWhenCreated = true;
+            lf_withdrawCreation(aircraft);
         }
     }
     std::erase_if(staticAircraft, [](const StaticAircraft& aircraft) { return aircraft.dequeued; });
@@ -125,11 +126,14 @@ void lf_eraseDroppedLive()
     // A parked aircraft waiting to be made again after a respawn keeps its stand; dropped before
     // that (at the live limit, on a blocked callsign), it gives the stand up as it goes. Every
     // other dropped record gave up its stand at its removal, if it held one. A flight dropped is
-    // removed: a creation of it given up earlier is nobody's aircraft when answered late.
+    // removed: a creation of it given up earlier is nobody's aircraft when answered late. One
+    // dropped for now is not: the record kept of it learns where it has flown since.
     for (const LiveAircraft& aircraft : liveAircraft) {
         if (aircraft.skip && aircraft.state == SimState::buffer && gf_holdsStand(aircraft))
             lf_freeStand(aircraft.standNumber);
-        if (aircraft.skip || aircraft.dequeued)
+        if (aircraft.skip && aircraft.droppedForNow && !aircraft.dequeued)
+            gf_keptLiveTakesNewerPoints(aircraft);
+        else if (aircraft.skip || aircraft.dequeued)
             gf_forgetGivenUpLive(aircraft.hexid);
     }
     std::erase_if(liveAircraft, [](const LiveAircraft& aircraft) { return aircraft.skip || aircraft.dequeued; });
@@ -162,7 +166,6 @@ void lf_onObjectRemoved(std::uint32_t objectId)
             if (error)
                 gf_logWarn(vald::format("Could not remove {}: {}", plan.string(), error.message()));
         }
-        gf_forgetGivenUpLive(live->hexid);
         liveAircraft.erase(live);
         return;
     }

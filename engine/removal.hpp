@@ -19,15 +19,19 @@ void removeAircraftFromSim(LiveAircraft& aircraft);
 // its own. One that left gave the stand up then, and another aircraft may stand there now.
 bool gf_holdsStand(const LiveAircraft& aircraft);
 
-// The active live aircraft found farthest from the user beyond distanceNm (each step must be more
-// than 0.1 nm farther than the best so far); nullptr when there is none.
-LiveAircraft* lf_farthestActiveBeyond(double distanceNm);
-// Removes that aircraft; true when there was none.
+// Removes the active live aircraft found farthest from the user beyond distanceNm
+// (gf_farthestActiveBeyond); true when there was none.
 [[nodiscard]] bool lf_removeFarthest(double distanceNm);
 // The live aircraft in state active.
 std::size_t gf_activeLiveCount();
-// While more live aircraft are active than MAX_LIVE_SEL, removes the farthest.
+// MAX_LIVE_SEL was lowered (or the parking wants fewer): counted as when a newcomer is let in,
+// the creations beyond it that still wait to be sent are withdrawn, the farthest first, and the
+// aircraft shown beyond it go, the farthest first; once the creations sent are answered, the
+// farthest go as each is shown, until the limit holds.
 void lf_limitLiveCount();
+// A newcomer is shown: while more aircraft hold a place than MAX_LIVE_SEL, the farthest active one
+// goes (the one that gave its place up to it, unless another lies farther by now).
+void gf_trimShownToLimit();
 
 // Every static aircraft leaves: active ones are removed from the simulator, waiting ones taken
 // out of the static creation queue (erased), those already with the simulator removed once created;
@@ -40,8 +44,9 @@ void lf_sweepStaticAircraft();
 void lf_eraseDroppedLive();
 
 // The simulator reports an object removed: a live aircraft removed for a livery change goes back
-// to buffer; any other record with that object id is erased (with its flight plan, and what was
-// kept of a creation of its flight given up).
+// to buffer; any other record with that object id is erased (with its flight plan). What was kept
+// of a creation of its flight given up was forgotten when it was shown: none of its creations is
+// given up while it has its object.
 void lf_onObjectRemoved(std::uint32_t objectId);
 // The user blocked the flight: from the buffer it is skipped, in the simulator it is removed; a
 // creation of it that was given up is no longer its aircraft when answered late.

@@ -92,12 +92,7 @@ bool lf_renewWaiting(LiveAircraft& aircraft, bool renamed, bool newLivery)
         aircraft.fsltlLivery = false;
         lf_takeRegistrationData(aircraft);
         if (!lf_takeLivery(aircraft)) {
-            if (std::erase(addingStack, aircraft.hexid) != 0) {
-                aircraft.state = SimState::buffer;  // not yet requested: dropped like a newcomer
-                aircraft.skip = true;
-            } else {
-                removeAircraftFromSim(aircraft);  // its queued request is withdrawn
-            }
+            removeAircraftFromSim(aircraft);  // its waiting creation is withdrawn
             return false;
         }
     }

@@ -34,11 +34,8 @@ constexpr double CG_LOWEST_FT = 1.0;
 constexpr double CG_HIGHEST_FT = 35.0;
 constexpr double PITCH_LOWEST_RAD = -1.0 * DEG_TO_RAD;
 constexpr double PITCH_HIGHEST_RAD = 2.5 * DEG_TO_RAD;
-constexpr std::uint32_t CABIN_DARK_DRAWS = 10;
-constexpr std::uint32_t CABIN_LIT_BELOW = 9;
 // A simulator without room for another object is asked again after this long at the latest.
 constexpr Tick SIMULATOR_FULL_PAUSE_TICKS = 5 * TICKS_PER_SECOND;
-constexpr Tick DATA_ENDED_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
 
 template <typename Aircraft, typename Match>
 Aircraft* lf_findIn(std::vector<Aircraft>& list, Match match)
@@ -57,10 +54,22 @@ StaticAircraft* lf_staticByHexid(std::uint32_t hexid)
     return lf_findIn(staticAircraft, [hexid](const StaticAircraft& aircraft) { return aircraft.hexid == hexid; });
 }
 
+// A late object was taken in place of the creation the flight had sent since: its own object,
+// when it comes, is one too many.
+bool lf_shownAlready(const SimResult& result, const LiveAircraft& aircraft)
+{
+    if (aircraft.objectId == 0 || aircraft.objectId == result.objectId)
+        return false;
+    gf_logWarn(vald::format("{} created while shown already, oid: {}, removed", gf_flightKeyText(aircraft.identity),
+                            result.objectId));
+    removalQueue.push_back(result.objectId);
+    return true;
+}
+
 void lf_liveCreated(const SimResult& result)
 {
     LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
-    if (aircraft == nullptr || result.objectId < FIRST_AI_OBJECT_ID)
+    if (aircraft == nullptr || result.objectId < FIRST_AI_OBJECT_ID || lf_shownAlready(result, *aircraft))
         return;
     aircraft->objectId = result.objectId;
     aircraft->respawning = false;  // back in the simulator
@@ -75,6 +84,8 @@ void lf_liveCreated(const SimResult& result)
         gf_simRequestError();
     }
     deferredResults.push_back(result);
+    // Shown now: a place it was to take at the live limit changes hands.
+    gf_trimShownToLimit();
 }
 
 void lf_nearGround(const SimResult& result)
@@ -165,8 +176,15 @@ void lf_eraseRefused(std::vector<Aircraft>& list, const SimResult& result)
     const std::uint32_t hexid = result.hexid;
     const auto found =
         std::find_if(list.begin(), list.end(), [hexid](const Aircraft& aircraft) { return aircraft.hexid == hexid; });
-    if (found == list.end() || !lf_waitsForCreation(*found))
+    if (found == list.end())
         return;
+    // Shown already, by an object taken as another of its creations: the refusal still stands for
+    // the title.
+    if (!lf_waitsForCreation(*found)) {
+        if (result.value1 == CREATION_TITLE_REFUSED && !gf_isRefusedLivery(found->liveryTitle))
+            gf_liveryNotCreated(found->identity, found->liveryTitle);
+        return;
+    }
     if (result.value1 == CREATION_TITLE_REFUSED)
         gf_liveryNotCreated(found->identity, found->liveryTitle);
     else
@@ -191,18 +209,6 @@ void lf_removeLateObject(const SimResult& result, const std::string& name)
     removalQueue.push_back(result.objectId);
 }
 
-// The flight's creation that waits to be handed to the simulator is taken back; false when it
-// has gone to the simulator already.
-bool lf_takeBackCreation(const LiveAircraft& aircraft)
-{
-    if (const auto waiting = std::find(addingStack.begin(), addingStack.end(), aircraft.hexid);
-        waiting != addingStack.end()) {
-        addingStack.erase(waiting);
-        return true;
-    }
-    return lf_unqueueCreation(liveCreationQueue, aircraft.hexid);
-}
-
 // The object shows the flight as its creation was sent: under another name or livery than the
 // flight's now, it respawns once, as soon as it is shown, as a creation sent before a rename
 // does; with GUID_CHANGES off it flies on as it is shown. True when it is due.
@@ -218,69 +224,41 @@ bool lf_respawnIfOutdated(LiveAircraft& aircraft, const std::optional<GivenUpCre
     return true;
 }
 
-// When the flight's last point known was due to be reached.
-Tick lf_lastPointTick(const LiveAircraft& aircraft)
-{
-    return aircraft.track.empty() ? std::numeric_limits<Tick>::min() : aircraft.track.back().playTick;
-}
-
-// No record of the flight has come for a minute since its last point was due: its data has ended.
-bool lf_dataEnded(const LiveAircraft& aircraft)
-{
-    return !aircraft.track.empty() && tickCounter.load() - lf_lastPointTick(aircraft) > DATA_ENDED_TICKS;
-}
-
-// A live creation answered after it was given up is the flight's aircraft while the flight still
-// wants one (the record given up is kept: no aircraft of it has been shown since, and it was not
-// removed, nor has its data ended) and its creation has not gone to the simulator again: the record given up comes back
-// (with what the flight received meanwhile), or the flight's new record takes the object in place
-// of the creation it waits to send. Otherwise the object is one too many.
+// A live creation answered after it was given up, as creation_queue judges it: the flight's
+// aircraft, or one too many.
 void lf_lateLive(const SimResult& result)
 {
-    std::optional<GivenUpCreation> shown = gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1));
-    if (shown)
-        shown->objectId = result.objectId;
+    using Kind = LateLiveVerdict::Kind;
+    LateLiveVerdict verdict = gf_judgeLateLive(result.hexid, lf_sendIdOf(result.value1), result.objectId);
+    std::optional<GivenUpCreation>& shown = verdict.shown;
     LiveAircraft* aircraft = gf_liveByHexid(result.hexid);
-    // Given up before the flight was shown or removed: a record kept now is a later creation's.
-    const bool superseded = shown && shown->superseded;
-    std::optional<LiveAircraft> kept = superseded ? std::nullopt : gf_takeGivenUpLive(result.hexid);
-    const std::string name = aircraft != nullptr ? gf_flightKeyText(aircraft->identity)
-                             : kept            ? gf_flightKeyText(kept->identity)
-                             : shown           ? gf_flightKeyText(shown->identity)
-                                               : vald::format("{:x}", result.hexid);
-    // A flight whose data has ended since its creation was given up has gone as surely as one
-    // removed.
-    if (aircraft == nullptr && kept && lf_dataEnded(*kept))
-        kept.reset();
-    // The record given up comes back as one more aircraft shown: not beyond the live limit. One
-    // taking the place of its waiting creation is counted already.
-    const bool oneMore = kept && (aircraft == nullptr || (aircraft->state == SimState::buffer && !aircraft->respawning));
-    if (oneMore && lf_liveCount() >= static_cast<std::size_t>(std::max(0, MAX_LIVE_SEL.value()))) {
-        lf_removeLateObject(result, name);
+    // The record to show: the flight's own that waits for its creation, or the one given up (with
+    // what the flight received meanwhile), placed where the flight is now.
+    std::optional<LiveAircraft> record;
+    if (verdict.kind == Kind::inPlaceOfCreation)
+        record = *aircraft;
+    else if (verdict.kind != Kind::oneTooMany)
+        record = std::move(verdict.kept);
+    if (record && verdict.kind == Kind::joinBuffered)
+        gf_takeNewerPoints(*record, *aircraft);
+    // A waiting record holds the stand it was born on: it is to be chosen again.
+    const bool heldStand = verdict.kind == Kind::inPlaceOfCreation && gf_holdsStand(*aircraft);
+    if (heldStand)
+        lf_freeStand(aircraft->standNumber);
+    if (!record || !gf_placeAgainNow(*record)) {
+        if (heldStand)
+            lf_occupyStand(aircraft->standNumber);
+        lf_removeLateObject(result, verdict.name);
         if (shown)
             gf_noteAnsweredLate(*shown);
         return;
     }
-    if (aircraft == nullptr && kept) {
-        aircraft = &liveAircraft.emplace_back(std::move(*kept));
-    } else if (aircraft != nullptr && aircraft->state == SimState::buffer && kept) {
-        std::deque<TrackPoint>& track = kept->track;
-        const Tick last = lf_lastPointTick(*kept);
-        for (const TrackPoint& point : aircraft->track)
-            if (point.playTick > last)
-                track.push_back(point);
-        kept->recordTime = std::max(kept->recordTime, aircraft->recordTime);
-        *aircraft = std::move(*kept);
-    } else if (!kept || aircraft == nullptr || !lf_waitsForCreation(*aircraft) || aircraft->removeWhenCreated ||
-               !lf_takeBackCreation(*aircraft)) {
-        lf_removeLateObject(result, name);
-        if (shown)
-            gf_noteAnsweredLate(*shown);
-        return;
-    }
-    // Born on a stand, it stands there again.
-    if (gf_holdsStand(*aircraft))
-        lf_occupyStand(aircraft->standNumber);
+    if (verdict.kind == Kind::inPlaceOfCreation)
+        static_cast<void>(gf_withdrawCreation(result.hexid));
+    if (aircraft == nullptr)
+        aircraft = &liveAircraft.emplace_back(std::move(*record));
+    else
+        *aircraft = std::move(*record);
     aircraft->state = SimState::adding2sim;
     if (shown) {
         shown->respawnDueBefore = aircraft->respawnDue;
@@ -288,10 +266,15 @@ void lf_lateLive(const SimResult& result)
         gf_noteAnsweredLate(*shown);
     }
     const bool due = lf_respawnIfOutdated(*aircraft, shown);
-    gf_log(lf_lateObjectText(name, result.objectId, due ? "taken as its aircraft, to respawn" : "taken as its aircraft"));
+    gf_log(lf_lateObjectText(verdict.name, result.objectId,
+                             due ? "taken as its aircraft, to respawn" : "taken as its aircraft"));
     SimResult created = result;
     created.kind = SIM_RESULT_LIVE_CREATED;
     lf_liveCreated(created);
+    // The object was made where its creation was sent; it is shown where the flight is now at
+    // once, as a prompt answer's object would be, not flown there from the old place.
+    if (aircraft->objectId == result.objectId)
+        gf_positionFillBuffer().push_back(PositionSetRecord{aircraft->simPosition, aircraft->objectId});
 }
 
 // A static creation answered after it was given up is the static's aircraft while the static
@@ -309,7 +292,7 @@ void lf_lateStatic(const SimResult& result)
                                                : vald::format("static {}", result.hexid);
     const bool taken = aircraft != nullptr
                            ? lf_waitsForCreation(*aircraft) && !aircraft->removeWhenCreated &&
-                                 lf_unqueueCreation(staticCreationQueue, result.hexid)
+                                 gf_withdrawCreation(result.hexid)
                            : kept && gf_staticStandFree(*kept);
     if (!taken) {
         lf_removeLateObject(result, name);
@@ -323,19 +306,50 @@ void lf_lateStatic(const SimResult& result)
     deferredResults.push_back(created);
 }
 
-// The late object taken as a creation that the simulator refused since is the flight's next
-// creation given up: the flight it shows is that one's, whether it is outdated and respawns too.
-void lf_lateObjectOfAnother(const GivenUpCreation& refused)
+// The object taken as a creation that the simulator refused since answers another creation with
+// its tail number, which the client names (value1 its send id, value2 1.0 when it had been given
+// up). Another creation of the same flight: the object shows the flight as that one was sent, and
+// respawns when that is outdated. Another flight's: the flight that held the object has no
+// aircraft, as after its creation's refusal in time (its record goes; it comes back with its next
+// record), and the object is that creation's answer, judged as any.
+void lf_objectPassedOn(const SimResult& result)
 {
-    const std::optional<GivenUpCreation> shown = gf_passLateObjectOn(refused);
-    LiveAircraft* aircraft = lf_liveByObjectId(refused.objectId);
-    if (!shown || aircraft == nullptr || aircraft->hexid != refused.hexid)
+    const std::uint32_t objectId = result.objectId;
+    const bool late = result.value2 != 0.0;
+    LiveAircraft* holder = lf_liveByObjectId(objectId);
+    if (holder != nullptr && holder->hexid == result.hexid) {
+        std::optional<GivenUpCreation> shown =
+            late ? gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1)) : std::nullopt;
+        if (!shown)
+            return;
+        shown->objectId = objectId;
+        gf_noteAnsweredLate(*shown);
+        const bool due = lf_respawnIfOutdated(*holder, shown);
+        gf_log(lf_lateObjectText(gf_flightKeyText(holder->identity), objectId,
+                                 due ? "its later creation, to respawn" : "its later creation"));
         return;
-    aircraft->respawnDue = refused.respawnDueBefore;
-    aircraft->respawnNewLivery = refused.respawnNewLiveryBefore;
-    const bool due = lf_respawnIfOutdated(*aircraft, shown);
-    gf_log(lf_lateObjectText(gf_flightKeyText(aircraft->identity), refused.objectId,
-                             due ? "its later creation, to respawn" : "its later creation"));
+    }
+    const bool held = holder != nullptr;
+    const double heightAboveGround = held ? holder->heightAboveGround : 0.0;
+    if (held) {
+        gf_log(vald::format("{} refused, its object {} is another's", gf_flightKeyText(holder->identity), objectId));
+        lf_eraseWaiting(liveAircraft, liveAircraft.begin() + (holder - liveAircraft.data()));
+    }
+    if (late) {
+        lf_lateLive(SimResult{objectId, result.hexid, 0, SIM_RESULT_LATE_CREATED, result.value1, heightAboveGround});
+        return;
+    }
+    LiveAircraft* waiting = gf_liveByHexid(result.hexid);
+    const bool waits = waiting != nullptr && lf_waitsForCreation(*waiting);
+    if (held && waits) {
+        lf_liveCreated(SimResult{objectId, result.hexid, 0, SIM_RESULT_LIVE_CREATED, 0.0, heightAboveGround});
+    } else if (waits) {
+        // Its object went already as one too many: the creation that waits for it failed for now.
+        gf_log(vald::format("{} not created for now, tried again later", gf_flightKeyText(waiting->identity)));
+        lf_eraseWaiting(liveAircraft, liveAircraft.begin() + (waiting - liveAircraft.data()));
+    } else if (held) {
+        lf_removeLateObject(result, vald::format("{:x}", result.hexid));
+    }
 }
 
 // A creation given up that the simulator refused after all. A refused title is not offered again,
@@ -347,8 +361,13 @@ void lf_lateRefused(const SimResult& result)
 {
     const std::uint32_t hexid = result.hexid;
     const std::optional<GivenUpCreation> given = gf_takeGivenUpCreation(hexid, lf_sendIdOf(result.value2));
-    if (given && given->objectId != 0)
-        lf_lateObjectOfAnother(*given);
+    // An object taken as it was another creation's (the client passes it on next): the flight it
+    // shows is no longer this one's as it was sent.
+    if (LiveAircraft* holder = given && given->objectId != 0 ? lf_liveByObjectId(given->objectId) : nullptr;
+        holder != nullptr && holder->hexid == hexid) {
+        holder->respawnDue = given->respawnDueBefore;
+        holder->respawnNewLivery = given->respawnNewLiveryBefore;
+    }
     if (!given || result.value1 != CREATION_TITLE_REFUSED)
         return;
     gf_log(vald::format("{} refused after its creation was given up, livery '{}'", gf_flightKeyText(given->identity),
@@ -361,11 +380,11 @@ void lf_lateRefused(const SimResult& result)
     };
     if (hexid > LAST_STATIC_HEXID) {
         const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(), sameWaiting);
-        if (found != liveAircraft.end() && lf_takeBackCreation(*found))
+        if (found != liveAircraft.end() && gf_withdrawCreation(found->hexid))
             lf_eraseWaiting(liveAircraft, found);
     } else {
         const auto found = std::find_if(staticAircraft.begin(), staticAircraft.end(), sameWaiting);
-        if (found != staticAircraft.end() && lf_unqueueCreation(staticCreationQueue, hexid))
+        if (found != staticAircraft.end() && gf_withdrawCreation(hexid))
             lf_eraseWaiting(staticAircraft, found);
     }
 }
@@ -410,6 +429,9 @@ void lf_handleSimResult(const SimResult& result)
         break;
     case SIM_RESULT_LATE_REFUSED:
         lf_lateRefused(result);
+        break;
+    case SIM_RESULT_OBJECT_PASSED_ON:
+        lf_objectPassedOn(result);
         break;
     default:
         break;
@@ -484,17 +506,4 @@ void lf_finishCreation()
     }
     if (finished)
         std::erase_if(deferredResults, [](const SimResult& record) { return record.counter < 0; });
-}
-
-void lf_shutdownStatic(StaticAircraft& aircraft)
-{
-    if (aircraft.throttleStep != 0) {
-        gf_queueClientEvent(QueuedClientEvent{aircraft.objectId, THROTTLE_SET, 0});
-        aircraft.throttleStep = 0;
-    }
-    gf_setFlaps(aircraft, 0);
-    gf_queueClientEvent(QueuedClientEvent{aircraft.objectId, ENGINE_AUTO_SHUTDOWN, 0});
-    const bool cabin = !aircraft.cargoStand && gf_threadRandomEngine()() % CABIN_DARK_DRAWS < CABIN_LIT_BELOW;
-    gf_setLights(aircraft.objectId,
-                 {NAV_LIGHTS_WHILE_PARKED.value() ? 1u : 0u, 0, 0, 0, 0, 1, cabin ? 1u : 0u});
 }

@@ -50,6 +50,11 @@ constexpr double GROUND_PITCH_RAD = 0.010471975511965976;  // 0.6 degrees
 constexpr double SECONDS_PER_MINUTE = 60.0;
 
 void lf_drop(LiveAircraft& aircraft) { aircraft.skip = true; }
+void lf_dropForNow(LiveAircraft& aircraft)
+{
+    aircraft.skip = true;
+    aircraft.droppedForNow = true;
+}
 
 // The tick from which the spawn step acts on an aircraft whose first point this is: an aircraft
 // that taxis is placed a little earlier than one that flies or stands.
@@ -102,30 +107,7 @@ bool lf_mixedTrack(const LiveAircraft& aircraft)
     return anyAirborne && anyOnGround;
 }
 
-// Sent to the simulator and not yet released as active: a loaded simulator shows it many seconds
-// later.
-bool lf_creationSent(const LiveAircraft& aircraft)
-{
-    return aircraft.state == SimState::adding2sim && !gf_creationWaits(aircraft.hexid);
-}
-
-// The creations on their way: waiting to be sent or sent and not yet active.
-std::size_t lf_creationsUnderWay()
-{
-    return static_cast<std::size_t>(std::count_if(liveAircraft.begin(), liveAircraft.end(), lf_creationSent)) +
-           gf_liveCreationsWaiting();
-}
-
 }  // namespace
-
-std::size_t lf_liveCount()
-{
-    const auto counted = std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& aircraft) {
-        const bool away = aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::buffer;
-        return aircraft.state == SimState::active || (aircraft.respawning && away);
-    });
-    return static_cast<std::size_t>(counted) + lf_creationsUnderWay();
-}
 
 void lf_takeRegistrationData(LiveAircraft& aircraft)
 {
@@ -192,8 +174,9 @@ void lf_bornOnStand(LiveAircraft& aircraft, const Stand& stand)
     lf_checkMaxPark(1);
 }
 
-// The first phase of a new aircraft; false when it must wait a tick (front point dropped).
-bool lf_firstPhase(LiveAircraft& aircraft)
+// The first phase of a new aircraft; false when it must wait a tick (front point dropped). One
+// placed again where its flight is now does not wait: standing away from a stand it taxis.
+bool lf_firstPhase(LiveAircraft& aircraft, bool mayWait = true)
 {
     if (aircraft.track.front().airborne) {
         gf_forgetKeptOffStand(aircraft.hexid);
@@ -206,7 +189,7 @@ bool lf_firstPhase(LiveAircraft& aircraft)
     }
     if (aircraft.skip)
         return true;
-    if (aircraft.track.size() > 1 && aircraft.track[1].stationary) {
+    if (mayWait && aircraft.track.size() > 1 && aircraft.track[1].stationary) {
         lf_popFront(aircraft);
         return false;
     }
@@ -269,10 +252,9 @@ bool lf_readyToPlace(LiveAircraft& aircraft)
     return !aircraft.skip;
 }
 
-// The first position and heading; the hexid goes onto the adding stack.
-void lf_place(LiveAircraft& aircraft)
+// The first position and heading, from the front point.
+void lf_setFirstPosition(LiveAircraft& aircraft)
 {
-    coupledCallsignQueue.push_back(aircraft.hexid);
     const TrackPoint& front = aircraft.track.front();
     SimPosition& at = aircraft.simPosition;
     at.lat = front.lat;
@@ -285,13 +267,52 @@ void lf_place(LiveAircraft& aircraft)
     at.heading = lf_firstHeading(aircraft);
     aircraft.headingRate = 0.0;
     aircraft.proximityHold = false;
+}
+
+// The first position and heading; the hexid goes onto the adding stack.
+void lf_place(LiveAircraft& aircraft)
+{
+    coupledCallsignQueue.push_back(aircraft.hexid);
+    lf_setFirstPosition(aircraft);
     aircraft.state = SimState::adding2sim;
-    addingStack.push_back(aircraft.hexid);
+    gf_placeLiveCreation(aircraft.hexid);
     if (!gf_endsWithGhostMark(aircraft.identity.callsign))
         lf_removeGhost(aircraft.identity.callsign);
 }
 
+// A track used up in the air at the edge of the range: a flight that has left it, whose aircraft
+// would have gone at the end of its track, not carried on.
+bool lf_endedAtTheRangesEdge(const TrackPoint& last, Tick now)
+{
+    const UserAircraftSnapshot& user = engineUserSnapshot;
+    return last.airborne && last.playTick < now && gf_userPositionKnown(user) &&
+           gf_distanceNm(lf_pointPosition(last), LatLon{user.latitude, user.longitude}) >= rangeNm.load() - 0.5;
+}
+
 }  // namespace
+
+bool gf_placeAgainNow(LiveAircraft& aircraft)
+{
+    std::deque<TrackPoint>& track = aircraft.track;
+    const Tick now = tickCounter.load();
+    lf_catchUpHeldBack(aircraft, now);
+    if (track.empty() || lf_endedAtTheRangesEdge(track.front(), now))
+        return false;
+    if (track.size() == 1 && !track.front().airborne) {
+        // On the ground at the end of its data it stands there.
+        TrackPoint standing = track.front();
+        standing.playTick = std::max(standing.playTick, now) + 1;
+        standing.groundSpeed = 0.0;
+        standing.stationary = true;
+        track.push_back(standing);
+    }
+    if (track.size() > 1)
+        lf_markStationary(aircraft);
+    if (!lf_firstPhase(aircraft, false) || aircraft.skip)
+        return false;
+    lf_setFirstPosition(aircraft);
+    return true;
+}
 
 std::string gf_unmatchedLiveryKey(const FlightIdentity& flight)
 {
@@ -307,15 +328,16 @@ void lf_spawnStep(LiveAircraft& aircraft)
         aircraft.heldBackUntil = 0;
         lf_catchUpHeldBack(aircraft, now);
     }
+    // A track used up is the flight's data run out, no removal of the flight.
     if (aircraft.track.empty())
-        return lf_drop(aircraft);
+        return lf_dropForNow(aircraft);
     aircraft.spawnDueTick = lf_dueTick(aircraft.track.front());
     if (now < aircraft.spawnDueTick)
         return;
     // Every rule below may drop the record; its flight's reports go on all the same.
     gf_keptOffRecordSeen(aircraft.hexid);
     if (aircraft.track.size() == 1)
-        return lf_drop(aircraft);
+        return lf_dropForNow(aircraft);
     FlightIdentity& flight = aircraft.identity;
     if (gf_endsWithGhostMark(flight.callsign) &&
         std::find(ghostList.begin(), ghostList.end(), flight.callsign) != ghostList.end())
@@ -324,7 +346,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_popFront(aircraft);
     if (lf_proximityHold(aircraft))
         return;
-    if (liveCreationQueue.size() > CROWDED_CREATION_QUEUE && aircraft.phase == FlightPhase::birth &&
+    if (gf_liveCreationsQueued() > CROWDED_CREATION_QUEUE && aircraft.phase == FlightPhase::birth &&
         !aircraft.respawning)
         return lf_popFront(aircraft);
     const std::int32_t maxLive = MAX_LIVE_SEL.value();
@@ -342,28 +364,29 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_drop(aircraft);
     if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
         return lf_drop(aircraft);
-    LiveAircraft* farther = nullptr;
-    if (!aircraft.respawning && lf_liveCount() >= static_cast<std::size_t>(maxLive)) {
+    LiveAircraft* giver = nullptr;
+    if (!aircraft.respawning && gf_liveCount() >= static_cast<std::size_t>(maxLive)) {
         const UserAircraftSnapshot& user = engineUserSnapshot;
         const double distance =
             gf_distanceNm(LatLon{user.latitude, user.longitude}, lf_pointPosition(aircraft.track.front()));
-        farther = lf_farthestActiveBeyond(distance);
-        if (farther == nullptr)
-            return lf_drop(aircraft);
-        // The far aircraft's place is given up at once (removals go out ten a second) but taken
-        // only when a creation slot comes (two a second): were every newcomer let in, the
-        // simulator would empty while the creations pile up, and the aircraft removed would come
-        // back as newcomers later. So a place changes hands only while few creations wait; a new
-        // aircraft waits meanwhile, its start moving on along its track, and tries again there.
-        if (aircraft.phase == FlightPhase::birth && lf_creationsUnderWay() >= CROWDED_CREATION_QUEUE)
+        // The far aircraft keeps its place until the newcomer is shown, however long the simulator
+        // takes: the simulator stays full meanwhile, and a place it promised is no other's. A place
+        // changes hands only while few creations are on their way (they go out two a second): at
+        // most as many as the limit has places, and ten; a new aircraft waits meanwhile, its start
+        // moving on along its track, and tries again at the next whole second.
+        giver = gf_farthestActiveBeyond(distance, false);
+        if (giver == nullptr)
+            return lf_dropForNow(aircraft);
+        const std::size_t crowded = std::min(CROWDED_CREATION_QUEUE, static_cast<std::size_t>(maxLive));
+        if (aircraft.phase == FlightPhase::birth && gf_creationsUnderWay() >= crowded)
             return lf_holdBack(aircraft, now);
     }
-    // A place is given up only for a newcomer that has its livery and its stand: the choice of
-    // either may still drop it, and the far aircraft would then have gone for nothing.
+    // A place is promised only to a newcomer that has its livery and its stand: the choice of
+    // either may still drop it.
     if (!lf_readyToPlace(aircraft))
         return;
-    if (farther != nullptr && farther->state == SimState::active)
-        removeAircraftFromSim(*farther);
+    if (giver != nullptr && giver->state == SimState::active)
+        gf_noteHandOver(aircraft.hexid, giver->hexid);
     lf_place(aircraft);
 }
 

@@ -24,6 +24,12 @@ void lf_spawnStep(LiveAircraft& aircraft);
 // Places the aircraft: first phase, position, heading, livery; its hexid goes onto the adding
 // stack. Without a livery the aircraft is dropped.
 void spawnLiveAc(LiveAircraft& aircraft);
+// An object answered late is taken as the aircraft's: it is placed where its flight is now, as the
+// spawn step would place it now (its start moved on past the points that came due, its phase and
+// stand chosen again, standing where its data ended on the ground). False when it is to go: no
+// point left, its data ended in the air at the edge of the range (it has left it), or its stand
+// refused.
+[[nodiscard]] bool gf_placeAgainNow(LiveAircraft& aircraft);
 // The reference data may know the airframe better than the service: its airline or operator,
 // its type and whether it is a freighter (and its registration stands in for a callsign that is
 // not valid).
@@ -31,10 +37,6 @@ void lf_takeRegistrationData(LiveAircraft& aircraft);
 // The livery remembered for the hexid, or one chosen now and remembered. False when none could be
 // found: the flight key then goes into unmatchedLiveryKeys and the aircraft is to be dropped.
 [[nodiscard]] bool lf_takeLivery(LiveAircraft& aircraft);
-// What the live limit (MAX_LIVE_SEL) counts: the aircraft shown, those whose creation waits to be
-// sent or has been sent and not answered (one given up is not), and those away for a respawn,
-// which keep their place.
-std::size_t lf_liveCount();
 // The stand of the park airport on which an aircraft at rest on the ground is born; none when it
 // is born elsewhere. A refused claim drops the aircraft.
 [[nodiscard]] std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft);

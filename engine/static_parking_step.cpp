@@ -73,7 +73,7 @@ void lf_queueCreation(const StaticAircraft& made)
     request.tailNumber = made.identity.callsign;
     request.liveryTitle = made.liveryTitle;
     request.hexid = made.hexid;
-    staticCreationQueue.push_back(request);
+    gf_placeStaticCreation(request);
 }
 
 void lf_showWanted(std::int32_t count, std::int32_t percent)

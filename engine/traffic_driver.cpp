@@ -37,49 +37,8 @@ constexpr std::size_t LIVE_CAPACITY = 512;
 constexpr std::size_t STATIC_CAPACITY = 256;
 constexpr std::size_t RESULT_CAPACITY = 256;
 constexpr std::size_t DEFERRED_CAPACITY = 128;
-constexpr std::size_t ADDING_STACK_CAPACITY = 64;
 
 bool reserved = false;
-
-CreationRequest lf_creationRequestOf(const LiveAircraft& aircraft)
-{
-    const SimPosition& at = aircraft.simPosition;
-    CreationRequest request;
-    request.position = SimInitPosition{at.lat,
-                                       at.lon,
-                                       at.altitude,
-                                       at.pitch * RAD_TO_DEG,
-                                       at.bank * RAD_TO_DEG,
-                                       at.heading * RAD_TO_DEG,
-                                       aircraft.track.empty() || !aircraft.track.front().airborne ? 1u : 0u,
-                                       0};
-    request.tailNumber = aircraft.identity.callsign;
-    request.liveryTitle = std::string(aircraft.liveryTitle);
-    request.hexid = aircraft.hexid;
-    return request;
-}
-
-void lf_serveAddingStack()
-{
-    if (addingStack.empty())
-        return;
-    const std::uint32_t hexid = addingStack.back();
-    addingStack.pop_back();
-    const auto found = std::find_if(liveAircraft.begin(), liveAircraft.end(),
-                                    [hexid](const LiveAircraft& aircraft) { return aircraft.hexid == hexid; });
-    if (found == liveAircraft.end())
-        return;
-    if (found->identity.callsign.empty()) {
-        gf_logWarn(vald::format("{} {} objectid = 0?", "lf_handleAddingStack", gf_flightKeyText(found->identity)));
-        return;
-    }
-    // An aircraft that respawns is missing from the simulator until it is made again: it goes
-    // ahead of the newcomers.
-    if (found->respawning)
-        liveCreationQueue.push_front(lf_creationRequestOf(*found));
-    else
-        liveCreationQueue.push_back(lf_creationRequestOf(*found));
-}
 
 void lf_requestAircraftInRange(Tick tick)
 {
@@ -108,7 +67,7 @@ void lf_handleAddingStack()
         lf_startDueRespawns();
         gf_clearStandingOverlaps();
     }
-    lf_serveAddingStack();
+    gf_serveAddingStack();
     lf_requestAircraftInRange(tick);
     if (tick % USER_SNAPSHOT_PERIOD_TICKS == 0)
         engineUserSnapshot = gf_getUserPosition();
@@ -136,15 +95,8 @@ void lf_handleSimQueues()
     }
     if (tick % CREATION_PERIOD_TICKS != 0 || tick < creationsHeldUntil)
         return;
-    if (!liveCreationQueue.empty()) {
-        gf_queueCreateAc(liveCreationQueue.front());
-        liveCreationQueue.pop_front();
+    if (gf_handOnCreation())
         return;
-    }
-    if (!staticCreationQueue.empty()) {
-        gf_queueCreateAc(staticCreationQueue.front());
-        staticCreationQueue.pop_front();
-    }
     if (lf_plannedParkPositionsRemain())
         lf_parkStaticNext();
 }
@@ -157,7 +109,7 @@ void lf_reserveTraffic()
     reserved = true;
     liveAircraft.reserve(LIVE_CAPACITY);
     staticAircraft.reserve(STATIC_CAPACITY);
-    addingStack.reserve(ADDING_STACK_CAPACITY);
+    gf_reserveCreationQueues();
     deferredResults.reserve(DEFERRED_CAPACITY);
     gf_reserveSimResults(RESULT_CAPACITY);
 }
@@ -171,10 +123,8 @@ void lf_resetTraffic()
     gf_engineHooks()->forgetParkAirport();
     gf_clearSimResults();
     deferredResults.clear();
-    addingStack.clear();
+    gf_resetCreationQueues();
     staticAircraft.clear();
-    liveCreationQueue = CreationQueue();
-    staticCreationQueue = CreationQueue();
     removalQueue = std::deque<std::uint32_t>();
     lf_emptyIntake();
     fastInRangeRequests = false;

@@ -1,16 +1,19 @@
 #pragma once
 // The engine's step of every 10 ms tick on the worker, the drain of the simulator's results, and
-// the containers' reservation and reset.
+// the containers' reservation and reset. The creations on their way are creation_queue's: this
+// step only asks it to serve the adding stack and to hand a creation on at each creation slot.
 //
 // Road of one received flight to a position in the simulator:
 //   traffic reader -> lf_scheduleReceived (traffic_intake: play-out ticks, history or intake)
 //   -> lf_takeHistory / lf_takeFromIntake (this step) -> lf_handleReceivedFlight
 //   -> lf_newLiveFlight -> lf_addNewLiveAc: a LiveAircraft in buffer
-//   -> updateLiveAc (position_stream) -> lf_spawnStep (spawn_step): its hexid on the adding stack
-//   -> lf_serveAddingStack (here): a CreationRequest on the live creation queue
-//   -> lf_handleSimQueues: gf_queueCreateAc, one creation per 50 ticks -> simulator client;
-//   once created and active, updateLiveAc queues its position every tick and
-//   lf_updateAllLiveAc hands the tick's positions over (gf_swapPositionBuffers).
+//   -> updateLiveAc (position_stream) -> lf_spawnStep (spawn_step): placed, its hexid on the
+//      adding stack (creation_queue)
+//   -> gf_serveAddingStack (this step, once a tick): a CreationRequest on the live creation queue
+//   -> lf_handleSimQueues: gf_handOnCreation, one creation per 50 ticks -> simulator client;
+//   -> lf_processSimResults (sim_results): its object; released 200 ticks later, active;
+//   once active, updateLiveAc queues its position every tick and lf_updateAllLiveAc hands the
+//   tick's positions over (gf_swapPositionBuffers).
 #include <cstdint>
 
 #include "engine/aircraft_records.hpp"

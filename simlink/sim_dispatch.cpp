@@ -83,45 +83,37 @@ void lf_pushResult(std::uint32_t objectId, std::uint32_t hexid, std::uint32_t ki
 
 bool lf_containsText(const std::string& text, const char* needle) { return text.find(needle) != std::string::npos; }
 
-// The simulator refused a creation: its title, or for now (no room for another object). One
-// given up unanswered goes to the engine as refused late: the refusal still stands for its title.
+// The simulator refused a creation: its title, or for now (no room for another object). One no
+// longer pending reaches the engine all the same, as refused late when it had been given up: the
+// refusal still stands for its title. When an object had been taken as it, that object was
+// another creation's with its tail number: the next one unanswered, which the engine is told of
+// by the same key the client matched it with.
 void lf_onCreationRefused(std::uint32_t sendId, double why)
 {
     std::vector<PendingCreation>& pending = gf_pendingCreations();
     const auto found = std::find_if(pending.begin(), pending.end(),
                                     [sendId](const PendingCreation& entry) { return entry.sendId == sendId; });
     if (found == pending.end()) {
-        const std::optional<ForgottenCreation> givenUp = gf_takeForgottenBySendId(sendId);
-        if (!givenUp)
+        const std::optional<ForgottenCreation> answered = gf_takeForgottenBySendId(sendId);
+        if (!answered)
             return;
-        if (givenUp->creation.hexid != 0)
-            lf_pushResult(0, givenUp->creation.hexid, SIM_RESULT_LATE_REFUSED, why, sendId);
-        // The late object taken as this creation was another's with its tail number: it answers
-        // the next one (the engine knows it as that one's from the refusal).
-        if (givenUp->objectId != 0)
-            static_cast<void>(gf_takeForgottenCreation(givenUp->creation.callsign, givenUp->objectId));
+        const std::uint32_t hexid = answered->creation.hexid;
+        if (hexid != 0 && answered->givenUp)
+            lf_pushResult(0, hexid, SIM_RESULT_LATE_REFUSED, why, sendId);
+        else if (hexid != 0)
+            gf_pushSimResult(gf_creationFailedResult(hexid, why, sendId));
+        if (answered->objectId == 0 || hexid <= LAST_STATIC_HEXID)
+            return;
+        const std::optional<ObjectAnswer> next = gf_creationAnsweredBy(answered->creation.callsign, answered->objectId);
+        if (next && next->creation.hexid > LAST_STATIC_HEXID)
+            lf_pushResult(answered->objectId, next->creation.hexid, SIM_RESULT_OBJECT_PASSED_ON, next->creation.sendId,
+                          next->late ? 1.0 : 0.0);
         return;
     }
     const std::uint32_t hexid = found->hexid;
     lf_takeOutAt(pending, static_cast<std::size_t>(found - pending.begin()));
     if (hexid != 0)
         gf_pushSimResult(gf_creationFailedResult(hexid, why));
-}
-
-// The hexid of the first pending creation whose tail number is the callsign, taken out of the
-// pending list; 0 when none.
-std::uint32_t lf_takePendingByCallsign(const std::string& callsign)
-{
-    if (callsign.empty())
-        return 0;
-    std::vector<PendingCreation>& pending = gf_pendingCreations();
-    const auto found = std::find_if(pending.begin(), pending.end(),
-                                    [&callsign](const PendingCreation& entry) { return entry.callsign == callsign; });
-    if (found == pending.end())
-        return 0;
-    const std::uint32_t hexid = found->hexid;
-    lf_takeOutAt(pending, static_cast<std::size_t>(found - pending.begin()));
-    return hexid;
 }
 
 // When the object was announced, taken out of the list; nothing when it is not listed.
@@ -164,14 +156,13 @@ void lf_describeAircraft(std::uint32_t objectId, const SimMessage& data)
     }
     const auto onGroundFlag = static_cast<std::uint32_t>(*onGround);
     if (lf_takeAddedObject(objectId)) {
-        const std::uint32_t hexid = lf_takePendingByCallsign(*atcId);
-        if (const std::optional<PendingCreation> givenUp =
-                hexid == 0 ? gf_takeForgottenCreation(*atcId, objectId) : std::nullopt;
-            givenUp && givenUp->hexid != 0) {
+        const std::optional<ObjectAnswer> answer = gf_creationAnsweredBy(*atcId, objectId);
+        const std::uint32_t hexid = answer ? answer->creation.hexid : 0;
+        if (hexid != 0 && answer->late) {
             // Its creation was given up and the flight may have been made again: only the engine
             // knows whether this is still the flight's aircraft or one too many (it logs which).
             lf_releaseAndFreeze(objectId);
-            lf_pushResult(objectId, givenUp->hexid, SIM_RESULT_LATE_CREATED, givenUp->sendId, *heightAboveGround);
+            lf_pushResult(objectId, hexid, SIM_RESULT_LATE_CREATED, answer->creation.sendId, *heightAboveGround);
             return;
         }
         if (hexid == 0) {

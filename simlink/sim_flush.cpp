@@ -181,23 +181,43 @@ void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now)
             entry.answerBy = std::min(entry.answerBy, now + DOUBTED_CREATION_WAIT);
 }
 
-std::optional<PendingCreation> gf_takeForgottenCreation(const std::string& callsign, std::uint32_t objectId)
+std::optional<ObjectAnswer> gf_creationAnsweredBy(const std::string& callsign, std::uint32_t objectId)
 {
     if (callsign.empty())
         return std::nullopt;
-    const auto unanswered = [&callsign](const ForgottenCreation& f) {
-        return f.objectId == 0 && f.creation.callsign == callsign;
+    std::vector<PendingCreation>& pending = gf_pendingCreations();
+    const SteadyTime now = gf_steadyNow();
+    const auto unanswered = [&callsign, now](const ForgottenCreation& f) {
+        return f.objectId == 0 && f.creation.callsign == callsign && now - f.forgottenAt < FORGOTTEN_CREATION_MEMORY;
     };
-    std::optional<ForgottenCreation> taken = lf_takeForgotten(unanswered);
-    if (!taken)
+    const auto samePending = [&callsign](const PendingCreation& entry) { return entry.callsign == callsign; };
+    auto oldestPending = std::find_if(pending.begin(), pending.end(), samePending);
+    for (auto entry = oldestPending; entry != pending.end(); ++entry)
+        if (samePending(*entry) && entry->sentAt < oldestPending->sentAt)
+            oldestPending = entry;
+    auto oldestForgotten = std::find_if(forgottenCreations.begin(), forgottenCreations.end(), unanswered);
+    for (auto entry = oldestForgotten; entry != forgottenCreations.end(); ++entry)
+        if (unanswered(*entry) && entry->creation.sentAt < oldestForgotten->creation.sentAt)
+            oldestForgotten = entry;
+    const bool late = oldestForgotten != forgottenCreations.end() &&
+                      (oldestPending == pending.end() || oldestForgotten->creation.sentAt <= oldestPending->sentAt);
+    if (!late && oldestPending == pending.end())
         return std::nullopt;
+    ForgottenCreation answered = late ? *oldestForgotten : ForgottenCreation{*oldestPending, now, 0, false};
+    if (late)
+        forgottenCreations.erase(oldestForgotten);
+    else
+        pending.erase(oldestPending);
     // The object may be another creation's with that tail number: this one stays to be found by
     // its refusal.
-    if (std::any_of(forgottenCreations.begin(), forgottenCreations.end(), unanswered)) {
-        taken->objectId = objectId;
-        forgottenCreations.push_back(*taken);
+    if (std::any_of(pending.begin(), pending.end(), samePending) ||
+        std::any_of(forgottenCreations.begin(), forgottenCreations.end(), unanswered)) {
+        answered.objectId = objectId;
+        lf_forget(answered.creation, now);
+        forgottenCreations.back().objectId = objectId;
+        forgottenCreations.back().givenUp = answered.givenUp;
     }
-    return std::move(taken->creation);
+    return ObjectAnswer{std::move(answered.creation), late};
 }
 
 std::optional<ForgottenCreation> gf_takeForgottenBySendId(std::uint32_t sendId)

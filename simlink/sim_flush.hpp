@@ -47,20 +47,28 @@ void gf_ageOutPendingCreations(SteadyTime now);
 // and still unanswered may have been it, and is forgotten unless answered within a few seconds
 // (its own object is described as soon as it is announced).
 void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now);
-// A creation forgotten unanswered, and when; objectId: the late object taken as it while another
-// creation forgotten with its tail number was unanswered, which may have been that object's.
+// A creation forgotten unanswered (givenUp), or one answered by an object that may have been
+// another's (below), and when; objectId: the object taken as it.
 struct ForgottenCreation {
     PendingCreation creation;
     SteadyTime forgottenAt{};
     std::uint32_t objectId = 0;
+    bool givenUp = true;  // false: answered in time, by an object that may have been another's
 };
-// The first creation forgotten unanswered (within the last ten minutes) with this tail number,
-// taken out of the memory as answered by the object; nothing when none. An object that still
-// comes with it is ours: a slow simulator answers late what was given up. Each forgotten creation
-// answers once. While another with that tail number is unanswered it is remembered, with the
-// object, for a refusal that may still name it: the object is then the other one's.
-std::optional<PendingCreation> gf_takeForgottenCreation(const std::string& callsign, std::uint32_t objectId);
-// The same for a refusal, which names the creation by the send id of its packet.
+// The creation an object with this ATC ID answers: the oldest one unanswered with that tail
+// number, pending or forgotten unanswered within the last ten minutes (a simulator answers
+// creations in the order sent; a slow one answers late what was given up), taken out; late when
+// it had been forgotten. Nothing when none: the object is not ours. Objects are told from each
+// other by their tail number only: while another creation with it is unanswered, the one answered
+// is remembered with the object, for a refusal that may still name it; the object then answers the
+// next one (gf_creationAnsweredBy again, by the refused one's tail number).
+struct ObjectAnswer {
+    PendingCreation creation;
+    bool late = false;
+};
+std::optional<ObjectAnswer> gf_creationAnsweredBy(const std::string& callsign, std::uint32_t objectId);
+// A refusal of a creation no longer pending names it by the send id of its packet: the one
+// forgotten or answered with that send id, taken out.
 std::optional<ForgottenCreation> gf_takeForgottenBySendId(std::uint32_t sendId);
 // The result that tells the engine a creation failed; one given up unanswered carries its send id.
 SimResult gf_creationFailedResult(std::uint32_t hexid, double why, std::uint32_t sendId = 0);

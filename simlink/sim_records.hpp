@@ -174,6 +174,10 @@ enum SimResultKind : std::uint32_t {
     // A creation given up unanswered that the simulator refused after all; value1: why
     // (CREATION_TITLE_REFUSED or CREATION_SIMULATOR_FULL), value2: its send id.
     SIM_RESULT_LATE_REFUSED = 8,
+    // The object taken as a creation that the simulator refused since answers another live
+    // creation with its tail number: hexid that one's; value1 its send id, value2 1.0 when it had
+    // been given up (an answer late), 0.0 when it was answered in time.
+    SIM_RESULT_OBJECT_PASSED_ON = 9,
 };
 
 // Why a creation failed. A title the simulator refused is not offered again; a creation never

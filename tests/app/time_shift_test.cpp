@@ -1,8 +1,8 @@
 // The time shift: its limits, its parts in the three combos, the traffic of the old time that
 // the worker removes, and the program clock while it is active.
-#include "engine/creation_queue.hpp"
 #include "foundation/clock.hpp"
 #include "tests/app/commands_test_support.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 #include "engine/stand_records.hpp"
 #include "foundation/time_slots.hpp"

@@ -110,6 +110,7 @@ void EngineHarness::adoptObject(std::uint32_t objectId, std::uint32_t hexid)
     object.objectId = objectId;
     object.hexid = hexid;
     object.createdTick = tick();
+    object.madeTick = tick();
     objects_.emplace(objectId, std::move(object));
     nextObjectId_ = std::max(nextObjectId_, objectId + 1);
 }
@@ -197,6 +198,7 @@ void EngineHarness::frame()
     }
     for (const CreationRequest& request : creations)
         createObject(request);
+    giveUpCreations(now);
 
     std::vector<Pending> due;
     std::erase_if(pending_, [&due, now](const Pending& pending) {
@@ -205,9 +207,27 @@ void EngineHarness::frame()
         due.push_back(pending);
         return true;
     });
-    for (const Pending& pending : due) {
-        const SimResult& result = pending.result;
-        if (result.kind == SIM_RESULT_LIVE_CREATED || result.kind == SIM_RESULT_STATIC_CREATED) {
+    for (Pending& pending : due) {
+        SimResult& result = pending.result;
+        if (pending.sendId != 0) {
+            const auto answered = std::find_if(unanswered_.begin(), unanswered_.end(), [&pending](const Unanswered& u) {
+                return u.sendId == pending.sendId;
+            });
+            const bool late = answered != unanswered_.end() && answered->givenUp;
+            if (answered != unanswered_.end())
+                unanswered_.erase(answered);
+            if (result.objectId != 0)
+                objects_.at(result.objectId).madeTick = now;
+            if (late && result.kind == SIM_RESULT_CREATION_FAILED) {
+                result.kind = SIM_RESULT_LATE_REFUSED;
+                result.value2 = pending.sendId;
+            } else if (late) {
+                result.kind = SIM_RESULT_LATE_CREATED;
+                result.value1 = pending.sendId;
+            }
+        }
+        if (result.kind == SIM_RESULT_LIVE_CREATED || result.kind == SIM_RESULT_STATIC_CREATED ||
+            result.kind == SIM_RESULT_LATE_CREATED) {
             // The client releases a new aircraft from the simulator's AI and freezes it.
             std::lock_guard<std::mutex> lock(simSendMutex);
             for (const std::uint32_t freeze : {FREEZE_LATITUDE_LONGITUDE_SET, FREEZE_ALTITUDE_SET, FREEZE_ATTITUDE_SET})
@@ -225,11 +245,13 @@ void EngineHarness::createObject(const CreationRequest& request)
                                                                     : std::uniform_int_distribution<Tick>(1, 3)(random_));
     SimResult result;
     result.hexid = request.hexid;
+    const std::uint32_t sendId = nextSendId_++;
+    unanswered_.push_back(Unanswered{sendId, request.hexid, now, false});
     const std::string title(request.liveryTitle);
     if (options_.refusedTitles.contains(title)) {
         result.kind = SIM_RESULT_CREATION_FAILED;
         result.value1 = CREATION_TITLE_REFUSED;
-        pending_.push_back(Pending{reportTick, result});
+        pending_.push_back(Pending{reportTick, result, sendId});
         return;
     }
     SimObject object;
@@ -244,7 +266,25 @@ void EngineHarness::createObject(const CreationRequest& request)
     if (result.kind == SIM_RESULT_LIVE_CREATED)
         result.value2 = std::max(0.0, request.position.altitude - options_.terrainElevationFt);
     objects_.emplace(object.objectId, std::move(object));
-    pending_.push_back(Pending{reportTick, result});
+    pending_.push_back(Pending{reportTick, result, sendId});
+}
+
+// The client forgets a creation unanswered too long and tells the engine, naming its send id.
+void EngineHarness::giveUpCreations(Tick now)
+{
+    if (options_.creationGiveUpTicks <= 0)
+        return;
+    for (Unanswered& creation : unanswered_) {
+        if (creation.givenUp || now - creation.sentTick < options_.creationGiveUpTicks)
+            continue;
+        creation.givenUp = true;
+        SimResult failed;
+        failed.hexid = creation.hexid;
+        failed.kind = SIM_RESULT_CREATION_FAILED;
+        failed.value1 = CREATION_NOT_ANSWERED;
+        failed.value2 = creation.sendId;
+        gf_pushSimResult(failed);
+    }
 }
 
 // Flat terrain: every object of the program near the user reports its ground and height.
@@ -253,7 +293,7 @@ void EngineHarness::answerInRange(std::uint32_t radiusMetres)
     ++inRangeRequests_;
     const LatLon user = options_.user;
     for (const auto& [objectId, object] : objects_) {
-        if (object.removedTick >= 0)
+        if (object.madeTick < 0 || object.removedTick >= 0)
             continue;
         const LatLon at = object.positions.empty()
                               ? LatLon{object.created.latitude, object.created.longitude}

@@ -31,6 +31,9 @@ struct HarnessOptions {
     std::set<std::string> refusedTitles;
     bool flightPlansTaken = true;  // the simulator's answer to a flight plan
     Tick creationAnswerTicks = 0;  // a loaded simulator answers each creation that late; 0: 1 to 3 ticks
+    // The simulator client gives a creation up when unanswered this long (0: never); its answer
+    // then reaches the engine as a late one, for the creation's send id.
+    Tick creationGiveUpTicks = 0;
 };
 
 // One object of the simulated simulator.
@@ -41,6 +44,7 @@ struct SimObject {
     std::string tailNumber;
     SimInitPosition created;
     Tick createdTick = 0;   // the tick whose step queued the creation
+    Tick madeTick = -1;     // from the answer on it is in the simulator; -1 before
     Tick removedTick = -1;  // -1 while it exists
     std::vector<std::pair<Tick, SimPosition>> positions;
     std::vector<std::pair<Tick, QueuedClientEvent>> events;  // queued, and the light toggles sent at once
@@ -85,7 +89,15 @@ private:
     struct Pending {
         Tick dueTick = 0;
         SimResult result;
+        std::uint32_t sendId = 0;  // of a creation: its answer
     };
+    struct Unanswered {
+        std::uint32_t sendId = 0;
+        std::uint32_t hexid = 0;
+        Tick sentTick = 0;
+        bool givenUp = false;
+    };
+    void giveUpCreations(Tick now);
     void feedHistory();
     void feedLive();
     void frame();
@@ -104,6 +116,8 @@ private:
     std::map<std::uint32_t, SimObject> objects_;
     std::vector<SentRecord> sent_;
     std::vector<Pending> pending_;
+    std::vector<Unanswered> unanswered_;
+    std::uint32_t nextSendId_ = 1;
     std::size_t inRangeRequests_ = 0;
 };
 

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <thread>
 
-#include "engine/creation_queue.hpp"
 #include "foundation/run_state.hpp"
 #include "foundation/thread_owner.hpp"
 #include "simlink/sim_state.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/engine_test_support.hpp"
 #include "tests/engine/traffic_script.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 namespace {
 

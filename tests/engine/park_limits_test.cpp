@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 
-#include "engine/creation_queue.hpp"
 #include "engine/removal.hpp"
 #include "foundation/clock.hpp"
 #include "foundation/format.hpp"
@@ -13,6 +12,7 @@
 #include "foundation/time_slots.hpp"
 #include "tests/engine/engine_test_support.hpp"
 #include "tests/foundation/log_capture.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 namespace {
 

@@ -2,15 +2,16 @@
 // sweep and the live-count limit, and how the per-tick step serves the queues.
 #include "engine/removal.hpp"
 
+#include <algorithm>
 #include <filesystem>
 
-#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameters.hpp"
 #include "tests/engine/engine_test_support.hpp"
 #include "tests/support/temp_dir.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 namespace {
 
@@ -49,6 +50,15 @@ TEST_F(RemovalTest, WaitingCreationIsWithdrawnKeepingTheOtherRequestsInOrder)
     EXPECT_TRUE(aircraft.dequeued);
     EXPECT_FALSE(aircraft.removeWhenCreated);
     EXPECT_EQ(tailNumbers(liveCreationQueue), (std::vector<std::string>{"A1", "B2", "C3"}));
+
+    // Placed and its request not made yet: withdrawn from the adding stack as well, not made and
+    // then removed; the others placed stay.
+    addingStack = {0x400001, 0x400005, 0x400002};
+    LiveAircraft& placed = addLive(0x400005, "KLM5", SimState::adding2sim);
+    removeAircraftFromSim(placed);
+    EXPECT_TRUE(placed.dequeued);
+    EXPECT_FALSE(placed.removeWhenCreated);
+    EXPECT_EQ(addingStack, (std::vector<std::uint32_t>{0x400001, 0x400002}));
 }
 
 TEST_F(RemovalTest, StaticCreationQueueIsSearchedWhenTheLiveOneHasNoRequest)
@@ -218,6 +228,39 @@ TEST_F(RemovalTest, LiveCountLimitRemovesTheFarthestFirst)
 
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{113, 112, 111}));
     EXPECT_EQ(liveAircraft.back().state, SimState::buffer);
+}
+
+// Lowered below what is shown and on its way, the limit counts as it does for a newcomer: the
+// creations that wait to be sent are withdrawn, and as those sent already are shown the farthest go,
+// until three are left. Left alone: the aircraft shown within the limit stay until then.
+TEST_F(RemovalTest, ALoweredLiveLimitCountsTheCreationsOnTheirWayAndHoldsOnceTheyAreShown)
+{
+    const std::int32_t chosen = MAX_LIVE_SEL.value();
+    engineUserSnapshot.latitude = 52.0;
+    engineUserSnapshot.longitude = 4.0;
+    const auto at = [](LiveAircraft& aircraft, double northNm) {
+        aircraft.simPosition = SimPosition{52.0 + northNm / 60.0, 4.0};
+    };
+    for (std::uint32_t i = 1; i <= 3; ++i) {
+        at(addLive(0x500000 + i, vald::format("A{}", i), SimState::active, 100 + i), i);  // shown, 1 to 3 nm out
+        at(addLive(0x500010 + i, vald::format("S{}", i), SimState::adding2sim), 0.5 * i);  // sent, nearer
+    }
+    for (std::uint32_t i = 1; i <= 4; ++i) {
+        at(addLive(0x500020 + i, vald::format("W{}", i), SimState::adding2sim), 3.0 + i);  // waiting to be sent
+        liveCreationQueue.push_back(request(vald::format("W{}", i), 0x500020 + i));
+    }
+    MAX_LIVE_SEL.setValue(3);
+    lf_limitLiveCount();
+    EXPECT_TRUE(liveCreationQueue.empty());
+    EXPECT_EQ(std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& a) { return a.dequeued; }),
+              4);
+    EXPECT_TRUE(removalQueue.empty()) << "three shown";
+    for (std::uint32_t i = 1; i <= 3; ++i) {
+        gf_pushSimResult(SimResult{200 + i, 0x500010 + i, 0, SIM_RESULT_LIVE_CREATED, 0.0, 3000.0});
+        lf_processSimResults();
+    }
+    MAX_LIVE_SEL.setValue(chosen);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{103, 102, 101}));
 }
 
 TEST_F(RemovalTest, FarthestMustLieMoreThanATenthOfAMileBeyondTheBestSoFar)

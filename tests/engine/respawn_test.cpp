@@ -5,13 +5,13 @@
 #include <cmath>
 #include <string>
 
-#include "engine/creation_queue.hpp"
 #include "engine/motion_math.hpp"
 #include "engine/respawn_check.hpp"
 #include "foundation/format.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/spawn_support.hpp"
 #include "tests/engine/traffic_script.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 namespace {
 

@@ -2,21 +2,24 @@
 // toggles to its activation, its flight plan, the ground and centre-of-gravity reports, refused
 // creations, removal asked while creating, and deferred reports of aircraft that have gone.
 #include <algorithm>
+#include <cmath>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 
-#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
 #include "engine/respawn_check.hpp"
 #include "engine/sim_results.hpp"
+#include "foundation/format.hpp"
 #include "liveries/matching_summary.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/spawn_support.hpp"
 #include "tests/engine/traffic_script.hpp"
 #include "tests/support/temp_dir.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 namespace {
 
@@ -265,10 +268,11 @@ TEST_F(SimResultsTest, LiveAircraftCreatedParkedTakesTheStandFromTheStatic)
     EXPECT_NE(aircraft.parkedSlot, 0u);
 }
 
-// A record given up leaves at once, as before; a late answer is the flight's aircraft while none of
-// its creations has gone out since and the flight still waits with no aircraft shown, and is
-// removed where it was sent again, shown or removed meanwhile, or is not wanted.
-TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessItWasSentAgainOrIsNotWanted)
+// A record given up leaves at once, as before; a late answer is the flight's aircraft while the
+// flight still waits with no aircraft shown, as a prompt answer would have been, also in place of a
+// creation of it sent since (whose own object is then one too many), and is removed where the
+// flight was shown or removed meanwhile, or is not wanted.
+TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessItWasShownOrRemovedOrIsNotWanted)
 {
     const std::uint32_t alone = 0x500001, madeAnew = 0x500002, queued = 0x500003, sentAgain = 0x500004,
                         removed = 0x500005, blocked = 0x500006;
@@ -285,19 +289,22 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     addLive(madeAnew, "KLM2", SimState::buffer).track = {at(150), at(300)};
     addLive(queued, "KLM3", SimState::adding2sim);
     liveCreationQueue.push_back(request("KLM3", queued));
-    addLive(sentAgain, "KLM4", SimState::adding2sim);
+    addLive(sentAgain, "KLM1", SimState::adding2sim);
     lf_removeBlocked(blocked);
     for (const std::uint32_t hexid : flights)
         push(SIM_RESULT_LATE_CREATED, hexid % 16 + 40, hexid, 0.0, 3000.0);
     push(SIM_RESULT_LATE_CREATED, 47, queued);  // the creation it waited to send, answered too
     push(SIM_RESULT_CREATION_FAILED, 0, alone, CREATION_NOT_ANSWERED);  // one sent again: it has its object
     lf_processSimResults();
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{44, 45, 46, 47}));
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{45, 46, 47}));
     EXPECT_TRUE(liveCreationQueue.empty()) << "the waiting creation is taken back";
     ASSERT_EQ(liveAircraft.size(), 4u);
-    EXPECT_EQ(gf_liveByHexid(sentAgain)->objectId, 0u) << "it waits for its own creation";
-    for (const std::uint32_t hexid : {alone, madeAnew, queued})
+    for (const std::uint32_t hexid : {alone, madeAnew, queued, sentAgain})
         EXPECT_EQ(gf_liveByHexid(hexid)->objectId, hexid % 16 + 40);
+    push(SIM_RESULT_LIVE_CREATED, 49, sentAgain, 0.0, 3000.0);
+    lf_processSimResults();
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{45, 46, 47, 49})) << "the creation sent again is one too many";
+    EXPECT_EQ(gf_liveByHexid(sentAgain)->objectId, 44u);
     const std::deque<TrackPoint>& merged = gf_liveByHexid(madeAnew)->track;  // with what came since
     EXPECT_EQ(std::pair(merged.size(), merged.back().playTick), std::pair(std::size_t{3}, Tick{300}));
 
@@ -313,7 +320,7 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     for (int tick = 0; tick <= CREATION_DELAY_TICKS + 1; ++tick)
         lf_processSimResults();
     lf_startDueRespawns();
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{44, 45, 46, 47, 43, 48}));
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{45, 46, 47, 49, 43, 48}));
     EXPECT_EQ(gf_liveByHexid(relivered)->liveryTitle, "");
 
     // Refused late, the title it was sent with is refused once, whether the flight waits to come back
@@ -373,6 +380,8 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     // whose last point was due more than a minute ago has ended: its late object goes; one due
     // less than a minute ago is still taken.
     const std::uint32_t twice = 0x500031, ended = 0x500032, recent = 0x500033;
+    engineUserSnapshot.latitude = 52.0;  // within range: the end of a track in the air is not its edge
+    engineUserSnapshot.longitude = 4.7;
     for (const double sendId : {1.0, 2.0}) {
         addLive(twice, "KLM6", SimState::adding2sim).track = {at(100), at(4000)};
         push(SIM_RESULT_CREATION_FAILED, 0, twice, CREATION_NOT_ANSWERED, sendId);
@@ -403,7 +412,8 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
 
     // A late object is matched to the first creation given up under its tail number: the refusal of
     // that creation, coming after it, refuses its title, and the object shows the flight's next
-    // creation given up, here the flight as it is now, so it does not respawn.
+    // creation given up (the client passes it on), here the flight as it is now, so it does not
+    // respawn.
     const std::uint32_t refusedFirst = 0x500041;
     for (const char* livery : {"Old", "New"}) {
         LiveAircraft& aircraft = addLive(refusedFirst, "KLM8", SimState::adding2sim);
@@ -415,6 +425,7 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     removalQueue.clear();
     push(SIM_RESULT_LATE_CREATED, 50, refusedFirst, 7.0, 3000.0);
     push(SIM_RESULT_LATE_REFUSED, 0, refusedFirst, CREATION_TITLE_REFUSED, 7.0);
+    push(SIM_RESULT_OBJECT_PASSED_ON, 50, refusedFirst, 8.0, 1.0);
     for (int tick = 0; tick <= CREATION_DELAY_TICKS + 1; ++tick)
         lf_processSimResults();
     lf_startDueRespawns();
@@ -423,6 +434,185 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     EXPECT_TRUE(removalQueue.empty() && !gf_liveByHexid(refusedFirst)->respawnDue) << "it shows the flight as it is";
     EXPECT_EQ(std::pair(gf_liveByHexid(refusedFirst)->objectId, gf_liveByHexid(refusedFirst)->liveryTitle),
               std::pair(50u, std::string("New")));
+}
+
+// Objects are told apart by their tail number only; the client passes an object on to the next
+// creation with its tail number when the one it was taken as is refused, and says which. Each late
+// object and each refusal reaches the flight and creation it answers: of two flights with one
+// callsign, the first, refused, loses the object to the second; a refusal of a creation whose
+// flight shows an object taken as another of its creations still refuses its title; an object
+// passed on in time is the waiting creation's answer. Left alone: the flight that keeps its object
+// (its title refused is offered no more, the object stays).
+TEST_F(SimResultsTest, EachLateObjectAndRefusalReachesTheFlightAndCreationItAnswers)
+{
+    const auto at = [](Tick tick) { return corv_test::trackPointAt(52.0, 4.7, tick, 3000.0, 250.0); };
+    const std::uint32_t first = 0x500051, second = 0x500052, sentAgain = 0x500053, inTime = 0x500054,
+                        waiting = 0x500055;
+    for (const auto& [hexid, sendId] : {std::pair{first, 11.0}, std::pair{second, 12.0}, std::pair{sentAgain, 13.0}}) {
+        LiveAircraft& aircraft = addLive(hexid, "KLM9", SimState::adding2sim);
+        aircraft.liveryTitle = vald::format("Livery {:x}", hexid);
+        aircraft.track = {at(100), at(4000)};
+        push(SIM_RESULT_CREATION_FAILED, 0, hexid, CREATION_NOT_ANSWERED, sendId);
+    }
+    lf_processSimResults();
+    addLive(sentAgain, "KLM9", SimState::adding2sim).liveryTitle = "Livery again";  // its creation with the simulator
+    LiveAircraft& holder = addLive(inTime, "KLM10", SimState::active, 62);
+    holder.liveryTitle = "Livery in time";
+    addLive(waiting, "KLM10", SimState::adding2sim);
+    push(SIM_RESULT_LATE_CREATED, 60, first, 11.0, 3000.0);  // the client's guess: the first given up
+    push(SIM_RESULT_LATE_CREATED, 61, sentAgain, 13.0, 3000.0);
+    lf_processSimResults();
+    ASSERT_EQ(gf_liveByHexid(first)->objectId, 60u);
+    push(SIM_RESULT_LATE_REFUSED, 0, first, CREATION_TITLE_REFUSED, 11.0);
+    push(SIM_RESULT_OBJECT_PASSED_ON, 60, second, 12.0, 1.0);
+    push(SIM_RESULT_CREATION_FAILED, 0, sentAgain, CREATION_TITLE_REFUSED, 14.0);
+    push(SIM_RESULT_CREATION_FAILED, 0, inTime, CREATION_TITLE_REFUSED, 15.0);
+    push(SIM_RESULT_OBJECT_PASSED_ON, 62, waiting, 16.0, 0.0);
+    lf_processSimResults();
+    EXPECT_EQ(gf_liveByHexid(first), nullptr) << "refused: no aircraft of it";
+    ASSERT_NE(gf_liveByHexid(second), nullptr);
+    EXPECT_EQ(gf_liveByHexid(second)->objectId, 60u);
+    EXPECT_EQ(gf_liveByHexid(sentAgain)->objectId, 61u);
+    EXPECT_EQ(gf_liveByHexid(inTime), nullptr);
+    ASSERT_NE(gf_liveByHexid(waiting), nullptr);
+    EXPECT_EQ(gf_liveByHexid(waiting)->objectId, 62u);
+    for (const char* title : {"Livery 500051", "Livery again", "Livery in time"})
+        EXPECT_TRUE(gf_isRefusedLivery(title)) << title;
+    EXPECT_FALSE(gf_isRefusedLivery("Livery 500052"));
+    EXPECT_TRUE(removalQueue.empty()) << "no object goes";
+}
+
+}  // namespace
+
+namespace {
+
+using corv_test::EngineHarness;
+using corv_test::FlightScript;
+
+// The same flights against a simulator that answers at once and against one that answers 90 s
+// late, its client giving each creation up after 5 s. A late answer gives what a prompt one would
+// have given: an arrival whose data ended standing on its stand is shown parked there, and a flight
+// flying on is shown where it is now at once, not left where its creation was sent until it is
+// released and then flown there in one frame. Left alone: a flight whose data ended in the air
+// more than a minute before, or less leaving the range, and one the user blocked since, are not
+// shown; with the prompt simulator the arrival parks on its stand as before.
+class LateAnswerScenario : public corv_test::EngineTest {
+protected:
+    static constexpr std::uint32_t ARRIVAL = 0x484423, FLYING = 0x484424, ENDED = 0x484425, BLOCKED = 0x484426,
+                                   EARLIER = 0x484427, LEFT = 0x484428;
+
+    struct Run {
+        std::set<std::uint32_t> alive;    // flights with an object at the end
+        std::set<std::uint32_t> records;  // flights with a record at the end
+        std::set<std::uint32_t> parked;   // flights parked on their stands (1, 2) at the end
+        std::map<std::uint32_t, Tick> shownLongest;  // by flight, the longest an object of it was there
+        corv_test::SimObject flying;      // the flying flight's object at the end
+    };
+
+    // An arrival taxiing `metres` north onto the stand at 12 kt, slowing to a stop there.
+    static FlightScript lf_taxiOnto(std::uint32_t hexid, LatLon stand, double metres, double from, double to)
+    {
+        FlightScript arrival = corv_test::gf_straightFlight(hexid, vald::format("KLM{:x}", hexid & 0xFFFF), "A320",
+                                                            stand, 12.0, 0.0, from, to);
+        arrival.path = {LatLon{stand.lat - metres / METRES_PER_NM / 60.0, stand.lon}, stand};
+        arrival.profile = {corv_test::ProfileMark{0.0, 12.0, 0.0},
+                           corv_test::ProfileMark{(metres - 20.0) / METRES_PER_NM, 12.0, 0.0},
+                           corv_test::ProfileMark{metres / METRES_PER_NM, 0.0, 0.0}};
+        return arrival;
+    }
+
+    static Run run(Tick answerTicks, Tick giveUpTicks)
+    {
+        knowTypes();
+        giveLivery("KLM", "A320", "KLM A320 livery");
+        corv_test::HarnessOptions options;
+        options.creationAnswerTicks = answerTicks;
+        options.creationGiveUpTicks = giveUpTicks;
+        EngineHarness harness(options);
+        // Two stands a mile north of the user, 300 m apart.
+        const LatLon stands[] = {{52.3 + 1.0 / 60.0, 4.76}, {52.3 + 1.0 / 60.0, 4.7644}};
+        for (const LatLon& at : stands)
+            parkStands.emplace_back(std::vector<StandOption>{}, vald::format("D{}", parkStands.size() + 12),
+                                    Stand::Place{at.lat, at.lon, 0.0}, 30.0, false, false, false)
+                .number = static_cast<std::uint32_t>(parkStands.size() + 1);
+        EngineHooks hooks;
+        hooks.parkAirport = [at = stands[0]] { return ParkAirportSnapshot{"EHAM", at, 0.0}; };
+        gf_setEngineHooks(hooks);
+        const double start = options.startDataTime;
+        const auto straight = [start](std::uint32_t hexid, LatLon from, double endSeconds) {
+            const std::string callsign = vald::format("KLM{:x}", hexid & 0xFFFF);
+            return corv_test::gf_scriptReports(corv_test::gf_straightFlight(hexid, callsign, "A320", from, 250.0, 3000.0,
+                                                                            start - 40.0, start + endSeconds));
+        };
+        // The arrival's data ends standing on its stand at 75 s; the earlier one's at -5 s, more than
+        // a minute before its late answer.
+        harness.addReports(corv_test::gf_mergeReports(
+            {corv_test::gf_scriptReports(lf_taxiOnto(ARRIVAL, stands[0], 200.0, start + 30.0, start + 75.0)),
+             corv_test::gf_scriptReports(lf_taxiOnto(EARLIER, stands[1], 100.0, start - 30.0, start - 5.0)),
+             straight(FLYING, LatLon{52.1, 4.9}, 400.0), straight(ENDED, LatLon{52.1, 4.6}, 20.0),
+             straight(BLOCKED, LatLon{52.2, 4.6}, 400.0), straight(LEFT, LatLon{52.5, 4.76}, 60.0)}));
+        const double range = rangeNm.load();
+        rangeNm.store(15.0);  // LEFT's data ends beyond it, less than a minute before its late answer
+        harness.run(6000);
+        BLOCK_CALLSIGN.setValue(vald::format("KLM{:x}", BLOCKED & 0xFFFF));
+        gf_pushSimResult(SimResult{0, BLOCKED, 0, SIM_RESULT_BLOCKED, 0.0, 0.0});
+        harness.run(24000);
+        BLOCK_CALLSIGN.setValue("");
+        rangeNm.store(range);
+        Run result;
+        for (const auto& [objectId, object] : harness.objects()) {
+            if (object.madeTick >= 0 && object.removedTick < 0)
+                result.alive.insert(object.hexid);
+            if (object.madeTick >= 0)
+                result.shownLongest[object.hexid] =
+                    std::max(result.shownLongest[object.hexid],
+                             (object.removedTick < 0 ? harness.tick() : object.removedTick) - object.madeTick);
+            if (object.hexid == FLYING && object.removedTick < 0)
+                result.flying = object;
+        }
+        for (const LiveAircraft& aircraft : liveAircraft) {
+            result.records.insert(aircraft.hexid);
+            if (aircraft.phase == FlightPhase::parked && aircraft.objectId != 0 &&
+                aircraft.standNumber == (aircraft.hexid == ARRIVAL ? 1u : 2u))
+                result.parked.insert(aircraft.hexid);
+        }
+        return result;
+    }
+};
+
+TEST_F(LateAnswerScenario, ALateAnswerShowsWhatAPromptOneWouldHaveShownWhereItWouldBeShownNow)
+{
+    const Run prompt = run(0, 0);
+    EXPECT_TRUE(prompt.parked.contains(ARRIVAL));
+    const Run late = run(9000, 500);
+    EXPECT_EQ(late.parked, (std::set<std::uint32_t>{ARRIVAL, EARLIER})) << "their data ended standing on their stands";
+    EXPECT_TRUE(late.alive.contains(ARRIVAL) && late.alive.contains(EARLIER));
+    EXPECT_FALSE(late.alive.contains(ENDED) || late.records.contains(ENDED)) << "its data ended in the air";
+    // Shown with a prompt answer until its data ended leaving the range, where it went at once: a
+    // late object after that goes at once as well.
+    EXPECT_GE(prompt.shownLongest.at(LEFT), 6000);
+    EXPECT_LE(late.shownLongest.at(LEFT), 10);
+    EXPECT_FALSE(late.alive.contains(BLOCKED) || late.records.contains(BLOCKED)) << "removed since";
+    // The taken object is put where the flight is now at once: as near as the prompt one is then,
+    // from the tick it is made, not where its creation was sent 90 s back; from there on it flies,
+    // no step of more than a few metres.
+    const std::vector<std::pair<Tick, SimPosition>>& shown = late.flying.positions;
+    ASSERT_TRUE(late.alive.contains(FLYING) && !shown.empty());
+    const auto [firstTick, first] = shown.front();
+    EXPECT_LE(firstTick - late.flying.madeTick, 2);
+    const auto promptThen = std::find_if(prompt.flying.positions.begin(), prompt.flying.positions.end(),
+                                         [firstTick](const auto& at) { return at.first >= firstTick; });
+    ASSERT_NE(promptThen, prompt.flying.positions.end());
+    const auto apart = [](const SimPosition& a, const SimPosition& b) {
+        return gf_distanceNm(LatLon{a.lat, a.lon}, LatLon{b.lat, b.lon});
+    };
+    EXPECT_LT(apart(first, promptThen->second), 0.6) << "a few seconds of flight";
+    const LatLon sentAt{late.flying.created.latitude, late.flying.created.longitude};
+    EXPECT_GT(gf_distanceNm(LatLon{first.lat, first.lon}, sentAt), 2.0);
+    double longestStep = 0.0;
+    for (std::size_t i = 1; i < shown.size(); ++i)
+        longestStep = std::max(longestStep, apart(shown[i - 1].second, shown[i].second));
+    EXPECT_LT(longestStep * METRES_PER_NM, 20.0);
 }
 
 }  // namespace

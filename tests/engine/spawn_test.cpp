@@ -7,13 +7,14 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <tuple>
 #include <random>
 #include <vector>
 
-#include "engine/creation_queue.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/park_limits.hpp"
+#include "engine/removal.hpp"
 #include "foundation/format.hpp"
 #include "engine/sim_results.hpp"
 #include "engine/stand_learning.hpp"
@@ -23,6 +24,7 @@
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/spawn_support.hpp"
 #include "tests/engine/traffic_script.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 namespace {
 
@@ -136,9 +138,16 @@ TEST_F(SpawnTest, LiveLimitMakesTheFarthestActiveAircraftGoOrDropsTheNewcomer)
     EXPECT_TRUE(removalQueue.empty());
     EXPECT_EQ(active.state, SimState::active);
 
+    // The far one keeps its place until the newcomer is shown.
     LiveAircraft& placed = buffered(0x500004, "KLM4", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)});
     stepAt(0, placed);
     EXPECT_EQ(placed.state, SimState::adding2sim);
+    EXPECT_TRUE(removalQueue.empty() && gf_givesWay(0x500002));
+    const auto shown = [](std::uint32_t objectId, std::uint32_t hexid) {
+        gf_pushSimResult(SimResult{objectId, hexid, 0, SIM_RESULT_LIVE_CREATED, 0.0, 3000.0});
+        lf_processSimResults();
+    };
+    shown(17, 0x500004);
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{7}));
     // One away for a respawn keeps its place: the newcomer takes a far active one's instead.
     MAX_LIVE_SEL.setValue(3);
@@ -146,14 +155,15 @@ TEST_F(SpawnTest, LiveLimitMakesTheFarthestActiveAircraftGoOrDropsTheNewcomer)
     LiveAircraft& away = buffered(0x500007, "KLM7", {point(0, 1.5, 3000.0, 200.0), point(100, 2.5, 3000.0, 200.0)});
     away.respawning = true;
     stepAt(0, buffered(0x500009, "KLM9", {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)}));
+    shown(19, 0x500009);
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{7, 9}));
     stepAt(0, away);
     EXPECT_EQ(away.state, SimState::adding2sim) << "back without taking anyone's place";
 }
 
-// At the limit each newcomer nearer than the far aircraft would give a far one's place up at once,
-// while creations go out two a second: the simulator would empty. Places change hands only while
-// fewer than ten creations wait; the other newcomers wait and come in later.
+// At the limit, newcomers nearer than the far aircraft take their places as they are shown, while
+// creations go out two a second; places change hands ten at a time, the other newcomers wait and
+// come in later, and the simulator never empties.
 TEST_F(SpawnTest, AtTheLiveLimitNearerNewcomersReplaceFarAircraftNoFasterThanTheyAreCreated)
 {
     constexpr std::int32_t MAX_LIVE = 20;
@@ -208,8 +218,11 @@ TEST_F(SpawnTest, AtTheLiveLimitNearerNewcomersReplaceFarAircraftNoFasterThanThe
 // With a limit of four, eight flights come in over a minute. A loaded simulator answers each
 // creation 45 s late: the creations sent and unanswered count toward the limit as aircraft shown
 // do, so no more than four are ever in the simulator, as with a simulator that answers at once,
-// where the same four are shown. A late answer to a creation given up is taken below the limit
-// and removed above it; one that replaces the flight's creation waiting to be sent is taken.
+// where the same four are shown. A late answer to a creation given up is taken below the limit; at
+// it, by the nearest-first rule: one that replaces the flight's creation waiting to be sent, or
+// whose flight is nearer than the farthest shown, is taken and the farthest goes once it is shown
+// (also when the flight's record was dropped for want of a place meanwhile: no removal), and one
+// farther than all is removed.
 TEST_F(SpawnTest, CreationsAwaitingTheirAnswerCountTowardTheLiveLimit)
 {
     constexpr std::int32_t MAX_LIVE = 4;
@@ -243,43 +256,152 @@ TEST_F(SpawnTest, CreationsAwaitingTheirAnswerCountTowardTheLiveLimit)
     EXPECT_EQ(shownBy[0].size(), std::size_t{MAX_LIVE});
     EXPECT_EQ(shownBy[0], shownBy[4500]);
 
-    // At the limit: a late object of a flight given up is one too many; below it, or in place of the
-    // flight's waiting creation, it is the flight's aircraft.
+    // At the limit, four shown near the user (the last farthest), the late flights farther away but
+    // for one.
     for (std::uint32_t i = 0; i < MAX_LIVE; ++i)
-        addLive(0x500410 + i, "KLM5", SimState::active, 80 + i);
-    const std::uint32_t over = 0x500401, under = 0x500402, waiting = 0x500403;
-    for (const std::uint32_t hexid : {over, under, waiting}) {
-        addLive(hexid, "KLM4", SimState::adding2sim).track = {point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)};
+        addLive(0x500410 + i, "KLM5", SimState::active, 80 + i).simPosition = SimPosition{40.0 + 0.01 * i, -30.0};
+    const std::uint32_t over = 0x500401, under = 0x500402, waiting = 0x500403, nearer = 0x500404;
+    const auto nearUser = [](Tick tick) { return corv_test::trackPointAt(40.005, -30.0, tick, 3000.0, 200.0); };
+    for (const std::uint32_t hexid : {over, under, waiting, nearer}) {
+        addLive(hexid, "KLM4", SimState::adding2sim).track =
+            hexid == nearer ? std::deque<TrackPoint>{nearUser(0), nearUser(100)}
+                            : std::deque<TrackPoint>{point(0, 1.0, 3000.0, 200.0), point(100, 2.0, 3000.0, 200.0)};
         gf_pushSimResult(SimResult{0, hexid, 0, SIM_RESULT_CREATION_FAILED, CREATION_NOT_ANSWERED, 0.0});
     }
     lf_processSimResults();
     removalQueue.clear();
     addLive(waiting, "KLM4", SimState::adding2sim);
     liveCreationQueue.push_back(request("KLM4", waiting));
+    LiveAircraft& dropped = addLive(nearer, "KLM4", SimState::buffer);
+    dropped.track = {nearUser(200)};
+    dropped.skip = dropped.droppedForNow = true;
+    lf_eraseDroppedLive();
     const auto late = [](std::uint32_t objectId, std::uint32_t hexid) {
         gf_pushSimResult(SimResult{objectId, hexid, 0, SIM_RESULT_LATE_CREATED, 0.0, 3000.0});
         lf_processSimResults();
     };
     late(90, over);
+    late(93, nearer);
     late(91, waiting);
     MAX_LIVE_SEL.setValue(MAX_LIVE + 2);
     late(92, under);
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{90}));
-    ASSERT_TRUE(gf_liveByHexid(waiting) != nullptr && gf_liveByHexid(under) != nullptr);
-    EXPECT_EQ(std::pair(gf_liveByHexid(waiting)->objectId, gf_liveByHexid(under)->objectId), std::pair(91u, 92u));
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{90, 83, 82}));
+    ASSERT_TRUE(gf_liveByHexid(waiting) != nullptr && gf_liveByHexid(under) != nullptr && gf_liveByHexid(nearer));
+    EXPECT_EQ(std::tuple(gf_liveByHexid(waiting)->objectId, gf_liveByHexid(under)->objectId,
+                         gf_liveByHexid(nearer)->objectId),
+              std::tuple(91u, 92u, 93u));
 }
 
-// Held back at the limit, a newcomer is looked at again at the next whole second, not at each of
-// its points: those held back are looked at together there, in their order in the list, their
-// start moved on past the points that came due meanwhile.
+// What the simulator showed of a run at a live limit of four: from 200 s on, the mean of the places
+// filled, the seconds with none shown and the longest stretch above the limit; the flights shown at
+// the end, and the objects made.
+struct PlacesFilled {
+    double meanFilled = 0.0;
+    int secondsWithNone = 0;
+    Tick longestAbove = 0;
+    std::set<std::uint32_t> shownAtEnd;
+    std::size_t objectsMade = 0;
+};
+
+// A flight circling the user: its distance stays as it is.
+std::vector<LiveTrafficRecord> lf_circling(std::uint32_t hexid, double radiusNm, double fromDataTime, LatLon user)
+{
+    corv_test::FlightScript script = corv_test::gf_straightFlight(
+        hexid, vald::format("KLM{}", hexid % 1000), "A320", user, 200.0, 5000.0, fromDataTime, fromDataTime + 700.0);
+    script.path.clear();
+    for (int step = 0; step <= 720; ++step) {
+        const double angle = (static_cast<double>(hexid % 16) * 22.5 + step * 10.0) * DEG_TO_RAD;
+        script.path.push_back(gf_destinationPoint(user, angle, radiusNm * FEET_PER_NM));
+    }
+    return corv_test::gf_scriptReports(script);
+}
+
+// Eight far flights from the start, four near ones at 150 s and four nearer ones at 250 s.
+PlacesFilled lf_runAtALimitOfFour(Tick answerTicks, Tick giveUpTicks)
+{
+    constexpr std::size_t LIMIT = 4;
+    corv_test::HarnessOptions options;
+    options.creationAnswerTicks = answerTicks;
+    options.creationGiveUpTicks = giveUpTicks;
+    EngineHarness harness(options);
+    const double start = options.startDataTime;
+    std::vector<std::vector<LiveTrafficRecord>> flights;
+    for (std::uint32_t i = 0; i < 8; ++i)
+        flights.push_back(lf_circling(0x500500 + i, 20.0 + i, start - 40.0, options.user));
+    for (std::uint32_t i = 0; i < LIMIT; ++i) {
+        flights.push_back(lf_circling(0x500600 + i, 8.0 + i, start + 150.0, options.user));
+        flights.push_back(lf_circling(0x500700 + i, 3.0 + i, start + 250.0, options.user));
+    }
+    harness.addReports(corv_test::gf_mergeReports(flights));
+    PlacesFilled figures;
+    std::size_t filled = 0;
+    Tick above = 0;
+    Tick lastNone = -TICKS_PER_SECOND;
+    std::set<std::uint32_t> shown;
+    for (Tick tick = 0; tick < 60000; ++tick) {
+        harness.run(1);
+        shown.clear();
+        for (const auto& [objectId, object] : harness.objects())
+            if (object.madeTick >= 0 && object.removedTick < 0)
+                shown.insert(object.hexid);
+        if (tick < 20000)
+            continue;
+        filled += std::min(shown.size(), LIMIT);
+        above = shown.size() > LIMIT ? above + 1 : 0;
+        figures.longestAbove = std::max(figures.longestAbove, above);
+        if (shown.empty() && tick / TICKS_PER_SECOND != lastNone / TICKS_PER_SECOND) {
+            lastNone = tick;
+            ++figures.secondsWithNone;
+        }
+    }
+    figures.meanFilled = static_cast<double>(filled) / 40000.0;
+    figures.shownAtEnd = shown;
+    for (const auto& [objectId, object] : harness.objects())
+        figures.objectsMade += object.madeTick >= 0 ? 1 : 0;
+    return figures;
+}
+
+// At the live limit a newcomer nearer than a shown aircraft takes its place once it is shown, not
+// when its creation is sent: with a simulator that answers 45 or 90 s late, and whether or not the
+// client gives each creation up after 5 s (the late object then taken by the nearest-first rule),
+// the places stay filled and go to the nearest flights. Left alone: a simulator that answers at
+// once shows the same flights with the same twelve objects (each flight shown made once, the far
+// ones beyond the first four never); above the limit only for the moment of a hand-over (the far
+// aircraft's removal goes at the next removal slot).
+TEST_F(SpawnTest, AtTheLiveLimitAPlaceChangesHandsWhenTheNewcomerIsShownSoASlowSimulatorKeepsThePlacesFilled)
+{
+    MAX_LIVE_SEL.setValue(4);
+    const std::set<std::uint32_t> nearest{0x500700, 0x500701, 0x500702, 0x500703};
+    const PlacesFilled prompt = lf_runAtALimitOfFour(0, 0);
+    EXPECT_EQ(prompt.shownAtEnd, nearest);
+    EXPECT_EQ(prompt.objectsMade, 12u);
+    for (const Tick answer : {Tick{4500}, Tick{9000}}) {
+        for (const Tick giveUp : {Tick{0}, Tick{500}}) {
+            const PlacesFilled slow = lf_runAtALimitOfFour(answer, giveUp);
+            const std::string run = vald::format("answered after {} ticks, given up after {}", answer, giveUp);
+            EXPECT_GE(slow.meanFilled, 3.5) << run;
+            EXPECT_EQ(slow.secondsWithNone, 0) << run;
+            EXPECT_LE(slow.longestAbove, 10) << run;
+            EXPECT_EQ(slow.shownAtEnd, nearest) << run;
+            if (giveUp == 0) {
+                EXPECT_EQ(slow.objectsMade, prompt.objectsMade) << run;
+            }
+        }
+    }
+}
+
+// Held back at the limit (as many creations on their way as the limit has places), a newcomer is
+// looked at again at the next whole second, not at each of its points: those held back are looked
+// at together there, in their order in the list, their start moved on past the points that came
+// due meanwhile. Each promises a far aircraft its place, another one each.
 TEST_F(SpawnTest, NewcomersHeldBackAtTheLiveLimitAreLookedAtAgainAtTheNextWholeSecondInTheirOrder)
 {
-    MAX_LIVE_SEL.setValue(1);
+    MAX_LIVE_SEL.setValue(2);
     for (const auto& [hexid, lat] : {std::pair{0x500008u, -40.0}, std::pair{0x500009u, -41.0}}) {
         LiveAircraft& far = addLive(hexid, "KLM9", SimState::active, hexid & 0xFF);
         far.simPosition.lat = lat;
     }
-    addingStack.assign(10, 1);  // ten creations wait: places do not change hands
+    addingStack.assign(2, 1);  // two creations wait: places do not change hands
     const auto track = [](Tick first) {
         return std::vector<TrackPoint>{point(first, 1.0, 3000.0, 200.0), point(first + 40, 1.1, 3000.0, 200.0),
                                        point(200, 1.2, 3000.0, 200.0), point(600, 1.3, 3000.0, 200.0),
@@ -304,16 +426,16 @@ TEST_F(SpawnTest, NewcomersHeldBackAtTheLiveLimitAreLookedAtAgainAtTheNextWholeS
     tickOfBoth(100);
     EXPECT_EQ(first.state, SimState::adding2sim) << "the first in the list takes the place";
     EXPECT_EQ(first.simPosition.lat, point(200, 1.2, 0.0, 0.0).lat) << "from the point due now";
-    EXPECT_EQ(removalQueue.size(), 1u);
+    EXPECT_TRUE(gf_givesWay(0x500009) && removalQueue.empty()) << "the farthest stays until the newcomer is shown";
     EXPECT_EQ(second.state, SimState::buffer) << "the creations are crowded again";
     EXPECT_EQ(second.track.front().playTick, 600);
-    addingStack.resize(5);
+    addingStack.clear();
     for (Tick tick = 101; tick < 500; ++tick)
         stepAt(tick, second);
     EXPECT_EQ(second.state, SimState::buffer);
     stepAt(500, second);
     EXPECT_EQ(second.state, SimState::adding2sim);
-    EXPECT_EQ(removalQueue.size(), 2u);
+    EXPECT_TRUE(gf_givesWay(0x500008) && removalQueue.empty());
 }
 
 TEST_F(SpawnTest, BlockedCallsignsPrivateFlightsRegistrationsAndMissingLiveries)

@@ -3,7 +3,6 @@
 // erases their records, deletes their flight plans and frees their stands.
 #include <filesystem>
 
-#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/ghosts.hpp"
 #include "engine/park_limits.hpp"
@@ -12,6 +11,7 @@
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/stand_test_support.hpp"
 #include "tests/support/temp_dir.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 namespace {
 

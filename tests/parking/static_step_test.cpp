@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "engine/creation_queue.hpp"
 #include "engine/removal.hpp"
 #include "engine/sim_results.hpp"
 #include "engine/static_parking_step.hpp"
 #include "liveries/matching_summary.hpp"
 #include "tests/parking/static_test_support.hpp"
+#include "tests/support/waiting_creations.hpp"
 
 namespace {
 

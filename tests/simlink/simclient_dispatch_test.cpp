@@ -220,9 +220,13 @@ TEST_F(SimDispatchTest, RefusedCreationIsReportedForItsSendId)
     EXPECT_EQ(gf_pendingCreations()[0].sendId, 7u);
 }
 
-// Objects are matched to creations by tail number only: with three creations of one flight given
-// up, its late object is taken as the first, and each refusal that comes after all still reaches
-// the engine, the object answering the next one; a flight with one creation given up is answered once.
+// Objects are matched to creations by tail number only, the oldest unanswered first, pending or
+// given up: with three creations of one flight given up, its late object is taken as the first,
+// and each refusal that comes after all still reaches the engine, the object passed on to the next
+// one under its send id; a flight with one creation given up is answered once. Of two flights with
+// one callsign, the object passes from the first, refused, to the second; an object taken as a
+// creation given up before the flight's pending one leaves that one pending, whose refusal still
+// reaches the engine, and refused itself passes on to it, answered in time.
 TEST_F(SimDispatchTest, LateRefusalsOfAFlightWithSeveralCreationsGivenUpEachReachTheEngine)
 {
     userObjectId.store(USER_OBJECT);
@@ -247,7 +251,9 @@ TEST_F(SimDispatchTest, LateRefusalsOfAFlightWithSeveralCreationsGivenUpEachReac
     takeResults();
     EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 100, 0x484C5A, 7.0, 1.5},
                                        {SIM_RESULT_LATE_REFUSED, 0, 0x484C5A, CREATION_TITLE_REFUSED, 7.0},
-                                       {SIM_RESULT_LATE_REFUSED, 0, 0x484C5A, CREATION_TITLE_REFUSED, 8.0}}));
+                                       {SIM_RESULT_OBJECT_PASSED_ON, 100, 0x484C5A, 8.0, 1.0},
+                                       {SIM_RESULT_LATE_REFUSED, 0, 0x484C5A, CREATION_TITLE_REFUSED, 8.0},
+                                       {SIM_RESULT_OBJECT_PASSED_ON, 100, 0x484C5A, 9.0, 1.0}}));
 
     late.clear();
     lateObject(102, "KLM8");
@@ -255,6 +261,41 @@ TEST_F(SimDispatchTest, LateRefusalsOfAFlightWithSeveralCreationsGivenUpEachReac
     dispatch(exceptionMessage(22, 9));   // made as object 100
     takeResults();
     EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 102, 0x484C5B, 10.0, 1.5}}));
+
+    // Two flights, one callsign, both given up.
+    late.clear();
+    gf_pendingCreations() = {{20, 0x484D01, "KLM9", gf_steadyNow()}, {21, 0x484D02, "KLM9", gf_steadyNow()}};
+    gf_ageOutPendingCreations(gf_steadyNow() + std::chrono::hours(1));
+    drainResults();
+    lateObject(103, "KLM9");
+    dispatch(exceptionMessage(22, 20));
+    takeResults();
+    EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 103, 0x484D01, 20.0, 1.5},
+                                       {SIM_RESULT_LATE_REFUSED, 0, 0x484D01, CREATION_TITLE_REFUSED, 20.0},
+                                       {SIM_RESULT_OBJECT_PASSED_ON, 103, 0x484D02, 21.0, 1.0}}));
+
+    // A creation given up and a pending one of the same flight: the object answers the older.
+    late.clear();
+    const auto givenUpThenPending = [](std::uint32_t hexid, std::uint32_t givenUp, std::uint32_t sent) {
+        gf_pendingCreations() = {{givenUp, hexid, "KLM11", gf_steadyNow()}};
+        gf_ageOutPendingCreations(gf_steadyNow() + std::chrono::hours(1));
+        drainResults();
+        gf_pendingCreations() = {{sent, hexid, "KLM11", gf_steadyNow()}};
+    };
+    givenUpThenPending(0x484D03, 30, 31);
+    lateObject(104, "KLM11");
+    dispatch(exceptionMessage(11, 31));  // the pending one, no room: it still reaches the engine
+    takeResults();
+    givenUpThenPending(0x484D04, 32, 33);
+    lateObject(105, "KLM11");
+    dispatch(exceptionMessage(22, 32));  // the one given up: the object was the pending one's
+    takeResults();
+    EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 104, 0x484D03, 30.0, 1.5},
+                                       {SIM_RESULT_CREATION_FAILED, 0, 0x484D03, CREATION_SIMULATOR_FULL, 0.0},
+                                       {SIM_RESULT_LATE_CREATED, 105, 0x484D04, 32.0, 1.5},
+                                       {SIM_RESULT_LATE_REFUSED, 0, 0x484D04, CREATION_TITLE_REFUSED, 32.0},
+                                       {SIM_RESULT_OBJECT_PASSED_ON, 105, 0x484D04, 33.0, 0.0}}));
+    EXPECT_TRUE(gf_pendingCreations().empty());
 }
 
 TEST_F(SimDispatchTest, ExceptionsThatConcernTheUserOrTheWindow)
