@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -13,7 +15,6 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/safe_write.hpp"
-#include "foundation/text.hpp"
 #include "refdata/data_key.hpp"
 
 static_assert(crypto_secretstream_xchacha20poly1305_KEYBYTES == 32);
@@ -27,7 +28,8 @@ std::size_t lf_readUpTo(std::ifstream& in, unsigned char* buffer, std::size_t co
     return static_cast<std::size_t>(in.gcount());
 }
 
-// The whole plain text of the encrypted file. Throws as lf_streamDecryptFile does.
+// The whole plain text of the encrypted file. Throws std::runtime_error with the reason it is not
+// one: it cannot be opened, its header or a chunk does not authenticate, or its final chunk is missing.
 std::string lf_decryptedText(const std::array<unsigned char, 32>& key, const std::string& encryptedPath)
 {
     if (sodium_init() < 0)
@@ -78,43 +80,37 @@ std::string lf_decryptedText(const std::array<unsigned char, 32>& key, const std
 
 }  // namespace
 
-void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::string& encryptedPath,
-                          const std::string& plainPath)
+void DecryptedData::removeCopy() const
 {
-    const std::string out = lf_decryptedText(key, encryptedPath);
-    std::string error;
-    if (!gf_writeFileSafely(gf_pathFromUtf8(plainPath), out, error))
-        throw std::runtime_error(error);
+    if (!copy.empty())
+        gf_removeFileWarn(copy);
 }
 
-bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesystem::path& plain)
+std::optional<DecryptedData> gf_streamDecrypt(const std::filesystem::path& encrypted,
+                                              const std::filesystem::path& plain)
 {
+    DecryptedData data;
     try {
-        lf_streamDecryptFile(DATA_FILE_KEY, encrypted.string(), plain.string());
-        return true;
+        data.text = lf_decryptedText(DATA_FILE_KEY, encrypted.string());
     } catch (const std::exception& e) {
         gf_log(vald::format("{} exception: {}", "gf_streamDecrypt", e.what()));
         gf_removeFileWarn(plain);
-        return false;
+        return std::nullopt;
     }
+    // The writer leaves an old file whole when the new one does not fit; the reader needs no copy.
+    std::string error;
+    if (gf_writeFileSafely(plain, data.text, error))
+        data.copy = plain;
+    else
+        gf_logWarn(vald::format("{} (the data is read all the same)", error));
+    return data;
 }
 
-bool gf_readPlainDataFile(const std::filesystem::path& plain, std::string& text, std::string& error)
+std::optional<std::string> gf_plainDataSizeFault(const std::string& text)
 {
-    // The readers tell the file's name themselves: the reason is said as the XML parser says it.
-    switch (gf_readFileLimited(plain, MAX_PLAIN_DATA_BYTES, text, error)) {
-    case FileRead::ok:
-        return true;
-    case FileRead::missing:
-        error = "File was not found";
-        return false;
-    case FileRead::tooLarge:
-        error = vald::format("File is larger than {} bytes", MAX_PLAIN_DATA_BYTES);
-        return false;
-    default:
-        error = "Error reading from file";
-        return false;
-    }
+    if (text.size() <= MAX_PLAIN_DATA_BYTES)
+        return std::nullopt;
+    return vald::format("File is larger than {} bytes", MAX_PLAIN_DATA_BYTES);
 }
 
 std::optional<std::string> gf_nulByteFault(const std::string& text)
