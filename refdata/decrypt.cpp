@@ -1,7 +1,10 @@
 #include "refdata/decrypt.hpp"
 
+#include <pugixml.hpp>
 #include <sodium.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <optional>
@@ -78,6 +81,26 @@ std::string lf_decryptedText(const std::array<unsigned char, 32>& key, const std
     return out;
 }
 
+// How many bytes one code unit of text takes in the encoding the XML parser reads it in. The
+// parser tells the encoding from the first four bytes alone, so it is asked about those: its own
+// answer, not a copy of its rules.
+std::size_t lf_codeUnitBytes(const std::string& text)
+{
+    pugi::xml_document probe;
+    const pugi::xml_parse_result probed =
+        probe.load_buffer(text.data(), std::min<std::size_t>(text.size(), 4), pugi::parse_minimal);
+    switch (probed.encoding) {
+    case pugi::encoding_utf16_le:
+    case pugi::encoding_utf16_be:
+        return 2;
+    case pugi::encoding_utf32_le:
+    case pugi::encoding_utf32_be:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
 }  // namespace
 
 void DecryptedData::removeCopy() const
@@ -115,7 +138,18 @@ std::optional<std::string> gf_plainDataSizeFault(const std::string& text)
 
 std::optional<std::string> gf_nulByteFault(const std::string& text)
 {
-    if (text.find('\0') == std::string::npos)
+    const std::size_t unit = lf_codeUnitBytes(text);
+    bool found = false;
+    if (unit == 1) {
+        found = text.find('\0') != std::string::npos;
+    } else {
+        // A last unit cut short is not read by the parser either.
+        const auto zero = [](char c) { return c == '\0'; };
+        for (std::size_t at = 0; !found && at + unit <= text.size(); at += unit)
+            found = std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at),
+                                text.begin() + static_cast<std::ptrdiff_t>(at + unit), zero);
+    }
+    if (!found)
         return std::nullopt;
     return std::string("Text contains a NUL byte");
 }

@@ -41,8 +41,11 @@ inline constexpr std::size_t MAX_PLAIN_DATA_BYTES = 256u * 1024u * 1024u;
 [[nodiscard]] std::optional<std::string> gf_plainDataSizeFault(const std::string& text);
 
 // Why every reader of a data file refuses its plain text before parsing it: the XML parser takes a
-// NUL byte for the end of the text and would read only what stands before it, without a word of
-// the rest. Worded as the parser words its reasons; nothing when the text holds no NUL byte.
+// NUL character for the end of the text and would read only what stands before it, without a word
+// of the rest. The parser also reads UTF-16 and UTF-32, which it tells from the first four bytes
+// (a byte-order mark, or how the first '<' is written); in those a NUL character is a code unit of
+// zero, not any zero byte, which most of their characters hold. Worded as the parser words its
+// reasons; nothing when the text holds no NUL character.
 [[nodiscard]] std::optional<std::string> gf_nulByteFault(const std::string& text);
 
 // How a reader of a data file speaks: to the log when it loads the file at start-up, not at all
