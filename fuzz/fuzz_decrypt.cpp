@@ -1,8 +1,9 @@
 // A data file damaged on its way: a sealed stream cut short and with one byte changed where the
 // first eight input bytes say. The decryption either fails cleanly, leaving no plain file, or
-// gives back exactly what was sealed.
+// gives back exactly what was sealed, in memory and in the plain copy.
 #include <cstring>
 #include <iterator>
+#include <optional>
 
 #include "fuzz/fuzz_support.hpp"
 #include "refdata/decrypt.hpp"
@@ -31,11 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         damaged = true;
     }
     corv_fuzz::writeFile(folder / "data.enc", sealed);
-    const bool decrypted = gf_streamDecrypt(folder / "data.enc", folder / "data.xml");
+    const std::optional<DecryptedData> decrypted = gf_streamDecrypt(folder / "data.enc", folder / "data.xml");
     if (decrypted) {
         std::ifstream in(folder / "data.xml", std::ios::binary);
         const std::string back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (damaged || back != plain)
+        if (damaged || back != plain || decrypted->text != plain)
             corv_fuzz::fail();
     } else if (!damaged || std::filesystem::exists(folder / "data.xml")) {
         corv_fuzz::fail();

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<RegcodeEntry> entries;
     if (data[0] % 2 == 0) {
         corv_fuzz::writeFile(AIG_REGCODES_XML_PATH, text);
-        (void)gf_readAigRegcodes(entries);
+        (void)gf_readAigRegcodes(text, AIG_REGCODES_XML_PATH, entries);
     } else {
         std::filesystem::create_directories(MY_REGCODES_FOLDER);
         corv_fuzz::writeFile(MY_REGCODES_FOLDER / "mine.txt", text);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <unordered_set>
 
@@ -439,9 +440,11 @@ bool lf_checkAtcId(const std::string& value, std::string& registration)
 void lf_readDontUseTitles()
 {
     dontUseTitles.clear();
-    if (fs::exists(AIG_REGCODES_ENC_PATH) && gf_streamDecrypt(AIG_REGCODES_ENC_PATH, AIG_REGCODES_XML_PATH)) {
-        lf_readDontUseFile();
-        gf_removeFileWarn(AIG_REGCODES_XML_PATH);
+    if (fs::exists(AIG_REGCODES_ENC_PATH)) {
+        if (std::optional<DecryptedData> data = gf_streamDecrypt(AIG_REGCODES_ENC_PATH, AIG_REGCODES_XML_PATH)) {
+            lf_readDontUseFile(*data);
+            data->removeCopy();
+        }
     }
     if (gf_countFilesIn(MY_REGCODES_FOLDER) > 0)
         lf_readDontUseFolder();

@@ -1,8 +1,10 @@
 #include "liveries/regcode_index.hpp"
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
 
 #include "foundation/files.hpp"
 #include "foundation/format.hpp"
@@ -100,12 +102,12 @@ void lf_mergeRegcodes(const std::vector<RegcodeEntry>& entries)
     offlineReportLines.push_back(std::move(summary));
 }
 
-void lf_processAigRegcodeFile()
+void lf_processAigRegcodeFile(DecryptedData& data)
 {
     const std::string path = gf_pathToUtf8(AIG_REGCODES_XML_PATH);
     offlineReportLines.push_back(vald::format("Processing file {}", path));
     std::vector<RegcodeEntry> entries;
-    if (!gf_readAigRegcodes(entries))
+    if (!gf_readAigRegcodes(std::move(data.text), data.copy, entries))
         offlineReportLines.push_back(
             vald::format("There were errors processing the AIG-regcode file '{}', see Log.txt", path));
     lf_mergeRegcodes(entries);
@@ -127,11 +129,12 @@ void lf_processRegcodeFolder()
 void lf_processRegcodeFiles()
 {
     offlineReportLines.clear();
-    if (!gf_streamDecrypt(AIG_REGCODES_ENC_PATH, AIG_REGCODES_XML_PATH))
+    std::optional<DecryptedData> data = gf_streamDecrypt(AIG_REGCODES_ENC_PATH, AIG_REGCODES_XML_PATH);
+    if (!data)
         return;
     try {
-        lf_processAigRegcodeFile();
-        gf_removeFileWarn(AIG_REGCODES_XML_PATH);
+        lf_processAigRegcodeFile(*data);
+        data->removeCopy();
         lf_processRegcodeFolder();
         // As the liveries scan's reports: a removal or a write that fails is logged with its
         // reason, and only a report on the disk is pointed to.
@@ -151,13 +154,13 @@ void lf_processRegcodeFiles()
         gf_logWarn(vald::format("exception: {}", e.what()));
     }
     // Never left behind, also after an error.
-    gf_removeFileWarn(AIG_REGCODES_XML_PATH);
+    data->removeCopy();
 }
 
-void lf_readDontUseFile()
+void lf_readDontUseFile(DecryptedData& data)
 {
     std::vector<RegcodeEntry> entries;
-    if (!gf_readAigRegcodes(entries))
+    if (!gf_readAigRegcodes(std::move(data.text), data.copy, entries))
         offlineReportLines.push_back(vald::format("There were errors in processing the file '{}', see the Log.txt",
                                                   gf_pathToUtf8(AIG_REGCODES_XML_PATH)));
     const std::int64_t count = lf_collectDontUse(entries);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "foundation/constants.hpp"
+#include "refdata/decrypt.hpp"
 #include "refdata/regcodes.hpp"
 
 // Registration -> a title held by the livery index (valid until the indexes are reset).
@@ -31,13 +32,14 @@ inline const std::filesystem::path OFFLINE_REGCODES_PATH{OUTPUT_INFO_FOLDER / "O
 void lf_processInlineRegcodes();
 // Merges AIG-regcodes and then input/my_regcodes and writes output/info/OfflineRegcodes.txt.
 void lf_processRegcodeFiles();
-void lf_processAigRegcodeFile();
+void lf_processAigRegcodeFile(DecryptedData& data);
 void lf_processRegcodeFolder();
 // Merges entries whose title is indexed; a later binding of a registration replaces an earlier.
 void lf_mergeRegcodes(const std::vector<RegcodeEntry>& entries);
 
-// The don't-use titles of the deciphered AIG-regcodes.xml and of input/my_regcodes.
-void lf_readDontUseFile();
+// The don't-use titles of the deciphered AIG-regcodes (its text is taken from data) and of
+// input/my_regcodes.
+void lf_readDontUseFile(DecryptedData& data);
 void lf_readDontUseFolder();
 
 // Empties the registration index, the unique registrations and the report lines.

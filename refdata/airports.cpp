@@ -9,7 +9,6 @@
 #include <utility>
 
 #include "foundation/constants.hpp"
-#include "foundation/files.hpp"
 #include "foundation/format.hpp"
 #include "foundation/geodesy.hpp"
 #include "foundation/hook_store.hpp"
@@ -119,9 +118,9 @@ bool gf_readAirports()
         return !airportRecords.empty();
     const std::filesystem::path encrypted = AIRPORTS_ENC_PATH;
     const std::filesystem::path plain = AIRPORTS_XML_PATH;
+    std::optional<DecryptedData> data;
     try {
-        // A failed decryption leaves no plain file, and loading it then fails below.
-        (void)gf_streamDecrypt(encrypted, plain);
+        data = gf_streamDecrypt(encrypted, plain);
     } catch (const std::exception& e) {
         gf_logWarn(vald::format("{} exception : {}", "gf_readAirports", e.what()));
         throw;
@@ -129,18 +128,20 @@ bool gf_readAirports()
 
     std::vector<AirportRecord> records;
     try {
-        std::string text;
-        std::string fault;
-        if (!gf_readPlainDataFile(plain, text, fault))
-            throw std::runtime_error(plain.string() + " not loaded: " + fault);
-        gf_readAirportsText(std::move(text), plain.string(), records, ReaderLog{});
+        // A failed decryption has left no plain file: it is told as a file that was not found.
+        if (!data)
+            throw std::runtime_error(plain.string() + " not loaded: File was not found");
+        if (const std::optional<std::string> fault = gf_plainDataSizeFault(data->text))
+            throw std::runtime_error(plain.string() + " not loaded: " + *fault);
+        gf_readAirportsText(std::move(data->text), plain.string(), records, ReaderLog{});
     } catch (const std::exception& e) {
-        gf_removeFileWarn(plain);
+        if (data)
+            data->removeCopy();
         airportRecords.clear();
         throw vald::UserErrorException(88, e.what());
     }
     gf_log(vald::format("{} airports read", records.size()));
-    gf_removeFileWarn(plain);
+    data->removeCopy();
     records.shrink_to_fit();
     airportRecords = std::move(records);
     lf_indexAirports();

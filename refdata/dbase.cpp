@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include "foundation/constants.hpp"
-#include "foundation/files.hpp"
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/strings.hpp"
@@ -40,22 +39,22 @@ namespace {
 
 constexpr double NM_PER_METRE = 0.0005399568034557236;
 
-// The plain file must not outlive the read, whichever way the read ends.
-class PlainFileRemover {
+// The plain copy must not outlive the read, whichever way the read ends.
+class PlainCopyRemover {
 public:
-    explicit PlainFileRemover(std::filesystem::path path) : path_(std::move(path)) {}
-    ~PlainFileRemover()
+    explicit PlainCopyRemover(const DecryptedData& data) : data_(data) {}
+    ~PlainCopyRemover()
     {
         try {
-            gf_removeFileWarn(path_);
+            data_.removeCopy();
         } catch (...) {
         }
     }
-    PlainFileRemover(const PlainFileRemover&) = delete;
-    PlainFileRemover& operator=(const PlainFileRemover&) = delete;
+    PlainCopyRemover(const PlainCopyRemover&) = delete;
+    PlainCopyRemover& operator=(const PlainCopyRemover&) = delete;
 
 private:
-    std::filesystem::path path_;
+    const DecryptedData& data_;
 };
 
 void lf_readAttributeList(const pugi::xml_node& document, const char* section, StringSet& destination,
@@ -246,17 +245,17 @@ bool gf_readDbase()
     const std::filesystem::path plain = DBASE_XML_PATH;
     if (!std::filesystem::exists(encrypted))
         throw std::runtime_error(vald::format("{} not available", encrypted.string()));
-    if (!gf_streamDecrypt(encrypted, plain))
+    std::optional<DecryptedData> data = gf_streamDecrypt(encrypted, plain);
+    if (!data)
         throw std::runtime_error(vald::format("{} stream decrypt failed", encrypted.string()));
-    const PlainFileRemover remover(plain);
+    const PlainCopyRemover remover(*data);
 
-    std::string text;
-    std::string fault;
     std::optional<std::string> unread;
     DbaseTables read;
     try {
-        unread = gf_readPlainDataFile(plain, text, fault) ? gf_readDbaseText(std::move(text), read, ReaderLog{})
-                                                           : std::optional<std::string>(fault);
+        unread = gf_plainDataSizeFault(data->text);
+        if (!unread)
+            unread = gf_readDbaseText(std::move(data->text), read, ReaderLog{});
     } catch (...) {
         // A half-read database is never left: after a failed read none of the tables holds anything.
         gf_clearDbaseTables();

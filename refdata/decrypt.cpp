@@ -1,10 +1,15 @@
 #include "refdata/decrypt.hpp"
 
+#include <pugixml.hpp>
 #include <sodium.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -13,7 +18,6 @@
 #include "foundation/format.hpp"
 #include "foundation/log.hpp"
 #include "foundation/safe_write.hpp"
-#include "foundation/text.hpp"
 #include "refdata/data_key.hpp"
 
 static_assert(crypto_secretstream_xchacha20poly1305_KEYBYTES == 32);
@@ -27,7 +31,8 @@ std::size_t lf_readUpTo(std::ifstream& in, unsigned char* buffer, std::size_t co
     return static_cast<std::size_t>(in.gcount());
 }
 
-// The whole plain text of the encrypted file. Throws as lf_streamDecryptFile does.
+// The whole plain text of the encrypted file. Throws std::runtime_error with the reason it is not
+// one: it cannot be opened, its header or a chunk does not authenticate, or its final chunk is missing.
 std::string lf_decryptedText(const std::array<unsigned char, 32>& key, const std::string& encryptedPath)
 {
     if (sodium_init() < 0)
@@ -76,50 +81,75 @@ std::string lf_decryptedText(const std::array<unsigned char, 32>& key, const std
     return out;
 }
 
-}  // namespace
-
-void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::string& encryptedPath,
-                          const std::string& plainPath)
+// How many bytes one code unit of text takes in the encoding the XML parser reads it in. The
+// parser tells the encoding from the first four bytes alone, so it is asked about those: its own
+// answer, not a copy of its rules.
+std::size_t lf_codeUnitBytes(const std::string& text)
 {
-    const std::string out = lf_decryptedText(key, encryptedPath);
-    std::string error;
-    if (!gf_writeFileSafely(gf_pathFromUtf8(plainPath), out, error))
-        throw std::runtime_error(error);
+    pugi::xml_document probe;
+    const pugi::xml_parse_result probed =
+        probe.load_buffer(text.data(), std::min<std::size_t>(text.size(), 4), pugi::parse_minimal);
+    switch (probed.encoding) {
+    case pugi::encoding_utf16_le:
+    case pugi::encoding_utf16_be:
+        return 2;
+    case pugi::encoding_utf32_le:
+    case pugi::encoding_utf32_be:
+        return 4;
+    default:
+        return 1;
+    }
 }
 
-bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesystem::path& plain)
+}  // namespace
+
+void DecryptedData::removeCopy() const
 {
+    if (!copy.empty())
+        gf_removeFileWarn(copy);
+}
+
+std::optional<DecryptedData> gf_streamDecrypt(const std::filesystem::path& encrypted,
+                                              const std::filesystem::path& plain)
+{
+    DecryptedData data;
     try {
-        lf_streamDecryptFile(DATA_FILE_KEY, encrypted.string(), plain.string());
-        return true;
+        data.text = lf_decryptedText(DATA_FILE_KEY, encrypted.string());
     } catch (const std::exception& e) {
         gf_log(vald::format("{} exception: {}", "gf_streamDecrypt", e.what()));
         gf_removeFileWarn(plain);
-        return false;
+        return std::nullopt;
     }
+    // The writer leaves an old file whole when the new one does not fit; the reader needs no copy.
+    std::string error;
+    if (gf_writeFileSafely(plain, data.text, error))
+        data.copy = plain;
+    else
+        gf_logWarn(vald::format("{} (the data is read all the same)", error));
+    return data;
 }
 
-bool gf_readPlainDataFile(const std::filesystem::path& plain, std::string& text, std::string& error)
+std::optional<std::string> gf_plainDataSizeFault(const std::string& text)
 {
-    // The readers tell the file's name themselves: the reason is said as the XML parser says it.
-    switch (gf_readFileLimited(plain, MAX_PLAIN_DATA_BYTES, text, error)) {
-    case FileRead::ok:
-        return true;
-    case FileRead::missing:
-        error = "File was not found";
-        return false;
-    case FileRead::tooLarge:
-        error = vald::format("File is larger than {} bytes", MAX_PLAIN_DATA_BYTES);
-        return false;
-    default:
-        error = "Error reading from file";
-        return false;
-    }
+    if (text.size() <= MAX_PLAIN_DATA_BYTES)
+        return std::nullopt;
+    return vald::format("File is larger than {} bytes", MAX_PLAIN_DATA_BYTES);
 }
 
 std::optional<std::string> gf_nulByteFault(const std::string& text)
 {
-    if (text.find('\0') == std::string::npos)
+    const std::size_t unit = lf_codeUnitBytes(text);
+    bool found = false;
+    if (unit == 1) {
+        found = text.find('\0') != std::string::npos;
+    } else {
+        // A last unit cut short is not read by the parser either.
+        const auto zero = [](char c) { return c == '\0'; };
+        for (std::size_t at = 0; !found && at + unit <= text.size(); at += unit)
+            found = std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at),
+                                text.begin() + static_cast<std::ptrdiff_t>(at + unit), zero);
+    }
+    if (!found)
         return std::nullopt;
     return std::string("Text contains a NUL byte");
 }

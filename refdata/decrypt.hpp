@@ -13,27 +13,39 @@
 inline constexpr std::size_t DATA_CHUNK_PLAIN_BYTES = 4096;
 inline constexpr std::size_t DATA_CHUNK_CIPHER_BYTES = 4096 + 17;
 
-// Decrypts encrypted into plain (created or truncated) with the program's key. True on success.
-// On failure it logs "gf_streamDecrypt exception: <reason>", removes the plain file and answers
-// false; the encrypted file is never changed.
-[[nodiscard]] bool gf_streamDecrypt(const std::filesystem::path& encrypted, const std::filesystem::path& plain);
+// A data file decrypted whole for its reader: its plain text, which the reader reads, and the
+// plain copy written beside the encrypted file, which the reader removes once it has read the
+// text (empty when the copy could not be written).
+struct DecryptedData {
+    std::string text;
+    std::filesystem::path copy;
+    // Removes the plain copy, if one was written (gf_removeFileWarn); whatever stood at its path
+    // when the copy could not be written is not the program's to remove.
+    void removeCopy() const;
+};
 
-// The worker of gf_streamDecrypt. Throws std::runtime_error with one of: "Could not open input
-// file: <path>", "Could not open output file: <path>", "Invalid header or key", "Decryption
-// failed", "Stream ends without its final chunk", "Could not write output file: <path>".
-void lf_streamDecryptFile(const std::array<unsigned char, 32>& key, const std::string& encryptedPath,
-                          const std::string& plainPath);
+// Decrypts encrypted with the program's key and writes its plain copy to plain (created or
+// replaced whole). Nothing when it does not decrypt: it then logs "gf_streamDecrypt exception:
+// <reason>" and removes the plain file. A copy that cannot be written (a full disk) does not stop
+// the reader, which has the text in memory: that is logged as a warning with the reason, and
+// the text comes without a copy, leaving what stood at plain as it was. The encrypted file is
+// never changed.
+[[nodiscard]] std::optional<DecryptedData> gf_streamDecrypt(const std::filesystem::path& encrypted,
+                                                            const std::filesystem::path& plain);
 
 // The most bytes of a plain data file a reader takes: far beyond any delivered file.
 inline constexpr std::size_t MAX_PLAIN_DATA_BYTES = 256u * 1024u * 1024u;
 
-// The whole plain file that a loader decrypted, for its reader. False with error set to the reason
-// (as the XML parser words it) when it is missing, larger than MAX_PLAIN_DATA_BYTES or unreadable.
-[[nodiscard]] bool gf_readPlainDataFile(const std::filesystem::path& plain, std::string& text, std::string& error);
+// Why a reader at start-up refuses a decrypted text before parsing it: it is larger than
+// MAX_PLAIN_DATA_BYTES. Worded as the parser words its reasons; nothing when it is not.
+[[nodiscard]] std::optional<std::string> gf_plainDataSizeFault(const std::string& text);
 
 // Why every reader of a data file refuses its plain text before parsing it: the XML parser takes a
-// NUL byte for the end of the text and would read only what stands before it, without a word of
-// the rest. Worded as the parser words its reasons; nothing when the text holds no NUL byte.
+// NUL character for the end of the text and would read only what stands before it, without a word
+// of the rest. The parser also reads UTF-16 and UTF-32, which it tells from the first four bytes
+// (a byte-order mark, or how the first '<' is written); in those a NUL character is a code unit of
+// zero, not any zero byte, which most of their characters hold. Worded as the parser words its
+// reasons; nothing when the text holds no NUL character.
 [[nodiscard]] std::optional<std::string> gf_nulByteFault(const std::string& text);
 
 // How a reader of a data file speaks: to the log when it loads the file at start-up, not at all

@@ -12,6 +12,7 @@
 #include "foundation/log.hpp"
 #include "foundation/strings.hpp"
 #include "foundation/text.hpp"
+#include "refdata/decrypt.hpp"
 
 namespace {
 
@@ -131,19 +132,17 @@ std::optional<std::string> gf_aigRegcodesFault(std::string text)
     return std::nullopt;
 }
 
-bool gf_readAigRegcodes(std::vector<RegcodeEntry>& entries)
+bool gf_readAigRegcodes(std::string text, const std::filesystem::path& copy, std::vector<RegcodeEntry>& entries)
 {
     const std::filesystem::path path = AIG_REGCODES_XML_PATH;
-    std::string text;
-    std::string fault;
     AigRegcodesRead read;
-    if (gf_readPlainDataFile(path, text, fault))
+    if (!gf_plainDataSizeFault(text))
         read = gf_readAigRegcodesText(std::move(text), entries, ReaderLog{});
     if (!read.loaded) {
         gf_logWarn(read.refused.empty() ? vald::format("Failed to load {}", path.string())
                                         : vald::format("Failed to load {}: {}", path.string(), read.refused));
-        if (std::filesystem::exists(path))
-            std::filesystem::remove(path);
+        if (!copy.empty() && std::filesystem::exists(copy))
+            std::filesystem::remove(copy);
         return false;
     }
     return read.noRepeatedTitle;

@@ -36,11 +36,13 @@ struct AigRegcodesRead {
 // skipped as the start-up read skips it, not refused. Logs nothing.
 [[nodiscard]] std::optional<std::string> gf_aigRegcodesFault(std::string text);
 
-// Reads input/AIG-regcodes.xml (already decrypted) and appends its liveries. True when the file
-// loaded and no title repeated the one before it. Does not delete the file after a good read;
-// a file that fails to load is deleted ("Failed to load {path}", with ": {why}" when the reader
-// refused the text unparsed).
-[[nodiscard]] bool gf_readAigRegcodes(std::vector<RegcodeEntry>& entries);
+// Reads the decrypted text of AIG-regcodes and appends its liveries. True when it loaded and no
+// title repeated the one before it. A text that fails to load is told as input/AIG-regcodes.xml
+// ("Failed to load {path}", with ": {why}" when the reader refused the text unparsed) and its
+// plain copy (DecryptedData::copy: empty when none was written) is deleted; after a good read
+// the caller deletes it.
+[[nodiscard]] bool gf_readAigRegcodes(std::string text, const std::filesystem::path& copy,
+                                      std::vector<RegcodeEntry>& entries);
 
 // Reads every *.txt file (any case) directly in folder; each line is "title",
 // "title;reg,reg" or "title;reg,reg;#". True when the folder was read and no line had a format

@@ -1,9 +1,13 @@
-// The reference data files under a full disk: a decryption that cannot be written whole leaves
-// neither a part of the plain file nor a temporary file behind, and keeps the encrypted input.
+// The reference data files under a full disk: a plain copy that cannot be written whole is left
+// out, the copy there before stays whole, no temporary file is left behind, the encrypted input
+// is kept, and the reader has the whole text all the same.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "refdata/decrypt.hpp"
 #include "tests/refdata/sealed_files.hpp"
@@ -15,22 +19,27 @@ namespace {
 namespace fs = std::filesystem;
 using namespace corv_test;
 
-TEST(RefdataFileSafetyTest, ADecryptionThatDoesNotFitLeavesNoPartOfThePlainFile)
+TEST(RefdataFileSafetyTest, APlainCopyThatDoesNotFitIsLeftOutAndTheTextIsReadAllTheSame)
 {
     TempDir dir(true);
     const std::string plain(20000, 'p');
     const std::string sealed = sealStream(plain);
+    const std::string before = "the plain file of the data before";
     writeFile("data.enc", sealed);
-    writeFile("data.xml", "the plain file of the data before");
+    writeFile("data.xml", before);
     // The limit lets the encrypted input be read but not the plain text be written.
-    const int answer = runWithFileSizeLimit(10000, [] { return gf_streamDecrypt("data.enc", "data.xml") ? 1 : 0; });
-    EXPECT_EQ(answer, 0);
+    const int answer = runWithFileSizeLimit(10000, [&plain] {
+        const std::optional<DecryptedData> data = gf_streamDecrypt("data.enc", "data.xml");
+        return data && data->text == plain && data->copy.empty() ? 1 : 0;
+    });
+    EXPECT_EQ(answer, 1);
     EXPECT_TRUE(readFile("data.enc") == sealed);
+    EXPECT_EQ(readFile("data.xml"), before);
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator("."))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"data.enc"})) << "no half plain file, no temporary file";
+    EXPECT_EQ(names, (std::vector<std::string>{"data.enc", "data.xml"})) << "no temporary file";
 
     ASSERT_TRUE(gf_streamDecrypt("data.enc", "data.xml"));
     EXPECT_TRUE(readFile("data.xml") == plain);

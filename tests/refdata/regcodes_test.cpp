@@ -21,7 +21,8 @@ using Regs = std::vector<std::string>;
 TEST(Regcodes, XmlLiveriesWithTheirRegistrations)
 {
     corv_test::LogCapture log;
-    writeFile("input/AIG-regcodes.xml", R"(<?xml version="1.0"?>
+    const std::string copy = "input/AIG-regcodes.xml";
+    const std::string text = R"(<?xml version="1.0"?>
 <AIG-regcodes>
   <livery title="KLM B738" reg="PH-BXB, PH-BXA ,PH-BXB" special="false"/>
   <livery title="KLM B738" reg="PH-BXC"/>
@@ -29,16 +30,17 @@ TEST(Regcodes, XmlLiveriesWithTheirRegistrations)
   <livery reg="D-AIUA"/>
   <livery title="easyJet old" reg=""/>
   <livery title="KLM B738" reg="PH-BXD"/>
-</AIG-regcodes>)");
+</AIG-regcodes>)";
+    writeFile(copy, text);
     std::vector<RegcodeEntry> entries{{"kept", {}, false}};
-    EXPECT_FALSE(gf_readAigRegcodes(entries));
+    EXPECT_FALSE(gf_readAigRegcodes(text, copy, entries));
     EXPECT_THAT(entries, ElementsAre(Entry("kept", Regs{}, false), Entry("KLM B738", Regs{"PH-BXA", "PH-BXB"}, false),
                                      Entry("KLM 100 Years", Regs{"PH-BXA"}, true), Entry("easyJet old", Regs{}, false),
                                      Entry("KLM B738", Regs{"PH-BXD"}, false)));
     EXPECT_TRUE(fs::exists("input/AIG-regcodes.xml"));  // the caller deletes it
 
-    writeFile("input/AIG-regcodes.xml", R"(<AIG-regcodes><livery title="A")");
-    EXPECT_FALSE(gf_readAigRegcodes(entries));
+    writeFile(copy, R"(<AIG-regcodes><livery title="A")");
+    EXPECT_FALSE(gf_readAigRegcodes(R"(<AIG-regcodes><livery title="A")", copy, entries));
     EXPECT_FALSE(fs::exists("input/AIG-regcodes.xml"));
     EXPECT_EQ(entries.size(), 5u);
 
