@@ -23,8 +23,9 @@
 
 // The step of one tick (main loop, while the simulator is connected and not paused), in order:
 // history batches still queued; results; every live aircraft (lf_updateAllLiveAc); the queues
-// towards the simulator (lf_handleSimQueues); at most two received flights; one creation
-// request from the adding stack; the aircraft-in-range request every 100 ticks (20 during a
+// towards the simulator (lf_handleSimQueues); at most two received flights; once a second the
+// respawns that are due and the aircraft standing in each other's wings (stand_claims); one
+// creation request from the adding stack; the aircraft-in-range request every 100 ticks (20 during a
 // flare); the user snapshot every 100 ticks; then the tick counter advances.
 void lf_handleAddingStack();
 
