@@ -1,5 +1,6 @@
 // Whole ground runs: an aircraft after its landing roll taxis round a corner to its stand and
-// parks there; a parked aircraft pushes back and taxis out.
+// parks there; arrivals meet the holders of their stands; a parked aircraft pushes back and taxis
+// out.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/engine_hooks.hpp"
 #include "engine/motion_math.hpp"
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
@@ -27,6 +29,35 @@
 
 namespace corv_test {
 namespace {
+
+struct HeldPair {
+    const char* stand;
+    double radiusM;
+    const char* arrivalType;
+    const char* holderType;
+};
+const HeldPair HELD_PAIRS[] = {
+    {"C2", 22, "A320", "A320"}, {"E5", 24, "B738", "A319"}, {"B3", 26, "A319", "B738"}, {"C9", 28, "A320", "B738"},
+    {"D7", 30, "B738", "A320"}, {"H1", 32, "A320", "A320"}, {"D10", 34, "A320", "A319"}, {"F7", 42, "B77W", "B77W"},
+    {"G2", 38, "B789", "A333"}, {"M1", 36, "B789", "A319"}, {"F3", 40, "B789", "A320"}, {"K4", 42, "A333", "B744"}};
+
+// Onto the stand, its lead-in asideM beside the point, its data ending endShortM short (0: standing
+// on the point for a minute); or along the lane laneM in front of it, or head-on at it up to that
+// lane and then along the lane.
+enum class Route { leadIn, lane, headOnThenLane };
+struct Arrival {
+    double reportSeconds = 2.0, crawlKt = 1.0, slowM = 20.0, endShortM = 0.0, asideM = 0.0;
+    bool holderEnded = true;
+    Route route = Route::leadIn;
+    double laneM = 0.0, kt = 12.0;
+};
+
+// Seconds the two shown are inside their summed half spans, the longest spell within the touching
+// margin of them, and the longest the arrival is shown standing still; what is there at the end.
+struct HeldOutcome {
+    double insideSeconds = 0.0, longestNear = 0.0, longestStill = 0.0;
+    bool holderStays = false, parkedThere = false, arrivalShown = false;
+};
 
 class GroundScenario : public GroundTest {
 protected:
@@ -47,25 +78,104 @@ protected:
     }
 
     static inline const double START = HarnessOptions{}.startDataTime;
-    // A fresh engine and its harness at EHAM: stand H1 (40 m radius), which a B744 holds, parked
-    // there from its first report on; its reports go on until holderEnd.
-    static std::unique_ptr<EngineHarness> heldStandHarness(double holderEnd)
+    // A fresh engine and its harness at EHAM: a stand at northOf(0) (H1, 40 m radius, unless told),
+    // which a parked aircraft (a B744 unless told) holds from its first report on; its reports go on
+    // until holderEnd. Narrow and wide bodies are known, with their spans and liveries.
+    static std::unique_ptr<EngineHarness> heldStandHarness(double holderEnd, const char* stand = "H1",
+                                                           double radiusM = 40.0, const char* holderType = "B744")
     {
         freshEngine();
-        giveLivery("KLM", "A320", "KLM A320");
-        giveLivery("BAW", "B744", "BAW B744");
+        for (const auto& [type, spanM] : {std::pair{"A320", 35.8}, {"A319", 35.8}, {"B738", 35.8}, {"B744", 64.4},
+                                          {"B77W", 64.8}, {"B789", 60.1}, {"A333", 60.3}}) {
+            aircraftTypes.insert(type);
+            (spanM > 50.0 ? heavyTypes : largeTypes).insert(type);
+            halfWingspans[type] = spanM / 2.0 / METRES_PER_NM;
+            for (const std::string airline : {"KLM", "BAW"})
+                liveryIndex[airline][type].push_back(LiveryEntry{airline + " " + type, false});
+        }
+        lf_buildAirlineModelIndexes();
+        lf_buildModelIndexes();
         HarnessOptions options;
         options.user = LatLon{52.29, 4.74};
         auto harness = std::make_unique<EngineHarness>(options);
-        addStand("H1", 0.0, 40.0);
+        addStand(stand, 0.0, radiusM);
         EngineHooks hooks;
         hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", northOf(0.0), 0.0}; };
         gf_setEngineHooks(std::move(hooks));
         FlightScript holder =
-            gf_straightFlight(0x4C0744, "BAW744", "B744", northOf(0.0), 0.0, 0.0, START - 30.0, holderEnd);
+            gf_straightFlight(0x4C0744, "BAW744", holderType, northOf(0.0), 0.0, 0.0, START - 30.0, holderEnd);
         holder.flight.airline = "BAW";
         harness->addReports(gf_scriptReports(holder));
         return harness;
+    }
+
+    // An arrival onto the held stand of a pair, as the service reports it: along the apron lane at
+    // 12 kt, turning in at 6 kt, crawling the last 20-40 m at 1-3 kt, and stopping on the stand's
+    // point or ending its data short of it, shown about 30 s behind its data and its track left
+    // behind that by thinning and point acceptance; the stand has a free neighbour either side.
+    static HeldOutcome heldStandRun(const HeldPair& pair, const Arrival& arrival)
+    {
+        const auto stage =
+            heldStandHarness(START + (arrival.holderEnded ? 10.0 : 900.0), pair.stand, pair.radiusM, pair.holderType);
+        EngineHarness& harness = *stage;
+        const LatLon point = northOf(0.0);
+        for (const double side : {-1.0, 1.0})
+            addStand("N", 0.0, pair.radiusM).lon = eastOf(point, side * (2.0 * pair.radiusM + 5.0)).lon;
+        const LatLon end = eastOf(point, arrival.asideM);
+        const double laneM = arrival.route == Route::leadIn ? pair.radiusM + 25.0 : arrival.laneM;
+        const LatLon turn = LatLon{end.lat - laneM / METRES_PER_NM / 60.0, end.lon};
+        FlightScript script = gf_straightFlight(0x484320, "KLM320", pair.arrivalType, northOf(-laneM - 150.0),
+                                                arrival.kt, 0.0, START + 60.0, START + 2000.0);
+        script.reportIntervalSeconds = arrival.reportSeconds;
+        script.path = {arrival.route == Route::headOnThenLane ? script.path[0] : eastOf(turn, -400.0), turn,
+                       arrival.route == Route::leadIn ? end : eastOf(turn, 400.0)};
+        const double length = (400.0 + laneM) / METRES_PER_NM, slow = arrival.slowM / METRES_PER_NM;
+        if (arrival.route == Route::leadIn)
+            script.profile = {{0.0, 12.0, 0.0}, {0.194, 12.0, 0.0}, {0.213, 6.0, 0.0}, {length - slow, 6.0, 0.0},
+                              {length - slow + 0.0027, arrival.crawlKt, 0.0}, {length - 0.0003, arrival.crawlKt, 0.0},
+                              {length, 0.0, 0.0}};
+        std::vector<LiveTrafficRecord> reports;
+        double stoppedAt = 0.0;
+        for (const LiveTrafficRecord& report : gf_scriptReports(script)) {
+            reports.push_back(report);
+            const bool onLeadIn = arrival.route == Route::leadIn && report.lat > turn.lat + 1e-7;
+            stoppedAt = report.groundSpeedKt > 0.0 ? 0.0 : stoppedAt > 0.0 ? stoppedAt : report.dataTime;
+            if ((onLeadIn && gf_distanceNm(LatLon{report.lat, report.lon}, end) * METRES_PER_NM <= arrival.endShortM) ||
+                (stoppedAt > 0.0 && report.dataTime - stoppedAt >= 60.0))
+                break;
+        }
+        harness.addReports(reports);
+
+        HeldOutcome outcome;
+        double near = 0.0, still = 0.0;
+        LatLon shownBefore{};
+        const auto shown = [](std::uint32_t hexid) {
+            const LiveAircraft* aircraft = gf_liveByHexid(hexid);
+            return aircraft != nullptr && aircraft->state == SimState::active ? aircraft : nullptr;
+        };
+        for (Tick i = 0; i < 45000; ++i) {
+            harness.run(1);
+            const LiveAircraft* parked = shown(0x4C0744);
+            const LiveAircraft* comer = shown(0x484320);
+            if (comer == nullptr)
+                continue;
+            const LatLon at = gf_latLonOf(comer->simPosition);
+            still = gf_distanceNm(at, shownBefore) < 1e-6 ? still + 0.01 : 0.0;
+            shownBefore = at;
+            const double spans = parked == nullptr ? 1e9
+                                                   : gf_distanceNm(gf_latLonOf(parked->simPosition), at) /
+                                                         (parked->halfSpan + comer->halfSpan);
+            outcome.insideSeconds += spans < 1.0 ? 0.01 : 0.0;
+            near = spans < STAND_TOUCHING_MARGIN ? near + 0.01 : 0.0;
+            outcome.longestNear = std::max(outcome.longestNear, near);
+            outcome.longestStill = std::max(outcome.longestStill, still);
+        }
+        const LiveAircraft* parked = shown(0x4C0744);
+        const LiveAircraft* comer = shown(0x484320);
+        outcome.holderStays = parked != nullptr && gf_holdsStand(*parked);
+        outcome.arrivalShown = comer != nullptr;
+        outcome.parkedThere = comer != nullptr && comer->phase == FlightPhase::parked && comer->standNumber == 1;
+        return outcome;
     }
 };
 
@@ -236,6 +346,47 @@ TEST_F(GroundScenario, AnArrivalCreepingOntoAStandWhoseHolderHasEndedMeetsItBefo
                 << "not while its data still moved onto the stand, but where it ended";
         }
     }
+}
+
+// Twelve stands with narrow and wide bodies, reports every 2 and 5 s, every end. A holder whose data
+// has ended goes before the two come within 1.1 times their summed half spans for a second when the
+// arrival's data stops on the stand or ends up to 15 m short, also on a lead-in 16 m beside the
+// point, and the arrival parks on the stand; data ending 20 m or more short leaves them inside for
+// at most 30 s, and the arrival is shown: two aircraft standing still in each other's wings part
+// once one's data has ended. Left alone: a holder that still reports stays, whatever the arrival
+// does; data passing 22 or 30 m in front of the stand, at taxi speed or slowly, or coming head-on
+// at it up to the lane and turning along it, leaves even an ended holder; with reports 8 s apart,
+// an aircraft taxiing at 3 kt never stands still, though a report may be kept back for a data end.
+TEST_F(GroundScenario, AnArrivalMeetsAHolderWhoseDataHasEndedByWhereItsDataIsAndParksOnTheStand)
+{
+    int index = 0;
+    for (const HeldPair& pair : HELD_PAIRS)
+        for (const double seconds : {2.0, 5.0})
+            for (const double endShortM : {0.0, 5.0, 10.0, 15.0, 20.0, 30.0}) {
+                const Arrival arrival{seconds, 1.0 + index % 3, 20.0 + 10.0 * (index / 3 % 3), endShortM};
+                const HeldOutcome outcome = heldStandRun(pair, arrival);
+                EXPECT_TRUE(outcome.arrivalShown && outcome.insideSeconds <= 30.0 &&
+                            (endShortM > 15.0 || (outcome.longestNear < 1.0 && outcome.parkedThere && !outcome.holderStays)))
+                    << pair.stand << " every " << seconds << " s at " << arrival.crawlKt << " kt, " << endShortM
+                    << " m short: " << outcome.insideSeconds << " s inside, " << outcome.longestNear << " s near";
+                ++index;
+            }
+    for (const int i : {0, 4, 5}) {
+        const HeldOutcome outcome = heldStandRun(HELD_PAIRS[i], Arrival{2.0, 2.0, 30.0, 5.0, 16.0});
+        EXPECT_TRUE(outcome.longestNear < 1.0 && outcome.parkedThere) << HELD_PAIRS[i].stand << ": 16 m beside, 5 m short";
+    }
+    for (const int i : {7, 8, 11})
+        EXPECT_LE(heldStandRun(HELD_PAIRS[i], Arrival{2.0, 2.0, 30.0, 25.0, 16.0}).insideSeconds, 30.0) << HELD_PAIRS[i].stand;
+    for (const HeldPair& pair : HELD_PAIRS)
+        EXPECT_TRUE(heldStandRun(pair, Arrival{2.0, 1.0, 30.0, 0.0, 0.0, false}).holderStays) << pair.stand << " reports";
+    for (const int i : {0, 7, 11})
+        for (const double laneM : {22.0, 30.0})
+            for (const double kt : {3.0, 12.0})
+                EXPECT_TRUE(heldStandRun(HELD_PAIRS[i], Arrival{2.0, 0.0, 0.0, 0.0, 0.0, true, Route::lane, laneM, kt}).holderStays)
+                    << HELD_PAIRS[i].stand << " passed " << laneM << " m in front at " << kt << " kt";
+    EXPECT_TRUE(heldStandRun(HELD_PAIRS[7], Arrival{2.0, 0.0, 0.0, 0.0, 0.0, true, Route::headOnThenLane, 67.0, 6.0}).holderStays);
+    EXPECT_LT(heldStandRun(HELD_PAIRS[0], Arrival{8.0, 0.0, 0.0, 0.0, 0.0, true, Route::headOnThenLane, 300.0, 3.0}).longestStill, 2.0)
+        << "taxiing at 3 kt, reports 8 s apart";
 }
 
 // The same arrival on the engine's own position stream, tick by tick. A static aircraft parked on
