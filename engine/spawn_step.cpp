@@ -284,9 +284,7 @@ void lf_place(LiveAircraft& aircraft)
 // would have gone at the end of its track, not carried on.
 bool lf_endedAtTheRangesEdge(const TrackPoint& last, Tick now)
 {
-    const UserAircraftSnapshot& user = engineUserSnapshot;
-    return last.airborne && last.playTick < now && gf_userPositionKnown(user) &&
-           gf_distanceNm(lf_pointPosition(last), LatLon{user.latitude, user.longitude}) >= rangeNm.load() - 0.5;
+    return last.airborne && last.playTick < now && gf_atTheRangesEdge(lf_pointPosition(last));
 }
 
 }  // namespace

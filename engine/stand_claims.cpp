@@ -127,24 +127,27 @@ bool lf_slowOnTheGround(const NewestReport& report)
     return report.groundSpeed > 0.0 && report.groundSpeed <= BOUND_MAX_KT;
 }
 
-// The arrival's newest report comes onto the stand: it lies within 20 m of the stand's point, or it
-// is bound for the stand (slow, within reach and heading at its point so that its line passes
-// within a few metres of it).
-bool lf_reportComesOnto(const NewestReport& report, const ReportLine& line, const Stand& stand, FlatNm standAt,
-                        double reachNm)
+// How the arrival's newest report comes onto a stand: it lies within 20 m of the stand's point
+// (onPoint), or it is bound for the stand from flatNm away (slow, and heading at its point so that
+// its line passes within a few metres of it); it does not come when neither, or when bound for it
+// from beyond reachNm. A nearer holder's reach is then flatNm against its own.
+struct ReportOnto {
+    bool comes = false;
+    bool onPoint = false;
+    double flatNm = std::numeric_limits<double>::infinity();
+};
+ReportOnto lf_reportComesOnto(const NewestReport& report, const ReportLine& line, const Stand& stand,
+                                             FlatNm standAt, double reachNm)
 {
-    const double north = standAt.north - line.at.north;
-    const double east = standAt.east - line.at.east;
-    const double squared = north * north + east * east;
-    const double near = STAND_NARROW_RADIUS_NM * FLAT_SLACK;
-    if (squared <= near * near &&
+    const double flatNm = lf_flatDistanceNm(line.at, standAt);
+    if (flatNm <= STAND_NARROW_RADIUS_NM * FLAT_SLACK &&
         gf_distanceNm(LatLon{report.lat, report.lon}, LatLon{stand.lat, stand.lon}) <= STAND_NARROW_RADIUS_NM)
-        return true;
-    if (squared > reachNm * reachNm || !lf_slowOnTheGround(report))
-        return false;
+        return ReportOnto{true, true, flatNm};
+    if (flatNm > reachNm || !lf_slowOnTheGround(report))
+        return ReportOnto{};
     const FromReport from = lf_fromReport(line, standAt);
     const double widest = std::max(BOUND_LINE_NM, std::min(BOUND_LINE_WIDEST_NM, from.ahead * BOUND_ANGLE_TAN));
-    return from.ahead > 0.0 && from.aside <= widest;
+    return ReportOnto{from.ahead > 0.0 && from.aside <= widest, false, flatNm};
 }
 
 // The stand the arrival claimed is still the one its data comes onto: its newest report lies within
@@ -329,9 +332,9 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
         const double margin = std::max(STAND_NARROW_RADIUS_NM, stopped ? stand.radius : 0.0);
         if (!data.within(standAt, std::max(margin, boundReachNm)))
             continue;
-        const bool reportComes =
-            reportOnGround && lf_reportComesOnto(report, line, stand, standAt, reportReachNm);
-        if (!reportComes && !data.within(standAt, margin))
+        const ReportOnto onto =
+            reportOnGround ? lf_reportComesOnto(report, line, stand, standAt, reportReachNm) : ReportOnto{};
+        if (!onto.comes && !data.within(standAt, margin))
             continue;
         const LiveAircraft* holder = gf_standHolder(stand, aircraft);
         if (holder == nullptr)
@@ -346,13 +349,10 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
                 static_cast<void>(gf_settleHeldStand(stand, aircraft));  // the holder goes: true
                 continue;
             }
-            if (reportComes &&
-                lf_reportComesOnto(report, line, stand, standAt, lf_boundReachNm(aircraft, holder->halfSpan))) {
-                const double comingNm = lf_flatDistanceNm(line.at, standAt);
-                if (comingTo == nullptr || comingNm < comingToNm) {
-                    comingTo = &stand;
-                    comingToNm = comingNm;
-                }
+            if (onto.comes && (onto.onPoint || onto.flatNm <= lf_boundReachNm(aircraft, holder->halfSpan)) &&
+                onto.flatNm < comingToNm) {
+                comingTo = &stand;
+                comingToNm = onto.flatNm;
             }
         }
         if (!stopped)

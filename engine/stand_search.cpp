@@ -385,10 +385,10 @@ void try2Park(LiveAircraft& aircraft, bool wide)
         return;
     lastParkAttempt = at;
     Stand* stand = claimed != nullptr ? gf_findNearestStand(at, aircraft, STAND_NARROW_RADIUS_NM, false) : nullptr;
-    if (claimed != nullptr && stand == nullptr)
-        stand = claimed;
     if (stand == nullptr)
-        stand = gf_findNearestStand(at, aircraft, wide ? STAND_NAME_RADIUS_NM : STAND_NARROW_RADIUS_NM, wide);
+        stand = claimed != nullptr
+                    ? claimed
+                    : gf_findNearestStand(at, aircraft, wide ? STAND_NAME_RADIUS_NM : STAND_NARROW_RADIUS_NM, wide);
     // Its track ends on a stand that a parked aircraft holds: it takes the stand only when the
     // holder's data has ended, and goes otherwise.
     if (stand == nullptr)

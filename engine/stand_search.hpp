@@ -2,7 +2,10 @@
 // The searches over the park airport's stands that the aircraft engine needs (a stand by name,
 // the stand at a position, the nearest fitting free stand, a free stand for a half-hour of the
 // week) and the claims with which a live aircraft that comes to a stand displaces the aircraft
-// standing there or beside it. Worker thread only, like the stands themselves.
+// standing there or beside it. An arrival parks on the stand it claimed from a holder whose data
+// had ended (stand_claims notes the claim) however far short of it, within 55 m, its track ends.
+// Called by the spawn step, the track end, the ground movement, the ghosts and the engine hooks
+// (for the parking). Worker thread only, like the stands themselves.
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -19,11 +19,14 @@
 #include "foundation/parameters.hpp"
 #include "foundation/strings.hpp"
 #include "simlink/sim_queues.hpp"
+#include "simlink/sim_records.hpp"
 
 namespace {
 
 constexpr double HOLD_SPAN_FACTOR = 1.2;
 constexpr Tick TICKS_PER_MINUTE = 6000;
+// How far inside the range its edge begins.
+constexpr double RANGE_EDGE_NM = 0.5;
 constexpr Tick PARKED_WAIT_TICKS = 604800 * TICKS_PER_SECOND;  // a week: a parked aircraft stays
 
 Tick lf_now() { return tickCounter.load(); }
@@ -82,21 +85,13 @@ bool lf_holdAtTrackEnd(LiveAircraft& aircraft)
     return true;
 }
 
-bool lf_userFarAway(const LiveAircraft& aircraft)
-{
-    const UserAircraftSnapshot& user = engineUserSnapshot;
-    const bool known = std::fabs(user.latitude) > 0.0001 || std::fabs(user.longitude) > 0.0001;
-    return known && gf_distanceNm(lf_aircraftAt(aircraft), LatLon{user.latitude, user.longitude}) >=
-                        rangeNm.load() - 0.5;
-}
-
 // How many dead-reckoned points the aircraft gets; none when it is not to be carried on.
 std::int32_t lf_extrapolationCount(const LiveAircraft& aircraft)
 {
     if (!gf_categoryEnabled(aircraft.category))
         return 0;
     if (aircraft.track.front().airborne) {
-        if (lf_userFarAway(aircraft))
+        if (gf_atTheRangesEdge(lf_aircraftAt(aircraft)))
             return 0;
         if (!AIRBORNE_ONLY.value())
             return 8;
@@ -151,6 +146,13 @@ bool lf_slotTakenByKey(const std::string& key, std::uint64_t weekSlot)
 }
 
 }  // namespace
+
+bool gf_atTheRangesEdge(const LatLon& at)
+{
+    const UserAircraftSnapshot& user = engineUserSnapshot;
+    return gf_userPositionKnown(user) &&
+           gf_distanceNm(at, LatLon{user.latitude, user.longitude}) >= rangeNm.load() - RANGE_EDGE_NM;
+}
 
 bool lf_trackEndStep(LiveAircraft& aircraft)
 {

@@ -19,6 +19,10 @@ inline constexpr Tick HOLD_STEP_TICKS = 300;
 [[nodiscard]] bool lf_trackEndStep(LiveAircraft& aircraft);
 // Removes an aircraft whose track end step gave up, learning its stand use first unless parked.
 void lf_endTrack(LiveAircraft& aircraft);
+// The position lies at the edge of the range around the user (within half a mile of it) or beyond:
+// a flight whose track ends there in the air has left it and is not carried on. False while the
+// user's position is not known.
+[[nodiscard]] bool gf_atTheRangesEdge(const LatLon& at);
 // Appends one dead-reckoned point; count more are allowed after it.
 void lf_extrapolateTrack(LiveAircraft& aircraft, std::int32_t count);
 // The aircraft driving onto its stand arrives (within 2 m) or goes back to taxiing.
