@@ -1,6 +1,9 @@
 #pragma once
 // airports.xml: the world airport table (code, IATA code, position, elevation, stands), read once
-// per process from input/airports.enc and kept sorted by code; and the queries on it.
+// per process at start-up (app/data_startup) from input/airports.enc and kept sorted by code, then
+// only read; and the queries on it. The reader takes the decrypted text from memory and refuses a
+// NUL character in whatever encoding the parser reads it; it removes the plain copy only when one
+// was written (on a full disk there is none, and what stood at its path stays).
 #include <cstdint>
 #include <functional>
 #include <optional>

@@ -1,8 +1,10 @@
 #pragma once
 // dbase.xml: the aircraft and airline reference database. gf_readDbase decrypts input/dbase.enc,
-// reads every section into the process-wide tables below and removes the plain file again. The
-// tables are filled once during start-up on the worker thread and only read afterwards, which
-// is why they carry no lock.
+// reads every section of the decrypted text, from memory, into the process-wide tables below and
+// removes the plain copy again if one was written (on a full disk there is none, and what stood at
+// its path stays). A NUL character is refused in whatever encoding the parser reads the text. The
+// tables are filled once during start-up (app/data_startup) on the worker thread and only read
+// afterwards, which is why they carry no lock.
 #include <array>
 #include <map>
 #include <optional>

@@ -1,7 +1,11 @@
 #pragma once
 // Decryption of the delivered data files (*.enc): a libsodium secret stream (XChaCha20-Poly1305)
 // of a 24-byte header followed by chunks of 4096 plain bytes plus 17 bytes of overhead each; the
-// last chunk carries the FINAL tag. The program only ever decrypts.
+// last chunk carries the FINAL tag. The program only ever decrypts. The readers of dbase, airports
+// and AIG-regcodes (start-up, the liveries scan) take the decrypted text in memory from here, with
+// a plain copy beside the encrypted file that may be missing (a full disk), and share the checks
+// before parsing: its size, and a NUL character by the encoding the parser reads it in. The check
+// of a download (refdata/downloads) decrypts without a copy.
 #include <array>
 #include <cstddef>
 #include <filesystem>

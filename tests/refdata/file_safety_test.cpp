@@ -1,6 +1,5 @@
-// The reference data files under a full disk: a plain copy that cannot be written whole is left
-// out, the copy there before stays whole, no temporary file is left behind, the encrypted input
-// is kept, and the reader has the whole text all the same.
+// The reference data files under a full disk: a plain copy that does not fit is left out, the one
+// before stays whole, no temporary file is left, the input is kept, and the reader has the text.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,9 +23,8 @@ TEST(RefdataFileSafetyTest, APlainCopyThatDoesNotFitIsLeftOutAndTheTextIsReadAll
     TempDir dir(true);
     const std::string plain(20000, 'p');
     const std::string sealed = sealStream(plain);
-    const std::string before = "the plain file of the data before";
     writeFile("data.enc", sealed);
-    writeFile("data.xml", before);
+    writeFile("data.xml", "the plain file of the data before");
     // The limit lets the encrypted input be read but not the plain text be written.
     const int answer = runWithFileSizeLimit(10000, [&plain] {
         const std::optional<DecryptedData> data = gf_streamDecrypt("data.enc", "data.xml");
@@ -34,7 +32,7 @@ TEST(RefdataFileSafetyTest, APlainCopyThatDoesNotFitIsLeftOutAndTheTextIsReadAll
     });
     EXPECT_EQ(answer, 1);
     EXPECT_TRUE(readFile("data.enc") == sealed);
-    EXPECT_EQ(readFile("data.xml"), before);
+    EXPECT_EQ(readFile("data.xml"), "the plain file of the data before");
     std::vector<std::string> names;
     for (const fs::directory_entry& entry : fs::directory_iterator("."))
         names.push_back(entry.path().filename().string());

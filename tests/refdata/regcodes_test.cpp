@@ -39,8 +39,12 @@ TEST(Regcodes, XmlLiveriesWithTheirRegistrations)
                                      Entry("KLM B738", Regs{"PH-BXD"}, false)));
     EXPECT_TRUE(fs::exists("input/AIG-regcodes.xml"));  // the caller deletes it
 
-    writeFile(copy, R"(<AIG-regcodes><livery title="A")");
-    EXPECT_FALSE(gf_readAigRegcodes(R"(<AIG-regcodes><livery title="A")", copy, entries));
+    // A text that fails to load takes its copy along, but no file at that path which it did not write.
+    const std::string cut = R"(<AIG-regcodes><livery title="A")";
+    writeFile(copy, cut);
+    EXPECT_FALSE(gf_readAigRegcodes(cut, "", entries));
+    EXPECT_TRUE(fs::exists(copy));
+    EXPECT_FALSE(gf_readAigRegcodes(cut, copy, entries));
     EXPECT_FALSE(fs::exists("input/AIG-regcodes.xml"));
     EXPECT_EQ(entries.size(), 5u);
 

@@ -72,22 +72,6 @@ inline std::string sampleWithNul(const std::string& stem, bool inside)
     return text;
 }
 
-// An ASCII text in a wide encoding that the XML parser reads: unitBytes 2 (UTF-16) or 4 (UTF-32),
-// with or without a byte-order mark.
-inline std::string wideText(const std::string& ascii, std::size_t unitBytes, bool bigEndian, bool mark)
-{
-    std::string out;
-    const auto put = [&](unsigned int code) {
-        for (std::size_t i = 0; i < unitBytes; ++i)
-            out += static_cast<char>((code >> (8 * (bigEndian ? unitBytes - 1 - i : i))) & 0xFFu);
-    };
-    if (mark)
-        put(0xFEFFu);
-    for (const char c : ascii)
-        put(static_cast<unsigned char>(c));
-    return out;
-}
-
 // The text of the std::exception that action throws; "no exception" when it returns.
 inline std::string thrownMessage(const std::function<void()>& action)
 {
