@@ -136,6 +136,7 @@ void lf_noteNewestReport(LiveAircraft& aircraft, const LiveTrafficRecord& record
     if (newest.dataTime > 0.0)
         aircraft.reportIntervalSeconds = record.dataTime - newest.dataTime;
     newest = gf_newestReportOf(record, tickCounter.load());
+    newestReportTick = newest.takenTick;
 }
 
 // thin: a report that adds nothing to a straight track is left out (and kept back).
@@ -280,7 +281,6 @@ void lf_takeFromIntake()
 void lf_handleReceivedFlight(const LiveTrafficRecord& record)
 {
     gf_assertEngineOwner();
-    newestReportTick = tickCounter.load();
     if (LiveAircraft* known = gf_liveByHexid(record.hexId)) {
         if (lf_acceptsKnown(*known, record, true))
             lf_takeKnown(*known, record);
@@ -322,6 +322,7 @@ void lf_addNewLiveAc(LiveTrafficRecord& record)
     instance.pushSpeed = constants.pushSpeedKt;
     LiveAircraft& aircraft = liveAircraft.emplace_back(gf_trackPointOf(record), instance, record.dataTime);
     aircraft.newest = gf_newestReportOf(record, tickCounter.load());
+    newestReportTick = aircraft.newest.takenTick;
 }
 
 void lf_setBufferedIntake(bool open)
