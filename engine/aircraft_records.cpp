@@ -91,10 +91,10 @@ TrackPoint gf_trackPointOf(const LiveTrafficRecord& record)
     return point;
 }
 
-NewestReport gf_newestReportOf(const LiveTrafficRecord& record, Tick takenTick)
+NewestReport gf_newestReportOf(const LiveTrafficRecord& record, Tick clockTick)
 {
     return NewestReport{record.lat,      record.lon,      record.groundSpeedKt, record.trackDeg,
-                        record.dataTime, record.airborne, takenTick};
+                        record.dataTime, record.airborne, clockTick};
 }
 
 AircraftInstance gf_makeAircraftInstance(const FlightIdentity& flight)

@@ -99,9 +99,9 @@ struct NewestReport {
     double track = 0.0;        // degrees
     double dataTime = 0.0;     // seconds; 0 before the first report
     bool airborne = false;
-    Tick takenTick = 0;  // the tick at which the engine took it in
+    Tick clockTick = 0;  // the data clock's reading when the engine took it in (engine/data_clock)
 };
-NewestReport gf_newestReportOf(const LiveTrafficRecord& record, Tick takenTick);
+NewestReport gf_newestReportOf(const LiveTrafficRecord& record, Tick clockTick);
 
 struct AircraftInstance {
     FlightIdentity identity;
@@ -255,13 +255,6 @@ struct LiveAircraft : StaticAircraft {
     bool landingRoll = false;
     bool leaveStand = false;
 };
-
-// The data time of the flight's newest report, whether or not it joined the track.
-inline double gf_newestDataTimeOf(const LiveAircraft& aircraft)
-{
-    return aircraft.newest.dataTime > 0.0 ? std::max(aircraft.recordTime, aircraft.newest.dataTime)
-                                          : aircraft.recordTime;
-}
 
 // Week slot as one number: weekday 1..7 in the low 32 bits, half-hour 0..47 in the high 32 bits.
 std::uint64_t gf_weekSlotValue(const WeekdayAndSlot& slot);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/data_clock.hpp"
 #include "engine/engine_state.hpp"
 #include "foundation/format.hpp"
 #include "foundation/geodesy.hpp"
@@ -100,7 +101,6 @@ void lf_endHandOvers()
 constexpr Tick GIVEN_UP_MEMORY_TICKS =
     std::chrono::duration_cast<std::chrono::seconds>(GIVEN_UP_CREATION_MEMORY).count() * TICKS_PER_SECOND;
 constexpr std::size_t GIVEN_UP_CAPACITY = CREATION_MEMORY_CAPACITY;
-constexpr Tick DATA_ENDED_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
 
 struct KeptLive {
     LiveAircraft aircraft;
@@ -140,12 +140,6 @@ LatLon lf_positionNow(const LiveAircraft& aircraft)
             return LatLon{point.lat, point.lon};
     return aircraft.track.empty() ? LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon}
                                   : LatLon{aircraft.track.back().lat, aircraft.track.back().lon};
-}
-
-// No record of the flight has come for a minute since its last point was due: its data has ended.
-bool lf_dataEnded(const LiveAircraft& aircraft)
-{
-    return !aircraft.track.empty() && tickCounter.load() - lf_lastPointTick(aircraft) > DATA_ENDED_TICKS;
 }
 
 }  // namespace
@@ -330,6 +324,8 @@ void gf_takeNewerPoints(LiveAircraft& record, const LiveAircraft& newer)
         if (point.playTick > last)
             record.track.push_back(point);
     record.recordTime = std::max(record.recordTime, newer.recordTime);
+    if (newer.newest.dataTime > record.newest.dataTime)
+        record.newest = newer.newest;
 }
 
 void gf_keptLiveTakesNewerPoints(const LiveAircraft& dropped)
@@ -377,7 +373,7 @@ LateLiveVerdict gf_judgeLateLive(std::uint32_t hexid, std::uint32_t sendId, std:
     // A flight whose data has ended in the air since its creation was given up has gone as surely
     // as one removed; one whose data ended on the ground stands where it ended, as it would stand
     // had the creation been answered in time (a parked arrival on its stand).
-    if (aircraft == nullptr && kept && lf_dataEnded(*kept) && kept->track.back().airborne)
+    if (aircraft == nullptr && kept && !kept->track.empty() && gf_dataEnded(*kept) && kept->track.back().airborne)
         kept.reset();
     if (!kept)
         return verdict;

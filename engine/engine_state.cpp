@@ -15,7 +15,6 @@ std::mutex intakeMutex;
 std::vector<LiveTrafficRecord> intake;
 std::vector<LiveTrafficRecord> historyIntake;
 bool intakeOpen = false;
-Tick newestReportTick = 0;
 std::atomic<std::int32_t> engineQnh{STANDARD_QNH};
 std::vector<std::string> ghostList;
 std::list<std::uint32_t> coupledCallsignQueue;

@@ -46,11 +46,6 @@ extern std::vector<LiveTrafficRecord> intake;
 extern std::vector<LiveTrafficRecord> historyIntake;
 extern bool intakeOpen;
 
-// The tick at which the engine last took in a new report of any flight (newer data, not the same
-// report sent again): the clock by which a flight's data has ended, which stands still while the
-// service sends nothing new. Set by the intake.
-extern Tick newestReportTick;
-
 // The QNH (hPa) the engine uses for altitudes; written by the weather reader.
 extern std::atomic<std::int32_t> engineQnh;
 inline constexpr std::int32_t STANDARD_QNH = STANDARD_QNH_HPA;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -19,6 +20,19 @@
 #include "foundation/time_slots.hpp"
 
 namespace {
+
+// A flight kept off of which no record has come in for this long is forgotten.
+constexpr Tick ENDED_AFTER_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
+
+// The live aircraft removed for the parked count and not made again on a stand since, with the
+// tick at which it was removed or the spawn step last looked at one of its records.
+std::unordered_map<std::uint32_t, Tick> keptOffStand;
+
+// Forgets the flights kept off whose data has ended.
+void lf_forgetEndedKeptOff(Tick now)
+{
+    std::erase_if(keptOffStand, [now](const auto& kept) { return now - kept.second > ENDED_AFTER_TICKS; });
+}
 
 void lf_removeLongestParkedLive()
 {
@@ -111,3 +125,55 @@ void lf_removeLiveParked(std::uint64_t count)
         removeAircraftFromSim(aircraft);
     }
 }
+
+bool gf_isParkedLive(const LiveAircraft& aircraft)
+{
+    return aircraft.state == SimState::active && aircraft.phase == FlightPhase::parked;
+}
+
+std::int64_t gf_liveParkedCount()
+{
+    return std::count_if(liveAircraft.begin(), liveAircraft.end(), &gf_isParkedLive);
+}
+
+bool gf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra)
+{
+    const std::int64_t wanted = wantedParkCount;
+    return !RT_PARKTRAFFIC_ONLY.value() && wanted >= 1 && !INITIAL_LOAD_ONLY.value() && liveParked + extra > wanted;
+}
+
+void gf_keepOffStand(std::uint32_t hexid)
+{
+    const Tick now = tickCounter.load();
+    lf_forgetEndedKeptOff(now);
+    keptOffStand.insert_or_assign(hexid, now);
+}
+
+bool gf_keptOffStand(std::uint32_t hexid)
+{
+    const Tick now = tickCounter.load();
+    lf_forgetEndedKeptOff(now);
+    const auto kept = keptOffStand.find(hexid);
+    if (kept == keptOffStand.end())
+        return false;
+    if (gf_tooManyLiveParked(gf_liveParkedCount(), 1))
+        return true;
+    keptOffStand.erase(kept);
+    return false;
+}
+
+void gf_keptOffRecordSeen(std::uint32_t hexid)
+{
+    const auto kept = keptOffStand.find(hexid);
+    if (kept == keptOffStand.end())
+        return;
+    const Tick now = tickCounter.load();
+    if (now - kept->second > ENDED_AFTER_TICKS)
+        keptOffStand.erase(kept);
+    else
+        kept->second = now;
+}
+
+void gf_forgetKeptOffStand(std::uint32_t hexid) { keptOffStand.erase(hexid); }
+
+void gf_resetKeptOffStand() { keptOffStand.clear(); }

@@ -2,6 +2,15 @@
 // The limits on parked aircraft at the park airport: the live aircraft parked longest make room
 // first. The park time of a live aircraft is read on the program clock (gf_utcNow) by every step
 // that sets or measures it.
+//
+// A live aircraft removed to bring the live aircraft parked on stands down to the count the park
+// airport wants (the one parked longest goes, at the parked count as at the parking update) is kept
+// off: its reports still have it standing there, and made again it would push the next one parked
+// longest out, round and round. While the count has no room for one more, it is not made again on
+// a stand; it is forgotten once there is room, once it is seen moving or flying, and once no record
+// of it has come for a minute (a record dropped before it could ask for a stand, at the live limit
+// for one, still says its reports go on). The flight has no record to ask the data clock of, so
+// the records the spawn step looks at are its clock.
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -23,9 +32,32 @@ void lf_parkedLiveSeconds(std::vector<ParkedLiveSeconds>& list);
 // ones and the parked live ones (plus extra) exceed it, the static aircraft parked earliest in
 // the week is removed. Nothing with RT_PARKTRAFFIC_ONLY or without a wanted count.
 void lf_checkMaxPark(std::uint8_t extra);
-// The live aircraft removed there is kept off the stands (gf_keptOffStand, stand_claims.hpp).
+// The live aircraft removed there is kept off the stands (gf_keptOffStand).
 // Forgets those kept off (a new run).
 void gf_resetParkLimits();
 // Removes the count live aircraft parked longest (the parking update, when the user lowers the
 // parked share); they are kept off the stands as at the parked count.
 void lf_removeLiveParked(std::uint64_t count);
+
+// The live aircraft that are active and parked: those that count against the wanted park count.
+bool gf_isParkedLive(const LiveAircraft& aircraft);
+std::int64_t gf_liveParkedCount();
+// Whether the live aircraft parked (plus extra) exceed the wanted count, so that one must go (never
+// with RT_PARKTRAFFIC_ONLY or INITIAL_LOAD_ONLY, nor without a wanted count).
+bool gf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra);
+
+// The live aircraft was removed for the parked count (or by the parking update): it is kept off
+// the stands.
+void gf_keepOffStand(std::uint32_t hexid);
+// A live aircraft removed for the parked count: while the count still has no room for it, it is
+// not made again on a stand. True while that holds; once there is room, or once no record of it
+// has come for a minute, it is forgotten and may stand again.
+[[nodiscard]] bool gf_keptOffStand(std::uint32_t hexid);
+// The spawn step looks at a record of the flight, before any rule may drop it: a flight kept off
+// stays kept off while its records come, and one whose last record is a minute old is forgotten.
+// One lookup.
+void gf_keptOffRecordSeen(std::uint32_t hexid);
+// The aircraft is seen moving or flying: it is made again as any other.
+void gf_forgetKeptOffStand(std::uint32_t hexid);
+// Forgets every aircraft kept off (a new run, tests).
+void gf_resetKeptOffStand();

@@ -454,6 +454,13 @@ std::optional<Stand> lf_chooseSpawnStand(LiveAircraft& aircraft)
             return std::nullopt;
         searchFrom = lf_pointPosition(last);
     }
+    // Born standing on a stand whose holder's data has ended, it takes the stand: the holder goes,
+    // as it would for an arrival coming to park there. One that still reports keeps it.
+    if (const Stand* held = gf_heldStandAt(searchFrom, aircraft, false)) {
+        const LiveAircraft* holder = gf_standHolder(*held, aircraft);
+        if (holder != nullptr && gf_holderDataEnded(*holder))
+            static_cast<void>(gf_settleHeldStand(*held, aircraft));  // the holder goes: true
+    }
     const Stand* found = gf_findNearestStand(searchFrom, aircraft, BIRTH_STAND_REACH_NM, false);
     const std::optional<Stand> stand = found != nullptr ? std::optional<Stand>(*found) : std::nullopt;
     if (!stand)

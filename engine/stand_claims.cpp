@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/data_clock.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/motion_math.hpp"
 #include "engine/removal.hpp"
@@ -18,20 +19,6 @@
 #include "foundation/parameters.hpp"
 
 namespace {
-
-// A flight of which no record has come in for this long, while others' came, has ended: a flight
-// kept off, or an aircraft standing in another's wings.
-constexpr Tick ENDED_AFTER_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
-
-// The live aircraft removed for the parked count and not made again on a stand since, with the
-// tick at which it was removed or the spawn step last looked at one of its records.
-std::unordered_map<std::uint32_t, Tick> keptOffStand;
-
-// Forgets the flights kept off whose data has ended.
-void lf_forgetEndedKeptOff(Tick now)
-{
-    std::erase_if(keptOffStand, [now](const auto& kept) { return now - kept.second > ENDED_AFTER_TICKS; });
-}
 
 // Half the span of the largest aircraft that flies: no holder reaches farther.
 constexpr double LARGEST_HALF_SPAN_NM = 45.0 / METRES_PER_NM;
@@ -245,17 +232,14 @@ Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft, bool
     return held;
 }
 
-bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival)
-{
-    return gf_newestDataTimeOf(arrival) - gf_newestDataTimeOf(holder) > DATA_ENDED_SECONDS;
-}
+bool gf_holderDataEnded(const LiveAircraft& holder) { return gf_dataEnded(holder); }
 
 bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival)
 {
     LiveAircraft* holder = gf_standHolder(stand, arrival);
     if (holder == nullptr)
         return true;
-    if (gf_holderDataEnded(*holder, arrival)) {
+    if (gf_holderDataEnded(*holder)) {
         gf_log(vald::format("{:8}: {:8} removed, {} wants to park there", stand.id, holder->identity.callsign,
                             arrival.identity.callsign));
         removeAircraftFromSim(*holder);
@@ -276,7 +260,7 @@ bool gf_meetClaimHolder(LiveAircraft& aircraft)
     if (stand == nullptr || stand->occupied == 0)
         return true;  // nobody holds it: the arrival parks there
     const LiveAircraft* holder = gf_standHolder(*stand, aircraft);
-    if (holder == nullptr || !gf_holderDataEnded(*holder, aircraft)) {
+    if (holder == nullptr || !gf_holderDataEnded(*holder)) {
         aircraft.claimedStand = 0;  // taken by another, or its holder reports again
         return true;
     }
@@ -344,7 +328,7 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
         // stopped there or still moving on. The arrival's newest report coming onto the stand
         // claims it: the holder goes once the two come within the touching margin
         // (gf_meetClaimHolder).
-        if (gf_holderDataEnded(*holder, aircraft)) {
+        if (gf_holderDataEnded(*holder)) {
             if (lf_trackComesNear(track, frame, stand, standAt) && wingsCouldTouch(*holder)) {
                 static_cast<void>(gf_settleHeldStand(stand, aircraft));  // the holder goes: true
                 continue;
@@ -384,7 +368,7 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
     // holder that still reports, and the arrival holds there as any taxiing aircraft does (the
     // track end settles with the holder should its data end there); a holder whose data has ended
     // goes before their wings could touch.
-    const bool holderEnded = gf_holderDataEnded(*holder, aircraft);
+    const bool holderEnded = gf_holderDataEnded(*holder);
     if (claimed == nullptr && !holderEnded)
         return true;
     if (!(holderEnded && claimed != nullptr) && !wingsCouldTouch(*holder))
@@ -392,120 +376,3 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
     return gf_settleHeldStand(*stand, aircraft);
 }
 
-namespace {
-
-// Shown standing still on the ground: parked, pushed back and waiting, or taxiing on a stationary
-// stretch of its track (a stop, or holding at its end). One driving onto its stand moves.
-bool lf_standsStill(const LiveAircraft& aircraft)
-{
-    if (aircraft.state != SimState::active || !aircraft.onGround)
-        return false;
-    if (aircraft.phase == FlightPhase::parked || aircraft.phase == FlightPhase::pushed_back)
-        return true;
-    return aircraft.phase == FlightPhase::taxi && (aircraft.track.size() < 2 || aircraft.track[1].stationary);
-}
-
-// The aircraft standing still, gathered anew by each call.
-std::vector<LiveAircraft*> standingStill;
-
-bool lf_dataEndedBy(const LiveAircraft& aircraft, Tick clock)
-{
-    return clock - aircraft.newest.takenTick > ENDED_AFTER_TICKS;
-}
-
-}  // namespace
-
-void gf_clearStandingOverlaps()
-{
-    gf_assertEngineOwner();
-    const Tick clock = newestReportTick;
-    // The aircraft standing still, by latitude: a pair lies within their summed half spans only
-    // when their latitudes do.
-    std::vector<LiveAircraft*>& standing = standingStill;
-    standing.clear();
-    double widest = 0.0;
-    for (LiveAircraft& aircraft : liveAircraft)
-        if (lf_standsStill(aircraft)) {
-            standing.push_back(&aircraft);
-            widest = std::max(widest, aircraft.halfSpan);
-        }
-    if (standing.size() < 2)
-        return;
-    std::sort(standing.begin(), standing.end(),
-              [](const LiveAircraft* a, const LiveAircraft* b) { return a->simPosition.lat < b->simPosition.lat; });
-    const double latReachDeg = 2.0 * widest / 60.0;
-    for (std::size_t i = 0; i < standing.size(); ++i) {
-        LiveAircraft& one = *standing[i];
-        for (std::size_t j = i + 1; j < standing.size(); ++j) {
-            LiveAircraft& other = *standing[j];
-            if (other.simPosition.lat - one.simPosition.lat > latReachDeg)
-                break;
-            if (one.state != SimState::active || other.state != SimState::active)
-                continue;
-            const bool oneEnded = lf_dataEndedBy(one, clock);
-            if (!oneEnded && !lf_dataEndedBy(other, clock))
-                continue;  // both still report: the two stand where their data has them
-            if (!gf_wingsTouch(one.halfSpan, other.halfSpan,
-                               gf_distanceNm(gf_latLonOf(one.simPosition), gf_latLonOf(other.simPosition))))
-                continue;
-            LiveAircraft& goes = !oneEnded || other.newest.takenTick < one.newest.takenTick ? other : one;
-            const LiveAircraft& stays = &goes == &one ? other : one;
-            gf_log(vald::format("{:8}: {:8} removed, its data ended and {} stands in its wings",
-                                goes.standNumber != 0 ? lf_standIdText(goes.standNumber) : std::string(),
-                                goes.identity.callsign, stays.identity.callsign));
-            removeAircraftFromSim(goes);
-        }
-    }
-}
-
-bool gf_isParkedLive(const LiveAircraft& aircraft)
-{
-    return aircraft.state == SimState::active && aircraft.phase == FlightPhase::parked;
-}
-
-std::int64_t gf_liveParkedCount()
-{
-    return std::count_if(liveAircraft.begin(), liveAircraft.end(), &gf_isParkedLive);
-}
-
-bool gf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra)
-{
-    const std::int64_t wanted = wantedParkCount;
-    return !RT_PARKTRAFFIC_ONLY.value() && wanted >= 1 && !INITIAL_LOAD_ONLY.value() && liveParked + extra > wanted;
-}
-
-void gf_keepOffStand(std::uint32_t hexid)
-{
-    const Tick now = tickCounter.load();
-    lf_forgetEndedKeptOff(now);
-    keptOffStand.insert_or_assign(hexid, now);
-}
-
-bool gf_keptOffStand(std::uint32_t hexid)
-{
-    const Tick now = tickCounter.load();
-    lf_forgetEndedKeptOff(now);
-    const auto kept = keptOffStand.find(hexid);
-    if (kept == keptOffStand.end())
-        return false;
-    if (gf_tooManyLiveParked(gf_liveParkedCount(), 1))
-        return true;
-    keptOffStand.erase(kept);
-    return false;
-}
-
-void gf_keptOffRecordSeen(std::uint32_t hexid)
-{
-    const auto kept = keptOffStand.find(hexid);
-    if (kept == keptOffStand.end())
-        return;
-    const Tick now = tickCounter.load();
-    if (now - kept->second > ENDED_AFTER_TICKS)
-        keptOffStand.erase(kept);
-    else
-        kept->second = now;
-}
-
-void gf_forgetKeptOffStand(std::uint32_t hexid) { keptOffStand.erase(hexid); }
-
-void gf_resetKeptOffStand() { keptOffStand.clear(); }

@@ -11,9 +11,9 @@
 // stand when its track stops within 20 m of the stand's point (STAND_NARROW_RADIUS_NM), or when
 // its track has ended (no report came for as long as the play-out lags the data) standing within
 // the stand's own radius.
-// - A holder whose data has ended (its newest report is more than a minute older than the
-//   arrival's) goes: once the two shown come within the touching margin after the arrival's newest
-//   report came onto its stand (within 20 m of the stand's point, moving or stopped, or bound for
+// - A holder whose data has ended (engine/data_clock: the clock, which stands still while the feed
+//   pauses, has run a minute past its newest report) goes: once the two shown come within the
+//   touching margin after the arrival's newest report came onto its stand (within 20 m of the stand's point, moving or stopped, or bound for
 //   it: at most 8 kt, within the touching distance and 20 m more, heading at the point so that its
 //   line passes within 6 m of it, or within 15 degrees up to 12 m farther out); before the two
 //   could touch once the arrival's track, from the segment it drives on, comes within 20 m of the
@@ -33,23 +33,12 @@
 // holder there: on the apron lane in front of a stand it passes wide of the point. Any other
 // aircraft (a departure, one pausing beside a held stand) holds as before.
 //
-// Two live aircraft shown standing still on the ground (parked, pushed back, or taxiing on a
-// stationary stretch) closer than their summed half spans, at least one of whose data has ended
-// (no report of it came in for a minute while others' came), do not stay so: once a second the one
-// whose data ended first goes. Two whose data both still report stand where their data has them;
-// static aircraft keep their own rules.
-//
-// A live aircraft removed to bring the live aircraft parked on stands down to the count the park
-// airport wants (the one parked longest goes, at the parked count as at the parking update) is kept
-// off: its reports still have it standing there, and made again it would push the next one parked
-// longest out, round and round. While the count has no room for one more, it is not made again on
-// a stand; it is forgotten once there is room, once it is seen moving or flying, and once its data
-// has ended: for a minute no record of it came (a record dropped before it could ask for a stand,
-// at the live limit for one, still says its reports go on).
+// Two aircraft standing in each other's wings are parted by engine/standing_pairs, and the live
+// aircraft removed for the parked count are kept off the stands by engine/park_limits.
 //
 // Worker thread only, like the stands and the aircraft lists. The files that call these rules (the
-// stand search, the approach of a stand, the ground movement, the track end, the position stream,
-// the tick driver, the park limits and the spawn step) include this one; it includes none of them.
+// stand search, the approach of a stand, the ground movement, the track end, the position stream
+// and the spawn step) include this one; it includes none of them.
 #include <cstdint>
 
 #include "engine/aircraft_records.hpp"
@@ -77,8 +66,8 @@ LiveAircraft* gf_standHolder(const Stand& stand, const LiveAircraft& aircraft);
 // stands. nullptr when none.
 Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft, bool onStand);
 
-// The holder's data has ended: its newest report is a minute older than the arrival's.
-bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival);
+// The holder's data has ended (gf_dataEnded).
+bool gf_holderDataEnded(const LiveAircraft& holder);
 
 // An arrival meets the stand's holder: the holder goes when its data has ended, the arrival is to
 // park there, and true is returned; otherwise the holder's reports still put it there, the arrival
@@ -95,36 +84,8 @@ bool gf_holderDataEnded(const LiveAircraft& holder, const LiveAircraft& arrival)
 // their wings together, before they touch. False when the arrival went.
 [[nodiscard]] bool gf_approachHeldStand(LiveAircraft& aircraft);
 
-// Two live aircraft standing still on the ground closer than their summed half spans, at least
-// one of whose data has ended (no report of it for a minute while others' came): the one whose
-// data ended first goes. Two whose data both still report stand where their data has them.
-void gf_clearStandingOverlaps();
-
 // Every tick, for a taxiing arrival whose newest report came onto a stand that an aircraft whose
 // data has ended holds (its claimed stand): the holder goes once the two come within the touching
 // margin. The claim goes when another takes the stand or its holder reports again. False when the
 // arrival went.
 [[nodiscard]] bool gf_meetClaimHolder(LiveAircraft& aircraft);
-
-// The live aircraft that are active and parked: those that count against the wanted park count.
-bool gf_isParkedLive(const LiveAircraft& aircraft);
-std::int64_t gf_liveParkedCount();
-// Whether the live aircraft parked (plus extra) exceed the wanted count, so that one must go (never
-// with RT_PARKTRAFFIC_ONLY or INITIAL_LOAD_ONLY, nor without a wanted count).
-bool gf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra);
-
-// The live aircraft was removed for the parked count (or by the parking update): it is kept off
-// the stands.
-void gf_keepOffStand(std::uint32_t hexid);
-// A live aircraft removed for the parked count: while the count still has no room for it, it is
-// not made again on a stand. True while that holds; once there is room, or once no record of it
-// has come for a minute, it is forgotten and may stand again.
-[[nodiscard]] bool gf_keptOffStand(std::uint32_t hexid);
-// The spawn step looks at a record of the flight, before any rule may drop it: a flight kept off
-// stays kept off while its records come, and one whose last record is a minute old is forgotten.
-// One lookup.
-void gf_keptOffRecordSeen(std::uint32_t hexid);
-// The aircraft is seen moving or flying: it is made again as any other.
-void gf_forgetKeptOffStand(std::uint32_t hexid);
-// Forgets every aircraft kept off (a new run, tests).
-void gf_resetKeptOffStand();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/data_clock.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/ground_movement.hpp"
@@ -58,11 +59,13 @@ bool lf_arrivalGoesForHolder(LiveAircraft& aircraft)
 }
 
 // Holds at the end of the taxi track: a stationary point 3 s on, again and again, up to the
-// holding limit. One that stops close to another taxiing aircraft, or an arrival on a stand whose
-// holder still reports standing there, does not stay on top of the other: it goes.
+// holding limit. One whose data has run out close to another taxiing aircraft, or an arrival whose
+// data has run out on a stand whose holder still reports standing there, does not stay on top of
+// the other: it goes. A track that ends while the feed pauses is not the end of its data: the
+// aircraft holds where it is until its data comes again, as the other does.
 bool lf_holdAtTrackEnd(LiveAircraft& aircraft)
 {
-    if (lf_blockedByTaxiing(aircraft) || lf_arrivalGoesForHolder(aircraft)) {
+    if (gf_dataRanOut(aircraft) && (lf_blockedByTaxiing(aircraft) || lf_arrivalGoesForHolder(aircraft))) {
         aircraft.holding = 0;
         return false;
     }

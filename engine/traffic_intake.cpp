@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/data_clock.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/position_stream.hpp"
@@ -112,10 +113,14 @@ bool lf_justAboveParkAirport(double altitudeFt)
 std::unordered_map<std::uint32_t, Tick> keptBackDue;
 Tick firstKeptBackDue = std::numeric_limits<Tick>::max();
 
-// A report thinned out of a taxiing aircraft's track is kept back in case its data ends there.
+// A report thinned out of a taxiing aircraft's track is kept back in case its data ends there. One
+// no newer than the report kept back (the feed sending its last reports again) changes nothing: it
+// must not put the join off, or a track whose data ends there would end short of it.
 void lf_keepBackThinned(LiveAircraft& aircraft, const LiveTrafficRecord& record)
 {
     if (aircraft.phase != FlightPhase::taxi || record.airborne)
+        return;
+    if (aircraft.thinnedReport && !(record.dataTime > aircraft.thinnedReport->dataTime))
         return;
     aircraft.thinnedReport = record;
     aircraft.thinnedTick = tickCounter.load();
@@ -127,16 +132,16 @@ void lf_keepBackThinned(LiveAircraft& aircraft, const LiveTrafficRecord& record)
 }
 
 // The flight's newest report, before thinning and point acceptance, with how long after the one
-// before it came.
+// before it came: new data, which moves the data clock.
 void lf_noteNewestReport(LiveAircraft& aircraft, const LiveTrafficRecord& record)
 {
     NewestReport& newest = aircraft.newest;
     if (!(record.dataTime > newest.dataTime))
         return;
-    if (newest.dataTime > 0.0)
+    const bool newData = newest.dataTime > 0.0;
+    if (newData)
         aircraft.reportIntervalSeconds = record.dataTime - newest.dataTime;
-    newest = gf_newestReportOf(record, tickCounter.load());
-    newestReportTick = newest.takenTick;
+    newest = gf_newestReportOf(record, gf_clockTakesReport(newData));
 }
 
 // thin: a report that adds nothing to a straight track is left out (and kept back).
@@ -248,7 +253,7 @@ void lf_emptyIntake()
     }
     keptBackDue.clear();
     firstKeptBackDue = std::numeric_limits<Tick>::max();
-    newestReportTick = 0;
+    gf_resetDataClock();
 }
 
 void lf_takeHistory()
@@ -321,8 +326,8 @@ void lf_addNewLiveAc(LiveTrafficRecord& record)
     instance.maxClimbStep = constants.maxClimbStepFt;
     instance.pushSpeed = constants.pushSpeedKt;
     LiveAircraft& aircraft = liveAircraft.emplace_back(gf_trackPointOf(record), instance, record.dataTime);
-    aircraft.newest = gf_newestReportOf(record, tickCounter.load());
-    newestReportTick = aircraft.newest.takenTick;
+    // A new record's first report may be old data sent again: it does not move the data clock.
+    aircraft.newest = gf_newestReportOf(record, gf_clockTakesReport(false));
 }
 
 void lf_setBufferedIntake(bool open)

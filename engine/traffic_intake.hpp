@@ -7,9 +7,11 @@
 // lf_addNewLiveAc, into a new LiveAircraft in buffer.
 //
 // A known aircraft's newest report is noted before thinning leaves it out of the track: the stand
-// rules judge where the data is. A taxiing aircraft's report thinned out is kept back and joins the
+// rules judge where the data is. The intake is the data clock's one writer (engine/data_clock): a
+// report newer than its flight's newest moves it, and every newest report notes its reading. A taxiing aircraft's report thinned out is kept back and joins the
 // track when no newer one follows within 5 s and twice the flight's report interval, so that a
-// track ends where its data ends; while nothing is kept back the join looks at nothing.
+// track ends where its data ends; a report no newer than the one kept back (sent again) does not
+// put the join off. While nothing is kept back the join looks at nothing.
 #include <cstdint>
 #include <vector>
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -21,6 +22,8 @@
 #include "engine/stand_claims.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_learning.hpp"
+#include "engine/traffic_intake.hpp"
+#include "foundation/parameters.hpp"
 #include "foundation/format.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/ground_stage.hpp"
@@ -230,7 +233,7 @@ TEST_F(GroundScenario, AnArrivalMeetsTheHolderOfItsStandBeforeTheirWingsTouch)
         LiveAircraft& holder = onGround(0x484007, "EZY7", LatLon{stand.lat, stand.lon}, 0.0);
         holder.setPhase(FlightPhase::parked);
         holder.standNumber = stand.number;
-        holder.recordTime = holderReported;
+        holder.newest.clockTick = static_cast<Tick>(holderReported) * TICKS_PER_SECOND;
         lf_occupyStand(stand.number);
         LiveAircraft& aircraft = arrivalAtTheCorner();
         TrackPoint stop = aircraft.track.back();
@@ -458,6 +461,128 @@ TEST_F(GroundScenario, AnArrivalTurningSharplyOntoItsStandParksAlongTheStandHead
         EXPECT_NEAR(aircraft.simPosition.heading * RAD_TO_DEG, approach.standHeadingDeg, 1.0)
             << "parked nose along the stand";
     }
+}
+
+// The traffic service pauses, as a restart or a network drop does for tens of seconds to minutes,
+// sending nothing new or its last reports again. Two A320s parked on stands 29 m apart and two
+// stopped on the taxiway 25 m apart, all reporting, among 30 airborne flights at a live limit that
+// drops some of them for now and makes them anew from every batch: none of the four goes, and all
+// four are shown at the end. An arrival on short final when the pause begins goes in the air, its
+// data ended there as far as anyone can tell; its data resuming standing on H1, whose holder's data
+// ended long before, it is shown parked there within a minute, and the holder goes. A repeated
+// report does not put off the join of a taxiing aircraft's last report kept back. Left alone: a feed
+// that resumes without one of each pair has their data end once data flows again, not at once: the
+// parked one is parted after a minute ("its data ended and ... stands in its wings"), the taxiing
+// one goes at its track end beside the other; so also when an airborne flight sent one report dated
+// a day ahead, which only its own flight's clock reading takes.
+TEST_F(GroundScenario, APauseOfTheFeedLosesNoAircraftThatStillReports)
+{
+    struct Pause {
+        double seconds;
+        bool repeated;
+        bool halfResumes;
+        double phase;  // seconds after a poll at which the pause begins
+    };
+    constexpr std::uint32_t P1 = 0x484401, P2 = 0x484402, T1 = 0x484403, T2 = 0x484404, FINAL = 0x484405, FAR = 0x484500;
+    const std::int32_t maxLive = MAX_LIVE_SEL.value();
+    MAX_LIVE_SEL.setValue(12);
+    for (const Pause& pause : {Pause{30.0, false, false, 0.0}, Pause{20.0, true, false, 0.7}, Pause{90.0, true, false, 1.3},
+                               Pause{300.0, false, true, 0.4}, Pause{900.0, true, false, 1.0}}) {
+        SCOPED_TRACE(vald::format("{} s of {}", pause.seconds, pause.repeated ? "the same reports" : "nothing new"));
+        const LogCapture log;
+        const auto stage = heldStandHarness(START + 10.0);
+        EngineHarness& harness = *stage;
+        addStand("P1", 400.0, 18.0);
+        addStand("P2", 429.0, 18.0);
+        const double from = START + 120.0 + pause.phase, to = from + pause.seconds, end = to + 200.0;
+        std::vector<std::vector<LiveTrafficRecord>> flights;
+        const auto add = [&](const FlightScript& script, bool resumes) {
+            std::vector<LiveTrafficRecord>& kept = flights.emplace_back();
+            for (const LiveTrafficRecord& report : gf_scriptReports(script))
+                if (report.dataTime < from || (resumes && report.dataTime >= to))
+                    kept.push_back(report);
+        };
+        add(gf_straightFlight(P1, "KLM401", "A320", northOf(400.0), 0.0, 0.0, START - 30.0, end), true);
+        add(gf_straightFlight(P2, "KLM402", "A320", northOf(429.0), 0.0, 0.0, START - 30.0, end), !pause.halfResumes);
+        const LatLon lane = northOf(-300.0);
+        for (const auto& [hexid, stopM, resumes] : {std::tuple{T1, 0.0, true}, {T2, 25.0, !pause.halfResumes}}) {
+            FlightScript taxiing = gf_straightFlight(hexid, vald::format("KLM{:x}", hexid & 0xFFF), "A320", lane, 10.0,
+                                                     0.0, START - 30.0, end);
+            taxiing.path = {eastOf(lane, 400.0 + 8.0 * stopM), eastOf(lane, stopM)};
+            add(taxiing, resumes);
+        }
+        for (std::uint32_t i = 0; i < 30; ++i)
+            add(gf_straightFlight(FAR + i, vald::format("KLM{}", 500 + i), "A320",
+                                  LatLon{52.15 + 0.01 * i, i % 2 == 0 ? 4.5 : 5.0}, 250.0, 3000.0, START - 30.0, end),
+                true);
+        FlightScript final = gf_straightFlight(FINAL, "KLM1712", "A320", northOf(-7000.0), 140.0, 1200.0, START + 60.0, from);
+        add(final, false);
+        if (pause.seconds >= 90.0)  // after the pause its data has it standing on H1
+            add(gf_straightFlight(FINAL, "KLM1712", "A320", northOf(0.0), 0.0, 0.0, to, end), true);
+        std::vector<LiveTrafficRecord> lastBefore;  // what a repeating service sends
+        for (const auto& reports : flights) {
+            const auto last = std::find_if(reports.rbegin(), reports.rend(),
+                                           [from](const LiveTrafficRecord& report) { return report.dataTime < from; });
+            if (last != reports.rend())
+                lastBefore.push_back(*last);
+        }
+        harness.addReports(gf_mergeReports(flights));
+        LiveTrafficRecord damaged = flights[4].front();  // an airborne flight's report a day ahead
+        damaged.dataTime = from - 20.0 + 86400.0;
+
+        const auto tickAt = [](double dataTime) { return static_cast<Tick>(std::llround((dataTime - START) * TICKS_PER_SECOND)); };
+        bool joined = true;  // at the pause's 16th second, each taxiing one's last report is in its track
+        while (harness.tick() < tickAt(end)) {
+            harness.run(1);
+            const Tick now = harness.tick();
+            if (pause.halfResumes && now == tickAt(from - 21.0)) {
+                std::vector<LiveTrafficRecord> batch{damaged};
+                lf_scheduleReceived(batch, TrafficBatchKind::live, 30);
+            }
+            if (pause.repeated && now >= tickAt(from) && now < tickAt(to) && (now - tickAt(from)) % 200 == 100) {
+                std::vector<LiveTrafficRecord> batch = lastBefore;
+                lf_scheduleReceived(batch, TrafficBatchKind::live, 30);
+            }
+            if (now == tickAt(from + 16.0))
+                for (const std::uint32_t hexid : {T1, T2}) {
+                    const LiveAircraft* taxiing = gf_liveByHexid(hexid);
+                    joined = joined && taxiing != nullptr && taxiing->recordTime == taxiing->newest.dataTime;
+                }
+        }
+        std::map<std::uint32_t, std::vector<Tick>> removed;
+        for (const SentRecord& sent : harness.sent())
+            if (sent.kind == SentRecord::removal)
+                removed[sent.hexid].push_back(sent.tick);
+        const auto shown = [](std::uint32_t hexid) {
+            const LiveAircraft* aircraft = gf_liveByHexid(hexid);
+            return aircraft != nullptr && aircraft->state == SimState::active;
+        };
+        EXPECT_TRUE(removed[P1].empty() && removed[T1].empty() && shown(P1) && shown(T1));
+        EXPECT_TRUE(joined);
+        const auto lines = log.lines();
+        if (!pause.halfResumes) {
+            EXPECT_TRUE(removed[P2].empty() && removed[T2].empty() && shown(P2) && shown(T2)) << "both still report";
+        } else {
+            ASSERT_EQ(removed[P2].size(), 1u);
+            EXPECT_GT(removed[P2][0], tickAt(to + 45.0)) << "after a minute of flowing data";
+            EXPECT_LT(removed[P2][0], tickAt(to + 75.0));
+            EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                                 "P2      : KLM402   removed, its data ended and KLM401 stands in its wings"),
+                      1);
+            ASSERT_EQ(removed[T2].size(), 1u);
+            EXPECT_GT(removed[T2][0], tickAt(to)) << "not while the feed paused";
+            EXPECT_LT(removed[T2][0], tickAt(to + 60.0));
+        }
+        if (pause.seconds >= 90.0) {
+            const LiveAircraft* final = gf_liveByHexid(FINAL);
+            EXPECT_TRUE(final != nullptr && final->phase == FlightPhase::parked && final->standNumber == 1);
+            const SimObject* object = harness.objectOf(FINAL);
+            EXPECT_TRUE(object != nullptr && object->madeTick > tickAt(to) && object->madeTick < tickAt(to + 60.0));
+            EXPECT_EQ(removed[0x4C0744].size(), 1u) << "the holder whose data ended long ago";
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), "H1      : BAW744   removed, KLM1712 wants to park there"), 1);
+        }
+    }
+    MAX_LIVE_SEL.setValue(maxLive);
 }
 
 TEST_F(GroundScenario, DeparturePushesBackStartsEnginesAndTaxisToTheEndOfItsTrack)

@@ -377,8 +377,8 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
 
     // A creation given up before the flight was shown stays one too many once a later creation
     // (here its respawn's) is given up and kept, whose own late answer is still taken. A flight
-    // whose last point was due more than a minute ago has ended: its late object goes; one due
-    // less than a minute ago is still taken.
+    // whose newest report came more than a minute ago on the data clock has ended: its late object
+    // goes; one that came less than a minute ago is still taken.
     const std::uint32_t twice = 0x500031, ended = 0x500032, recent = 0x500033;
     engineUserSnapshot.latitude = 52.0;  // within range: the end of a track in the air is not its edge
     engineUserSnapshot.longitude = 4.7;
@@ -392,8 +392,10 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     LiveAircraft& respawning = *gf_liveByHexid(twice);
     respawning.objectId = 0;  // removed to be made again, its creation sent
     push(SIM_RESULT_CREATION_FAILED, 0, twice, CREATION_NOT_ANSWERED, 3.0);
-    for (const auto& [hexid, lastTick] : {std::pair{ended, Tick{1000}}, std::pair{recent, Tick{4000}}}) {
-        addLive(hexid, "KLM7", SimState::adding2sim).track = {at(100), at(lastTick)};
+    for (const auto& [hexid, reportedTick] : {std::pair{ended, Tick{-6100}}, std::pair{recent, Tick{-5900}}}) {
+        LiveAircraft& flight = addLive(hexid, "KLM7", SimState::adding2sim);
+        flight.track = {at(100), at(4000)};
+        flight.newest.clockTick = reportedTick;
         push(SIM_RESULT_CREATION_FAILED, 0, hexid, CREATION_NOT_ANSWERED, 4.0);
     }
     lf_processSimResults();

@@ -98,8 +98,8 @@ TEST_F(StandSearchTest, Try2ParkTakesTheStandAndClearsItsOccupantAndTouchingNeig
     parkedOn(stand, 0x400001, "OLD1");
     parkedOn(addStand("S2", 30.0, 20.0), 0x400002, "EZY2");
     parkedOn(addStand("S3", -45.0, 20.0), 0x400003, "EZY3");  // beyond 1.1 x both half spans
+    gf_liveByHexid(0x400001)->newest.clockTick = -61 * TICKS_PER_SECOND;  // the occupant's data has ended
     LiveAircraft& aircraft = taxiing("KLM12", 5.0);
-    aircraft.recordTime = 61.0;  // the occupant's data has ended
     EXPECT_EQ(gf_findCollidingAdjacentLive(stand, aircraft), std::optional<std::uint32_t>(2));
 
     try2Park(aircraft, false);

@@ -108,8 +108,8 @@ TEST_F(TrackEnd, AnArrivalEndingOnAHeldStandTakesItOrGoes)
 {
     Stand& held = addStand("C3", 100.0, 30.0);
     LiveAircraft& parked = parkedOn(held);
+    parked.newest.clockTick = -61 * TICKS_PER_SECOND;  // its data has ended
     LiveAircraft& arrival = onGround(0x484026, "KLM26", northOf(100.5), 0.0);
-    arrival.recordTime = 61.0;
     try2Park(arrival, false);
     EXPECT_EQ(parked.state, SimState::removingfromsim);
     EXPECT_EQ(arrival.standNumber, held.number);

@@ -1,0 +1,52 @@
+#pragma once
+// Whether a flight's data has ended: one clock with one writer, which every rule asks.
+//
+// The clock runs only while the traffic feed brings new data. A report newer than its flight's
+// newest one moves it on by the time since new data last came, by no more than a poll's worth
+// (DATA_CLOCK_STEP_SECONDS). Nothing else moves it: not a report sent again, not the first report
+// of a new record (which may be old data sent again, as when a record dropped for now is made anew
+// from a feed repeating itself), and not the rest of a batch taken in after a pause, which the
+// step's bound keeps from jumping by the whole pause. So the clock stands still while the service
+// pauses, whether it sends nothing or its last reports again, and goes on from there when new data
+// comes. Every flight notes the clock's reading at its newest report (NewestReport::clockTick).
+// - A flight's data has ended once the clock has run more than DATA_ENDED_SECONDS past its newest
+//   report. The held stands (a holder whose data has ended gives way to an arrival), the standing
+//   pair (the one whose data ended first goes) and the late answers (a flight whose data ended in
+//   the air is not shown late) ask this.
+// - A flight's data has run out once the clock has run more than DATA_RAN_OUT_SECONDS past its
+//   newest report. While the feed flows, a ground track ends about half a minute after its newest
+//   report, when its data has run out: the track end then judges it as the end of its data. In a
+//   pause the clock stops before that, and the aircraft holds where it is (for the holding time at
+//   most) instead of being removed beside another, until its data comes again.
+// A report dated far in the future (damaged data) is only its own flight's newest: that flight's
+// later reports are not newer than it and move nothing, while the other flights' reports move the
+// clock as before, so one such report never stops it; that flight alone looks as if its data had
+// ended.
+//
+// Worker thread only: the intake writes (gf_clockTakesReport), the rules read.
+#include "engine/aircraft_records.hpp"
+
+// The most the clock moves at one step: a poll's worth, with room for a slow poll.
+inline constexpr double DATA_CLOCK_STEP_SECONDS = 5.0;
+// A ground track that ends sooner than this after its newest report, on the clock, ends in a pause.
+inline constexpr double DATA_RAN_OUT_SECONDS = 15.0;
+
+// The intake takes a report of a flight: newData when it is newer than that flight's newest report
+// (not for the first report of a new record). New data moves the clock; the reading to note in the
+// flight's newest report is returned.
+[[nodiscard]] Tick gf_clockTakesReport(bool newData);
+
+// The clock's reading: ticks during which the feed brought new data.
+[[nodiscard]] Tick gf_dataClockNow();
+
+// The flight's data has ended: the clock has run more than DATA_ENDED_SECONDS past its newest
+// report.
+[[nodiscard]] bool gf_dataEnded(const LiveAircraft& aircraft);
+// The flight's data has run out: the clock has run more than DATA_RAN_OUT_SECONDS past its newest
+// report, or no report of it was ever taken. False while a pause keeps the clock from running.
+[[nodiscard]] bool gf_dataRanOut(const LiveAircraft& aircraft);
+// The first flight's newest report came in before the second's, on the clock.
+[[nodiscard]] bool gf_dataEndedBefore(const LiveAircraft& first, const LiveAircraft& second);
+
+// A new run, or a test: the clock back to its start.
+void gf_resetDataClock();
