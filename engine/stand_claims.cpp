@@ -271,6 +271,17 @@ bool gf_meetClaimHolder(LiveAircraft& aircraft)
     return gf_settleHeldStand(*stand, aircraft);
 }
 
+bool gf_holdsClaim(const LiveAircraft& aircraft)
+{
+    const Stand* stand = aircraft.claimedStand != 0 ? gf_standByNumber(aircraft.claimedStand) : nullptr;
+    if (stand == nullptr)
+        return false;
+    if (stand->occupied == 0)
+        return true;
+    const LiveAircraft* holder = gf_standHolder(*stand, aircraft);
+    return holder != nullptr && gf_holderDataEnded(*holder);
+}
+
 bool gf_approachHeldStand(LiveAircraft& aircraft)
 {
     const auto& track = aircraft.track;

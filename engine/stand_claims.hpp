@@ -89,3 +89,8 @@ bool gf_holderDataEnded(const LiveAircraft& holder);
 // margin. The claim goes when another takes the stand or its holder reports again. False when the
 // arrival went.
 [[nodiscard]] bool gf_meetClaimHolder(LiveAircraft& aircraft);
+
+// The arrival still holds a claim on a stand: the stand is free, or its holder's data has ended.
+// Its holder went, or goes, so that this arrival can park there: at its track end it holds and
+// parks, whoever taxis beside it. A claim lapses once another takes the stand.
+[[nodiscard]] bool gf_holdsClaim(const LiveAircraft& aircraft);

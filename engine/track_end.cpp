@@ -62,10 +62,13 @@ bool lf_arrivalGoesForHolder(LiveAircraft& aircraft)
 // holding limit. One whose data has run out close to another taxiing aircraft, or an arrival whose
 // data has run out on a stand whose holder still reports standing there, does not stay on top of
 // the other: it goes. A track that ends while the feed pauses is not the end of its data: the
-// aircraft holds where it is until its data comes again, as the other does.
+// aircraft holds where it is until its data comes again, as the other does. An arrival that holds a
+// claim on its stand, whose holder went for it, holds and parks there (the park search at the
+// segment start) whoever taxis beside it; once the claim lapses, the rule applies again.
 bool lf_holdAtTrackEnd(LiveAircraft& aircraft)
 {
-    if (gf_dataRanOut(aircraft) && (lf_blockedByTaxiing(aircraft) || lf_arrivalGoesForHolder(aircraft))) {
+    if (gf_dataRanOut(aircraft) &&
+        ((lf_blockedByTaxiing(aircraft) && !gf_holdsClaim(aircraft)) || lf_arrivalGoesForHolder(aircraft))) {
         aircraft.holding = 0;
         return false;
     }

@@ -112,23 +112,15 @@ protected:
         return harness;
     }
 
-    // An arrival onto the held stand of a pair, as the service reports it: along the apron lane at
-    // 12 kt, turning in at 6 kt, crawling the last 20-40 m at 1-3 kt, and stopping on the stand's
-    // point or ending its data short of it, shown about 30 s behind its data and its track left
-    // behind that by thinning and point acceptance; the stand has a free neighbour either side.
-    static HeldOutcome heldStandRun(const HeldPair& pair, const Arrival& arrival)
+    // The reports of an arrival onto the stand point end: along the apron lane laneM in front of it
+    // at 12 kt, turning in at 6 kt, crawling the last metres, and stopping on the point or ending its
+    // data short of it (or passing along the lane, or head-on at it up to the lane and along it).
+    static std::vector<LiveTrafficRecord> arrivalReports(std::uint32_t hexid, const char* type, LatLon end,
+                                                         double laneM, const Arrival& arrival, double start)
     {
-        const auto stage =
-            heldStandHarness(START + (arrival.holderEnded ? 10.0 : 900.0), pair.stand, pair.radiusM, pair.holderType);
-        EngineHarness& harness = *stage;
-        const LatLon point = northOf(0.0);
-        for (const double side : {-1.0, 1.0})
-            addStand("N", 0.0, pair.radiusM).lon = eastOf(point, side * (2.0 * pair.radiusM + 5.0)).lon;
-        const LatLon end = eastOf(point, arrival.asideM);
-        const double laneM = arrival.route == Route::leadIn ? pair.radiusM + 25.0 : arrival.laneM;
         const LatLon turn = LatLon{end.lat - laneM / METRES_PER_NM / 60.0, end.lon};
-        FlightScript script = gf_straightFlight(0x484320, "KLM320", pair.arrivalType, northOf(-laneM - 150.0),
-                                                arrival.kt, 0.0, START + 60.0, START + 2000.0);
+        FlightScript script = gf_straightFlight(hexid, vald::format("KLM{:x}", hexid & 0xFFF), type,
+                                                northOf(-laneM - 150.0), arrival.kt, 0.0, start, START + 2000.0);
         script.reportIntervalSeconds = arrival.reportSeconds;
         script.path = {arrival.route == Route::headOnThenLane ? script.path[0] : eastOf(turn, -400.0), turn,
                        arrival.route == Route::leadIn ? end : eastOf(turn, 400.0)};
@@ -147,6 +139,25 @@ protected:
                 (stoppedAt > 0.0 && report.dataTime - stoppedAt >= 60.0))
                 break;
         }
+        return reports;
+    }
+
+    // An arrival onto the held stand of a pair, as the service reports it: along the apron lane at
+    // 12 kt, turning in at 6 kt, crawling the last 20-40 m at 1-3 kt, and stopping on the stand's
+    // point or ending its data short of it, shown about 30 s behind its data and its track left
+    // behind that by thinning and point acceptance; the stand has a free neighbour either side.
+    static HeldOutcome heldStandRun(const HeldPair& pair, const Arrival& arrival)
+    {
+        const auto stage =
+            heldStandHarness(START + (arrival.holderEnded ? 10.0 : 900.0), pair.stand, pair.radiusM, pair.holderType);
+        EngineHarness& harness = *stage;
+        const LatLon point = northOf(0.0);
+        for (const double side : {-1.0, 1.0})
+            addStand("N", 0.0, pair.radiusM).lon = eastOf(point, side * (2.0 * pair.radiusM + 5.0)).lon;
+        const LatLon end = eastOf(point, arrival.asideM);
+        const double laneM = arrival.route == Route::leadIn ? pair.radiusM + 25.0 : arrival.laneM;
+        const std::vector<LiveTrafficRecord> reports =
+            arrivalReports(0x484320, pair.arrivalType, end, laneM, arrival, START + 60.0);
         harness.addReports(reports);
 
         HeldOutcome outcome;
@@ -390,6 +401,50 @@ TEST_F(GroundScenario, AnArrivalMeetsAHolderWhoseDataHasEndedByWhereItsDataIsAnd
     EXPECT_TRUE(heldStandRun(HELD_PAIRS[7], Arrival{2.0, 0.0, 0.0, 0.0, 0.0, true, Route::headOnThenLane, 67.0, 6.0}).holderStays);
     EXPECT_LT(heldStandRun(HELD_PAIRS[0], Arrival{8.0, 0.0, 0.0, 0.0, 0.0, true, Route::headOnThenLane, 300.0, 3.0}).longestStill, 2.0)
         << "taxiing at 3 kt, reports 8 s apart";
+}
+
+// Two arrivals onto neighbouring stands whose holders' data has ended, narrow bodies 40 m apart and
+// wide bodies 70 m apart, reports every 2 or 5 s, their data stopping on the point or ending 5 or
+// 10 m short, the second 20 or 30 s behind the first: each holder goes for its arrival, and each arrival parks on the stand it claimed,
+// though the other taxis in beside it within 1.2 times their summed half spans. Left alone: once a
+// claim lapses, the rule for two taxiing aircraft that close applies again (the track-end tests).
+TEST_F(GroundScenario, TwoArrivalsOntoNeighbouringHeldStandsEachParkOnTheStandItClaimed)
+{
+    struct Neighbours {
+        double apartM, radiusM;
+        const char *first, *second, *holder;
+    };
+    for (const Neighbours& stands : {Neighbours{40.0, 18.0, "A320", "A320", "A320"},
+                                     Neighbours{70.0, 34.0, "B77W", "B789", "A333"}})
+        for (const double seconds : {2.0, 5.0})
+            for (const auto& [endShortM, behind] : {std::pair{0.0, 20.0}, {5.0, 20.0}, {10.0, 20.0}, {10.0, 30.0}}) {
+                SCOPED_TRACE(vald::format("{} m apart, every {} s, {} m short, {} s behind", stands.apartM, seconds,
+                                          endShortM, behind));
+                const auto stage = heldStandHarness(START + 10.0, "H1", stands.radiusM, stands.holder);
+                EngineHarness& harness = *stage;
+                const LatLon second = eastOf(northOf(0.0), stands.apartM);
+                addStand("H2", 0.0, stands.radiusM).lon = second.lon;
+                FlightScript holder =
+                    gf_straightFlight(0x4C0745, "BAW745", stands.holder, second, 0.0, 0.0, START - 30.0, START + 10.0);
+                holder.flight.airline = "BAW";
+                const Arrival arrival{seconds, 3.0, 30.0, endShortM};
+                const double laneM = stands.radiusM + 25.0;
+                harness.addReports(gf_mergeReports(
+                    {gf_scriptReports(holder),
+                     arrivalReports(0x484320, stands.first, northOf(0.0), laneM, arrival, START + 60.0),
+                     arrivalReports(0x484321, stands.second, second, laneM, arrival, START + 60.0 + behind)}));
+                harness.run(45000);
+                for (const auto& [hexid, standNumber] : {std::pair{0x484320u, 1u}, {0x484321u, 2u}}) {
+                    const LiveAircraft* parked = gf_liveByHexid(hexid);
+                    EXPECT_TRUE(parked != nullptr && parked->state == SimState::active &&
+                                parked->phase == FlightPhase::parked && parked->standNumber == standNumber)
+                        << std::hex << hexid;
+                }
+                for (const std::uint32_t hexid : {0x4C0744u, 0x4C0745u}) {
+                    const LiveAircraft* ended = gf_liveByHexid(hexid);
+                    EXPECT_TRUE(ended == nullptr || ended->state != SimState::active) << std::hex << hexid;
+                }
+            }
 }
 
 // The same arrival on the engine's own position stream, tick by tick. A static aircraft parked on

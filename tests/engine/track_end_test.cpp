@@ -54,7 +54,14 @@ TEST_F(TrackEnd, ATaxiingAircraftTooCloseToAnotherIsRemovedAtOnce)
     EXPECT_TRUE(lf_trackEndStep(aircraft)) << "50 m apart, two A320 do not touch";
     reachTrackEnd(aircraft);
     other.simPosition.lat = northOf(30.0).lat;
-    EXPECT_FALSE(lf_trackEndStep(aircraft)) << "within 1.2 times their half spans";
+    // An arrival whose stand's holder went for it holds a claim there: it holds, to park, until
+    // another takes the stand.
+    Stand& claimed = addStand("C9", -45.0, 20.0);
+    aircraft.claimedStand = claimed.number;
+    EXPECT_TRUE(lf_trackEndStep(aircraft)) << "its claim on the stand holds";
+    reachTrackEnd(aircraft);
+    parkedOn(claimed);
+    EXPECT_FALSE(lf_trackEndStep(aircraft)) << "within 1.2 times their half spans, the stand taken";
     lf_endTrack(aircraft);
     EXPECT_EQ(aircraft.state, SimState::removingfromsim);
 }
