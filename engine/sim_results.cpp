@@ -271,10 +271,10 @@ void lf_lateLive(const SimResult& result)
     SimResult created = result;
     created.kind = SIM_RESULT_LIVE_CREATED;
     lf_liveCreated(created);
-    // The object was made where its creation was sent; it is shown where the flight is now at
-    // once, as a prompt answer's object would be, not flown there from the old place.
-    if (aircraft->objectId == result.objectId)
-        gf_positionFillBuffer().push_back(PositionSetRecord{aircraft->simPosition, aircraft->objectId});
+    // The object was made where its creation was sent; it is shown where the flight is now as
+    // soon as it is frozen, as a prompt answer's object would be, not flown there from the old
+    // place (lf_finishLive).
+    aircraft->placeOnceFrozen = aircraft->objectId == result.objectId;
 }
 
 // A static creation answered after it was given up is the static's aircraft while the static
@@ -447,8 +447,20 @@ void lf_removeIfAsked(StaticAircraft& aircraft)
     removeAircraftFromSim(aircraft);
 }
 
+// A late object's first position, once its freeze events have gone.
+void lf_placeOnceFrozen(const SimResult& record)
+{
+    LiveAircraft* aircraft = gf_liveByHexid(record.hexid);
+    if (aircraft == nullptr || aircraft->objectId != record.objectId || !aircraft->placeOnceFrozen ||
+        gf_freezeQueued(record.objectId))
+        return;
+    aircraft->placeOnceFrozen = false;
+    gf_positionFillBuffer().push_back(PositionSetRecord{aircraft->simPosition, aircraft->objectId});
+}
+
 void lf_finishLive(SimResult& record)
 {
+    lf_placeOnceFrozen(record);
     if (record.counter < CREATION_DELAY_TICKS) {
         ++record.counter;
         if ((record.counter == FIRST_TOGGLE_TICK || record.counter == SECOND_TOGGLE_TICK) &&
@@ -463,6 +475,8 @@ void lf_finishLive(SimResult& record)
     LiveAircraft* aircraft = gf_liveByHexid(record.hexid);
     if (aircraft == nullptr || aircraft->objectId != record.objectId)
         return;
+    // From now on it is moved every tick.
+    aircraft->placeOnceFrozen = false;
     lf_activateLiveAc(*aircraft);
     lf_removeIfAsked(*aircraft);
 }
