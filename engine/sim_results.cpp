@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "engine/approach_landing.hpp"
+#include "engine/creation_answers.hpp"
 #include "engine/creation_queue.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
@@ -389,8 +390,40 @@ void lf_lateRefused(const SimResult& result)
     }
 }
 
+// What the result tells of the simulator's time to answer a creation.
+void lf_noteAnswer(const SimResult& result)
+{
+    switch (result.kind) {
+    case SIM_RESULT_LIVE_CREATED:
+    case SIM_RESULT_STATIC_CREATED:
+        gf_noteCreationAnswered(result.hexid, true);
+        break;
+    case SIM_RESULT_CREATION_FAILED:
+        if (result.value1 == CREATION_NOT_ANSWERED)
+            gf_noteCreationGivenUp(result.hexid, lf_sendIdOf(result.value2));
+        else if (result.value2 == 0.0)  // with a send id: one answered already, refused after all
+            gf_noteCreationAnswered(result.hexid, true);
+        break;
+    case SIM_RESULT_LATE_CREATED:
+        gf_noteLateAnswer(result.hexid, lf_sendIdOf(result.value1), true);
+        break;
+    case SIM_RESULT_LATE_REFUSED:
+        gf_noteLateAnswer(result.hexid, lf_sendIdOf(result.value2), true);
+        break;
+    case SIM_RESULT_OBJECT_PASSED_ON:
+        if (result.value2 != 0.0)
+            gf_noteLateAnswer(result.hexid, lf_sendIdOf(result.value1), false);
+        else
+            gf_noteCreationAnswered(result.hexid, false);
+        break;
+    default:
+        break;
+    }
+}
+
 void lf_handleSimResult(const SimResult& result)
 {
+    lf_noteAnswer(result);
     switch (result.kind) {
     case SIM_RESULT_LIVE_CREATED:
         lf_liveCreated(result);
