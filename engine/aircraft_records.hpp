@@ -244,6 +244,10 @@ struct LiveAircraft : StaticAircraft {
     // was no place for it. A creation of it given up earlier may still be its aircraft when
     // answered late.
     bool droppedForNow = false;
+    // A late object, made where its creation was sent, is put where the flight is now as soon as
+    // its freeze events have gone to the simulator (a position on an object not yet frozen is
+    // refused, and a frame sends positions before client events).
+    bool placeOnceFrozen = false;
     std::optional<bool> pushBackRight;
     std::optional<double> groundElevation;  // feet
     bool touchedDown = false;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/creation_answers.hpp"
 #include "engine/data_clock.hpp"
 #include "engine/engine_state.hpp"
 #include "foundation/format.hpp"
@@ -173,14 +174,17 @@ void gf_serveAddingStack()
 bool gf_handOnCreation()
 {
     WaitingCreations& waiting = lf_waiting();
-    if (!waiting.live.empty()) {
-        gf_queueCreateAc(waiting.live.front());
-        waiting.live.pop_front();
-        return true;
-    }
-    if (!waiting.statics.empty()) {
-        gf_queueCreateAc(waiting.statics.front());
-        waiting.statics.pop_front();
+    for (CreationQueue* queue : {&waiting.live, &waiting.statics}) {
+        // An aircraft whose creation given up may still be answered waits for that answer.
+        const auto first = std::find_if(queue->begin(), queue->end(), [](const CreationRequest& request) {
+            return !gf_givenUpMayBeAnswered(request.hexid);
+        });
+        if (first == queue->end())
+            continue;
+        gf_noteCreationHandedOn(first->hexid);
+        gf_queueCreateAc(*first);
+        queue->erase(first);
+        return queue == &waiting.live;
     }
     return false;
 }

@@ -71,7 +71,8 @@ void gf_placeStaticCreation(const CreationRequest& request);
 // one without a callsign is dropped with a warning.
 void gf_serveAddingStack();
 // Handing on, at a creation slot: the front live creation, or else the front static one, goes to
-// the simulator client. True when a live one went (the slot is used).
+// the simulator client, passing over those held back while a creation of the same aircraft given
+// up may still be answered (engine/creation_answers). True when a live one went (the slot is used).
 [[nodiscard]] bool gf_handOnCreation();
 // Withdrawing: every creation of the aircraft with this hexid that waits, on the adding stack or in
 // a creation queue, is taken out, keeping the order of the others; true when one was. (Two

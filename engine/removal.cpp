@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "engine/creation_answers.hpp"
 #include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/stand_marks.hpp"
@@ -189,6 +190,12 @@ void lf_removeBlocked(std::uint32_t hexid)
         aircraft->skip = true;
     } else if (aircraft->state == SimState::active) {
         gf_log(vald::format("{} removed from simulator immediately while blocked", gf_flightKeyText(aircraft->identity)));
+        removeAircraftFromSim(*aircraft);
+    } else if (aircraft->state == SimState::adding2sim && gf_creationWaits(hexid) &&
+               gf_givenUpMayBeAnswered(hexid)) {
+        // Its creation is held back for the answer to one given up, which is nobody's aircraft
+        // now: nothing of it has been sent, as of one in buffer.
+        gf_log(vald::format("{} will be removed from buffer while blocked", gf_flightKeyText(aircraft->identity)));
         removeAircraftFromSim(*aircraft);
     }
 }

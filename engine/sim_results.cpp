@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "engine/approach_landing.hpp"
+#include "engine/creation_answers.hpp"
 #include "engine/creation_queue.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
@@ -271,10 +272,10 @@ void lf_lateLive(const SimResult& result)
     SimResult created = result;
     created.kind = SIM_RESULT_LIVE_CREATED;
     lf_liveCreated(created);
-    // The object was made where its creation was sent; it is shown where the flight is now at
-    // once, as a prompt answer's object would be, not flown there from the old place.
-    if (aircraft->objectId == result.objectId)
-        gf_positionFillBuffer().push_back(PositionSetRecord{aircraft->simPosition, aircraft->objectId});
+    // The object was made where its creation was sent; it is shown where the flight is now as
+    // soon as it is frozen, as a prompt answer's object would be, not flown there from the old
+    // place (lf_finishLive).
+    aircraft->placeOnceFrozen = aircraft->objectId == result.objectId;
 }
 
 // A static creation answered after it was given up is the static's aircraft while the static
@@ -389,8 +390,40 @@ void lf_lateRefused(const SimResult& result)
     }
 }
 
+// What the result tells of the simulator's time to answer a creation.
+void lf_noteAnswer(const SimResult& result)
+{
+    switch (result.kind) {
+    case SIM_RESULT_LIVE_CREATED:
+    case SIM_RESULT_STATIC_CREATED:
+        gf_noteCreationAnswered(result.hexid, true);
+        break;
+    case SIM_RESULT_CREATION_FAILED:
+        if (result.value1 == CREATION_NOT_ANSWERED)
+            gf_noteCreationGivenUp(result.hexid, lf_sendIdOf(result.value2));
+        else if (result.value2 == 0.0)  // with a send id: one answered already, refused after all
+            gf_noteCreationAnswered(result.hexid, true);
+        break;
+    case SIM_RESULT_LATE_CREATED:
+        gf_noteLateAnswer(result.hexid, lf_sendIdOf(result.value1), true);
+        break;
+    case SIM_RESULT_LATE_REFUSED:
+        gf_noteLateAnswer(result.hexid, lf_sendIdOf(result.value2), true);
+        break;
+    case SIM_RESULT_OBJECT_PASSED_ON:
+        if (result.value2 != 0.0)
+            gf_noteLateAnswer(result.hexid, lf_sendIdOf(result.value1), false);
+        else
+            gf_noteCreationAnswered(result.hexid, false);
+        break;
+    default:
+        break;
+    }
+}
+
 void lf_handleSimResult(const SimResult& result)
 {
+    lf_noteAnswer(result);
     switch (result.kind) {
     case SIM_RESULT_LIVE_CREATED:
         lf_liveCreated(result);
@@ -447,8 +480,20 @@ void lf_removeIfAsked(StaticAircraft& aircraft)
     removeAircraftFromSim(aircraft);
 }
 
+// A late object's first position, once its freeze events have gone.
+void lf_placeOnceFrozen(const SimResult& record)
+{
+    LiveAircraft* aircraft = gf_liveByHexid(record.hexid);
+    if (aircraft == nullptr || aircraft->objectId != record.objectId || !aircraft->placeOnceFrozen ||
+        gf_freezeQueued(record.objectId))
+        return;
+    aircraft->placeOnceFrozen = false;
+    gf_positionFillBuffer().push_back(PositionSetRecord{aircraft->simPosition, aircraft->objectId});
+}
+
 void lf_finishLive(SimResult& record)
 {
+    lf_placeOnceFrozen(record);
     if (record.counter < CREATION_DELAY_TICKS) {
         ++record.counter;
         if ((record.counter == FIRST_TOGGLE_TICK || record.counter == SECOND_TOGGLE_TICK) &&
@@ -463,6 +508,8 @@ void lf_finishLive(SimResult& record)
     LiveAircraft* aircraft = gf_liveByHexid(record.hexid);
     if (aircraft == nullptr || aircraft->objectId != record.objectId)
         return;
+    // From now on it is moved every tick.
+    aircraft->placeOnceFrozen = false;
     lf_activateLiveAc(*aircraft);
     lf_removeIfAsked(*aircraft);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/creation_answers.hpp"
 #include "engine/creation_queue.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
@@ -131,6 +132,7 @@ void lf_resetTraffic()
     creationsHeldUntil = 0;
     gf_resetStaticParking();
     gf_resetGivenUpCreations();
+    gf_resetCreationAnswers();
     gf_resetParkLimits();
     liveAircraft.clear();
     unmatchedLiveryKeys.clear();

@@ -87,7 +87,7 @@ bool lf_containsText(const std::string& text, const char* needle) { return text.
 // longer pending reaches the engine all the same, as refused late when it had been given up: the
 // refusal still stands for its title. When an object had been taken as it, that object was
 // another creation's with its tail number: the next one unanswered, which the engine is told of
-// by the same key the client matched it with.
+// by the same key the client matched it with, unless the simulator has removed it since.
 void lf_onCreationRefused(std::uint32_t sendId, double why)
 {
     std::vector<PendingCreation>& pending = gf_pendingCreations();
@@ -358,6 +358,7 @@ void lf_onSimObjectAddRemove(const SimMessage& message)
         // the flight would wait for an answer that does not come.
         if (const std::optional<SteadyTime> announcedAt = lf_takeAddedObject(change->objectId))
             gf_doubtPendingCreations(*announcedAt, gf_steadyNow());
+        gf_forgetRemovedObject(change->objectId);
         lf_pushResult(change->objectId, 0, SIM_RESULT_OBJECT_REMOVED);
     }
 }

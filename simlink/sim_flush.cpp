@@ -188,7 +188,7 @@ std::optional<ObjectAnswer> gf_creationAnsweredBy(const std::string& callsign, s
     std::vector<PendingCreation>& pending = gf_pendingCreations();
     const SteadyTime now = gf_steadyNow();
     const auto unanswered = [&callsign, now](const ForgottenCreation& f) {
-        return f.objectId == 0 && f.creation.callsign == callsign && now - f.forgottenAt < FORGOTTEN_CREATION_MEMORY;
+        return !f.answered && f.creation.callsign == callsign && now - f.forgottenAt < FORGOTTEN_CREATION_MEMORY;
     };
     const auto samePending = [&callsign](const PendingCreation& entry) { return entry.callsign == callsign; };
     auto oldestPending = std::find_if(pending.begin(), pending.end(), samePending);
@@ -203,7 +203,7 @@ std::optional<ObjectAnswer> gf_creationAnsweredBy(const std::string& callsign, s
                       (oldestPending == pending.end() || oldestForgotten->creation.sentAt <= oldestPending->sentAt);
     if (!late && oldestPending == pending.end())
         return std::nullopt;
-    ForgottenCreation answered = late ? *oldestForgotten : ForgottenCreation{*oldestPending, now, 0, false};
+    ForgottenCreation answered = late ? *oldestForgotten : ForgottenCreation{*oldestPending, now, 0, false, false};
     if (late)
         forgottenCreations.erase(oldestForgotten);
     else
@@ -216,8 +216,17 @@ std::optional<ObjectAnswer> gf_creationAnsweredBy(const std::string& callsign, s
         lf_forget(answered.creation, now);
         forgottenCreations.back().objectId = objectId;
         forgottenCreations.back().givenUp = answered.givenUp;
+        forgottenCreations.back().answered = true;
     }
     return ObjectAnswer{std::move(answered.creation), late};
+}
+
+void gf_forgetRemovedObject(std::uint32_t objectId)
+{
+    pendingOwner.assertOwner();
+    for (ForgottenCreation& f : forgottenCreations)
+        if (f.objectId == objectId)
+            f.objectId = 0;
 }
 
 std::optional<ForgottenCreation> gf_takeForgottenBySendId(std::uint32_t sendId)

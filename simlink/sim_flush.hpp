@@ -48,12 +48,14 @@ void gf_ageOutPendingCreations(SteadyTime now);
 // (its own object is described as soon as it is announced).
 void gf_doubtPendingCreations(SteadyTime announcedAt, SteadyTime now);
 // A creation forgotten unanswered (givenUp), or one answered by an object that may have been
-// another's (below), and when; objectId: the object taken as it.
+// another's (below), and when; objectId: the object taken as it, 0 once the simulator removed it
+// (a removed object is nobody's to pass on).
 struct ForgottenCreation {
     PendingCreation creation;
     SteadyTime forgottenAt{};
     std::uint32_t objectId = 0;
-    bool givenUp = true;  // false: answered in time, by an object that may have been another's
+    bool givenUp = true;    // false: answered in time, by an object that may have been another's
+    bool answered = false;  // an object was taken as it: kept only for a refusal that may name it
 };
 // The creation an object with this ATC ID answers: the oldest one unanswered with that tail
 // number, pending or forgotten unanswered within the last ten minutes (a simulator answers
@@ -67,6 +69,9 @@ struct ObjectAnswer {
     bool late = false;
 };
 std::optional<ObjectAnswer> gf_creationAnsweredBy(const std::string& callsign, std::uint32_t objectId);
+// The simulator removed this object: no creation remembered with it holds it any longer, so that a
+// refusal of one of them passes nothing on.
+void gf_forgetRemovedObject(std::uint32_t objectId);
 // A refusal of a creation no longer pending names it by the send id of its packet: the one
 // forgotten or answered with that send id, taken out.
 std::optional<ForgottenCreation> gf_takeForgottenBySendId(std::uint32_t sendId);

@@ -1,5 +1,7 @@
 #include "simlink/sim_queues.hpp"
 
+#include <algorithm>
+
 #include "simlink/sim_state.hpp"
 
 std::mutex simSendMutex;
@@ -60,6 +62,17 @@ void gf_setCabinLights(std::uint32_t objectId, std::uint32_t value)
 }
 
 void lf_pushClientEvent(const QueuedClientEvent& event) { sendQueues.clientEvents.push_back(event); }
+
+bool gf_freezeQueued(std::uint32_t objectId)
+{
+    std::lock_guard<std::mutex> lock(simSendMutex);
+    return std::any_of(sendQueues.clientEvents.begin(), sendQueues.clientEvents.end(),
+                       [objectId](const QueuedClientEvent& event) {
+                           return event.objectId == objectId && (event.eventId == FREEZE_LATITUDE_LONGITUDE_SET ||
+                                                                 event.eventId == FREEZE_ALTITUDE_SET ||
+                                                                 event.eventId == FREEZE_ATTITUDE_SET);
+                       });
+}
 
 std::vector<PositionSetRecord>& gf_positionFillBuffer() { return sendQueues.fillBuffer(); }
 

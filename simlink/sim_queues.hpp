@@ -38,6 +38,9 @@ void gf_queueClientEvent(const QueuedClientEvent& event);
 // STROBES, LOGO and CABIN lights, with values[0] to values[6].
 void gf_setLights(std::uint32_t objectId, const std::array<std::uint32_t, 7>& values);
 void gf_setCabinLights(std::uint32_t objectId, std::uint32_t value);
+// The freeze events of a new object still wait for a frame; a position queued before they have
+// gone would reach the simulator first. Takes simSendMutex.
+bool gf_freezeQueued(std::uint32_t objectId);
 // The same as gf_queueClientEvent for a caller that already holds simSendMutex.
 void lf_pushClientEvent(const QueuedClientEvent& event);
 

@@ -247,6 +247,8 @@ void EngineHarness::createObject(const CreationRequest& request)
     result.hexid = request.hexid;
     const std::uint32_t sendId = nextSendId_++;
     unanswered_.push_back(Unanswered{sendId, request.hexid, now, false});
+    if (options_.firstCreationLost.erase(request.hexid) != 0)
+        return;
     const std::string title(request.liveryTitle);
     if (options_.refusedTitles.contains(title)) {
         result.kind = SIM_RESULT_CREATION_FAILED;

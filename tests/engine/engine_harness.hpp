@@ -34,6 +34,8 @@ struct HarnessOptions {
     // The simulator client gives a creation up when unanswered this long (0: never); its answer
     // then reaches the engine as a late one, for the creation's send id.
     Tick creationGiveUpTicks = 0;
+    // Flights whose first creation the simulator never answers (an answer lost).
+    std::set<std::uint32_t> firstCreationLost;
 };
 
 // One object of the simulated simulator.

@@ -494,8 +494,9 @@ using corv_test::FlightScript;
 // The same flights against a simulator that answers at once and against one that answers 90 s
 // late, its client giving each creation up after 5 s. A late answer gives what a prompt one would
 // have given: an arrival whose data ended standing on its stand is shown parked there, and a flight
-// flying on is shown where it is now at once, not left where its creation was sent until it is
-// released and then flown there in one frame. Left alone: a flight whose data ended in the air
+// flying on is shown where it is now as soon as its object is frozen, not left where its creation
+// was sent until it is released and then flown there in one frame; no object is given a position
+// before its freeze events have gone. Left alone: a flight whose data ended in the air
 // more than a minute before, or less leaving the range, and one the user blocked since, are not
 // shown; with the prompt simulator the arrival parks on its stand as before.
 class LateAnswerScenario : public corv_test::EngineTest {
@@ -509,6 +510,9 @@ protected:
         std::set<std::uint32_t> parked;   // flights parked on their stands (1, 2) at the end
         std::map<std::uint32_t, Tick> shownLongest;  // by flight, the longest an object of it was there
         corv_test::SimObject flying;      // the flying flight's object at the end
+        // Objects given a position in or before the frame that sent their freeze events (a frame
+        // sends positions first): the simulator refuses it on an object not yet frozen.
+        std::set<std::uint32_t> placedUnfrozen;
     };
 
     // An arrival taxiing `metres` north onto the stand at 12 kt, slowing to a stop there.
@@ -571,6 +575,12 @@ protected:
                              (object.removedTick < 0 ? harness.tick() : object.removedTick) - object.madeTick);
             if (object.hexid == FLYING && object.removedTick < 0)
                 result.flying = object;
+            Tick frozenTick = -1;
+            for (const auto& [tick, event] : object.events)
+                if (event.eventId >= FREEZE_LATITUDE_LONGITUDE_SET && event.eventId <= FREEZE_ATTITUDE_SET)
+                    frozenTick = std::max(frozenTick, tick);
+            if (!object.positions.empty() && (frozenTick < 0 || object.positions.front().first <= frozenTick))
+                result.placedUnfrozen.insert(objectId);
         }
         for (const LiveAircraft& aircraft : liveAircraft) {
             result.records.insert(aircraft.hexid);
@@ -586,7 +596,9 @@ TEST_F(LateAnswerScenario, ALateAnswerShowsWhatAPromptOneWouldHaveShownWhereItWo
 {
     const Run prompt = run(0, 0);
     EXPECT_TRUE(prompt.parked.contains(ARRIVAL));
+    EXPECT_TRUE(prompt.placedUnfrozen.empty());
     const Run late = run(9000, 500);
+    EXPECT_TRUE(late.placedUnfrozen.empty()) << "a late object is frozen before it is put anywhere";
     EXPECT_EQ(late.parked, (std::set<std::uint32_t>{ARRIVAL, EARLIER})) << "their data ended standing on their stands";
     EXPECT_TRUE(late.alive.contains(ARRIVAL) && late.alive.contains(EARLIER));
     EXPECT_FALSE(late.alive.contains(ENDED) || late.records.contains(ENDED)) << "its data ended in the air";

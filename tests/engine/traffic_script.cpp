@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
+
+#include "foundation/format.hpp"
 
 namespace corv_test {
 
@@ -111,6 +114,19 @@ FlightScript gf_straightFlight(std::uint32_t hexId, const std::string& callsign,
     script.startDataTime = startDataTime;
     script.endDataTime = endDataTime;
     return script;
+}
+
+std::vector<LiveTrafficRecord> gf_circlingFlight(std::uint32_t hexid, double radiusNm, double fromDataTime,
+                                                 LatLon user)
+{
+    FlightScript script = gf_straightFlight(hexid, vald::format("KLM{}", hexid % 1000), "A320", user, 200.0, 5000.0,
+                                            fromDataTime, fromDataTime + 700.0);
+    script.path.clear();
+    for (int step = 0; step <= 720; ++step) {
+        const double angle = (static_cast<double>(hexid % 16) * 22.5 + step * 10.0) * DEG_TO_RAD;
+        script.path.push_back(gf_destinationPoint(user, angle, radiusNm * FEET_PER_NM));
+    }
+    return gf_scriptReports(script);
 }
 
 }  // namespace corv_test

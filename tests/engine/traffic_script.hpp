@@ -40,4 +40,9 @@ FlightScript gf_straightFlight(std::uint32_t hexId, const std::string& callsign,
                                LatLon from, double speedKt, double altitudeFt, double startDataTime,
                                double endDataTime);
 
+// The reports of a flight circling the user for 700 s from fromDataTime: its distance stays as it
+// is. Its callsign is KLM and the hexid's last three decimal digits.
+std::vector<LiveTrafficRecord> gf_circlingFlight(std::uint32_t hexid, double radiusNm, double fromDataTime,
+                                                 LatLon user);
+
 }  // namespace corv_test

@@ -224,7 +224,9 @@ TEST_F(SimDispatchTest, RefusedCreationIsReportedForItsSendId)
 // given up: with three creations of one flight given up, its late object is taken as the first,
 // and each refusal that comes after all still reaches the engine, the object passed on to the next
 // one under its send id; a flight with one creation given up is answered once. Of two flights with
-// one callsign, the object passes from the first, refused, to the second; an object taken as a
+// one callsign, the object passes from the first, refused, to the second, unless the simulator
+// removed it before the refusal: then nothing is passed on and the second creation is answered by
+// an object of its own; an object taken as a
 // creation given up before the flight's pending one leaves that one pending, whose refusal still
 // reaches the engine, and refused itself passes on to it, answered in time.
 TEST_F(SimDispatchTest, LateRefusalsOfAFlightWithSeveralCreationsGivenUpEachReachTheEngine)
@@ -263,16 +265,32 @@ TEST_F(SimDispatchTest, LateRefusalsOfAFlightWithSeveralCreationsGivenUpEachReac
     EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 102, 0x484C5B, 10.0, 1.5}}));
 
     // Two flights, one callsign, both given up.
+    const auto twoFlightsGivenUp = [](const std::string& callsign, std::uint32_t firstSendId) {
+        gf_pendingCreations() = {{firstSendId, 0x484D00 + firstSendId, callsign, gf_steadyNow()},
+                                 {firstSendId + 1, 0x484D01 + firstSendId, callsign, gf_steadyNow()}};
+        gf_ageOutPendingCreations(gf_steadyNow() + std::chrono::hours(1));
+        drainResults();
+    };
     late.clear();
-    gf_pendingCreations() = {{20, 0x484D01, "KLM9", gf_steadyNow()}, {21, 0x484D02, "KLM9", gf_steadyNow()}};
-    gf_ageOutPendingCreations(gf_steadyNow() + std::chrono::hours(1));
-    drainResults();
+    twoFlightsGivenUp("KLM9", 20);
     lateObject(103, "KLM9");
     dispatch(exceptionMessage(22, 20));
     takeResults();
-    EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 103, 0x484D01, 20.0, 1.5},
-                                       {SIM_RESULT_LATE_REFUSED, 0, 0x484D01, CREATION_TITLE_REFUSED, 20.0},
-                                       {SIM_RESULT_OBJECT_PASSED_ON, 103, 0x484D02, 21.0, 1.0}}));
+    EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 103, 0x484D14, 20.0, 1.5},
+                                       {SIM_RESULT_LATE_REFUSED, 0, 0x484D14, CREATION_TITLE_REFUSED, 20.0},
+                                       {SIM_RESULT_OBJECT_PASSED_ON, 103, 0x484D15, 21.0, 1.0}}));
+
+    late.clear();
+    twoFlightsGivenUp("KLM10", 22);
+    lateObject(106, "KLM10");
+    dispatch(objectEvent(203, 106));
+    dispatch(exceptionMessage(22, 22));
+    lateObject(107, "KLM10");
+    takeResults();
+    EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 106, 0x484D16, 22.0, 1.5},
+                                       {SIM_RESULT_OBJECT_REMOVED, 106, 0, 0.0, 0.0},
+                                       {SIM_RESULT_LATE_REFUSED, 0, 0x484D16, CREATION_TITLE_REFUSED, 22.0},
+                                       {SIM_RESULT_LATE_CREATED, 107, 0x484D17, 23.0, 1.5}}));
 
     // A creation given up and a pending one of the same flight: the object answers the older.
     late.clear();

@@ -1,0 +1,120 @@
+// A simulator slow to answer creations, its client giving each up after 5 s.
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/stand_records.hpp"
+#include "engine/static_parking_step.hpp"
+#include "foundation/format.hpp"
+#include "tests/engine/engine_harness.hpp"
+#include "tests/engine/engine_test_support.hpp"
+#include "tests/engine/traffic_script.hpp"
+
+namespace {
+
+constexpr std::uint32_t FIRST = 0x500800, LOST = FIRST + 3;
+constexpr Tick GIVE_UP = 500;
+
+class SlowSimulatorScenario : public corv_test::EngineTest {
+protected:
+    struct Shown {
+        double objectsPerFlight = 0.0;  // objects made per live flight shown
+        int staticsMadeOnce = 0;
+        Tick longestTwoOfOne = 0;  // two objects of one aircraft both there
+        std::set<std::uint32_t> shownAtEnd;
+        Tick lostShown = -1;  // from the give-up of LOST's first creation to its object
+    };
+
+    // Sixteen flights circling the user, one more every 15 s, each at its own distance, and four
+    // statics on stands a mile north.
+    static Shown run(Tick answerTicks, std::int32_t limit, std::set<std::uint32_t> lost = {})
+    {
+        resetAll();
+        gf_resetStandRecords();
+        knowTypes();
+        giveLivery("KLM", "A320", "KLM A320 livery");
+        MAX_LIVE_SEL.setValue(limit);
+        corv_test::HarnessOptions options;
+        options.creationAnswerTicks = answerTicks;
+        options.creationGiveUpTicks = GIVE_UP;
+        options.firstCreationLost = std::move(lost);
+        corv_test::EngineHarness harness(options);
+        for (std::uint32_t i = 1; i <= 4; ++i) {
+            parkStands.emplace_back(std::vector<StandOption>{}, vald::format("D{}", i),
+                                    Stand::Place{52.3 + 1.0 / 60.0, 4.75 + 0.005 * i, 0.0}, 30.0, false, false, false)
+                .number = i;
+            ParkPosition& position = parkPositions.emplace_back();
+            position.standNumber = i;
+            position.airline = "KLM";
+            position.type = "A320";
+            position.callsign = vald::format("KLM{}", 900 + i);
+        }
+        std::vector<std::vector<LiveTrafficRecord>> flights;
+        for (std::uint32_t i = 0; i < 16; ++i)
+            flights.push_back(corv_test::gf_circlingFlight(FIRST + i, 4.0 + 0.5 * ((i * 7) % 16),
+                                                           options.startDataTime - 40.0 + 15.0 * i, options.user));
+        harness.addReports(corv_test::gf_mergeReports(flights));
+        harness.run(60000);
+        Shown shown;
+        std::map<std::uint32_t, std::vector<std::pair<Tick, Tick>>> there;  // by aircraft: made, gone
+        for (const auto& [objectId, object] : harness.objects()) {
+            if (object.madeTick < 0)
+                continue;
+            const Tick gone = object.removedTick < 0 ? harness.tick() : object.removedTick;
+            for (const auto& [made, otherGone] : there[object.hexid])
+                shown.longestTwoOfOne =
+                    std::max(shown.longestTwoOfOne, std::min(gone, otherGone) - std::max(object.madeTick, made));
+            there[object.hexid].emplace_back(object.madeTick, gone);
+            if (object.removedTick < 0 && object.hexid > LAST_STATIC_HEXID)
+                shown.shownAtEnd.insert(object.hexid);
+        }
+        double liveFlights = 0.0;
+        for (const auto& [hexid, made] : there) {
+            liveFlights += hexid > LAST_STATIC_HEXID ? 1.0 : 0.0;
+            shown.objectsPerFlight += hexid > LAST_STATIC_HEXID ? static_cast<double>(made.size()) : 0.0;
+            shown.staticsMadeOnce += hexid <= LAST_STATIC_HEXID && made.size() == 1 ? 1 : 0;
+        }
+        shown.objectsPerFlight /= liveFlights;
+        const auto lostSent = std::find_if(harness.sent().begin(), harness.sent().end(),
+                                           [](const corv_test::SentRecord& sent) { return sent.hexid == LOST; });
+        if (there.contains(LOST) && lostSent != harness.sent().end())
+            shown.lostShown = there.at(LOST).front().first - (lostSent->tick + GIVE_UP);
+        return shown;
+    }
+};
+
+// Answered 30, 45, 60 or 90 s late at a live limit of 4 and of 10: about one object per flight (one
+// whose record dropped for now may come back), each static made once, two objects of one aircraft
+// never there together beyond the moment before a removal goes, the same flights shown at the end
+// as with a prompt simulator. Left alone: a prompt simulator makes one object per flight and static;
+// one that never answers a flight's first creation (the others at once) shows it within a minute of
+// its give-up. The places filled and the nearest flights at the limit, the nearest arrival, a parked
+// arrival after a late answer, a lowered limit and each late object for its own creation are the
+// spawn, late-answer and results scenarios'.
+TEST_F(SlowSimulatorScenario, EachFlightAndStaticIsMadeOnceByItsFirstCreation)
+{
+    for (const std::int32_t limit : {4, 10}) {
+        const Shown prompt = run(0, limit);
+        EXPECT_EQ(prompt.objectsPerFlight, 1.0);
+        EXPECT_EQ(prompt.staticsMadeOnce, 4);
+        EXPECT_EQ(prompt.shownAtEnd.size(), static_cast<std::size_t>(limit));
+        for (const Tick answer : {Tick{3000}, Tick{4500}, Tick{6000}, Tick{9000}}) {
+            const Shown slow = run(answer, limit);
+            const std::string run = vald::format("limit {}, answered after {} ticks", limit, answer);
+            EXPECT_LE(slow.objectsPerFlight, 1.5) << run;
+            EXPECT_EQ(slow.staticsMadeOnce, 4) << run;
+            EXPECT_LE(slow.longestTwoOfOne, 20) << run;
+            EXPECT_EQ(slow.shownAtEnd, prompt.shownAtEnd) << run;
+        }
+    }
+    const Shown once = run(0, 10, {LOST});
+    EXPECT_GE(once.lostShown, 0);
+    EXPECT_LE(once.lostShown, 60 * TICKS_PER_SECOND);
+    EXPECT_EQ(once.objectsPerFlight, 1.0);
+}
+
+}  // namespace
