@@ -1,4 +1,6 @@
 // A simulator slow to answer creations, its client giving each up after 5 s.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <map>
@@ -10,6 +12,7 @@
 #include "engine/stand_records.hpp"
 #include "engine/static_parking_step.hpp"
 #include "foundation/format.hpp"
+#include "foundation/parameters.hpp"
 #include "tests/engine/engine_harness.hpp"
 #include "tests/engine/engine_test_support.hpp"
 #include "tests/engine/traffic_script.hpp"
