@@ -195,10 +195,25 @@ std::optional<ObjectAnswer> gf_creationAnsweredBy(const std::string& callsign, s
     for (auto entry = oldestPending; entry != pending.end(); ++entry)
         if (samePending(*entry) && entry->sentAt < oldestPending->sentAt)
             oldestPending = entry;
-    auto oldestForgotten = std::find_if(forgottenCreations.begin(), forgottenCreations.end(), unanswered);
-    for (auto entry = oldestForgotten; entry != forgottenCreations.end(); ++entry)
-        if (unanswered(*entry) && entry->creation.sentAt < oldestForgotten->creation.sentAt)
-            oldestForgotten = entry;
+    // The engine sends an aircraft again only once its creation given up is lost: an object then
+    // answers the newer creation first, and the lost one only when nothing else waits for one.
+    const auto sentAgain = [&pending](const ForgottenCreation& f) {
+        return f.creation.hexid != 0 && std::any_of(pending.begin(), pending.end(), [&f](const PendingCreation& entry) {
+                   return entry.hexid == f.creation.hexid && entry.callsign == f.creation.callsign &&
+                          entry.sentAt > f.creation.sentAt;
+               });
+    };
+    const auto oldestOf = [](auto first, auto last, const auto& match) {
+        auto oldest = std::find_if(first, last, match);
+        for (auto entry = oldest; entry != last; ++entry)
+            if (match(*entry) && entry->creation.sentAt < oldest->creation.sentAt)
+                oldest = entry;
+        return oldest;
+    };
+    auto oldestForgotten = oldestOf(forgottenCreations.begin(), forgottenCreations.end(),
+                                    [&](const ForgottenCreation& f) { return unanswered(f) && !sentAgain(f); });
+    if (oldestForgotten == forgottenCreations.end() && oldestPending == pending.end())
+        oldestForgotten = oldestOf(forgottenCreations.begin(), forgottenCreations.end(), unanswered);
     const bool late = oldestForgotten != forgottenCreations.end() &&
                       (oldestPending == pending.end() || oldestForgotten->creation.sentAt <= oldestPending->sentAt);
     if (!late && oldestPending == pending.end())

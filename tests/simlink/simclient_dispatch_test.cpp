@@ -292,7 +292,9 @@ TEST_F(SimDispatchTest, LateRefusalsOfAFlightWithSeveralCreationsGivenUpEachReac
                                        {SIM_RESULT_LATE_REFUSED, 0, 0x484D16, CREATION_TITLE_REFUSED, 22.0},
                                        {SIM_RESULT_LATE_CREATED, 107, 0x484D17, 23.0, 1.5}}));
 
-    // A creation given up and a pending one of the same flight: the object answers the older.
+    // A creation given up and a pending one of the same flight, sent again because the one given up
+    // was lost: the object answers the pending one, and the lost one only once nothing else waits
+    // (a refusal of the pending one passes the object on to it).
     late.clear();
     const auto givenUpThenPending = [](std::uint32_t hexid, std::uint32_t givenUp, std::uint32_t sent) {
         gf_pendingCreations() = {{givenUp, hexid, "KLM11", gf_steadyNow()}};
@@ -306,13 +308,13 @@ TEST_F(SimDispatchTest, LateRefusalsOfAFlightWithSeveralCreationsGivenUpEachReac
     takeResults();
     givenUpThenPending(0x484D04, 32, 33);
     lateObject(105, "KLM11");
-    dispatch(exceptionMessage(22, 32));  // the one given up: the object was the pending one's
+    dispatch(exceptionMessage(22, 32));  // the one given up, refused after all
     takeResults();
-    EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 104, 0x484D03, 30.0, 1.5},
-                                       {SIM_RESULT_CREATION_FAILED, 0, 0x484D03, CREATION_SIMULATOR_FULL, 0.0},
-                                       {SIM_RESULT_LATE_CREATED, 105, 0x484D04, 32.0, 1.5},
-                                       {SIM_RESULT_LATE_REFUSED, 0, 0x484D04, CREATION_TITLE_REFUSED, 32.0},
-                                       {SIM_RESULT_OBJECT_PASSED_ON, 105, 0x484D04, 33.0, 0.0}}));
+    EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LIVE_CREATED, 104, 0x484D03, 0.0, 1.5},
+                                       {SIM_RESULT_CREATION_FAILED, 0, 0x484D03, CREATION_SIMULATOR_FULL, 31.0},
+                                       {SIM_RESULT_OBJECT_PASSED_ON, 104, 0x484D03, 30.0, 1.0},
+                                       {SIM_RESULT_LIVE_CREATED, 105, 0x484D04, 0.0, 1.5},
+                                       {SIM_RESULT_LATE_REFUSED, 0, 0x484D04, CREATION_TITLE_REFUSED, 32.0}}));
     EXPECT_TRUE(gf_pendingCreations().empty());
 }
 
