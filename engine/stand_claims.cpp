@@ -234,11 +234,20 @@ Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft, bool
 
 bool gf_holderDataEnded(const LiveAircraft& holder) { return gf_dataEnded(holder); }
 
+bool gf_holderInDoubt(const Stand& stand, const LiveAircraft& arrival)
+{
+    const LiveAircraft* holder = gf_standHolder(stand, arrival);
+    return holder != nullptr && !gf_holderDataEnded(*holder) && holder->newest.dataTime > 0.0 &&
+           arrival.newest.dataTime - holder->newest.dataTime > DATA_ENDED_SECONDS;
+}
+
 bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival)
 {
     LiveAircraft* holder = gf_standHolder(stand, arrival);
     if (holder == nullptr)
         return true;
+    if (gf_holderInDoubt(stand, arrival))
+        return false;  // neither goes yet: the clock tells within a minute of flowing data
     if (gf_holderDataEnded(*holder)) {
         gf_log(vald::format("{:8}: {:8} removed, {} wants to park there", stand.id, holder->identity.callsign,
                             arrival.identity.callsign));

@@ -24,6 +24,9 @@
 //   report's claim lasts while the report stays within the stand's radius or keeps coming on
 //   slowly with the point ahead; data that turns away, speeds up or leaves the ground lets it go,
 //   and so does another aircraft taking the stand or the holder reporting again.
+// - A holder whose newest report is a minute older than the arrival's while the clock has not yet
+//   run a minute past it (a pause of the feed lies between them) is in doubt: neither goes, and the
+//   arrival holds, until the clock tells within a minute of flowing data.
 // - A holder whose reports still put it there stays, and the arrival goes: at its claim, at the
 //   end of its track, or on its way there before the two could touch. Nothing else claims the
 //   stand from such a holder: not data still moving onto it, nor a stop farther out, in front of
@@ -69,9 +72,16 @@ Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft, bool
 // The holder's data has ended (gf_dataEnded).
 bool gf_holderDataEnded(const LiveAircraft& holder);
 
+// The holder of the stand reports no newer data than a minute before the arrival's newest report,
+// while the data clock, which a pause of the feed stops, has not run a minute past it: a pause lies
+// between the two, and the holder's data may still go on (its report not taken in yet) or have
+// ended in the pause. The clock tells within a minute of flowing data; until then neither goes.
+[[nodiscard]] bool gf_holderInDoubt(const Stand& stand, const LiveAircraft& arrival);
+
 // An arrival meets the stand's holder: the holder goes when its data has ended, the arrival is to
 // park there, and true is returned; otherwise the holder's reports still put it there, the arrival
-// goes, as one that finds its stand taken, and false is returned. True when nobody holds the stand.
+// goes, as one that finds its stand taken, and false is returned. True when nobody holds the stand;
+// false, and neither goes, while the holder is in doubt (gf_holderInDoubt).
 [[nodiscard]] bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival);
 
 // A taxiing arrival (not from a stand, unless towed) at a segment start or a new point, in one

@@ -48,14 +48,15 @@ bool lf_blockedByTaxiing(const LiveAircraft& aircraft)
 }
 
 // An arrival (it did not come from a stand) that stops on a stand that a parked aircraft holds
-// meets the holder there: the holder goes when its data has ended, else the arrival goes (true).
+// meets the holder there: the holder goes when its data has ended, else the arrival goes (true);
+// while the holder is in doubt after a pause, it holds.
 // A departure that pauses beside a held stand holds like any other.
 bool lf_arrivalGoesForHolder(LiveAircraft& aircraft)
 {
     if (gf_cameFromStand(aircraft))
         return false;
     const Stand* held = gf_heldStandAt(lf_aircraftAt(aircraft), aircraft, true);
-    return held != nullptr && !gf_settleHeldStand(*held, aircraft);
+    return held != nullptr && !gf_holderInDoubt(*held, aircraft) && !gf_settleHeldStand(*held, aircraft);
 }
 
 // Holds at the end of the taxi track: a stationary point 3 s on, again and again, up to the

@@ -524,7 +524,10 @@ TEST_F(GroundScenario, AnArrivalTurningSharplyOntoItsStandParksAlongTheStandHead
 // drops some of them for now and makes them anew from every batch: none of the four goes, and all
 // four are shown at the end. An arrival on short final when the pause begins goes in the air, its
 // data ended there as far as anyone can tell; its data resuming standing on H1, whose holder's data
-// ended long before, it is shown parked there within a minute, and the holder goes. A repeated
+// ended long before, it is shown parked there within a minute, and the holder goes. An arrival
+// whose data, after the pause, drives onto a stand whose holder's data ended as the pause began
+// waits while the clock cannot yet tell that holder from one whose report is still to come, and
+// parks once the holder goes: it is not removed for a holder that "still reports". A repeated
 // report does not put off the join of a taxiing aircraft's last report kept back. Left alone: a feed
 // that resumes without one of each pair has their data end once data flows again, not at once: the
 // parked one is parted after a minute ("its data ended and ... stands in its wings"), the taxiing
@@ -538,7 +541,8 @@ TEST_F(GroundScenario, APauseOfTheFeedLosesNoAircraftThatStillReports)
         bool halfResumes;
         double phase;  // seconds after a poll at which the pause begins
     };
-    constexpr std::uint32_t P1 = 0x484401, P2 = 0x484402, T1 = 0x484403, T2 = 0x484404, FINAL = 0x484405, FAR = 0x484500;
+    constexpr std::uint32_t P1 = 0x484401, P2 = 0x484402, T1 = 0x484403, T2 = 0x484404, FINAL = 0x484405,
+                            HOLD3 = 0x484406, ARR3 = 0x484407, FAR = 0x484500;
     const std::int32_t maxLive = MAX_LIVE_SEL.value();
     MAX_LIVE_SEL.setValue(12);
     for (const Pause& pause : {Pause{30.0, false, false, 0.0}, Pause{20.0, true, false, 0.7}, Pause{90.0, true, false, 1.3},
@@ -570,6 +574,17 @@ TEST_F(GroundScenario, APauseOfTheFeedLosesNoAircraftThatStillReports)
             add(gf_straightFlight(FAR + i, vald::format("KLM{}", 500 + i), "A320",
                                   LatLon{52.15 + 0.01 * i, i % 2 == 0 ? 4.5 : 5.0}, 250.0, 3000.0, START - 30.0, end),
                 true);
+        // HOLD3's data ends as the pause begins; ARR3 waits on the lane until then, and after the
+        // pause drives onto HOLD3's stand P3.
+        const LatLon p3 = northOf(-1500.0), lane3 = northOf(-1580.0);
+        addStand("P3", -1500.0, 20.0);
+        add(gf_straightFlight(HOLD3, "KLM406", "A320", p3, 0.0, 0.0, START - 30.0, from - 1.0), false);
+        FlightScript waiting = gf_straightFlight(ARR3, "KLM407", "A320", lane3, 8.0, 0.0, START - 30.0, from);
+        waiting.path = {eastOf(lane3, 400.0), lane3};
+        add(waiting, false);
+        FlightScript onto = gf_straightFlight(ARR3, "KLM407", "A320", lane3, 6.0, 0.0, to, end);
+        onto.path = {lane3, p3};
+        add(onto, true);
         FlightScript final = gf_straightFlight(FINAL, "KLM1712", "A320", northOf(-7000.0), 140.0, 1200.0, START + 60.0, from);
         add(final, false);
         if (pause.seconds >= 90.0)  // after the pause its data has it standing on H1
@@ -628,6 +643,12 @@ TEST_F(GroundScenario, APauseOfTheFeedLosesNoAircraftThatStillReports)
             EXPECT_GT(removed[T2][0], tickAt(to)) << "not while the feed paused";
             EXPECT_LT(removed[T2][0], tickAt(to + 60.0));
         }
+        const LiveAircraft* arrival = gf_liveByHexid(ARR3);
+        EXPECT_TRUE(removed[ARR3].empty() && arrival != nullptr && arrival->phase == FlightPhase::parked &&
+                    arrival->standNumber == 4)
+            << "its data goes on: it waits, while the holder is in doubt, and parks";
+        EXPECT_EQ(removed[HOLD3].size(), 1u);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "P3      : KLM406   removed, KLM407 wants to park there"), 1);
         if (pause.seconds >= 90.0) {
             const LiveAircraft* final = gf_liveByHexid(FINAL);
             EXPECT_TRUE(final != nullptr && final->phase == FlightPhase::parked && final->standNumber == 1);

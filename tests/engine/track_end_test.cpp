@@ -128,6 +128,14 @@ TEST_F(TrackEnd, AnArrivalEndingOnAHeldStandTakesItOrGoes)
     holder.setPhase(FlightPhase::parked);
     lf_occupyStand(other.number);
     LiveAircraft& stopped = onGround(0x484028, "KLM28", northOf(301.0), 0.0);
+    // After a pause the holder's newest report may be a minute older than the arrival's while the
+    // clock has not yet said that its data ended: the arrival holds until it does.
+    holder.newest.dataTime = 1000.0;
+    stopped.newest.dataTime = 1070.0;
+    stopped.newest.clockTick = -20 * TICKS_PER_SECOND;  // its own data has run out
+    EXPECT_TRUE(lf_trackEndStep(stopped)) << "the holder in doubt";
+    reachTrackEnd(stopped);
+    stopped.newest.dataTime = 1010.0;
     EXPECT_FALSE(lf_trackEndStep(stopped)) << "no holding on top of the parked aircraft";
     EXPECT_EQ(holder.state, SimState::active);
     LiveAircraft& departure = onGround(0x484029, "KLM29", northOf(315.0), 0.0);
