@@ -196,12 +196,19 @@ std::optional<ObjectAnswer> gf_creationAnsweredBy(const std::string& callsign, s
         if (samePending(*entry) && entry->sentAt < oldestPending->sentAt)
             oldestPending = entry;
     // The engine sends an aircraft again only once its creation given up is lost: an object then
-    // answers the newer creation first, and the lost one only when nothing else waits for one.
-    const auto sentAgain = [&pending](const ForgottenCreation& f) {
-        return f.creation.hexid != 0 && std::any_of(pending.begin(), pending.end(), [&f](const PendingCreation& entry) {
-                   return entry.hexid == f.creation.hexid && entry.callsign == f.creation.callsign &&
-                          entry.sentAt > f.creation.sentAt;
-               });
+    // answers the newer creation first, pending or given up in its turn, and the lost one only when
+    // nothing else waits for one.
+    const auto newerOf = [](const ForgottenCreation& f, const PendingCreation& entry) {
+        return entry.hexid == f.creation.hexid && entry.callsign == f.creation.callsign &&
+               entry.sentAt > f.creation.sentAt;
+    };
+    const auto sentAgain = [&](const ForgottenCreation& f) {
+        return f.creation.hexid != 0 &&
+               (std::any_of(pending.begin(), pending.end(),
+                            [&](const PendingCreation& entry) { return newerOf(f, entry); }) ||
+                std::any_of(forgottenCreations.begin(), forgottenCreations.end(), [&](const ForgottenCreation& other) {
+                    return unanswered(other) && newerOf(f, other.creation);
+                }));
     };
     const auto oldestOf = [](auto first, auto last, const auto& match) {
         auto oldest = std::find_if(first, last, match);

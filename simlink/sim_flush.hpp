@@ -62,7 +62,7 @@ struct ForgottenCreation {
 // creations in the order sent; a slow one answers late what was given up), taken out; late when
 // it had been forgotten. A creation given up whose aircraft was sent again since is lost (the
 // engine sends it again only then): it is answered only when no other creation with that tail
-// number waits, so that it does not take the newer creation's answer. Nothing when none: the object is not ours. Objects are told from each
+// number waits, so that it does not take the newer creation's answer, pending or given up too. Nothing when none: the object is not ours. Objects are told from each
 // other by their tail number only: while another creation with it is unanswered, the one answered
 // is remembered with the object, for a refusal that may still name it; the object then answers the
 // next one (gf_creationAnsweredBy again, by the refused one's tail number).

@@ -316,6 +316,15 @@ TEST_F(SimDispatchTest, LateRefusalsOfAFlightWithSeveralCreationsGivenUpEachReac
                                        {SIM_RESULT_LIVE_CREATED, 105, 0x484D04, 0.0, 1.5},
                                        {SIM_RESULT_LATE_REFUSED, 0, 0x484D04, CREATION_TITLE_REFUSED, 32.0}}));
     EXPECT_TRUE(gf_pendingCreations().empty());
+
+    // The one sent again is given up too before its answer comes: the answer is still its own.
+    late.clear();
+    givenUpThenPending(0x484D05, 34, 35);
+    gf_ageOutPendingCreations(gf_steadyNow() + std::chrono::hours(1));
+    drainResults();
+    lateObject(108, "KLM11");
+    takeResults();
+    EXPECT_EQ(late, (std::vector<Late>{{SIM_RESULT_LATE_CREATED, 108, 0x484D05, 35.0, 1.5}}));
 }
 
 TEST_F(SimDispatchTest, ExceptionsThatConcernTheUserOrTheWindow)
