@@ -241,14 +241,33 @@ bool gf_holderInDoubt(const Stand& stand, const LiveAircraft& arrival)
            arrival.newest.dataTime - holder->newest.dataTime > DATA_ENDED_SECONDS;
 }
 
+namespace {
+
+// The two shown come within the touching margin of their summed half spans.
+bool lf_shownTouching(const LiveAircraft& one, const LiveAircraft& other)
+{
+    return gf_wingsTouch(one.halfSpan, other.halfSpan,
+                         gf_distanceNm(gf_latLonOf(one.simPosition), gf_latLonOf(other.simPosition)),
+                         STAND_TOUCHING_MARGIN);
+}
+
+// The holder gives way to this arrival: its data has ended, or it is in doubt.
+bool lf_givesWay(const Stand& stand, const LiveAircraft& holder, const LiveAircraft& arrival)
+{
+    return gf_holderDataEnded(holder) || gf_holderInDoubt(stand, arrival);
+}
+
+}  // namespace
+
 bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival)
 {
     LiveAircraft* holder = gf_standHolder(stand, arrival);
     if (holder == nullptr)
         return true;
-    if (gf_holderInDoubt(stand, arrival))
+    const bool doubt = gf_holderInDoubt(stand, arrival);
+    if (doubt && !lf_shownTouching(*holder, arrival))
         return false;  // neither goes yet: the clock tells within a minute of flowing data
-    if (gf_holderDataEnded(*holder)) {
+    if (doubt || gf_holderDataEnded(*holder)) {
         gf_log(vald::format("{:8}: {:8} removed, {} wants to park there", stand.id, holder->identity.callsign,
                             arrival.identity.callsign));
         removeAircraftFromSim(*holder);
@@ -269,13 +288,11 @@ bool gf_meetClaimHolder(LiveAircraft& aircraft)
     if (stand == nullptr || stand->occupied == 0)
         return true;  // nobody holds it: the arrival parks there
     const LiveAircraft* holder = gf_standHolder(*stand, aircraft);
-    if (holder == nullptr || !gf_holderDataEnded(*holder)) {
+    if (holder == nullptr || !lf_givesWay(*stand, *holder, aircraft)) {
         aircraft.claimedStand = 0;  // taken by another, or its holder reports again
         return true;
     }
-    if (!gf_wingsTouch(aircraft.halfSpan, holder->halfSpan,
-                       gf_distanceNm(gf_latLonOf(aircraft.simPosition), gf_latLonOf(holder->simPosition)),
-                       STAND_TOUCHING_MARGIN))
+    if (!lf_shownTouching(aircraft, *holder))
         return true;
     return gf_settleHeldStand(*stand, aircraft);
 }
@@ -288,7 +305,7 @@ bool gf_holdsClaim(const LiveAircraft& aircraft)
     if (stand->occupied == 0)
         return true;
     const LiveAircraft* holder = gf_standHolder(*stand, aircraft);
-    return holder != nullptr && gf_holderDataEnded(*holder);
+    return holder != nullptr && lf_givesWay(*stand, *holder, aircraft);
 }
 
 bool gf_approachHeldStand(LiveAircraft& aircraft)
@@ -348,9 +365,10 @@ bool gf_approachHeldStand(LiveAircraft& aircraft)
         // stopped there or still moving on. The arrival's newest report coming onto the stand
         // claims it: the holder goes once the two come within the touching margin
         // (gf_meetClaimHolder).
-        if (gf_holderDataEnded(*holder)) {
+        if (lf_givesWay(stand, *holder, aircraft)) {
             if (lf_trackComesNear(track, frame, stand, standAt) && wingsCouldTouch(*holder)) {
-                static_cast<void>(gf_settleHeldStand(stand, aircraft));  // the holder goes: true
+                // The holder goes (true), or, in doubt, goes once the two shown touch.
+                static_cast<void>(gf_settleHeldStand(stand, aircraft));
                 continue;
             }
             if (onto.comes && (onto.onPoint || onto.flatNm <= lf_boundReachNm(aircraft, holder->halfSpan)) &&

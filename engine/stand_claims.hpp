@@ -25,8 +25,10 @@
 //   slowly with the point ahead; data that turns away, speeds up or leaves the ground lets it go,
 //   and so does another aircraft taking the stand or the holder reporting again.
 // - A holder whose newest report is a minute older than the arrival's while the clock has not yet
-//   run a minute past it (a pause of the feed lies between them) is in doubt: neither goes, and the
-//   arrival holds, until the clock tells within a minute of flowing data.
+//   run a minute past it (a pause of the feed lies between them) is in doubt: the arrival claims
+//   its stand as from a holder whose data has ended, but the holder goes only once the two shown
+//   come within the touching margin (the clock may meanwhile tell, within a minute of flowing
+//   data); the arrival is never removed for it, and holds at its track end.
 // - A holder whose reports still put it there stays, and the arrival goes: at its claim, at the
 //   end of its track, or on its way there before the two could touch. Nothing else claims the
 //   stand from such a holder: not data still moving onto it, nor a stop farther out, in front of
@@ -81,7 +83,8 @@ bool gf_holderDataEnded(const LiveAircraft& holder);
 // An arrival meets the stand's holder: the holder goes when its data has ended, the arrival is to
 // park there, and true is returned; otherwise the holder's reports still put it there, the arrival
 // goes, as one that finds its stand taken, and false is returned. True when nobody holds the stand;
-// false, and neither goes, while the holder is in doubt (gf_holderInDoubt).
+// false, and neither goes, while the holder is in doubt (gf_holderInDoubt) and the two shown do not
+// yet touch; touching, a holder in doubt goes as one whose data has ended.
 [[nodiscard]] bool gf_settleHeldStand(const Stand& stand, LiveAircraft& arrival);
 
 // A taxiing arrival (not from a stand, unless towed) at a segment start or a new point, in one

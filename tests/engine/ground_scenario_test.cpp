@@ -526,8 +526,9 @@ TEST_F(GroundScenario, AnArrivalTurningSharplyOntoItsStandParksAlongTheStandHead
 // data ended there as far as anyone can tell; its data resuming standing on H1, whose holder's data
 // ended long before, it is shown parked there within a minute, and the holder goes. An arrival
 // whose data, after a pause of 90 s or more, drives onto a stand whose holder's data ended as the
-// pause began waits while the clock cannot yet tell that holder from one whose report is still to
-// come, and parks once the holder goes: it is not removed for a holder that "still reports". A
+// pause began, while the clock cannot yet tell that holder from one whose report is still to come,
+// is not removed for a holder that "still reports": the holder goes before their wings touch, and
+// the arrival parks. A
 // repeated report does not put off the join of a taxiing aircraft's last report kept back. Left
 // alone: after a shorter pause, a holder whose data ended less than a minute before the arrival's
 // claim still reports, as without a pause; a feed that resumes without one of each pair has their
@@ -578,13 +579,13 @@ TEST_F(GroundScenario, APauseOfTheFeedLosesNoAircraftThatStillReports)
                 true);
         // HOLD3's data ends as the pause begins; ARR3 waits on the lane until then, and after the
         // pause drives onto HOLD3's stand P3.
-        const LatLon p3 = northOf(-1500.0), lane3 = northOf(-1580.0);
+        const LatLon p3 = northOf(-1500.0), lane3 = northOf(-1545.0);
         addStand("P3", -1500.0, 20.0);
         add(gf_straightFlight(HOLD3, "KLM406", "A320", p3, 0.0, 0.0, START - 30.0, from - 1.0), false);
         FlightScript waiting = gf_straightFlight(ARR3, "KLM407", "A320", lane3, 8.0, 0.0, START - 30.0, from);
         waiting.path = {eastOf(lane3, 400.0), lane3};
         add(waiting, false);
-        FlightScript onto = gf_straightFlight(ARR3, "KLM407", "A320", lane3, 6.0, 0.0, to, end);
+        FlightScript onto = gf_straightFlight(ARR3, "KLM407", "A320", lane3, 8.0, 0.0, to, end);
         onto.path = {lane3, p3};
         add(onto, true);
         FlightScript final = gf_straightFlight(FINAL, "KLM1712", "A320", northOf(-7000.0), 140.0, 1200.0, START + 60.0, from);
@@ -604,9 +605,16 @@ TEST_F(GroundScenario, APauseOfTheFeedLosesNoAircraftThatStillReports)
 
         const auto tickAt = [](double dataTime) { return static_cast<Tick>(std::llround((dataTime - START) * TICKS_PER_SECOND)); };
         bool joined = true;  // at the pause's 16th second, each taxiing one's last report is in its track
+        double closestSpans = 1e9;  // HOLD3 and ARR3 while both are shown, in their summed half spans
         while (harness.tick() < tickAt(end)) {
             harness.run(1);
             const Tick now = harness.tick();
+            const LiveAircraft* holder = gf_liveByHexid(HOLD3);
+            const LiveAircraft* comer = gf_liveByHexid(ARR3);
+            if (holder != nullptr && comer != nullptr && holder->state == SimState::active &&
+                comer->state == SimState::active)
+                closestSpans = std::min(closestSpans, metresBetween(gf_latLonOf(holder->simPosition), *comer) /
+                                                          ((holder->halfSpan + comer->halfSpan) * METRES_PER_NM));
             if (pause.halfResumes && now == tickAt(from - 21.0)) {
                 std::vector<LiveTrafficRecord> batch{damaged};
                 lf_scheduleReceived(batch, TrafficBatchKind::live, 30);
@@ -650,6 +658,7 @@ TEST_F(GroundScenario, APauseOfTheFeedLosesNoAircraftThatStillReports)
             EXPECT_TRUE(removed[ARR3].empty() && arrival != nullptr && arrival->phase == FlightPhase::parked &&
                         arrival->standNumber == 4)
                 << "its data goes on: it waits, while the holder is in doubt, and parks";
+            EXPECT_GT(closestSpans, 1.0) << "the holder in doubt goes before their wings touch";
             EXPECT_EQ(removed[HOLD3].size(), 1u);
             EXPECT_EQ(std::count(lines.begin(), lines.end(), "P3      : KLM406   removed, KLM407 wants to park there"), 1);
             const LiveAircraft* final = gf_liveByHexid(FINAL);
