@@ -7,8 +7,10 @@
 // What waits, and who changes it:
 // - A live creation waits first as its hexid on the adding stack, placed there by the spawn step
 //   (gf_placeLiveCreation); the tick driver has the request made from the flight's record once a
-//   tick (gf_serveAddingStack), into the live creation queue, and the front handed to the
-//   simulator client at each creation slot, one per 50 ticks (gf_handOnCreation). While it waits,
+//   tick (gf_serveAddingStack), into the live creation queue, and the first handed to the
+//   simulator client at each creation slot, one per 50 ticks (gf_handOnCreation), passing over an
+//   aircraft whose creation given up may still be answered (engine/creation_answers): it waits in
+//   the queue for that answer, which takes its place. While it waits,
 //   the respawn check renews it with the flight's present name and livery
 //   (lf_renewWaitingCreation) or has it withdrawn (with GUID_CHANGES on; off, it goes as it was
 //   placed); a removal, a lowered live limit, or a late object taken for the same flight
@@ -25,8 +27,10 @@
 //   (gf_noteGivenUp); the live flight's record that it erases is kept (gf_keepGivenUp), and a
 //   static one waits to be made again by the static parking step. A slow simulator still answers
 //   it later: the results drain asks here what the object is (gf_judgeLateLive: what a prompt
-//   answer would have given), places the record where the flight is now and acts on it, or
-//   removes the object as one too many.
+//   answer would have given; a kept record whose data has ended in the air, asked of
+//   engine/data_clock, is not brought back), places the record where the flight is now and acts
+//   on it, or removes the object as one too many. A record dropped for now takes the newer points
+//   and newest report of its flight into the record kept (gf_keptLiveTakesNewerPoints).
 //
 // When it is forgotten: a waiting creation once it is handed to the client or withdrawn; a
 // hand-over once the newcomer is shown or either of the two has gone. A note of a creation given up

@@ -30,8 +30,6 @@ Tick gf_clockTakesReport(bool newData)
     return clockTicks;
 }
 
-Tick gf_dataClockNow() { return clockTicks; }
-
 bool gf_dataEnded(const LiveAircraft& aircraft) { return lf_clockSince(aircraft) > ENDED_TICKS; }
 
 bool gf_dataRanOut(const LiveAircraft& aircraft)

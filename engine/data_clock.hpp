@@ -36,9 +36,6 @@ inline constexpr double DATA_RAN_OUT_SECONDS = 15.0;
 // flight's newest report is returned.
 [[nodiscard]] Tick gf_clockTakesReport(bool newData);
 
-// The clock's reading: ticks during which the feed brought new data.
-[[nodiscard]] Tick gf_dataClockNow();
-
 // The flight's data has ended: the clock has run more than DATA_ENDED_SECONDS past its newest
 // report.
 [[nodiscard]] bool gf_dataEnded(const LiveAircraft& aircraft);

@@ -9,7 +9,10 @@
 // late answer); a refusal of a flight shown by an object taken as another of its creations still
 // refuses the title. A late answer to a creation given up is judged by creation_queue
 // (gf_judgeLateLive) and applied here: the record is placed where its flight is now by the spawn
-// step's rules and its object moved there at once, or the object is removed as one too many. An
+// step's rules, its object moved there once its freeze events have gone (never a position before
+// them, as for a prompt answer), or the object is removed as one too many. Each answer, in time or
+// late, and each give-up is told to engine/creation_answers, which learns the simulator's answer
+// time from them. An
 // object that the client passes on from a creation refused since to another with its tail number
 // is that creation's answer; a flight that held it gives it up.
 #include "engine/aircraft_records.hpp"

@@ -1,7 +1,11 @@
 #pragma once
 // The client thread's side of the send queues: everything the worker queued is sent at the start
 // of the next simulator frame, and creations stay pending until the simulator reports the new
-// object or refuses it.
+// object or refuses it, or are given up past their time-out and then remembered for ten minutes
+// (FORGOTTEN_CREATION_MEMORY) for a late answer or refusal. An object is matched to a creation by
+// its tail number (gf_creationAnsweredBy): the oldest unanswered, except that a creation given up
+// whose aircraft was sent again since is lost and answered last; an object the simulator removed
+// is forgotten by every creation remembered with it (gf_forgetRemovedObject), never passed on.
 #include <cstdint>
 #include <optional>
 #include <string>
