@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -78,6 +79,22 @@ protected:
         stop.stationary = true;
         track.push_back(stop);
         return aircraft;
+    }
+
+    // The live aircraft shown with that hexid; nullptr when none.
+    static const LiveAircraft* shownLive(std::uint32_t hexid)
+    {
+        const LiveAircraft* aircraft = gf_liveByHexid(hexid);
+        return aircraft != nullptr && aircraft->state == SimState::active ? aircraft : nullptr;
+    }
+    // How far apart two live aircraft shown are, in their summed half spans; infinite unless both are.
+    static double shownSpansApart(std::uint32_t one, std::uint32_t other)
+    {
+        const LiveAircraft* a = shownLive(one);
+        const LiveAircraft* b = shownLive(other);
+        if (a == nullptr || b == nullptr)
+            return std::numeric_limits<double>::infinity();
+        return gf_distanceNm(gf_latLonOf(a->simPosition), gf_latLonOf(b->simPosition)) / (a->halfSpan + b->halfSpan);
     }
 
     static inline const double START = HarnessOptions{}.startDataTime;
@@ -163,10 +180,7 @@ protected:
         HeldOutcome outcome;
         double near = 0.0, still = 0.0;
         LatLon shownBefore{};
-        const auto shown = [](std::uint32_t hexid) {
-            const LiveAircraft* aircraft = gf_liveByHexid(hexid);
-            return aircraft != nullptr && aircraft->state == SimState::active ? aircraft : nullptr;
-        };
+        const auto shown = &shownLive;
         for (Tick i = 0; i < 45000; ++i) {
             harness.run(1);
             const LiveAircraft* parked = shown(0x4C0744);
@@ -335,12 +349,7 @@ TEST_F(GroundScenario, AnArrivalCreepingOntoAStandWhoseHolderHasEndedMeetsItBefo
         double closestSpans = 1e9;  // between the two, in their summed half spans, while both are there
         for (Tick i = 0; i < 40000; ++i) {
             harness->run(1);
-            const LiveAircraft* holder = gf_liveByHexid(0x4C0744);
-            const LiveAircraft* comer = gf_liveByHexid(0x484320);
-            if (holder != nullptr && comer != nullptr && holder->state == SimState::active &&
-                comer->state == SimState::active)
-                closestSpans = std::min(closestSpans, metresBetween(gf_latLonOf(holder->simPosition), *comer) /
-                                                          ((holder->halfSpan + comer->halfSpan) * METRES_PER_NM));
+            closestSpans = std::min(closestSpans, shownSpansApart(0x4C0744, 0x484320));
         }
         const bool holderGoes = holderEnded && onto;
         const LiveAircraft* holder = gf_liveByHexid(0x4C0744);
@@ -435,15 +444,12 @@ TEST_F(GroundScenario, TwoArrivalsOntoNeighbouringHeldStandsEachParkOnTheStandIt
                      arrivalReports(0x484321, stands.second, second, laneM, arrival, START + 60.0 + behind)}));
                 harness.run(45000);
                 for (const auto& [hexid, standNumber] : {std::pair{0x484320u, 1u}, {0x484321u, 2u}}) {
-                    const LiveAircraft* parked = gf_liveByHexid(hexid);
-                    EXPECT_TRUE(parked != nullptr && parked->state == SimState::active &&
-                                parked->phase == FlightPhase::parked && parked->standNumber == standNumber)
+                    const LiveAircraft* parked = shownLive(hexid);
+                    EXPECT_TRUE(parked != nullptr && parked->phase == FlightPhase::parked &&
+                                parked->standNumber == standNumber)
                         << std::hex << hexid;
                 }
-                for (const std::uint32_t hexid : {0x4C0744u, 0x4C0745u}) {
-                    const LiveAircraft* ended = gf_liveByHexid(hexid);
-                    EXPECT_TRUE(ended == nullptr || ended->state != SimState::active) << std::hex << hexid;
-                }
+                EXPECT_TRUE(shownLive(0x4C0744) == nullptr && shownLive(0x4C0745) == nullptr) << "the ended holders";
             }
 }
 
@@ -609,12 +615,7 @@ TEST_F(GroundScenario, APauseOfTheFeedLosesNoAircraftThatStillReports)
         while (harness.tick() < tickAt(end)) {
             harness.run(1);
             const Tick now = harness.tick();
-            const LiveAircraft* holder = gf_liveByHexid(HOLD3);
-            const LiveAircraft* comer = gf_liveByHexid(ARR3);
-            if (holder != nullptr && comer != nullptr && holder->state == SimState::active &&
-                comer->state == SimState::active)
-                closestSpans = std::min(closestSpans, metresBetween(gf_latLonOf(holder->simPosition), *comer) /
-                                                          ((holder->halfSpan + comer->halfSpan) * METRES_PER_NM));
+            closestSpans = std::min(closestSpans, shownSpansApart(HOLD3, ARR3));
             if (pause.halfResumes && now == tickAt(from - 21.0)) {
                 std::vector<LiveTrafficRecord> batch{damaged};
                 lf_scheduleReceived(batch, TrafficBatchKind::live, 30);
@@ -633,10 +634,7 @@ TEST_F(GroundScenario, APauseOfTheFeedLosesNoAircraftThatStillReports)
         for (const SentRecord& sent : harness.sent())
             if (sent.kind == SentRecord::removal)
                 removed[sent.hexid].push_back(sent.tick);
-        const auto shown = [](std::uint32_t hexid) {
-            const LiveAircraft* aircraft = gf_liveByHexid(hexid);
-            return aircraft != nullptr && aircraft->state == SimState::active;
-        };
+        const auto shown = [](std::uint32_t hexid) { return shownLive(hexid) != nullptr; };
         EXPECT_TRUE(removed[P1].empty() && removed[T1].empty() && shown(P1) && shown(T1));
         EXPECT_TRUE(joined);
         const auto lines = log.lines();
