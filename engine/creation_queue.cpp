@@ -143,6 +143,19 @@ LatLon lf_positionNow(const LiveAircraft& aircraft)
                                   : LatLon{aircraft.track.back().lat, aircraft.track.back().lon};
 }
 
+// One more aircraft shown, by the nearest-first rule: into a free place, or into the place of an
+// aircraft farther away, which goes once this one is shown.
+bool lf_nearestFirst(const LiveAircraft& aircraft)
+{
+    const std::int32_t limit = MAX_LIVE_SEL.value();
+    if (limit <= 0)
+        return false;
+    if (gf_shownCount() < static_cast<std::size_t>(limit))
+        return true;
+    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
+    return gf_farthestActiveBeyond(gf_distanceNm(user, lf_positionNow(aircraft)), true) != nullptr;
+}
+
 }  // namespace
 
 void gf_placeLiveCreation(std::uint32_t hexid) { lf_waiting().addingStack.push_back(hexid); }
@@ -389,20 +402,16 @@ LateLiveVerdict gf_judgeLateLive(std::uint32_t hexid, std::uint32_t sendId, std:
         kept.reset();
         if (aircraft->objectId != 0 || aircraft->removeWhenCreated)
             return verdict;
-        verdict.kind = Kind::inPlaceOfCreation;
+        // Its place was judged when it was placed; the answer may come minutes later, when the
+        // flights shown have moved on, and it is judged again as a newcomer.
+        verdict.kind = lf_nearestFirst(*aircraft) ? Kind::inPlaceOfCreation : Kind::beyondLimit;
         return verdict;
     }
     if (aircraft != nullptr && (aircraft->state != SimState::buffer || aircraft->respawning)) {
         kept.reset();
         return verdict;
     }
-    // One more aircraft shown, by the nearest-first rule: into a free place, or into the place of
-    // an aircraft farther away, which goes once this one is shown.
-    const std::int32_t limit = MAX_LIVE_SEL.value();
-    const LatLon at = lf_positionNow(aircraft != nullptr ? *aircraft : *kept);
-    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
-    if (limit <= 0 || (gf_shownCount() >= static_cast<std::size_t>(limit) &&
-                       gf_farthestActiveBeyond(gf_distanceNm(user, at), true) == nullptr)) {
+    if (!lf_nearestFirst(aircraft != nullptr ? *aircraft : *kept)) {
         kept.reset();
         return verdict;
     }

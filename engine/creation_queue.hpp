@@ -181,11 +181,13 @@ void gf_forgetGivenUpLive(std::uint32_t hexid);
 // Then the flight's record that waits for a creation of its own takes the object in its place
 // (inPlaceOfCreation: that creation is to be withdrawn while it waits to be sent), or the record
 // given up comes back (bringBack; with what the flight received meanwhile when it waits in buffer
-// again: joinBuffered) as one more aircraft shown, by the nearest-first rule: into a free place, or
-// into the place of an aircraft farther away. Otherwise it is one too many. The caller places the
-// record where the flight is now; where that fails, the object is one too many after all.
+// again: joinBuffered) as one more aircraft shown, each by the nearest-first rule: into a free
+// place, or into the place of an aircraft farther away. Otherwise it is one too many; a flight that
+// waits for a creation of its own and is no longer nearer than a shown aircraft is past the limit
+// (beyondLimit): its creation would only be made to be removed. The caller places the record where
+// the flight is now; where that fails, the object is one too many after all.
 struct LateLiveVerdict {
-    enum class Kind { oneTooMany, bringBack, joinBuffered, inPlaceOfCreation };
+    enum class Kind { oneTooMany, bringBack, joinBuffered, inPlaceOfCreation, beyondLimit };
     Kind kind = Kind::oneTooMany;
     std::optional<GivenUpCreation> shown;  // the creation answered, with the object; when still noted
     std::optional<LiveAircraft> kept;      // the record given up, for bringBack and joinBuffered

@@ -204,9 +204,9 @@ std::string lf_lateObjectText(const std::string& name, std::uint32_t objectId, c
 }
 
 // A late object that is not the flight's aircraft: nobody would drive it.
-void lf_removeLateObject(const SimResult& result, const std::string& name)
+void lf_removeLateObject(const SimResult& result, const std::string& name, const char* outcome = "removed")
 {
-    gf_logWarn(lf_lateObjectText(name, result.objectId, "removed"));
+    gf_logWarn(lf_lateObjectText(name, result.objectId, outcome));
     removalQueue.push_back(result.objectId);
 }
 
@@ -238,7 +238,7 @@ void lf_lateLive(const SimResult& result)
     std::optional<LiveAircraft> record;
     if (verdict.kind == Kind::inPlaceOfCreation)
         record = *aircraft;
-    else if (verdict.kind != Kind::oneTooMany)
+    else if (verdict.kind == Kind::bringBack || verdict.kind == Kind::joinBuffered)
         record = std::move(verdict.kept);
     if (record && verdict.kind == Kind::joinBuffered)
         gf_takeNewerPoints(*record, *aircraft);
@@ -249,9 +249,19 @@ void lf_lateLive(const SimResult& result)
     if (!record || !gf_placeAgainNow(*record)) {
         if (heldStand)
             lf_occupyStand(aircraft->standNumber);
-        lf_removeLateObject(result, verdict.name);
         if (shown)
             gf_noteAnsweredLate(*shown);
+        // A flight that waits for a creation of its own and cannot take this object, past the
+        // live limit or not to be placed where it is now, could not take that creation's object
+        // either: it would be made only to be removed. The flight goes with the object (its
+        // creation withdrawn, or its object removed when it comes) and comes back with its next
+        // record, judged anew.
+        if (verdict.kind == Kind::beyondLimit || verdict.kind == Kind::inPlaceOfCreation) {
+            lf_removeLateObject(result, verdict.name, "removed with the flight's own creation");
+            removeAircraftFromSim(*aircraft);
+        } else {
+            lf_removeLateObject(result, verdict.name);
+        }
         return;
     }
     if (verdict.kind == Kind::inPlaceOfCreation)

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/removal.hpp"
@@ -436,6 +437,78 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     EXPECT_TRUE(removalQueue.empty() && !gf_liveByHexid(refusedFirst)->respawnDue) << "it shows the flight as it is";
     EXPECT_EQ(std::pair(gf_liveByHexid(refusedFirst)->objectId, gf_liveByHexid(refusedFirst)->liveryTitle),
               std::pair(50u, std::string("New")));
+}
+
+// At the live limit a late object in place of the flight's own waiting creation is judged again
+// as a newcomer, the flights shown having moved on meanwhile: nearer than a shown aircraft it takes
+// the farthest one's place; no nearer, or no longer to be placed (its data ended leaving the
+// range), it goes and the flight's own creation with it, waiting or sent, whose object would
+// otherwise push a nearer aircraft out or be made only to go. Left alone: a far flight's late
+// object takes a free place, and the nearest shown aircraft stays throughout.
+TEST_F(SimResultsTest, AtTheLiveLimitALateObjectTakesAPlaceOnlyWhereAPromptOneWould)
+{
+    engineUserSnapshot.latitude = 52.0;
+    engineUserSnapshot.longitude = 4.7;
+    MAX_LIVE_SEL.setValue(3);
+    const std::uint32_t nearShown = 0x600001, farShown = 0x600002;
+    for (const auto& [hexid, northNm] : {std::pair{nearShown, 2.0}, std::pair{farShown, 10.0}}) {
+        LiveAircraft& shown = addLive(hexid, "DLH1", SimState::active, hexid % 16 + 30);
+        shown.simPosition.lat = 52.0 + northNm / 60.0;
+        shown.simPosition.lon = 4.7;
+    }
+    const std::uint32_t leaving = 0x600011, free = 0x600012, nearer = 0x600013, farther = 0x600014,
+                        sent = 0x600015;
+    const std::map<std::uint32_t, double> northNm{
+        {leaving, rangeNm.load() - 0.2}, {free, 30.0}, {nearer, 5.0}, {farther, 12.0}, {sent, 14.0}};
+    const auto waitWithOwnCreation = [&northNm](std::uint32_t hexid) {
+        LiveAircraft& flight = addLive(hexid, "KLM1", SimState::adding2sim);
+        const double north = northNm.at(hexid);
+        flight.track = {corv_test::point(100, north, 3000.0, 250.0)};
+        if (hexid != leaving)
+            flight.track.push_back(corv_test::point(4000, north + 1.0, 3000.0, 250.0));
+        return &flight;
+    };
+    for (const auto& entry : northNm) {
+        waitWithOwnCreation(entry.first);
+        push(SIM_RESULT_CREATION_FAILED, 0, entry.first, CREATION_NOT_ANSWERED, 1.0);
+    }
+    lf_processSimResults();
+    for (const auto& entry : northNm) {
+        waitWithOwnCreation(entry.first);
+        if (entry.first != sent)
+            liveCreationQueue.push_back(request("KLM1", entry.first));
+    }
+    tickCounter.store(200);
+    const auto answerLate = [this](std::uint32_t hexid) {
+        push(SIM_RESULT_LATE_CREATED, hexid % 16 + 40, hexid, 1.0, 3000.0);
+        lf_processSimResults();
+    };
+    const auto waits = [](std::uint32_t hexid) {
+        return std::any_of(liveCreationQueue.begin(), liveCreationQueue.end(),
+                           [hexid](const CreationRequest& request) { return request.hexid == hexid; });
+    };
+
+    answerLate(leaving);
+    answerLate(free);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{leaving % 16 + 40}));
+    EXPECT_FALSE(waits(leaving)) << "placed now it would end at once";
+    EXPECT_EQ(gf_liveByHexid(free)->objectId, free % 16 + 40u) << "a free place is taken, however far";
+    EXPECT_FALSE(waits(free));
+
+    removalQueue.clear();
+    answerLate(nearer);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{farShown % 16 + 30})) << "the farthest shown gives way";
+    answerLate(farther);
+    answerLate(sent);
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{farShown % 16 + 30, farther % 16 + 40, sent % 16 + 40}));
+    EXPECT_FALSE(waits(farther));
+    EXPECT_TRUE(gf_liveByHexid(sent)->removeWhenCreated) << "its own object goes as it comes";
+    lf_eraseDroppedLive();
+    EXPECT_EQ(gf_liveByHexid(leaving), nullptr);
+    EXPECT_EQ(gf_liveByHexid(farther), nullptr);
+    EXPECT_EQ(gf_liveByHexid(nearShown)->state, SimState::active);
+    EXPECT_EQ(gf_liveByHexid(nearer)->objectId, nearer % 16 + 40u);
+    EXPECT_EQ(gf_shownCount(), 3u);
 }
 
 // Objects are told apart by their tail number only; the client passes an object on to the next
