@@ -451,63 +451,39 @@ TEST_F(SimResultsTest, AtTheLiveLimitALateObjectTakesAPlaceOnlyWhereAPromptOneWo
     engineUserSnapshot.longitude = 4.7;
     MAX_LIVE_SEL.setValue(3);
     const std::uint32_t nearShown = 0x600001, farShown = 0x600002;
-    for (const auto& [hexid, northNm] : {std::pair{nearShown, 2.0}, std::pair{farShown, 10.0}}) {
-        LiveAircraft& shown = addLive(hexid, "DLH1", SimState::active, hexid % 16 + 30);
-        shown.simPosition.lat = 52.0 + northNm / 60.0;
-        shown.simPosition.lon = 4.7;
-    }
-    const std::uint32_t leaving = 0x600011, free = 0x600012, nearer = 0x600013, farther = 0x600014,
-                        sent = 0x600015;
+    for (const auto& [hexid, northNm] : {std::pair{nearShown, 2.0}, std::pair{farShown, 10.0}})
+        addLive(hexid, "DLH1", SimState::active, hexid % 16 + 30).simPosition = {52.0 + northNm / 60.0, 4.7};
+    // Each flight's creation given up; it waits with one of its own, sent already.
+    const std::uint32_t leaving = 0x600011, free = 0x600012, nearer = 0x600013, farther = 0x600014, sent = 0x600015;
     const std::map<std::uint32_t, double> northNm{
         {leaving, rangeNm.load() - 0.2}, {free, 30.0}, {nearer, 5.0}, {farther, 12.0}, {sent, 14.0}};
-    const auto waitWithOwnCreation = [&northNm](std::uint32_t hexid) {
-        LiveAircraft& flight = addLive(hexid, "KLM1", SimState::adding2sim);
-        const double north = northNm.at(hexid);
-        flight.track = {corv_test::point(100, north, 3000.0, 250.0)};
-        if (hexid != leaving)
-            flight.track.push_back(corv_test::point(4000, north + 1.0, 3000.0, 250.0));
-        return &flight;
-    };
-    for (const auto& entry : northNm) {
-        waitWithOwnCreation(entry.first);
-        push(SIM_RESULT_CREATION_FAILED, 0, entry.first, CREATION_NOT_ANSWERED, 1.0);
-    }
-    lf_processSimResults();
-    for (const auto& entry : northNm) {
-        waitWithOwnCreation(entry.first);
-        if (entry.first != sent)
-            liveCreationQueue.push_back(request("KLM1", entry.first));
+    for (const bool givenUp : {true, false}) {
+        for (const auto& [hexid, north] : northNm) {
+            LiveAircraft& flight = addLive(hexid, "KLM1", SimState::adding2sim);
+            flight.track = {corv_test::point(100, north, 3000.0, 250.0)};
+            if (hexid != leaving)  // its data ended at the edge of the range
+                flight.track.push_back(corv_test::point(4000, north + 1.0, 3000.0, 250.0));
+            if (givenUp)
+                push(SIM_RESULT_CREATION_FAILED, 0, hexid, CREATION_NOT_ANSWERED, 1.0);
+            else if (hexid != sent)
+                liveCreationQueue.push_back(request("KLM1", hexid));
+        }
+        lf_processSimResults();
     }
     tickCounter.store(200);
-    const auto answerLate = [this](std::uint32_t hexid) {
+    for (const std::uint32_t hexid : {leaving, free, nearer, farther, sent})
         push(SIM_RESULT_LATE_CREATED, hexid % 16 + 40, hexid, 1.0, 3000.0);
-        lf_processSimResults();
-    };
-    const auto waits = [](std::uint32_t hexid) {
-        return std::any_of(liveCreationQueue.begin(), liveCreationQueue.end(),
-                           [hexid](const CreationRequest& request) { return request.hexid == hexid; });
-    };
-
-    answerLate(leaving);
-    answerLate(free);
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{leaving % 16 + 40}));
-    EXPECT_FALSE(waits(leaving)) << "placed now it would end at once";
-    EXPECT_EQ(gf_liveByHexid(free)->objectId, free % 16 + 40u) << "a free place is taken, however far";
-    EXPECT_FALSE(waits(free));
-
-    removalQueue.clear();
-    answerLate(nearer);
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{farShown % 16 + 30})) << "the farthest shown gives way";
-    answerLate(farther);
-    answerLate(sent);
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{farShown % 16 + 30, farther % 16 + 40, sent % 16 + 40}));
-    EXPECT_FALSE(waits(farther));
+    lf_processSimResults();
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{leaving % 16 + 40, farShown % 16 + 30, farther % 16 + 40,
+                                                       sent % 16 + 40}))
+        << "the farthest shown gives way to the nearer flight";
+    EXPECT_TRUE(liveCreationQueue.empty()) << "taken, or withdrawn with the object";
     EXPECT_TRUE(gf_liveByHexid(sent)->removeWhenCreated) << "its own object goes as it comes";
     lf_eraseDroppedLive();
-    EXPECT_EQ(gf_liveByHexid(leaving), nullptr);
-    EXPECT_EQ(gf_liveByHexid(farther), nullptr);
-    EXPECT_EQ(gf_liveByHexid(nearShown)->state, SimState::active);
+    EXPECT_TRUE(gf_liveByHexid(leaving) == nullptr && gf_liveByHexid(farther) == nullptr);
+    EXPECT_EQ(gf_liveByHexid(free)->objectId, free % 16 + 40u) << "a free place is taken, however far";
     EXPECT_EQ(gf_liveByHexid(nearer)->objectId, nearer % 16 + 40u);
+    EXPECT_EQ(gf_liveByHexid(nearShown)->state, SimState::active);
     EXPECT_EQ(gf_shownCount(), 3u);
 }
 
