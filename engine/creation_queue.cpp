@@ -74,6 +74,31 @@ bool lf_holdsPlace(const LiveAircraft& aircraft)
     return aircraft.respawning && aircraft.state != SimState::removingfromsim;
 }
 
+// Newcomer, and the shown aircraft that gives its place up to it.
+struct HandOver {
+    std::uint32_t newcomer = 0;
+    std::uint32_t giver = 0;
+};
+std::vector<HandOver> handOvers;
+
+bool lf_promised(std::uint32_t hexid)
+{
+    return std::any_of(handOvers.begin(), handOvers.end(),
+                       [hexid](const HandOver& handOver) { return handOver.giver == hexid; });
+}
+
+// Hand-overs whose newcomer is shown or gone (or is to go), or whose giver has gone, are over.
+void lf_endHandOvers()
+{
+    std::erase_if(handOvers, [](const HandOver& handOver) {
+        const LiveAircraft* newcomer = gf_liveByHexid(handOver.newcomer);
+        const LiveAircraft* giver = gf_liveByHexid(handOver.giver);
+        return newcomer == nullptr || newcomer->state != SimState::adding2sim || newcomer->objectId != 0 ||
+               newcomer->dequeued || newcomer->removeWhenCreated || giver == nullptr ||
+               giver->state != SimState::active;
+    });
+}
+
 constexpr Tick GIVEN_UP_MEMORY_TICKS =
     std::chrono::duration_cast<std::chrono::seconds>(GIVEN_UP_CREATION_MEMORY).count() * TICKS_PER_SECOND;
 constexpr std::size_t GIVEN_UP_CAPACITY = CREATION_MEMORY_CAPACITY;
@@ -91,53 +116,6 @@ void lf_forgetOldCreations()
     const Tick now = tickCounter.load();
     std::erase_if(givenUpCreations,
                   [now](const GivenUpCreation& given) { return now - given.givenUpAt >= GIVEN_UP_MEMORY_TICKS; });
-}
-
-// A flight whose creation was given up keeps its place while that creation may still be answered,
-// as one on its way: the late object is its aircraft, and another flight let into the place meanwhile
-// would only be made to be removed when it comes. Not once the flight has a record that counts on
-// its own (its next creation placed, or shown), nor when its data has ended in the air: that object
-// is nobody's.
-bool lf_holdsKeptPlace(const KeptLive& kept)
-{
-    const LiveAircraft& record = kept.aircraft;
-    if (!gf_givenUpMayBeAnswered(record.hexid) ||
-        (!record.track.empty() && record.track.back().airborne && gf_dataEnded(record)))
-        return false;
-    const LiveAircraft* now = gf_liveByHexid(record.hexid);
-    return now == nullptr || (now->state == SimState::buffer && !now->respawning);
-}
-
-// Newcomer, and the shown aircraft that gives its place up to it.
-struct HandOver {
-    std::uint32_t newcomer = 0;
-    std::uint32_t giver = 0;
-};
-std::vector<HandOver> handOvers;
-
-bool lf_promised(std::uint32_t hexid)
-{
-    return std::any_of(handOvers.begin(), handOvers.end(),
-                       [hexid](const HandOver& handOver) { return handOver.giver == hexid; });
-}
-
-// Hand-overs whose newcomer is shown or gone (or is to go), or whose giver has gone, are over. A
-// newcomer whose creation was given up keeps the place promised while it keeps a place at all
-// (lf_holdsKeptPlace): its late object takes it, and the place is promised to no other meanwhile.
-void lf_endHandOvers()
-{
-    std::erase_if(handOvers, [](const HandOver& handOver) {
-        const LiveAircraft* newcomer = gf_liveByHexid(handOver.newcomer);
-        const LiveAircraft* giver = gf_liveByHexid(handOver.giver);
-        if (giver == nullptr || giver->state != SimState::active)
-            return true;
-        if (newcomer == nullptr || newcomer->state == SimState::buffer)
-            return !std::any_of(keptLive.begin(), keptLive.end(), [&handOver](const KeptLive& kept) {
-                return kept.aircraft.hexid == handOver.newcomer && lf_holdsKeptPlace(kept);
-            });
-        return newcomer->state != SimState::adding2sim || newcomer->objectId != 0 || newcomer->dequeued ||
-               newcomer->removeWhenCreated;
-    });
 }
 
 // Creations of the flight given up and not answered yet.
@@ -282,11 +260,9 @@ std::size_t gf_liveCount()
         const bool away = aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::buffer;
         return aircraft.state == SimState::active || (aircraft.respawning && away);
     });
-    const auto keptPlaces = std::count_if(keptLive.begin(), keptLive.end(), lf_holdsKeptPlace);
     lf_endHandOvers();
-    return static_cast<std::size_t>(counted + keptPlaces) + gf_creationsUnderWay() - handOvers.size();
+    return static_cast<std::size_t>(counted) + gf_creationsUnderWay() - handOvers.size();
 }
-
 
 std::size_t gf_shownCount()
 {

@@ -97,8 +97,8 @@ void lf_renewWaitingCreation(const LiveAircraft& aircraft);
 // At the live limit a newcomer nearer than a shown aircraft is placed while that aircraft stays:
 // the place changes hands when the newcomer is shown (its object is there), and the aircraft that
 // gave its place up goes then. Until then the two count as one. A hand-over ends when the
-// newcomer is shown, or when either has gone (the newcomer's creation withdrawn, refused, or given
-// up once it may no longer be answered; the other removed), and the place is the other's again.
+// newcomer is shown, or when either has gone (the newcomer's creation withdrawn, refused or given
+// up; the other removed), and the place is the other's again.
 void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver);
 // The aircraft has promised its place to a newcomer still on its way.
 [[nodiscard]] bool gf_givesWay(std::uint32_t hexid);
@@ -110,8 +110,7 @@ void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver);
 // What the live limit (MAX_LIVE_SEL) counts, when a newcomer is let in and when the limit is
 // lowered: the aircraft shown (active, or answered and waiting to be released), those away for a
 // respawn (they keep their place), and the creations on their way (waiting to be sent, or sent and
-// not answered; one given up while it may still be answered, its record kept, until the flight
-// has a record of its own that counts), less the hand-overs under way.
+// not answered; one given up is not), less the hand-overs under way.
 [[nodiscard]] std::size_t gf_liveCount();
 // The aircraft that hold a place in the simulator: shown, or away for a respawn. More than the
 // limit only between a newcomer's object and the removal of the aircraft whose place it takes.
