@@ -10,7 +10,6 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/removal.hpp"
-#include "engine/stand_claims.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/static_parking_step.hpp"
 #include "foundation/clock.hpp"

@@ -13,14 +13,15 @@
 // the stand's own radius.
 // - A holder whose data has ended (engine/data_clock: the clock, which stands still while the feed
 //   pauses, has run a minute past its newest report) goes: once the two shown come within the
-//   touching margin after the arrival's newest report came onto its stand (within 20 m of the stand's point, moving or stopped, or bound for
-//   it: at most 8 kt, within the touching distance and 20 m more, heading at the point so that its
+//   touching margin after the arrival's newest report came onto its stand (within 20 m of the
+//   stand's point, moving or stopped, or bound for it: at most 8 kt, within the touching distance and 20 m more, heading at the point so that its
 //   line passes within 6 m of it, or within 15 degrees up to 12 m farther out); before the two
 //   could touch once the arrival's track, from the segment it drives on, comes within 20 m of the
 //   stand's point, whether it has stopped there or still moves on; at once when the track stops
 //   there (a claim); before the two could touch for a stop farther out within the stand's radius;
 //   and at the latest at the arrival's claim. The arrival then parks on that stand, however far
-//   short of it its track ends (within 55 m), unless its track stops within 20 m of another. The
+//   short of it its track ends (within 55 m), unless its track stops within 20 m of another; while
+//   it holds that claim (gf_holdsClaim) its track end holds it there, whoever taxis beside it. The
 //   report's claim lasts while the report stays within the stand's radius or keeps coming on
 //   slowly with the point ahead; data that turns away, speeds up or leaves the ground lets it go,
 //   and so does another aircraft taking the stand or the holder reporting again.
@@ -42,8 +43,9 @@
 // aircraft removed for the parked count are kept off the stands by engine/park_limits.
 //
 // Worker thread only, like the stands and the aircraft lists. The files that call these rules (the
-// stand search, the approach of a stand, the ground movement, the track end, the position stream
-// and the spawn step) include this one; it includes none of them.
+// stand search, the ground movement, the track end, the position stream and the spawn step)
+// include this one; it includes none of them. Whether a flight's data has ended it asks of
+// engine/data_clock, and keeps no clock of its own.
 #include <cstdint>
 
 #include "engine/aircraft_records.hpp"
