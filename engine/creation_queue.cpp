@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -87,15 +88,21 @@ bool lf_promised(std::uint32_t hexid)
                        [hexid](const HandOver& handOver) { return handOver.giver == hexid; });
 }
 
-// Hand-overs whose newcomer is shown or gone (or is to go), or whose giver has gone, are over.
+bool lf_keptPlaceHeld(std::uint32_t hexid);
+
+// Hand-overs whose newcomer is shown or gone (or is to go), or whose giver has gone, are over. A
+// newcomer whose creation was given up goes on waiting for its place while that creation keeps it.
 void lf_endHandOvers()
 {
     std::erase_if(handOvers, [](const HandOver& handOver) {
         const LiveAircraft* newcomer = gf_liveByHexid(handOver.newcomer);
         const LiveAircraft* giver = gf_liveByHexid(handOver.giver);
+        if (giver == nullptr || giver->state != SimState::active)
+            return true;
+        if (lf_keptPlaceHeld(handOver.newcomer))
+            return false;
         return newcomer == nullptr || newcomer->state != SimState::adding2sim || newcomer->objectId != 0 ||
-               newcomer->dequeued || newcomer->removeWhenCreated || giver == nullptr ||
-               giver->state != SimState::active;
+               newcomer->dequeued || newcomer->removeWhenCreated;
     });
 }
 
@@ -106,6 +113,7 @@ constexpr std::size_t GIVEN_UP_CAPACITY = CREATION_MEMORY_CAPACITY;
 struct KeptLive {
     LiveAircraft aircraft;
     Tick keptAt = 0;
+    bool placeTaken = false;  // a nearer newcomer took the place it kept
 };
 std::vector<KeptLive> keptLive;
 std::vector<StaticAircraft> keptStatics;
@@ -154,6 +162,53 @@ bool lf_nearestFirst(const LiveAircraft& aircraft)
         return true;
     const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
     return gf_farthestActiveBeyond(gf_distanceNm(user, lf_positionNow(aircraft)), true) != nullptr;
+}
+
+KeptLive* lf_keptLive(std::uint32_t hexid)
+{
+    const auto found = std::find_if(keptLive.begin(), keptLive.end(),
+                                    [hexid](const KeptLive& kept) { return kept.aircraft.hexid == hexid; });
+    return found == keptLive.end() ? nullptr : &*found;
+}
+
+// The flight's newest known: its record in buffer, if it has one, else the record kept.
+const LiveAircraft& lf_newestOf(const KeptLive& kept)
+{
+    const LiveAircraft* live = gf_liveByHexid(kept.aircraft.hexid);
+    return live != nullptr ? *live : kept.aircraft;
+}
+
+// A flight whose creation was given up keeps its place at the live limit while that creation may
+// still be answered: its late object is the flight's aircraft, and a flight let into the place
+// meanwhile would only be made to be removed. Not once its own record counts again (placed anew,
+// or shown), nor once a nearer newcomer took the place, nor once its data has ended in the air
+// (asked of the flight's newest record: the one kept learns only what a record dropped for now
+// passes on).
+bool lf_holdsKeptPlace(const KeptLive& kept)
+{
+    if (kept.placeTaken || !gf_givenUpMayBeAnswered(kept.aircraft.hexid))
+        return false;
+    const LiveAircraft* live = gf_liveByHexid(kept.aircraft.hexid);
+    if (live != nullptr && (live->state != SimState::buffer || live->respawning))
+        return false;
+    const LiveAircraft& newest = live != nullptr ? *live : kept.aircraft;
+    return newest.track.empty() || !newest.track.back().airborne || !gf_dataEnded(newest);
+}
+
+bool lf_keptPlaceHeld(std::uint32_t hexid)
+{
+    const KeptLive* kept = lf_keptLive(hexid);
+    return kept != nullptr && lf_holdsKeptPlace(*kept);
+}
+
+std::size_t lf_keptPlacesHeld()
+{
+    return static_cast<std::size_t>(std::count_if(keptLive.begin(), keptLive.end(), lf_holdsKeptPlace));
+}
+
+double lf_distanceNow(const LiveAircraft& aircraft)
+{
+    return gf_distanceNm(LatLon{engineUserSnapshot.latitude, engineUserSnapshot.longitude}, lf_positionNow(aircraft));
 }
 
 }  // namespace
@@ -261,7 +316,54 @@ std::size_t gf_liveCount()
         return aircraft.state == SimState::active || (aircraft.respawning && away);
     });
     lf_endHandOvers();
-    return static_cast<std::size_t>(counted) + gf_creationsUnderWay() - handOvers.size();
+    return static_cast<std::size_t>(counted) + gf_creationsUnderWay() + lf_keptPlacesHeld() - handOvers.size();
+}
+
+bool gf_holdsKeptPlace(std::uint32_t hexid) { return lf_keptPlaceHeld(hexid); }
+
+std::optional<KeptPlace> gf_farthestKeptPlace(double distanceNm)
+{
+    std::optional<KeptPlace> farthest;
+    for (const KeptLive& kept : keptLive) {
+        if (!lf_holdsKeptPlace(kept))
+            continue;
+        const double distance = lf_distanceNow(lf_newestOf(kept));
+        if (distance > (farthest ? farthest->distanceNm : distanceNm) + FARTHER_MARGIN_NM)
+            farthest = KeptPlace{kept.aircraft.hexid, distance};
+    }
+    return farthest;
+}
+
+PlaceToTake gf_placeToTake(double distanceNm)
+{
+    PlaceToTake place;
+    const LiveAircraft* giver = gf_farthestActiveBeyond(distanceNm, false);
+    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
+    const std::optional<KeptPlace> kept = gf_farthestKeptPlace(
+        giver != nullptr ? gf_distanceNm(user, LatLon{giver->simPosition.lat, giver->simPosition.lon}) - FARTHER_MARGIN_NM
+                         : distanceNm);
+    if (kept)
+        place.keptHexid = kept->hexid;
+    else if (giver != nullptr)
+        place.giverHexid = giver->hexid;
+    return place;
+}
+
+void gf_takePlace(std::uint32_t newcomer, const PlaceToTake& place)
+{
+    if (place.keptHexid != 0) {
+        gf_releaseKeptPlace(place.keptHexid);
+        return;
+    }
+    const LiveAircraft* giver = gf_liveByHexid(place.giverHexid);
+    if (giver != nullptr && giver->state == SimState::active)
+        gf_noteHandOver(newcomer, giver->hexid);
+}
+
+void gf_releaseKeptPlace(std::uint32_t hexid)
+{
+    if (KeptLive* kept = lf_keptLive(hexid))
+        kept->placeTaken = true;
 }
 
 std::size_t gf_shownCount()

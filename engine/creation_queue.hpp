@@ -21,7 +21,11 @@
 //   (gf_liveCount, with the kinds it counts). At the limit a newcomer nearer than a shown aircraft
 //   is placed while that one stays (gf_noteHandOver): the place changes hands when the newcomer is
 //   shown, and until then the two count once. The results drain then has the farthest go (the
-//   removals' gf_trimShownToLimit).
+//   removals' gf_trimShownToLimit). A flight whose creation the client gave up keeps its place
+//   while that creation may still be answered (gf_holdsKeptPlace; a hand-over that waited for it
+//   goes on): the spawn step holds its record in buffer for the late object, a farther newcomer is
+//   not let in, a newcomer more than 0.1 nm nearer takes the place at once (gf_placeToTake,
+//   gf_takePlace), and a lowered limit lets the farthest go.
 // - A creation the client gave up unanswered (it may have been an object the simulator removed
 //   before it could be described) is noted here by the results drain, with what it was sent as
 //   (gf_noteGivenUp); the live flight's record that it erases is kept (gf_keepGivenUp), and a
@@ -97,8 +101,8 @@ void lf_renewWaitingCreation(const LiveAircraft& aircraft);
 // At the live limit a newcomer nearer than a shown aircraft is placed while that aircraft stays:
 // the place changes hands when the newcomer is shown (its object is there), and the aircraft that
 // gave its place up goes then. Until then the two count as one. A hand-over ends when the
-// newcomer is shown, or when either has gone (the newcomer's creation withdrawn, refused or given
-// up; the other removed), and the place is the other's again.
+// newcomer is shown, or when either has gone (the newcomer's creation withdrawn, refused, or given
+// up once its kept place no longer holds; the other removed), and the place is the other's again.
 void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver);
 // The aircraft has promised its place to a newcomer still on its way.
 [[nodiscard]] bool gf_givesWay(std::uint32_t hexid);
@@ -107,10 +111,38 @@ void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver);
 // well; nullptr when there is none.
 [[nodiscard]] LiveAircraft* gf_farthestActiveBeyond(double distanceNm, bool givingWay);
 
+// A flight whose creation was given up keeps its place at the live limit while that creation may
+// still be answered (engine/creation_answers): its late object is its aircraft. Not once its own
+// record counts again (placed anew, or shown), its data has ended in the air, or a nearer newcomer
+// took the place; the place itself is not promised to it.
+[[nodiscard]] bool gf_holdsKeptPlace(std::uint32_t hexid);
+struct KeptPlace {
+    std::uint32_t hexid = 0;
+    double distanceNm = 0.0;  // where the flight is now, by its newest record
+};
+// The kept place of the flight farthest from the user beyond distanceNm (each step more than 0.1 nm
+// farther); nothing when none is.
+[[nodiscard]] std::optional<KeptPlace> gf_farthestKeptPlace(double distanceNm);
+// The place a newcomer at distanceNm may take at the live limit: that of the farthest, by more than
+// 0.1 nm, of the active aircraft that have not promised theirs (giverHexid) and the kept places
+// (keptHexid); neither when none is farther.
+struct PlaceToTake {
+    std::uint32_t giverHexid = 0;
+    std::uint32_t keptHexid = 0;
+    explicit operator bool() const { return giverHexid != 0 || keptHexid != 0; }
+};
+[[nodiscard]] PlaceToTake gf_placeToTake(double distanceNm);
+// The newcomer takes it: a shown aircraft's place by a hand-over; a kept place at once (a hand-over
+// that waited for the flight that kept it ends). That flight's late object is then judged as any
+// other's.
+void gf_takePlace(std::uint32_t newcomer, const PlaceToTake& place);
+// The flight no longer keeps its place (the live limit lowered).
+void gf_releaseKeptPlace(std::uint32_t hexid);
+
 // What the live limit (MAX_LIVE_SEL) counts, when a newcomer is let in and when the limit is
 // lowered: the aircraft shown (active, or answered and waiting to be released), those away for a
-// respawn (they keep their place), and the creations on their way (waiting to be sent, or sent and
-// not answered; one given up is not), less the hand-overs under way.
+// respawn (they keep their place), the creations on their way (waiting to be sent, or sent and
+// not answered) and the kept places, less the hand-overs under way.
 [[nodiscard]] std::size_t gf_liveCount();
 // The aircraft that hold a place in the simulator: shown, or away for a respawn. More than the
 // limit only between a newcomer's object and the removal of the aircraft whose place it takes.

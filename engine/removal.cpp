@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "engine/creation_answers.hpp"
 #include "engine/creation_queue.hpp"
@@ -82,17 +83,21 @@ void lf_limitLiveCount()
     const auto distance = [&user](const LiveAircraft& aircraft) {
         return gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
     };
-    // Creations beyond the limit that still wait to be sent are withdrawn, the farthest first: they
-    // would only be made to be removed.
+    // Creations beyond the limit that still wait to be sent are withdrawn, and places kept for
+    // creations given up let go, the farthest first: they would only be made to be removed.
     while (gf_liveCount() > limit) {
         LiveAircraft* farthest = nullptr;
         for (LiveAircraft& aircraft : liveAircraft)
             if (aircraft.state == SimState::adding2sim && !aircraft.dequeued && gf_creationWaits(aircraft.hexid) &&
                 (farthest == nullptr || distance(aircraft) > distance(*farthest)))
                 farthest = &aircraft;
-        if (farthest == nullptr)
+        const std::optional<KeptPlace> kept = gf_farthestKeptPlace(-1.0);
+        if (kept && (farthest == nullptr || kept->distanceNm > distance(*farthest)))
+            gf_releaseKeptPlace(kept->hexid);
+        else if (farthest != nullptr)
+            removeAircraftFromSim(*farthest);
+        else
             break;
-        removeAircraftFromSim(*farthest);
     }
     // The aircraft shown beyond it go now, the farthest first; those whose creation was sent
     // already go as they are shown.

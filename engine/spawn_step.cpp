@@ -362,7 +362,11 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_drop(aircraft);
     if (gf_endsWithGhostMark(flight.callsign) && lf_hasLiveCallsign(flight.callsign))
         return lf_drop(aircraft);
-    LiveAircraft* giver = nullptr;
+    // Its creation given up may still be answered: that late object is to be its aircraft, joined
+    // to this record. It keeps its place meanwhile and waits, moving on along its track.
+    if (!aircraft.respawning && gf_holdsKeptPlace(aircraft.hexid))
+        return lf_holdBack(aircraft, now);
+    PlaceToTake place;
     if (!aircraft.respawning && gf_liveCount() >= static_cast<std::size_t>(maxLive)) {
         const UserAircraftSnapshot& user = engineUserSnapshot;
         const double distance =
@@ -371,9 +375,10 @@ void lf_spawnStep(LiveAircraft& aircraft)
         // takes: the simulator stays full meanwhile, and a place it promised is no other's. A place
         // changes hands only while few creations are on their way (they go out two a second): at
         // most as many as the limit has places, and ten; a new aircraft waits meanwhile, its start
-        // moving on along its track, and tries again at the next whole second.
-        giver = gf_farthestActiveBeyond(distance, false);
-        if (giver == nullptr)
+        // moving on along its track, and tries again at the next whole second. A place kept for a
+        // creation given up is the newcomer's at once: nothing of it is shown.
+        place = gf_placeToTake(distance);
+        if (!place)
             return lf_dropForNow(aircraft);
         const std::size_t crowded = std::min(CROWDED_CREATION_QUEUE, static_cast<std::size_t>(maxLive));
         if (aircraft.phase == FlightPhase::birth && gf_creationsUnderWay() >= crowded)
@@ -383,8 +388,8 @@ void lf_spawnStep(LiveAircraft& aircraft)
     // either may still drop it.
     if (!lf_readyToPlace(aircraft))
         return;
-    if (giver != nullptr && giver->state == SimState::active)
-        gf_noteHandOver(aircraft.hexid, giver->hexid);
+    if (place)
+        gf_takePlace(aircraft.hexid, place);
     lf_place(aircraft);
 }
 

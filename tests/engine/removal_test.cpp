@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "engine/creation_answers.hpp"
+#include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
@@ -231,8 +233,9 @@ TEST_F(RemovalTest, LiveCountLimitRemovesTheFarthestFirst)
 }
 
 // Lowered below what is shown and on its way, the limit counts as it does for a newcomer: the
-// creations that wait to be sent are withdrawn, and as those sent already are shown the farthest go,
-// until three are left. Left alone: the aircraft shown within the limit stay until then.
+// creations that wait to be sent are withdrawn, and the place kept for a far flight's creation given
+// up let go, and as those sent already are shown the farthest go, until three are left; the far
+// flight's late object is one too many. Left alone: the aircraft shown within the limit stay.
 TEST_F(RemovalTest, ALoweredLiveLimitCountsTheCreationsOnTheirWayAndHoldsOnceTheyAreShown)
 {
     const std::int32_t chosen = MAX_LIVE_SEL.value();
@@ -249,8 +252,15 @@ TEST_F(RemovalTest, ALoweredLiveLimitCountsTheCreationsOnTheirWayAndHoldsOnceThe
         at(addLive(0x500020 + i, vald::format("W{}", i), SimState::adding2sim), 3.0 + i);  // waiting to be sent
         liveCreationQueue.push_back(request(vald::format("W{}", i), 0x500020 + i));
     }
+    const std::uint32_t far = 0x500031;
+    at(addLive(far, "K1", SimState::adding2sim), 8.0);
+    gf_noteCreationHandedOn(far);
+    gf_pushSimResult(SimResult{0, far, 0, SIM_RESULT_CREATION_FAILED, CREATION_NOT_ANSWERED, 1.0});
+    lf_processSimResults();
+    ASSERT_TRUE(gf_holdsKeptPlace(far));
     MAX_LIVE_SEL.setValue(3);
     lf_limitLiveCount();
+    EXPECT_FALSE(gf_holdsKeptPlace(far));
     EXPECT_TRUE(liveCreationQueue.empty());
     EXPECT_EQ(std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& a) { return a.dequeued; }),
               4);
@@ -259,8 +269,10 @@ TEST_F(RemovalTest, ALoweredLiveLimitCountsTheCreationsOnTheirWayAndHoldsOnceThe
         gf_pushSimResult(SimResult{200 + i, 0x500010 + i, 0, SIM_RESULT_LIVE_CREATED, 0.0, 3000.0});
         lf_processSimResults();
     }
+    gf_pushSimResult(SimResult{300, far, 0, SIM_RESULT_LATE_CREATED, 1.0, 3000.0});
+    lf_processSimResults();
     MAX_LIVE_SEL.setValue(chosen);
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{103, 102, 101}));
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{103, 102, 101, 300}));
 }
 
 TEST_F(RemovalTest, FarthestMustLieMoreThanATenthOfAMileBeyondTheBestSoFar)
