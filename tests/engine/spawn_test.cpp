@@ -303,7 +303,8 @@ struct PlacesFilled {
     std::size_t objectsMade = 0;
 };
 
-// Eight far flights from the start, four near ones at 150 s and four nearer ones at 250 s.
+// Eight far flights from the start, four near ones at 150 s, four nearer ones from 200 s, 30 s
+// apart, and four between the near and the far ones at 215 s.
 PlacesFilled lf_runAtALimitOfFour(Tick answerTicks, Tick giveUpTicks)
 {
     constexpr std::size_t LIMIT = 4;
@@ -352,10 +353,12 @@ PlacesFilled lf_runAtALimitOfFour(Tick answerTicks, Tick giveUpTicks)
 // At the live limit a newcomer nearer than a shown aircraft takes its place once it is shown, not
 // when its creation is sent: with a simulator that answers 45 or 90 s late, and whether or not the
 // client gives each creation up after 5 s (the late object then taken by the nearest-first rule),
-// the places stay filled and go to the nearest flights. Left alone: a simulator that answers at
+// the places stay filled and go to the nearest flights, with the objects a prompt simulator makes:
+// a far aircraft promised to a near newcomer whose creation was given up stays promised, so the
+// flights between them are not let in to be removed. Left alone: a simulator that answers at
 // once shows the same flights with the same twelve objects (each flight shown made once, the far
-// ones beyond the first four never); above the limit only for the moment of a hand-over (the far
-// aircraft's removal goes at the next removal slot).
+// ones beyond the first four and those between never); above the limit only for the moment of a
+// hand-over (the far aircraft's removal goes at the next removal slot).
 TEST_F(SpawnTest, AtTheLiveLimitAPlaceChangesHandsWhenTheNewcomerIsShownSoASlowSimulatorKeepsThePlacesFilled)
 {
     MAX_LIVE_SEL.setValue(4);
