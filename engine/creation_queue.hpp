@@ -10,7 +10,9 @@
 //   tick (gf_serveAddingStack), into the live creation queue, and the first handed to the
 //   simulator client at each creation slot, one per 50 ticks (gf_handOnCreation), passing over an
 //   aircraft whose creation given up may still be answered (engine/creation_answers): it waits in
-//   the queue for that answer, which takes its place. While it waits,
+//   the queue for that answer, which takes its place (a live flight that keeps its place for that
+//   answer is not placed at all; one placed all the same, its kept place taken by a nearer newcomer
+//   or away for a respawn, waits here). While it waits,
 //   the respawn check renews it with the flight's present name and livery
 //   (lf_renewWaitingCreation) or has it withdrawn (with GUID_CHANGES on; off, it goes as it was
 //   placed); a removal, a lowered live limit, or a late object taken for the same flight
