@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
-#include <limits>
 #include <optional>
 #include <vector>
 
@@ -32,9 +31,6 @@ struct Answer {
 std::vector<SentCreation> handedOn;  // not answered, not given up; oldest first
 std::vector<SentCreation> givenUp;   // given up, not answered
 std::vector<Answer> answers;         // within the memory, oldest first
-// When the newest creation answered was sent: the simulator answers in the order sent, so one given
-// up that was sent well before it and is still unanswered is lost.
-Tick newestAnsweredSentAt = std::numeric_limits<Tick>::min();
 
 void lf_add(std::vector<SentCreation>& list, SentCreation creation)
 {
@@ -70,7 +66,6 @@ void lf_learn(Tick sentAt)
     if (answers.size() >= SENT_CAPACITY)
         answers.erase(answers.begin());
     answers.push_back(Answer{now, now - sentAt});
-    newestAnsweredSentAt = std::max(newestAnsweredSentAt, sentAt);
 }
 
 // How long a creation given up may still be answered, from its sending.
@@ -124,8 +119,7 @@ bool gf_givenUpMayBeAnswered(std::uint32_t hexid)
     lf_forgetOld(now);
     const Tick allowance = lf_answerAllowance();
     return std::any_of(givenUp.begin(), givenUp.end(), [hexid, now, allowance](const SentCreation& creation) {
-        return creation.hexid == hexid && now - creation.sentAt < allowance &&
-               creation.sentAt + ANSWER_SLACK_TICKS > newestAnsweredSentAt;
+        return creation.hexid == hexid && now - creation.sentAt < allowance;
     });
 }
 
@@ -134,5 +128,4 @@ void gf_resetCreationAnswers()
     handedOn.clear();
     givenUp.clear();
     answers.clear();
-    newestAnsweredSentAt = std::numeric_limits<Tick>::min();
 }

@@ -7,8 +7,7 @@
 // the same, later. A creation given up may still be answered while it is younger than the slowest
 // answer seen within the client's memory of creations given up (GIVEN_UP_CREATION_MEMORY), half as
 // long again plus ANSWER_SLACK_TICKS; before any answer has come, for as long as the client
-// remembers it. The simulator answers in the order sent: once a creation sent more than
-// ANSWER_SLACK_TICKS after it has been answered (in time or late), it is lost. While a creation of a flight or a static given up may still be answered, no other
+// remembers it. While a creation of a flight or a static given up may still be answered, no other
 // creation of that aircraft is handed to the client (gf_handOnCreation holds it back in its queue):
 // the late answer, when it comes, is the aircraft's object, and the creation held back is withdrawn
 // for it. A creation not answered by then is lost, and the next one of the aircraft goes. A
