@@ -151,6 +151,11 @@ LatLon lf_positionNow(const LiveAircraft& aircraft)
                                   : LatLon{aircraft.track.back().lat, aircraft.track.back().lon};
 }
 
+double lf_distanceNow(const LiveAircraft& aircraft)
+{
+    return gf_distanceNm(LatLon{engineUserSnapshot.latitude, engineUserSnapshot.longitude}, lf_positionNow(aircraft));
+}
+
 // One more aircraft shown, by the nearest-first rule: into a free place, or into the place of an
 // aircraft farther away, which goes once this one is shown.
 bool lf_nearestFirst(const LiveAircraft& aircraft)
@@ -160,8 +165,7 @@ bool lf_nearestFirst(const LiveAircraft& aircraft)
         return false;
     if (gf_shownCount() < static_cast<std::size_t>(limit))
         return true;
-    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
-    return gf_farthestActiveBeyond(gf_distanceNm(user, lf_positionNow(aircraft)), true) != nullptr;
+    return gf_farthestActiveBeyond(lf_distanceNow(aircraft), true) != nullptr;
 }
 
 KeptLive* lf_keptLive(std::uint32_t hexid)
@@ -204,11 +208,6 @@ bool lf_keptPlaceHeld(std::uint32_t hexid)
 std::size_t lf_keptPlacesHeld()
 {
     return static_cast<std::size_t>(std::count_if(keptLive.begin(), keptLive.end(), lf_holdsKeptPlace));
-}
-
-double lf_distanceNow(const LiveAircraft& aircraft)
-{
-    return gf_distanceNm(LatLon{engineUserSnapshot.latitude, engineUserSnapshot.longitude}, lf_positionNow(aircraft));
 }
 
 }  // namespace

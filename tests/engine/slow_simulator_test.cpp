@@ -75,10 +75,6 @@ protected:
                 shown.longestTwoOfOne =
                     std::max(shown.longestTwoOfOne, std::min(gone, otherGone) - std::max(object.madeTick, made));
             there[object.hexid].emplace_back(object.madeTick, gone);
-            if (object.hexid > LAST_STATIC_HEXID) {
-                Tick& first = shown.firstMade.try_emplace(object.hexid, object.madeTick).first->second;
-                first = std::min(first, object.madeTick);
-            }
             if (object.removedTick < 0 && object.hexid > LAST_STATIC_HEXID)
                 shown.shownAtEnd.insert(object.hexid);
         }
@@ -89,6 +85,7 @@ protected:
                 continue;
             objects += static_cast<double>(made.size());
             liveFlights += 1.0;
+            shown.firstMade[hexid] = std::min_element(made.begin(), made.end())->first;
             flightsShown += std::any_of(made.begin(), made.end(), [](const std::pair<Tick, Tick>& object) {
                 return object.second - object.first >= 15 * TICKS_PER_SECOND;
             }) ? 1.0 : 0.0;
