@@ -195,7 +195,7 @@ bool lf_holdsKeptPlace(const KeptLive& kept)
     const LiveAircraft* live = gf_liveByHexid(kept.aircraft.hexid);
     if (live != nullptr && (live->state != SimState::buffer || live->respawning))
         return false;
-    const LiveAircraft& newest = live != nullptr ? *live : kept.aircraft;
+    const LiveAircraft& newest = lf_newestOf(kept);
     return newest.track.empty() || !newest.track.back().airborne || !gf_dataEnded(newest);
 }
 
