@@ -100,6 +100,7 @@ struct NewestReport {
     double dataTime = 0.0;     // seconds; 0 before the first report
     bool airborne = false;
     Tick clockTick = 0;  // the data clock's reading when the engine took it in (engine/data_clock)
+    std::uint64_t batch = 0;  // the intake's number of the batch it came in (engine/traffic_intake)
 };
 NewestReport gf_newestReportOf(const LiveTrafficRecord& record, Tick clockTick);
 
@@ -212,6 +213,9 @@ struct LiveAircraft : StaticAircraft {
     LatLon lastCheckPosition;
     UtcSeconds parkTime = 0;  // park clock (gf_parkClockNow, steady seconds) when it came to stand
     std::int32_t trackEndWait = 0;
+    // The track ran out while the feed paused (its data had not run out): what the track end does
+    // until a point moves the aircraft on is for the pause (engine/pause_holds).
+    bool pausedAtTrackEnd = false;
     Tick holdingStart = 0;
     FlightPhase previousPhase = FlightPhase::birth;
     bool standTest = false;

@@ -95,17 +95,22 @@ void lf_touchdown(LiveAircraft& aircraft)
     coupledCallsignQueue.push_back(aircraft.hexid);
 }
 
+void gf_endLandingRoll(LiveAircraft& aircraft)
+{
+    gf_setFlaps(aircraft, 0);
+    aircraft.landingRoll = false;
+    aircraft.touchdownHeading = 0.0;
+    lf_setThrottleOrRotor(aircraft, 0);
+    lf_setSpoilers(aircraft, 0);
+    lf_writeTouchdownCleared(aircraft);
+    lf_setLightsOf(aircraft, LIGHTS_TAXI_IN);
+}
+
 void lf_landingRoll(LiveAircraft& aircraft)
 {
     const double turned = std::fabs(gf_wrapPi(aircraft.simPosition.heading - aircraft.touchdownHeading));
     if (turned >= RUNWAY_LEFT_RAD) {
-        gf_setFlaps(aircraft, 0);
-        aircraft.landingRoll = false;
-        aircraft.touchdownHeading = 0.0;
-        lf_setThrottleOrRotor(aircraft, 0);
-        lf_setSpoilers(aircraft, 0);
-        lf_writeTouchdownCleared(aircraft);
-        lf_setLightsOf(aircraft, LIGHTS_TAXI_IN);
+        gf_endLandingRoll(aircraft);
         return;
     }
     if (aircraft.track.empty() || aircraft.track.front().groundSpeed > ROLL_OUT_SPEED_KT)

@@ -11,6 +11,8 @@ void lf_touchdown(LiveAircraft& aircraft);
 // On each ground segment of the landing roll: spoilers in below 90 kt, the roll ends when the
 // aircraft has turned off the runway (15 degrees from the touchdown heading).
 void lf_landingRoll(LiveAircraft& aircraft);
+// The landing roll is over: flaps, throttle and spoilers in, taxi-in lights.
+void gf_endLandingRoll(LiveAircraft& aircraft);
 // The ground planner starts the take-off: rotation counter and pitch rate, phase take_off; a
 // touch and go (still in the landing roll) goes to full throttle with flaps 1.
 void lf_takeoffStart(LiveAircraft& aircraft);

@@ -18,10 +18,17 @@
 //   report, when its data has run out: the track end then judges it as the end of its data. In a
 //   pause the clock stops before that, and the aircraft holds where it is (for the holding time at
 //   most) instead of being removed beside another, until its data comes again.
+// - After a pause, a holder whose newest report is a minute older than an arriving flight's is in
+//   doubt while the clock has not run a minute past the pause's end: its data may have ended in the
+//   pause, or its next report may still be to come. The clock tells within that minute; a holder
+//   whose reports keep coming a minute behind the others' is in doubt no longer than that.
+// - The kept-off stands (engine/park_limits) forget a flight of which no record has come for a
+//   minute of the clock, and a flight that went at its track end during a pause is remembered
+//   (engine/pause_holds) for the holding time on the clock.
 // A report dated far in the future (damaged data) is only its own flight's newest: that flight's
 // later reports are not newer than it and move nothing, while the other flights' reports move the
 // clock as before, so one such report never stops it; that flight alone looks as if its data had
-// ended.
+// ended. The intake refuses a report dated minutes ahead of its batch for that reason.
 //
 // Worker thread only: the intake writes (gf_clockTakesReport), the rules read.
 #include "engine/aircraft_records.hpp"
@@ -44,6 +51,16 @@ inline constexpr double DATA_RAN_OUT_SECONDS = 15.0;
 [[nodiscard]] bool gf_dataRanOut(const LiveAircraft& aircraft);
 // The first flight's newest report came in before the second's, on the clock.
 [[nodiscard]] bool gf_dataEndedBefore(const LiveAircraft& first, const LiveAircraft& second);
+// The feed pauses: no new data has come for more than DATA_CLOCK_STEP_SECONDS.
+[[nodiscard]] bool gf_feedPaused();
+// The clock's reading now: what the rules that keep their own memory of a flight measure with.
+[[nodiscard]] Tick gf_dataClockNow();
+// The clock has run more than DATA_ENDED_SECONDS since that reading.
+[[nodiscard]] bool gf_endedSince(Tick clockReading);
+// The holder's newest report is more than DATA_ENDED_SECONDS older than the arrival's while the
+// holder's data has not ended, and the clock has not yet run DATA_ENDED_SECONDS past the end of the
+// last pause of the feed (new data after more than DATA_CLOCK_STEP_SECONDS without any).
+[[nodiscard]] bool gf_inDoubtAfterPause(const LiveAircraft& holder, const LiveAircraft& arrival);
 
 // A new run, or a test: the clock back to its start.
 void gf_resetDataClock();

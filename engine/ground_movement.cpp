@@ -7,7 +7,9 @@
 
 #include "engine/air_segments.hpp"
 #include "engine/approach_landing.hpp"
+#include "engine/data_clock.hpp"
 #include "engine/engine_state.hpp"
+#include "engine/pause_holds.hpp"
 #include "engine/stand_claims.hpp"
 #include "engine/stand_marks.hpp"
 #include "engine/stand_search.hpp"
@@ -153,8 +155,10 @@ void lf_parkAtTrackEnd(LiveAircraft& aircraft)
         return;
     if (!aircraft.towed && gf_cameFromStand(aircraft))
         return;
+    // Holding for a pause of the feed, it parks once its data has ended, not before.
     if (aircraft.trackEndWait >= 1) {
-        try2Park(aircraft, aircraft.touchedDown);
+        if (!gf_heldForPause(aircraft) || gf_dataEnded(aircraft))
+            try2Park(aircraft, aircraft.touchedDown);
         return;
     }
     if (track.size() >= 2 && track[1].groundSpeed <= 5.0 &&

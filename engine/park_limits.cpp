@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/data_clock.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/removal.hpp"
 #include "engine/stand_marks.hpp"
@@ -20,17 +21,15 @@
 
 namespace {
 
-// A flight kept off of which no record has come in for this long is forgotten.
-constexpr Tick ENDED_AFTER_TICKS = static_cast<Tick>(DATA_ENDED_SECONDS) * TICKS_PER_SECOND;
-
-// The live aircraft removed for the parked count and not made again on a stand since, with the
-// tick at which it was removed or the spawn step last looked at one of its records.
+// The live aircraft removed for the parked count and not made again on a stand since, with the data
+// clock's reading when it was removed or the spawn step last looked at one of its records: a pause
+// of the feed, which stops that clock, brings no record of anyone and forgets nobody.
 std::unordered_map<std::uint32_t, Tick> keptOffStand;
 
 // Forgets the flights kept off whose data has ended.
-void lf_forgetEndedKeptOff(Tick now)
+void lf_forgetEndedKeptOff()
 {
-    std::erase_if(keptOffStand, [now](const auto& kept) { return now - kept.second > ENDED_AFTER_TICKS; });
+    std::erase_if(keptOffStand, [](const auto& kept) { return gf_endedSince(kept.second); });
 }
 
 void lf_removeLongestParkedLive()
@@ -143,22 +142,15 @@ bool gf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra)
 
 void gf_keepOffStand(std::uint32_t hexid)
 {
-    const Tick now = tickCounter.load();
-    lf_forgetEndedKeptOff(now);
-    keptOffStand.insert_or_assign(hexid, now);
+    lf_forgetEndedKeptOff();
+    keptOffStand.insert_or_assign(hexid, gf_dataClockNow());
 }
 
 bool gf_keptOffStand(std::uint32_t hexid)
 {
-    const Tick now = tickCounter.load();
-    lf_forgetEndedKeptOff(now);
     const auto kept = keptOffStand.find(hexid);
-    if (kept == keptOffStand.end())
-        return false;
-    if (gf_tooManyLiveParked(gf_liveParkedCount(), 1))
-        return true;
-    keptOffStand.erase(kept);
-    return false;
+    return kept != keptOffStand.end() && !gf_endedSince(kept->second) &&
+           gf_tooManyLiveParked(gf_liveParkedCount(), 1);
 }
 
 void gf_keptOffRecordSeen(std::uint32_t hexid)
@@ -166,11 +158,10 @@ void gf_keptOffRecordSeen(std::uint32_t hexid)
     const auto kept = keptOffStand.find(hexid);
     if (kept == keptOffStand.end())
         return;
-    const Tick now = tickCounter.load();
-    if (now - kept->second > ENDED_AFTER_TICKS)
+    if (gf_endedSince(kept->second))
         keptOffStand.erase(kept);
     else
-        kept->second = now;
+        kept->second = gf_dataClockNow();
 }
 
 void gf_forgetKeptOffStand(std::uint32_t hexid) { keptOffStand.erase(hexid); }

@@ -7,10 +7,13 @@
 // airport wants (the one parked longest goes, at the parked count as at the parking update) is kept
 // off: its reports still have it standing there, and made again it would push the next one parked
 // longest out, round and round. While the count has no room for one more, it is not made again on
-// a stand; it is forgotten once there is room, once it is seen moving or flying, and once no record
-// of it has come for a minute (a record dropped before it could ask for a stand, at the live limit
-// for one, still says its reports go on). The flight has no record to ask the data clock of, so
-// the records the spawn step looks at are its clock.
+// a stand; it is forgotten once there is room (it then stands where its data has it), once it is
+// seen moving or flying, and once no record of it has come for a minute of the data clock (a record
+// dropped before it could ask for a stand, at the live limit for one, still says its reports go
+// on). The flight has no record to ask the data clock of, so the records the spawn step looks at
+// note the clock's reading; a pause of the feed, which stops the clock, forgets nobody. Asking
+// whether one is kept off changes nothing: the spawn step's look at a record, the aircraft seen
+// moving or flying or standing on a stand again, and a new one kept off are the steps that forget.
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -50,14 +53,14 @@ bool gf_tooManyLiveParked(std::int64_t liveParked, std::uint8_t extra);
 // the stands.
 void gf_keepOffStand(std::uint32_t hexid);
 // A live aircraft removed for the parked count: while the count still has no room for it, it is
-// not made again on a stand. True while that holds; once there is room, or once no record of it
-// has come for a minute, it is forgotten and may stand again.
+// not made again on a stand. True while that holds; false once there is room, or once no record of
+// it has come for a minute of the data clock.
 [[nodiscard]] bool gf_keptOffStand(std::uint32_t hexid);
 // The spawn step looks at a record of the flight, before any rule may drop it: a flight kept off
 // stays kept off while its records come, and one whose last record is a minute old is forgotten.
 // One lookup.
 void gf_keptOffRecordSeen(std::uint32_t hexid);
-// The aircraft is seen moving or flying: it is made again as any other.
+// The aircraft is seen moving or flying, or stands on a stand again: it is made again as any other.
 void gf_forgetKeptOffStand(std::uint32_t hexid);
 // Forgets every aircraft kept off (a new run, tests).
 void gf_resetKeptOffStand();

@@ -83,11 +83,7 @@ bool lf_pushedBack(LiveAircraft& aircraft, TrackPoint& point)
         lf_resumeNow(aircraft);
         lf_stopWaiting(aircraft);
     }
-    aircraft.pushBackRight.reset();
-    aircraft.pushBackState = 0;
-    aircraft.setPhase(FlightPhase::taxi);
-    lf_clearStand(aircraft);
-    aircraft.holding = 0;
+    gf_endPushBack(aircraft);
     return true;
 }
 
@@ -110,6 +106,15 @@ bool lf_otherPhase(LiveAircraft& aircraft, TrackPoint& point)
 }
 
 }  // namespace
+
+void gf_endPushBack(LiveAircraft& aircraft)
+{
+    aircraft.pushBackRight.reset();
+    aircraft.pushBackState = 0;
+    aircraft.setPhase(FlightPhase::taxi);
+    lf_clearStand(aircraft);
+    aircraft.holding = 0;
+}
 
 bool checkExtendingSituations(LiveAircraft& aircraft, TrackPoint& point)
 {

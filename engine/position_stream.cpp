@@ -8,6 +8,7 @@
 #include "engine/approach_landing.hpp"
 #include "engine/ground_movement.hpp"
 #include "engine/motion_math.hpp"
+#include "engine/pause_holds.hpp"
 #include "engine/point_acceptance.hpp"
 #include "engine/removal.hpp"
 #include "engine/spawn_step.hpp"
@@ -226,10 +227,14 @@ void decodeExisting(LiveAircraft& aircraft, TrackPoint& point)
             removeAircraftFromSim(aircraft);
             return;
         }
-        // A holding aircraft whose flight turns up far away is not the one holding here.
-        if (aircraft.holding != 0 && !track.empty() &&
-            gf_distanceNm(gf_latLonOf(track.front()), gf_latLonOf(point)) * METRES_PER_NM >
-                static_cast<double>(HOLDING_THRESHOLD_METERS.value())) {
+        // A holding aircraft whose flight turns up far away is not the one holding here, unless it
+        // held for a pause of the feed: then its flight goes on from there.
+        if (aircraft.holding != 0 && !track.empty() && gf_heldForPause(aircraft)) {
+            if (!gf_resumeFromPause(aircraft, point))
+                return;
+        } else if (aircraft.holding != 0 && !track.empty() &&
+                   gf_distanceNm(gf_latLonOf(track.front()), gf_latLonOf(point)) * METRES_PER_NM >
+                       static_cast<double>(HOLDING_THRESHOLD_METERS.value())) {
             aircraft.holding = 0;
             aircraft.holdingStart = 0;
             removeAircraftFromSim(aircraft);

@@ -9,6 +9,7 @@
 #include "engine/ghosts.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/park_limits.hpp"
+#include "engine/pause_holds.hpp"
 #include "engine/removal.hpp"
 #include "engine/stand_claims.hpp"
 #include "engine/stand_marks.hpp"
@@ -175,7 +176,8 @@ void lf_bornOnStand(LiveAircraft& aircraft, const Stand& stand)
 }
 
 // The first phase of a new aircraft; false when it must wait a tick (front point dropped). One
-// placed again where its flight is now does not wait: standing away from a stand it taxis.
+// placed again where its flight is now, or whose aircraft went while it held for a pause of the
+// feed, does not wait: standing away from a stand it taxis.
 bool lf_firstPhase(LiveAircraft& aircraft, bool mayWait = true)
 {
     if (aircraft.track.front().airborne) {
@@ -189,7 +191,7 @@ bool lf_firstPhase(LiveAircraft& aircraft, bool mayWait = true)
     }
     if (aircraft.skip)
         return true;
-    if (mayWait && aircraft.track.size() > 1 && aircraft.track[1].stationary) {
+    if (mayWait && aircraft.track.size() > 1 && aircraft.track[1].stationary && !gf_wentInPause(aircraft.hexid)) {
         lf_popFront(aircraft);
         return false;
     }

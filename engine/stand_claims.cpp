@@ -237,8 +237,7 @@ bool gf_holderDataEnded(const LiveAircraft& holder) { return gf_dataEnded(holder
 bool gf_holderInDoubt(const Stand& stand, const LiveAircraft& arrival)
 {
     const LiveAircraft* holder = gf_standHolder(stand, arrival);
-    return holder != nullptr && !gf_holderDataEnded(*holder) && holder->newest.dataTime > 0.0 &&
-           arrival.newest.dataTime - holder->newest.dataTime > DATA_ENDED_SECONDS;
+    return holder != nullptr && gf_inDoubtAfterPause(*holder, arrival);
 }
 
 namespace {

@@ -26,7 +26,8 @@
 //   slowly with the point ahead; data that turns away, speeds up or leaves the ground lets it go,
 //   and so does another aircraft taking the stand or the holder reporting again.
 // - A holder whose newest report is a minute older than the arrival's while the clock has not yet
-//   run a minute past it (a pause of the feed lies between them) is in doubt: the arrival claims
+//   run a minute past it, nor past the pause's end (a pause of the feed lies between them), is in
+//   doubt: the arrival claims
 //   its stand as from a holder whose data has ended, but the holder goes only once the two shown
 //   come within the touching margin (the clock may meanwhile tell, within a minute of flowing
 //   data); the arrival is never removed for it, and holds at its track end.
@@ -77,9 +78,10 @@ Stand* gf_heldStandAt(const LatLon& position, const LiveAircraft& aircraft, bool
 bool gf_holderDataEnded(const LiveAircraft& holder);
 
 // The holder of the stand reports no newer data than a minute before the arrival's newest report,
-// while the data clock, which a pause of the feed stops, has not run a minute past it: a pause lies
-// between the two, and the holder's data may still go on (its report not taken in yet) or have
-// ended in the pause. The clock tells within a minute of flowing data; until then neither goes.
+// while the data clock, which a pause of the feed stops, has not run a minute past it nor past the
+// pause's end (gf_inDoubtAfterPause): a pause lies between the two, and the holder's data may
+// still go on (its report not taken in yet) or have ended in the pause. The clock tells within a
+// minute of flowing data; until then neither goes.
 [[nodiscard]] bool gf_holderInDoubt(const Stand& stand, const LiveAircraft& arrival);
 
 // An arrival meets the stand's holder: the holder goes when its data has ended, the arrival is to

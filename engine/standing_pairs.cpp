@@ -8,6 +8,7 @@
 #include "engine/data_clock.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/motion_math.hpp"
+#include "engine/pause_holds.hpp"
 #include "engine/removal.hpp"
 #include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
@@ -68,6 +69,7 @@ void gf_clearStandingOverlaps()
             gf_log(vald::format("{:8}: {:8} removed, its data ended and {} stands in its wings",
                                 goes.standNumber != 0 ? lf_standIdText(goes.standNumber) : std::string(),
                                 goes.identity.callsign, stays.identity.callsign));
+            gf_noteGone(goes);
             removeAircraftFromSim(goes);
         }
     }

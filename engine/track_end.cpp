@@ -6,9 +6,11 @@
 #include "engine/data_clock.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
+#include "engine/approach_landing.hpp"
 #include "engine/ground_movement.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/park_limits.hpp"
+#include "engine/pause_holds.hpp"
 #include "engine/removal.hpp"
 #include "engine/stand_claims.hpp"
 #include "engine/stand_learning.hpp"
@@ -60,15 +62,16 @@ bool lf_arrivalGoesForHolder(LiveAircraft& aircraft)
 }
 
 // Holds at the end of the taxi track: a stationary point 3 s on, again and again, up to the
-// holding limit. One whose data has run out close to another taxiing aircraft, or an arrival whose
-// data has run out on a stand whose holder still reports standing there, does not stay on top of
+// holding limit. One whose data is gone close to another taxiing aircraft, or an arrival whose
+// data is gone on a stand whose holder still reports standing there, does not stay on top of
 // the other: it goes. A track that ends while the feed pauses is not the end of its data: the
-// aircraft holds where it is until its data comes again, as the other does. An arrival that holds a
-// claim on its stand, whose holder went for it, holds and parks there (the park search at the
-// segment start) whoever taxis beside it; once the claim lapses, the rule applies again.
+// aircraft holds where it is until its data comes again, as the other does, and its data is gone
+// only once it has ended on the clock (engine/pause_holds). An arrival that holds a claim on its
+// stand, whose holder went for it, holds and parks there (the park search at the segment start)
+// whoever taxis beside it; once the claim lapses, the rule applies again.
 bool lf_holdAtTrackEnd(LiveAircraft& aircraft)
 {
-    if (gf_dataRanOut(aircraft) &&
+    if (gf_holdDataGone(aircraft) &&
         ((lf_blockedByTaxiing(aircraft) && !gf_holdsClaim(aircraft)) || lf_arrivalGoesForHolder(aircraft))) {
         aircraft.holding = 0;
         return false;
@@ -165,15 +168,23 @@ bool lf_trackEndStep(LiveAircraft& aircraft)
 {
     if (aircraft.track.empty())
         return false;
+    gf_noteTrackEnd(aircraft);
     if (aircraft.phase == FlightPhase::parking) {
         lf_arriveAtStand(aircraft);
     } else if (aircraft.phase == FlightPhase::pushed_back ||
-               (aircraft.phase == FlightPhase::taxi && !aircraft.departing && !aircraft.landingRoll)) {
+               (aircraft.phase == FlightPhase::taxi && !aircraft.departing && !aircraft.landingRoll) ||
+               (aircraft.holding != 0 && gf_heldForPause(aircraft))) {
         return lf_holdAtTrackEnd(aircraft);
     }
     if (aircraft.trackEndWait < 0 || aircraft.state != SimState::active)
         return false;
     if (aircraft.trackEndWait == 1) {
+        // A roll that came to a stop while the feed pauses holds there, its landing roll over.
+        if (gf_rollsToAStop(aircraft)) {
+            if (aircraft.landingRoll)
+                gf_endLandingRoll(aircraft);
+            return lf_holdAtTrackEnd(aircraft);
+        }
         aircraft.trackEndWait = -1;
         return false;
     }
@@ -194,6 +205,7 @@ void lf_endTrack(LiveAircraft& aircraft)
         return;
     if (aircraft.phase != FlightPhase::parked)
         lf_learnStandAtTrackEnd(aircraft, aircraft.phase != FlightPhase::flying);
+    gf_noteGone(aircraft);
     removeAircraftFromSim(aircraft);
 }
 
@@ -212,7 +224,7 @@ void lf_extrapolateTrack(LiveAircraft& aircraft, std::int32_t count)
             speed = std::max(speed * 0.9, 1.0);
         else if (!point.airborne && !aircraft.landingRoll && !aircraft.departing)
             moves = false;
-        else if (!point.airborne && aircraft.departing)
+        else if (!point.airborne && aircraft.departing && !gf_rollsToAStop(aircraft))
             speed = lf_departingSpeed(point);
         else if (!point.airborne)
             speed = lf_rollOutSpeed(point);

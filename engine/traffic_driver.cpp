@@ -8,6 +8,7 @@
 #include "engine/engine_state.hpp"
 #include "engine/ghosts.hpp"
 #include "engine/park_limits.hpp"
+#include "engine/pause_holds.hpp"
 #include "engine/position_stream.hpp"
 #include "engine/removal.hpp"
 #include "engine/respawn_check.hpp"
@@ -134,6 +135,7 @@ void lf_resetTraffic()
     gf_resetGivenUpCreations();
     gf_resetCreationAnswers();
     gf_resetParkLimits();
+    gf_resetPauseHolds();
     liveAircraft.clear();
     unmatchedLiveryKeys.clear();
     coupledCallsignQueue.clear();

@@ -10,8 +10,11 @@
 #include "engine/data_clock.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
+#include "engine/pause_holds.hpp"
 #include "engine/position_stream.hpp"
 #include "engine/spawn_step.hpp"
+#include "foundation/format.hpp"
+#include "foundation/log.hpp"
 #include "refdata/registration.hpp"
 #include "refdata/type_queries.hpp"
 
@@ -57,14 +60,31 @@ Tick lf_tenthsFromMedian(double dataTime, double median)
     return static_cast<Tick>(std::clamp(tenths, -TENTHS_LIMIT, TENTHS_LIMIT));
 }
 
-void lf_givePlayTicks(std::vector<LiveTrafficRecord>& records, std::uint32_t delaySeconds)
+double lf_medianDataTime(const std::vector<LiveTrafficRecord>& records)
 {
     std::vector<double> times;
     times.reserve(records.size());
     for (const LiveTrafficRecord& record : records)
         times.push_back(record.dataTime);
     std::nth_element(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(times.size() / 2), times.end());
-    const double median = times[times.size() / 2];
+    return times[times.size() / 2];
+}
+
+// A report dated minutes ahead of its batch is damaged: taken, it would be its flight's newest, and
+// every later report of the flight "not newer" than it.
+void lf_refuseFutureReports(std::vector<LiveTrafficRecord>& records, double median)
+{
+    std::erase_if(records, [median](const LiveTrafficRecord& record) {
+        if (!(record.dataTime - median > FUTURE_REPORT_SECONDS))
+            return false;
+        gf_logWarn(vald::format("{} {} report dated {:.0f} s ahead of its batch refused", "lf_scheduleReceived",
+                                gf_flightKeyText(record.flight), record.dataTime - median));
+        return true;
+    });
+}
+
+void lf_givePlayTicks(std::vector<LiveTrafficRecord>& records, std::uint32_t delaySeconds, double median)
+{
     const Tick base = static_cast<Tick>(delaySeconds) * TICKS_PER_SECOND + tickCounter.load();
     for (LiveTrafficRecord& record : records)
         record.playTick = base + 10 * lf_tenthsFromMedian(record.dataTime, median);
@@ -131,17 +151,25 @@ void lf_keepBackThinned(LiveAircraft& aircraft, const LiveTrafficRecord& record)
     firstKeptBackDue = std::min(firstKeptBackDue, due);
 }
 
+// The batch the worker takes records from: each live poll and each history batch is one, numbered as
+// handed over (under intakeMutex); the records handled now are of takenBatch.
+std::uint64_t intakeBatch = 0, historyBatch = 0, lastBatch = 0;
+std::uint64_t takenBatch = 0;
+
 // The flight's newest report, before thinning and point acceptance, with how long after the one
-// before it came: new data, which moves the data clock.
+// before it came: new data, which moves the data clock. A report newer than one of the same batch
+// is not: a poll answer that lists a flight twice, whatever the order, is one answer, and one sent
+// again while the feed pauses must not move the clock through its older report making the record.
 void lf_noteNewestReport(LiveAircraft& aircraft, const LiveTrafficRecord& record)
 {
     NewestReport& newest = aircraft.newest;
     if (!(record.dataTime > newest.dataTime))
         return;
-    const bool newData = newest.dataTime > 0.0;
+    const bool newData = newest.dataTime > 0.0 && newest.batch != takenBatch;
     if (newData)
         aircraft.reportIntervalSeconds = record.dataTime - newest.dataTime;
     newest = gf_newestReportOf(record, gf_clockTakesReport(newData));
+    newest.batch = takenBatch;
 }
 
 // thin: a report that adds nothing to a straight track is left out (and kept back).
@@ -154,7 +182,8 @@ bool lf_acceptsKnown(LiveAircraft& aircraft, const LiveTrafficRecord& record, bo
         const double dt = record.dataTime - aircraft.recordTime;
         if (!(dt > NEWER_THAN_SECONDS))
             return false;
-        if (lf_speedJump(last.groundSpeed, record.groundSpeedKt))
+        // The last point of an aircraft holding for a pause is its own stop, not a report.
+        if (!gf_heldForPause(aircraft) && lf_speedJump(last.groundSpeed, record.groundSpeedKt))
             return false;
         lf_noteNewestReport(aircraft, record);
         if (thin && aircraft.trackEndWait < 1 && lf_thinnedOut(last, record, dt)) {
@@ -230,14 +259,18 @@ void lf_scheduleReceived(std::vector<LiveTrafficRecord>& records, TrafficBatchKi
 {
     if (records.empty())
         return;
-    lf_givePlayTicks(records, delaySeconds);
+    const double median = lf_medianDataTime(records);
+    lf_refuseFutureReports(records, median);
+    lf_givePlayTicks(records, delaySeconds, median);
     {
         std::lock_guard<std::mutex> lock(intakeMutex);
-        if (kind == TrafficBatchKind::history)
+        if (kind == TrafficBatchKind::history) {
             historyIntake.insert(historyIntake.end(), records.begin(), records.end());
-        else if (intakeOpen && intake.empty()) {
+            historyBatch = ++lastBatch;
+        } else if (intakeOpen && intake.empty()) {
             intake.swap(records);
             intakeShare = gf_intakeShareOf(intake.size());
+            intakeBatch = ++lastBatch;
         }
     }
     records.clear();
@@ -262,6 +295,7 @@ void lf_takeHistory()
     {
         std::lock_guard<std::mutex> lock(intakeMutex);
         taken.swap(historyIntake);
+        takenBatch = historyBatch;
     }
     for (const LiveTrafficRecord& record : taken)
         lf_handleReceivedFlight(record);
@@ -272,6 +306,7 @@ void lf_takeFromIntake()
     std::vector<LiveTrafficRecord> taken;
     {
         std::lock_guard<std::mutex> lock(intakeMutex);
+        takenBatch = intakeBatch;
         taken.reserve(std::min(intakeShare, intake.size()));
         for (std::size_t i = 0; i < intakeShare && !intake.empty(); ++i) {
             taken.push_back(std::move(intake.back()));
@@ -328,6 +363,7 @@ void lf_addNewLiveAc(LiveTrafficRecord& record)
     LiveAircraft& aircraft = liveAircraft.emplace_back(gf_trackPointOf(record), instance, record.dataTime);
     // A new record's first report may be old data sent again: it does not move the data clock.
     aircraft.newest = gf_newestReportOf(record, gf_clockTakesReport(false));
+    aircraft.newest.batch = takenBatch;
 }
 
 void lf_setBufferedIntake(bool open)

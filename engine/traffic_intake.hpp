@@ -15,9 +15,14 @@
 #include <cstdint>
 #include <vector>
 
+// A report this far ahead of its batch's median data time is refused.
+inline constexpr double FUTURE_REPORT_SECONDS = 300.0;
+
 #include "traffic/traffic_records.hpp"
 
-// Traffic reader thread, after each reply. Each point plays at delay × 100 + the current tick,
+// Traffic reader thread, after each reply. A report dated more than FUTURE_REPORT_SECONDS ahead of
+// the batch's median data time is refused with a warning: damaged data, which would leave its
+// flight's later reports "not newer" and freeze it. Each point plays at delay × 100 + the current tick,
 // moved by its data time's distance from the batch's median in whole tenths of a second
 // (truncated toward zero). A history batch is queued for the worker whole; a live poll becomes
 // the intake when the run takes flights and the intake is empty. records is left empty: what was

@@ -14,79 +14,13 @@
 namespace {
 
 using corv_test::EngineHarness;
+using corv_test::DEPARTURE;
 
 constexpr std::uint32_t HEXID = 0x484f6d;
 constexpr double START = 1'700'000'000.0;  // the harness's data time at the first tick
 constexpr double SCENARIO_ZERO = START - 30.0;  // scenario second 0: the history's first report
-const LatLon STAND{52.3093, 4.750472};         // E8, facing 178 degrees
+const LatLon STAND = corv_test::DEMO_STAND_E8;  // facing 178 degrees
 const LatLon AIRPORT{52.3086, 4.7639};
-
-// A waypoint of a scenario flight: scenario second, place, altitude (0 on the ground), ground speed.
-struct Waypoint {
-    double t = 0.0;
-    LatLon at;
-    double altitudeFt = 0.0;
-    double groundSpeedKt = 0.0;
-};
-
-// The departure of the demo scenario: standing, push-back 65 m, hold, taxi at 22 kt, hold short,
-// take-off roll to 155 kt, lift-off and climb.
-const std::vector<Waypoint> DEPARTURE{
-    {0.0, STAND, 0.0, 0.0},
-    {30.0, STAND, 0.0, 0.0},
-    {93.0, {52.309883, 4.750439}, 0.0, 4.0},
-    {108.0, {52.309883, 4.750439}, 0.0, 4.0},
-    {170.0, {52.3068, 4.747}, 0.0, 22.0},
-    {247.1, {52.3012, 4.756}, 0.0, 22.0},
-    {325.8, {52.3022, 4.769}, 0.0, 22.0},
-    {379.6, {52.3052, 4.7765}, 0.0, 22.0},
-    {397.3, {52.3045, 4.7779}, 0.0, 5.0},
-    {412.3, {52.3045, 4.7779}, 0.0, 5.0},
-    {457.3, {52.29567, 4.754785}, 0.0, 155.0},
-    {479.1, {52.286836, 4.731679}, 900.0, 175.0},
-    {516.5, {52.269153, 4.685495}, 2600.0, 210.0},
-    {563.4, {52.242596, 4.616288}, 4800.0, 250.0},
-};
-
-bool lf_moves(const Waypoint& a, const Waypoint& b) { return gf_distanceNm(a.at, b.at) > 1e-6; }
-
-// The reports the service gives every two seconds: positions, speeds and altitudes interpolated
-// between the waypoints; a standing leg keeps the course of the nearest moving leg.
-std::vector<LiveTrafficRecord> lf_serviceReports(const std::vector<Waypoint>& route)
-{
-    std::vector<LiveTrafficRecord> reports;
-    std::size_t leg = 0;
-    for (double t = route.front().t; t <= route.back().t; t += 2.0) {
-        while (leg + 2 < route.size() && t > route[leg + 1].t)
-            ++leg;
-        const Waypoint& a = route[leg];
-        const Waypoint& b = route[leg + 1];
-        const double f = (t - a.t) / (b.t - a.t);
-        std::size_t moving = leg;
-        while (moving > 0 && !lf_moves(route[moving], route[moving + 1]))
-            --moving;
-        while (moving + 2 < route.size() && !lf_moves(route[moving], route[moving + 1]))
-            ++moving;
-        LiveTrafficRecord report;
-        report.flight.airline = "KLM";
-        report.flight.callsign = "KLM641";
-        report.flight.type = "B744";
-        report.flight.registration = "PH-BFA";
-        report.hexId = HEXID;
-        report.dataTime = SCENARIO_ZERO + t;
-        report.lat = a.at.lat + (b.at.lat - a.at.lat) * f;
-        report.lon = a.at.lon + (b.at.lon - a.at.lon) * f;
-        report.altitudeFt = a.altitudeFt + (b.altitudeFt - a.altitudeFt) * f;
-        report.airborne = report.altitudeFt > 0.0;
-        report.groundSpeedKt = a.groundSpeedKt + (b.groundSpeedKt - a.groundSpeedKt) * f;
-        report.speedKt = report.groundSpeedKt;
-        const double course = gf_bearingRad(route[moving].at, route[moving + 1].at) * RAD_TO_DEG;
-        report.trackDeg = course < 0.0 ? course + 360.0 : course;
-        report.verticalRate = report.airborne ? (b.altitudeFt - a.altitudeFt) / (b.t - a.t) * 60.0 : 0.0;
-        reports.push_back(report);
-    }
-    return reports;
-}
 
 // The tick at which the harness hands over the report of a scenario second, and the tick at which
 // the report plays (30 s later, give or take).
@@ -120,7 +54,12 @@ TEST_F(DepartureScenario, OnThePositionStreamADeparturePushesBackTaxisTakesOffAn
     options.user = LatLon{52.30, 4.76};
     EngineHarness harness(options);
     parkAirportSet();
-    harness.addReports(lf_serviceReports(DEPARTURE));
+    FlightIdentity flight;
+    flight.airline = "KLM";
+    flight.callsign = "KLM641";
+    flight.type = "B744";
+    flight.registration = "PH-BFA";
+    harness.addReports(corv_test::gf_waypointReports(flight, HEXID, DEPARTURE, SCENARIO_ZERO));
     harness.run(lf_playTick(540.0));
 
     ASSERT_EQ(std::count_if(harness.sent().begin(), harness.sent().end(),

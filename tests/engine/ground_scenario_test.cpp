@@ -81,54 +81,6 @@ protected:
         return aircraft;
     }
 
-    // The live aircraft shown with that hexid; nullptr when none.
-    static const LiveAircraft* shownLive(std::uint32_t hexid)
-    {
-        const LiveAircraft* aircraft = gf_liveByHexid(hexid);
-        return aircraft != nullptr && aircraft->state == SimState::active ? aircraft : nullptr;
-    }
-    // How far apart two live aircraft shown are, in their summed half spans; infinite unless both are.
-    static double shownSpansApart(std::uint32_t one, std::uint32_t other)
-    {
-        const LiveAircraft* a = shownLive(one);
-        const LiveAircraft* b = shownLive(other);
-        if (a == nullptr || b == nullptr)
-            return std::numeric_limits<double>::infinity();
-        return gf_distanceNm(gf_latLonOf(a->simPosition), gf_latLonOf(b->simPosition)) / (a->halfSpan + b->halfSpan);
-    }
-
-    static inline const double START = HarnessOptions{}.startDataTime;
-    // A fresh engine and its harness at EHAM: a stand at northOf(0) (H1, 40 m radius, unless told),
-    // which a parked aircraft (a B744 unless told) holds from its first report on; its reports go on
-    // until holderEnd. Narrow and wide bodies are known, with their spans and liveries.
-    static std::unique_ptr<EngineHarness> heldStandHarness(double holderEnd, const char* stand = "H1",
-                                                           double radiusM = 40.0, const char* holderType = "B744")
-    {
-        freshEngine();
-        for (const auto& [type, spanM] : {std::pair{"A320", 35.8}, {"A319", 35.8}, {"B738", 35.8}, {"B744", 64.4},
-                                          {"B77W", 64.8}, {"B789", 60.1}, {"A333", 60.3}}) {
-            aircraftTypes.insert(type);
-            (spanM > 50.0 ? heavyTypes : largeTypes).insert(type);
-            halfWingspans[type] = spanM / 2.0 / METRES_PER_NM;
-            for (const std::string airline : {"KLM", "BAW"})
-                liveryIndex[airline][type].push_back(LiveryEntry{airline + " " + type, false});
-        }
-        lf_buildAirlineModelIndexes();
-        lf_buildModelIndexes();
-        HarnessOptions options;
-        options.user = LatLon{52.29, 4.74};
-        auto harness = std::make_unique<EngineHarness>(options);
-        addStand(stand, 0.0, radiusM);
-        EngineHooks hooks;
-        hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", northOf(0.0), 0.0}; };
-        gf_setEngineHooks(std::move(hooks));
-        FlightScript holder =
-            gf_straightFlight(0x4C0744, "BAW744", holderType, northOf(0.0), 0.0, 0.0, START - 30.0, holderEnd);
-        holder.flight.airline = "BAW";
-        harness->addReports(gf_scriptReports(holder));
-        return harness;
-    }
-
     // The reports of an arrival onto the stand point end: along the apron lane laneM in front of it
     // at 12 kt, turning in at 6 kt, crawling the last metres, and stopping on the point or ending its
     // data short of it (or passing along the lane, or head-on at it up to the lane and along it).
@@ -168,6 +120,7 @@ protected:
         const auto stage =
             heldStandHarness(START + (arrival.holderEnded ? 10.0 : 900.0), pair.stand, pair.radiusM, pair.holderType);
         EngineHarness& harness = *stage;
+        feedGoesOn(harness);
         const LatLon point = northOf(0.0);
         for (const double side : {-1.0, 1.0})
             addStand("N", 0.0, pair.radiusM).lon = eastOf(point, side * (2.0 * pair.radiusM + 5.0)).lon;
@@ -335,6 +288,7 @@ TEST_F(GroundScenario, AnArrivalCreepingOntoAStandWhoseHolderHasEndedMeetsItBefo
         SCOPED_TRACE(vald::format("holder ended {}, onto the stand {}, straight in {}", holderEnded, onto, straightIn));
         const LogCapture log;
         const auto harness = heldStandHarness(holderEnded ? START + 10.0 : START + 400.0);
+        feedGoesOn(*harness);
         const LatLon lane = northOf(onto ? -55.0 : -30.0);
         const double dataSeconds = !onto ? 340.0 : straightIn ? 60.5 : 72.0;
         FlightScript arrival = gf_straightFlight(0x484320, "KLM320", "A320", eastOf(lane, -100.0),
@@ -431,6 +385,7 @@ TEST_F(GroundScenario, TwoArrivalsOntoNeighbouringHeldStandsEachParkOnTheStandIt
                                           endShortM, behind));
                 const auto stage = heldStandHarness(START + 10.0, "H1", stands.radiusM, stands.holder);
                 EngineHarness& harness = *stage;
+                feedGoesOn(harness);
                 const LatLon second = eastOf(northOf(0.0), stands.apartM);
                 addStand("H2", 0.0, stands.radiusM).lon = second.lon;
                 FlightScript holder =

@@ -2,14 +2,24 @@
 // Stage for the ground tests: plays the per-tick position stream for aircraft on the ground. Each
 // tick an active aircraft moves towards its next point (along its curve while one runs) and turns
 // towards its course; a reached point starts the next segment (ground step, then planner); a used-up
-// track goes to the track-end step, and the aircraft is removed when that gives up.
+// track goes to the track-end step, and the aircraft is removed when that gives up. Whole runs go
+// on the engine harness at EHAM (heldStandHarness).
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+#include <utility>
 
+#include "engine/engine_hooks.hpp"
+#include "engine/engine_state.hpp"
 #include "engine/ground_movement.hpp"
 #include "engine/track_end.hpp"
+#include "liveries/livery_index.hpp"
+#include "tests/engine/engine_harness.hpp"
 #include "tests/engine/stand_test_support.hpp"
+#include "tests/engine/traffic_script.hpp"
 
 namespace corv_test {
 
@@ -84,6 +94,62 @@ protected:
         if (track.size() >= 2 && !track[1].stationary)
             lf_planGroundSegment(aircraft);
     }
+
+    // The live aircraft shown with that hexid; nullptr when none.
+    static const LiveAircraft* shownLive(std::uint32_t hexid)
+    {
+        const LiveAircraft* aircraft = gf_liveByHexid(hexid);
+        return aircraft != nullptr && aircraft->state == SimState::active ? aircraft : nullptr;
+    }
+    // How far apart two live aircraft shown are, in their summed half spans; infinite unless both are.
+    static double shownSpansApart(std::uint32_t one, std::uint32_t other)
+    {
+        const LiveAircraft* a = shownLive(one);
+        const LiveAircraft* b = shownLive(other);
+        if (a == nullptr || b == nullptr)
+            return std::numeric_limits<double>::infinity();
+        return gf_distanceNm(gf_latLonOf(a->simPosition), gf_latLonOf(b->simPosition)) / (a->halfSpan + b->halfSpan);
+    }
+
+    static inline const double START = HarnessOptions{}.startDataTime;
+    // A fresh engine and its harness at EHAM: a stand at northOf(0) (H1, 40 m radius, unless told),
+    // which a parked aircraft (a B744 unless told) holds from its first report on; its reports go on
+    // until holderEnd. Narrow and wide bodies are known, with their spans and liveries.
+    static std::unique_ptr<EngineHarness> heldStandHarness(double holderEnd, const char* stand = "H1",
+                                                           double radiusM = 40.0, const char* holderType = "B744")
+    {
+        freshEngine();
+        for (const auto& [type, spanM] : {std::pair{"A320", 35.8}, {"A319", 35.8}, {"B738", 35.8}, {"B744", 64.4},
+                                          {"B77W", 64.8}, {"B789", 60.1}, {"A333", 60.3}}) {
+            aircraftTypes.insert(type);
+            (spanM > 50.0 ? heavyTypes : largeTypes).insert(type);
+            halfWingspans[type] = spanM / 2.0 / METRES_PER_NM;
+            for (const std::string airline : {"KLM", "BAW"})
+                liveryIndex[airline][type].push_back(LiveryEntry{airline + " " + type, false});
+        }
+        lf_buildAirlineModelIndexes();
+        lf_buildModelIndexes();
+        HarnessOptions options;
+        options.user = LatLon{52.29, 4.74};
+        auto harness = std::make_unique<EngineHarness>(options);
+        addStand(stand, 0.0, radiusM);
+        EngineHooks hooks;
+        hooks.parkAirport = [] { return ParkAirportSnapshot{"EHAM", northOf(0.0), 0.0}; };
+        gf_setEngineHooks(std::move(hooks));
+        FlightScript holder =
+            gf_straightFlight(0x4C0744, "BAW744", holderType, northOf(0.0), 0.0, 0.0, START - 30.0, holderEnd);
+        holder.flight.airline = "BAW";
+        harness->addReports(gf_scriptReports(holder));
+        return harness;
+    }
+    // The feed goes on while the scenario's own flights end, as it does with the many flights a
+    // real feed carries: a flight circling far out reports throughout.
+    static void feedGoesOn(EngineHarness& harness)
+    {
+        for (double from = START - 30.0; from < START + 2000.0; from += 700.0)
+            harness.addReports(gf_circlingFlight(0x4C0900, 12.0, from, LatLon{52.29, 4.74}));
+    }
+
 
     static void turnTowards(LiveAircraft& aircraft, double target)
     {

@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/data_clock.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/park_limits.hpp"
@@ -539,12 +540,21 @@ TEST_F(StandBirthTest, StandingAircraftIsBornParkedOnTheStandAndStaticsMakeWay)
 // More aircraft stand at their gates than the park airport wants: the one parked longest makes room
 // for a newcomer. Made again while its reports keep it there, it would push the next one out, round
 // and round: it stays away while there is no room, and comes back once there is, or once it moves.
-// One the parking update removes stays away the same way, until its data ends.
+// One the parking update removes stays away the same way, until its data ends: a minute of the data
+// clock, which a pause of the feed stops.
 TEST_F(StandBirthTest, AnAircraftRemovedForTheParkCountStaysAwayUntilThereIsRoomOrItMoves)
 {
     parkStands.emplace_back(std::vector<StandOption>{}, "A3", Stand::Place{52.0 + 0.3 / 60.0, 4.7, 1.5}, 30.0, false,
                             false, false).number = 3;
     wantedParkCount = 1;
+    // The feed flows until the tick, the data clock running with it.
+    const auto flowsUntil = [](Tick tick) {
+        static_cast<void>(gf_clockTakesReport(true));
+        while (tickCounter.load() < tick) {
+            tickCounter.store(std::min(tick, tickCounter.load() + 200));
+            static_cast<void>(gf_clockTakesReport(true));
+        }
+    };
     // A report of the flight after its earlier record left; made, it is in the simulator at once.
     const auto reported = [](std::uint32_t hexid, double northNm, std::vector<TrackPoint> moving = {}) -> LiveAircraft& {
         std::erase_if(liveAircraft, [hexid](const LiveAircraft& a) { return a.hexid == hexid; });
@@ -572,12 +582,14 @@ TEST_F(StandBirthTest, AnAircraftRemovedForTheParkCountStaysAwayUntilThereIsRoom
     wantedParkCount = 1;
     lf_removeLiveParked(1);
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{1, 3, 1}));
-    tickCounter.store(5000);
+    flowsUntil(5000);
     EXPECT_TRUE(reported(0x500001, 0.0).skip) << "removed by the parking update, it stays away too";
-    tickCounter.store(10900);
+    flowsUntil(10900);
     EXPECT_TRUE(reported(0x500001, 0.0).skip) << "for as long as its reports come";
     EXPECT_EQ(removalQueue.size(), 3u) << "pushing nobody out";
-    tickCounter.store(17000);
+    tickCounter.store(17000);  // the feed pauses: no record of anyone for a minute
+    EXPECT_TRUE(reported(0x500001, 0.0).skip) << "a pause of the feed forgets nobody";
+    flowsUntil(23200);
     EXPECT_EQ(reported(0x500001, 0.0).phase, FlightPhase::parked)
         << "a minute without a record of it, its data has ended: it is forgotten, and comes as any newcomer";
 
@@ -585,12 +597,12 @@ TEST_F(StandBirthTest, AnAircraftRemovedForTheParkCountStaysAwayUntilThereIsRoom
     engineUserSnapshot.latitude = 51.0;  // south of all: no flight is farther away than it
     engineUserSnapshot.longitude = 4.7;
     MAX_LIVE_SEL.setValue(1);
-    tickCounter.store(22000);
+    flowsUntil(28200);
     EXPECT_TRUE(reported(0x500003, 0.3).skip);
     MAX_LIVE_SEL.setValue(maxLive_);
-    tickCounter.store(27000);
+    flowsUntil(33200);
     EXPECT_TRUE(reported(0x500003, 0.3).skip) << "over a minute after its removal, it stays away";
-    tickCounter.store(33100);
+    flowsUntil(39300);
     EXPECT_EQ(reported(0x500003, 0.3).phase, FlightPhase::parked) << "forgotten a minute after its last record";
 }
 

@@ -2,6 +2,8 @@
 // occupied stand, and what a parked aircraft's received positions mean.
 #include <gtest/gtest.h>
 
+#include "engine/data_clock.hpp"
+#include "engine/stand_claims.hpp"
 #include "foundation/parameters.hpp"
 #include "tests/engine/ground_stage.hpp"
 
@@ -47,6 +49,8 @@ TEST_F(TrackEnd, ATaxiingAircraftHoldsForTheHoldingLimitThenIsRemoved)
     EXPECT_EQ(aircraft.holding, 0U);
 }
 
+// Whatever its own data, a track that ends while the feed flows is no pause of it: one whose
+// reports came 10 s before its track ended goes beside another taxiing aircraft once they ran out.
 TEST_F(TrackEnd, ATaxiingAircraftTooCloseToAnotherIsRemovedAtOnce)
 {
     LiveAircraft& aircraft = onGround(0x484022, "KLM22", northOf(0.0), 0.0);
@@ -54,6 +58,16 @@ TEST_F(TrackEnd, ATaxiingAircraftTooCloseToAnotherIsRemovedAtOnce)
     EXPECT_TRUE(lf_trackEndStep(aircraft)) << "50 m apart, two A320 do not touch";
     reachTrackEnd(aircraft);
     other.simPosition.lat = northOf(30.0).lat;
+    LiveAircraft& lagging = onGround(0x484024, "KLM24", northOf(-30.0), 0.0);
+    lagging.newest.dataTime = 1.0;
+    lagging.newest.clockTick = gf_clockTakesReport(true);
+    for (int second = 0; second < 10; ++second, tickCounter.fetch_add(TICKS_PER_SECOND))
+        static_cast<void>(gf_clockTakesReport(true));
+    EXPECT_TRUE(lf_trackEndStep(lagging)) << "its data still comes";
+    for (int second = 0; second < 10; ++second, tickCounter.fetch_add(TICKS_PER_SECOND))
+        static_cast<void>(gf_clockTakesReport(true));
+    reachTrackEnd(lagging);
+    EXPECT_FALSE(lf_trackEndStep(lagging)) << "its data ran out";
     // An arrival whose stand's holder went for it holds a claim there: it holds, to park, until
     // another takes the stand.
     Stand& claimed = addStand("C9", -45.0, 20.0);
@@ -129,11 +143,20 @@ TEST_F(TrackEnd, AnArrivalEndingOnAHeldStandTakesItOrGoes)
     lf_occupyStand(other.number);
     LiveAircraft& stopped = onGround(0x484028, "KLM28", northOf(301.0), 0.0);
     // After a pause the holder's newest report may be a minute older than the arrival's while the
-    // clock has not yet said that its data ended: the arrival holds until it does.
+    // clock has not yet said that its data ended: the arrival holds until it does. The feed has
+    // just come back after a pause.
+    static_cast<void>(gf_clockTakesReport(true));
+    tickCounter.fetch_add(10 * TICKS_PER_SECOND);
+    static_cast<void>(gf_clockTakesReport(true));
     holder.newest.dataTime = 1000.0;
     stopped.newest.dataTime = 1070.0;
     stopped.newest.clockTick = -20 * TICKS_PER_SECOND;  // its own data has run out
     EXPECT_TRUE(lf_trackEndStep(stopped)) << "the holder in doubt";
+    const Tick resumed = tickCounter.load();
+    for (int second = 0; second <= 61; ++second, tickCounter.fetch_add(TICKS_PER_SECOND))
+        holder.newest.clockTick = gf_clockTakesReport(true);  // its reports come, a minute behind
+    EXPECT_FALSE(gf_holderInDoubt(other, stopped)) << "a minute of data after the pause, the clock tells";
+    tickCounter.store(resumed);
     reachTrackEnd(stopped);
     stopped.newest.dataTime = 1010.0;
     EXPECT_FALSE(lf_trackEndStep(stopped)) << "no holding on top of the parked aircraft";

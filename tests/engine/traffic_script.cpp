@@ -53,7 +53,43 @@ double lf_pathLength(const std::vector<LatLon>& path)
     return length;
 }
 
+bool lf_moves(const Waypoint& a, const Waypoint& b) { return gf_distanceNm(a.at, b.at) > 1e-6; }
+
 }  // namespace
+
+std::vector<LiveTrafficRecord> gf_waypointReports(const FlightIdentity& flight, std::uint32_t hexId,
+                                                  const std::vector<Waypoint>& route, double zeroDataTime)
+{
+    std::vector<LiveTrafficRecord> reports;
+    std::size_t leg = 0;
+    for (double t = route.front().t; t <= route.back().t; t += 2.0) {
+        while (leg + 2 < route.size() && t > route[leg + 1].t)
+            ++leg;
+        const Waypoint& a = route[leg];
+        const Waypoint& b = route[leg + 1];
+        const double f = (t - a.t) / (b.t - a.t);
+        std::size_t moving = leg;
+        while (moving > 0 && !lf_moves(route[moving], route[moving + 1]))
+            --moving;
+        while (moving + 2 < route.size() && !lf_moves(route[moving], route[moving + 1]))
+            ++moving;
+        LiveTrafficRecord report;
+        report.flight = flight;
+        report.hexId = hexId;
+        report.dataTime = zeroDataTime + t;
+        report.lat = a.at.lat + (b.at.lat - a.at.lat) * f;
+        report.lon = a.at.lon + (b.at.lon - a.at.lon) * f;
+        report.altitudeFt = a.altitudeFt + (b.altitudeFt - a.altitudeFt) * f;
+        report.airborne = report.altitudeFt > 0.0;
+        report.groundSpeedKt = a.groundSpeedKt + (b.groundSpeedKt - a.groundSpeedKt) * f;
+        report.speedKt = report.groundSpeedKt;
+        const double course = gf_bearingRad(route[moving].at, route[moving + 1].at) * RAD_TO_DEG;
+        report.trackDeg = course < 0.0 ? course + 360.0 : course;
+        report.verticalRate = report.airborne ? (b.altitudeFt - a.altitudeFt) / (b.t - a.t) * 60.0 : 0.0;
+        reports.push_back(report);
+    }
+    return reports;
+}
 
 std::vector<LiveTrafficRecord> gf_scriptReports(const FlightScript& script)
 {

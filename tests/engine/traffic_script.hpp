@@ -35,6 +35,41 @@ std::vector<LiveTrafficRecord> gf_scriptReports(const FlightScript& script);
 // All reports of several flights in data-time order.
 std::vector<LiveTrafficRecord> gf_mergeReports(const std::vector<std::vector<LiveTrafficRecord>>& flights);
 
+// A waypoint of a scenario flight: scenario second, place, altitude (0 on the ground), ground speed.
+struct Waypoint {
+    double t = 0.0;
+    LatLon at;
+    double altitudeFt = 0.0;
+    double groundSpeedKt = 0.0;
+};
+
+// The reports the service gives of a flight through its waypoints, every two seconds from the first
+// to the last: positions, speeds and altitudes interpolated between the waypoints, scenario second
+// 0 at zeroDataTime; a standing leg keeps the course of the nearest moving leg.
+std::vector<LiveTrafficRecord> gf_waypointReports(const FlightIdentity& flight, std::uint32_t hexId,
+                                                  const std::vector<Waypoint>& route, double zeroDataTime);
+
+// Stand E8 of the demo airport, facing 178 degrees.
+inline const LatLon DEMO_STAND_E8{52.3093, 4.750472};
+// The departure of the demo scenario: standing, push-back 65 m, hold, taxi at 22 kt, hold short,
+// take-off roll to 155 kt, lift-off and climb.
+inline const std::vector<Waypoint> DEPARTURE{
+    {0.0, DEMO_STAND_E8, 0.0, 0.0},
+    {30.0, DEMO_STAND_E8, 0.0, 0.0},
+    {93.0, {52.309883, 4.750439}, 0.0, 4.0},
+    {108.0, {52.309883, 4.750439}, 0.0, 4.0},
+    {170.0, {52.3068, 4.747}, 0.0, 22.0},
+    {247.1, {52.3012, 4.756}, 0.0, 22.0},
+    {325.8, {52.3022, 4.769}, 0.0, 22.0},
+    {379.6, {52.3052, 4.7765}, 0.0, 22.0},
+    {397.3, {52.3045, 4.7779}, 0.0, 5.0},
+    {412.3, {52.3045, 4.7779}, 0.0, 5.0},
+    {457.3, {52.29567, 4.754785}, 0.0, 155.0},
+    {479.1, {52.286836, 4.731679}, 900.0, 175.0},
+    {516.5, {52.269153, 4.685495}, 2600.0, 210.0},
+    {563.4, {52.242596, 4.616288}, 4800.0, 250.0},
+};
+
 // A flight standing or moving in a straight line north from a point: the quickest script.
 FlightScript gf_straightFlight(std::uint32_t hexId, const std::string& callsign, const std::string& type,
                                LatLon from, double speedKt, double altitudeFt, double startDataTime,
