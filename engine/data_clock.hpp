@@ -23,8 +23,10 @@
 //   pause, or its next report may still be to come. The clock tells within that minute; a holder
 //   whose reports keep coming a minute behind the others' is in doubt no longer than that.
 // - The kept-off stands (engine/park_limits) forget a flight of which no record has come for a
-//   minute of the clock, and a flight that went at its track end during a pause is remembered
-//   (engine/pause_holds) for the holding time on the clock.
+//   minute of the clock, and a flight whose aircraft went on the ground while it held for a pause
+//   is remembered (engine/pause_holds) for the holding time on the clock.
+// - The feed pauses while no new data has come for more than DATA_CLOCK_STEP_SECONDS: a track that
+//   runs out then is the feed's pause, not the end of its flight (engine/pause_holds).
 // A report dated far in the future (damaged data) is only its own flight's newest: that flight's
 // later reports are not newer than it and move nothing, while the other flights' reports move the
 // clock as before, so one such report never stops it; that flight alone looks as if its data had

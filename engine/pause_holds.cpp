@@ -2,6 +2,7 @@
 
 #include <unordered_map>
 
+#include "engine/approach_landing.hpp"
 #include "engine/data_clock.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/motion_math.hpp"
@@ -68,12 +69,19 @@ bool gf_rollsToAStop(const LiveAircraft& aircraft)
            aircraft.phase != FlightPhase::parked && aircraft.phase != FlightPhase::take_off;
 }
 
+bool gf_rollEnded(const LiveAircraft& aircraft)
+{
+    return (aircraft.landingRoll || aircraft.departing) && gf_dataEnded(aircraft);
+}
+
 bool gf_resumeFromPause(LiveAircraft& aircraft, TrackPoint& point)
 {
     if (point.airborne) {
         removeAircraftFromSim(aircraft);
         return false;
     }
+    if (aircraft.landingRoll)
+        gf_endLandingRoll(aircraft);
     const double metres = gf_distanceNm(gf_latLonOf(aircraft.track.front()), gf_latLonOf(point)) * METRES_PER_NM;
     if (metres > static_cast<double>(HOLDING_THRESHOLD_METERS.value()))
         lf_standWhereTheDataIs(aircraft, point);

@@ -11,14 +11,15 @@
 // - On the ground it stops and holds there, up to the holding limit, as at the end of its data: a
 //   taxiing or pushed-back aircraft where its track ends; an arrival in its landing roll and a
 //   departure in its take-off run at the end of a roll-out, dead-reckoned as when the data of a
-//   landing roll ends, its landing roll over. (In the air nothing can hold: the rules of the air
-//   stay as they are.)
+//   landing roll ends. A roll held so whose data has ended since (a minute of flowing data without
+//   a report of it: its flight left the range meanwhile) goes, as a roll whose data ends goes after
+//   its dead reckoning. (In the air nothing can hold: the rules of the air stay as they are.)
 // - While it holds for a pause, the rules that remove a ground aircraft beside another at its track
 //   end (a taxiing one within 1.2 times their summed half spans, the holder of the stand it stops
 //   on) and the park search at its hold ask whether its data has ended (a minute of flowing data),
 //   not whether it has run out (15 s): its own reports may come back later than the others'.
 // - When its data comes again it goes on from where it holds (gf_resumeFromPause): a report on the
-//   ground within HOLDING_THRESHOLD_METERS drives it on; one farther away puts it there at once,
+//   ground within HOLDING_THRESHOLD_METERS drives it on (a landing roll over); one farther away puts it there at once,
 //   standing until that report plays, and a pushed-back aircraft taxis from there; one in the air
 //   has it removed, to be made anew where its data flies. No report of it is refused for the speed
 //   it held at.
@@ -49,6 +50,9 @@ void gf_noteTrackEnd(LiveAircraft& aircraft);
 // A ground aircraft in its landing roll or take-off run that waits for a pause: it is dead-reckoned
 // to a stop as a roll-out, and then holds.
 [[nodiscard]] bool gf_rollsToAStop(const LiveAircraft& aircraft);
+
+// A landing roll or take-off run stopped for a pause, whose data has ended since: it goes.
+[[nodiscard]] bool gf_rollEnded(const LiveAircraft& aircraft);
 
 // The first received point of an aircraft that holds for a pause: it drives on to a point on the
 // ground nearby, is put at once where a point on the ground farther away lies (standing there until

@@ -27,10 +27,9 @@
 //   and so does another aircraft taking the stand or the holder reporting again.
 // - A holder whose newest report is a minute older than the arrival's while the clock has not yet
 //   run a minute past it, nor past the pause's end (a pause of the feed lies between them), is in
-//   doubt: the arrival claims
-//   its stand as from a holder whose data has ended, but the holder goes only once the two shown
-//   come within the touching margin (the clock may meanwhile tell, within a minute of flowing
-//   data); the arrival is never removed for it, and holds at its track end.
+//   doubt: the arrival claims its stand as from a holder whose data has ended, but the holder goes
+//   only once the two shown come within the touching margin (the clock may meanwhile tell, within
+//   a minute of flowing data); the arrival is never removed for it, and holds at its track end.
 // - A holder whose reports still put it there stays, and the arrival goes: at its claim, at the
 //   end of its track, or on its way there before the two could touch. Nothing else claims the
 //   stand from such a holder: not data still moving onto it, nor a stop farther out, in front of

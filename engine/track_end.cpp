@@ -6,7 +6,6 @@
 #include "engine/data_clock.hpp"
 #include "engine/engine_hooks.hpp"
 #include "engine/engine_state.hpp"
-#include "engine/approach_landing.hpp"
 #include "engine/ground_movement.hpp"
 #include "engine/live_creation.hpp"
 #include "engine/park_limits.hpp"
@@ -172,19 +171,22 @@ bool lf_trackEndStep(LiveAircraft& aircraft)
     if (aircraft.phase == FlightPhase::parking) {
         lf_arriveAtStand(aircraft);
     } else if (aircraft.phase == FlightPhase::pushed_back ||
-               (aircraft.phase == FlightPhase::taxi && !aircraft.departing && !aircraft.landingRoll) ||
-               (aircraft.holding != 0 && gf_heldForPause(aircraft))) {
+               (aircraft.phase == FlightPhase::taxi && !aircraft.departing && !aircraft.landingRoll)) {
+        return lf_holdAtTrackEnd(aircraft);
+    } else if (aircraft.holding != 0 && gf_heldForPause(aircraft)) {
+        // A roll stopped for a pause whose data has ended since ends as one whose data ended then.
+        if (gf_rollEnded(aircraft)) {
+            aircraft.holding = 0;
+            return false;
+        }
         return lf_holdAtTrackEnd(aircraft);
     }
     if (aircraft.trackEndWait < 0 || aircraft.state != SimState::active)
         return false;
     if (aircraft.trackEndWait == 1) {
-        // A roll that came to a stop while the feed pauses holds there, its landing roll over.
-        if (gf_rollsToAStop(aircraft)) {
-            if (aircraft.landingRoll)
-                gf_endLandingRoll(aircraft);
+        // A roll that came to a stop while the feed pauses holds there.
+        if (gf_rollsToAStop(aircraft))
             return lf_holdAtTrackEnd(aircraft);
-        }
         aircraft.trackEndWait = -1;
         return false;
     }
