@@ -7,6 +7,10 @@
 // against: a whole second of ticks, and the per-second step alone. Last, the held-stand check of
 // one arrival taxiing along a lane through a field of 540 or 2,000 stands, every third held by a
 // parked aircraft that still reports: its data moving on, or paused in front of a held stand.
+// And the admission at the live limit of 500 with 2,000 records (500 shown, the rest waiting in
+// buffer) and 1,000 answers to creations remembered, 0, 60 or 400 of the waiting flights keeping
+// the place of a creation given up: the count of the live places, the choice of a place for a near
+// newcomer, and the limit lowered so that every kept place must go.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -19,9 +23,11 @@
 #include "app/run_requests.hpp"
 #include "app/run_state.hpp"
 #include "engine/aircraft_records.hpp"
+#include "engine/creation_queue.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/motion_math.hpp"
 #include "engine/removal.hpp"
+#include "engine/sim_results.hpp"
 #include "engine/stand_claims.hpp"
 #include "engine/stand_records.hpp"
 #include "engine/traffic_driver.hpp"
@@ -31,6 +37,7 @@
 #include "foundation/parameters.hpp"
 #include "refdata/dbase.hpp"
 #include "simlink/sim_queues.hpp"
+#include "simlink/sim_records.hpp"
 #include "simlink/sim_state.hpp"
 
 namespace {
@@ -75,15 +82,21 @@ void lf_extendTrack(LiveAircraft& aircraft, std::uint32_t index)
     }
 }
 
-// 500 live aircraft in flight along their tracks, each beside a static aircraft at a stand.
-void lf_placeInFlight()
+// The engine's lists empty, the A320 known, the lists this thread's from here on.
+void lf_freshLists()
 {
     gf_clearDbaseTables();
     aircraftTypes = {"A320"};
     largeTypes = {"A320"};
     lf_resetTraffic();
     lf_reserveTraffic();
-    lf_handleAddingStack();  // the lists belong to this thread from here on
+    lf_handleAddingStack();
+}
+
+// 500 live aircraft in flight along their tracks, each beside a static aircraft at a stand.
+void lf_placeInFlight()
+{
+    lf_freshLists();
     for (std::uint32_t i = 0; i < AIRCRAFT; ++i) {
         const LiveTrafficRecord report = lf_report(i, 1000.0);
         AircraftInstance made = gf_makeAircraftInstance(report.flight);
@@ -355,13 +368,8 @@ LatLon lf_fieldPoint(double northM, double eastM)
 // standing when paused.
 LiveAircraft& lf_placeStandField(std::uint32_t stands, bool paused)
 {
-    gf_clearDbaseTables();
-    aircraftTypes = {"A320"};
-    largeTypes = {"A320"};
-    lf_resetTraffic();
-    lf_reserveTraffic();
+    lf_freshLists();
     gf_resetStandRecords();
-    lf_handleAddingStack();  // the lists belong to this thread from here on
     liveAircraft.reserve(stands / 3 + 2);
     const std::uint32_t rows = (stands + STANDS_PER_ROW - 1) / STANDS_PER_ROW;
     for (std::uint32_t i = 0; i < stands; ++i) {
@@ -441,5 +449,169 @@ void BM_ApproachHeldStand(benchmark::State& state, bool paused)
 }
 BENCHMARK_CAPTURE(BM_ApproachHeldStand, Moving, false)->Arg(540)->Arg(2000)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_ApproachHeldStand, Paused, true)->Arg(540)->Arg(2000)->Unit(benchmark::kMicrosecond);
+
+constexpr std::int32_t ADMISSION_LIMIT = 500;
+constexpr std::uint32_t ADMISSION_RECORDS = 2000;
+constexpr std::uint32_t REMEMBERED_ANSWERS = 1000;
+constexpr Tick ANSWER_TICKS = 3000;  // every creation answered 30 s after it went
+constexpr Tick GIVE_UP_TICKS = 500;   // the kept ones given up 5 s after they went
+constexpr LatLon ADMISSION_USER{52.0, 4.0};
+
+// A record north of the user by northNm, a little east by index, with points every 4 s ahead.
+LiveAircraft& lf_addAdmissionRecord(std::uint32_t hexid, double northNm, SimState state, Tick from)
+{
+    FlightIdentity identity;
+    identity.airline = "KLM";
+    identity.type = "A320";
+    identity.callsign = vald::format("KLM{}", hexid & 0xFFFF);
+    AircraftInstance made = gf_makeAircraftInstance(identity);
+    made.hexid = hexid;
+    TrackPoint first;
+    first.lat = ADMISSION_USER.lat + northNm / 60.0;
+    first.lon = ADMISSION_USER.lon + 0.001 * static_cast<double>(hexid & 0xFF);
+    first.altitude = 5000.0;
+    first.airborne = true;
+    first.groundSpeed = 250.0;
+    first.playTick = from;
+    LiveAircraft& aircraft = liveAircraft.emplace_back(first, made, 1000.0);
+    for (int i = 1; i < 10; ++i) {
+        TrackPoint next = aircraft.track.back();
+        next.lat += 0.004;
+        next.playTick += POINT_SPACING_TICKS;
+        aircraft.track.push_back(next);
+    }
+    aircraft.newest = NewestReport{first.lat, first.lon, 250.0, 0.0, 1000.0, true, 0};
+    aircraft.state = state;
+    aircraft.simPosition.lat = first.lat;
+    aircraft.simPosition.lon = first.lon;
+    aircraft.simPosition.altitude = first.altitude;
+    return aircraft;
+}
+
+// The creation of the aircraft goes to the simulator client now.
+void lf_handOn(std::uint32_t hexid, Tick now)
+{
+    tickCounter.store(now);
+    CreationRequest request;
+    request.hexid = hexid;
+    request.tailNumber = vald::format("KLM{}", hexid & 0xFFFF);
+    request.liveryTitle = "KLM A320 livery";
+    gf_waitingCreationsForTest().live.push_back(request);
+    static_cast<void>(gf_handOnCreation());
+}
+
+void lf_answer(SimResult result, Tick now)
+{
+    tickCounter.store(now);
+    gf_pushSimResult(result);
+    lf_processSimResults();
+}
+
+// The scene at the live limit: 1,000 creations handed on a tenth of a second apart, each answered
+// 30 s after it went; then `kept` flights whose creations the client gave up, each back in buffer
+// with its next record (the newest records, last), 5 to 60 nm out among the 500 shown (1 to 50 nm
+// out), and flights in buffer waiting farther out up to 2,000 records. The limit is 500 and as
+// many as keep a place more, so that the count is at the limit.
+void lf_buildAdmissionScene(std::uint32_t kept)
+{
+    lf_freshLists();
+    gf_resetSimSendQueues();
+    engineUserSnapshot.latitude = ADMISSION_USER.lat;
+    engineUserSnapshot.longitude = ADMISSION_USER.lon;
+    MAX_LIVE_SEL.setValue(ADMISSION_LIMIT + static_cast<std::int32_t>(kept));
+    liveAircraft.reserve(ADMISSION_RECORDS + kept);
+    constexpr std::uint32_t ANSWERED = 0x600000;
+    for (std::uint32_t i = 0; i < REMEMBERED_ANSWERS; ++i)
+        lf_handOn(ANSWERED + i, 10 * static_cast<Tick>(i));
+    for (std::uint32_t i = 0; i < REMEMBERED_ANSWERS; ++i)
+        lf_answer(SimResult{100 + i, ANSWERED + i, 0, SIM_RESULT_LIVE_CREATED, 0.0, 3000.0},
+                  10 * static_cast<Tick>(i) + ANSWER_TICKS);
+    gf_resetSimSendQueues();
+    std::vector<SimResult> givenUp;
+    const Tick sent = 10 * static_cast<Tick>(REMEMBERED_ANSWERS) + ANSWER_TICKS;
+    constexpr std::uint32_t KEPT = 0x700000;
+    const auto keptNm = [kept](std::uint32_t k) { return 5.0 + 55.0 * static_cast<double>(k) / kept; };
+    for (std::uint32_t k = 0; k < kept; ++k) {
+        lf_addAdmissionRecord(KEPT + k, keptNm(k), SimState::adding2sim, sent);
+        lf_handOn(KEPT + k, sent);
+        givenUp.push_back(SimResult{0, KEPT + k, 0, SIM_RESULT_CREATION_FAILED, CREATION_NOT_ANSWERED, 1.0 + k});
+    }
+    tickCounter.store(sent + GIVE_UP_TICKS);
+    for (const SimResult& result : givenUp)
+        gf_pushSimResult(result);
+    lf_processSimResults();
+    gf_resetSimSendQueues();
+    const Tick now = sent + 2 * GIVE_UP_TICKS;
+    tickCounter.store(now);
+    constexpr std::uint32_t SHOWN = 0x400000;
+    for (std::uint32_t i = 0; i < static_cast<std::uint32_t>(ADMISSION_LIMIT); ++i)
+        lf_addAdmissionRecord(SHOWN + i, 1.0 + 0.1 * i, SimState::active, now).objectId = 5000 + i;
+    constexpr std::uint32_t WAITING = 0x500000;
+    for (std::uint32_t i = 0; liveAircraft.size() + kept < ADMISSION_RECORDS; ++i)
+        lf_addAdmissionRecord(WAITING + i, 70.0 + 0.01 * i, SimState::buffer, now + 100);
+    // The newest records last, as the intake adds them.
+    for (std::uint32_t k = 0; k < kept; ++k)
+        lf_addAdmissionRecord(KEPT + k, keptNm(k), SimState::buffer, now + 100);
+}
+
+void lf_clearAdmissionScene(std::int32_t limit)
+{
+    MAX_LIVE_SEL.setValue(limit);
+    gf_resetSimSendQueues();
+    lf_resetTraffic();
+    gf_clearDbaseTables();
+}
+
+// What the spawn step asks of a newcomer at the limit: the count of the live places, and the place a
+// newcomer 0.5 nm out may take.
+void BM_LiveLimitCount(benchmark::State& state)
+{
+    const std::int32_t limit = MAX_LIVE_SEL.value();
+    const auto kept = static_cast<std::uint32_t>(state.range(0));
+    lf_buildAdmissionScene(kept);
+    std::size_t counted = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(counted = gf_liveCount());
+    state.counters["live_count"] = static_cast<double>(counted);
+    state.counters["records"] = static_cast<double>(liveAircraft.size());
+    lf_clearAdmissionScene(limit);
+}
+BENCHMARK(BM_LiveLimitCount)->Arg(0)->Arg(60)->Arg(400)->Unit(benchmark::kMicrosecond);
+
+void BM_LiveLimitPlaceToTake(benchmark::State& state)
+{
+    const std::int32_t limit = MAX_LIVE_SEL.value();
+    const auto kept = static_cast<std::uint32_t>(state.range(0));
+    lf_buildAdmissionScene(kept);
+    PlaceToTake place;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(place = gf_placeToTake(0.5));
+    state.counters["kept_place_taken"] = place.keptHexid != 0 ? 1.0 : 0.0;
+    lf_clearAdmissionScene(limit);
+}
+BENCHMARK(BM_LiveLimitPlaceToTake)->Arg(0)->Arg(60)->Arg(400)->Unit(benchmark::kMicrosecond);
+
+// The limit lowered by as many places as are kept: every kept place goes, and nothing else.
+void BM_LiveLimitLowered(benchmark::State& state)
+{
+    const std::int32_t limit = MAX_LIVE_SEL.value();
+    const auto kept = static_cast<std::uint32_t>(state.range(0));
+    std::size_t after = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        lf_buildAdmissionScene(kept);
+        MAX_LIVE_SEL.setValue(ADMISSION_LIMIT);
+        state.ResumeTiming();
+        lf_limitLiveCount();
+        state.PauseTiming();
+        after = gf_liveCount();
+        state.ResumeTiming();
+    }
+    state.counters["live_count_after"] = static_cast<double>(after);
+    state.counters["removals"] = static_cast<double>(removalQueue.size());
+    lf_clearAdmissionScene(limit);
+}
+BENCHMARK(BM_LiveLimitLowered)->Arg(60)->Arg(400)->Iterations(20)->Unit(benchmark::kMicrosecond);
+
 
 }  // namespace
