@@ -1,35 +1,34 @@
 #pragma once
-// How long the simulator takes to answer a creation, learned from the answers that come, and
-// whether a creation the simulator client gave up may still be answered.
+// How long the simulator takes to answer a creation, learned from the answers that come, and so
+// how long a creation the simulator client gave up may still be answered: the allowance.
 //
 // The client gives a creation up when it stays unanswered past its time-out, so that a lost answer
 // does not keep a flight out of the simulator for the whole run; a slow simulator answers it all
-// the same, later. A creation given up may still be answered while it is younger than the slowest
-// answer seen within the client's memory of creations given up (GIVEN_UP_CREATION_MEMORY), half as
-// long again plus ANSWER_SLACK_TICKS; before any answer has come, for as long as the client
-// remembers it. While a creation of a flight or a static given up may still be answered, no other
-// creation of that aircraft is handed to the client (gf_handOnCreation holds it back in its queue):
-// the late answer, when it comes, is the aircraft's object, and the creation held back is withdrawn
-// for it. A creation not answered by then is lost, and the next one of the aircraft goes. A
-// simulator that answers at once has its creations given up only when they are lost: nothing is
-// held back for longer than the slack.
+// the same, later. A creation given up may still be answered while it is younger, from its sending,
+// than the slowest answer remembered, half as long again plus ANSWER_SLACK_TICKS: the answers
+// remembered are those of the client's memory of creations given up (GIVEN_UP_CREATION_MEMORY),
+// the last CREATION_MEMORY_CAPACITY of them at most. Before any answer has come, for as long as the
+// client remembers it; never longer, since the client answers nothing it has forgotten. A
+// simulator that answers at once has its creations given up only when they are lost: the
+// allowance is then the slack.
 //
-// Who tells it: the creation queue, of each creation handed on; the results drain, of each answer
-// in time (made or refused), each creation given up (with its send id) and each late answer (by that
-// send id). An answer that only passes an object on is no measure of the time taken. Worker thread
-// only; everything forgotten at a new run.
-#include <cstdint>
+// What it keeps: the answer times, each with the tick it came at, and nothing else. The creations
+// themselves, handed on and given up, are engine/creation_queue's, which tells this unit the time
+// of each answer that measures the simulator (gf_learnAnswerTime; an answer that only passes an
+// object on measures nothing) and asks it the allowance (gf_answerAllowance) when it decides
+// whether a creation given up may still be answered. The allowance is learned as an answer comes,
+// and again when an answer time is forgotten, in the once-a-tick step of creation_queue
+// (gf_forgetOldAnswers); asking it changes nothing. Worker thread only; everything forgotten at a
+// new run.
+#include "engine/aircraft_records.hpp"
 
-void gf_noteCreationHandedOn(std::uint32_t hexid);
-// The oldest creation of the aircraft handed on and not given up was answered; timed: the answer
-// measures the simulator's time.
-void gf_noteCreationAnswered(std::uint32_t hexid, bool timed);
-// The client gave the oldest creation of the aircraft handed on up; its answer will name sendId.
-void gf_noteCreationGivenUp(std::uint32_t hexid, std::uint32_t sendId);
-// The creation given up with that send id was answered after all (made or refused).
-void gf_noteLateAnswer(std::uint32_t hexid, std::uint32_t sendId, bool timed);
-// A creation of the aircraft given up may still be answered: no other creation of it goes now.
-[[nodiscard]] bool gf_givenUpMayBeAnswered(std::uint32_t hexid);
+// A creation was answered, made or refused, this many ticks after it was handed on.
+void gf_learnAnswerTime(Tick took);
+// How long after its sending a creation given up may still be answered.
+[[nodiscard]] Tick gf_answerAllowance();
+// The answer times that have left the memory are forgotten and the allowance learned again (once
+// a tick).
+void gf_forgetOldAnswers();
 
-// Nothing sent, nothing learned: a new run.
+// Nothing learned: a new run.
 void gf_resetCreationAnswers();

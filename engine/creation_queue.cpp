@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <iterator>
 #include <limits>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -80,58 +82,116 @@ struct HandOver {
     std::uint32_t newcomer = 0;
     std::uint32_t giver = 0;
 };
+// Noted by the spawn step; a hand-over that is over no longer counts, and is forgotten by the
+// once-a-tick step.
 std::vector<HandOver> handOvers;
-
-bool lf_promised(std::uint32_t hexid)
-{
-    return std::any_of(handOvers.begin(), handOvers.end(),
-                       [hexid](const HandOver& handOver) { return handOver.giver == hexid; });
-}
-
-bool lf_keptPlaceHeld(std::uint32_t hexid);
-
-// Hand-overs whose newcomer is shown or gone (or is to go), or whose giver has gone, are over. A
-// newcomer whose creation was given up goes on waiting for its place while that creation keeps it.
-void lf_endHandOvers()
-{
-    std::erase_if(handOvers, [](const HandOver& handOver) {
-        const LiveAircraft* newcomer = gf_liveByHexid(handOver.newcomer);
-        const LiveAircraft* giver = gf_liveByHexid(handOver.giver);
-        if (giver == nullptr || giver->state != SimState::active)
-            return true;
-        if (lf_keptPlaceHeld(handOver.newcomer))
-            return false;
-        return newcomer == nullptr || newcomer->state != SimState::adding2sim || newcomer->objectId != 0 ||
-               newcomer->dequeued || newcomer->removeWhenCreated;
-    });
-}
 
 constexpr Tick GIVEN_UP_MEMORY_TICKS =
     std::chrono::duration_cast<std::chrono::seconds>(GIVEN_UP_CREATION_MEMORY).count() * TICKS_PER_SECOND;
 constexpr std::size_t GIVEN_UP_CAPACITY = CREATION_MEMORY_CAPACITY;
+
+// The creations handed on, each until it is answered in time or given up; oldest first.
+struct SentCreation {
+    std::uint32_t hexid = 0;
+    Tick sentAt = 0;
+};
+std::vector<SentCreation> handedOn;
+
+// The creations given up, by the flight's (or static's) hexid, each list in the order noted.
+struct NotedGivenUp {
+    GivenUpCreation creation;
+    std::uint64_t noted = 0;  // the order noted, for the capacity
+};
+std::unordered_map<std::uint32_t, std::vector<NotedGivenUp>> givenUpCreations;
+std::size_t givenUpCount = 0;
+std::uint64_t givenUpNoted = 0;
 
 struct KeptLive {
     LiveAircraft aircraft;
     Tick keptAt = 0;
     bool placeTaken = false;  // a nearer newcomer took the place it kept
 };
+// In the order kept, with each one's place in the list by the flight's hexid.
 std::vector<KeptLive> keptLive;
+std::unordered_map<std::uint32_t, std::size_t> keptSlot;
 std::vector<StaticAircraft> keptStatics;
-std::vector<GivenUpCreation> givenUpCreations;
 
-void lf_forgetOldCreations()
+Tick lastTidyTick = std::numeric_limits<Tick>::min();
+
+std::vector<NotedGivenUp>* lf_givenUpOf(std::uint32_t hexid)
 {
-    const Tick now = tickCounter.load();
-    std::erase_if(givenUpCreations,
-                  [now](const GivenUpCreation& given) { return now - given.givenUpAt >= GIVEN_UP_MEMORY_TICKS; });
+    const auto found = givenUpCreations.find(hexid);
+    return found == givenUpCreations.end() ? nullptr : &found->second;
 }
 
 // Creations of the flight given up and not answered yet.
 std::size_t lf_unansweredCount(std::uint32_t hexid)
 {
-    return static_cast<std::size_t>(
-        std::count_if(givenUpCreations.begin(), givenUpCreations.end(),
-                      [hexid](const GivenUpCreation& given) { return given.hexid == hexid && given.objectId == 0; }));
+    const std::vector<NotedGivenUp>* given = lf_givenUpOf(hexid);
+    return given == nullptr ? 0
+                            : static_cast<std::size_t>(std::count_if(
+                                  given->begin(), given->end(),
+                                  [](const NotedGivenUp& noted) { return noted.creation.objectId == 0; }));
+}
+
+void lf_addGivenUp(GivenUpCreation creation)
+{
+    if (givenUpCount >= GIVEN_UP_CAPACITY) {
+        // Answers are being lost: the one noted first goes.
+        auto oldest = givenUpCreations.end();
+        for (auto flight = givenUpCreations.begin(); flight != givenUpCreations.end(); ++flight)
+            if (oldest == givenUpCreations.end() || flight->second.front().noted < oldest->second.front().noted)
+                oldest = flight;
+        oldest->second.erase(oldest->second.begin());
+        --givenUpCount;
+        if (oldest->second.empty())
+            givenUpCreations.erase(oldest);
+    }
+    const std::uint32_t hexid = creation.hexid;
+    givenUpCreations[hexid].push_back(NotedGivenUp{std::move(creation), ++givenUpNoted});
+    ++givenUpCount;
+}
+
+// The oldest creation of the aircraft handed on, taken out; nothing when none is noted.
+std::optional<Tick> lf_takeHandedOn(std::uint32_t hexid)
+{
+    const auto found = std::find_if(handedOn.begin(), handedOn.end(),
+                                    [hexid](const SentCreation& sent) { return sent.hexid == hexid; });
+    if (found == handedOn.end())
+        return std::nullopt;
+    const Tick sentAt = found->sentAt;
+    handedOn.erase(found);
+    return sentAt;
+}
+
+KeptLive* lf_keptLive(std::uint32_t hexid)
+{
+    const auto found = keptSlot.find(hexid);
+    return found == keptSlot.end() ? nullptr : &keptLive[found->second];
+}
+
+// The kept record at that place goes, the others keeping their order.
+void lf_eraseKept(std::size_t slot)
+{
+    keptSlot.erase(keptLive[slot].aircraft.hexid);
+    keptLive.erase(keptLive.begin() + static_cast<std::ptrdiff_t>(slot));
+    for (std::size_t i = slot; i < keptLive.size(); ++i)
+        keptSlot[keptLive[i].aircraft.hexid] = i;
+}
+
+void lf_forgetOldGivenUp(Tick now)
+{
+    const auto old = [now](Tick at) { return now - at >= GIVEN_UP_MEMORY_TICKS; };
+    std::erase_if(handedOn, [&old](const SentCreation& sent) { return old(sent.sentAt); });
+    for (auto flight = givenUpCreations.begin(); flight != givenUpCreations.end();) {
+        givenUpCount -= std::erase_if(flight->second, [&old](const NotedGivenUp& noted) {
+            return old(noted.creation.givenUpAt);
+        });
+        flight = flight->second.empty() ? givenUpCreations.erase(flight) : std::next(flight);
+    }
+    for (std::size_t slot = keptLive.size(); slot-- > 0;)
+        if (old(keptLive[slot].keptAt))
+            lf_eraseKept(slot);
 }
 
 // When the flight's last point known was due to be reached.
@@ -168,51 +228,76 @@ bool lf_nearestFirst(const LiveAircraft& aircraft)
     return gf_farthestActiveBeyond(lf_distanceNow(aircraft), true) != nullptr;
 }
 
-KeptLive* lf_keptLive(std::uint32_t hexid)
+// The flight's newest known: its record (flight; in buffer, if it has one), else the record kept.
+const LiveAircraft& lf_newestOf(const KeptLive& kept, const LiveAircraft* flight)
 {
-    const auto found = std::find_if(keptLive.begin(), keptLive.end(),
-                                    [hexid](const KeptLive& kept) { return kept.aircraft.hexid == hexid; });
-    return found == keptLive.end() ? nullptr : &*found;
-}
-
-// The flight's newest known: its record in buffer, if it has one, else the record kept.
-const LiveAircraft& lf_newestOf(const KeptLive& kept)
-{
-    const LiveAircraft* live = gf_liveByHexid(kept.aircraft.hexid);
-    return live != nullptr ? *live : kept.aircraft;
+    return flight != nullptr ? *flight : kept.aircraft;
 }
 
 // A flight whose creation was given up keeps its place at the live limit while that creation may
 // still be answered: its late object is the flight's aircraft, and a flight let into the place
-// meanwhile would only be made to be removed. Not once its own record counts again (placed anew,
-// or shown), nor once a nearer newcomer took the place, nor once its data has ended in the air
-// (asked of the flight's newest record: the one kept learns only what a record dropped for now
-// passes on).
-bool lf_holdsKeptPlace(const KeptLive& kept)
+// meanwhile would only be made to be removed. Not once its own record (flight, if it has one)
+// counts again (placed anew, or shown), nor once a nearer newcomer took the place, nor once its
+// data has ended in the air (asked of the flight's newest record: the one kept learns only what a
+// record dropped for now passes on).
+bool lf_holdsKeptPlace(const KeptLive& kept, const LiveAircraft* flight)
 {
     if (kept.placeTaken || !gf_givenUpMayBeAnswered(kept.aircraft.hexid))
         return false;
-    const LiveAircraft* live = gf_liveByHexid(kept.aircraft.hexid);
-    if (live != nullptr && (live->state != SimState::buffer || live->respawning))
+    if (flight != nullptr && (flight->state != SimState::buffer || flight->respawning))
         return false;
-    const LiveAircraft& newest = lf_newestOf(kept);
+    const LiveAircraft& newest = lf_newestOf(kept, flight);
     return newest.track.empty() || !newest.track.back().airborne || !gf_dataEnded(newest);
 }
 
 bool lf_keptPlaceHeld(std::uint32_t hexid)
 {
     const KeptLive* kept = lf_keptLive(hexid);
-    return kept != nullptr && lf_holdsKeptPlace(*kept);
+    return kept != nullptr && lf_holdsKeptPlace(*kept, gf_liveByHexid(hexid));
 }
 
 std::size_t lf_keptPlacesHeld()
 {
-    return static_cast<std::size_t>(std::count_if(keptLive.begin(), keptLive.end(), lf_holdsKeptPlace));
+    return static_cast<std::size_t>(std::count_if(keptLive.begin(), keptLive.end(), [](const KeptLive& kept) {
+        return lf_holdsKeptPlace(kept, gf_liveByHexid(kept.aircraft.hexid));
+    }));
+}
+
+// The hand-over still holds: its giver is shown, and its newcomer waits for its creation, or keeps
+// its place while a creation of it given up may still be answered. Once the newcomer is shown or
+// gone (or is to go), or the giver has gone, it is over.
+bool lf_handOverHolds(const HandOver& handOver)
+{
+    const LiveAircraft* giver = gf_liveByHexid(handOver.giver);
+    if (giver == nullptr || giver->state != SimState::active)
+        return false;
+    if (lf_keptPlaceHeld(handOver.newcomer))
+        return true;
+    const LiveAircraft* newcomer = gf_liveByHexid(handOver.newcomer);
+    return newcomer != nullptr && newcomer->state == SimState::adding2sim && newcomer->objectId == 0 &&
+           !newcomer->dequeued && !newcomer->removeWhenCreated;
+}
+
+// The aircraft has promised its place by a hand-over that still holds.
+bool lf_promised(std::uint32_t hexid)
+{
+    return std::any_of(handOvers.begin(), handOvers.end(), [hexid](const HandOver& handOver) {
+        return handOver.giver == hexid && lf_handOverHolds(handOver);
+    });
+}
+
+void lf_endHandOversOf(std::uint32_t newcomer)
+{
+    std::erase_if(handOvers, [newcomer](const HandOver& handOver) { return handOver.newcomer == newcomer; });
 }
 
 }  // namespace
 
-void gf_placeLiveCreation(std::uint32_t hexid) { lf_waiting().addingStack.push_back(hexid); }
+void gf_placeLiveCreation(std::uint32_t hexid)
+{
+    lf_endHandOversOf(hexid);
+    lf_waiting().addingStack.push_back(hexid);
+}
 
 void gf_placeStaticCreation(const CreationRequest& request) { lf_waiting().statics.push_back(request); }
 
@@ -248,7 +333,9 @@ bool gf_handOnCreation()
         });
         if (first == queue->end())
             continue;
-        gf_noteCreationHandedOn(first->hexid);
+        if (handedOn.size() >= GIVEN_UP_CAPACITY)
+            handedOn.erase(handedOn.begin());
+        handedOn.push_back(SentCreation{first->hexid, tickCounter.load()});
         gf_queueCreateAc(*first);
         queue->erase(first);
         return queue == &waiting.live;
@@ -282,17 +369,11 @@ std::size_t gf_creationsUnderWay()
 
 void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver) { handOvers.push_back(HandOver{newcomer, giver}); }
 
-bool gf_givesWay(std::uint32_t hexid)
-{
-    lf_endHandOvers();
-    return lf_promised(hexid);
-}
+bool gf_givesWay(std::uint32_t hexid) { return lf_promised(hexid); }
 
 LiveAircraft* gf_farthestActiveBeyond(double distanceNm, bool givingWay)
 {
     gf_assertEngineOwner();
-    if (!givingWay)
-        lf_endHandOvers();
     const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
     double best = distanceNm;
     LiveAircraft* farthest = nullptr;
@@ -314,8 +395,15 @@ std::size_t gf_liveCount()
         const bool away = aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::buffer;
         return aircraft.state == SimState::active || (aircraft.respawning && away);
     });
-    lf_endHandOvers();
-    return static_cast<std::size_t>(counted) + gf_creationsUnderWay() + lf_keptPlacesHeld() - handOvers.size();
+    const auto handedOver = std::count_if(handOvers.begin(), handOvers.end(), lf_handOverHolds);
+    return static_cast<std::size_t>(counted) + gf_creationsUnderWay() + lf_keptPlacesHeld() -
+           static_cast<std::size_t>(handedOver);
+}
+
+bool gf_holdsKeptPlace(const LiveAircraft& flight)
+{
+    const KeptLive* kept = lf_keptLive(flight.hexid);
+    return kept != nullptr && lf_holdsKeptPlace(*kept, &flight);
 }
 
 bool gf_holdsKeptPlace(std::uint32_t hexid) { return lf_keptPlaceHeld(hexid); }
@@ -324,9 +412,10 @@ std::optional<KeptPlace> gf_farthestKeptPlace(double distanceNm)
 {
     std::optional<KeptPlace> farthest;
     for (const KeptLive& kept : keptLive) {
-        if (!lf_holdsKeptPlace(kept))
+        const LiveAircraft* flight = gf_liveByHexid(kept.aircraft.hexid);
+        if (!lf_holdsKeptPlace(kept, flight))
             continue;
-        const double distance = lf_distanceNow(lf_newestOf(kept));
+        const double distance = lf_distanceNow(lf_newestOf(kept, flight));
         if (distance > (farthest ? farthest->distanceNm : distanceNm) + FARTHER_MARGIN_NM)
             farthest = KeptPlace{kept.aircraft.hexid, distance};
     }
@@ -361,8 +450,10 @@ void gf_takePlace(std::uint32_t newcomer, const PlaceToTake& place)
 
 void gf_releaseKeptPlace(std::uint32_t hexid)
 {
-    if (KeptLive* kept = lf_keptLive(hexid))
+    if (KeptLive* kept = lf_keptLive(hexid)) {
         kept->placeTaken = true;
+        lf_endHandOversOf(hexid);
+    }
 }
 
 std::size_t gf_shownCount()
@@ -381,6 +472,17 @@ void gf_resetCreationQueues()
     handOvers.clear();
 }
 
+void gf_tidyCreations()
+{
+    const Tick now = tickCounter.load();
+    if (now == lastTidyTick)
+        return;
+    lastTidyTick = now;
+    std::erase_if(handOvers, [](const HandOver& handOver) { return !lf_handOverHolds(handOver); });
+    lf_forgetOldGivenUp(now);
+    gf_forgetOldAnswers();
+}
+
 WaitingCreations& gf_waitingCreationsForTest() { return lf_waiting(); }
 
 void lf_renewWaitingCreation(const LiveAircraft& aircraft)
@@ -393,46 +495,85 @@ void lf_renewWaitingCreation(const LiveAircraft& aircraft)
     }
 }
 
-void gf_noteGivenUp(GivenUpCreation creation)
+void gf_noteAnswerInTime(std::uint32_t hexid, bool timed)
+{
+    const std::optional<Tick> sentAt = lf_takeHandedOn(hexid);
+    if (sentAt && timed)
+        gf_learnAnswerTime(tickCounter.load() - *sentAt);
+}
+
+void gf_noteGivenUp(std::uint32_t hexid, std::optional<GivenUpCreation> sentAs)
 {
     gf_assertEngineOwner();
-    lf_forgetOldCreations();
-    if (givenUpCreations.size() >= GIVEN_UP_CAPACITY)
-        givenUpCreations.erase(givenUpCreations.begin());
-    creation.givenUpAt = tickCounter.load();
-    givenUpCreations.push_back(std::move(creation));
+    const std::optional<Tick> sentAt = lf_takeHandedOn(hexid);
+    if (!sentAs)
+        return;
+    sentAs->givenUpAt = tickCounter.load();
+    sentAs->sentAt = sentAt;
+    lf_addGivenUp(std::move(*sentAs));
+}
+
+void gf_noteAnswerLate(std::uint32_t hexid, std::uint32_t sendId, bool timed)
+{
+    std::vector<NotedGivenUp>* given = lf_givenUpOf(hexid);
+    if (given == nullptr)
+        return;
+    const auto answered = std::find_if(given->begin(), given->end(), [sendId](const NotedGivenUp& noted) {
+        return noted.creation.sendId == sendId && noted.creation.sentAt;
+    });
+    if (answered == given->end())
+        return;
+    if (timed)
+        gf_learnAnswerTime(tickCounter.load() - *answered->creation.sentAt);
+    answered->creation.sentAt.reset();
+}
+
+bool gf_givenUpMayBeAnswered(std::uint32_t hexid)
+{
+    const std::vector<NotedGivenUp>* given = lf_givenUpOf(hexid);
+    if (given == nullptr)
+        return false;
+    const Tick now = tickCounter.load();
+    const Tick allowance = gf_answerAllowance();
+    return std::any_of(given->begin(), given->end(), [now, allowance](const NotedGivenUp& noted) {
+        return noted.creation.sentAt && now - *noted.creation.sentAt < allowance;
+    });
 }
 
 std::optional<GivenUpCreation> gf_takeGivenUpCreation(std::uint32_t hexid, std::uint32_t sendId)
 {
-    lf_forgetOldCreations();
-    const auto found =
-        std::find_if(givenUpCreations.begin(), givenUpCreations.end(), [hexid, sendId](const GivenUpCreation& given) {
-            return given.hexid == hexid && given.sendId == sendId;
-        });
-    if (found == givenUpCreations.end())
+    std::vector<NotedGivenUp>* given = lf_givenUpOf(hexid);
+    if (given == nullptr)
         return std::nullopt;
-    std::optional<GivenUpCreation> taken(std::move(*found));
-    givenUpCreations.erase(found);
+    const auto found = std::find_if(given->begin(), given->end(),
+                                    [sendId](const NotedGivenUp& noted) { return noted.creation.sendId == sendId; });
+    if (found == given->end())
+        return std::nullopt;
+    std::optional<GivenUpCreation> taken(std::move(found->creation));
+    given->erase(found);
+    --givenUpCount;
+    if (given->empty())
+        givenUpCreations.erase(hexid);
     return taken;
 }
 
-void gf_noteAnsweredLate(GivenUpCreation creation)
+void gf_keepAnsweredForRefusal(GivenUpCreation creation)
 {
-    if (creation.objectId != 0)
-        givenUpCreations.push_back(std::move(creation));
+    if (creation.objectId == 0)
+        return;
+    creation.sentAt.reset();
+    lf_addGivenUp(std::move(creation));
 }
 
 void gf_keepGivenUp(const LiveAircraft& aircraft)
 {
     gf_assertEngineOwner();
-    const Tick now = tickCounter.load();
-    std::erase_if(keptLive, [&aircraft, now](const KeptLive& kept) {
-        return kept.aircraft.hexid == aircraft.hexid || now - kept.keptAt >= GIVEN_UP_MEMORY_TICKS;
-    });
+    if (const auto same = keptSlot.find(aircraft.hexid); same != keptSlot.end())
+        lf_eraseKept(same->second);
     if (keptLive.size() >= GIVEN_UP_CAPACITY)
-        keptLive.erase(keptLive.begin());
-    keptLive.push_back(KeptLive{aircraft, now});
+        lf_eraseKept(0);
+    keptSlot[aircraft.hexid] = keptLive.size();
+    keptLive.push_back(KeptLive{aircraft, tickCounter.load()});
 }
 
 void gf_takeNewerPoints(LiveAircraft& record, const LiveAircraft& newer)
@@ -448,28 +589,28 @@ void gf_takeNewerPoints(LiveAircraft& record, const LiveAircraft& newer)
 
 void gf_keptLiveTakesNewerPoints(const LiveAircraft& dropped)
 {
-    for (KeptLive& kept : keptLive)
-        if (kept.aircraft.hexid == dropped.hexid)
-            gf_takeNewerPoints(kept.aircraft, dropped);
+    if (KeptLive* kept = lf_keptLive(dropped.hexid))
+        gf_takeNewerPoints(kept->aircraft, dropped);
 }
 
 std::optional<LiveAircraft> gf_takeGivenUpLive(std::uint32_t hexid)
 {
-    const auto found = std::find_if(keptLive.begin(), keptLive.end(),
-                                    [hexid](const KeptLive& kept) { return kept.aircraft.hexid == hexid; });
-    if (found == keptLive.end())
+    const auto found = keptSlot.find(hexid);
+    if (found == keptSlot.end())
         return std::nullopt;
-    std::optional<LiveAircraft> taken(std::move(found->aircraft));
-    keptLive.erase(found);
+    const std::size_t slot = found->second;
+    std::optional<LiveAircraft> taken(std::move(keptLive[slot].aircraft));
+    lf_eraseKept(slot);
     return taken;
 }
 
 void gf_forgetGivenUpLive(std::uint32_t hexid)
 {
     static_cast<void>(gf_takeGivenUpLive(hexid));
-    for (GivenUpCreation& given : givenUpCreations)
-        if (given.hexid == hexid && given.objectId == 0)
-            given.superseded = true;
+    if (std::vector<NotedGivenUp>* given = lf_givenUpOf(hexid))
+        for (NotedGivenUp& noted : *given)
+            if (noted.creation.objectId == 0)
+                noted.creation.superseded = true;
 }
 
 LateLiveVerdict gf_judgeLateLive(std::uint32_t hexid, std::uint32_t sendId, std::uint32_t objectId)
@@ -544,7 +685,6 @@ std::optional<StaticAircraft> gf_takeGivenUpStatic(std::uint32_t hexid)
 
 std::optional<StaticAircraft> gf_takeFirstGivenUpStatic()
 {
-    lf_forgetOldCreations();
     const auto first = std::find_if(keptStatics.begin(), keptStatics.end(),
                                     [](const StaticAircraft& kept) { return lf_unansweredCount(kept.hexid) <= 1; });
     if (first == keptStatics.end())
@@ -557,6 +697,11 @@ void gf_forgetGivenUpStatics() { keptStatics.clear(); }
 void gf_resetGivenUpCreations()
 {
     keptLive.clear();
+    keptSlot.clear();
     keptStatics.clear();
+    handedOn.clear();
     givenUpCreations.clear();
+    givenUpCount = 0;
+    givenUpNoted = 0;
+    lastTidyTick = std::numeric_limits<Tick>::min();
 }

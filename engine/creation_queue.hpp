@@ -1,15 +1,15 @@
 #pragma once
 // The creations on their way, from placement to answer: what the engine will ask the simulator
-// to make, what it has asked and not yet seen made, and what it keeps of a creation the simulator
-// client gave up unanswered. The containers are this file's own, changed only through the
-// operations below.
+// to make, what it has asked and not yet seen answered, and what it keeps of a creation the
+// simulator client gave up unanswered. The containers are this file's own, changed only through
+// the operations below; a function that counts or finds changes none of them.
 //
 // What waits, and who changes it:
 // - A live creation waits first as its hexid on the adding stack, placed there by the spawn step
 //   (gf_placeLiveCreation); the tick driver has the request made from the flight's record once a
 //   tick (gf_serveAddingStack), into the live creation queue, and the first handed to the
 //   simulator client at each creation slot, one per 50 ticks (gf_handOnCreation), passing over an
-//   aircraft whose creation given up may still be answered (engine/creation_answers): it waits in
+//   aircraft whose creation given up may still be answered (gf_givenUpMayBeAnswered): it waits in
 //   the queue for that answer, which takes its place (a live flight that keeps its place for that
 //   answer is not placed at all; one placed all the same, its kept place taken by a nearer newcomer
 //   or away for a respawn, waits here). While it waits,
@@ -19,6 +19,10 @@
 //   withdraws it (gf_withdrawCreation). Static creations wait in the static creation queue,
 //   placed by the static parking step (gf_placeStaticCreation) and withdrawn by a removal, a late
 //   answer or a live aircraft that takes the stand.
+// - Each creation handed on is noted with its tick until it is answered in time or given up: the
+//   results drain tells which (gf_noteAnswerInTime, gf_noteGivenUp), and the time an answer took
+//   teaches engine/creation_answers the allowance, how long a creation given up may still be
+//   answered.
 // - The live limit (MAX_LIVE_SEL) counts what holds a place and what is on its way to one
 //   (gf_liveCount, with the kinds it counts). At the limit a newcomer nearer than a shown aircraft
 //   is placed while that one stays (gf_noteHandOver): the place changes hands when the newcomer is
@@ -27,34 +31,41 @@
 //   while that creation may still be answered (gf_holdsKeptPlace; a hand-over that waited for it
 //   goes on): the spawn step holds its record in buffer for the late object, a farther newcomer is
 //   not let in, a newcomer more than 0.1 nm nearer takes the place at once (gf_placeToTake,
-//   gf_takePlace), and a lowered limit lets the farthest go.
+//   gf_takePlace), and a lowered limit lets the farthest go (gf_releaseKeptPlace).
 // - A creation the client gave up unanswered (it may have been an object the simulator removed
-//   before it could be described) is noted here by the results drain, with what it was sent as
-//   (gf_noteGivenUp); the live flight's record that it erases is kept (gf_keepGivenUp), and a
-//   static one waits to be made again by the static parking step. A slow simulator still answers
-//   it later: the results drain asks here what the object is (gf_judgeLateLive: what a prompt
-//   answer would have given; a kept record whose data has ended in the air, asked of
-//   engine/data_clock, is not brought back), places the record where the flight is now and acts
-//   on it, or removes the object as one too many. A record dropped for now takes the newer points
-//   and newest report of its flight into the record kept (gf_keptLiveTakesNewerPoints).
+//   before it could be described) is one record here, noted by the results drain with its send
+//   tick and what it was sent as while its aircraft waited for it (gf_noteGivenUp); of one whose
+//   aircraft had gone or was shown already nothing is kept, its late answer being one too many.
+//   The live flight's record that the give-up erases is kept (gf_keepGivenUp), and a static one
+//   waits to be made again by the static parking step. A slow simulator still answers it later:
+//   the results drain notes the answer (gf_noteAnswerLate: it is no longer awaited, and its time
+//   is learned), asks here what the object is (gf_judgeLateLive: what a prompt answer would have
+//   given; a kept record whose data has ended in the air, asked of engine/data_clock, is not
+//   brought back), places the record where the flight is now and acts on it, or removes the object
+//   as one too many. A record dropped for now takes the newer points and newest report of its
+//   flight into the record kept (gf_keptLiveTakesNewerPoints).
 //
 // When it is forgotten: a waiting creation once it is handed to the client or withdrawn; a
-// hand-over once the newcomer is shown or either of the two has gone. A note of a creation given up
-// once it is answered, made or refused, and after GIVEN_UP_CREATION_MEMORY (10 minutes, as long as
-// the client remembers the creation: no answer comes later); a note answered late is kept as long,
-// for a refusal that may still name it. A kept live record once it is taken, replaced by the
-// flight's next give-up, or after the same ten minutes, and once the flight's aircraft is shown
-// through any creation (one answered in time, or a late one taken) or the flight is removed (its
-// record erased for good: withdrawn, its object removed, blocked by the user, dropped for any reason
-// but two). The give-up itself, which erases the record until the flight's next traffic record, is
-// no removal, and neither is a record dropped for now (its data ran out, or at the live limit there
-// was no place for it): the kept record takes its newer points. The creations given up before the
-// flight was shown or removed are superseded: their late objects are one too many even when a later
-// creation of the flight is given up and its record kept. A kept record whose flight's data has
-// ended in the air (its last point due more than a minute ago, nothing come since) is no aircraft
-// to show either; one whose data ended on the ground stands where it ended. A static one once it is
-// taken or the statics leave the park airport. Past CREATION_MEMORY_CAPACITY (1,000, as the client
-// keeps) at once the oldest go. Everything at a new run.
+// creation handed on once it is answered or given up. A hand-over no longer counts once the
+// newcomer is shown or either of the two has gone, and is forgotten once a tick
+// (gf_tidyCreations), or at once when the newcomer is placed anew or the place it kept is taken.
+// A creation given up once it is answered, made or refused, and after GIVEN_UP_CREATION_MEMORY
+// (10 minutes, as long as the client remembers the creation: no answer comes later); one answered
+// late by an object is kept as long, for a refusal that may still name it. A kept live record once
+// it is taken, replaced by the flight's next give-up, or after the same ten minutes, and once the
+// flight's aircraft is shown through any creation (one answered in time, or a late one taken) or
+// the flight is removed (its record erased for good: withdrawn, its object removed, blocked by the
+// user, dropped for any reason but two). The give-up itself, which erases the record until the
+// flight's next traffic record, is no removal, and neither is a record dropped for now (its data
+// ran out, or at the live limit there was no place for it): the kept record takes its newer
+// points. The creations given up before the flight was shown or removed are superseded: their late
+// objects are one too many even when a later creation of the flight is given up and its record
+// kept. A kept record whose flight's data has ended in the air (its last point due more than a
+// minute ago, nothing come since) is no aircraft to show either; one whose data ended on the
+// ground stands where it ended. A static one once it is taken or the statics leave the park
+// airport. What has aged past the memory is forgotten by the once-a-tick step, and past
+// CREATION_MEMORY_CAPACITY (1,000, as the client keeps) at once the oldest go. Everything at a new
+// run.
 //
 // Worker thread only. The files that ask it (the spawn step, the tick driver, the respawn check,
 // the removals, the results drain, the static parking step and the live aircraft that take a
@@ -71,7 +82,9 @@
 
 using CreationQueue = std::deque<CreationRequest>;
 
-// Placing: a live aircraft placed by the spawn step waits as its hexid on the adding stack.
+// Placing: a live aircraft placed by the spawn step waits as its hexid on the adding stack. A
+// place promised to it before, while it waited for a creation of its own, is no longer promised:
+// the spawn step notes the place it takes now after placing it.
 void gf_placeLiveCreation(std::uint32_t hexid);
 // Placing: a static aircraft's request waits in the static creation queue (static parking step).
 void gf_placeStaticCreation(const CreationRequest& request);
@@ -82,7 +95,8 @@ void gf_placeStaticCreation(const CreationRequest& request);
 void gf_serveAddingStack();
 // Handing on, at a creation slot: the front live creation, or else the front static one, goes to
 // the simulator client, passing over those held back while a creation of the same aircraft given
-// up may still be answered (engine/creation_answers). True when a live one went (the slot is used).
+// up may still be answered (gf_givenUpMayBeAnswered); it is noted with its tick until it is
+// answered or given up. True when a live one went (the slot is used).
 [[nodiscard]] bool gf_handOnCreation();
 // Withdrawing: every creation of the aircraft with this hexid that waits, on the adding stack or in
 // a creation queue, is taken out, keeping the order of the others; true when one was. (Two
@@ -104,7 +118,8 @@ void lf_renewWaitingCreation(const LiveAircraft& aircraft);
 // the place changes hands when the newcomer is shown (its object is there), and the aircraft that
 // gave its place up goes then. Until then the two count as one. A hand-over ends when the
 // newcomer is shown, or when either has gone (the newcomer's creation withdrawn, refused, or given
-// up once its kept place no longer holds; the other removed), and the place is the other's again.
+// up once its kept place no longer holds; the other removed), and the place is the other's again:
+// it no longer counts from then on, and is forgotten by the once-a-tick step (gf_tidyCreations).
 void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver);
 // The aircraft has promised its place to a newcomer still on its way.
 [[nodiscard]] bool gf_givesWay(std::uint32_t hexid);
@@ -114,9 +129,11 @@ void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver);
 [[nodiscard]] LiveAircraft* gf_farthestActiveBeyond(double distanceNm, bool givingWay);
 
 // A flight whose creation was given up keeps its place at the live limit while that creation may
-// still be answered (engine/creation_answers): its late object is its aircraft. Not once its own
+// still be answered (gf_givenUpMayBeAnswered): its late object is its aircraft. Not once its own
 // record counts again (placed anew, or shown), its data has ended in the air, or a nearer newcomer
-// took the place; the place itself is not promised to it.
+// took the place; the place itself is not promised to it. Asked of the flight's record, as the
+// spawn step has it, or of the flight's hexid alone (its record, if any, then found first).
+[[nodiscard]] bool gf_holdsKeptPlace(const LiveAircraft& flight);
 [[nodiscard]] bool gf_holdsKeptPlace(std::uint32_t hexid);
 struct KeptPlace {
     std::uint32_t hexid = 0;
@@ -138,7 +155,8 @@ struct PlaceToTake {
 // that waited for the flight that kept it ends). That flight's late object is then judged as any
 // other's.
 void gf_takePlace(std::uint32_t newcomer, const PlaceToTake& place);
-// The flight no longer keeps its place (the live limit lowered).
+// The flight no longer keeps its place (taken, or the live limit lowered); a hand-over that waited
+// for it ends.
 void gf_releaseKeptPlace(std::uint32_t hexid);
 
 // What the live limit (MAX_LIVE_SEL) counts, when a newcomer is let in and when the limit is
@@ -154,6 +172,10 @@ void gf_releaseKeptPlace(std::uint32_t hexid);
 void gf_reserveCreationQueues();
 // Nothing waits: a new run.
 void gf_resetCreationQueues();
+// Once a tick, before the results are drained (a second call in the same tick does nothing): the
+// hand-overs that are over are forgotten, and so are the creations handed on, given up or kept
+// that have aged past the client's memory; engine/creation_answers forgets its old answer times.
+void gf_tidyCreations();
 
 // For tests, which set the waiting creations up and look at them directly.
 struct WaitingCreations {
@@ -162,6 +184,10 @@ struct WaitingCreations {
     CreationQueue statics;
 };
 [[nodiscard]] WaitingCreations& gf_waitingCreationsForTest();
+
+// Answers: the oldest creation of the aircraft handed on was answered in time, made or refused;
+// timed: the answer measures the simulator's time, which engine/creation_answers learns.
+void gf_noteAnswerInTime(std::uint32_t hexid, bool timed);
 
 // What a creation given up was sent as: the flight's name and livery then, and whether the
 // flight had changed after it was sent (renamed, or another airframe), so that its object shows
@@ -175,6 +201,9 @@ struct GivenUpCreation {
     bool outdated = false;         // changed after it was sent: the object is to respawn
     bool outdatedLivery = false;   // ... with a new livery
     Tick givenUpAt = 0;
+    // When it was handed on, while its answer is awaited; nothing once answered, or when its
+    // handing on was not seen (then it is never awaited).
+    std::optional<Tick> sentAt = std::nullopt;
     // The late object taken as it while another creation of the flight given up was unanswered:
     // the object is matched by its tail number only, so the simulator may still refuse this one,
     // and the object is then the other's. With the flight's respawn flags from before.
@@ -185,14 +214,22 @@ struct GivenUpCreation {
     // object is one too many, even once a later creation of the flight is given up and kept.
     bool superseded = false;
 };
-// A creation was given up (the flight's record may be kept as well, below).
-void gf_noteGivenUp(GivenUpCreation creation);
+// The client gave the oldest creation of the aircraft handed on up: it is no longer on its way.
+// While its aircraft waited for it, it is kept as given up, as it was sent (sentAs, with its send
+// id; the send tick added here); nothing is kept of one whose aircraft has gone or is shown.
+void gf_noteGivenUp(std::uint32_t hexid, std::optional<GivenUpCreation> sentAs);
+// The creation given up with that send id was answered after all (made or refused): no longer
+// awaited; timed: its answer time is learned.
+void gf_noteAnswerLate(std::uint32_t hexid, std::uint32_t sendId, bool timed);
+// A creation of the aircraft given up may still be answered: awaited, and sent within the
+// allowance (engine/creation_answers). No other creation of it goes meanwhile.
+[[nodiscard]] bool gf_givenUpMayBeAnswered(std::uint32_t hexid);
 // The creation given up with that hexid and send id, taken out: it has been answered.
 [[nodiscard]] std::optional<GivenUpCreation> gf_takeGivenUpCreation(std::uint32_t hexid, std::uint32_t sendId);
 // A late object (creation.objectId) answered the creation, taken out above: the creation is kept
 // as answered, for a refusal that may still come (the object is matched by its tail number only;
 // the client then passes it on to another creation and says which).
-void gf_noteAnsweredLate(GivenUpCreation creation);
+void gf_keepAnsweredForRefusal(GivenUpCreation creation);
 
 // A live aircraft's creation was given up; the caller erases its record. Kept for ten minutes,
 // as long as the client remembers the creation.

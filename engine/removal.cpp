@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <optional>
 
-#include "engine/creation_answers.hpp"
 #include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/stand_marks.hpp"

@@ -8,7 +8,6 @@
 #include <type_traits>
 
 #include "engine/approach_landing.hpp"
-#include "engine/creation_answers.hpp"
 #include "engine/creation_queue.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/live_creation.hpp"
@@ -169,19 +168,23 @@ GivenUpCreation lf_givenUpOf(const Aircraft& aircraft, std::uint32_t sendId)
 
 // The creation failed and the aircraft goes. A refused livery is not offered again; one that
 // failed only because the simulator was full or never answered is tried again when the flight
-// comes back. One given up unanswered is kept for the simulator's late answer, unless its removal
-// was asked meanwhile.
+// comes back. One given up unanswered is noted as given up with what it was sent as while its
+// aircraft waited for it, and the aircraft is kept for the simulator's late answer, unless its
+// removal was asked meanwhile.
 template <typename Aircraft>
 void lf_eraseRefused(std::vector<Aircraft>& list, const SimResult& result)
 {
     const std::uint32_t hexid = result.hexid;
     const auto found =
         std::find_if(list.begin(), list.end(), [hexid](const Aircraft& aircraft) { return aircraft.hexid == hexid; });
+    const bool waits = found != list.end() && lf_waitsForCreation(*found);
+    if (result.value1 == CREATION_NOT_ANSWERED)
+        gf_noteGivenUp(hexid, waits ? std::optional(lf_givenUpOf(*found, lf_sendIdOf(result.value2))) : std::nullopt);
     if (found == list.end())
         return;
     // Shown already, by an object taken as another of its creations: the refusal still stands for
     // the title.
-    if (!lf_waitsForCreation(*found)) {
+    if (!waits) {
         if (result.value1 == CREATION_TITLE_REFUSED && !gf_isRefusedLivery(found->liveryTitle))
             gf_liveryNotCreated(found->identity, found->liveryTitle);
         return;
@@ -190,11 +193,8 @@ void lf_eraseRefused(std::vector<Aircraft>& list, const SimResult& result)
         gf_liveryNotCreated(found->identity, found->liveryTitle);
     else
         gf_log(vald::format("{} not created for now, tried again later", gf_flightKeyText(found->identity)));
-    if (result.value1 == CREATION_NOT_ANSWERED) {
-        gf_noteGivenUp(lf_givenUpOf(*found, lf_sendIdOf(result.value2)));
-        if (!found->removeWhenCreated)
-            gf_keepGivenUp(*found);
-    }
+    if (result.value1 == CREATION_NOT_ANSWERED && !found->removeWhenCreated)
+        gf_keepGivenUp(*found);
     lf_eraseWaiting(list, found);
 }
 
@@ -250,7 +250,7 @@ void lf_lateLive(const SimResult& result)
         if (heldStand)
             lf_occupyStand(aircraft->standNumber);
         if (shown)
-            gf_noteAnsweredLate(*shown);
+            gf_keepAnsweredForRefusal(*shown);
         // A flight that waits for a creation of its own and cannot take this object, past the
         // live limit or not to be placed where it is now, could not take that creation's object
         // either: it would be made only to be removed. The flight goes with the object (its
@@ -274,7 +274,7 @@ void lf_lateLive(const SimResult& result)
     if (shown) {
         shown->respawnDueBefore = aircraft->respawnDue;
         shown->respawnNewLiveryBefore = aircraft->respawnNewLivery;
-        gf_noteAnsweredLate(*shown);
+        gf_keepAnsweredForRefusal(*shown);
     }
     const bool due = lf_respawnIfOutdated(*aircraft, shown);
     gf_log(lf_lateObjectText(verdict.name, result.objectId,
@@ -294,7 +294,7 @@ void lf_lateStatic(const SimResult& result)
 {
     if (std::optional<GivenUpCreation> shown = gf_takeGivenUpCreation(result.hexid, lf_sendIdOf(result.value1))) {
         shown->objectId = result.objectId;
-        gf_noteAnsweredLate(*shown);
+        gf_keepAnsweredForRefusal(*shown);
     }
     StaticAircraft* aircraft = lf_staticByHexid(result.hexid);
     std::optional<StaticAircraft> kept = aircraft == nullptr ? gf_takeGivenUpStatic(result.hexid) : std::nullopt;
@@ -334,7 +334,7 @@ void lf_objectPassedOn(const SimResult& result)
         if (!shown)
             return;
         shown->objectId = objectId;
-        gf_noteAnsweredLate(*shown);
+        gf_keepAnsweredForRefusal(*shown);
         const bool due = lf_respawnIfOutdated(*holder, shown);
         gf_log(lf_lateObjectText(gf_flightKeyText(holder->identity), objectId,
                                  due ? "its later creation, to respawn" : "its later creation"));
@@ -400,31 +400,31 @@ void lf_lateRefused(const SimResult& result)
     }
 }
 
-// What the result tells of the simulator's time to answer a creation.
+// What the result tells of the creations handed on and of the simulator's time to answer them (a
+// creation given up is noted with the refusals, where what it was sent as is known).
 void lf_noteAnswer(const SimResult& result)
 {
     switch (result.kind) {
     case SIM_RESULT_LIVE_CREATED:
     case SIM_RESULT_STATIC_CREATED:
-        gf_noteCreationAnswered(result.hexid, true);
+        gf_noteAnswerInTime(result.hexid, true);
         break;
     case SIM_RESULT_CREATION_FAILED:
-        if (result.value1 == CREATION_NOT_ANSWERED)
-            gf_noteCreationGivenUp(result.hexid, lf_sendIdOf(result.value2));
-        else if (result.value2 == 0.0)  // with a send id: one answered already, refused after all
-            gf_noteCreationAnswered(result.hexid, true);
+        // With a send id: one answered already, refused after all.
+        if (result.value1 != CREATION_NOT_ANSWERED && result.value2 == 0.0)
+            gf_noteAnswerInTime(result.hexid, true);
         break;
     case SIM_RESULT_LATE_CREATED:
-        gf_noteLateAnswer(result.hexid, lf_sendIdOf(result.value1), true);
+        gf_noteAnswerLate(result.hexid, lf_sendIdOf(result.value1), true);
         break;
     case SIM_RESULT_LATE_REFUSED:
-        gf_noteLateAnswer(result.hexid, lf_sendIdOf(result.value2), true);
+        gf_noteAnswerLate(result.hexid, lf_sendIdOf(result.value2), true);
         break;
     case SIM_RESULT_OBJECT_PASSED_ON:
         if (result.value2 != 0.0)
-            gf_noteLateAnswer(result.hexid, lf_sendIdOf(result.value1), false);
+            gf_noteAnswerLate(result.hexid, lf_sendIdOf(result.value1), false);
         else
-            gf_noteCreationAnswered(result.hexid, false);
+            gf_noteAnswerInTime(result.hexid, false);
         break;
     default:
         break;
@@ -546,6 +546,7 @@ void lf_finishStatic(SimResult& record)
 void lf_processSimResults()
 {
     gf_assertEngineOwner();
+    gf_tidyCreations();
     gf_drainSimResults(&lf_handleSimResult);
     if (!deferredResults.empty())
         lf_finishCreation();

@@ -11,8 +11,9 @@
 // (gf_judgeLateLive) and applied here: the record is placed where its flight is now by the spawn
 // step's rules, its object moved there once its freeze events have gone (never a position before
 // them, as for a prompt answer), or the object is removed as one too many. Each answer, in time or
-// late, and each give-up is told to engine/creation_answers, which learns the simulator's answer
-// time from them. An
+// late, and each give-up is told to creation_queue, which keeps the creations given up and has
+// engine/creation_answers learn the simulator's answer time. Before it drains, creation_queue's
+// once-a-tick step forgets what is over or too old. An
 // object that the client passes on from a creation refused since to another with its tail number
 // is that creation's answer; a flight that held it gives it up.
 #include "engine/aircraft_records.hpp"

@@ -366,7 +366,7 @@ void lf_spawnStep(LiveAircraft& aircraft)
         return lf_drop(aircraft);
     // Its creation given up may still be answered: that late object is to be its aircraft, joined
     // to this record. It keeps its place meanwhile and waits, moving on along its track.
-    if (!aircraft.respawning && gf_holdsKeptPlace(aircraft.hexid))
+    if (!aircraft.respawning && gf_holdsKeptPlace(aircraft))
         return lf_holdBack(aircraft, now);
     PlaceToTake place;
     if (!aircraft.respawning && gf_liveCount() >= static_cast<std::size_t>(maxLive)) {
@@ -387,12 +387,12 @@ void lf_spawnStep(LiveAircraft& aircraft)
             return lf_holdBack(aircraft, now);
     }
     // A place is promised only to a newcomer that has its livery and its stand: the choice of
-    // either may still drop it.
+    // either may still drop it. It is placed first, which ends a place promised to it before.
     if (!lf_readyToPlace(aircraft))
         return;
+    lf_place(aircraft);
     if (place)
         gf_takePlace(aircraft.hexid, place);
-    lf_place(aircraft);
 }
 
 bool lf_proximityHold(LiveAircraft& aircraft)

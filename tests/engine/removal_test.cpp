@@ -4,13 +4,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
-#include "engine/creation_answers.hpp"
 #include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
 #include "engine/stand_marks.hpp"
 #include "foundation/format.hpp"
 #include "foundation/parameters.hpp"
+#include "simlink/sim_queues.hpp"
 #include "tests/engine/engine_test_support.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "tests/support/waiting_creations.hpp"
@@ -254,7 +255,10 @@ TEST_F(RemovalTest, ALoweredLiveLimitCountsTheCreationsOnTheirWayAndHoldsOnceThe
     }
     const std::uint32_t far = 0x500031;
     at(addLive(far, "K1", SimState::adding2sim), 8.0);
-    gf_noteCreationHandedOn(far);
+    const CreationQueue waiting = std::exchange(liveCreationQueue, {request("K1", far)});
+    ASSERT_TRUE(gf_handOnCreation());
+    liveCreationQueue = waiting;
+    gf_resetSimSendQueues();
     gf_pushSimResult(SimResult{0, far, 0, SIM_RESULT_CREATION_FAILED, CREATION_NOT_ANSWERED, 1.0});
     lf_processSimResults();
     ASSERT_TRUE(gf_holdsKeptPlace(far));

@@ -272,7 +272,8 @@ TEST_F(SimResultsTest, LiveAircraftCreatedParkedTakesTheStandFromTheStatic)
 // A record given up leaves at once, as before; a late answer is the flight's aircraft while the
 // flight still waits with no aircraft shown, as a prompt answer would have been, also in place of a
 // creation of it sent since (whose own object is then one too many), and is removed where the
-// flight was shown or removed meanwhile, or is not wanted.
+// flight was shown or removed meanwhile, or is not wanted. A creation given up while its flight is
+// shown already is nobody's: nothing of the flight waits for its answer.
 TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessItWasShownOrRemovedOrIsNotWanted)
 {
     const std::uint32_t alone = 0x500001, madeAnew = 0x500002, queued = 0x500003, sentAgain = 0x500004,
@@ -291,6 +292,8 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     addLive(queued, "KLM3", SimState::adding2sim);
     liveCreationQueue.push_back(request("KLM3", queued));
     addLive(sentAgain, "KLM1", SimState::adding2sim);
+    liveCreationQueue.push_front(request("KLM1", alone));  // sent again, and given up in its turn below
+    ASSERT_TRUE(gf_handOnCreation());
     lf_removeBlocked(blocked);
     for (const std::uint32_t hexid : flights)
         push(SIM_RESULT_LATE_CREATED, hexid % 16 + 40, hexid, 0.0, 3000.0);
@@ -306,6 +309,8 @@ TEST_F(SimResultsTest, ALateAnswerToAGivenUpCreationIsTheFlightsAircraftUnlessIt
     lf_processSimResults();
     EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{45, 46, 47, 49})) << "the creation sent again is one too many";
     EXPECT_EQ(gf_liveByHexid(sentAgain)->objectId, 44u);
+    liveCreationQueue.push_back(request("KLM1", alone));  // its respawn
+    EXPECT_TRUE(gf_handOnCreation()) << "not held back for the creation given up while it was shown";
     const std::deque<TrackPoint>& merged = gf_liveByHexid(madeAnew)->track;  // with what came since
     EXPECT_EQ(std::pair(merged.size(), merged.back().playTick), std::pair(std::size_t{3}, Tick{300}));
 
