@@ -1,6 +1,7 @@
 #include "engine/creation_queue.hpp"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <iterator>
@@ -250,40 +251,152 @@ bool lf_holdsKeptPlace(const KeptLive& kept, const LiveAircraft* flight)
     return newest.track.empty() || !newest.track.back().airborne || !gf_dataEnded(newest);
 }
 
-bool lf_keptPlaceHeld(std::uint32_t hexid)
+// The flight keeps its place; flight: its record, if it has one.
+bool lf_keptPlaceHeld(std::uint32_t hexid, const LiveAircraft* flight)
 {
     const KeptLive* kept = lf_keptLive(hexid);
-    return kept != nullptr && lf_holdsKeptPlace(*kept, gf_liveByHexid(hexid));
+    return kept != nullptr && lf_holdsKeptPlace(*kept, flight);
 }
 
-std::size_t lf_keptPlacesHeld()
+// Whether a hexid may be one of a few, by a hash of each into 4,096 bits: a record whose bit is
+// clear is none of them, so that a walk over the records looks few of them up by key.
+class HexidFilter {
+public:
+    void add(std::uint32_t hexid) { bits_[lf_bit(hexid) / 64] |= std::uint64_t{1} << (lf_bit(hexid) % 64); }
+    [[nodiscard]] bool mayHold(std::uint32_t hexid) const
+    {
+        return (bits_[lf_bit(hexid) / 64] >> (lf_bit(hexid) % 64) & 1) != 0;
+    }
+
+private:
+    static std::uint32_t lf_bit(std::uint32_t hexid) { return (hexid * 0x9E3779B1u) >> 20; }
+    std::array<std::uint64_t, 64> bits_{};
+};
+
+// The records of the flights that keep a place and of those in the hand-overs (nullptr where a
+// flight has none), found in one walk over the live records: nothing searches the records for each
+// kept place or hand-over.
+struct FlightRecords {
+    std::vector<const LiveAircraft*> kept;       // by place in keptLive
+    std::vector<const LiveAircraft*> newcomers;  // by place in handOvers
+    std::vector<const LiveAircraft*> givers;
+};
+
+// withKept: those of the kept places too, else only those of the hand-overs.
+FlightRecords lf_flightRecords(bool withKept)
 {
-    return static_cast<std::size_t>(std::count_if(keptLive.begin(), keptLive.end(), [](const KeptLive& kept) {
-        return lf_holdsKeptPlace(kept, gf_liveByHexid(kept.aircraft.hexid));
-    }));
+    FlightRecords found;
+    found.kept.assign(withKept ? keptLive.size() : 0, nullptr);
+    found.newcomers.assign(handOvers.size(), nullptr);
+    found.givers.assign(handOvers.size(), nullptr);
+    if (found.kept.empty() && handOvers.empty())
+        return found;
+    HexidFilter filter;
+    for (std::size_t slot = 0; slot < found.kept.size(); ++slot)
+        filter.add(keptLive[slot].aircraft.hexid);
+    for (const HandOver& handOver : handOvers) {
+        filter.add(handOver.newcomer);
+        filter.add(handOver.giver);
+    }
+    // The first record of each hexid, as gf_liveByHexid finds it.
+    const auto note = [](const LiveAircraft*& record, const LiveAircraft& aircraft) {
+        if (record == nullptr)
+            record = &aircraft;
+    };
+    for (const LiveAircraft& aircraft : liveAircraft) {
+        const std::uint32_t hexid = aircraft.hexid;
+        if (!filter.mayHold(hexid))
+            continue;
+        if (withKept)
+            if (const auto slot = keptSlot.find(hexid); slot != keptSlot.end())
+                note(found.kept[slot->second], aircraft);
+        for (std::size_t i = 0; i < handOvers.size(); ++i) {
+            if (handOvers[i].newcomer == hexid)
+                note(found.newcomers[i], aircraft);
+            if (handOvers[i].giver == hexid)
+                note(found.givers[i], aircraft);
+        }
+    }
+    return found;
+}
+
+std::size_t lf_keptPlacesHeld(const FlightRecords& records)
+{
+    std::size_t held = 0;
+    for (std::size_t slot = 0; slot < keptLive.size(); ++slot)
+        held += lf_holdsKeptPlace(keptLive[slot], records.kept[slot]) ? 1 : 0;
+    return held;
 }
 
 // The hand-over still holds: its giver is shown, and its newcomer waits for its creation, or keeps
 // its place while a creation of it given up may still be answered. Once the newcomer is shown or
 // gone (or is to go), or the giver has gone, it is over.
-bool lf_handOverHolds(const HandOver& handOver)
+bool lf_handOverHolds(std::size_t i, const FlightRecords& records)
 {
-    const LiveAircraft* giver = gf_liveByHexid(handOver.giver);
+    const LiveAircraft* giver = records.givers[i];
     if (giver == nullptr || giver->state != SimState::active)
         return false;
-    if (lf_keptPlaceHeld(handOver.newcomer))
+    const LiveAircraft* newcomer = records.newcomers[i];
+    if (lf_keptPlaceHeld(handOvers[i].newcomer, newcomer))
         return true;
-    const LiveAircraft* newcomer = gf_liveByHexid(handOver.newcomer);
     return newcomer != nullptr && newcomer->state == SimState::adding2sim && newcomer->objectId == 0 &&
            !newcomer->dequeued && !newcomer->removeWhenCreated;
 }
 
-// The aircraft has promised its place by a hand-over that still holds.
-bool lf_promised(std::uint32_t hexid)
+std::size_t lf_handOversHolding(const FlightRecords& records)
 {
-    return std::any_of(handOvers.begin(), handOvers.end(), [hexid](const HandOver& handOver) {
-        return handOver.giver == hexid && lf_handOverHolds(handOver);
-    });
+    std::size_t holding = 0;
+    for (std::size_t i = 0; i < handOvers.size(); ++i)
+        holding += lf_handOverHolds(i, records) ? 1 : 0;
+    return holding;
+}
+
+// The aircraft that have promised their places by hand-overs that still hold.
+std::vector<std::uint32_t> lf_promisedPlaces(const FlightRecords& records)
+{
+    std::vector<std::uint32_t> promised;
+    for (std::size_t i = 0; i < handOvers.size(); ++i)
+        if (lf_handOverHolds(i, records))
+            promised.push_back(handOvers[i].giver);
+    return promised;
+}
+
+// The active live aircraft farthest from the user beyond distanceNm, each step more than 0.1 nm
+// farther, passing over those in promised (all are candidates without it).
+LiveAircraft* lf_farthestActive(double distanceNm, const std::vector<std::uint32_t>* promised)
+{
+    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
+    double best = distanceNm;
+    LiveAircraft* farthest = nullptr;
+    for (LiveAircraft& aircraft : liveAircraft) {
+        if (aircraft.state != SimState::active)
+            continue;
+        const double distance = gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
+        if (distance > best + FARTHER_MARGIN_NM &&
+            (promised == nullptr ||
+             std::find(promised->begin(), promised->end(), aircraft.hexid) == promised->end())) {
+            farthest = &aircraft;
+            best = distance;
+        }
+    }
+    return farthest;
+}
+
+// The kept place of the flight farthest from the user beyond distanceNm, each step more than 0.1 nm
+// farther.
+std::optional<KeptPlace> lf_farthestKeptPlace(double distanceNm, const FlightRecords& records)
+{
+    std::optional<KeptPlace> farthest;
+    for (std::size_t slot = 0; slot < keptLive.size(); ++slot) {
+        const KeptLive& kept = keptLive[slot];
+        const LiveAircraft* flight = records.kept[slot];
+        if (!lf_holdsKeptPlace(kept, flight))
+            continue;
+        const double distance = lf_distanceNow(lf_newestOf(kept, flight));
+        if (distance > (farthest ? farthest->distanceNm : distanceNm) + FARTHER_MARGIN_NM)
+            farthest = KeptPlace{kept.aircraft.hexid, distance};
+    }
+    return farthest;
 }
 
 void lf_endHandOversOf(std::uint32_t newcomer)
@@ -369,24 +482,19 @@ std::size_t gf_creationsUnderWay()
 
 void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver) { handOvers.push_back(HandOver{newcomer, giver}); }
 
-bool gf_givesWay(std::uint32_t hexid) { return lf_promised(hexid); }
+bool gf_givesWay(std::uint32_t hexid)
+{
+    const std::vector<std::uint32_t> promised = lf_promisedPlaces(lf_flightRecords(false));
+    return std::find(promised.begin(), promised.end(), hexid) != promised.end();
+}
 
 LiveAircraft* gf_farthestActiveBeyond(double distanceNm, bool givingWay)
 {
     gf_assertEngineOwner();
-    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
-    double best = distanceNm;
-    LiveAircraft* farthest = nullptr;
-    for (LiveAircraft& aircraft : liveAircraft) {
-        if (aircraft.state != SimState::active)
-            continue;
-        const double distance = gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
-        if (distance > best + FARTHER_MARGIN_NM && (givingWay || !lf_promised(aircraft.hexid))) {
-            farthest = &aircraft;
-            best = distance;
-        }
-    }
-    return farthest;
+    if (givingWay)
+        return lf_farthestActive(distanceNm, nullptr);
+    const std::vector<std::uint32_t> promised = lf_promisedPlaces(lf_flightRecords(false));
+    return lf_farthestActive(distanceNm, &promised);
 }
 
 std::size_t gf_liveCount()
@@ -395,41 +503,32 @@ std::size_t gf_liveCount()
         const bool away = aircraft.state == SimState::liveryrespawn || aircraft.state == SimState::buffer;
         return aircraft.state == SimState::active || (aircraft.respawning && away);
     });
-    const auto handedOver = std::count_if(handOvers.begin(), handOvers.end(), lf_handOverHolds);
-    return static_cast<std::size_t>(counted) + gf_creationsUnderWay() + lf_keptPlacesHeld() -
-           static_cast<std::size_t>(handedOver);
+    const FlightRecords records = lf_flightRecords(true);
+    return static_cast<std::size_t>(counted) + gf_creationsUnderWay() + lf_keptPlacesHeld(records) -
+           lf_handOversHolding(records);
 }
 
-bool gf_holdsKeptPlace(const LiveAircraft& flight)
-{
-    const KeptLive* kept = lf_keptLive(flight.hexid);
-    return kept != nullptr && lf_holdsKeptPlace(*kept, &flight);
-}
+bool gf_holdsKeptPlace(const LiveAircraft& flight) { return lf_keptPlaceHeld(flight.hexid, &flight); }
 
-bool gf_holdsKeptPlace(std::uint32_t hexid) { return lf_keptPlaceHeld(hexid); }
+bool gf_holdsKeptPlace(std::uint32_t hexid) { return lf_keptPlaceHeld(hexid, gf_liveByHexid(hexid)); }
 
 std::optional<KeptPlace> gf_farthestKeptPlace(double distanceNm)
 {
-    std::optional<KeptPlace> farthest;
-    for (const KeptLive& kept : keptLive) {
-        const LiveAircraft* flight = gf_liveByHexid(kept.aircraft.hexid);
-        if (!lf_holdsKeptPlace(kept, flight))
-            continue;
-        const double distance = lf_distanceNow(lf_newestOf(kept, flight));
-        if (distance > (farthest ? farthest->distanceNm : distanceNm) + FARTHER_MARGIN_NM)
-            farthest = KeptPlace{kept.aircraft.hexid, distance};
-    }
-    return farthest;
+    return lf_farthestKeptPlace(distanceNm, lf_flightRecords(true));
 }
 
 PlaceToTake gf_placeToTake(double distanceNm)
 {
+    gf_assertEngineOwner();
     PlaceToTake place;
-    const LiveAircraft* giver = gf_farthestActiveBeyond(distanceNm, false);
+    const FlightRecords records = lf_flightRecords(true);
+    const std::vector<std::uint32_t> promised = lf_promisedPlaces(records);
+    const LiveAircraft* giver = lf_farthestActive(distanceNm, &promised);
     const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
-    const std::optional<KeptPlace> kept = gf_farthestKeptPlace(
+    const std::optional<KeptPlace> kept = lf_farthestKeptPlace(
         giver != nullptr ? gf_distanceNm(user, LatLon{giver->simPosition.lat, giver->simPosition.lon}) - FARTHER_MARGIN_NM
-                         : distanceNm);
+                         : distanceNm,
+        records);
     if (kept)
         place.keptHexid = kept->hexid;
     else if (giver != nullptr)
@@ -478,7 +577,14 @@ void gf_tidyCreations()
     if (now == lastTidyTick)
         return;
     lastTidyTick = now;
-    std::erase_if(handOvers, [](const HandOver& handOver) { return !lf_handOverHolds(handOver); });
+    if (!handOvers.empty()) {
+        const FlightRecords records = lf_flightRecords(false);
+        std::vector<HandOver> holding;
+        for (std::size_t i = 0; i < handOvers.size(); ++i)
+            if (lf_handOverHolds(i, records))
+                holding.push_back(handOvers[i]);
+        handOvers = std::move(holding);
+    }
     lf_forgetOldGivenUp(now);
     gf_forgetOldAnswers();
 }

@@ -31,7 +31,9 @@
 //   while that creation may still be answered (gf_holdsKeptPlace; a hand-over that waited for it
 //   goes on): the spawn step holds its record in buffer for the late object, a farther newcomer is
 //   not let in, a newcomer more than 0.1 nm nearer takes the place at once (gf_placeToTake,
-//   gf_takePlace), and a lowered limit lets the farthest go (gf_releaseKeptPlace).
+//   gf_takePlace), and a lowered limit lets the farthest go (gf_releaseKeptPlace). A count or a
+//   choice walks the live records once, finding there the records of the flights that keep a place
+//   or take part in a hand-over; it searches no record for each of them.
 // - A creation the client gave up unanswered (it may have been an object the simulator removed
 //   before it could be described) is one record here, noted by the results drain with its send
 //   tick and what it was sent as while its aircraft waited for it (gf_noteGivenUp); of one whose
