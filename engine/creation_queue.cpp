@@ -382,8 +382,13 @@ LiveAircraft* lf_farthestActive(double distanceNm, const std::vector<std::uint32
     return farthest;
 }
 
+struct KeptPlace {
+    std::uint32_t hexid = 0;
+    double distanceNm = 0.0;  // where the flight is now, by its newest record
+};
+
 // The kept place of the flight farthest from the user beyond distanceNm, each step more than 0.1 nm
-// farther.
+// farther; nothing when none is.
 std::optional<KeptPlace> lf_farthestKeptPlace(double distanceNm, const FlightRecords& records)
 {
     std::optional<KeptPlace> farthest;
@@ -512,11 +517,6 @@ bool gf_holdsKeptPlace(const LiveAircraft& flight) { return lf_keptPlaceHeld(fli
 
 bool gf_holdsKeptPlace(std::uint32_t hexid) { return lf_keptPlaceHeld(hexid, gf_liveByHexid(hexid)); }
 
-std::optional<KeptPlace> gf_farthestKeptPlace(double distanceNm)
-{
-    return lf_farthestKeptPlace(distanceNm, lf_flightRecords(true));
-}
-
 PlaceToTake gf_placeToTake(double distanceNm)
 {
     gf_assertEngineOwner();
@@ -553,6 +553,47 @@ void gf_releaseKeptPlace(std::uint32_t hexid)
         kept->placeTaken = true;
         lf_endHandOversOf(hexid);
     }
+}
+
+std::vector<PlaceToGive> gf_placesToGive()
+{
+    gf_assertEngineOwner();
+    const FlightRecords records = lf_flightRecords(true);
+    std::vector<std::uint32_t> promisedTo;  // newcomers of the hand-overs that hold
+    for (std::size_t i = 0; i < handOvers.size(); ++i)
+        if (lf_handOverHolds(i, records))
+            promisedTo.push_back(handOvers[i].newcomer);
+    const auto promised = [&promisedTo](std::uint32_t hexid) -> std::size_t {
+        return std::find(promisedTo.begin(), promisedTo.end(), hexid) != promisedTo.end() ? 1 : 0;
+    };
+    // The requests that wait, by hexid: each one counts.
+    std::unordered_map<std::uint32_t, std::size_t> requests;
+    const WaitingCreations& waiting = lf_waiting();
+    for (const std::uint32_t hexid : waiting.addingStack)
+        ++requests[hexid];
+    for (const CreationRequest& request : waiting.live)
+        ++requests[request.hexid];
+    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
+    std::vector<PlaceToGive> places;
+    for (LiveAircraft& aircraft : liveAircraft) {
+        if (aircraft.state != SimState::adding2sim || aircraft.dequeued || aircraft.removeWhenCreated)
+            continue;
+        const auto found = requests.find(aircraft.hexid);
+        if (found == requests.end())
+            continue;
+        const double distance = gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
+        places.push_back(PlaceToGive{&aircraft, 0, distance, found->second - promised(aircraft.hexid)});
+    }
+    for (std::size_t slot = 0; slot < keptLive.size(); ++slot) {
+        const KeptLive& kept = keptLive[slot];
+        const LiveAircraft* flight = records.kept[slot];
+        if (lf_holdsKeptPlace(kept, flight))
+            places.push_back(PlaceToGive{nullptr, kept.aircraft.hexid, lf_distanceNow(lf_newestOf(kept, flight)),
+                                         1 - promised(kept.aircraft.hexid)});
+    }
+    std::stable_sort(places.begin(), places.end(),
+                     [](const PlaceToGive& a, const PlaceToGive& b) { return a.distanceNm > b.distanceNm; });
+    return places;
 }
 
 std::size_t gf_shownCount()

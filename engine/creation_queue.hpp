@@ -31,9 +31,10 @@
 //   while that creation may still be answered (gf_holdsKeptPlace; a hand-over that waited for it
 //   goes on): the spawn step holds its record in buffer for the late object, a farther newcomer is
 //   not let in, a newcomer more than 0.1 nm nearer takes the place at once (gf_placeToTake,
-//   gf_takePlace), and a lowered limit lets the farthest go (gf_releaseKeptPlace). A count or a
-//   choice walks the live records once, finding there the records of the flights that keep a place
-//   or take part in a hand-over; it searches no record for each of them.
+//   gf_takePlace), and a lowered limit lets the farthest go, with the creations that wait to be
+//   sent, all in one pass (gf_placesToGive, gf_releaseKeptPlace). A count, a choice or the list of
+//   what may go walks the live records once, finding there the records of the flights that keep a
+//   place or take part in a hand-over; it searches no record for each of them.
 // - A creation the client gave up unanswered (it may have been an object the simulator removed
 //   before it could be described) is one record here, noted by the results drain with its send
 //   tick and what it was sent as while its aircraft waited for it (gf_noteGivenUp); of one whose
@@ -137,13 +138,6 @@ void gf_noteHandOver(std::uint32_t newcomer, std::uint32_t giver);
 // spawn step has it, or of the flight's hexid alone (its record, if any, then found first).
 [[nodiscard]] bool gf_holdsKeptPlace(const LiveAircraft& flight);
 [[nodiscard]] bool gf_holdsKeptPlace(std::uint32_t hexid);
-struct KeptPlace {
-    std::uint32_t hexid = 0;
-    double distanceNm = 0.0;  // where the flight is now, by its newest record
-};
-// The kept place of the flight farthest from the user beyond distanceNm (each step more than 0.1 nm
-// farther); nothing when none is.
-[[nodiscard]] std::optional<KeptPlace> gf_farthestKeptPlace(double distanceNm);
 // The place a newcomer at distanceNm may take at the live limit: that of the farthest, by more than
 // 0.1 nm, of the active aircraft that have not promised theirs (giverHexid) and the kept places
 // (keptHexid); neither when none is farther.
@@ -160,6 +154,18 @@ void gf_takePlace(std::uint32_t newcomer, const PlaceToTake& place);
 // The flight no longer keeps its place (taken, or the live limit lowered); a hand-over that waited
 // for it ends.
 void gf_releaseKeptPlace(std::uint32_t hexid);
+// What a lowered live limit lets go (the removals' lf_limitLiveCount), the farthest first: the
+// creations that wait to be sent, by their records (where the aircraft was placed), and the kept
+// places (where the flight is now), each with what the live count loses when it goes: one, or none
+// for a newcomer promised a place by a hand-over (the aircraft that promised it counts again). A
+// creation and a kept place as far away go in that order; of two creations, the first in the list.
+struct PlaceToGive {
+    LiveAircraft* waiting = nullptr;  // a creation waiting to be sent: its record
+    std::uint32_t keptHexid = 0;      // else a kept place: its flight
+    double distanceNm = 0.0;
+    std::size_t counted = 1;
+};
+[[nodiscard]] std::vector<PlaceToGive> gf_placesToGive();
 
 // What the live limit (MAX_LIVE_SEL) counts, when a newcomer is let in and when the limit is
 // lowered: the aircraft shown (active, or answered and waiting to be released), those away for a

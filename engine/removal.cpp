@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 
 #include "engine/creation_queue.hpp"
 #include "engine/flight_plans.hpp"
@@ -78,25 +77,20 @@ void lf_limitLiveCount()
 {
     gf_assertEngineOwner();
     const auto limit = static_cast<std::size_t>(std::max(0, MAX_LIVE_SEL.value()));
-    const LatLon user{engineUserSnapshot.latitude, engineUserSnapshot.longitude};
-    const auto distance = [&user](const LiveAircraft& aircraft) {
-        return gf_distanceNm(user, LatLon{aircraft.simPosition.lat, aircraft.simPosition.lon});
-    };
     // Creations beyond the limit that still wait to be sent are withdrawn, and places kept for
-    // creations given up let go, the farthest first: they would only be made to be removed.
-    while (gf_liveCount() > limit) {
-        LiveAircraft* farthest = nullptr;
-        for (LiveAircraft& aircraft : liveAircraft)
-            if (aircraft.state == SimState::adding2sim && !aircraft.dequeued && gf_creationWaits(aircraft.hexid) &&
-                (farthest == nullptr || distance(aircraft) > distance(*farthest)))
-                farthest = &aircraft;
-        const std::optional<KeptPlace> kept = gf_farthestKeptPlace(-1.0);
-        if (kept && (farthest == nullptr || kept->distanceNm > distance(*farthest)))
-            gf_releaseKeptPlace(kept->hexid);
-        else if (farthest != nullptr)
-            removeAircraftFromSim(*farthest);
-        else
-            break;
+    // creations given up let go, the farthest first, all in one pass: they would only be made to be
+    // removed.
+    std::size_t count = gf_liveCount();
+    if (count > limit) {
+        for (const PlaceToGive& place : gf_placesToGive()) {
+            if (count <= limit)
+                break;
+            if (place.waiting != nullptr)
+                removeAircraftFromSim(*place.waiting);
+            else
+                gf_releaseKeptPlace(place.keptHexid);
+            count -= std::min(count, place.counted);
+        }
     }
     // The aircraft shown beyond it go now, the farthest first; those whose creation was sent
     // already go as they are shown.

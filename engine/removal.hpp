@@ -25,9 +25,10 @@ bool gf_holdsStand(const LiveAircraft& aircraft);
 // The live aircraft in state active.
 std::size_t gf_activeLiveCount();
 // MAX_LIVE_SEL was lowered (or the parking wants fewer): counted as when a newcomer is let in,
-// the creations beyond it that still wait to be sent are withdrawn, the farthest first, and the
-// aircraft shown beyond it go, the farthest first; once the creations sent are answered, the
-// farthest go as each is shown, until the limit holds.
+// the creations beyond it that still wait to be sent are withdrawn and the places kept for
+// creations given up let go, the farthest first, in one pass (gf_placesToGive), and the aircraft
+// shown beyond it go, the farthest first; once the creations sent are answered, the farthest go as
+// each is shown, until the limit holds.
 void lf_limitLiveCount();
 // A newcomer is shown: while more aircraft hold a place than MAX_LIVE_SEL, the farthest active one
 // goes (the one that gave its place up to it, unless another lies farther by now).

@@ -235,8 +235,10 @@ TEST_F(RemovalTest, LiveCountLimitRemovesTheFarthestFirst)
 
 // Lowered below what is shown and on its way, the limit counts as it does for a newcomer: the
 // creations that wait to be sent are withdrawn, and the place kept for a far flight's creation given
-// up let go, and as those sent already are shown the farthest go, until three are left; the far
-// flight's late object is one too many. Left alone: the aircraft shown within the limit stay.
+// up let go, the farthest first, all in one pass, until the count holds; a newcomer promised the
+// place of a far aircraft shown frees none when it goes (the far one counts again). As those sent
+// already are shown the farthest go, until three are left; the far flight's late object is one too
+// many. Left alone: the creations and the aircraft shown within the limit stay.
 TEST_F(RemovalTest, ALoweredLiveLimitCountsTheCreationsOnTheirWayAndHoldsOnceTheyAreShown)
 {
     const std::int32_t chosen = MAX_LIVE_SEL.value();
@@ -249,26 +251,36 @@ TEST_F(RemovalTest, ALoweredLiveLimitCountsTheCreationsOnTheirWayAndHoldsOnceThe
         at(addLive(0x500000 + i, vald::format("A{}", i), SimState::active, 100 + i), i);  // shown, 1 to 3 nm out
         at(addLive(0x500010 + i, vald::format("S{}", i), SimState::adding2sim), 0.5 * i);  // sent, nearer
     }
+    const std::uint32_t far = 0x500031;
+    at(addLive(far, "K1", SimState::adding2sim), 8.0);
+    liveCreationQueue.push_back(request("K1", far));
+    ASSERT_TRUE(gf_handOnCreation());
+    gf_resetSimSendQueues();
     for (std::uint32_t i = 1; i <= 4; ++i) {
         at(addLive(0x500020 + i, vald::format("W{}", i), SimState::adding2sim), 3.0 + i);  // waiting to be sent
         liveCreationQueue.push_back(request(vald::format("W{}", i), 0x500020 + i));
     }
-    const std::uint32_t far = 0x500031;
-    at(addLive(far, "K1", SimState::adding2sim), 8.0);
-    const CreationQueue waiting = std::exchange(liveCreationQueue, {request("K1", far)});
-    ASSERT_TRUE(gf_handOnCreation());
-    liveCreationQueue = waiting;
-    gf_resetSimSendQueues();
+    at(addLive(0x500004, "A4", SimState::active, 104), 10.0);  // shown far out, promised to W4
+    gf_noteHandOver(0x500024, 0x500004);
     gf_pushSimResult(SimResult{0, far, 0, SIM_RESULT_CREATION_FAILED, CREATION_NOT_ANSWERED, 1.0});
     lf_processSimResults();
     ASSERT_TRUE(gf_holdsKeptPlace(far));
-    MAX_LIVE_SEL.setValue(3);
+    ASSERT_EQ(gf_liveCount(), 11u);
+    const auto withdrawn = [](std::uint32_t first, std::uint32_t last) {
+        return std::all_of(liveAircraft.begin(), liveAircraft.end(), [first, last](const LiveAircraft& a) {
+            return a.dequeued == (a.hexid >= first && a.hexid <= last);
+        });
+    };
+    MAX_LIVE_SEL.setValue(9);
     lf_limitLiveCount();
     EXPECT_FALSE(gf_holdsKeptPlace(far));
+    EXPECT_TRUE(withdrawn(0x500023, 0x500024)) << "W4 and W3, the count falling by one for W3 alone";
+    EXPECT_EQ(gf_liveCount(), 9u);
+    MAX_LIVE_SEL.setValue(3);
+    lf_limitLiveCount();
     EXPECT_TRUE(liveCreationQueue.empty());
-    EXPECT_EQ(std::count_if(liveAircraft.begin(), liveAircraft.end(), [](const LiveAircraft& a) { return a.dequeued; }),
-              4);
-    EXPECT_TRUE(removalQueue.empty()) << "three shown";
+    EXPECT_TRUE(withdrawn(0x500021, 0x500024));
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{104})) << "three shown within the limit stay";
     for (std::uint32_t i = 1; i <= 3; ++i) {
         gf_pushSimResult(SimResult{200 + i, 0x500010 + i, 0, SIM_RESULT_LIVE_CREATED, 0.0, 3000.0});
         lf_processSimResults();
@@ -276,7 +288,7 @@ TEST_F(RemovalTest, ALoweredLiveLimitCountsTheCreationsOnTheirWayAndHoldsOnceThe
     gf_pushSimResult(SimResult{300, far, 0, SIM_RESULT_LATE_CREATED, 1.0, 3000.0});
     lf_processSimResults();
     MAX_LIVE_SEL.setValue(chosen);
-    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{103, 102, 101, 300}));
+    EXPECT_EQ(removalQueue, (std::deque<std::uint32_t>{104, 103, 102, 101, 300}));
 }
 
 TEST_F(RemovalTest, FarthestMustLieMoreThanATenthOfAMileBeyondTheBestSoFar)
