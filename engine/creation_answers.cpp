@@ -15,6 +15,8 @@ constexpr Tick ANSWER_MEMORY_TICKS =
     std::chrono::duration_cast<std::chrono::seconds>(GIVEN_UP_CREATION_MEMORY).count() * TICKS_PER_SECOND;
 // Answers vary: past the slowest seen by half as long again and this, a creation is lost.
 constexpr Tick ANSWER_SLACK_TICKS = 5 * TICKS_PER_SECOND;
+// With no answer remembered, a creation may be answered at least as long as the client waits.
+constexpr Tick CLIENT_GIVE_UP_TICKS = CREATION_GIVE_UP_TIME.count() * TICKS_PER_SECOND;
 constexpr std::uint64_t ANSWER_CAPACITY = CREATION_MEMORY_CAPACITY;
 
 struct Answer {
@@ -27,7 +29,8 @@ struct Answer {
 // the oldest first. The front is the slowest remembered.
 std::deque<Answer> slowest;
 std::uint64_t answersLearned = 0;
-Tick allowance = ANSWER_MEMORY_TICKS;
+Tick slowestOfRun = 0;  // 0 before any answer
+Tick allowance = CLIENT_GIVE_UP_TICKS;
 
 void lf_forget(Tick now)
 {
@@ -36,14 +39,14 @@ void lf_forget(Tick now)
         slowest.pop_front();
 }
 
+Tick lf_withMargin(Tick took) { return took + took / 2 + ANSWER_SLACK_TICKS; }
+
 void lf_learnAllowance()
 {
-    if (slowest.empty()) {
-        allowance = ANSWER_MEMORY_TICKS;
-        return;
-    }
-    const Tick took = slowest.front().took;
-    allowance = std::min(ANSWER_MEMORY_TICKS, took + took / 2 + ANSWER_SLACK_TICKS);
+    const Tick learned = !slowest.empty() ? lf_withMargin(slowest.front().took)
+                         : answersLearned > 0 ? std::max(CLIENT_GIVE_UP_TICKS, lf_withMargin(slowestOfRun))
+                                              : CLIENT_GIVE_UP_TICKS;
+    allowance = std::min(ANSWER_MEMORY_TICKS, learned);
 }
 
 }  // namespace
@@ -54,6 +57,7 @@ void gf_learnAnswerTime(Tick took)
     while (!slowest.empty() && slowest.back().took <= took)
         slowest.pop_back();
     slowest.push_back(Answer{++answersLearned, now, took});
+    slowestOfRun = std::max(slowestOfRun, took);
     lf_forget(now);
     lf_learnAllowance();
 }
@@ -70,5 +74,6 @@ void gf_resetCreationAnswers()
 {
     slowest.clear();
     answersLearned = 0;
-    allowance = ANSWER_MEMORY_TICKS;
+    slowestOfRun = 0;
+    allowance = CLIENT_GIVE_UP_TICKS;
 }

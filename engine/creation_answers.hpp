@@ -7,12 +7,15 @@
 // the same, later. A creation given up may still be answered while it is younger, from its sending,
 // than the slowest answer remembered, half as long again plus ANSWER_SLACK_TICKS: the answers
 // remembered are those of the client's memory of creations given up (GIVEN_UP_CREATION_MEMORY),
-// the last CREATION_MEMORY_CAPACITY of them at most. Before any answer has come, for as long as the
-// client remembers it; never longer, since the client answers nothing it has forgotten. A
-// simulator that answers at once has its creations given up only when they are lost: the
-// allowance is then the slack.
+// the last CREATION_MEMORY_CAPACITY of them at most. A simulator that answers at once has its
+// creations given up only when they are lost: the allowance is then the slack. With no answer
+// remembered, before the first one or after a quiet spell as long as the memory, the allowance is
+// the client's own give-up time (CREATION_GIVE_UP_TIME), or the slowest answer seen in the run
+// with the same margin where that is longer: a creation lost then keeps its aircraft out no longer
+// than a creation that slow, not for the whole memory. Never longer than the memory, since the
+// client answers nothing it has forgotten.
 //
-// What it keeps: the answer times, each with the tick it came at, and nothing else. The creations
+// What it keeps: the answer times, each with the tick it came at, and the slowest of the run. The creations
 // themselves, handed on and given up, are engine/creation_queue's, which tells this unit the time
 // of each answer that measures the simulator (gf_learnAnswerTime; an answer that only passes an
 // object on measures nothing) and asks it the allowance (gf_answerAllowance) when it decides

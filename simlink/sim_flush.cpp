@@ -17,8 +17,6 @@
 namespace {
 
 constexpr std::uint32_t FREEZE_ON = 1;
-// A creation the simulator has neither made nor refused by then never will be answered.
-constexpr std::chrono::seconds PENDING_CREATION_LIMIT{120};
 // How long a creation in doubt (see gf_doubtPendingCreations) may still be answered.
 constexpr std::chrono::seconds DOUBTED_CREATION_WAIT{5};
 // More unanswered creations than the simulator's object limit means answers are being lost.
@@ -159,7 +157,7 @@ void gf_ageOutPendingCreations(SteadyTime now)
     std::vector<PendingCreation>& pending = gf_pendingCreations();
     std::vector<SimResult> forgotten;
     std::erase_if(pending, [now, &forgotten](const PendingCreation& entry) {
-        if (now - entry.sentAt < PENDING_CREATION_LIMIT && now < entry.answerBy)
+        if (now - entry.sentAt < CREATION_GIVE_UP_TIME && now < entry.answerBy)
             return false;
         gf_logWarn(vald::format("Creation of hexid {} ({}) not answered by the simulator, forgotten", entry.hexid,
                                 entry.callsign));

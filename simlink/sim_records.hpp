@@ -151,6 +151,10 @@ struct PendingCreation {
     SteadyTime answerBy = SteadyTime::max();
 };
 
+// The client gives a creation up when the simulator has neither made nor refused it this long
+// after it was sent, so that a lost answer does not keep its aircraft out; the engine takes this as
+// the least a slow simulator may take to answer before it has seen an answer.
+inline constexpr std::chrono::seconds CREATION_GIVE_UP_TIME{120};
 // A creation given up unanswered may still be answered this long: the client remembers it for a
 // late answer, and the engine keeps what the creation was sent as (and the flight's record) as
 // long, so that the answer finds both. Past this many at once (more than the simulator's object

@@ -135,4 +135,60 @@ TEST_F(SlowSimulatorScenario, EachFlightAndStaticIsMadeOnceByItsFirstCreation)
     EXPECT_EQ(once.objectsPerFlight, 1.0);
 }
 
+// Flights whose creations no answer remembered can time, the client giving each up after 5 s: one
+// at the start, before any answer, and one after a quiet spell longer than the memory. A creation
+// lost then keeps its flight out for the client's own give-up time (120 s), not the ten minutes of
+// the memory; one answered after 150 s, slower than that, is waited for after the quiet spell, as
+// the slowest answer seen in the run says it may come, and its flight is not sent again. Left
+// alone: with answers remembered the allowance is what they teach (the scenario above).
+TEST_F(SlowSimulatorScenario, WithNoAnswerRememberedACreationIsLostAfterTheClientsGiveUpTimeOrTheRunsSlowestAnswer)
+{
+    constexpr std::uint32_t EARLY = 0x500900, AFTER_QUIET = 0x500901;
+    struct Made {
+        Tick firstSent = -1;
+        int creations = 0;
+        Tick firstMade = -1;
+    };
+    const auto run = [](Tick answerTicks, std::set<std::uint32_t> lost) {
+        resetAll();
+        knowTypes();
+        giveLivery("KLM", "A320", "KLM A320 livery");
+        MAX_LIVE_SEL.setValue(10);
+        corv_test::HarnessOptions options;
+        options.creationAnswerTicks = answerTicks;
+        options.creationGiveUpTicks = GIVE_UP;
+        options.firstCreationLost = std::move(lost);
+        corv_test::EngineHarness harness(options);
+        harness.addReports(corv_test::gf_mergeReports(
+            {corv_test::gf_circlingFlight(EARLY, 5.0, options.startDataTime - 40.0, options.user),
+             corv_test::gf_circlingFlight(AFTER_QUIET, 6.0, options.startDataTime + 900.0, options.user)}));
+        harness.run(115000);
+        std::map<std::uint32_t, Made> made;
+        for (const corv_test::SentRecord& sent : harness.sent()) {
+            if (sent.kind != corv_test::SentRecord::creation)
+                continue;
+            Made& flight = made[sent.hexid];
+            flight.firstSent = flight.creations++ == 0 ? sent.tick : flight.firstSent;
+        }
+        for (const auto& [objectId, object] : harness.objects()) {
+            Made& flight = made[object.hexid];
+            if (object.madeTick >= 0 && (flight.firstMade < 0 || object.madeTick < flight.firstMade))
+                flight.firstMade = object.madeTick;
+        }
+        return made;
+    };
+    std::map<std::uint32_t, Made> lostFirst = run(0, {EARLY, AFTER_QUIET});
+    for (const std::uint32_t hexid : {EARLY, AFTER_QUIET}) {
+        const Made& flight = lostFirst[hexid];
+        ASSERT_GE(flight.firstSent, 0);
+        EXPECT_GE(flight.firstMade - flight.firstSent, 120 * TICKS_PER_SECOND) << vald::format("{:x}", hexid);
+        EXPECT_LE(flight.firstMade - flight.firstSent, 130 * TICKS_PER_SECOND)
+            << vald::format("flight {:x} kept out longer than the client's give-up time", hexid);
+        EXPECT_EQ(flight.creations, 2);
+    }
+    const Made slow = run(15000, {})[AFTER_QUIET];
+    EXPECT_EQ(slow.creations, 1) << "sent again before the run's slowest answer";
+    EXPECT_LE(slow.firstMade - slow.firstSent, 151 * TICKS_PER_SECOND);
+}
+
 }  // namespace
