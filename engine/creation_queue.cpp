@@ -106,6 +106,7 @@ struct NotedGivenUp {
 std::unordered_map<std::uint32_t, std::vector<NotedGivenUp>> givenUpCreations;
 std::size_t givenUpCount = 0;
 std::uint64_t givenUpNoted = 0;
+Tick oldestGivenUpAt = std::numeric_limits<Tick>::max();  // none is older
 
 struct KeptLive {
     LiveAircraft aircraft;
@@ -149,6 +150,7 @@ void lf_addGivenUp(GivenUpCreation creation)
             givenUpCreations.erase(oldest);
     }
     const std::uint32_t hexid = creation.hexid;
+    oldestGivenUpAt = std::min(oldestGivenUpAt, creation.givenUpAt);
     givenUpCreations[hexid].push_back(NotedGivenUp{std::move(creation), ++givenUpNoted});
     ++givenUpCount;
 }
@@ -180,19 +182,26 @@ void lf_eraseKept(std::size_t slot)
         keptSlot[keptLive[i].aircraft.hexid] = i;
 }
 
+// What has aged past the memory goes: the creations handed on and the records kept, in the order
+// of their ticks, from the front; the creations given up when the oldest is old.
 void lf_forgetOldGivenUp(Tick now)
 {
     const auto old = [now](Tick at) { return now - at >= GIVEN_UP_MEMORY_TICKS; };
-    std::erase_if(handedOn, [&old](const SentCreation& sent) { return old(sent.sentAt); });
+    handedOn.erase(handedOn.begin(), std::find_if(handedOn.begin(), handedOn.end(),
+                                                  [&old](const SentCreation& sent) { return !old(sent.sentAt); }));
+    while (!keptLive.empty() && old(keptLive.front().keptAt))
+        lf_eraseKept(0);
+    if (givenUpCount == 0 || !old(oldestGivenUpAt))
+        return;
+    oldestGivenUpAt = std::numeric_limits<Tick>::max();
     for (auto flight = givenUpCreations.begin(); flight != givenUpCreations.end();) {
         givenUpCount -= std::erase_if(flight->second, [&old](const NotedGivenUp& noted) {
             return old(noted.creation.givenUpAt);
         });
+        for (const NotedGivenUp& noted : flight->second)
+            oldestGivenUpAt = std::min(oldestGivenUpAt, noted.creation.givenUpAt);
         flight = flight->second.empty() ? givenUpCreations.erase(flight) : std::next(flight);
     }
-    for (std::size_t slot = keptLive.size(); slot-- > 0;)
-        if (old(keptLive[slot].keptAt))
-            lf_eraseKept(slot);
 }
 
 // When the flight's last point known was due to be reached.
@@ -850,5 +859,6 @@ void gf_resetGivenUpCreations()
     givenUpCreations.clear();
     givenUpCount = 0;
     givenUpNoted = 0;
+    oldestGivenUpAt = std::numeric_limits<Tick>::max();
     lastTidyTick = std::numeric_limits<Tick>::min();
 }
