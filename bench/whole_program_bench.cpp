@@ -25,7 +25,9 @@
 // aircraft, 40 stand at gates, 400 circle 3-15 NM out and the rest farther, so that the program
 // holds the near ones and swaps far ones at its live limit.
 // CORV_BENCH_PROGRAM names another Corv_P3D (an older build) to measure beside this build's: each
-// run is then made for both in turn, the other's named ".../beside".
+// run is then made for both in turn, the other's named ".../beside". CORV_BENCH_SIMULATOR_ARGS adds
+// options to the simulator stand-in's command line (a slow simulator: "--creation-delay 30
+// --foreign-every 5").
 // Goal: under 3% of one core at 2,000 flights and 500 parked, at most what the program cost
 // before at 500 and 500, and under 150 MB. The run's folder (program log, simulator journal) is
 // removed after a clean run unless CORV_BENCH_KEEP is set, and kept after a failed one.
@@ -417,9 +419,14 @@ void BM_WholeProgram(benchmark::State& state, std::int64_t live, std::int64_t pa
             sceneryStatus = busyStatus;
     }
 
-    Child sim = lf_start({simulator.string(), "--journal", (demo / "simulator-journal.jsonl").string(),
-                          "--setup-path", (demo / "P3D v5").string()},
-                         env, demo, demo / "simulator.out", true);
+    std::vector<std::string> simCommand{simulator.string(), "--journal", (demo / "simulator-journal.jsonl").string(),
+                                        "--setup-path", (demo / "P3D v5").string()};
+    if (const char* extra = std::getenv("CORV_BENCH_SIMULATOR_ARGS")) {
+        std::istringstream words(extra);
+        for (std::string word; words >> word;)
+            simCommand.push_back(word);
+    }
+    Child sim = lf_start(simCommand, env, demo, demo / "simulator.out", true);
     Child svc = lf_start({service.string(), "--scenario", scenario.string(),
                           "--data", (source / "standins/data").string(), "--site", (demo / "site").string(),
                           "--quit-on-eof", "--epoch",
