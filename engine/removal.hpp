@@ -2,7 +2,8 @@
 // Every removal of an aircraft of the program goes through removeAircraftFromSim, whatever the
 // reason; what it does depends on how far the record has come in its life cycle. Records are
 // never erased here: a buffered or withdrawn one goes at the next update of the live aircraft,
-// one in the simulator when the simulator reports it removed.
+// one in the simulator when the simulator reports it removed. The live limit, lowered, is held
+// here too (lf_limitLiveCount): what may go is listed by engine/creation_queue, the farthest first.
 #include <cstdint>
 #include <string>
 

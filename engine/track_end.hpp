@@ -1,8 +1,12 @@
 #pragma once
 // A live aircraft that has used up its received track: it arrives at its stand, holds at the end
 // of its taxi track, or is carried on by dead reckoning for a few points; failing that it is
-// removed, after its stand use has been learned. While parked, every received point is checked
-// against the stand to notice when the aircraft starts to leave it. Worker thread only.
+// removed, after its stand use has been learned. A track that runs out while the feed pauses is
+// the pause's, not the flight's end (engine/pause_holds): a taxiing or parking aircraft holds, a
+// landing roll or take-off run rolls to a stop and holds, until its data comes again (a roll whose
+// data has ended since goes).
+// While parked, every received point is checked against the stand to notice when the aircraft
+// starts to leave it. Worker thread only.
 #include <cstdint>
 
 #include "engine/aircraft_records.hpp"

@@ -8,10 +8,14 @@
 //
 // A known aircraft's newest report is noted before thinning leaves it out of the track: the stand
 // rules judge where the data is. The intake is the data clock's one writer (engine/data_clock): a
-// report newer than its flight's newest moves it, and every newest report notes its reading. A taxiing aircraft's report thinned out is kept back and joins the
+// report newer than its flight's newest from an earlier batch moves it (one batch is one poll
+// answer or history batch, whatever the order of a flight's reports in it), and every newest
+// report notes its reading. A taxiing aircraft's report thinned out is kept back and joins the
 // track when no newer one follows within 5 s and twice the flight's report interval, so that a
 // track ends where its data ends; a report no newer than the one kept back (sent again) does not
-// put the join off. While nothing is kept back the join looks at nothing.
+// put the join off. While nothing is kept back the join looks at nothing. The first report after
+// an aircraft held for a pause of the feed is not judged as a speed jump from its own stop
+// (engine/pause_holds decides where it goes on from).
 #include <cstdint>
 #include <vector>
 
