@@ -15,7 +15,8 @@ constexpr Tick ANSWER_MEMORY_TICKS =
     std::chrono::duration_cast<std::chrono::seconds>(GIVEN_UP_CREATION_MEMORY).count() * TICKS_PER_SECOND;
 // Answers vary: past the slowest seen by half as long again and this, a creation is lost.
 constexpr Tick ANSWER_SLACK_TICKS = 5 * TICKS_PER_SECOND;
-// With no answer remembered, a creation may be answered at least as long as the client waits.
+// With no answer remembered, a creation given up may be answered for as long again as the client
+// waited before it gave up.
 constexpr Tick CLIENT_GIVE_UP_TICKS = CREATION_GIVE_UP_TIME.count() * TICKS_PER_SECOND;
 constexpr std::uint64_t ANSWER_CAPACITY = CREATION_MEMORY_CAPACITY;
 
@@ -30,7 +31,7 @@ struct Answer {
 std::deque<Answer> slowest;
 std::uint64_t answersLearned = 0;
 Tick slowestOfRun = 0;  // 0 before any answer
-Tick allowance = CLIENT_GIVE_UP_TICKS;
+AnswerAllowance allowance{0, CLIENT_GIVE_UP_TICKS};
 
 void lf_forget(Tick now)
 {
@@ -43,10 +44,12 @@ Tick lf_withMargin(Tick took) { return took + took / 2 + ANSWER_SLACK_TICKS; }
 
 void lf_learnAllowance()
 {
-    const Tick learned = !slowest.empty() ? lf_withMargin(slowest.front().took)
-                         : answersLearned > 0 ? std::max(CLIENT_GIVE_UP_TICKS, lf_withMargin(slowestOfRun))
-                                              : CLIENT_GIVE_UP_TICKS;
-    allowance = std::min(ANSWER_MEMORY_TICKS, learned);
+    if (!slowest.empty()) {
+        allowance = AnswerAllowance{std::min(ANSWER_MEMORY_TICKS, lf_withMargin(slowest.front().took)), 0};
+        return;
+    }
+    const Tick slowestSeen = answersLearned > 0 ? lf_withMargin(slowestOfRun) : 0;
+    allowance = AnswerAllowance{std::min(ANSWER_MEMORY_TICKS, slowestSeen), CLIENT_GIVE_UP_TICKS};
 }
 
 }  // namespace
@@ -62,7 +65,7 @@ void gf_learnAnswerTime(Tick took)
     lf_learnAllowance();
 }
 
-Tick gf_answerAllowance() { return allowance; }
+AnswerAllowance gf_answerAllowance() { return allowance; }
 
 void gf_forgetOldAnswers()
 {
@@ -75,5 +78,5 @@ void gf_resetCreationAnswers()
     slowest.clear();
     answersLearned = 0;
     slowestOfRun = 0;
-    allowance = CLIENT_GIVE_UP_TICKS;
+    allowance = AnswerAllowance{0, CLIENT_GIVE_UP_TICKS};
 }

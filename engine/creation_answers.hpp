@@ -10,10 +10,11 @@
 // the last CREATION_MEMORY_CAPACITY of them at most. A simulator that answers at once has its
 // creations given up only when they are lost: the allowance is then the slack. With no answer
 // remembered, before the first one or after a quiet spell as long as the memory, the allowance is
-// the client's own give-up time (CREATION_GIVE_UP_TIME), or the slowest answer seen in the run
-// with the same margin where that is longer: a creation lost then keeps its aircraft out no longer
-// than a creation that slow, not for the whole memory. Never longer than the memory, since the
-// client answers nothing it has forgotten.
+// the client's own give-up time (CREATION_GIVE_UP_TIME) from the give-up, so that an answer as
+// slow again as the client's wait still counts, or the slowest answer seen in the run with the
+// same margin from the sending where that is longer: a creation lost then keeps its aircraft out no
+// longer than that, not for the whole memory. Never longer than the memory, since the client
+// answers nothing it has forgotten.
 //
 // What it keeps: the answer times, each with the tick it came at, and the slowest of the run. The creations
 // themselves, handed on and given up, are engine/creation_queue's, which tells this unit the time
@@ -27,8 +28,13 @@
 
 // A creation was answered, made or refused, this many ticks after it was handed on.
 void gf_learnAnswerTime(Tick took);
-// How long after its sending a creation given up may still be answered.
-[[nodiscard]] Tick gf_answerAllowance();
+// How long a creation given up may still be answered: while it is younger, from its sending, than
+// afterSending, or from its give-up than afterGivingUp (only with no answer remembered, else 0).
+struct AnswerAllowance {
+    Tick afterSending = 0;
+    Tick afterGivingUp = 0;
+};
+[[nodiscard]] AnswerAllowance gf_answerAllowance();
 // The answer times that have left the memory are forgotten and the allowance learned again (once
 // a tick).
 void gf_forgetOldAnswers();

@@ -690,9 +690,10 @@ bool gf_givenUpMayBeAnswered(std::uint32_t hexid)
     if (given == nullptr)
         return false;
     const Tick now = tickCounter.load();
-    const Tick allowance = gf_answerAllowance();
+    const AnswerAllowance allowance = gf_answerAllowance();
     return std::any_of(given->begin(), given->end(), [now, allowance](const NotedGivenUp& noted) {
-        return noted.creation.sentAt && now - *noted.creation.sentAt < allowance;
+        return noted.creation.sentAt && (now - *noted.creation.sentAt < allowance.afterSending ||
+                                         now - noted.creation.givenUpAt < allowance.afterGivingUp);
     });
 }
 
